@@ -1,0 +1,28 @@
+# `make run` and `make test` do all set-up on a fresh Debian 12 machine.
+BUILD ?= build
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+.PHONY: all deps configure build run test bench clean
+
+all: build
+
+deps:
+	@tools/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD)
+
+run: build
+	$(BUILD)/kivra $(BUILD)/sample/walker.avi
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
+
+bench: build
+	$(BUILD)/bench/kivra-bench-decode
+
+clean:
+	rm -rf $(BUILD)
