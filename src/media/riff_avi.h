@@ -54,8 +54,17 @@ struct AviStream {
     AviStreamHeader header;
     std::vector<uint8_t> format;  // the "strf" chunk as stored
     std::string name;             // "strn", UTF-8 as stored, up to its first NUL
-    std::vector<uint8_t> txts;    // the "txts" chunk of the stream's "strl" list as stored; may be empty
+    // the "txts" chunk of the stream's "strl" list as stored; may be empty
+    std::vector<uint8_t> txts;
     std::vector<AviSample> samples;  // from idx1, the OpenDML indexes, or a scan of "movi"
+};
+
+// Where the sample tables came from. A scan cannot know key frames and marks every chunk key.
+enum class AviIndexSource {
+    None,     // nothing parsed yet
+    Idx1,     // the "idx1" chunk of the first RIFF part
+    OpenDml,  // the "indx" super indexes and their "ix##" chunks
+    Scan,     // a walk over the "movi" lists of every RIFF part
 };
 
 struct AviFile {
@@ -63,14 +72,16 @@ struct AviFile {
     uint32_t odmlTotalFrames = 0;  // "dmlh" total frames; 0 when absent
     std::vector<AviStream> streams;
     bool indexed = false;  // samples came from an index rather than a scan
+    AviIndexSource indexSource = AviIndexSource::None;
+    uint64_t fileSize = 0;  // every sample's data lies within [0, fileSize)
 };
 
 enum class AviParseError {
     None,
-    CannotOpen,     // the file cannot be read at all
-    NotAvi,         // not "RIFF" .... "AVI " (or "AVIX" only)
-    NoHeaderList,   // no "hdrl" list or no "avih"
-    Damaged,        // headers present but inconsistent beyond use
+    CannotOpen,    // the file cannot be read at all
+    NotAvi,        // not "RIFF" .... "AVI " (or "AVIX" only)
+    NoHeaderList,  // no "hdrl" list or no "avih"
+    Damaged,       // headers present but inconsistent beyond use (the file ends inside "hdrl")
 };
 
 // Parses the file at path. Memory stays bounded by the file's size whatever the headers claim.

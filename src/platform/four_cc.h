@@ -12,8 +12,8 @@ constexpr uint32_t MakeFourCC(char a, char b, char c, char d) {
 }
 
 constexpr uint32_t MakeFourCC(std::string_view s) {
-    return MakeFourCC(s.size() > 0 ? s[0] : ' ', s.size() > 1 ? s[1] : ' ', s.size() > 2 ? s[2] : ' ',
-                      s.size() > 3 ? s[3] : ' ');
+    return MakeFourCC(s.size() > 0 ? s[0] : ' ', s.size() > 1 ? s[1] : ' ',
+                      s.size() > 2 ? s[2] : ' ', s.size() > 3 ? s[3] : ' ');
 }
 
 // The code's four bytes, lowest first, as characters, upper-cased.

@@ -1,0 +1,257 @@
+#include "media/avi_video_stream.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "app/inifile_manager.h"
+#include "media/stream_time.h"
+#include "platform/compressors.h"
+#include "platform/path_util.h"
+
+namespace {
+
+// The "txts" chunk holds UTF-16LE text; it is kept up to its first NUL character.
+std::string Utf16LeToUtf8(const std::vector<uint8_t>& bytes) {
+    std::string out;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        uint32_t c = uint32_t(bytes[i]) | uint32_t(bytes[i + 1]) << 8;
+        if (c == 0) {
+            break;
+        }
+        if (c >= 0xD800 && c <= 0xDBFF && i + 3 < bytes.size()) {
+            const uint32_t low = uint32_t(bytes[i + 2]) | uint32_t(bytes[i + 3]) << 8;
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                i += 2;
+            }
+        }
+        if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += char(0xE0 | (c >> 12));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xF0 | (c >> 18));
+            out += char(0x80 | ((c >> 12) & 0x3F));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+CAviVideoStream::CAviVideoStream(std::string path, const CInifileManager* settings)
+    : m_strFileName(std::move(path)), m_pSettings(settings) {}
+
+CAviVideoStream::~CAviVideoStream() {
+    CloseStream();
+    DeleteTemporaryFiles();
+}
+
+int CAviVideoStream::OpenStream() {
+    using kivra::AviParseError;
+    if (m_strFileName.empty()) {
+        return kEmptyName;
+    }
+    CloseStream();
+    AviParseError error = AviParseError::None;
+    std::optional<kivra::AviFile> file = kivra::ParseAviFile(m_strFileName, &error);
+    if (!file) {
+        return (error == AviParseError::CannotOpen || error == AviParseError::NotAvi) ? kNotAvi
+                                                                                      : kNoFileInfo;
+    }
+    const int video = kivra::FirstVideoStream(*file);
+    if (video < 0) {
+        return kNoVideoStream;
+    }
+    const kivra::AviStream& stream = file->streams[size_t(video)];
+    m_strTextInfo = Utf16LeToUtf8(stream.txts);
+
+    // Header counts beyond what the file holds (a truncated recording) shrink to the chunks
+    // that are there, so every frame the program offers can be shown.
+    const uint32_t held = uint32_t(std::min<size_t>(stream.samples.size(), UINT32_MAX));
+    m_streamInfo = stream.header;
+    if (m_streamInfo.length == 0 || m_streamInfo.length > held) {
+        m_streamInfo.length = held;
+    }
+    m_fileInfo.dwWidth = file->main.width;
+    m_fileInfo.dwHeight = file->main.height;
+    m_fileInfo.dwScale = stream.header.scale;
+    m_fileInfo.dwRate = stream.header.rate;
+    const uint32_t total = std::max(file->main.totalFrames, file->odmlTotalFrames);
+    m_fileInfo.dwLength = (total == 0 || total > held) ? held : total;
+    if (m_streamInfo.length == 0) {
+        return kNoStreamInfoOrFrame;
+    }
+
+    DescribeCodec();
+
+    kivra::AviFrameDecoder::OpenResult result{};
+    m_pGetFrame = kivra::AviFrameDecoder::Open(m_strFileName, *file, video, &result);
+    if (!m_pGetFrame) {
+        return result == kivra::AviFrameDecoder::OpenResult::NoDecoder ? kNoDecompressor : kNotAvi;
+    }
+    m_file = std::move(file);
+    m_nVideoStream = video;
+
+    // The first frame is the stream's first sample, which is 0 unless the header says otherwise.
+    m_nCurrentFrame = GetStart();
+    const kivra::Dib* first = m_pGetFrame->GetFrame(0);
+    if (first == nullptr) {
+        CloseStream();
+        return kNoStreamInfoOrFrame;
+    }
+    if (m_fileInfo.dwWidth == 0 || m_fileInfo.dwHeight == 0) {
+        m_fileInfo.dwWidth = uint32_t(first->Width());
+        m_fileInfo.dwHeight = uint32_t(first->Height());
+    }
+    m_bTopDown = first->TopDown();
+    return kOpened;
+}
+
+void CAviVideoStream::CloseStream() {
+    m_pGetFrame.reset();
+    m_file.reset();
+    m_nVideoStream = -1;
+    m_nDibSample = -1;
+}
+
+void CAviVideoStream::DescribeCodec() {
+    const kivra::CodecTexts texts = kivra::DescribeCodec(m_streamInfo.fccHandler);
+    m_strFourCC = texts.code;
+    m_strCodecName = texts.name;
+    m_strCodecDesc = texts.description;
+    m_strCodecDriver = texts.driver;
+}
+
+void CAviVideoStream::SetPosition(int n) {
+    const int start = GetStart();
+    if (n < start) {
+        m_nCurrentFrame = start;
+        return;
+    }
+    const int end = GetEnd();
+    m_nCurrentFrame = n > end ? end : n;
+}
+
+int CAviVideoStream::GetStart() const {
+    return HasStream() ? int(std::min<uint32_t>(m_streamInfo.start, INT32_MAX / 2)) : -1;
+}
+
+int CAviVideoStream::GetEnd() const {
+    return HasStream()
+               ? GetStart() + int(std::min<uint32_t>(m_streamInfo.length, INT32_MAX / 2)) - 1
+               : -1;
+}
+
+double CAviVideoStream::GetFrameRate() const {
+    return m_fileInfo.dwScale == 0 ? 0.0 : double(m_fileInfo.dwRate) / double(m_fileInfo.dwScale);
+}
+
+int CAviVideoStream::FindSample(int n, kivra::FindFlags flags) const {
+    if (!HasStream()) {
+        return -1;
+    }
+    const auto& samples = m_file->streams[size_t(m_nVideoStream)].samples;
+    const int start = GetStart();
+    const int count = int(std::min<size_t>(samples.size(), size_t(m_streamInfo.length)));
+    int i = n - start;
+    if (flags == kivra::FindFlags::PrevKey) {
+        for (i = std::min(i, count - 1); i >= 0; --i) {
+            if (samples[size_t(i)].key && samples[size_t(i)].size > 0) {
+                return i + start;
+            }
+        }
+        return -1;
+    }
+    for (i = std::max(i, 0); i < count; ++i) {
+        if (samples[size_t(i)].key && samples[size_t(i)].size > 0) {
+            return i + start;
+        }
+    }
+    return -1;
+}
+
+int CAviVideoStream::NextKeyFrame() const {
+    return HasStream() ? FindSample(m_nCurrentFrame + 1, kivra::FindFlags::NextKey) : -1;
+}
+
+int64_t CAviVideoStream::SampleToTime(int n) const {
+    if (!HasStream()) {
+        return -1;
+    }
+    return kivra::SampleToMilliseconds(n, m_streamInfo.scale, m_streamInfo.rate);
+}
+
+bool CAviVideoStream::DeinterlaceOn() const {
+    return m_pSettings != nullptr && m_pSettings->Deinterlace != 0;
+}
+
+void CAviVideoStream::LoadFrame(int n) {
+    if (!m_pGetFrame) {
+        return;
+    }
+    if (n == -1) {
+        n = m_nCurrentFrame;
+    }
+    const bool deinterlace = DeinterlaceOn();
+    if (n == m_nDibSample && deinterlace == m_bDibDeinterlaced && !m_dib.Empty()) {
+        return;
+    }
+    const kivra::Dib* frame = m_pGetFrame->GetFrame(n - GetStart());
+    if (frame == nullptr) {
+        return;  // keep the previous picture
+    }
+    m_dib.header = frame->header;
+    m_dib.bits.assign(frame->bits.begin(), frame->bits.end());
+    if (deinterlace) {
+        kivra::DoubleRows(m_dib);
+    }
+    m_nDibSample = n;
+    m_bDibDeinterlaced = deinterlace;
+}
+
+bool CAviVideoStream::SaveFrameAsBmp(const std::string& path) {
+    if (!m_pGetFrame) {
+        return false;
+    }
+    const kivra::Dib* frame = m_pGetFrame->GetFrame(m_nCurrentFrame - GetStart());
+    if (frame == nullptr) {
+        return false;
+    }
+    kivra::Dib picture = *frame;
+    if (DeinterlaceOn()) {
+        kivra::DoubleRows(picture);
+    }
+    return kivra::WriteBmpFile(path, picture);
+}
+
+std::string CAviVideoStream::MarkerFilePath() const {
+    return kivra::ReplaceExtension(m_strFileName, ".lff");
+}
+
+kivra::DecoderStats CAviVideoStream::DecoderStats() const {
+    return m_pGetFrame ? m_pGetFrame->Stats() : kivra::DecoderStats{};
+}
+
+void CAviVideoStream::DeleteTemporaryFiles() const {
+    if (m_strFileName.empty()) {
+        return;
+    }
+    std::error_code ignored;
+    if (m_bTemporary && kivra::EndsWithIgnoreCase(m_strFileName, ".$tmp$.avi")) {
+        std::filesystem::remove(m_strFileName, ignored);
+        std::filesystem::remove(kivra::ReplaceExtension(m_strFileName, ".wav"), ignored);
+    } else {
+        std::filesystem::remove(kivra::ReplaceExtension(m_strFileName, ".$tmp$.wav"), ignored);
+    }
+}

@@ -1,0 +1,66 @@
+#pragma once
+// The single document: at most one open video at a time, and the open pipeline that gets it
+// there. Lives for the whole run; owned by the application's document holder. What the
+// pipeline needs of the main window goes through DocumentHost, so it also runs headless.
+#include <memory>
+#include <string>
+
+#include "media/avi_video_stream.h"
+#include "platform/user_messages.h"
+
+class CInifileManager;
+
+namespace kivra {
+
+// What the document asks of the main frame and the views while opening and closing.
+class DocumentHost : public UserMessages {
+public:
+    virtual bool HasMainFrame() const = 0;
+    virtual bool IsMarkerIdDialogVisible() const = 0;
+    virtual void ToggleMarkerIdDialog() = 0;  // "IDの指定(&I)..."
+    virtual void SaveMarkers() = 0;           // "保存(&S)" of the marker menu; returns when done
+    virtual void StopPlayback() = 0;
+    virtual void CloseCommand() = 0;  // the file close command; ends in OnNewDocument
+    virtual void UpdateAllViews() = 0;
+    virtual void UpdateRateStatus() = 0;
+    virtual void SetViewMode(int mode) = 0;
+    // After a video opened, in this order: trackbar (position 0, range 0..N, ticks and page N/20),
+    // areas reset, modes and play range reset, then the First command posted (not sent).
+    virtual void ResetTrackbar(int frameCount) = 0;
+    virtual void ResetViewsAndModes(int frameCount) = 0;
+    virtual void PostFirstFrameCommand() = 0;
+};
+
+}  // namespace kivra
+
+class CVfwDoc {
+public:
+    CVfwDoc(kivra::DocumentHost& host, const CInifileManager* settings);
+    ~CVfwDoc();
+    CVfwDoc(const CVfwDoc&) = delete;
+    CVfwDoc& operator=(const CVfwDoc&) = delete;
+
+    bool OnOpenDocument(const std::string& path);
+    bool OnNewDocument();
+    void DeleteContents();
+
+    CAviVideoStream* Stream() const { return m_pStream.get(); }
+    const std::string& PathName() const { return m_strPathName; }
+    const std::string& SoundPath() const { return m_strSoundPath; }
+
+    // The extensions the open dialog offers, taken from the filter text each time.
+    static bool IsSupportedExtension(const std::string& path);
+
+    // Until the marker store arrives, nothing is ever modified.
+    bool MarkersModified() const { return m_markersModified; }
+
+private:
+    bool Unrecognised(const std::string& path);
+
+    kivra::DocumentHost& m_host;
+    const CInifileManager* m_pSettings;
+    std::unique_ptr<CAviVideoStream> m_pStream;
+    std::string m_strPathName;
+    std::string m_strSoundPath;
+    bool m_markersModified = false;
+};

@@ -1,0 +1,227 @@
+// The reader against the real ffmpeg program: every frame is the picture ffmpeg decodes for it,
+// whatever order the frames are asked in.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "media/avi_video_stream.h"
+#include "support/ffmpeg_tool.h"
+
+namespace {
+
+using kivra::test::RunFfmpeg;
+using kivra::test::TempDir;
+
+constexpr int kWidth = 160;
+constexpr int kHeight = 120;
+constexpr int kFrames = 50;
+
+// Reference pictures: ffmpeg's own decoding of every frame, top-down BGR.
+std::vector<std::vector<uint8_t>> ReferenceFrames(const std::string& avi, const std::string& raw) {
+    std::vector<std::vector<uint8_t>> frames;
+    if (!RunFfmpeg({"-i", avi, "-f", "rawvideo", "-pix_fmt", "bgr24", raw})) {
+        return frames;
+    }
+    std::ifstream in(raw, std::ios::binary);
+    std::vector<uint8_t> frame(size_t(kWidth) * kHeight * 3);
+    while (in.read(reinterpret_cast<char*>(frame.data()), std::streamsize(frame.size()))) {
+        frames.push_back(frame);
+    }
+    return frames;
+}
+
+// Mean absolute difference between the stream's display bitmap and a top-down BGR picture.
+double Difference(const kivra::Dib& dib, const std::vector<uint8_t>& reference) {
+    if (dib.Width() != kWidth || dib.Height() != kHeight) {
+        return 1e9;
+    }
+    double sum = 0;
+    for (int y = 0; y < kHeight; ++y) {
+        const uint8_t* row = dib.PictureRow(y);
+        const uint8_t* ref = reference.data() + size_t(y) * kWidth * 3;
+        for (int x = 0; x < kWidth * 3; ++x) {
+            sum += std::abs(int(row[x]) - int(ref[x]));
+        }
+    }
+    return sum / (double(kWidth) * kHeight * 3);
+}
+
+struct CodecCase {
+    const char* name;
+    std::vector<std::string> options;
+};
+
+class FrameExactTest : public ::testing::TestWithParam<CodecCase> {};
+
+// Frame n matches ffmpeg's frame n, and is nearer to it than to its neighbours, in forward,
+// backward and random order.
+TEST_P(FrameExactTest, EveryOrderGivesFfmpegsPictures) {
+    TempDir dir;
+    const std::string avi = dir.File("clip one.avi");
+    std::vector<std::string> args = {
+        "-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25", "-frames:v", std::to_string(kFrames)};
+    args.insert(args.end(), GetParam().options.begin(), GetParam().options.end());
+    args.push_back(avi);
+    ASSERT_TRUE(RunFfmpeg(args));
+    const auto reference = ReferenceFrames(avi, dir.File("ref.raw"));
+    ASSERT_EQ(reference.size(), size_t(kFrames));
+
+    CAviVideoStream stream(avi);
+    ASSERT_EQ(stream.OpenStream(), CAviVideoStream::kOpened);
+    ASSERT_EQ(stream.GetStart(), 0);
+    ASSERT_EQ(stream.GetEnd(), kFrames - 1);
+
+    std::vector<int> order;
+    for (int n = 0; n < kFrames; ++n)
+        order.push_back(n);
+    for (int n = kFrames - 1; n >= 0; --n)
+        order.push_back(n);
+    std::mt19937 random(7);
+    for (int i = 0; i < 60; ++i)
+        order.push_back(int(random() % kFrames));
+
+    for (const int n : order) {
+        stream.SetPosition(n);
+        stream.LoadFrame(-1);
+        const double own = Difference(stream.DisplayBitmap(), reference[size_t(n)]);
+        EXPECT_LT(own, 2.0) << GetParam().name << " frame " << n;
+        if (n > 0) {
+            EXPECT_LT(own, Difference(stream.DisplayBitmap(), reference[size_t(n - 1)]))
+                << GetParam().name << " frame " << n;
+        }
+        if (n + 1 < kFrames) {
+            EXPECT_LT(own, Difference(stream.DisplayBitmap(), reference[size_t(n + 1)]))
+                << GetParam().name << " frame " << n;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codecs, FrameExactTest,
+    ::testing::Values(CodecCase{"mjpeg", {"-c:v", "mjpeg", "-q:v", "3"}},
+                      CodecCase{"huffyuv", {"-c:v", "huffyuv"}},
+                      CodecCase{"raw", {"-c:v", "rawvideo", "-pix_fmt", "bgr24"}},
+                      CodecCase{"msmpeg4v2", {"-c:v", "msmpeg4v2", "-g", "12", "-q:v", "3"}},
+                      CodecCase{"mpeg4_bframes",
+                                {"-c:v", "mpeg4", "-bf", "2", "-g", "12", "-q:v", "3"}},
+                      CodecCase{"h264", {"-c:v", "libx264", "-g", "20", "-crf", "20"}},
+                      CodecCase{"h264_open_gop",
+                                {"-c:v", "libx264", "-g", "20", "-crf", "20", "-x264-params",
+                                 "open-gop=1:keyint=20:min-keyint=20"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Stepping forward decodes one chunk per frame, and showing the same frame again decodes nothing.
+TEST(AviReaderCostTest, StepDecodesOneFrameAndRepaintDecodesNone) {
+    TempDir dir;
+    const std::string avi = dir.File("gop.avi");
+    ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25", "-frames:v", "40",
+                           "-c:v", "msmpeg4v2", "-g", "12", avi}));
+    CAviVideoStream stream(avi);
+    ASSERT_EQ(stream.OpenStream(), CAviVideoStream::kOpened);
+    stream.SetPosition(5);
+    stream.LoadFrame(-1);
+    for (int n = 6; n < 30; ++n) {
+        const auto before = stream.DecoderStats();
+        stream.SetPosition(n);
+        stream.LoadFrame(-1);
+        EXPECT_EQ(stream.DecoderStats().packetsSent - before.packetsSent, 1) << n;
+        EXPECT_EQ(stream.DecoderStats().seeks, before.seeks) << n;
+        const auto repaint = stream.DecoderStats();
+        stream.LoadFrame(-1);
+        EXPECT_EQ(stream.DecoderStats().packetsSent, repaint.packetsSent);
+        EXPECT_EQ(stream.DecoderStats().conversions, repaint.conversions);
+    }
+    // A jump decodes from the key frame at or before the target, not from the start.
+    const auto before = stream.DecoderStats();
+    stream.SetPosition(38);
+    stream.LoadFrame(-1);
+    EXPECT_EQ(stream.DecoderStats().packetsSent - before.packetsSent, 38 - 36 + 1);
+}
+
+// A dropped frame (zero-length chunk) shows the picture before it.
+TEST(AviReaderDroppedFrameTest, ZeroLengthChunkRepeatsPreviousPicture) {
+    TempDir dir;
+    const std::string avi = dir.File("dropped.avi");
+    ASSERT_TRUE(
+        RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25", "-frames:v", "20", "-vf",
+                   "select='not(eq(n\\,7))'", "-fps_mode", "passthrough", "-c:v", "mjpeg", avi}));
+    CAviVideoStream stream(avi);
+    ASSERT_EQ(stream.OpenStream(), CAviVideoStream::kOpened);
+    ASSERT_EQ(stream.GetEnd(), 20);  // twenty pictures and the gap
+    stream.SetPosition(6);
+    stream.LoadFrame(-1);
+    const std::vector<uint8_t> six = stream.DisplayBitmap().bits;
+    stream.SetPosition(7);
+    stream.LoadFrame(-1);
+    EXPECT_EQ(stream.DisplayBitmap().bits, six);
+    stream.SetPosition(8);
+    stream.LoadFrame(-1);
+    EXPECT_NE(stream.DisplayBitmap().bits, six);
+    // Reached by a jump, the dropped frame gives the same picture.
+    stream.SetPosition(15);
+    stream.LoadFrame(-1);
+    stream.SetPosition(7);
+    stream.LoadFrame(-1);
+    EXPECT_EQ(stream.DisplayBitmap().bits, six);
+}
+
+// Raw frames stored top-down (negative height) come out upright like bottom-up ones.
+TEST(AviReaderRawTest, TopDownAndBottomUpRawFramesAreUpright) {
+    TempDir dir;
+    const std::string topDown = dir.File("topdown.avi");
+    ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25", "-frames:v", "3",
+                           "-c:v", "rawvideo", "-pix_fmt", "bgr24", topDown}));
+    // The same file with the stored rows reversed and the height made positive.
+    std::vector<char> bytes;
+    {
+        std::ifstream in(topDown, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    const std::string strf = "strf";
+    const auto at = std::search(bytes.begin(), bytes.end(), strf.begin(), strf.end());
+    ASSERT_NE(at, bytes.end());
+    const size_t heightOffset = size_t(at - bytes.begin()) + 8 + 8;
+    int32_t height;
+    std::memcpy(&height, &bytes[heightOffset], 4);
+    ASSERT_EQ(height, -120);  // ffmpeg stores raw BGR top-down
+    height = -height;
+    std::memcpy(&bytes[heightOffset], &height, 4);
+    const std::string chunk = "00dc";  // ffmpeg tags raw chunks as compressed
+    const size_t stride = 160 * 3;
+    for (auto it = std::search(bytes.begin(), bytes.end(), chunk.begin(), chunk.end());
+         it != bytes.end(); it = std::search(it + 4, bytes.end(), chunk.begin(), chunk.end())) {
+        uint32_t size;
+        std::memcpy(&size, &*(it + 4), 4);
+        if (size != stride * 120)
+            continue;
+        char* data = &*(it + 8);
+        for (size_t y = 0; y < 60; ++y) {
+            std::swap_ranges(data + y * stride, data + (y + 1) * stride, data + (119 - y) * stride);
+        }
+    }
+    const std::string bottomUp = dir.File("bottomup.avi");
+    {
+        std::ofstream out(bottomUp, std::ios::binary);
+        out.write(bytes.data(), std::streamsize(bytes.size()));
+    }
+    CAviVideoStream a(bottomUp), b(topDown);
+    ASSERT_EQ(a.OpenStream(), CAviVideoStream::kOpened);
+    ASSERT_EQ(b.OpenStream(), CAviVideoStream::kOpened);
+    a.LoadFrame(1);
+    b.LoadFrame(1);
+    ASSERT_EQ(a.DisplayBitmap().Height(), 120);
+    ASSERT_EQ(b.DisplayBitmap().Height(), 120);
+    for (int y = 0; y < 120; y += 17) {
+        EXPECT_EQ(0, std::memcmp(a.DisplayBitmap().PictureRow(y), b.DisplayBitmap().PictureRow(y),
+                                 stride))
+            << "row " << y;
+    }
+}
+
+}  // namespace
