@@ -1,0 +1,265 @@
+// Opening files through the document as the program does: what the user is told, and that bad
+// files never take the program down.
+#include <gtest/gtest.h>
+
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "media/vfw_doc.h"
+#include "platform/string_table.h"
+#include "support/ffmpeg_tool.h"
+
+namespace {
+
+using kivra::MsgAnswer;
+using kivra::MsgButtons;
+using kivra::MsgIcon;
+using kivra::test::RunFfmpeg;
+using kivra::test::TempDir;
+
+// Records what the document tells the user and which resets it asks for.
+class RecordingHost final : public kivra::DocumentHost {
+public:
+    MsgAnswer ShowMessage(const std::string& text, MsgButtons, MsgIcon) override {
+        messages.push_back(text);
+        return MsgAnswer::Ok;
+    }
+    bool HasMainFrame() const override { return true; }
+    bool IsMarkerIdDialogVisible() const override { return false; }
+    void ToggleMarkerIdDialog() override {}
+    void SaveMarkers() override {}
+    void StopPlayback() override { calls.push_back("stop"); }
+    void CloseCommand() override {
+        calls.push_back("close");
+        if (doc != nullptr)
+            doc->OnNewDocument();
+    }
+    void UpdateAllViews() override { calls.push_back("views"); }
+    void UpdateRateStatus() override {}
+    void SetViewMode(int mode) override { viewMode = mode; }
+    void ResetTrackbar(int frames) override {
+        calls.push_back("trackbar " + std::to_string(frames));
+    }
+    void ResetViewsAndModes(int frames) override {
+        viewMode = 0;
+        calls.push_back("modes " + std::to_string(frames));
+    }
+    void PostFirstFrameCommand() override { calls.push_back("first"); }
+
+    CVfwDoc* doc = nullptr;
+    int viewMode = -1;
+    std::vector<std::string> messages;
+    std::vector<std::string> calls;
+};
+
+struct Fixture {
+    RecordingHost host;
+    CVfwDoc doc{host, nullptr};
+    Fixture() { host.doc = &doc; }
+};
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string Unrecognised(const std::string& path) {
+    std::string text = kivra::LoadString(2012);
+    return text.replace(text.find("%1"), 2, path);
+}
+
+TEST(VfwDocOpenTest, OpensAviAndResetsInOrder) {
+    TempDir dir;
+    const std::string avi = dir.File("walk.avi");
+    ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=64x48:rate=30", "-frames:v", "12",
+                           "-c:v", "mjpeg", avi}));
+    Fixture f;
+    ASSERT_TRUE(f.doc.OnOpenDocument(avi));
+    EXPECT_TRUE(f.host.messages.empty());
+    EXPECT_EQ(f.doc.PathName(), avi);
+    ASSERT_NE(f.doc.Stream(), nullptr);
+    EXPECT_EQ(f.doc.Stream()->GetFrameCount(), 12);
+    const std::vector<std::string> expected = {"stop", "views", "trackbar 12", "modes 12", "first"};
+    EXPECT_EQ(f.host.calls, expected);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("writeTest.tst")));
+
+    // Closing empties the document and never touches the video itself.
+    ASSERT_TRUE(f.doc.OnNewDocument());
+    EXPECT_EQ(f.doc.Stream(), nullptr);
+    EXPECT_EQ(f.host.viewMode, -1);
+    EXPECT_TRUE(std::filesystem::exists(avi));
+}
+
+// Names that a shell would misread open like any other.
+TEST(VfwDocOpenTest, HostileFileNamesOpen) {
+    TempDir dir;
+    const std::string source = dir.File("plain.avi");
+    ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=64x48:rate=30", "-frames:v", "5",
+                           "-c:v", "mjpeg", source}));
+    for (const std::string name :
+         {"with blank.avi", "quote\"double.avi", "quote'single.avi", "$(touch pwned).avi",
+          "semi;colon.avi", "-leading-dash.avi", "歩行 解析.avi"}) {
+        const std::string path = dir.File(name);
+        std::filesystem::copy_file(source, path);
+        Fixture f;
+        EXPECT_TRUE(f.doc.OnOpenDocument(path)) << name;
+        EXPECT_TRUE(f.host.messages.empty()) << name;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.File("pwned")));
+}
+
+// Every kind of bad file gives the unrecognised-file message with its path and an empty
+// document; nothing crashes.
+TEST(VfwDocBadInputTest, BadFilesAreRefusedWithTheirPath) {
+    TempDir dir;
+    const std::string mp4 = dir.File("phone.avi");
+    ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=64x48:rate=30", "-frames:v", "5",
+                           "-c:v", "libx264", "-f", "mp4", mp4}));
+    const std::string audio = dir.File("sound only.avi");
+    ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "sine=duration=0.5", "-c:a", "pcm_s16le", audio}));
+    WriteBytes(dir.File("empty.avi"), "");
+    WriteBytes(dir.File("garbage.avi"), std::string(5000, '\x5A'));
+    WriteBytes(dir.File("notes.txt"), "a text file");
+    for (const std::string name :
+         {"phone.avi", "sound only.avi", "empty.avi", "garbage.avi", "notes.txt"}) {
+        Fixture f;
+        const std::string path = dir.File(name);
+        EXPECT_FALSE(f.doc.OnOpenDocument(path)) << name;
+        ASSERT_EQ(f.host.messages.size(), 1u) << name;
+        EXPECT_EQ(f.host.messages[0], Unrecognised(path)) << name;
+        EXPECT_EQ(f.doc.Stream(), nullptr) << name;
+        EXPECT_TRUE(std::filesystem::exists(path)) << name;
+    }
+}
+
+TEST(VfwDocBadInputTest, OpenStreamCodes) {
+    TempDir dir;
+    const std::string audio = dir.File("a.avi");
+    ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "sine=duration=0.2", "-c:a", "pcm_s16le", audio}));
+    WriteBytes(dir.File("zero.avi"), "");
+    EXPECT_EQ(CAviVideoStream("").OpenStream(), CAviVideoStream::kEmptyName);
+    EXPECT_EQ(CAviVideoStream(dir.File("zero.avi")).OpenStream(), CAviVideoStream::kNotAvi);
+    EXPECT_EQ(CAviVideoStream(dir.File("missing.avi")).OpenStream(), CAviVideoStream::kNotAvi);
+    EXPECT_EQ(CAviVideoStream(audio).OpenStream(), CAviVideoStream::kNoVideoStream);
+}
+
+// Cut or corrupted copies of a real file open or are refused, never crash, hang or balloon.
+TEST(VfwDocBadInputTest, TruncatedAndAbsurdFilesNeverCrash) {
+    TempDir dir;
+    const std::string good = dir.File("good.avi");
+    ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=64x48:rate=30", "-frames:v", "30",
+                           "-c:v", "msmpeg4v2", "-g", "6", good}));
+    const std::string bytes = ReadBytes(good);
+    const std::string bad = dir.File("bad.avi");
+    int opened = 0;
+    for (size_t cut = 0; cut < bytes.size(); cut += std::max<size_t>(1, bytes.size() / 97)) {
+        WriteBytes(bad, bytes.substr(0, cut));
+        CAviVideoStream stream(bad);
+        if (stream.OpenStream() == CAviVideoStream::kOpened) {
+            ++opened;
+            EXPECT_LE(stream.GetEnd(), 29);
+            for (int n = stream.GetEnd(); n >= stream.GetStart(); n -= 3)
+                stream.LoadFrame(n);
+        }
+    }
+    EXPECT_GT(opened, 10);  // a file cut in its frames still shows the frames it has
+
+    // Header fields set to absurd values, one at a time.
+    const std::string avih = "avih";
+    const std::string strh = "strh";
+    const size_t mainHeader = bytes.find(avih) + 8;
+    const size_t streamHeader = bytes.find(strh) + 8;
+    const std::vector<size_t> fields = {
+        mainHeader + 16,   mainHeader + 32,   mainHeader + 36,    // frames, width, height
+        streamHeader + 20, streamHeader + 24, streamHeader + 28,  // scale, rate, start
+        streamHeader + 32, streamHeader + 36};                    // length, buffer size
+    for (const size_t field : fields) {
+        for (const uint32_t value : {0u, 1u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
+            std::string copy = bytes;
+            std::memcpy(copy.data() + field, &value, 4);
+            WriteBytes(bad, copy);
+            CAviVideoStream stream(bad);
+            if (stream.OpenStream() == CAviVideoStream::kOpened) {
+                stream.SetPosition(INT32_MAX);
+                stream.LoadFrame(-1);
+                stream.SetPosition(-5);
+                stream.LoadFrame(-1);
+                EXPECT_LE(stream.GetEnd() - stream.GetStart(), 29);
+                (void)stream.GetFrameRate();
+            }
+        }
+    }
+}
+
+// A folder where nothing can be created gives the read-only message before anything else.
+TEST(VfwDocOpenTest, ReadOnlyFolderGivesMessage2013) {
+    TempDir dir;
+    const std::string source = dir.File("source.avi");
+    ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=64x48:rate=30", "-frames:v", "3",
+                           "-c:v", "mjpeg", source}));
+    const std::string folder = dir.File("cdrom");
+    std::filesystem::create_directory(folder);
+    if (geteuid() != 0) {
+        std::filesystem::copy_file(source, folder + "/clip.avi");
+        chmod(folder.c_str(), 0555);
+        Fixture f;
+        EXPECT_FALSE(f.doc.OnOpenDocument(folder + "/clip.avi"));
+        chmod(folder.c_str(), 0755);
+        ASSERT_EQ(f.host.messages.size(), 1u);
+        EXPECT_EQ(f.host.messages[0], kivra::LoadString(2013));
+        return;
+    }
+    // Root writes through permission bits, so the folder becomes a read-only mount in a
+    // private mount namespace of a child process.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (unshare(CLONE_NEWNS) != 0 ||
+            mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("tmpfs", folder.c_str(), "tmpfs", 0, nullptr) != 0) {
+            _exit(77);
+        }
+        std::filesystem::copy_file(source, folder + "/clip.avi");
+        if (mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0) {
+            _exit(77);
+        }
+        Fixture f;
+        const bool opened = f.doc.OnOpenDocument(folder + "/clip.avi");
+        const bool told =
+            f.host.messages.size() == 1 && f.host.messages[0] == kivra::LoadString(2013);
+        _exit(!opened && told && f.doc.Stream() == nullptr ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77) {
+        GTEST_SKIP() << "no way to make a read-only folder here";
+    }
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// The user's own writeTest.tst survives the write test.
+TEST(VfwDocOpenTest, ExistingWriteTestFileIsKept) {
+    TempDir dir;
+    const std::string avi = dir.File("clip.avi");
+    ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=64x48:rate=30", "-frames:v", "3",
+                           "-c:v", "mjpeg", avi}));
+    WriteBytes(dir.File("writeTest.tst"), "the user's notes");
+    Fixture f;
+    EXPECT_TRUE(f.doc.OnOpenDocument(avi));
+    EXPECT_EQ(ReadBytes(dir.File("writeTest.tst")), "the user's notes");
+}
+
+}  // namespace
