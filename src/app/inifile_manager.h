@@ -1,0 +1,74 @@
+#pragma once
+// Every user setting of the program, held in memory for the whole run: read from the settings
+// ini at start, read and assigned directly by the rest of the program, written back whole at
+// the end. Values are taken as they are; nothing is validated or clamped.
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace kivra {
+
+// Text to number the way the settings have always been read: leading blanks, an optional
+// sign, digits (and for the float a decimal point and an exponent), up to the first other
+// character; no digits at all gives 0. Always with a decimal point, whatever the locale.
+// An int beyond the int range gives INT_MAX or INT_MIN; a float beyond the float range gives 0,
+// so that nobody downstream is handed an infinite speed.
+int TextToInt(std::string_view text);
+float TextToFloat(std::string_view text);
+// "%.1f" and "%d" with a decimal point in every locale.
+std::string FormatOneDecimal(double value);
+std::string FormatInt(int value);
+
+}  // namespace kivra
+
+// The settings store. One instance, owned by the application object; its destructor writes
+// every setting back.
+class CInifileManager {
+public:
+    // `iniPath` is the settings file, normally ZebCRwIniFile::GetIniPath() of the settings
+    // folder. Fields start at their defaults until LoadSettings.
+    explicit CInifileManager(std::string iniPath);
+    CInifileManager(const CInifileManager&) = delete;
+    CInifileManager& operator=(const CInifileManager&) = delete;
+    virtual ~CInifileManager();  // SaveSettings
+
+    // Fills every field; a missing file, section or key gives the default, a key that is
+    // present but empty gives 0 or the empty string.
+    void LoadSettings();
+    // Writes every field in one rewrite of the file; the file's other sections and lines stay.
+    // False when the file could not be written (it is then left as it was).
+    bool SaveSettings() const;
+
+    // The output picture's (width, height): 640x480, 1024x768 or 1440x1080 by SizeType 0, 1, 2,
+    // upright (width and height swapped) when Direction is 0; 0x0 for any other SizeType.
+    std::pair<int, int> OutputSize() const;
+
+    const std::string& GetIniPath() const { return m_strIniPath; }
+
+    // [Slider]
+    float PlaySpeedRate = 1.0f;
+    // [FFMpeg]
+    std::string TmpFile_VCodec;
+    std::string TmpFile_BitRate;  // key "TmpFile_BitRate(k)"
+    int TmpFile_2GLimit = 1;
+    std::string TmpFile_QScale = "4";  // key "TmpFile_QScale(2-31)"
+    // [Trimming]
+    int Mode = 0;
+    int SizeType = 0;
+    int Direction = 0;
+    int LengthFromCenter1 = 51;
+    int LengthFromCenter2 = 51;
+    int FilterIndex = 1;
+    int MosaicRectType = 1;
+    int Deinterlace = 0;
+    // [MarkerID]
+    int MaxID = 100;
+    int ShowLocus = 0;
+    int LocusColor = 255;
+    int SetIDMode = 0;
+    int SkipFrameNum = 1;
+    int ShowSetIDBtnMsg = 1;
+
+private:
+    std::string m_strIniPath;
+};

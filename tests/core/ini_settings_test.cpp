@@ -1,0 +1,288 @@
+// The settings store against real ini files: first run, conversions, what a save must keep,
+// locales with a decimal comma, and files it cannot or must not write.
+#include <gtest/gtest.h>
+
+#include <grp.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <tuple>
+
+#include "app/inifile_manager.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class TempFolder {
+public:
+    TempFolder() {
+        std::string name = (fs::temp_directory_path() / "kivra settings 設定-XXXXXX").string();
+        path_ = ::mkdtemp(name.data()) ? name : std::string();
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        fs::permissions(path_, fs::perms::owner_all, ec);
+        fs::remove_all(path_, ec);
+    }
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+const char* const kDefaultFile =
+    "[Slider]\n"
+    "PlaySpeedRate=1.0\n"
+    "[FFMpeg]\n"
+    "TmpFile_VCodec=\n"
+    "TmpFile_BitRate(k)=\n"
+    "TmpFile_2GLimit=1\n"
+    "TmpFile_QScale(2-31)=4\n"
+    "[Trimming]\n"
+    "Mode=0\n"
+    "SizeType=0\n"
+    "Direction=0\n"
+    "LengthFromCenter1=51\n"
+    "LengthFromCenter2=51\n"
+    "FilterIndex=1\n"
+    "MosaicRectType=1\n"
+    "Deinterlace=0\n"
+    "[MarkerID]\n"
+    "MaxID=100\n"
+    "ShowLocus=0\n"
+    "LocusColor=255\n"
+    "SetIDMode=0\n"
+    "SkipFrameNum=1\n"
+    "ShowSetIDBtnMsg=1\n";
+
+TEST(Settings, FirstRunWritesEveryKeyWithItsDefault) {
+    TempFolder dir;
+    const std::string ini = dir.File("Kivra.ini");
+    {
+        CInifileManager settings(ini);
+        settings.LoadSettings();
+        EXPECT_EQ(settings.PlaySpeedRate, 1.0f);
+        EXPECT_EQ(settings.TmpFile_QScale, "4");
+        EXPECT_EQ(settings.MaxID, 100);
+        EXPECT_EQ(settings.LocusColor, 255);
+    }  // the destructor saves
+    EXPECT_EQ(ReadAll(ini), kDefaultFile);
+}
+
+TEST(Settings, ValuesAreConvertedAsTheyStandAndWrittenBack) {
+    TempFolder dir;
+    const std::string ini = dir.File("Kivra.ini");
+    WriteFile(ini,
+              "[Slider]\nPlaySpeedRate=1.25\n"
+              "[FFMpeg]\nTmpFile_VCodec=\nTmpFile_QScale(2-31)=\nTmpFile_2GLimit=  -12xyz\n"
+              "[Trimming]\nMode=+7\nSizeType=99999999999\nDirection=-99999999999\n"
+              "LengthFromCenter1=\nFilterIndex=3.9\n"
+              "[MarkerID]\nMaxID=abc\n");
+    CInifileManager settings(ini);
+    settings.LoadSettings();
+    EXPECT_EQ(settings.PlaySpeedRate, 1.25f);
+    EXPECT_EQ(settings.TmpFile_VCodec, "");
+    EXPECT_EQ(settings.TmpFile_QScale, "");  // present but empty: not the default "4"
+    EXPECT_EQ(settings.TmpFile_2GLimit, -12);
+    EXPECT_EQ(settings.Mode, 7);
+    EXPECT_EQ(settings.SizeType, INT_MAX);
+    EXPECT_EQ(settings.Direction, INT_MIN);
+    EXPECT_EQ(settings.LengthFromCenter1, 0);
+    EXPECT_EQ(settings.FilterIndex, 3);
+    EXPECT_EQ(settings.MaxID, 0);
+    EXPECT_EQ(settings.OutputSize(), std::make_pair(0, 0));
+
+    ASSERT_TRUE(settings.SaveSettings());
+    const std::string saved = ReadAll(ini);
+    EXPECT_NE(saved.find("PlaySpeedRate=1.2\n"), std::string::npos);
+    EXPECT_NE(saved.find("TmpFile_VCodec=\n"), std::string::npos);
+    EXPECT_NE(saved.find("TmpFile_QScale(2-31)=\n"), std::string::npos);
+    EXPECT_NE(saved.find("MaxID=0\n"), std::string::npos);
+    EXPECT_NE(saved.find("SizeType=2147483647\n"), std::string::npos);
+}
+
+TEST(Settings, SpeedTextsReadLikeTheRuntimeConversion) {
+    const std::pair<const char*, float> cases[] = {
+        {"  -2.5e1x", -25.0f}, {".5", 0.5f}, {"1,5", 1.0f},   {"2e", 2.0f}, {"+3.", 3.0f},
+        {"abc", 0.0f},         {"", 0.0f},   {"1e999", 0.0f}, {"-.", 0.0f}, {"\t0.1", 0.1f},
+    };
+    for (const auto& [text, expected] : cases) {
+        EXPECT_EQ(kivra::TextToFloat(text), expected) << '"' << text << '"';
+    }
+}
+
+TEST(Settings, SaveKeepsTheRestOfTheFile) {
+    TempFolder dir;
+    const std::string ini = dir.File("Kivra.ini");
+    WriteFile(ini,
+              "; my notes\r\n"
+              "[Recent File List]\r\n"
+              "File1=/home/u/歩行 テスト.avi\r\n"
+              "[slider]\r\n"
+              "playspeedrate=0.5\r\n"
+              "[ToolBarStatus]\r\n"
+              "State=AAAAAP8=\r\n");
+    CInifileManager settings(ini);
+    settings.LoadSettings();
+    EXPECT_EQ(settings.PlaySpeedRate, 0.5f);
+    settings.PlaySpeedRate = 2.0f;
+    ASSERT_TRUE(settings.SaveSettings());
+
+    const std::string saved = ReadAll(ini);
+    EXPECT_TRUE(
+        saved.starts_with("; my notes\r\n"
+                          "[Recent File List]\r\n"
+                          "File1=/home/u/歩行 テスト.avi\r\n"
+                          "[slider]\r\n"
+                          "playspeedrate=2.0\r\n"
+                          "[ToolBarStatus]\r\n"
+                          "State=AAAAAP8=\r\n"
+                          "[FFMpeg]\r\n"))
+        << saved;
+    EXPECT_EQ(saved.find("[Slider]"), std::string::npos);  // no second, differently cased copy
+}
+
+TEST(Settings, LongStringIsCutTo1023Characters) {
+    TempFolder dir;
+    const std::string ini = dir.File("Kivra.ini");
+    WriteFile(ini, "[FFMpeg]\nTmpFile_VCodec=" + std::string(1500, 'v') + "\n");
+    CInifileManager settings(ini);
+    settings.LoadSettings();
+    EXPECT_EQ(settings.TmpFile_VCodec, std::string(1023, 'v'));
+    ASSERT_TRUE(settings.SaveSettings());
+    EXPECT_NE(ReadAll(ini).find("TmpFile_VCodec=" + std::string(1023, 'v') + "\n"),
+              std::string::npos);
+}
+
+// A locale with a decimal comma: the installed one, or one compiled into a temporary folder.
+bool SetCommaLocale(const std::string& scratch) {
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8")) {
+        return true;
+    }
+    const std::string target = scratch + "/de_DE.UTF-8";
+    const char* argv[] = {"localedef", "-i", "de_DE", "-f", "UTF-8", target.c_str(), nullptr};
+    pid_t pid = 0;
+    if (::posix_spawnp(&pid, "localedef", nullptr, nullptr, const_cast<char**>(argv), environ) !=
+        0) {
+        return false;
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ::setenv("LOCPATH", scratch.c_str(), 1);
+    return std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+}
+
+TEST(Settings, DecimalPointInEveryLocale) {
+    TempFolder dir;
+    TempFolder locales;
+    const std::string ini = dir.File("Kivra.ini");
+    WriteFile(ini, "[Slider]\nPlaySpeedRate=0.25\n");
+    if (!SetCommaLocale(locales.Path())) {
+        ::unsetenv("LOCPATH");
+        GTEST_SKIP() << "no German locale available";
+    }
+    char probe[16];
+    std::snprintf(probe, sizeof probe, "%.1f", 1.5);
+    const bool comma = std::string(probe) == "1,5";
+    {
+        CInifileManager settings(ini);
+        settings.LoadSettings();
+        EXPECT_EQ(settings.PlaySpeedRate, 0.25f);
+        settings.PlaySpeedRate = 1.0f;
+    }
+    std::setlocale(LC_ALL, "C");
+    ::unsetenv("LOCPATH");
+    ASSERT_TRUE(comma) << "the locale did not switch to a decimal comma";
+    EXPECT_NE(ReadAll(ini).find("PlaySpeedRate=1.0\n"), std::string::npos);
+}
+
+// Root writes into read-only folders, so the job then runs in a child as "nobody".
+bool RunWithoutPrivileges(const std::function<bool()>& job) {
+    if (::geteuid() != 0) {
+        return job();
+    }
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) {
+            ::_exit(2);
+        }
+        ::_exit(job() ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST(Settings, FailedSaveLeavesTheOldFile) {
+    TempFolder dir;
+    const std::string ini = dir.File("Kivra.ini");
+    WriteFile(ini, "[Recent File List]\nFile1=/a.avi\n[MarkerID]\nMaxID=7\n");
+    fs::permissions(ini, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(dir.Path(), fs::perms::owner_read | fs::perms::owner_exec |
+                                    fs::perms::group_read | fs::perms::group_exec |
+                                    fs::perms::others_read | fs::perms::others_exec);
+    const bool saved = RunWithoutPrivileges([&] {
+        CInifileManager settings(ini);
+        settings.LoadSettings();
+        if (settings.MaxID != 7) {
+            return true;  // unreadable: shows up as a "saved" failure below
+        }
+        settings.MaxID = 8;
+        return settings.SaveSettings();
+    });
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(ReadAll(ini), "[Recent File List]\nFile1=/a.avi\n[MarkerID]\nMaxID=7\n");
+}
+
+TEST(Settings, HostileFileGivesDefaultsAndSurvives) {
+    TempFolder dir;
+    const std::string junk = dir.File("junk.ini");
+    std::string junkLines = "\xFF\xFE";
+    junkLines += std::string(100000, '\0');
+    junkLines += "\n[MarkerID\nMaxID\n=5\n[]]\n";
+    WriteFile(junk, "[Slider]\nPlaySpeedRate=\x01\x02 9\n" + junkLines);
+    {
+        CInifileManager settings(junk);
+        settings.LoadSettings();
+        EXPECT_EQ(settings.PlaySpeedRate, 0.0f);
+        EXPECT_EQ(settings.MaxID, 100);  // "[MarkerID" is no section header
+    }
+    EXPECT_TRUE(
+        ReadAll(junk).starts_with("[Slider]\nPlaySpeedRate=0.0\n" + junkLines + "[FFMpeg]\n"));
+}
+
+TEST(Settings, OutputSizeFollowsSizeTypeAndDirection) {
+    CInifileManager settings("/nonexistent-folder/Kivra.ini");
+    const std::tuple<int, int, std::pair<int, int>> cases[] = {
+        {1, 0, {768, 1024}}, {1, 1, {1024, 768}}, {2, 1, {1440, 1080}},
+        {0, 7, {480, 640}},  {3, 1, {0, 0}},      {-1, 0, {0, 0}}};
+    for (const auto& [sizeType, direction, expected] : cases) {
+        settings.SizeType = sizeType;
+        settings.Direction = direction;
+        EXPECT_EQ(settings.OutputSize(), expected) << sizeType << " " << direction;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,82 @@
+#include "support/ffmpeg_tool.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+extern char** environ;
+
+namespace kivra::test {
+
+bool RunProgram(const std::vector<std::string>& argv) {
+    if (argv.empty()) {
+        return false;
+    }
+    std::vector<char*> args;
+    args.reserve(argv.size() + 1);
+    for (const std::string& a : argv) {
+        args.push_back(const_cast<char*>(a.c_str()));
+    }
+    args.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    if (posix_spawn_file_actions_init(&actions) != 0) {
+        return false;
+    }
+    const std::unique_ptr<posix_spawn_file_actions_t, int (*)(posix_spawn_file_actions_t*)>
+        actionsGuard(&actions, posix_spawn_file_actions_destroy);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) != 0) {
+        return false;
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) {
+            return false;
+        }
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool RunFfmpeg(const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {"ffmpeg",    "-nostdin", "-hide_banner",
+                                     "-loglevel", "error",    "-y"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunProgram(argv);
+}
+
+TempDir::TempDir() {
+    std::string pattern = "/tmp/kivra-test-XXXXXX";
+    if (mkdtemp(pattern.data()) != nullptr) {
+        path_ = pattern;
+    }
+}
+
+TempDir::~TempDir() {
+    if (!path_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+}
+
+std::string TempDir::File(const std::string& name) const {
+    return path_ + "/" + name;
+}
+
+}  // namespace kivra::test
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+namespace {
+// Tests feed damaged files on purpose; the decoders' complaints would only bury the results.
+const bool kQuietDecoders = (av_log_set_level(AV_LOG_FATAL), true);
+}  // namespace
