@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <list>
+#include <unordered_map>
 
 #include "media/ffmpeg_handles.h"
 #include "platform/four_cc.h"
@@ -148,8 +150,22 @@ public:
     std::vector<int8_t> leadingCache;  // per key index: -2 not computed, -1 unknown, else count
     DecoderStats stats;
     std::string codecName;
+    size_t cacheLimit = size_t(512) << 20;
+
+    size_t CacheBytes() const { return cacheBytes_; }
+    void DropCache();
 
 private:
+    // Decoded pictures by display number, least recently used first out, bounded in bytes, so
+    // stepping backwards through a group of pictures does not decode the group again.
+    struct CachedPicture {
+        AvFramePtr frame;
+        size_t bytes = 0;
+        std::list<int>::iterator use;
+    };
+    void Remember(int display, const AVFrame& frame);
+    const AVFrame* Recall(int display);
+
     const Dib* DecodeDisplay(int target);
     void StartRun(int target);
     bool SendNext();
@@ -179,7 +195,52 @@ private:
     int nextDisplay_ = 0;
     int currentDisplay_ = kNoFrame;
     Dib dib_;
+
+    std::unordered_map<int, CachedPicture> cache_;
+    std::list<int> uses_;  // most recent at the front
+    size_t cacheBytes_ = 0;
 };
+
+void AviFrameDecoder::Impl::Remember(int display, const AVFrame& frame) {
+    if (cacheLimit == 0 || cache_.count(display) != 0) {
+        return;
+    }
+    size_t bytes = sizeof(AVFrame);
+    for (const AVBufferRef* buffer : frame.buf) {
+        bytes += buffer != nullptr ? buffer->size : 0;
+    }
+    if (bytes > cacheLimit) {
+        return;
+    }
+    while (cacheBytes_ + bytes > cacheLimit && !uses_.empty()) {
+        const auto oldest = cache_.find(uses_.back());
+        cacheBytes_ -= oldest->second.bytes;
+        cache_.erase(oldest);
+        uses_.pop_back();
+    }
+    AvFramePtr ref(av_frame_alloc());
+    if (!ref || av_frame_ref(ref.get(), &frame) < 0) {
+        return;
+    }
+    uses_.push_front(display);
+    cache_.emplace(display, CachedPicture{std::move(ref), bytes, uses_.begin()});
+    cacheBytes_ += bytes;
+}
+
+const AVFrame* AviFrameDecoder::Impl::Recall(int display) {
+    const auto it = cache_.find(display);
+    if (it == cache_.end()) {
+        return nullptr;
+    }
+    uses_.splice(uses_.begin(), uses_, it->second.use);
+    return it->second.frame.get();
+}
+
+void AviFrameDecoder::Impl::DropCache() {
+    cache_.clear();
+    uses_.clear();
+    cacheBytes_ = 0;
+}
 
 bool AviFrameDecoder::Impl::Open(const std::string& path, const AviFile& file, int streamIndex,
                                  OpenResult* result) {
@@ -243,6 +304,14 @@ bool AviFrameDecoder::Impl::Open(const std::string& path, const AviFile& file, i
     fileSize_ = uint64_t(st.st_size);
 
     samples = file.streams[size_t(streamIndex)].samples;
+    // A file whose index was lost cannot say which chunks are key frames; for codecs that code
+    // pictures from earlier ones, only the first picture is safe to start from.
+    const bool intraOnly = descriptor != nullptr && (descriptor->props & AV_CODEC_PROP_INTRA_ONLY);
+    if (!file.indexed && !intraOnly) {
+        for (size_t s = 1; s < samples.size(); ++s) {
+            samples[s].key = false;
+        }
+    }
     ordinalAtSample.resize(samples.size());
     int32_t last = -1;
     for (size_t s = 0; s < samples.size(); ++s) {
@@ -406,6 +475,7 @@ const Dib* AviFrameDecoder::Impl::DecodeDisplay(int target) {
         }
         nextDisplay_ = display + 1;
         steady_ = true;
+        Remember(display, *frame_);
         if (display == target) {
             const bool ok = Convert(*frame_);
             av_frame_unref(frame_.get());
@@ -460,6 +530,14 @@ const Dib* AviFrameDecoder::Impl::GetFrame(int sample) {
         return nullptr;
     }
     if (target == currentDisplay_) {
+        return &dib_;
+    }
+    if (const AVFrame* cached = Recall(target)) {
+        ++stats.cacheHits;
+        if (!Convert(*cached)) {
+            return nullptr;
+        }
+        currentDisplay_ = target;
         return &dib_;
     }
     const bool wasReorder = reorder_;

@@ -17,6 +17,7 @@ struct DecoderStats {
     int64_t framesDecoded = 0;  // pictures the decoder returned
     int64_t seeks = 0;          // restarts at a key frame
     int64_t conversions = 0;    // pictures converted to 24-bit BGR
+    int64_t cacheHits = 0;      // pictures served from the picture cache
 };
 
 class AviFrameDecoder {
@@ -34,6 +35,11 @@ public:
     // or nullptr when it cannot be decoded. A zero-length chunk gives the previous picture.
     // The result stays valid until the next call.
     const Dib* GetFrame(int sample);
+
+    // Decoded pictures are kept up to this many bytes (least recently used go first), so going
+    // backwards does not decode a group of pictures again. 0 keeps none.
+    void SetCacheLimit(size_t bytes);
+    size_t CacheBytes() const;
 
     int SampleCount() const;
     const DecoderStats& Stats() const;
