@@ -1,1 +1,11 @@
-int main() { return 0; }
+// Kivra: the Qt application around the application object.
+#include <QApplication>
+
+#include "app/mirandel_app.h"
+
+int main(int argc, char** argv) {
+    QApplication qtApp(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kivra"));
+    CMirandelApp app;  // destroyed before the QApplication, with its windows
+    return app.Run(QApplication::arguments());
+}

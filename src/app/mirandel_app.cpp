@@ -1,0 +1,192 @@
+#include "app/mirandel_app.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QMessageBox>
+#include <QProcess>
+#include <QTranslator>
+
+#include "app/inifile_manager.h"
+#include "frame/main_frame.h"
+#include "frame/qt_user_messages.h"
+#include "media/vfw_doc.h"
+#include "platform/rw_ini_file.h"
+#include "platform/settings_folder.h"
+#include "platform/string_table.h"
+
+namespace {
+
+constexpr int kStrVideoFilter = 2010;
+constexpr char kProgramVersion[] = "0.1.0";
+constexpr int kMainWindowWidth = 1024;
+constexpr int kMainWindowHeight = 768;
+
+CMirandelApp* g_pApp = nullptr;  // the application object of this run
+
+// The video path among the arguments: the first one after the program name ("--" first lets
+// a name start with a dash). Relative paths are taken from the current folder.
+std::string CommandLineFile(const QStringList& arguments) {
+    qsizetype i = 1;
+    if (i < arguments.size() && arguments[i] == QStringLiteral("--")) {
+        ++i;
+    }
+    if (i >= arguments.size() || arguments[i].isEmpty()) {
+        return {};
+    }
+    return QFile::encodeName(QFileInfo(arguments[i]).absoluteFilePath()).toStdString();
+}
+
+}  // namespace
+
+CMirandelApp::CMirandelApp() {
+    Q_ASSERT(g_pApp == nullptr);
+    g_pApp = this;
+}
+
+CMirandelApp::~CMirandelApp() {
+    m_pDocument.reset();
+    m_pMainFrame.reset();
+    if (g_pApp == this) {
+        g_pApp = nullptr;
+    }
+}
+
+CMirandelApp* CMirandelApp::GetApp() {
+    return g_pApp;
+}
+
+int CMirandelApp::Run(const QStringList& arguments) {
+    if (InitInstance(arguments)) {
+        m_nExitCode = QApplication::exec();
+    }
+    return ExitInstance();
+}
+
+bool CMirandelApp::InitInstance(const QStringList& arguments) {
+    InstallQtTranslations();
+
+    m_strSettingsFolder = kivra::UserSettingsFolder();
+    // The framework's profile and the settings are one file: "<folder>/Kivra.ini".
+    m_strProfileName = ZebCRwIniFile::GetIniPath(m_strSettingsFolder);
+
+    m_pSettings = std::make_unique<CInifileManager>(m_strProfileName);
+    m_pSettings->LoadSettings();
+
+    m_locale.SetUserLocale();  // a locale that is not installed is no error
+
+    if (!CheckRecommendedCompressor()) {
+        return false;
+    }
+
+    // The recent-file list (four entries, in the profile) is loaded here once it exists.
+
+    m_pMainFrame = std::make_unique<CMainFrame>(*this);
+    m_pDocument = std::make_unique<CVfwDoc>(*m_pMainFrame, m_pSettings.get());
+    if (!m_pDocument->OnNewDocument()) {
+        return false;
+    }
+
+    m_pMainFrame->resize(kMainWindowWidth, kMainWindowHeight);
+    m_pMainFrame->show();
+    m_pMainFrame->UpdateTitle();
+
+    // The document opens files only for an existing main window, so a command-line video
+    // waits until the window is up and the event loop runs.
+    const std::string path = CommandLineFile(arguments);
+    if (!path.empty()) {
+        QMetaObject::invokeMethod(
+            m_pMainFrame.get(), [this, path] { OpenDocumentFile(path); }, Qt::QueuedConnection);
+    }
+    return true;
+}
+
+int CMirandelApp::ExitInstance() {
+    // What the framework does before its exit hook: the document closes, the window goes.
+    m_pDocument.reset();
+    m_pMainFrame.reset();
+
+    if (m_bRestart) {
+        RestartProgram();
+    }
+    m_pSettings.reset();  // writes every setting back
+    return m_nExitCode;
+}
+
+void CMirandelApp::InstallQtTranslations() {
+    // The user interface is Japanese, so Qt's own buttons and dialogs are too.
+    if (m_pQtTranslator != nullptr) {
+        return;
+    }
+    auto translator = std::make_unique<QTranslator>();
+    if (translator->load(QStringLiteral("qtbase_ja"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(translator.get());
+        m_pQtTranslator = std::move(translator);
+    }
+}
+
+bool CMirandelApp::CheckRecommendedCompressor() {
+    return true;
+}
+
+void CMirandelApp::RestartProgram() const {
+    // Started without a shell; a failure simply ends this run.
+    const QString program =
+        QFile::decodeName(kivra::GetProgramFolder().c_str()) + QStringLiteral("/kivra");
+    QProcess::startDetached(program, {});
+}
+
+bool CMirandelApp::OpenDocumentFile(const std::string& path) {
+    if (m_pDocument == nullptr || m_pMainFrame == nullptr) {
+        return false;
+    }
+    const bool opened = m_pDocument->OnOpenDocument(path);
+    m_pMainFrame->UpdateTitle();
+    m_pMainFrame->UpdateCommandUI();
+    m_pMainFrame->UpdateAllViews();
+    return opened;
+}
+
+void CMirandelApp::OnFileOpen() {
+    const QString filter = kivra::QtFileDialogFilter(kivra::LoadString(kStrVideoFilter));
+    const QString file =
+        QFileDialog::getOpenFileName(m_pMainFrame.get(), QStringLiteral("開く"), QString(), filter);
+    if (file.isEmpty()) {
+        return;
+    }
+    // The text-information window is hidden here once it exists.
+    OpenDocumentFile(QFile::encodeName(file).toStdString());
+}
+
+void CMirandelApp::OnFileNew() {
+    if (m_pMainFrame != nullptr) {
+        if (m_pMainFrame->IsMarkerIdDialogVisible()) {
+            m_pMainFrame->ToggleMarkerIdDialog();
+        }
+        // The question about modified markers (2041, Yes/No/Cancel) comes here with the
+        // marker store; Cancel will end the command before anything is closed.
+        m_pMainFrame->StopPlayback();
+    }
+    if (m_pDocument != nullptr) {
+        m_pDocument->OnNewDocument();
+    }
+    if (m_pMainFrame != nullptr) {
+        m_pMainFrame->UpdateTitle();
+        m_pMainFrame->UpdateCommandUI();
+        m_pMainFrame->UpdateAllViews();
+    }
+}
+
+bool CMirandelApp::CanCloseVideo() const {
+    return m_pDocument != nullptr && !m_pDocument->PathName().empty() &&
+           (m_pMainFrame == nullptr || !m_pMainFrame->IsForwardPlaying());
+}
+
+void CMirandelApp::OnAppAbout() {
+    QMessageBox::about(m_pMainFrame.get(), QStringLiteral("バージョン情報"),
+                       QStringLiteral("Kivra\nバージョン %1").arg(QLatin1String(kProgramVersion)));
+}

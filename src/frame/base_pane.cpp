@@ -1,0 +1,30 @@
+#include "frame/base_pane.h"
+
+#include <QResizeEvent>
+#include <algorithm>
+
+#include "frame/main_frame.h"
+#include "view/vfw_view.h"
+
+CBasePaneV::CBasePaneV(CMainFrame& frame, QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("CBasePaneV"));
+    setBackgroundRole(QPalette::Button);
+    setAutoFillBackground(true);
+    setCursor(Qt::ArrowCursor);
+
+    m_pSliderView = new QWidget(this);  // owned by this pane through the widget tree
+    m_pSliderView->setObjectName(QStringLiteral("CSliderView"));
+    m_pSliderView->setBackgroundRole(QPalette::Button);
+    m_pSliderView->setAutoFillBackground(true);
+    m_pVideoView = new CVfwView(frame, this);
+
+    frame.SetPaneViews(this, m_pVideoView, m_pSliderView);
+}
+
+void CBasePaneV::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    const int cx = event->size().width();
+    const int cy = event->size().height();
+    m_pSliderView->setGeometry(0, 0, cx, kTimelineHeight);
+    m_pVideoView->setGeometry(0, kTimelineHeight, cx, std::max(cy - kTimelineHeight, 0));
+}

@@ -1,0 +1,38 @@
+#pragma once
+// The command identifiers of the main window: one QAction per identifier. The numbers are
+// fixed (the standard file and application commands from 0xE100, our own from 32771), so
+// toolbar tables, saved layouts and the commands themselves agree on them.
+
+namespace kivra {
+
+enum CommandId : int {
+    // Framework commands.
+    ID_FILE_NEW = 0xE100,  // shown as "閉じる(&C)": closes the video
+    ID_FILE_OPEN = 0xE101,
+    ID_FILE_MRU_FILE1 = 0xE110,
+    ID_APP_ABOUT = 0xE140,
+    ID_APP_EXIT = 0xE141,
+
+    // View menu.
+    ID_VIEW_IMAGE_INFO = 32771,
+    ID_VIEW_DEINTERLACE = 32772,
+
+    // Movie menu and toolbar.
+    ID_MOVIE_PLAY = 32773,
+    ID_MOVIE_FIRST = 32774,
+    ID_MOVIE_BACK = 32775,
+    ID_MOVIE_NEXT = 32776,
+    ID_MOVIE_LAST = 32777,
+
+    // Trimming menu and toolbar.
+    ID_TRIMMING_FRONT_MODE = 32791,
+    ID_TRIMMING_SIDE_MODE = 32793,
+    ID_TRIMMING_PREVIEW = 32795,
+    ID_TRIMMING_SAVE_MOVIE = 32796,
+    ID_TRIMMING_AREA = 32797,
+
+    // Marker menu and toolbar.
+    ID_MARKER_SET_ID = 32817,
+};
+
+}  // namespace kivra

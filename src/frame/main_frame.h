@@ -1,0 +1,121 @@
+#pragma once
+// The program's one top-level window: menus, status bar and the pane with the views; holds
+// the view, area and trimming modes, enables and checks the commands, and answers what the
+// document asks of the main window. Owned by the application object.
+#include <QMainWindow>
+#include <QTimer>
+#include <functional>
+#include <map>
+
+#include "frame/command_ids.h"
+#include "frame/qt_user_messages.h"
+#include "media/vfw_doc.h"
+
+class CAviVideoStream;
+class CBasePaneV;
+class CInifileManager;
+class CMirandelApp;
+class CVfwView;
+class QAction;
+class QLabel;
+class QMenu;
+
+class CMainFrame : public QMainWindow, public kivra::DocumentHost {
+    Q_OBJECT
+
+public:
+    explicit CMainFrame(CMirandelApp& app);
+    ~CMainFrame() override;  // writes the trimming mode back to the settings
+
+    CMirandelApp& App() const { return m_app; }
+    CInifileManager& Settings() const;
+    CVfwDoc* GetDocument() const;
+    CAviVideoStream* Stream() const;  // null while no video is open
+    bool IsVideoOpen() const;         // the document has a path
+
+    // Playback state; both false until playback exists.
+    bool IsForwardPlaying() const { return false; }
+    bool IsPlaying() const { return false; }
+
+    // The pane reports itself and its two views once it has made them.
+    void SetPaneViews(CBasePaneV* pane, CVfwView* videoView, QWidget* sliderView);
+    CVfwView* VideoView() const { return m_pVideoView; }
+
+    // The action of a command, or null for one this window does not have.
+    QAction* Action(kivra::CommandId id) const;
+    QMenu* FileMenu() const { return m_pMenuFile; }
+    QMenu* ViewMenu() const { return m_pMenuView; }
+    QMenu* MovieMenu() const { return m_pMenuMovie; }
+    QMenu* TrimmingMenu() const { return m_pMenuTrimming; }
+    QMenu* MarkerMenu() const { return m_pMenuMarker; }
+    QMenu* HelpMenu() const { return m_pMenuHelp; }
+    QLabel* RateStatusPane() const { return m_pRatePane; }
+
+    // Runs every command's enable and check rule.
+    void UpdateCommandUI();
+    // "<file name> - Kivra", or "Kivra" while no video is open.
+    void UpdateTitle();
+
+    // Commands handled here.
+    void OnViewImageInfo();
+    void OnViewDeinterlace();
+    void OnMovieFirst();
+
+    // kivra::UserMessages
+    kivra::MsgAnswer ShowMessage(const std::string& text, kivra::MsgButtons buttons,
+                                 kivra::MsgIcon icon) override;
+    // kivra::DocumentHost
+    bool HasMainFrame() const override { return true; }
+    bool IsMarkerIdDialogVisible() const override;
+    void ToggleMarkerIdDialog() override;
+    void SaveMarkers() override;
+    void StopPlayback() override;
+    void CloseCommand() override;
+    void UpdateAllViews() override;
+    void UpdateRateStatus() override;
+    void SetViewMode(int mode) override;
+    void ResetTrackbar(int frameCount) override;
+    void ResetViewsAndModes(int frameCount) override;
+    void PostFirstFrameCommand() override;
+
+    int m_bShowInfo = 0;      // image information shown
+    int m_nTrimmingMode = 0;  // 0 side, 1 front; the setting Mode
+    int m_nViewMode = -1;     // -1 no video, 0 normal, 1 area specification, 2 preview
+    int m_nAreaIndex = -1;    // 0 area 1, 1 area 2
+    int m_nRangeStart = -1;   // play range; moves to the timeline view when that exists
+    int m_nRangeEnd = -1;
+
+    CBasePaneV* m_pBasePane = nullptr;  // not owned: children of this window
+    CVfwView* m_pVideoView = nullptr;
+    QWidget* m_pSliderView = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    struct Command {
+        QAction* action = nullptr;
+        std::function<bool()> enabled;
+        std::function<bool()> checked;  // empty for commands without a check mark
+    };
+
+    void CreateMenus();
+    void CreateStatusBar();
+    // Adds a command to menu; the text after a tab in menuText is the shortcut column.
+    QAction* AddCommand(QMenu* menu, kivra::CommandId id, const QString& menuText,
+                        const QKeySequence& shortcut, std::function<void()> run,
+                        std::function<bool()> enabled, std::function<bool()> checked = {});
+    void UpdateCommand(Command& command);
+
+    CMirandelApp& m_app;
+    kivra::QtUserMessages m_messages;
+    std::map<int, Command> m_commands;
+    QMenu* m_pMenuFile = nullptr;
+    QMenu* m_pMenuView = nullptr;
+    QMenu* m_pMenuMovie = nullptr;
+    QMenu* m_pMenuTrimming = nullptr;
+    QMenu* m_pMenuMarker = nullptr;
+    QMenu* m_pMenuHelp = nullptr;
+    QLabel* m_pRatePane = nullptr;
+    QTimer m_idleTimer;  // the idle update of command states
+};

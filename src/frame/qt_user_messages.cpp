@@ -1,0 +1,85 @@
+#include "frame/qt_user_messages.h"
+
+#include <QMessageBox>
+#include <QStringList>
+
+namespace kivra {
+
+namespace {
+
+QMessageBox::Icon ToQtIcon(MsgIcon icon) {
+    switch (icon) {
+        case MsgIcon::Information:
+            return QMessageBox::Information;
+        case MsgIcon::Question:
+            return QMessageBox::Question;
+        case MsgIcon::Warning:
+            return QMessageBox::Warning;
+        case MsgIcon::Error:
+            return QMessageBox::Critical;
+        case MsgIcon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+MsgAnswer QtUserMessages::ShowMessage(const std::string& text, MsgButtons buttons, MsgIcon icon) {
+    QMessageBox box(ToQtIcon(icon), QStringLiteral("Kivra"), QString::fromStdString(text),
+                    QMessageBox::NoButton, m_pParent);
+    box.setTextFormat(Qt::PlainText);  // file names may contain '<' and '&'
+    switch (buttons) {
+        case MsgButtons::Ok:
+            box.setStandardButtons(QMessageBox::Ok);
+            break;
+        case MsgButtons::YesNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setEscapeButton(QMessageBox::No);
+            break;
+        case MsgButtons::YesNoCancel:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            box.setEscapeButton(QMessageBox::Cancel);
+            break;
+    }
+    const int chosen = box.exec();
+    switch (chosen) {
+        case QMessageBox::Yes:
+            return MsgAnswer::Yes;
+        case QMessageBox::No:
+            return MsgAnswer::No;
+        case QMessageBox::Ok:
+            return MsgAnswer::Ok;
+        default:
+            break;
+    }
+    switch (buttons) {
+        case MsgButtons::Ok:
+            return MsgAnswer::Ok;
+        case MsgButtons::YesNo:
+            return MsgAnswer::No;
+        case MsgButtons::YesNoCancel:
+            break;
+    }
+    return MsgAnswer::Cancel;
+}
+
+QString QtFileDialogFilter(const std::string& filterText) {
+    const QStringList pieces = QString::fromStdString(filterText).split(QLatin1Char('|'));
+    QStringList entries;
+    for (qsizetype i = 0; i + 1 < pieces.size(); i += 2) {
+        const QString description = pieces[i].trimmed();
+        QStringList patterns = pieces[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        for (QString& p : patterns) {
+            p = p.trimmed();
+        }
+        patterns.removeAll(QString());
+        if (description.isEmpty() && patterns.isEmpty()) {
+            continue;
+        }
+        entries << QStringLiteral("%1 (%2)").arg(description, patterns.join(QLatin1Char(' ')));
+    }
+    return entries.join(QStringLiteral(";;"));
+}
+
+}  // namespace kivra

@@ -1,0 +1,28 @@
+#pragma once
+// The standard dialogs in their Qt form: message boxes for the core's questions and notices,
+// and the framework's "desc|pattern;pattern|" file filters turned into Qt's filter syntax.
+#include <QString>
+#include <string>
+
+#include "platform/user_messages.h"
+
+class QWidget;
+
+namespace kivra {
+
+// Message boxes owned by nothing: each call shows one modal box over `parent` and returns
+// the button the user chose. Closing the box counts as Cancel, or No without a Cancel button.
+class QtUserMessages : public UserMessages {
+public:
+    explicit QtUserMessages(QWidget* parent) : m_pParent(parent) {}
+    MsgAnswer ShowMessage(const std::string& text, MsgButtons buttons, MsgIcon icon) override;
+
+private:
+    QWidget* m_pParent;
+};
+
+// "動画ファイル|*.avi;*.mp4|" -> "動画ファイル (*.avi *.mp4)"; several entries are joined with
+// ";;" as QFileDialog expects. Empty pieces (the trailing "||") are skipped.
+QString QtFileDialogFilter(const std::string& filterText);
+
+}  // namespace kivra

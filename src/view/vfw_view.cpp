@@ -1,0 +1,285 @@
+#include "view/vfw_view.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFontMetrics>
+#include <QMimeData>
+#include <QPainter>
+#include <QUrl>
+#include <algorithm>
+
+#include "app/inifile_manager.h"
+#include "app/mirandel_app.h"
+#include "frame/main_frame.h"
+#include "media/avi_video_stream.h"
+#include "media/stream_info_text.h"
+#include "platform/string_table.h"
+
+using kivra::ImagePoint;
+using kivra::ViewPoint;
+using kivra::ViewRect;
+
+namespace {
+
+constexpr int kStrAreaMode1 = 2015;
+constexpr int kStrAreaMode2 = 2016;
+constexpr int kStrPreviewMode = 2017;
+
+const QColor kBackground(100, 100, 100);
+
+QRect ToQRect(const ViewRect& r) {
+    return QRect(r.left, r.top, r.Width(), r.Height());
+}
+
+ViewRect Intersect(const ViewRect& a, const ViewRect& b) {
+    const ViewRect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                     std::min(a.bottom, b.bottom)};
+    return r.IsEmpty() ? ViewRect{} : r;
+}
+
+// A decoded frame we can wrap without reading past its buffer.
+bool UsableDib(const kivra::Dib& dib) {
+    return !dib.Empty() && dib.header.biBitCount == 24 && dib.Width() > 0 && dib.Height() > 0 &&
+           dib.bits.size() >= size_t(dib.Stride()) * size_t(dib.Height());
+}
+
+// The picture size the view fits and maps with: the decoded frame's, or the file's before any
+// frame was decoded.
+std::pair<int, int> PictureSize(const CAviVideoStream& stream) {
+    const kivra::Dib& dib = stream.DisplayBitmap();
+    if (UsableDib(dib)) {
+        return {dib.Width(), dib.Height()};
+    }
+    return {static_cast<int>(stream.FileInfo().dwWidth),
+            static_cast<int>(stream.FileInfo().dwHeight)};
+}
+
+}  // namespace
+
+CVfwView::CVfwView(CMainFrame& frame, QWidget* parent) : QWidget(parent), m_frame(frame) {
+    setObjectName(QStringLiteral("CVfwView"));
+    // Every paint covers the whole client area from the back buffer.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAcceptDrops(true);
+
+    // "Ms Gothic" is not here; a monospaced Japanese face keeps the information columns.
+    m_fontLabel = QFont(QStringLiteral("Noto Sans Mono CJK JP"));
+    m_fontLabel.setPixelSize(14);
+    m_fontLabel.setWeight(QFont::Normal);
+    m_fontLabel.setStyleHint(QFont::Monospace);
+    m_fontLabel.setFixedPitch(true);
+
+    m_nBoxHalfSize = m_frame.Settings().LengthFromCenter1;
+    ResetAreas();
+}
+
+CVfwView::~CVfwView() = default;
+
+void CVfwView::ResetAreas() {
+    m_ptArea1Top = m_ptArea1Bottom = {};
+    m_rcArea1 = {};
+    m_nArea1Frame = -1;
+    m_ptArea2Top = m_ptArea2Bottom = {};
+    m_rcArea2 = {};
+    m_nArea2Frame = -1;
+}
+
+void CVfwView::InvalidatePictureCache() {
+    m_scaled = {};
+}
+
+ViewRect CVfwView::TrimRectOfFrame(int /*frame*/) const {
+    // The per-frame trimming rectangles arrive with the trimming parameters; until then no
+    // frame has one.
+    return {};
+}
+
+kivra::ImageMapping CVfwView::MappingFor(const ViewRect& imageRect, int viewMode, int frame) const {
+    kivra::ImageMapping m;
+    m.imageRect = imageRect;
+    if (const CAviVideoStream* stream = m_frame.Stream()) {
+        std::tie(m.imageWidth, m.imageHeight) = PictureSize(*stream);
+    }
+    std::tie(m.outputWidth, m.outputHeight) = m_frame.Settings().OutputSize();
+    m.trimRect = TrimRectOfFrame(frame);
+    m.preview = viewMode == kivra::kPreviewMode;
+    return m;
+}
+
+std::optional<ImagePoint> CVfwView::ViewToImage(ViewPoint point, const ViewRect& imageRect,
+                                                int viewMode, int frame) const {
+    return kivra::ViewToImage(point, MappingFor(imageRect, viewMode, frame));
+}
+
+std::optional<ViewPoint> CVfwView::ImageToView(ImagePoint point, const ViewRect& imageRect,
+                                               int viewMode, int frame) const {
+    return kivra::ImageToView(point, MappingFor(imageRect, viewMode, frame));
+}
+
+void CVfwView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    m_backBuffer = QImage(std::max(width(), 1), std::max(height(), 1), QImage::Format_RGB32);
+}
+
+void CVfwView::paintEvent(QPaintEvent* /*event*/) {
+    if (m_backBuffer.size() != QSize(std::max(width(), 1), std::max(height(), 1))) {
+        m_backBuffer = QImage(std::max(width(), 1), std::max(height(), 1), QImage::Format_RGB32);
+    }
+    {
+        QPainter dc(&m_backBuffer);
+        OnDraw(dc);
+    }
+    QPainter screen(this);
+    screen.drawImage(0, 0, m_backBuffer);
+}
+
+void CVfwView::OnDraw(QPainter& dc) {
+    const int mode = m_frame.m_nViewMode;
+    dc.fillRect(m_backBuffer.rect(), mode == kivra::kPreviewMode ? QColor(Qt::black) : kBackground);
+    CAviVideoStream* stream = m_frame.Stream();
+    if (stream == nullptr) {
+        return;
+    }
+    m_rcImage = DrawFrame(dc, *stream, {0, 0, width(), height()});
+    m_frame.UpdateRateStatus();
+    if (m_bShowInfo) {
+        DrawStreamInfo(dc, *stream);
+    }
+    DrawModeBanner(dc);
+    DrawTrimmingAreas(dc);
+    DrawLocus(dc);
+    DrawMarkers(dc);
+}
+
+ViewRect CVfwView::DrawFrame(QPainter& dc, CAviVideoStream& stream, const ViewRect& box) {
+    stream.LoadFrame(-1);  // decodes only when the frame or the deinterlacing changed
+    const auto [width, height] = PictureSize(stream);
+    const double aspect =
+        kivra::PictureAspect(m_frame.m_nViewMode, m_frame.Settings().Direction, width, height);
+    const kivra::FrameFit fit = kivra::FitFrame(box, aspect);
+    dc.fillRect(ToQRect(fit.bar1), Qt::black);
+    dc.fillRect(ToQRect(fit.bar2), Qt::black);
+
+    const ViewRect whole{0, 0, width, height};
+    const ViewRect source = Intersect(m_frame.m_nViewMode == kivra::kPreviewMode
+                                          ? TrimRectOfFrame(stream.m_nCurrentFrame)
+                                          : whole,
+                                      whole);
+    if (UsableDib(stream.DisplayBitmap()) && !fit.picture.IsEmpty() && !source.IsEmpty()) {
+        dc.drawImage(QPoint(fit.picture.left, fit.picture.top),
+                     ScaledFrame(stream, source, fit.picture));
+    }
+    return fit.picture;
+}
+
+const QImage& CVfwView::ScaledFrame(const CAviVideoStream& stream, const ViewRect& source,
+                                    const ViewRect& picture) {
+    const kivra::Dib& dib = stream.DisplayBitmap();
+    const bool deinterlaced = m_frame.Settings().Deinterlace != 0;
+    ScaledPicture& s = m_scaled;
+    if (!s.image.isNull() && s.stream == &stream && s.sample == stream.m_nCurrentFrame &&
+        s.deinterlaced == deinterlaced && s.dibWidth == dib.Width() &&
+        s.dibHeight == dib.Height() && s.source == source && s.picture == picture) {
+        return s.image;
+    }
+    // The DIB's rows run bottom-up unless its height is negative: cut the source rows out of
+    // storage order, then turn them upright.
+    const QImage wrapped(dib.bits.data(), dib.Width(), dib.Height(), dib.Stride(),
+                         QImage::Format_BGR888);
+    const int storageTop = dib.TopDown() ? source.top : dib.Height() - source.bottom;
+    QImage part = wrapped.copy(QRect(source.left, storageTop, source.Width(), source.Height()))
+                      .convertToFormat(QImage::Format_RGB32);
+    if (!dib.TopDown()) {
+        part.mirror(false, true);
+    }
+    s.image = part.scaled(picture.Width(), picture.Height(), Qt::IgnoreAspectRatio,
+                          Qt::SmoothTransformation);
+    s.stream = &stream;
+    s.sample = stream.m_nCurrentFrame;
+    s.deinterlaced = deinterlaced;
+    s.dibWidth = dib.Width();
+    s.dibHeight = dib.Height();
+    s.source = source;
+    s.picture = picture;
+    ++m_nScaleCount;
+    return s.image;
+}
+
+void CVfwView::TextOut(QPainter& dc, int x, int y, const QString& text) const {
+    dc.drawText(x, y + QFontMetrics(dc.font()).ascent(), text);
+}
+
+void CVfwView::DrawStreamInfo(QPainter& dc, const CAviVideoStream& stream) {
+    const std::vector<std::string> lines = kivra::StreamInfoLines(&stream);
+    dc.save();
+    dc.setFont(m_fontLabel);
+    dc.setPen(Qt::black);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        TextOut(dc, 13, 33 + 15 * int(i), QString::fromStdString(lines[i]));
+    }
+    dc.setPen(Qt::white);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        TextOut(dc, 12, 32 + 15 * int(i), QString::fromStdString(lines[i]));
+    }
+    dc.restore();
+}
+
+void CVfwView::DrawModeBanner(QPainter& dc) {
+    int id = 0;
+    if (m_frame.m_nViewMode == kivra::kAreaMode) {
+        if (m_frame.m_nAreaIndex == 0) {
+            id = kStrAreaMode1;
+        } else if (m_frame.m_nAreaIndex == 1) {
+            id = kStrAreaMode2;
+        }
+    } else if (m_frame.m_nViewMode == kivra::kPreviewMode) {
+        id = kStrPreviewMode;
+    }
+    if (id == 0) {
+        return;
+    }
+    const QString text = QString::fromStdString(kivra::LoadString(id));
+    dc.save();
+    dc.setFont(m_fontLabel);
+    dc.setPen(Qt::black);
+    TextOut(dc, 10, 10, text);
+    dc.setPen(Qt::white);
+    TextOut(dc, 9, 9, text);
+    dc.restore();
+}
+
+// The area outlines, cursor box, locus and markers are drawn here once the trimming and
+// marker work lands; the order of the steps is already the painting order.
+void CVfwView::DrawTrimmingAreas(QPainter& /*dc*/) {}
+void CVfwView::DrawLocus(QPainter& /*dc*/) {}
+void CVfwView::DrawMarkers(QPainter& /*dc*/) {}
+
+void CVfwView::dragEnterEvent(QDragEnterEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (std::any_of(urls.begin(), urls.end(), [](const QUrl& u) { return u.isLocalFile(); })) {
+        event->acceptProposedAction();
+    }
+}
+
+void CVfwView::dragMoveEvent(QDragMoveEvent* event) {
+    event->acceptProposedAction();
+}
+
+void CVfwView::dropEvent(QDropEvent* event) {
+    // Every name is looked at, but only the last local file is opened.
+    std::string last;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            last = QFile::encodeName(url.toLocalFile()).toStdString();
+        }
+    }
+    if (last.empty()) {
+        return;
+    }
+    event->acceptProposedAction();
+    // Opened after the drop has finished, so no message box runs inside the drag protocol.
+    CMirandelApp& app = m_frame.App();
+    QMetaObject::invokeMethod(
+        this, [&app, last] { app.OpenDocumentFile(last); }, Qt::QueuedConnection);
+}

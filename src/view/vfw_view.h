@@ -1,0 +1,104 @@
+#pragma once
+// The frame view: the current frame of the open video fitted into the window, with the mode
+// banner and the stream information laid over it, and the view-side state of the trimming
+// areas. A child of the pane; reads the document, the modes and the settings through the
+// main frame, which outlives it.
+#include <QFont>
+#include <QImage>
+#include <QWidget>
+#include <optional>
+
+#include "view/view_geometry.h"
+
+class CAviVideoStream;
+class CMainFrame;
+class QPainter;
+
+class CVfwView : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit CVfwView(CMainFrame& frame, QWidget* parent = nullptr);
+    ~CVfwView() override;
+
+    // Both areas unset: points zeroed, rectangles emptied, frames -1.
+    void ResetAreas();
+
+    // The two mappings for the picture painted into imageRect, in the given view mode, with the
+    // trimming rectangle of `frame` in preview. Nothing where the mapping cannot be formed.
+    std::optional<kivra::ImagePoint> ViewToImage(kivra::ViewPoint point,
+                                                 const kivra::ViewRect& imageRect, int viewMode,
+                                                 int frame) const;
+    std::optional<kivra::ViewPoint> ImageToView(kivra::ImagePoint point,
+                                                const kivra::ViewRect& imageRect, int viewMode,
+                                                int frame) const;
+
+    // The picture's rectangle of the last paint, view pixels.
+    const kivra::ViewRect& ImageRect() const { return m_rcImage; }
+    const QFont& LabelFont() const { return m_fontLabel; }
+
+    // Drops the scaled picture, so the next paint scales the frame again (a new video).
+    void InvalidatePictureCache();
+    // How often the frame was scaled for the screen since construction (for measurements).
+    int PictureScaleCount() const { return m_nScaleCount; }
+
+    int m_bShowInfo = 0;  // draw the stream information
+
+    // Area state. The mouse work and the trimming computation change these.
+    kivra::ViewPoint m_ptCursorCenter;
+    kivra::ViewRect m_rcCursorBox;  // view pixels; empty outside area specification
+    int m_nBoxHalfSize = 0;         // half the shorter side of the cursor box, view pixels
+    kivra::ViewPoint m_ptArea1Top, m_ptArea1Bottom;  // image pixels
+    kivra::ViewRect m_rcArea1;                       // image pixels; empty when unset
+    int m_nArea1Frame = -1;
+    kivra::ViewPoint m_ptArea2Top, m_ptArea2Bottom;
+    kivra::ViewRect m_rcArea2;
+    int m_nArea2Frame = -1;
+    int m_nHitMarkerId = -1;  // marker under the pointer or being dragged
+    int m_bDragging = 0;
+    kivra::ViewPoint m_ptDragStart;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void OnDraw(QPainter& dc);
+    // Fits the current frame into box, paints bars and picture, returns the picture rectangle.
+    kivra::ViewRect DrawFrame(QPainter& dc, CAviVideoStream& stream, const kivra::ViewRect& box);
+    void DrawStreamInfo(QPainter& dc, const CAviVideoStream& stream);
+    void DrawModeBanner(QPainter& dc);
+    void DrawTrimmingAreas(QPainter& dc);
+    void DrawLocus(QPainter& dc);
+    void DrawMarkers(QPainter& dc);
+    // Text with its cell's top-left corner at (x, y).
+    void TextOut(QPainter& dc, int x, int y, const QString& text) const;
+
+    // The frame's trimming rectangle in image pixels; empty while there is none for it.
+    kivra::ViewRect TrimRectOfFrame(int frame) const;
+    kivra::ImageMapping MappingFor(const kivra::ViewRect& imageRect, int viewMode, int frame) const;
+
+    // The scaled picture of the last paint and what it was made from.
+    struct ScaledPicture {
+        const CAviVideoStream* stream = nullptr;
+        int sample = -1;
+        bool deinterlaced = false;
+        int dibWidth = 0;
+        int dibHeight = 0;
+        kivra::ViewRect source;   // image pixels
+        kivra::ViewRect picture;  // view pixels
+        QImage image;
+    };
+    const QImage& ScaledFrame(const CAviVideoStream& stream, const kivra::ViewRect& source,
+                              const kivra::ViewRect& picture);
+
+    CMainFrame& m_frame;
+    QImage m_backBuffer;  // client-size off-screen surface
+    QFont m_fontLabel;
+    kivra::ViewRect m_rcImage;
+    ScaledPicture m_scaled;
+    int m_nScaleCount = 0;
+};

@@ -1,0 +1,361 @@
+// The main window with its frame view on real videos: what the view paints, the commands that
+// change it, dropping files, and what a repaint of an unchanged frame costs.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+
+#include "app/inifile_manager.h"
+#include "app/mirandel_app.h"
+#include "frame/main_frame.h"
+#include "frame/qt_user_messages.h"
+#include "media/avi_video_stream.h"
+#include "platform/string_table.h"
+#include "support/ffmpeg_tool.h"
+#include "view/vfw_view.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using kivra::test::TempDir;
+
+const QColor kGrey(100, 100, 100);
+
+// Closes every message box that comes up and remembers its text, so a test never blocks on
+// one and can tell whether one was shown.
+class MessageBoxCatcher {
+public:
+    MessageBoxCatcher() {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                m_texts << box->text();
+                box->reject();
+            }
+        });
+        m_timer.start(10);
+    }
+    const QStringList& Texts() const { return m_texts; }
+
+private:
+    QTimer m_timer;
+    QStringList m_texts;
+};
+
+int CountColour(const QImage& image, const QRect& area, QColor colour) {
+    int n = 0;
+    const QRect r = area.intersected(image.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        for (int x = r.left(); x <= r.right(); ++x) {
+            n += image.pixelColor(x, y) == colour ? 1 : 0;
+        }
+    }
+    return n;
+}
+
+QRect ToQRect(const kivra::ViewRect& r) {
+    return QRect(r.left, r.top, r.Width(), r.Height());
+}
+
+class FrameViewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.ok());
+        // The settings folder goes below the scratch folder, whichever special folder is used.
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(m_dir.File("data")));
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(m_dir.File("config")));
+
+        // A copy, so the temporary files made beside it are ours alone.
+        m_sample = m_dir.File("walker.avi");
+        const fs::path bundled = fs::path(KIVRA_BINARY_DIR) / "sample" / "walker.avi";
+        if (fs::exists(bundled)) {
+            fs::copy_file(bundled, m_sample);
+        } else {
+            ASSERT_TRUE(
+                kivra::test::RunFfmpeg({"-f", "lavfi", "-i", "testsrc=size=1280x720:rate=25",
+                                        "-frames:v", "30", "-c:v", "mjpeg", m_sample}));
+        }
+
+        m_app = std::make_unique<CMirandelApp>();
+        ASSERT_TRUE(m_app->InitInstance({QStringLiteral("kivra")}));
+        m_frame = m_app->GetMainFrame();
+        ASSERT_NE(m_frame, nullptr);
+        m_view = m_frame->VideoView();
+        ASSERT_NE(m_view, nullptr);
+    }
+
+    void TearDown() override {
+        if (m_app) {
+            m_app->ExitInstance();
+        }
+        m_app.reset();
+    }
+
+    void Open(const std::string& path) {
+        ASSERT_TRUE(m_app->OpenDocumentFile(path));
+        QCoreApplication::processEvents();  // the posted First command
+    }
+
+    QImage Grab() { return m_view->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+
+    // Presses a key combination on the active main window, as the user would.
+    void Press(const QKeySequence& keys) {
+        m_frame->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
+        QTest::keySequence(m_frame, keys);
+        QCoreApplication::processEvents();
+    }
+
+    TempDir m_dir;
+    std::string m_sample;
+    std::unique_ptr<CMirandelApp> m_app;
+    CMainFrame* m_frame = nullptr;
+    CVfwView* m_view = nullptr;
+};
+
+TEST_F(FrameViewTest, PaintsMarginBarsAndPictureForWideAndTallWindows) {
+    const QImage empty = Grab();
+    EXPECT_EQ(CountColour(empty, empty.rect(), kGrey), empty.width() * empty.height())
+        << "without a video only the background is painted";
+
+    Open(m_sample);
+    EXPECT_EQ(m_frame->m_nViewMode, 0);
+
+    // Wide window: bars left and right. Tall window: bars above and below.
+    for (const QSize size : {QSize(1100, 500), QSize(600, 900)}) {
+        m_frame->resize(size);
+        QCoreApplication::processEvents();
+        const QImage shot = Grab();
+        const QRect pic = ToQRect(m_view->ImageRect());
+        ASSERT_FALSE(pic.isEmpty());
+        const bool wide = size.width() > size.height();
+
+        EXPECT_EQ(shot.pixelColor(0, 0), kGrey);
+        EXPECT_EQ(shot.pixelColor(shot.width() - 1, shot.height() / 2), kGrey);
+        EXPECT_EQ(shot.pixelColor(shot.width() / 2, shot.height() - 1), kGrey);
+        if (wide) {
+            EXPECT_EQ(pic.height(), shot.height() - 2);
+            EXPECT_GT(pic.left(), 1);
+            EXPECT_EQ(shot.pixelColor(1, shot.height() / 2), QColor(Qt::black));
+            EXPECT_EQ(shot.pixelColor(shot.width() - 2, shot.height() / 2), QColor(Qt::black));
+        } else {
+            EXPECT_EQ(pic.width(), shot.width() - 2);
+            EXPECT_GT(pic.top(), 1);
+            EXPECT_EQ(shot.pixelColor(shot.width() / 2, 1), QColor(Qt::black));
+            EXPECT_EQ(shot.pixelColor(shot.width() / 2, shot.height() - 2), QColor(Qt::black));
+        }
+        EXPECT_NEAR(double(pic.width()) / pic.height(), 1280.0 / 720.0, 0.02);
+        // The picture itself is neither background nor bar.
+        const int pixels = pic.width() * pic.height();
+        EXPECT_LT(CountColour(shot, pic, kGrey), pixels / 100);
+        EXPECT_LT(CountColour(shot, pic, Qt::black), pixels / 10);
+    }
+}
+
+TEST_F(FrameViewTest, PictureIsUpright) {
+    // A top half that is red and a bottom half that is blue must stay so on the screen.
+    const std::string path = m_dir.File("halves.avi");
+    ASSERT_TRUE(kivra::test::RunFfmpeg({"-f", "lavfi", "-i", "color=c=red:size=320x240:rate=25",
+                                        "-f", "lavfi", "-i", "color=c=blue:size=320x240:rate=25",
+                                        "-filter_complex", "[0][1]vstack", "-frames:v", "3", "-c:v",
+                                        "mjpeg", path}));
+    Open(path);
+    const QImage shot = Grab();
+    const QRect pic = ToQRect(m_view->ImageRect());
+    const QColor top = shot.pixelColor(pic.center().x(), pic.top() + pic.height() / 4);
+    const QColor bottom = shot.pixelColor(pic.center().x(), pic.bottom() - pic.height() / 4);
+    EXPECT_GT(top.red(), 200);
+    EXPECT_LT(top.blue(), 50);
+    EXPECT_GT(bottom.blue(), 200);
+    EXPECT_LT(bottom.red(), 50);
+}
+
+TEST_F(FrameViewTest, ImageInformationAndBannerDrawWhiteText) {
+    Open(m_sample);
+    const QRect infoBlock(12, 32, 260, 15 * 18);
+    const QRect bannerBlock(9, 9, 300, 18);
+    const QImage plain = Grab();
+
+    // Ctrl+I through the real action: the flag, the view's copy and the check mark follow.
+    Press(QKeySequence(Qt::CTRL | Qt::Key_I));
+    EXPECT_EQ(m_frame->m_bShowInfo, 1);
+    EXPECT_EQ(m_view->m_bShowInfo, 1);
+    m_frame->UpdateCommandUI();
+    EXPECT_TRUE(m_frame->Action(kivra::ID_VIEW_IMAGE_INFO)->isChecked());
+    const QImage withInfo = Grab();
+    EXPECT_GT(CountColour(withInfo, infoBlock, Qt::white),
+              CountColour(plain, infoBlock, Qt::white) + 200);
+
+    Press(QKeySequence(Qt::CTRL | Qt::Key_I));
+    EXPECT_EQ(m_view->m_bShowInfo, 0);
+    EXPECT_EQ(CountColour(Grab(), infoBlock, Qt::white), CountColour(plain, infoBlock, Qt::white));
+
+    // Area specification mode shows its banner; preview paints a black background.
+    m_frame->m_nViewMode = kivra::kAreaMode;
+    m_frame->m_nAreaIndex = 0;
+    EXPECT_GT(CountColour(Grab(), bannerBlock, Qt::white),
+              CountColour(plain, bannerBlock, Qt::white) + 50);
+    m_frame->m_nViewMode = kivra::kPreviewMode;
+    const QImage preview = Grab();
+    EXPECT_EQ(preview.pixelColor(0, 0), QColor(Qt::black));
+    EXPECT_GT(CountColour(preview, bannerBlock, Qt::white), 50);
+}
+
+TEST_F(FrameViewTest, ClosingEmptiesTheViewAndResetsTheInformationFlag) {
+    EXPECT_FALSE(m_frame->Action(kivra::ID_FILE_NEW)->isEnabled());
+    Press(QKeySequence(Qt::CTRL | Qt::Key_I));  // disabled without a video
+    EXPECT_EQ(m_frame->m_bShowInfo, 0);
+
+    Open(m_sample);
+    m_frame->UpdateCommandUI();
+    EXPECT_TRUE(m_frame->Action(kivra::ID_FILE_NEW)->isEnabled());
+    EXPECT_EQ(m_frame->windowTitle(), QStringLiteral("walker.avi - Kivra"));
+    Press(QKeySequence(Qt::CTRL | Qt::Key_I));
+    ASSERT_EQ(m_view->m_bShowInfo, 1);
+
+    m_frame->Action(kivra::ID_FILE_NEW)->trigger();
+    EXPECT_EQ(m_frame->m_nViewMode, -1);
+    EXPECT_EQ(m_app->GetDocument()->Stream(), nullptr);
+    EXPECT_EQ(m_frame->windowTitle(), QStringLiteral("Kivra"));
+    EXPECT_FALSE(m_frame->Action(kivra::ID_FILE_NEW)->isEnabled());
+    const QImage shot = Grab();
+    EXPECT_EQ(CountColour(shot, shot.rect(), kGrey), shot.width() * shot.height());
+
+    // A video opened afterwards starts without the information, as its unchecked item says.
+    EXPECT_EQ(m_frame->m_bShowInfo, 0);
+    EXPECT_EQ(m_view->m_bShowInfo, 0);
+}
+
+TEST_F(FrameViewTest, DroppingThreeFilesOpensOnlyTheLast) {
+    MessageBoxCatcher catcher;
+    // The first two would each raise the "not recognised" message if they were opened.
+    const std::string first = m_dir.File("first notes.txt");
+    const std::string second = m_dir.File("-second $;'.txt");
+    std::ofstream(first) << "x";
+    std::ofstream(second) << "y";
+    const std::string last = m_dir.File("最後 の 動画.avi");
+    fs::copy_file(m_sample, last);
+
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(first)),
+                  QUrl::fromLocalFile(QString::fromStdString(second)),
+                  QUrl::fromLocalFile(QString::fromStdString(last))});
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_view, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_view, &drop);
+    QTest::qWait(50);
+
+    EXPECT_EQ(m_app->GetDocument()->PathName(), last);
+    EXPECT_EQ(m_frame->m_nViewMode, 0);
+    EXPECT_TRUE(catcher.Texts().isEmpty()) << catcher.Texts().join("|").toStdString();
+}
+
+TEST_F(FrameViewTest, RepaintOfAnUnchangedFrameNeitherDecodesNorRescales) {
+    const std::string big = m_dir.File("big.avi");
+    ASSERT_TRUE(kivra::test::RunFfmpeg({"-f", "lavfi", "-i", "testsrc=size=1920x1080:rate=25",
+                                        "-frames:v", "5", "-c:v", "mjpeg", "-q:v", "3", big}));
+    Open(big);
+    m_frame->resize(1922, 1200);
+    QCoreApplication::processEvents();
+    CAviVideoStream* stream = m_app->GetDocument()->Stream();
+    ASSERT_NE(stream, nullptr);
+
+    QElapsedTimer timer;
+    stream->SetPosition(1);
+    timer.start();
+    m_view->repaint();
+    const double newFrameMs = timer.nsecsElapsed() / 1e6;  // decode and scale
+    m_view->InvalidatePictureCache();
+    timer.restart();
+    m_view->repaint();
+    const double scaleMs = timer.nsecsElapsed() / 1e6;  // scale only
+    const int64_t decoded = stream->DecoderStats().framesDecoded;
+    const int scaled = m_view->PictureScaleCount();
+
+    constexpr int kRepaints = 30;
+    timer.restart();
+    for (int i = 0; i < kRepaints; ++i) {
+        m_view->repaint();
+    }
+    const double repaintMs = timer.nsecsElapsed() / 1e6 / kRepaints;
+    EXPECT_EQ(stream->DecoderStats().framesDecoded, decoded);
+    EXPECT_EQ(m_view->PictureScaleCount(), scaled);
+    std::cout << "view " << m_view->width() << "x" << m_view->height()
+              << ", 1920x1080 frame: new frame " << newFrameMs << " ms, same frame rescaled "
+              << scaleMs << " ms, unchanged repaint " << repaintMs << " ms\n";
+
+    // What changes the picture does scale again: deinterlacing (Ctrl+D) and another frame.
+    Press(QKeySequence(Qt::CTRL | Qt::Key_D));
+    EXPECT_EQ(m_app->GetSettings()->Deinterlace, 1);
+    m_view->repaint();
+    EXPECT_EQ(m_view->PictureScaleCount(), scaled + 1);
+    stream->SetPosition(3);
+    m_view->repaint();
+    EXPECT_EQ(m_view->PictureScaleCount(), scaled + 2);
+}
+
+TEST_F(FrameViewTest, CommandLineVideoOpensOnceTheWindowIsUp) {
+    m_app->ExitInstance();
+    m_app.reset();
+
+    // A name with a leading dash, given after "--", relative to the current folder.
+    const std::string name = "-walk $1.avi";
+    fs::copy_file(m_sample, m_dir.File(name));
+    const fs::path before = fs::current_path();
+    fs::current_path(m_dir.path());
+    m_app = std::make_unique<CMirandelApp>();
+    const bool started = m_app->InitInstance(
+        {QStringLiteral("kivra"), QStringLiteral("--"), QString::fromStdString(name)});
+    fs::current_path(before);
+    ASSERT_TRUE(started);
+    EXPECT_TRUE(m_app->GetMainFrame()->isVisible());
+    EXPECT_EQ(m_app->GetDocument()->PathName(), "");  // not before the event loop runs
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_app->GetDocument()->PathName(), m_dir.File(name));
+    EXPECT_EQ(m_app->GetMainFrame()->m_nViewMode, 0);
+}
+
+TEST_F(FrameViewTest, TrimmingModeAndSettingsAreWrittenAtExit) {
+    m_frame->m_nTrimmingMode = 1;
+    m_app->GetSettings()->Deinterlace = 1;
+    m_app->ExitInstance();
+    m_app.reset();
+
+    std::string ini;
+    for (const auto& entry : fs::recursive_directory_iterator(m_dir.path())) {
+        if (entry.path().filename() == "Kivra.ini") {
+            ini = entry.path().string();
+        }
+    }
+    ASSERT_FALSE(ini.empty());
+    std::ifstream in(ini);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("Mode=1"), std::string::npos) << text;
+    EXPECT_NE(text.find("Deinterlace=1"), std::string::npos) << text;
+}
+
+TEST(QtFileDialogFilter, TurnsFilterTextIntoQtFilters) {
+    EXPECT_EQ(
+        kivra::QtFileDialogFilter(kivra::LoadString(2010)),
+        QStringLiteral("動画ファイル (*.avi *.m2ts *.mts *.mov *.mod *.vod *.mpg *.mpeg *.mp4 "
+                       "*.wmv *.rm *.rmvb *.ram *.flv *.mkv)"));
+    EXPECT_EQ(kivra::QtFileDialogFilter("CSV file(*.csv)|*.csv||"),
+              QStringLiteral("CSV file(*.csv) (*.csv)"));
+    EXPECT_EQ(kivra::QtFileDialogFilter("A|*.a|B|*.b;*.c||"),
+              QStringLiteral("A (*.a);;B (*.b *.c)"));
+    EXPECT_EQ(kivra::QtFileDialogFilter(""), QString());
+}
+
+}  // namespace
