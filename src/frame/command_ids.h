@@ -23,6 +23,8 @@ enum CommandId : int {
     ID_MOVIE_BACK = 32775,
     ID_MOVIE_NEXT = 32776,
     ID_MOVIE_LAST = 32777,
+    ID_MOVIE_STOP = 32778,
+    ID_MOVIE_REVERSE_PLAY = 32779,
 
     // Trimming menu and toolbar.
     ID_TRIMMING_FRONT_MODE = 32791,

@@ -124,6 +124,34 @@ void CMainFrame::CreateMenus() {
         QKeySequence(Qt::CTRL | Qt::Key_D), [this] { OnViewDeinterlace(); },
         [this] { return IsVideoOpen(); }, [this] { return Settings().Deinterlace != 0; });
 
+    const auto canStep = [this] { return m_playback.CanStep(); };
+    AddCommand(
+        m_pMenuMovie, kivra::ID_MOVIE_FIRST, QStringLiteral("最初(&F)\tHome"),
+        QKeySequence(Qt::Key_Home), [this] { m_playback.First(); }, canStep);
+    AddCommand(
+        m_pMenuMovie, kivra::ID_MOVIE_BACK, QStringLiteral("戻る(&B)\t<-"),
+        QKeySequence(Qt::Key_Left), [this] { m_playback.Previous(); }, canStep);
+    m_pMenuMovie->addSeparator();
+    AddCommand(
+        m_pMenuMovie, kivra::ID_MOVIE_STOP, QStringLiteral("停止(&S)\tF7"),
+        QKeySequence(Qt::Key_F7), [this] { m_playback.Stop(); },
+        [this] { return m_playback.CanStop(); });
+    AddCommand(
+        m_pMenuMovie, kivra::ID_MOVIE_PLAY, QStringLiteral("再生(&P)\tF8"),
+        QKeySequence(Qt::Key_F8), [this] { m_playback.Play(); },
+        [this] { return m_playback.CanPlay(); });
+    m_pMenuMovie->addSeparator();
+    AddCommand(
+        m_pMenuMovie, kivra::ID_MOVIE_NEXT, QStringLiteral("進む(&N)\t->"),
+        QKeySequence(Qt::Key_Right), [this] { m_playback.Next(); }, canStep);
+    AddCommand(
+        m_pMenuMovie, kivra::ID_MOVIE_LAST, QStringLiteral("最後(&L)\tEnd"),
+        QKeySequence(Qt::Key_End), [this] { m_playback.Last(); }, canStep);
+    // Reverse play has no menu entry; its action lives on the window for the toolbar.
+    AddCommand(
+        nullptr, kivra::ID_MOVIE_REVERSE_PLAY, QStringLiteral("逆再生"), {},
+        [this] { m_playback.ReversePlay(); }, [this] { return m_playback.CanPlay(); });
+
     AddCommand(
         m_pMenuHelp, kivra::ID_APP_ABOUT, QStringLiteral("バージョン情報(&A)..."), {},
         [this] { m_app.OnAppAbout(); }, always);
@@ -146,7 +174,11 @@ QAction* CMainFrame::AddCommand(QMenu* menu, CommandId id, const QString& menuTe
     action->setData(static_cast<int>(id));
     action->setShortcut(shortcut);
     action->setCheckable(static_cast<bool>(checked));
-    menu->addAction(action);
+    if (menu != nullptr) {
+        menu->addAction(action);
+    } else {
+        addAction(action);  // no menu entry, still reachable by its identifier
+    }
     Command& command = m_commands[id];
     command = {action, std::move(enabled), std::move(checked)};
     connect(action, &QAction::triggered, this, [this, id, run = std::move(run)] {
@@ -207,11 +239,44 @@ void CMainFrame::OnViewDeinterlace() {
 }
 
 void CMainFrame::OnMovieFirst() {
-    // The playback work replaces this with its show-frame procedure.
-    if (CAviVideoStream* stream = Stream()) {
-        stream->SetPosition(stream->GetStart());
+    m_playback.First();
+}
+
+int CMainFrame::Area1Frame() const {
+    return m_pVideoView != nullptr ? m_pVideoView->m_nArea1Frame : -1;
+}
+
+int CMainFrame::Area2Frame() const {
+    return m_pVideoView != nullptr ? m_pVideoView->m_nArea2Frame : -1;
+}
+
+float CMainFrame::PlaySpeedRate() const {
+    return Settings().PlaySpeedRate;
+}
+
+void CMainFrame::LeaveAreaSpecification() {
+    m_nViewMode = kivra::kNormalMode;
+    m_nAreaIndex = 0;
+}
+
+void CMainFrame::MoveTrackbar(int /*frame*/) {
+    // The slider bar's trackbar follows the current frame here once the slider bar exists.
+}
+
+void CMainFrame::RedrawVideoNow() {
+    if (m_pVideoView != nullptr) {
+        m_pVideoView->repaint();
     }
-    UpdateAllViews();
+}
+
+void CMainFrame::SetPlayButtonPlaying(bool /*playing*/) {
+    // The movie toolbar's play button swaps its image set here once the toolbar exists.
+}
+
+void CMainFrame::SetRateText(const QString& text) {
+    if (m_pRatePane != nullptr && m_pRatePane->text() != text) {
+        m_pRatePane->setText(text);
+    }
 }
 
 kivra::MsgAnswer CMainFrame::ShowMessage(const std::string& text, kivra::MsgButtons buttons,
@@ -227,7 +292,9 @@ void CMainFrame::ToggleMarkerIdDialog() {}
 
 void CMainFrame::SaveMarkers() {}  // no marker store yet
 
-void CMainFrame::StopPlayback() {}  // no playback yet
+void CMainFrame::StopPlayback() {
+    m_playback.Stop();
+}
 
 void CMainFrame::CloseCommand() {
     m_app.OnFileNew();
@@ -243,7 +310,7 @@ void CMainFrame::UpdateAllViews() {
 }
 
 void CMainFrame::UpdateRateStatus() {
-    // Filled by the playback work: measured and nominal frame rate.
+    m_playback.UpdateRateStatus();
 }
 
 void CMainFrame::SetViewMode(int mode) {

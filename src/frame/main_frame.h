@@ -8,6 +8,7 @@
 #include <map>
 
 #include "frame/command_ids.h"
+#include "frame/playback_controller.h"
 #include "frame/qt_user_messages.h"
 #include "media/vfw_doc.h"
 
@@ -20,7 +21,7 @@ class QAction;
 class QLabel;
 class QMenu;
 
-class CMainFrame : public QMainWindow, public kivra::DocumentHost {
+class CMainFrame : public QMainWindow, public kivra::DocumentHost, public kivra::PlaybackHost {
     Q_OBJECT
 
 public:
@@ -33,9 +34,9 @@ public:
     CAviVideoStream* Stream() const;  // null while no video is open
     bool IsVideoOpen() const;         // the document has a path
 
-    // Playback state; both false until playback exists.
-    bool IsForwardPlaying() const { return false; }
-    bool IsPlaying() const { return false; }
+    bool IsForwardPlaying() const { return m_playback.IsForwardPlaying(); }
+    bool IsPlaying() const { return m_playback.IsPlaying(); }
+    CPlaybackController& Playback() { return m_playback; }
 
     // The pane reports itself and its two views once it has made them.
     void SetPaneViews(CBasePaneV* pane, CVfwView* videoView, QWidget* sliderView);
@@ -60,6 +61,22 @@ public:
     void OnViewImageInfo();
     void OnViewDeinterlace();
     void OnMovieFirst();
+
+    // kivra::PlaybackHost
+    CAviVideoStream* ActiveStream() const override { return Stream(); }
+    bool HasDocumentPath() const override { return IsVideoOpen(); }
+    int RangeStart() const override { return m_nRangeStart; }
+    int RangeEnd() const override { return m_nRangeEnd; }
+    int Area1Frame() const override;
+    int Area2Frame() const override;
+    float PlaySpeedRate() const override;
+    int ViewMode() const override { return m_nViewMode; }
+    void LeaveAreaSpecification() override;
+    void MoveTrackbar(int frame) override;
+    void ResetMarkerId() override {}  // the marker ID dialog joins later
+    void RedrawVideoNow() override;
+    void SetPlayButtonPlaying(bool playing) override;
+    void SetRateText(const QString& text) override;
 
     // kivra::UserMessages
     kivra::MsgAnswer ShowMessage(const std::string& text, kivra::MsgButtons buttons,
@@ -118,4 +135,5 @@ private:
     QMenu* m_pMenuHelp = nullptr;
     QLabel* m_pRatePane = nullptr;
     QTimer m_idleTimer;  // the idle update of command states
+    CPlaybackController m_playback{*this};
 };

@@ -1,0 +1,94 @@
+#pragma once
+// Moves the current frame: timed forward play at the set speed, reverse play one frame per
+// tick, stop, first/previous/next/last with landmarks, and the frame-rate pane. Owned by the
+// main frame; everything it needs of the window goes through PlaybackHost.
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+
+class CAviVideoStream;
+
+namespace kivra {
+
+class PlaybackHost {
+public:
+    virtual ~PlaybackHost() = default;
+    virtual CAviVideoStream* ActiveStream() const = 0;  // null while no video is open
+    virtual bool HasDocumentPath() const = 0;
+    virtual int RangeStart() const = 0;
+    virtual int RangeEnd() const = 0;
+    virtual int Area1Frame() const = 0;  // -1 when unset
+    virtual int Area2Frame() const = 0;
+    virtual float PlaySpeedRate() const = 0;
+    virtual int ViewMode() const = 0;
+    virtual void LeaveAreaSpecification() = 0;  // view mode 0, area index 0
+    virtual void MoveTrackbar(int frame) = 0;
+    virtual void ResetMarkerId() = 0;  // the marker-ID reset rule on a frame change
+    // Paints the frame view at once, so the picture of the current frame is decoded now.
+    virtual void RedrawVideoNow() = 0;
+    virtual void UpdateAllViews() = 0;
+    virtual void SetPlayButtonPlaying(bool playing) = 0;
+    virtual void SetRateText(const QString& text) = 0;
+};
+
+}  // namespace kivra
+
+class CPlaybackController : public QObject {
+    Q_OBJECT
+
+public:
+    explicit CPlaybackController(kivra::PlaybackHost& host, QObject* parent = nullptr);
+
+    void Play();
+    void ReversePlay();
+    void Stop();
+    void First();
+    void Previous();
+    void Next();
+    void Last();
+    void UpdateRateStatus();
+
+    // The shared procedures other commands use.
+    void ShowFrame(int n, bool keyRefreshAtZero = false);
+    void KeyFrameRefresh(int target);
+
+    bool IsForwardPlaying() const { return m_bPlay != 0; }
+    bool IsReversePlaying() const { return m_bReversePlay != 0; }
+    bool IsPlaying() const { return m_bPlay != 0 || m_bReversePlay != 0; }
+
+    // Enable rules of the playback commands.
+    bool CanPlay() const;
+    bool CanStop() const;
+    bool CanStep() const;
+
+    // The millisecond tick count, unsigned 32-bit so it wraps like the system's.
+    void SetTickSource(std::function<uint32_t()> tick) { m_tick = std::move(tick); }
+    static uint32_t SystemTickCount();
+
+    // Timer handlers, public so tests can drive them without waiting.
+    void OnForwardTick();
+    void OnReverseTick();
+
+    int TimerInterval() const {
+        return m_forwardTimer.isActive() ? m_forwardTimer.interval() : m_reverseTimer.interval();
+    }
+
+    int m_bPlay = 0;
+    int m_bReversePlay = 0;
+    CAviVideoStream* m_pPlayStream = nullptr;
+    uint32_t m_dwPrevTick = 0;
+    uint32_t m_dwPlayTime = 0;
+    uint32_t m_dwRateTick = 0;
+    int m_nRateFrame = 0;
+
+private:
+    int CurrentFrame() const;
+    void SetCurrentFrame(int n);
+
+    kivra::PlaybackHost& m_host;
+    QTimer m_forwardTimer;  // timer 1
+    QTimer m_reverseTimer;  // timer 2
+    std::function<uint32_t()> m_tick = &CPlaybackController::SystemTickCount;
+};

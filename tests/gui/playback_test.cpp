@@ -1,0 +1,217 @@
+// The playback controller over a real stream, with the tick count under the test's control.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+
+#include "frame/playback_controller.h"
+#include "media/avi_video_stream.h"
+#include "support/ffmpeg_tool.h"
+
+namespace {
+
+using kivra::test::RunFfmpeg;
+using kivra::test::TempDir;
+
+class TestHost final : public kivra::PlaybackHost {
+public:
+    CAviVideoStream* ActiveStream() const override { return stream; }
+    bool HasDocumentPath() const override { return stream != nullptr; }
+    int RangeStart() const override { return rangeStart; }
+    int RangeEnd() const override { return rangeEnd; }
+    int Area1Frame() const override { return area1; }
+    int Area2Frame() const override { return area2; }
+    float PlaySpeedRate() const override { return speed; }
+    int ViewMode() const override { return viewMode; }
+    void LeaveAreaSpecification() override { viewMode = 0; }
+    void MoveTrackbar(int frame) override { trackbar = frame; }
+    void ResetMarkerId() override {}
+    void RedrawVideoNow() override {
+        if (stream != nullptr)
+            redrawn.push_back(stream->m_nCurrentFrame);
+    }
+    void UpdateAllViews() override {
+        if (stream != nullptr)
+            shown.push_back(stream->m_nCurrentFrame);
+    }
+    void SetPlayButtonPlaying(bool playing) override { playButton = playing; }
+    void SetRateText(const QString& text) override { rate = text; }
+
+    CAviVideoStream* stream = nullptr;
+    int rangeStart = 0, rangeEnd = 0, area1 = -1, area2 = -1, viewMode = 0, trackbar = -1;
+    float speed = 1.0f;
+    bool playButton = false;
+    QString rate;
+    std::vector<int> shown, redrawn;
+};
+
+class PlaybackTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // 100 frames at 30000/1001 with a key frame every 10.
+        ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=64x48:rate=30000/1001",
+                               "-frames:v", "100", "-c:v", "msmpeg4v2", "-g", "10", avi}));
+        stream = std::make_unique<CAviVideoStream>(avi);
+        ASSERT_EQ(stream->OpenStream(), CAviVideoStream::kOpened);
+        host.stream = stream.get();
+        host.rangeStart = 0;
+        host.rangeEnd = 99;
+        player.SetTickSource([this] { return tick; });
+    }
+    int Current() const { return stream->m_nCurrentFrame; }
+
+    TempDir dir;
+    const std::string avi = dir.File("walk.avi");
+    std::unique_ptr<CAviVideoStream> stream;
+    TestHost host;
+    CPlaybackController player{host};
+    uint32_t tick = 1000;
+};
+
+TEST_F(PlaybackTest, ForwardPlayFollowsTheClockAndEndsAtRangeStart) {
+    host.rangeStart = 10;
+    host.rangeEnd = 20;
+    stream->SetPosition(50);  // outside the range: play starts at range start
+    player.Play();
+    ASSERT_TRUE(player.IsForwardPlaying());
+    EXPECT_TRUE(host.playButton);
+    EXPECT_EQ(Current(), 10);
+    EXPECT_EQ(player.TimerInterval(), 33);  // 1000 / 29.97, truncated
+    tick += 100;                            // a late tick skips frames instead of slowing down
+    player.OnForwardTick();
+    EXPECT_EQ(Current(), 12);  // (333 + 100) ms at 29.97 frames per second
+    for (int i = 0; i < 40 && player.IsPlaying(); ++i) {
+        tick += 33;
+        player.OnForwardTick();
+    }
+    EXPECT_FALSE(player.IsPlaying());
+    EXPECT_FALSE(host.playButton);
+    EXPECT_EQ(Current(), 10);
+    EXPECT_EQ(host.trackbar, 10);
+    // The range end itself is never shown while playing.
+    for (size_t i = 0; i + 1 < host.shown.size(); ++i) {
+        EXPECT_LT(host.shown[i], 20);
+    }
+    EXPECT_FALSE(host.redrawn.empty());  // key-frame refresh before rewinding
+}
+
+TEST_F(PlaybackTest, PlayAtRangeEndRewindsOnTheFirstTick) {
+    stream->SetPosition(99);
+    player.Play();
+    tick += 33;
+    player.OnForwardTick();
+    EXPECT_FALSE(player.IsPlaying());
+    EXPECT_EQ(Current(), 0);
+}
+
+TEST_F(PlaybackTest, SlowSpeedRepeatsFramesAndTheTickCountMayWrap) {
+    host.speed = 0.1f;
+    stream->SetPosition(30);
+    tick = 0xFFFFFFF0u;
+    player.Play();
+    const uint32_t start = player.m_dwPlayTime;
+    tick += 33;  // wraps past zero
+    player.OnForwardTick();
+    EXPECT_EQ(player.m_dwPlayTime - start, 3u);
+    EXPECT_EQ(Current(), 30);
+    int ticks = 1;
+    while (Current() == 30 && ticks < 100) {
+        tick += 33;
+        player.OnForwardTick();
+        ++ticks;
+    }
+    EXPECT_EQ(Current(), 31);
+    EXPECT_GE(ticks, 10);  // about ten ticks per frame at 0.1
+    EXPECT_LE(ticks, 12);
+}
+
+TEST_F(PlaybackTest, ReversePlayStepsOneFramePerTickAndStopsAtRangeStart) {
+    host.rangeStart = 5;
+    host.rangeEnd = 8;
+    stream->SetPosition(60);
+    player.ReversePlay();
+    EXPECT_EQ(Current(), 8);
+    host.speed = 2.0f;  // ignored in reverse
+    std::vector<int> seen;
+    while (player.IsReversePlaying()) {
+        player.OnReverseTick();
+        seen.push_back(Current());
+    }
+    EXPECT_EQ(seen, (std::vector<int>{7, 6, 5, 5}));
+    // Play pressed during reverse play stops; it does not turn around.
+    player.ReversePlay();
+    player.Play();
+    EXPECT_FALSE(player.IsPlaying());
+}
+
+TEST_F(PlaybackTest, ZeroFrameRateRefusesToPlay) {
+    // A header with scale 0 gives no frame rate.
+    const std::string broken = dir.File("scale0.avi");
+    {
+        std::ifstream in(avi, std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), {});
+        const size_t strh = bytes.find("strh") + 8;
+        std::memset(bytes.data() + strh + 20, 0, 4);
+        std::ofstream(broken, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+    }
+    CAviVideoStream zero(broken);
+    if (zero.OpenStream() != CAviVideoStream::kOpened) {
+        GTEST_SKIP() << "the damaged copy does not open";
+    }
+    host.stream = &zero;
+    player.Play();
+    player.ReversePlay();
+    EXPECT_FALSE(player.IsPlaying());
+}
+
+TEST_F(PlaybackTest, FirstAndLastStopAtLandmarksInOrder) {
+    host.rangeStart = 20;
+    host.rangeEnd = 60;
+    host.area1 = 30;
+    host.area2 = 80;  // beyond range end
+    stream->SetPosition(45);
+    player.Last();
+    EXPECT_EQ(Current(), 60);
+    player.Last();
+    EXPECT_EQ(Current(), 80);
+    player.Last();
+    EXPECT_EQ(Current(), 99);
+    player.Last();
+    EXPECT_EQ(Current(), 99);
+    player.First();
+    EXPECT_EQ(Current(), 80);
+    player.First();
+    EXPECT_EQ(Current(), 60);
+    player.First();
+    EXPECT_EQ(Current(), 30);
+    player.First();
+    EXPECT_EQ(Current(), 20);
+    host.redrawn.clear();
+    player.First();
+    EXPECT_EQ(Current(), 0);
+    EXPECT_EQ(host.redrawn, (std::vector<int>{10}));  // refreshed through the next key frame
+    player.First();
+    EXPECT_EQ(Current(), 0);
+    player.Previous();
+    EXPECT_EQ(Current(), 0);
+    EXPECT_EQ(host.trackbar, -1);  // the trackbar gets the unclamped value and clamps itself
+    player.Next();
+    EXPECT_EQ(Current(), 1);
+}
+
+TEST_F(PlaybackTest, RatePaneTexts) {
+    player.UpdateRateStatus();
+    EXPECT_EQ(host.rate, "0.00 / 29.97(fps)");
+    host.stream = nullptr;
+    player.UpdateRateStatus();
+    EXPECT_EQ(host.rate, "0.00 / 0.00(fps)");
+    host.stream = stream.get();
+    stream->SetPosition(0);
+    player.Play();
+    tick += 100;
+    player.OnForwardTick();
+    player.UpdateRateStatus();
+    EXPECT_EQ(host.rate, "20.00 / 29.97(fps)");  // two frames in 100 ms
+}
+
+}  // namespace
