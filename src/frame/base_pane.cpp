@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "frame/main_frame.h"
+#include "frame/slider_view.h"
 #include "view/vfw_view.h"
 
 CBasePaneV::CBasePaneV(CMainFrame& frame, QWidget* parent) : QWidget(parent) {
@@ -12,10 +13,8 @@ CBasePaneV::CBasePaneV(CMainFrame& frame, QWidget* parent) : QWidget(parent) {
     setAutoFillBackground(true);
     setCursor(Qt::ArrowCursor);
 
-    m_pSliderView = new QWidget(this);  // owned by this pane through the widget tree
+    m_pSliderView = new CSliderView(frame, this);  // owned by this pane through the widget tree
     m_pSliderView->setObjectName(QStringLiteral("CSliderView"));
-    m_pSliderView->setBackgroundRole(QPalette::Button);
-    m_pSliderView->setAutoFillBackground(true);
     m_pVideoView = new CVfwView(frame, this);
 
     frame.SetPaneViews(this, m_pVideoView, m_pSliderView);

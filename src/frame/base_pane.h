@@ -4,6 +4,7 @@
 #include <QWidget>
 
 class CMainFrame;
+class CSliderView;
 class CVfwView;
 
 class CBasePaneV : public QWidget {
@@ -16,7 +17,7 @@ public:
 
     CVfwView* m_pVideoView = nullptr;
     // Stands in for the timeline view until that exists; a plain strip of the same height.
-    QWidget* m_pSliderView = nullptr;
+    CSliderView* m_pSliderView = nullptr;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

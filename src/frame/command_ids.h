@@ -16,6 +16,7 @@ enum CommandId : int {
     // View menu.
     ID_VIEW_IMAGE_INFO = 32771,
     ID_VIEW_DEINTERLACE = 32772,
+    ID_VIEW_SLIDER_BAR = 32780,
 
     // Movie menu and toolbar.
     ID_MOVIE_PLAY = 32773,

@@ -8,10 +8,12 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QToolBar>
 
 #include "app/inifile_manager.h"
 #include "app/mirandel_app.h"
 #include "frame/base_pane.h"
+#include "frame/slider_dlg_bar.h"
 #include "media/avi_video_stream.h"
 #include "platform/string_table.h"
 #include "view/vfw_view.h"
@@ -34,6 +36,7 @@ CMainFrame::CMainFrame(CMirandelApp& app) : m_app(app), m_messages(this) {
 
     CreateMenus();
     CreateStatusBar();
+    CreateSliderBar();
     // Toolbars, dialog bars, modeless dialogs, the navigator and the saved bar layout join the
     // window here as they are built.
     m_nTrimmingMode = Settings().Mode;
@@ -69,7 +72,7 @@ bool CMainFrame::IsVideoOpen() const {
     return doc != nullptr && !doc->PathName().empty();
 }
 
-void CMainFrame::SetPaneViews(CBasePaneV* pane, CVfwView* videoView, QWidget* sliderView) {
+void CMainFrame::SetPaneViews(CBasePaneV* pane, CVfwView* videoView, CSliderView* sliderView) {
     m_pBasePane = pane;
     m_pVideoView = videoView;
     m_pSliderView = sliderView;
@@ -157,6 +160,30 @@ void CMainFrame::CreateMenus() {
         [this] { m_app.OnAppAbout(); }, always);
 }
 
+void CMainFrame::CreateSliderBar() {
+    m_pSliderBar = new CSliderDlgBar(this);
+    m_pSliderBar->SetActions({
+        [this] { return m_playback.IsForwardPlaying(); },
+        [this] { m_playback.Stop(); },
+        [this] { m_playback.Play(); },
+        [this](int frame) {
+            if (CAviVideoStream* stream = Stream()) {
+                stream->SetPosition(frame);
+                ResetMarkerId();
+                UpdateAllViews();
+            }
+        },
+    });
+    m_pSliderBar->InitializeBar(Settings());
+    QToolBar* bar = m_pSliderBar->WrapInToolBar(this);
+    addToolBar(Qt::TopToolBarArea, bar);
+    // Shown by its toggle (a toolbar button later) or by a saved bar layout.
+    AddCommand(
+        nullptr, kivra::ID_VIEW_SLIDER_BAR, QStringLiteral("スライダーバー"), {},
+        [bar] { bar->setVisible(!bar->isVisible()); }, [] { return true; },
+        [bar] { return bar->isVisible(); });
+}
+
 void CMainFrame::CreateStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setStyleSheet(QStringLiteral("QStatusBar::item { border: 0px; }"));
@@ -242,6 +269,14 @@ void CMainFrame::OnMovieFirst() {
     m_playback.First();
 }
 
+int CMainFrame::RangeStart() const {
+    return m_pSliderView != nullptr ? m_pSliderView->m_nRangeStart : -1;
+}
+
+int CMainFrame::RangeEnd() const {
+    return m_pSliderView != nullptr ? m_pSliderView->m_nRangeEnd : -1;
+}
+
 int CMainFrame::Area1Frame() const {
     return m_pVideoView != nullptr ? m_pVideoView->m_nArea1Frame : -1;
 }
@@ -259,8 +294,10 @@ void CMainFrame::LeaveAreaSpecification() {
     m_nAreaIndex = 0;
 }
 
-void CMainFrame::MoveTrackbar(int /*frame*/) {
-    // The slider bar's trackbar follows the current frame here once the slider bar exists.
+void CMainFrame::MoveTrackbar(int frame) {
+    if (m_pSliderBar != nullptr) {
+        m_pSliderBar->SetPos(frame);
+    }
 }
 
 void CMainFrame::RedrawVideoNow() {
@@ -318,12 +355,16 @@ void CMainFrame::SetViewMode(int mode) {
     if (mode == kivra::kNoVideo && m_pVideoView != nullptr) {
         m_pVideoView->InvalidatePictureCache();
     }
+    if (mode == kivra::kNoVideo && m_pSliderView != nullptr) {
+        m_pSliderView->ResetRange();
+    }
     UpdateAllViews();
 }
 
-void CMainFrame::ResetTrackbar(int /*frameCount*/) {
-    // The slider bar's trackbar takes position 0, range 0..N, ticks and page N/20 here once the
-    // slider bar exists.
+void CMainFrame::ResetTrackbar(int frameCount) {
+    if (m_pSliderBar != nullptr) {
+        m_pSliderBar->ResetTrackbar(frameCount);
+    }
 }
 
 void CMainFrame::ResetViewsAndModes(int frameCount) {
@@ -333,8 +374,9 @@ void CMainFrame::ResetViewsAndModes(int frameCount) {
     }
     m_nViewMode = kivra::kNormalMode;
     m_nAreaIndex = 0;
-    m_nRangeStart = 0;
-    m_nRangeEnd = frameCount - 1;
+    if (m_pSliderView != nullptr) {
+        m_pSliderView->SetRange(0, frameCount - 1);
+    }
 }
 
 void CMainFrame::PostFirstFrameCommand() {

@@ -10,10 +10,12 @@
 #include "frame/command_ids.h"
 #include "frame/playback_controller.h"
 #include "frame/qt_user_messages.h"
+#include "frame/slider_view.h"
 #include "media/vfw_doc.h"
 
 class CAviVideoStream;
 class CBasePaneV;
+class CSliderDlgBar;
 class CInifileManager;
 class CMirandelApp;
 class CVfwView;
@@ -21,7 +23,10 @@ class QAction;
 class QLabel;
 class QMenu;
 
-class CMainFrame : public QMainWindow, public kivra::DocumentHost, public kivra::PlaybackHost {
+class CMainFrame : public QMainWindow,
+                   public kivra::DocumentHost,
+                   public kivra::PlaybackHost,
+                   public kivra::SliderViewHost {
     Q_OBJECT
 
 public:
@@ -39,7 +44,7 @@ public:
     CPlaybackController& Playback() { return m_playback; }
 
     // The pane reports itself and its two views once it has made them.
-    void SetPaneViews(CBasePaneV* pane, CVfwView* videoView, QWidget* sliderView);
+    void SetPaneViews(CBasePaneV* pane, CVfwView* videoView, CSliderView* sliderView);
     CVfwView* VideoView() const { return m_pVideoView; }
 
     // The action of a command, or null for one this window does not have.
@@ -51,6 +56,7 @@ public:
     QMenu* MarkerMenu() const { return m_pMenuMarker; }
     QMenu* HelpMenu() const { return m_pMenuHelp; }
     QLabel* RateStatusPane() const { return m_pRatePane; }
+    CSliderDlgBar* SliderBar() const { return m_pSliderBar; }
 
     // Runs every command's enable and check rule.
     void UpdateCommandUI();
@@ -65,8 +71,12 @@ public:
     // kivra::PlaybackHost
     CAviVideoStream* ActiveStream() const override { return Stream(); }
     bool HasDocumentPath() const override { return IsVideoOpen(); }
-    int RangeStart() const override { return m_nRangeStart; }
-    int RangeEnd() const override { return m_nRangeEnd; }
+    int RangeStart() const override;
+    int RangeEnd() const override;
+    // kivra::SliderViewHost
+    std::vector<int> MarkerFrames() const override { return {}; }  // markers join later
+    void ShowFrame(int n) override { m_playback.ShowFrame(n); }
+    void ShowFrameWithKeyRefresh(int n) override { m_playback.ShowFrame(n, true); }
     int Area1Frame() const override;
     int Area2Frame() const override;
     float PlaySpeedRate() const override;
@@ -99,12 +109,10 @@ public:
     int m_nTrimmingMode = 0;  // 0 side, 1 front; the setting Mode
     int m_nViewMode = -1;     // -1 no video, 0 normal, 1 area specification, 2 preview
     int m_nAreaIndex = -1;    // 0 area 1, 1 area 2
-    int m_nRangeStart = -1;   // play range; moves to the timeline view when that exists
-    int m_nRangeEnd = -1;
 
     CBasePaneV* m_pBasePane = nullptr;  // not owned: children of this window
     CVfwView* m_pVideoView = nullptr;
-    QWidget* m_pSliderView = nullptr;
+    CSliderView* m_pSliderView = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -118,6 +126,7 @@ private:
 
     void CreateMenus();
     void CreateStatusBar();
+    void CreateSliderBar();
     // Adds a command to menu; the text after a tab in menuText is the shortcut column.
     QAction* AddCommand(QMenu* menu, kivra::CommandId id, const QString& menuText,
                         const QKeySequence& shortcut, std::function<void()> run,
@@ -134,6 +143,7 @@ private:
     QMenu* m_pMenuMarker = nullptr;
     QMenu* m_pMenuHelp = nullptr;
     QLabel* m_pRatePane = nullptr;
-    QTimer m_idleTimer;  // the idle update of command states
+    CSliderDlgBar* m_pSliderBar = nullptr;  // child of this window
+    QTimer m_idleTimer;                     // the idle update of command states
     CPlaybackController m_playback{*this};
 };

@@ -183,18 +183,14 @@ const QImage& CVfwView::ScaledFrame(const CAviVideoStream& stream, const ViewRec
         s.dibHeight == dib.Height() && s.source == source && s.picture == picture) {
         return s.image;
     }
-    // The DIB's rows run bottom-up unless its height is negative: cut the source rows out of
-    // storage order, then turn them upright.
-    const QImage wrapped(dib.bits.data(), dib.Width(), dib.Height(), dib.Stride(),
-                         QImage::Format_BGR888);
-    const int storageTop = dib.TopDown() ? source.top : dib.Height() - source.bottom;
-    QImage part = wrapped.copy(QRect(source.left, storageTop, source.Width(), source.Height()))
-                      .convertToFormat(QImage::Format_RGB32);
-    if (!dib.TopDown()) {
-        part.mirror(false, true);
+    if (s.image.width() != picture.Width() || s.image.height() != picture.Height()) {
+        s.image = QImage(picture.Width(), picture.Height(), QImage::Format_RGB32);
     }
-    s.image = part.scaled(picture.Width(), picture.Height(), Qt::IgnoreAspectRatio,
-                          Qt::SmoothTransformation);
+    if (!m_scaler.Scale(dib, source.left, source.top, source.Width(), source.Height(),
+                        picture.Width(), picture.Height(), s.image.bits(),
+                        int(s.image.bytesPerLine()))) {
+        s.image.fill(Qt::black);
+    }
     s.stream = &stream;
     s.sample = stream.m_nCurrentFrame;
     s.deinterlaced = deinterlaced;

@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <optional>
 
+#include "media/picture_scaler.h"
 #include "view/view_geometry.h"
 
 class CAviVideoStream;
@@ -100,5 +101,6 @@ private:
     QFont m_fontLabel;
     kivra::ViewRect m_rcImage;
     ScaledPicture m_scaled;
+    kivra::PictureScaler m_scaler;
     int m_nScaleCount = 0;
 };

@@ -1,0 +1,95 @@
+#pragma once
+// The modeless progress dialog "変換状況..." of one long job, and its message pump. While it
+// exists the owner window (the main window) stays disabled, so the pump can keep painting
+// without letting a command start. Owned by whoever runs the job, for that job only.
+#include <QDialog>
+#include <QPointer>
+#include <memory>
+#include <string>
+
+#include "platform/progress_sink.h"
+
+class QLabel;
+class QProgressBar;
+
+class CProgressDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    // `owner` null: the program's main window (see SafeOwner). The dialog is a window of its
+    // own, kept above the owner, so it never goes down with it nor shares its disabled state.
+    explicit CProgressDlg(QWidget* owner = nullptr);
+    ~CProgressDlg() override;  // DestroyWindow when still shown
+
+    // The top-level main window of the application, else the active window; may be null.
+    static QWidget* SafeOwner();
+
+    // Disables the owner when it exists and is enabled, then shows the dialog with the bar at
+    // m_nLower .. m_nUpper, position m_nLower. False (owner enabled again) when no window can
+    // be made or the dialog already exists.
+    bool CreateModeless();
+    // Enables the owner again if CreateModeless disabled it, and hides the dialog.
+    bool DestroyWindow();
+    bool IsCreated() const { return m_bCreated; }
+
+    // Range of the bar and of the percent figure.
+    void SetRange32(int lower, int upper);
+    // Both return the previous position. SetPos clamps to the range; StepIt adds m_nStep and
+    // starts over from the lower end when it runs past the upper one.
+    int SetPos(int position);
+    int StepIt();
+    int GetPos() const;
+
+    // "30%" for position 3 of 0 .. 10; the label is touched only when its text changes.
+    void SetPercent(int position);
+    void HidePercentLabel();
+
+    // Handles every pending event (painting included), then returns.
+    void PumpMessages();
+
+    QProgressBar* ProgressBar() const { return m_wndProgress; }
+    QLabel* PercentLabel() const { return m_pPercentLabel; }
+
+    QProgressBar* m_wndProgress = nullptr;  // child widget
+    QPointer<QWidget> m_pOwner;             // not owned
+    int m_bOwnerDisabled = 0;
+    int m_nLower = 0;
+    int m_nUpper = 100;
+    int m_nStep = 1;
+
+public slots:
+    // The job cannot be cancelled: Escape and the window's close button do nothing.
+    void reject() override {}
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QLabel* m_pPercentLabel = nullptr;
+    bool m_bCreated = false;
+};
+
+namespace kivra {
+
+// The core's progress reports shown in a CProgressDlg over `owner` (null: the main window);
+// one dialog per Begin .. End, owned here.
+class ProgressDlgSink final : public ProgressSink {
+public:
+    explicit ProgressDlgSink(QWidget* owner = nullptr);
+    ~ProgressDlgSink() override;
+
+    void Begin(int lower, int upper, const std::string& caption, PercentLabel label) override;
+    void SetCaption(const std::string& caption) override;
+    void SetPosition(int position) override;
+    void Pump() override;
+    void End() override;
+
+    // The dialog of the running job; null between jobs.
+    CProgressDlg* Dialog() const { return m_pDlg.get(); }
+
+private:
+    QPointer<QWidget> m_pOwner;
+    std::unique_ptr<CProgressDlg> m_pDlg;
+};
+
+}  // namespace kivra

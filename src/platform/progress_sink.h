@@ -1,0 +1,37 @@
+#pragma once
+// How a long job of the core (writing a movie, running the encoder) shows its progress and
+// keeps the user interface alive without knowing about windows. The GUI answers with the
+// progress dialog; the command-line tool with NullProgressSink.
+#include <string>
+
+namespace kivra {
+
+enum class PercentLabel { Shown, Hidden };
+
+// One job at a time: Begin, then any number of SetCaption/SetPosition/Pump, then End.
+// The job's loop calls Pump often (every frame, every wait) so that the window keeps painting.
+class ProgressSink {
+public:
+    virtual ~ProgressSink() = default;
+    // Shows progress over lower .. upper at position `lower`; the caption replaces the title
+    // (an empty caption gives an empty title). A Begin while a job is shown ends that one.
+    virtual void Begin(int lower, int upper, const std::string& caption, PercentLabel label) = 0;
+    virtual void SetCaption(const std::string& caption) = 0;
+    // Moves the bar and the percent figure.
+    virtual void SetPosition(int position) = 0;
+    // Handles whatever the user interface has pending; returns at once when nothing is.
+    virtual void Pump() = 0;
+    virtual void End() = 0;
+};
+
+// For runs without a window: shows nothing.
+class NullProgressSink final : public ProgressSink {
+public:
+    void Begin(int, int, const std::string&, PercentLabel) override {}
+    void SetCaption(const std::string&) override {}
+    void SetPosition(int) override {}
+    void Pump() override {}
+    void End() override {}
+};
+
+}  // namespace kivra
