@@ -165,6 +165,8 @@ void CInifileManager::LoadSettings() {
             },
             s.field);
     }
+    // Read but never written, so the file keeps its long-standing layout; edited by hand.
+    PictureCacheMB = kivra::TextToInt(doc.GetString("Slider", "PictureCacheMB", "512"));
 }
 
 bool CInifileManager::SaveSettings() const {

@@ -68,6 +68,9 @@ public:
     int SetIDMode = 0;
     int SkipFrameNum = 1;
     int ShowSetIDBtnMsg = 1;
+    // [Slider] "PictureCacheMB", ours, read only: megabytes of decoded pictures kept so that
+    // backward steps and reverse play do not decode a group of pictures again; 0 keeps none.
+    int PictureCacheMB = 512;
 
 private:
     std::string m_strIniPath;

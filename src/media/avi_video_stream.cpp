@@ -102,6 +102,9 @@ int CAviVideoStream::OpenStream() {
     }
     m_file = std::move(file);
     m_nVideoStream = video;
+    if (m_pSettings != nullptr) {
+        m_pGetFrame->SetCacheLimit(size_t(std::max(m_pSettings->PictureCacheMB, 0)) << 20);
+    }
 
     // The first frame is the stream's first sample, which is 0 unless the header says otherwise.
     m_nCurrentFrame = GetStart();
@@ -237,6 +240,16 @@ bool CAviVideoStream::SaveFrameAsBmp(const std::string& path) {
 
 std::string CAviVideoStream::MarkerFilePath() const {
     return kivra::ReplaceExtension(m_strFileName, ".lff");
+}
+
+void CAviVideoStream::SetPictureCacheBytes(size_t bytes) {
+    if (m_pGetFrame) {
+        m_pGetFrame->SetCacheLimit(bytes);
+    }
+}
+
+size_t CAviVideoStream::PictureCacheBytes() const {
+    return m_pGetFrame ? m_pGetFrame->CacheBytes() : 0;
 }
 
 kivra::DecoderStats CAviVideoStream::DecoderStats() const {

@@ -87,6 +87,10 @@ public:
     // user opened directly is never deleted, whatever its name.
     void MarkAsTemporary() { m_bTemporary = true; }
 
+    // Bound of the decoded-picture cache (see AviFrameDecoder::SetCacheLimit).
+    void SetPictureCacheBytes(size_t bytes);
+    size_t PictureCacheBytes() const;
+
     // For measurements: what the decoder has done so far (zeros without a stream).
     kivra::DecoderStats DecoderStats() const;
 

@@ -578,4 +578,13 @@ std::string AviFrameDecoder::CodecName() const {
     return impl_->codecName;
 }
 
+void AviFrameDecoder::SetCacheLimit(size_t bytes) {
+    impl_->cacheLimit = bytes;
+    impl_->DropCache();
+}
+
+size_t AviFrameDecoder::CacheBytes() const {
+    return impl_->CacheBytes();
+}
+
 }  // namespace kivra

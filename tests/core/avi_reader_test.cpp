@@ -144,6 +144,47 @@ TEST(AviReaderCostTest, StepDecodesOneFrameAndRepaintDecodesNone) {
     EXPECT_EQ(stream.DecoderStats().packetsSent - before.packetsSent, 38 - 36 + 1);
 }
 
+// Going backwards reuses the pictures decoded on the way forward, within the cache's bound,
+// and gives the same pictures as going forward.
+TEST(AviReaderCostTest, BackwardStepsUseThePictureCacheWithinItsBound) {
+    TempDir dir;
+    const std::string avi = dir.File("gop.avi");
+    ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25", "-frames:v", "60",
+                           "-c:v", "mpeg4", "-bf", "2", "-g", "12", avi}));
+    CAviVideoStream stream(avi);
+    ASSERT_EQ(stream.OpenStream(), CAviVideoStream::kOpened);
+    std::vector<std::vector<uint8_t>> forward;
+    for (int n = 0; n < 60; ++n) {
+        stream.LoadFrame(n);
+        forward.push_back(stream.DisplayBitmap().bits);
+    }
+    const auto afterForward = stream.DecoderStats();
+    for (int n = 59; n >= 0; --n) {
+        stream.LoadFrame(n);
+        EXPECT_EQ(stream.DisplayBitmap().bits, forward[size_t(n)]) << n;
+    }
+    EXPECT_EQ(stream.DecoderStats().packetsSent, afterForward.packetsSent);  // all from the cache
+
+    // A cache smaller than a group: backward costs a few chunks per step (the group and the
+    // references its leading pictures need), never a whole group per step, and memory stays
+    // within the bound.
+    const size_t tenPictures = 10 * (160 * 120 * 3 / 2 + 4096);
+    stream.SetPictureCacheBytes(tenPictures);
+    stream.LoadFrame(59);
+    const auto start = stream.DecoderStats();
+    for (int n = 58; n >= 0; --n) {
+        stream.LoadFrame(n);
+        EXPECT_EQ(stream.DisplayBitmap().bits, forward[size_t(n)]) << n;
+        EXPECT_LE(stream.PictureCacheBytes(), tenPictures);
+    }
+    const auto sent = stream.DecoderStats().packetsSent - start.packetsSent;
+    EXPECT_LE(sent, 59 * 3);
+    stream.SetPictureCacheBytes(0);
+    stream.LoadFrame(30);
+    EXPECT_EQ(stream.PictureCacheBytes(), 0u);
+    EXPECT_EQ(stream.DisplayBitmap().bits, forward[30]);
+}
+
 // A dropped frame (zero-length chunk) shows the picture before it.
 TEST(AviReaderDroppedFrameTest, ZeroLengthChunkRepeatsPreviousPicture) {
     TempDir dir;

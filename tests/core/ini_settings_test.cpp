@@ -285,4 +285,20 @@ TEST(Settings, OutputSizeFollowsSizeTypeAndDirection) {
     }
 }
 
+// The picture cache bound is read from the file but never written into it.
+TEST(Settings, PictureCacheBoundIsReadOnly) {
+    TempFolder dir;
+    const std::string ini = dir.File("Kivra.ini");
+    {
+        CInifileManager settings(ini);
+        settings.LoadSettings();
+        EXPECT_EQ(settings.PictureCacheMB, 512);
+    }
+    EXPECT_EQ(ReadAll(ini).find("PictureCacheMB"), std::string::npos);
+    std::ofstream(ini) << "[Slider]\nPictureCacheMB=64\n";
+    CInifileManager settings(ini);
+    settings.LoadSettings();
+    EXPECT_EQ(settings.PictureCacheMB, 64);
+}
+
 }  // namespace
