@@ -21,35 +21,17 @@
 #include "frame/qt_user_messages.h"
 #include "media/avi_video_stream.h"
 #include "platform/string_table.h"
+#include "support/app_fixture.h"
 #include "support/ffmpeg_tool.h"
 #include "view/vfw_view.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using kivra::test::MessageBoxCatcher;
 using kivra::test::TempDir;
 
 const QColor kGrey(100, 100, 100);
-
-// Closes every message box that comes up and remembers its text, so a test never blocks on
-// one and can tell whether one was shown.
-class MessageBoxCatcher {
-public:
-    MessageBoxCatcher() {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                m_texts << box->text();
-                box->reject();
-            }
-        });
-        m_timer.start(10);
-    }
-    const QStringList& Texts() const { return m_texts; }
-
-private:
-    QTimer m_timer;
-    QStringList m_texts;
-};
 
 int CountColour(const QImage& image, const QRect& area, QColor colour) {
     int n = 0;
@@ -66,61 +48,7 @@ QRect ToQRect(const kivra::ViewRect& r) {
     return QRect(r.left, r.top, r.Width(), r.Height());
 }
 
-class FrameViewTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_dir.ok());
-        // The settings folder goes below the scratch folder, whichever special folder is used.
-        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(m_dir.File("data")));
-        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(m_dir.File("config")));
-
-        // A copy, so the temporary files made beside it are ours alone.
-        m_sample = m_dir.File("walker.avi");
-        const fs::path bundled = fs::path(KIVRA_BINARY_DIR) / "sample" / "walker.avi";
-        if (fs::exists(bundled)) {
-            fs::copy_file(bundled, m_sample);
-        } else {
-            ASSERT_TRUE(
-                kivra::test::RunFfmpeg({"-f", "lavfi", "-i", "testsrc=size=1280x720:rate=25",
-                                        "-frames:v", "30", "-c:v", "mjpeg", m_sample}));
-        }
-
-        m_app = std::make_unique<CMirandelApp>();
-        ASSERT_TRUE(m_app->InitInstance({QStringLiteral("kivra")}));
-        m_frame = m_app->GetMainFrame();
-        ASSERT_NE(m_frame, nullptr);
-        m_view = m_frame->VideoView();
-        ASSERT_NE(m_view, nullptr);
-    }
-
-    void TearDown() override {
-        if (m_app) {
-            m_app->ExitInstance();
-        }
-        m_app.reset();
-    }
-
-    void Open(const std::string& path) {
-        ASSERT_TRUE(m_app->OpenDocumentFile(path));
-        QCoreApplication::processEvents();  // the posted First command
-    }
-
-    QImage Grab() { return m_view->grab().toImage().convertToFormat(QImage::Format_RGB32); }
-
-    // Presses a key combination on the active main window, as the user would.
-    void Press(const QKeySequence& keys) {
-        m_frame->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
-        QTest::keySequence(m_frame, keys);
-        QCoreApplication::processEvents();
-    }
-
-    TempDir m_dir;
-    std::string m_sample;
-    std::unique_ptr<CMirandelApp> m_app;
-    CMainFrame* m_frame = nullptr;
-    CVfwView* m_view = nullptr;
-};
+class FrameViewTest : public kivra::test::AppFixture {};
 
 TEST_F(FrameViewTest, PaintsMarginBarsAndPictureForWideAndTallWindows) {
     const QImage empty = Grab();

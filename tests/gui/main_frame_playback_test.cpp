@@ -1,0 +1,112 @@
+// Playback through the real main window: the keys while the picture has the focus, the enable
+// rules, the slider bar's speed list and trackbar, and the timeline.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QSlider>
+#include <QTest>
+
+#include "app/inifile_manager.h"
+#include "frame/slider_dlg_bar.h"
+#include "frame/slider_view.h"
+#include "media/avi_video_stream.h"
+#include "support/app_fixture.h"
+
+namespace {
+
+class MainFramePlaybackTest : public kivra::test::AppFixture {
+protected:
+    int Current() const { return m_frame->Stream()->m_nCurrentFrame; }
+    void Key(int key) {
+        m_view->setFocus();
+        QTest::keyClick(m_view, Qt::Key(key));
+        QCoreApplication::processEvents();
+    }
+    bool Enabled(kivra::CommandId id) {
+        m_frame->UpdateCommandUI();
+        return m_frame->Action(id)->isEnabled();
+    }
+};
+
+TEST_F(MainFramePlaybackTest, KeysStepPlayAndStopWhileThePictureHasTheFocus) {
+    m_frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame));
+    EXPECT_FALSE(Enabled(kivra::ID_MOVIE_PLAY));
+    Open(m_sample);
+    Key(Qt::Key_Right);
+    Key(Qt::Key_Right);
+    EXPECT_EQ(Current(), 2);
+    Key(Qt::Key_Left);
+    EXPECT_EQ(Current(), 1);
+    Key(Qt::Key_End);
+    EXPECT_EQ(Current(), m_frame->RangeEnd());
+    Key(Qt::Key_Home);
+    EXPECT_EQ(Current(), 0);
+    EXPECT_TRUE(Enabled(kivra::ID_MOVIE_NEXT));
+    EXPECT_FALSE(Enabled(kivra::ID_MOVIE_STOP));
+
+    Key(Qt::Key_F8);
+    EXPECT_TRUE(m_frame->IsForwardPlaying());
+    EXPECT_FALSE(Enabled(kivra::ID_MOVIE_NEXT));
+    EXPECT_TRUE(Enabled(kivra::ID_MOVIE_STOP));
+    EXPECT_FALSE(Enabled(kivra::ID_FILE_NEW));  // no closing during forward play
+    QTest::qWait(300);
+    EXPECT_GT(Current(), 3);  // the clock moved the picture on
+    Key(Qt::Key_F7);
+    EXPECT_FALSE(m_frame->IsPlaying());
+    const int stoppedAt = Current();
+    QTest::qWait(100);
+    EXPECT_EQ(Current(), stoppedAt);
+
+    // Reverse play may be closed; closing stops it.
+    m_frame->Action(kivra::ID_MOVIE_REVERSE_PLAY)->trigger();
+    EXPECT_TRUE(m_frame->Playback().IsReversePlaying());
+    EXPECT_TRUE(Enabled(kivra::ID_FILE_NEW));
+}
+
+TEST_F(MainFramePlaybackTest, SpeedChangeRestartsForwardPlayAndTrackbarFollows) {
+    Open(m_sample);
+    CSliderDlgBar* bar = m_frame->SliderBar();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->Trackbar()->maximum(), 120);  // 0..frame count, not frame count - 1
+    m_frame->Playback().Next();
+    m_frame->Playback().Next();
+    EXPECT_EQ(bar->Trackbar()->value(), 2);
+
+    m_frame->Playback().Play();
+    const uint32_t anchor = m_frame->Playback().m_dwPlayTime;
+    QTest::qWait(150);
+    const int index = bar->SpeedList()->findText(QStringLiteral("0.5"));
+    bar->SpeedList()->setCurrentIndex(index);
+    emit bar->SpeedList()->activated(index);
+    EXPECT_FLOAT_EQ(m_frame->Settings().PlaySpeedRate, 0.5f);
+    EXPECT_TRUE(m_frame->IsForwardPlaying());
+    EXPECT_NE(m_frame->Playback().m_dwPlayTime, anchor);  // re-anchored at the current frame
+    m_frame->Playback().Stop();
+
+    // Moving the trackbar shows that frame.
+    bar->Trackbar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Current(), bar->Trackbar()->value());
+}
+
+TEST_F(MainFramePlaybackTest, ForwardPlayReachesRangeEndAndRewinds) {
+    Open(m_sample);
+    auto* timeline = qobject_cast<CSliderView*>(m_frame->m_pSliderView);
+    ASSERT_NE(timeline, nullptr);
+    EXPECT_EQ(timeline->m_nRangeStart, 0);
+    EXPECT_EQ(timeline->m_nRangeEnd, 119);
+    timeline->SetRange(100, 110);
+    m_frame->Playback().Play();
+    EXPECT_EQ(Current(), 100);
+    for (int i = 0; i < 100 && m_frame->IsPlaying(); ++i) {
+        QTest::qWait(20);
+    }
+    EXPECT_FALSE(m_frame->IsPlaying());
+    EXPECT_EQ(Current(), 100);
+    // Closing the video puts the range back to "no video".
+    m_app->OnFileNew();
+    EXPECT_EQ(timeline->m_nRangeStart, -1);
+}
+
+}  // namespace
