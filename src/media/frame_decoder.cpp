@@ -194,6 +194,7 @@ private:
     int skipNonRefBefore_ = 0;  // lead-in chunks only matter as references
     int nextDisplay_ = 0;
     int currentDisplay_ = kNoFrame;
+    bool rememberRun_ = false;
     Dib dib_;
 
     std::unordered_map<int, CachedPicture> cache_;
@@ -218,8 +219,17 @@ void AviFrameDecoder::Impl::Remember(int display, const AVFrame& frame) {
         cache_.erase(oldest);
         uses_.pop_back();
     }
+    // A copy, not a reference: holding the decoder's own buffers makes some decoders (H.264)
+    // grow their buffer pools by far more than the pictures kept.
     AvFramePtr ref(av_frame_alloc());
-    if (!ref || av_frame_ref(ref.get(), &frame) < 0) {
+    if (!ref) {
+        return;
+    }
+    ref->format = frame.format;
+    ref->width = frame.width;
+    ref->height = frame.height;
+    if (av_frame_get_buffer(ref.get(), 0) < 0 || av_frame_copy(ref.get(), &frame) < 0 ||
+        av_frame_copy_props(ref.get(), &frame) < 0) {
         return;
     }
     uses_.push_front(display);
@@ -283,7 +293,10 @@ bool AviFrameDecoder::Impl::Open(const std::string& path, const AviFile& file, i
         *result = OpenResult::NoDecoder;
         return false;
     }
-    ctx_->thread_count = 1;
+    // Two threads: the machines this runs on have at least two cores, and forward play of
+    // long-GOP HD video needs them. Pictures are told apart by timestamp, not by output order.
+    ctx_->thread_count = 2;
+    ctx_->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     if (avcodec_open2(ctx_.get(), codec, nullptr) < 0) {
         *result = OpenResult::NoDecoder;
         return false;
@@ -439,6 +452,10 @@ const Dib* AviFrameDecoder::Impl::DecodeDisplay(int target) {
     const int key = keyOrdinals.empty() ? 0 : keyOrdinals[size_t(keyIndex)];
     const bool canContinue =
         runValid_ && !drained_ && steady_ && target >= nextDisplay_ && key <= fedUpTo_;
+    // Pictures are kept only on the way to a target behind the current one: those are the ones
+    // the following backward steps need. Forward stepping and jumps ahead keep nothing, so they
+    // stay as lean and fast as a decoder without a cache.
+    rememberRun_ = !canContinue && currentDisplay_ != kNoFrame && target < currentDisplay_;
     if (!canContinue) {
         StartRun(target);
     }
@@ -475,7 +492,9 @@ const Dib* AviFrameDecoder::Impl::DecodeDisplay(int target) {
         }
         nextDisplay_ = display + 1;
         steady_ = true;
-        Remember(display, *frame_);
+        if (rememberRun_) {
+            Remember(display, *frame_);
+        }
         if (display == target) {
             const bool ok = Convert(*frame_);
             av_frame_unref(frame_.get());

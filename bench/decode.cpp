@@ -1,0 +1,459 @@
+// kivra-bench-decode [--media DIR] [--quick] [--size WxH]
+//
+// Measures how fast the program steps through AVI files of four common codecs against the
+// installed ffmpeg decoding the same file, how much work a random jump costs, and how much
+// memory stepping through a whole file takes. The test files are made with ffmpeg once and
+// kept in the media folder. Prints a table; exit status 1 only when something could not run.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "media/avi_video_stream.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+extern char** environ;
+
+namespace kivra {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kFramesPerSecond = 30;
+constexpr int kRandomJumps = 120;
+constexpr unsigned kRandomSeed = 20261207;  // kivra-cli's, so both see the same jumps
+constexpr double kMaxForwardRatio = 1.3;
+constexpr double kMaxRssMb = 250.0;
+
+struct Options {
+    std::string mediaDir;  // empty: beside the executable
+    bool quick = false;
+    int width = 1920;
+    int height = 1080;
+};
+
+// One encoding under test: its file name stem and the ffmpeg encoder arguments.
+struct Codec {
+    const char* key;
+    const char* label;
+    std::vector<std::string> encoderArgs;
+};
+
+const std::vector<Codec>& Codecs() {
+    static const std::vector<Codec> codecs = {
+        {"mjpeg", "MJPEG", {"-c:v", "mjpeg", "-q:v", "3", "-pix_fmt", "yuvj420p"}},
+        {"msmpeg4v2",
+         "msmpeg4v2 g12",
+         {"-c:v", "msmpeg4v2", "-g", "12", "-q:v", "3", "-pix_fmt", "yuv420p"}},
+        {"mpeg4",
+         "MPEG-4 bf2 g12",
+         {"-c:v", "mpeg4", "-bf", "2", "-g", "12", "-q:v", "3", "-pix_fmt", "yuv420p"}},
+        {"h264",
+         "H.264 crf20",
+         {"-c:v", "libx264", "-preset", "medium", "-crf", "20", "-pix_fmt", "yuv420p"}},
+    };
+    return codecs;
+}
+
+// What a finished child process did.
+struct ChildResult {
+    bool ran = false;  // started and exited normally with status 0
+    double wallMs = 0;
+    double maxRssMb = 0;
+    std::string out;  // its stdout when captured
+};
+
+enum class Output { Discard, Capture, Inherit };
+
+// Runs argv without a shell (argv[0] looked up in PATH unless it has a '/'), stdin from
+// /dev/null; stderr goes where stdout goes, except that captured stdout leaves stderr visible.
+ChildResult RunChild(const std::vector<std::string>& argv, Output output) {
+    ChildResult result;
+    if (argv.empty()) {
+        return result;
+    }
+    std::vector<char*> args;
+    for (const std::string& a : argv) {
+        args.push_back(const_cast<char*>(a.c_str()));
+    }
+    args.push_back(nullptr);
+
+    int pipeFds[2] = {-1, -1};
+    if (output == Output::Capture && ::pipe2(pipeFds, O_CLOEXEC) != 0) {
+        return result;
+    }
+    posix_spawn_file_actions_t actions;
+    if (posix_spawn_file_actions_init(&actions) != 0) {
+        return result;
+    }
+    const std::unique_ptr<posix_spawn_file_actions_t, int (*)(posix_spawn_file_actions_t*)>
+        actionsGuard(&actions, posix_spawn_file_actions_destroy);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (output == Output::Discard) {
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    } else if (output == Output::Capture) {
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+    }
+
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    if (output == Output::Capture) {
+        ::close(pipeFds[1]);
+    }
+    if (spawned != 0) {
+        if (output == Output::Capture) {
+            ::close(pipeFds[0]);
+        }
+        return result;
+    }
+    if (output == Output::Capture) {
+        char buffer[4096];
+        for (;;) {
+            const ssize_t got = ::read(pipeFds[0], buffer, sizeof buffer);
+            if (got > 0) {
+                // The decode command prints one line; anything larger is not worth keeping.
+                if (result.out.size() < 65536) {
+                    result.out.append(buffer, size_t(got));
+                }
+            } else if (got == 0 || errno != EINTR) {
+                break;
+            }
+        }
+        ::close(pipeFds[0]);
+    }
+    int status = 0;
+    struct rusage usage {};
+    while (::wait4(pid, &status, 0, &usage) < 0) {
+        if (errno != EINTR) {
+            return result;
+        }
+    }
+    result.wallMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    result.maxRssMb = double(usage.ru_maxrss) / 1024.0;  // Linux reports kilobytes
+    result.ran = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return result;
+}
+
+std::string ExecutableFolder() {
+    std::error_code error;
+    const fs::path self = fs::read_symlink("/proc/self/exe", error);
+    return error ? std::string() : self.parent_path().string();
+}
+
+bool ParseSize(const std::string& text, int* width, int* height) {
+    const size_t x = text.find('x');
+    if (x == std::string::npos) {
+        return false;
+    }
+    char* end = nullptr;
+    const long w = std::strtol(text.c_str(), &end, 10);
+    if (end != text.c_str() + x) {
+        return false;
+    }
+    const long h = std::strtol(text.c_str() + x + 1, &end, 10);
+    if (*end != '\0') {
+        return false;
+    }
+    // 4:2:0 encoders need even sizes.
+    if (w < 16 || h < 16 || w > 7680 || h > 4320 || w % 2 != 0 || h % 2 != 0) {
+        return false;
+    }
+    *width = int(w);
+    *height = int(h);
+    return true;
+}
+
+std::optional<Options> ParseOptions(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--media" && i + 1 < argc) {
+            options.mediaDir = argv[++i];
+        } else if (arg == "--quick") {
+            options.quick = true;
+        } else if (arg == "--size" && i + 1 < argc &&
+                   ParseSize(argv[i + 1], &options.width, &options.height)) {
+            ++i;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+// Makes the codec's test file unless the media folder already has it. ffmpeg writes under a
+// temporary name, so an interrupted run never leaves a truncated file to be reused.
+bool EnsureMedia(const Codec& codec, const std::string& path, const Options& options, int frames) {
+    std::error_code error;
+    if (fs::is_regular_file(path, error) && fs::file_size(path, error) > 0 && !error) {
+        return true;
+    }
+    std::cerr << "making " << path << " ...\n";
+    const std::string partial = path + ".partial";
+    const std::string source = "testsrc2=size=" + std::to_string(options.width) + "x" +
+                               std::to_string(options.height) +
+                               ":rate=" + std::to_string(kFramesPerSecond) + ",noise=alls=5:allf=t";
+    std::vector<std::string> argv = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel",
+                                     "error",  "-y",       "-f",           "lavfi",
+                                     "-i",     source,     "-frames:v",    std::to_string(frames)};
+    argv.insert(argv.end(), codec.encoderArgs.begin(), codec.encoderArgs.end());
+    argv.insert(argv.end(), {"-f", "avi", partial});
+    if (!RunChild(argv, Output::Inherit).ran) {
+        fs::remove(partial, error);
+        return false;
+    }
+    fs::rename(partial, path, error);
+    return !error;
+}
+
+// The figures of one file.
+struct Row {
+    std::string label;
+    int frames = 0;
+    double keyInterval = 0;
+    int keyCount = 0;
+    double referenceMs = 0;
+    double forwardMs = 0, backwardMs = 0, randomMs = 0;
+    double packetsPerJump = 0;
+    double jumpBudget = 0;
+    double maxRssMb = 0;
+
+    bool ForwardPasses() const { return forwardMs <= kMaxForwardRatio * referenceMs; }
+    bool JumpsPass() const { return packetsPerJump <= jumpBudget; }
+    bool MemoryPasses() const { return maxRssMb < kMaxRssMb; }
+};
+
+// Key-frame interval and random-jump cost, measured in this process on the real stream.
+bool MeasureInProcess(const std::string& path, Row* row, std::string* failure) {
+    CAviVideoStream stream(path);
+    const int code = stream.OpenStream();
+    if (code != CAviVideoStream::kOpened) {
+        *failure = "cannot open " + path + " (code " + std::to_string(code) + ")";
+        return false;
+    }
+    const int first = stream.GetStart();
+    const int last = stream.GetEnd();
+    row->frames = stream.GetFrameCount();
+
+    std::vector<int> keys;
+    for (int k = stream.FindSample(first, FindFlags::NextKey); k >= 0;
+         k = stream.FindSample(k + 1, FindFlags::NextKey)) {
+        keys.push_back(k);
+    }
+    row->keyCount = int(keys.size());
+    // A file with a single key frame is one group as long as the file.
+    row->keyInterval = keys.size() >= 2
+                           ? double(keys.back() - keys.front()) / double(keys.size() - 1)
+                           : double(last - first + 1);
+    row->jumpBudget = row->keyInterval / 2.0 + 2.0;
+
+    std::mt19937 random(kRandomSeed);
+    std::uniform_int_distribution<int> anywhere(first, last);
+    int64_t packets = 0;
+    for (int i = 0; i < kRandomJumps; ++i) {
+        const int64_t before = stream.DecoderStats().packetsSent;
+        stream.SetPosition(anywhere(random));
+        stream.LoadFrame(-1);
+        packets += stream.DecoderStats().packetsSent - before;
+    }
+    row->packetsPerJump = double(packets) / double(kRandomJumps);
+    return true;
+}
+
+// Best ms per frame of `kivra-cli decode` over `runs` runs; the largest peak memory goes to
+// *maxRssMb when given.
+std::optional<double> MeasureCli(const std::string& cli, const std::string& path,
+                                 const std::string& order, int count, int expectedFrames, int runs,
+                                 double* maxRssMb, std::string* failure) {
+    std::vector<std::string> argv = {cli, "decode", path, "--order", order};
+    if (count >= 0) {
+        argv.insert(argv.end(), {"--count", std::to_string(count)});
+    }
+    double best = std::numeric_limits<double>::infinity();
+    for (int run = 0; run < runs; ++run) {
+        const ChildResult child = RunChild(argv, Output::Capture);
+        const size_t framesAt = child.out.find("frames=");
+        const size_t msAt = child.out.find("ms_per_frame=");
+        if (!child.ran || framesAt == std::string::npos || msAt == std::string::npos) {
+            *failure = "kivra-cli decode " + path + " --order " + order + " failed";
+            return std::nullopt;
+        }
+        const long long frames = std::strtoll(child.out.c_str() + framesAt + 7, nullptr, 10);
+        if (frames != expectedFrames) {
+            *failure = "kivra-cli decoded " + std::to_string(frames) + " frames of " + path +
+                       ", expected " + std::to_string(expectedFrames);
+            return std::nullopt;
+        }
+        best = std::min(best, std::strtod(child.out.c_str() + msAt + 13, nullptr));
+        if (maxRssMb != nullptr) {
+            *maxRssMb = std::max(*maxRssMb, child.maxRssMb);
+        }
+    }
+    return best;
+}
+
+// Best wall time per frame of the installed ffmpeg decoding the whole file to 24-bit BGR.
+std::optional<double> MeasureReference(const std::string& path, int frames, int runs) {
+    const std::vector<std::string> argv = {"ffmpeg",   "-threads", "1",  "-i",   path,
+                                           "-pix_fmt", "bgr24",    "-f", "null", "-"};
+    double best = std::numeric_limits<double>::infinity();
+    for (int run = 0; run < runs; ++run) {
+        const ChildResult child = RunChild(argv, Output::Discard);
+        if (!child.ran) {
+            return std::nullopt;
+        }
+        best = std::min(best, child.wallMs / double(frames));
+    }
+    return best;
+}
+
+const char* Verdict(bool pass) {
+    return pass ? "PASS" : "FAIL";
+}
+
+void PrintTable(const std::vector<Row>& rows) {
+    std::printf("%-15s %6s %7s %8s | %8s %5s %4s | %8s %5s | %8s %5s | %6s %6s %4s | %7s %4s\n",
+                "file", "frames", "key int", "ref ms/f", "fwd ms/f", "ratio", "", "bwd ms/f",
+                "ratio", "rnd ms/f", "ratio", "pk/jmp", "budget", "", "RSS MB", "");
+    for (const Row& r : rows) {
+        std::printf(
+            "%-15s %6d %7.1f %8.2f | %8.2f %5.2f %4s | %8.2f %5.2f | %8.2f %5.2f | %6.1f %6.1f "
+            "%4s | %7.1f %4s\n",
+            r.label.c_str(), r.frames, r.keyInterval, r.referenceMs, r.forwardMs,
+            r.forwardMs / r.referenceMs, Verdict(r.ForwardPasses()), r.backwardMs,
+            r.backwardMs / r.referenceMs, r.randomMs, r.randomMs / r.referenceMs, r.packetsPerJump,
+            r.jumpBudget, Verdict(r.JumpsPass()), r.maxRssMb, Verdict(r.MemoryPasses()));
+    }
+}
+
+int Run(const Options& options) {
+    const std::string exeFolder = ExecutableFolder();
+    if (exeFolder.empty()) {
+        std::cerr << "cannot find this program's folder through /proc/self/exe\n";
+        return 1;
+    }
+    const std::string cli = (fs::path(exeFolder).parent_path() / "kivra-cli").string();
+    if (::access(cli.c_str(), X_OK) != 0) {
+        std::cerr << "kivra-cli not found at " << cli << " (build the kivra-cli target)\n";
+        return 1;
+    }
+    // Absolute, so a folder name with a leading dash never reads as an option to ffmpeg.
+    std::error_code error;
+    const std::string mediaDir =
+        options.mediaDir.empty()
+            ? exeFolder + "/media"
+            : fs::absolute(options.mediaDir, error).lexically_normal().string();
+    fs::create_directories(mediaDir, error);
+    if (error) {
+        std::cerr << "cannot make the media folder " << mediaDir << ": " << error.message() << "\n";
+        return 1;
+    }
+
+    const int seconds = options.quick ? 3 : 10;
+    const int frames = seconds * kFramesPerSecond;
+    const int runs = options.quick ? 1 : 3;
+    const std::string size = std::to_string(options.width) + "x" + std::to_string(options.height);
+
+    std::vector<Row> rows;
+    for (const Codec& codec : Codecs()) {
+        const std::string path =
+            mediaDir + "/" + codec.key + "-" + size + "-" + std::to_string(seconds) + "s.avi";
+        if (!EnsureMedia(codec, path, options, frames)) {
+            std::cerr << "ffmpeg could not make " << path << "\n";
+            return 1;
+        }
+        std::cerr << "measuring " << codec.label << " ...\n";
+        Row row;
+        row.label = codec.label;
+        std::string failure;
+        if (!MeasureInProcess(path, &row, &failure)) {
+            std::cerr << failure << "\n";
+            return 1;
+        }
+        const std::optional<double> reference = MeasureReference(path, row.frames, runs);
+        if (!reference) {
+            std::cerr << "ffmpeg could not decode " << path << "\n";
+            return 1;
+        }
+        row.referenceMs = *reference;
+        const std::optional<double> forward =
+            MeasureCli(cli, path, "forward", -1, row.frames, runs, &row.maxRssMb, &failure);
+        const std::optional<double> backward =
+            forward ? MeasureCli(cli, path, "backward", -1, row.frames, runs, nullptr, &failure)
+                    : std::nullopt;
+        const std::optional<double> randomly =
+            backward ? MeasureCli(cli, path, "random", kRandomJumps, kRandomJumps, runs, nullptr,
+                                  &failure)
+                     : std::nullopt;
+        if (!randomly) {
+            std::cerr << failure << "\n";
+            return 1;
+        }
+        row.forwardMs = *forward;
+        row.backwardMs = *backward;
+        row.randomMs = *randomly;
+        rows.push_back(row);
+    }
+
+    std::printf(
+        "Decoding %s, %d frames at %d fps per file; best of %d run%s; ratio = ours / "
+        "reference\n",
+        size.c_str(), frames, kFramesPerSecond, runs, runs == 1 ? "" : "s");
+    std::printf("reference: ffmpeg -threads 1 -i FILE -pix_fmt bgr24 -f null - (wall time)\n");
+    std::printf("fwd/bwd/rnd: kivra-cli decode --order forward|backward|random (rnd: %d jumps)\n",
+                kRandomJumps);
+    std::printf(
+        "pk/jmp: chunks sent to the decoder per random jump (%d jumps), budget = key "
+        "interval / 2 + 2\n",
+        kRandomJumps);
+    std::printf("RSS MB: peak memory of kivra-cli stepping forward through the whole file\n\n");
+    PrintTable(rows);
+    for (const Row& r : rows) {
+        if (r.label.rfind("H.264", 0) == 0) {
+            std::printf(
+                "\nH.264 key-frame interval in the file: %.1f frames (%d key frames in %d)\n",
+                r.keyInterval, r.keyCount, r.frames);
+        }
+    }
+    std::printf("\nlimits: forward ratio <= %.1f, pk/jmp <= budget, RSS < %.0f MB\n",
+                kMaxForwardRatio, kMaxRssMb);
+    const bool allPass = std::all_of(rows.begin(), rows.end(), [](const Row& r) {
+        return r.ForwardPasses() && r.JumpsPass() && r.MemoryPasses();
+    });
+    std::printf("%s\n", allPass ? "all figures pass" : "some figures fail");
+    return 0;
+}
+
+}  // namespace
+}  // namespace kivra
+
+int main(int argc, char** argv) {
+    av_log_set_level(AV_LOG_ERROR);
+    const std::optional<kivra::Options> options = kivra::ParseOptions(argc, argv);
+    if (!options) {
+        std::cerr << "usage: kivra-bench-decode [--media DIR] [--quick] [--size WxH]\n";
+        return 1;
+    }
+    return kivra::Run(*options);
+}

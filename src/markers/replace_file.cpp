@@ -1,0 +1,114 @@
+#include "markers/replace_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+namespace kivra {
+namespace {
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() { Close(); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    bool Close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+std::string ResolveLink(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+        return path;
+    }
+    char resolved[PATH_MAX];
+    return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
+}
+
+// Opens a fresh file beside target. Created with 0666 so the umask decides, as for any new
+// file; the name carries the process id and a counter, so writers never collide.
+int CreateTemporary(const std::string& target, std::string& name) {
+    static std::atomic<unsigned> counter{0};
+    const auto slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = folder + "." + base + ".tmp-" + std::to_string(::getpid()) + "-" +
+               std::to_string(counter.fetch_add(1));
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
+void SyncFolderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() >= 0) {
+        ::fsync(dir.get());  // best effort: the data itself is already on disk
+    }
+}
+
+}  // namespace
+
+bool ReplaceFileContents(const std::string& path, std::string_view bytes) {
+    if (path.empty()) {
+        return false;
+    }
+    const std::string target = ResolveLink(path);
+    struct stat old {};
+    const bool hadOld = ::stat(target.c_str(), &old) == 0;
+    if (hadOld && !S_ISREG(old.st_mode)) {
+        return false;  // never rename over a folder or a device
+    }
+    std::string tempName;
+    Fd fd(CreateTemporary(target, tempName));
+    if (fd.get() < 0) {
+        return false;
+    }
+    bool ok = WriteAll(fd.get(), bytes);
+    if (ok && hadOld) {
+        ::fchmod(fd.get(), old.st_mode & 07777);  // a failure only leaves the umask's mode
+    }
+    ok = ok && ::fsync(fd.get()) == 0;
+    ok = fd.Close() && ok;
+    ok = ok && ::rename(tempName.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        ::unlink(tempName.c_str());
+        return false;
+    }
+    SyncFolderOf(target);
+    return true;
+}
+
+}  // namespace kivra

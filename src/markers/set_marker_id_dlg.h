@@ -1,0 +1,66 @@
+#pragma once
+// The modeless tool window "ID 指定": the ID the next click on the preview places, and what a
+// click does afterwards (raise the ID or skip frames). Its mode and skip count live in the
+// settings store. Owned by the main frame (a child of it) for the life of the main window.
+#include <QDialog>
+#include <functional>
+
+class CInifileManager;
+class QButtonGroup;
+class QLineEdit;
+class QRadioButton;
+class QSpinBox;
+
+class CSetMarkerIDDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int kMinSkip = 1;
+    static constexpr int kMaxSkip = 100;
+
+    // Builds the controls and initialises them from `settings` (ID 1, range 1 .. MaxID, skip
+    // count, mode); starts hidden. `settings` must outlive the dialog.
+    CSetMarkerIDDlg(CInifileManager& settings, QWidget* parent = nullptr);
+    ~CSetMarkerIDDlg() override;
+
+    // Shows `id`; an id above MaxID or below 1 becomes 1.
+    void SetCurrentId(int id);
+    int CurrentId() const;
+    // The ID after `CurrentId()`, back to 1 after MaxID; safe at the top of the int range.
+    void AdvanceId();
+    // In increment mode (SetIDMode 0) the ID goes back to 1; in skip mode nothing changes.
+    void ResetIdOnFrameChange();
+    // The data exchange done before each click: an invalid skip field is restored from
+    // SkipFrameNum, a valid one is stored there. Returns the current ID.
+    int ReadBack();
+
+    // Called after the close box (or Escape) has hidden the dialog.
+    void SetClosedCallback(std::function<void()> onClosed) { m_onClosed = std::move(onClosed); }
+
+    // The upper end of the ID range: MaxID, but never below 1.
+    int MaxId() const;
+
+    QSpinBox* IdSpin() const { return m_pIdSpin; }
+    QRadioButton* IncrementRadio() const { return m_pIncrementRadio; }
+    QRadioButton* SkipRadio() const { return m_pSkipRadio; }
+    QLineEdit* SkipEdit() const { return m_pSkipEdit; }
+
+public slots:
+    void reject() override;
+
+private:
+    void BuildControls();
+    void InitDialog();
+    void OnModeClicked(int mode);
+    // True and SkipFrameNum updated when the skip field holds 1 .. 100; otherwise the field
+    // shows SkipFrameNum again.
+    bool ExchangeSkipCount();
+
+    CInifileManager& m_settings;
+    std::function<void()> m_onClosed;
+    QSpinBox* m_pIdSpin = nullptr;  // child widgets
+    QButtonGroup* m_pModeGroup = nullptr;
+    QRadioButton* m_pIncrementRadio = nullptr;
+    QRadioButton* m_pSkipRadio = nullptr;
+    QLineEdit* m_pSkipEdit = nullptr;
+};
