@@ -170,6 +170,9 @@ void CInifileManager::LoadSettings() {
 }
 
 bool CInifileManager::SaveSettings() const {
+    if (m_strIniPath.empty()) {
+        return false;  // settings held in memory only (the batch tool)
+    }
     // One load and one rewrite for all keys; other processes and the framework's own entries
     // written since start-up are kept because the file is read again here.
     kivra::IniDocument doc = kivra::IniDocument::Load(m_strIniPath);

@@ -26,7 +26,8 @@ std::string FormatInt(int value);
 class CInifileManager {
 public:
     // `iniPath` is the settings file, normally ZebCRwIniFile::GetIniPath() of the settings
-    // folder. Fields start at their defaults until LoadSettings.
+    // folder; an empty path keeps the settings in memory only. Fields start at their defaults
+    // until LoadSettings.
     explicit CInifileManager(std::string iniPath);
     CInifileManager(const CInifileManager&) = delete;
     CInifileManager& operator=(const CInifileManager&) = delete;

@@ -14,6 +14,8 @@
 #include "app/mirandel_app.h"
 #include "frame/base_pane.h"
 #include "frame/slider_dlg_bar.h"
+#include "markers/set_marker_id_dlg.h"
+#include "markers/trimming_state.h"
 #include "media/avi_video_stream.h"
 #include "platform/string_table.h"
 #include "view/vfw_view.h"
@@ -37,11 +39,18 @@ CMainFrame::CMainFrame(CMirandelApp& app) : m_app(app), m_messages(this) {
     CreateMenus();
     CreateStatusBar();
     CreateSliderBar();
+    m_pSetMarkerIdDlg = new CSetMarkerIDDlg(Settings(), this);
+    m_pSetMarkerIdDlg->SetClosedCallback([this] { UpdateAllViews(); });
     // Toolbars, dialog bars, modeless dialogs, the navigator and the saved bar layout join the
     // window here as they are built.
     m_nTrimmingMode = Settings().Mode;
 
     setCentralWidget(new CBasePaneV(*this, this));  // reports itself through SetPaneViews
+    // Area specification takes its keys before shortcuts and focus moves see them.
+    if (m_pVideoView != nullptr) {
+        m_pVideoView->installEventFilter(this);
+    }
+    installEventFilter(this);
 
     connect(&m_idleTimer, &QTimer::timeout, this, &CMainFrame::UpdateCommandUI);
     m_idleTimer.start(kIdleUpdateMs);
@@ -154,6 +163,8 @@ void CMainFrame::CreateMenus() {
     AddCommand(
         nullptr, kivra::ID_MOVIE_REVERSE_PLAY, QStringLiteral("逆再生"), {},
         [this] { m_playback.ReversePlay(); }, [this] { return m_playback.CanPlay(); });
+
+    CreateTrimmingAndMarkerMenus();
 
     AddCommand(
         m_pMenuHelp, kivra::ID_APP_ABOUT, QStringLiteral("バージョン情報(&A)..."), {},
@@ -278,11 +289,11 @@ int CMainFrame::RangeEnd() const {
 }
 
 int CMainFrame::Area1Frame() const {
-    return m_pVideoView != nullptr ? m_pVideoView->m_nArea1Frame : -1;
+    return m_pVideoView != nullptr ? m_pVideoView->m_area1.frame : -1;
 }
 
 int CMainFrame::Area2Frame() const {
-    return m_pVideoView != nullptr ? m_pVideoView->m_nArea2Frame : -1;
+    return m_pVideoView != nullptr ? m_pVideoView->m_area2.frame : -1;
 }
 
 float CMainFrame::PlaySpeedRate() const {
@@ -322,12 +333,41 @@ kivra::MsgAnswer CMainFrame::ShowMessage(const std::string& text, kivra::MsgButt
 }
 
 bool CMainFrame::IsMarkerIdDialogVisible() const {
-    return false;
-}  // no marker ID dialog yet
+    return m_pSetMarkerIdDlg != nullptr && m_pSetMarkerIdDlg->isVisible();
+}
 
-void CMainFrame::ToggleMarkerIdDialog() {}
+void CMainFrame::ResetMarkerId() {
+    if (m_pSetMarkerIdDlg != nullptr) {
+        m_pSetMarkerIdDlg->ResetIdOnFrameChange();
+    }
+}
 
-void CMainFrame::SaveMarkers() {}  // no marker store yet
+void CMainFrame::RestoreTrimmingState(const CLFFManager& markers) {
+    CAviVideoStream* stream = Stream();
+    if (stream == nullptr) {
+        return;
+    }
+    const int frames = stream->GetFrameCount();
+    const kivra::TrimmingState state = kivra::TrimmingStateFromMarkers(markers, frames);
+    m_nTrimmingMode = state.mode;
+    kivra::ApplyTrimmingState(state, Settings(), frames, stream->m_trimParam);
+    stream->m_nMosaicType = Settings().MosaicRectType;
+    if (m_pSliderView != nullptr) {
+        m_pSliderView->SetRange(state.rangeStart, state.rangeEnd);
+    }
+    if (m_pVideoView != nullptr) {
+        m_pVideoView->SetAreas(state.area1, state.area2);
+    }
+    UpdateAllViews();
+}
+
+void CMainFrame::SaveMarkers() {
+    OnMarkerSave();
+}
+
+void CMainFrame::ToggleMarkerIdDialog() {
+    OnMarkerSetId();
+}
 
 void CMainFrame::StopPlayback() {
     m_playback.Stop();

@@ -16,12 +16,14 @@
 class CAviVideoStream;
 class CBasePaneV;
 class CSliderDlgBar;
+class CSetMarkerIDDlg;
 class CInifileManager;
 class CMirandelApp;
 class CVfwView;
 class QAction;
 class QLabel;
 class QMenu;
+class QKeyEvent;
 
 class CMainFrame : public QMainWindow,
                    public kivra::DocumentHost,
@@ -63,6 +65,23 @@ public:
     // "<file name> - Kivra", or "Kivra" while no video is open.
     void UpdateTitle();
 
+    // Trimming and marker commands (trimming_commands.cpp).
+    bool AreasSet() const;
+    bool AnyMarkers() const;
+    void SetTrimmingMode(int mode);
+    void ClearAreas();
+    void OnTrimmingArea();
+    void OnTrimmingPreview();
+    void OnMosaicType(int type);
+    void OnMarkerSetId();
+    void OnMarkerDeleteFrame();
+    void OnMarkerDeleteAll();
+    bool OnMarkerSave();  // false when the file could not be written (2037 was shown)
+    void OnCoordinateOutput();
+    bool ExportCoordinates(const std::string& path);  // false after message 2036
+    // The keys of area specification; true when the key was taken.
+    bool HandleAreaKey(const QKeyEvent& key);
+
     // Commands handled here.
     void OnViewImageInfo();
     void OnViewDeinterlace();
@@ -83,7 +102,7 @@ public:
     int ViewMode() const override { return m_nViewMode; }
     void LeaveAreaSpecification() override;
     void MoveTrackbar(int frame) override;
-    void ResetMarkerId() override {}  // the marker ID dialog joins later
+    void ResetMarkerId() override;
     void RedrawVideoNow() override;
     void SetPlayButtonPlaying(bool playing) override;
     void SetRateText(const QString& text) override;
@@ -104,6 +123,10 @@ public:
     void ResetTrackbar(int frameCount) override;
     void ResetViewsAndModes(int frameCount) override;
     void PostFirstFrameCommand() override;
+    void RestoreTrimmingState(const CLFFManager& markers) override;
+
+    // The marker ID dialog (owned by this window; hidden until the ID command shows it).
+    CSetMarkerIDDlg* MarkerIdDialog() const { return m_pSetMarkerIdDlg; }
 
     int m_bShowInfo = 0;      // image information shown
     int m_nTrimmingMode = 0;  // 0 side, 1 front; the setting Mode
@@ -116,6 +139,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     struct Command {
@@ -125,6 +149,7 @@ private:
     };
 
     void CreateMenus();
+    void CreateTrimmingAndMarkerMenus();
     void CreateStatusBar();
     void CreateSliderBar();
     // Adds a command to menu; the text after a tab in menuText is the shortcut column.
@@ -143,7 +168,8 @@ private:
     QMenu* m_pMenuMarker = nullptr;
     QMenu* m_pMenuHelp = nullptr;
     QLabel* m_pRatePane = nullptr;
-    CSliderDlgBar* m_pSliderBar = nullptr;  // child of this window
-    QTimer m_idleTimer;                     // the idle update of command states
+    CSliderDlgBar* m_pSliderBar = nullptr;         // child of this window
+    CSetMarkerIDDlg* m_pSetMarkerIdDlg = nullptr;  // child of this window
+    QTimer m_idleTimer;                            // the idle update of command states
     CPlaybackController m_playback{*this};
 };

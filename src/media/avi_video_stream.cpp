@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "app/inifile_manager.h"
+#include "markers/csv_export.h"
 #include "media/stream_time.h"
 #include "platform/compressors.h"
 #include "platform/path_util.h"
@@ -118,6 +119,7 @@ int CAviVideoStream::OpenStream() {
         m_fileInfo.dwHeight = uint32_t(first->Height());
     }
     m_bTopDown = first->TopDown();
+    m_markers.LoadMarkers(MarkerFilePath(), m_pSettings != nullptr ? m_pSettings->MaxID : 100);
     return kOpened;
 }
 
@@ -250,6 +252,14 @@ void CAviVideoStream::SetPictureCacheBytes(size_t bytes) {
 
 size_t CAviVideoStream::PictureCacheBytes() const {
     return m_pGetFrame ? m_pGetFrame->CacheBytes() : 0;
+}
+
+bool CAviVideoStream::ExportMarkersCsv(const std::string& path, int rangeStart,
+                                       int rangeEnd) const {
+    const auto [width, height] =
+        m_pSettings != nullptr ? m_pSettings->OutputSize() : std::pair<int, int>(480, 640);
+    return kivra::ExportCsv(m_markers, path, rangeStart, rangeEnd, m_trimParam, GetFrameRate(),
+                            width, height);
 }
 
 kivra::DecoderStats CAviVideoStream::DecoderStats() const {

@@ -7,9 +7,11 @@
 #include <optional>
 #include <string>
 
+#include "markers/lff_manager.h"
 #include "media/dib.h"
 #include "media/frame_decoder.h"
 #include "media/riff_avi.h"
+#include "view/trimming_param.h"
 
 class CInifileManager;
 
@@ -69,6 +71,12 @@ public:
 
     // The marker file beside the stream's file: extension replaced by "lff".
     std::string MarkerFilePath() const;
+    // Writes the CSV of the markers over the play range; false when the file cannot be written.
+    bool ExportMarkersCsv(const std::string& path, int rangeStart, int rangeEnd) const;
+
+    // Markers and per-frame trimming rectangles live as long as the open video.
+    CLFFManager m_markers;
+    CTrimmingParam m_trimParam;
 
     int m_nCurrentFrame = 0;
     const std::string& FileName() const { return m_strFileName; }

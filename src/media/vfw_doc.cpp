@@ -20,6 +20,7 @@ constexpr int kReadOnlyFolder = 2013;
 constexpr int kSizeWarningDirect = 2023;
 constexpr int kSizeWarningConverted = 2024;
 constexpr int kSaveMarkersQuestion = 2041;
+constexpr int kMarkerLoadFailed = 2038;
 constexpr uint64_t kTwoGigabytes = uint64_t(1) << 31;
 
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
@@ -107,7 +108,7 @@ bool CVfwDoc::OnOpenDocument(const std::string& path) {
     if (m_host.IsMarkerIdDialogVisible()) {
         m_host.ToggleMarkerIdDialog();
     }
-    if (m_pStream && m_pStream->HasStream() && m_markersModified) {
+    if (MarkersModified()) {
         const MsgAnswer answer = m_host.ShowMessage(kivra::LoadString(kSaveMarkersQuestion),
                                                     MsgButtons::YesNoCancel, MsgIcon::Question);
         if (answer == MsgAnswer::Cancel) {
@@ -146,6 +147,11 @@ bool CVfwDoc::OnOpenDocument(const std::string& path) {
     if (result != CAviVideoStream::kOpened) {
         return Unrecognised(path);
     }
+    std::error_code exists;
+    if (m_pStream->m_markers.GetLoadState() == CLFFManager::kLoadFailed &&
+        std::filesystem::exists(m_pStream->MarkerFilePath(), exists)) {
+        m_host.ShowMessage(kivra::LoadString(kMarkerLoadFailed), MsgButtons::Ok, MsgIcon::Warning);
+    }
 
     const std::string opened = m_pStream->FileName();
     std::error_code ec;
@@ -166,7 +172,14 @@ bool CVfwDoc::OnOpenDocument(const std::string& path) {
     m_host.ResetViewsAndModes(frames);
     m_pStream->m_nMosaicType = m_pSettings != nullptr ? m_pSettings->MosaicRectType : 1;
     m_host.PostFirstFrameCommand();
+    if (m_pStream->m_markers.GetLoadState() == CLFFManager::kLoaded) {
+        m_host.RestoreTrimmingState(m_pStream->m_markers);
+    }
     return true;
+}
+
+bool CVfwDoc::MarkersModified() const {
+    return m_pStream && m_pStream->HasStream() && m_pStream->m_markers.IsModified();
 }
 
 bool CVfwDoc::Unrecognised(const std::string& path) {

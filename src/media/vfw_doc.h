@@ -29,6 +29,9 @@ public:
     virtual void ResetTrackbar(int frameCount) = 0;
     virtual void ResetViewsAndModes(int frameCount) = 0;
     virtual void PostFirstFrameCommand() = 0;
+    // A marker file came with the video: its trimming mode, settings, play range and areas
+    // become the current ones.
+    virtual void RestoreTrimmingState(const CLFFManager& markers) = 0;
 };
 
 }  // namespace kivra
@@ -51,8 +54,7 @@ public:
     // The extensions the open dialog offers, taken from the filter text each time.
     static bool IsSupportedExtension(const std::string& path);
 
-    // Until the marker store arrives, nothing is ever modified.
-    bool MarkersModified() const { return m_markersModified; }
+    bool MarkersModified() const;
 
 private:
     bool Unrecognised(const std::string& path);
@@ -62,5 +64,4 @@ private:
     std::unique_ptr<CAviVideoStream> m_pStream;
     std::string m_strPathName;
     std::string m_strSoundPath;
-    bool m_markersModified = false;
 };

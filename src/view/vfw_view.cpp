@@ -77,12 +77,29 @@ CVfwView::CVfwView(CMainFrame& frame, QWidget* parent) : QWidget(parent), m_fram
 CVfwView::~CVfwView() = default;
 
 void CVfwView::ResetAreas() {
-    m_ptArea1Top = m_ptArea1Bottom = {};
-    m_rcArea1 = {};
-    m_nArea1Frame = -1;
-    m_ptArea2Top = m_ptArea2Bottom = {};
-    m_rcArea2 = {};
-    m_nArea2Frame = -1;
+    kivra::ResetAreas(m_area1, m_area2);
+}
+
+void CVfwView::RecomputeCursorBox() {
+    m_rcCursorBox = kivra::AreaBoxAtCursor(m_ptCursorCenter.x, m_ptCursorCenter.y, m_nBoxHalfSize,
+                                           m_frame.Settings().Direction);
+    update();
+}
+
+void CVfwView::ResizeAreaBox(int step) {
+    if (m_frame.m_nViewMode != kivra::kAreaMode ||
+        (m_frame.m_nAreaIndex == 1 && m_frame.m_nTrimmingMode != kivra::kFrontMode)) {
+        return;
+    }
+    m_nBoxHalfSize =
+        kivra::ClampHalfSize(m_nBoxHalfSize + step, m_rcImage.Width(), m_rcImage.Height());
+    RecomputeCursorBox();
+}
+
+void CVfwView::SetAreas(const kivra::AreaState& area1, const kivra::AreaState& area2) {
+    m_area1 = area1;
+    m_area2 = area2;
+    update();
 }
 
 void CVfwView::InvalidatePictureCache() {

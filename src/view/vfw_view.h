@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "media/picture_scaler.h"
+#include "view/trimming_param.h"
 #include "view/view_geometry.h"
 
 class CAviVideoStream;
@@ -24,6 +25,13 @@ public:
 
     // Both areas unset: points zeroed, rectangles emptied, frames -1.
     void ResetAreas();
+    // The cursor box around the last cursor centre at the current half-size.
+    void RecomputeCursorBox();
+    // Grows or shrinks the cursor box by step (area specification of area 1, or of area 2 in
+    // front mode), within 3 and half the larger side of the picture.
+    void ResizeAreaBox(int step);
+    // Both areas at once (restored from a marker file).
+    void SetAreas(const kivra::AreaState& area1, const kivra::AreaState& area2);
 
     // The two mappings for the picture painted into imageRect, in the given view mode, with the
     // trimming rectangle of `frame` in preview. Nothing where the mapping cannot be formed.
@@ -49,12 +57,8 @@ public:
     kivra::ViewPoint m_ptCursorCenter;
     kivra::ViewRect m_rcCursorBox;  // view pixels; empty outside area specification
     int m_nBoxHalfSize = 0;         // half the shorter side of the cursor box, view pixels
-    kivra::ViewPoint m_ptArea1Top, m_ptArea1Bottom;  // image pixels
-    kivra::ViewRect m_rcArea1;                       // image pixels; empty when unset
-    int m_nArea1Frame = -1;
-    kivra::ViewPoint m_ptArea2Top, m_ptArea2Bottom;
-    kivra::ViewRect m_rcArea2;
-    int m_nArea2Frame = -1;
+    kivra::AreaState m_area1;       // top and bottom points, rectangle (image pixels), frame or -1
+    kivra::AreaState m_area2;
     int m_nHitMarkerId = -1;  // marker under the pointer or being dragged
     int m_bDragging = 0;
     kivra::ViewPoint m_ptDragStart;

@@ -53,6 +53,7 @@ public:
         calls.push_back("modes " + std::to_string(frames));
     }
     void PostFirstFrameCommand() override { calls.push_back("first"); }
+    void RestoreTrimmingState(const CLFFManager&) override { calls.push_back("restore"); }
 
     CVfwDoc* doc = nullptr;
     int viewMode = -1;

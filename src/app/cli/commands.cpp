@@ -7,8 +7,11 @@
 #include <ostream>
 #include <random>
 
+#include "app/inifile_manager.h"
+#include "markers/trimming_state.h"
 #include "media/stream_info_text.h"
 #include "media/vfw_doc.h"
+#include "platform/string_table.h"
 
 namespace kivra::cli {
 
@@ -18,12 +21,13 @@ constexpr const char* kUsage =
     "usage:\n"
     "  kivra-cli info FILE\n"
     "  kivra-cli frame FILE N OUT.bmp\n"
-    "  kivra-cli decode FILE --order forward|backward|random [--count N]\n";
+    "  kivra-cli decode FILE --order forward|backward|random [--count N]\n"
+    "  kivra-cli csv VIDEO OUT.csv\n";
 
 // The document's host when there is no window: messages go to stderr, questions are declined.
 class HeadlessHost final : public DocumentHost {
 public:
-    explicit HeadlessHost(std::ostream& err) : err_(err) {}
+    HeadlessHost(std::ostream& err, CInifileManager& settings) : err_(err), settings_(settings) {}
     void Attach(CVfwDoc* doc) { doc_ = doc; }
 
     MsgAnswer ShowMessage(const std::string& text, MsgButtons buttons, MsgIcon) override {
@@ -50,22 +54,44 @@ public:
             doc_->Stream()->SetPosition(doc_->Stream()->GetStart());
         }
     }
+    void RestoreTrimmingState(const CLFFManager& markers) override {
+        CAviVideoStream* stream = doc_ != nullptr ? doc_->Stream() : nullptr;
+        if (stream == nullptr) {
+            return;
+        }
+        const TrimmingState state = TrimmingStateFromMarkers(markers, stream->GetFrameCount());
+        ApplyTrimmingState(state, settings_, stream->GetFrameCount(), stream->m_trimParam);
+        rangeStart = state.rangeStart;
+        rangeEnd = state.rangeEnd;
+    }
+
+    int rangeStart = -1;
+    int rangeEnd = -1;
 
 private:
     std::ostream& err_;
+    CInifileManager& settings_;
     CVfwDoc* doc_ = nullptr;
 };
 
 // A document opened headless; null stream when the open failed (the reason went to err).
 class OpenedVideo {
 public:
-    OpenedVideo(const std::string& path, std::ostream& err) : host_(err), doc_(host_, nullptr) {
+    OpenedVideo(const std::string& path, std::ostream& err)
+        : settings_(std::string()), host_(err, settings_), doc_(host_, &settings_) {
         host_.Attach(&doc_);
-        doc_.OnOpenDocument(path);
+        if (doc_.OnOpenDocument(path) && doc_.Stream() != nullptr && host_.rangeStart < 0) {
+            host_.rangeStart = 0;
+            host_.rangeEnd = doc_.Stream()->GetFrameCount() - 1;
+        }
     }
     CAviVideoStream* Stream() const { return doc_.Stream(); }
+    int RangeStart() const { return host_.rangeStart; }
+    int RangeEnd() const { return host_.rangeEnd; }
 
 private:
+    // Defaults in memory only: the batch tool never reads or writes the user's settings.
+    CInifileManager settings_;
     HeadlessHost host_;
     CVfwDoc doc_;
 };
@@ -196,6 +222,27 @@ int Decode(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return 0;
 }
 
+int Csv(const std::vector<std::string>& args, std::ostream& err) {
+    if (args.size() != 3) {
+        err << kUsage;
+        return 2;
+    }
+    OpenedVideo video(args[1], err);
+    CAviVideoStream* stream = video.Stream();
+    if (stream == nullptr) {
+        return 1;
+    }
+    if (stream->m_markers.GetLoadState() != CLFFManager::kLoaded) {
+        err << "no marker file for " << args[1] << "\n";
+        return 1;
+    }
+    if (!stream->ExportMarkersCsv(args[2], video.RangeStart(), video.RangeEnd())) {
+        err << kivra::LoadString(2036) << "\n";
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -211,6 +258,9 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     if (args[0] == "decode") {
         return Decode(args, out, err);
+    }
+    if (args[0] == "csv") {
+        return Csv(args, err);
     }
     err << kUsage;
     return 2;
