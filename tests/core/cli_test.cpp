@@ -5,6 +5,9 @@
 #include <fstream>
 #include <regex>
 
+#include "markers/lff_manager.h"
+#include "markers/trimming_state.h"
+#include "platform/path_util.h"
 #include "support/ffmpeg_tool.h"
 
 namespace {
@@ -84,6 +87,37 @@ TEST_F(CliTest, BadCommandLinesAndFilesFail) {
     EXPECT_EQ(Cli(dir, {"decode", avi, "--order", "sideways"}), "<failed>");
     EXPECT_EQ(Cli(dir, {"frame", avi, "x", dir.File("a.bmp")}), "<failed>");
     EXPECT_EQ(Cli(dir, {"info", dir.File("missing.avi")}), "<failed>");
+}
+
+}  // namespace
+
+namespace {
+
+// The batch export writes what the program's own export writes from the stored markers.
+TEST_F(CliTest, CsvExportsTheStoredMarkers) {
+    EXPECT_EQ(Cli(dir, {"csv", avi, dir.File("none.csv")}), "<failed>");  // no marker file yet
+    {
+        CLFFManager markers;
+        markers.LoadMarkers(kivra::ReplaceExtension(avi, ".lff"), 100);
+        markers.SetMarker(0, 2, 10.0, 20.0);
+        markers.SetMarker(2, 4, 30.0, 40.0);
+        kivra::TrimmingState state;
+        state.rangeStart = 0;
+        state.rangeEnd = 29;
+        state.area1 = kivra::AreaFromSaved({0, 0, 48, 64}, 0);
+        state.area2 = kivra::AreaFromSaved({0, 0, 48, 64}, 29);
+        kivra::StoreTrimmingState(markers, state);
+        ASSERT_TRUE(markers.SaveMarkers(kivra::ReplaceExtension(avi, ".lff"), 0, 0, 1));
+    }
+    const std::string csv = dir.File("out put.csv");
+    ASSERT_NE(Cli(dir, {"csv", avi, csv}), "<failed>");
+    std::ifstream in(csv, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    // 25 fps; a 48x64 box scaled to 480x640 multiplies by ten.
+    EXPECT_EQ(text,
+              "Time,M01_x,M01_y,M03_x,M03_y\r\n"
+              "0.08,100.00,200.00,,\r\n"
+              "0.16,,,300.00,400.00\r\n");
 }
 
 }  // namespace
