@@ -252,6 +252,10 @@ bool MeasureInProcess(const std::string& path, Row* row, std::string* failure) {
         *failure = "cannot open " + path + " (code " + std::to_string(code) + ")";
         return false;
     }
+    // Without the picture cache: this is the cost of a jump to a frame not decoded before, and
+    // this process stays small, which matters because a spawned child's peak memory figure
+    // starts from its parent's (Linux carries the parent's high-water mark across exec).
+    stream.SetPictureCacheBytes(0);
     const int first = stream.GetStart();
     const int last = stream.GetEnd();
     row->frames = stream.GetFrameCount();
