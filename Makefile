@@ -22,7 +22,8 @@ test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
 
 bench: build
-	$(BUILD)/bench/kivra-bench-decode
+	$(BUILD)/bench/kivra-bench-decode --media $(BUILD)/bench/media
+	$(BUILD)/bench/kivra-bench-play --media $(BUILD)/bench/media
 
 clean:
 	rm -rf $(BUILD)
