@@ -1,10 +1,111 @@
 #include "media/picture_scaler.h"
 
+#include <algorithm>
+#include <cstring>
+#include <thread>
+#include <vector>
+
 extern "C" {
 #include <libswscale/swscale.h>
 }
 
 namespace kivra {
+
+namespace {
+
+// Source position and 8-bit weight of the second tap for each output position: bilinear
+// sampling at pixel centres.
+struct Tap {
+    int index;
+    int weight;  // 0..256, of the next source pixel
+};
+
+std::vector<Tap> Taps(int sourceSize, int size) {
+    std::vector<Tap> taps(static_cast<size_t>(size));
+    const double ratio = double(sourceSize) / double(size);
+    for (int i = 0; i < size; ++i) {
+        double s = (i + 0.5) * ratio - 0.5;
+        s = std::clamp(s, 0.0, double(sourceSize - 1));
+        int index = int(s);
+        int weight = int((s - index) * 256.0 + 0.5);
+        if (index >= sourceSize - 1) {
+            index = sourceSize - 1;
+            weight = 0;
+        }
+        taps[size_t(i)] = {index, weight};
+    }
+    return taps;
+}
+
+// A picture at least twice as large as its display is first halved with 2x2 averages, as
+// often as needed, so the bilinear pass never skips source pixels (no shimmering stripes).
+struct Picture {
+    std::vector<uint8_t> bits;  // 3 bytes a pixel, top row first
+    int width = 0;
+    int height = 0;
+    const uint8_t* Row(int y) const { return bits.data() + size_t(y) * size_t(width) * 3; }
+};
+
+Picture Halve(const Picture& in) {
+    Picture out;
+    out.width = in.width / 2;
+    out.height = in.height / 2;
+    out.bits.resize(size_t(out.width) * size_t(out.height) * 3);
+    for (int y = 0; y < out.height; ++y) {
+        const uint8_t* a = in.Row(2 * y);
+        const uint8_t* b = in.Row(2 * y + 1);
+        uint8_t* o = out.bits.data() + size_t(y) * size_t(out.width) * 3;
+        for (int x = 0; x < out.width * 3; x += 3) {
+            for (int c = 0; c < 3; ++c) {
+                const int i = 2 * x + c;
+                o[x + c] = uint8_t((a[i] + a[i + 3] + b[i] + b[i + 3] + 2) >> 2);
+            }
+        }
+    }
+    return out;
+}
+
+template <typename RowOf>
+void Bilinear(RowOf rowOf, int sourceWidth, int sourceHeight, int width, int height, uint8_t* dst,
+              int dstStride) {
+    const std::vector<Tap> xs = Taps(sourceWidth, width);
+    const std::vector<Tap> ys = Taps(sourceHeight, height);
+    const auto rows = [&](int from, int to) {
+        // Blend the two source rows first (a plain loop the compiler vectorises), then pick
+        // the horizontal taps from the blended row.
+        std::vector<uint16_t> blended(size_t(sourceWidth) * 3);
+        for (int y = from; y < to; ++y) {
+            const Tap ty = ys[size_t(y)];
+            const uint8_t* r0 = rowOf(ty.index);
+            const uint8_t* r1 = rowOf(std::min(ty.index + 1, sourceHeight - 1));
+            const unsigned wy1 = unsigned(ty.weight);
+            const unsigned wy0 = 256 - wy1;
+            uint16_t* b = blended.data();
+            for (int i = 0; i < sourceWidth * 3; ++i) {
+                b[i] = uint16_t(r0[i] * wy0 + r1[i] * wy1);
+            }
+            uint8_t* out = dst + size_t(y) * size_t(dstStride);
+            for (int x = 0; x < width; ++x) {
+                const Tap tx = xs[size_t(x)];
+                const uint16_t* p0 = b + tx.index * 3;
+                const uint16_t* p1 = b + std::min(tx.index + 1, sourceWidth - 1) * 3;
+                const unsigned wx1 = unsigned(tx.weight);
+                const unsigned wx0 = 256 - wx1;
+                out[4 * x + 0] = uint8_t((p0[0] * wx0 + p1[0] * wx1 + (1u << 15)) >> 16);
+                out[4 * x + 1] = uint8_t((p0[1] * wx0 + p1[1] * wx1 + (1u << 15)) >> 16);
+                out[4 * x + 2] = uint8_t((p0[2] * wx0 + p1[2] * wx1 + (1u << 15)) >> 16);
+                out[4 * x + 3] = 255;
+            }
+        }
+    };
+    // Two halves on two cores: drawing a 1080p frame must stay well inside a frame period.
+    const int half = height / 2;
+    std::thread lower(rows, half, height);
+    rows(0, half);
+    lower.join();
+}
+
+}  // namespace
 
 void PictureScaler::Deleter::operator()(SwsContext* ctx) const {
     sws_freeContext(ctx);
@@ -20,21 +121,27 @@ bool PictureScaler::Scale(const Dib& picture, int left, int top, int sourceWidth
         left + sourceWidth > picture.Width() || top + sourceHeight > picture.Height()) {
         return false;
     }
-    // Area averaging, as a halftone stretch does, so thin lines survive shrinking.
-    sws_.reset(sws_getCachedContext(sws_.release(), sourceWidth, sourceHeight, AV_PIX_FMT_BGR24,
-                                    width, height, AV_PIX_FMT_BGRA, SWS_AREA, nullptr, nullptr,
-                                    nullptr));
-    if (!sws_) {
-        return false;
+    if (sourceWidth < 2 * width || sourceHeight < 2 * height) {
+        // Rows straight from the picture, upright whatever its storage order.
+        Bilinear([&](int y) { return picture.PictureRow(top + y) + size_t(left) * 3; }, sourceWidth,
+                 sourceHeight, width, height, dst, dstStride);
+        return true;
     }
-    // Walking the rows from the picture's top whatever the storage order turns the picture
-    // upright in the same pass.
-    const int stride = picture.Stride();
-    const uint8_t* src[4] = {picture.PictureRow(top) + size_t(left) * 3, nullptr, nullptr, nullptr};
-    const int srcStride[4] = {picture.TopDown() ? stride : -stride, 0, 0, 0};
-    uint8_t* out[4] = {dst, nullptr, nullptr, nullptr};
-    const int outStride[4] = {dstStride, 0, 0, 0};
-    return sws_scale(sws_.get(), src, srcStride, 0, sourceHeight, out, outStride) == height;
+    Picture reduced;
+    reduced.width = sourceWidth;
+    reduced.height = sourceHeight;
+    reduced.bits.resize(size_t(sourceWidth) * size_t(sourceHeight) * 3);
+    for (int y = 0; y < sourceHeight; ++y) {
+        std::memcpy(reduced.bits.data() + size_t(y) * size_t(sourceWidth) * 3,
+                    picture.PictureRow(top + y) + size_t(left) * 3, size_t(sourceWidth) * 3);
+    }
+    while (reduced.width >= 2 * width && reduced.height >= 2 * height && reduced.width >= 2 &&
+           reduced.height >= 2) {
+        reduced = Halve(reduced);
+    }
+    Bilinear([&](int y) { return reduced.Row(y); }, reduced.width, reduced.height, width, height,
+             dst, dstStride);
+    return true;
 }
 
 }  // namespace kivra

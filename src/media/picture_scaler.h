@@ -27,7 +27,7 @@ private:
     struct Deleter {
         void operator()(SwsContext* ctx) const;
     };
-    std::unique_ptr<SwsContext, Deleter> sws_;
+    std::unique_ptr<SwsContext, Deleter> sws_;  // unused; kept for an accelerated path
 };
 
 }  // namespace kivra
