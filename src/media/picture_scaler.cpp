@@ -5,10 +5,6 @@
 #include <thread>
 #include <vector>
 
-extern "C" {
-#include <libswscale/swscale.h>
-}
-
 namespace kivra {
 
 namespace {
@@ -110,9 +106,6 @@ void Bilinear(RowOf rowOf, int sourceWidth, int sourceHeight, int width, int hei
 void PictureScaler::Deleter::operator()(SwsContext* ctx) const {
     sws_freeContext(ctx);
 }
-
-PictureScaler::PictureScaler() = default;
-PictureScaler::~PictureScaler() = default;
 
 bool PictureScaler::Scale(const Dib& picture, int left, int top, int sourceWidth, int sourceHeight,
                           int width, int height, uint8_t* dst, int dstStride) {
