@@ -103,10 +103,6 @@ void Bilinear(RowOf rowOf, int sourceWidth, int sourceHeight, int width, int hei
 
 }  // namespace
 
-void PictureScaler::Deleter::operator()(SwsContext* ctx) const {
-    sws_freeContext(ctx);
-}
-
 bool PictureScaler::Scale(const Dib& picture, int left, int top, int sourceWidth, int sourceHeight,
                           int width, int height, uint8_t* dst, int dstStride) {
     if (picture.header.biBitCount != 24 || picture.Empty() || sourceWidth <= 0 ||
