@@ -15,6 +15,7 @@
 #include "media/avi_video_stream.h"
 #include "media/stream_info_text.h"
 #include "platform/string_table.h"
+#include "view/view_cursors.h"
 
 using kivra::ImagePoint;
 using kivra::ViewPoint;
@@ -62,6 +63,8 @@ CVfwView::CVfwView(CMainFrame& frame, QWidget* parent) : QWidget(parent), m_fram
     // Every paint covers the whole client area from the back buffer.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAcceptDrops(true);
+    // Moves without a button held drive the area box and the cursor choice.
+    setMouseTracking(true);
 
     // "Ms Gothic" is not here; a monospaced Japanese face keeps the information columns.
     m_fontLabel = QFont(QStringLiteral("Noto Sans Mono CJK JP"));
@@ -72,6 +75,11 @@ CVfwView::CVfwView(CMainFrame& frame, QWidget* parent) : QWidget(parent), m_fram
 
     m_nBoxHalfSize = m_frame.Settings().LengthFromCenter1;
     ResetAreas();
+
+    m_cursorSetId = kivra::MarkerPlacingCursor();
+    m_cursorOpenHand = kivra::OpenHandCursor();
+    m_cursorClosedHand = kivra::ClosedHandCursor();
+    CreateMarkerMenu();
 }
 
 CVfwView::~CVfwView() = default;
@@ -106,18 +114,20 @@ void CVfwView::InvalidatePictureCache() {
     m_scaled = {};
 }
 
-ViewRect CVfwView::TrimRectOfFrame(int /*frame*/) const {
-    // The per-frame trimming rectangles arrive with the trimming parameters; until then no
-    // frame has one.
-    return {};
+ViewRect CVfwView::TrimRectOfFrame(int frame) const {
+    const CAviVideoStream* stream = m_frame.Stream();
+    return stream != nullptr ? stream->m_trimParam.At(frame) : ViewRect{};
+}
+
+std::pair<int, int> CVfwView::ImageSize() const {
+    const CAviVideoStream* stream = m_frame.Stream();
+    return stream != nullptr ? PictureSize(*stream) : std::pair<int, int>{0, 0};
 }
 
 kivra::ImageMapping CVfwView::MappingFor(const ViewRect& imageRect, int viewMode, int frame) const {
     kivra::ImageMapping m;
     m.imageRect = imageRect;
-    if (const CAviVideoStream* stream = m_frame.Stream()) {
-        std::tie(m.imageWidth, m.imageHeight) = PictureSize(*stream);
-    }
+    std::tie(m.imageWidth, m.imageHeight) = ImageSize();
     std::tie(m.outputWidth, m.outputHeight) = m_frame.Settings().OutputSize();
     m.trimRect = TrimRectOfFrame(frame);
     m.preview = viewMode == kivra::kPreviewMode;
@@ -261,12 +271,6 @@ void CVfwView::DrawModeBanner(QPainter& dc) {
     TextOut(dc, 9, 9, text);
     dc.restore();
 }
-
-// The area outlines, cursor box, locus and markers are drawn here once the trimming and
-// marker work lands; the order of the steps is already the painting order.
-void CVfwView::DrawTrimmingAreas(QPainter& /*dc*/) {}
-void CVfwView::DrawLocus(QPainter& /*dc*/) {}
-void CVfwView::DrawMarkers(QPainter& /*dc*/) {}
 
 void CVfwView::dragEnterEvent(QDragEnterEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();

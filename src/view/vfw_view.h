@@ -1,12 +1,14 @@
 #pragma once
 // The frame view: the current frame of the open video fitted into the window, with the mode
-// banner and the stream information laid over it, and the view-side state of the trimming
-// areas. A child of the pane; reads the document, the modes and the settings through the
-// main frame, which outlives it.
+// banner, stream information, trimming areas, locus and markers laid over it, and all mouse
+// work on the picture. A child of the pane; reads the document, the modes and the settings
+// through the main frame, which outlives it.
+#include <QCursor>
 #include <QFont>
 #include <QImage>
 #include <QWidget>
 #include <optional>
+#include <utility>
 
 #include "media/picture_scaler.h"
 #include "view/trimming_param.h"
@@ -14,6 +16,7 @@
 
 class CAviVideoStream;
 class CMainFrame;
+class QMenu;
 class QPainter;
 
 class CVfwView : public QWidget {
@@ -42,6 +45,15 @@ public:
                                                 const kivra::ViewRect& imageRect, int viewMode,
                                                 int frame) const;
 
+    // The ID of the first marker (lowest ID) of `frame` within 10 pixels of point, mapped in
+    // viewMode; -1 for none or while no video is open.
+    int HitTestMarker(int viewMode, int frame, kivra::ViewPoint point) const;
+
+    // The two commands of the marker context menu; both act on m_nHitMarkerId.
+    void OnMarkerDelete();
+    void OnMarkerDeleteAllFrames();  // asks first
+    QMenu* MarkerMenu() const { return m_pMarkerMenu; }
+
     // The picture's rectangle of the last paint, view pixels.
     const kivra::ViewRect& ImageRect() const { return m_rcImage; }
     const QFont& LabelFont() const { return m_fontLabel; }
@@ -69,6 +81,11 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void OnDraw(QPainter& dc);
@@ -79,11 +96,20 @@ private:
     void DrawTrimmingAreas(QPainter& dc);
     void DrawLocus(QPainter& dc);
     void DrawMarkers(QPainter& dc);
+    // Mouse work (view_mouse.cpp).
+    void CreateMarkerMenu();
+    void ChooseCursor(kivra::ViewPoint point);
+    void SetAreaAtCursor(CAviVideoStream& stream);
+    void PlaceMarker(CAviVideoStream& stream, kivra::ViewPoint point);
+    void DragMarkerTo(CAviVideoStream& stream, kivra::ViewPoint point);
+
     // Text with its cell's top-left corner at (x, y).
     void TextOut(QPainter& dc, int x, int y, const QString& text) const;
 
     // The frame's trimming rectangle in image pixels; empty while there is none for it.
     kivra::ViewRect TrimRectOfFrame(int frame) const;
+    // The size of the source frame the view fits and maps with; 0x0 without a video.
+    std::pair<int, int> ImageSize() const;
     kivra::ImageMapping MappingFor(const kivra::ViewRect& imageRect, int viewMode, int frame) const;
 
     // The scaled picture of the last paint and what it was made from.
@@ -107,4 +133,8 @@ private:
     ScaledPicture m_scaled;
     kivra::PictureScaler m_scaler;
     int m_nScaleCount = 0;
+    QMenu* m_pMarkerMenu = nullptr;  // child of this view
+    QCursor m_cursorSetId;           // placing markers with the ID dialog
+    QCursor m_cursorOpenHand;        // over a marker
+    QCursor m_cursorClosedHand;      // dragging a marker
 };
