@@ -280,6 +280,11 @@ void CMainFrame::OnMovieFirst() {
     m_playback.First();
 }
 
+std::vector<int> CMainFrame::MarkerFrames() const {
+    const CAviVideoStream* stream = Stream();
+    return stream != nullptr ? stream->m_markers.FramesWithMarkers() : std::vector<int>{};
+}
+
 int CMainFrame::RangeStart() const {
     return m_pSliderView != nullptr ? m_pSliderView->m_nRangeStart : -1;
 }

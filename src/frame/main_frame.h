@@ -93,7 +93,7 @@ public:
     int RangeStart() const override;
     int RangeEnd() const override;
     // kivra::SliderViewHost
-    std::vector<int> MarkerFrames() const override { return {}; }  // markers join later
+    std::vector<int> MarkerFrames() const override;
     void ShowFrame(int n) override { m_playback.ShowFrame(n); }
     void ShowFrameWithKeyRefresh(int n) override { m_playback.ShowFrame(n, true); }
     int Area1Frame() const override;
