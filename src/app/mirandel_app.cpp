@@ -167,8 +167,9 @@ void CMirandelApp::OnFileNew() {
         if (m_pMainFrame->IsMarkerIdDialogVisible()) {
             m_pMainFrame->ToggleMarkerIdDialog();
         }
-        // The question about modified markers (2041, Yes/No/Cancel) comes here with the
-        // marker store; Cancel will end the command before anything is closed.
+        if (!m_pMainFrame->AskToSaveMarkers()) {
+            return;  // cancelled: the video, its markers and playback stay as they were
+        }
         m_pMainFrame->StopPlayback();
     }
     if (m_pDocument != nullptr) {

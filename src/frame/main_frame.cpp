@@ -428,8 +428,28 @@ void CMainFrame::PostFirstFrameCommand() {
     QMetaObject::invokeMethod(this, &CMainFrame::OnMovieFirst, Qt::QueuedConnection);
 }
 
+bool CMainFrame::AskToSaveMarkers() {
+    const CVfwDoc* doc = GetDocument();
+    if (doc == nullptr || !doc->MarkersModified()) {
+        return true;
+    }
+    switch (ShowMessage(kivra::LoadString(2041), kivra::MsgButtons::YesNoCancel,
+                        kivra::MsgIcon::Question)) {
+        case kivra::MsgAnswer::Yes:
+            OnMarkerSave();  // a failed save was reported; closing goes on as the user chose
+            return true;
+        case kivra::MsgAnswer::No:
+            return true;
+        default:
+            return false;
+    }
+}
+
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    // Before closing: the question about modified markers (2041) and saving the bar layout
-    // under "ToolBarStatus" belong here once markers and bars exist.
+    if (!AskToSaveMarkers()) {
+        event->ignore();
+        return;
+    }
+    // Saving the bar layout under "ToolBarStatus" comes with the toolbars.
     event->accept();
 }

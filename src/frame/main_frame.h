@@ -79,6 +79,8 @@ public:
     bool OnMarkerSave();  // false when the file could not be written (2037 was shown)
     void OnCoordinateOutput();
     bool ExportCoordinates(const std::string& path);  // false after message 2036
+    // Question 2041 when the markers changed; Yes saves them. False when the user cancelled.
+    bool AskToSaveMarkers();
     // The keys of area specification; true when the key was taken.
     bool HandleAreaKey(const QKeyEvent& key);
 

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -261,6 +262,41 @@ TEST(VfwDocOpenTest, ExistingWriteTestFileIsKept) {
     Fixture f;
     EXPECT_TRUE(f.doc.OnOpenDocument(avi));
     EXPECT_EQ(ReadBytes(dir.File("writeTest.tst")), "the user's notes");
+}
+
+}  // namespace
+
+namespace {
+
+// A damaged marker file is reported and loads nothing; the video still opens. A good one
+// brings its trimming state back through the host.
+TEST(VfwDocMarkerFileTest, DamagedFileIsReportedAndGoodOneRestored) {
+    TempDir dir;
+    const std::string avi = dir.File("walk.avi");
+    ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=64x48:rate=30", "-frames:v", "10",
+                           "-c:v", "mjpeg", avi}));
+    WriteBytes(dir.File("walk.lff"), std::string(70, '\xFF'));
+    {
+        Fixture f;
+        ASSERT_TRUE(f.doc.OnOpenDocument(avi));
+        ASSERT_EQ(f.host.messages.size(), 1u);
+        EXPECT_EQ(f.host.messages[0], kivra::LoadString(2038));
+        EXPECT_FALSE(f.doc.Stream()->m_markers.AnyMarkers());
+        EXPECT_EQ(std::count(f.host.calls.begin(), f.host.calls.end(), "restore"), 0);
+    }
+    {
+        CLFFManager markers;
+        markers.LoadMarkers(dir.File("none.lff"), 100);
+        markers.SetMarker(1, 4, 3.0, 4.0);
+        ASSERT_TRUE(markers.SaveMarkers(dir.File("walk.lff"), 0, 0, 1));
+    }
+    Fixture f;
+    ASSERT_TRUE(f.doc.OnOpenDocument(avi));
+    EXPECT_TRUE(f.host.messages.empty());
+    EXPECT_EQ(f.host.calls.back(), "restore");  // after the resets and the posted First
+    EXPECT_FALSE(f.doc.MarkersModified());
+    f.doc.Stream()->m_markers.SetMarker(0, 0, 1.0, 1.0);
+    EXPECT_TRUE(f.doc.MarkersModified());
 }
 
 }  // namespace

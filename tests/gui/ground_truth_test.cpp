@@ -229,3 +229,28 @@ TEST_F(GroundTruthTest, ClickedJointsExportAsTheTruthInOutputPixels) {
 }
 
 }  // namespace
+
+namespace {
+
+// Closing with changed markers asks first: Cancel keeps everything, Yes saves, No discards.
+class CloseQuestionTest : public kivra::test::AppFixture {};
+
+TEST_F(CloseQuestionTest, CloseAsksAboutChangedMarkers) {
+    Open(m_sample);
+    CAviVideoStream* stream = m_frame->Stream();
+    stream->m_markers.SetMarker(0, 3, 10.0, 20.0);
+    const std::string lff = stream->MarkerFilePath();
+
+    {
+        kivra::test::MessageBoxCatcher cancel(QMessageBox::Cancel);
+        m_app->OnFileNew();
+        EXPECT_EQ(cancel.Texts().size(), 1);
+        ASSERT_NE(m_frame->Stream(), nullptr) << "Cancel keeps the video open";
+        EXPECT_FALSE(std::filesystem::exists(lff));
+    }
+    kivra::test::MessageBoxCatcher yes(QMessageBox::Yes);
+    EXPECT_TRUE(m_frame->close());
+    EXPECT_TRUE(std::filesystem::exists(lff)) << "Yes saves the markers before closing";
+}
+
+}  // namespace

@@ -3,6 +3,7 @@
 // a private copy of the sample video, and message boxes that close themselves.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QTest>
@@ -23,11 +24,16 @@ namespace fs = std::filesystem;
 // one and can tell whether one was shown.
 class MessageBoxCatcher {
 public:
-    MessageBoxCatcher() {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+    // Answers with the given button when the box has it, else closes the box.
+    explicit MessageBoxCatcher(QMessageBox::StandardButton answer = QMessageBox::NoButton) {
+        QObject::connect(&m_timer, &QTimer::timeout, [this, answer] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 m_texts << box->text();
-                box->reject();
+                if (QAbstractButton* button = box->button(answer)) {
+                    button->click();
+                } else {
+                    box->reject();
+                }
             }
         });
         m_timer.start(10);
