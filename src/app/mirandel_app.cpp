@@ -85,7 +85,7 @@ bool CMirandelApp::InitInstance(const QStringList& arguments) {
     // The recent-file list (four entries, in the profile) is loaded here once it exists.
 
     m_pMainFrame = std::make_unique<CMainFrame>(*this);
-    m_pDocument = std::make_unique<CVfwDoc>(*m_pMainFrame, m_pSettings.get());
+    m_pDocument = std::make_unique<CVfwDoc>(*m_pMainFrame, m_pSettings.get(), m_strSettingsFolder);
     if (!m_pDocument->OnNewDocument()) {
         return false;
     }

@@ -13,6 +13,7 @@
 #include "app/inifile_manager.h"
 #include "app/mirandel_app.h"
 #include "frame/base_pane.h"
+#include "frame/progress_dlg.h"
 #include "frame/slider_dlg_bar.h"
 #include "markers/set_marker_id_dlg.h"
 #include "markers/trimming_state.h"
@@ -278,6 +279,13 @@ void CMainFrame::OnViewDeinterlace() {
 
 void CMainFrame::OnMovieFirst() {
     m_playback.First();
+}
+
+kivra::ProgressSink& CMainFrame::Progress() {
+    if (!m_pProgress) {
+        m_pProgress = std::make_unique<kivra::ProgressDlgSink>(this);
+    }
+    return *m_pProgress;
 }
 
 std::vector<int> CMainFrame::MarkerFrames() const {

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <functional>
 #include <map>
+#include <memory>
 
 #include "frame/command_ids.h"
 #include "frame/playback_controller.h"
@@ -126,6 +127,7 @@ public:
     void ResetViewsAndModes(int frameCount) override;
     void PostFirstFrameCommand() override;
     void RestoreTrimmingState(const CLFFManager& markers) override;
+    kivra::ProgressSink& Progress() override;
 
     // The marker ID dialog (owned by this window; hidden until the ID command shows it).
     CSetMarkerIDDlg* MarkerIdDialog() const { return m_pSetMarkerIdDlg; }
@@ -174,4 +176,5 @@ private:
     CSetMarkerIDDlg* m_pSetMarkerIdDlg = nullptr;  // child of this window
     QTimer m_idleTimer;                            // the idle update of command states
     CPlaybackController m_playback{*this};
+    std::unique_ptr<kivra::ProgressSink> m_pProgress;  // the progress dialog of long jobs
 };

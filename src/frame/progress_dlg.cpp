@@ -95,6 +95,10 @@ bool CProgressDlg::DestroyWindow() {
     const bool wasCreated = m_bCreated;
     m_bCreated = false;
     hide();
+    // The job is over: the keyboard belongs to the main window again, as before the job.
+    if (wasCreated && m_pOwner != nullptr && m_pOwner->isVisible()) {
+        m_pOwner->activateWindow();
+    }
     return wasCreated;
 }
 

@@ -266,6 +266,12 @@ kivra::DecoderStats CAviVideoStream::DecoderStats() const {
     return m_pGetFrame ? m_pGetFrame->Stats() : kivra::DecoderStats{};
 }
 
+void CAviVideoStream::WaitForPrefetch() {
+    if (m_pGetFrame) {
+        m_pGetFrame->WaitForPrefetch();
+    }
+}
+
 void CAviVideoStream::DeleteTemporaryFiles() const {
     if (m_strFileName.empty()) {
         return;

@@ -101,6 +101,8 @@ public:
 
     // For measurements: what the decoder has done so far (zeros without a stream).
     kivra::DecoderStats DecoderStats() const;
+    // For tests and measurements: waits until decoding ahead (going backwards) is idle.
+    void WaitForPrefetch();
 
 private:
     void DescribeCodec();

@@ -1,24 +1,18 @@
 #pragma once
 // Frame-exact decoding of one AVI video stream: sample n is always the same picture, whether
 // reached by stepping, jumping or going backwards. Reads chunks by our own index and feeds them
-// to libavcodec. Owned by CAviVideoStream while a stream is open.
+// to libavcodec; going backwards, a second decoder works ahead on a thread of its own. Owned by
+// CAviVideoStream while a stream is open.
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "media/decode_pipeline.h"
 #include "media/dib.h"
 #include "media/riff_avi.h"
 
 namespace kivra {
-
-struct DecoderStats {
-    int64_t packetsSent = 0;    // chunks handed to the decoder
-    int64_t framesDecoded = 0;  // pictures the decoder returned
-    int64_t seeks = 0;          // restarts at a key frame
-    int64_t conversions = 0;    // pictures converted to 24-bit BGR
-    int64_t cacheHits = 0;      // pictures served from the picture cache
-};
 
 class AviFrameDecoder {
 public:
@@ -41,8 +35,11 @@ public:
     void SetCacheLimit(size_t bytes);
     size_t CacheBytes() const;
 
+    // Waits until decoding ahead has nothing left to do; for tests and measurements.
+    void WaitForPrefetch();
+
     int SampleCount() const;
-    const DecoderStats& Stats() const;
+    DecoderStats Stats() const;
     std::string CodecName() const;
 
     class Impl;

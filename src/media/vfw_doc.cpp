@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "app/inifile_manager.h"
+#include "convert/probe_options.h"
 #include "platform/path_util.h"
 #include "platform/string_table.h"
 
@@ -57,8 +58,9 @@ bool FolderIsWritable(const std::string& folder) {
 
 }  // namespace
 
-CVfwDoc::CVfwDoc(kivra::DocumentHost& host, const CInifileManager* settings)
-    : m_host(host), m_pSettings(settings) {}
+CVfwDoc::CVfwDoc(kivra::DocumentHost& host, const CInifileManager* settings,
+                 const std::string& settingsFolder)
+    : m_host(host), m_pSettings(settings), m_ffmpeg(settingsFolder) {}
 
 CVfwDoc::~CVfwDoc() {
     DeleteContents();
@@ -141,9 +143,39 @@ bool CVfwDoc::OnOpenDocument(const std::string& path) {
         return false;
     }
 
+    // The probe decides whether pixels must be made square or the picture turned upright.
+    const kivra::ProbeResult probed = kivra::ProbeSource(path);
+    const std::string extraOptions = kivra::ExtraOptions(probed);
+
     m_pStream = std::make_unique<CAviVideoStream>(path, m_pSettings);
-    const int result = m_pStream->OpenStream();
-    const bool converted = false;
+    int result = m_pStream->OpenStream();
+    const std::string temporaryAvi = kivra::ReplaceExtension(path, ".$tmp$.avi");
+    const std::string temporaryWav = kivra::ReplaceExtension(path, ".$tmp$.wav");
+    bool converted = false;
+    if (result != CAviVideoStream::kOpened || probed.resizeNeeded) {
+        const CInifileManager defaults{std::string()};
+        const CInifileManager& settings = m_pSettings != nullptr ? *m_pSettings : defaults;
+        if (m_ffmpeg.ConvertVideo(path, temporaryAvi, settings.TmpFile_VCodec,
+                                  settings.TmpFile_BitRate, settings.TmpFile_QScale,
+                                  settings.TmpFile_2GLimit, extraOptions, m_host.Progress())) {
+            m_pStream = std::make_unique<CAviVideoStream>(temporaryAvi, m_pSettings);
+            m_pStream->MarkAsTemporary();
+            result = m_pStream->OpenStream();
+            converted = true;
+        } else {
+            result = CAviVideoStream::kNot24Bit;
+            std::error_code ignored;
+            std::filesystem::remove(temporaryAvi, ignored);
+        }
+    }
+    // The sound is split off from the source itself, whatever happened to the picture.
+    if (m_ffmpeg.SplitSound(path, temporaryWav, m_host.Progress())) {
+        m_strSoundPath = temporaryWav;
+    } else {
+        std::error_code ignored;
+        std::filesystem::remove(temporaryWav, ignored);
+        m_strSoundPath.clear();
+    }
     if (result != CAviVideoStream::kOpened) {
         return Unrecognised(path);
     }

@@ -5,7 +5,9 @@
 #include <memory>
 #include <string>
 
+#include "convert/ffmpeg_util.h"
 #include "media/avi_video_stream.h"
+#include "platform/progress_sink.h"
 #include "platform/user_messages.h"
 
 class CInifileManager;
@@ -32,13 +34,17 @@ public:
     // A marker file came with the video: its trimming mode, settings, play range and areas
     // become the current ones.
     virtual void RestoreTrimmingState(const CLFFManager& markers) = 0;
+    // Where the encoder's progress goes while a source is converted or its sound split off.
+    virtual ProgressSink& Progress() = 0;
 };
 
 }  // namespace kivra
 
 class CVfwDoc {
 public:
-    CVfwDoc(kivra::DocumentHost& host, const CInifileManager* settings);
+    // settingsFolder holds the encoder log "VV_command.log".
+    CVfwDoc(kivra::DocumentHost& host, const CInifileManager* settings,
+            const std::string& settingsFolder);
     ~CVfwDoc();
     CVfwDoc(const CVfwDoc&) = delete;
     CVfwDoc& operator=(const CVfwDoc&) = delete;
@@ -48,6 +54,7 @@ public:
     void DeleteContents();
 
     CAviVideoStream* Stream() const { return m_pStream.get(); }
+    CFFMpegUtil& Encoder() { return m_ffmpeg; }
     const std::string& PathName() const { return m_strPathName; }
     const std::string& SoundPath() const { return m_strSoundPath; }
 
@@ -62,6 +69,7 @@ private:
     kivra::DocumentHost& m_host;
     const CInifileManager* m_pSettings;
     std::unique_ptr<CAviVideoStream> m_pStream;
+    CFFMpegUtil m_ffmpeg;
     std::string m_strPathName;
     std::string m_strSoundPath;
 };

@@ -11,6 +11,7 @@
 #include "markers/trimming_state.h"
 #include "media/stream_info_text.h"
 #include "media/vfw_doc.h"
+#include "platform/settings_folder.h"
 #include "platform/string_table.h"
 
 namespace kivra::cli {
@@ -65,12 +66,15 @@ public:
         rangeEnd = state.rangeEnd;
     }
 
+    ProgressSink& Progress() override { return progress_; }
+
     int rangeStart = -1;
     int rangeEnd = -1;
 
 private:
     std::ostream& err_;
     CInifileManager& settings_;
+    NullProgressSink progress_;
     CVfwDoc* doc_ = nullptr;
 };
 
@@ -78,7 +82,9 @@ private:
 class OpenedVideo {
 public:
     OpenedVideo(const std::string& path, std::ostream& err)
-        : settings_(std::string()), host_(err, settings_), doc_(host_, &settings_) {
+        : settings_(std::string()),
+          host_(err, settings_),
+          doc_(host_, &settings_, UserSettingsFolder()) {
         host_.Attach(&doc_);
         if (doc_.OnOpenDocument(path) && doc_.Stream() != nullptr && host_.rangeStart < 0) {
             host_.rangeStart = 0;

@@ -1,0 +1,159 @@
+// Opening any supported video through the document with the real encoder and the real media
+// probe: conversion, rotation, square pixels, the sound split, the log, and the temporary
+// files beside the source.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+
+#include "app/inifile_manager.h"
+#include "media/vfw_doc.h"
+#include "platform/string_table.h"
+#include "support/ffmpeg_tool.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using kivra::test::RunFfmpeg;
+using kivra::test::TempDir;
+
+class PipelineHost final : public kivra::DocumentHost {
+public:
+    kivra::MsgAnswer ShowMessage(const std::string& text, kivra::MsgButtons,
+                                 kivra::MsgIcon) override {
+        messages.push_back(text);
+        return kivra::MsgAnswer::Ok;
+    }
+    bool HasMainFrame() const override { return true; }
+    bool IsMarkerIdDialogVisible() const override { return false; }
+    void ToggleMarkerIdDialog() override {}
+    void SaveMarkers() override {}
+    void StopPlayback() override {}
+    void CloseCommand() override {
+        if (doc != nullptr)
+            doc->OnNewDocument();
+    }
+    void UpdateAllViews() override {}
+    void UpdateRateStatus() override {}
+    void SetViewMode(int) override {}
+    void ResetTrackbar(int) override {}
+    void ResetViewsAndModes(int) override {}
+    void PostFirstFrameCommand() override {}
+    void RestoreTrimmingState(const CLFFManager&) override {}
+    kivra::ProgressSink& Progress() override { return progress; }
+
+    CVfwDoc* doc = nullptr;
+    std::vector<std::string> messages;
+    kivra::NullProgressSink progress;
+};
+
+class OpenPipelineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        settings.LoadSettings();
+        host.doc = &doc;
+    }
+    std::string Log() {
+        std::ifstream in(settingsDir.File("VV_command.log"));
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    std::vector<std::string> FilesIn(const TempDir& dir) {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir.path())) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    TempDir settingsDir;
+    TempDir media;
+    CInifileManager settings{std::string()};
+    PipelineHost host;
+    CVfwDoc doc{host, &settings, settingsDir.path() + "/"};
+};
+
+// A phone video turned by 90 degrees comes out upright, taller than wide, without sound.
+TEST_F(OpenPipelineTest, RotatedPhoneVideoIsConvertedUpright) {
+    const std::string mp4 = media.File("phone clip.mp4");
+    const std::string plain = settingsDir.File("plain.mp4");
+    ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=30", "-frames:v", "15",
+                           "-c:v", "libx264", plain}));
+    // Remuxed with rotate=270, ffmpeg writes the display matrix an upright phone writes (read
+    // back as a rotation of 90).
+    ASSERT_TRUE(RunFfmpeg({"-i", plain, "-c", "copy", "-metadata:s:v:0", "rotate=270", mp4}));
+    ASSERT_TRUE(doc.OnOpenDocument(mp4)) << (host.messages.empty() ? "" : host.messages[0]);
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(doc.PathName(), mp4);
+    EXPECT_EQ(doc.Stream()->FileName(), media.File("phone clip.$tmp$.avi"));
+    EXPECT_EQ(doc.Stream()->FileInfo().dwWidth, 240u);
+    EXPECT_EQ(doc.Stream()->FileInfo().dwHeight, 320u);
+    EXPECT_TRUE(doc.SoundPath().empty());  // no sound to split off
+    EXPECT_NE(Log().find("transpose=1"), std::string::npos);
+    doc.OnNewDocument();
+    EXPECT_EQ(FilesIn(media), std::vector<std::string>{"phone clip.mp4"});
+}
+
+// Non-square pixels are converted to the width that shows them square.
+TEST_F(OpenPipelineTest, AnamorphicSourceIsConvertedToSquarePixels) {
+    const std::string avi = media.File("dv.avi");
+    ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=720x480:rate=30", "-frames:v", "10",
+                           "-vf", "setsar=32/27", "-c:v", "mpeg4", avi}));
+    ASSERT_TRUE(doc.OnOpenDocument(avi));
+    EXPECT_EQ(doc.Stream()->FileInfo().dwWidth,
+              852u);  // 720 x 32/27 = 853.3, down to a multiple of 4
+    EXPECT_EQ(doc.Stream()->FileInfo().dwHeight, 480u);
+    EXPECT_NE(Log().find("-s 852x480 -aspect 1.7750"), std::string::npos);
+}
+
+// An M2TS gets the fixed frame rate; the log holds one line per job in the stated layout.
+TEST_F(OpenPipelineTest, M2tsWithSoundLogsBothJobs) {
+    const std::string m2ts = media.File("CAM 01.M2TS");
+    ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=30", "-f", "lavfi",
+                           "-i", "sine=duration=1", "-frames:v", "20", "-c:v", "mpeg2video", "-c:a",
+                           "mp2", "-f", "mpegts", m2ts}));
+    ASSERT_TRUE(doc.OnOpenDocument(m2ts));
+    EXPECT_EQ(doc.SoundPath(), media.File("CAM 01.$tmp$.wav"));
+    EXPECT_TRUE(fs::exists(doc.SoundPath()));
+    const std::string log = Log();
+    const std::regex video(
+        R"(\[V\]:\d{4}/\d\d/\d\d \d\d:\d\d:\d\d -i ".*CAM 01\.M2TS" -vcodec msmpeg4v2 -sameq -y -fs 2200000000 -an -r 29\.97  ".*CAM 01\.\$tmp\$\.avi"\n)");
+    const std::regex sound(
+        R"(\[A\]:\d{4}/\d\d/\d\d \d\d:\d\d:\d\d -i ".*CAM 01\.M2TS" -vn -y ".*CAM 01\.\$tmp\$\.wav"\n)");
+    EXPECT_TRUE(std::regex_search(log, video)) << log;
+    EXPECT_TRUE(std::regex_search(log, sound)) << log;
+    doc.OnNewDocument();
+    EXPECT_EQ(FilesIn(media), std::vector<std::string>{"CAM 01.M2TS"});
+}
+
+// Names a shell would misread convert like any other and leave nothing behind.
+TEST_F(OpenPipelineTest, HostileNamesConvertAndLeaveNoStrayFiles) {
+    for (const std::string name :
+         {"a \"quoted\" 'name'.mp4", "$(touch pwned);x.mp4", "-leading.mp4", "歩行 テスト.mp4"}) {
+        TempDir dir;
+        const std::string path = dir.File(name);
+        ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=30", "-f", "lavfi",
+                               "-i", "sine=duration=0.5", "-frames:v", "8", "-c:v", "libx264",
+                               "-c:a", "aac", path}));
+        ASSERT_TRUE(doc.OnOpenDocument(path)) << name;
+        EXPECT_FALSE(doc.SoundPath().empty()) << name;
+        doc.OnNewDocument();
+        EXPECT_EQ(FilesIn(dir), std::vector<std::string>{name}) << name;
+    }
+    EXPECT_FALSE(fs::exists("pwned"));
+}
+
+// A file the encoder cannot read either is reported with its path; nothing is left beside it.
+TEST_F(OpenPipelineTest, UnconvertibleFileGives2012) {
+    const std::string fake = media.File("broken.mov");
+    std::ofstream(fake) << "not a movie at all";
+    EXPECT_FALSE(doc.OnOpenDocument(fake));
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_NE(host.messages[0].find(fake), std::string::npos);
+    EXPECT_EQ(doc.Stream(), nullptr);
+    EXPECT_EQ(FilesIn(media), std::vector<std::string>{"broken.mov"});
+}
+
+}  // namespace
