@@ -1,6 +1,7 @@
 // kivra-cli as a user runs it: the real binary, real files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -118,6 +119,30 @@ TEST_F(CliTest, CsvExportsTheStoredMarkers) {
               "Time,M01_x,M01_y,M03_x,M03_y\r\n"
               "0.08,100.00,200.00,,\r\n"
               "0.16,,,300.00,400.00\r\n");
+}
+
+}  // namespace
+
+namespace {
+
+// Batch work takes every supported format: an MP4 is converted on the way and its temporary
+// files are gone when the command ends.
+TEST(CliConvertTest, InfoAndFrameOfAnMp4LeaveNoTemporaryFiles) {
+    TempDir dir;
+    const std::string mp4 = dir.File("trial 02.mp4");
+    ASSERT_TRUE(
+        RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=96x64:rate=25", "-f", "lavfi", "-i",
+                   "sine=duration=1", "-frames:v", "25", "-c:v", "libx264", "-c:a", "aac", mp4}));
+    const std::string info = Cli(dir, {"info", mp4});
+    EXPECT_NE(info.find("Length    :    25\n"), std::string::npos) << info;
+    EXPECT_NE(info.find("FCC   : MP42\n"), std::string::npos) << info;
+    ASSERT_NE(Cli(dir, {"frame", mp4, "12", dir.File("f.bmp")}), "<failed>");
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"cli-out.txt", "f.bmp", "trial 02.mp4"}));
 }
 
 }  // namespace

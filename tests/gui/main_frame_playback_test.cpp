@@ -110,3 +110,39 @@ TEST_F(MainFramePlaybackTest, ForwardPlayReachesRangeEndAndRewinds) {
 }
 
 }  // namespace
+
+namespace {
+
+// While a source is converted, the progress dialog shows the growing size and the main window
+// is disabled but still painted; afterwards the window is enabled again.
+class ConversionProgressTest : public kivra::test::AppFixture {};
+
+TEST_F(ConversionProgressTest, ProgressDialogDuringConversion) {
+    const std::string mp4 = m_dir.File("long clip.mp4");
+    ASSERT_TRUE(
+        kivra::test::RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=1280x720:rate=30", "-frames:v",
+                                "150", "-c:v", "libx264", "-preset", "ultrafast", mp4}));
+    m_frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame));
+    bool sawDialog = false, sawDisabled = false, sawSize = false;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->isVisible() && w->metaObject()->className() == QByteArray("CProgressDlg")) {
+                sawDialog = true;
+                sawSize = sawSize || w->windowTitle().contains(QStringLiteral(" MB"));
+            }
+        }
+        sawDisabled = sawDisabled || !m_frame->isEnabled();
+    });
+    watcher.start(20);
+    ASSERT_TRUE(m_app->OpenDocumentFile(mp4));
+    watcher.stop();
+    EXPECT_TRUE(sawDialog);
+    EXPECT_TRUE(sawDisabled);
+    EXPECT_TRUE(sawSize);
+    EXPECT_TRUE(m_frame->isEnabled());
+    EXPECT_EQ(m_frame->Stream()->GetFrameCount(), 150);
+}
+
+}  // namespace
