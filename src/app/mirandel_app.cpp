@@ -1,5 +1,7 @@
 #include "app/mirandel_app.h"
 
+#include "ui/about_dlg.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -21,7 +23,6 @@
 namespace {
 
 constexpr int kStrVideoFilter = 2010;
-constexpr char kProgramVersion[] = "0.1.0";
 constexpr int kMainWindowWidth = 1024;
 constexpr int kMainWindowHeight = 768;
 
@@ -188,6 +189,6 @@ bool CMirandelApp::CanCloseVideo() const {
 }
 
 void CMirandelApp::OnAppAbout() {
-    QMessageBox::about(m_pMainFrame.get(), QStringLiteral("バージョン情報"),
-                       QStringLiteral("Kivra\nバージョン %1").arg(QLatin1String(kProgramVersion)));
+    CAboutDlg about(m_pMainFrame.get());
+    about.exec();
 }

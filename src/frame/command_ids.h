@@ -17,6 +17,9 @@ enum CommandId : int {
     ID_VIEW_IMAGE_INFO = 32771,
     ID_VIEW_DEINTERLACE = 32772,
     ID_VIEW_SLIDER_BAR = 32780,
+    ID_VIEW_NAVIGATOR = 32781,
+    ID_VIEW_CODEC_LIST = 32782,
+    ID_VIEW_TEXT_INFO = 32783,
 
     // Movie menu and toolbar.
     ID_MOVIE_PLAY = 32773,

@@ -19,6 +19,7 @@
 #include "markers/trimming_state.h"
 #include "media/avi_video_stream.h"
 #include "platform/string_table.h"
+#include "ui/icon_toolbar.h"
 #include "view/vfw_view.h"
 
 using kivra::CommandId;
@@ -40,6 +41,7 @@ CMainFrame::CMainFrame(CMirandelApp& app) : m_app(app), m_messages(this) {
     CreateMenus();
     CreateStatusBar();
     CreateSliderBar();
+    CreateBars();
     m_pSetMarkerIdDlg = new CSetMarkerIDDlg(Settings(), this);
     m_pSetMarkerIdDlg->SetClosedCallback([this] { UpdateAllViews(); });
     // Toolbars, dialog bars, modeless dialogs, the navigator and the saved bar layout join the
@@ -55,6 +57,7 @@ CMainFrame::CMainFrame(CMirandelApp& app) : m_app(app), m_messages(this) {
 
     connect(&m_idleTimer, &QTimer::timeout, this, &CMainFrame::UpdateCommandUI);
     m_idleTimer.start(kIdleUpdateMs);
+    LoadBarState();
     UpdateCommandUI();
 }
 
@@ -250,6 +253,7 @@ void CMainFrame::UpdateCommandUI() {
     for (auto& [id, command] : m_commands) {
         UpdateCommand(command);
     }
+    UpdateBarStates();
 }
 
 void CMainFrame::UpdateTitle() {
@@ -330,8 +334,14 @@ void CMainFrame::RedrawVideoNow() {
     }
 }
 
-void CMainFrame::SetPlayButtonPlaying(bool /*playing*/) {
-    // The movie toolbar's play button swaps its image set here once the toolbar exists.
+void CMainFrame::SetPlayButtonPlaying(bool playing) {
+    if (m_pMovieBar != nullptr) {
+        m_pMovieBar->SetPlayButtonPlaying(playing);
+    }
+}
+
+std::string CMainFrame::IniPath() const {
+    return Settings().GetIniPath();
 }
 
 void CMainFrame::SetRateText(const QString& text) {
@@ -371,6 +381,8 @@ void CMainFrame::RestoreTrimmingState(const CLFFManager& markers) {
     if (m_pVideoView != nullptr) {
         m_pVideoView->SetAreas(state.area1, state.area2);
     }
+    SyncMosaicBar();
+    RefreshNavigatorCaption();
     UpdateAllViews();
 }
 
@@ -458,6 +470,6 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    // Saving the bar layout under "ToolBarStatus" comes with the toolbars.
+    SaveBarState();
     event->accept();
 }

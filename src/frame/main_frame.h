@@ -3,6 +3,7 @@
 // the view, area and trimming modes, enables and checks the commands, and answers what the
 // document asks of the main window. Owned by the application object.
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 #include <functional>
 #include <map>
@@ -17,6 +18,11 @@
 class CAviVideoStream;
 class CBasePaneV;
 class CSliderDlgBar;
+class CMosaicSizeDlgBar;
+class ZebsCOOIconToolBar;
+class CCodecListDialog;
+class CTextStreamDialog;
+class CHelpDlg;
 class CSetMarkerIDDlg;
 class CInifileManager;
 class CMirandelApp;
@@ -80,6 +86,19 @@ public:
     bool OnMarkerSave();  // false when the file could not be written (2037 was shown)
     void OnCoordinateOutput();
     bool ExportCoordinates(const std::string& path);  // false after message 2036
+    // Bars and auxiliary windows (window_bars.cpp).
+    void CreateBars();
+    void UpdateBarStates();
+    void SyncMosaicBar();
+    void OnViewNavigator();
+    void RefreshNavigatorCaption();
+    void SaveBarState();
+    void LoadBarState();
+    std::string IniPath() const;
+    ZebsCOOIconToolBar* MovieBar() const { return m_pMovieBar; }
+    ZebsCOOIconToolBar* TrimmingBar() const { return m_pTrimmingBar; }
+    ZebsCOOIconToolBar* MarkerBar() const { return m_pMarkerBar; }
+
     // Question 2041 when the markers changed; Yes saves them. False when the user cancelled.
     bool AskToSaveMarkers();
     // The keys of area specification; true when the key was taken.
@@ -174,7 +193,14 @@ private:
     QLabel* m_pRatePane = nullptr;
     CSliderDlgBar* m_pSliderBar = nullptr;         // child of this window
     CSetMarkerIDDlg* m_pSetMarkerIdDlg = nullptr;  // child of this window
-    QTimer m_idleTimer;                            // the idle update of command states
+    ZebsCOOIconToolBar* m_pMovieBar = nullptr;     // children of this window
+    ZebsCOOIconToolBar* m_pTrimmingBar = nullptr;
+    ZebsCOOIconToolBar* m_pMarkerBar = nullptr;
+    CMosaicSizeDlgBar* m_pMosaicBar = nullptr;
+    CCodecListDialog* m_pCodecList = nullptr;
+    CTextStreamDialog* m_pTextInfo = nullptr;
+    QPointer<CHelpDlg> m_pNavigator;  // deletes itself when closed
+    QTimer m_idleTimer;               // the idle update of command states
     CPlaybackController m_playback{*this};
     std::unique_ptr<kivra::ProgressSink> m_pProgress;  // the progress dialog of long jobs
 };

@@ -138,7 +138,7 @@ void CMainFrame::SetTrimmingMode(int mode) {
         }
         ClearAreas();
     }
-    // The navigator's caption follows the mode once the navigator exists.
+    RefreshNavigatorCaption();
 }
 
 void CMainFrame::ClearAreas() {
@@ -173,6 +173,7 @@ void CMainFrame::OnTrimmingPreview() {
 
 void CMainFrame::OnMosaicType(int type) {
     Settings().MosaicRectType = type;
+    SyncMosaicBar();
     if (CAviVideoStream* stream = Stream()) {
         stream->m_nMosaicType = type;
         UpdateAllViews();
