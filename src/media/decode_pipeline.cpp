@@ -181,7 +181,7 @@ DecodePipeline::DecodePipeline(std::shared_ptr<const ChunkTable> table)
 DecodePipeline::~DecodePipeline() = default;
 
 std::unique_ptr<DecodePipeline> DecodePipeline::Create(std::shared_ptr<const ChunkTable> table,
-                                                       int threads) {
+                                                       int threads, PictureCache* cache) {
     if (!table || !table->codecpar) {
         return nullptr;
     }
@@ -195,6 +195,18 @@ std::unique_ptr<DecodePipeline> DecodePipeline::Create(std::shared_ptr<const Chu
     if (!pipeline->ctx_ ||
         avcodec_parameters_to_context(pipeline->ctx_.get(), t.codecpar.get()) < 0) {
         return nullptr;
+    }
+    if (cache != nullptr) {
+        pipeline->source_.cache = cache;
+        pipeline->ctx_->opaque = &pipeline->source_;
+        pipeline->ctx_->get_buffer2 = &PictureCache::GetBuffer;
+#if LIBAVCODEC_VERSION_MAJOR < 60
+        // The callback locks what it shares; older libavcodec wants to be told so.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+        pipeline->ctx_->thread_safe_callbacks = 1;
+#pragma GCC diagnostic pop
+#endif
     }
     // Pictures are told apart by timestamp, not by output order, so frame threads are safe.
     pipeline->ctx_->thread_count = threads;
@@ -265,6 +277,16 @@ bool DecodePipeline::NeedsPreviousGroup(int target) {
     return leading < 0 || target < table_->keyOrdinals[size_t(keyIndex)] + leading;
 }
 
+int DecodePipeline::KeyPictureDisplay(int coded, int counted) {
+    const std::vector<int32_t>& keys = table_->keyOrdinals;
+    const auto it = std::lower_bound(keys.begin(), keys.end(), coded);
+    if (it == keys.end() || *it != coded || it == keys.begin()) {
+        return counted;
+    }
+    const int leading = LeadingCount(int(it - keys.begin()));
+    return leading >= 0 ? coded + leading : counted;
+}
+
 void DecodePipeline::SetReorders(bool reorder) {
     if (reorder != reorder_) {
         reorder_ = reorder && table_->mayReorder;
@@ -282,7 +304,8 @@ void DecodePipeline::SettleReordering() {
 bool DecodePipeline::CanContinueTo(int target) const {
     const int keyIndex = table_->KeyIndexFor(target);
     const int key = table_->keyOrdinals.empty() ? 0 : table_->keyOrdinals[size_t(keyIndex)];
-    return runValid_ && !drained_ && steady_ && target >= nextDisplay_ && key <= fedUpTo_;
+    // A drained run still holds the pictures the decoder had not given out yet: the last ones.
+    return runValid_ && steady_ && target >= nextDisplay_ && key <= fedUpTo_;
 }
 
 void DecodePipeline::StartRun(int target, int fromGroup, bool withLeading) {
@@ -381,6 +404,10 @@ int DecodePipeline::Next(StopCheck stop, void* context) {
                 // The key picture comes after its leading pictures; those not decodable
                 // without the previous group were dropped by the decoder.
                 nextDisplay_ = firstDisplay_ + (coded == keyOfRun_ ? leadingOfRun_ : 0);
+            } else if (coded != AV_NOPTS_VALUE) {
+                // A run through a key frame counts on; the key picture's own number does not
+                // depend on where the run began, so a picture lost before it shifts nothing.
+                nextDisplay_ = KeyPictureDisplay(int(coded), nextDisplay_);
             }
             display = nextDisplay_;
         }

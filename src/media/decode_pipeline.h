@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "media/decoder_stats.h"
 #include "media/ffmpeg_handles.h"
+#include "media/picture_cache.h"
 #include "media/riff_avi.h"
 
 namespace kivra {
@@ -33,25 +35,16 @@ struct ChunkTable {
     int fd = -1;  // the file, read with pread only, so threads can share it
 };
 
-struct DecoderStats {
-    int64_t packetsSent = 0;    // chunks handed to the decoder
-    int64_t framesDecoded = 0;  // pictures the decoder returned
-    int64_t seeks = 0;          // restarts at a key frame
-    int64_t conversions = 0;    // pictures converted to 24-bit BGR
-    int64_t cacheHits = 0;      // pictures served from the picture cache
-    int64_t prefetched = 0;     // pictures the decoding-ahead thread put in the cache
-    int64_t prefetchWaits = 0;  // times a request waited for the decoding-ahead thread
-};
-
 class DecodePipeline {
 public:
     static constexpr int kRunEnded = -1;  // end of stream, error, or stopped
     // Asked before every chunk is sent; true abandons the run.
     using StopCheck = bool (*)(void* context);
 
-    // threads: libavcodec decoding threads. Null when the decoder cannot be opened.
+    // threads: libavcodec decoding threads. With a cache, pictures are decoded into its buffers
+    // (see PictureShared). Null when the decoder cannot be opened.
     static std::unique_ptr<DecodePipeline> Create(std::shared_ptr<const ChunkTable> table,
-                                                  int threads);
+                                                  int threads, PictureCache* cache);
     ~DecodePipeline();
     DecodePipeline(const DecodePipeline&) = delete;
     DecodePipeline& operator=(const DecodePipeline&) = delete;
@@ -68,6 +61,8 @@ public:
     // Picture() until the next call), or kRunEnded.
     int Next(StopCheck stop = nullptr, void* context = nullptr);
     const AVFrame& Picture() const { return *frame_; }
+    // Whether Picture() lives in the cache's buffers, so the cache may keep it by reference.
+    bool PictureShared() const { return source_.cache != nullptr && !source_.foreign; }
     void ReleasePicture();
     void Invalidate() { runValid_ = false; }
 
@@ -88,9 +83,13 @@ public:
 private:
     explicit DecodePipeline(std::shared_ptr<const ChunkTable> table);
     bool SendNext(StopCheck stop, void* context);
+    // The display number of the picture coded in chunk `coded` when that is a key picture whose
+    // leading pictures are known, else counted.
+    int KeyPictureDisplay(int coded, int counted);
     bool ReadChunk(int ordinal, std::vector<uint8_t>& out, size_t limit) const;
 
     std::shared_ptr<const ChunkTable> table_;
+    PictureCache::BufferSource source_;  // before ctx_, which refers to it until it is freed
     AvCodecContextPtr ctx_;
     AvFramePtr frame_ = AvFramePtr(av_frame_alloc());
     AvPacketPtr packet_ = AvPacketPtr(av_packet_alloc());

@@ -1,5 +1,6 @@
 #include "media/frame_decoder.h"
 
+#include "media/decode_pipeline.h"
 #include "media/ffmpeg_handles.h"
 #include "media/frame_prefetcher.h"
 #include "media/picture_cache.h"
@@ -44,9 +45,9 @@ public:
     DecoderStats Stats() const;
 
     std::shared_ptr<const ChunkTable> table;
+    PictureCache cache;  // before the decoders, which take their buffers from it
     std::unique_ptr<DecodePipeline> pipeline;
-    PictureCache cache;
-    std::unique_ptr<FramePrefetcher> prefetcher;  // declared after the cache it fills
+    std::unique_ptr<FramePrefetcher> prefetcher;
 
 private:
     const Dib* FromCache(int target, bool backward);
@@ -71,7 +72,7 @@ bool AviFrameDecoder::Impl::Open(const std::string& path, const AviFile& file, i
     }
     // Two threads: the machines this runs on have at least two cores, and forward play of
     // long-GOP HD video needs them.
-    pipeline = DecodePipeline::Create(table, 2);
+    pipeline = DecodePipeline::Create(table, 2, &cache);
     if (!pipeline) {
         *result = OpenResult::NoDecoder;
         return false;
@@ -101,22 +102,32 @@ const Dib* AviFrameDecoder::Impl::FromCache(int target, bool backward) {
 
 const Dib* AviFrameDecoder::Impl::DecodeDisplay(int target) {
     bool remember = false;
-    if (!pipeline->CanContinueTo(target)) {
+    bool restarted = false;
+    const auto restart = [&] {
         pipeline->StartRun(target);
-        // A restart passes the pictures of the group before target; those are what steps back
-        // from here need, so they are kept. Stepping on needs none of them, and stays as lean
+        restarted = true;
+        // A restart passes the pictures between the key frame and target; those are what steps
+        // back from here need, so they are kept. Stepping on keeps nothing, and stays as lean
         // as a decoder without a cache.
         remember = pipeline->NextDisplay() < target;
+    };
+    if (!pipeline->CanContinueTo(target)) {
+        restart();
     }
     for (;;) {
         const int display = pipeline->Next();
         if (display == DecodePipeline::kRunEnded) {
-            return nullptr;
+            if (restarted) {
+                return nullptr;
+            }
+            restart();  // the run ended early (a damaged chunk): try once from the key frame
+            continue;
         }
         if (remember) {
-            cache.Insert(display, pipeline->Picture(), true);
+            cache.Insert(display, pipeline->Picture(), pipeline->PictureShared(), true);
         }
         if (display == target) {
+            cache.NotePictureBytes(pipeline->Picture());
             const bool ok = Convert(pipeline->Picture());
             pipeline->ReleasePicture();
             if (!ok) {

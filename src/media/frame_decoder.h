@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "media/decode_pipeline.h"
+#include "media/decoder_stats.h"
 #include "media/dib.h"
 #include "media/riff_avi.h"
 

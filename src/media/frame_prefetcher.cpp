@@ -11,8 +11,12 @@ namespace {
 // Two threads, like the showing pipeline: the thread must get through a long group of pictures
 // in less time than showing the group takes.
 constexpr int kDecoderThreads = 2;
-// Codecs with short groups (every picture a key frame) are still decoded this far ahead.
-constexpr int kMinAhead = 8;
+// What this thread's decoder holds besides the pictures it shares with the cache (reference
+// pictures, pictures in its threads, its tables), in pictures; counted against the cache.
+constexpr int kDecoderPictures = 8;
+constexpr int kMinCachePictures = 4 * kDecoderPictures;
+// How far below the shown picture decoding ahead reaches at least (about a second).
+constexpr int kAheadPictures = 30;
 
 }  // namespace
 
@@ -29,6 +33,7 @@ FramePrefetcher::~FramePrefetcher() {
     if (thread_.joinable()) {
         thread_.join();
     }
+    cache_.Reserve(0);
 }
 
 FramePrefetcher::Request FramePrefetcher::RequestFor(int display, int fillHigh,
@@ -37,17 +42,18 @@ FramePrefetcher::Request FramePrefetcher::RequestFor(int display, int fillHigh,
     request.display = display;
     request.fillHigh = fillHigh;
     request.reorder = reorder;
-    // The group before the shown one: showing the rest of this group leaves time to decode it.
+    // At least the group before the shown one: showing the rest of this group leaves time to
+    // decode it. Short groups are taken a few at a time.
     const std::vector<int32_t>& keys = table_->keyOrdinals;
-    int low = display;
+    int low = display - kAheadPictures;
     if (!keys.empty()) {
-        low = keys[size_t(std::max(table_->KeyIndexFor(display) - 1, 0))];
+        low = std::min(keys[size_t(std::max(table_->KeyIndexFor(display) - 1, 0))],
+                       keys[size_t(table_->KeyIndexFor(std::max(low, 0)))]);
     }
-    low = std::min(low, display - kMinAhead);
     // Never more than the cache holds, so what is kept always leaves room for what is added.
     const size_t picture = cache_.PictureBytes();
     if (picture > 0) {
-        const size_t fits = std::min<size_t>(cache_.Limit() / picture, INT_MAX / 2);
+        const size_t fits = std::min<size_t>(cache_.Capacity() / picture, INT_MAX / 2);
         low = std::max(low, display - int(fits) + 2);
     }
     request.low = std::max(low, 0);
@@ -63,16 +69,22 @@ void FramePrefetcher::Post(const Request& request) {
 void FramePrefetcher::Shown(int display, bool stepBack, bool reorder) {
     if (!stepBack) {
         if (uiActive_) {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            uiActive_ = false;
-            active_ = false;
-            generation_.fetch_add(1);
-            cache_.Keep(1, 0);
+            {
+                const std::lock_guard<std::mutex> lock(mutex_);
+                uiActive_ = false;
+                active_ = false;
+                generation_.fetch_add(1);
+                cache_.Keep(1, 0);
+            }
+            wake_.notify_one();
             progress_.notify_all();
         }
         return;
     }
-    if (cache_.Limit() == 0) {
+    // A cache too small for a second decoder and a stretch of pictures ahead: steps back decode
+    // for themselves, as they would without this thread.
+    const size_t picture = cache_.PictureBytes();
+    if (picture == 0 || cache_.Limit() / picture < size_t(kMinCachePictures)) {
         return;
     }
     const Request request = RequestFor(display, display - 1, reorder);
@@ -89,7 +101,9 @@ void FramePrefetcher::Shown(int display, bool stepBack, bool reorder) {
                 return;
             }
         }
+        const bool first = !active_ || request_.first;
         Post(request);
+        request_.first = first;
         active_ = true;
         uiActive_ = true;
     }
@@ -98,22 +112,45 @@ void FramePrefetcher::Shown(int display, bool stepBack, bool reorder) {
 
 bool FramePrefetcher::WaitFor(int display) {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (!active_ || !running_ || display < runLow_ || display > runHigh_ || lastOut_ >= display) {
+    if (!active_ || broken_) {
+        return false;
+    }
+    // A run under way toward other pictures is left alone; between runs, the thread's next
+    // run is toward this picture.
+    const bool covered =
+        running_ && display >= runLow_ && display <= runHigh_ && lastOut_ < display;
+    if (running_ && !covered) {
         return false;
     }
     // The picture becomes the top of what is kept and filled, so the thread stores it.
+    const bool first = request_.first;
     Post(RequestFor(display, display, request_.reorder));
+    request_.first = first;
+    const uint64_t runsBefore = runs_;
     ++waits_;
-    progress_.wait(lock,
-                   [&] { return stop_ || !running_ || lastOut_ >= display || runHigh_ < display; });
+    wake_.notify_one();
+    progress_.wait(lock, [&] {
+        if (stop_ || !active_ || broken_) {
+            return true;
+        }
+        if (!covered && runs_ == runsBefore) {
+            return doneGeneration_ == generation_.load();  // it found nothing to do
+        }
+        return !running_ || lastOut_ >= display || runHigh_ < display;
+    });
     return true;
 }
 
 void FramePrefetcher::Pause() {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    uiActive_ = false;
-    active_ = false;
-    generation_.fetch_add(1);
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        uiActive_ = false;
+        active_ = false;
+        generation_.fetch_add(1);
+        // The cache is emptied next, so the room can go back before the decoder does.
+        cache_.Reserve(0);
+    }
+    wake_.notify_one();
     progress_.notify_all();
 }
 
@@ -128,10 +165,22 @@ void FramePrefetcher::WaitIdle() {
 void FramePrefetcher::Run() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        wake_.wait(lock,
-                   [&] { return stop_ || (active_ && doneGeneration_ != generation_.load()); });
+        wake_.wait(lock, [&] {
+            return stop_ || (!active_ && pipeline_) ||
+                   (active_ && doneGeneration_ != generation_.load());
+        });
         if (stop_) {
             break;
+        }
+        if (!active_) {
+            // Not going backwards any more: the decoder and the room it took go back.
+            lock.unlock();
+            pipeline_.reset();
+            lost_.clear();
+            cache_.Reserve(0);
+            lock.lock();
+            progress_.notify_all();
+            continue;
         }
         const Request request = request_;
         const uint64_t generation = generation_.load();
@@ -153,24 +202,27 @@ void FramePrefetcher::Run() {
     progress_.notify_all();
 }
 
-// Where a run toward target starts: a leading picture needs the group before it decoded
-// anyway, so when that group is wanted too the run shows it as well; and a group whose own
-// leading pictures are wanted gets the lead-in that makes them decodable in the same run.
-bool FramePrefetcher::Planned(int target, const Request& request, int* fromGroup,
-                              bool* withLeading) {
+// Where a run toward target starts. Groups whose leading pictures need the group before them
+// decoded anyway are joined into one run with that group when it is wanted too, so its
+// reference pictures are not decoded twice; and the first group of the run gets the lead-in
+// that makes its own leading pictures decodable when those are wanted.
+void FramePrefetcher::Plan(int target, const Request& request, int* fromGroup, bool* withLeading) {
     const std::vector<int32_t>& keys = table_->keyOrdinals;
     *fromGroup = -1;
     *withLeading = false;
     if (keys.empty()) {
-        return false;
+        return;
     }
-    const int group = table_->KeyIndexFor(target);
-    int from = group;
-    if (group > 0 && pipeline_->NeedsPreviousGroup(target)) {
-        const int low = std::max(request.low, int(keys[size_t(group - 1)]));
-        const int high = keys[size_t(group)] - 1;
-        if (low <= high && cache_.HighestMissing(low, high) >= low) {
-            from = group - 1;
+    int from = table_->KeyIndexFor(target);
+    // The first run after going backwards starts is kept short: the next picture is wanted now.
+    while (!request.first && from > 0 && pipeline_->LeadingCount(from) != 0) {
+        const int top = keys[size_t(from)] - 1;  // the last picture of the group before
+        if (top < request.low || cache_.Contains(top)) {
+            break;
+        }
+        --from;
+        if (keys[size_t(from)] < request.low) {
+            break;
         }
     }
     if (from > 0) {
@@ -180,28 +232,31 @@ bool FramePrefetcher::Planned(int target, const Request& request, int* fromGroup
         *withLeading = leading > 0 && low <= high && cache_.HighestMissing(low, high) >= low;
     }
     *fromGroup = from;
-    return true;
 }
 
 bool FramePrefetcher::RunOnce(const Request& request, uint64_t generation) {
     if (!pipeline_) {
-        pipeline_ = DecodePipeline::Create(table_, kDecoderThreads);
+        pipeline_ = DecodePipeline::Create(table_, kDecoderThreads, &cache_);
         if (!pipeline_) {
             const std::lock_guard<std::mutex> lock(mutex_);
             broken_ = true;
             active_ = false;
             return false;
         }
+        cache_.Reserve(kDecoderPictures);
     }
     pipeline_->SetReorders(request.reorder);
-    const int target = cache_.HighestMissing(request.low, request.fillHigh);
+    int target = cache_.HighestMissing(request.low, request.fillHigh);
+    while (target >= request.low && lost_.count(target) != 0) {
+        target = cache_.HighestMissing(request.low, target - 1);
+    }
     if (target < request.low) {
         return false;
     }
     if (!pipeline_->CanContinueTo(target)) {
         int fromGroup = -1;
         bool withLeading = false;
-        Planned(target, request, &fromGroup, &withLeading);
+        Plan(target, request, &fromGroup, &withLeading);
         pipeline_->StartRun(target, fromGroup, withLeading);
     }
     {
@@ -210,22 +265,27 @@ bool FramePrefetcher::RunOnce(const Request& request, uint64_t generation) {
             return false;
         }
         running_ = true;
+        ++runs_;
+        request_.first = false;
         runLow_ = pipeline_->NextDisplay();
         runHigh_ = target;
         lastOut_ = runLow_ - 1;
     }
     bool stored = false;
+    bool reached = false;
     for (;;) {
         const int display = pipeline_->Next(&FramePrefetcher::StopCheck, this);
         if (display == DecodePipeline::kRunEnded) {
             break;
         }
+        reached = reached || display == target;
         bool wanted;
         {
             const std::lock_guard<std::mutex> lock(mutex_);
             wanted = active_ && display >= request_.low && display <= request_.fillHigh;
         }
-        if (wanted && cache_.Insert(display, pipeline_->Picture(), false)) {
+        if (wanted &&
+            cache_.Insert(display, pipeline_->Picture(), pipeline_->PictureShared(), false)) {
             stored = true;
             prefetched_.fetch_add(1, std::memory_order_relaxed);
         }
@@ -241,11 +301,17 @@ bool FramePrefetcher::RunOnce(const Request& request, uint64_t generation) {
             break;
         }
     }
+    bool passed;
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         running_ = false;
+        passed = lastOut_ >= target;
     }
     progress_.notify_all();
+    // A picture the decoder skipped or lost (a damaged file) is not tried again and again.
+    if (passed && !reached) {
+        lost_.insert(target);
+    }
     return stored;
 }
 

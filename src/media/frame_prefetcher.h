@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <unordered_set>
 
 #include "media/decode_pipeline.h"
 #include "media/picture_cache.h"
@@ -43,18 +44,20 @@ private:
         int low = 0;
         int fillHigh = -1;
         bool reorder = false;
+        bool first = false;  // no run yet since going backwards started
     };
     Request RequestFor(int display, int fillHigh, bool reorder) const;
     void Post(const Request& request);  // with mutex_ held
     void Run();
     bool RunOnce(const Request& request, uint64_t generation);
-    bool Planned(int target, const Request& request, int* fromGroup, bool* withLeading);
+    void Plan(int target, const Request& request, int* fromGroup, bool* withLeading);
     bool StillWanted();
     static bool StopCheck(void* self);
 
     const std::shared_ptr<const ChunkTable> table_;
     PictureCache& cache_;
     std::unique_ptr<DecodePipeline> pipeline_;  // the thread's own, made on the thread
+    std::unordered_set<int> lost_;              // the thread's: pictures its runs never gave
     std::thread thread_;
     bool uiActive_ = false;  // the showing thread's view of active_, to skip the lock
     int64_t waits_ = 0;
@@ -70,6 +73,7 @@ private:
     bool broken_ = false;          // the thread or its decoder could not be made
     uint64_t doneGeneration_ = 0;  // the request whose work is finished
     bool running_ = false;         // a run is under way, toward runHigh_
+    uint64_t runs_ = 0;            // runs begun
     int runLow_ = 0;
     int runHigh_ = -1;
     int lastOut_ = -1;

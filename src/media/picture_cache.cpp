@@ -4,15 +4,24 @@
 
 extern "C" {
 #include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
 }
 
 namespace kivra {
 
 namespace {
 
-constexpr int kAlign = 64;
-// Converters may read a little past the last row with wide loads.
-constexpr size_t kPadding = 64;
+// Decoders and converters may read a little past the last row with wide loads.
+constexpr size_t kPadding = 16 + 64;
+
+// What a picture costs: its buffers, and the frame that holds them.
+size_t FrameBytes(const AVFrame& frame) {
+    size_t bytes = sizeof(AVFrame);
+    for (const AVBufferRef* buffer : frame.buf) {
+        bytes += buffer != nullptr ? buffer->size : 0;
+    }
+    return bytes;
+}
 
 }  // namespace
 
@@ -40,6 +49,21 @@ size_t PictureCache::Limit() const {
     return limit_;
 }
 
+void PictureCache::Reserve(int pictures) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    reserved_ = pictures;
+}
+
+size_t PictureCache::Capacity() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return CapacityLocked();
+}
+
+size_t PictureCache::CapacityLocked() const {
+    const size_t reserve = size_t(reserved_) * pictureBytes_;
+    return limit_ > reserve ? limit_ - reserve : 0;
+}
+
 size_t PictureCache::Bytes() const {
     const std::lock_guard<std::mutex> lock(mutex_);
     return bytes_;
@@ -48,6 +72,14 @@ size_t PictureCache::Bytes() const {
 size_t PictureCache::PictureBytes() const {
     const std::lock_guard<std::mutex> lock(mutex_);
     return pictureBytes_;
+}
+
+void PictureCache::NotePictureBytes(const AVFrame& frame) {
+    const size_t bytes = FrameBytes(frame);
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (pictureBytes_ == 0) {
+        pictureBytes_ = bytes;
+    }
 }
 
 PictureCache::Picture PictureCache::Find(int display) {
@@ -81,46 +113,73 @@ void PictureCache::Keep(int low, int high) {
     keepHigh_ = high;
 }
 
-std::shared_ptr<AVFrame> PictureCache::Copy(const AVFrame& frame) {
-    // A copy, not a reference: holding the decoder's own buffers makes some decoders (H.264)
-    // grow their buffer pools by far more than the pictures kept.
-    std::shared_ptr<AVFrame> copy(av_frame_alloc(), AvFrameDeleter());
-    if (!copy) {
-        return nullptr;
+AVBufferRef* PictureCache::PoolBuffer(size_t size) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (pool_ == nullptr || poolSize_ != size) {
+        av_buffer_pool_uninit(&pool_);  // the old one goes when its last buffer comes back
+        poolSize_ = size;
+        pool_ = av_buffer_pool_init(size, nullptr);
     }
-    const AVPixelFormat format = AVPixelFormat(frame.format);
-    const int size = av_image_get_buffer_size(format, frame.width, frame.height, kAlign);
-    AVBufferRef* buffer = nullptr;
-    if (size > 0) {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        if (pool_ == nullptr || poolSize_ != size_t(size) + kPadding) {
-            av_buffer_pool_uninit(&pool_);
-            poolSize_ = size_t(size) + kPadding;
-            pool_ = av_buffer_pool_init(poolSize_, nullptr);
+    return pool_ != nullptr ? av_buffer_pool_get(pool_) : nullptr;
+}
+
+// Laid out as libavcodec lays out its own picture buffers (the codec's dimension and line
+// alignment), in one buffer; formats that need more go to libavcodec's allocator.
+int PictureCache::GetBuffer(AVCodecContext* ctx, AVFrame* frame, int flags) {
+    auto* source = static_cast<BufferSource*>(ctx->opaque);
+    const AVPixelFormat format = AVPixelFormat(frame->format);
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(format);
+    const uint64_t unusual =
+        AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_HWACCEL | AV_PIX_FMT_FLAG_BITSTREAM;
+    int lines[4] = {0, 0, 0, 0};
+    size_t sizes[4] = {0, 0, 0, 0};
+    bool own = source != nullptr && source->cache != nullptr && desc != nullptr &&
+               (desc->flags & unusual) == 0 && frame->width > 0 && frame->height > 0 &&
+               (ctx->codec->capabilities & AV_CODEC_CAP_DR1) != 0;
+    int height = frame->height;
+    if (own) {
+        int width = frame->width;
+        int align[AV_NUM_DATA_POINTERS];
+        avcodec_align_dimensions2(ctx, &width, &height, align);
+        for (;;) {
+            if (av_image_fill_linesizes(lines, format, width) < 0) {
+                own = false;
+                break;
+            }
+            bool unaligned = false;
+            for (int i = 0; i < 4; ++i) {
+                unaligned = unaligned || (align[i] > 0 && lines[i] % align[i] != 0);
+            }
+            if (!unaligned) {
+                break;
+            }
+            width += width & ~(width - 1);  // the next power-of-two multiple
         }
-        buffer = pool_ != nullptr ? av_buffer_pool_get(pool_) : nullptr;
     }
-    copy->format = frame.format;
-    copy->width = frame.width;
-    copy->height = frame.height;
-    if (buffer != nullptr) {
-        copy->buf[0] = buffer;
-        if (av_image_fill_arrays(copy->data, copy->linesize, buffer->data, format, frame.width,
-                                 frame.height, kAlign) < 0) {
-            return nullptr;
+    const ptrdiff_t strides[4] = {lines[0], lines[1], lines[2], lines[3]};
+    if (own && av_image_fill_plane_sizes(sizes, format, height, strides) < 0) {
+        own = false;
+    }
+    if (!own) {
+        if (source != nullptr) {
+            source->foreign = true;
         }
-        const uint8_t* source[4] = {frame.data[0], frame.data[1], frame.data[2], frame.data[3]};
-        const int sourceLines[4] = {frame.linesize[0], frame.linesize[1], frame.linesize[2],
-                                    frame.linesize[3]};
-        av_image_copy(copy->data, copy->linesize, source, sourceLines, format, frame.width,
-                      frame.height);
-    } else if (av_frame_get_buffer(copy.get(), 0) < 0 || av_frame_copy(copy.get(), &frame) < 0) {
-        return nullptr;
+        return avcodec_default_get_buffer2(ctx, frame, flags);
     }
-    if (av_frame_copy_props(copy.get(), &frame) < 0) {
-        return nullptr;
+    const size_t total = sizes[0] + sizes[1] + sizes[2] + sizes[3] + kPadding;
+    AVBufferRef* buffer = source->cache->PoolBuffer(total);
+    if (buffer == nullptr) {
+        return AVERROR(ENOMEM);
     }
-    return copy;
+    frame->buf[0] = buffer;
+    uint8_t* plane = buffer->data;
+    for (int i = 0; i < 4 && sizes[i] > 0; ++i) {
+        frame->data[i] = plane;
+        frame->linesize[i] = lines[i];
+        plane += sizes[i];
+    }
+    frame->extended_data = frame->data;
+    return 0;
 }
 
 void PictureCache::Evict(int display, std::vector<std::shared_ptr<AVFrame>>& freed) {
@@ -131,31 +190,48 @@ void PictureCache::Evict(int display, std::vector<std::shared_ptr<AVFrame>>& fre
     entries_.erase(it);
 }
 
-bool PictureCache::Insert(int display, const AVFrame& frame, bool mayEvictKept) {
+bool PictureCache::Insert(int display, const AVFrame& frame, bool shared, bool mayEvictKept) {
     {
         const std::lock_guard<std::mutex> lock(mutex_);
-        if (limit_ == 0 || entries_.count(display) != 0 || pictureBytes_ > limit_) {
+        if (entries_.count(display) != 0 || pictureBytes_ > CapacityLocked() || limit_ == 0) {
             return false;
         }
     }
-    std::shared_ptr<AVFrame> copy = Copy(frame);
+    if (shared) {
+        // Decoders pad small pictures generously; those are cheaper to keep as tight copies.
+        const size_t held = FrameBytes(frame) - sizeof(AVFrame);
+        const int tight =
+            av_image_get_buffer_size(AVPixelFormat(frame.format), frame.width, frame.height, 1);
+        shared = tight > 0 && held <= size_t(tight) + size_t(tight) / 8;
+    }
+    std::shared_ptr<AVFrame> copy(shared ? av_frame_clone(&frame) : av_frame_alloc(),
+                                  AvFrameDeleter());
     if (!copy) {
         return false;
     }
-    size_t bytes = sizeof(AVFrame);
-    for (const AVBufferRef* buffer : copy->buf) {
-        bytes += buffer != nullptr ? buffer->size : 0;
+    if (!shared) {
+        // A copy, not a reference: a picture from libavcodec's allocator would make its pools
+        // grow by every picture held and keep them after they left the cache.
+        copy->format = frame.format;
+        copy->width = frame.width;
+        copy->height = frame.height;
+        if (av_frame_get_buffer(copy.get(), 0) < 0 || av_frame_copy(copy.get(), &frame) < 0 ||
+            av_frame_copy_props(copy.get(), &frame) < 0) {
+            return false;
+        }
     }
+    const size_t bytes = FrameBytes(*copy);
     // Pictures that leave are freed after the lock is released (declared before the lock).
     std::vector<std::shared_ptr<AVFrame>> freed;
     const std::lock_guard<std::mutex> lock(mutex_);
     pictureBytes_ = bytes;
-    if (entries_.count(display) != 0 || bytes > limit_) {
+    const size_t capacity = CapacityLocked();
+    if (entries_.count(display) != 0 || bytes > capacity) {
         freed.push_back(std::move(copy));
         return false;
     }
     const auto kept = [this](int d) { return d >= keepLow_ && d <= keepHigh_; };
-    for (auto it = uses_.end(); bytes_ + bytes > limit_ && it != uses_.begin();) {
+    for (auto it = uses_.end(); bytes_ + bytes > capacity && it != uses_.begin();) {
         --it;
         if (!kept(*it)) {
             const int victim = *it;
@@ -163,12 +239,12 @@ bool PictureCache::Insert(int display, const AVFrame& frame, bool mayEvictKept) 
             Evict(victim, freed);
         }
     }
-    if (bytes_ + bytes > limit_) {
+    if (bytes_ + bytes > capacity) {
         if (!mayEvictKept) {
             freed.push_back(std::move(copy));
             return false;
         }
-        while (bytes_ + bytes > limit_ && !uses_.empty()) {
+        while (bytes_ + bytes > capacity && !uses_.empty()) {
             Evict(uses_.back(), freed);
         }
     }

@@ -9,7 +9,6 @@ namespace kivra {
 
 class PictureScaler {
 public:
-
     // Scales the source rectangle (picture coordinates, top row first) of a 24-bit DIB to
     // width x height pixels at dst. False when the rectangle or sizes are unusable.
     bool Scale(const Dib& picture, int left, int top, int sourceWidth, int sourceHeight, int width,
