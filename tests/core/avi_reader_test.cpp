@@ -144,6 +144,24 @@ TEST(AviReaderCostTest, StepDecodesOneFrameAndRepaintDecodesNone) {
     EXPECT_EQ(stream.DecoderStats().packetsSent - before.packetsSent, 38 - 36 + 1);
 }
 
+// With B pictures the last ones come out only after the decoder is drained: stepping onto them
+// goes on decoding instead of starting the group over.
+TEST(AviReaderCostTest, StepsToTheLastFramesOfABFrameStreamDoNotRestart) {
+    TempDir dir;
+    const std::string avi = dir.File("bframes.avi");
+    ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25", "-frames:v", "40",
+                           "-c:v", "libx264", "-bf", "3", "-g", "40", avi}));
+    CAviVideoStream stream(avi);
+    ASSERT_EQ(stream.OpenStream(), CAviVideoStream::kOpened);
+    stream.LoadFrame(0);
+    const auto start = stream.DecoderStats();
+    for (int n = 1; n < 40; ++n) {
+        stream.LoadFrame(n);
+    }
+    EXPECT_EQ(stream.DecoderStats().seeks, start.seeks);
+    EXPECT_LE(stream.DecoderStats().packetsSent - start.packetsSent, 40);
+}
+
 // Going backwards decodes each group once and serves the rest of it from the picture cache,
 // within the cache's bound, and gives the same pictures as going forward.
 TEST(AviReaderCostTest, BackwardStepsUseThePictureCacheWithinItsBound) {
