@@ -49,7 +49,7 @@ CMainFrame::CMainFrame(CMirandelApp& app) : m_app(app), m_messages(this) {
     m_nTrimmingMode = Settings().Mode;
 
     setCentralWidget(new CBasePaneV(*this, this));  // reports itself through SetPaneViews
-    // Area specification takes its keys before shortcuts and focus moves see them.
+    // While an area is being set, its keys come here before shortcuts and focus moves see them.
     if (m_pVideoView != nullptr) {
         m_pVideoView->installEventFilter(this);
     }

@@ -101,7 +101,7 @@ public:
 
     // Question 2041 when the markers changed; Yes saves them. False when the user cancelled.
     bool AskToSaveMarkers();
-    // The keys of area specification; true when the key was taken.
+    // The keys of area mode (setting an area); true when the key was taken.
     bool HandleAreaKey(const QKeyEvent& key);
 
     // Commands handled here.
@@ -153,7 +153,7 @@ public:
 
     int m_bShowInfo = 0;      // image information shown
     int m_nTrimmingMode = 0;  // 0 side, 1 front; the setting Mode
-    int m_nViewMode = -1;     // -1 no video, 0 normal, 1 area specification, 2 preview
+    int m_nViewMode = -1;     // -1 no video, 0 normal, 1 area mode, 2 preview
     int m_nAreaIndex = -1;    // 0 area 1, 1 area 2
 
     CBasePaneV* m_pBasePane = nullptr;  // not owned: children of this window

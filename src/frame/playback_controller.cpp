@@ -147,44 +147,32 @@ void CPlaybackController::Stop() {
     m_host.SetPlayButtonPlaying(false);
 }
 
-void CPlaybackController::First() {
+int CPlaybackController::NearestLandmark(int direction) const {
     const CAviVideoStream* stream = m_host.ActiveStream();
     const int cur = CurrentFrame();
-    int best = stream != nullptr ? stream->GetStart() : -1;
-    int dist = cur - best;
+    int best = stream == nullptr ? -1 : (direction < 0 ? stream->GetStart() : stream->GetEnd());
+    int dist = (best - cur) * direction;
     const int candidates[] = {m_host.RangeStart(), m_host.RangeEnd(), m_host.Area1Frame(),
                               m_host.Area2Frame()};
     for (int i = 0; i < 4; ++i) {
         const int c = candidates[i];
-        if (i >= 2 && c < 0) {
+        const int away = (c - cur) * direction;
+        // Unset area frames are skipped; on a tie the earlier candidate stays.
+        if ((i >= 2 && c < 0) || away <= 0 || away >= dist) {
             continue;
         }
-        if (c < cur && cur - c < dist) {
-            best = c;
-            dist = cur - c;
-        }
+        best = c;
+        dist = away;
     }
-    ShowFrame(best, true);
+    return best;
+}
+
+void CPlaybackController::First() {
+    ShowFrame(NearestLandmark(-1), true);
 }
 
 void CPlaybackController::Last() {
-    const CAviVideoStream* stream = m_host.ActiveStream();
-    const int cur = CurrentFrame();
-    int best = stream != nullptr ? stream->GetEnd() : -1;
-    int dist = best - cur;
-    const int candidates[] = {m_host.RangeStart(), m_host.RangeEnd(), m_host.Area1Frame(),
-                              m_host.Area2Frame()};
-    for (int i = 0; i < 4; ++i) {
-        const int c = candidates[i];
-        if (i >= 2 && c < 0) {
-            continue;
-        }
-        if (c > cur && c - cur < dist) {
-            best = c;
-            dist = c - cur;
-        }
-    }
-    ShowFrame(best);
+    ShowFrame(NearestLandmark(+1));
 }
 
 void CPlaybackController::Previous() {

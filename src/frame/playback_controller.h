@@ -85,6 +85,9 @@ public:
 
 private:
     int CurrentFrame() const;
+    // The nearest of the stream's end, the play range's ends and the area frames before
+    // (direction -1) or after (+1) the current frame.
+    int NearestLandmark(int direction) const;
     void SetCurrentFrame(int n);
 
     kivra::PlaybackHost& m_host;

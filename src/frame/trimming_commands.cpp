@@ -1,6 +1,5 @@
 // The trimming and marker commands of the main window: modes, areas, mosaic, preview, the
-// marker ID dialog, deleting, saving and exporting markers, and the keys of area
-// specification.
+// marker ID dialog, deleting, saving and exporting markers, and the keys of area mode.
 #include <QAction>
 #include <QFileDialog>
 #include <QKeyEvent>

@@ -30,8 +30,8 @@ public:
     void ResetAreas();
     // The cursor box around the last cursor centre at the current half-size.
     void RecomputeCursorBox();
-    // Grows or shrinks the cursor box by step (area specification of area 1, or of area 2 in
-    // front mode), within 3 and half the larger side of the picture.
+    // Grows or shrinks the cursor box by step (while area 1 is set, or area 2 in front mode),
+    // within 3 and half the larger side of the picture.
     void ResizeAreaBox(int step);
     // Both areas at once (restored from a marker file).
     void SetAreas(const kivra::AreaState& area1, const kivra::AreaState& area2);
