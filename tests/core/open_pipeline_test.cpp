@@ -157,3 +157,56 @@ TEST_F(OpenPipelineTest, UnconvertibleFileGives2012) {
 }
 
 }  // namespace
+
+namespace {
+
+class ContainerTest : public OpenPipelineTest,
+                      public ::testing::WithParamInterface<std::vector<std::string>> {};
+
+// Every container of the open dialog's list converts and opens with all its frames.
+TEST_P(ContainerTest, OpensThroughConversion) {
+    const std::vector<std::string>& param = GetParam();
+    const std::string path = media.File("clip" + param[0]);
+    std::vector<std::string> args = {"-f",        "lavfi", "-i", "testsrc2=size=160x120:rate=25",
+                                     "-frames:v", "25"};
+    args.insert(args.end(), param.begin() + 1, param.end());
+    args.push_back(path);
+    ASSERT_TRUE(RunFfmpeg(args)) << param[0];
+    ASSERT_TRUE(doc.OnOpenDocument(path)) << param[0];
+    EXPECT_EQ(doc.Stream()->FileName(), media.File("clip.$tmp$.avi"));
+    EXPECT_NEAR(doc.Stream()->GetFrameCount(), 25, 1) << param[0];
+    doc.OnNewDocument();
+    EXPECT_EQ(FilesIn(media), std::vector<std::string>{"clip" + param[0]});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Extensions, ContainerTest,
+    ::testing::Values(std::vector<std::string>{".mkv", "-c:v", "libx264"},
+                      std::vector<std::string>{".wmv", "-c:v", "wmv2"},
+                      std::vector<std::string>{".flv", "-c:v", "flv1"},
+                      std::vector<std::string>{".mpg", "-c:v", "mpeg2video", "-f", "mpeg"},
+                      std::vector<std::string>{".mts", "-c:v", "mpeg2video", "-f", "mpegts"},
+                      std::vector<std::string>{".mov", "-c:v", "mpeg4"}));
+
+// An AVI whose codec nothing can decode: the reader refuses it, the encoder cannot convert it
+// either, and the user gets 2012 with nothing left beside the file.
+TEST_F(OpenPipelineTest, AviWithoutDecoderGives2012) {
+    const std::string avi = media.File("odd.avi");
+    ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=64x48:rate=25", "-frames:v", "5",
+                           "-c:v", "mjpeg", avi}));
+    std::string bytes;
+    {
+        std::ifstream in(avi, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    for (size_t at = bytes.find("MJPG"); at != std::string::npos; at = bytes.find("MJPG", at)) {
+        bytes.replace(at, 4, "QQZZ");
+    }
+    std::ofstream(avi, std::ios::binary) << bytes;
+    EXPECT_FALSE(doc.OnOpenDocument(avi));
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_NE(host.messages[0].find(avi), std::string::npos);
+    EXPECT_EQ(FilesIn(media), std::vector<std::string>{"odd.avi"});
+}
+
+}  // namespace
