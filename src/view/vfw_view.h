@@ -67,7 +67,7 @@ public:
 
     // Area state. The mouse work and the trimming computation change these.
     kivra::ViewPoint m_ptCursorCenter;
-    kivra::ViewRect m_rcCursorBox;  // view pixels; empty outside area specification
+    kivra::ViewRect m_rcCursorBox;  // view pixels; empty outside area mode
     int m_nBoxHalfSize = 0;         // half the shorter side of the cursor box, view pixels
     kivra::AreaState m_area1;       // top and bottom points, rectangle (image pixels), frame or -1
     kivra::AreaState m_area2;

@@ -127,7 +127,7 @@ TEST_F(FrameViewTest, ImageInformationAndBannerDrawWhiteText) {
     EXPECT_EQ(m_view->m_bShowInfo, 0);
     EXPECT_EQ(CountColour(Grab(), infoBlock, Qt::white), CountColour(plain, infoBlock, Qt::white));
 
-    // Area specification mode shows its banner; preview paints a black background.
+    // Area mode shows its banner; preview paints a black background.
     m_frame->m_nViewMode = kivra::kAreaMode;
     m_frame->m_nAreaIndex = 0;
     EXPECT_GT(CountColour(Grab(), bannerBlock, Qt::white),
