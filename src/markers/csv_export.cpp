@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "markers/lff_manager.h"
-#include "markers/replace_file.h"
+#include "platform/replace_file.h"
 #include "view/trimming_param.h"
 
 namespace kivra {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "markers/lff_manager.h"
-#include "markers/replace_file.h"
+#include "platform/replace_file.h"
 
 namespace {
 

@@ -1,5 +1,7 @@
 #include "platform/rw_ini_file.h"
 
+#include "platform/replace_file.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -178,7 +180,6 @@ enum class FileState { kMissing, kRead, kRefused };
 struct FileContents {
     FileState state = FileState::kRefused;
     std::string bytes;
-    mode_t mode = 0;
 };
 
 FileContents ReadIniFile(const std::string& path) {
@@ -220,57 +221,7 @@ FileContents ReadIniFile(const std::string& path) {
     }
     result.state = FileState::kRead;
     result.bytes = std::move(bytes);
-    result.mode = st.st_mode & 07777;
     return result;
-}
-
-mode_t CurrentUmask() {
-    // Read rather than set-and-restore, which would race with file creation on other threads.
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.starts_with("Umask:")) {
-            return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8) & 0777);
-        }
-    }
-    return 022;
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, mode_t mode) {
-    const auto slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    std::string tempName = folder + (folder.ends_with('/') ? "" : "/") + ".kivra-ini-XXXXXX";
-    FileDescriptor fd(::mkostemp(tempName.data(), O_CLOEXEC));
-    if (fd.get() < 0) {
-        return false;
-    }
-    bool ok = WriteAll(fd.get(), bytes);
-    if (ok) {
-        ::fchmod(fd.get(), mode);  // a failure only leaves the file private
-        ok = ::fsync(fd.get()) == 0;
-    }
-    ok = fd.Close() && ok;
-    if (ok) {
-        ok = ::rename(tempName.c_str(), path.c_str()) == 0;
-    }
-    if (!ok) {
-        ::unlink(tempName.c_str());
-    }
-    return ok;
 }
 
 std::string ResolveLink(const std::string& path) {
@@ -293,7 +244,6 @@ IniDocument IniDocument::Load(const std::string& path) {
     if (contents.state != FileState::kRead) {
         return doc;
     }
-    doc.mode_ = contents.mode;
     const std::string_view bytes = contents.bytes;
     std::size_t pos = 0;
     while (pos < bytes.size()) {
@@ -450,11 +400,10 @@ bool IniDocument::Save() {
     if (bytes.size() > kMaxIniFileBytes) {  // we would refuse to read it back
         return false;
     }
-    const mode_t mode = mode_ ? *mode_ : (0666 & ~CurrentUmask());
-    if (!ReplaceFileAtomically(writePath_, bytes, mode)) {
+    // An existing file keeps its permissions; a new one gets what the umask allows.
+    if (!ReplaceFileContents(writePath_, bytes)) {
         return false;
     }
-    mode_ = mode;
     modified_ = false;
     return true;
 }

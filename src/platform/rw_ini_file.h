@@ -83,7 +83,6 @@ private:
     Eol newEol_ = Eol::kLf;  // line end for added lines: the file's own style
     bool writable_ = false;
     bool modified_ = false;
-    std::optional<mode_t> mode_;  // permissions of the existing file, kept on rewrite
 };
 
 }  // namespace kivra

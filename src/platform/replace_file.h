@@ -1,6 +1,6 @@
 #pragma once
-// Replacing a whole file without ever leaving it half written: used for the marker file and
-// the CSV export.
+// Replacing a whole file without ever leaving it half written: used for the settings file,
+// the marker file and the CSV export.
 #include <string>
 #include <string_view>
 
