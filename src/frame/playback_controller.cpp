@@ -49,17 +49,22 @@ void CPlaybackController::KeyFrameRefresh(int target) {
     stream->SetPosition(target);
 }
 
+CAviVideoStream* CPlaybackController::PlayableStream() const {
+    CAviVideoStream* stream = m_host.ActiveStream();
+    // Without a frame rate there is no play clock: refuse instead of dividing by zero.
+    return stream != nullptr && stream->GetFrameRate() > 0.0 ? stream : nullptr;
+}
+
 void CPlaybackController::Play() {
     if (IsPlaying()) {
         Stop();
         return;
     }
-    CAviVideoStream* stream = m_host.ActiveStream();
-    const double fps = stream != nullptr ? stream->GetFrameRate() : 0.0;
-    // Without a frame rate there is no play clock: refuse instead of dividing by zero.
-    if (stream == nullptr || fps <= 0.0) {
+    CAviVideoStream* stream = PlayableStream();
+    if (stream == nullptr) {
         return;
     }
+    const double fps = stream->GetFrameRate();
     if (m_host.ViewMode() == 1) {
         m_host.LeaveAreaSpecification();
     }
@@ -110,11 +115,11 @@ void CPlaybackController::ReversePlay() {
         Stop();
         return;
     }
-    CAviVideoStream* stream = m_host.ActiveStream();
-    const double fps = stream != nullptr ? stream->GetFrameRate() : 0.0;
-    if (stream == nullptr || fps <= 0.0) {
+    CAviVideoStream* stream = PlayableStream();
+    if (stream == nullptr) {
         return;
     }
+    const double fps = stream->GetFrameRate();
     m_bReversePlay = 1;
     m_pPlayStream = stream;
     const int current = stream->m_nCurrentFrame;

@@ -85,6 +85,8 @@ public:
 
 private:
     int CurrentFrame() const;
+    // The open stream when it has a frame rate to play at, else null.
+    CAviVideoStream* PlayableStream() const;
     // The nearest of the stream's end, the play range's ends and the area frames before
     // (direction -1) or after (+1) the current frame.
     int NearestLandmark(int direction) const;
