@@ -83,7 +83,8 @@ bool CMirandelApp::InitInstance(const QStringList& arguments) {
         return false;
     }
 
-    // The recent-file list (four entries, in the profile) is loaded here once it exists.
+    m_pRecentFiles = std::make_unique<kivra::RecentFileList>(m_strProfileName);
+    m_pRecentFiles->Load();
 
     m_pMainFrame = std::make_unique<CMainFrame>(*this);
     m_pDocument = std::make_unique<CVfwDoc>(*m_pMainFrame, m_pSettings.get(), m_strSettingsFolder);
@@ -146,6 +147,10 @@ bool CMirandelApp::OpenDocumentFile(const std::string& path) {
         return false;
     }
     const bool opened = m_pDocument->OnOpenDocument(path);
+    if (opened && m_pRecentFiles != nullptr) {
+        m_pRecentFiles->Add(path);
+        m_pMainFrame->RebuildRecentFileMenu();
+    }
     m_pMainFrame->UpdateTitle();
     m_pMainFrame->UpdateCommandUI();
     m_pMainFrame->UpdateAllViews();
@@ -159,8 +164,18 @@ void CMirandelApp::OnFileOpen() {
     if (file.isEmpty()) {
         return;
     }
-    // The text-information window is hidden here once it exists.
+    m_pMainFrame->HideTextInformation();
     OpenDocumentFile(QFile::encodeName(file).toStdString());
+}
+
+void CMirandelApp::OnOpenRecentFile(std::size_t index) {
+    if (m_pRecentFiles == nullptr || index >= m_pRecentFiles->Entries().size()) {
+        return;
+    }
+    const std::string path = m_pRecentFiles->Entries()[index];
+    if (!OpenDocumentFile(path)) {
+        m_pRecentFiles->Remove(index);
+    }
 }
 
 void CMirandelApp::OnFileNew() {

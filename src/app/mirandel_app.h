@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "app/recent_file_list.h"
 #include "platform/locale_guard.h"
 
 class CInifileManager;
@@ -41,6 +42,8 @@ public:
     CVfwDoc* GetDocument() const { return m_pDocument.get(); }
     CMainFrame* GetMainFrame() const { return m_pMainFrame.get(); }
     bool IsRestartPending() const { return m_bRestart; }
+    // The File menu's recent files; null before start-up has read them.
+    const kivra::RecentFileList* RecentFiles() const { return m_pRecentFiles.get(); }
 
     // The one way a video is opened: open command, command line, dropped files.
     bool OpenDocumentFile(const std::string& path);
@@ -48,6 +51,8 @@ public:
     // Commands.
     void OnFileOpen();
     void OnFileNew();  // "閉じる(&C)": closes the video
+    // Opens entry `index` of the recent files; an entry that no longer opens leaves the list.
+    void OnOpenRecentFile(std::size_t index);
     bool CanCloseVideo() const;
     void OnAppAbout();
 
@@ -63,6 +68,7 @@ private:
     bool m_bRestart = false;
     ZebsCLocale m_locale;
     std::string m_strProfileName;
+    std::unique_ptr<kivra::RecentFileList> m_pRecentFiles;
     std::unique_ptr<QTranslator> m_pQtTranslator;
     std::unique_ptr<CMainFrame> m_pMainFrame;
     std::unique_ptr<CVfwDoc> m_pDocument;  // after the frame: it keeps a reference to it
