@@ -20,6 +20,7 @@ enum CommandId : int {
     ID_VIEW_NAVIGATOR = 32781,
     ID_VIEW_CODEC_LIST = 32782,
     ID_VIEW_TEXT_INFO = 32783,
+    ID_FILE_SAVE_FRAME_BMP = 32784,  // no menu entry and no key
 
     // Movie menu and toolbar.
     ID_MOVIE_PLAY = 32773,

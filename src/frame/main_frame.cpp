@@ -44,8 +44,6 @@ CMainFrame::CMainFrame(CMirandelApp& app) : m_app(app), m_messages(this) {
     CreateBars();
     m_pSetMarkerIdDlg = new CSetMarkerIDDlg(Settings(), this);
     m_pSetMarkerIdDlg->SetClosedCallback([this] { UpdateAllViews(); });
-    // Toolbars, dialog bars, modeless dialogs, the navigator and the saved bar layout join the
-    // window here as they are built.
     m_nTrimmingMode = Settings().Mode;
 
     setCentralWidget(new CBasePaneV(*this, this));  // reports itself through SetPaneViews
@@ -54,6 +52,9 @@ CMainFrame::CMainFrame(CMirandelApp& app) : m_app(app), m_messages(this) {
         m_pVideoView->installEventFilter(this);
     }
     installEventFilter(this);
+    // The navigator opens once the window is up and placed, so it can stand beside it.
+    QMetaObject::invokeMethod(
+        this, [this] { Action(kivra::ID_VIEW_NAVIGATOR)->trigger(); }, Qt::QueuedConnection);
 
     connect(&m_idleTimer, &QTimer::timeout, this, &CMainFrame::UpdateCommandUI);
     m_idleTimer.start(kIdleUpdateMs);
@@ -103,6 +104,7 @@ void CMainFrame::CreateMenus() {
          {m_pMenuFile, m_pMenuView, m_pMenuMovie, m_pMenuTrimming, m_pMenuMarker, m_pMenuHelp}) {
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
     }
+    connect(m_pMenuFile, &QMenu::aboutToShow, this, &CMainFrame::RebuildRecentFileMenu);
     const auto always = [] { return true; };
 
     AddCommand(
@@ -118,6 +120,8 @@ void CMainFrame::CreateMenus() {
         m_pMenuFile, kivra::ID_TRIMMING_SAVE_MOVIE, QStringLiteral("動画保存(&M)..."), {}, [] {},
         [] { return false; });
     m_pMenuFile->addSeparator();
+    m_pRecentFilesEnd = m_pMenuFile->addSeparator();
+    RebuildRecentFileMenu();
     AddCommand(
         m_pMenuFile, kivra::ID_APP_EXIT, QStringLiteral("終了(&X)"), {}, [this] { close(); },
         always);
@@ -163,6 +167,9 @@ void CMainFrame::CreateMenus() {
     AddCommand(
         m_pMenuMovie, kivra::ID_MOVIE_LAST, QStringLiteral("最後(&L)\tEnd"),
         QKeySequence(Qt::Key_End), [this] { m_playback.Last(); }, canStep);
+    AddCommand(
+        nullptr, kivra::ID_FILE_SAVE_FRAME_BMP, QStringLiteral("フレームをビットマップで保存"), {},
+        [this] { OnSaveFrameAsBitmap(); }, [this] { return IsVideoOpen() && !IsPlaying(); });
     // Reverse play has no menu entry; its action lives on the window for the toolbar.
     AddCommand(
         nullptr, kivra::ID_MOVIE_REVERSE_PLAY, QStringLiteral("逆再生"), {},
@@ -190,9 +197,9 @@ void CMainFrame::CreateSliderBar() {
         },
     });
     m_pSliderBar->InitializeBar(Settings());
-    QToolBar* bar = m_pSliderBar->WrapInToolBar(this);
-    addToolBar(Qt::TopToolBarArea, bar);
-    // Shown by its toggle (a toolbar button later) or by a saved bar layout.
+    QToolBar* bar = m_pSliderBar->WrapInToolBar(this);  // docked with the other bars
+    m_pSliderToolBar = bar;
+    // Hidden at first; shown by its toggle, the toolbar area's context menu or a saved layout.
     AddCommand(
         nullptr, kivra::ID_VIEW_SLIDER_BAR, QStringLiteral("スライダーバー"), {},
         [bar] { bar->setVisible(!bar->isVisible()); }, [] { return true; },

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "frame/command_ids.h"
 #include "frame/playback_controller.h"
@@ -30,6 +31,7 @@ class CVfwView;
 class QAction;
 class QLabel;
 class QMenu;
+class QToolBar;
 class QKeyEvent;
 
 class CMainFrame : public QMainWindow,
@@ -66,6 +68,8 @@ public:
     QMenu* HelpMenu() const { return m_pMenuHelp; }
     QLabel* RateStatusPane() const { return m_pRatePane; }
     CSliderDlgBar* SliderBar() const { return m_pSliderBar; }
+    QToolBar* SliderToolBar() const { return m_pSliderToolBar; }
+    QToolBar* MosaicToolBar() const { return m_pMosaicToolBar; }
 
     // Runs every command's enable and check rule.
     void UpdateCommandUI();
@@ -98,6 +102,12 @@ public:
     ZebsCOOIconToolBar* MovieBar() const { return m_pMovieBar; }
     ZebsCOOIconToolBar* TrimmingBar() const { return m_pTrimmingBar; }
     ZebsCOOIconToolBar* MarkerBar() const { return m_pMarkerBar; }
+
+    // File commands (file_commands.cpp).
+    void RebuildRecentFileMenu();
+    void OnSaveFrameAsBitmap();
+    bool SaveFrameAsBitmap(const std::string& path);  // false after telling the user
+    void HideTextInformation();
 
     // Question 2041 when the markers changed; Yes saves them. False when the user cancelled.
     bool AskToSaveMarkers();
@@ -191,7 +201,12 @@ private:
     QMenu* m_pMenuMarker = nullptr;
     QMenu* m_pMenuHelp = nullptr;
     QLabel* m_pRatePane = nullptr;
-    CSliderDlgBar* m_pSliderBar = nullptr;         // child of this window
+    QAction* m_pRecentFilesEnd = nullptr;       // the separator after the recent files
+    std::vector<QAction*> m_recentFileActions;  // owned by the File menu
+    CSliderDlgBar* m_pSliderBar = nullptr;      // child of this window
+    QToolBar* m_pSliderToolBar = nullptr;       // the docked bar holding it
+    QToolBar* m_pMosaicToolBar = nullptr;
+    QAction* m_pStatusBarToggle = nullptr;
     CSetMarkerIDDlg* m_pSetMarkerIdDlg = nullptr;  // child of this window
     ZebsCOOIconToolBar* m_pMovieBar = nullptr;     // children of this window
     ZebsCOOIconToolBar* m_pTrimmingBar = nullptr;

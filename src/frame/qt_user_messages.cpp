@@ -1,5 +1,6 @@
 #include "frame/qt_user_messages.h"
 
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QStringList>
 
@@ -80,6 +81,22 @@ QString QtFileDialogFilter(const std::string& filterText) {
         entries << QStringLiteral("%1 (%2)").arg(description, patterns.join(QLatin1Char(' ')));
     }
     return entries.join(QStringLiteral(";;"));
+}
+
+QString AskSaveFileName(QWidget* parent, const std::string& filterText,
+                        const QString& defaultSuffix) {
+    QFileDialog dialog(parent, QString(), QString(), QtFileDialogFilter(filterText));
+    dialog.setObjectName(QStringLiteral("SaveFileDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(defaultSuffix);
+    // Qt's own dialog adds the suffix before it checks for an existing file; a desktop's
+    // dialog may check the name as typed and let "name.csv" be replaced unasked.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().constFirst();
 }
 
 }  // namespace kivra

@@ -1,6 +1,7 @@
 #pragma once
 // The standard dialogs in their Qt form: message boxes for the core's questions and notices,
-// and the framework's "desc|pattern;pattern|" file filters turned into Qt's filter syntax.
+// the save-file dialog, and the framework's "desc|pattern;pattern|" file filters turned into
+// Qt's filter syntax.
 #include <QString>
 #include <string>
 
@@ -24,5 +25,11 @@ private:
 // "動画ファイル|*.avi;*.mp4|" -> "動画ファイル (*.avi *.mp4)"; several entries are joined with
 // ";;" as QFileDialog expects. Empty pieces (the trailing "||") are skipped.
 QString QtFileDialogFilter(const std::string& filterText);
+
+// Asks for a file to write. A name typed without an extension gets defaultSuffix, and the
+// user is asked before an existing file is replaced, the suffixed name included. Empty when
+// the user cancelled.
+QString AskSaveFileName(QWidget* parent, const std::string& filterText,
+                        const QString& defaultSuffix);
 
 }  // namespace kivra

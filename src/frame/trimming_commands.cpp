@@ -1,17 +1,19 @@
 // The trimming and marker commands of the main window: modes, areas, mosaic, preview, the
 // marker ID dialog, deleting, saving and exporting markers, and the keys of area mode.
 #include <QAction>
-#include <QFileDialog>
+#include <QFile>
 #include <QKeyEvent>
 #include <QMenu>
 
 #include "app/inifile_manager.h"
 #include "frame/main_frame.h"
+#include "frame/qt_user_messages.h"
 #include "frame/slider_view.h"
 #include "markers/set_marker_id_dlg.h"
 #include "markers/trimming_state.h"
 #include "media/avi_video_stream.h"
 #include "platform/string_table.h"
+#include "ui/icon_toolbar.h"
 #include "view/vfw_view.h"
 
 using kivra::CommandId;
@@ -159,6 +161,8 @@ void CMainFrame::OnTrimmingArea() {
         m_pVideoView->m_nBoxHalfSize = Settings().LengthFromCenter1;
         m_pVideoView->m_rcCursorBox = {};
         m_pVideoView->update();
+        // The area keys are read where the picture is, not by a toolbar button or the trackbar.
+        m_pVideoView->setFocus(Qt::OtherFocusReason);
     }
 }
 
@@ -167,6 +171,7 @@ void CMainFrame::OnTrimmingPreview() {
     m_nAreaIndex = 0;
     if (m_pVideoView != nullptr) {
         m_pVideoView->update();
+        m_pVideoView->setFocus(Qt::OtherFocusReason);
     }
 }
 
@@ -183,11 +188,12 @@ void CMainFrame::OnMarkerSetId() {
     if (m_pSetMarkerIdDlg == nullptr) {
         return;
     }
-    // The marker toolbar comes with the toolbars; until then it counts as hidden and the
-    // question is asked once, as it will be then.
-    if (Settings().ShowSetIDBtnMsg != 0) {
-        ShowMessage(kivra::LoadString(kShowMarkerToolbarQuestion), MsgButtons::YesNo,
-                    MsgIcon::Question);
+    // Offered once: a user who already shows the marker toolbar needs no hint.
+    if (m_pMarkerBar != nullptr && m_pMarkerBar->isHidden() && Settings().ShowSetIDBtnMsg != 0) {
+        if (ShowMessage(kivra::LoadString(kShowMarkerToolbarQuestion), MsgButtons::YesNo,
+                        MsgIcon::Question) == MsgAnswer::Yes) {
+            m_pMarkerBar->show();
+        }
         Settings().ShowSetIDBtnMsg = 0;
     }
     m_pSetMarkerIdDlg->setVisible(!m_pSetMarkerIdDlg->isVisible());
@@ -251,15 +257,11 @@ bool CMainFrame::OnMarkerSave() {
 }
 
 void CMainFrame::OnCoordinateOutput() {
-    const QString path = QFileDialog::getSaveFileName(
-        this, QString(), QString(), QStringLiteral("CSV file(*.csv) (*.csv)"), nullptr);
-    if (path.isEmpty()) {
-        return;
+    const QString path =
+        kivra::AskSaveFileName(this, "CSV file(*.csv)|*.csv||", QStringLiteral("csv"));
+    if (!path.isEmpty()) {
+        ExportCoordinates(QFile::encodeName(path).toStdString());
     }
-    ExportCoordinates((path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)
-                           ? path
-                           : path + QStringLiteral(".csv"))
-                          .toStdString());
 }
 
 bool CMainFrame::ExportCoordinates(const std::string& path) {

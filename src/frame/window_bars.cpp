@@ -23,23 +23,29 @@ namespace {
 
 constexpr const char* kBarStateSection = "ToolBarStatus";
 constexpr const char* kBarStateKey = "State";
+constexpr const char* kStatusBarKey = "StatusBar";
 
 }  // namespace
 
 void CMainFrame::CreateBars() {
     const auto lookup = [this](kivra::CommandId id) { return Action(id); };
     m_pTrimmingBar = kivra::CreateTrimmingToolBar(this, lookup);
-    addToolBar(Qt::TopToolBarArea, m_pTrimmingBar);
     m_pMovieBar = kivra::CreateMovieToolBar(this, lookup);
-    addToolBar(Qt::TopToolBarArea, m_pMovieBar);
+    m_pMarkerBar = kivra::CreateMarkerToolBar(this, lookup);
     m_pMosaicBar = new CMosaicSizeDlgBar(this);
     m_pMosaicBar->SetOnSelected([this](int i) { OnMosaicType(i); });
     m_pMosaicBar->InitializeBar(Settings().MosaicRectType);
-    QToolBar* mosaic = m_pMosaicBar->WrapInToolBar(this);
-    addToolBar(Qt::TopToolBarArea, mosaic);
-    m_pMarkerBar = kivra::CreateMarkerToolBar(this, lookup);
+    m_pMosaicToolBar = m_pMosaicBar->WrapInToolBar(this);
+
+    // First row: trimming, movie, mosaic shape, marker; the slider bar on a row of its own.
+    addToolBar(Qt::TopToolBarArea, m_pTrimmingBar);
+    addToolBar(Qt::TopToolBarArea, m_pMovieBar);
+    addToolBar(Qt::TopToolBarArea, m_pMosaicToolBar);
     addToolBar(Qt::TopToolBarArea, m_pMarkerBar);
+    addToolBarBreak(Qt::TopToolBarArea);
+    addToolBar(Qt::TopToolBarArea, m_pSliderToolBar);
     m_pMarkerBar->hide();
+    m_pSliderToolBar->hide();
 
     m_pCodecList = new CCodecListDialog(this);
     m_pTextInfo = new CTextStreamDialog(this);
@@ -60,7 +66,7 @@ void CMainFrame::CreateBars() {
     AddCommand(
         m_pMenuView, kivra::ID_VIEW_NAVIGATOR, QStringLiteral("ナビゲーター(&N)"), {},
         [this] { OnViewNavigator(); }, [] { return true; },
-        [this] { return !m_pNavigator.isNull(); });
+        [this] { return !m_pNavigator.isNull() && m_pNavigator->isVisible(); });
     QMenu* bars = m_pMenuView->addMenu(QStringLiteral("ツール バー(&T)"));
     const auto addToggle = [bars](QToolBar* bar, const QString& text) {
         QAction* toggle = bar->toggleViewAction();
@@ -69,12 +75,12 @@ void CMainFrame::CreateBars() {
     };
     addToggle(m_pMovieBar, QStringLiteral("動画(&M)"));
     addToggle(m_pTrimmingBar, QStringLiteral("トリミング(&T)"));
-    addToggle(mosaic, QStringLiteral("モザイク領域の形(&R)"));
+    addToggle(m_pMosaicToolBar, QStringLiteral("モザイク領域の形(&R)"));
     addToggle(m_pMarkerBar, QStringLiteral("マーカ(&M)"));
-    QAction* status = m_pMenuView->addAction(QStringLiteral("ステータス バー(&S)"));
-    status->setCheckable(true);
-    status->setChecked(true);
-    connect(status, &QAction::toggled, statusBar(), &QStatusBar::setVisible);
+    m_pStatusBarToggle = m_pMenuView->addAction(QStringLiteral("ステータス バー(&S)"));
+    m_pStatusBarToggle->setCheckable(true);
+    m_pStatusBarToggle->setChecked(true);
+    connect(m_pStatusBarToggle, &QAction::toggled, statusBar(), &QStatusBar::setVisible);
 }
 
 void CMainFrame::UpdateBarStates() {
@@ -119,14 +125,19 @@ void CMainFrame::RefreshNavigatorCaption() {
 }
 
 void CMainFrame::SaveBarState() {
-    const std::string state = saveState().toBase64().toStdString();
-    kivra::WritePrivateProfileString(kBarStateSection, kBarStateKey, state, IniPath());
+    // The window state does not cover the status bar, so its visibility goes beside it.
+    kivra::IniDocument ini = kivra::IniDocument::Load(IniPath());
+    ini.WriteString(kBarStateSection, kBarStateKey, saveState().toBase64().toStdString());
+    ini.WriteString(kBarStateSection, kStatusBarKey, statusBar()->isHidden() ? "0" : "1");
+    ini.Save();
 }
 
 void CMainFrame::LoadBarState() {
-    const std::string state =
-        kivra::GetPrivateProfileString(kBarStateSection, kBarStateKey, "", IniPath(), 1 << 16);
+    const kivra::IniDocument ini = kivra::IniDocument::Load(IniPath());
+    const std::string state = ini.GetString(kBarStateSection, kBarStateKey, "", 1 << 16);
     if (!state.empty()) {
+        // A damaged or foreign layout is refused by Qt and leaves the default one.
         restoreState(QByteArray::fromBase64(QByteArray::fromStdString(state)));
     }
+    m_pStatusBarToggle->setChecked(ini.GetString(kBarStateSection, kStatusBarKey, "1") != "0");
 }

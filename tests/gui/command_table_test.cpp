@@ -1,0 +1,737 @@
+// The main window's commands as the user meets them: which are enabled, checked or shown
+// pressed in each state of a working session, the text information window, the question
+// before a trimming-mode change clears the areas, the keys while an area is specified, the
+// one-time marker toolbar question, and the close question's three answers.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QSlider>
+#include <QTest>
+#include <QTextBlock>
+#include <QToolBar>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/inifile_manager.h"
+#include "frame/mosaic_size_dlg_bar.h"
+#include "frame/slider_dlg_bar.h"
+#include "markers/lff_manager.h"
+#include "media/avi_video_stream.h"
+#include "platform/rw_ini_file.h"
+#include "platform/string_table.h"
+#include "support/app_fixture.h"
+#include "ui/help_dlg.h"
+#include "ui/icon_toolbar.h"
+#include "ui/text_stream_dlg.h"
+#include "view/trimming_param.h"
+
+namespace {
+
+using kivra::CommandId;
+using kivra::test::MessageBoxCatcher;
+namespace fs = std::filesystem;
+
+QString Text(int id) {
+    return QString::fromStdString(kivra::LoadString(id));
+}
+
+std::string ReadAll(const std::string& path) {
+    QFile file(QString::fromStdString(path));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+}
+
+class CommandTableTest : public kivra::test::AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        m_frame->resize(1000, 760);
+    }
+
+    void OpenSample() {
+        Open(m_sample);
+        Paint();
+    }
+    void Paint() {
+        m_view->repaint();
+        QCoreApplication::processEvents();
+    }
+    QAction* Act(CommandId id) const { return m_frame->Action(id); }
+    bool Enabled(CommandId id) {
+        m_frame->UpdateCommandUI();
+        return Act(id)->isEnabled();
+    }
+    // Runs a command as a menu item or button does: only when its rule lets it.
+    void Command(CommandId id) {
+        ASSERT_TRUE(Enabled(id)) << id;
+        Act(id)->trigger();
+        Paint();
+    }
+    int Current() const { return m_frame->Stream()->m_nCurrentFrame; }
+    kivra::ViewRect Pic() const { return m_view->ImageRect(); }
+    QPoint At(double fx, double fy) const {
+        return {Pic().left + int(Pic().Width() * fx), Pic().top + int(Pic().Height() * fy)};
+    }
+    // Straight to the view: QTest moves the system cursor, which sends nothing when it is
+    // already there.
+    void Move(QPoint p) {
+        QMouseEvent e(QEvent::MouseMove, p, m_view->mapToGlobal(p), Qt::NoButton, Qt::NoButton, {});
+        QApplication::sendEvent(m_view, &e);
+    }
+    void Click(QPoint p) {
+        Move(p);
+        QTest::mouseClick(m_view, Qt::LeftButton, {}, p);
+        Paint();
+    }
+    void SpecifyAreas() {
+        Command(kivra::ID_TRIMMING_AREA);
+        Click(At(0.35, 0.5));
+        Click(At(0.6, 0.5));
+        ASSERT_TRUE(m_frame->AreasSet());
+        ASSERT_EQ(m_frame->m_nViewMode, kivra::kNormalMode);
+    }
+    // A key as the user types it: to the widget that has the keyboard focus.
+    void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+        QWidget* target = QApplication::focusWidget();
+        ASSERT_NE(target, nullptr);
+        QTest::keyClick(target, key, modifiers);
+        QCoreApplication::processEvents();
+    }
+    void Activate() {
+        m_frame->show();
+        m_frame->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
+    }
+    kivra::ViewRect BoxAt(QPoint p, int halfSize) const {
+        return kivra::AreaBoxAtCursor(p.x(), p.y(), halfSize, m_frame->Settings().Direction);
+    }
+    // The navigator, opened by its command when it is not open yet.
+    CHelpDlg* Navigator() {
+        m_frame->UpdateCommandUI();
+        if (!Act(kivra::ID_VIEW_NAVIGATOR)->isChecked()) {
+            Act(kivra::ID_VIEW_NAVIGATOR)->trigger();
+        }
+        return m_frame->findChild<CHelpDlg*>();
+    }
+};
+
+// ---------------------------------------------------------------------------------------------
+// The command table, state by state. Each state is reached from the one before it, the way a
+// user works through a video: open, specify the areas, place markers, play, clear, close.
+
+struct Step {
+    char code;  // the column of the state in the tables below
+    const char* name;
+    std::function<void()> enter;
+};
+
+struct Rule {
+    const char* states;  // one letter per state: x yes, . no, - not decided by the table
+    CommandId id;
+    const char* name;
+};
+
+// Columns:  N no video          O video open (image information turned on)
+//           S area mode         A areas set (locus turned on)
+//           M a marker on frame 5, frame 0 shown (mosaic type 3 chosen on the bar)
+//           H frame 5 shown (deinterlace on)          D marker ID dialog shown
+//           F playing forward (dialog hidden again)    R playing in reverse
+//           C stopped, areas cleared, frame 5, front mode      Z video closed
+constexpr char kColumns[] = "NOSAMHDFRCZ";
+
+// Enabled.
+//    NOSAMHDFRCZ
+const Rule kEnabled[] = {
+    {"xxxxxxx..xx", kivra::ID_FILE_OPEN, "Open"},
+    {".xxxxxx.xx.", kivra::ID_FILE_NEW, "Close"},
+    {"...........", kivra::ID_TRIMMING_SAVE_MOVIE, "Save trimmed movie"},  // not built yet
+    {"xxxxxxxxxxx", kivra::ID_APP_EXIT, "Exit"},
+    {".xxxxxxxxx.", kivra::ID_VIEW_IMAGE_INFO, "Image information"},
+    {".xxxxxxxxx.", kivra::ID_VIEW_DEINTERLACE, "Deinterlace"},
+    {"xxxxxxxxxxx", kivra::ID_VIEW_NAVIGATOR, "Navigator"},
+    {"xxxxxx.xxxx", kivra::ID_TRIMMING_SIDE_MODE, "Side mode"},
+    {"xxxxxx.xxxx", kivra::ID_TRIMMING_FRONT_MODE, "Front mode"},
+    {"...........", kivra::ID_TRIMMING_SETTINGS, "Trimming settings"},  // not built yet
+    {".xxxxx...x.", kivra::ID_TRIMMING_AREA, "Area specification"},
+    {".xxxxx...x.", kivra::ID_TRIMMING_AREA_CLEAR, "Area clear"},
+    {"xxxxxxxxxxx", kivra::ID_MOSAIC_NONE, "No mosaic"},
+    {"xxxxxxxxxxx", kivra::ID_MOSAIC_TYPE1, "Mosaic type 1"},
+    {"xxxxxxxxxxx", kivra::ID_MOSAIC_TYPE2, "Mosaic type 2"},
+    {"xxxxxxxxxxx", kivra::ID_MOSAIC_TYPE3, "Mosaic type 3"},
+    {"...xxx.xx..", kivra::ID_TRIMMING_PREVIEW, "Preview"},
+    {"...xxxx....", kivra::ID_MARKER_SET_ID, "Marker ID"},
+    {".....x.--x.", kivra::ID_MARKER_DELETE_FRAME, "Delete frame markers"},
+    {"....xx.xxx.", kivra::ID_MARKER_DELETE_ALL, "Delete all markers"},
+    {"xxxxxxxxxxx", kivra::ID_MARKER_SHOW_LOCUS, "Show locus"},
+    {"....xxxxxx.", kivra::ID_MARKER_SAVE, "Save markers"},
+    {"....xxxxx..", kivra::ID_MARKER_COORDINATE_OUTPUT, "Coordinate output"},
+    {"xxxxxxxxxxx", kivra::ID_APP_ABOUT, "About"},
+    {"xxxxxxxxxxx", kivra::ID_VIEW_CODEC_LIST, "Codec list"},
+    {"...........", kivra::ID_VIEW_TEXT_INFO, "Text information"},  // the sample has no text
+    {".xxxxxxxxx.", kivra::ID_MOVIE_PLAY, "Play"},
+    {".xxxxxxxxx.", kivra::ID_MOVIE_REVERSE_PLAY, "Reverse play"},
+    {".......xx..", kivra::ID_MOVIE_STOP, "Stop"},
+    {".xxxxxx..x.", kivra::ID_MOVIE_FIRST, "First"},
+    {".xxxxxx..x.", kivra::ID_MOVIE_BACK, "Previous"},
+    {".xxxxxx..x.", kivra::ID_MOVIE_NEXT, "Next"},
+    {".xxxxxx..x.", kivra::ID_MOVIE_LAST, "Last"},
+};
+
+// Check marks of the menu items.
+//    NOSAMHDFRCZ
+const Rule kChecked[] = {
+    {".xxxxxxxxx.", kivra::ID_VIEW_IMAGE_INFO, "Image information"},
+    {".....xxxxxx", kivra::ID_VIEW_DEINTERLACE, "Deinterlace"},
+    {"...xxxxxxxx", kivra::ID_MARKER_SHOW_LOCUS, "Show locus"},
+    {"...........", kivra::ID_MOSAIC_NONE, "No mosaic"},
+    {"xxxx.......", kivra::ID_MOSAIC_TYPE1, "Mosaic type 1"},
+    {"...........", kivra::ID_MOSAIC_TYPE2, "Mosaic type 2"},
+    {"....xxxxxxx", kivra::ID_MOSAIC_TYPE3, "Mosaic type 3"},
+    // Pressed on the toolbars only: their menu items never carry a check mark.
+    {"...........", kivra::ID_TRIMMING_SIDE_MODE, "Side mode"},
+    {"...........", kivra::ID_TRIMMING_FRONT_MODE, "Front mode"},
+    {"...........", kivra::ID_TRIMMING_AREA, "Area specification"},
+    {"...........", kivra::ID_TRIMMING_PREVIEW, "Preview"},
+    {"...........", kivra::ID_MARKER_SET_ID, "Marker ID"},
+};
+
+// Toolbar buttons shown pressed.
+//    NOSAMHDFRCZ
+const Rule kPressed[] = {
+    {"xxxxxxxxx..", kivra::ID_TRIMMING_SIDE_MODE, "Side mode"},
+    {".........xx", kivra::ID_TRIMMING_FRONT_MODE, "Front mode"},
+    {"..x........", kivra::ID_TRIMMING_AREA, "Area specification"},
+    {"......xxx..", kivra::ID_TRIMMING_PREVIEW, "Preview"},
+    {"......x....", kivra::ID_MARKER_SET_ID, "Marker ID"},
+    {".......xx..", kivra::ID_MOVIE_PLAY, "Play"},
+};
+
+TEST_F(CommandTableTest, EveryCommandFollowsItsRulesThroughASession) {
+    m_frame->Settings().ShowSetIDBtnMsg = 0;  // the toolbar question has its own test
+    MessageBoxCatcher no(QMessageBox::No);
+    const QPoint markerPoint(300, 200);
+
+    const std::vector<Step> steps = {
+        {'N', "no video", [] {}},
+        {'O', "video open",
+         [&] {
+             OpenSample();
+             Command(kivra::ID_VIEW_IMAGE_INFO);
+         }},
+        {'S', "area mode", [&] { Command(kivra::ID_TRIMMING_AREA); }},
+        {'A', "areas set",
+         [&] {
+             Click(At(0.35, 0.5));
+             Click(At(0.6, 0.5));
+             ASSERT_TRUE(m_frame->AreasSet());
+             Command(kivra::ID_MARKER_SHOW_LOCUS);
+         }},
+        {'M', "marker on another frame",
+         [&] {
+             ASSERT_EQ(Current(), 0);
+             m_frame->Stream()->m_markers.SetMarker(0, 5, markerPoint.x(), markerPoint.y());
+             // The user's choice on the mosaic-shape bar, not the menu.
+             auto* bar = m_frame->findChild<CMosaicSizeDlgBar*>();
+             ASSERT_NE(bar, nullptr);
+             bar->ShapeList()->setCurrentIndex(3);
+             emit bar->ShapeList()->activated(3);
+         }},
+        {'H', "marker on this frame",
+         [&] {
+             m_frame->Playback().ShowFrame(5);
+             Command(kivra::ID_VIEW_DEINTERLACE);
+         }},
+        {'D', "ID dialog shown",
+         [&] {
+             Command(kivra::ID_MARKER_SET_ID);
+             ASSERT_TRUE(m_frame->IsMarkerIdDialogVisible());
+             EXPECT_EQ(m_frame->m_nViewMode, kivra::kPreviewMode);
+         }},
+        {'F', "playing forward",
+         [&] {
+             Command(kivra::ID_MARKER_SET_ID);
+             ASSERT_FALSE(m_frame->IsMarkerIdDialogVisible());
+             EXPECT_EQ(m_frame->m_nViewMode, kivra::kPreviewMode) << "hiding keeps preview";
+             Command(kivra::ID_MOVIE_PLAY);
+             QTest::qWait(150);  // the timer runs
+             ASSERT_TRUE(m_frame->Playback().IsForwardPlaying());
+             EXPECT_GT(Current(), 5);
+         }},
+        {'R', "playing in reverse",
+         [&] {
+             Command(kivra::ID_MOVIE_STOP);
+             Command(kivra::ID_MOVIE_LAST);
+             const int from = Current();
+             Command(kivra::ID_MOVIE_REVERSE_PLAY);
+             QTest::qWait(150);
+             ASSERT_TRUE(m_frame->Playback().IsReversePlaying());
+             EXPECT_LT(Current(), from);
+         }},
+        {'C', "areas cleared",
+         [&] {
+             Command(kivra::ID_MOVIE_STOP);
+             Command(kivra::ID_TRIMMING_AREA_CLEAR);
+             EXPECT_EQ(m_frame->m_nViewMode, kivra::kNormalMode) << "preview ends with the areas";
+             m_frame->Playback().ShowFrame(5);
+             Command(kivra::ID_TRIMMING_FRONT_MODE);  // no area 1: nothing to ask
+             EXPECT_EQ(m_frame->m_nTrimmingMode, kivra::kFrontMode);
+         }},
+        {'Z', "video closed",
+         [&] {
+             Command(kivra::ID_FILE_NEW);
+             ASSERT_EQ(m_frame->Stream(), nullptr);
+         }},
+    };
+    ASSERT_EQ(steps.size(), sizeof(kColumns) - 1);
+    const auto checkWidths = [&](const auto& table) {
+        for (const Rule& rule : table) {
+            ASSERT_EQ(std::strlen(rule.states), steps.size()) << rule.name;
+        }
+    };
+    checkWidths(kEnabled);
+    checkWidths(kChecked);
+    checkWidths(kPressed);
+    ASSERT_FALSE(HasFatalFailure());
+
+    for (size_t s = 0; s < steps.size(); ++s) {
+        const Step& step = steps[s];
+        ASSERT_EQ(step.code, kColumns[s]);
+        SCOPED_TRACE(std::string("state ") + step.code + " (" + step.name + ")");
+        step.enter();
+        if (HasFatalFailure()) {
+            return;
+        }
+        m_frame->UpdateCommandUI();
+        for (const Rule& rule : kEnabled) {
+            const char want = rule.states[s];
+            if (want != '-') {
+                EXPECT_EQ(Act(rule.id)->isEnabled(), want == 'x') << rule.name << " enabled";
+            }
+        }
+        for (const Rule& rule : kChecked) {
+            EXPECT_EQ(Act(rule.id)->isChecked(), rule.states[s] == 'x') << rule.name << " checked";
+        }
+        for (const Rule& rule : kPressed) {
+            ZebsCOOIconToolBar* bar = rule.id == kivra::ID_MOVIE_PLAY      ? m_frame->MovieBar()
+                                      : rule.id == kivra::ID_MARKER_SET_ID ? m_frame->MarkerBar()
+                                                                           : m_frame->TrimmingBar();
+            EXPECT_EQ(bar->IsPressed(rule.id), rule.states[s] == 'x') << rule.name << " pressed";
+        }
+    }
+
+    // The information flag went back to 0 with the video, in the view as well.
+    EXPECT_EQ(m_frame->m_bShowInfo, 0);
+    EXPECT_EQ(m_view->m_bShowInfo, 0);
+    // The mosaic choice reached the settings; the only question was about the markers.
+    EXPECT_EQ(m_frame->Settings().MosaicRectType, 3);
+    for (const QString& text : no.Texts()) {
+        EXPECT_EQ(text, Text(2041));
+    }
+}
+
+TEST_F(CommandTableTest, NavigatorCheckFollowsItsWindow) {
+    QCoreApplication::processEvents();  // whatever start-up has queued
+    CHelpDlg* navigator = Navigator();
+    ASSERT_NE(navigator, nullptr);
+    EXPECT_TRUE(Act(kivra::ID_VIEW_NAVIGATOR)->isChecked());
+    Act(kivra::ID_VIEW_NAVIGATOR)->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    m_frame->UpdateCommandUI();
+    EXPECT_EQ(m_frame->findChild<CHelpDlg*>(), nullptr);
+    EXPECT_FALSE(Act(kivra::ID_VIEW_NAVIGATOR)->isChecked());
+}
+
+// A copy of `from` whose video stream carries `text` as its "txts" chunk, written into the
+// space the stream header list keeps free, so no size or offset changes.
+bool CopyWithText(const std::string& from, const std::string& to, const std::u16string& text) {
+    std::string bytes = ReadAll(from);
+    const size_t strl = bytes.find("strlstrh");
+    const size_t junk = bytes.find("JUNK", strl);
+    if (strl == std::string::npos || junk == std::string::npos) {
+        return false;
+    }
+    uint32_t room = 0;
+    std::memcpy(&room, bytes.data() + junk + 4, 4);
+    std::string chunk(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+    chunk.append(2, '\0');
+    const uint32_t size = uint32_t(chunk.size());
+    if (size + 8 > room) {
+        return false;
+    }
+    const uint32_t rest = room - size - 8;
+    std::string patch = "txts" + std::string(reinterpret_cast<const char*>(&size), 4) + chunk +
+                        "JUNK" + std::string(reinterpret_cast<const char*>(&rest), 4);
+    bytes.replace(junk, patch.size(), patch);
+    QFile out(QString::fromStdString(to));
+    return out.open(QIODevice::WriteOnly) &&
+           out.write(bytes.data(), qint64(bytes.size())) == qint64(bytes.size());
+}
+
+TEST_F(CommandTableTest, TextInformationNeedsTextInTheVideoAndTogglesItsWindow) {
+    Activate();
+    OpenSample();
+    EXPECT_FALSE(Enabled(kivra::ID_VIEW_TEXT_INFO)) << "the sample carries no text";
+
+    const std::string withText = m_dir.File("記録 2.avi");
+    ASSERT_TRUE(CopyWithText(m_sample, withText, u"被験者: A\n歩行 1.2 m/s"));
+    Open(withText);
+    ASSERT_EQ(m_frame->Stream()->TextInfo(), "被験者: A\n歩行 1.2 m/s");
+    ASSERT_TRUE(Enabled(kivra::ID_VIEW_TEXT_INFO));
+    auto* window = m_frame->findChild<CTextStreamDialog*>();
+    ASSERT_NE(window, nullptr);
+    ASSERT_FALSE(window->isVisible());
+
+    Press(QKeySequence(Qt::CTRL | Qt::Key_A));
+    ASSERT_TRUE(window->isVisible());
+    EXPECT_EQ(window->TextEdit()->document()->blockCount(), 2);
+    EXPECT_EQ(window->TextEdit()->document()->findBlockByNumber(1).text(),
+              QStringLiteral("歩行 1.2 m/s"));
+    Press(QKeySequence(Qt::CTRL | Qt::Key_A));
+    EXPECT_FALSE(window->isVisible());
+
+    Command(kivra::ID_FILE_NEW);
+    EXPECT_FALSE(Enabled(kivra::ID_VIEW_TEXT_INFO));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Changing the trimming mode clears the areas, so it asks first.
+
+TEST_F(CommandTableTest, ModeChangeAsksBeforeClearingTheAreas) {
+    OpenSample();
+    CHelpDlg* navigator = Navigator();
+    ASSERT_NE(navigator, nullptr);
+    SpecifyAreas();
+    Command(kivra::ID_TRIMMING_PREVIEW);
+    ASSERT_EQ(m_frame->m_nViewMode, kivra::kPreviewMode);
+    const kivra::AreaState area1 = m_view->m_area1;
+    const kivra::AreaState area2 = m_view->m_area2;
+
+    {
+        MessageBoxCatcher no(QMessageBox::No);
+        Command(kivra::ID_TRIMMING_FRONT_MODE);
+        ASSERT_EQ(no.Texts(), QStringList{Text(2022)});
+        EXPECT_EQ(m_frame->m_nTrimmingMode, kivra::kSideMode);
+        EXPECT_EQ(m_view->m_area1, area1);
+        EXPECT_EQ(m_view->m_area2, area2);
+        EXPECT_EQ(m_frame->m_nViewMode, kivra::kPreviewMode);
+        EXPECT_EQ(navigator->windowTitle(), Text(2033));
+        m_frame->UpdateCommandUI();
+        EXPECT_TRUE(m_frame->TrimmingBar()->IsPressed(kivra::ID_TRIMMING_SIDE_MODE));
+        EXPECT_FALSE(m_frame->TrimmingBar()->IsPressed(kivra::ID_TRIMMING_FRONT_MODE));
+    }
+    {
+        MessageBoxCatcher yes(QMessageBox::Yes);
+        Command(kivra::ID_TRIMMING_FRONT_MODE);
+        ASSERT_EQ(yes.Texts(), QStringList{Text(2022)});
+        EXPECT_EQ(m_frame->m_nTrimmingMode, kivra::kFrontMode);
+        EXPECT_FALSE(m_view->m_area1.IsSet());
+        EXPECT_FALSE(m_view->m_area2.IsSet());
+        EXPECT_EQ(m_frame->m_nViewMode, kivra::kNormalMode) << "preview needs the areas";
+        EXPECT_EQ(navigator->windowTitle(), Text(2034));
+        EXPECT_FALSE(Enabled(kivra::ID_TRIMMING_PREVIEW));
+        EXPECT_TRUE(m_frame->TrimmingBar()->IsPressed(kivra::ID_TRIMMING_FRONT_MODE));
+    }
+
+    MessageBoxCatcher yes(QMessageBox::Yes);
+    // Area 1 alone is enough to ask. The mode already active asks nothing and keeps it.
+    Command(kivra::ID_TRIMMING_AREA);
+    Click(At(0.4, 0.5));
+    ASSERT_TRUE(m_view->m_area1.IsSet());
+    ASSERT_EQ(m_frame->m_nAreaIndex, 1);
+    Command(kivra::ID_TRIMMING_FRONT_MODE);
+    EXPECT_TRUE(yes.Texts().isEmpty());
+    EXPECT_TRUE(m_view->m_area1.IsSet());
+    EXPECT_EQ(m_frame->m_nAreaIndex, 1);
+
+    const int lengthFromCenter1 = m_frame->Settings().LengthFromCenter1;
+    m_view->m_nBoxHalfSize = 40;  // unlike area 1
+    Command(kivra::ID_TRIMMING_SIDE_MODE);
+    ASSERT_EQ(yes.Texts(), QStringList{Text(2022)});
+    EXPECT_EQ(m_frame->m_nTrimmingMode, kivra::kSideMode);
+    EXPECT_FALSE(m_view->m_area1.IsSet());
+    EXPECT_EQ(m_frame->m_nAreaIndex, 0) << "specification starts again at area 1";
+    EXPECT_EQ(m_view->m_nBoxHalfSize, lengthFromCenter1);
+    EXPECT_EQ(m_frame->m_nViewMode, kivra::kAreaMode) << "clearing leaves area mode on";
+    EXPECT_EQ(navigator->windowTitle(), Text(2033));
+
+    // Area 1 unset: no question, nothing cleared, yet the caption follows.
+    m_view->m_nBoxHalfSize = 44;  // resized by the user
+    Command(kivra::ID_TRIMMING_FRONT_MODE);
+    EXPECT_EQ(yes.Texts().size(), 1);
+    EXPECT_EQ(m_frame->m_nTrimmingMode, kivra::kFrontMode);
+    EXPECT_EQ(m_view->m_nBoxHalfSize, 44);
+    EXPECT_EQ(m_frame->m_nViewMode, kivra::kAreaMode);
+    EXPECT_EQ(navigator->windowTitle(), Text(2034));
+
+    // No video: the mode simply changes.
+    Command(kivra::ID_FILE_NEW);
+    Command(kivra::ID_TRIMMING_SIDE_MODE);
+    EXPECT_EQ(yes.Texts().size(), 1);
+    EXPECT_EQ(m_frame->m_nTrimmingMode, kivra::kSideMode);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Keys while an area is specified. They reach the window from the view, which takes the focus
+// when the pointer moves over it.
+
+TEST_F(CommandTableTest, AreaKeysStepBackForwardAndResizeTheBoxInSideMode) {
+    OpenSample();
+    Activate();
+    Paint();
+    Command(kivra::ID_TRIMMING_AREA);
+    const QPoint p = At(0.4, 0.5);
+    Move(p);
+    ASSERT_EQ(QApplication::focusWidget(), m_view);
+    const int start = m_view->m_nBoxHalfSize;
+    ASSERT_EQ(start, m_frame->Settings().LengthFromCenter1);
+
+    // On area 1 with nothing set, Escape and Tab do nothing.
+    Key(Qt::Key_Escape);
+    Key(Qt::Key_Tab);
+    EXPECT_EQ(m_frame->m_nAreaIndex, 0);
+    EXPECT_EQ(m_frame->m_nViewMode, kivra::kAreaMode);
+    EXPECT_EQ(QApplication::focusWidget(), m_view) << "Tab never moves the focus here";
+
+    const std::pair<Qt::KeyboardModifiers, int> resizes[] = {
+        {Qt::NoModifier, 3}, {Qt::ShiftModifier, 1}, {Qt::NoModifier, 3}};
+    int size = start;
+    for (const auto& [modifiers, step] : resizes) {
+        Key(Qt::Key_Up, modifiers);
+        size += step;
+        EXPECT_EQ(m_view->m_nBoxHalfSize, size);
+        EXPECT_EQ(m_view->m_rcCursorBox, BoxAt(p, size)) << "the box follows at once";
+    }
+    Key(Qt::Key_Down);
+    Key(Qt::Key_Down, Qt::ShiftModifier);
+    size -= 4;
+    EXPECT_EQ(m_view->m_nBoxHalfSize, size);
+    EXPECT_EQ(m_view->m_rcCursorBox, BoxAt(p, size));
+
+    Click(p);
+    ASSERT_TRUE(m_view->m_area1.IsSet());
+    ASSERT_EQ(m_frame->m_nAreaIndex, 1);
+    EXPECT_EQ(m_frame->Settings().LengthFromCenter1, size);
+
+    // Escape goes back to area 1 and its size; area 1 may then be resized and set again.
+    Key(Qt::Key_Escape);
+    EXPECT_EQ(m_frame->m_nAreaIndex, 0);
+    EXPECT_EQ(m_view->m_nBoxHalfSize, size);
+    Key(Qt::Key_Up);
+    EXPECT_EQ(m_view->m_nBoxHalfSize, size + 3);
+    // Tab returns to area 2 with the box as it is: only front mode gives area 2 its own size.
+    Key(Qt::Key_Tab);
+    EXPECT_EQ(m_frame->m_nAreaIndex, 1);
+    EXPECT_EQ(m_view->m_nBoxHalfSize, size + 3);
+    EXPECT_TRUE(m_view->m_area1.IsSet()) << "area 1 stays as it was placed";
+    EXPECT_EQ(m_frame->m_nViewMode, kivra::kAreaMode);
+
+    // Outside area mode the keys leave the box alone.
+    Command(kivra::ID_TRIMMING_AREA);
+    ASSERT_EQ(m_frame->m_nViewMode, kivra::kNormalMode);
+    const int normal = m_view->m_nBoxHalfSize;
+    m_view->setFocus();
+    Key(Qt::Key_Up);
+    EXPECT_EQ(m_view->m_nBoxHalfSize, normal);
+}
+
+TEST_F(CommandTableTest, AreaKeysReachTheBoxWhateverHadTheFocusBefore) {
+    OpenSample();
+    Activate();
+    Paint();
+    // The user last touched the slider bar's trackbar, then presses the area button.
+    m_frame->SliderToolBar()->show();
+    auto* trackbar = m_frame->SliderBar()->findChild<QSlider*>(QStringLiteral("Slider1"));
+    ASSERT_NE(trackbar, nullptr);
+    trackbar->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), trackbar);
+    const int position = trackbar->value();
+    Command(kivra::ID_TRIMMING_AREA);
+    const int start = m_view->m_nBoxHalfSize;
+    Key(Qt::Key_Up);
+    EXPECT_EQ(m_view->m_nBoxHalfSize, start + 3);
+    EXPECT_EQ(trackbar->value(), position);
+}
+
+TEST_F(CommandTableTest, AreaKeysInFrontModeSwitchBetweenTheTwoSizes) {
+    OpenSample();
+    Activate();
+    Paint();
+    Command(kivra::ID_TRIMMING_FRONT_MODE);
+    m_frame->Settings().LengthFromCenter2 = 30;
+    Command(kivra::ID_TRIMMING_AREA);
+    const QPoint p = At(0.4, 0.5);
+    Move(p);
+    Click(p);
+    const int size1 = m_frame->Settings().LengthFromCenter1;
+    ASSERT_EQ(m_frame->m_nAreaIndex, 1);
+    ASSERT_EQ(m_view->m_nBoxHalfSize, 30);
+
+    Key(Qt::Key_Escape);
+    EXPECT_EQ(m_frame->m_nAreaIndex, 0);
+    EXPECT_EQ(m_view->m_nBoxHalfSize, size1);
+    EXPECT_EQ(m_view->m_rcCursorBox, BoxAt(p, size1));
+    Key(Qt::Key_Escape);  // already on area 1
+    EXPECT_EQ(m_frame->m_nAreaIndex, 0);
+
+    Key(Qt::Key_Tab);
+    EXPECT_EQ(m_frame->m_nAreaIndex, 1);
+    EXPECT_EQ(m_view->m_nBoxHalfSize, 30);
+    EXPECT_EQ(m_view->m_rcCursorBox, BoxAt(p, 30));
+    Key(Qt::Key_Up);
+    Key(Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(m_view->m_nBoxHalfSize, 32) << "area 2 has its own size in front mode";
+    Key(Qt::Key_Tab);  // already on area 2
+    EXPECT_EQ(m_view->m_nBoxHalfSize, 32);
+
+    // Area 2 placed with the resized box keeps that size for next time.
+    m_frame->Playback().Last();
+    Click(At(0.6, 0.5));
+    ASSERT_TRUE(m_frame->AreasSet());
+    EXPECT_EQ(m_frame->Settings().LengthFromCenter2, 32);
+    EXPECT_EQ(m_frame->Settings().LengthFromCenter1, size1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The first Marker ID command with the marker toolbar hidden offers the toolbar, once for good.
+
+TEST_F(CommandTableTest, MarkerToolbarQuestionIsAskedOnceAlsoAcrossARestart) {
+    ASSERT_EQ(m_frame->Settings().ShowSetIDBtnMsg, 1);
+    OpenSample();
+    SpecifyAreas();
+    ASSERT_TRUE(m_frame->MarkerBar()->isHidden());
+    {
+        MessageBoxCatcher no(QMessageBox::No);
+        Command(kivra::ID_MARKER_SET_ID);
+        ASSERT_EQ(no.Texts(), QStringList{Text(2044)});
+        EXPECT_TRUE(m_frame->IsMarkerIdDialogVisible());
+        EXPECT_TRUE(m_frame->MarkerBar()->isHidden()) << "No leaves the toolbar hidden";
+        Command(kivra::ID_MARKER_SET_ID);
+        Command(kivra::ID_MARKER_SET_ID);
+        EXPECT_EQ(no.Texts().size(), 1);
+        EXPECT_TRUE(m_frame->IsMarkerIdDialogVisible());
+        Command(kivra::ID_MARKER_SET_ID);
+    }
+
+    // A new run on the same settings folder.
+    m_app->ExitInstance();
+    m_app.reset();
+    m_app = std::make_unique<CMirandelApp>();
+    ASSERT_TRUE(m_app->InitInstance({QStringLiteral("kivra")}));
+    m_frame = m_app->GetMainFrame();
+    m_view = m_frame->VideoView();
+    m_frame->resize(1000, 760);
+    EXPECT_EQ(m_frame->Settings().ShowSetIDBtnMsg, 0);
+    OpenSample();
+    SpecifyAreas();
+    ASSERT_TRUE(m_frame->MarkerBar()->isHidden());
+    MessageBoxCatcher catcher(QMessageBox::Yes);
+    Command(kivra::ID_MARKER_SET_ID);
+    EXPECT_TRUE(catcher.Texts().isEmpty());
+    EXPECT_TRUE(m_frame->IsMarkerIdDialogVisible());
+}
+
+TEST_F(CommandTableTest, MarkerToolbarQuestionOnlyWhileTheBarIsHiddenAndYesShowsIt) {
+    OpenSample();
+    SpecifyAreas();
+    MessageBoxCatcher yes(QMessageBox::Yes);
+
+    // The toolbar already shown: nothing to offer, and the offer stays for later.
+    m_frame->MarkerBar()->show();
+    Command(kivra::ID_MARKER_SET_ID);
+    EXPECT_TRUE(yes.Texts().isEmpty()) << "asked although the marker toolbar is shown";
+    EXPECT_EQ(m_frame->Settings().ShowSetIDBtnMsg, 1);
+    Command(kivra::ID_MARKER_SET_ID);
+
+    m_frame->MarkerBar()->hide();
+    Command(kivra::ID_MARKER_SET_ID);
+    EXPECT_EQ(yes.Texts(), QStringList{Text(2044)});
+    EXPECT_FALSE(m_frame->MarkerBar()->isHidden()) << "Yes shows the marker toolbar";
+    EXPECT_EQ(m_frame->Settings().ShowSetIDBtnMsg, 0);
+    m_frame->UpdateCommandUI();
+    EXPECT_TRUE(m_frame->MarkerBar()->IsPressed(kivra::ID_MARKER_SET_ID));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The close question: Yes saves what is shown, No leaves the file alone, Cancel keeps working.
+
+TEST_F(CommandTableTest, CloseWithYesSavesMarkersAndAreasThenCloses) {
+    OpenSample();
+    SpecifyAreas();
+    CAviVideoStream* stream = m_frame->Stream();
+    stream->m_markers.SetMarker(2, 7, 123.5, 45.25);
+    stream->m_markers.SetModified(true);
+    const std::string lff = stream->MarkerFilePath();
+    const int area2Frame = m_view->m_area2.frame;
+
+    MessageBoxCatcher yes(QMessageBox::Yes);
+    EXPECT_TRUE(m_frame->close());
+    EXPECT_EQ(yes.Texts(), QStringList{Text(2041)});
+    EXPECT_FALSE(m_frame->isVisible());
+
+    CLFFManager saved;
+    ASSERT_EQ(saved.LoadMarkers(lff, m_frame->Settings().MaxID), CLFFManager::kLoaded);
+    ASSERT_GE(saved.FindMarker(2, 7), 0);
+    const T_MARKER& m = saved.Row(2)[size_t(saved.FindMarker(2, 7))];
+    EXPECT_DOUBLE_EQ(m.x, 123.5);
+    EXPECT_DOUBLE_EQ(m.y, 45.25);
+    EXPECT_EQ(saved.GetArea1Frame(), 0);
+    EXPECT_EQ(saved.GetArea2Frame(), area2Frame);
+}
+
+TEST_F(CommandTableTest, CloseWithNoLeavesTheMarkerFileAsItWas) {
+    OpenSample();
+    CAviVideoStream* stream = m_frame->Stream();
+    stream->m_markers.SetMarker(0, 3, 10.0, 20.0);
+    Command(kivra::ID_MARKER_SAVE);
+    const std::string lff = stream->MarkerFilePath();
+    const std::string before = ReadAll(lff);
+    ASSERT_FALSE(before.empty());
+    stream->m_markers.SetMarker(1, 4, 30.0, 40.0);
+    stream->m_markers.SetModified(true);
+
+    MessageBoxCatcher no(QMessageBox::No);
+    EXPECT_TRUE(m_frame->close());
+    EXPECT_EQ(no.Texts(), QStringList{Text(2041)});
+    EXPECT_FALSE(m_frame->isVisible());
+    EXPECT_EQ(ReadAll(lff), before);
+}
+
+TEST_F(CommandTableTest, ExitWithCancelKeepsTheWindowAndTheMarkers) {
+    OpenSample();
+    CAviVideoStream* stream = m_frame->Stream();
+    stream->m_markers.SetMarker(0, 3, 10.0, 20.0);
+    stream->m_markers.SetModified(true);
+    const std::string lff = stream->MarkerFilePath();
+    const auto barState = [&] {
+        return kivra::GetPrivateProfileString("ToolBarStatus", "State", "", m_frame->IniPath(),
+                                              1 << 16);
+    };
+    ASSERT_TRUE(barState().empty());
+
+    {
+        MessageBoxCatcher cancel(QMessageBox::Cancel);
+        Command(kivra::ID_APP_EXIT);
+        EXPECT_EQ(cancel.Texts(), QStringList{Text(2041)});
+    }
+    EXPECT_TRUE(m_frame->isVisible());
+    ASSERT_EQ(m_frame->Stream(), stream);
+    EXPECT_TRUE(stream->m_markers.HasMarkers(3));
+    EXPECT_TRUE(stream->m_markers.IsModified()) << "still to be saved";
+    EXPECT_FALSE(fs::exists(lff));
+    EXPECT_TRUE(barState().empty()) << "a cancelled close stores nothing";
+
+    // Asked again next time; going on stores the bar layout.
+    MessageBoxCatcher no(QMessageBox::No);
+    EXPECT_TRUE(m_frame->close());
+    EXPECT_EQ(no.Texts().size(), 1);
+    EXPECT_FALSE(barState().empty());
+    EXPECT_FALSE(fs::exists(lff));
+}
+
+}  // namespace

@@ -1,0 +1,333 @@
+// The main window as a user arranges it: the bars' rows and their layout across a restart, the
+// navigator at start, the recent files of the File menu, and the save dialog that adds the
+// extension and asks before a file is replaced.
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QToolBar>
+#include <deque>
+#include <fstream>
+#include <functional>
+
+#include "app/recent_file_list.h"
+#include "frame/qt_user_messages.h"
+#include "platform/rw_ini_file.h"
+#include "support/app_fixture.h"
+#include "ui/help_dlg.h"
+#include "ui/icon_toolbar.h"
+
+namespace {
+
+using kivra::test::AppFixture;
+using kivra::test::MessageBoxCatcher;
+namespace fs = std::filesystem;
+
+// Plays the user's part in modal windows: each step runs on the window that is modal when its
+// turn comes and says whether it is done.
+class ModalScript {
+public:
+    using Step = std::function<bool(QWidget*)>;
+    explicit ModalScript(std::deque<Step> steps) : m_steps(std::move(steps)) {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal == nullptr || m_steps.empty() || m_busy) {
+                return;
+            }
+            // A step may open the next modal window, whose event loop runs this timer again.
+            m_busy = true;
+            Step step = std::move(m_steps.front());
+            m_steps.pop_front();
+            if (!step(modal)) {
+                m_steps.push_front(std::move(step));
+            }
+            m_busy = false;
+        });
+        m_timer.start(10);
+    }
+    bool Done() const { return m_steps.empty(); }
+
+private:
+    QTimer m_timer;
+    std::deque<Step> m_steps;
+    bool m_busy = false;
+};
+
+// Types a name into the save dialog and presses Enter.
+ModalScript::Step TypeName(const QString& name) {
+    return [name](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        if (dialog == nullptr) {
+            return false;
+        }
+        auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        if (edit == nullptr) {
+            return false;
+        }
+        edit->setText(name);
+        // Queued: a question the dialog asks runs its own event loop, where the next step acts.
+        QMetaObject::invokeMethod(
+            edit, [edit] { QTest::keyClick(edit, Qt::Key_Return); }, Qt::QueuedConnection);
+        return true;
+    };
+}
+
+ModalScript::Step Answer(QMessageBox::StandardButton button, QString* text = nullptr) {
+    return [button, text](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        if (box == nullptr) {
+            return false;
+        }
+        if (text != nullptr) {
+            *text = box->text();
+        }
+        box->button(button)->click();
+        return true;
+    };
+}
+
+ModalScript::Step Cancel() {
+    return [](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        if (dialog != nullptr) {
+            dialog->reject();
+        }
+        return dialog != nullptr;
+    };
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class WindowLayoutTest : public AppFixture {
+protected:
+    // Closes the window as the user does (which saves the layout), ends the run and starts
+    // the program again on the same settings folder.
+    void Restart() {
+        m_frame->close();
+        m_app->ExitInstance();
+        m_app.reset();
+        m_app = std::make_unique<CMirandelApp>();
+        ASSERT_TRUE(m_app->InitInstance({QStringLiteral("kivra")}));
+        m_frame = m_app->GetMainFrame();
+        m_view = m_frame->VideoView();
+        ShowWindow();
+    }
+
+    void ShowWindow() {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame));
+        QCoreApplication::processEvents();
+    }
+
+    QRect BarRect(QToolBar* bar) const { return bar->geometry(); }
+
+    QStringList RecentMenuTexts() const {
+        QStringList texts;
+        for (QAction* action : m_frame->FileMenu()->actions()) {
+            if (action->data().toInt() >= kivra::ID_FILE_MRU_FILE1 &&
+                action->data().toInt() < kivra::ID_FILE_MRU_FILE1 + 4) {
+                texts << action->text();
+            }
+        }
+        return texts;
+    }
+
+    QAction* MenuAction(QMenu* menu, const QString& text) const {
+        for (QAction* action : menu->actions()) {
+            if (action->text() == text) {
+                return action;
+            }
+        }
+        return nullptr;
+    }
+};
+
+TEST_F(WindowLayoutTest, BarsDockAtTheTopInTheirRowsWithTheSliderBarHiddenAtFirst) {
+    ShowWindow();
+    QStringList titles;
+    for (QAction* menu : m_frame->menuBar()->actions()) {
+        titles << menu->text();
+    }
+    EXPECT_EQ(titles, (QStringList{"ファイル(&F)", "表示(&V)", "動画(&O)", "トリミング(&T)",
+                                   "マーカ(&M)", "ヘルプ(&H)"}));
+
+    QToolBar* trimming = m_frame->TrimmingBar();
+    QToolBar* movie = m_frame->MovieBar();
+    QToolBar* mosaic = m_frame->MosaicToolBar();
+    QToolBar* marker = m_frame->MarkerBar();
+    QToolBar* slider = m_frame->SliderToolBar();
+    for (QToolBar* bar : {trimming, movie, mosaic, marker, slider}) {
+        SCOPED_TRACE(bar->objectName().toStdString());
+        EXPECT_EQ(m_frame->toolBarArea(bar), Qt::TopToolBarArea);
+        EXPECT_EQ(bar->allowedAreas(), Qt::TopToolBarArea);
+    }
+    EXPECT_TRUE(trimming->isVisible());
+    EXPECT_TRUE(movie->isVisible());
+    EXPECT_TRUE(mosaic->isVisible());
+    EXPECT_FALSE(marker->isVisible());
+    EXPECT_FALSE(slider->isVisible());
+
+    marker->show();
+    slider->show();
+    QCoreApplication::processEvents();
+    EXPECT_LT(BarRect(trimming).x(), BarRect(movie).x());
+    EXPECT_LT(BarRect(movie).x(), BarRect(mosaic).x());
+    EXPECT_LT(BarRect(mosaic).x(), BarRect(marker).x());
+    for (QToolBar* bar : {movie, mosaic, marker}) {
+        EXPECT_EQ(BarRect(bar).y(), BarRect(trimming).y());
+    }
+    EXPECT_TRUE(m_frame->toolBarBreak(slider));
+    EXPECT_GE(BarRect(slider).y(), BarRect(trimming).bottom());
+
+    // The slider bar has no menu entry, but the toolbar area's own menu reaches it.
+    const std::unique_ptr<QMenu> context(m_frame->createPopupMenu());
+    ASSERT_NE(context, nullptr);
+    EXPECT_NE(MenuAction(context.get(), slider->windowTitle()), nullptr);
+}
+
+TEST_F(WindowLayoutTest, LayoutHiddenBarsAndStatusBarComeBackAfterARestart) {
+    ShowWindow();
+    m_frame->MovieBar()->toggleViewAction()->trigger();   // hide, as the View menu does
+    m_frame->MarkerBar()->toggleViewAction()->trigger();  // show
+    // The mosaic-shape bar dragged down to a row of its own.
+    m_frame->removeToolBar(m_frame->MosaicToolBar());
+    m_frame->addToolBarBreak(Qt::TopToolBarArea);
+    m_frame->addToolBar(Qt::TopToolBarArea, m_frame->MosaicToolBar());
+    m_frame->MosaicToolBar()->show();
+    QAction* status = MenuAction(m_frame->ViewMenu(), QStringLiteral("ステータス バー(&S)"));
+    ASSERT_NE(status, nullptr);
+    status->trigger();
+    EXPECT_FALSE(m_frame->statusBar()->isVisible());
+
+    Restart();
+    EXPECT_FALSE(m_frame->MovieBar()->isVisible());
+    EXPECT_FALSE(m_frame->MovieBar()->toggleViewAction()->isChecked());
+    EXPECT_TRUE(m_frame->MarkerBar()->isVisible());
+    EXPECT_TRUE(m_frame->TrimmingBar()->isVisible());
+    EXPECT_FALSE(m_frame->SliderToolBar()->isVisible());
+    EXPECT_TRUE(m_frame->MosaicToolBar()->isVisible());
+    EXPECT_GT(BarRect(m_frame->MosaicToolBar()).y(), BarRect(m_frame->TrimmingBar()).y());
+    EXPECT_EQ(BarRect(m_frame->MarkerBar()).y(), BarRect(m_frame->TrimmingBar()).y());
+    EXPECT_FALSE(m_frame->statusBar()->isVisible());
+    status = MenuAction(m_frame->ViewMenu(), QStringLiteral("ステータス バー(&S)"));
+    EXPECT_FALSE(status->isChecked());
+}
+
+TEST_F(WindowLayoutTest, DamagedSavedLayoutGivesTheFirstLayout) {
+    const std::string ini = m_app->ProfileName();
+    m_frame->close();
+    for (const std::string& junk :
+         {std::string("!!not base64!!"), QByteArray(5000, '\x7f').toBase64().toStdString()}) {
+        SCOPED_TRACE(junk.substr(0, 20));
+        m_app->ExitInstance();
+        ASSERT_TRUE(kivra::WritePrivateProfileString("ToolBarStatus", "State", junk, ini));
+        m_app = std::make_unique<CMirandelApp>();
+        ASSERT_TRUE(m_app->InitInstance({QStringLiteral("kivra")}));
+        m_frame = m_app->GetMainFrame();
+        ShowWindow();
+        EXPECT_TRUE(m_frame->TrimmingBar()->isVisible());
+        EXPECT_TRUE(m_frame->MovieBar()->isVisible());
+        EXPECT_FALSE(m_frame->MarkerBar()->isVisible());
+        EXPECT_FALSE(m_frame->SliderToolBar()->isVisible());
+    }
+}
+
+TEST_F(WindowLayoutTest, NavigatorOpensAtStartAndItsCommandClosesIt) {
+    ShowWindow();
+    QPointer<CHelpDlg> navigator = m_frame->findChild<CHelpDlg*>();
+    ASSERT_FALSE(navigator.isNull());
+    EXPECT_TRUE(navigator->isVisible());
+    EXPECT_TRUE(m_frame->Action(kivra::ID_VIEW_NAVIGATOR)->isChecked());
+    EXPECT_EQ(navigator->windowTitle(), QStringLiteral("ナビゲーター（側面モード）"));
+
+    m_frame->Action(kivra::ID_VIEW_NAVIGATOR)->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(navigator.isNull());
+    EXPECT_FALSE(m_frame->Action(kivra::ID_VIEW_NAVIGATOR)->isChecked());
+}
+
+TEST_F(WindowLayoutTest, RecentFilesNewestFirstAcrossARestartAndGoneFilesLeaveTheList) {
+    ShowWindow();
+    EXPECT_EQ(MenuAction(m_frame->FileMenu(), QStringLiteral("最近使ったﾌｧｲﾙ"))->isEnabled(),
+              false);
+    const std::string odd = m_dir.File("a&b 歩行.avi");
+    fs::copy_file(m_sample, odd);
+    Open(m_sample);
+    Open(odd);
+    Open(m_sample);
+    const QStringList expected{
+        QStringLiteral("&1 ") + QString::fromStdString(m_sample),
+        QStringLiteral("&2 ") + QString::fromStdString(m_dir.File("a&&b 歩行.avi"))};
+    EXPECT_EQ(RecentMenuTexts(), expected);
+    EXPECT_EQ(MenuAction(m_frame->FileMenu(), QStringLiteral("最近使ったﾌｧｲﾙ")), nullptr);
+
+    Restart();
+    EXPECT_EQ(RecentMenuTexts(), expected);
+
+    // Choosing the second entry opens it and moves it to the top.
+    QAction* second = m_frame->FileMenu()->actions().at(
+        m_frame->FileMenu()->actions().indexOf(MenuAction(m_frame->FileMenu(), expected[1])));
+    second->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_app->GetDocument()->PathName(), odd);
+    ASSERT_EQ(m_app->RecentFiles()->Entries().size(), 2u);
+    EXPECT_EQ(m_app->RecentFiles()->Entries()[0], odd);
+
+    // A file deleted since then cannot open: its entry goes.
+    m_app->OnFileNew();
+    fs::remove(m_sample);
+    MessageBoxCatcher catcher(QMessageBox::Ok);
+    MenuAction(m_frame->FileMenu(), QStringLiteral("&2 ") + QString::fromStdString(m_sample))
+        ->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_app->RecentFiles()->Entries(), std::vector<std::string>{odd});
+    EXPECT_EQ(RecentMenuTexts().size(), 1);
+}
+
+TEST_F(WindowLayoutTest, SaveDialogAddsTheExtensionAndAsksBeforeReplacing) {
+    ShowWindow();
+    QAction* saveFrame = m_frame->Action(kivra::ID_FILE_SAVE_FRAME_BMP);
+    ASSERT_NE(saveFrame, nullptr);
+    EXPECT_FALSE(saveFrame->isEnabled());
+    Open(m_sample);
+    m_frame->UpdateCommandUI();
+    ASSERT_TRUE(saveFrame->isEnabled());
+
+    const QString typed = QString::fromStdString(m_dir.File("frame 'one' $x"));
+    const std::string written = m_dir.File("frame 'one' $x.bmp");
+    {
+        ModalScript user({TypeName(typed)});
+        saveFrame->trigger();
+        EXPECT_TRUE(user.Done());
+    }
+    const std::string first = ReadAll(written);
+    ASSERT_GT(first.size(), 54u);
+    EXPECT_EQ(first.substr(0, 2), "BM");
+
+    // The same name again: the dialog asks; No keeps the file and the dialog open.
+    std::ofstream(written, std::ios::trunc) << "keep me";
+    QString question;
+    {
+        ModalScript user({TypeName(typed), Answer(QMessageBox::No, &question), Cancel()});
+        saveFrame->trigger();
+        EXPECT_TRUE(user.Done());
+    }
+    EXPECT_TRUE(question.contains(QStringLiteral("frame 'one' $x.bmp")));
+    EXPECT_EQ(ReadAll(written), "keep me");
+    {
+        ModalScript user({TypeName(typed), Answer(QMessageBox::Yes)});
+        saveFrame->trigger();
+        EXPECT_TRUE(user.Done());
+    }
+    EXPECT_EQ(ReadAll(written), first);
+
+    // A folder that cannot be written: the user is told, nothing is left behind.
+    MessageBoxCatcher catcher(QMessageBox::Ok);
+    EXPECT_FALSE(m_frame->SaveFrameAsBitmap(m_dir.File("no such folder/frame.bmp")));
+    EXPECT_EQ(catcher.Texts().size(), 1);
+    EXPECT_FALSE(fs::exists(m_dir.File("no such folder")));
+}
+
+}  // namespace
