@@ -37,6 +37,7 @@ QString DriverVersion(const kivra::CompressorInfo& info) {
 QTableWidgetItem* ReadOnlyItem(const QString& text) {
     auto item = std::make_unique<QTableWidgetItem>(text);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    item->setToolTip(text);  // the fixed column widths cut long driver paths
     return item.release();  // the table takes ownership
 }
 
@@ -63,6 +64,9 @@ CCodecListDialog::CCodecListDialog(QWidget* parent)
     m_pList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_pList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_pList->setWordWrap(false);
+    // One text line per row, as in a report list.
+    m_pList->verticalHeader()->setMinimumSectionSize(1);
+    m_pList->verticalHeader()->setDefaultSectionSize(QFontMetrics(font()).height() + 4);
 
     m_pRefreshButton = new QPushButton(QStringLiteral("最新の情報に更新(&R)"), this);
     m_pRefreshButton->setObjectName(QStringLiteral("RefreshButton"));
@@ -116,7 +120,16 @@ void CCodecListDialog::SizeColumns() {
     const int clientWidth = m_pList->viewport()->width();
     if (clientWidth <= 0)
         return;
+    std::array<int, kColumnCount> widths{};
     for (int column = 0; column < kColumnCount; ++column)
-        m_pList->setColumnWidth(column, clientWidth * kColumnShares[column] / 100);
+        widths[column] = clientWidth * kColumnShares[column] / 100;
+    // A four-character code must stay readable; the description gives up the difference.
+    const int codeWidth = m_pList->fontMetrics().horizontalAdvance(QStringLiteral("MMMM")) + 8;
+    if (widths[kCode] < codeWidth) {
+        widths[kDescription] -= codeWidth - widths[kCode];
+        widths[kCode] = codeWidth;
+    }
+    for (int column = 0; column < kColumnCount; ++column)
+        m_pList->setColumnWidth(column, widths[column]);
     m_bColumnsSized = true;
 }
