@@ -619,12 +619,7 @@ TEST_F(CommandTableTest, MarkerToolbarQuestionIsAskedOnceAlsoAcrossARestart) {
     }
 
     // A new run on the same settings folder.
-    m_app->ExitInstance();
-    m_app.reset();
-    m_app = std::make_unique<CMirandelApp>();
-    ASSERT_TRUE(m_app->InitInstance({QStringLiteral("kivra")}));
-    m_frame = m_app->GetMainFrame();
-    m_view = m_frame->VideoView();
+    StartAgain();
     m_frame->resize(1000, 760);
     EXPECT_EQ(m_frame->Settings().ShowSetIDBtnMsg, 0);
     OpenSample();

@@ -107,12 +107,7 @@ protected:
     // the program again on the same settings folder.
     void Restart() {
         m_frame->close();
-        m_app->ExitInstance();
-        m_app.reset();
-        m_app = std::make_unique<CMirandelApp>();
-        ASSERT_TRUE(m_app->InitInstance({QStringLiteral("kivra")}));
-        m_frame = m_app->GetMainFrame();
-        m_view = m_frame->VideoView();
+        StartAgain();
         ShowWindow();
     }
 

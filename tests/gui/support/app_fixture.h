@@ -80,6 +80,16 @@ protected:
         m_app.reset();
     }
 
+    // Ends this run and starts the program again on the same settings folder.
+    void StartAgain() {
+        m_app->ExitInstance();
+        m_app.reset();
+        m_app = std::make_unique<CMirandelApp>();
+        ASSERT_TRUE(m_app->InitInstance({QStringLiteral("kivra")}));
+        m_frame = m_app->GetMainFrame();
+        m_view = m_frame->VideoView();
+    }
+
     void Open(const std::string& path) {
         ASSERT_TRUE(m_app->OpenDocumentFile(path));
         QCoreApplication::processEvents();  // the posted First command
