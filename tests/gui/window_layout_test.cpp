@@ -16,6 +16,7 @@
 #include "support/app_fixture.h"
 #include "ui/help_dlg.h"
 #include "ui/icon_toolbar.h"
+#include "ui/text_stream_dlg.h"
 
 namespace {
 
@@ -323,6 +324,24 @@ TEST_F(WindowLayoutTest, SaveDialogAddsTheExtensionAndAsksBeforeReplacing) {
     EXPECT_FALSE(m_frame->SaveFrameAsBitmap(m_dir.File("no such folder/frame.bmp")));
     EXPECT_EQ(catcher.Texts().size(), 1);
     EXPECT_FALSE(fs::exists(m_dir.File("no such folder")));
+}
+
+TEST_F(WindowLayoutTest, OpenCommandHidesTheTextInformationAndOpensTheChosenFile) {
+    ShowWindow();
+    auto* text = m_frame->findChild<CTextStreamDialog*>();
+    ASSERT_NE(text, nullptr);
+    text->show();
+    const std::string chosen = m_dir.File("-walk $1; 'a'.avi");
+    fs::copy_file(m_sample, chosen);
+    {
+        ModalScript user({TypeName(QString::fromStdString(chosen))});
+        m_frame->Action(kivra::ID_FILE_OPEN)->trigger();
+        EXPECT_TRUE(user.Done());
+    }
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(text->isVisible());
+    EXPECT_EQ(m_app->GetDocument()->PathName(), chosen);
+    EXPECT_EQ(m_frame->windowTitle(), QStringLiteral("-walk $1; 'a'.avi - Kivra"));
 }
 
 }  // namespace
