@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "frame/command_ids.h"
+#include "ui/picture_drawing.h"
 
 namespace kivra {
 
@@ -52,61 +53,64 @@ Ink InkFor(ToolbarPicture picture, bool hot) {
     return ink;
 }
 
-QPolygonF Triangle(QPointF a, QPointF b, QPointF c) {
-    return QPolygonF({a, b, c});
-}
-
 void FillShape(QPainter& p, const Ink& ink, const QPainterPath& path) {
-    p.setPen(QPen(ink.edge, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.setBrush(ink.fill);
-    p.drawPath(path);
+    FillWithEdge(p, path, ink.fill, ink.edge, 1.5);
 }
 
-void FillPolygon(QPainter& p, const Ink& ink, const QPolygonF& polygon) {
-    QPainterPath path;
-    path.addPolygon(polygon);
-    path.closeSubpath();
-    FillShape(p, ink, path);
+void FillPolygon(QPainter& p, const Ink& ink, const QPolygonF& corners) {
+    FillShape(p, ink, ClosedPath(corners));
 }
 
 void FillRect(QPainter& p, const Ink& ink, const QRectF& rect) {
-    QPainterPath path;
-    path.addRoundedRect(rect, 1.0, 1.0);
-    FillShape(p, ink, path);
+    FillShape(p, ink, RoundedRectPath(rect, 1.0));
 }
 
 void Stroke(QPainter& p, const QColor& colour, qreal width) {
-    p.setPen(QPen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setPen(RoundPen(colour, width));
     p.setBrush(Qt::NoBrush);
 }
 
-void DrawFigure(QPainter& p, const Ink& ink, bool front) {
+// The walking person of the trimming mode buttons, as a stick figure.
+struct Figure {
+    QPointF neck;
+    QPointF hip;
+    QPointF shoulder;
+    QPointF hands[2];
+    QPointF feet[2];
+    QPointF head;
+};
+
+const Figure kSideFigure{.neck = {14, 11},
+                         .hip = {14, 18.5},
+                         .shoulder = {14, 13},
+                         .hands = {{18, 16.5}, {10.5, 16}},
+                         .feet = {{9.5, 24.5}, {18.5, 24.5}},
+                         .head = {14.5, 7.5}};
+const Figure kFrontFigure{.neck = {16, 11},
+                          .hip = {16, 19},
+                          .shoulder = {16, 13},
+                          .hands = {{10.5, 17.5}, {21.5, 17.5}},
+                          .feet = {{12.5, 26}, {19.5, 26}},
+                          .head = {16, 7.5}};
+
+void DrawFigure(QPainter& p, const Ink& ink, const Figure& figure) {
     Stroke(p, ink.edge, 2.6);
-    if (front) {
-        p.drawLine(QPointF(16, 11), QPointF(16, 19));
-        p.drawLine(QPointF(16, 13), QPointF(10.5, 17.5));
-        p.drawLine(QPointF(16, 13), QPointF(21.5, 17.5));
-        p.drawLine(QPointF(16, 19), QPointF(12.5, 26));
-        p.drawLine(QPointF(16, 19), QPointF(19.5, 26));
-        p.setBrush(ink.fill);
-        p.setPen(QPen(ink.edge, 1.5));
-        p.drawEllipse(QPointF(16, 7.5), 3.2, 3.2);
-        return;
+    p.drawLine(figure.neck, figure.hip);
+    for (const QPointF& hand : figure.hands) {
+        p.drawLine(figure.shoulder, hand);
     }
-    p.drawLine(QPointF(14, 11), QPointF(14, 18.5));
-    p.drawLine(QPointF(14, 13), QPointF(18, 16.5));
-    p.drawLine(QPointF(14, 13), QPointF(10.5, 16));
-    p.drawLine(QPointF(14, 18.5), QPointF(9.5, 24.5));
-    p.drawLine(QPointF(14, 18.5), QPointF(18.5, 24.5));
+    for (const QPointF& foot : figure.feet) {
+        p.drawLine(figure.hip, foot);
+    }
     p.setBrush(ink.fill);
     p.setPen(QPen(ink.edge, 1.5));
-    p.drawEllipse(QPointF(14.5, 7.5), 3.2, 3.2);
+    p.drawEllipse(figure.head, 3.2, 3.2);
 }
 
 void DrawPicture(QPainter& p, ToolbarPicture picture, const Ink& ink) {
     switch (picture) {
         case ToolbarPicture::Play:
-            FillPolygon(p, ink, Triangle({10, 6.5}, {25.5, 16}, {10, 25.5}));
+            FillPolygon(p, ink, {{10, 6.5}, {25.5, 16}, {10, 25.5}});
             break;
         case ToolbarPicture::Playing:
             FillRect(p, ink, QRectF(9, 7.5, 5.5, 17));
@@ -114,46 +118,38 @@ void DrawPicture(QPainter& p, ToolbarPicture picture, const Ink& ink) {
             break;
         case ToolbarPicture::First:
             FillRect(p, ink, QRectF(5.5, 8, 3.5, 16));
-            FillPolygon(p, ink, Triangle({17.5, 8}, {10, 16}, {17.5, 24}));
-            FillPolygon(p, ink, Triangle({26, 8}, {18.5, 16}, {26, 24}));
+            FillPolygon(p, ink, {{17.5, 8}, {10, 16}, {17.5, 24}});
+            FillPolygon(p, ink, {{26, 8}, {18.5, 16}, {26, 24}});
             break;
         case ToolbarPicture::Previous:
-            FillPolygon(p, ink, Triangle({20.5, 8}, {9.5, 16}, {20.5, 24}));
+            FillPolygon(p, ink, {{20.5, 8}, {9.5, 16}, {20.5, 24}});
             FillRect(p, ink, QRectF(22, 8, 3.5, 16));
             break;
         case ToolbarPicture::Next:
             FillRect(p, ink, QRectF(6.5, 8, 3.5, 16));
-            FillPolygon(p, ink, Triangle({11.5, 8}, {22.5, 16}, {11.5, 24}));
+            FillPolygon(p, ink, {{11.5, 8}, {22.5, 16}, {11.5, 24}});
             break;
         case ToolbarPicture::Last:
-            FillPolygon(p, ink, Triangle({6, 8}, {13.5, 16}, {6, 24}));
-            FillPolygon(p, ink, Triangle({14.5, 8}, {22, 16}, {14.5, 24}));
+            FillPolygon(p, ink, {{6, 8}, {13.5, 16}, {6, 24}});
+            FillPolygon(p, ink, {{14.5, 8}, {22, 16}, {14.5, 24}});
             FillRect(p, ink, QRectF(23, 8, 3.5, 16));
             break;
-        case ToolbarPicture::Open: {
-            QPainterPath back;
-            back.moveTo(4, 8);
-            back.lineTo(12, 8);
-            back.lineTo(14.5, 10.5);
-            back.lineTo(25, 10.5);
-            back.lineTo(25, 25);
-            back.lineTo(4, 25);
-            back.closeSubpath();
-            FillShape(p, {ink.fill.darker(115), ink.edge}, back);
-            FillPolygon(p, ink, QPolygonF({{4, 25}, {8.5, 14.5}, {29, 14.5}, {25, 25}}));
+        case ToolbarPicture::Open:
+            FillPolygon(p, {ink.fill.darker(115), ink.edge},
+                        {{4, 8}, {12, 8}, {14.5, 10.5}, {25, 10.5}, {25, 25}, {4, 25}});
+            FillPolygon(p, ink, {{4, 25}, {8.5, 14.5}, {29, 14.5}, {25, 25}});
             break;
-        }
         case ToolbarPicture::SideMode:
-            DrawFigure(p, ink, false);
+            DrawFigure(p, ink, kSideFigure);
             Stroke(p, ink.fill.darker(110), 2.2);
             p.drawLine(QPointF(5, 28.5), QPointF(25, 28.5));
-            FillPolygon(p, ink, Triangle({24, 25.5}, {29, 28.5}, {24, 31.5}));
+            FillPolygon(p, ink, {{24, 25.5}, {29, 28.5}, {24, 31.5}});
             break;
         case ToolbarPicture::FrontMode:
             Stroke(p, ink.fill.darker(110), 2.0);
             p.drawLine(QPointF(3, 30), QPointF(10, 15));
             p.drawLine(QPointF(29, 30), QPointF(22, 15));
-            DrawFigure(p, ink, true);
+            DrawFigure(p, ink, kFrontFigure);
             break;
         case ToolbarPicture::Area:
             p.setPen(QPen(ink.edge, 1.8, Qt::DashLine, Qt::FlatCap, Qt::MiterJoin));
@@ -170,25 +166,16 @@ void DrawPicture(QPainter& p, ToolbarPicture picture, const Ink& ink) {
             eye.quadTo(16, 3, 29, 16);
             eye.quadTo(16, 29, 3, 16);
             FillShape(p, {Qt::white, ink.edge}, eye);
-            FillShape(p, ink, [] {
-                QPainterPath iris;
-                iris.addEllipse(QPointF(16, 16), 5.5, 5.5);
-                return iris;
-            }());
+            QPainterPath iris;
+            iris.addEllipse(QPointF(16, 16), 5.5, 5.5);
+            FillShape(p, ink, iris);
             p.setPen(Qt::NoPen);
             p.setBrush(ink.edge);
             p.drawEllipse(QPointF(16, 16), 2.2, 2.2);
             break;
         }
         case ToolbarPicture::SaveMovie: {
-            QPainterPath body;
-            body.moveTo(5, 5);
-            body.lineTo(23.5, 5);
-            body.lineTo(27, 8.5);
-            body.lineTo(27, 27);
-            body.lineTo(5, 27);
-            body.closeSubpath();
-            FillShape(p, ink, body);
+            FillPolygon(p, ink, {{5, 5}, {23.5, 5}, {27, 8.5}, {27, 27}, {5, 27}});
             p.setPen(QPen(ink.edge, 1.2));
             p.setBrush(QColor(236, 236, 236));
             p.drawRect(QRectF(9, 5, 12, 8));
@@ -211,9 +198,7 @@ void DrawPicture(QPainter& p, ToolbarPicture picture, const Ink& ink) {
             p.drawEllipse(QPointF(12, 12), 7.5, 7.5);
             p.drawLine(QPointF(12, 2), QPointF(12, 22));
             p.drawLine(QPointF(2, 12), QPointF(22, 12));
-            QPainterPath tag;
-            tag.addRoundedRect(QRectF(15, 18, 15, 12), 2.5, 2.5);
-            FillShape(p, ink, tag);
+            FillShape(p, ink, RoundedRectPath(QRectF(15, 18, 15, 12), 2.5));
             // "ID" in strokes, so no font is needed.
             Stroke(p, Qt::white, 1.6);
             p.drawLine(QPointF(19, 20.5), QPointF(19, 27.5));
@@ -249,14 +234,8 @@ QImage GreyCopy(const QImage& image) {
 }
 
 QPixmap DrawToolbarPicture(ToolbarPicture picture, int size, bool hot) {
-    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / kGrid, size / kGrid);
-    DrawPicture(p, picture, InkFor(picture, hot));
-    p.end();
-    return QPixmap::fromImage(image);
+    const Ink ink = InkFor(picture, hot);
+    return PaintPicture(size, kGrid, [&](QPainter& p) { DrawPicture(p, picture, ink); });
 }
 
 QIcon MakeToolbarIcon(ToolbarPicture picture) {
