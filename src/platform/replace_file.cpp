@@ -43,15 +43,6 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
-std::string ResolveLink(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
-        return path;
-    }
-    char resolved[PATH_MAX];
-    return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
-}
-
 // Opens a fresh file beside target. Created with 0666 so the umask decides, as for any new
 // file; the name carries the process id and a counter, so writers never collide.
 int CreateTemporary(const std::string& target, std::string& name) {
@@ -85,7 +76,7 @@ bool ReplaceFileContents(const std::string& path, std::string_view bytes) {
     if (path.empty()) {
         return false;
     }
-    const std::string target = ResolveLink(path);
+    const std::string target = ReplacementTarget(path);
     struct stat old {};
     const bool hadOld = ::stat(target.c_str(), &old) == 0;
     if (hadOld && !S_ISREG(old.st_mode)) {
@@ -109,6 +100,15 @@ bool ReplaceFileContents(const std::string& path, std::string_view bytes) {
     }
     SyncFolderOf(target);
     return true;
+}
+
+std::string ReplacementTarget(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+        return path;
+    }
+    char resolved[PATH_MAX];
+    return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
 }
 
 }  // namespace kivra

@@ -12,4 +12,8 @@ namespace kivra {
 // file is left behind.
 bool ReplaceFileContents(const std::string& path, std::string_view bytes);
 
+// The file that ReplaceFileContents(path, ...) replaces: the one a symbolic link points to, or
+// path itself (also when the link leads nowhere).
+std::string ReplacementTarget(const std::string& path);
+
 }  // namespace kivra

@@ -6,9 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <fstream>
 
 #include "platform/settings_folder.h"
 
@@ -153,6 +150,7 @@ std::string EncodeValue(std::string_view value) {
     return std::string(value);
 }
 
+// Owns one open descriptor of a file being read and closes it when it goes out of scope.
 class FileDescriptor {
 public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
@@ -164,12 +162,6 @@ public:
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     int get() const { return fd_; }
-    // Closes now so that a failing close (a full disk on some file systems) is seen.
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
 
 private:
     int fd_;
@@ -224,21 +216,12 @@ FileContents ReadIniFile(const std::string& path) {
     return result;
 }
 
-std::string ResolveLink(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
-        return path;
-    }
-    char resolved[PATH_MAX];
-    return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
-}
-
 }  // namespace
 
 IniDocument IniDocument::Load(const std::string& path) {
     IniDocument doc;
     doc.path_ = path;
-    doc.writePath_ = ResolveLink(path);
+    doc.writePath_ = ReplacementTarget(path);
     FileContents contents = ReadIniFile(path);
     doc.writable_ = contents.state != FileState::kRefused;
     if (contents.state != FileState::kRead) {

@@ -6,47 +6,24 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "platform/rw_ini_file.h"
+#include "support/ffmpeg_tool.h"
 
 namespace {
 
 using kivra::GetPrivateProfileString;
 using kivra::WritePrivateProfileString;
 namespace fs = std::filesystem;
+using kivra::test::ReadFile;
+using kivra::test::TempDir;
+using kivra::test::WriteFile;
 
-class TempFolder {
-public:
-    TempFolder() {
-        std::string name = (fs::temp_directory_path() / "kivra ini 設定-XXXXXX").string();
-        path_ = ::mkdtemp(name.data()) ? name : std::string();
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+// Blanks and Japanese in every path the tests hand over.
+constexpr const char* kFolderPrefix = "kivra ini 設定";
 
 TEST(PrivateProfile, ReadsLikeTheSystemFunctions) {
-    TempFolder dir;
+    TempDir dir(kFolderPrefix);
     const std::string ini = dir.File("Kivra.ini");
     WriteFile(ini,
               "\xEF\xBB\xBF[Slider]\r\n"
@@ -73,7 +50,7 @@ TEST(PrivateProfile, ReadsLikeTheSystemFunctions) {
 }
 
 TEST(PrivateProfile, WritesKeepEveryOtherLineInPlace) {
-    TempFolder dir;
+    TempDir dir(kFolderPrefix);
     const std::string ini = dir.File("Kivra.ini");
     const std::string before =
         "; written by hand\r\n"
@@ -91,7 +68,7 @@ TEST(PrivateProfile, WritesKeepEveryOtherLineInPlace) {
     ASSERT_TRUE(WritePrivateProfileString("SLIDER", "PlaySpeedRate", "0.5", ini));
     ASSERT_TRUE(WritePrivateProfileString("Slider", "Added", "1", ini));
     ASSERT_TRUE(WritePrivateProfileString("MarkerID", "MaxID", "100", ini));
-    EXPECT_EQ(ReadAll(ini),
+    EXPECT_EQ(ReadFile(ini),
               "; written by hand\r\n"
               "[Recent File List]\r\n"
               "File1=/home/u/walk 1.avi\r\n"
@@ -108,7 +85,7 @@ TEST(PrivateProfile, WritesKeepEveryOtherLineInPlace) {
 
     ASSERT_TRUE(WritePrivateProfileString("slider", "other", std::nullopt, ini));
     ASSERT_TRUE(WritePrivateProfileString("recent file list", std::nullopt, std::nullopt, ini));
-    EXPECT_EQ(ReadAll(ini),
+    EXPECT_EQ(ReadFile(ini),
               "; written by hand\r\n"
               "[Slider]\r\n"
               "playspeedrate=0.5\r\n"
@@ -118,29 +95,29 @@ TEST(PrivateProfile, WritesKeepEveryOtherLineInPlace) {
               "State=AAAA\r\n"
               "[MarkerID]\r\n"
               "MaxID=100\r\n");
-    for (const auto& entry : fs::directory_iterator(dir.Path())) {
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
         EXPECT_EQ(entry.path().filename(), "Kivra.ini") << "temporary file left behind";
     }
 }
 
 TEST(PrivateProfile, ValuesComeBackAsWrittenAndUnsafeOnesAreRefused) {
-    TempFolder dir;
+    TempDir dir(kFolderPrefix);
     const std::string ini = dir.File("Kivra.ini");
     for (const std::string value :
          {"/home/u/歩行 ", " leading", "\"quoted\"", "'q'", "a=b;c", "[x]", ""}) {
         ASSERT_TRUE(WritePrivateProfileString("Recent File List", "File1", value, ini));
         EXPECT_EQ(GetPrivateProfileString("Recent File List", "File1", "d", ini), value);
     }
-    const std::string kept = ReadAll(ini);
+    const std::string kept = ReadFile(ini);
     EXPECT_FALSE(WritePrivateProfileString("S", "File1", "line\n[Injected]\nk=v", ini));
     EXPECT_FALSE(WritePrivateProfileString("S", "a=b", "v", ini));
     EXPECT_FALSE(WritePrivateProfileString("S\n", "k", "v", ini));
     EXPECT_FALSE(WritePrivateProfileString("", "k", "v", ini));
-    EXPECT_EQ(ReadAll(ini), kept);
+    EXPECT_EQ(ReadFile(ini), kept);
 }
 
 TEST(PrivateProfile, LongReadsAreCutWithoutSplittingCharacters) {
-    TempFolder dir;
+    TempDir dir(kFolderPrefix);
     const std::string ini = dir.File("Kivra.ini");
     std::string japanese;
     for (int i = 0; i < 1500; ++i) {
@@ -153,7 +130,7 @@ TEST(PrivateProfile, LongReadsAreCutWithoutSplittingCharacters) {
 }
 
 TEST(IniDocument, OneSaveGivesTheFileOfSingleWrites) {
-    TempFolder dir;
+    TempDir dir(kFolderPrefix);
     const std::string messy =
         "junk before sections\n[B]\nk2=old\n\n\n[a]\n;c\nk1 = 1\n[A]\nk1=dup\n[C]\nx=1";
     const std::string single = dir.File("single.ini");
@@ -179,13 +156,13 @@ TEST(IniDocument, OneSaveGivesTheFileOfSingleWrites) {
         }
     }
     ASSERT_TRUE(doc.Save());
-    EXPECT_EQ(ReadAll(batched), ReadAll(single));
+    EXPECT_EQ(ReadFile(batched), ReadFile(single));
     EXPECT_EQ(GetPrivateProfileString("a", "k1", "", batched), "2");
     EXPECT_EQ(GetPrivateProfileString("B", "k3", "", batched), " new ");
 }
 
 TEST(PrivateProfile, HostileFilesNeitherCrashNorGetRewritten) {
-    TempFolder dir;
+    TempDir dir(kFolderPrefix);
 
     // Binary junk inside the size limit: readable, and kept byte for byte around our line.
     std::string junk;
@@ -198,7 +175,7 @@ TEST(PrivateProfile, HostileFilesNeitherCrashNorGetRewritten) {
     EXPECT_EQ(GetPrivateProfileString("S", "k", "d", junkIni), "d");
     ASSERT_TRUE(WritePrivateProfileString("S", "k", "v", junkIni));
     EXPECT_EQ(GetPrivateProfileString("S", "k", "d", junkIni), "v");
-    EXPECT_EQ(ReadAll(junkIni).substr(0, junk.size()), junk);
+    EXPECT_EQ(ReadFile(junkIni).substr(0, junk.size()), junk);
 
     // 100 MB: too large to be ours; read as empty and left alone.
     const std::string hugeIni = dir.File("huge.ini");
@@ -207,18 +184,18 @@ TEST(PrivateProfile, HostileFilesNeitherCrashNorGetRewritten) {
     EXPECT_EQ(GetPrivateProfileString("S", "k", "d", hugeIni), "d");
     EXPECT_FALSE(WritePrivateProfileString("S", "k", "w", hugeIni));
     EXPECT_EQ(fs::file_size(hugeIni), 100u << 20);
-    EXPECT_EQ(ReadAll(hugeIni).substr(0, 8), "[S]\nk=v\n");
+    EXPECT_EQ(ReadFile(hugeIni).substr(0, 8), "[S]\nk=v\n");
 
     // Not a regular file: no hang on a FIFO, no write into a folder.
     const std::string fifo = dir.File("fifo.ini");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     EXPECT_EQ(GetPrivateProfileString("S", "k", "d", fifo), "d");
     EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", fifo));
-    EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", dir.Path()));
+    EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", dir.path()));
 }
 
 TEST(PrivateProfile, SaveWritesThroughASymbolicLink) {
-    TempFolder dir;
+    TempDir dir(kFolderPrefix);
     const std::string real = dir.File("real.ini");
     const std::string link = dir.File("Kivra.ini");
     WriteFile(real, "[S]\nk=1\n");
@@ -226,7 +203,7 @@ TEST(PrivateProfile, SaveWritesThroughASymbolicLink) {
     fs::create_symlink(real, link);
     ASSERT_TRUE(WritePrivateProfileString("S", "k", "2", link));
     EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(ReadAll(real), "[S]\nk=2\n");
+    EXPECT_EQ(ReadFile(real), "[S]\nk=2\n");
     EXPECT_EQ(fs::status(real).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
@@ -236,7 +213,7 @@ TEST(ZebCRwIniFile, IniPathUsesTheInternalName) {
               "/home/u/.local/share/Brindle/X/Kivra.ini");
     EXPECT_EQ(ZebCRwIniFile::GetIniPath("/"), "/Kivra.ini");
 
-    TempFolder dir;
+    TempDir dir(kFolderPrefix);
     ZebCRwIniFile ini(dir.File("Kivra.ini"));
     EXPECT_FALSE(ini.WriteString("k", "v"));  // no section yet
     EXPECT_EQ(ini.GetString("k", "d"), "d");

@@ -10,47 +10,23 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <tuple>
 
 #include "app/inifile_manager.h"
+#include "support/ffmpeg_tool.h"
 
 extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
+using kivra::test::ReadFile;
+using kivra::test::TempDir;
+using kivra::test::WriteFile;
 
-class TempFolder {
-public:
-    TempFolder() {
-        std::string name = (fs::temp_directory_path() / "kivra settings 設定-XXXXXX").string();
-        path_ = ::mkdtemp(name.data()) ? name : std::string();
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::permissions(path_, fs::perms::owner_all, ec);
-        fs::remove_all(path_, ec);
-    }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+// Blanks and Japanese in every path the tests hand over.
+constexpr const char* kFolderPrefix = "kivra settings 設定";
 
 const char* const kDefaultFile =
     "[Slider]\n"
@@ -78,7 +54,7 @@ const char* const kDefaultFile =
     "ShowSetIDBtnMsg=1\n";
 
 TEST(Settings, FirstRunWritesEveryKeyWithItsDefault) {
-    TempFolder dir;
+    TempDir dir(kFolderPrefix);
     const std::string ini = dir.File("Kivra.ini");
     {
         CInifileManager settings(ini);
@@ -88,11 +64,11 @@ TEST(Settings, FirstRunWritesEveryKeyWithItsDefault) {
         EXPECT_EQ(settings.MaxID, 100);
         EXPECT_EQ(settings.LocusColor, 255);
     }  // the destructor saves
-    EXPECT_EQ(ReadAll(ini), kDefaultFile);
+    EXPECT_EQ(ReadFile(ini), kDefaultFile);
 }
 
 TEST(Settings, ValuesAreConvertedAsTheyStandAndWrittenBack) {
-    TempFolder dir;
+    TempDir dir(kFolderPrefix);
     const std::string ini = dir.File("Kivra.ini");
     WriteFile(ini,
               "[Slider]\nPlaySpeedRate=1.25\n"
@@ -115,7 +91,7 @@ TEST(Settings, ValuesAreConvertedAsTheyStandAndWrittenBack) {
     EXPECT_EQ(settings.OutputSize(), std::make_pair(0, 0));
 
     ASSERT_TRUE(settings.SaveSettings());
-    const std::string saved = ReadAll(ini);
+    const std::string saved = ReadFile(ini);
     EXPECT_NE(saved.find("PlaySpeedRate=1.2\n"), std::string::npos);
     EXPECT_NE(saved.find("TmpFile_VCodec=\n"), std::string::npos);
     EXPECT_NE(saved.find("TmpFile_QScale(2-31)=\n"), std::string::npos);
@@ -134,7 +110,7 @@ TEST(Settings, SpeedTextsReadLikeTheRuntimeConversion) {
 }
 
 TEST(Settings, SaveKeepsTheRestOfTheFile) {
-    TempFolder dir;
+    TempDir dir(kFolderPrefix);
     const std::string ini = dir.File("Kivra.ini");
     WriteFile(ini,
               "; my notes\r\n"
@@ -150,7 +126,7 @@ TEST(Settings, SaveKeepsTheRestOfTheFile) {
     settings.PlaySpeedRate = 2.0f;
     ASSERT_TRUE(settings.SaveSettings());
 
-    const std::string saved = ReadAll(ini);
+    const std::string saved = ReadFile(ini);
     EXPECT_TRUE(
         saved.starts_with("; my notes\r\n"
                           "[Recent File List]\r\n"
@@ -165,14 +141,14 @@ TEST(Settings, SaveKeepsTheRestOfTheFile) {
 }
 
 TEST(Settings, LongStringIsCutTo1023Characters) {
-    TempFolder dir;
+    TempDir dir(kFolderPrefix);
     const std::string ini = dir.File("Kivra.ini");
     WriteFile(ini, "[FFMpeg]\nTmpFile_VCodec=" + std::string(1500, 'v') + "\n");
     CInifileManager settings(ini);
     settings.LoadSettings();
     EXPECT_EQ(settings.TmpFile_VCodec, std::string(1023, 'v'));
     ASSERT_TRUE(settings.SaveSettings());
-    EXPECT_NE(ReadAll(ini).find("TmpFile_VCodec=" + std::string(1023, 'v') + "\n"),
+    EXPECT_NE(ReadFile(ini).find("TmpFile_VCodec=" + std::string(1023, 'v') + "\n"),
               std::string::npos);
 }
 
@@ -195,11 +171,11 @@ bool SetCommaLocale(const std::string& scratch) {
 }
 
 TEST(Settings, DecimalPointInEveryLocale) {
-    TempFolder dir;
-    TempFolder locales;
+    TempDir dir(kFolderPrefix);
+    TempDir locales(kFolderPrefix);
     const std::string ini = dir.File("Kivra.ini");
     WriteFile(ini, "[Slider]\nPlaySpeedRate=0.25\n");
-    if (!SetCommaLocale(locales.Path())) {
+    if (!SetCommaLocale(locales.path())) {
         ::unsetenv("LOCPATH");
         GTEST_SKIP() << "no German locale available";
     }
@@ -215,7 +191,7 @@ TEST(Settings, DecimalPointInEveryLocale) {
     std::setlocale(LC_ALL, "C");
     ::unsetenv("LOCPATH");
     ASSERT_TRUE(comma) << "the locale did not switch to a decimal comma";
-    EXPECT_NE(ReadAll(ini).find("PlaySpeedRate=1.0\n"), std::string::npos);
+    EXPECT_NE(ReadFile(ini).find("PlaySpeedRate=1.0\n"), std::string::npos);
 }
 
 // Root writes into read-only folders, so the job then runs in a child as "nobody".
@@ -236,11 +212,11 @@ bool RunWithoutPrivileges(const std::function<bool()>& job) {
 }
 
 TEST(Settings, FailedSaveLeavesTheOldFile) {
-    TempFolder dir;
+    TempDir dir(kFolderPrefix);
     const std::string ini = dir.File("Kivra.ini");
     WriteFile(ini, "[Recent File List]\nFile1=/a.avi\n[MarkerID]\nMaxID=7\n");
     fs::permissions(ini, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    fs::permissions(dir.Path(), fs::perms::owner_read | fs::perms::owner_exec |
+    fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec |
                                     fs::perms::group_read | fs::perms::group_exec |
                                     fs::perms::others_read | fs::perms::others_exec);
     const bool saved = RunWithoutPrivileges([&] {
@@ -253,11 +229,11 @@ TEST(Settings, FailedSaveLeavesTheOldFile) {
         return settings.SaveSettings();
     });
     EXPECT_FALSE(saved);
-    EXPECT_EQ(ReadAll(ini), "[Recent File List]\nFile1=/a.avi\n[MarkerID]\nMaxID=7\n");
+    EXPECT_EQ(ReadFile(ini), "[Recent File List]\nFile1=/a.avi\n[MarkerID]\nMaxID=7\n");
 }
 
 TEST(Settings, HostileFileGivesDefaultsAndSurvives) {
-    TempFolder dir;
+    TempDir dir(kFolderPrefix);
     const std::string junk = dir.File("junk.ini");
     std::string junkLines = "\xFF\xFE";
     junkLines += std::string(100000, '\0');
@@ -270,7 +246,7 @@ TEST(Settings, HostileFileGivesDefaultsAndSurvives) {
         EXPECT_EQ(settings.MaxID, 100);  // "[MarkerID" is no section header
     }
     EXPECT_TRUE(
-        ReadAll(junk).starts_with("[Slider]\nPlaySpeedRate=0.0\n" + junkLines + "[FFMpeg]\n"));
+        ReadFile(junk).starts_with("[Slider]\nPlaySpeedRate=0.0\n" + junkLines + "[FFMpeg]\n"));
 }
 
 TEST(Settings, OutputSizeFollowsSizeTypeAndDirection) {
@@ -287,15 +263,15 @@ TEST(Settings, OutputSizeFollowsSizeTypeAndDirection) {
 
 // The picture cache bound is read from the file but never written into it.
 TEST(Settings, PictureCacheBoundIsReadOnly) {
-    TempFolder dir;
+    TempDir dir(kFolderPrefix);
     const std::string ini = dir.File("Kivra.ini");
     {
         CInifileManager settings(ini);
         settings.LoadSettings();
         EXPECT_EQ(settings.PictureCacheMB, 512);
     }
-    EXPECT_EQ(ReadAll(ini).find("PictureCacheMB"), std::string::npos);
-    std::ofstream(ini) << "[Slider]\nPictureCacheMB=64\n";
+    EXPECT_EQ(ReadFile(ini).find("PictureCacheMB"), std::string::npos);
+    WriteFile(ini, "[Slider]\nPictureCacheMB=64\n");
     CInifileManager settings(ini);
     settings.LoadSettings();
     EXPECT_EQ(settings.PictureCacheMB, 64);

@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
 
 extern char** environ;
 
@@ -52,8 +54,8 @@ bool RunFfmpeg(const std::vector<std::string>& args) {
     return RunProgram(argv);
 }
 
-TempDir::TempDir() {
-    std::string pattern = "/tmp/kivra-test-XXXXXX";
+TempDir::TempDir(const std::string& prefix) {
+    std::string pattern = "/tmp/" + prefix + "-XXXXXX";
     if (mkdtemp(pattern.data()) != nullptr) {
         path_ = pattern;
     }
@@ -62,12 +64,28 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
     if (!path_.empty()) {
         std::error_code ignored;
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ignored);
         std::filesystem::remove_all(path_, ignored);
     }
 }
 
 std::string TempDir::File(const std::string& name) const {
     return path_ + "/" + name;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+bool WriteFile(const std::string& path, std::string_view bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    return !out.fail();
 }
 
 }  // namespace kivra::test

@@ -1,7 +1,8 @@
 #pragma once
-// Test helpers for making real media files: running the installed `ffmpeg` program and a
-// scratch folder that cleans up after itself.
+// Test helpers for making real media files: running the installed `ffmpeg` program, a
+// scratch folder that cleans up after itself, and whole-file reads and writes.
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kivra::test {
@@ -15,10 +16,14 @@ bool RunProgram(const std::vector<std::string>& argv);
 //                     "-c:v", "mjpeg", dir.File("out.avi")}).
 bool RunFfmpeg(const std::vector<std::string>& args);
 
-// A uniquely named folder under /tmp, removed with everything in it when this object ends.
+// A uniquely named folder under /tmp, removed with everything in it when this object ends,
+// even after a test took away its write permission.
 class TempDir {
 public:
-    TempDir();
+    TempDir() : TempDir("kivra-test") {}
+    // The folder's name starts with prefix: pass one with blanks or Japanese text to run the
+    // code under test on such paths.
+    explicit TempDir(const std::string& prefix);
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -31,5 +36,11 @@ public:
 private:
     std::string path_;
 };
+
+// The file's bytes; empty when it cannot be read.
+std::string ReadFile(const std::string& path);
+
+// Creates or truncates path and writes bytes to it; true when all of them were written.
+bool WriteFile(const std::string& path, std::string_view bytes);
 
 }  // namespace kivra::test
