@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <ostream>
 #include <random>
 
@@ -133,70 +134,54 @@ private:
     uint64_t hash_ = 0xcbf29ce484222325ULL;
 };
 
-int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    if (args.size() != 2) {
+// The start every command shares: the usage text and 2 when its arguments are wrong, 1 when the
+// video args[1] does not open; otherwise the exit status of work on the opened video.
+int OnVideo(bool argsOk, const std::vector<std::string>& args, std::ostream& err,
+            const std::function<int(const OpenedVideo&, CAviVideoStream&)>& work) {
+    if (!argsOk) {
         err << kUsage;
         return 2;
     }
-    OpenedVideo video(args[1], err);
+    const OpenedVideo video(args[1], err);
     if (video.Stream() == nullptr) {
         return 1;
     }
-    for (const std::string& line : StreamInfoLines(video.Stream())) {
-        out << line << "\n";
-    }
-    return 0;
+    return work(video, *video.Stream());
+}
+
+int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    return OnVideo(args.size() == 2, args, err, [&](const OpenedVideo&, CAviVideoStream& stream) {
+        for (const std::string& line : StreamInfoLines(&stream)) {
+            out << line << "\n";
+        }
+        return 0;
+    });
 }
 
 int Frame(const std::vector<std::string>& args, std::ostream& err) {
     long long frame = 0;
-    if (args.size() != 4 || !ParseInt(args[2], &frame)) {
-        err << kUsage;
-        return 2;
-    }
-    OpenedVideo video(args[1], err);
-    CAviVideoStream* stream = video.Stream();
-    if (stream == nullptr) {
-        return 1;
-    }
-    if (frame < stream->GetStart() || frame > stream->GetEnd()) {
-        err << "frame " << frame << " is outside " << stream->GetStart() << ".." << stream->GetEnd()
-            << "\n";
-        return 1;
-    }
-    stream->SetPosition(int(frame));
-    if (!stream->SaveFrameAsBmp(args[3])) {
-        err << "cannot write " << args[3] << "\n";
-        return 1;
-    }
-    return 0;
+    const bool argsOk = args.size() == 4 && ParseInt(args[2], &frame);
+    return OnVideo(argsOk, args, err, [&](const OpenedVideo&, CAviVideoStream& stream) {
+        if (frame < stream.GetStart() || frame > stream.GetEnd()) {
+            err << "frame " << frame << " is outside " << stream.GetStart() << ".."
+                << stream.GetEnd() << "\n";
+            return 1;
+        }
+        stream.SetPosition(int(frame));
+        if (!stream.SaveFrameAsBmp(args[3])) {
+            err << "cannot write " << args[3] << "\n";
+            return 1;
+        }
+        return 0;
+    });
 }
 
-int Decode(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    std::string order;
-    long long count = -1;
-    for (size_t i = 2; i < args.size(); ++i) {
-        if (args[i] == "--order" && i + 1 < args.size()) {
-            order = args[++i];
-        } else if (args[i] == "--count" && i + 1 < args.size() && ParseInt(args[i + 1], &count) &&
-                   count >= 0) {
-            ++i;
-        } else {
-            err << kUsage;
-            return 2;
-        }
-    }
-    if (args.size() < 2 || (order != "forward" && order != "backward" && order != "random")) {
-        err << kUsage;
-        return 2;
-    }
-    OpenedVideo video(args[1], err);
-    CAviVideoStream* stream = video.Stream();
-    if (stream == nullptr) {
-        return 1;
-    }
-    const int first = stream->GetStart();
-    const int last = stream->GetEnd();
+// Decodes the frames in the given order; prints the frame count, the time per frame and a
+// checksum of the pictures, so runs can be compared.
+int DecodeTimed(CAviVideoStream& stream, const std::string& order, long long count,
+                std::ostream& out) {
+    const int first = stream.GetStart();
+    const int last = stream.GetEnd();
     const long long total = count >= 0 ? count : (long long)(last - first + 1);
     std::mt19937 random(20261207);
     std::uniform_int_distribution<int> anywhere(first, last);
@@ -214,10 +199,10 @@ int Decode(const std::vector<std::string>& args, std::ostream& out, std::ostream
             n = anywhere(random);
         }
         const auto start = std::chrono::steady_clock::now();
-        stream->SetPosition(n);
-        stream->LoadFrame(-1);
+        stream.SetPosition(n);
+        stream.LoadFrame(-1);
         spent += std::chrono::steady_clock::now() - start;
-        const kivra::Dib& picture = stream->DisplayBitmap();
+        const kivra::Dib& picture = stream.DisplayBitmap();
         checksum.Add(picture.bits.data(), picture.bits.size());
     }
     const double ms = std::chrono::duration<double, std::milli>(spent).count();
@@ -228,25 +213,39 @@ int Decode(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return 0;
 }
 
+int Decode(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::string order;
+    long long count = -1;
+    bool argsOk = args.size() >= 2;
+    for (size_t i = 2; argsOk && i < args.size(); ++i) {
+        if (args[i] == "--order" && i + 1 < args.size()) {
+            order = args[++i];
+        } else if (args[i] == "--count" && i + 1 < args.size() && ParseInt(args[i + 1], &count) &&
+                   count >= 0) {
+            ++i;
+        } else {
+            argsOk = false;
+        }
+    }
+    argsOk = argsOk && (order == "forward" || order == "backward" || order == "random");
+    return OnVideo(argsOk, args, err, [&](const OpenedVideo&, CAviVideoStream& stream) {
+        return DecodeTimed(stream, order, count, out);
+    });
+}
+
 int Csv(const std::vector<std::string>& args, std::ostream& err) {
-    if (args.size() != 3) {
-        err << kUsage;
-        return 2;
-    }
-    OpenedVideo video(args[1], err);
-    CAviVideoStream* stream = video.Stream();
-    if (stream == nullptr) {
-        return 1;
-    }
-    if (stream->m_markers.GetLoadState() != CLFFManager::kLoaded) {
-        err << "no marker file for " << args[1] << "\n";
-        return 1;
-    }
-    if (!stream->ExportMarkersCsv(args[2], video.RangeStart(), video.RangeEnd())) {
-        err << kivra::LoadString(2036) << "\n";
-        return 1;
-    }
-    return 0;
+    return OnVideo(
+        args.size() == 3, args, err, [&](const OpenedVideo& video, CAviVideoStream& stream) {
+            if (stream.m_markers.GetLoadState() != CLFFManager::kLoaded) {
+                err << "no marker file for " << args[1] << "\n";
+                return 1;
+            }
+            if (!stream.ExportMarkersCsv(args[2], video.RangeStart(), video.RangeEnd())) {
+                err << kivra::LoadString(2036) << "\n";
+                return 1;
+            }
+            return 0;
+        });
 }
 
 }  // namespace
