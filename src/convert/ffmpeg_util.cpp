@@ -19,6 +19,7 @@
 #include "convert/format_ini_file.h"
 #include "platform/settings_folder.h"
 #include "platform/string_table.h"
+#include "platform/unique_fd.h"
 
 extern char** environ;
 
@@ -92,24 +93,6 @@ struct SpawnAttributes {
             posix_spawnattr_destroy(&attr);
         }
     }
-};
-
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() { Reset(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    void Reset() {
-        if (fd_ >= 0) {
-            close(fd_);
-        }
-        fd_ = -1;
-    }
-
-private:
-    int fd_;
 };
 
 // Starts `encoder` with stdin and stdout on /dev/null, stderr into `stderrWrite`, no other
@@ -294,10 +277,10 @@ bool CFFMpegUtil::RunEncoder(const std::vector<std::string>& args, const std::st
     if (pipe2(fds, O_CLOEXEC) != 0) {
         return false;
     }
-    kivra::Fd readEnd(fds[0]);
-    kivra::Fd writeEnd(fds[1]);
+    kivra::UniqueFd readEnd(fds[0]);
+    kivra::UniqueFd writeEnd(fds[1]);
     const pid_t pid = kivra::Spawn(encoder, args, writeEnd.get());
-    writeEnd.Reset();
+    writeEnd.Close();
     if (pid < 0) {
         m_strEncoderMessages = "encoder could not be started: " + encoder;
         return false;

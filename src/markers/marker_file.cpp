@@ -15,6 +15,7 @@
 
 #include "markers/lff_manager.h"
 #include "platform/replace_file.h"
+#include "platform/unique_fd.h"
 
 namespace {
 
@@ -48,22 +49,6 @@ int32_t GetI32(const unsigned char* p) {
 double GetF64(const unsigned char* p) {
     return std::bit_cast<double>(uint64_t{GetU32(p)} | uint64_t{GetU32(p + 4)} << 32);
 }
-
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 // Exact reads through a buffer, counting what the file (by its size at opening) still holds.
 class Reader {
@@ -192,7 +177,7 @@ int CLFFManager::LoadMarkers(const std::string& path, int maxId) {
         return m_nLoadState;
     }
     // Non-blocking, so that a pipe of that name cannot stall the opening of the video.
-    const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    const kivra::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     std::optional<MarkerFileContents> contents;
     if (fd.get() >= 0 && ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode)) {
         Reader in(fd.get(), st.st_size);

@@ -9,25 +9,10 @@
 #include <climits>
 #include <cstdlib>
 
+#include "platform/unique_fd.h"
+
 namespace kivra {
 namespace {
-
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() { Close(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 bool WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -64,7 +49,7 @@ int CreateTemporary(const std::string& target, std::string& name) {
 void SyncFolderOf(const std::string& path) {
     const auto slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() >= 0) {
         ::fsync(dir.get());  // best effort: the data itself is already on disk
     }
@@ -83,7 +68,7 @@ bool ReplaceFileContents(const std::string& path, std::string_view bytes) {
         return false;  // never rename over a folder or a device
     }
     std::string tempName;
-    Fd fd(CreateTemporary(target, tempName));
+    UniqueFd fd(CreateTemporary(target, tempName));
     if (fd.get() < 0) {
         return false;
     }

@@ -1,13 +1,13 @@
 #include "platform/rw_ini_file.h"
 
-#include "platform/replace_file.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
 
+#include "platform/replace_file.h"
 #include "platform/settings_folder.h"
+#include "platform/unique_fd.h"
 
 namespace kivra {
 namespace {
@@ -151,22 +151,6 @@ std::string EncodeValue(std::string_view value) {
 }
 
 // Owns one open descriptor of a file being read and closes it when it goes out of scope.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 enum class FileState { kMissing, kRead, kRefused };
 
 struct FileContents {
@@ -180,7 +164,7 @@ FileContents ReadIniFile(const std::string& path) {
         return result;
     }
     // Non-blocking so that a FIFO put in the file's place cannot stall the open.
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.get() < 0) {
         if (errno == ENOENT) {
             result.state = FileState::kMissing;
