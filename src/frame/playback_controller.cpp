@@ -55,12 +55,17 @@ CAviVideoStream* CPlaybackController::PlayableStream() const {
     return stream != nullptr && stream->GetFrameRate() > 0.0 ? stream : nullptr;
 }
 
-void CPlaybackController::Play() {
+CAviVideoStream* CPlaybackController::StreamToStart() {
+    // Both play buttons toggle: pressed while playing, they stop.
     if (IsPlaying()) {
         Stop();
-        return;
+        return nullptr;
     }
-    CAviVideoStream* stream = PlayableStream();
+    return PlayableStream();
+}
+
+void CPlaybackController::Play() {
+    CAviVideoStream* stream = StreamToStart();
     if (stream == nullptr) {
         return;
     }
@@ -111,11 +116,7 @@ void CPlaybackController::OnForwardTick() {
 }
 
 void CPlaybackController::ReversePlay() {
-    if (IsPlaying()) {
-        Stop();
-        return;
-    }
-    CAviVideoStream* stream = PlayableStream();
+    CAviVideoStream* stream = StreamToStart();
     if (stream == nullptr) {
         return;
     }
