@@ -85,9 +85,9 @@ public:
 
 private:
     int CurrentFrame() const;
-    // The open stream when it has a frame rate to play at, else null.
     // Stops a running play and gives null, else the stream to start playing (or null).
     CAviVideoStream* StreamToStart();
+    // The open stream when it has a frame rate to play at, else null.
     CAviVideoStream* PlayableStream() const;
     // The nearest of the stream's end, the play range's ends and the area frames before
     // (direction -1) or after (+1) the current frame.
