@@ -324,7 +324,7 @@ float CMainFrame::PlaySpeedRate() const {
     return Settings().PlaySpeedRate;
 }
 
-void CMainFrame::LeaveAreaSpecification() {
+void CMainFrame::LeaveAreaMode() {
     m_nViewMode = kivra::kNormalMode;
     m_nAreaIndex = 0;
 }

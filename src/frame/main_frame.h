@@ -132,7 +132,7 @@ public:
     int Area2Frame() const override;
     float PlaySpeedRate() const override;
     int ViewMode() const override { return m_nViewMode; }
-    void LeaveAreaSpecification() override;
+    void LeaveAreaMode() override;
     void MoveTrackbar(int frame) override;
     void ResetMarkerId() override;
     void RedrawVideoNow() override;

@@ -71,7 +71,7 @@ void CPlaybackController::Play() {
     }
     const double fps = stream->GetFrameRate();
     if (m_host.ViewMode() == 1) {
-        m_host.LeaveAreaSpecification();
+        m_host.LeaveAreaMode();
     }
     m_bPlay = 1;
     m_bReversePlay = 0;

@@ -23,7 +23,7 @@ public:
     virtual int Area2Frame() const = 0;
     virtual float PlaySpeedRate() const = 0;
     virtual int ViewMode() const = 0;
-    virtual void LeaveAreaSpecification() = 0;  // view mode 0, area index 0
+    virtual void LeaveAreaMode() = 0;  // view mode 0, area index 0
     virtual void MoveTrackbar(int frame) = 0;
     virtual void ResetMarkerId() = 0;  // the marker-ID reset rule on a frame change
     // Paints the frame view at once, so the picture of the current frame is decoded now.

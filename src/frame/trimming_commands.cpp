@@ -300,7 +300,7 @@ bool CMainFrame::HandleAreaKey(const QKeyEvent& key) {
                 }
                 UpdateAllViews();
             }
-            return true;  // never moves the keyboard focus while an area is specified
+            return true;  // never moves the keyboard focus while an area is being set
         case Qt::Key_Up:
             m_pVideoView->ResizeAreaBox(shift ? 1 : 3);
             return true;

@@ -1,4 +1,4 @@
-// Mouse work on the frame view: specifying the two trimming areas with the box that follows
+// Mouse work on the frame view: setting the two trimming areas with the box that follows
 // the cursor, placing markers while the ID dialog is shown, grabbing, dragging and deleting
 // markers, and the cursor that tells which of these a click would do.
 #include <QAction>

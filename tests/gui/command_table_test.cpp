@@ -1,6 +1,6 @@
 // The main window's commands as the user meets them: which are enabled, checked or shown
 // pressed in each state of a working session, the text information window, the question
-// before a trimming-mode change clears the areas, the keys while an area is specified, the
+// before a trimming-mode change clears the areas, the keys while an area is being set, the
 // one-time marker toolbar question, and the close question's three answers.
 #include <gtest/gtest.h>
 
@@ -89,7 +89,7 @@ protected:
         QTest::mouseClick(m_view, Qt::LeftButton, {}, p);
         Paint();
     }
-    void SpecifyAreas() {
+    void SetBothAreas() {
         Command(kivra::ID_TRIMMING_AREA);
         Click(At(0.35, 0.5));
         Click(At(0.6, 0.5));
@@ -123,7 +123,7 @@ protected:
 
 // ---------------------------------------------------------------------------------------------
 // The command table, state by state. Each state is reached from the one before it, the way a
-// user works through a video: open, specify the areas, place markers, play, clear, close.
+// user works through a video: open, set the areas, place markers, play, clear, close.
 
 struct Step {
     char code;  // the column of the state in the tables below
@@ -158,7 +158,7 @@ const Rule kEnabled[] = {
     {"xxxxxx.xxxx", kivra::ID_TRIMMING_SIDE_MODE, "Side mode"},
     {"xxxxxx.xxxx", kivra::ID_TRIMMING_FRONT_MODE, "Front mode"},
     {"...........", kivra::ID_TRIMMING_SETTINGS, "Trimming settings"},  // not built yet
-    {".xxxxx...x.", kivra::ID_TRIMMING_AREA, "Area specification"},
+    {".xxxxx...x.", kivra::ID_TRIMMING_AREA, "Area mode"},
     {".xxxxx...x.", kivra::ID_TRIMMING_AREA_CLEAR, "Area clear"},
     {"xxxxxxxxxxx", kivra::ID_MOSAIC_NONE, "No mosaic"},
     {"xxxxxxxxxxx", kivra::ID_MOSAIC_TYPE1, "Mosaic type 1"},
@@ -196,7 +196,7 @@ const Rule kChecked[] = {
     // Pressed on the toolbars only: their menu items never carry a check mark.
     {"...........", kivra::ID_TRIMMING_SIDE_MODE, "Side mode"},
     {"...........", kivra::ID_TRIMMING_FRONT_MODE, "Front mode"},
-    {"...........", kivra::ID_TRIMMING_AREA, "Area specification"},
+    {"...........", kivra::ID_TRIMMING_AREA, "Area mode"},
     {"...........", kivra::ID_TRIMMING_PREVIEW, "Preview"},
     {"...........", kivra::ID_MARKER_SET_ID, "Marker ID"},
 };
@@ -206,7 +206,7 @@ const Rule kChecked[] = {
 const Rule kPressed[] = {
     {"xxxxxxxxx..", kivra::ID_TRIMMING_SIDE_MODE, "Side mode"},
     {".........xx", kivra::ID_TRIMMING_FRONT_MODE, "Front mode"},
-    {"..x........", kivra::ID_TRIMMING_AREA, "Area specification"},
+    {"..x........", kivra::ID_TRIMMING_AREA, "Area mode"},
     {"......xxx..", kivra::ID_TRIMMING_PREVIEW, "Preview"},
     {"......x....", kivra::ID_MARKER_SET_ID, "Marker ID"},
     {".......xx..", kivra::ID_MOVIE_PLAY, "Play"},
@@ -406,7 +406,7 @@ TEST_F(CommandTableTest, ModeChangeAsksBeforeClearingTheAreas) {
     OpenSample();
     CHelpDlg* navigator = Navigator();
     ASSERT_NE(navigator, nullptr);
-    SpecifyAreas();
+    SetBothAreas();
     Command(kivra::ID_TRIMMING_PREVIEW);
     ASSERT_EQ(m_frame->m_nViewMode, kivra::kPreviewMode);
     const kivra::AreaState area1 = m_view->m_area1;
@@ -455,7 +455,7 @@ TEST_F(CommandTableTest, ModeChangeAsksBeforeClearingTheAreas) {
     ASSERT_EQ(yes.Texts(), QStringList{Text(2022)});
     EXPECT_EQ(m_frame->m_nTrimmingMode, kivra::kSideMode);
     EXPECT_FALSE(m_view->m_area1.IsSet());
-    EXPECT_EQ(m_frame->m_nAreaIndex, 0) << "specification starts again at area 1";
+    EXPECT_EQ(m_frame->m_nAreaIndex, 0) << "area mode starts again at area 1";
     EXPECT_EQ(m_view->m_nBoxHalfSize, lengthFromCenter1);
     EXPECT_EQ(m_frame->m_nViewMode, kivra::kAreaMode) << "clearing leaves area mode on";
     EXPECT_EQ(navigator->windowTitle(), Text(2033));
@@ -477,7 +477,7 @@ TEST_F(CommandTableTest, ModeChangeAsksBeforeClearingTheAreas) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Keys while an area is specified. They reach the window from the view, which takes the focus
+// Keys while an area is being set. They reach the window from the view, which takes the focus
 // when the pointer moves over it.
 
 TEST_F(CommandTableTest, AreaKeysStepBackForwardAndResizeTheBoxInSideMode) {
@@ -603,7 +603,7 @@ TEST_F(CommandTableTest, AreaKeysInFrontModeSwitchBetweenTheTwoSizes) {
 TEST_F(CommandTableTest, MarkerToolbarQuestionIsAskedOnceAlsoAcrossARestart) {
     ASSERT_EQ(m_frame->Settings().ShowSetIDBtnMsg, 1);
     OpenSample();
-    SpecifyAreas();
+    SetBothAreas();
     ASSERT_TRUE(m_frame->MarkerBar()->isHidden());
     {
         MessageBoxCatcher no(QMessageBox::No);
@@ -623,7 +623,7 @@ TEST_F(CommandTableTest, MarkerToolbarQuestionIsAskedOnceAlsoAcrossARestart) {
     m_frame->resize(1000, 760);
     EXPECT_EQ(m_frame->Settings().ShowSetIDBtnMsg, 0);
     OpenSample();
-    SpecifyAreas();
+    SetBothAreas();
     ASSERT_TRUE(m_frame->MarkerBar()->isHidden());
     MessageBoxCatcher catcher(QMessageBox::Yes);
     Command(kivra::ID_MARKER_SET_ID);
@@ -633,7 +633,7 @@ TEST_F(CommandTableTest, MarkerToolbarQuestionIsAskedOnceAlsoAcrossARestart) {
 
 TEST_F(CommandTableTest, MarkerToolbarQuestionOnlyWhileTheBarIsHiddenAndYesShowsIt) {
     OpenSample();
-    SpecifyAreas();
+    SetBothAreas();
     MessageBoxCatcher yes(QMessageBox::Yes);
 
     // The toolbar already shown: nothing to offer, and the offer stays for later.
@@ -657,7 +657,7 @@ TEST_F(CommandTableTest, MarkerToolbarQuestionOnlyWhileTheBarIsHiddenAndYesShows
 
 TEST_F(CommandTableTest, CloseWithYesSavesMarkersAndAreasThenCloses) {
     OpenSample();
-    SpecifyAreas();
+    SetBothAreas();
     CAviVideoStream* stream = m_frame->Stream();
     stream->m_markers.SetMarker(2, 7, 123.5, 45.25);
     stream->m_markers.SetModified(true);

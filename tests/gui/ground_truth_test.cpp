@@ -83,8 +83,8 @@ protected:
         QTest::mouseClick(m_view, Qt::LeftButton, Qt::NoModifier, p);
         QCoreApplication::processEvents();
     }
-    // Specifies one area around the walker on the current frame.
-    void SpecifyAreaAround(const std::array<ImagePoint, kJoints>& joints) {
+    // Sets one area around the walker on the current frame.
+    void SetAreaAround(const std::array<ImagePoint, kJoints>& joints) {
         const double centreY = (joints[0].y + joints[3].y) / 2.0;
         Click(ViewPointOf({joints[1].x, centreY}));
     }
@@ -147,9 +147,9 @@ TEST_F(GroundTruthTest, ClickedJointsExportAsTheTruthInOutputPixels) {
     // Area 1 on the first frame, area 2 on the last one (the view jumps there by itself).
     m_frame->OnTrimmingArea();
     ASSERT_EQ(m_frame->m_nViewMode, kivra::kAreaMode);
-    SpecifyAreaAround(truth.at(0));
+    SetAreaAround(truth.at(0));
     ASSERT_EQ(Current(), last) << "area 1 set: the last frame is shown for area 2";
-    SpecifyAreaAround(truth.at(last));
+    SetAreaAround(truth.at(last));
     ASSERT_EQ(Current(), 0);
     ASSERT_EQ(m_frame->m_nViewMode, kivra::kNormalMode);
     ASSERT_TRUE(m_frame->AreasSet());

@@ -23,7 +23,7 @@ public:
     int Area2Frame() const override { return area2; }
     float PlaySpeedRate() const override { return speed; }
     int ViewMode() const override { return viewMode; }
-    void LeaveAreaSpecification() override { viewMode = 0; }
+    void LeaveAreaMode() override { viewMode = 0; }
     void MoveTrackbar(int frame) override { trackbar = frame; }
     void ResetMarkerId() override {}
     void RedrawVideoNow() override {

@@ -1,4 +1,4 @@
-// Mouse work on the frame view of the real program: specifying the two trimming areas, the
+// Mouse work on the frame view of the real program: setting the two trimming areas, the
 // wheel, placing markers through the ID dialog, dragging, hit testing, the marker context menu,
 // and what the overlays put on the screen.
 #include <gtest/gtest.h>
@@ -102,7 +102,7 @@ protected:
                       Qt::NoScrollPhase, false);
         QApplication::sendEvent(m_view, &e);
     }
-    void SpecifyAreas() {
+    void SetBothAreas() {
         Command(kivra::ID_TRIMMING_AREA);
         Click(At(0.35, 0.5));
         Click(At(0.6, 0.5));
@@ -145,7 +145,7 @@ protected:
     }
 };
 
-TEST_F(ViewMouseTest, AreasAreSpecifiedWithTheBoxThatFollowsTheMouse) {
+TEST_F(ViewMouseTest, AreasAreSetWithTheBoxThatFollowsTheMouse) {
     Command(kivra::ID_TRIMMING_AREA);
     const QPoint p1 = At(0.35, 0.5);
     const QPoint p2 = At(0.6, 0.5);
@@ -164,7 +164,7 @@ TEST_F(ViewMouseTest, AreasAreSpecifiedWithTheBoxThatFollowsTheMouse) {
     EXPECT_EQ(m_view->m_area1.rect, area1);
     EXPECT_EQ(m_view->m_area1.frame, 0);
     EXPECT_EQ(m_frame->m_nAreaIndex, 1);
-    EXPECT_EQ(Current(), 119) << "area 2 is specified on the last frame";
+    EXPECT_EQ(Current(), 119) << "area 2 is set on the last frame";
     EXPECT_EQ(m_frame->Settings().LengthFromCenter1, 51);
 
     // Area 2 may not share the frame of area 1.
@@ -258,7 +258,7 @@ TEST_F(ViewMouseTest, FrontModeResizesAreaTwoFromItsOwnSize) {
 }
 
 TEST_F(ViewMouseTest, ClicksPlaceMarkersWithRisingIdsDrawnByInversion) {
-    SpecifyAreas();
+    SetBothAreas();
     ShowIdDialog();
     const QImage before = Grab();
     const QPoint points[] = {At(0.3, 0.5), At(0.5, 0.6), At(0.7, 0.4)};
@@ -304,7 +304,7 @@ TEST_F(ViewMouseTest, ClicksPlaceMarkersWithRisingIdsDrawnByInversion) {
 }
 
 TEST_F(ViewMouseTest, SkipModeFillsTheSkippedFramesAndJumpsWithinThePlayRange) {
-    SpecifyAreas();
+    SetBothAreas();
     ShowIdDialog();
     CSetMarkerIDDlg& dlg = *m_frame->MarkerIdDialog();
     dlg.SkipRadio()->click();
@@ -333,7 +333,7 @@ TEST_F(ViewMouseTest, SkipModeFillsTheSkippedFramesAndJumpsWithinThePlayRange) {
 }
 
 TEST_F(ViewMouseTest, DraggingStoresTheSameImagePointInNormalAndPreviewMode) {
-    SpecifyAreas();
+    SetBothAreas();
     const ViewRect trim = Stream().m_trimParam.At(0);
     const ImagePoint target{trim.left + trim.Width() * 0.6, trim.top + trim.Height() * 0.4};
     Markers().SetMarker(0, 0, trim.left + 10.0, trim.top + 20.0);
@@ -432,7 +432,7 @@ TEST_F(ViewMouseTest, ContextMenuDeletesOnThisFrameOrOnAllFrames) {
 }
 
 TEST_F(ViewMouseTest, LocusFollowsEachIdUpToTheCurrentFrame) {
-    SpecifyAreas();
+    SetBothAreas();
     m_frame->Settings().LocusColor = 0x0003FE01;  // 0x00BBGGRR
     const QColor locus(1, 254, 3);
     Command(kivra::ID_MARKER_SHOW_LOCUS);
