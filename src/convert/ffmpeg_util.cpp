@@ -17,6 +17,7 @@
 
 #include "convert/encoder_command.h"
 #include "convert/format_ini_file.h"
+#include "platform/path_util.h"
 #include "platform/settings_folder.h"
 #include "platform/string_table.h"
 #include "platform/unique_fd.h"
@@ -44,13 +45,6 @@ bool IsExecutableFile(const std::string& path) {
 bool IsRegularFile(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-std::string JoinFolder(const std::string& folder, std::string_view name) {
-    if (!folder.empty() && folder.back() == '/') {
-        return folder + std::string(name);
-    }
-    return folder + "/" + std::string(name);
 }
 
 std::string LocalTimeText() {
@@ -148,7 +142,7 @@ std::string FindEncoder(const std::string& programFolder, std::string_view pathE
         if (!folder.starts_with('/')) {
             continue;
         }
-        const std::string candidate = JoinFolder(std::string(folder), "ffmpeg");
+        const std::string candidate = JoinPath(folder, "ffmpeg");
         if (IsExecutableFile(candidate)) {
             return candidate;
         }
@@ -159,7 +153,7 @@ std::string FindEncoder(const std::string& programFolder, std::string_view pathE
 }  // namespace kivra
 
 CFFMpegUtil::CFFMpegUtil(const std::string& settingsFolder)
-    : m_strLogPath(kivra::JoinFolder(settingsFolder, "VV_command.log")),
+    : m_strLogPath(kivra::JoinPath(settingsFolder, "VV_command.log")),
       m_logFile(std::fopen(m_strLogPath.c_str(), "ae")),
       m_bLogOpen(m_logFile != nullptr ? 1 : 0) {}
 

@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "platform/four_cc.h"
+#include "platform/path_util.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -180,12 +181,8 @@ std::optional<CompressorInfo> FindCompressor(uint32_t code) {
 }
 
 bool IsUncompressedCode(std::string_view codeText) {
-    if (codeText.size() != 4) {
-        return false;
-    }
-    std::string upper(codeText);
-    std::transform(upper.begin(), upper.end(), upper.begin(), AsciiUpper);
-    return upper == "DIB " || upper == "RGB " || upper == "RAW ";
+    return EqualsIgnoreCase(codeText, "DIB ") || EqualsIgnoreCase(codeText, "RGB ") ||
+           EqualsIgnoreCase(codeText, "RAW ");
 }
 
 std::string HandlerCodeText(uint32_t code) {

@@ -1,10 +1,12 @@
 #include "platform/path_util.h"
 
-#include <cctype>
-
 namespace kivra {
 
 namespace {
+
+char AsciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 size_t ExtensionDot(const std::string& path) {
     const size_t slash = path.find_last_of('/');
@@ -32,20 +34,28 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
+std::string JoinPath(std::string_view folder, std::string_view name) {
+    std::string path(folder);
+    if (!path.ends_with('/')) {
+        path += '/';
+    }
+    path += name;
+    return path;
+}
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
         return false;
     }
     for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
+        if (AsciiLower(a[i]) != AsciiLower(b[i])) {
             return false;
         }
     }
     return true;
 }
 
-bool EndsWithIgnoreCase(const std::string& text, const std::string& suffix) {
+bool EndsWithIgnoreCase(std::string_view text, std::string_view suffix) {
     return text.size() >= suffix.size() &&
            EqualsIgnoreCase(text.substr(text.size() - suffix.size()), suffix);
 }

@@ -1,6 +1,8 @@
 #pragma once
-// Path helpers for names formed beside a file (temporary files, the marker file).
+// File-name helpers: names formed beside a file (temporary files, the marker file), joined
+// paths, and comparisons that ignore letter case.
 #include <string>
+#include <string_view>
 
 namespace kivra {
 
@@ -15,7 +17,11 @@ std::string FileExtension(const std::string& path);
 // Everything up to and including the last '/', or empty.
 std::string FolderOf(const std::string& path);
 
-bool EqualsIgnoreCase(const std::string& a, const std::string& b);
-bool EndsWithIgnoreCase(const std::string& text, const std::string& suffix);
+// folder + "/" + name, without doubling a slash that ends folder ("" gives "/name").
+std::string JoinPath(std::string_view folder, std::string_view name);
+
+// Comparisons that ignore ASCII letter case only, whatever the locale.
+bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+bool EndsWithIgnoreCase(std::string_view text, std::string_view suffix);
 
 }  // namespace kivra

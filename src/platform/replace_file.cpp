@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "platform/path_util.h"
 #include "platform/unique_fd.h"
 
 namespace kivra {
@@ -32,9 +33,8 @@ bool WriteAll(int fd, std::string_view bytes) {
 // file; the name carries the process id and a counter, so writers never collide.
 int CreateTemporary(const std::string& target, std::string& name) {
     static std::atomic<unsigned> counter{0};
-    const auto slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    const std::string folder = FolderOf(target);
+    const std::string base = target.substr(folder.size());
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = folder + "." + base + ".tmp-" + std::to_string(::getpid()) + "-" +
                std::to_string(counter.fetch_add(1));
@@ -47,9 +47,8 @@ int CreateTemporary(const std::string& target, std::string& name) {
 }
 
 void SyncFolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const std::string folder = FolderOf(path);
+    UniqueFd dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() >= 0) {
         ::fsync(dir.get());  // best effort: the data itself is already on disk
     }

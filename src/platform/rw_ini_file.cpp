@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
+#include <cstdint>
 
+#include "platform/path_util.h"
 #include "platform/replace_file.h"
 #include "platform/settings_folder.h"
 #include "platform/unique_fd.h"
@@ -27,22 +29,6 @@ std::string_view Trim(std::string_view s) {
         s.remove_suffix(1);
     }
     return s;
-}
-
-char AsciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) {
-            return false;
-        }
-    }
-    return true;
 }
 
 struct ParsedLine {
@@ -150,7 +136,6 @@ std::string EncodeValue(std::string_view value) {
     return std::string(value);
 }
 
-// Owns one open descriptor of a file being read and closes it when it goes out of scope.
 enum class FileState { kMissing, kRead, kRefused };
 
 struct FileContents {
@@ -243,7 +228,7 @@ IniDocument IniDocument::Load(const std::string& path) {
 std::optional<IniDocument::SectionRange> IniDocument::FindSection(std::string_view section) const {
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         const ParsedLine p = Classify(lines_[i].text, i == 0);
-        if (p.kind != ParsedLine::Kind::kSection || !EqualsNoCase(p.name, section)) {
+        if (p.kind != ParsedLine::Kind::kSection || !EqualsIgnoreCase(p.name, section)) {
             continue;
         }
         std::size_t end = i + 1;
@@ -260,7 +245,7 @@ std::optional<std::size_t> IniDocument::FindKey(const SectionRange& range,
                                                 std::string_view key) const {
     for (std::size_t i = range.header + 1; i < range.end; ++i) {
         const ParsedLine p = Classify(lines_[i].text, false);
-        if (p.kind == ParsedLine::Kind::kKey && EqualsNoCase(p.name, key)) {
+        if (p.kind == ParsedLine::Kind::kKey && EqualsIgnoreCase(p.name, key)) {
             return i;
         }
     }
@@ -330,7 +315,7 @@ bool IniDocument::DeleteKey(std::string_view section, std::string_view key) {
     // Every copy of the key in the section goes, so no older duplicate shows through.
     for (std::size_t i = range->end; i > range->header + 1; --i) {
         const ParsedLine p = Classify(lines_[i - 1].text, false);
-        if (p.kind == ParsedLine::Kind::kKey && EqualsNoCase(p.name, Trim(key))) {
+        if (p.kind == ParsedLine::Kind::kKey && EqualsIgnoreCase(p.name, Trim(key))) {
             lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(i - 1));
             modified_ = true;
         }

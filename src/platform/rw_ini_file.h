@@ -9,7 +9,6 @@
 // and anything that is not a regular file (folder, FIFO, device) read as empty and are never
 // rewritten; writes to them return false. Inside the limit any content is accepted: binary
 // bytes, very long lines, CRLF or LF line ends, no line feed at the end.
-#include <sys/types.h>
 #include <cstddef>
 #include <optional>
 #include <string>

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <vector>
 
+#include "platform/path_util.h"
+
 namespace kivra {
 namespace {
 
@@ -47,15 +49,6 @@ std::string Below(std::string_view base, std::string_view suffix) {
     std::string path(WithoutTrailingSlashes(base));
     path += suffix;
     return path.empty() ? std::string("/") : path;
-}
-
-std::string JoinPath(std::string_view folder, std::string_view name) {
-    std::string path(folder);
-    if (!path.ends_with('/')) {
-        path += '/';
-    }
-    path += name;
-    return path;
 }
 
 }  // namespace
