@@ -1,14 +1,10 @@
 #include "app/mirandel_app.h"
 
-#include "ui/about_dlg.h"
-
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLibraryInfo>
-#include <QMessageBox>
 #include <QProcess>
 #include <QTranslator>
 
@@ -19,6 +15,7 @@
 #include "platform/rw_ini_file.h"
 #include "platform/settings_folder.h"
 #include "platform/string_table.h"
+#include "ui/about_dlg.h"
 
 namespace {
 

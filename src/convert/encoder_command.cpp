@@ -148,10 +148,8 @@ EncoderCommand BuildVideoCommand(const std::string& input, const std::string& ou
         raw.insert(raw.end(), {"-fs", std::string(kTwoGigabyteLimit)});
     }
     raw.emplace_back("-an");
-    if (m2ts) {
-        const std::vector<std::string> rate = SplitArguments(kM2tsRate);
-        raw.insert(raw.end(), rate.begin(), rate.end());
-    }
+    const std::vector<std::string> rate = AvOptionArguments(input);
+    raw.insert(raw.end(), rate.begin(), rate.end());
     const std::vector<std::string> extra = SplitArguments(extraOptions);
     raw.insert(raw.end(), extra.begin(), extra.end());
     raw.push_back(EncoderPathArgument(output));

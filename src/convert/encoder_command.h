@@ -10,8 +10,6 @@ namespace kivra {
 
 inline constexpr std::string_view kDefaultVideoCodec = "msmpeg4v2";
 inline constexpr std::string_view kTwoGigabyteLimit = "2200000000";
-// The built-in profile command, for the log; "%s" stand for input and output.
-inline constexpr std::string_view kDefaultProfileTemplate = "-i \"%s\" -y -sameq \"%s\"";
 
 // One encoder run. `args` excludes the program itself.
 struct EncoderCommand {

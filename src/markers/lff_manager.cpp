@@ -90,9 +90,11 @@ void CLFFManager::DeleteMarker(int row, int frame) {
     if (index >= 0) {
         std::vector<T_MARKER>& r = m_rows[static_cast<size_t>(row)];
         r.erase(r.begin() + index);
-        std::vector<T_DRAW_MARKER> left;
-        GetFrameMarkers(frame, left);
-        if (left.empty()) {
+        bool anyLeft = false;
+        for (int other = 0; other < GetRowCount() && !anyLeft; ++other) {
+            anyLeft = FindMarker(other, frame) >= 0;
+        }
+        if (!anyLeft) {
             RemoveFrame(frame);
         }
     }

@@ -149,13 +149,10 @@ std::optional<MarkerFileContents> ReadMarkerFile(Reader& in, int baseRows) {
     }
     // Inserting one by one after every marker of an equal or lower frame is a stable sort of
     // the file's order; sorting once keeps a scrambled file from costing quadratic time.
+    const auto byFrame = [](const T_MARKER& a, const T_MARKER& b) { return a.frame < b.frame; };
     for (auto& r : c.rows) {
-        if (!std::is_sorted(r.begin(), r.end(), [](const T_MARKER& a, const T_MARKER& b) {
-                return a.frame < b.frame;
-            })) {
-            std::stable_sort(r.begin(), r.end(), [](const T_MARKER& a, const T_MARKER& b) {
-                return a.frame < b.frame;
-            });
+        if (!std::is_sorted(r.begin(), r.end(), byFrame)) {
+            std::stable_sort(r.begin(), r.end(), byFrame);
         }
     }
     return c;

@@ -6,7 +6,8 @@
 
 #include <array>
 #include <cstdint>
-#include <cstring>
+
+#include "platform/unique_fd.h"
 
 #ifndef KIVRA_VERSION
 #define KIVRA_VERSION ""
@@ -42,27 +43,19 @@ public:
     explicit ReadOnlyFile(const std::string& path)
         : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)) {
         struct stat st {};
-        if (m_fd >= 0 && ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode))
+        if (m_fd.get() >= 0 && ::fstat(m_fd.get(), &st) == 0 && S_ISREG(st.st_mode))
             m_size = static_cast<uint64_t>(st.st_size);
     }
-    ~ReadOnlyFile() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    ReadOnlyFile(const ReadOnlyFile&) = delete;
-    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
-
-    uint64_t Size() const { return m_size; }
 
     // Exactly `count` bytes at `offset`, all inside the file.
     bool Read(uint64_t offset, uint64_t count, std::string& out) const {
-        if (m_fd < 0 || offset > m_size || count > m_size - offset)
+        if (m_fd.get() < 0 || offset > m_size || count > m_size - offset)
             return false;
         out.resize(count);
         uint64_t done = 0;
         while (done < count) {
-            const ssize_t n =
-                ::pread(m_fd, out.data() + done, count - done, static_cast<off_t>(offset + done));
+            const ssize_t n = ::pread(m_fd.get(), out.data() + done, count - done,
+                                      static_cast<off_t>(offset + done));
             if (n <= 0)
                 return false;
             done += static_cast<uint64_t>(n);
@@ -71,7 +64,7 @@ public:
     }
 
 private:
-    int m_fd = -1;
+    UniqueFd m_fd;
     uint64_t m_size = 0;
 };
 

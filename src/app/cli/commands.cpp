@@ -1,8 +1,10 @@
 #include "app/cli/commands.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <ostream>
@@ -25,6 +27,7 @@ constexpr const char* kUsage =
     "  kivra-cli frame FILE N OUT.bmp\n"
     "  kivra-cli decode FILE --order forward|backward|random [--count N]\n"
     "  kivra-cli csv VIDEO OUT.csv\n";
+constexpr int kStrCsvFailed = 2036;  // "CSV出力に失敗しました。"
 
 // The document's host when there is no window: messages go to stderr, questions are declined.
 class HeadlessHost final : public DocumentHost {
@@ -241,7 +244,7 @@ int Csv(const std::vector<std::string>& args, std::ostream& err) {
                 return 1;
             }
             if (!stream.ExportMarkersCsv(args[2], video.RangeStart(), video.RangeEnd())) {
-                err << kivra::LoadString(2036) << "\n";
+                err << LoadString(kStrCsvFailed) << "\n";
                 return 1;
             }
             return 0;
