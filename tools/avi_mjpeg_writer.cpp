@@ -25,18 +25,6 @@ void AviMjpegWriter::FormatCloser::operator()(AVFormatContext* ctx) const {
     }
     avformat_free_context(ctx);
 }
-void AviMjpegWriter::CodecCloser::operator()(AVCodecContext* ctx) const {
-    avcodec_free_context(&ctx);
-}
-void AviMjpegWriter::FrameFreer::operator()(AVFrame* frame) const {
-    av_frame_free(&frame);
-}
-void AviMjpegWriter::PacketFreer::operator()(AVPacket* pkt) const {
-    av_packet_free(&pkt);
-}
-void AviMjpegWriter::SwsFreer::operator()(SwsContext* sws) const {
-    sws_freeContext(sws);
-}
 
 AviMjpegWriter::AviMjpegWriter() = default;
 AviMjpegWriter::~AviMjpegWriter() = default;

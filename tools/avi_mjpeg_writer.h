@@ -3,11 +3,7 @@
 #include <memory>
 #include <string>
 
-struct AVCodecContext;
-struct AVFormatContext;
-struct AVFrame;
-struct AVPacket;
-struct SwsContext;
+#include "media/ffmpeg_handles.h"
 
 namespace kivra {
 
@@ -27,29 +23,18 @@ public:
     std::string Finish();
 
 private:
+    // An output context also owns the file it writes.
     struct FormatCloser {
         void operator()(AVFormatContext* ctx) const;
-    };
-    struct CodecCloser {
-        void operator()(AVCodecContext* ctx) const;
-    };
-    struct FrameFreer {
-        void operator()(AVFrame* frame) const;
-    };
-    struct PacketFreer {
-        void operator()(AVPacket* pkt) const;
-    };
-    struct SwsFreer {
-        void operator()(SwsContext* sws) const;
     };
 
     std::string Drain(bool flushing);
 
     std::unique_ptr<AVFormatContext, FormatCloser> format_;
-    std::unique_ptr<AVCodecContext, CodecCloser> encoder_;
-    std::unique_ptr<AVFrame, FrameFreer> frame_;
-    std::unique_ptr<AVPacket, PacketFreer> packet_;
-    std::unique_ptr<SwsContext, SwsFreer> sws_;
+    AvCodecContextPtr encoder_;
+    AvFramePtr frame_;
+    AvPacketPtr packet_;
+    SwsContextPtr sws_;
     int stream_index_ = -1;
     int64_t next_pts_ = 0;
     bool header_written_ = false;
