@@ -15,8 +15,10 @@
 
 namespace {
 
+using kivra::test::ReadFile;
 using kivra::test::RunFfmpeg;
 using kivra::test::TempDir;
+using kivra::test::WriteFile;
 
 constexpr int kWidth = 160;
 constexpr int kHeight = 120;
@@ -240,11 +242,7 @@ TEST(AviReaderRawTest, TopDownAndBottomUpRawFramesAreUpright) {
     ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25", "-frames:v", "3",
                            "-c:v", "rawvideo", "-pix_fmt", "bgr24", topDown}));
     // The same file with the stored rows reversed and the height made positive.
-    std::vector<char> bytes;
-    {
-        std::ifstream in(topDown, std::ios::binary);
-        bytes.assign(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string bytes = ReadFile(topDown);
     const std::string strf = "strf";
     const auto at = std::search(bytes.begin(), bytes.end(), strf.begin(), strf.end());
     ASSERT_NE(at, bytes.end());
@@ -268,10 +266,7 @@ TEST(AviReaderRawTest, TopDownAndBottomUpRawFramesAreUpright) {
         }
     }
     const std::string bottomUp = dir.File("bottomup.avi");
-    {
-        std::ofstream out(bottomUp, std::ios::binary);
-        out.write(bytes.data(), std::streamsize(bytes.size()));
-    }
+    WriteFile(bottomUp, bytes);
     CAviVideoStream a(bottomUp), b(topDown);
     ASSERT_EQ(a.OpenStream(), CAviVideoStream::kOpened);
     ASSERT_EQ(b.OpenStream(), CAviVideoStream::kOpened);

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <regex>
 
 #include "markers/lff_manager.h"
@@ -13,6 +12,7 @@
 
 namespace {
 
+using kivra::test::ReadFile;
 using kivra::test::RunFfmpeg;
 using kivra::test::RunProgram;
 using kivra::test::TempDir;
@@ -28,8 +28,7 @@ std::string Cli(const TempDir& dir, std::vector<std::string> args) {
     if (!RunProgram(argv)) {
         return "<failed>";
     }
-    std::ifstream in(out);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return ReadFile(out);
 }
 
 class CliTest : public ::testing::Test {
@@ -54,8 +53,7 @@ TEST_F(CliTest, InfoPrintsTheInformationLines) {
 TEST_F(CliTest, FrameWritesTheBitmapOfThatFrame) {
     const std::string bmp = dir.File("frame 7.bmp");
     ASSERT_NE(Cli(dir, {"frame", avi, "7", bmp}), "<failed>");
-    std::ifstream in(bmp, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    const std::string bytes = ReadFile(bmp);
     ASSERT_EQ(bytes.size(), 54u + 96 * 3 * 64);
     EXPECT_EQ(bytes.substr(0, 2), "BM");
     // ffmpeg reads it back as a 96x64 picture.
@@ -112,8 +110,7 @@ TEST_F(CliTest, CsvExportsTheStoredMarkers) {
     }
     const std::string csv = dir.File("out put.csv");
     ASSERT_NE(Cli(dir, {"csv", avi, csv}), "<failed>");
-    std::ifstream in(csv, std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    const std::string text = ReadFile(csv);
     // 25 fps; a 48x64 box scaled to 480x640 multiplies by ten.
     EXPECT_EQ(text,
               "Time,M01_x,M01_y,M03_x,M03_y\r\n"

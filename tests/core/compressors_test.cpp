@@ -1,19 +1,15 @@
 #include "platform/compressors.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "platform/four_cc.h"
+#include "support/ffmpeg_tool.h"
 
 namespace kivra {
 namespace {
@@ -125,34 +121,9 @@ TEST(DescribeCodec, NamesKnownUncompressedAndUnknownCodes) {
     EXPECT_EQ(DescribeCodec(0x00FF0A41u).code, "A???");
 }
 
-// Runs ffmpeg from an argument vector, never through a shell; true on exit status 0.
-bool RunFfmpeg(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    std::string program = "ffmpeg";
-    argv.push_back(program.data());
-    std::vector<std::string> copies = args;
-    for (auto& a : copies) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    const pid_t pid = fork();
-    if (pid < 0) {
-        return false;
-    }
-    if (pid == 0) {
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-    }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 // The handler code of the first "vids" stream header, read straight from the file's bytes.
-uint32_t VideoHandlerOf(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
+uint32_t VideoHandlerOf(const std::string& file) {
+    const std::string bytes = test::ReadFile(file);
     const auto le32 = [&](size_t at) {
         uint32_t v = 0;
         for (int i = 3; i >= 0; --i) {
@@ -169,15 +140,11 @@ uint32_t VideoHandlerOf(const fs::path& file) {
 }
 
 TEST(DescribeCodec, NamesTheEncoderOfARealAvi) {
-    char pattern[] = "/tmp/kivra-compressors-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const fs::path dir = pattern;
-    const fs::path out = dir / "clip -v2.avi";
-    ASSERT_TRUE(
-        RunFfmpeg({"-nostdin", "-v", "error", "-f", "lavfi", "-i",
-                   "testsrc=size=64x48:rate=5:duration=1", "-c:v", "msmpeg4v2", out.string()}));
+    const test::TempDir dir;
+    const std::string out = dir.File("clip -v2.avi");
+    ASSERT_TRUE(test::RunFfmpeg(
+        {"-f", "lavfi", "-i", "testsrc=size=64x48:rate=5:duration=1", "-c:v", "msmpeg4v2", out}));
     const uint32_t handler = VideoHandlerOf(out);
-    fs::remove_all(dir);
 
     const CodecTexts texts = DescribeCodec(handler);
     EXPECT_EQ(texts.code, "MP42");

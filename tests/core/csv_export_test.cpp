@@ -8,7 +8,6 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -19,12 +18,8 @@
 namespace {
 
 using kivra::ViewRect;
+using kivra::test::ReadFile;
 using kivra::test::TempDir;
-
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 // Lines split at CR LF; fails the test on a bare LF or a missing final CR LF.
 std::vector<std::string> CsvLines(const std::string& text) {
@@ -66,7 +61,7 @@ TEST(CsvExport, UnusedIdsGetNoColumnsAndMissingMarkersGiveEmptyFields) {
     store.SetMarker(2, 0, 3, 4);
     store.SetMarker(2, 2, 5.125, 6.5);
     ASSERT_TRUE(kivra::ExportCsv(store, path, 0, 10, Identity(640, 480), 10.0, 640, 480));
-    EXPECT_EQ(ReadBytes(path),
+    EXPECT_EQ(ReadFile(path),
               "Time,M01_x,M01_y,M03_x,M03_y\r\n"
               "0.00,1.00,2.00,3.00,4.00\r\n"
               "0.20,,,5.12,6.50\r\n");
@@ -81,7 +76,7 @@ TEST(CsvExport, TimesCountFromFrameZeroAndOnlyFramesOfTheRangeWithMarkersAreWrit
     store.SetMarker(100, 45, 0, 0);
     store.SetMarker(100, 60, 0, 0);  // after the range
     ASSERT_TRUE(kivra::ExportCsv(store, path, 30, 59, Identity(4, 3), 29.97, 4, 3));
-    const std::vector<std::string> lines = CsvLines(ReadBytes(path));
+    const std::vector<std::string> lines = CsvLines(ReadFile(path));
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0], "Time,M07_x,M07_y,M101_x,M101_y");
     EXPECT_EQ(lines[1], "1.00,,,0.00,0.00");
@@ -89,7 +84,7 @@ TEST(CsvExport, TimesCountFromFrameZeroAndOnlyFramesOfTheRangeWithMarkersAreWrit
 
     // Without a frame rate no time can be computed: the field stays empty, never "inf".
     ASSERT_TRUE(kivra::ExportCsv(store, path, 30, 30, Identity(4, 3), 0.0, 4, 3));
-    EXPECT_EQ(CsvLines(ReadBytes(path)).at(1), ",,,0.00,0.00");
+    EXPECT_EQ(CsvLines(ReadFile(path)).at(1), ",,,0.00,0.00");
 }
 
 TEST(CsvExport, PointsAreScaledFromTheFramesTrimmingRectangleToTheOutputPicture) {
@@ -105,7 +100,7 @@ TEST(CsvExport, PointsAreScaledFromTheFramesTrimmingRectangleToTheOutputPicture)
     store.SetMarker(0, 2, 7, 7);             // no trimming rectangle for frame 2
     store.SetMarker(2, 1, std::nan(""), 1);  // a point loaded as it came
     ASSERT_TRUE(kivra::ExportCsv(store, path, 0, 2, trims, 25.0, 640, 480));
-    const std::vector<std::string> lines = CsvLines(ReadBytes(path));
+    const std::vector<std::string> lines = CsvLines(ReadFile(path));
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[1], "0.00,320.00,240.00,0.00,0.00,,");
     EXPECT_EQ(lines[2], "0.04,160.00,120.00,,,,4.00");
@@ -124,9 +119,9 @@ TEST(CsvExport, FailedExportLeavesTheOldFile) {
     EXPECT_FALSE(kivra::ExportCsv(store, path + "/x.csv", 0, 0, Identity(1, 1), 1.0, 1, 1));
     std::filesystem::create_directory(dir.File("dir.csv"));
     EXPECT_FALSE(kivra::ExportCsv(store, dir.File("dir.csv"), 0, 0, Identity(1, 1), 1.0, 1, 1));
-    EXPECT_EQ(ReadBytes(path), "old");
+    EXPECT_EQ(ReadFile(path), "old");
     ASSERT_TRUE(kivra::ExportCsv(store, path, 0, 0, Identity(1, 1), 1.0, 1, 1));
-    EXPECT_EQ(ReadBytes(path), "Time,M01_x,M01_y\r\n0.00,1.00,1.00\r\n");
+    EXPECT_EQ(ReadFile(path), "Time,M01_x,M01_y\r\n0.00,1.00,1.00\r\n");
 }
 
 }  // namespace

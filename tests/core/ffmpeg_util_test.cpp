@@ -15,6 +15,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using kivra::test::ReadFile;
 using kivra::test::RunFfmpeg;
 using kivra::test::TempDir;
 
@@ -37,11 +38,6 @@ public:
     int maxPosition = -1;
     int pumps = 0;
 };
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // 64x48, 10 frames with a second of sound: small enough to convert in a blink.
 bool MakeSource(const std::string& path) {
@@ -109,7 +105,7 @@ TEST_F(FfmpegUtilTest, VideoConversionOpensAsAviAndIsLogged) {
         EXPECT_GT(fs::file_size(dir.File("source.$tmp$.wav")), 44u);
         EXPECT_TRUE(sink.captions.back().starts_with("音声ストリーム分離中... "));
     }
-    const std::string log = ReadAll(logPath);
+    const std::string log = ReadFile(logPath);
     const std::string time = "[0-9]{4}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}";
     const std::regex expected("\\[V\\]:" + time + " -i \"" + source +
                               "\" -vcodec msmpeg4v2 -sameq -y " + "-fs 2200000000 -an  \"" +
@@ -120,7 +116,7 @@ TEST_F(FfmpegUtilTest, VideoConversionOpensAsAviAndIsLogged) {
 
     // A second run appends after the first run's separator.
     { CFFMpegUtil again(settings); }
-    EXPECT_EQ(ReadAll(logPath), log + "----------\n");
+    EXPECT_EQ(ReadFile(logPath), log + "----------\n");
 }
 
 TEST_F(FfmpegUtilTest, FailuresReturnFalseAndLeaveNoOutput) {
@@ -152,7 +148,7 @@ TEST_F(FfmpegUtilTest, FailuresReturnFalseAndLeaveNoOutput) {
 
     // A source that is no regular file is refused before anything is logged.
     EXPECT_FALSE(util.SplitSound(dir.path(), out, untouched));
-    const std::string log = ReadAll(util.LogPath());
+    const std::string log = ReadFile(util.LogPath());
     EXPECT_TRUE(log.ends_with("\"" + out + "\"\n")) << log;
     EXPECT_EQ(log.find("[A]:"), std::string::npos);
 }
@@ -213,7 +209,7 @@ TEST_F(FfmpegUtilTest, ProfileConversionUsesTheTemplate) {
     EXPECT_GT(fs::file_size(target), 0u);
     EXPECT_GT(fs::file_size(dir.File("take.mkv")), 0u);
     EXPECT_FALSE(fs::exists(dir.File("pwned")));
-    const std::string log = ReadAll(settings + "/VV_command.log");
+    const std::string log = ReadFile(settings + "/VV_command.log");
     EXPECT_NE(log.find(" -i \"" + avi + "\"  -c:v mpeg4 -y \"" + target + "\"\n[F]:"),
               std::string::npos)
         << log;

@@ -1,8 +1,6 @@
 // The output formats of "profile.ini": contiguous numbering, empty commands, the fallback filter.
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "convert/encoder_command.h"
 #include "convert/format_ini_file.h"
 #include "support/ffmpeg_tool.h"
@@ -12,7 +10,7 @@ namespace {
 using kivra::test::TempDir;
 
 void WriteProfile(const TempDir& dir, const std::string& text) {
-    std::ofstream(dir.File("profile.ini"), std::ios::binary) << text;
+    kivra::test::WriteFile(dir.File("profile.ini"), text);
 }
 
 TEST(FormatIniFileTest, NumberingMustBeContiguousFromOne) {

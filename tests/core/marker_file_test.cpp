@@ -9,8 +9,6 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <set>
 #include <string>
@@ -21,17 +19,13 @@
 
 namespace {
 
+using kivra::test::ReadFile;
 using kivra::test::TempDir;
-
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 // A new file each time: rewriting one in place makes some file systems flush on close.
 void WriteBytes(const std::string& path, const std::string& bytes) {
     std::filesystem::remove(path);
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    kivra::test::WriteFile(path, bytes);
 }
 
 void PutI32(std::string& out, int32_t v) {
@@ -125,7 +119,7 @@ TEST(MarkerFile, BytesAreLittleEndianInTheDocumentedLayout) {
     PutI32(want, 7);
     PutF64(want, 0.5);
     PutF64(want, -1.0);
-    EXPECT_EQ(ReadBytes(dir.File("a.lff")), want);
+    EXPECT_EQ(ReadFile(dir.File("a.lff")), want);
 }
 
 TEST(MarkerFile, SaveThenLoadGivesBackMarkersInOrderAndEveryHeaderField) {
@@ -135,7 +129,7 @@ TEST(MarkerFile, SaveThenLoadGivesBackMarkersInOrderAndEveryHeaderField) {
     ASSERT_TRUE(saved.SaveMarkers(path, 2, 1, 3));
     EXPECT_FALSE(saved.IsModified());
     // Every row is written, the 97 empty ones too.
-    EXPECT_EQ(ReadBytes(path).size(), 68u + 100 * 8 + 4 * 20);
+    EXPECT_EQ(ReadFile(path).size(), 68u + 100 * 8 + 4 * 20);
 
     CLFFManager loaded;
     ASSERT_EQ(loaded.LoadMarkers(path, 100), CLFFManager::kLoaded);
@@ -214,7 +208,7 @@ TEST(MarkerFile, FailedSaveKeepsTheOldFileAndTheModifiedFlag) {
     const std::string path = dir.File("keep.lff");
     CLFFManager store = SampleStore();
     ASSERT_TRUE(store.SaveMarkers(path, 0, 0, 0));
-    const std::string before = ReadBytes(path);
+    const std::string before = ReadFile(path);
     store.SetMarker(5, 5, 5, 5);
 
     // The disk "fills up" half way through the write.
@@ -229,14 +223,14 @@ TEST(MarkerFile, FailedSaveKeepsTheOldFileAndTheModifiedFlag) {
     signal(SIGXFSZ, oldHandler);
     EXPECT_FALSE(saved);
     EXPECT_TRUE(store.IsModified());
-    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_EQ(ReadFile(path), before);
 
     // A target that is a folder, and a folder that is a file.
     std::filesystem::create_directory(dir.File("folder.lff"));
     EXPECT_FALSE(store.SaveMarkers(dir.File("folder.lff"), 0, 0, 0));
     EXPECT_TRUE(std::filesystem::is_directory(dir.File("folder.lff")));
     EXPECT_FALSE(store.SaveMarkers(path + "/x.lff", 0, 0, 0));
-    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_EQ(ReadFile(path), before);
     EXPECT_TRUE(store.IsModified());
 
     // No temporary file is left behind.
@@ -257,7 +251,7 @@ TEST(MarkerFile, SaveKeepsPermissionsAndWritesThroughALink) {
     CLFFManager store = SampleStore();
     ASSERT_TRUE(store.SaveMarkers(link, 0, 0, 0));
     EXPECT_TRUE(std::filesystem::is_symlink(link));
-    EXPECT_EQ(ReadBytes(real).size(), 68u + 100 * 8 + 4 * 20);
+    EXPECT_EQ(ReadFile(real).size(), 68u + 100 * 8 + 4 * 20);
     struct stat st {};
     ASSERT_EQ(::stat(real.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
@@ -308,7 +302,7 @@ TEST(MarkerFile, MutatedFilesNeverCrashOrGrowBeyondTheFile) {
         source.SetMarker(2, f, f, f);
     }
     ASSERT_TRUE(source.SaveMarkers(path, 1, 1, 1));
-    const std::string valid = ReadBytes(path);
+    const std::string valid = ReadFile(path);
     constexpr int kMaxId = 4;
 
     auto check = [&](const std::string& bytes) {
@@ -335,7 +329,7 @@ TEST(MarkerFile, MutatedFilesNeverCrashOrGrowBeyondTheFile) {
 
     for (size_t len = 0; len < valid.size(); ++len) {
         check(valid.substr(0, len));
-        ASSERT_EQ(ReadBytes(path).size(), len);
+        ASSERT_EQ(ReadFile(path).size(), len);
     }
     std::mt19937 rng(20240611);
     for (int round = 0; round < 3000; ++round) {

@@ -12,6 +12,7 @@
 #include "media/vfw_doc.h"
 #include "platform/string_table.h"
 #include "support/ffmpeg_tool.h"
+#include "support/recording_host.h"
 
 namespace {
 
@@ -19,46 +20,13 @@ namespace fs = std::filesystem;
 using kivra::test::RunFfmpeg;
 using kivra::test::TempDir;
 
-class PipelineHost final : public kivra::DocumentHost {
-public:
-    kivra::MsgAnswer ShowMessage(const std::string& text, kivra::MsgButtons,
-                                 kivra::MsgIcon) override {
-        messages.push_back(text);
-        return kivra::MsgAnswer::Ok;
-    }
-    bool HasMainFrame() const override { return true; }
-    bool IsMarkerIdDialogVisible() const override { return false; }
-    void ToggleMarkerIdDialog() override {}
-    void SaveMarkers() override {}
-    void StopPlayback() override {}
-    void CloseCommand() override {
-        if (doc != nullptr)
-            doc->OnNewDocument();
-    }
-    void UpdateAllViews() override {}
-    void UpdateRateStatus() override {}
-    void SetViewMode(int) override {}
-    void ResetTrackbar(int) override {}
-    void ResetViewsAndModes(int) override {}
-    void PostFirstFrameCommand() override {}
-    void RestoreTrimmingState(const CLFFManager&) override {}
-    kivra::ProgressSink& Progress() override { return progress; }
-
-    CVfwDoc* doc = nullptr;
-    std::vector<std::string> messages;
-    kivra::NullProgressSink progress;
-};
-
 class OpenPipelineTest : public ::testing::Test {
 protected:
     void SetUp() override {
         settings.LoadSettings();
         host.doc = &doc;
     }
-    std::string Log() {
-        std::ifstream in(settingsDir.File("VV_command.log"));
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string Log() { return kivra::test::ReadFile(settingsDir.File("VV_command.log")); }
     std::vector<std::string> FilesIn(const TempDir& dir) {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(dir.path())) {
@@ -71,7 +39,7 @@ protected:
     TempDir settingsDir;
     TempDir media;
     CInifileManager settings{std::string()};
-    PipelineHost host;
+    kivra::test::RecordingHost host;
     CVfwDoc doc{host, &settings, settingsDir.path() + "/"};
 };
 
@@ -194,15 +162,11 @@ TEST_F(OpenPipelineTest, AviWithoutDecoderGives2012) {
     const std::string avi = media.File("odd.avi");
     ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=64x48:rate=25", "-frames:v", "5",
                            "-c:v", "mjpeg", avi}));
-    std::string bytes;
-    {
-        std::ifstream in(avi, std::ios::binary);
-        bytes.assign(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string bytes = kivra::test::ReadFile(avi);
     for (size_t at = bytes.find("MJPG"); at != std::string::npos; at = bytes.find("MJPG", at)) {
         bytes.replace(at, 4, "QQZZ");
     }
-    std::ofstream(avi, std::ios::binary) << bytes;
+    kivra::test::WriteFile(avi, bytes);
     EXPECT_FALSE(doc.OnOpenDocument(avi));
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_NE(host.messages[0].find(avi), std::string::npos);

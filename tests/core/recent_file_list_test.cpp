@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 
 #include "platform/rw_ini_file.h"
 #include "support/ffmpeg_tool.h"
@@ -14,13 +13,7 @@ namespace {
 
 using kivra::RecentFileList;
 using Paths = std::vector<std::string>;
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using kivra::test::ReadFile;
 
 class RecentFileListTest : public ::testing::Test {
 protected:
@@ -43,7 +36,7 @@ TEST_F(RecentFileListTest, NewestFirstWithoutRepeatsAndAtMostFourSurvivingAResta
     RecentFileList again(ini);
     again.Load();
     EXPECT_EQ(again.Entries(), (Paths{"/v/e.avi", "/v/d.avi", "/v/b.avi", "/v/c.avi"}));
-    const std::string text = ReadAll(ini);
+    const std::string text = ReadFile(ini);
     EXPECT_NE(text.find("; user comment\n[Settings]\nMode=1\n"), std::string::npos);
     EXPECT_NE(text.find("[Recent File List]"), std::string::npos);
     EXPECT_NE(text.find("File1=/v/e.avi"), std::string::npos);

@@ -6,8 +6,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -29,11 +27,6 @@ const std::string kSampleAvi = std::string(KIVRA_BINARY_DIR) + "/sample/walker.a
 const std::string kSampleCsv = std::string(KIVRA_BINARY_DIR) + "/sample/walker_truth.csv";
 const std::string kMakeSample = std::string(KIVRA_BINARY_DIR) + "/kivra-make-sample";
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 struct Point {
     double x = 0;
     double y = 0;
@@ -42,7 +35,7 @@ struct Point {
 // (frame, joint) -> position; fails the test on any line out of the expected layout.
 std::map<std::pair<int, std::string>, Point> LoadTruth(const std::string& path) {
     std::map<std::pair<int, std::string>, Point> truth;
-    std::istringstream in(ReadAll(path));
+    std::istringstream in(test::ReadFile(path));
     std::string line;
     std::getline(in, line);
     EXPECT_EQ(line, "frame,joint,x,y");
@@ -75,7 +68,7 @@ std::map<std::string, std::string> Probe(const std::string& avi, const test::Tem
                            "-of", "default=noprint_wrappers=1", "-o", out, avi})) {
         return fields;
     }
-    std::istringstream in(ReadAll(out));
+    std::istringstream in(test::ReadFile(out));
     std::string line;
     while (std::getline(in, line)) {
         const auto eq = line.find('=');
@@ -93,7 +86,7 @@ std::string DecodeFrame(int n, const test::TempDir& dir) {
                           "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "rgb24", out})) {
         return {};
     }
-    return ReadAll(out);
+    return test::ReadFile(out);
 }
 
 // The dot colours as they come out of the decoder, with margin for JPEG.
@@ -185,8 +178,9 @@ TEST(MakeSample, SameBytesEveryRunAndNothingLeftBehind) {
     const std::string avi = dir.File("-walk $(x); 'é'.avi");
     const std::string csv = dir.File("-walk $(x); 'é'.csv");
     ASSERT_TRUE(test::RunProgram({kMakeSample, avi, csv}));
-    EXPECT_TRUE(ReadAll(avi) == ReadAll(kSampleAvi)) << "the video differs from the build's";
-    EXPECT_EQ(ReadAll(csv), ReadAll(kSampleCsv));
+    EXPECT_TRUE(test::ReadFile(avi) == test::ReadFile(kSampleAvi))
+        << "the video differs from the build's";
+    EXPECT_EQ(test::ReadFile(csv), test::ReadFile(kSampleCsv));
     size_t files = 0;
     for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.path())) {
         ++files;

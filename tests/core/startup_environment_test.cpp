@@ -12,32 +12,21 @@
 #include "platform/locale_guard.h"
 #include "platform/settings_folder.h"
 #include "platform/string_table.h"
+#include "support/ffmpeg_tool.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using kivra::GetSettingsFolder;
 using kivra::SpecialFolderEnvironment;
+using kivra::test::TempDir;
 
-class TempFolder {
-public:
-    TempFolder() {
-        std::string name = (fs::temp_directory_path() / "kivra start 起動-XXXXXX").string();
-        path_ = ::mkdtemp(name.data()) ? name : std::string();
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-};
+// Blanks and Japanese in every path the tests hand over.
+constexpr const char* kFolderPrefix = "kivra start 起動";
 
 TEST(SettingsFolder, NamedAfterTheProgramFolderBelowEitherSpecialFolder) {
-    TempFolder tmp;
-    const std::string home = tmp.Path() + "/home";
+    const TempDir tmp(kFolderPrefix);
+    const std::string home = tmp.path() + "/home";
     const SpecialFolderEnvironment homeOnly{"", "", home + "/"};
 
     EXPECT_EQ(GetSettingsFolder("/opt/X", kivra::kCsidlLocalAppData, homeOnly),
@@ -47,12 +36,12 @@ TEST(SettingsFolder, NamedAfterTheProgramFolderBelowEitherSpecialFolder) {
     EXPECT_TRUE(fs::is_directory(home + "/.local/share/Brindle/X"));
     EXPECT_TRUE(fs::is_directory(home + "/.config/Brindle/X"));
 
-    const SpecialFolderEnvironment xdg{tmp.Path() + "/cfg/", tmp.Path() + "/data", home};
+    const SpecialFolderEnvironment xdg{tmp.path() + "/cfg/", tmp.path() + "/data", home};
     EXPECT_EQ(GetSettingsFolder("/usr/lib/歩行 解析", kivra::kCsidlAppData, xdg),
-              tmp.Path() + "/cfg/Brindle/歩行 解析");
+              tmp.path() + "/cfg/Brindle/歩行 解析");
     EXPECT_EQ(GetSettingsFolder("/usr/lib/X", kivra::kCsidlLocalAppData, xdg),
-              tmp.Path() + "/data/Brindle/X");
-    EXPECT_TRUE(fs::is_directory(tmp.Path() + "/cfg/Brindle/歩行 解析"));
+              tmp.path() + "/data/Brindle/X");
+    EXPECT_TRUE(fs::is_directory(tmp.path() + "/cfg/Brindle/歩行 解析"));
 
     // A relative XDG value is ignored; with no home either there is no folder at all.
     const SpecialFolderEnvironment relative{"cfg", "data", home};
@@ -60,7 +49,7 @@ TEST(SettingsFolder, NamedAfterTheProgramFolderBelowEitherSpecialFolder) {
               home + "/.config/Brindle/X");
     EXPECT_EQ(GetSettingsFolder("/opt/X", kivra::kCsidlAppData, {"", "", ""}), "");
     EXPECT_EQ(GetSettingsFolder("/opt/X", 5, xdg), "");
-    EXPECT_EQ(GetSettingsFolder("/opt/..", kivra::kCsidlAppData, xdg), tmp.Path() + "/cfg/Brindle");
+    EXPECT_EQ(GetSettingsFolder("/opt/..", kivra::kCsidlAppData, xdg), tmp.path() + "/cfg/Brindle");
 }
 
 TEST(SettingsFolder, ProgramFolderHoldsThisExecutable) {
@@ -73,8 +62,8 @@ TEST(SettingsFolder, ProgramFolderHoldsThisExecutable) {
 }
 
 TEST(SettingsFolder, DomainAccountIsOneMissingFromThePasswdFile) {
-    TempFolder tmp;
-    const std::string passwd = tmp.Path() + "/passwd";
+    const TempDir tmp(kFolderPrefix);
+    const std::string passwd = tmp.path() + "/passwd";
     std::ofstream(passwd) << "root:x:0:0:root:/root:/bin/bash\n"
                              "# comment\n"
                              "broken line\n"
@@ -85,7 +74,7 @@ TEST(SettingsFolder, DomainAccountIsOneMissingFromThePasswdFile) {
     EXPECT_FALSE(kivra::IsDomainAccount(1300, passwd));  // last line without a line feed
     EXPECT_TRUE(kivra::IsDomainAccount(4242, passwd));   // a group id is no account
     EXPECT_TRUE(kivra::IsDomainAccount(120, passwd));
-    EXPECT_FALSE(kivra::IsDomainAccount(4242, tmp.Path() + "/missing"));
+    EXPECT_FALSE(kivra::IsDomainAccount(4242, tmp.path() + "/missing"));
     EXPECT_FALSE(kivra::IsDomainAccount());  // whoever runs the tests has a local account
 }
 

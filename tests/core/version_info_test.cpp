@@ -1,11 +1,10 @@
 // The version block compiled into our executables and the ELF reader that finds it.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "platform/version_info.h"
+#include "support/ffmpeg_tool.h"
 
 namespace {
 
@@ -14,24 +13,17 @@ std::string BinaryDir() {
     return env && *env ? env : KIVRA_BINARY_DIR;
 }
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // A scratch copy of some bytes under a name with blanks, quotes and Japanese text.
 class ScratchFile {
 public:
-    explicit ScratchFile(const std::string& bytes) {
-        m_path = (std::filesystem::temp_directory_path() /
-                  ("kivra ver 'テスト' $x;" + std::to_string(::getpid()) + ".bin"))
-                     .string();
-        std::ofstream(m_path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+    explicit ScratchFile(const std::string& bytes)
+        : m_path(m_dir.File("kivra ver 'テスト' $x;.bin")) {
+        kivra::test::WriteFile(m_path, bytes);
     }
-    ~ScratchFile() { std::filesystem::remove(m_path); }
     const std::string& Path() const { return m_path; }
 
 private:
+    kivra::test::TempDir m_dir;
     std::string m_path;
 };
 
@@ -75,7 +67,7 @@ TEST(VersionInfo, FilesWithoutTheBlockGiveEmptyStrings) {
 }
 
 TEST(VersionInfo, DamagedFilesGiveEmptyStrings) {
-    const std::string cli = ReadAll(BinaryDir() + "/kivra-cli");
+    const std::string cli = kivra::test::ReadFile(BinaryDir() + "/kivra-cli");
     ASSERT_GT(cli.size(), 4096u);
 
     // Cut at many points: the header, the middle, just before the section headers.

@@ -11,59 +11,20 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <random>
 
 #include "media/vfw_doc.h"
 #include "platform/string_table.h"
 #include "support/ffmpeg_tool.h"
+#include "support/recording_host.h"
 
 namespace {
 
-using kivra::MsgAnswer;
-using kivra::MsgButtons;
-using kivra::MsgIcon;
+using kivra::test::ReadFile;
+using kivra::test::RecordingHost;
 using kivra::test::RunFfmpeg;
 using kivra::test::TempDir;
-
-// Records what the document tells the user and which resets it asks for.
-class RecordingHost final : public kivra::DocumentHost {
-public:
-    MsgAnswer ShowMessage(const std::string& text, MsgButtons, MsgIcon) override {
-        messages.push_back(text);
-        return MsgAnswer::Ok;
-    }
-    bool HasMainFrame() const override { return true; }
-    bool IsMarkerIdDialogVisible() const override { return false; }
-    void ToggleMarkerIdDialog() override {}
-    void SaveMarkers() override {}
-    void StopPlayback() override { calls.push_back("stop"); }
-    void CloseCommand() override {
-        calls.push_back("close");
-        if (doc != nullptr)
-            doc->OnNewDocument();
-    }
-    void UpdateAllViews() override { calls.push_back("views"); }
-    void UpdateRateStatus() override {}
-    void SetViewMode(int mode) override { viewMode = mode; }
-    void ResetTrackbar(int frames) override {
-        calls.push_back("trackbar " + std::to_string(frames));
-    }
-    void ResetViewsAndModes(int frames) override {
-        viewMode = 0;
-        calls.push_back("modes " + std::to_string(frames));
-    }
-    void PostFirstFrameCommand() override { calls.push_back("first"); }
-    void RestoreTrimmingState(const CLFFManager&) override { calls.push_back("restore"); }
-    kivra::ProgressSink& Progress() override { return progress; }
-
-    kivra::NullProgressSink progress;
-
-    CVfwDoc* doc = nullptr;
-    int viewMode = -1;
-    std::vector<std::string> messages;
-    std::vector<std::string> calls;
-};
+using kivra::test::WriteFile;
 
 struct Fixture {
     TempDir settings;
@@ -71,15 +32,6 @@ struct Fixture {
     CVfwDoc doc{host, nullptr, settings.path()};
     Fixture() { host.doc = &doc; }
 };
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
-}
-
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 std::string Unrecognised(const std::string& path) {
     std::string text = kivra::LoadString(2012);
@@ -135,9 +87,9 @@ TEST(VfwDocBadInputTest, BadFilesAreRefusedWithTheirPath) {
                            "-c:v", "libx264", "-f", "mp4", mp4}));
     const std::string audio = dir.File("sound only.avi");
     ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "sine=duration=0.5", "-c:a", "pcm_s16le", audio}));
-    WriteBytes(dir.File("empty.avi"), "");
-    WriteBytes(dir.File("garbage.avi"), std::string(5000, '\x5A'));
-    WriteBytes(dir.File("notes.txt"), "a text file");
+    WriteFile(dir.File("empty.avi"), "");
+    WriteFile(dir.File("garbage.avi"), std::string(5000, '\x5A'));
+    WriteFile(dir.File("notes.txt"), "a text file");
     for (const std::string name : {"sound only.avi", "empty.avi", "garbage.avi", "notes.txt"}) {
         Fixture f;
         const std::string path = dir.File(name);
@@ -153,7 +105,7 @@ TEST(VfwDocBadInputTest, OpenStreamCodes) {
     TempDir dir;
     const std::string audio = dir.File("a.avi");
     ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "sine=duration=0.2", "-c:a", "pcm_s16le", audio}));
-    WriteBytes(dir.File("zero.avi"), "");
+    WriteFile(dir.File("zero.avi"), "");
     EXPECT_EQ(CAviVideoStream("").OpenStream(), CAviVideoStream::kEmptyName);
     EXPECT_EQ(CAviVideoStream(dir.File("zero.avi")).OpenStream(), CAviVideoStream::kNotAvi);
     EXPECT_EQ(CAviVideoStream(dir.File("missing.avi")).OpenStream(), CAviVideoStream::kNotAvi);
@@ -166,11 +118,11 @@ TEST(VfwDocBadInputTest, TruncatedAndAbsurdFilesNeverCrash) {
     const std::string good = dir.File("good.avi");
     ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=64x48:rate=30", "-frames:v", "30",
                            "-c:v", "msmpeg4v2", "-g", "6", good}));
-    const std::string bytes = ReadBytes(good);
+    const std::string bytes = ReadFile(good);
     const std::string bad = dir.File("bad.avi");
     int opened = 0;
     for (size_t cut = 0; cut < bytes.size(); cut += std::max<size_t>(1, bytes.size() / 97)) {
-        WriteBytes(bad, bytes.substr(0, cut));
+        WriteFile(bad, bytes.substr(0, cut));
         CAviVideoStream stream(bad);
         if (stream.OpenStream() == CAviVideoStream::kOpened) {
             ++opened;
@@ -194,7 +146,7 @@ TEST(VfwDocBadInputTest, TruncatedAndAbsurdFilesNeverCrash) {
         for (const uint32_t value : {0u, 1u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
             std::string copy = bytes;
             std::memcpy(copy.data() + field, &value, 4);
-            WriteBytes(bad, copy);
+            WriteFile(bad, copy);
             CAviVideoStream stream(bad);
             if (stream.OpenStream() == CAviVideoStream::kOpened) {
                 stream.SetPosition(INT32_MAX);
@@ -261,10 +213,10 @@ TEST(VfwDocOpenTest, ExistingWriteTestFileIsKept) {
     const std::string avi = dir.File("clip.avi");
     ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=64x48:rate=30", "-frames:v", "3",
                            "-c:v", "mjpeg", avi}));
-    WriteBytes(dir.File("writeTest.tst"), "the user's notes");
+    WriteFile(dir.File("writeTest.tst"), "the user's notes");
     Fixture f;
     EXPECT_TRUE(f.doc.OnOpenDocument(avi));
-    EXPECT_EQ(ReadBytes(dir.File("writeTest.tst")), "the user's notes");
+    EXPECT_EQ(ReadFile(dir.File("writeTest.tst")), "the user's notes");
 }
 
 }  // namespace
@@ -278,7 +230,7 @@ TEST(VfwDocMarkerFileTest, DamagedFileIsReportedAndGoodOneRestored) {
     const std::string avi = dir.File("walk.avi");
     ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=64x48:rate=30", "-frames:v", "10",
                            "-c:v", "mjpeg", avi}));
-    WriteBytes(dir.File("walk.lff"), std::string(70, '\xFF'));
+    WriteFile(dir.File("walk.lff"), std::string(70, '\xFF'));
     {
         Fixture f;
         ASSERT_TRUE(f.doc.OnOpenDocument(avi));

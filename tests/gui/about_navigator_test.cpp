@@ -10,6 +10,7 @@
 
 #include "platform/string_table.h"
 #include "platform/version_info.h"
+#include "support/ffmpeg_tool.h"
 #include "ui/about_dlg.h"
 #include "ui/help_dlg.h"
 #include "ui/link_label.h"
@@ -24,20 +25,7 @@ std::string BinaryDir() {
 }
 
 // An empty folder with a blank, a quote and Japanese text in its name.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        m_path = std::filesystem::temp_directory_path() /
-                 ("kivra nav 'ナビ' " + std::to_string(::getpid()));
-        std::filesystem::create_directories(m_path);
-    }
-    ~ScratchFolder() { std::filesystem::remove_all(m_path); }
-    std::string Path() const { return m_path.string(); }
-    std::string File(const char* name) const { return (m_path / name).string(); }
-
-private:
-    std::filesystem::path m_path;
-};
+constexpr const char* kFolderPrefix = "kivra nav 'ナビ'";
 
 TEST(AboutBox, ShowsTheVersionOfTheExecutable) {
     CAboutDlg self;  // the running test program carries the block too
@@ -120,9 +108,9 @@ TEST(Navigator, ShowsThePictureOfTheMode) {
 }
 
 TEST(Navigator, MissingOrBadPicturesPaintNothing) {
-    const ScratchFolder folder;
+    const kivra::test::TempDir folder(kFolderPrefix);
     {
-        CHelpDlg nav(kivra::kFrontMode, nullptr, folder.Path());
+        CHelpDlg nav(kivra::kFrontMode, nullptr, folder.path());
         EXPECT_TRUE(nav.FrontPicture().isNull());
         EXPECT_EQ(nav.windowTitle(), QString::fromStdString(kivra::LoadString(2034)));
         nav.show();

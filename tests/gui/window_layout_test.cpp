@@ -22,6 +22,7 @@ namespace {
 
 using kivra::test::AppFixture;
 using kivra::test::MessageBoxCatcher;
+using kivra::test::ReadFile;
 namespace fs = std::filesystem;
 
 // Plays the user's part in modal windows: each step runs on the window that is modal when its
@@ -95,11 +96,6 @@ ModalScript::Step Cancel() {
         }
         return dialog != nullptr;
     };
-}
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 class WindowLayoutTest : public AppFixture {
@@ -298,7 +294,7 @@ TEST_F(WindowLayoutTest, SaveDialogAddsTheExtensionAndAsksBeforeReplacing) {
         saveFrame->trigger();
         EXPECT_TRUE(user.Done());
     }
-    const std::string first = ReadAll(written);
+    const std::string first = ReadFile(written);
     ASSERT_GT(first.size(), 54u);
     EXPECT_EQ(first.substr(0, 2), "BM");
 
@@ -311,13 +307,13 @@ TEST_F(WindowLayoutTest, SaveDialogAddsTheExtensionAndAsksBeforeReplacing) {
         EXPECT_TRUE(user.Done());
     }
     EXPECT_TRUE(question.contains(QStringLiteral("frame 'one' $x.bmp")));
-    EXPECT_EQ(ReadAll(written), "keep me");
+    EXPECT_EQ(ReadFile(written), "keep me");
     {
         ModalScript user({TypeName(typed), Answer(QMessageBox::Yes)});
         saveFrame->trigger();
         EXPECT_TRUE(user.Done());
     }
-    EXPECT_EQ(ReadAll(written), first);
+    EXPECT_EQ(ReadFile(written), first);
 
     // A folder that cannot be written: the user is told, nothing is left behind.
     MessageBoxCatcher catcher(QMessageBox::Ok);

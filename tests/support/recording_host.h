@@ -1,0 +1,50 @@
+#pragma once
+// The document's host for tests without windows: records what the document tells the user and
+// which resets it asks for, answers every message with OK, and closes the document as the
+// close command would. Owned by the test; set `doc` once the document exists.
+#include <string>
+#include <vector>
+
+#include "media/vfw_doc.h"
+
+namespace kivra::test {
+
+class RecordingHost final : public DocumentHost {
+public:
+    MsgAnswer ShowMessage(const std::string& text, MsgButtons, MsgIcon) override {
+        messages.push_back(text);
+        return MsgAnswer::Ok;
+    }
+    bool HasMainFrame() const override { return true; }
+    bool IsMarkerIdDialogVisible() const override { return false; }
+    void ToggleMarkerIdDialog() override {}
+    void SaveMarkers() override {}
+    void StopPlayback() override { calls.push_back("stop"); }
+    void CloseCommand() override {
+        calls.push_back("close");
+        if (doc != nullptr)
+            doc->OnNewDocument();
+    }
+    void UpdateAllViews() override { calls.push_back("views"); }
+    void UpdateRateStatus() override {}
+    void SetViewMode(int mode) override { viewMode = mode; }
+    void ResetTrackbar(int frames) override {
+        calls.push_back("trackbar " + std::to_string(frames));
+    }
+    void ResetViewsAndModes(int frames) override {
+        viewMode = 0;
+        calls.push_back("modes " + std::to_string(frames));
+    }
+    void PostFirstFrameCommand() override { calls.push_back("first"); }
+    void RestoreTrimmingState(const CLFFManager&) override { calls.push_back("restore"); }
+    ProgressSink& Progress() override { return progress; }
+
+    NullProgressSink progress;
+
+    CVfwDoc* doc = nullptr;
+    int viewMode = -1;
+    std::vector<std::string> messages;
+    std::vector<std::string> calls;
+};
+
+}  // namespace kivra::test
