@@ -144,14 +144,11 @@ std::optional<ViewPoint> CVfwView::ImageToView(ImagePoint point, const ViewRect&
     return kivra::ImageToView(point, MappingFor(imageRect, viewMode, frame));
 }
 
-void CVfwView::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    m_backBuffer = QImage(std::max(width(), 1), std::max(height(), 1), QImage::Format_RGB32);
-}
-
 void CVfwView::paintEvent(QPaintEvent* /*event*/) {
-    if (m_backBuffer.size() != QSize(std::max(width(), 1), std::max(height(), 1))) {
-        m_backBuffer = QImage(std::max(width(), 1), std::max(height(), 1), QImage::Format_RGB32);
+    // Sized here rather than on every resize, so a drag of the window edge allocates once.
+    const QSize size(std::max(width(), 1), std::max(height(), 1));
+    if (m_backBuffer.size() != size) {
+        m_backBuffer = QImage(size, QImage::Format_RGB32);
     }
     {
         QPainter dc(&m_backBuffer);
@@ -174,9 +171,9 @@ void CVfwView::OnDraw(QPainter& dc) {
         DrawStreamInfo(dc, *stream);
     }
     DrawModeBanner(dc);
-    DrawTrimmingAreas(dc);
-    DrawLocus(dc);
-    DrawMarkers(dc);
+    DrawTrimmingAreas(dc, *stream);
+    DrawLocus(dc, *stream);
+    DrawMarkers(dc, *stream);
 }
 
 ViewRect CVfwView::DrawFrame(QPainter& dc, CAviVideoStream& stream, const ViewRect& box) {
@@ -234,16 +231,19 @@ void CVfwView::TextOut(QPainter& dc, int x, int y, const QString& text) const {
 }
 
 void CVfwView::DrawStreamInfo(QPainter& dc, const CAviVideoStream& stream) {
-    const std::vector<std::string> lines = kivra::StreamInfoLines(&stream);
+    QStringList lines;
+    for (const std::string& line : kivra::StreamInfoLines(&stream)) {
+        lines << QString::fromStdString(line);
+    }
     dc.save();
     dc.setFont(m_fontLabel);
     dc.setPen(Qt::black);
-    for (size_t i = 0; i < lines.size(); ++i) {
-        TextOut(dc, 13, 33 + 15 * int(i), QString::fromStdString(lines[i]));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        TextOut(dc, 13, 33 + 15 * int(i), lines[i]);
     }
     dc.setPen(Qt::white);
-    for (size_t i = 0; i < lines.size(); ++i) {
-        TextOut(dc, 12, 32 + 15 * int(i), QString::fromStdString(lines[i]));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        TextOut(dc, 12, 32 + 15 * int(i), lines[i]);
     }
     dc.restore();
 }

@@ -77,7 +77,6 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -93,9 +92,9 @@ private:
     kivra::ViewRect DrawFrame(QPainter& dc, CAviVideoStream& stream, const kivra::ViewRect& box);
     void DrawStreamInfo(QPainter& dc, const CAviVideoStream& stream);
     void DrawModeBanner(QPainter& dc);
-    void DrawTrimmingAreas(QPainter& dc);
-    void DrawLocus(QPainter& dc);
-    void DrawMarkers(QPainter& dc);
+    void DrawTrimmingAreas(QPainter& dc, const CAviVideoStream& stream);
+    void DrawLocus(QPainter& dc, const CAviVideoStream& stream);
+    void DrawMarkers(QPainter& dc, const CAviVideoStream& stream);
     // Mouse work (view_mouse.cpp).
     void CreateMarkerMenu();
     void ChooseCursor(kivra::ViewPoint point);

@@ -49,9 +49,10 @@ int CVfwView::HitTestMarker(int viewMode, int frame, ViewPoint point) const {
     }
     std::vector<T_DRAW_MARKER> markers;
     stream->m_markers.GetFrameMarkers(frame, markers);
+    const kivra::ImageMapping mapping = MappingFor(m_rcImage, viewMode, frame);
     // In ID order, so of two markers close together the lower ID wins.
     for (const T_DRAW_MARKER& m : markers) {
-        const auto q = ImageToView({m.x, m.y}, m_rcImage, viewMode, frame);
+        const auto q = kivra::ImageToView({m.x, m.y}, mapping);
         if (q && point.x >= q->x - kHitRadius && point.x < q->x + kHitRadius &&
             point.y >= q->y - kHitRadius && point.y < q->y + kHitRadius) {
             return m.ID;

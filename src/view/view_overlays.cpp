@@ -60,12 +60,8 @@ QColor FromColorRef(int colorRef) {
 
 }  // namespace
 
-void CVfwView::DrawTrimmingAreas(QPainter& dc) {
-    const CAviVideoStream* stream = m_frame.Stream();
-    if (stream == nullptr) {
-        return;
-    }
-    const int frame = stream->m_nCurrentFrame;
+void CVfwView::DrawTrimmingAreas(QPainter& dc, const CAviVideoStream& stream) {
+    const int frame = stream.m_nCurrentFrame;
     const bool bothSet = m_area1.IsSet() && m_area2.IsSet();
     std::optional<QColor> colour;
     if (frame == m_area1.frame) {
@@ -87,40 +83,40 @@ void CVfwView::DrawTrimmingAreas(QPainter& dc) {
             base = AreaToView(base, m_rcImage, imageWidth, imageHeight);
             FrameRect2(dc, base, *colour);
         }
-        FrameRect(dc, kivra::MosaicRect(base, stream->m_nMosaicType), *colour);
+        FrameRect(dc, kivra::MosaicRect(base, stream.m_nMosaicType), *colour);
     }
 
     if (mode == kivra::kAreaMode && !m_rcCursorBox.IsEmpty()) {
         const QColor boxColour = m_frame.m_nAreaIndex == 1 ? QColor(0, 0, 255) : QColor(255, 0, 0);
         const ViewRect& box = m_rcCursorBox;
         FrameRect2(dc, box, boxColour);
-        FrameRect(dc, kivra::MosaicRect(box, stream->m_nMosaicType), boxColour);
+        FrameRect(dc, kivra::MosaicRect(box, stream.m_nMosaicType), boxColour);
         dc.fillRect(box.left + box.Width() / 2, box.top, 1, box.Height(), boxColour);
     }
 }
 
-void CVfwView::DrawLocus(QPainter& dc) {
-    const CAviVideoStream* stream = m_frame.Stream();
+void CVfwView::DrawLocus(QPainter& dc, const CAviVideoStream& stream) {
     const CInifileManager& settings = m_frame.Settings();
-    if (stream == nullptr || settings.ShowLocus == 0 ||
-        m_frame.m_nViewMode != kivra::kPreviewMode || m_frame.IsMarkerIdDialogVisible()) {
+    if (settings.ShowLocus == 0 || m_frame.m_nViewMode != kivra::kPreviewMode ||
+        m_frame.IsMarkerIdDialogVisible()) {
         return;
     }
-    const int current = stream->m_nCurrentFrame;
-    const int rows = std::min(settings.MaxID, stream->m_markers.GetRowCount());
+    const int current = stream.m_nCurrentFrame;
+    const int rows = std::min(settings.MaxID, stream.m_markers.GetRowCount());
     dc.save();
     dc.setRenderHint(QPainter::Antialiasing, false);
     dc.setPen(QPen(FromColorRef(settings.LocusColor), 1));
+    kivra::ImageMapping mapping = MappingFor(m_rcImage, kivra::kPreviewMode, current);
     QPolygon points;
     for (int row = 0; row < rows; ++row) {
         points.clear();
-        for (const T_MARKER& m : stream->m_markers.Row(row)) {
+        for (const T_MARKER& m : stream.m_markers.Row(row)) {
             if (m.frame > current) {
                 break;
             }
             // Each point sits in the trimmed picture of its own frame.
-            if (const auto v =
-                    ImageToView({m.x, m.y}, m_rcImage, kivra::kPreviewMode, int(m.frame))) {
+            mapping.trimRect = stream.m_trimParam.At(int(m.frame));
+            if (const auto v = kivra::ImageToView({m.x, m.y}, mapping)) {
                 points << QPoint(v->x, v->y);
             }
         }
@@ -131,24 +127,21 @@ void CVfwView::DrawLocus(QPainter& dc) {
     dc.restore();
 }
 
-void CVfwView::DrawMarkers(QPainter& dc) {
-    const CAviVideoStream* stream = m_frame.Stream();
-    if (stream == nullptr) {
-        return;
-    }
+void CVfwView::DrawMarkers(QPainter& dc, const CAviVideoStream& stream) {
     std::vector<T_DRAW_MARKER> markers;
-    stream->m_markers.GetFrameMarkers(stream->m_nCurrentFrame, markers);
+    stream.m_markers.GetFrameMarkers(stream.m_nCurrentFrame, markers);
     if (markers.empty()) {
         return;
     }
-    const int mode = m_frame.m_nViewMode;
+    const kivra::ImageMapping mapping =
+        MappingFor(m_rcImage, m_frame.m_nViewMode, stream.m_nCurrentFrame);
     dc.save();
     dc.setFont(m_fontLabel);
     dc.setBackgroundMode(Qt::OpaqueMode);
     dc.setBackground(Qt::white);
     dc.setPen(Qt::black);
     for (const T_DRAW_MARKER& m : markers) {
-        const auto v = ImageToView({m.x, m.y}, m_rcImage, mode, stream->m_nCurrentFrame);
+        const auto v = kivra::ImageToView({m.x, m.y}, mapping);
         if (!v) {
             continue;
         }
