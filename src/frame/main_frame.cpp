@@ -82,8 +82,10 @@ CAviVideoStream* CMainFrame::Stream() const {
 }
 
 bool CMainFrame::IsVideoOpen() const {
+    // Opening another file drops the old stream before the path changes, and its messages
+    // run the idle update in between: a path alone does not make a video.
     const CVfwDoc* doc = GetDocument();
-    return doc != nullptr && !doc->PathName().empty();
+    return doc != nullptr && !doc->PathName().empty() && doc->Stream() != nullptr;
 }
 
 void CMainFrame::SetPaneViews(CBasePaneV* pane, CVfwView* videoView, CSliderView* sliderView) {
@@ -189,10 +191,8 @@ void CMainFrame::CreateSliderBar() {
         [this] { m_playback.Stop(); },
         [this] { m_playback.Play(); },
         [this](int frame) {
-            if (CAviVideoStream* stream = Stream()) {
-                stream->SetPosition(frame);
-                ResetMarkerId();
-                UpdateAllViews();
+            if (Stream() != nullptr) {
+                m_playback.ShowFrame(frame);  // the trackbar already stands there
             }
         },
     });
@@ -288,10 +288,6 @@ void CMainFrame::OnViewDeinterlace() {
     }
 }
 
-void CMainFrame::OnMovieFirst() {
-    m_playback.First();
-}
-
 kivra::ProgressSink& CMainFrame::Progress() {
     if (!m_pProgress) {
         m_pProgress = std::make_unique<kivra::ProgressDlgSink>(this);
@@ -299,9 +295,10 @@ kivra::ProgressSink& CMainFrame::Progress() {
     return *m_pProgress;
 }
 
-std::vector<int> CMainFrame::MarkerFrames() const {
+const std::vector<int>& CMainFrame::MarkerFrames() const {
+    static const std::vector<int> kNone;
     const CAviVideoStream* stream = Stream();
-    return stream != nullptr ? stream->m_markers.FramesWithMarkers() : std::vector<int>{};
+    return stream != nullptr ? stream->m_markers.FramesWithMarkers() : kNone;
 }
 
 int CMainFrame::RangeStart() const {
@@ -452,7 +449,8 @@ void CMainFrame::ResetViewsAndModes(int frameCount) {
 }
 
 void CMainFrame::PostFirstFrameCommand() {
-    QMetaObject::invokeMethod(this, &CMainFrame::OnMovieFirst, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { m_playback.First(); }, Qt::QueuedConnection);
 }
 
 bool CMainFrame::AskToSaveMarkers() {

@@ -48,7 +48,7 @@ public:
     CInifileManager& Settings() const;
     CVfwDoc* GetDocument() const;
     CAviVideoStream* Stream() const;  // null while no video is open
-    bool IsVideoOpen() const;         // the document has a path
+    bool IsVideoOpen() const;         // the document has a path and a stream
 
     bool IsForwardPlaying() const { return m_playback.IsForwardPlaying(); }
     bool IsPlaying() const { return m_playback.IsPlaying(); }
@@ -117,7 +117,6 @@ public:
     // Commands handled here.
     void OnViewImageInfo();
     void OnViewDeinterlace();
-    void OnMovieFirst();
 
     // kivra::PlaybackHost
     CAviVideoStream* ActiveStream() const override { return Stream(); }
@@ -125,7 +124,7 @@ public:
     int RangeStart() const override;
     int RangeEnd() const override;
     // kivra::SliderViewHost
-    std::vector<int> MarkerFrames() const override;
+    const std::vector<int>& MarkerFrames() const override;
     void ShowFrame(int n) override { m_playback.ShowFrame(n); }
     void ShowFrameWithKeyRefresh(int n) override { m_playback.ShowFrame(n, true); }
     int Area1Frame() const override;

@@ -24,8 +24,8 @@ public:
     // Frames the two trimming areas were set on; -1 when unset.
     virtual int Area1Frame() const = 0;
     virtual int Area2Frame() const = 0;
-    // Frames that carry markers, in the marker store's order.
-    virtual std::vector<int> MarkerFrames() const = 0;
+    // Frames that carry markers, in the marker store's order; read at every drawing.
+    virtual const std::vector<int>& MarkerFrames() const = 0;
     // Moves to frame n: position, trackbar, marker-ID reset, all views updated.
     virtual void ShowFrame(int n) = 0;
     // The same, with the key-frame refresh for n before the views are updated.

@@ -399,6 +399,37 @@ TEST_F(CommandTableTest, TextInformationNeedsTextInTheVideoAndTogglesItsWindow) 
     EXPECT_FALSE(Enabled(kivra::ID_VIEW_TEXT_INFO));
 }
 
+// A refused file gives up the open video before its message shows; the idle updates that run
+// under the message must find no video, not a stream that is gone.
+TEST_F(CommandTableTest, CommandRulesHoldWhileARefusedFileIsReported) {
+    OpenSample();
+    const std::string notVideo = m_dir.File("メモ 1.txt");
+    {
+        QFile file(QString::fromStdString(notVideo));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("not a video");
+    }
+    int updates = 0;
+    bool anyVideoCommand = false;
+    QTimer idleUnderBox;
+    QObject::connect(&idleUnderBox, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            m_frame->UpdateCommandUI();
+            ++updates;
+            for (const CommandId id : {kivra::ID_VIEW_TEXT_INFO, kivra::ID_VIEW_IMAGE_INFO,
+                                       kivra::ID_MOVIE_PLAY, kivra::ID_TRIMMING_AREA}) {
+                anyVideoCommand = anyVideoCommand || Act(id)->isEnabled();
+            }
+            box->reject();
+        }
+    });
+    idleUnderBox.start(10);
+    EXPECT_FALSE(m_app->OpenDocumentFile(notVideo));
+    EXPECT_EQ(updates, 1);
+    EXPECT_FALSE(anyVideoCommand);
+    EXPECT_FALSE(m_frame->IsVideoOpen());
+}
+
 // ---------------------------------------------------------------------------------------------
 // Changing the trimming mode clears the areas, so it asks first.
 

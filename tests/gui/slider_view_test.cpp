@@ -28,7 +28,7 @@ public:
     const CAviVideoStream* Stream() const override { return stream.get(); }
     int Area1Frame() const override { return area1; }
     int Area2Frame() const override { return area2; }
-    std::vector<int> MarkerFrames() const override { return markers; }
+    const std::vector<int>& MarkerFrames() const override { return markers; }
     void ShowFrame(int n) override {
         shown.emplace_back(n, false);
         stream->SetPosition(n);
