@@ -14,7 +14,6 @@ CBasePaneV::CBasePaneV(CMainFrame& frame, QWidget* parent) : QWidget(parent) {
     setCursor(Qt::ArrowCursor);
 
     m_pSliderView = new CSliderView(frame, this);  // owned by this pane through the widget tree
-    m_pSliderView->setObjectName(QStringLiteral("CSliderView"));
     m_pVideoView = new CVfwView(frame, this);
 
     frame.SetPaneViews(this, m_pVideoView, m_pSliderView);

@@ -16,7 +16,6 @@ public:
     explicit CBasePaneV(CMainFrame& frame, QWidget* parent = nullptr);
 
     CVfwView* m_pVideoView = nullptr;
-    // Stands in for the timeline view until that exists; a plain strip of the same height.
     CSliderView* m_pSliderView = nullptr;
 
 protected:

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "media/avi_video_stream.h"
+#include "view/view_geometry.h"
 
 CPlaybackController::CPlaybackController(kivra::PlaybackHost& host, QObject* parent)
     : QObject(parent), m_host(host) {
@@ -70,7 +71,7 @@ void CPlaybackController::Play() {
         return;
     }
     const double fps = stream->GetFrameRate();
-    if (m_host.ViewMode() == 1) {
+    if (m_host.ViewMode() == kivra::kAreaMode) {
         m_host.LeaveAreaMode();
     }
     m_bPlay = 1;

@@ -174,11 +174,10 @@ void ProgressDlgSink::Begin(int lower, int upper, const std::string& caption, Pe
     auto dialog = std::make_unique<CProgressDlg>(m_pOwner);
     dialog->m_nLower = lower;
     dialog->m_nUpper = upper;
+    // Shown with the bar already at lower .. upper, position lower.
     if (!dialog->CreateModeless()) {
         return;  // the job runs on without a dialog
     }
-    dialog->SetRange32(lower, upper);
-    dialog->SetPos(lower);
     dialog->SetPercent(lower);
     if (label == PercentLabel::Hidden) {
         dialog->HidePercentLabel();

@@ -8,7 +8,6 @@
 #include "app/inifile_manager.h"
 #include "frame/main_frame.h"
 #include "frame/qt_user_messages.h"
-#include "frame/slider_view.h"
 #include "markers/set_marker_id_dlg.h"
 #include "markers/trimming_state.h"
 #include "media/avi_video_stream.h"

@@ -10,7 +10,6 @@
 #include "app/inifile_manager.h"
 #include "frame/main_frame.h"
 #include "frame/mosaic_size_dlg_bar.h"
-#include "frame/slider_dlg_bar.h"
 #include "frame/slider_view.h"
 #include "media/avi_video_stream.h"
 #include "platform/rw_ini_file.h"

@@ -79,9 +79,7 @@ ZebsCOOIconToolBar* CreateMarkerToolBar(QWidget* parent, const ActionLookup& act
 
 ZebsCOOIconToolBar::ZebsCOOIconToolBar(const QString& title, const QString& objectName,
                                        QWidget* parent)
-    : QToolBar(title, parent),
-      m_playIcon(kivra::MakeToolbarIcon(kivra::ToolbarPicture::Play)),
-      m_playingIcon(kivra::MakeToolbarIcon(kivra::ToolbarPicture::Playing)) {
+    : QToolBar(title, parent) {
     setObjectName(objectName);
     setAllowedAreas(Qt::TopToolBarArea);
     setIconSize(QSize(kivra::kLargeToolbarIcon, kivra::kLargeToolbarIcon));
@@ -103,6 +101,9 @@ bool ZebsCOOIconToolBar::LoadToolBar(const std::vector<int>& commands,
             continue;
         }
         if (command == kivra::ID_MOVIE_PLAY) {
+            // Only the bar that carries the play button makes its two pictures.
+            m_playIcon = kivra::MakeToolbarIcon(kivra::ToolbarPicture::Play);
+            m_playingIcon = kivra::MakeToolbarIcon(kivra::ToolbarPicture::Playing);
             action->setIcon(m_playIcon);
         } else if (const auto picture = kivra::PictureForCommand(command)) {
             action->setIcon(kivra::MakeToolbarIcon(*picture));
