@@ -1,33 +1,12 @@
 #include "media/decode_pipeline.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 
 #include "platform/four_cc.h"
 
 namespace kivra {
 
 namespace {
-
-bool ReadAt(int fd, uint64_t offset, uint8_t* out, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::pread(fd, out, size, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        out += n;
-        offset += uint64_t(n);
-        size -= size_t(n);
-    }
-    return true;
-}
 
 // Whether an H.264 access unit, Annex B or length-prefixed, holds an IDR picture.
 bool H264HasIdr(const uint8_t* data, size_t size, int lengthSize) {
@@ -109,29 +88,27 @@ std::shared_ptr<const ChunkTable> ChunkTable::Build(const std::string& path, con
     if (stream == nullptr) {
         return nullptr;
     }
-    auto table = std::make_shared<ChunkTable>();
-    table->codecpar.reset(avcodec_parameters_alloc());
-    if (!table->codecpar || avcodec_parameters_copy(table->codecpar.get(), stream->codecpar) < 0) {
+    AvCodecParametersPtr codecpar(avcodec_parameters_alloc());
+    if (!codecpar || avcodec_parameters_copy(codecpar.get(), stream->codecpar) < 0) {
         return nullptr;
     }
     input.reset();
-    const AVCodecParameters& par = *table->codecpar;
+    const AVCodecParameters& par = *codecpar;
     if (avcodec_find_decoder(par.codec_id) == nullptr) {
         *result = BuildResult::NoDecoder;
         return nullptr;
     }
+    auto table = std::make_shared<ChunkTable>(path);
+    if (!table->file.ok()) {
+        return nullptr;
+    }
+    table->codecpar = std::move(codecpar);
     if (par.codec_id == AV_CODEC_ID_H264 && par.extradata_size > 4 && par.extradata[0] == 1) {
         table->h264LengthSize = (par.extradata[4] & 3) + 1;
     }
     const AVCodecDescriptor* descriptor = avcodec_descriptor_get(par.codec_id);
     table->mayReorder = descriptor != nullptr && (descriptor->props & AV_CODEC_PROP_REORDER) != 0;
-
-    table->fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st {};
-    if (table->fd < 0 || ::fstat(table->fd, &st) != 0) {
-        return nullptr;
-    }
-    const uint64_t fileSize = uint64_t(st.st_size);
+    const uint64_t fileSize = table->file.size();
 
     std::vector<AviSample>& samples = table->samples;
     samples = file.streams[size_t(streamIndex)].samples;
@@ -162,12 +139,6 @@ std::shared_ptr<const ChunkTable> ChunkTable::Build(const std::string& path, con
     }
     *result = BuildResult::Ok;
     return table;
-}
-
-ChunkTable::~ChunkTable() {
-    if (fd >= 0) {
-        ::close(fd);
-    }
 }
 
 int ChunkTable::KeyIndexFor(int ordinal) const {
@@ -226,7 +197,7 @@ std::string DecodePipeline::CodecName() const {
 bool DecodePipeline::ReadChunk(int ordinal, std::vector<uint8_t>& out, size_t limit) const {
     const AviSample& sample = table_->samples[size_t(table_->sampleOfOrdinal[size_t(ordinal)])];
     out.resize(std::min<size_t>(sample.size, limit));
-    return ReadAt(table_->fd, sample.offset, out.data(), out.size());
+    return table_->file.Read(sample.offset, out.data(), out.size());
 }
 
 // How many pictures coded after this key frame are shown before it; -1 when it cannot be told
@@ -358,7 +329,7 @@ bool DecodePipeline::SendNext(StopCheck stop, void* context) {
     const AviSample& sample = table_->samples[size_t(table_->sampleOfOrdinal[size_t(ordinal)])];
     av_packet_unref(packet_.get());
     if (av_new_packet(packet_.get(), int(std::min<uint32_t>(sample.size, INT32_MAX - 64))) < 0 ||
-        !ReadAt(table_->fd, sample.offset, packet_->data, size_t(packet_->size))) {
+        !table_->file.Read(sample.offset, packet_->data, size_t(packet_->size))) {
         return true;  // an unreadable chunk is a lost picture, not the end
     }
     packet_->pts = ordinal;

@@ -10,6 +10,7 @@
 #include "media/decoder_stats.h"
 #include "media/ffmpeg_handles.h"
 #include "media/picture_cache.h"
+#include "platform/read_only_file.h"
 #include "media/riff_avi.h"
 
 namespace kivra {
@@ -20,7 +21,7 @@ struct ChunkTable {
     enum class BuildResult { Ok, CannotRead, NoDecoder };
     static std::shared_ptr<const ChunkTable> Build(const std::string& path, const AviFile& file,
                                                    int streamIndex, BuildResult* result);
-    ~ChunkTable();
+    explicit ChunkTable(const std::string& path) : file(path) {}
 
     int ChunkCount() const { return int(sampleOfOrdinal.size()); }
     int KeyIndexFor(int ordinal) const;  // the group of pictures the chunk belongs to
@@ -32,7 +33,7 @@ struct ChunkTable {
     AvCodecParametersPtr codecpar;
     bool mayReorder = false;  // the codec may output pictures in another order than coded
     int h264LengthSize = 0;
-    int fd = -1;  // the file, read with pread only, so threads can share it
+    const ReadOnlyFile file;  // read by position only, so the threads share it
 };
 
 class DecodePipeline {

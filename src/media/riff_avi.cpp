@@ -1,15 +1,11 @@
 #include "media/riff_avi.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <limits>
 #include <unordered_set>
 
+#include "platform/read_only_file.h"
 #include "platform/four_cc.h"
 
 namespace kivra {
@@ -63,72 +59,6 @@ uint64_t Le64(const uint8_t* p) {
     return uint64_t(Le32(p)) | uint64_t(Le32(p + 4)) << 32;
 }
 
-// Owns the descriptor of the file being parsed. Reads are positioned, so nothing depends on a
-// file pointer, and a read that the file cannot satisfy in full fails instead of returning less.
-class FileReader {
-public:
-    explicit FileReader(const std::string& path) {
-        // O_NONBLOCK keeps a FIFO given as the path from blocking the open.
-        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        if (fd_ < 0) {
-            return;
-        }
-        struct stat st {};
-        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
-            ::close(fd_);
-            fd_ = -1;
-            return;
-        }
-        size_ = static_cast<uint64_t>(st.st_size);
-    }
-    ~FileReader() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    FileReader(const FileReader&) = delete;
-    FileReader& operator=(const FileReader&) = delete;
-
-    bool ok() const { return fd_ >= 0; }
-    uint64_t size() const { return size_; }
-
-    bool Read(uint64_t offset, void* dst, size_t n) const {
-        if (offset > size_ || n > size_ - offset) {
-            return false;
-        }
-        auto* out = static_cast<uint8_t*>(dst);
-        while (n > 0) {
-            const ssize_t got = ::pread(fd_, out, n, static_cast<off_t>(offset));
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got <= 0) {
-                return false;
-            }
-            out += got;
-            offset += static_cast<uint64_t>(got);
-            n -= static_cast<size_t>(got);
-        }
-        return true;
-    }
-
-    // Up to n bytes at offset, fewer when the file ends first; empty on a read error.
-    std::vector<uint8_t> ReadUpTo(uint64_t offset, uint64_t n) const {
-        if (offset >= size_) {
-            return {};
-        }
-        std::vector<uint8_t> bytes(static_cast<size_t>(std::min(n, size_ - offset)));
-        if (!Read(offset, bytes.data(), bytes.size())) {
-            return {};
-        }
-        return bytes;
-    }
-
-private:
-    int fd_ = -1;
-    uint64_t size_ = 0;
-};
-
 // One chunk inside a parent range. size is the declared size cut to the parent's end.
 struct Chunk {
     uint32_t id = 0;
@@ -141,7 +71,7 @@ struct Chunk {
 // Visits the chunks of [begin, end) in order until visit returns false. Every step moves at
 // least 8 bytes forward, so the walk is linear in the range whatever the sizes claim.
 template <class Visit>
-void ForEachChunk(const FileReader& file, uint64_t begin, uint64_t end, Visit&& visit) {
+void ForEachChunk(const ReadOnlyFile& file, uint64_t begin, uint64_t end, Visit&& visit) {
     end = std::min(end, file.size());
     uint64_t pos = begin;
     while (pos <= end && end - pos >= 8) {
@@ -164,7 +94,7 @@ void ForEachChunk(const FileReader& file, uint64_t begin, uint64_t end, Visit&& 
 }
 
 // The list type of a LIST or RIFF chunk, 0 when the chunk is too short to have one.
-uint32_t ListType(const FileReader& file, const Chunk& chunk) {
+uint32_t ListType(const ReadOnlyFile& file, const Chunk& chunk) {
     std::array<uint8_t, 4> type{};
     if (chunk.size < 4 || !file.Read(chunk.data, type.data(), type.size())) {
         return 0;
@@ -208,7 +138,8 @@ OdmlIndexHeader DecodeOdmlIndexHeader(const uint8_t* p) {
 // Parses one file into an AviFile. Lives for one ParseAviFile call and borrows the reader.
 class AviParser {
 public:
-    explicit AviParser(const FileReader& file) : file_(file), sampleBudget_(file.size() / 8 + 1) {}
+    explicit AviParser(const ReadOnlyFile& file)
+        : file_(file), sampleBudget_(file.size() / 8 + 1) {}
 
     AviParseError Parse(AviFile& out) {
         out_.fileSize = file_.size();
@@ -602,7 +533,7 @@ private:
         return more;
     }
 
-    const FileReader& file_;
+    const ReadOnlyFile& file_;
     AviFile out_;
     uint64_t sampleBudget_;
     bool sawHdrl_ = false;
@@ -624,7 +555,7 @@ std::optional<AviFile> ParseAviFile(const std::string& path, AviParseError* erro
         }
         return std::nullopt;
     };
-    const FileReader file(path);
+    const ReadOnlyFile file(path);
     if (!file.ok()) {
         return fail(AviParseError::CannotOpen);
     }

@@ -1,13 +1,9 @@
 #include "platform/version_info.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
 #include <cstdint>
 
-#include "platform/unique_fd.h"
+#include "platform/read_only_file.h"
 
 #ifndef KIVRA_VERSION
 #define KIVRA_VERSION ""
@@ -37,36 +33,14 @@ constexpr uint64_t kMaxHeaderTableBytes = 16 * 1024 * 1024;
 constexpr uint32_t kShtNobits = 8;
 constexpr uint32_t kShnXindex = 0xffff;
 
-// A regular file opened for reading; closes itself.
-class ReadOnlyFile {
-public:
-    explicit ReadOnlyFile(const std::string& path)
-        : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)) {
-        struct stat st {};
-        if (m_fd.get() >= 0 && ::fstat(m_fd.get(), &st) == 0 && S_ISREG(st.st_mode))
-            m_size = static_cast<uint64_t>(st.st_size);
-    }
-
-    // Exactly `count` bytes at `offset`, all inside the file.
-    bool Read(uint64_t offset, uint64_t count, std::string& out) const {
-        if (m_fd.get() < 0 || offset > m_size || count > m_size - offset)
-            return false;
-        out.resize(count);
-        uint64_t done = 0;
-        while (done < count) {
-            const ssize_t n = ::pread(m_fd.get(), out.data() + done, count - done,
-                                      static_cast<off_t>(offset + done));
-            if (n <= 0)
-                return false;
-            done += static_cast<uint64_t>(n);
-        }
-        return true;
-    }
-
-private:
-    UniqueFd m_fd;
-    uint64_t m_size = 0;
-};
+// Exactly `count` bytes at `offset`, all inside the file; bounds are checked before any
+// allocation, so a hostile header cannot ask for gigabytes.
+bool ReadAt(const ReadOnlyFile& file, uint64_t offset, uint64_t count, std::string& out) {
+    if (!file.ok() || offset > file.size() || count > file.size() - offset)
+        return false;
+    out.resize(count);
+    return file.Read(offset, out.data(), count);
+}
 
 // Fixed-width fields of either byte order; callers check the bounds first.
 struct FieldReader {
@@ -129,9 +103,9 @@ bool ReadElfSection(const std::string& path, std::string_view name, std::string&
     bytes.clear();
     const ReadOnlyFile file(path);
     std::string ident;
-    if (!file.Read(0, 16, ident) || ident.compare(0, 4,
-                                                  "\x7f"
-                                                  "ELF") != 0)
+    if (!ReadAt(file, 0, 16, ident) || ident.compare(0, 4,
+                                                     "\x7f"
+                                                     "ELF") != 0)
         return false;
     if ((ident[4] != 1 && ident[4] != 2) || (ident[5] != 1 && ident[5] != 2))
         return false;
@@ -139,7 +113,7 @@ bool ReadElfSection(const std::string& path, std::string_view name, std::string&
     const FieldReader field{ident[5] == 2};
 
     std::string header;
-    if (!file.Read(0, at.headerSize, header))
+    if (!ReadAt(file, 0, at.headerSize, header))
         return false;
     const uint64_t shoff = field.Get(header, at.shoff, at.shoffWidth);
     const uint64_t entrySize = field.Get(header, at.shentsize, 2);
@@ -151,7 +125,7 @@ bool ReadElfSection(const std::string& path, std::string_view name, std::string&
     std::string entry;
     const auto readEntry = [&](uint64_t index) {
         return index < count + (count == 0) &&
-               file.Read(shoff + index * entrySize, entrySize, entry);
+               ReadAt(file, shoff + index * entrySize, entrySize, entry);
     };
     // Large files keep the real section count and name-table index in section 0.
     if (count == 0 || nameIndex == kShnXindex) {
@@ -166,7 +140,7 @@ bool ReadElfSection(const std::string& path, std::string_view name, std::string&
         return false;
 
     std::string table;
-    if (!file.Read(shoff, count * entrySize, table))
+    if (!ReadAt(file, shoff, count * entrySize, table))
         return false;
     const auto sectionField = [&](uint64_t index, size_t offset, size_t width) {
         return field.Get(table, index * entrySize + offset, width);
@@ -175,7 +149,7 @@ bool ReadElfSection(const std::string& path, std::string_view name, std::string&
     const uint64_t namesSize = sectionField(nameIndex, at.size, at.wordWidth);
     std::string names;
     if (sectionField(nameIndex, at.type, 4) == kShtNobits || namesSize > kMaxNameTableBytes ||
-        !file.Read(sectionField(nameIndex, at.offset, at.wordWidth), namesSize, names))
+        !ReadAt(file, sectionField(nameIndex, at.offset, at.wordWidth), namesSize, names))
         return false;
 
     for (uint64_t i = 0; i < count; ++i) {
@@ -189,7 +163,7 @@ bool ReadElfSection(const std::string& path, std::string_view name, std::string&
         const uint64_t size = sectionField(i, at.size, at.wordWidth);
         if (sectionField(i, at.type, 4) == kShtNobits || size > kMaxSectionBytes)
             return false;
-        return file.Read(sectionField(i, at.offset, at.wordWidth), size, bytes);
+        return ReadAt(file, sectionField(i, at.offset, at.wordWidth), size, bytes);
     }
     return false;
 }
