@@ -21,6 +21,8 @@
 #include <MediaInfoDLL/MediaInfoDLL.h>
 #pragma GCC diagnostic pop
 
+#include "platform/utf8.h"
+
 namespace kivra {
 
 namespace {
@@ -135,25 +137,7 @@ std::string WideToUtf8(const wchar_t* text) {
         return out;
     }
     for (; *text != L'\0'; ++text) {
-        auto code = static_cast<char32_t>(*text);
-        if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-            code = 0xFFFD;
-        }
-        if (code < 0x80) {
-            out.push_back(static_cast<char>(code));
-        } else if (code < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-            out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-        } else if (code < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-        }
+        AppendUtf8(out, static_cast<char32_t>(*text));
     }
     return out;
 }
