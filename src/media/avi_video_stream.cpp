@@ -8,6 +8,7 @@
 #include "media/stream_time.h"
 #include "platform/compressors.h"
 #include "platform/path_util.h"
+#include "platform/utf8.h"
 
 namespace {
 
@@ -26,24 +27,7 @@ std::string Utf16LeToUtf8(const std::vector<uint8_t>& bytes) {
                 i += 2;
             }
         }
-        if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
+        kivra::AppendUtf8(out, c);
     }
     return out;
 }
@@ -109,16 +93,17 @@ int CAviVideoStream::OpenStream() {
 
     // The first frame is the stream's first sample, which is 0 unless the header says otherwise.
     m_nCurrentFrame = GetStart();
-    const kivra::Dib* first = m_pGetFrame->GetFrame(0);
-    if (first == nullptr) {
+    if (!m_pGetFrame->GetFrame(0, m_dib)) {
         CloseStream();
         return kNoStreamInfoOrFrame;
     }
+    m_nDibPicture = m_pGetFrame->PictureOf(0);
+    m_bDibDeinterlaced = false;
     if (m_fileInfo.dwWidth == 0 || m_fileInfo.dwHeight == 0) {
-        m_fileInfo.dwWidth = uint32_t(first->Width());
-        m_fileInfo.dwHeight = uint32_t(first->Height());
+        m_fileInfo.dwWidth = uint32_t(m_dib.Width());
+        m_fileInfo.dwHeight = uint32_t(m_dib.Height());
     }
-    m_bTopDown = first->TopDown();
+    m_bTopDown = m_dib.TopDown();
     m_markers.LoadMarkers(MarkerFilePath(), m_pSettings != nullptr ? m_pSettings->MaxID : 100);
     return kOpened;
 }
@@ -127,7 +112,7 @@ void CAviVideoStream::CloseStream() {
     m_pGetFrame.reset();
     m_file.reset();
     m_nVideoStream = -1;
-    m_nDibSample = -1;
+    m_nDibPicture = -1;
 }
 
 void CAviVideoStream::DescribeCodec() {
@@ -209,19 +194,20 @@ void CAviVideoStream::LoadFrame(int n) {
         n = m_nCurrentFrame;
     }
     const bool deinterlace = DeinterlaceOn();
-    if (n == m_nDibSample && deinterlace == m_bDibDeinterlaced && !m_dib.Empty()) {
+    const int sample = n - GetStart();
+    const int picture = m_pGetFrame->PictureOf(sample);
+    if (picture >= 0 && picture == m_nDibPicture && deinterlace == m_bDibDeinterlaced &&
+        !m_dib.Empty()) {
         return;
     }
-    const kivra::Dib* frame = m_pGetFrame->GetFrame(n - GetStart());
-    if (frame == nullptr) {
-        return;  // keep the previous picture
+    if (!m_pGetFrame->GetFrame(sample, m_dib)) {
+        m_nDibPicture = -1;  // the previous picture stays, unless converting failed halfway
+        return;
     }
-    m_dib.header = frame->header;
-    m_dib.bits.assign(frame->bits.begin(), frame->bits.end());
     if (deinterlace) {
         kivra::DoubleRows(m_dib);
     }
-    m_nDibSample = n;
+    m_nDibPicture = picture;
     m_bDibDeinterlaced = deinterlace;
 }
 
@@ -229,11 +215,10 @@ bool CAviVideoStream::SaveFrameAsBmp(const std::string& path) {
     if (!m_pGetFrame) {
         return false;
     }
-    const kivra::Dib* frame = m_pGetFrame->GetFrame(m_nCurrentFrame - GetStart());
-    if (frame == nullptr) {
+    kivra::Dib picture;
+    if (!m_pGetFrame->GetFrame(m_nCurrentFrame - GetStart(), picture)) {
         return false;
     }
-    kivra::Dib picture = *frame;
     if (DeinterlaceOn()) {
         kivra::DoubleRows(picture);
     }

@@ -118,9 +118,9 @@ private:
     kivra::AviStreamHeader m_streamInfo;
     std::string m_strFourCC, m_strCodecName, m_strCodecDesc, m_strCodecDriver;
     std::string m_strTextInfo;
-    kivra::Dib m_dib;
-    int m_nDibSample =
-        -1;  // sample the display bitmap holds, so an unchanged repaint decodes nothing
+    kivra::Dib m_dib;  // the decoder converts into it; deinterlaced in place
+    // The decoder's picture the display bitmap holds, so an unchanged repaint decodes nothing.
+    int m_nDibPicture = -1;
     bool m_bDibDeinterlaced = false;
     bool m_bTopDown = false;
     bool m_bTemporary = false;

@@ -37,11 +37,11 @@ AVPixelFormat PlainFormat(AVPixelFormat format, bool* fullRange) {
 }  // namespace
 
 // The showing side: the pipeline that decodes what is asked for, the picture cache it shares
-// with the decoding-ahead thread, and the conversion to the bitmap handed out.
+// with the decoding-ahead thread, and the conversion into the caller's bitmap.
 class AviFrameDecoder::Impl {
 public:
     bool Open(const std::string& path, const AviFile& file, int streamIndex, OpenResult* result);
-    const Dib* GetFrame(int sample);
+    bool GetFrame(int sample, Dib& into);
     DecoderStats Stats() const;
 
     std::shared_ptr<const ChunkTable> table;
@@ -50,12 +50,15 @@ public:
     std::unique_ptr<FramePrefetcher> prefetcher;
 
 private:
-    const Dib* FromCache(int target, bool backward);
-    const Dib* DecodeDisplay(int target);
-    bool Convert(const AVFrame& frame);
+    bool FromCache(int target, bool backward, Dib& into);
+    bool DecodeDisplay(int target, Dib& into);
+    // Converts frame into `into` and keeps a reference to it as the picture shown.
+    bool Show(int display, const AVFrame& frame, Dib& into);
+    bool Convert(const AVFrame& frame, Dib& into);
 
     SwsContextPtr sws_;
-    Dib dib_;
+    // The picture last shown, by reference: showing it again converts it without decoding.
+    AvFramePtr shown_ = AvFramePtr(av_frame_alloc());
     int currentDisplay_ = kNoFrame;
     int64_t conversions_ = 0;
     int64_t cacheHits_ = 0;
@@ -73,7 +76,7 @@ bool AviFrameDecoder::Impl::Open(const std::string& path, const AviFile& file, i
     // Two threads: the machines this runs on have at least two cores, and forward play of
     // long-GOP HD video needs them.
     pipeline = DecodePipeline::Create(table, 2, &cache);
-    if (!pipeline) {
+    if (!pipeline || !shown_) {
         *result = OpenResult::NoDecoder;
         return false;
     }
@@ -82,7 +85,7 @@ bool AviFrameDecoder::Impl::Open(const std::string& path, const AviFile& file, i
     return true;
 }
 
-const Dib* AviFrameDecoder::Impl::FromCache(int target, bool backward) {
+bool AviFrameDecoder::Impl::FromCache(int target, bool backward, Dib& into) {
     PictureCache::Picture picture = cache.Find(target);
     // Decoding ahead may be on its way to this very picture: waiting costs less than starting
     // the same work over.
@@ -90,17 +93,13 @@ const Dib* AviFrameDecoder::Impl::FromCache(int target, bool backward) {
         picture = cache.Find(target);
     }
     if (!picture) {
-        return nullptr;
+        return false;
     }
     ++cacheHits_;
-    if (!Convert(*picture)) {
-        return nullptr;
-    }
-    currentDisplay_ = target;
-    return &dib_;
+    return Show(target, *picture, into);
 }
 
-const Dib* AviFrameDecoder::Impl::DecodeDisplay(int target) {
+bool AviFrameDecoder::Impl::DecodeDisplay(int target, Dib& into) {
     bool remember = false;
     bool restarted = false;
     const auto restart = [&] {
@@ -118,7 +117,7 @@ const Dib* AviFrameDecoder::Impl::DecodeDisplay(int target) {
         const int display = pipeline->Next();
         if (display == DecodePipeline::kRunEnded) {
             if (restarted) {
-                return nullptr;
+                return false;
             }
             restart();  // the run ended early (a damaged chunk): try once from the key frame
             continue;
@@ -128,22 +127,28 @@ const Dib* AviFrameDecoder::Impl::DecodeDisplay(int target) {
         }
         if (display == target) {
             cache.NotePictureBytes(pipeline->Picture());
-            const bool ok = Convert(pipeline->Picture());
+            const bool ok = Show(target, pipeline->Picture(), into);
             pipeline->ReleasePicture();
-            if (!ok) {
-                return nullptr;
-            }
-            currentDisplay_ = target;
-            return &dib_;
+            return ok;
         }
         pipeline->ReleasePicture();
         if (display > target) {
-            return nullptr;  // the wanted picture was lost in the file
+            return false;  // the wanted picture was lost in the file
         }
     }
 }
 
-bool AviFrameDecoder::Impl::Convert(const AVFrame& frame) {
+bool AviFrameDecoder::Impl::Show(int display, const AVFrame& frame, Dib& into) {
+    if (!Convert(frame, into)) {
+        return false;
+    }
+    av_frame_unref(shown_.get());
+    av_frame_ref(shown_.get(), &frame);  // without it, showing it again decodes it again
+    currentDisplay_ = display;
+    return true;
+}
+
+bool AviFrameDecoder::Impl::Convert(const AVFrame& frame, Dib& into) {
     if (frame.width <= 0 || frame.height <= 0 || frame.format < 0) {
         return false;
     }
@@ -159,12 +164,14 @@ bool AviFrameDecoder::Impl::Convert(const AVFrame& frame) {
     const int* coefficients = sws_getCoefficients(matrix);
     sws_setColorspaceDetails(sws_.get(), coefficients, fullRange ? 1 : 0, coefficients, 1, 0,
                              1 << 16, 1 << 16);
-    if (dib_.Width() != frame.width || dib_.Height() != frame.height) {
-        dib_.Reset24(frame.width, frame.height);
+    if (into.Width() != frame.width || into.Height() != frame.height || into.TopDown() ||
+        into.header.biBitCount != 24 ||
+        into.bits.size() != size_t(DibStride(frame.width, 24)) * size_t(frame.height)) {
+        into.Reset24(frame.width, frame.height);
     }
     // Bottom-up rows, as device-independent bitmaps store them.
-    const int stride = dib_.Stride();
-    uint8_t* dst[4] = {dib_.bits.data() + size_t(frame.height - 1) * size_t(stride), nullptr,
+    const int stride = into.Stride();
+    uint8_t* dst[4] = {into.bits.data() + size_t(frame.height - 1) * size_t(stride), nullptr,
                        nullptr, nullptr};
     const int dstStride[4] = {-stride, 0, 0, 0};
     ++conversions_;
@@ -172,25 +179,25 @@ bool AviFrameDecoder::Impl::Convert(const AVFrame& frame) {
            frame.height;
 }
 
-const Dib* AviFrameDecoder::Impl::GetFrame(int sample) {
+bool AviFrameDecoder::Impl::GetFrame(int sample, Dib& into) {
     if (sample < 0 || size_t(sample) >= table->samples.size()) {
-        return nullptr;
+        return false;
     }
     const int target = table->ordinalAtSample[size_t(sample)];
     if (target < 0) {
-        return nullptr;
+        return false;
     }
-    if (target == currentDisplay_) {
-        return &dib_;
+    if (target == currentDisplay_ && shown_->buf[0] != nullptr) {
+        return Convert(*shown_, into);
     }
     const int previous = currentDisplay_;
     const bool backward = previous != kNoFrame && target < previous;
-    const Dib* result = FromCache(target, backward);
-    if (result == nullptr) {
-        result = DecodeDisplay(target);
+    bool result = FromCache(target, backward, into);
+    if (!result) {
+        result = DecodeDisplay(target, into);
         pipeline->SettleReordering();
     }
-    if (result != nullptr) {
+    if (result) {
         // One step back, or two over a picture that could not be shown.
         prefetcher->Shown(target, backward && target >= previous - 2, pipeline->Reorders());
     }
@@ -220,8 +227,14 @@ std::unique_ptr<AviFrameDecoder> AviFrameDecoder::Open(const std::string& path, 
 AviFrameDecoder::AviFrameDecoder(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 AviFrameDecoder::~AviFrameDecoder() = default;
 
-const Dib* AviFrameDecoder::GetFrame(int sample) {
-    return impl_->GetFrame(sample);
+bool AviFrameDecoder::GetFrame(int sample, Dib& into) {
+    return impl_->GetFrame(sample, into);
+}
+int AviFrameDecoder::PictureOf(int sample) const {
+    const ChunkTable& table = *impl_->table;
+    return sample >= 0 && size_t(sample) < table.ordinalAtSample.size()
+               ? table.ordinalAtSample[size_t(sample)]
+               : kNoFrame;
 }
 int AviFrameDecoder::SampleCount() const {
     return int(impl_->table->samples.size());

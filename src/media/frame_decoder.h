@@ -25,10 +25,13 @@ public:
     AviFrameDecoder(const AviFrameDecoder&) = delete;
     AviFrameDecoder& operator=(const AviFrameDecoder&) = delete;
 
-    // The picture of sample n (0-based within the stream's samples) as a 24-bit bottom-up DIB,
-    // or nullptr when it cannot be decoded. A zero-length chunk gives the previous picture.
-    // The result stays valid until the next call.
-    const Dib* GetFrame(int sample);
+    // Converts the picture of sample n (0-based within the stream's samples) into `into` as a
+    // 24-bit bottom-up DIB; false when it cannot be decoded, which leaves `into` as it was
+    // (short of a conversion failing halfway). A zero-length chunk gives the previous picture.
+    bool GetFrame(int sample, Dib& into);
+    // Which picture sample n shows: samples with the same number show the same picture (a
+    // zero-length chunk repeats the one before). -1 when sample n has none.
+    int PictureOf(int sample) const;
 
     // Decoded pictures are kept up to this many bytes (least recently used go first), so going
     // backwards does not decode a group of pictures again. 0 keeps none.
