@@ -1,7 +1,6 @@
 #include "media/picture_scaler.h"
 
 #include <algorithm>
-#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -35,30 +34,21 @@ std::vector<Tap> Taps(int sourceSize, int size) {
 
 // A picture at least twice as large as its display is first halved with 2x2 averages, as
 // often as needed, so the bilinear pass never skips source pixels (no shimmering stripes).
-struct Picture {
-    std::vector<uint8_t> bits;  // 3 bytes a pixel, top row first
-    int width = 0;
-    int height = 0;
-    const uint8_t* Row(int y) const { return bits.data() + size_t(y) * size_t(width) * 3; }
-};
-
-Picture Halve(const Picture& in) {
-    Picture out;
-    out.width = in.width / 2;
-    out.height = in.height / 2;
-    out.bits.resize(size_t(out.width) * size_t(out.height) * 3);
-    for (int y = 0; y < out.height; ++y) {
-        const uint8_t* a = in.Row(2 * y);
-        const uint8_t* b = in.Row(2 * y + 1);
-        uint8_t* o = out.bits.data() + size_t(y) * size_t(out.width) * 3;
-        for (int x = 0; x < out.width * 3; x += 3) {
+// Writes the halved picture, 3 bytes a pixel and top row first, to out.
+template <typename RowOf>
+void Halve(RowOf rowOf, int width, int height, std::vector<uint8_t>& out) {
+    out.resize(size_t(width) * size_t(height) * 3);
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* a = rowOf(2 * y);
+        const uint8_t* b = rowOf(2 * y + 1);
+        uint8_t* o = out.data() + size_t(y) * size_t(width) * 3;
+        for (int x = 0; x < width * 3; x += 3) {
             for (int c = 0; c < 3; ++c) {
                 const int i = 2 * x + c;
                 o[x + c] = uint8_t((a[i] + a[i + 3] + b[i] + b[i + 3] + 2) >> 2);
             }
         }
     }
-    return out;
 }
 
 template <typename RowOf>
@@ -105,31 +95,35 @@ void Bilinear(RowOf rowOf, int sourceWidth, int sourceHeight, int width, int hei
 
 bool PictureScaler::Scale(const Dib& picture, int left, int top, int sourceWidth, int sourceHeight,
                           int width, int height, uint8_t* dst, int dstStride) {
-    if (picture.header.biBitCount != 24 || picture.Empty() || sourceWidth <= 0 ||
-        sourceHeight <= 0 || width <= 0 || height <= 0 || left < 0 || top < 0 ||
+    if (picture.header.biBitCount != 24 || picture.Empty() ||
+        picture.bits.size() < size_t(picture.Stride()) * size_t(picture.Height()) ||
+        sourceWidth <= 0 || sourceHeight <= 0 || width <= 0 || height <= 0 || left < 0 || top < 0 ||
         left + sourceWidth > picture.Width() || top + sourceHeight > picture.Height()) {
         return false;
     }
+    // Rows straight from the picture, upright whatever its storage order.
+    const auto sourceRow = [&](int y) { return picture.PictureRow(top + y) + size_t(left) * 3; };
     if (sourceWidth < 2 * width || sourceHeight < 2 * height) {
-        // Rows straight from the picture, upright whatever its storage order.
-        Bilinear([&](int y) { return picture.PictureRow(top + y) + size_t(left) * 3; }, sourceWidth,
-                 sourceHeight, width, height, dst, dstStride);
+        Bilinear(sourceRow, sourceWidth, sourceHeight, width, height, dst, dstStride);
         return true;
     }
-    Picture reduced;
-    reduced.width = sourceWidth;
-    reduced.height = sourceHeight;
-    reduced.bits.resize(size_t(sourceWidth) * size_t(sourceHeight) * 3);
-    for (int y = 0; y < sourceHeight; ++y) {
-        std::memcpy(reduced.bits.data() + size_t(y) * size_t(sourceWidth) * 3,
-                    picture.PictureRow(top + y) + size_t(left) * 3, size_t(sourceWidth) * 3);
+    int reducedWidth = sourceWidth / 2;
+    int reducedHeight = sourceHeight / 2;
+    Halve(sourceRow, reducedWidth, reducedHeight, halves_[0]);
+    int current = 0;
+    while (reducedWidth >= 2 * width && reducedHeight >= 2 * height) {
+        const std::vector<uint8_t>& in = halves_[current];
+        const size_t inStride = size_t(reducedWidth) * 3;
+        reducedWidth /= 2;
+        reducedHeight /= 2;
+        current = 1 - current;
+        Halve([&](int y) { return in.data() + size_t(y) * inStride; }, reducedWidth, reducedHeight,
+              halves_[current]);
     }
-    while (reduced.width >= 2 * width && reduced.height >= 2 * height && reduced.width >= 2 &&
-           reduced.height >= 2) {
-        reduced = Halve(reduced);
-    }
-    Bilinear([&](int y) { return reduced.Row(y); }, reduced.width, reduced.height, width, height,
-             dst, dstStride);
+    const std::vector<uint8_t>& reduced = halves_[current];
+    const size_t reducedStride = size_t(reducedWidth) * 3;
+    Bilinear([&](int y) { return reduced.data() + size_t(y) * reducedStride; }, reducedWidth,
+             reducedHeight, width, height, dst, dstStride);
     return true;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // Scales part of a decoded picture to the size it is shown at, upright, as 32-bit BGRA rows
-// (the layout of a 32-bit RGB window image). Stateless; owned by whoever draws pictures.
+// (the layout of a 32-bit RGB window image). Keeps its working buffers from one picture to the
+// next; owned by whoever draws pictures.
 #include <cstdint>
+#include <vector>
 
 #include "media/dib.h"
 
@@ -13,6 +15,9 @@ public:
     // width x height pixels at dst. False when the rectangle or sizes are unusable.
     bool Scale(const Dib& picture, int left, int top, int sourceWidth, int sourceHeight, int width,
                int height, uint8_t* dst, int dstStride);
+
+private:
+    std::vector<uint8_t> halves_[2];  // the pictures of the halving steps, in turn
 };
 
 }  // namespace kivra
