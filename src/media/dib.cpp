@@ -1,8 +1,9 @@
 #include "media/dib.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
-#include <filesystem>
+
+#include "platform/replace_file.h"
 
 namespace kivra {
 
@@ -30,13 +31,13 @@ void DoubleRows(Dib& dib) {
 
 namespace {
 
-void Put16(std::vector<uint8_t>& out, uint16_t v) {
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
+void Put16(std::string& out, uint16_t v) {
+    out.push_back(char(v & 0xFF));
+    out.push_back(char(v >> 8));
 }
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
+void Put32(std::string& out, uint32_t v) {
     for (int i = 0; i < 4; ++i) {
-        out.push_back(uint8_t(v >> (8 * i)));
+        out.push_back(char((v >> (8 * i)) & 0xFF));
     }
 }
 
@@ -50,43 +51,27 @@ bool WriteBmpFile(const std::string& path, const Dib& dib) {
     // Our pictures are 24-bit without a colour table.
     const uint32_t colourTableBytes = 0;
     const uint32_t imageBytes = h.biSizeImage != 0 ? h.biSizeImage : uint32_t(dib.bits.size());
-    std::vector<uint8_t> head;
-    head.reserve(54);
-    Put16(head, 19778);  // "BM"
-    Put32(head, imageBytes + 54 + colourTableBytes);
-    Put16(head, 0);
-    Put16(head, 0);
-    Put32(head, 54 + colourTableBytes);
-    Put32(head, h.biSize);
-    Put32(head, uint32_t(h.biWidth));
-    Put32(head, uint32_t(h.biHeight));
-    Put16(head, h.biPlanes);
-    Put16(head, h.biBitCount);
-    Put32(head, h.biCompression);
-    Put32(head, h.biSizeImage);
-    Put32(head, uint32_t(h.biXPelsPerMeter));
-    Put32(head, uint32_t(h.biYPelsPerMeter));
-    Put32(head, h.biClrUsed);
-    Put32(head, h.biClrImportant);
-
-    const std::string temporary = path + ".part";
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr) {
-        return false;
-    }
     const size_t bitsBytes = std::min<size_t>(imageBytes, dib.bits.size());
-    bool ok = std::fwrite(head.data(), 1, head.size(), file) == head.size() &&
-              std::fwrite(dib.bits.data(), 1, bitsBytes, file) == bitsBytes;
-    ok = (std::fclose(file) == 0) && ok;
-    std::error_code ec;
-    if (ok) {
-        std::filesystem::rename(temporary, path, ec);
-        ok = !ec;
-    }
-    if (!ok) {
-        std::filesystem::remove(temporary, ec);
-    }
-    return ok;
+    std::string bytes;
+    bytes.reserve(54 + bitsBytes);
+    Put16(bytes, 19778);  // "BM"
+    Put32(bytes, imageBytes + 54 + colourTableBytes);
+    Put16(bytes, 0);
+    Put16(bytes, 0);
+    Put32(bytes, 54 + colourTableBytes);
+    Put32(bytes, h.biSize);
+    Put32(bytes, uint32_t(h.biWidth));
+    Put32(bytes, uint32_t(h.biHeight));
+    Put16(bytes, h.biPlanes);
+    Put16(bytes, h.biBitCount);
+    Put32(bytes, h.biCompression);
+    Put32(bytes, h.biSizeImage);
+    Put32(bytes, uint32_t(h.biXPelsPerMeter));
+    Put32(bytes, uint32_t(h.biYPelsPerMeter));
+    Put32(bytes, h.biClrUsed);
+    Put32(bytes, h.biClrImportant);
+    bytes.append(reinterpret_cast<const char*>(dib.bits.data()), bitsBytes);
+    return ReplaceFileContents(path, bytes);
 }
 
 }  // namespace kivra

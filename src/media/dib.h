@@ -49,7 +49,7 @@ struct Dib {
 void DoubleRows(Dib& dib);
 
 // Writes a BMP file: 14-byte file header, then the 40-byte header, then the bits. Returns false
-// on any file error. Writes to a temporary name first so a failure never leaves half a file.
+// on any file error, which never leaves half a file (see ReplaceFileContents).
 bool WriteBmpFile(const std::string& path, const Dib& dib);
 
 }  // namespace kivra

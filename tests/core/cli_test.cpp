@@ -16,6 +16,7 @@ using kivra::test::ReadFile;
 using kivra::test::RunFfmpeg;
 using kivra::test::RunProgram;
 using kivra::test::TempDir;
+using kivra::test::WriteFile;
 
 const std::string kCli = std::string(KIVRA_BINARY_DIR) + "/kivra-cli";
 
@@ -60,6 +61,16 @@ TEST_F(CliTest, FrameWritesTheBitmapOfThatFrame) {
     EXPECT_TRUE(RunFfmpeg({"-i", bmp, "-f", "null", "-"}));
     EXPECT_EQ(Cli(dir, {"frame", avi, "30", dir.File("past-end.bmp")}), "<failed>");
     EXPECT_FALSE(std::filesystem::exists(dir.File("past-end.bmp")));
+}
+
+TEST_F(CliTest, FrameExportLeavesTheUsersOtherFilesAlone) {
+    // A name the writer might pick for its scratch copy is the user's own file.
+    const std::string bmp = dir.File("walk.bmp");
+    WriteFile(bmp + ".part", "notes");
+    WriteFile(bmp, "old picture");
+    ASSERT_NE(Cli(dir, {"frame", avi, "3", bmp}), "<failed>");
+    EXPECT_EQ(ReadFile(bmp + ".part"), "notes");
+    EXPECT_EQ(ReadFile(bmp).substr(0, 2), "BM");
 }
 
 // The same pictures in any order: forward and backward over the whole file give checksums
