@@ -86,8 +86,7 @@ bool CVfwDoc::IsSupportedExtension(const std::string& path) {
     while (!filter.empty() && filter.back() == '|') {
         filter.pop_back();
     }
-    const size_t dot = path.find_last_of('.');
-    const std::string extension = dot == std::string::npos ? path : path.substr(dot);
+    const std::string extension = kivra::FileExtension(path);
     for (size_t star = filter.find('*'); star != std::string::npos;
          star = filter.find('*', star + 1)) {
         const size_t end = filter.find(';', star + 1);
