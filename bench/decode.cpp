@@ -25,6 +25,8 @@
 #include <vector>
 
 #include "media/avi_video_stream.h"
+#include "platform/settings_folder.h"
+#include "platform/unique_fd.h"
 
 extern "C" {
 #include <libavutil/log.h>
@@ -100,6 +102,8 @@ ChildResult RunChild(const std::vector<std::string>& argv, Output output) {
     if (output == Output::Capture && ::pipe2(pipeFds, O_CLOEXEC) != 0) {
         return result;
     }
+    const UniqueFd readEnd(pipeFds[0]);
+    UniqueFd writeEnd(pipeFds[1]);
     posix_spawn_file_actions_t actions;
     if (posix_spawn_file_actions_init(&actions) != 0) {
         return result;
@@ -117,19 +121,14 @@ ChildResult RunChild(const std::vector<std::string>& argv, Output output) {
     const auto start = std::chrono::steady_clock::now();
     pid_t pid = 0;
     const int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-    if (output == Output::Capture) {
-        ::close(pipeFds[1]);
-    }
+    writeEnd.Close();  // the child's copy is the only one left, so its exit ends the reading
     if (spawned != 0) {
-        if (output == Output::Capture) {
-            ::close(pipeFds[0]);
-        }
         return result;
     }
     if (output == Output::Capture) {
         char buffer[4096];
         for (;;) {
-            const ssize_t got = ::read(pipeFds[0], buffer, sizeof buffer);
+            const ssize_t got = ::read(readEnd.get(), buffer, sizeof buffer);
             if (got > 0) {
                 // The decode command prints one line; anything larger is not worth keeping.
                 if (result.out.size() < 65536) {
@@ -139,7 +138,6 @@ ChildResult RunChild(const std::vector<std::string>& argv, Output output) {
                 break;
             }
         }
-        ::close(pipeFds[0]);
     }
     int status = 0;
     struct rusage usage {};
@@ -153,12 +151,6 @@ ChildResult RunChild(const std::vector<std::string>& argv, Output output) {
     result.maxRssMb = double(usage.ru_maxrss) / 1024.0;  // Linux reports kilobytes
     result.ran = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     return result;
-}
-
-std::string ExecutableFolder() {
-    std::error_code error;
-    const fs::path self = fs::read_symlink("/proc/self/exe", error);
-    return error ? std::string() : self.parent_path().string();
 }
 
 bool ParseSize(const std::string& text, int* width, int* height) {
@@ -358,7 +350,7 @@ void PrintTable(const std::vector<Row>& rows) {
 }
 
 int Run(const Options& options) {
-    const std::string exeFolder = ExecutableFolder();
+    const std::string exeFolder = GetProgramFolder();
     if (exeFolder.empty()) {
         std::cerr << "cannot find this program's folder through /proc/self/exe\n";
         return 1;
