@@ -130,10 +130,13 @@ bool IsStorableKey(std::string_view key) {
 std::string EncodeValue(std::string_view value) {
     const bool blankAtEdge = !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()));
     const bool looksQuoted = StripQuotes(value).size() != value.size();
+    std::string encoded;
     if (blankAtEdge || looksQuoted) {
-        return "\"" + std::string(value) + "\"";
+        encoded.reserve(value.size() + 2);
+        encoded.append(1, '"').append(value).append(1, '"');
+        return encoded;
     }
-    return std::string(value);
+    return encoded.assign(value);
 }
 
 enum class FileState { kMissing, kRead, kRefused };
@@ -284,7 +287,9 @@ bool IniDocument::WriteString(std::string_view section, std::string_view key,
     const std::string encoded = EncodeValue(value);
     const auto range = FindSection(section);
     if (!range) {
-        InsertLine(lines_.size(), "[" + std::string(section) + "]");
+        std::string header(1, '[');
+        header.append(section).append(1, ']');
+        InsertLine(lines_.size(), std::move(header));
         InsertLine(lines_.size(), std::string(key) + "=" + encoded);
         return true;
     }
