@@ -22,6 +22,10 @@ public:
     // Handles whatever the user interface has pending; returns at once when nothing is.
     virtual void Pump() = 0;
     virtual void End() = 0;
+    // Offers the user a way to stop the job that Begin started (a cancel button) until End;
+    // the job's loop asks CancelRequested after each Pump. Sinks without a user never cancel.
+    virtual void OfferCancel() {}
+    virtual bool CancelRequested() const { return false; }
 };
 
 // For runs without a window: shows nothing.

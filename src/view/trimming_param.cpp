@@ -213,4 +213,30 @@ PixelRect MosaicRect(const PixelRect& rect, int mosaicType) {
     return {rect.left, rect.top, rect.right, Pin(rect.top + (h / 6) * 2)};
 }
 
+TrimPlacement PlaceTrimRect(const PixelRect& trim, int imageWidth, int imageHeight, int outWidth,
+                            int outHeight) {
+    if (trim.IsEmpty() || imageWidth <= 0 || imageHeight <= 0 || outWidth <= 0 || outHeight <= 0) {
+        return {};
+    }
+    const PixelRect source{std::max(trim.left, 0), std::max(trim.top, 0),
+                           std::min(trim.right, imageWidth), std::min(trim.bottom, imageHeight)};
+    if (source.IsEmpty()) {
+        return {};
+    }
+    // Offset o of the trimming width span maps to o * out / span, rounded half up.
+    const auto map = [](int64_t offset, int64_t span, int64_t out) {
+        return static_cast<int>((2 * offset * out + span) / (2 * span));
+    };
+    const int64_t tw = Width64(trim);
+    const int64_t th = int64_t{trim.bottom} - trim.top;
+    const ViewRect dest{map(int64_t{source.left} - trim.left, tw, outWidth),
+                        map(int64_t{source.top} - trim.top, th, outHeight),
+                        map(int64_t{source.right} - trim.left, tw, outWidth),
+                        map(int64_t{source.bottom} - trim.top, th, outHeight)};
+    if (dest.IsEmpty()) {
+        return {};
+    }
+    return {source, dest};
+}
+
 }  // namespace kivra

@@ -91,6 +91,18 @@ bool InterpolateTrimRects(const PixelRect& area1Rect, int f1, const PixelRect& a
 bool InterpolateTrimRects(const AreaState& area1, const AreaState& area2, int trimmingMode,
                           int direction, int frameCount, CTrimmingParam& param);
 
+// Where the picture shows inside an output of outWidth x outHeight that stands for the trimming
+// rectangle trim: source is trim clipped to the picture (0, 0, imageWidth, imageHeight), dest is
+// the part of the output it fills, each edge rounded to the nearest output pixel. The rest of
+// the output is black, so the inside is never stretched to cover what lies off the picture.
+// Both empty when the rectangle and the picture do not overlap or a size is not positive.
+struct TrimPlacement {
+    PixelRect source;
+    ViewRect dest;
+};
+TrimPlacement PlaceTrimRect(const PixelRect& trim, int imageWidth, int imageHeight, int outWidth,
+                            int outHeight);
+
 // The part of a trimming box to blur: none (type 0), a square at the top centre (types 1, 2) or
 // a band over the top third (any other type).
 PixelRect MosaicRect(const PixelRect& rect, int mosaicType);
