@@ -352,8 +352,9 @@ MovieCreateError AviMovieOutput::Impl::OpenEncoder(const MovieFormat& format,
     }
     if (raw_) {
         stream_->codecpar->codec_tag = 0;  // compression 0: plain RGB rows
-    } else {
+    } else if (enc_->codec_tag == 0) {
         // The tag the user chose ("XVID" for mpeg4), when the container knows it for this codec.
+        // Encoders that name their own tag by the layout they chose (utvideo) keep theirs.
         const AVCodecTag* const tags[] = {avformat_get_riff_video_tags(), nullptr};
         const auto standard = FindCompressor(options.fccHandler);
         stream_->codecpar->codec_tag = av_codec_get_id(tags, options.fccHandler) == codec_->id

@@ -158,6 +158,23 @@ TEST(AviMovieOutput, MjpegIsAllKeyFramesAndQualityScalesTheData) {
               kivra::test::ReadFile(dir.File("high.avi")).size());
 }
 
+TEST(AviMovieOutput, OtherEncodersAndTagsOfOneCodecAreReadable) {
+    TempDir dir;
+    ASSERT_TRUE(dir.ok());
+    const std::string rgb = dir.File("rgb.avi");
+    ASSERT_TRUE(WriteMovie(rgb, Options("H264", "encoder=libx264rgb:preset=ultrafast"), 3));
+    EXPECT_EQ(Probe(dir, rgb, "stream=codec_name,pix_fmt,nb_read_frames"), "h264,gbrp,3\n");
+    // The code the user chose is the stream's handler, when it stands for the same codec.
+    const std::string xvid = dir.File("xvid.avi");
+    ASSERT_TRUE(WriteMovie(xvid, Options("XVID"), 3));
+    EXPECT_EQ(Probe(dir, xvid, "stream=codec_name,codec_tag_string,nb_read_frames"),
+              "mpeg4,XVID,3\n");
+    // utvideo names its tag by the layout it codes; another tag would not decode.
+    const std::string ut = dir.File("ut.avi");
+    ASSERT_TRUE(WriteMovie(ut, Options("ULRA"), 3));
+    EXPECT_EQ(Probe(dir, ut, "stream=codec_name,nb_read_frames"), "utvideo,3\n");
+}
+
 TEST(AviMovieOutput, UncompressedIsUprightAndExactInBothReaders) {
     TempDir dir;
     ASSERT_TRUE(dir.ok());
