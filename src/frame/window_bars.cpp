@@ -61,11 +61,13 @@ void CMainFrame::CreateBars() {
         },
         [this] { return IsVideoOpen() && !Stream()->TextInfo().empty(); });
 
-    // View menu: navigator, the toolbar submenu, the status bar.
+    // View menu: navigator, then the bars in a group of their own.
+    m_pMenuView->addSeparator();
     AddCommand(
         m_pMenuView, kivra::ID_VIEW_NAVIGATOR, QStringLiteral("ナビゲーター(&N)"), {},
         [this] { OnViewNavigator(); }, [] { return true; },
         [this] { return !m_pNavigator.isNull() && m_pNavigator->isVisible(); });
+    m_pMenuView->addSeparator();
     QMenu* bars = m_pMenuView->addMenu(QStringLiteral("ツール バー(&T)"));
     const auto addToggle = [bars](QToolBar* bar, const QString& text) {
         QAction* toggle = bar->toggleViewAction();
