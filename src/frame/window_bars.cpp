@@ -109,10 +109,13 @@ void CMainFrame::OnViewNavigator() {
     }
     m_pNavigator = new CHelpDlg(m_nTrimmingMode, this);
     m_pNavigator->show();
-    const QPoint clientTop = centralWidget()->mapToGlobal(QPoint(0, 0));
+    // The client area starts under the menu, with the bars: the rule adds their row itself.
+    const QWidget* menu = menuWidget();
+    const int menuBottom = menu != nullptr && !menu->isHidden() ? menu->geometry().bottom() + 1 : 0;
+    const int clientTop = mapToGlobal(QPoint(0, menuBottom)).y();
     const QScreen* screen = this->screen();
     m_pNavigator->move(kivra::NavigatorPosition(
-        frameGeometry(), clientTop.y(), m_pMosaicBar != nullptr ? m_pMosaicBar->height() : 0,
+        frameGeometry(), clientTop, m_pMosaicBar != nullptr ? m_pMosaicBar->height() : 0,
         m_pSliderView != nullptr ? m_pSliderView->height() : 0,
         m_pNavigator->frameGeometry().size(),
         screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1920, 1080)));
