@@ -141,6 +141,7 @@ void CMainFrame::CreateMenus() {
             }
             return m_bShowInfo != 0;
         });
+    m_pMenuView->addSeparator();
     AddCommand(
         m_pMenuView, kivra::ID_VIEW_DEINTERLACE, QStringLiteral("インターレース除去(&D)\tCtrl + D"),
         QKeySequence(Qt::CTRL | Qt::Key_D), [this] { OnViewDeinterlace(); },

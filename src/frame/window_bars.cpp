@@ -61,11 +61,13 @@ void CMainFrame::CreateBars() {
         },
         [this] { return IsVideoOpen() && !Stream()->TextInfo().empty(); });
 
-    // View menu: navigator, the toolbar submenu, the status bar.
+    // View menu: navigator, then the bars in a group of their own.
+    m_pMenuView->addSeparator();
     AddCommand(
         m_pMenuView, kivra::ID_VIEW_NAVIGATOR, QStringLiteral("ナビゲーター(&N)"), {},
         [this] { OnViewNavigator(); }, [] { return true; },
         [this] { return !m_pNavigator.isNull() && m_pNavigator->isVisible(); });
+    m_pMenuView->addSeparator();
     QMenu* bars = m_pMenuView->addMenu(QStringLiteral("ツール バー(&T)"));
     const auto addToggle = [bars](QToolBar* bar, const QString& text) {
         QAction* toggle = bar->toggleViewAction();
@@ -107,10 +109,13 @@ void CMainFrame::OnViewNavigator() {
     }
     m_pNavigator = new CHelpDlg(m_nTrimmingMode, this);
     m_pNavigator->show();
-    const QPoint clientTop = centralWidget()->mapToGlobal(QPoint(0, 0));
+    // The client area starts under the menu, with the bars: the rule adds their row itself.
+    const QWidget* menu = menuWidget();
+    const int menuBottom = menu != nullptr && !menu->isHidden() ? menu->geometry().bottom() + 1 : 0;
+    const int clientTop = mapToGlobal(QPoint(0, menuBottom)).y();
     const QScreen* screen = this->screen();
     m_pNavigator->move(kivra::NavigatorPosition(
-        frameGeometry(), clientTop.y(), m_pMosaicBar != nullptr ? m_pMosaicBar->height() : 0,
+        frameGeometry(), clientTop, m_pMosaicBar != nullptr ? m_pMosaicBar->height() : 0,
         m_pSliderView != nullptr ? m_pSliderView->height() : 0,
         m_pNavigator->frameGeometry().size(),
         screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1920, 1080)));

@@ -48,6 +48,7 @@ QImage LoadNavigatorPicture(const std::string& path);
 // Where the navigator goes when it opens: right of the main window, its top level with the
 // video (the client top plus the mosaic-shape bar and the timeline plus 5), moved back inside
 // `screen` where it would pass the right or bottom edge. All in screen coordinates;
+// `clientTop` is the top of the main window's client area, under the menu and above the bars;
 // `navigatorSize` is its outer size, frame included.
 QPoint NavigatorPosition(const QRect& mainFrameGeometry, int clientTop, int mosaicBarHeight,
                          int timelineHeight, const QSize& navigatorSize, const QRect& screen);

@@ -223,9 +223,13 @@ TrimPlacement PlaceTrimRect(const PixelRect& trim, int imageWidth, int imageHeig
     if (source.IsEmpty()) {
         return {};
     }
-    // Offset o of the trimming width span maps to o * out / span, rounded half up.
+    // Offset o of the trimming width span maps to o * out / span, rounded half up. With
+    // 0 <= o <= span < 2^32 and out < 2^31 the sum stays below (2^32 - 1)^2, so unsigned
+    // 64 bits hold it.
     const auto map = [](int64_t offset, int64_t span, int64_t out) {
-        return static_cast<int>((2 * offset * out + span) / (2 * span));
+        const auto o = static_cast<uint64_t>(offset);
+        const auto s = static_cast<uint64_t>(span);
+        return static_cast<int>((2 * o * static_cast<uint64_t>(out) + s) / (2 * s));
     };
     const int64_t tw = Width64(trim);
     const int64_t th = int64_t{trim.bottom} - trim.top;

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QUrl>
 #include <algorithm>
+#include <cstddef>
 
 #include "app/inifile_manager.h"
 #include "app/mirandel_app.h"
@@ -31,12 +32,6 @@ const QColor kBackground(100, 100, 100);
 
 QRect ToQRect(const ViewRect& r) {
     return QRect(r.left, r.top, r.Width(), r.Height());
-}
-
-ViewRect Intersect(const ViewRect& a, const ViewRect& b) {
-    const ViewRect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-                     std::min(a.bottom, b.bottom)};
-    return r.IsEmpty() ? ViewRect{} : r;
 }
 
 // A decoded frame we can wrap without reading past its buffer.
@@ -185,34 +180,46 @@ ViewRect CVfwView::DrawFrame(QPainter& dc, CAviVideoStream& stream, const ViewRe
     dc.fillRect(ToQRect(fit.bar1), Qt::black);
     dc.fillRect(ToQRect(fit.bar2), Qt::black);
 
+    // In preview the picture stands for the whole trimming rectangle, as the mappings and the
+    // saved movie take it: what lies off the frame stays black, the rest keeps its shape.
     const ViewRect whole{0, 0, width, height};
-    const ViewRect source = Intersect(m_frame.m_nViewMode == kivra::kPreviewMode
-                                          ? TrimRectOfFrame(stream.m_nCurrentFrame)
-                                          : whole,
-                                      whole);
-    if (UsableDib(stream.DisplayBitmap()) && !fit.picture.IsEmpty() && !source.IsEmpty()) {
+    kivra::TrimPlacement place{whole, {0, 0, fit.picture.Width(), fit.picture.Height()}};
+    if (m_frame.m_nViewMode == kivra::kPreviewMode) {
+        place = kivra::PlaceTrimRect(TrimRectOfFrame(stream.m_nCurrentFrame), width, height,
+                                     fit.picture.Width(), fit.picture.Height());
+    }
+    if (UsableDib(stream.DisplayBitmap()) && !fit.picture.IsEmpty() && !place.source.IsEmpty()) {
         dc.drawImage(QPoint(fit.picture.left, fit.picture.top),
-                     ScaledFrame(stream, source, fit.picture));
+                     ScaledFrame(stream, place, fit.picture));
     }
     return fit.picture;
 }
 
-const QImage& CVfwView::ScaledFrame(const CAviVideoStream& stream, const ViewRect& source,
-                                    const ViewRect& picture) {
+const QImage& CVfwView::ScaledFrame(const CAviVideoStream& stream,
+                                    const kivra::TrimPlacement& place, const ViewRect& picture) {
     const kivra::Dib& dib = stream.DisplayBitmap();
     const bool deinterlaced = m_frame.Settings().Deinterlace != 0;
     ScaledPicture& s = m_scaled;
     if (!s.image.isNull() && s.stream == &stream && s.sample == stream.m_nCurrentFrame &&
         s.deinterlaced == deinterlaced && s.dibWidth == dib.Width() &&
-        s.dibHeight == dib.Height() && s.source == source && s.picture == picture) {
+        s.dibHeight == dib.Height() && s.source == place.source && s.dest == place.dest &&
+        s.picture == picture) {
         return s.image;
     }
     if (s.image.width() != picture.Width() || s.image.height() != picture.Height()) {
         s.image = QImage(picture.Width(), picture.Height(), QImage::Format_RGB32);
     }
-    if (!m_scaler.Scale(dib, source.left, source.top, source.Width(), source.Height(),
-                        picture.Width(), picture.Height(), s.image.bits(),
-                        int(s.image.bytesPerLine()))) {
+    const ViewRect& source = place.source;
+    const ViewRect& dest = place.dest;
+    const bool full = dest == ViewRect{0, 0, picture.Width(), picture.Height()};
+    if (!full) {
+        s.image.fill(Qt::black);
+    }
+    const int stride = int(s.image.bytesPerLine());
+    uint8_t* const target =
+        s.image.bits() + ptrdiff_t{dest.top} * stride + ptrdiff_t{dest.left} * 4;
+    if (!m_scaler.Scale(dib, source.left, source.top, source.Width(), source.Height(), dest.Width(),
+                        dest.Height(), target, stride)) {
         s.image.fill(Qt::black);
     }
     s.stream = &stream;
@@ -221,6 +228,7 @@ const QImage& CVfwView::ScaledFrame(const CAviVideoStream& stream, const ViewRec
     s.dibWidth = dib.Width();
     s.dibHeight = dib.Height();
     s.source = source;
+    s.dest = dest;
     s.picture = picture;
     ++m_nScaleCount;
     return s.image;

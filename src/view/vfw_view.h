@@ -119,10 +119,12 @@ private:
         int dibWidth = 0;
         int dibHeight = 0;
         kivra::ViewRect source;   // image pixels
+        kivra::ViewRect dest;     // where source went inside the picture
         kivra::ViewRect picture;  // view pixels
         QImage image;
     };
-    const QImage& ScaledFrame(const CAviVideoStream& stream, const kivra::ViewRect& source,
+    // The picture-sized image with the placement's source scaled into its dest, black around it.
+    const QImage& ScaledFrame(const CAviVideoStream& stream, const kivra::TrimPlacement& place,
                               const kivra::ViewRect& picture);
 
     CMainFrame& m_frame;

@@ -212,5 +212,70 @@ TEST(Mosaic, SmallAndEmptyBoxesGetAtLeastATwoPixelSquare) {
     EXPECT_EQ(MosaicRect({0, 200, 50, 100}, 1), (PixelRect{24, 200, 26, 202}));
 }
 
+// Picture 640 x 480 shown in an output of 300 x 400 (a 300 x 400 trimming rectangle is 1:1).
+TEST(TrimPlacement, InsideFillsTheOutputAndEachEdgePastThePictureLeavesItsShareBlack) {
+    const auto place = [](const PixelRect& trim) {
+        return PlaceTrimRect(trim, 640, 480, 300, 400);
+    };
+    const struct {
+        PixelRect trim;
+        PixelRect source;
+        ViewRect dest;
+    } cases[] = {
+        {{100, 50, 400, 450}, {100, 50, 400, 450}, {0, 0, 300, 400}},     // inside
+        {{-60, 40, 240, 440}, {0, 40, 240, 440}, {60, 0, 300, 400}},      // past the left edge
+        {{500, 40, 800, 440}, {500, 40, 640, 440}, {0, 0, 140, 400}},     // past the right edge
+        {{100, -100, 400, 300}, {100, 0, 400, 300}, {0, 100, 300, 400}},  // past the top
+        {{100, 380, 400, 780}, {100, 380, 400, 480}, {0, 0, 300, 100}},   // past the bottom
+        {{-10, -20, 690, 520}, {0, 0, 640, 480}, {4, 15, 279, 370}},      // larger than the picture
+    };
+    for (const auto& c : cases) {
+        const TrimPlacement p = place(c.trim);
+        EXPECT_EQ(p.source, c.source) << c.trim.left << "," << c.trim.top;
+        EXPECT_EQ(p.dest, c.dest) << c.trim.left << "," << c.trim.top;
+    }
+}
+
+TEST(TrimPlacement, EdgesRoundToTheNearestOutputPixel) {
+    // 300 image pixels onto 150: an offset of 61 is 30.5 output pixels, 62 is 31.
+    EXPECT_EQ(PlaceTrimRect({-61, 0, 239, 400}, 640, 480, 150, 200).dest,
+              (ViewRect{31, 0, 150, 200}));
+    // Onto 100: 61 -> 20.33 and 62 -> 20.67.
+    EXPECT_EQ(PlaceTrimRect({-61, 0, 239, 400}, 640, 480, 100, 200).dest.left, 20);
+    EXPECT_EQ(PlaceTrimRect({-62, 0, 238, 400}, 640, 480, 100, 200).dest.left, 21);
+    // The source keeps its exact pixels; only the output side is rounded.
+    EXPECT_EQ(PlaceTrimRect({-62, 0, 238, 400}, 640, 480, 100, 200).source,
+              (PixelRect{0, 0, 238, 400}));
+}
+
+TEST(TrimPlacement, NoOverlapOrDegenerateSizesPlaceNothing) {
+    const TrimPlacement none{};
+    const auto same = [](const TrimPlacement& a, const TrimPlacement& b) {
+        return a.source == b.source && a.dest == b.dest;
+    };
+    EXPECT_TRUE(same(PlaceTrimRect({700, 0, 1000, 400}, 640, 480, 300, 400), none));
+    EXPECT_TRUE(same(PlaceTrimRect({-300, 0, 0, 400}, 640, 480, 300, 400), none)) << "touching";
+    EXPECT_TRUE(same(PlaceTrimRect({0, 480, 300, 880}, 640, 480, 300, 400), none));
+    EXPECT_TRUE(same(PlaceTrimRect({}, 640, 480, 300, 400), none));
+    EXPECT_TRUE(same(PlaceTrimRect({300, 0, 100, 400}, 640, 480, 300, 400), none)) << "inverted";
+    EXPECT_TRUE(same(PlaceTrimRect({0, 0, 300, 400}, 0, 480, 300, 400), none));
+    EXPECT_TRUE(same(PlaceTrimRect({0, 0, 300, 400}, 640, -1, 300, 400), none));
+    EXPECT_TRUE(same(PlaceTrimRect({0, 0, 300, 400}, 640, 480, 0, 400), none));
+    EXPECT_TRUE(same(PlaceTrimRect({0, 0, 300, 400}, 640, 480, 300, -5), none));
+    // A one-pixel sliver worth a third of an output pixel covers none of it.
+    EXPECT_TRUE(same(PlaceTrimRect({-299, 0, 1, 400}, 640, 480, 100, 400), none));
+}
+
+TEST(TrimPlacement, ExtremeRectanglesAndOutputsStayExact) {
+    // Spans and products beyond 64 bits must neither wrap nor leave the output.
+    const TrimPlacement p =
+        PlaceTrimRect({INT_MIN, INT_MIN, INT_MAX, INT_MAX}, 640, 480, INT_MAX, INT_MAX);
+    EXPECT_EQ(p.source, (PixelRect{0, 0, 640, 480}));
+    EXPECT_EQ(p.dest, (ViewRect{1073741824, 1073741824, 1073742144, 1073742064}));
+    const TrimPlacement q = PlaceTrimRect({INT_MIN, 0, 640, 480}, 640, 480, 300, 400);
+    EXPECT_TRUE(q.source.IsEmpty() && q.dest.IsEmpty())
+        << "the picture is under half an output pixel of the width";
+}
+
 }  // namespace
 }  // namespace kivra

@@ -2,17 +2,24 @@
 #include <gtest/gtest.h>
 
 #include <QKeyEvent>
+#include <QMenuBar>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolBar>
 #include <filesystem>
 #include <fstream>
 
+#include "frame/main_frame.h"
+#include "frame/mosaic_size_dlg_bar.h"
+#include "frame/slider_view.h"
 #include "platform/string_table.h"
 #include "platform/version_info.h"
+#include "support/app_fixture.h"
 #include "support/ffmpeg_tool.h"
 #include "ui/about_dlg.h"
 #include "ui/help_dlg.h"
+#include "ui/icon_toolbar.h"
 #include "ui/link_label.h"
 #include "ui/static_logo.h"
 #include "view/trimming_param.h"
@@ -149,6 +156,51 @@ TEST(Navigator, PlacementBesideTheMainWindow) {
               QPoint(3200 - 440, 35));
     EXPECT_EQ(kivra::NavigatorPosition(QRect(0, 0, 100, 100), 0, 0, 0, QSize(3000, 2000), screen),
               QPoint(0, 0));
+}
+
+class NavigatorPlacementTest : public kivra::test::AppFixture {};
+
+TEST_F(NavigatorPlacementTest, OpensRightOfTheWindowLevelWithTheVideo) {
+    // Once opened by the command, and once as it opens at start.
+    for (const bool atStart : {false, true}) {
+        SCOPED_TRACE(atStart ? "at start" : "command");
+        if (atStart) {
+            StartAgain();
+        }
+        m_frame->move(0, 0);
+        m_frame->resize(m_frame->minimumSizeHint());
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame));
+        QCoreApplication::processEvents();
+        if (!atStart) {
+            while (QPointer<CHelpDlg> open = m_frame->findChild<CHelpDlg*>()) {
+                open->close();
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            }
+            m_frame->Action(kivra::ID_VIEW_NAVIGATOR)->trigger();
+        }
+        const CHelpDlg* navigator = m_frame->findChild<CHelpDlg*>();
+        ASSERT_NE(navigator, nullptr);
+        const QRect nav = navigator->frameGeometry();
+        const QRect screen = m_frame->screen()->availableGeometry();
+
+        // The rule counts from the top of the client area, where the row of bars starts right
+        // under the menu; the mosaic-shape bar stands for that row.
+        const int barsTop = m_frame->TrimmingBar()->mapToGlobal(QPoint(0, 0)).y();
+        EXPECT_EQ(barsTop,
+                  m_frame->menuBar()->mapToGlobal(QPoint(0, m_frame->menuBar()->height())).y());
+        const auto* mosaic = m_frame->MosaicToolBar()->findChild<CMosaicSizeDlgBar*>();
+        ASSERT_NE(mosaic, nullptr);
+        const int timeline = m_frame->m_pSliderView->height();
+        ASSERT_GT(timeline, 0);
+        const int y = barsTop + mosaic->height() + timeline + 5;
+        ASSERT_LE(y + nav.height(), screen.bottom() + 1) << "the screen must not move it";
+        EXPECT_EQ(nav.top(), y);
+        EXPECT_EQ(nav.left(),
+                  std::min(m_frame->frameGeometry().right() + 1, screen.right() + 1 - nav.width()));
+        // Level with the picture, give or take the bar row's own margins.
+        const int videoTop = m_frame->VideoView()->mapToGlobal(QPoint(0, 0)).y();
+        EXPECT_NEAR(nav.top(), videoTop + 5, 8);
+    }
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -19,10 +21,13 @@
 #include "app/mirandel_app.h"
 #include "frame/main_frame.h"
 #include "frame/qt_user_messages.h"
+#include "markers/lff_manager.h"
+#include "markers/set_marker_id_dlg.h"
 #include "media/avi_video_stream.h"
 #include "platform/string_table.h"
 #include "support/app_fixture.h"
 #include "support/ffmpeg_tool.h"
+#include "view/trimming_param.h"
 #include "view/vfw_view.h"
 
 namespace {
@@ -272,6 +277,143 @@ TEST_F(FrameViewTest, TrimmingModeAndSettingsAreWrittenAtExit) {
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_NE(text.find("Mode=1"), std::string::npos) << text;
     EXPECT_NE(text.find("Deinterlace=1"), std::string::npos) << text;
+}
+
+// A 320 x 240 grey picture with a 20-pixel square near each edge: red at the left, blue at the
+// right, green at the top, magenta at the bottom.
+class PreviewEdgeTest : public kivra::test::AppFixture {
+protected:
+    struct Feature {
+        const char* edge;
+        kivra::PixelRect trim;  // 120 x 160, the output's 3:4, half of it off the picture
+        kivra::ImagePoint centre;
+        bool (*is)(QColor);
+        kivra::PixelRect offPicture;   // the part of trim beyond the picture
+        kivra::ImagePoint insideEdge;  // a grey point just inside the picture's edge
+    };
+
+    void SetUp() override {
+        AppFixture::SetUp();
+        const std::string path = m_dir.File("edges.avi");
+        ASSERT_TRUE(
+            kivra::test::RunFfmpeg({"-f", "lavfi", "-i", "color=c=gray:size=320x240:rate=25", "-vf",
+                                    "drawbox=x=10:y=110:w=20:h=20:color=red:t=fill,"
+                                    "drawbox=x=290:y=110:w=20:h=20:color=blue:t=fill,"
+                                    "drawbox=x=150:y=10:w=20:h=20:color=lime:t=fill,"
+                                    "drawbox=x=150:y=210:w=20:h=20:color=magenta:t=fill",
+                                    "-frames:v", "10", "-c:v", "mjpeg", "-q:v", "2", path}));
+        m_frame->resize(1000, 760);
+        m_frame->Settings().ShowSetIDBtnMsg = 0;
+        Open(path);
+    }
+
+    // Every frame trimmed to rect, as a marker file with two equal areas would; no area is
+    // outlined, so nothing but the picture is drawn over it.
+    void TrimEveryFrameTo(const kivra::PixelRect& rect) {
+        CAviVideoStream& stream = *m_frame->Stream();
+        stream.m_trimParam.Clear();
+        for (int i = 0; i < stream.GetFrameCount(); ++i) {
+            stream.m_trimParam.Add(rect);
+        }
+        m_frame->Playback().ShowFrame(5);
+        m_view->repaint();
+    }
+
+    QPoint ToView(kivra::ImagePoint p) {
+        const auto v = m_view->ImageToView(p, m_view->ImageRect(), kivra::kPreviewMode, 5);
+        return v ? QPoint(v->x, v->y) : QPoint(-1, -1);
+    }
+};
+
+TEST_F(PreviewEdgeTest, AreasPastEachEdgeShowTheRestBlackAndThePictureUndistorted) {
+    const Feature features[] = {
+        {"left",
+         {-60, 40, 60, 200},
+         {20, 120},
+         [](QColor c) { return c.red() > 180 && c.green() < 90 && c.blue() < 90; },
+         {-60, 40, 0, 200},
+         {3, 60}},
+        {"right",
+         {260, 40, 380, 200},
+         {300, 120},
+         [](QColor c) { return c.blue() > 180 && c.red() < 90 && c.green() < 90; },
+         {320, 40, 380, 200},
+         {317, 60}},
+        {"top",
+         {100, -80, 220, 80},
+         {160, 20},
+         [](QColor c) { return c.green() > 180 && c.red() < 90 && c.blue() < 90; },
+         {100, -80, 220, 0},
+         {120, 3}},
+        {"bottom",
+         {100, 160, 220, 320},
+         {160, 220},
+         [](QColor c) { return c.red() > 180 && c.blue() > 180 && c.green() < 90; },
+         {100, 240, 220, 320},
+         {120, 237}},
+    };
+    ASSERT_TRUE(m_frame->Stream() != nullptr);
+    m_frame->OnMarkerSetId();
+    ASSERT_EQ(m_frame->m_nViewMode, kivra::kPreviewMode);
+    for (const Feature& f : features) {
+        SCOPED_TRACE(f.edge);
+        TrimEveryFrameTo(f.trim);
+        const QImage shot = Grab();
+        const QRect pic = ToQRect(m_view->ImageRect());
+        ASSERT_FALSE(pic.isEmpty());
+        const double scale = double(pic.width()) / f.trim.Width();  // view pixels per image pixel
+        ASSERT_NEAR(scale, double(pic.height()) / f.trim.Height(), 0.01);
+
+        // The feature: where the mappings put it, at its own size.
+        double sumX = 0;
+        double sumY = 0;
+        int n = 0;
+        QRect extent;
+        for (int y = pic.top(); y <= pic.bottom(); ++y) {
+            for (int x = pic.left(); x <= pic.right(); ++x) {
+                if (f.is(shot.pixelColor(x, y))) {
+                    sumX += x;
+                    sumY += y;
+                    ++n;
+                    extent |= QRect(x, y, 1, 1);
+                }
+            }
+        }
+        ASSERT_GT(n, 0);
+        // Pixel indices to positions: a pixel's centre is half a pixel in.
+        const QPointF seen(sumX / n + 0.5, sumY / n + 0.5);
+        const QPoint mapped = ToView(f.centre);
+        EXPECT_NEAR(seen.x(), mapped.x(), 1.0);
+        EXPECT_NEAR(seen.y(), mapped.y(), 1.0);
+        EXPECT_NEAR(extent.width(), 20 * scale, 2.0);
+        EXPECT_NEAR(extent.height(), 20 * scale, 2.0);
+
+        // Off the picture: black up to a pixel from the edge; grey just inside it.
+        const QPoint offTopLeft = ToView({double(f.offPicture.left), double(f.offPicture.top)});
+        const QPoint offBottomRight =
+            ToView({double(f.offPicture.right), double(f.offPicture.bottom)});
+        const QRect off =
+            QRect(offTopLeft, offBottomRight - QPoint(1, 1)).adjusted(1, 1, -1, -1) & pic;
+        ASSERT_GT(off.width() * off.height(), 1000);
+        EXPECT_EQ(CountColour(shot, off, Qt::black), off.width() * off.height());
+        const QPoint inside = ToView(f.insideEdge);
+        const QColor grey = shot.pixelColor(inside);
+        EXPECT_NEAR(grey.red(), 128, 12);
+        EXPECT_NEAR(grey.green(), 128, 12);
+
+        // A click on the feature's centre as painted stores that point of the picture.
+        const QPoint click(int(std::floor(seen.x() + 0.5)), int(std::floor(seen.y() + 0.5)));
+        QTest::mouseClick(m_view, Qt::LeftButton, {}, click);
+        const CLFFManager& markers = m_frame->Stream()->m_markers;
+        const int row = m_frame->MarkerIdDialog()->CurrentId() - 2;
+        ASSERT_GE(row, 0);
+        const int at = markers.FindMarker(row, 5);
+        ASSERT_GE(at, 0);
+        const T_MARKER& m = markers.Row(row)[size_t(at)];
+        // Half a view pixel from rounding the click, a little more for the measured centre.
+        EXPECT_NEAR(m.x, f.centre.x, 0.6 / scale);
+        EXPECT_NEAR(m.y, f.centre.y, 0.6 / scale);
+    }
 }
 
 TEST(QtFileDialogFilter, TurnsFilterTextIntoQtFilters) {

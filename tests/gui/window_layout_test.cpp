@@ -179,6 +179,48 @@ TEST_F(WindowLayoutTest, BarsDockAtTheTopInTheirRowsWithTheSliderBarHiddenAtFirs
     EXPECT_NE(MenuAction(context.get(), slider->windowTitle()), nullptr);
 }
 
+// A menu as one line: items by text (their keys are shown apart), "|" for a separator, a
+// submenu's items in braces.
+QString MenuOutline(const QMenu* menu) {
+    QStringList items;
+    for (const QAction* action : menu->actions()) {
+        if (action->isSeparator()) {
+            items << QStringLiteral("|");
+        } else if (action->menu() != nullptr) {
+            items << action->text() + QStringLiteral(" {") + MenuOutline(action->menu()) +
+                         QStringLiteral("}");
+        } else {
+            items << action->text();
+        }
+    }
+    return items.join(QStringLiteral(", "));
+}
+
+TEST_F(WindowLayoutTest, MenusHoldTheirCommandsInSeparatedGroups) {
+    QStringList outlines;
+    for (const QAction* title : m_frame->menuBar()->actions()) {
+        ASSERT_NE(title->menu(), nullptr);
+        outlines << MenuOutline(title->menu());
+    }
+    const QStringList expected{
+        "開く(&O)..., 閉じる(&C), |, 動画保存(&M)..., |, 最近使ったﾌｧｲﾙ, |, 終了(&X)",
+        "画像情報( &I ), |, インターレース除去(&D), |, ナビゲーター(&N), |, "
+        "ツール バー(&T) {動画(&M), トリミング(&T), モザイク領域の形(&R), マーカ(&M)}, "
+        "ステータス バー(&S)",
+        "最初(&F), 戻る(&B), |, 停止(&S), 再生(&P), |, 進む(&N), 最後(&L)",
+        "側面モード(&S), 正面モード(&F), |, 設定(&G)..., |, エリア指定(&A), エリアクリア(&C), |, "
+        "モザイク領域の形(&M) {モザイクなし(&N), |, タイプ1(&1), タイプ2(&2), タイプ3(&3)}, |, "
+        "プレビュー(&P)",
+        "IDの指定(&I)..., 削除(&D) {表示フレーム(&C), 全フレーム(&A)}, |, 軌跡を表示(&L), |, "
+        "保存(&S), 座標出力(&T)...",
+        "バージョン情報(&A)...",
+    };
+    ASSERT_EQ(outlines.size(), expected.size());
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(outlines[i].toStdString(), expected[i].toStdString());
+    }
+}
+
 TEST_F(WindowLayoutTest, LayoutHiddenBarsAndStatusBarComeBackAfterARestart) {
     ShowWindow();
     m_frame->MovieBar()->toggleViewAction()->trigger();   // hide, as the View menu does
