@@ -4,14 +4,17 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "app/inifile_manager.h"
 #include "convert/probe_options.h"
+#include "convert/video_info.h"
 #include "media/vfw_doc.h"
 #include "support/ffmpeg_tool.h"
 #include "support/recording_host.h"
@@ -137,6 +140,42 @@ TEST(ProbeHelper, StalledSilentOrBrokenHelpersGiveNoProbe) {
     EXPECT_EQ(kivra::ExtraOptions(result),
               "-s 852x480 -aspect 1.7750 -vf transpose=1 -metadata:s:v:0 rotate=0");
     EXPECT_EQ(kivra::ParseProbeAnswer(kivra::ProbeAnswerLine(result))->displayWidth, 852);
+}
+
+// Works in another folder for as long as it lives.
+class CurrentFolder {
+public:
+    explicit CurrentFolder(const std::string& path) : previous_(std::filesystem::current_path()) {
+        std::filesystem::current_path(path);
+    }
+    ~CurrentFolder() { std::filesystem::current_path(previous_); }
+    CurrentFolder(const CurrentFolder&) = delete;
+    CurrentFolder& operator=(const CurrentFolder&) = delete;
+
+private:
+    std::filesystem::path previous_;
+};
+
+// A downloaded folder with a "misc/libmediainfo.so.0" of its own: neither the helper nor this
+// process loads it, and the probe still answers through the system's library.
+TEST(MediaInfoLibraryLookup, LibraryPlantedInTheCurrentFolderNeverRuns) {
+    const TempDir work("kivra work 作業");
+    ASSERT_TRUE(std::filesystem::create_directory(work.File("misc")));
+    ASSERT_TRUE(
+        std::filesystem::copy_file(KIVRA_PLANTED_LIBRARY, work.File("misc/libmediainfo.so.0")));
+    const std::string source = MakeMjpegAvi(work, "clip.avi", "64x48");
+    const std::string mark = work.File("planted-library-loaded");
+
+    ProbeResult probed;
+    {
+        const CurrentFolder inWork(work.path());
+        probed = kivra::ProbeSource(source);
+        EXPECT_FALSE(std::filesystem::exists(mark)) << "loaded by the helper";
+        EXPECT_TRUE(kivra::MediaInfoLibrary::Shared().IsLoaded());
+    }
+    EXPECT_TRUE(probed.opened);
+    EXPECT_FALSE(std::filesystem::exists(mark)) << "loaded in this process";
+    EXPECT_EQ(kivra::MediaInfoLibrary::Shared().LoadedFrom(), "libmediainfo.so.0");
 }
 
 }  // namespace
