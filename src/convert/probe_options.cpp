@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "convert/video_info.h"
+#include "platform/picture_limits.h"
 #include "platform/settings_folder.h"
 #include "platform/unique_fd.h"
 
@@ -37,6 +38,8 @@ ProbeResult ProbeWith(HaldsCVideoInfo& probe, const std::string& path) {
         result.height = height;
     }
     result.rotation = LeadingInt(probe.Get("Rotation"));
+    result.storedWidth = probe.GetWidth();
+    result.storedHeight = probe.GetHeight();
     probe.Close();
     return result;
 }
@@ -166,6 +169,11 @@ bool ReadInt(std::string_view& text, int& value) {
 
 }  // namespace
 
+bool ProbeSizeAllowed(const ProbeResult& result) {
+    return PictureSizeAllowed(result.storedWidth, result.storedHeight) &&
+           (!result.resizeNeeded || PictureSizeAllowed(result.displayWidth, result.height));
+}
+
 std::string ProbeHelperPath() {
     return GetProgramFolder() + "/kivra-probe";
 }
@@ -199,8 +207,9 @@ ProbeResult ProbeSourceInChild(const std::string& helper, const std::string& pat
 
 std::string ProbeAnswerLine(const ProbeResult& result) {
     char line[128];
-    std::snprintf(line, sizeof line, "probe %d %d %d %d %d\n", result.opened ? 1 : 0,
-                  result.resizeNeeded ? 1 : 0, result.displayWidth, result.height, result.rotation);
+    std::snprintf(line, sizeof line, "probe %d %d %d %d %d %d %d\n", result.opened ? 1 : 0,
+                  result.resizeNeeded ? 1 : 0, result.displayWidth, result.height, result.rotation,
+                  result.storedWidth, result.storedHeight);
     return line;
 }
 
@@ -209,7 +218,7 @@ std::optional<ProbeResult> ParseProbeAnswer(std::string_view line) {
         return std::nullopt;
     }
     line.remove_prefix(5);
-    int values[5];
+    int values[7];
     for (int& value : values) {
         if (!ReadInt(line, value)) {
             return std::nullopt;
@@ -227,6 +236,8 @@ std::optional<ProbeResult> ParseProbeAnswer(std::string_view line) {
     result.displayWidth = values[2];
     result.height = values[3];
     result.rotation = values[4];
+    result.storedWidth = values[5];
+    result.storedHeight = values[6];
     return result;
 }
 

@@ -16,8 +16,14 @@ struct ProbeResult {
     bool resizeNeeded = false;  // pixels are not square: convert to displayWidth x height
     int displayWidth = 0;
     int height = 0;
-    int rotation = 0;  // "Rotation" read as an integer ("90.000" -> 90); 0 when unknown
+    int rotation = 0;     // "Rotation" read as an integer ("90.000" -> 90); 0 when unknown
+    int storedWidth = 0;  // the stored size as the library reads it; 0 when unknown
+    int storedHeight = 0;
 };
+
+// False when the stored size, or the size a resize would convert to, is beyond
+// PictureSizeAllowed: such a source is refused rather than converted.
+bool ProbeSizeAllowed(const ProbeResult& result);
 
 // How long a probe may take. The library needs well under a second on real files, even large
 // ones on a slow disk; a file that keeps it busy longer is hostile or broken.
@@ -40,7 +46,8 @@ ProbeResult ProbeSource(const std::string& path, const MediaInfoLibrary& library
 ProbeResult ProbeSourceInChild(const std::string& helper, const std::string& path,
                                std::chrono::milliseconds deadline);
 
-// The helper's answer: one line "probe <opened> <resize> <display width> <height> <rotation>".
+// The helper's answer: one line
+// "probe <opened> <resize> <display width> <height> <rotation> <stored width> <stored height>".
 std::string ProbeAnswerLine(const ProbeResult& result);
 // The result of an answer line (trailing line feed allowed); nothing for anything else.
 std::optional<ProbeResult> ParseProbeAnswer(std::string_view line);

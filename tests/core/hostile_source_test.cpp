@@ -15,7 +15,10 @@
 #include "app/inifile_manager.h"
 #include "convert/probe_options.h"
 #include "convert/video_info.h"
+#include "media/avi_video_stream.h"
 #include "media/vfw_doc.h"
+#include "platform/picture_limits.h"
+#include "platform/string_table.h"
 #include "support/ffmpeg_tool.h"
 #include "support/recording_host.h"
 
@@ -58,6 +61,34 @@ std::string MakeStallingAvi(const TempDir& dir) {
     return path;
 }
 
+void PutLe16(std::string& bytes, size_t at, uint16_t value) {
+    bytes[at] = char(value & 0xFF);
+    bytes[at + 1] = char(value >> 8);
+}
+
+enum class Claim { Everywhere, MainHeaderOnly, FormatOnly };
+
+// A 64x48 MJPEG AVI whose headers claim a height of 32768: the main header, the stream's frame
+// rectangle and its BITMAPINFOHEADER, or just one of them. The pictures stay 64x48.
+std::string MakeTallAvi(const TempDir& dir, const std::string& name, Claim claim) {
+    const std::string path = MakeMjpegAvi(dir, name, "64x48");
+    std::string bytes = ReadFile(path);
+    const size_t avih = bytes.find("avih");
+    const size_t strh = bytes.find("strh");
+    const size_t strf = bytes.find("strf");
+    EXPECT_TRUE(avih != std::string::npos && strh != std::string::npos &&
+                strf != std::string::npos);
+    if (claim != Claim::FormatOnly) {
+        PutLe32(bytes, avih + 8 + 36, 32768);
+    }
+    if (claim != Claim::MainHeaderOnly) {
+        PutLe16(bytes, strh + 8 + 54, 0x8000);  // rcFrame.bottom
+        PutLe32(bytes, strf + 8 + 8, 32768);
+    }
+    EXPECT_TRUE(WriteFile(path, bytes));
+    return path;
+}
+
 std::string MakeScript(const TempDir& dir, const std::string& name, const std::string& body) {
     const std::string path = dir.File(name);
     EXPECT_TRUE(WriteFile(path, "#!/bin/sh\n" + body));
@@ -93,6 +124,55 @@ TEST_F(HostileSourceTest, StallingFileOpensWithoutAProbe) {
     EXPECT_EQ(doc.Stream()->FileInfo().dwWidth, 64u);
 }
 
+// A 9 KB file once made the encoder convert to 43688x32768: gigabytes and seconds of work.
+TEST_F(HostileSourceTest, ClaimedHugePictureIsRefusedWithoutConverting) {
+    const std::string avi = MakeTallAvi(media, "tall 縦長.avi", Claim::Everywhere);
+    const ProbeResult probed = kivra::ProbeSource(avi);
+    ASSERT_TRUE(probed.opened);
+    EXPECT_FALSE(kivra::ProbeSizeAllowed(probed));
+
+    EXPECT_FALSE(doc.OnOpenDocument(avi));
+    ASSERT_EQ(host.messages.size(), 1u);
+    std::string expected = kivra::LoadString(2012);
+    expected.replace(expected.find("%1"), 2, avi);
+    EXPECT_EQ(host.messages[0], expected + "\n\n" + kivra::LoadString(3012));
+    EXPECT_EQ(doc.Stream(), nullptr);
+    EXPECT_EQ(ReadFile(settingsDir.File("VV_command.log")).find("[V]:"), std::string::npos);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(media.path()),
+                            std::filesystem::directory_iterator()),
+              1);  // nothing beside the source
+}
+
+// Opened as AVI directly, the headers alone decide, whichever of them makes the claim.
+TEST(PictureLimits, AviHeadersBeyondAnyCameraAreRefused) {
+    const TempDir dir;
+    for (const Claim claim : {Claim::Everywhere, Claim::MainHeaderOnly, Claim::FormatOnly}) {
+        const std::string avi =
+            MakeTallAvi(dir, "tall" + std::to_string(int(claim)) + ".avi", claim);
+        CAviVideoStream stream(avi);
+        EXPECT_EQ(stream.OpenStream(), CAviVideoStream::kPictureTooLarge) << int(claim);
+        EXPECT_FALSE(stream.HasStream());
+    }
+    CAviVideoStream plain(MakeMjpegAvi(dir, "plain.avi", "64x48"));
+    EXPECT_EQ(plain.OpenStream(), CAviVideoStream::kOpened);
+
+    // Every 8K format, either way up, is taken; one pixel more on a side or in area is not.
+    EXPECT_TRUE(kivra::PictureSizeAllowed(8192, 4352));
+    EXPECT_TRUE(kivra::PictureSizeAllowed(4320, 7680));
+    EXPECT_FALSE(kivra::PictureSizeAllowed(8193, 16));
+    EXPECT_FALSE(kivra::PictureSizeAllowed(16, 8193));
+    EXPECT_FALSE(kivra::PictureSizeAllowed(8192, 4353));
+    ProbeResult anamorphic;
+    anamorphic.storedWidth = 6000;
+    anamorphic.storedHeight = 4000;
+    anamorphic.resizeNeeded = true;
+    anamorphic.displayWidth = 8996;  // squaring the pixels would go past the bound
+    anamorphic.height = 4000;
+    EXPECT_FALSE(kivra::ProbeSizeAllowed(anamorphic));
+    anamorphic.resizeNeeded = false;
+    EXPECT_TRUE(kivra::ProbeSizeAllowed(anamorphic));
+}
+
 TEST(ProbeHelper, StalledSilentOrBrokenHelpersGiveNoProbe) {
     const TempDir dir;
     const std::string source = MakeMjpegAvi(dir, "plain.avi", "64x48");
@@ -108,10 +188,10 @@ TEST(ProbeHelper, StalledSilentOrBrokenHelpersGiveNoProbe) {
     EXPECT_EQ(errno, ESRCH);
 
     const std::string answers[] = {
-        "echo 'probe 1 1 852 480 90'\nexit 3\n",  // a good answer, but the helper failed
-        "echo 'probe 1 1 852'\n",                 // cut short
-        "echo 'probe 1 1 852 480 90 7'\n",        // one too many
-        "echo 'probe 2 1 852 480 90'\n",
+        "echo 'probe 1 1 852 480 90 720 480'\nexit 3\n",  // a good answer, but the helper failed
+        "echo 'probe 1 1 852'\n",                         // cut short
+        "echo 'probe 1 1 852 480 90 720 480 7'\n",        // one too many
+        "echo 'probe 2 1 852 480 90 720 480'\n",
         "echo 'hello'\n",
         "kill -SEGV $$\n",
         "head -c 100000 /dev/zero\n",
@@ -132,7 +212,7 @@ TEST(ProbeHelper, StalledSilentOrBrokenHelpersGiveNoProbe) {
     // argument however it is spelt.
     const std::string echo = MakeScript(dir, "echo",
                                         "[ \"$#\" = 1 ] && [ -f \"$1\" ] && "
-                                        "echo 'probe 1 1 852 480 90'\n");
+                                        "echo 'probe 1 1 852 480 90 720 480'\n");
     const std::string odd = dir.File("-$(x); 'q\" 日本語.avi");
     ASSERT_TRUE(WriteFile(odd, ReadFile(source)));
     const ProbeResult result = kivra::ProbeSourceInChild(echo, odd, std::chrono::seconds(5));
