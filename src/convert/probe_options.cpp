@@ -1,9 +1,24 @@
 #include "convert/probe_options.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <thread>
+#include <vector>
 
 #include "convert/video_info.h"
+#include "platform/picture_limits.h"
+#include "platform/settings_folder.h"
+#include "platform/unique_fd.h"
+
+extern char** environ;
 
 namespace kivra {
 
@@ -23,6 +38,8 @@ ProbeResult ProbeWith(HaldsCVideoInfo& probe, const std::string& path) {
         result.height = height;
     }
     result.rotation = LeadingInt(probe.Get("Rotation"));
+    result.storedWidth = probe.GetWidth();
+    result.storedHeight = probe.GetHeight();
     probe.Close();
     return result;
 }
@@ -48,11 +65,180 @@ const char* RotationFilter(int rotation) {
     }
 }
 
+constexpr size_t kMaxAnswerBytes = 256;
+
+// Starts `helper path` with stdout into answerWrite, stdin and stderr on /dev/null, no other
+// descriptor inherited and every signal at its default. The child's id, or -1.
+pid_t SpawnHelper(const std::string& helper, const std::string& path, int answerWrite) {
+    posix_spawn_file_actions_t actions;
+    if (posix_spawn_file_actions_init(&actions) != 0) {
+        return -1;
+    }
+    posix_spawnattr_t attr;
+    if (posix_spawnattr_init(&attr) != 0) {
+        posix_spawn_file_actions_destroy(&actions);
+        return -1;
+    }
+    sigset_t none;
+    sigset_t all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    pid_t pid = -1;
+    char* argv[] = {const_cast<char*>(helper.c_str()), const_cast<char*>(path.c_str()), nullptr};
+    if (posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0) == 0 &&
+        posix_spawn_file_actions_adddup2(&actions, answerWrite, 1) == 0 &&
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0) == 0 &&
+        posix_spawn_file_actions_addclosefrom_np(&actions, 3) == 0 &&
+        posix_spawnattr_setsigmask(&attr, &none) == 0 &&
+        posix_spawnattr_setsigdefault(&attr, &all) == 0 &&
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF) == 0 &&
+        posix_spawn(&pid, helper.c_str(), &actions, &attr, argv, environ) != 0) {
+        pid = -1;
+    }
+    posix_spawnattr_destroy(&attr);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// Reads what the child writes until it closes its end, the answer is too long to be one, or the
+// deadline passes. True when the end was reached in time.
+bool ReadAnswer(int fd, std::chrono::steady_clock::time_point deadline, std::string& answer) {
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return false;
+        }
+        pollfd p{fd, POLLIN, 0};
+        const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        if (ready <= 0) {
+            return false;
+        }
+        char buffer[kMaxAnswerBytes];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return n == 0;
+        }
+        answer.append(buffer, static_cast<size_t>(n));
+        if (answer.size() > kMaxAnswerBytes) {
+            return false;
+        }
+    }
+}
+
+// Waits for the child until the deadline, then kills it; always reaps it. True when it ended by
+// itself with status 0.
+bool Reap(pid_t pid, std::chrono::steady_clock::time_point deadline) {
+    int status = 0;
+    for (;;) {
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid) {
+            return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        }
+        if (done < 0 && errno != EINTR) {
+            return false;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ::kill(pid, SIGKILL);
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return false;
+}
+
+bool ReadInt(std::string_view& text, int& value) {
+    while (!text.empty() && text.front() == ' ') {
+        text.remove_prefix(1);
+    }
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end == text.data()) {
+        return false;
+    }
+    text.remove_prefix(static_cast<size_t>(end - text.data()));
+    return true;
+}
+
 }  // namespace
 
+bool ProbeSizeAllowed(const ProbeResult& result) {
+    return PictureSizeAllowed(result.storedWidth, result.storedHeight) &&
+           (!result.resizeNeeded || PictureSizeAllowed(result.displayWidth, result.height));
+}
+
+std::string ProbeHelperPath() {
+    return GetProgramFolder() + "/kivra-probe";
+}
+
 ProbeResult ProbeSource(const std::string& path) {
-    HaldsCVideoInfo probe;
-    return ProbeWith(probe, path);
+    return ProbeSourceInChild(ProbeHelperPath(), path, kProbeDeadline);
+}
+
+ProbeResult ProbeSourceInChild(const std::string& helper, const std::string& path,
+                               std::chrono::milliseconds deadline) {
+    const auto until = std::chrono::steady_clock::now() + deadline;
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) {
+        return {};
+    }
+    UniqueFd readEnd(ends[0]);
+    UniqueFd writeEnd(ends[1]);
+    const pid_t pid = SpawnHelper(helper, path, writeEnd.get());
+    writeEnd.Close();  // the child's copy is the only writer left, so its end shows as EOF
+    if (pid < 0) {
+        return {};
+    }
+    std::string answer;
+    const bool complete = ReadAnswer(readEnd.get(), until, answer);
+    const bool succeeded = Reap(pid, complete ? until : std::chrono::steady_clock::now());
+    if (!complete || !succeeded) {
+        return {};
+    }
+    return ParseProbeAnswer(answer).value_or(ProbeResult{});
+}
+
+std::string ProbeAnswerLine(const ProbeResult& result) {
+    char line[128];
+    std::snprintf(line, sizeof line, "probe %d %d %d %d %d %d %d\n", result.opened ? 1 : 0,
+                  result.resizeNeeded ? 1 : 0, result.displayWidth, result.height, result.rotation,
+                  result.storedWidth, result.storedHeight);
+    return line;
+}
+
+std::optional<ProbeResult> ParseProbeAnswer(std::string_view line) {
+    if (!line.starts_with("probe ")) {
+        return std::nullopt;
+    }
+    line.remove_prefix(5);
+    int values[7];
+    for (int& value : values) {
+        if (!ReadInt(line, value)) {
+            return std::nullopt;
+        }
+    }
+    if (line != "\n" && !line.empty()) {
+        return std::nullopt;
+    }
+    if ((values[0] != 0 && values[0] != 1) || (values[1] != 0 && values[1] != 1)) {
+        return std::nullopt;
+    }
+    ProbeResult result;
+    result.opened = values[0] == 1;
+    result.resizeNeeded = values[1] == 1;
+    result.displayWidth = values[2];
+    result.height = values[3];
+    result.rotation = values[4];
+    result.storedWidth = values[5];
+    result.storedHeight = values[6];
+    return result;
 }
 
 ProbeResult ProbeSource(const std::string& path, const MediaInfoLibrary& library) {

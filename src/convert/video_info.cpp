@@ -21,6 +21,7 @@
 #include <MediaInfoDLL/MediaInfoDLL.h>
 #pragma GCC diagnostic pop
 
+#include "platform/settings_folder.h"
 #include "platform/utf8.h"
 
 namespace kivra {
@@ -194,7 +195,10 @@ MediaInfoLibrary::~MediaInfoLibrary() {
 }
 
 const MediaInfoLibrary& MediaInfoLibrary::Shared() {
-    static const MediaInfoLibrary library({"./misc/libmediainfo.so.0", MEDIAINFODLL_NAME});
+    // Never through the current folder: a library planted in a folder the user works in would
+    // run inside the program.
+    static const MediaInfoLibrary library(
+        {GetProgramFolder() + "/misc/libmediainfo.so.0", MEDIAINFODLL_NAME});
     return library;
 }
 

@@ -15,15 +15,15 @@ namespace kivra {
 // The process-wide copy is Shared(); tests may make their own to point elsewhere.
 class MediaInfoLibrary {
 public:
-    // Tries the candidates in order (dlopen names: a path with a '/' is taken from the current
-    // folder, a bare name from the system's search path); the first complete one is kept.
+    // Tries the candidates in order (dlopen names: a path with a '/' is taken as it is, a bare
+    // name from the system's search path); the first complete one is kept.
     explicit MediaInfoLibrary(const std::vector<std::string>& candidates);
     ~MediaInfoLibrary();
     MediaInfoLibrary(const MediaInfoLibrary&) = delete;
     MediaInfoLibrary& operator=(const MediaInfoLibrary&) = delete;
 
-    // Loaded once per process, on first use: "./misc/libmediainfo.so.0" from the current
-    // folder, else the system's "libmediainfo.so.0".
+    // Loaded once per process, on first use: "misc/libmediainfo.so.0" in the program folder,
+    // else the system's "libmediainfo.so.0".
     static const MediaInfoLibrary& Shared();
 
     bool IsLoaded() const { return api_ != nullptr; }

@@ -8,6 +8,7 @@
 #include "media/stream_time.h"
 #include "platform/compressors.h"
 #include "platform/path_util.h"
+#include "platform/picture_limits.h"
 #include "platform/utf8.h"
 
 namespace {
@@ -30,6 +31,21 @@ std::string Utf16LeToUtf8(const std::vector<uint8_t>& bytes) {
         kivra::AppendUtf8(out, c);
     }
     return out;
+}
+
+// The size the stream's BITMAPINFOHEADER claims (the decoder is set up with it); a negative
+// height only means top-down rows.
+bool FormatSizeAllowed(const std::vector<uint8_t>& format) {
+    if (format.size() < 12) {
+        return true;
+    }
+    const auto le32 = [&format](size_t at) {
+        return int32_t(uint32_t(format[at]) | uint32_t(format[at + 1]) << 8 |
+                       uint32_t(format[at + 2]) << 16 | uint32_t(format[at + 3]) << 24);
+    };
+    const int64_t width = le32(4);
+    const int64_t height = le32(8);
+    return kivra::PictureSizeAllowed(width < 0 ? -width : width, height < 0 ? -height : height);
 }
 
 }  // namespace
@@ -77,6 +93,10 @@ int CAviVideoStream::OpenStream() {
     if (m_streamInfo.length == 0) {
         return kNoStreamInfoOrFrame;
     }
+    if (!kivra::PictureSizeAllowed(file->main.width, file->main.height) ||
+        !FormatSizeAllowed(stream.format)) {
+        return kPictureTooLarge;
+    }
 
     DescribeCodec();
 
@@ -96,6 +116,10 @@ int CAviVideoStream::OpenStream() {
     if (!m_pGetFrame->GetFrame(0, m_dib)) {
         CloseStream();
         return kNoStreamInfoOrFrame;
+    }
+    if (!kivra::PictureSizeAllowed(m_dib.Width(), m_dib.Height())) {
+        CloseStream();
+        return kPictureTooLarge;
     }
     m_nDibPicture = m_pGetFrame->PictureOf(0);
     m_bDibDeinterlaced = false;

@@ -42,6 +42,8 @@ public:
         kNoStreamInfoOrFrame = 5,
         kNoDecompressor = 6,
         kNot24Bit = 7,
+        // Our own: the headers or the first picture are beyond kivra::PictureSizeAllowed.
+        kPictureTooLarge = 8,
     };
 
     // settings may be null (defaults); it is read live for deinterlacing.

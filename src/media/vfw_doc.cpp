@@ -17,6 +17,7 @@ namespace {
 
 constexpr int kFilterText = 2010;
 constexpr int kUnrecognisedFile = 2012;
+constexpr int kPictureTooLarge = 3012;
 constexpr int kReadOnlyFolder = 2013;
 constexpr int kSizeWarningDirect = 2023;
 constexpr int kSizeWarningConverted = 2024;
@@ -145,9 +146,15 @@ bool CVfwDoc::OnOpenDocument(const std::string& path) {
     // The probe decides whether pixels must be made square or the picture turned upright.
     const kivra::ProbeResult probed = kivra::ProbeSource(path);
     const std::string extraOptions = kivra::ExtraOptions(probed);
+    if (probed.opened && !kivra::ProbeSizeAllowed(probed)) {
+        return PictureTooLarge(path);
+    }
 
     m_pStream = std::make_unique<CAviVideoStream>(path, m_pSettings);
     int result = m_pStream->OpenStream();
+    if (result == CAviVideoStream::kPictureTooLarge) {
+        return PictureTooLarge(path);  // a conversion would only make the same picture
+    }
     const std::string temporaryAvi = kivra::ReplaceExtension(path, ".$tmp$.avi");
     const std::string temporaryWav = kivra::ReplaceExtension(path, ".$tmp$.wav");
     bool converted = false;
@@ -174,6 +181,9 @@ bool CVfwDoc::OnOpenDocument(const std::string& path) {
         std::error_code ignored;
         std::filesystem::remove(temporaryWav, ignored);
         m_strSoundPath.clear();
+    }
+    if (result == CAviVideoStream::kPictureTooLarge) {
+        return PictureTooLarge(path);
     }
     if (result != CAviVideoStream::kOpened) {
         return Unrecognised(path);
@@ -214,8 +224,16 @@ bool CVfwDoc::MarkersModified() const {
 }
 
 bool CVfwDoc::Unrecognised(const std::string& path) {
-    m_host.ShowMessage(ReplaceAll(kivra::LoadString(kUnrecognisedFile), "%1", path),
-                       kivra::MsgButtons::Ok, kivra::MsgIcon::Warning);
+    return Refuse(ReplaceAll(kivra::LoadString(kUnrecognisedFile), "%1", path));
+}
+
+bool CVfwDoc::PictureTooLarge(const std::string& path) {
+    return Refuse(ReplaceAll(kivra::LoadString(kUnrecognisedFile), "%1", path) + "\n\n" +
+                  kivra::LoadString(kPictureTooLarge));
+}
+
+bool CVfwDoc::Refuse(const std::string& message) {
+    m_host.ShowMessage(message, kivra::MsgButtons::Ok, kivra::MsgIcon::Warning);
     m_host.CloseCommand();
     return false;
 }

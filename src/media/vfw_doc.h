@@ -65,6 +65,10 @@ public:
 
 private:
     bool Unrecognised(const std::string& path);
+    // 2012 with the path and a line saying the picture is too large (3012); false.
+    bool PictureTooLarge(const std::string& path);
+    // Shows message, runs the close command; false.
+    bool Refuse(const std::string& message);
 
     kivra::DocumentHost& m_host;
     const CInifileManager* m_pSettings;

@@ -2,6 +2,7 @@
 
 #include <clocale>
 #include <cstdlib>
+#include <cstring>
 
 namespace kivra {
 
@@ -47,5 +48,14 @@ ZebsCLocale::~ZebsCLocale() {
 
 bool ZebsCLocale::SetUserLocale() {
     m_bLocaleSet = true;
-    return std::setlocale(LC_ALL, kivra::CLocaleForEnvironment().c_str()) != nullptr;
+    if (std::setlocale(LC_ALL, kivra::CLocaleForEnvironment().c_str()) != nullptr) {
+        return true;
+    }
+    // The framework has already set every category from the environment, so a German user's
+    // decimal comma would be in force; the sizes and captions shown must keep a decimal point.
+    if (std::strcmp(std::localeconv()->decimal_point, ".") != 0 &&
+        std::setlocale(LC_NUMERIC, "C.UTF-8") == nullptr) {
+        std::setlocale(LC_NUMERIC, "C");
+    }
+    return false;
 }

@@ -29,7 +29,8 @@ public:
     virtual ~ZebsCLocale();
 
     // Sets the flag, then the C locale chosen by CLocaleForEnvironment. False when that
-    // locale is not installed: the locale then stays as it was, which is no error.
+    // locale is not installed: the locale then stays as it was, which is no error, except that
+    // numbers get a decimal point ("C.UTF-8" or "C" numbers) when they had none.
     bool SetUserLocale();
 
     void SetLocaleSet(bool set) { m_bLocaleSet = set; }

@@ -5,9 +5,11 @@
 #include <unistd.h>
 #include <climits>
 #include <clocale>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <string>
 
 #include "platform/locale_guard.h"
 #include "platform/settings_folder.h"
@@ -112,6 +114,43 @@ TEST(Locale, GuardSetsAndResets) {
     EXPECT_STREQ(std::setlocale(LC_ALL, nullptr), "C.UTF-8");
     ::unsetenv("LC_ALL");
     std::setlocale(LC_ALL, "C");
+}
+
+// A German user where the mapped "en_US.UTF-8" is missing: the framework has set the user's
+// own locale, whose decimal comma would show in sizes ("2,00 GB") and captions.
+TEST(Locale, NumbersKeepADecimalPointWhenTheMappedLocaleIsMissing) {
+    const TempDir locales(kFolderPrefix);
+    if (!kivra::test::RunProgram(
+            {"localedef", "-i", "de_DE", "-f", "UTF-8", locales.File("de_DE.UTF-8")})) {
+        GTEST_SKIP() << "cannot build a German locale here";
+    }
+    // Only the German locale can be found from here on.
+    ::setenv("LOCPATH", locales.path().c_str(), 1);
+    ::unsetenv("LC_ALL");
+    ::unsetenv("LC_MESSAGES");
+    ::setenv("LANG", "de_DE.UTF-8", 1);
+    const auto format = [] {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.2f", 2.0);
+        return std::string(text);
+    };
+    const bool german = std::setlocale(LC_ALL, "") != nullptr;  // as the framework does
+    const std::string before = format();
+    bool mapped = true;
+    std::string after;
+    {
+        ZebsCLocale guard;
+        mapped = guard.SetUserLocale();
+        after = format();
+        guard.SetLocaleSet(false);
+    }
+    std::setlocale(LC_ALL, "C");
+    ::unsetenv("LOCPATH");
+    ::unsetenv("LANG");
+    ASSERT_TRUE(german);
+    EXPECT_EQ(before, "2,00");
+    EXPECT_FALSE(mapped);
+    EXPECT_EQ(after, "2.00");
 }
 
 TEST(StringTable, TextsByNumber) {

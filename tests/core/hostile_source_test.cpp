@@ -1,0 +1,261 @@
+// Sources made to hurt: files on which the media-information library stalls, and helpers that
+// hang or talk nonsense. Opening must finish, and such a probe counts as none.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "app/inifile_manager.h"
+#include "convert/probe_options.h"
+#include "convert/video_info.h"
+#include "media/avi_video_stream.h"
+#include "media/vfw_doc.h"
+#include "platform/picture_limits.h"
+#include "platform/string_table.h"
+#include "support/ffmpeg_tool.h"
+#include "support/recording_host.h"
+
+namespace {
+
+using kivra::ProbeResult;
+using kivra::test::ReadFile;
+using kivra::test::RunFfmpeg;
+using kivra::test::TempDir;
+using kivra::test::WriteFile;
+
+void PutLe32(std::string& bytes, size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        bytes[at + size_t(i)] = char((value >> (8 * i)) & 0xFF);
+    }
+}
+
+// A small MJPEG AVI from ffmpeg; its muxer reserves the stream's super index as a "JUNK" chunk
+// that already holds the index header.
+std::string MakeMjpegAvi(const TempDir& dir, const std::string& name, const std::string& size) {
+    const std::string path = dir.File(name);
+    EXPECT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc=size=" + size + ":rate=25", "-frames:v",
+                           "10", "-c:v", "mjpeg", path}));
+    return path;
+}
+
+// Eight bytes changed: the reserved chunk becomes an "indx" claiming 2^31-1 entries, which keeps
+// the library busy for about a minute.
+std::string MakeStallingAvi(const TempDir& dir) {
+    const std::string path = MakeMjpegAvi(dir, "stall 停止.avi", "64x48");
+    std::string bytes = ReadFile(path);
+    const size_t junk = bytes.find("JUNK");
+    EXPECT_NE(junk, std::string::npos);
+    if (junk == std::string::npos) {
+        return path;
+    }
+    bytes.replace(junk, 4, "indx");
+    PutLe32(bytes, junk + 12, 0x7FFFFFFF);
+    EXPECT_TRUE(WriteFile(path, bytes));
+    return path;
+}
+
+void PutLe16(std::string& bytes, size_t at, uint16_t value) {
+    bytes[at] = char(value & 0xFF);
+    bytes[at + 1] = char(value >> 8);
+}
+
+enum class Claim { Everywhere, MainHeaderOnly, FormatOnly };
+
+// A 64x48 MJPEG AVI whose headers claim a height of 32768: the main header, the stream's frame
+// rectangle and its BITMAPINFOHEADER, or just one of them. The pictures stay 64x48.
+std::string MakeTallAvi(const TempDir& dir, const std::string& name, Claim claim) {
+    const std::string path = MakeMjpegAvi(dir, name, "64x48");
+    std::string bytes = ReadFile(path);
+    const size_t avih = bytes.find("avih");
+    const size_t strh = bytes.find("strh");
+    const size_t strf = bytes.find("strf");
+    EXPECT_TRUE(avih != std::string::npos && strh != std::string::npos &&
+                strf != std::string::npos);
+    if (claim != Claim::FormatOnly) {
+        PutLe32(bytes, avih + 8 + 36, 32768);
+    }
+    if (claim != Claim::MainHeaderOnly) {
+        PutLe16(bytes, strh + 8 + 54, 0x8000);  // rcFrame.bottom
+        PutLe32(bytes, strf + 8 + 8, 32768);
+    }
+    EXPECT_TRUE(WriteFile(path, bytes));
+    return path;
+}
+
+std::string MakeScript(const TempDir& dir, const std::string& name, const std::string& body) {
+    const std::string path = dir.File(name);
+    EXPECT_TRUE(WriteFile(path, "#!/bin/sh\n" + body));
+    EXPECT_EQ(::chmod(path.c_str(), 0755), 0);
+    return path;
+}
+
+class HostileSourceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        settings.LoadSettings();
+        host.doc = &doc;
+    }
+
+    TempDir settingsDir;
+    TempDir media;
+    CInifileManager settings{std::string()};
+    kivra::test::RecordingHost host;
+    CVfwDoc doc{host, &settings, settingsDir.path() + "/"};
+};
+
+// Without a bound the library spends about a minute on this file at every open.
+TEST_F(HostileSourceTest, StallingFileOpensWithoutAProbe) {
+    const std::string avi = MakeStallingAvi(media);
+    const ProbeResult probed =
+        kivra::ProbeSourceInChild(kivra::ProbeHelperPath(), avi, std::chrono::seconds(2));
+    EXPECT_FALSE(probed.opened);
+    EXPECT_EQ(kivra::ExtraOptions(probed), "");
+
+    // Our own reader copes with the index, so the file opens directly once the probe gives up.
+    ASSERT_TRUE(doc.OnOpenDocument(avi)) << (host.messages.empty() ? "" : host.messages[0]);
+    EXPECT_EQ(doc.Stream()->FileName(), avi);
+    EXPECT_EQ(doc.Stream()->FileInfo().dwWidth, 64u);
+}
+
+// A 9 KB file once made the encoder convert to 43688x32768: gigabytes and seconds of work.
+TEST_F(HostileSourceTest, ClaimedHugePictureIsRefusedWithoutConverting) {
+    const std::string avi = MakeTallAvi(media, "tall 縦長.avi", Claim::Everywhere);
+    const ProbeResult probed = kivra::ProbeSource(avi);
+    ASSERT_TRUE(probed.opened);
+    EXPECT_FALSE(kivra::ProbeSizeAllowed(probed));
+
+    EXPECT_FALSE(doc.OnOpenDocument(avi));
+    ASSERT_EQ(host.messages.size(), 1u);
+    std::string expected = kivra::LoadString(2012);
+    expected.replace(expected.find("%1"), 2, avi);
+    EXPECT_EQ(host.messages[0], expected + "\n\n" + kivra::LoadString(3012));
+    EXPECT_EQ(doc.Stream(), nullptr);
+    EXPECT_EQ(ReadFile(settingsDir.File("VV_command.log")).find("[V]:"), std::string::npos);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(media.path()),
+                            std::filesystem::directory_iterator()),
+              1);  // nothing beside the source
+}
+
+// Opened as AVI directly, the headers alone decide, whichever of them makes the claim.
+TEST(PictureLimits, AviHeadersBeyondAnyCameraAreRefused) {
+    const TempDir dir;
+    for (const Claim claim : {Claim::Everywhere, Claim::MainHeaderOnly, Claim::FormatOnly}) {
+        const std::string avi =
+            MakeTallAvi(dir, "tall" + std::to_string(int(claim)) + ".avi", claim);
+        CAviVideoStream stream(avi);
+        EXPECT_EQ(stream.OpenStream(), CAviVideoStream::kPictureTooLarge) << int(claim);
+        EXPECT_FALSE(stream.HasStream());
+    }
+    CAviVideoStream plain(MakeMjpegAvi(dir, "plain.avi", "64x48"));
+    EXPECT_EQ(plain.OpenStream(), CAviVideoStream::kOpened);
+
+    // Every 8K format, either way up, is taken; one pixel more on a side or in area is not.
+    EXPECT_TRUE(kivra::PictureSizeAllowed(8192, 4352));
+    EXPECT_TRUE(kivra::PictureSizeAllowed(4320, 7680));
+    EXPECT_FALSE(kivra::PictureSizeAllowed(8193, 16));
+    EXPECT_FALSE(kivra::PictureSizeAllowed(16, 8193));
+    EXPECT_FALSE(kivra::PictureSizeAllowed(8192, 4353));
+    ProbeResult anamorphic;
+    anamorphic.storedWidth = 6000;
+    anamorphic.storedHeight = 4000;
+    anamorphic.resizeNeeded = true;
+    anamorphic.displayWidth = 8996;  // squaring the pixels would go past the bound
+    anamorphic.height = 4000;
+    EXPECT_FALSE(kivra::ProbeSizeAllowed(anamorphic));
+    anamorphic.resizeNeeded = false;
+    EXPECT_TRUE(kivra::ProbeSizeAllowed(anamorphic));
+}
+
+TEST(ProbeHelper, StalledSilentOrBrokenHelpersGiveNoProbe) {
+    const TempDir dir;
+    const std::string source = MakeMjpegAvi(dir, "plain.avi", "64x48");
+
+    // A helper that never answers is killed at the deadline and reaped.
+    const std::string pidFile = dir.File("pid");
+    const std::string stalled =
+        MakeScript(dir, "stalled", "echo $$ > \"" + pidFile + "\"\nexec sleep 600\n");
+    EXPECT_FALSE(kivra::ProbeSourceInChild(stalled, source, std::chrono::milliseconds(300)).opened);
+    const int pid = std::atoi(ReadFile(pidFile).c_str());
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(::kill(pid, 0), -1);
+    EXPECT_EQ(errno, ESRCH);
+
+    const std::string answers[] = {
+        "echo 'probe 1 1 852 480 90 720 480'\nexit 3\n",  // a good answer, but the helper failed
+        "echo 'probe 1 1 852'\n",                         // cut short
+        "echo 'probe 1 1 852 480 90 720 480 7'\n",        // one too many
+        "echo 'probe 2 1 852 480 90 720 480'\n",
+        "echo 'hello'\n",
+        "kill -SEGV $$\n",
+        "head -c 100000 /dev/zero\n",
+    };
+    int n = 0;
+    for (const std::string& body : answers) {
+        SCOPED_TRACE(body);
+        const std::string helper = MakeScript(dir, "helper" + std::to_string(n++), body);
+        const ProbeResult result =
+            kivra::ProbeSourceInChild(helper, source, std::chrono::milliseconds(5000));
+        EXPECT_FALSE(result.opened);
+        EXPECT_EQ(kivra::ExtraOptions(result), "");
+    }
+    EXPECT_FALSE(
+        kivra::ProbeSourceInChild(dir.File("missing"), source, std::chrono::seconds(5)).opened);
+
+    // The answer line carries everything the document uses, the path reaches the helper as one
+    // argument however it is spelt.
+    const std::string echo = MakeScript(dir, "echo",
+                                        "[ \"$#\" = 1 ] && [ -f \"$1\" ] && "
+                                        "echo 'probe 1 1 852 480 90 720 480'\n");
+    const std::string odd = dir.File("-$(x); 'q\" 日本語.avi");
+    ASSERT_TRUE(WriteFile(odd, ReadFile(source)));
+    const ProbeResult result = kivra::ProbeSourceInChild(echo, odd, std::chrono::seconds(5));
+    EXPECT_TRUE(result.opened);
+    EXPECT_EQ(kivra::ExtraOptions(result),
+              "-s 852x480 -aspect 1.7750 -vf transpose=1 -metadata:s:v:0 rotate=0");
+    EXPECT_EQ(kivra::ParseProbeAnswer(kivra::ProbeAnswerLine(result))->displayWidth, 852);
+}
+
+// Works in another folder for as long as it lives.
+class CurrentFolder {
+public:
+    explicit CurrentFolder(const std::string& path) : previous_(std::filesystem::current_path()) {
+        std::filesystem::current_path(path);
+    }
+    ~CurrentFolder() { std::filesystem::current_path(previous_); }
+    CurrentFolder(const CurrentFolder&) = delete;
+    CurrentFolder& operator=(const CurrentFolder&) = delete;
+
+private:
+    std::filesystem::path previous_;
+};
+
+// A downloaded folder with a "misc/libmediainfo.so.0" of its own: neither the helper nor this
+// process loads it, and the probe still answers through the system's library.
+TEST(MediaInfoLibraryLookup, LibraryPlantedInTheCurrentFolderNeverRuns) {
+    const TempDir work("kivra work 作業");
+    ASSERT_TRUE(std::filesystem::create_directory(work.File("misc")));
+    ASSERT_TRUE(
+        std::filesystem::copy_file(KIVRA_PLANTED_LIBRARY, work.File("misc/libmediainfo.so.0")));
+    const std::string source = MakeMjpegAvi(work, "clip.avi", "64x48");
+    const std::string mark = work.File("planted-library-loaded");
+
+    ProbeResult probed;
+    {
+        const CurrentFolder inWork(work.path());
+        probed = kivra::ProbeSource(source);
+        EXPECT_FALSE(std::filesystem::exists(mark)) << "loaded by the helper";
+        EXPECT_TRUE(kivra::MediaInfoLibrary::Shared().IsLoaded());
+    }
+    EXPECT_TRUE(probed.opened);
+    EXPECT_FALSE(std::filesystem::exists(mark)) << "loaded in this process";
+    EXPECT_EQ(kivra::MediaInfoLibrary::Shared().LoadedFrom(), "libmediainfo.so.0");
+}
+
+}  // namespace
