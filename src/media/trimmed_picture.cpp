@@ -156,69 +156,121 @@ void TrimmedPictureRenderer::Render(const Dib* source, const PixelRect& trim, in
     }
 }
 
+namespace {
+
+constexpr int kDown = kAreaWeightBits - 8;   // vertical pass: 8-bit x weight -> 8.8 fixed
+constexpr int kShift = kAreaWeightBits + 8;  // horizontal pass: 8.8 x weight -> 8-bit
+
+// Vertical pass over one source row span: taps source rows, weights w, into 8.8 fixed point.
+template <int K>
+void BlendRows(const uint8_t* const* rows, const int16_t* w, int taps, int span,
+               uint16_t* __restrict out) {
+    const int n = K > 0 ? K : taps;
+    if constexpr (K == 1) {
+        for (int k = 0; k < span; ++k) {
+            out[k] = uint16_t(rows[0][k] << 8);
+        }
+        return;
+    }
+    for (int k = 0; k < span; ++k) {
+        uint32_t sum = 1u << (kDown - 1);
+        for (int t = 0; t < n; ++t) {
+            sum += uint32_t(rows[t][k]) * uint32_t(w[t]);
+        }
+        out[k] = uint16_t(sum >> kDown);
+    }
+}
+
+// Horizontal pass from the blended span into width BGRx pixels.
+template <int K>
+void BlendColumns(const uint16_t* __restrict blended, const int* first, const int16_t* weight,
+                  int taps, int width, uint8_t* __restrict out) {
+    const int n = K > 0 ? K : taps;
+    constexpr uint32_t kHalf = 1u << (kShift - 1);
+    for (int x = 0; x < width; ++x) {
+        const uint16_t* p = blended + size_t(first[x]) * 3;
+        const int16_t* w = weight + size_t(x) * size_t(n);
+        uint32_t b = kHalf, g = kHalf, r = kHalf;
+        for (int t = 0; t < n; ++t) {
+            const uint32_t wt = uint32_t(w[t]);
+            b += p[3 * t] * wt;
+            g += p[3 * t + 1] * wt;
+            r += p[3 * t + 2] * wt;
+        }
+        // Weights sum to one, so nothing exceeds 255.
+        out[4 * x + 0] = uint8_t(b >> kShift);
+        out[4 * x + 1] = uint8_t(g >> kShift);
+        out[4 * x + 2] = uint8_t(r >> kShift);
+    }
+}
+
+}  // namespace
+
+void TrimmedPictureRenderer::Pad(const AreaTaps& taps, int sourceSize, FixedTaps& fixed) {
+    const size_t size = taps.first.size();
+    int count = 1;
+    for (size_t j = 0; j < size; ++j) {
+        count = std::max(count, taps.offset[j + 1] - taps.offset[j]);
+    }
+    count = std::min(count, std::max(sourceSize, 1));
+    fixed.count = count;
+    fixed.first.resize(size);
+    fixed.weight.assign(size * size_t(count), 0);
+    for (size_t j = 0; j < size; ++j) {
+        const int n = taps.offset[j + 1] - taps.offset[j];
+        // Padding goes after the real taps, or before them at the far end of the source, so
+        // every tap reads inside it.
+        const int first = std::min(taps.first[j], sourceSize - count);
+        const int shift = taps.first[j] - first;
+        fixed.first[j] = first;
+        for (int t = 0; t < n; ++t) {
+            fixed.weight[j * size_t(count) + size_t(shift + t)] =
+                taps.weight[size_t(taps.offset[j] + t)];
+        }
+    }
+}
+
 void TrimmedPictureRenderer::Scale(const Dib& source, const PixelRect& from, const ViewRect& to) {
     const int sourceWidth = from.Width();
     const int sourceHeight = from.Height();
     const int width = to.Width();
     const int height = to.Height();
     if (columnsKey_[0] != sourceWidth || columnsKey_[1] != width) {
-        BuildAreaTaps(sourceWidth, width, columns_);
+        BuildAreaTaps(sourceWidth, width, building_);
+        Pad(building_, sourceWidth, columns_);
         columnsKey_[0] = sourceWidth;
         columnsKey_[1] = width;
     }
     if (rowsKey_[0] != sourceHeight || rowsKey_[1] != height) {
-        BuildAreaTaps(sourceHeight, height, rows_);
+        BuildAreaTaps(sourceHeight, height, building_);
+        Pad(building_, sourceHeight, rows_);
         rowsKey_[0] = sourceHeight;
         rowsKey_[1] = height;
     }
     const int span = sourceWidth * 3;
     blended_.resize(size_t(span));
-    accumulated_.resize(size_t(span));
-    uint16_t* blended = blended_.data();
-    uint32_t* acc = accumulated_.data();
+    rowPointers_.resize(size_t(rows_.count));
+    const auto blendRows = rows_.count == 1   ? BlendRows<1>
+                           : rows_.count == 2 ? BlendRows<2>
+                           : rows_.count == 3 ? BlendRows<3>
+                           : rows_.count == 4 ? BlendRows<4>
+                                              : BlendRows<0>;
+    const auto blendColumns = columns_.count == 1   ? BlendColumns<1>
+                              : columns_.count == 2 ? BlendColumns<2>
+                              : columns_.count == 3 ? BlendColumns<3>
+                              : columns_.count == 4 ? BlendColumns<4>
+                                                    : BlendColumns<0>;
     for (int y = 0; y < height; ++y) {
-        // Vertical pass over the source span into 8.8 fixed point.
         const int firstRow = rows_.first[size_t(y)];
-        const int begin = rows_.offset[size_t(y)];
-        const int end = rows_.offset[size_t(y) + 1];
-        {
-            const uint8_t* r = source.PictureRow(from.top + firstRow) + size_t(from.left) * 3;
-            const uint32_t w = uint32_t(rows_.weight[size_t(begin)]);
-            for (int k = 0; k < span; ++k) {
-                acc[k] = r[k] * w;
-            }
+        for (int t = 0; t < rows_.count; ++t) {
+            rowPointers_[size_t(t)] =
+                source.PictureRow(from.top + firstRow + t) + size_t(from.left) * 3;
         }
-        for (int t = begin + 1; t < end; ++t) {
-            const uint8_t* r =
-                source.PictureRow(from.top + firstRow + (t - begin)) + size_t(from.left) * 3;
-            const uint32_t w = uint32_t(rows_.weight[size_t(t)]);
-            for (int k = 0; k < span; ++k) {
-                acc[k] += r[k] * w;
-            }
-        }
-        constexpr int kDown = kAreaWeightBits - 8;
-        for (int k = 0; k < span; ++k) {
-            blended[k] = uint16_t((acc[k] + (1u << (kDown - 1))) >> kDown);
-        }
-        // Horizontal pass into the output row.
+        blendRows(rowPointers_.data(), rows_.weight.data() + size_t(y) * size_t(rows_.count),
+                  rows_.count, span, blended_.data());
         uint8_t* out = pixels_.data() + size_t(to.top + y) * size_t(Stride()) + size_t(to.left) * 4;
-        for (int x = 0; x < width; ++x) {
-            const int tb = columns_.offset[size_t(x)];
-            const int te = columns_.offset[size_t(x) + 1];
-            const uint16_t* p = blended + size_t(columns_.first[size_t(x)]) * 3;
-            uint32_t b = 0, g = 0, r = 0;
-            for (int t = tb; t < te; ++t, p += 3) {
-                const uint32_t w = uint32_t(columns_.weight[size_t(t)]);
-                b += p[0] * w;
-                g += p[1] * w;
-                r += p[2] * w;
-            }
-            constexpr int kShift = kAreaWeightBits + 8;
-            constexpr uint32_t kHalf = 1u << (kShift - 1);
-            out[4 * x + 0] = uint8_t(std::min<uint32_t>((b + kHalf) >> kShift, 255));
-            out[4 * x + 1] = uint8_t(std::min<uint32_t>((g + kHalf) >> kShift, 255));
-            out[4 * x + 2] = uint8_t(std::min<uint32_t>((r + kHalf) >> kShift, 255));
-        }
+        blendColumns(blended_.data(), columns_.first.data(), columns_.weight.data(), columns_.count,
+                     width, out);
     }
 }
 

@@ -55,12 +55,22 @@ private:
     std::vector<uint8_t> pixels_;
     int width_ = 0;
     int height_ = 0;
+    // Weights of one axis padded to the same number of taps for every output pixel, so the
+    // inner loops have a fixed length; the padding weighs 0.
+    struct FixedTaps {
+        int count = 0;
+        std::vector<int> first;
+        std::vector<int16_t> weight;  // count per output pixel
+    };
+    static void Pad(const AreaTaps& taps, int sourceSize, FixedTaps& fixed);
+
     // Weights of the last spans scaled; rebuilt only when a span length changes.
-    AreaTaps columns_, rows_;
+    AreaTaps building_;
+    FixedTaps columns_, rows_;
     int columnsKey_[2] = {-1, -1};
     int rowsKey_[2] = {-1, -1};
-    std::vector<uint32_t> accumulated_;  // one source row span during the vertical pass
-    std::vector<uint16_t> blended_;      // the same after it, 8.8 fixed point
+    std::vector<uint16_t> blended_;  // one source row span after the vertical pass, 8.8 fixed
+    std::vector<const uint8_t*> rowPointers_;
 };
 
 }  // namespace kivra
