@@ -3,7 +3,6 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
-#include <filesystem>
 #include <mutex>
 #include <stop_token>
 #include <thread>
@@ -143,11 +142,6 @@ private:
     ProgressSink& sink_;
 };
 
-void RemoveQuietly(const std::string& path) {
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
-}
-
 }  // namespace
 
 WriteResult WriteTrimmedMovie(CAviVideoStream& stream, const TrimmedMovieJob& job,
@@ -205,10 +199,7 @@ WriteResult WriteTrimmedMovie(CAviVideoStream& stream, const TrimmedMovieJob& jo
     if (result == WriteResult::Written && !output->Finish()) {
         result = WriteResult::Failed;
     }
-    output.reset();  // an unfinished output removes its file
-    if (result != WriteResult::Written) {
-        RemoveQuietly(job.outputPath);
-    }
+    output.reset();  // an unfinished output removes its own file, and only that
     return result;
 }
 
