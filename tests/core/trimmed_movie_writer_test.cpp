@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "media/avi_video_stream.h"
+#include "media/riff_avi.h"
 #include "platform/four_cc.h"
 #include "platform/string_table.h"
 #include "support/ffmpeg_tool.h"
@@ -229,6 +230,44 @@ TEST_F(WriterTest, CancelCreateFailureAndBadRangesLeaveNothing) {
         EXPECT_EQ(kivra::WriteTrimmedMovie(*stream, job, quiet, messages), WriteResult::Failed);
         EXPECT_FALSE(std::filesystem::exists(out));
     }
+}
+
+// A frame the source cannot decode is written as the picture before it.
+TEST(WriterDecodeTest, UndecodableFramesRepeatThePreviousPicture) {
+    TempDir dir;
+    const std::string source = dir.File("damaged.avi");
+    ASSERT_TRUE(kivra::test::RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=80x60:rate=25", "-vf",
+                                        "noise=alls=40:allf=t", "-frames:v", "10", "-c:v", "mjpeg",
+                                        source}));
+    {
+        const auto parsed = kivra::ParseAviFile(source, nullptr);
+        ASSERT_TRUE(parsed);
+        const kivra::AviSample chunk = parsed->streams[0].samples[5];
+        std::string bytes = kivra::test::ReadFile(source);
+        std::fill_n(bytes.begin() + std::ptrdiff_t(chunk.offset), chunk.size, '\x5a');
+        ASSERT_TRUE(kivra::test::WriteFile(source, bytes));
+    }
+    CAviVideoStream stream(source);
+    ASSERT_EQ(stream.OpenStream(), CAviVideoStream::kOpened);
+    ASSERT_TRUE(kivra::InterpolateTrimRects({0, 0, 80, 60}, 0, {0, 0, 80, 60}, 1, kivra::kSideMode,
+                                            kivra::kLandscape, 10, stream.m_trimParam));
+    stream.m_nMosaicType = 0;
+    const std::string out = dir.File("out.avi");
+    kivra::TrimmedMovieJob job{out, 3, 7, 80, 60, false, Uncompressed()};
+    CountingProgress progress;
+    RecordingMessages messages;
+    ASSERT_EQ(kivra::WriteTrimmedMovie(stream, job, progress, messages), WriteResult::Written);
+    CAviVideoStream written(out);
+    ASSERT_EQ(written.OpenStream(), CAviVideoStream::kOpened);
+    ASSERT_EQ(written.GetFrameCount(), 5);
+    std::vector<std::vector<uint8_t>> pictures;
+    for (int i = 0; i < 5; ++i) {
+        written.LoadFrame(i);
+        pictures.push_back(written.DisplayBitmap().bits);
+    }
+    EXPECT_EQ(pictures[2], pictures[1]);  // frame 5 repeats frame 4
+    EXPECT_NE(pictures[1], pictures[0]);
+    EXPECT_NE(pictures[3], pictures[2]);
 }
 
 }  // namespace
