@@ -145,15 +145,20 @@ private:
 }  // namespace
 
 WriteResult WriteTrimmedMovie(CAviVideoStream& stream, const TrimmedMovieJob& job,
-                              ProgressSink& progress, UserMessages& messages) {
+                              ProgressSink& progress, UserMessages& messages, std::string* detail) {
+    std::string ignored;
+    std::string& reason = detail != nullptr ? *detail : ignored;
+    reason.clear();
     // Nothing sensible can be written for these, and nothing is created.
     if (!stream.HasStream() || job.outputWidth <= 0 || job.outputHeight <= 0 ||
         job.rangeStart < stream.GetStart() || job.rangeEnd > stream.GetEnd() ||
         job.rangeEnd < job.rangeStart) {
+        reason = "no video, an empty output size or a play range outside the video";
         return WriteResult::Failed;
     }
     std::unique_ptr<AviFrameDecoder> decoder = stream.OpenDecoder();
     if (!decoder) {
+        reason = "cannot open a decoder for the video";
         return WriteResult::Failed;
     }
     decoder->SetCacheLimit(0);  // forward only: nothing is ever looked at twice
@@ -161,9 +166,8 @@ WriteResult WriteTrimmedMovie(CAviVideoStream& stream, const TrimmedMovieJob& jo
     const AviStreamHeader& info = stream.StreamInfo();
     const MovieFormat format{job.outputWidth, job.outputHeight, info.rate, info.scale};
     MovieCreateError error = MovieCreateError::None;
-    std::string detail;
     std::unique_ptr<AviMovieOutput> output =
-        AviMovieOutput::Create(job.outputPath, format, job.compress, &error, &detail);
+        AviMovieOutput::Create(job.outputPath, format, job.compress, &error, &reason);
     if (!output) {
         messages.ShowMessage(CreateErrorText(error), MsgButtons::Ok, MsgIcon::Warning);
         return WriteResult::CreateFailed;
@@ -185,18 +189,22 @@ WriteResult WriteTrimmedMovie(CAviVideoStream& stream, const TrimmedMovieJob& jo
             }
             progress.SetPosition(i + 1);
             const TrimmedPictureRenderer* picture = ahead.Next();
-            const bool written =
-                picture != nullptr && output->WriteFrame(picture->Pixels(), picture->Stride());
-            if (picture != nullptr) {
-                ahead.Release();
+            if (picture == nullptr) {
+                reason = "out of memory for a picture";
+                result = WriteResult::Failed;
+                break;
             }
+            const bool written = output->WriteFrame(picture->Pixels(), picture->Stride());
+            ahead.Release();
             if (!written) {
+                reason = output->ErrorDetail();
                 result = WriteResult::Failed;
                 break;
             }
         }
     }
     if (result == WriteResult::Written && !output->Finish()) {
+        reason = output->ErrorDetail();
         result = WriteResult::Failed;
     }
     output.reset();  // an unfinished output removes its own file, and only that

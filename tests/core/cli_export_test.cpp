@@ -129,6 +129,7 @@ TEST_F(CliExportTest, RefusalsAndFailuresKeepTheOldFileAndLeaveNoScratchFiles) {
     // Options the encoder refuses fail when it is opened.
     EXPECT_EQ(Export(dir, {video, out, "--options", "no_such_option=1"}), 1);
     EXPECT_NE(Err().find("Export error!!"), std::string::npos) << Err();
+    EXPECT_NE(Err().find("no_such_option"), std::string::npos) << Err();
     // A conversion that fails: the MP4 container cannot carry the Windows Media profile's
     // codec, so the encoder gives up and the old target is all that remains.
     const std::string mp4 = dir.File("old.mp4");

@@ -488,11 +488,15 @@ int Export(const std::vector<std::string>& args, std::ostream& err) {
                                   compress};
         TerminalProgress progress(err);
         StderrMessages messages(err);
-        const WriteResult written = WriteTrimmedMovie(stream, job, progress, messages);
+        std::string detail;
+        const WriteResult written = WriteTrimmedMovie(stream, job, progress, messages, &detail);
         progress.End();
         if (written != WriteResult::Written) {
             RemoveQuietly(intermediate);
             err << "Export error!!\n";
+            if (!detail.empty()) {
+                err << detail << "\n";
+            }
             return 1;
         }
         if (aviTarget) {
