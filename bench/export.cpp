@@ -108,7 +108,7 @@ bool WriteMarkers(const std::string& video, const Setup& setup) {
 
 struct Row {
     std::string label;
-    double kivraMs = 0, ffmpegMs = 0, maxRssMb = 0;
+    double kivraMs = 0, ffmpegMs = 0, maxRssMb = 0, ffmpegRssMb = 0;
     double Ratio() const { return ffmpegMs > 0 ? kivraMs / ffmpegMs : 0; }
 };
 
@@ -179,18 +179,19 @@ int main(int argc, char** argv) {
         row.kivraMs = kivraRun.wallMs;
         row.ffmpegMs = ffmpegRun.wallMs;
         row.maxRssMb = kivraRun.maxRssMb;
+        row.ffmpegRssMb = ffmpegRun.maxRssMb;
         rows.push_back(row);
     }
 
     std::printf("export of %d frames %dx%d MJPEG -> %dx%d (box %dx%d sliding)\n", setup.frames,
                 setup.sourceWidth, setup.sourceHeight, setup.outWidth, setup.outHeight,
                 setup.boxWidth, setup.boxHeight);
-    std::printf("%-20s %12s %12s %8s %12s\n", "encoder", "kivra ms", "ffmpeg ms", "ratio",
-                "kivra MB");
+    std::printf("%-20s %12s %12s %8s %12s %12s\n", "encoder", "kivra ms", "ffmpeg ms", "ratio",
+                "kivra MB", "ffmpeg MB");
     for (const Row& row : rows) {
-        std::printf("%-20s %12.0f %12.0f %7.2f%s %11.1f%s\n", row.label.c_str(), row.kivraMs,
+        std::printf("%-20s %12.0f %12.0f %7.2f%s %11.1f%s %12.1f\n", row.label.c_str(), row.kivraMs,
                     row.ffmpegMs, row.Ratio(), row.Ratio() <= kMaxRatio ? " " : "!", row.maxRssMb,
-                    row.maxRssMb < kMaxRssMb ? " " : "!");
+                    row.maxRssMb < kMaxRssMb ? " " : "!", row.ffmpegRssMb);
     }
     std::printf("goal: ratio <= %.1f, peak memory < %.0f MB (! marks a miss)\n", kMaxRatio,
                 kMaxRssMb);
