@@ -30,8 +30,10 @@ enum class WriteResult {
 };
 
 // Reads the stream's trimming rectangles and mosaic type; shows progress with caption 2019 in
-// `progress` (with a cancel button) and the creation messages through `messages`.
+// `progress` (with a cancel button) and the creation messages through `messages`. When given,
+// *detail receives FFmpeg's reason for a failure.
 WriteResult WriteTrimmedMovie(CAviVideoStream& stream, const TrimmedMovieJob& job,
-                              ProgressSink& progress, UserMessages& messages);
+                              ProgressSink& progress, UserMessages& messages,
+                              std::string* detail = nullptr);
 
 }  // namespace kivra
