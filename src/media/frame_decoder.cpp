@@ -1,5 +1,7 @@
 #include "media/frame_decoder.h"
 
+#include <algorithm>
+
 #include "media/decode_pipeline.h"
 #include "media/ffmpeg_handles.h"
 #include "media/frame_prefetcher.h"
@@ -195,6 +197,20 @@ int AviFrameDecoder::PictureOf(int sample) const {
     return sample >= 0 && size_t(sample) < table.ordinalAtSample.size()
                ? table.ordinalAtSample[size_t(sample)]
                : kNoFrame;
+}
+int AviFrameDecoder::FindKeySample(int sample, bool forward) const {
+    const ChunkTable& table = *impl_->table;
+    const std::vector<int32_t>& keys = table.keyOrdinals;
+    const auto at = std::partition_point(keys.begin(), keys.end(), [&](int32_t ordinal) {
+        return table.sampleOfOrdinal[size_t(ordinal)] < sample;
+    });
+    if (forward) {
+        return at == keys.end() ? kNoFrame : table.sampleOfOrdinal[size_t(*at)];
+    }
+    if (at != keys.end() && table.sampleOfOrdinal[size_t(*at)] == sample) {
+        return sample;
+    }
+    return at == keys.begin() ? kNoFrame : table.sampleOfOrdinal[size_t(*(at - 1))];
 }
 int AviFrameDecoder::SampleCount() const {
     return int(impl_->table->samples.size());
