@@ -134,7 +134,12 @@ std::optional<MarkerFileContents> ReadMarkerFile(Reader& in, int baseRows) {
             return std::nullopt;
         }
         std::vector<T_MARKER>& target = c.rows[static_cast<size_t>(row)];
-        target.reserve(target.size() + static_cast<size_t>(count));
+        // Room for the block, at least doubling: reserving just enough for each of many blocks
+        // of one row would copy the row once per block. count is bounded by the bytes left.
+        const size_t needed = target.size() + static_cast<size_t>(count);
+        if (needed > target.capacity()) {
+            target.reserve(std::max(needed, 2 * target.capacity()));
+        }
         for (int32_t i = 0; i < count; ++i) {
             unsigned char rec[kRecordBytes];
             if (!in.Read(rec, sizeof rec)) {

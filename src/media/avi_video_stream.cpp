@@ -105,8 +105,6 @@ int CAviVideoStream::OpenStream() {
     if (!m_pGetFrame) {
         return result == kivra::AviFrameDecoder::OpenResult::NoDecoder ? kNoDecompressor : kNotAvi;
     }
-    m_file = std::move(file);
-    m_nVideoStream = video;
     if (m_pSettings != nullptr) {
         m_pGetFrame->SetCacheLimit(size_t(std::max(m_pSettings->PictureCacheMB, 0)) << 20);
     }
@@ -134,8 +132,6 @@ int CAviVideoStream::OpenStream() {
 
 void CAviVideoStream::CloseStream() {
     m_pGetFrame.reset();
-    m_file.reset();
-    m_nVideoStream = -1;
     m_nDibPicture = -1;
 }
 
@@ -175,24 +171,18 @@ int CAviVideoStream::FindSample(int n, kivra::FindFlags flags) const {
     if (!HasStream()) {
         return -1;
     }
-    const auto& samples = m_file->streams[size_t(m_nVideoStream)].samples;
+    // The decoder's key frames, not the file's flags: a file without an index flags every
+    // chunk, but only its first one can be decoded on its own.
     const int start = GetStart();
-    const int count = int(std::min<size_t>(samples.size(), size_t(m_streamInfo.length)));
-    int i = n - start;
+    const int count = GetEnd() - start + 1;
+    const int64_t i = int64_t(n) - start;
+    int key = -1;
     if (flags == kivra::FindFlags::PrevKey) {
-        for (i = std::min(i, count - 1); i >= 0; --i) {
-            if (samples[size_t(i)].key && samples[size_t(i)].size > 0) {
-                return i + start;
-            }
-        }
-        return -1;
+        key = i < 0 ? -1 : m_pGetFrame->FindKeySample(int(std::min<int64_t>(i, count - 1)), false);
+    } else {
+        key = i >= count ? -1 : m_pGetFrame->FindKeySample(int(std::max<int64_t>(i, 0)), true);
     }
-    for (i = std::max(i, 0); i < count; ++i) {
-        if (samples[size_t(i)].key && samples[size_t(i)].size > 0) {
-            return i + start;
-        }
-    }
-    return -1;
+    return key < 0 || key >= count ? -1 : key + start;
 }
 
 int CAviVideoStream::NextKeyFrame() const {

@@ -116,8 +116,6 @@ private:
 
     std::string m_strFileName;
     const CInifileManager* m_pSettings;
-    std::optional<kivra::AviFile> m_file;
-    int m_nVideoStream = -1;
     std::unique_ptr<kivra::AviFrameDecoder> m_pGetFrame;
     kivra::AviFileInfo m_fileInfo;
     kivra::AviStreamHeader m_streamInfo;

@@ -1,38 +1,18 @@
 #include "media/frame_decoder.h"
 
+#include <algorithm>
+
 #include "media/decode_pipeline.h"
 #include "media/ffmpeg_handles.h"
 #include "media/frame_prefetcher.h"
 #include "media/picture_cache.h"
+#include "media/picture_converter.h"
 
 namespace kivra {
 
 namespace {
 
 constexpr int kNoFrame = -1;
-
-// Full-range YUV formats are described to swscale as their limited twins plus a range flag.
-AVPixelFormat PlainFormat(AVPixelFormat format, bool* fullRange) {
-    switch (format) {
-        case AV_PIX_FMT_YUVJ420P:
-            *fullRange = true;
-            return AV_PIX_FMT_YUV420P;
-        case AV_PIX_FMT_YUVJ422P:
-            *fullRange = true;
-            return AV_PIX_FMT_YUV422P;
-        case AV_PIX_FMT_YUVJ444P:
-            *fullRange = true;
-            return AV_PIX_FMT_YUV444P;
-        case AV_PIX_FMT_YUVJ440P:
-            *fullRange = true;
-            return AV_PIX_FMT_YUV440P;
-        case AV_PIX_FMT_YUVJ411P:
-            *fullRange = true;
-            return AV_PIX_FMT_YUV411P;
-        default:
-            return format;
-    }
-}
 
 }  // namespace
 
@@ -56,7 +36,7 @@ private:
     bool Show(int display, const AVFrame& frame, Dib& into);
     bool Convert(const AVFrame& frame, Dib& into);
 
-    SwsContextPtr sws_;
+    PictureConverter converter_;
     // The picture last shown, by reference: showing it again converts it without decoding.
     AvFramePtr shown_ = AvFramePtr(av_frame_alloc());
     int currentDisplay_ = kNoFrame;
@@ -149,34 +129,16 @@ bool AviFrameDecoder::Impl::Show(int display, const AVFrame& frame, Dib& into) {
 }
 
 bool AviFrameDecoder::Impl::Convert(const AVFrame& frame, Dib& into) {
-    if (frame.width <= 0 || frame.height <= 0 || frame.format < 0) {
+    if (frame.width <= 0 || frame.height <= 0) {
         return false;
     }
-    bool fullRange = frame.color_range == AVCOL_RANGE_JPEG;
-    const AVPixelFormat source = PlainFormat(AVPixelFormat(frame.format), &fullRange);
-    sws_.reset(sws_getCachedContext(sws_.release(), frame.width, frame.height, source, frame.width,
-                                    frame.height, AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr, nullptr,
-                                    nullptr));
-    if (!sws_) {
-        return false;
-    }
-    const int matrix = frame.colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_DEFAULT;
-    const int* coefficients = sws_getCoefficients(matrix);
-    sws_setColorspaceDetails(sws_.get(), coefficients, fullRange ? 1 : 0, coefficients, 1, 0,
-                             1 << 16, 1 << 16);
     if (into.Width() != frame.width || into.Height() != frame.height || into.TopDown() ||
         into.header.biBitCount != 24 ||
         into.bits.size() != size_t(DibStride(frame.width, 24)) * size_t(frame.height)) {
         into.Reset24(frame.width, frame.height);
     }
-    // Bottom-up rows, as device-independent bitmaps store them.
-    const int stride = into.Stride();
-    uint8_t* dst[4] = {into.bits.data() + size_t(frame.height - 1) * size_t(stride), nullptr,
-                       nullptr, nullptr};
-    const int dstStride[4] = {-stride, 0, 0, 0};
     ++conversions_;
-    return sws_scale(sws_.get(), frame.data, frame.linesize, 0, frame.height, dst, dstStride) ==
-           frame.height;
+    return converter_.ToBottomUpBgr24(frame, into.bits.data(), into.bits.size());
 }
 
 bool AviFrameDecoder::Impl::GetFrame(int sample, Dib& into) {
@@ -235,6 +197,20 @@ int AviFrameDecoder::PictureOf(int sample) const {
     return sample >= 0 && size_t(sample) < table.ordinalAtSample.size()
                ? table.ordinalAtSample[size_t(sample)]
                : kNoFrame;
+}
+int AviFrameDecoder::FindKeySample(int sample, bool forward) const {
+    const ChunkTable& table = *impl_->table;
+    const std::vector<int32_t>& keys = table.keyOrdinals;
+    const auto at = std::partition_point(keys.begin(), keys.end(), [&](int32_t ordinal) {
+        return table.sampleOfOrdinal[size_t(ordinal)] < sample;
+    });
+    if (forward) {
+        return at == keys.end() ? kNoFrame : table.sampleOfOrdinal[size_t(*at)];
+    }
+    if (at != keys.end() && table.sampleOfOrdinal[size_t(*at)] == sample) {
+        return sample;
+    }
+    return at == keys.begin() ? kNoFrame : table.sampleOfOrdinal[size_t(*(at - 1))];
 }
 int AviFrameDecoder::SampleCount() const {
     return int(impl_->table->samples.size());

@@ -32,6 +32,9 @@ public:
     // Which picture sample n shows: samples with the same number show the same picture (a
     // zero-length chunk repeats the one before). -1 when sample n has none.
     int PictureOf(int sample) const;
+    // The nearest sample at or before (forward: at or after) sample n that decoding can start
+    // from, by the key frames decoding itself goes by; -1 when there is none.
+    int FindKeySample(int sample, bool forward) const;
 
     // Decoded pictures are kept up to this many bytes (least recently used go first), so going
     // backwards does not decode a group of pictures again. 0 keeps none.

@@ -11,8 +11,14 @@ namespace kivra {
 
 namespace {
 
-// Decoders and converters may read a little past the last row with wide loads.
+// Decoders and converters may read and store a little past the last row of a plane with wide
+// loads: every plane gets what libavcodec's own buffers give it, and starts aligned.
 constexpr size_t kPadding = 16 + 64;
+constexpr size_t kPlaneAlign = 64;
+
+size_t PaddedPlane(size_t bytes) {
+    return (bytes + kPadding + kPlaneAlign - 1) / kPlaneAlign * kPlaneAlign;
+}
 
 // What a picture costs: its buffers, and the frame that holds them.
 size_t FrameBytes(const AVFrame& frame) {
@@ -166,7 +172,10 @@ int PictureCache::GetBuffer(AVCodecContext* ctx, AVFrame* frame, int flags) {
         }
         return avcodec_default_get_buffer2(ctx, frame, flags);
     }
-    const size_t total = sizes[0] + sizes[1] + sizes[2] + sizes[3] + kPadding;
+    size_t total = 0;
+    for (const size_t size : sizes) {
+        total += size > 0 ? PaddedPlane(size) : 0;
+    }
     AVBufferRef* buffer = source->cache->PoolBuffer(total);
     if (buffer == nullptr) {
         return AVERROR(ENOMEM);
@@ -176,7 +185,7 @@ int PictureCache::GetBuffer(AVCodecContext* ctx, AVFrame* frame, int flags) {
     for (int i = 0; i < 4 && sizes[i] > 0; ++i) {
         frame->data[i] = plane;
         frame->linesize[i] = lines[i];
-        plane += sizes[i];
+        plane += PaddedPlane(sizes[i]);
     }
     frame->extended_data = frame->data;
     return 0;

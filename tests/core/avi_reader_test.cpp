@@ -11,6 +11,7 @@
 #include <random>
 
 #include "media/avi_video_stream.h"
+#include "media/stream_info_text.h"
 #include "support/ffmpeg_tool.h"
 
 namespace {
@@ -279,6 +280,66 @@ TEST(AviReaderRawTest, TopDownAndBottomUpRawFramesAreUpright) {
                                  stride))
             << "row " << y;
     }
+}
+
+// A copy of avi whose "idx1" is renamed, so the reader has to scan "movi".
+std::string WithoutIndex(const TempDir& dir, const std::string& avi, const std::string& name) {
+    std::string bytes = ReadFile(avi);
+    const size_t idx1 = bytes.rfind("idx1");
+    if (idx1 == std::string::npos) {
+        return std::string();
+    }
+    bytes.replace(idx1, 4, "JUNK");
+    const std::string path = dir.File(name);
+    return WriteFile(path, bytes) ? path : std::string();
+}
+
+// Key-frame questions answer from the key frames decoding goes by: with the index lost, a codec
+// that predicts pictures has only its first one; an intra-only codec still has every one.
+TEST(AviReaderKeyFrameTest, ScannedFilesAnswerFromTheDecodersKeyFrames) {
+    TempDir dir;
+    const std::string predicted = dir.File("gop.avi");
+    ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=64x48:rate=25", "-frames:v", "30",
+                           "-c:v", "msmpeg4v2", "-g", "10", predicted}));
+    const std::string intra = dir.File("intra.avi");
+    ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=64x48:rate=25", "-frames:v", "30",
+                           "-c:v", "mjpeg", intra}));
+
+    CAviVideoStream indexed(predicted);
+    ASSERT_EQ(indexed.OpenStream(), CAviVideoStream::kOpened);
+    EXPECT_EQ(indexed.FindSample(15, kivra::FindFlags::PrevKey), 10);
+    EXPECT_EQ(indexed.FindSample(10, kivra::FindFlags::PrevKey), 10);
+    EXPECT_EQ(indexed.FindSample(11, kivra::FindFlags::NextKey), 20);
+    EXPECT_EQ(indexed.FindSample(21, kivra::FindFlags::NextKey), -1);
+    indexed.SetPosition(3);
+    EXPECT_EQ(indexed.NextKeyFrame(), 10);
+
+    CAviVideoStream scanned(WithoutIndex(dir, predicted, "gop scanned.avi"));
+    ASSERT_EQ(scanned.OpenStream(), CAviVideoStream::kOpened);
+    EXPECT_EQ(scanned.FindSample(15, kivra::FindFlags::PrevKey), 0);
+    EXPECT_EQ(scanned.FindSample(0, kivra::FindFlags::PrevKey), 0);
+    EXPECT_EQ(scanned.FindSample(1, kivra::FindFlags::NextKey), -1);
+    EXPECT_EQ(scanned.FindSample(-5, kivra::FindFlags::NextKey), 0);
+    scanned.SetPosition(12);
+    EXPECT_EQ(scanned.NextKeyFrame(), -1);
+    const std::vector<std::string> lines = kivra::StreamInfoLines(&scanned);
+    ASSERT_EQ(lines.size(), 18u);
+    EXPECT_EQ(lines[7], "IsKey     : FALSE");
+    EXPECT_EQ(lines[8], "PrevKey   :   0");
+    EXPECT_EQ(lines[9], "NextKey   :  -1");
+    EXPECT_EQ(lines[10], "NearestKey:   0");
+    // And the pictures are still the ones decoding from the start gives.
+    scanned.LoadFrame(12);
+    const std::vector<uint8_t> jumped = scanned.DisplayBitmap().bits;
+    indexed.LoadFrame(12);
+    EXPECT_EQ(jumped, indexed.DisplayBitmap().bits);
+
+    CAviVideoStream intraScanned(WithoutIndex(dir, intra, "intra scanned.avi"));
+    ASSERT_EQ(intraScanned.OpenStream(), CAviVideoStream::kOpened);
+    EXPECT_EQ(intraScanned.FindSample(15, kivra::FindFlags::PrevKey), 15);
+    EXPECT_EQ(intraScanned.FindSample(16, kivra::FindFlags::NextKey), 16);
+    intraScanned.SetPosition(15);
+    EXPECT_EQ(kivra::StreamInfoLines(&intraScanned)[7], "IsKey     : TRUE");
 }
 
 }  // namespace

@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <random>
 #include <set>
 #include <string>
@@ -16,6 +19,35 @@
 
 #include "markers/lff_manager.h"
 #include "support/ffmpeg_tool.h"
+
+namespace {
+
+// Bytes allocated through operator new while counting is on: the cost of a load, measured by
+// what it allocates rather than by the clock.
+std::atomic<bool> g_countAllocations{false};
+std::atomic<size_t> g_allocatedBytes{0};
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+    if (g_countAllocations.load(std::memory_order_relaxed)) {
+        g_allocatedBytes.fetch_add(size, std::memory_order_relaxed);
+    }
+    if (void* p = std::malloc(size == 0 ? 1 : size)) {
+        return p;
+    }
+    throw std::bad_alloc();
+}
+// GCC takes the free() of memory from our own operator new for a mismatch.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+#pragma GCC diagnostic pop
 
 namespace {
 
@@ -201,6 +233,49 @@ TEST(MarkerFile, RecordsOutOfOrderAndRepeatedRowsLoadSortedWithDuplicatesKept) {
     }
     EXPECT_EQ(xs, (std::vector<double>{2, 3, 4, 1}));  // frames 3, 3, 5, 9
     EXPECT_EQ(store.FramesWithMarkers(), (std::vector<int>{9, 3, 5}));
+}
+
+// Many one-record blocks of the same row load in time and memory traffic linear in the file:
+// growing the row block by block must not copy it once per block.
+TEST(MarkerFile, ManyBlocksOfOneRowLoadLinearly) {
+    TempDir dir;
+    const std::string path = dir.File("blocks.lff");
+    const auto blocksFile = [](int32_t blocks) {
+        std::vector<Block> list;
+        list.reserve(static_cast<size_t>(blocks));
+        for (int32_t i = 0; i < blocks; ++i) {
+            list.push_back({0, {{i / 2, double(i), -double(i)}}});
+        }
+        return MarkerFile(blocks, list);
+    };
+
+    const std::string small = blocksFile(20000);
+    WriteBytes(path, small);
+    CLFFManager measured;
+    g_allocatedBytes = 0;
+    g_countAllocations = true;
+    const int state = measured.LoadMarkers(path, 10);
+    g_countAllocations = false;
+    ASSERT_EQ(state, CLFFManager::kLoaded);
+    ASSERT_EQ(measured.Row(0).size(), 20000u);
+    ASSERT_LT(g_allocatedBytes.load(), 40 * small.size());
+
+    constexpr int32_t kBlocks = 100000;
+    WriteBytes(path, blocksFile(kBlocks));
+    CLFFManager store;
+    ASSERT_EQ(store.LoadMarkers(path, 10), CLFFManager::kLoaded);
+    EXPECT_EQ(store.GetRowCount(), kBlocks);
+    const std::vector<T_MARKER>& row = store.Row(0);
+    ASSERT_EQ(row.size(), size_t(kBlocks));
+    for (int32_t i = 0; i < kBlocks; ++i) {
+        const T_MARKER& m = row[size_t(i)];
+        ASSERT_TRUE(m.frame == i / 2 && m.x == i && m.y == -i) << i;
+    }
+    EXPECT_EQ(TotalMarkers(store), size_t(kBlocks));
+    const std::vector<int>& frames = store.FramesWithMarkers();
+    ASSERT_EQ(frames.size(), size_t(kBlocks / 2));
+    EXPECT_EQ(frames.front(), 0);
+    EXPECT_EQ(frames.back(), kBlocks / 2 - 1);
 }
 
 TEST(MarkerFile, FailedSaveKeepsTheOldFileAndTheModifiedFlag) {

@@ -214,4 +214,22 @@ TEST_F(PlaybackTest, RatePaneTexts) {
     EXPECT_EQ(host.rate, "20.00 / 29.97(fps)");  // two frames in 100 ms
 }
 
+// A file whose index was lost has no key frame after its first: rewinding refreshes through the
+// first frame instead of a frame that cannot be decoded on its own.
+TEST_F(PlaybackTest, RewindOfAScannedFileRefreshesThroughTheFirstFrame) {
+    std::string bytes = kivra::test::ReadFile(avi);
+    const size_t idx1 = bytes.rfind("idx1");
+    ASSERT_NE(idx1, std::string::npos);
+    bytes.replace(idx1, 4, "JUNK");
+    const std::string scannedPath = dir.File("walk scanned.avi");
+    ASSERT_TRUE(kivra::test::WriteFile(scannedPath, bytes));
+    CAviVideoStream scanned(scannedPath);
+    ASSERT_EQ(scanned.OpenStream(), CAviVideoStream::kOpened);
+    host.stream = &scanned;
+    scanned.SetPosition(5);
+    player.First();
+    EXPECT_EQ(scanned.m_nCurrentFrame, 0);
+    EXPECT_EQ(host.redrawn, (std::vector<int>{0}));
+}
+
 }  // namespace
