@@ -244,11 +244,7 @@ std::string CAviVideoStream::MarkerFilePath() const {
 }
 
 std::unique_ptr<kivra::AviFrameDecoder> CAviVideoStream::OpenDecoder() const {
-    if (!m_file || m_nVideoStream < 0) {
-        return nullptr;
-    }
-    kivra::AviFrameDecoder::OpenResult ignored{};
-    return kivra::AviFrameDecoder::Open(m_strFileName, *m_file, m_nVideoStream, &ignored);
+    return m_pGetFrame ? m_pGetFrame->OpenSibling() : nullptr;
 }
 
 void CAviVideoStream::SetPictureCacheBytes(size_t bytes) {

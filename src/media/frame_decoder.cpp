@@ -21,6 +21,7 @@ constexpr int kNoFrame = -1;
 class AviFrameDecoder::Impl {
 public:
     bool Open(const std::string& path, const AviFile& file, int streamIndex, OpenResult* result);
+    bool OpenOn(std::shared_ptr<const ChunkTable> chunks, OpenResult* result);
     bool GetFrame(int sample, Dib& into);
     DecoderStats Stats() const;
 
@@ -53,6 +54,11 @@ bool AviFrameDecoder::Impl::Open(const std::string& path, const AviFile& file, i
                                                               : OpenResult::CannotRead;
         return false;
     }
+    return OpenOn(table, result);
+}
+
+bool AviFrameDecoder::Impl::OpenOn(std::shared_ptr<const ChunkTable> chunks, OpenResult* result) {
+    table = std::move(chunks);
     // Two threads: the machines this runs on have at least two cores, and forward play of
     // long-GOP HD video needs them.
     pipeline = DecodePipeline::Create(table, 2, &cache);
@@ -181,6 +187,15 @@ std::unique_ptr<AviFrameDecoder> AviFrameDecoder::Open(const std::string& path, 
     OpenResult* out = result != nullptr ? result : &ignored;
     auto impl = std::make_unique<Impl>();
     if (!impl->Open(path, file, streamIndex, out)) {
+        return nullptr;
+    }
+    return std::unique_ptr<AviFrameDecoder>(new AviFrameDecoder(std::move(impl)));
+}
+
+std::unique_ptr<AviFrameDecoder> AviFrameDecoder::OpenSibling() const {
+    auto impl = std::make_unique<Impl>();
+    OpenResult ignored;
+    if (!impl->OpenOn(impl_->table, &ignored)) {
         return nullptr;
     }
     return std::unique_ptr<AviFrameDecoder>(new AviFrameDecoder(std::move(impl)));

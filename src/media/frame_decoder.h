@@ -21,6 +21,8 @@ public:
     // Opens the decoder for stream `streamIndex` of the parsed file at path.
     static std::unique_ptr<AviFrameDecoder> Open(const std::string& path, const AviFile& file,
                                                  int streamIndex, OpenResult* result);
+    // Another decoder of the same stream, sharing its chunk table, for work on another thread.
+    std::unique_ptr<AviFrameDecoder> OpenSibling() const;
     ~AviFrameDecoder();
     AviFrameDecoder(const AviFrameDecoder&) = delete;
     AviFrameDecoder& operator=(const AviFrameDecoder&) = delete;
