@@ -27,7 +27,7 @@ struct CompressOptions {
     int keyFrameEvery = 0;
     int quality = -1;
     int bytesPerSecond = 0;
-    uint32_t flags = 0;  // kCompressDataRate | kCompressKeyFrames
+    uint32_t flags = 0;      // kCompressDataRate | kCompressKeyFrames
     std::string parameters;  // the settings record
 };
 inline constexpr uint32_t kCompressKeyFrames = 0x1;
@@ -36,6 +36,8 @@ inline constexpr uint32_t kCompressDataRate = 0x2;
 // The built-in default state ("CDC" 183): code and settings record of the recommended compressor.
 inline constexpr char kRecommendedCode[] = "H264";
 inline constexpr char kRecommendedState[] = "crf=18:preset=medium";
+// A state file whose record is longer than this is not loaded: an options line is far shorter.
+inline constexpr long kMaxStateRecordBytes = 64 * 1024;
 
 }  // namespace kivra
 
@@ -60,10 +62,13 @@ public:
     int TestCompressor(const kivra::BitmapInfoHeader& format);
     kivra::CompressOptions GetCompressOptions() const;
     // The start-up check: seeds the state file from the built-in default when absent, loads it in
-    // a temporary instance; false when the recommended compressor is missing (the check read "DIB ").
+    // a temporary instance; false when the recommended compressor is missing (the check read "DIB
+    // ").
     static bool CheckRecommendedCompressor(const std::string& settingsFolder);
 
-    // Code text (upper case) -> description of every installed compressor.
+    // Code text (upper case) -> description of every installed compressor, the uncompressed
+    // "DIB " entry included (its display name is still "No Compress"). The chooser's quality,
+    // key-frame and data-rate values are not part of the state file: they live in m_compVars.
     const std::map<std::string, std::string>& Installed() const { return m_installed; }
     const std::string& StatePath() const { return m_strStatePath; }
     // Code text of the current compressor, upper case.

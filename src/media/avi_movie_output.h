@@ -10,6 +10,9 @@
 
 namespace kivra {
 
+// Larger pictures are refused before any encoder is asked.
+inline constexpr int kMaxMovieSide = 16384;
+
 struct MovieFormat {
     int width = 0;
     int height = 0;
@@ -27,7 +30,8 @@ class AviMovieOutput {
 public:
     // Creates `path` anew for writing. Nothing is returned on failure, with *error telling which
     // step failed and *detail FFmpeg's reason; no file is left at path then.
-    static std::unique_ptr<AviMovieOutput> Create(const std::string& path, const MovieFormat& format,
+    static std::unique_ptr<AviMovieOutput> Create(const std::string& path,
+                                                  const MovieFormat& format,
                                                   const CompressOptions& options,
                                                   MovieCreateError* error, std::string* detail);
     ~AviMovieOutput();
