@@ -229,6 +229,14 @@ std::string CAviVideoStream::MarkerFilePath() const {
     return kivra::ReplaceExtension(m_strFileName, ".lff");
 }
 
+std::unique_ptr<kivra::AviFrameDecoder> CAviVideoStream::OpenDecoder() const {
+    if (!m_file || m_nVideoStream < 0) {
+        return nullptr;
+    }
+    kivra::AviFrameDecoder::OpenResult ignored{};
+    return kivra::AviFrameDecoder::Open(m_strFileName, *m_file, m_nVideoStream, &ignored);
+}
+
 void CAviVideoStream::SetPictureCacheBytes(size_t bytes) {
     if (m_pGetFrame) {
         m_pGetFrame->SetCacheLimit(bytes);

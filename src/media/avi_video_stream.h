@@ -95,6 +95,9 @@ public:
     // user opened directly is never deleted, whatever its name.
     void MarkAsTemporary() { m_bTemporary = true; }
 
+    // A decoder of its own on the same stream, for work on another thread; null without a stream.
+    std::unique_ptr<kivra::AviFrameDecoder> OpenDecoder() const;
+
     // Bound of the decoded-picture cache (see AviFrameDecoder::SetCacheLimit).
     void SetPictureCacheBytes(size_t bytes);
     size_t PictureCacheBytes() const;
