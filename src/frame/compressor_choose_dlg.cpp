@@ -37,7 +37,15 @@ CCompressorChooseDlg::CCompressorChooseDlg(kivra::CompressorVars& vars, QWidget*
     m_pList->setAllColumnsShowFocus(true);
     m_pList->setHeaderLabels(
         {QStringLiteral("コード"), QStringLiteral("エンコーダ"), QStringLiteral("説明")});
+    QString lastCode;
     for (const kivra::CompressorInfo& info : kivra::InstalledCompressors()) {
+        // A code names one compressor: the first of a code is the one it stands for; another
+        // encoder of the same code is named with "encoder=NAME" in the options line.
+        const QString code = QString::fromStdString(info.codeText);
+        if (code == lastCode) {
+            continue;
+        }
+        lastCode = code;
         auto* item = new QTreeWidgetItem(m_pList);
         item->setText(kCode, QString::fromStdString(info.codeText));
         item->setText(kEncoder, QString::fromStdString(info.name));

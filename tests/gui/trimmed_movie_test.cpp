@@ -10,7 +10,10 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSet>
+#include <QSpinBox>
 #include <QTest>
+#include <QTreeWidget>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -302,6 +305,45 @@ TEST_F(TrimmedMovieTest, ChooserRefusesUnusableCompressorsAndKeepsTheSavedChoice
     EXPECT_EQ(names[5], QStringLiteral("No Compress"));
     EXPECT_EQ(Codec().CodeText(), "DIB ");
     EXPECT_FALSE(fs::exists(StateFile()));
+}
+
+TEST_F(TrimmedMovieTest, ChooserShowsEachCodeOnceAndWritesOnlyOnOk) {
+    kivra::CompressorVars vars;
+    vars.fccHandler = kivra::MakeFourCC("MJPG");
+    vars.quality = 7500;
+    vars.state = "qmin=2";
+    {
+        CCompressorChooseDlg dialog(vars);
+        QSet<QString> codes;
+        for (int i = 0; i < dialog.List()->topLevelItemCount(); ++i) {
+            const QString code = dialog.List()->topLevelItem(i)->text(0);
+            EXPECT_FALSE(codes.contains(code)) << code.toStdString();
+            codes.insert(code);
+        }
+        EXPECT_EQ(dialog.SelectedCode(), QStringLiteral("MJPG"));
+        EXPECT_EQ(dialog.Quality()->value(), 7500);
+        EXPECT_EQ(dialog.Options()->text(), QStringLiteral("qmin=2"));
+        // Another encoder does not inherit the options line; going back restores it.
+        ASSERT_TRUE(dialog.SelectCode(QStringLiteral("FFV1")));
+        EXPECT_TRUE(dialog.Options()->text().isEmpty());
+        ASSERT_TRUE(dialog.SelectCode(QStringLiteral("MJPG")));
+        EXPECT_EQ(dialog.Options()->text(), QStringLiteral("qmin=2"));
+        ASSERT_TRUE(dialog.SelectCode(QStringLiteral("DIB ")));
+        EXPECT_FALSE(dialog.Quality()->isEnabled());
+        dialog.reject();
+    }
+    EXPECT_EQ(vars.fccHandler, kivra::MakeFourCC("MJPG"));
+    EXPECT_EQ(vars.state, "qmin=2");
+    {
+        CCompressorChooseDlg dialog(vars);
+        ASSERT_TRUE(dialog.SelectCode(QStringLiteral("FFV1")));
+        dialog.KeyFrames()->setValue(12);
+        dialog.Options()->setText(QStringLiteral(" level=3 "));
+        dialog.accept();
+    }
+    EXPECT_EQ(vars.fccHandler, kivra::MakeFourCC("FFV1"));
+    EXPECT_EQ(vars.keyFrameEvery, 12);
+    EXPECT_EQ(vars.state, "level=3");
 }
 
 TEST_F(TrimmedMovieTest, SavesAviByRenameAndOtherFormatsThroughTheirProfile) {
