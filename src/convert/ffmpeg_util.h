@@ -34,6 +34,8 @@ public:
     void SetEncoderPath(std::string path) { m_strEncoderOverride = std::move(path); }
     // Where "profile.ini" is read from; the program folder unless set.
     void SetProfileFolder(std::string folder) { m_strProfileFolder = std::move(folder); }
+    // The folder set above; empty for the program folder.
+    const std::string& ProfileFolder() const { return m_strProfileFolder; }
 
     // Runs the encoder with `args` (without the program) and waits for it, showing `caption`
     // with the growing size of the output path in `sink`. Logs "<time> <logArguments>" after

@@ -117,10 +117,9 @@ void CMainFrame::CreateMenus() {
         m_pMenuFile, kivra::ID_FILE_NEW, QStringLiteral("閉じる(&C)"), {},
         [this] { m_app.OnFileNew(); }, [this] { return m_app.CanCloseVideo(); });
     m_pMenuFile->addSeparator();
-    // Saving the trimmed movie needs both areas and the writer; it stays disabled until then.
     AddCommand(
-        m_pMenuFile, kivra::ID_TRIMMING_SAVE_MOVIE, QStringLiteral("動画保存(&M)..."), {}, [] {},
-        [] { return false; });
+        m_pMenuFile, kivra::ID_TRIMMING_SAVE_MOVIE, QStringLiteral("動画保存(&M)..."), {},
+        [this] { OnSaveTrimmedMovie(); }, [this] { return CanSaveTrimmedMovie(); });
     m_pMenuFile->addSeparator();
     m_pRecentFilesEnd = m_pMenuFile->addSeparator();
     RebuildRecentFileMenu();

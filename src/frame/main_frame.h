@@ -103,6 +103,14 @@ public:
     ZebsCOOIconToolBar* TrimmingBar() const { return m_pTrimmingBar; }
     ZebsCOOIconToolBar* MarkerBar() const { return m_pMarkerBar; }
 
+    // Trimming settings dialog, then the areas recomputed for a new direction.
+    void OnTrimmingSettings();
+    // Saving the trimmed movie (save_movie_command.cpp).
+    bool CanSaveTrimmedMovie() const;
+    void OnSaveTrimmedMovie();
+    // The save after the dialog: target path and the dialog's 1-based filter index.
+    void SaveTrimmedMovie(const std::string& target, int filterIndex);
+
     // File commands (file_commands.cpp).
     void RebuildRecentFileMenu();
     void OnSaveFrameAsBitmap();

@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <QWindow>
 #include <algorithm>
 #include <cstdint>
@@ -27,9 +29,21 @@ CProgressDlg::CProgressDlg(QWidget* owner)
     m_pPercentLabel->setMinimumWidth(
         m_pPercentLabel->fontMetrics().horizontalAdvance(QStringLiteral("100%")) + 8);
 
-    auto* layout = new QHBoxLayout(this);
-    layout->addWidget(m_wndProgress, 1);
-    layout->addWidget(m_pPercentLabel);
+    m_pCancelButton = new QPushButton(QStringLiteral("キャンセル"), this);
+    m_pCancelButton->setObjectName(QStringLiteral("CancelButton"));
+    m_pCancelButton->setAutoDefault(false);
+    m_pCancelButton->hide();  // only for jobs that can stop halfway
+    connect(m_pCancelButton, &QPushButton::clicked, this, &CProgressDlg::RequestCancel);
+
+    auto* bar = new QHBoxLayout;
+    bar->addWidget(m_wndProgress, 1);
+    bar->addWidget(m_pPercentLabel);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_pCancelButton);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(bar);
+    layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
@@ -153,9 +167,28 @@ void CProgressDlg::PumpMessages() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
+void CProgressDlg::OfferCancel() {
+    m_bCancelOffered = true;
+    m_pCancelButton->setEnabled(!m_bCancelRequested);
+    m_pCancelButton->show();
+}
+
+void CProgressDlg::RequestCancel() {
+    if (!m_bCancelOffered) {
+        return;
+    }
+    m_bCancelRequested = true;
+    m_pCancelButton->setEnabled(false);  // taken; the job stops at its next check
+}
+
+void CProgressDlg::reject() {
+    RequestCancel();
+}
+
 void CProgressDlg::closeEvent(QCloseEvent* event) {
     if (m_bCreated) {
         event->ignore();
+        RequestCancel();
     } else {
         QDialog::closeEvent(event);
     }
@@ -203,6 +236,16 @@ void ProgressDlgSink::Pump() {
     if (m_pDlg != nullptr) {
         m_pDlg->PumpMessages();
     }
+}
+
+void ProgressDlgSink::OfferCancel() {
+    if (m_pDlg != nullptr) {
+        m_pDlg->OfferCancel();
+    }
+}
+
+bool ProgressDlgSink::CancelRequested() const {
+    return m_pDlg != nullptr && m_pDlg->CancelRequested();
 }
 
 void ProgressDlgSink::End() {

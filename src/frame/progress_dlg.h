@@ -11,6 +11,7 @@
 
 class QLabel;
 class QProgressBar;
+class QPushButton;
 
 class CProgressDlg : public QDialog {
     Q_OBJECT
@@ -47,8 +48,14 @@ public:
     // Handles every pending event (painting included), then returns.
     void PumpMessages();
 
+    // Shows the "キャンセル" button; pressing it, Escape or the close button then ask the job
+    // to stop. Without the offer the job cannot be stopped.
+    void OfferCancel();
+    bool CancelRequested() const { return m_bCancelRequested; }
+
     QProgressBar* ProgressBar() const { return m_wndProgress; }
     QLabel* PercentLabel() const { return m_pPercentLabel; }
+    QPushButton* CancelButton() const { return m_pCancelButton; }
 
     QProgressBar* m_wndProgress = nullptr;  // child widget
     QPointer<QWidget> m_pOwner;             // not owned
@@ -58,15 +65,20 @@ public:
     int m_nStep = 1;
 
 public slots:
-    // The job cannot be cancelled: Escape and the window's close button do nothing.
-    void reject() override {}
+    // Escape: a stop request when the job offered one, else nothing.
+    void reject() override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void RequestCancel();
+
     QLabel* m_pPercentLabel = nullptr;
+    QPushButton* m_pCancelButton = nullptr;
     bool m_bCreated = false;
+    bool m_bCancelOffered = false;
+    bool m_bCancelRequested = false;
 };
 
 namespace kivra {
@@ -83,6 +95,8 @@ public:
     void SetPosition(int position) override;
     void Pump() override;
     void End() override;
+    void OfferCancel() override;
+    bool CancelRequested() const override;
 
     // The dialog of the running job; null between jobs.
     CProgressDlg* Dialog() const { return m_pDlg.get(); }

@@ -85,6 +85,11 @@ QString QtFileDialogFilter(const std::string& filterText) {
 
 QString AskSaveFileName(QWidget* parent, const std::string& filterText,
                         const QString& defaultSuffix) {
+    return AskSaveFileName(parent, filterText, defaultSuffix, nullptr);
+}
+
+QString AskSaveFileName(QWidget* parent, const std::string& filterText,
+                        const QString& defaultSuffix, int* filterIndex) {
     QFileDialog dialog(parent, QString(), QString(), QtFileDialogFilter(filterText));
     dialog.setObjectName(QStringLiteral("SaveFileDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -93,8 +98,37 @@ QString AskSaveFileName(QWidget* parent, const std::string& filterText,
     // Qt's own dialog adds the suffix before it checks for an existing file; a desktop's
     // dialog may check the name as typed and let "name.csv" be replaced unasked.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    if (filterIndex != nullptr) {
+        const QStringList filters = dialog.nameFilters();
+        const auto suffixFor = [&defaultSuffix](const QString& filter) {
+            // "MP4 file(*.mp4) (*.mp4)": one plain extension of its own, else the default.
+            const QString patterns = filter.section(QLatin1Char('('), -1).chopped(1);
+            const QStringList list = patterns.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            if (list.size() == 1 && list[0].startsWith(QStringLiteral("*.")) &&
+                !list[0].mid(2).contains(QLatin1Char('*')) &&
+                !list[0].mid(2).contains(QLatin1Char('?')) && list[0].size() > 2) {
+                return list[0].mid(2);
+            }
+            return defaultSuffix;
+        };
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                         [&dialog, suffixFor](const QString& filter) {
+                             dialog.setDefaultSuffix(suffixFor(filter));
+                         });
+        if (*filterIndex >= 1 && *filterIndex <= filters.size()) {
+            dialog.selectNameFilter(filters[*filterIndex - 1]);
+        }
+        dialog.setDefaultSuffix(suffixFor(dialog.selectedNameFilter()));
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
+    }
+    if (filterIndex != nullptr) {
+        *filterIndex =
+            static_cast<int>(dialog.nameFilters().indexOf(dialog.selectedNameFilter())) + 1;
+        if (*filterIndex < 1) {
+            *filterIndex = 1;
+        }
     }
     return dialog.selectedFiles().constFirst();
 }

@@ -31,5 +31,10 @@ QString QtFileDialogFilter(const std::string& filterText);
 // the user cancelled.
 QString AskSaveFileName(QWidget* parent, const std::string& filterText,
                         const QString& defaultSuffix);
+// As above, opening on filter *filterIndex (1-based; the first when out of range) and giving
+// back the chosen one there. A name typed without an extension gets the chosen filter's
+// extension, or defaultSuffix when the filter has none of its own.
+QString AskSaveFileName(QWidget* parent, const std::string& filterText,
+                        const QString& defaultSuffix, int* filterIndex);
 
 }  // namespace kivra

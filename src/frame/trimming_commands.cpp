@@ -6,6 +6,7 @@
 #include <QMenu>
 
 #include "app/inifile_manager.h"
+#include "frame/config_trimming_dlg.h"
 #include "frame/main_frame.h"
 #include "frame/qt_user_messages.h"
 #include "markers/set_marker_id_dlg.h"
@@ -54,10 +55,9 @@ void CMainFrame::CreateTrimmingAndMarkerMenus() {
         m_pMenuTrimming, kivra::ID_TRIMMING_FRONT_MODE, QStringLiteral("正面モード(&F)"), {},
         [this] { SetTrimmingMode(kivra::kFrontMode); }, idHidden);
     m_pMenuTrimming->addSeparator();
-    // The trimming settings dialog comes with the movie saving work.
     AddCommand(
-        m_pMenuTrimming, kivra::ID_TRIMMING_SETTINGS, QStringLiteral("設定(&G)..."), {}, [] {},
-        [] { return false; });
+        m_pMenuTrimming, kivra::ID_TRIMMING_SETTINGS, QStringLiteral("設定(&G)..."), {},
+        [this] { OnTrimmingSettings(); }, [] { return true; });
     m_pMenuTrimming->addSeparator();
     AddCommand(
         m_pMenuTrimming, kivra::ID_TRIMMING_AREA, QStringLiteral("エリア指定(&A)"), {},
@@ -149,6 +149,31 @@ void CMainFrame::ClearAreas() {
     if (m_pVideoView != nullptr) {
         m_pVideoView->m_nBoxHalfSize = Settings().LengthFromCenter1;
         m_pVideoView->ResetAreas();
+    }
+    UpdateAllViews();
+}
+
+void CMainFrame::OnTrimmingSettings() {
+    CVfwDoc* doc = GetDocument();
+    if (doc == nullptr) {
+        return;
+    }
+    CConfigTrimming dialog(Settings(), doc->CodecOption(), *this, this);
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    CAviVideoStream* stream = Stream();
+    if (!IsVideoOpen() || stream == nullptr || m_pVideoView == nullptr) {
+        return;
+    }
+    // The areas keep their points; their boxes take the new direction's shape.
+    if (kivra::RecomputeAreas(m_pVideoView->m_area1, m_pVideoView->m_area2, Settings().Direction)) {
+        kivra::InterpolateTrimRects(m_pVideoView->m_area1, m_pVideoView->m_area2, m_nTrimmingMode,
+                                    Settings().Direction, stream->GetFrameCount(),
+                                    stream->m_trimParam);
+    }
+    if (m_nViewMode == kivra::kAreaMode) {
+        m_pVideoView->RecomputeCursorBox();  // the box under the pointer turns too
     }
     UpdateAllViews();
 }

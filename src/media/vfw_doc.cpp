@@ -23,6 +23,7 @@ constexpr int kSizeWarningDirect = 2023;
 constexpr int kSizeWarningConverted = 2024;
 constexpr int kSaveMarkersQuestion = 2041;
 constexpr int kMarkerLoadFailed = 2038;
+constexpr char kCodecStateFile[] = "Kivra.cdc";
 constexpr uint64_t kTwoGigabytes = uint64_t(1) << 31;
 
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
@@ -61,7 +62,9 @@ bool FolderIsWritable(const std::string& folder) {
 
 CVfwDoc::CVfwDoc(kivra::DocumentHost& host, const CInifileManager* settings,
                  const std::string& settingsFolder)
-    : m_host(host), m_pSettings(settings), m_ffmpeg(settingsFolder) {}
+    : m_host(host), m_pSettings(settings), m_ffmpeg(settingsFolder) {
+    m_codecOption.LoadState(kivra::JoinPath(settingsFolder, kCodecStateFile));
+}
 
 CVfwDoc::~CVfwDoc() {
     DeleteContents();

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "convert/codec_option.h"
 #include "convert/ffmpeg_util.h"
 #include "media/avi_video_stream.h"
 #include "platform/progress_sink.h"
@@ -42,7 +43,7 @@ public:
 
 class CVfwDoc {
 public:
-    // settingsFolder holds the encoder log "VV_command.log".
+    // settingsFolder holds the encoder log "VV_command.log" and the compressor state "Kivra.cdc".
     CVfwDoc(kivra::DocumentHost& host, const CInifileManager* settings,
             const std::string& settingsFolder);
     ~CVfwDoc();
@@ -55,6 +56,8 @@ public:
 
     CAviVideoStream* Stream() const { return m_pStream.get(); }
     CFFMpegUtil& Encoder() { return m_ffmpeg; }
+    // The compressor trimmed movies are saved with, for the whole run.
+    ZebsCCodecOption& CodecOption() { return m_codecOption; }
     const std::string& PathName() const { return m_strPathName; }
     const std::string& SoundPath() const { return m_strSoundPath; }
 
@@ -74,6 +77,7 @@ private:
     const CInifileManager* m_pSettings;
     std::unique_ptr<CAviVideoStream> m_pStream;
     CFFMpegUtil m_ffmpeg;
+    ZebsCCodecOption m_codecOption;
     std::string m_strPathName;
     std::string m_strSoundPath;
 };

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
@@ -199,6 +200,38 @@ TEST_F(ProgressDlgTest, SinkShowsOneJobAndEndsIt) {
         abandoned.Begin(0, 10, "x", kivra::PercentLabel::Shown);
         EXPECT_FALSE(owner.isEnabled());
     }
+    EXPECT_TRUE(owner.isEnabled());
+}
+
+TEST_F(ProgressDlgTest, CancelOnlyWhenTheJobOffersItAndOnlyForThatJob) {
+    kivra::ProgressDlgSink sink(&owner);
+    kivra::ProgressSink& core = sink;
+    core.Begin(0, 10, "保存処理中...", kivra::PercentLabel::Shown);
+    CProgressDlg* dlg = sink.Dialog();
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_TRUE(dlg->CancelButton()->isHidden());
+    QTest::keyClick(dlg, Qt::Key_Escape);
+    dlg->close();
+    EXPECT_FALSE(core.CancelRequested());
+    EXPECT_TRUE(dlg->isVisible());
+
+    core.OfferCancel();
+    EXPECT_TRUE(dlg->CancelButton()->isVisible());
+    EXPECT_EQ(dlg->CancelButton()->text(), QStringLiteral("キャンセル"));
+    QTest::mouseClick(dlg->CancelButton(), Qt::LeftButton);
+    EXPECT_TRUE(core.CancelRequested());
+    EXPECT_FALSE(dlg->CancelButton()->isEnabled());
+    EXPECT_TRUE(dlg->isVisible());  // the job closes it when it has stopped
+
+    // The next job starts without the request and without the button.
+    core.Begin(0, 10, "x", kivra::PercentLabel::Shown);
+    EXPECT_FALSE(core.CancelRequested());
+    EXPECT_TRUE(sink.Dialog()->CancelButton()->isHidden());
+    core.OfferCancel();
+    QTest::keyClick(sink.Dialog(), Qt::Key_Escape);  // Escape asks as the button does
+    EXPECT_TRUE(core.CancelRequested());
+    core.End();
+    EXPECT_FALSE(core.CancelRequested());
     EXPECT_TRUE(owner.isEnabled());
 }
 

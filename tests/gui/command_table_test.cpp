@@ -150,14 +150,14 @@ constexpr char kColumns[] = "NOSAMHDFRCZ";
 const Rule kEnabled[] = {
     {"xxxxxxx..xx", kivra::ID_FILE_OPEN, "Open"},
     {".xxxxxx.xx.", kivra::ID_FILE_NEW, "Close"},
-    {"...........", kivra::ID_TRIMMING_SAVE_MOVIE, "Save trimmed movie"},  // not built yet
+    {"...xxx.....", kivra::ID_TRIMMING_SAVE_MOVIE, "Save trimmed movie"},
     {"xxxxxxxxxxx", kivra::ID_APP_EXIT, "Exit"},
     {".xxxxxxxxx.", kivra::ID_VIEW_IMAGE_INFO, "Image information"},
     {".xxxxxxxxx.", kivra::ID_VIEW_DEINTERLACE, "Deinterlace"},
     {"xxxxxxxxxxx", kivra::ID_VIEW_NAVIGATOR, "Navigator"},
     {"xxxxxx.xxxx", kivra::ID_TRIMMING_SIDE_MODE, "Side mode"},
     {"xxxxxx.xxxx", kivra::ID_TRIMMING_FRONT_MODE, "Front mode"},
-    {"...........", kivra::ID_TRIMMING_SETTINGS, "Trimming settings"},  // not built yet
+    {"xxxxxxxxxxx", kivra::ID_TRIMMING_SETTINGS, "Trimming settings"},
     {".xxxxx...x.", kivra::ID_TRIMMING_AREA, "Area mode"},
     {".xxxxx...x.", kivra::ID_TRIMMING_AREA_CLEAR, "Area clear"},
     {"xxxxxxxxxxx", kivra::ID_MOSAIC_NONE, "No mosaic"},

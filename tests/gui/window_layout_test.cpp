@@ -14,89 +14,21 @@
 #include "frame/qt_user_messages.h"
 #include "platform/rw_ini_file.h"
 #include "support/app_fixture.h"
+#include "support/modal_script.h"
 #include "ui/help_dlg.h"
 #include "ui/icon_toolbar.h"
 #include "ui/text_stream_dlg.h"
 
 namespace {
 
+using kivra::test::Answer;
 using kivra::test::AppFixture;
+using kivra::test::Cancel;
 using kivra::test::MessageBoxCatcher;
+using kivra::test::ModalScript;
 using kivra::test::ReadFile;
+using kivra::test::TypeName;
 namespace fs = std::filesystem;
-
-// Plays the user's part in modal windows: each step runs on the window that is modal when its
-// turn comes and says whether it is done.
-class ModalScript {
-public:
-    using Step = std::function<bool(QWidget*)>;
-    explicit ModalScript(std::deque<Step> steps) : m_steps(std::move(steps)) {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (modal == nullptr || m_steps.empty() || m_busy) {
-                return;
-            }
-            // A step may open the next modal window, whose event loop runs this timer again.
-            m_busy = true;
-            Step step = std::move(m_steps.front());
-            m_steps.pop_front();
-            if (!step(modal)) {
-                m_steps.push_front(std::move(step));
-            }
-            m_busy = false;
-        });
-        m_timer.start(10);
-    }
-    bool Done() const { return m_steps.empty(); }
-
-private:
-    QTimer m_timer;
-    std::deque<Step> m_steps;
-    bool m_busy = false;
-};
-
-// Types a name into the save dialog and presses Enter.
-ModalScript::Step TypeName(const QString& name) {
-    return [name](QWidget* modal) {
-        auto* dialog = qobject_cast<QFileDialog*>(modal);
-        if (dialog == nullptr) {
-            return false;
-        }
-        auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        if (edit == nullptr) {
-            return false;
-        }
-        edit->setText(name);
-        // Queued: a question the dialog asks runs its own event loop, where the next step acts.
-        QMetaObject::invokeMethod(
-            edit, [edit] { QTest::keyClick(edit, Qt::Key_Return); }, Qt::QueuedConnection);
-        return true;
-    };
-}
-
-ModalScript::Step Answer(QMessageBox::StandardButton button, QString* text = nullptr) {
-    return [button, text](QWidget* modal) {
-        auto* box = qobject_cast<QMessageBox*>(modal);
-        if (box == nullptr) {
-            return false;
-        }
-        if (text != nullptr) {
-            *text = box->text();
-        }
-        box->button(button)->click();
-        return true;
-    };
-}
-
-ModalScript::Step Cancel() {
-    return [](QWidget* modal) {
-        auto* dialog = qobject_cast<QFileDialog*>(modal);
-        if (dialog != nullptr) {
-            dialog->reject();
-        }
-        return dialog != nullptr;
-    };
-}
 
 class WindowLayoutTest : public AppFixture {
 protected:
