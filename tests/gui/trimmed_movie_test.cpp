@@ -40,15 +40,17 @@ using kivra::test::ModalScript;
 using kivra::test::ReadFile;
 namespace fs = std::filesystem;
 
-// A step on the modal window when it is a T.
+// A step on the modal window when it is a T. A dialog it opened may already be hidden while
+// its event loop still runs (and runs this step's timer): the step waits until that is over.
 template <class T>
 ModalScript::Step On(std::function<void(T&)> act) {
     return [act](QWidget* modal) {
         auto* dialog = qobject_cast<T*>(modal);
-        if (dialog != nullptr) {
-            act(*dialog);
+        if (dialog == nullptr || dialog->template findChild<QDialog*>() != nullptr) {
+            return false;
         }
-        return dialog != nullptr;
+        act(*dialog);
+        return true;
     };
 }
 
