@@ -2,7 +2,7 @@
 BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench package clean
 
 all: build
 
@@ -25,6 +25,9 @@ bench: build
 	$(BUILD)/bench/kivra-bench-decode --media $(BUILD)/bench/media
 	$(BUILD)/bench/kivra-bench-play --media $(BUILD)/bench/media
 	$(BUILD)/bench/kivra-bench-export --media $(BUILD)/bench/media
+
+package: build
+	@cmake --build $(BUILD) --target package
 
 clean:
 	rm -rf $(BUILD)

@@ -8,6 +8,7 @@ packages=(
     libmediainfo-dev libmediainfo0v5
     libgtest-dev googletest
     fonts-noto-cjk xvfb xauth imagemagick
+    dpkg-dev
 )
 missing=()
 for p in "${packages[@]}"; do

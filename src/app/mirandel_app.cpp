@@ -5,10 +5,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLibraryInfo>
-#include <QProcess>
 #include <QTranslator>
 
 #include "app/inifile_manager.h"
+#include "convert/codec_option.h"
 #include "frame/main_frame.h"
 #include "frame/qt_user_messages.h"
 #include "media/vfw_doc.h"
@@ -20,6 +20,8 @@
 namespace {
 
 constexpr int kStrVideoFilter = 2010;
+constexpr int kStrInstallCodec = 2035;
+constexpr char kInstallerNotFound[] = "Pellam.exe not found.";
 constexpr int kMainWindowWidth = 1024;
 constexpr int kMainWindowHeight = 768;
 
@@ -40,7 +42,7 @@ std::string CommandLineFile(const QStringList& arguments) {
 
 }  // namespace
 
-CMirandelApp::CMirandelApp() {
+CMirandelApp::CMirandelApp() : m_installerLaunch(kivra::DefaultInstallerLaunch()) {
     Q_ASSERT(g_pApp == nullptr);
     g_pApp = this;
 }
@@ -108,10 +110,11 @@ int CMirandelApp::ExitInstance() {
     m_pDocument.reset();
     m_pMainFrame.reset();
 
+    m_pSettings.reset();  // writes every setting back
+    // Only now, so the new run reads the settings this one has written.
     if (m_bRestart) {
         RestartProgram();
     }
-    m_pSettings.reset();  // writes every setting back
     return m_nExitCode;
 }
 
@@ -129,14 +132,28 @@ void CMirandelApp::InstallQtTranslations() {
 }
 
 bool CMirandelApp::CheckRecommendedCompressor() {
-    return true;
+    if (ZebsCCodecOption::CheckRecommendedCompressor(m_strSettingsFolder)) {
+        return true;
+    }
+    kivra::QtUserMessages messages(nullptr);
+    messages.ShowMessage(kivra::LoadString(kStrInstallCodec), kivra::MsgButtons::Ok,
+                         kivra::MsgIcon::Information);
+    if (!kivra::InstallerExists(m_installerLaunch)) {
+        messages.ShowMessage(kInstallerNotFound, kivra::MsgButtons::Ok, kivra::MsgIcon::None);
+        return true;  // runs on with the uncompressed choice
+    }
+    // Only painting: no window takes input yet, and the message box has gone.
+    const auto pump = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
+    if (kivra::RunInstaller(m_installerLaunch, pump) == kivra::InstallerResult::Refused) {
+        return true;
+    }
+    m_bRestart = true;
+    return false;
 }
 
 void CMirandelApp::RestartProgram() const {
-    // Started without a shell; a failure simply ends this run.
-    const QString program =
-        QFile::decodeName(kivra::GetProgramFolder().c_str()) + QStringLiteral("/kivra");
-    QProcess::startDetached(program, {});
+    // A failure simply ends this run.
+    kivra::StartDetached(kivra::RestartPath(m_installerLaunch));
 }
 
 bool CMirandelApp::OpenDocumentFile(const std::string& path) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/recent_file_list.h"
+#include "platform/installer_launch.h"
 #include "platform/locale_guard.h"
 
 class CInifileManager;
@@ -42,6 +43,11 @@ public:
     CVfwDoc* GetDocument() const { return m_pDocument.get(); }
     CMainFrame* GetMainFrame() const { return m_pMainFrame.get(); }
     bool IsRestartPending() const { return m_bRestart; }
+    // Where the codec installer and the program for the restart are, and how the installer gets
+    // its rights; the running program's folder unless set before InitInstance.
+    void SetInstallerLaunch(kivra::InstallerLaunch launch) {
+        m_installerLaunch = std::move(launch);
+    }
     // The File menu's recent files; null before start-up has read them.
     const kivra::RecentFileList* RecentFiles() const { return m_pRecentFiles.get(); }
 
@@ -58,14 +64,15 @@ public:
 
 private:
     void InstallQtTranslations();
-    // The compressor check and the codec installer run here; false ends this run so that
-    // ExitInstance restarts the program. Until they exist nothing is checked.
+    // Seeds and checks the compressor state; when the recommended compressor is missing, runs
+    // the codec installer. False when it ran: this run ends and ExitInstance starts a new one.
     bool CheckRecommendedCompressor();
     void RestartProgram() const;
 
     std::unique_ptr<CInifileManager> m_pSettings;
     std::string m_strSettingsFolder;
     bool m_bRestart = false;
+    kivra::InstallerLaunch m_installerLaunch;
     ZebsCLocale m_locale;
     std::string m_strProfileName;
     std::unique_ptr<kivra::RecentFileList> m_pRecentFiles;

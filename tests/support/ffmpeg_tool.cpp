@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -36,6 +37,52 @@ bool RunProgram(const std::vector<std::string>& argv) {
 
     pid_t pid = 0;
     if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) != 0) {
+        return false;
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) {
+            return false;
+        }
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool RunProgramOutput(const std::vector<std::string>& argv, std::string& output) {
+    output.clear();
+    if (argv.empty()) {
+        return false;
+    }
+    std::vector<char*> args;
+    for (const std::string& a : argv) {
+        args.push_back(const_cast<char*>(a.c_str()));
+    }
+    args.push_back(nullptr);
+    int pipeFds[2];
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) {
+        return false;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+    pid_t pid = 0;
+    const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeFds[1]);
+    if (rc == 0) {
+        char buffer[4096];
+        ssize_t n = 0;
+        while ((n = read(pipeFds[0], buffer, sizeof buffer)) != 0) {
+            if (n > 0) {
+                output.append(buffer, static_cast<size_t>(n));
+            } else if (errno != EINTR) {
+                break;
+            }
+        }
+    }
+    close(pipeFds[0]);
+    if (rc != 0) {
         return false;
     }
     int status = 0;

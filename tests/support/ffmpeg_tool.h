@@ -11,6 +11,9 @@ namespace kivra::test {
 // /dev/null. Returns true when it ran and exited with status 0.
 bool RunProgram(const std::vector<std::string>& argv);
 
+// Like RunProgram, and collects what the program writes on stdout into `output`.
+bool RunProgramOutput(const std::vector<std::string>& argv, std::string& output);
+
 // Runs `ffmpeg -nostdin -hide_banner -loglevel error -y <args...>`; true on exit status 0.
 // Example: RunFfmpeg({"-f", "lavfi", "-i", "testsrc=size=64x48:rate=25", "-frames:v", "30",
 //                     "-c:v", "mjpeg", dir.File("out.avi")}).

@@ -65,7 +65,7 @@ protected:
                                         "-frames:v", "30", "-c:v", "mjpeg", m_sample}));
         }
 
-        m_app = std::make_unique<CMirandelApp>();
+        m_app = MakeApp();
         ASSERT_TRUE(m_app->InitInstance({QStringLiteral("kivra")}));
         m_frame = m_app->GetMainFrame();
         ASSERT_NE(m_frame, nullptr);
@@ -80,11 +80,19 @@ protected:
         m_app.reset();
     }
 
+    // The application, with the codec installer looked for in an empty scratch folder: a test
+    // that leaves a state file naming a missing encoder never starts the real one.
+    std::unique_ptr<CMirandelApp> MakeApp() {
+        auto app = std::make_unique<CMirandelApp>();
+        app->SetInstallerLaunch({m_dir.File("no-installer"), ""});
+        return app;
+    }
+
     // Ends this run and starts the program again on the same settings folder.
     void StartAgain() {
         m_app->ExitInstance();
         m_app.reset();
-        m_app = std::make_unique<CMirandelApp>();
+        m_app = MakeApp();
         ASSERT_TRUE(m_app->InitInstance({QStringLiteral("kivra")}));
         m_frame = m_app->GetMainFrame();
         m_view = m_frame->VideoView();

@@ -1,0 +1,161 @@
+#include "platform/installer_launch.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+#include <memory>
+
+#include "platform/settings_folder.h"
+#include "platform/unique_fd.h"
+
+extern char** environ;
+
+namespace kivra {
+
+namespace {
+
+constexpr char kInstallerName[] = "pellam";
+constexpr char kProgramName[] = "kivra";
+constexpr char kElevator[] = "pkexec";
+constexpr long kWaitSliceNs = 100L * 1000 * 1000;
+
+std::vector<char*> ArgumentPointers(const std::vector<std::string>& argv) {
+    std::vector<char*> pointers;
+    pointers.reserve(argv.size() + 1);
+    for (const std::string& a : argv) {
+        pointers.push_back(const_cast<char*>(a.c_str()));
+    }
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+// The child's status once it has ended, -1 for an error of our own.
+int WaitPolling(pid_t pid, const std::function<void()>& pump) {
+    for (;;) {
+        int status = 0;
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid) {
+            return status;
+        }
+        if (done < 0 && errno != EINTR) {
+            return -1;
+        }
+        if (pump) {
+            pump();
+        }
+        const timespec slice{0, kWaitSliceNs};
+        ::nanosleep(&slice, nullptr);
+    }
+}
+
+}  // namespace
+
+InstallerLaunch DefaultInstallerLaunch() {
+    InstallerLaunch launch;
+    launch.programFolder = GetProgramFolder();
+    if (::geteuid() != 0) {
+        launch.elevator = kElevator;
+    }
+    return launch;
+}
+
+std::string InstallerPath(const InstallerLaunch& launch) {
+    return launch.programFolder + "/" + kInstallerName;
+}
+
+std::string RestartPath(const InstallerLaunch& launch) {
+    return launch.programFolder + "/" + kProgramName;
+}
+
+std::vector<std::string> InstallerCommand(const InstallerLaunch& launch) {
+    std::vector<std::string> argv;
+    if (!launch.elevator.empty()) {
+        argv.push_back(launch.elevator);
+    }
+    argv.push_back(InstallerPath(launch));
+    return argv;
+}
+
+bool InstallerExists(const InstallerLaunch& launch) {
+    struct stat st {};
+    return ::stat(InstallerPath(launch).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+InstallerResult RunInstaller(const InstallerLaunch& launch, const std::function<void()>& pump) {
+    const std::vector<std::string> argv = InstallerCommand(launch);
+    std::vector<char*> args = ArgumentPointers(argv);
+
+    posix_spawn_file_actions_t actions;
+    if (posix_spawn_file_actions_init(&actions) != 0) {
+        return InstallerResult::Refused;
+    }
+    const std::unique_ptr<posix_spawn_file_actions_t, int (*)(posix_spawn_file_actions_t*)> guard(
+        &actions, posix_spawn_file_actions_destroy);
+    // No terminal input: an installer never waits on a prompt nobody sees.
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+
+    pid_t pid = 0;
+    // The elevator comes from PATH like any desktop tool; the installer only from our folder.
+    const int rc = launch.elevator.empty()
+                       ? posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ)
+                       : posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    if (rc != 0) {
+        return InstallerResult::Refused;
+    }
+    const int status = WaitPolling(pid, pump);
+    if (!launch.elevator.empty() && WIFEXITED(status) &&
+        (WEXITSTATUS(status) == 126 || WEXITSTATUS(status) == 127)) {
+        return InstallerResult::Refused;
+    }
+    return InstallerResult::Ran;
+}
+
+bool StartDetached(const std::string& program) {
+    // Everything the children need is made before fork: after it only async-signal-safe calls.
+    const std::vector<std::string> argv = {program};
+    std::vector<char*> args = ArgumentPointers(argv);
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
+        return false;
+    }
+    UniqueFd readEnd(pipeFds[0]);
+    UniqueFd writeEnd(pipeFds[1]);
+
+    const pid_t middle = ::fork();
+    if (middle < 0) {
+        return false;
+    }
+    if (middle == 0) {
+        // The middle process leaves at once, so the program is adopted by init, not by us.
+        ::setsid();
+        const pid_t grandchild = ::fork();
+        if (grandchild == 0) {
+            ::execv(args[0], args.data());
+            const int error = errno;
+            [[maybe_unused]] const ssize_t n = ::write(writeEnd.get(), &error, sizeof error);
+            ::_exit(127);
+        }
+        ::_exit(grandchild < 0 ? 1 : 0);
+    }
+    writeEnd.Close();
+    int status = 0;
+    while (::waitpid(middle, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        return false;
+    }
+    // The pipe closes on a successful exec; an error number arrives when it failed.
+    int error = 0;
+    ssize_t n = 0;
+    do {
+        n = ::read(readEnd.get(), &error, sizeof error);
+    } while (n < 0 && errno == EINTR);
+    return n == 0;
+}
+
+}  // namespace kivra
