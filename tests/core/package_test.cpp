@@ -99,6 +99,7 @@ TEST_F(Package, HoldsTheProgramFolderLaunchersDesktopEntryAndIcon) {
         {"./usr/lib/kivra/kivra-cli", "-rwxr-xr-x"},
         {"./usr/lib/kivra/pellam", "-rwxr-xr-x"},
         {"./usr/lib/kivra/kivra-probe", "-rwxr-xr-x"},
+        {"./usr/lib/kivra/profile.ini", "-rw-r--r--"},
         {"./usr/lib/kivra/prepare/runtime-setup", "-rwxr-xr-x"},
         {"./usr/lib/kivra/prepare/encoder-setup", "-rwxr-xr-x"},
         {"./usr/lib/kivra/prepare/codecs.list", "-rw-r--r--"},
