@@ -7,7 +7,7 @@ packages=(
     libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
     libmediainfo-dev libmediainfo0v5
     libgtest-dev googletest
-    fonts-noto-cjk xvfb xauth imagemagick
+    fonts-noto-cjk qt6-translations-l10n xvfb xauth imagemagick
     dpkg-dev
 )
 missing=()

@@ -78,7 +78,10 @@ QString QtFileDialogFilter(const std::string& filterText) {
         if (description.isEmpty() && patterns.isEmpty()) {
             continue;
         }
-        entries << QStringLiteral("%1 (%2)").arg(description, patterns.join(QLatin1Char(' ')));
+        const QString shown = QStringLiteral("(%1)").arg(patterns.join(QLatin1Char(' ')));
+        // A description that already ends with its patterns ("MP4 file(*.mp4)") shows them once.
+        entries << (description.endsWith(shown) ? description
+                                                : QStringLiteral("%1 %2").arg(description, shown));
     }
     return entries.join(QStringLiteral(";;"));
 }
@@ -101,7 +104,7 @@ QString AskSaveFileName(QWidget* parent, const std::string& filterText,
     if (filterIndex != nullptr) {
         const QStringList filters = dialog.nameFilters();
         const auto suffixFor = [&defaultSuffix](const QString& filter) {
-            // "MP4 file(*.mp4) (*.mp4)": one plain extension of its own, else the default.
+            // "MP4 file(*.mp4)": one plain extension of its own, else the default.
             const QString patterns = filter.section(QLatin1Char('('), -1).chopped(1);
             const QStringList list = patterns.split(QLatin1Char(' '), Qt::SkipEmptyParts);
             if (list.size() == 1 && list[0].startsWith(QStringLiteral("*.")) &&

@@ -422,7 +422,10 @@ TEST(QtFileDialogFilter, TurnsFilterTextIntoQtFilters) {
         QStringLiteral("動画ファイル (*.avi *.m2ts *.mts *.mov *.mod *.vod *.mpg *.mpeg *.mp4 "
                        "*.wmv *.rm *.rmvb *.ram *.flv *.mkv)"));
     EXPECT_EQ(kivra::QtFileDialogFilter("CSV file(*.csv)|*.csv||"),
-              QStringLiteral("CSV file(*.csv) (*.csv)"));
+              QStringLiteral("CSV file(*.csv)"));
+    // Patterns the description does not show as they are still follow it.
+    EXPECT_EQ(kivra::QtFileDialogFilter("Movies(*.avi;*.mp4)|*.avi;*.mp4||"),
+              QStringLiteral("Movies(*.avi;*.mp4) (*.avi *.mp4)"));
     EXPECT_EQ(kivra::QtFileDialogFilter("A|*.a|B|*.b;*.c||"),
               QStringLiteral("A (*.a);;B (*.b *.c)"));
     EXPECT_EQ(kivra::QtFileDialogFilter(""), QString());
