@@ -16,16 +16,37 @@ extern char** environ;
 
 namespace kivra::test {
 
-bool RunProgram(const std::vector<std::string>& argv) {
-    if (argv.empty()) {
-        return false;
-    }
+namespace {
+
+// The argument vector posix_spawn takes: the strings' own buffers, then a null.
+std::vector<char*> ArgPointers(const std::vector<std::string>& argv) {
     std::vector<char*> args;
     args.reserve(argv.size() + 1);
     for (const std::string& a : argv) {
         args.push_back(const_cast<char*>(a.c_str()));
     }
     args.push_back(nullptr);
+    return args;
+}
+
+// Waits for the child; true when it exited with status 0.
+bool ExitedWithZero(pid_t pid) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) {
+            return false;
+        }
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+}  // namespace
+
+bool RunProgram(const std::vector<std::string>& argv) {
+    if (argv.empty()) {
+        return false;
+    }
+    std::vector<char*> args = ArgPointers(argv);
 
     posix_spawn_file_actions_t actions;
     if (posix_spawn_file_actions_init(&actions) != 0) {
@@ -39,13 +60,7 @@ bool RunProgram(const std::vector<std::string>& argv) {
     if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) != 0) {
         return false;
     }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) {
-            return false;
-        }
-    }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return ExitedWithZero(pid);
 }
 
 bool RunProgramOutput(const std::vector<std::string>& argv, std::string& output) {
@@ -53,11 +68,7 @@ bool RunProgramOutput(const std::vector<std::string>& argv, std::string& output)
     if (argv.empty()) {
         return false;
     }
-    std::vector<char*> args;
-    for (const std::string& a : argv) {
-        args.push_back(const_cast<char*>(a.c_str()));
-    }
-    args.push_back(nullptr);
+    std::vector<char*> args = ArgPointers(argv);
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) {
         return false;
@@ -85,13 +96,7 @@ bool RunProgramOutput(const std::vector<std::string>& argv, std::string& output)
     if (rc != 0) {
         return false;
     }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) {
-            return false;
-        }
-    }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return ExitedWithZero(pid);
 }
 
 bool RunFfmpeg(const std::vector<std::string>& args) {
