@@ -4,6 +4,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 extern "C" {
 #include <libavutil/pixdesc.h>
 }
@@ -13,9 +17,6 @@ namespace kivra {
 namespace {
 
 constexpr int kCell = 20;  // the mosaic grid, in luma pixels
-constexpr int kDown = kAreaWeightBits - 8;
-constexpr int kShift = kAreaWeightBits + 8;
-constexpr int kLutBits = 10;  // levels looked up with two fraction bits
 
 bool IsFullRangeFormat(int format) {
     switch (format) {
@@ -53,85 +54,117 @@ const uint8_t* Row(const uint8_t* plane, ptrdiff_t stride, int y) {
     return plane + ptrdiff_t(y) * stride;
 }
 
-// Vertical pass over one source span into 8.8 fixed point; bias carries the fill's share.
-template <int K>
-void BlendRows(const uint8_t* const* rows, const int16_t* w, int taps, uint32_t bias, int span,
-               uint16_t* __restrict out) {
-    const int n = K > 0 ? K : taps;
-    if constexpr (K == 1) {
-        if (w[0] == kAreaWeightOne) {
-            for (int k = 0; k < span; ++k) {
-                out[k] = uint16_t(rows[0][k] << 8);
+// Fixed point: the horizontal pass leaves levels with 7 fraction bits, which fit int16 so both
+// passes multiply pairs of 16-bit values (pmaddwd); weights have kAreaWeightBits.
+constexpr int kMidBits = 7;
+constexpr int kHorizontalShift = kAreaWeightBits - kMidBits;
+constexpr int kVerticalShift = kAreaWeightBits + kMidBits;
+
+int32_t Load32(const int16_t* p) {
+    int32_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// One source row (as int16 levels, from the span's first pixel) into width outputs of 8.7 fixed
+// point. Outputs go in groups of four; each group's weights are stored pair by pair.
+void HorizontalPass(const int16_t* source, const int* first, const int16_t* packed,
+                    const int32_t* bias, int pairs, int groups, int16_t* out) {
+    constexpr int32_t kRound = 1 << (kHorizontalShift - 1);
+#if defined(__SSE2__)
+    const __m128i round = _mm_set1_epi32(kRound);
+    if (pairs == 1) {
+        for (int g = 0; g < groups; ++g) {
+            const int* f = first + 4 * g;
+            const __m128i values = _mm_set_epi32(Load32(source + f[3]), Load32(source + f[2]),
+                                                 Load32(source + f[1]), Load32(source + f[0]));
+            __m128i acc = _mm_add_epi32(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(bias + 4 * g)), round);
+            acc = _mm_add_epi32(
+                acc, _mm_madd_epi16(values, _mm_loadu_si128(reinterpret_cast<const __m128i*>(
+                                                packed + size_t(g) * 8))));
+            acc = _mm_srai_epi32(acc, kHorizontalShift);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 4 * g), _mm_packs_epi32(acc, acc));
+        }
+        return;
+    }
+    for (int g = 0; g < groups; ++g) {
+        const int* f = first + 4 * g;
+        __m128i acc =
+            _mm_add_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bias + 4 * g)), round);
+        const int16_t* w = packed + size_t(g) * size_t(pairs) * 8;
+        for (int q = 0; q < pairs; ++q, w += 8) {
+            const __m128i values =
+                _mm_set_epi32(Load32(source + f[3] + 2 * q), Load32(source + f[2] + 2 * q),
+                              Load32(source + f[1] + 2 * q), Load32(source + f[0] + 2 * q));
+            acc = _mm_add_epi32(
+                acc, _mm_madd_epi16(values, _mm_loadu_si128(reinterpret_cast<const __m128i*>(w))));
+        }
+        acc = _mm_srai_epi32(acc, kHorizontalShift);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 4 * g), _mm_packs_epi32(acc, acc));
+    }
+#else
+    for (int g = 0; g < groups; ++g) {
+        for (int i = 0; i < 4; ++i) {
+            int32_t sum = bias[4 * g + i] + kRound;
+            const int16_t* w = packed + size_t(g) * size_t(pairs) * 8 + 2 * i;
+            const int16_t* s = source + first[4 * g + i];
+            for (int q = 0; q < pairs; ++q) {
+                sum += s[2 * q] * w[8 * q] + s[2 * q + 1] * w[8 * q + 1];
             }
-            return;
+            out[4 * g + i] = int16_t(sum >> kHorizontalShift);
         }
     }
-    const uint32_t start = bias + (1u << (kDown - 1));
-    for (int k = 0; k < span; ++k) {
-        uint32_t sum = start;
-        for (int t = 0; t < n; ++t) {
-            sum += uint32_t(rows[t][k]) * uint32_t(w[t]);
+#endif
+}
+
+// Blends taps rows of 8.7 levels into one output row. Weights and bias may carry a level map,
+// so results are clamped to 0..255.
+void VerticalPass(const int16_t* const* rows, const int16_t* weight, int pairs, int32_t bias,
+                  int width, uint8_t* out) {
+    const int32_t start = bias + (1 << (kVerticalShift - 1));
+    int x = 0;
+#if defined(__SSE2__)
+    const __m128i begin = _mm_set1_epi32(start);
+    for (; x + 8 <= width; x += 8) {
+        __m128i lo = begin;
+        __m128i hi = begin;
+        for (int q = 0; q < pairs; ++q) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[2 * q] + x));
+            const __m128i b =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[2 * q + 1] + x));
+            const __m128i w = _mm_set1_epi32(int32_t(uint32_t(uint16_t(weight[2 * q])) |
+                                                     uint32_t(uint16_t(weight[2 * q + 1])) << 16));
+            lo = _mm_add_epi32(lo, _mm_madd_epi16(_mm_unpacklo_epi16(a, b), w));
+            hi = _mm_add_epi32(hi, _mm_madd_epi16(_mm_unpackhi_epi16(a, b), w));
         }
-        out[k] = uint16_t(sum >> kDown);
+        const __m128i words =
+            _mm_packs_epi32(_mm_srai_epi32(lo, kVerticalShift), _mm_srai_epi32(hi, kVerticalShift));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(words, words));
+    }
+#endif
+    for (; x < width; ++x) {
+        int32_t sum = start;
+        for (int t = 0; t < 2 * pairs; ++t) {
+            sum += rows[t][x] * weight[t];
+        }
+        out[x] = uint8_t(std::clamp(sum >> kVerticalShift, 0, 255));
     }
 }
 
-// Horizontal pass from the blended span into the output row, through the level table when the
-// ranges differ.
-template <int K, bool kMap>
-void BlendColumns(const uint16_t* __restrict blended, const int* first, const int16_t* weight,
-                  const uint32_t* bias, int taps, int width, const uint8_t* lut,
-                  uint8_t* __restrict out) {
-    const int n = K > 0 ? K : taps;
-    constexpr int kOutShift = kMap ? kShift - (kLutBits - 8) : kShift;
-    constexpr uint32_t kHalf = 1u << (kOutShift - 1);
-    for (int x = 0; x < width; ++x) {
-        const uint16_t* p = blended + first[x];
-        const int16_t* w = weight + size_t(x) * size_t(n);
-        uint32_t sum = kHalf + bias[x];
-        for (int t = 0; t < n; ++t) {
-            sum += uint32_t(p[t]) * uint32_t(w[t]);
-        }
-        if constexpr (kMap) {
-            out[x] = lut[sum >> kOutShift];
-        } else {
-            out[x] = uint8_t(sum >> kOutShift);
-        }
+// Source levels as int16, for the pairwise multiplies.
+void Widen(const uint8_t* from, int count, int16_t* to) {
+    int x = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; x + 16 <= count; x += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + x));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + x), _mm_unpacklo_epi8(bytes, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + x + 8), _mm_unpackhi_epi8(bytes, zero));
     }
-}
-
-using RowsFn = void (*)(const uint8_t* const*, const int16_t*, int, uint32_t, int, uint16_t*);
-using ColumnsFn = void (*)(const uint16_t*, const int*, const int16_t*, const uint32_t*, int, int,
-                           const uint8_t*, uint8_t*);
-
-RowsFn RowsFor(int count) {
-    switch (count) {
-        case 1:
-            return BlendRows<1>;
-        case 2:
-            return BlendRows<2>;
-        case 3:
-            return BlendRows<3>;
-        case 4:
-            return BlendRows<4>;
-        default:
-            return BlendRows<0>;
-    }
-}
-
-template <bool kMap>
-ColumnsFn ColumnsFor(int count) {
-    switch (count) {
-        case 1:
-            return BlendColumns<1, kMap>;
-        case 2:
-            return BlendColumns<2, kMap>;
-        case 3:
-            return BlendColumns<3, kMap>;
-        case 4:
-            return BlendColumns<4, kMap>;
-        default:
-            return BlendColumns<0, kMap>;
+#endif
+    for (; x < count; ++x) {
+        to[x] = from[x];
     }
 }
 
@@ -197,21 +230,25 @@ void MosaicPlane(uint8_t* plane, ptrdiff_t stride, int lumaWidth, int lumaHeight
     }
 }
 
-// Output level for an input level given in units of a quarter, between the two ranges.
-uint8_t MapLevel(double level, bool chroma, bool fromFull, bool toFull) {
-    double v = level;
-    if (chroma) {
-        const double fromScale = fromFull ? 255.0 : 224.0;
-        const double toScale = toFull ? 255.0 : 224.0;
-        v = 128.0 + (level - 128.0) * toScale / fromScale;
-    } else {
-        const double fromLow = fromFull ? 0.0 : 16.0;
-        const double fromScale = fromFull ? 255.0 : 219.0;
-        const double toLow = toFull ? 0.0 : 16.0;
-        const double toScale = toFull ? 255.0 : 219.0;
-        v = toLow + (level - fromLow) * toScale / fromScale;
+// The straight line from one range's levels to the other's, as gain and offset.
+struct LevelMap {
+    double gain = 1.0;
+    double offset = 0.0;
+};
+
+LevelMap MapBetween(bool chroma, bool fromFull, bool toFull) {
+    if (fromFull == toFull) {
+        return {};
     }
-    return uint8_t(std::clamp(std::lround(v), 0L, 255L));
+    const double fromScale = chroma ? (fromFull ? 255.0 : 224.0) : (fromFull ? 255.0 : 219.0);
+    const double toScale = chroma ? (toFull ? 255.0 : 224.0) : (toFull ? 255.0 : 219.0);
+    const double gain = toScale / fromScale;
+    if (chroma) {
+        return {gain, 128.0 - 128.0 * gain};
+    }
+    const double fromLow = fromFull ? 0.0 : 16.0;
+    const double toLow = toFull ? 0.0 : 16.0;
+    return {gain, toLow - fromLow * gain};
 }
 
 }  // namespace
@@ -238,69 +275,92 @@ bool IsFullRangeYuv(int format, AVColorRange range) {
     return IsFullRangeFormat(format) || range == AVCOL_RANGE_JPEG;
 }
 
-void TrimmedPlanesRenderer::Prepare(Axis& axis, double sourceStart, double sourceLength,
-                                    double destStart, double destLength, uint32_t fill) {
-    const double key[4] = {sourceStart, sourceLength, destStart, destLength};
-    if (std::equal(key, key + 4, axis.key) && axis.biasFill == fill) {
+void TrimmedPlanesRenderer::Prepare(Axis& axis, bool grouped, double sourceStart,
+                                    double sourceLength, double destStart, double destLength,
+                                    int32_t fill, double gain, double offset) {
+    const double key[6] = {sourceStart, sourceLength, destStart, destLength, gain, offset};
+    if (std::equal(key, key + 6, axis.key) && axis.fill == fill) {
         return;
     }
-    std::copy(key, key + 4, axis.key);
-    axis.biasFill = fill;
+    std::copy(key, key + 6, axis.key);
+    axis.fill = fill;
+    const bool mapped = gain != 1.0 || offset != 0.0;
     BuildSpanTaps(sourceStart, sourceLength, destStart, destLength, building_, scratch_);
     const AreaTaps& taps = building_.taps;
-    const size_t size = taps.first.size();
+    const int size = int(taps.first.size());
     int count = 1;
-    for (size_t j = 0; j < size; ++j) {
-        count = std::max(count, taps.offset[j + 1] - taps.offset[j]);
+    for (int j = 0; j < size; ++j) {
+        count = std::max(count, taps.offset[size_t(j) + 1] - taps.offset[size_t(j)]);
     }
-    axis.count = count;
+    // Taps go in pairs; padding weighs nothing and reads inside the buffers (see ScalePlane).
+    axis.pairs = (count + 1) / 2;
+    axis.size = size;
     axis.firstOutput = building_.firstOutput;
-    axis.first.assign(taps.first.begin(), taps.first.end());
-    // Padding goes after the real taps; what it reads weighs nothing and stays inside the
-    // buffers read (see ScalePlane).
-    axis.weight.assign(size * size_t(count), 0);
-    axis.bias.resize(size);
-    for (size_t j = 0; j < size; ++j) {
-        for (int t = taps.offset[j]; t < taps.offset[j + 1]; ++t) {
-            axis.weight[j * size_t(count) + size_t(t - taps.offset[j])] = taps.weight[size_t(t)];
+    const int slots = grouped ? (size + 3) / 4 * 4 : size;
+    const int perOutput = 2 * axis.pairs;
+    axis.first.assign(size_t(slots), size > 0 ? taps.first[size_t(size) - 1] : 0);
+    axis.weight.assign(size_t(slots) * size_t(perOutput), 0);
+    axis.bias.assign(size_t(slots), 0);
+    for (int j = 0; j < size; ++j) {
+        axis.first[size_t(j)] = taps.first[size_t(j)];
+        const int32_t bias = (kAreaWeightOne - building_.cover[size_t(j)]) * fill;
+        axis.bias[size_t(j)] =
+            mapped ? int32_t(std::lround(bias * gain + offset * (1 << kVerticalShift))) : bias;
+        for (int t = 0; t < taps.offset[size_t(j) + 1] - taps.offset[size_t(j)]; ++t) {
+            int16_t w = taps.weight[size_t(taps.offset[size_t(j)] + t)];
+            if (mapped) {
+                w = int16_t(std::lround(w * gain));
+            }
+            // Grouped: four outputs' weights of one pair side by side.
+            const size_t at = grouped ? size_t(j / 4) * size_t(perOutput) * 4 + size_t(t / 2) * 8 +
+                                            size_t(j % 4) * 2 + size_t(t % 2)
+                                      : size_t(j) * size_t(perOutput) + size_t(t);
+            axis.weight[at] = w;
         }
-        axis.bias[j] = uint32_t(kAreaWeightOne - building_.cover[j]) * fill;
     }
 }
 
 void TrimmedPlanesRenderer::ScalePlane(const uint8_t* source, ptrdiff_t sourceStride,
                                        int sourceWidth, int sourceHeight, const Axis& columns,
-                                       const Axis& rows, const uint8_t* lut, uint8_t* out,
-                                       ptrdiff_t outStride) {
-    const int width = int(columns.first.size());
-    const int height = int(rows.first.size());
+                                       const Axis& rows, uint8_t* out, ptrdiff_t outStride) {
+    const int width = columns.size;
+    const int height = rows.size;
     if (width == 0 || height == 0) {
         return;
     }
+    const int taps = 2 * columns.pairs;
     const auto [lowest, highest] = std::minmax_element(columns.first.begin(), columns.first.end());
     const int spanFrom = *lowest;
-    const int spanTo = std::min(*highest + columns.count, sourceWidth);
-    // Padding taps read past the blended span into entries no pass writes: they weigh 0.
-    blended_.resize(size_t(*highest + columns.count - spanFrom));
-    rowPointers_.resize(size_t(rows.count));
-    firstRelative_.resize(size_t(width));
-    for (int x = 0; x < width; ++x) {
-        firstRelative_[size_t(x)] = columns.first[size_t(x)] - spanFrom;
+    const int spanTo = std::min(*highest + taps, sourceWidth);
+    // Padding taps read past the source span into zeros.
+    levels_.assign(size_t(*highest + taps - spanFrom), 0);
+    firstRelative_.resize(columns.first.size());
+    for (size_t x = 0; x < columns.first.size(); ++x) {
+        firstRelative_[x] = columns.first[x] - spanFrom;
     }
-    const RowsFn blendRows = RowsFor(rows.count);
-    const ColumnsFn blendColumns =
-        lut != nullptr ? ColumnsFor<true>(columns.count) : ColumnsFor<false>(columns.count);
+    const int groups = int(columns.first.size()) / 4;
+    const int rowLength = groups * 4 + 8;
+    const int ringSize = 2 * rows.pairs;
+    ring_.resize(size_t(ringSize) * size_t(rowLength));
+    ringRow_.assign(size_t(ringSize), -1);
+    rowPointers_.resize(size_t(ringSize));
     for (int y = 0; y < height; ++y) {
         const int firstRow = rows.first[size_t(y)];
-        for (int t = 0; t < rows.count; ++t) {
+        for (int t = 0; t < ringSize; ++t) {
             // Padding rows past the plane weigh nothing; they read its last row.
             const int row = std::min(firstRow + t, sourceHeight - 1);
-            rowPointers_[size_t(t)] = Row(source, sourceStride, row) + spanFrom;
+            const int slot = row % ringSize;
+            int16_t* scaled = ring_.data() + size_t(slot) * size_t(rowLength);
+            if (ringRow_[size_t(slot)] != row) {
+                Widen(Row(source, sourceStride, row) + spanFrom, spanTo - spanFrom, levels_.data());
+                HorizontalPass(levels_.data(), firstRelative_.data(), columns.weight.data(),
+                               columns.bias.data(), columns.pairs, groups, scaled);
+                ringRow_[size_t(slot)] = row;
+            }
+            rowPointers_[size_t(t)] = scaled;
         }
-        blendRows(rowPointers_.data(), rows.weight.data() + size_t(y) * size_t(rows.count),
-                  rows.count, rows.bias[size_t(y)], spanTo - spanFrom, blended_.data());
-        blendColumns(blended_.data(), firstRelative_.data(), columns.weight.data(),
-                     columns.bias.data(), columns.count, width, lut,
+        VerticalPass(rowPointers_.data(), rows.weight.data() + size_t(y) * size_t(ringSize),
+                     rows.pairs, rows.bias[size_t(y)], width,
                      Row(out, outStride, rows.firstOutput + y) + columns.firstOutput);
     }
 }
@@ -320,16 +380,6 @@ bool TrimmedPlanesRenderer::Render(const AVFrame* source, const PixelRect& trim,
             ? PlaceTrimRect(trim, source->width, source->height, out.width, out.height)
             : TrimPlacement{};
     const bool scaled = !place.source.IsEmpty() && !place.dest.IsEmpty();
-    const bool map = scaled && sourceFull != outFull;
-    const int lutKey = (sourceFull ? 2 : 0) + (outFull ? 1 : 0);
-    if (map && lutKey_ != lutKey) {
-        for (int plane = 0; plane < 3; ++plane) {
-            for (int i = 0; i < (1 << kLutBits); ++i) {
-                lut_[plane][i] = MapLevel(i / 4.0, plane > 0, sourceFull, outFull);
-            }
-        }
-        lutKey_ = lutKey;
-    }
     for (int plane = 0; plane < 3; ++plane) {
         const PlaneShift to = ShiftOf(out.format, plane);
         const int width = CeilShift(out.width, to.x);
@@ -340,21 +390,23 @@ bool TrimmedPlanesRenderer::Render(const AVFrame* source, const PixelRect& trim,
             continue;
         }
         const PlaneShift from = ShiftOf(source->format, plane);
-        const uint32_t sourceBlack = plane > 0 ? 128 : sourceFull ? 0 : 16;
+        const int32_t sourceBlack = plane > 0 ? 128 : sourceFull ? 0 : 16;
         const double fx = 1 << from.x, fy = 1 << from.y;
         const double tx = 1 << to.x, ty = 1 << to.y;
         Axis& columns = columns_[plane];
         Axis& rows = rows_[plane];
-        Prepare(columns, place.source.left / fx, place.source.Width() / fx, place.dest.left / tx,
-                place.dest.Width() / tx, sourceBlack << 8);
-        Prepare(rows, place.source.top / fy, place.source.Height() / fy, place.dest.top / ty,
-                place.dest.Height() / ty, sourceBlack);
+        // The vertical pass writes the output, so it maps the levels between the ranges.
+        const LevelMap map = MapBetween(plane > 0, sourceFull, outFull);
+        Prepare(columns, true, place.source.left / fx, place.source.Width() / fx,
+                place.dest.left / tx, place.dest.Width() / tx, sourceBlack, 1.0, 0.0);
+        Prepare(rows, false, place.source.top / fy, place.source.Height() / fy, place.dest.top / ty,
+                place.dest.Height() / ty, sourceBlack << kMidBits, map.gain, map.offset);
         FillOutside(out.data[plane], out.linesize[plane], width, height, columns.firstOutput,
-                    columns.firstOutput + int(columns.first.size()), rows.firstOutput,
-                    rows.firstOutput + int(rows.first.size()), outBlack);
+                    columns.firstOutput + columns.size, rows.firstOutput,
+                    rows.firstOutput + rows.size, outBlack);
         ScalePlane(source->data[plane], source->linesize[plane], CeilShift(source->width, from.x),
-                   CeilShift(source->height, from.y), columns, rows, map ? lut_[plane] : nullptr,
-                   out.data[plane], out.linesize[plane]);
+                   CeilShift(source->height, from.y), columns, rows, out.data[plane],
+                   out.linesize[plane]);
     }
     const PixelRect mosaic = MosaicRect({0, 0, out.width, out.height}, mosaicType);
     if (!mosaic.IsEmpty()) {

@@ -26,31 +26,33 @@ public:
     bool Render(const AVFrame* source, const PixelRect& trim, int mosaicType, AVFrame& out);
 
 private:
-    // The weights of one axis of one plane, padded to the same number of taps for every
-    // output pixel; rebuilt only when the spans change.
+    // The weights of one axis of one plane, the same even number for every output pixel;
+    // rebuilt only when the spans change.
     struct Axis {
-        double key[4] = {-1, -1, -1, -1};
-        int count = 0;
+        double key[6] = {-1, -1, -1, -1, -1, -1};
+        int32_t fill = -1;
+        int pairs = 0;
+        int size = 0;  // output pixels
         int firstOutput = 0;
         std::vector<int> first;
-        std::vector<int16_t> weight;  // count per output pixel
-        std::vector<uint32_t> bias;   // per output pixel: the fill's share, weight-scaled
-        uint32_t biasFill = 0;
+        std::vector<int16_t> weight;
+        std::vector<int32_t> bias;  // per output pixel: the fill's share, weight-scaled
     };
-    void Prepare(Axis& axis, double sourceStart, double sourceLength, double destStart,
-                 double destLength, uint32_t fill);
+    // grouped: weights laid out for the horizontal pass, four outputs at a time.
+    void Prepare(Axis& axis, bool grouped, double sourceStart, double sourceLength,
+                 double destStart, double destLength, int32_t fill, double gain, double offset);
     void ScalePlane(const uint8_t* source, ptrdiff_t sourceStride, int sourceWidth,
-                    int sourceHeight, const Axis& columns, const Axis& rows, const uint8_t* lut,
-                    uint8_t* out, ptrdiff_t outStride);
+                    int sourceHeight, const Axis& columns, const Axis& rows, uint8_t* out,
+                    ptrdiff_t outStride);
 
     Axis columns_[3], rows_[3];
     SpanTaps building_;
     std::vector<double> scratch_;
-    std::vector<uint16_t> blended_;
-    std::vector<int> firstRelative_;  // column taps' first pixels within the blended span
-    std::vector<const uint8_t*> rowPointers_;
-    uint8_t lut_[3][1024] = {};  // per plane, by 10-bit level: the output level
-    int lutKey_ = -1;
+    std::vector<int16_t> levels_;     // one source row span as int16
+    std::vector<int> firstRelative_;  // column taps' first pixels within that span
+    std::vector<int16_t> ring_;       // source rows scaled across, by row modulo the taps
+    std::vector<int> ringRow_;
+    std::vector<const int16_t*> rowPointers_;
 };
 
 }  // namespace kivra
