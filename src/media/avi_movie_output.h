@@ -7,6 +7,7 @@
 #include <string>
 
 #include "convert/codec_option.h"
+#include "media/ffmpeg_handles.h"
 
 namespace kivra {
 
@@ -41,6 +42,16 @@ public:
     // Compresses and writes the next sample: a width x height picture of 32-bit BGRx pixels, top
     // row first, `stride` bytes apart. False on any encode or write error (disk full included).
     bool WriteFrame(const uint8_t* pixels, int stride);
+    // The pixel format the encoder takes, for pictures made in it directly; AV_PIX_FMT_NONE for
+    // the uncompressed code, which only takes BGRx.
+    AVPixelFormat InputFormat() const;
+    // Points frame (its old references dropped) at a writable width x height picture of
+    // InputFormat from the output's pool; false when out of memory. Safe on any thread.
+    bool LendFrame(AVFrame& frame) const;
+    // Compresses and writes the next sample from a picture of InputFormat and the movie's size;
+    // the encoder may keep a reference to its buffers, so write the next picture elsewhere
+    // unless av_frame_is_writable says so. Sets its timestamp. False as WriteFrame above.
+    bool WriteFrame(AVFrame& frame);
     // Drains the encoder, writes the index and closes the file; false on any error. The file is
     // complete only when this returned true.
     bool Finish();

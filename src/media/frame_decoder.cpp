@@ -23,6 +23,7 @@ public:
     bool Open(const std::string& path, const AviFile& file, int streamIndex, OpenResult* result);
     bool OpenOn(std::shared_ptr<const ChunkTable> chunks, OpenResult* result);
     bool GetFrame(int sample, Dib& into);
+    const AVFrame* GetPicture(int sample);
     DecoderStats Stats() const;
 
     std::shared_ptr<const ChunkTable> table;
@@ -31,10 +32,10 @@ public:
     std::unique_ptr<FramePrefetcher> prefetcher;
 
 private:
-    bool FromCache(int target, bool backward, Dib& into);
-    bool DecodeDisplay(int target, Dib& into);
-    // Converts frame into `into` and keeps a reference to it as the picture shown.
-    bool Show(int display, const AVFrame& frame, Dib& into);
+    bool FromCache(int target, bool backward);
+    bool DecodeDisplay(int target);
+    // Keeps a reference to frame as the picture shown.
+    bool Show(int display, const AVFrame& frame);
     bool Convert(const AVFrame& frame, Dib& into);
 
     PictureConverter converter_;
@@ -71,7 +72,7 @@ bool AviFrameDecoder::Impl::OpenOn(std::shared_ptr<const ChunkTable> chunks, Ope
     return true;
 }
 
-bool AviFrameDecoder::Impl::FromCache(int target, bool backward, Dib& into) {
+bool AviFrameDecoder::Impl::FromCache(int target, bool backward) {
     PictureCache::Picture picture = cache.Find(target);
     // Decoding ahead may be on its way to this very picture: waiting costs less than starting
     // the same work over.
@@ -82,10 +83,10 @@ bool AviFrameDecoder::Impl::FromCache(int target, bool backward, Dib& into) {
         return false;
     }
     ++cacheHits_;
-    return Show(target, *picture, into);
+    return Show(target, *picture);
 }
 
-bool AviFrameDecoder::Impl::DecodeDisplay(int target, Dib& into) {
+bool AviFrameDecoder::Impl::DecodeDisplay(int target) {
     bool remember = false;
     bool restarted = false;
     const auto restart = [&] {
@@ -113,7 +114,7 @@ bool AviFrameDecoder::Impl::DecodeDisplay(int target, Dib& into) {
         }
         if (display == target) {
             cache.NotePictureBytes(pipeline->Picture());
-            const bool ok = Show(target, pipeline->Picture(), into);
+            const bool ok = Show(target, pipeline->Picture());
             pipeline->ReleasePicture();
             return ok;
         }
@@ -124,12 +125,16 @@ bool AviFrameDecoder::Impl::DecodeDisplay(int target, Dib& into) {
     }
 }
 
-bool AviFrameDecoder::Impl::Show(int display, const AVFrame& frame, Dib& into) {
-    if (!Convert(frame, into)) {
+bool AviFrameDecoder::Impl::Show(int display, const AVFrame& frame) {
+    if (frame.width <= 0 || frame.height <= 0) {
         return false;
     }
     av_frame_unref(shown_.get());
-    av_frame_ref(shown_.get(), &frame);  // without it, showing it again decodes it again
+    // Without it, showing it again decodes it again.
+    if (av_frame_ref(shown_.get(), &frame) < 0) {
+        currentDisplay_ = kNoFrame;
+        return false;
+    }
     currentDisplay_ = display;
     return true;
 }
@@ -147,29 +152,35 @@ bool AviFrameDecoder::Impl::Convert(const AVFrame& frame, Dib& into) {
     return converter_.ToBottomUpBgr24(frame, into.bits.data(), into.bits.size());
 }
 
-bool AviFrameDecoder::Impl::GetFrame(int sample, Dib& into) {
+const AVFrame* AviFrameDecoder::Impl::GetPicture(int sample) {
     if (sample < 0 || size_t(sample) >= table->samples.size()) {
-        return false;
+        return nullptr;
     }
     const int target = table->ordinalAtSample[size_t(sample)];
     if (target < 0) {
-        return false;
+        return nullptr;
     }
     if (target == currentDisplay_ && shown_->buf[0] != nullptr) {
-        return Convert(*shown_, into);
+        return shown_.get();
     }
     const int previous = currentDisplay_;
     const bool backward = previous != kNoFrame && target < previous;
-    bool result = FromCache(target, backward, into);
+    bool result = FromCache(target, backward);
     if (!result) {
-        result = DecodeDisplay(target, into);
+        result = DecodeDisplay(target);
         pipeline->SettleReordering();
     }
-    if (result) {
-        // One step back, or two over a picture that could not be shown.
-        prefetcher->Shown(target, backward && target >= previous - 2, pipeline->Reorders());
+    if (!result) {
+        return nullptr;
     }
-    return result;
+    // One step back, or two over a picture that could not be shown.
+    prefetcher->Shown(target, backward && target >= previous - 2, pipeline->Reorders());
+    return shown_.get();
+}
+
+bool AviFrameDecoder::Impl::GetFrame(int sample, Dib& into) {
+    const AVFrame* picture = GetPicture(sample);
+    return picture != nullptr && Convert(*picture, into);
 }
 
 DecoderStats AviFrameDecoder::Impl::Stats() const {
@@ -206,6 +217,9 @@ AviFrameDecoder::~AviFrameDecoder() = default;
 
 bool AviFrameDecoder::GetFrame(int sample, Dib& into) {
     return impl_->GetFrame(sample, into);
+}
+const AVFrame* AviFrameDecoder::GetPicture(int sample) {
+    return impl_->GetPicture(sample);
 }
 int AviFrameDecoder::PictureOf(int sample) const {
     const ChunkTable& table = *impl_->table;

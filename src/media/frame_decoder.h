@@ -12,6 +12,8 @@
 #include "media/dib.h"
 #include "media/riff_avi.h"
 
+struct AVFrame;
+
 namespace kivra {
 
 class AviFrameDecoder {
@@ -31,6 +33,10 @@ public:
     // 24-bit bottom-up DIB; false when it cannot be decoded, which leaves `into` as it was
     // (short of a conversion failing halfway). A zero-length chunk gives the previous picture.
     bool GetFrame(int sample, Dib& into);
+    // The decoded picture of sample n as the codec gave it, numbered as GetFrame numbers them;
+    // it stays valid, unchanged, until the next call on this decoder. Null when it cannot be
+    // decoded. Take a reference (av_frame_ref) to keep it longer.
+    const AVFrame* GetPicture(int sample);
     // Which picture sample n shows: samples with the same number show the same picture (a
     // zero-length chunk repeats the one before). -1 when sample n has none.
     int PictureOf(int sample) const;

@@ -10,7 +10,9 @@
 
 #include "media/avi_movie_output.h"
 #include "media/avi_video_stream.h"
+#include "media/picture_converter.h"
 #include "media/trimmed_picture.h"
+#include "media/trimmed_planes.h"
 #include "platform/string_table.h"
 
 namespace kivra {
@@ -22,18 +24,36 @@ constexpr int kStrSaving = 2019;  // "保存処理中..."
 // three 1440x1080 pictures are all the memory it costs.
 constexpr size_t kSlots = 3;
 
+// Whether a decoded picture can go to the encoder plane by plane and come out as the pictures
+// made through RGB do: those are read with the BT.709 matrix when the frame says so and written
+// with BT.601, so such frames take the way through RGB.
+bool PlanesFit(const AVFrame& picture) {
+    return IsPlanarYuv8(picture.format) && picture.colorspace != AVCOL_SPC_BT709;
+}
+
+// One finished picture: in the encoder's own format when `planar`, else as BGRx.
+struct RenderedPicture {
+    TrimmedPictureRenderer rgb;
+    AvFramePtr frame = AvFramePtr(av_frame_alloc());
+    bool planar = false;
+};
+
 // Decodes and renders the frames of a range on a thread of its own, handing finished pictures
-// over through a small ring of reusable renderers. Owned by WriteTrimmedMovie for one save;
-// its destructor stops and joins the thread on every way out.
+// over through a small ring of reusable ones. When the encoder takes planar YUV and nothing is
+// deinterlaced, pictures are made in its format straight from the decoded planes; any frame
+// that cannot be goes through RGB. Owned by WriteTrimmedMovie for one save; its destructor
+// stops and joins the thread on every way out.
 class RenderAhead {
 public:
     RenderAhead(std::unique_ptr<AviFrameDecoder> decoder, const CAviVideoStream& stream,
-                const TrimmedMovieJob& job)
+                const TrimmedMovieJob& job, const AviMovieOutput& output)
         : decoder_(std::move(decoder)),
           firstSample_(stream.GetStart()),
           trims_(stream.m_trimParam),
           mosaicType_(stream.m_nMosaicType),
           job_(job),
+          output_(output),
+          planar_(!job.deinterlace && IsPlanarYuv8(output.InputFormat())),
           slots_(kSlots) {
         for (size_t i = 0; i < kSlots; ++i) {
             free_.push_back(i);
@@ -49,7 +69,7 @@ public:
     RenderAhead& operator=(const RenderAhead&) = delete;
 
     // The picture of the next frame in order, valid until Release; null when rendering failed.
-    const TrimmedPictureRenderer* Next() {
+    RenderedPicture* Next() {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [&] { return !ready_.empty() || failed_; });
         if (ready_.empty()) {
@@ -72,17 +92,19 @@ private:
         try {
             RenderAll(stop);
         } catch (const std::exception&) {  // out of memory for a picture
-            {
-                const std::lock_guard lock(mutex_);
-                failed_ = true;
-            }
-            changed_.notify_all();
+            Fail();
         }
     }
 
+    void Fail() {
+        {
+            const std::lock_guard lock(mutex_);
+            failed_ = true;
+        }
+        changed_.notify_all();
+    }
+
     void RenderAll(std::stop_token stop) {
-        Dib picture;  // kept between frames: a frame that cannot be decoded repeats the last one
-        int shownPicture = -1;
         for (int frame = job_.rangeStart; frame <= job_.rangeEnd; ++frame) {
             size_t slot = 0;
             {
@@ -93,20 +115,10 @@ private:
                 slot = free_.front();
                 free_.pop_front();
             }
-            const int sample = frame - firstSample_;
-            const int wanted = decoder_->PictureOf(sample);
-            if (wanted < 0 || wanted != shownPicture) {
-                if (decoder_->GetFrame(sample, picture)) {
-                    if (job_.deinterlace) {
-                        DoubleRows(picture);
-                    }
-                    shownPicture = wanted;
-                } else {
-                    shownPicture = -1;
-                }
+            if (!(planar_ ? RenderPlanar(frame, slots_[slot]) : RenderRgb(frame, slots_[slot]))) {
+                Fail();
+                return;
             }
-            slots_[slot].Render(picture.Empty() ? nullptr : &picture, trims_.At(frame),
-                                job_.outputWidth, job_.outputHeight, mosaicType_);
             {
                 const std::lock_guard lock(mutex_);
                 ready_.push_back(slot);
@@ -115,12 +127,80 @@ private:
         }
     }
 
+    bool RenderRgb(int frame, RenderedPicture& into) {
+        const int sample = frame - firstSample_;
+        const int wanted = decoder_->PictureOf(sample);
+        if (wanted < 0 || wanted != shownPicture_) {
+            if (decoder_->GetFrame(sample, picture_)) {
+                if (job_.deinterlace) {
+                    DoubleRows(picture_);
+                }
+                shownPicture_ = wanted;
+            } else {
+                shownPicture_ = -1;
+            }
+        }
+        into.rgb.Render(picture_.Empty() ? nullptr : &picture_, trims_.At(frame), job_.outputWidth,
+                        job_.outputHeight, mosaicType_);
+        into.planar = false;
+        return true;
+    }
+
+    bool RenderPlanar(int frame, RenderedPicture& into) {
+        const int sample = frame - firstSample_;
+        const int wanted = decoder_->PictureOf(sample);
+        if (wanted < 0 || wanted != shownPicture_) {
+            const AVFrame* decoded = decoder_->GetPicture(sample);
+            if (decoded != nullptr) {
+                av_frame_unref(held_.get());
+                if (av_frame_ref(held_.get(), decoded) < 0) {
+                    return false;
+                }
+                shownPicture_ = wanted;
+                picture_ = Dib{};  // made again from the new picture when needed
+            } else {
+                shownPicture_ = -1;
+            }
+        }
+        // A frame that cannot be decoded repeats the last picture, as through RGB.
+        const AVFrame* source = held_->buf[0] != nullptr ? held_.get() : nullptr;
+        if (source != nullptr && !PlanesFit(*source)) {
+            if (picture_.Empty() && !ToDib(*source, picture_)) {
+                picture_ = Dib{};
+            }
+            into.rgb.Render(picture_.Empty() ? nullptr : &picture_, trims_.At(frame),
+                            job_.outputWidth, job_.outputHeight, mosaicType_);
+            into.planar = false;
+            return true;
+        }
+        // The encoder may still hold the last picture written from this one.
+        AVFrame& out = *into.frame;
+        if ((out.buf[0] == nullptr || !av_frame_is_writable(&out)) && !output_.LendFrame(out)) {
+            return false;
+        }
+        into.planar = planes_.Render(source, trims_.At(frame), mosaicType_, out);
+        return into.planar;
+    }
+
+    bool ToDib(const AVFrame& source, Dib& into) {
+        into.Reset24(source.width, source.height);
+        return converter_.ToBottomUpBgr24(source, into.bits.data(), into.bits.size());
+    }
+
     std::unique_ptr<AviFrameDecoder> decoder_;
     const int firstSample_;
     const CTrimmingParam trims_;  // a copy: the worker never reads what the window may change
     const int mosaicType_;
     const TrimmedMovieJob& job_;
-    std::vector<TrimmedPictureRenderer> slots_;
+    const AviMovieOutput& output_;
+    const bool planar_;
+    std::vector<RenderedPicture> slots_;
+    // The worker's own: the last picture decoded, kept for frames that repeat it.
+    Dib picture_;
+    AvFramePtr held_ = AvFramePtr(av_frame_alloc());
+    int shownPicture_ = -1;
+    PictureConverter converter_;
+    TrimmedPlanesRenderer planes_;
     std::mutex mutex_;
     std::condition_variable_any changed_;
     std::deque<size_t> free_;
@@ -180,7 +260,7 @@ WriteResult WriteTrimmedMovie(CAviVideoStream& stream, const TrimmedMovieJob& jo
 
     WriteResult result = WriteResult::Written;
     {
-        RenderAhead ahead(std::move(decoder), stream, job);
+        RenderAhead ahead(std::move(decoder), stream, job, *output);
         for (int i = 0; i < count; ++i) {
             progress.Pump();
             if (progress.CancelRequested()) {
@@ -188,13 +268,15 @@ WriteResult WriteTrimmedMovie(CAviVideoStream& stream, const TrimmedMovieJob& jo
                 break;
             }
             progress.SetPosition(i + 1);
-            const TrimmedPictureRenderer* picture = ahead.Next();
+            RenderedPicture* picture = ahead.Next();
             if (picture == nullptr) {
                 reason = "out of memory for a picture";
                 result = WriteResult::Failed;
                 break;
             }
-            const bool written = output->WriteFrame(picture->Pixels(), picture->Stride());
+            const bool written =
+                picture->planar ? output->WriteFrame(*picture->frame)
+                                : output->WriteFrame(picture->rgb.Pixels(), picture->rgb.Stride());
             ahead.Release();
             if (!written) {
                 reason = output->ErrorDetail();

@@ -6,55 +6,79 @@
 
 namespace kivra {
 
-void BuildAreaTaps(int sourceSize, int size, AreaTaps& taps) {
+void BuildSpanTaps(double sourceStart, double sourceLength, double destStart, double destLength,
+                   SpanTaps& out, std::vector<double>& exact) {
+    AreaTaps& taps = out.taps;
     taps.first.clear();
     taps.offset.assign(1, 0);
     taps.weight.clear();
-    if (sourceSize <= 0 || size <= 0) {
+    out.cover.clear();
+    out.firstOutput = 0;
+    if (!(sourceLength > 0.0) || !(destLength > 0.0)) {
         return;
     }
-    const double scale = double(sourceSize) / double(size);
-    const double reach = std::max(scale, 1.0) / 2.0;
-    std::vector<double> exact;
-    for (int j = 0; j < size; ++j) {
-        const double centre = (j + 0.5) * scale;
-        const double a = std::max(centre - reach, 0.0);
-        const double b = std::min(centre + reach, double(sourceSize));
-        int i = std::clamp(int(std::floor(a)), 0, sourceSize - 1);
-        const int end = std::clamp(int(std::ceil(b)), i + 1, sourceSize);
+    const double sourceEnd = sourceStart + sourceLength;
+    const double destEnd = destStart + destLength;
+    const int lowest = int(std::floor(sourceStart));
+    const int limit = std::max(int(std::ceil(sourceEnd)), lowest + 1);
+    const double scale = sourceLength / destLength;
+    const int firstOutput = int(std::floor(destStart));
+    const int endOutput = std::max(int(std::ceil(destEnd)), firstOutput + 1);
+    out.firstOutput = firstOutput;
+    for (int j = firstOutput; j < endOutput; ++j) {
+        const double lo = std::max(double(j), destStart);
+        const double hi = std::min(double(j + 1), destEnd);
+        const double covered = std::max(hi - lo, 0.0);
+        const double centre = sourceStart + ((lo + hi) / 2.0 - destStart) * scale;
+        const double reach = std::max(scale * covered, 1.0) / 2.0;
+        const double a = std::max(centre - reach, sourceStart);
+        const double b = std::min(centre + reach, sourceEnd);
+        const int i = std::clamp(int(std::floor(a)), lowest, limit - 1);
+        const int end = std::clamp(int(std::ceil(b)), i + 1, limit);
         exact.clear();
+        double total = 0.0;
         for (int k = i; k < end; ++k) {
             exact.push_back(std::max(0.0, std::min(b, k + 1.0) - std::max(a, double(k))));
+            total += exact.back();
         }
+        if (!(total > 0.0)) {
+            exact.assign(1, 1.0);  // a span thinner than rounding: the pixel it lies in
+            total = 1.0;
+        }
+        const int whole = int(std::lround(covered * kAreaWeightOne));
         // Slivers that round to nothing would only cost time.
-        double total = 0.0;
-        for (const double e : exact) {
-            total += e;
+        size_t first = 0;
+        size_t last = exact.size();
+        while (last - first > 1 && exact[first] / total * kAreaWeightOne < 0.5) {
+            ++first;
         }
-        size_t lo = 0;
-        size_t hi = exact.size();
-        while (hi - lo > 1 && exact[lo] / total * kAreaWeightOne < 0.5) {
-            ++lo;
+        while (last - first > 1 && exact[last - 1] / total * kAreaWeightOne < 0.5) {
+            --last;
         }
-        while (hi - lo > 1 && exact[hi - 1] / total * kAreaWeightOne < 0.5) {
-            --hi;
-        }
+        const double one = kAreaWeightOne * covered;
         int sum = 0;
         size_t largest = taps.weight.size();
-        for (size_t k = lo; k < hi; ++k) {
-            const int w = int(std::lround(exact[k] / total * kAreaWeightOne));
+        for (size_t k = first; k < last; ++k) {
+            const int w = int(std::lround(exact[k] / total * one));
             taps.weight.push_back(int16_t(w));
             sum += w;
             if (w > taps.weight[largest]) {
                 largest = taps.weight.size() - 1;
             }
         }
-        // Rounding may leave the sum a step off; the largest weight takes the difference, so a
-        // flat area stays exactly flat.
-        taps.weight[largest] = int16_t(taps.weight[largest] + (kAreaWeightOne - sum));
-        taps.first.push_back(i + int(lo));
+        // The largest weight takes the rounding difference, so a flat area stays flat.
+        taps.weight[largest] = int16_t(taps.weight[largest] + (whole - sum));
+        taps.first.push_back(i + int(first));
         taps.offset.push_back(int(taps.weight.size()));
+        out.cover.push_back(whole);
     }
+}
+
+void BuildAreaTaps(int sourceSize, int size, AreaTaps& taps) {
+    SpanTaps span;
+    std::vector<double> scratch;
+    BuildSpanTaps(0.0, double(sourceSize), 0.0, double(size), span, scratch);
+    taps = std::move(span.taps);
 }
 
 void ApplyMosaic(uint8_t* pixels, int width, int height, int bytesPerPixel, bool topDown,

@@ -29,6 +29,21 @@ struct AreaTaps {
 // Nothing when either size is not positive.
 void BuildAreaTaps(int sourceSize, int size, AreaTaps& taps);
 
+// Area-averaging weights from the source span [sourceStart, sourceStart + sourceLength) onto the
+// output span [destStart, destStart + destLength); both may start and end inside a pixel, as a
+// subsampled plane's share of a luma rectangle does. Output pixels floor(destStart) up to
+// ceil(destStart + destLength) - 1 get taps (firstOutput is the first of them); `first` holds
+// absolute source indices. A pixel only partly inside the output span weighs the source by the
+// part inside: its weights sum to `cover` (kAreaWeightOne when whole), the rest being the fill.
+// BuildAreaTaps is the case of whole-pixel spans starting at 0.
+struct SpanTaps {
+    int firstOutput = 0;
+    std::vector<int> cover;  // per output pixel
+    AreaTaps taps;
+};
+void BuildSpanTaps(double sourceStart, double sourceLength, double destStart, double destLength,
+                   SpanTaps& out, std::vector<double>& scratch);
+
 // Pixelates rect of a picture of width x height pixels of bytesPerPixel (2: 5-5-5, 3 or 4:
 // blue, green, red first) in rows of width * bytesPerPixel bytes, picture row y at buffer row y
 // when topDown, else at row height - 1 - y. The 20-pixel grid starts at the picture's top-left;

@@ -11,6 +11,8 @@
 #include <random>
 
 #include "media/avi_video_stream.h"
+#include "media/frame_decoder.h"
+#include "media/picture_converter.h"
 #include "media/stream_info_text.h"
 #include "support/ffmpeg_tool.h"
 
@@ -234,6 +236,66 @@ TEST(AviReaderDroppedFrameTest, ZeroLengthChunkRepeatsPreviousPicture) {
     stream.SetPosition(7);
     stream.LoadFrame(-1);
     EXPECT_EQ(stream.DisplayBitmap().bits, six);
+}
+
+// The decoded pictures handed out as they are number the samples exactly as the converted
+// ones do: B pictures reordered, gaps repeating the picture before, for both codecs that reorder.
+TEST(AviReaderDecodedPictureTest, EverySampleGivesThePictureGetFrameConverts) {
+    TempDir dir;
+    const std::vector<std::pair<std::string, std::vector<std::string>>> codecs = {
+        {"mpeg4", {"-c:v", "mpeg4", "-bf", "2", "-g", "9", "-q:v", "4"}},
+        {"h264", {"-c:v", "libx264", "-bf", "3", "-g", "12", "-crf", "24"}}};
+    for (const auto& [name, options] : codecs) {
+        SCOPED_TRACE(name);
+        const std::string avi = dir.File(name + " gaps.avi");
+        std::vector<std::string> args = {
+            "-f",        "lavfi",      "-i",  "testsrc2=size=96x64:rate=25",
+            "-frames:v", "40",         "-vf", "select='not(eq(n\\,7)+eq(n\\,20))'",
+            "-fps_mode", "passthrough"};
+        args.insert(args.end(), options.begin(), options.end());
+        args.push_back(avi);
+        ASSERT_TRUE(RunFfmpeg(args));
+        CAviVideoStream stream(avi);
+        ASSERT_EQ(stream.OpenStream(), CAviVideoStream::kOpened);
+        const auto converting = stream.OpenDecoder();
+        const auto handing = stream.OpenDecoder();
+        ASSERT_TRUE(converting && handing);
+        const int samples = converting->SampleCount();
+        kivra::PictureConverter converter;
+        kivra::Dib expected;
+        const AVFrame* previous = nullptr;
+        std::vector<uint8_t> previousBits;
+        int repeats = 0;
+        int shown = 0;
+        for (int n = 0; n < samples; ++n) {
+            const bool has = converting->GetFrame(n, expected);
+            const AVFrame* picture = handing->GetPicture(n);
+            ASSERT_EQ(picture != nullptr, has) << n;
+            if (!has) {
+                continue;  // a leading gap has no picture in either
+            }
+            ++shown;
+            std::vector<uint8_t> bits(expected.bits.size());
+            ASSERT_TRUE(converter.ToBottomUpBgr24(*picture, bits.data(), bits.size())) << n;
+            ASSERT_EQ(bits, expected.bits) << "sample " << n;
+            if (n > 0 && handing->PictureOf(n) == handing->PictureOf(n - 1)) {
+                // The gap repeats the picture before it, unchanged.
+                EXPECT_EQ(picture, previous);
+                EXPECT_EQ(bits, previousBits);
+                ++repeats;
+            } else if (previous != nullptr) {
+                EXPECT_NE(bits, previousBits) << n;
+            }
+            previous = picture;
+            previousBits = bits;
+        }
+        EXPECT_EQ(shown - repeats, 40);
+        EXPECT_EQ(repeats, 2);
+        // Asking again for the picture shown decodes nothing.
+        const int64_t decoded = handing->Stats().framesDecoded;
+        ASSERT_NE(handing->GetPicture(samples - 1), nullptr);
+        EXPECT_EQ(handing->Stats().framesDecoded, decoded);
+    }
 }
 
 // Raw frames stored top-down (negative height) come out upright like bottom-up ones.
