@@ -4,6 +4,7 @@
 // old target, and a cancelled save.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <QAction>
 #include <QDialogButtonBox>
 #include <QLineEdit>
@@ -14,6 +15,8 @@
 #include <QSpinBox>
 #include <QTest>
 #include <QTreeWidget>
+
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -91,6 +94,29 @@ ModalScript::Step SaveAs(int index, const std::string& path) {
             edit, [edit] { QTest::keyClick(edit, Qt::Key_Return); }, Qt::QueuedConnection);
     });
 }
+
+// Files this process writes may not grow past `bytes` while it lives; a write beyond fails
+// with EFBIG instead of raising SIGXFSZ.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int) = SIG_DFL;
+};
 
 QString Text(int id) {
     return QString::fromStdString(kivra::LoadString(id));
@@ -238,7 +264,8 @@ TEST_F(TrimmedMovieTest, ChooserRefusesUnusableCompressorsAndKeepsTheSavedChoice
     }
     ASSERT_FALSE(refused.isEmpty()) << "no refused code among the installed compressors";
 
-    // Start-up seeds the recommended compressor; the dialog starts from whatever the document holds.
+    // Start-up seeds the recommended compressor; the dialog starts from whatever the document
+    // holds.
     const QString initial = QString::fromStdString(Codec().GetCompressorName());
     QStringList names;  // the edit box after each choice
     const auto name = [&names] {
@@ -420,6 +447,17 @@ TEST_F(TrimmedMovieTest, RefusesTheOpenVideoAndKeepsTheOldTargetWhenSavingFails)
     EXPECT_TRUE(FilesWith("$out$").empty());
     EXPECT_TRUE(FilesWith("$new").empty());
     EXPECT_EQ(m_frame->Settings().FilterIndex, 3);
+
+    // The disk fills while frames are written (a file-size limit stands in for it): reported,
+    // the old file kept, nothing of the way left.
+    errorText.clear();
+    {
+        const FileSizeLimit limit(32 * 1024);
+        Save({SaveAs(1, avi), Answer(QMessageBox::Yes), Answer(QMessageBox::Ok, &errorText)});
+    }
+    EXPECT_EQ(errorText, QStringLiteral("Export error!!"));
+    EXPECT_EQ(ReadFile(avi), "keep me");
+    EXPECT_TRUE(FilesWith("$out$").empty());
 }
 
 TEST_F(TrimmedMovieTest, CancelledSaveLeavesNothingAndShowsNoError) {
