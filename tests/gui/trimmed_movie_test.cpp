@@ -18,7 +18,6 @@
 #include <fstream>
 #include <string>
 
-#include "app/inifile_manager.h"
 #include "convert/codec_option.h"
 #include "frame/compressor_choose_dlg.h"
 #include "frame/config_trimming_dlg.h"
@@ -28,6 +27,7 @@
 #include "platform/four_cc.h"
 #include "platform/path_util.h"
 #include "platform/string_table.h"
+#include "settings/inifile_manager.h"
 #include "support/app_fixture.h"
 #include "support/modal_script.h"
 
@@ -238,7 +238,8 @@ TEST_F(TrimmedMovieTest, ChooserRefusesUnusableCompressorsAndKeepsTheSavedChoice
     }
     ASSERT_FALSE(refused.isEmpty()) << "no refused code among the installed compressors";
 
-    // Start-up seeds the recommended compressor; the dialog starts from whatever the document holds.
+    // Start-up seeds the recommended compressor; the dialog starts from whatever the document
+    // holds.
     const QString initial = QString::fromStdString(Codec().GetCompressorName());
     QStringList names;  // the edit box after each choice
     const auto name = [&names] {
