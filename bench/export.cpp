@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/inifile_manager.h"
+#include "settings/inifile_manager.h"
 #include "child_process.h"
 #include "markers/lff_manager.h"
 #include "markers/trimming_state.h"

@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "app/inifile_manager.h"
 #include "app/mirandel_app.h"
 #include "frame/main_frame.h"
 #include "media/avi_video_stream.h"
 #include "platform/memory_policy.h"
+#include "settings/inifile_manager.h"
 #include "view/vfw_view.h"
 
 namespace {

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "geometry/trimming_param.h"
 #include "markers/lff_manager.h"
 #include "support/ffmpeg_tool.h"
-#include "view/trimming_param.h"
 
 namespace {
 

@@ -12,13 +12,13 @@
 #include <filesystem>
 #include <string>
 
-#include "app/inifile_manager.h"
 #include "convert/probe_options.h"
 #include "convert/video_info.h"
 #include "media/avi_video_stream.h"
 #include "media/vfw_doc.h"
 #include "platform/picture_limits.h"
 #include "platform/string_table.h"
+#include "settings/inifile_manager.h"
 #include "support/ffmpeg_tool.h"
 #include "support/recording_host.h"
 

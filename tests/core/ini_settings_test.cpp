@@ -12,7 +12,7 @@
 #include <functional>
 #include <tuple>
 
-#include "app/inifile_manager.h"
+#include "settings/inifile_manager.h"
 #include "support/ffmpeg_tool.h"
 
 namespace {

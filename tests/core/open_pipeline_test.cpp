@@ -8,9 +8,9 @@
 #include <fstream>
 #include <regex>
 
-#include "app/inifile_manager.h"
 #include "media/vfw_doc.h"
 #include "platform/string_table.h"
+#include "settings/inifile_manager.h"
 #include "support/ffmpeg_tool.h"
 #include "support/recording_host.h"
 

@@ -1,6 +1,6 @@
 // The recent-file list as the ini keeps it: newest first, four at most, no repeats, the rest
 // of the settings file untouched, and names an ini line cannot hold left out.
-#include "app/recent_file_list.h"
+#include "settings/recent_file_list.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 
 #include <climits>
 
-#include "view/timeline_geometry.h"
+#include "geometry/timeline_geometry.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Trimming areas, the cursor box, the per-frame trimming rectangles and the mosaic patch.
-#include "view/trimming_param.h"
+#include "geometry/trimming_param.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // header is turned into.
 #include <gtest/gtest.h>
 
-#include "app/inifile_manager.h"
 #include "markers/trimming_state.h"
+#include "settings/inifile_manager.h"
 #include "support/ffmpeg_tool.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // Fitting the picture into the frame view and mapping between view and image pixels.
-#include "view/view_geometry.h"
+#include "geometry/view_geometry.h"
 
 #include <gtest/gtest.h>
 

@@ -13,6 +13,7 @@
 #include "frame/main_frame.h"
 #include "frame/mosaic_size_dlg_bar.h"
 #include "frame/slider_view.h"
+#include "geometry/trimming_param.h"
 #include "platform/string_table.h"
 #include "platform/version_info.h"
 #include "support/app_fixture.h"
@@ -22,7 +23,6 @@
 #include "ui/icon_toolbar.h"
 #include "ui/link_label.h"
 #include "ui/static_logo.h"
-#include "view/trimming_param.h"
 
 namespace {
 

@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "app/inifile_manager.h"
 #include "frame/progress_dlg.h"
 #include "frame/slider_dlg_bar.h"
+#include "settings/inifile_manager.h"
 #include "support/ffmpeg_tool.h"
 
 namespace {

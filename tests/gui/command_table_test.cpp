@@ -19,18 +19,18 @@
 #include <string>
 #include <vector>
 
-#include "app/inifile_manager.h"
 #include "frame/mosaic_size_dlg_bar.h"
 #include "frame/slider_dlg_bar.h"
+#include "geometry/trimming_param.h"
 #include "markers/lff_manager.h"
 #include "media/avi_video_stream.h"
 #include "platform/rw_ini_file.h"
 #include "platform/string_table.h"
+#include "settings/inifile_manager.h"
 #include "support/app_fixture.h"
 #include "ui/help_dlg.h"
 #include "ui/icon_toolbar.h"
 #include "ui/text_stream_dlg.h"
-#include "view/trimming_param.h"
 
 namespace {
 

@@ -17,17 +17,17 @@
 #include <fstream>
 #include <iostream>
 
-#include "app/inifile_manager.h"
 #include "app/mirandel_app.h"
 #include "frame/main_frame.h"
 #include "frame/qt_user_messages.h"
+#include "geometry/trimming_param.h"
 #include "markers/lff_manager.h"
 #include "markers/set_marker_id_dlg.h"
 #include "media/avi_video_stream.h"
 #include "platform/string_table.h"
+#include "settings/inifile_manager.h"
 #include "support/app_fixture.h"
 #include "support/ffmpeg_tool.h"
-#include "view/trimming_param.h"
 #include "view/vfw_view.h"
 
 namespace {

@@ -12,9 +12,9 @@
 #include <map>
 #include <sstream>
 
-#include "app/inifile_manager.h"
 #include "markers/set_marker_id_dlg.h"
 #include "media/avi_video_stream.h"
+#include "settings/inifile_manager.h"
 #include "support/app_fixture.h"
 
 namespace {

@@ -6,10 +6,10 @@
 #include <QSlider>
 #include <QTest>
 
-#include "app/inifile_manager.h"
 #include "frame/slider_dlg_bar.h"
 #include "frame/slider_view.h"
 #include "media/avi_video_stream.h"
+#include "settings/inifile_manager.h"
 #include "support/app_fixture.h"
 
 namespace {

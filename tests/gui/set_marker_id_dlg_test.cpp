@@ -13,8 +13,8 @@
 #include <climits>
 #include <memory>
 
-#include "app/inifile_manager.h"
 #include "markers/set_marker_id_dlg.h"
+#include "settings/inifile_manager.h"
 #include "support/ffmpeg_tool.h"
 
 namespace {

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "frame/slider_view.h"
+#include "geometry/timeline_geometry.h"
 #include "media/avi_video_stream.h"
 #include "support/ffmpeg_tool.h"
-#include "view/timeline_geometry.h"
 
 namespace {
 

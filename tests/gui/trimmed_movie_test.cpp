@@ -21,7 +21,6 @@
 #include <fstream>
 #include <string>
 
-#include "app/inifile_manager.h"
 #include "convert/codec_option.h"
 #include "frame/compressor_choose_dlg.h"
 #include "frame/config_trimming_dlg.h"
@@ -31,6 +30,7 @@
 #include "platform/four_cc.h"
 #include "platform/path_util.h"
 #include "platform/string_table.h"
+#include "settings/inifile_manager.h"
 #include "support/app_fixture.h"
 #include "support/modal_script.h"
 

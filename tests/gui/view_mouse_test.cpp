@@ -14,14 +14,14 @@
 #include <QWheelEvent>
 #include <vector>
 
-#include "app/inifile_manager.h"
 #include "frame/slider_dlg_bar.h"
 #include "frame/slider_view.h"
+#include "geometry/trimming_param.h"
 #include "markers/set_marker_id_dlg.h"
 #include "media/avi_video_stream.h"
 #include "platform/string_table.h"
+#include "settings/inifile_manager.h"
 #include "support/app_fixture.h"
-#include "view/trimming_param.h"
 #include "view/view_cursors.h"
 
 namespace {

@@ -10,9 +10,9 @@
 #include <fstream>
 #include <functional>
 
-#include "app/recent_file_list.h"
 #include "frame/qt_user_messages.h"
 #include "platform/rw_ini_file.h"
+#include "settings/recent_file_list.h"
 #include "support/app_fixture.h"
 #include "support/modal_script.h"
 #include "ui/help_dlg.h"

@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "view/trimming_param.h"
+#include "geometry/trimming_param.h"
 
 namespace kivra::test {
 

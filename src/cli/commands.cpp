@@ -1,0 +1,547 @@
+#include "commands.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <ostream>
+#include <random>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <optional>
+#include <string_view>
+
+#include "convert/codec_option.h"
+#include "convert/format_ini_file.h"
+#include "markers/trimming_state.h"
+#include "media/stream_info_text.h"
+#include "media/trimmed_movie_writer.h"
+#include "media/vfw_doc.h"
+#include "platform/compressors.h"
+#include "platform/four_cc.h"
+#include "platform/path_util.h"
+#include "platform/settings_folder.h"
+#include "platform/string_table.h"
+#include "settings/inifile_manager.h"
+
+namespace kivra::cli {
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage:\n"
+    "  kivra-cli info FILE\n"
+    "  kivra-cli frame FILE N OUT.bmp\n"
+    "  kivra-cli decode FILE --order forward|backward|random [--count N]\n"
+    "  kivra-cli csv VIDEO OUT.csv\n"
+    "  kivra-cli export VIDEO OUT [--codec CODE] [--options TEXT] [--profile N]\n"
+    "      the trimmed movie of the play range stored in VIDEO's marker file. CODE as the\n"
+    "      codec list shows it (H264, MJPG, XVID, DIB for uncompressed ...; default H264 with\n"
+    "      crf=18:preset=medium); --options replaces the encoder options (key=value:...).\n"
+    "      OUT ending in .avi is written directly; any other OUT is converted with profile N\n"
+    "      of profile.ini beside the program, counted from 0 (default: the first profile\n"
+    "      whose pattern matches OUT's extension).\n";
+constexpr int kStrCsvFailed = 2036;  // "CSV出力に失敗しました。"
+
+// The document's host when there is no window: messages go to stderr, questions are declined.
+class HeadlessHost final : public DocumentHost {
+public:
+    HeadlessHost(std::ostream& err, CInifileManager& settings) : err_(err), settings_(settings) {}
+    void Attach(CVfwDoc* doc) { doc_ = doc; }
+
+    MsgAnswer ShowMessage(const std::string& text, MsgButtons buttons, MsgIcon) override {
+        err_ << text << "\n";
+        return buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::No;
+    }
+    bool HasMainFrame() const override { return true; }
+    bool IsMarkerIdDialogVisible() const override { return false; }
+    void ToggleMarkerIdDialog() override {}
+    void SaveMarkers() override {}
+    void StopPlayback() override {}
+    void CloseCommand() override {
+        if (doc_ != nullptr) {
+            doc_->OnNewDocument();
+        }
+    }
+    void UpdateAllViews() override {}
+    void UpdateRateStatus() override {}
+    void SetViewMode(int) override {}
+    void ResetTrackbar(int) override {}
+    void ResetViewsAndModes(int) override {}
+    void PostFirstFrameCommand() override {
+        if (doc_ != nullptr && doc_->Stream() != nullptr) {
+            doc_->Stream()->SetPosition(doc_->Stream()->GetStart());
+        }
+    }
+    void RestoreTrimmingState(const CLFFManager& markers) override {
+        CAviVideoStream* stream = doc_ != nullptr ? doc_->Stream() : nullptr;
+        if (stream == nullptr) {
+            return;
+        }
+        const TrimmingState state = TrimmingStateFromMarkers(markers, stream->GetFrameCount());
+        ApplyTrimmingState(state, settings_, stream->GetFrameCount(), stream->m_trimParam);
+        stream->m_nMosaicType = state.mosaicType;
+        rangeStart = state.rangeStart;
+        rangeEnd = state.rangeEnd;
+        areasSet = state.area1.IsSet() && state.area2.IsSet();
+    }
+
+    ProgressSink& Progress() override { return progress_; }
+
+    int rangeStart = -1;
+    int rangeEnd = -1;
+    bool areasSet = false;
+
+private:
+    std::ostream& err_;
+    CInifileManager& settings_;
+    NullProgressSink progress_;
+    CVfwDoc* doc_ = nullptr;
+};
+
+// A document opened headless; null stream when the open failed (the reason went to err).
+class OpenedVideo {
+public:
+    OpenedVideo(const std::string& path, std::ostream& err)
+        : settings_(std::string()),
+          host_(err, settings_),
+          doc_(host_, &settings_, UserSettingsFolder()) {
+        host_.Attach(&doc_);
+        if (doc_.OnOpenDocument(path) && doc_.Stream() != nullptr && host_.rangeStart < 0) {
+            host_.rangeStart = 0;
+            host_.rangeEnd = doc_.Stream()->GetFrameCount() - 1;
+        }
+    }
+    CAviVideoStream* Stream() const { return doc_.Stream(); }
+    int RangeStart() const { return host_.rangeStart; }
+    int RangeEnd() const { return host_.rangeEnd; }
+    bool AreasSet() const { return host_.areasSet; }
+    const CInifileManager& Settings() const { return settings_; }
+    CFFMpegUtil& Encoder() const { return doc_.Encoder(); }
+
+private:
+    // Defaults in memory only: the batch tool never reads or writes the user's settings.
+    CInifileManager settings_;
+    HeadlessHost host_;
+    mutable CVfwDoc doc_;
+};
+
+bool ParseInt(const std::string& text, long long* value) {
+    if (text.empty()) {
+        return false;
+    }
+    char* end = nullptr;
+    errno = 0;
+    *value = std::strtoll(text.c_str(), &end, 10);
+    return errno == 0 && end != nullptr && *end == '\0';
+}
+
+// 64-bit FNV-1a over 8-byte words: order-sensitive and fast enough for 1080p pictures.
+class Checksum {
+public:
+    void Add(const uint8_t* data, size_t size) {
+        size_t i = 0;
+        for (; i + 8 <= size; i += 8) {
+            uint64_t word;
+            std::memcpy(&word, data + i, 8);
+            Mix(word);
+        }
+        for (; i < size; ++i) {
+            Mix(data[i]);
+        }
+    }
+    uint64_t value() const { return hash_; }
+
+private:
+    void Mix(uint64_t v) { hash_ = (hash_ ^ v) * 0x100000001b3ULL; }
+    uint64_t hash_ = 0xcbf29ce484222325ULL;
+};
+
+// The start every command shares: the usage text and 2 when its arguments are wrong, 1 when the
+// video args[1] does not open; otherwise the exit status of work on the opened video.
+int OnVideo(bool argsOk, const std::vector<std::string>& args, std::ostream& err,
+            const std::function<int(const OpenedVideo&, CAviVideoStream&)>& work) {
+    if (!argsOk) {
+        err << kUsage;
+        return 2;
+    }
+    const OpenedVideo video(args[1], err);
+    if (video.Stream() == nullptr) {
+        return 1;
+    }
+    return work(video, *video.Stream());
+}
+
+int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    return OnVideo(args.size() == 2, args, err, [&](const OpenedVideo&, CAviVideoStream& stream) {
+        for (const std::string& line : StreamInfoLines(&stream)) {
+            out << line << "\n";
+        }
+        return 0;
+    });
+}
+
+int Frame(const std::vector<std::string>& args, std::ostream& err) {
+    long long frame = 0;
+    const bool argsOk = args.size() == 4 && ParseInt(args[2], &frame);
+    return OnVideo(argsOk, args, err, [&](const OpenedVideo&, CAviVideoStream& stream) {
+        if (frame < stream.GetStart() || frame > stream.GetEnd()) {
+            err << "frame " << frame << " is outside " << stream.GetStart() << ".."
+                << stream.GetEnd() << "\n";
+            return 1;
+        }
+        stream.SetPosition(int(frame));
+        if (!stream.SaveFrameAsBmp(args[3])) {
+            err << "cannot write " << args[3] << "\n";
+            return 1;
+        }
+        return 0;
+    });
+}
+
+// Decodes the frames in the given order; prints the frame count, the time per frame and a
+// checksum of the pictures, so runs can be compared.
+int DecodeTimed(CAviVideoStream& stream, const std::string& order, long long count,
+                std::ostream& out) {
+    const int first = stream.GetStart();
+    const int last = stream.GetEnd();
+    const long long total = count >= 0 ? count : (long long)(last - first + 1);
+    std::mt19937 random(20261207);
+    std::uniform_int_distribution<int> anywhere(first, last);
+
+    Checksum checksum;
+    std::chrono::steady_clock::duration spent{};
+    long long done = 0;
+    for (; done < total; ++done) {
+        int n;
+        if (order == "forward") {
+            n = first + int(done % (last - first + 1));
+        } else if (order == "backward") {
+            n = last - int(done % (last - first + 1));
+        } else {
+            n = anywhere(random);
+        }
+        const auto start = std::chrono::steady_clock::now();
+        stream.SetPosition(n);
+        stream.LoadFrame(-1);
+        spent += std::chrono::steady_clock::now() - start;
+        const kivra::Dib& picture = stream.DisplayBitmap();
+        checksum.Add(picture.bits.data(), picture.bits.size());
+    }
+    const double ms = std::chrono::duration<double, std::milli>(spent).count();
+    char line[128];
+    std::snprintf(line, sizeof line, "frames=%lld ms_per_frame=%.3f checksum=%016" PRIx64, done,
+                  done > 0 ? ms / double(done) : 0.0, checksum.value());
+    out << line << "\n";
+    return 0;
+}
+
+int Decode(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::string order;
+    long long count = -1;
+    bool argsOk = args.size() >= 2;
+    for (size_t i = 2; argsOk && i < args.size(); ++i) {
+        if (args[i] == "--order" && i + 1 < args.size()) {
+            order = args[++i];
+        } else if (args[i] == "--count" && i + 1 < args.size() && ParseInt(args[i + 1], &count) &&
+                   count >= 0) {
+            ++i;
+        } else {
+            argsOk = false;
+        }
+    }
+    argsOk = argsOk && (order == "forward" || order == "backward" || order == "random");
+    return OnVideo(argsOk, args, err, [&](const OpenedVideo&, CAviVideoStream& stream) {
+        return DecodeTimed(stream, order, count, out);
+    });
+}
+
+int Csv(const std::vector<std::string>& args, std::ostream& err) {
+    return OnVideo(
+        args.size() == 3, args, err, [&](const OpenedVideo& video, CAviVideoStream& stream) {
+            if (stream.m_markers.GetLoadState() != CLFFManager::kLoaded) {
+                err << "no marker file for " << args[1] << "\n";
+                return 1;
+            }
+            if (!stream.ExportMarkersCsv(args[2], video.RangeStart(), video.RangeEnd())) {
+                err << LoadString(kStrCsvFailed) << "\n";
+                return 1;
+            }
+            return 0;
+        });
+}
+
+// Progress of a long job as one line on the terminal; silent when stderr is not a terminal.
+class TerminalProgress final : public ProgressSink {
+public:
+    explicit TerminalProgress(std::ostream& err) : err_(err), shown_(::isatty(2) != 0) {}
+    ~TerminalProgress() override { End(); }
+    TerminalProgress(const TerminalProgress&) = delete;
+    TerminalProgress& operator=(const TerminalProgress&) = delete;
+
+    void Begin(int lower, int upper, const std::string& caption, PercentLabel) override {
+        End();
+        lower_ = lower;
+        upper_ = upper;
+        caption_ = caption;
+        percent_ = -1;
+        SetPosition(lower);
+    }
+    void SetCaption(const std::string& caption) override { caption_ = caption; }
+    void SetPosition(int position) override {
+        if (!shown_ || upper_ <= lower_) {
+            return;
+        }
+        const int percent = int((int64_t(position) - lower_) * 100 / (int64_t(upper_) - lower_));
+        if (percent == percent_) {
+            return;  // one line update per percent is plenty for a terminal
+        }
+        percent_ = percent;
+        err_ << "\r" << caption_ << " " << position - lower_ << "/" << upper_ - lower_ << " ("
+             << percent << "%)" << std::flush;
+        open_ = true;
+    }
+    void Pump() override {}
+    void End() override {
+        if (open_) {
+            err_ << "\n";
+            open_ = false;
+        }
+    }
+
+private:
+    std::ostream& err_;
+    const bool shown_;
+    bool open_ = false;
+    int lower_ = 0, upper_ = 0, percent_ = -1;
+    std::string caption_;
+};
+
+// The writer's messages go to stderr.
+class StderrMessages final : public UserMessages {
+public:
+    explicit StderrMessages(std::ostream& err) : err_(err) {}
+    MsgAnswer ShowMessage(const std::string& text, MsgButtons buttons, MsgIcon) override {
+        err_ << text;
+        if (text.empty() || text.back() != '\n') {
+            err_ << "\n";
+        }
+        return buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::No;
+    }
+
+private:
+    std::ostream& err_;
+};
+
+// Whether two names are the same file as far as the user is concerned: equal, or equal once
+// made absolute, letter case ignored either way.
+bool SameFileName(const std::string& a, const std::string& b) {
+    if (EqualsIgnoreCase(a, b)) {
+        return true;
+    }
+    std::error_code ea, eb;
+    const std::filesystem::path pa = std::filesystem::weakly_canonical(a, ea);
+    const std::filesystem::path pb = std::filesystem::weakly_canonical(b, eb);
+    return !ea && !eb && EqualsIgnoreCase(pa.string(), pb.string());
+}
+
+// The first profile whose filter pattern ("desc|*.mp4;*.m4v|") names the extension (".mp4");
+// -1 when none does.
+int ProfileForExtension(const std::vector<std::string>& filters, const std::string& extension) {
+    for (size_t i = 0; i < filters.size(); ++i) {
+        const std::string& filter = filters[i];
+        const size_t open = filter.find('|');
+        if (open == std::string::npos || extension.empty()) {
+            continue;
+        }
+        const size_t close = filter.find('|', open + 1);
+        std::string_view patterns(filter);
+        patterns = patterns.substr(
+            open + 1, close == std::string::npos ? std::string::npos : close - open - 1);
+        while (!patterns.empty()) {
+            const size_t semi = patterns.find(';');
+            std::string_view pattern = patterns.substr(0, semi);
+            patterns =
+                semi == std::string_view::npos ? std::string_view() : patterns.substr(semi + 1);
+            while (!pattern.empty() && pattern.front() == ' ') {
+                pattern.remove_prefix(1);
+            }
+            while (!pattern.empty() && pattern.back() == ' ') {
+                pattern.remove_suffix(1);
+            }
+            if (pattern.size() == extension.size() + 1 && pattern.front() == '*' &&
+                EqualsIgnoreCase(pattern.substr(1), extension)) {
+                return int(i);
+            }
+        }
+    }
+    return -1;
+}
+
+void RemoveQuietly(const std::string& path) {
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+}
+
+// Replaces target with the finished file; false (and the finished file gone) when it cannot.
+bool MoveOver(const std::string& finished, const std::string& target, std::ostream& err) {
+    if (std::rename(finished.c_str(), target.c_str()) != 0) {
+        err << "cannot replace " << target << ": " << std::strerror(errno) << "\n";
+        RemoveQuietly(finished);
+        return false;
+    }
+    return true;
+}
+
+constexpr int kStrOverwriteOpenFile = 2018;
+
+int Export(const std::vector<std::string>& args, std::ostream& err) {
+    std::string codec = kRecommendedCode;
+    std::optional<std::string> options;
+    long long profile = -1;
+    bool argsOk = args.size() >= 3;
+    for (size_t i = 3; argsOk && i < args.size(); ++i) {
+        if (args[i] == "--codec" && i + 1 < args.size()) {
+            codec = args[++i];
+        } else if (args[i] == "--options" && i + 1 < args.size()) {
+            options = args[++i];
+        } else if (args[i] == "--profile" && i + 1 < args.size() &&
+                   ParseInt(args[i + 1], &profile) && profile >= 0) {
+            ++i;
+        } else {
+            argsOk = false;
+        }
+    }
+    if (!argsOk) {
+        err << kUsage;
+        return 2;
+    }
+    const std::string& target = args[2];
+    if (SameFileName(args[1], target)) {
+        err << LoadString(kStrOverwriteOpenFile) << "\n";
+        return 1;
+    }
+
+    std::string code = codec;
+    std::transform(code.begin(), code.end(), code.begin(),
+                   [](unsigned char c) { return char(std::toupper(c)); });
+    const std::optional<CompressorInfo> compressor =
+        code.empty() || code.size() > 4 ? std::nullopt : FindCompressor(MakeFourCC(code));
+    if (!compressor) {
+        err << "unknown compressor code: " << codec << "\n";
+        return 1;
+    }
+    CompressOptions compress;
+    compress.fccType = MakeFourCC("vids");
+    compress.fccHandler = MakeFourCC(code);
+    compress.parameters =
+        options ? *options : (code == kRecommendedCode ? kRecommendedState : std::string());
+
+    const bool aviTarget = EndsWithIgnoreCase(target, ".avi");
+    int profileIndex = -1;
+    if (!aviTarget) {
+        const CFormatIniFile profiles;
+        if (profile >= 0) {
+            if (profile >= (long long)profiles.Filters().size()) {
+                err << "profile " << profile << " is not in " << profiles.Path() << " (it has "
+                    << profiles.Filters().size() << ", counted from 0)\n";
+                return 1;
+            }
+            profileIndex = int(profile);
+        } else {
+            profileIndex = ProfileForExtension(profiles.Filters(), FileExtension(target));
+            if (profileIndex < 0) {
+                err << "no profile in " << profiles.Path() << " writes \"" << FileExtension(target)
+                    << "\" files\n";
+                return 1;
+            }
+        }
+    }
+
+    return OnVideo(true, args, err, [&](const OpenedVideo& video, CAviVideoStream& stream) {
+        if (stream.m_markers.GetLoadState() != CLFFManager::kLoaded) {
+            err << "no marker file for " << args[1] << "\n";
+            return 1;
+        }
+        if (!video.AreasSet()) {
+            err << "the marker file of " << args[1] << " has no trimming areas\n";
+            return 1;
+        }
+        const auto [width, height] = video.Settings().OutputSize();
+        if (width <= 0 || height <= 0) {
+            err << "the marker file of " << args[1] << " has no known output size\n";
+            return 1;
+        }
+        // Both scratch names are the program's own; what an interrupted run left goes.
+        const std::string intermediate = ReplaceExtension(target, ".$out$.avi");
+        RemoveQuietly(intermediate);
+        const TrimmedMovieJob job{intermediate,     video.RangeStart(),
+                                  video.RangeEnd(), width,
+                                  height,           video.Settings().Deinterlace != 0,
+                                  compress};
+        TerminalProgress progress(err);
+        StderrMessages messages(err);
+        std::string detail;
+        const WriteResult written = WriteTrimmedMovie(stream, job, progress, messages, &detail);
+        progress.End();
+        if (written != WriteResult::Written) {
+            RemoveQuietly(intermediate);
+            err << "Export error!!\n";
+            if (!detail.empty()) {
+                err << detail << "\n";
+            }
+            return 1;
+        }
+        if (aviTarget) {
+            return MoveOver(intermediate, target, err) ? 0 : 1;
+        }
+        const std::string converted = ReplaceExtension(target, ".$out$" + FileExtension(target));
+        RemoveQuietly(converted);
+        const bool ok =
+            video.Encoder().ConvertWithProfile(intermediate, converted, profileIndex, progress);
+        progress.End();
+        RemoveQuietly(intermediate);
+        if (!ok) {
+            RemoveQuietly(converted);
+            err << "the conversion with profile " << profileIndex << " failed\n"
+                << video.Encoder().EncoderMessages() << "\n";
+            return 1;
+        }
+        return MoveOver(converted, target, err) ? 0 : 1;
+    });
+}
+
+}  // namespace
+
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.empty()) {
+        err << kUsage;
+        return 2;
+    }
+    if (args[0] == "info") {
+        return Info(args, out, err);
+    }
+    if (args[0] == "frame") {
+        return Frame(args, err);
+    }
+    if (args[0] == "decode") {
+        return Decode(args, out, err);
+    }
+    if (args[0] == "csv") {
+        return Csv(args, err);
+    }
+    if (args[0] == "export") {
+        return Export(args, err);
+    }
+    err << kUsage;
+    return 2;
+}
+
+}  // namespace kivra::cli

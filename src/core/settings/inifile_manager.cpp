@@ -1,0 +1,206 @@
+#include "settings/inifile_manager.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <type_traits>
+#include <variant>
+
+#include "platform/rw_ini_file.h"
+
+namespace kivra {
+namespace {
+
+// The C locale's white space, which is what the runtime conversions skip.
+bool IsSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+std::size_t SkipSpace(std::string_view text, std::size_t i) {
+    while (i < text.size() && IsSpace(text[i])) {
+        ++i;
+    }
+    return i;
+}
+
+std::size_t SkipDigits(std::string_view text, std::size_t i) {
+    while (i < text.size() && IsDigit(text[i])) {
+        ++i;
+    }
+    return i;
+}
+
+using Field =
+    std::variant<float CInifileManager::*, std::string CInifileManager::*, int CInifileManager::*>;
+
+struct Setting {
+    std::string_view section;
+    std::string_view key;
+    std::string_view defaultText;
+    Field field;
+};
+
+// File order of writing; the defaults are the texts a missing key reads as.
+const std::array<Setting, 19> kSettings = {{
+    {"Slider", "PlaySpeedRate", "1.0", &CInifileManager::PlaySpeedRate},
+    {"FFMpeg", "TmpFile_VCodec", "", &CInifileManager::TmpFile_VCodec},
+    {"FFMpeg", "TmpFile_BitRate(k)", "", &CInifileManager::TmpFile_BitRate},
+    {"FFMpeg", "TmpFile_2GLimit", "1", &CInifileManager::TmpFile_2GLimit},
+    {"FFMpeg", "TmpFile_QScale(2-31)", "4", &CInifileManager::TmpFile_QScale},
+    {"Trimming", "Mode", "0", &CInifileManager::Mode},
+    {"Trimming", "SizeType", "0", &CInifileManager::SizeType},
+    {"Trimming", "Direction", "0", &CInifileManager::Direction},
+    {"Trimming", "LengthFromCenter1", "51", &CInifileManager::LengthFromCenter1},
+    {"Trimming", "LengthFromCenter2", "51", &CInifileManager::LengthFromCenter2},
+    {"Trimming", "FilterIndex", "1", &CInifileManager::FilterIndex},
+    {"Trimming", "MosaicRectType", "1", &CInifileManager::MosaicRectType},
+    {"Trimming", "Deinterlace", "0", &CInifileManager::Deinterlace},
+    {"MarkerID", "MaxID", "100", &CInifileManager::MaxID},
+    {"MarkerID", "ShowLocus", "0", &CInifileManager::ShowLocus},
+    {"MarkerID", "LocusColor", "255", &CInifileManager::LocusColor},
+    {"MarkerID", "SetIDMode", "0", &CInifileManager::SetIDMode},
+    {"MarkerID", "SkipFrameNum", "1", &CInifileManager::SkipFrameNum},
+    {"MarkerID", "ShowSetIDBtnMsg", "1", &CInifileManager::ShowSetIDBtnMsg},
+}};
+
+}  // namespace
+
+int TextToInt(std::string_view text) {
+    std::size_t i = SkipSpace(text, 0);
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    // Saturates just past the int range, so any run of digits stays bounded.
+    constexpr int64_t kLimit = int64_t{INT_MAX} + 1;
+    int64_t magnitude = 0;
+    for (; i < text.size() && IsDigit(text[i]); ++i) {
+        magnitude = std::min(kLimit, magnitude * 10 + (text[i] - '0'));
+    }
+    const int64_t value = negative ? -magnitude : magnitude;
+    return static_cast<int>(std::clamp<int64_t>(value, INT_MIN, INT_MAX));
+}
+
+float TextToFloat(std::string_view text) {
+    std::size_t i = SkipSpace(text, 0);
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    const std::size_t start = i;
+    std::size_t end = SkipDigits(text, i);
+    bool anyDigit = end > start;
+    if (end < text.size() && text[end] == '.') {
+        const std::size_t fractionEnd = SkipDigits(text, end + 1);
+        anyDigit = anyDigit || fractionEnd > end + 1;
+        end = fractionEnd;
+    }
+    if (!anyDigit) {
+        return 0.0f;
+    }
+    // An exponent counts only with at least one digit: "2e" reads as 2.
+    if (end < text.size() && (text[end] == 'e' || text[end] == 'E')) {
+        std::size_t e = end + 1;
+        if (e < text.size() && (text[e] == '+' || text[e] == '-')) {
+            ++e;
+        }
+        const std::size_t exponentEnd = SkipDigits(text, e);
+        if (exponentEnd > e) {
+            end = exponentEnd;
+        }
+    }
+    double value = 0.0;
+    const auto [ptr, ec] = std::from_chars(text.data() + start, text.data() + end, value);
+    if (ec != std::errc() || std::fabs(value) > std::numeric_limits<float>::max()) {
+        return 0.0f;
+    }
+    return static_cast<float>(negative ? -value : value);
+}
+
+std::string FormatOneDecimal(double value) {
+    char buffer[400];  // the widest double in fixed notation
+    const auto [end, ec] =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 1);
+    return ec == std::errc() ? std::string(buffer, end) : std::string("0.0");
+}
+
+std::string FormatInt(int value) {
+    char buffer[16];
+    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, end);
+}
+
+}  // namespace kivra
+
+CInifileManager::CInifileManager(std::string iniPath) : m_strIniPath(std::move(iniPath)) {}
+
+CInifileManager::~CInifileManager() {
+    SaveSettings();
+}
+
+void CInifileManager::LoadSettings() {
+    const kivra::IniDocument doc = kivra::IniDocument::Load(m_strIniPath);
+    for (const kivra::Setting& s : kivra::kSettings) {
+        const std::string text = doc.GetString(s.section, s.key, s.defaultText);
+        std::visit(
+            [&](auto member) {
+                auto& field = this->*member;
+                using T = std::remove_reference_t<decltype(field)>;
+                if constexpr (std::is_same_v<T, float>) {
+                    field = kivra::TextToFloat(text);
+                } else if constexpr (std::is_same_v<T, int>) {
+                    field = kivra::TextToInt(text);
+                } else {
+                    field = text;
+                }
+            },
+            s.field);
+    }
+    // Read but never written, so the file keeps its long-standing layout; edited by hand.
+    PictureCacheMB = kivra::TextToInt(doc.GetString("Slider", "PictureCacheMB", "512"));
+}
+
+bool CInifileManager::SaveSettings() const {
+    if (m_strIniPath.empty()) {
+        return false;  // settings held in memory only (the batch tool)
+    }
+    // One load and one rewrite for all keys; other processes and the framework's own entries
+    // written since start-up are kept because the file is read again here.
+    kivra::IniDocument doc = kivra::IniDocument::Load(m_strIniPath);
+    bool allStored = true;
+    for (const kivra::Setting& s : kivra::kSettings) {
+        const std::string text = std::visit(
+            [&](auto member) -> std::string {
+                const auto& field = this->*member;
+                using T = std::remove_cvref_t<decltype(field)>;
+                if constexpr (std::is_same_v<T, float>) {
+                    return kivra::FormatOneDecimal(field);
+                } else if constexpr (std::is_same_v<T, int>) {
+                    return kivra::FormatInt(field);
+                } else {
+                    return field;
+                }
+            },
+            s.field);
+        allStored = doc.WriteString(s.section, s.key, text) && allStored;
+    }
+    return doc.Save() && allStored;
+}
+
+std::pair<int, int> CInifileManager::OutputSize() const {
+    static constexpr std::pair<int, int> kLandscape[] = {{640, 480}, {1024, 768}, {1440, 1080}};
+    if (SizeType < 0 || SizeType > 2) {
+        return {0, 0};
+    }
+    const auto [width, height] = kLandscape[SizeType];
+    return Direction == 1 ? std::pair{width, height} : std::pair{height, width};
+}

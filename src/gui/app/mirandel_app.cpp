@@ -1,0 +1,223 @@
+#include "app/mirandel_app.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QTranslator>
+
+#include "convert/codec_option.h"
+#include "frame/main_frame.h"
+#include "frame/qt_user_messages.h"
+#include "media/vfw_doc.h"
+#include "platform/rw_ini_file.h"
+#include "platform/settings_folder.h"
+#include "platform/string_table.h"
+#include "settings/inifile_manager.h"
+#include "ui/about_dlg.h"
+
+namespace {
+
+constexpr int kStrVideoFilter = 2010;
+constexpr int kStrInstallCodec = 2035;
+constexpr char kInstallerNotFound[] = "Pellam.exe not found.";
+constexpr int kMainWindowWidth = 1024;
+constexpr int kMainWindowHeight = 768;
+
+CMirandelApp* g_pApp = nullptr;  // the application object of this run
+
+// The video path among the arguments: the first one after the program name ("--" first lets
+// a name start with a dash). Relative paths are taken from the current folder.
+std::string CommandLineFile(const QStringList& arguments) {
+    qsizetype i = 1;
+    if (i < arguments.size() && arguments[i] == QStringLiteral("--")) {
+        ++i;
+    }
+    if (i >= arguments.size() || arguments[i].isEmpty()) {
+        return {};
+    }
+    return QFile::encodeName(QFileInfo(arguments[i]).absoluteFilePath()).toStdString();
+}
+
+}  // namespace
+
+CMirandelApp::CMirandelApp() : m_installerLaunch(kivra::DefaultInstallerLaunch()) {
+    Q_ASSERT(g_pApp == nullptr);
+    g_pApp = this;
+}
+
+CMirandelApp::~CMirandelApp() {
+    m_pDocument.reset();
+    m_pMainFrame.reset();
+    if (g_pApp == this) {
+        g_pApp = nullptr;
+    }
+}
+
+CMirandelApp* CMirandelApp::GetApp() {
+    return g_pApp;
+}
+
+int CMirandelApp::Run(const QStringList& arguments) {
+    if (InitInstance(arguments)) {
+        m_nExitCode = QApplication::exec();
+    }
+    return ExitInstance();
+}
+
+bool CMirandelApp::InitInstance(const QStringList& arguments) {
+    InstallQtTranslations();
+
+    m_strSettingsFolder = kivra::UserSettingsFolder();
+    // The framework's profile and the settings are one file: "<folder>/Kivra.ini".
+    m_strProfileName = ZebCRwIniFile::GetIniPath(m_strSettingsFolder);
+
+    m_pSettings = std::make_unique<CInifileManager>(m_strProfileName);
+    m_pSettings->LoadSettings();
+
+    m_locale.SetUserLocale();  // a locale that is not installed is no error
+
+    if (!CheckRecommendedCompressor()) {
+        return false;
+    }
+
+    m_pRecentFiles = std::make_unique<kivra::RecentFileList>(m_strProfileName);
+    m_pRecentFiles->Load();
+
+    m_pMainFrame = std::make_unique<CMainFrame>(*this);
+    m_pDocument = std::make_unique<CVfwDoc>(*m_pMainFrame, m_pSettings.get(), m_strSettingsFolder);
+    if (!m_pDocument->OnNewDocument()) {
+        return false;
+    }
+
+    m_pMainFrame->resize(kMainWindowWidth, kMainWindowHeight);
+    m_pMainFrame->show();
+    m_pMainFrame->UpdateTitle();
+
+    // The document opens files only for an existing main window, so a command-line video
+    // waits until the window is up and the event loop runs.
+    const std::string path = CommandLineFile(arguments);
+    if (!path.empty()) {
+        QMetaObject::invokeMethod(
+            m_pMainFrame.get(), [this, path] { OpenDocumentFile(path); }, Qt::QueuedConnection);
+    }
+    return true;
+}
+
+int CMirandelApp::ExitInstance() {
+    // What the framework does before its exit hook: the document closes, the window goes.
+    m_pDocument.reset();
+    m_pMainFrame.reset();
+
+    m_pSettings.reset();  // writes every setting back
+    // Only now, so the new run reads the settings this one has written.
+    if (m_bRestart) {
+        RestartProgram();
+    }
+    return m_nExitCode;
+}
+
+void CMirandelApp::InstallQtTranslations() {
+    // The user interface is Japanese, so Qt's own buttons and dialogs are too.
+    if (m_pQtTranslator != nullptr) {
+        return;
+    }
+    auto translator = std::make_unique<QTranslator>();
+    if (translator->load(QStringLiteral("qtbase_ja"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(translator.get());
+        m_pQtTranslator = std::move(translator);
+    }
+}
+
+bool CMirandelApp::CheckRecommendedCompressor() {
+    if (ZebsCCodecOption::CheckRecommendedCompressor(m_strSettingsFolder)) {
+        return true;
+    }
+    kivra::QtUserMessages messages(nullptr);
+    messages.ShowMessage(kivra::LoadString(kStrInstallCodec), kivra::MsgButtons::Ok,
+                         kivra::MsgIcon::Information);
+    if (!kivra::InstallerExists(m_installerLaunch)) {
+        messages.ShowMessage(kInstallerNotFound, kivra::MsgButtons::Ok, kivra::MsgIcon::None);
+        return true;  // runs on with the uncompressed choice
+    }
+    // Only painting: no window takes input yet, and the message box has gone.
+    const auto pump = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
+    if (kivra::RunInstaller(m_installerLaunch, pump) == kivra::InstallerResult::Refused) {
+        return true;
+    }
+    m_bRestart = true;
+    return false;
+}
+
+void CMirandelApp::RestartProgram() const {
+    // A failure simply ends this run.
+    kivra::StartDetached(kivra::RestartPath(m_installerLaunch));
+}
+
+bool CMirandelApp::OpenDocumentFile(const std::string& path) {
+    if (m_pDocument == nullptr || m_pMainFrame == nullptr) {
+        return false;
+    }
+    const bool opened = m_pDocument->OnOpenDocument(path);
+    if (opened && m_pRecentFiles != nullptr) {
+        m_pRecentFiles->Add(path);
+        m_pMainFrame->RebuildRecentFileMenu();
+    }
+    m_pMainFrame->UpdateTitle();
+    m_pMainFrame->UpdateCommandUI();
+    m_pMainFrame->UpdateAllViews();
+    return opened;
+}
+
+void CMirandelApp::OnFileOpen() {
+    const QString filter = kivra::QtFileDialogFilter(kivra::LoadString(kStrVideoFilter));
+    const QString file =
+        QFileDialog::getOpenFileName(m_pMainFrame.get(), QStringLiteral("開く"), QString(), filter);
+    if (file.isEmpty()) {
+        return;
+    }
+    m_pMainFrame->HideTextInformation();
+    OpenDocumentFile(QFile::encodeName(file).toStdString());
+}
+
+void CMirandelApp::OnOpenRecentFile(std::size_t index) {
+    if (m_pRecentFiles == nullptr || index >= m_pRecentFiles->Entries().size()) {
+        return;
+    }
+    const std::string path = m_pRecentFiles->Entries()[index];
+    if (!OpenDocumentFile(path)) {
+        m_pRecentFiles->Remove(index);
+    }
+}
+
+void CMirandelApp::OnFileNew() {
+    if (m_pMainFrame != nullptr) {
+        if (m_pMainFrame->IsMarkerIdDialogVisible()) {
+            m_pMainFrame->ToggleMarkerIdDialog();
+        }
+        if (!m_pMainFrame->AskToSaveMarkers()) {
+            return;  // cancelled: the video, its markers and playback stay as they were
+        }
+        m_pMainFrame->StopPlayback();
+    }
+    if (m_pDocument != nullptr) {
+        m_pDocument->OnNewDocument();
+    }
+    if (m_pMainFrame != nullptr) {
+        m_pMainFrame->UpdateTitle();
+        m_pMainFrame->UpdateCommandUI();
+        m_pMainFrame->UpdateAllViews();
+    }
+}
+
+bool CMirandelApp::CanCloseVideo() const {
+    return m_pDocument != nullptr && !m_pDocument->PathName().empty() &&
+           (m_pMainFrame == nullptr || !m_pMainFrame->IsForwardPlaying());
+}
+
+void CMirandelApp::OnAppAbout() {
+    CAboutDlg about(m_pMainFrame.get());
+    about.exec();
+}

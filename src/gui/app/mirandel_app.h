@@ -1,0 +1,83 @@
+#pragma once
+// The application object: starts and ends Kivra, owns the settings store, the settings folder,
+// the document and the main window for the whole run, and handles the open, close and about
+// commands. Built on top of an existing QApplication; one at a time, reachable by GetApp().
+#include <QStringList>
+#include <memory>
+#include <string>
+
+#include "platform/installer_launch.h"
+#include "platform/locale_guard.h"
+#include "settings/recent_file_list.h"
+
+class CInifileManager;
+class CMainFrame;
+class CVfwDoc;
+class QTranslator;
+
+class CMirandelApp {
+public:
+    CMirandelApp();
+    ~CMirandelApp();
+    CMirandelApp(const CMirandelApp&) = delete;
+    CMirandelApp& operator=(const CMirandelApp&) = delete;
+
+    // The application object of this run; null when none exists.
+    static CMirandelApp* GetApp();
+
+    // InitInstance, the event loop when that succeeded, then ExitInstance. `arguments` are
+    // the program's arguments as QCoreApplication::arguments() gives them.
+    int Run(const QStringList& arguments);
+    // Start-up; false ends the run (ExitInstance must still be called). The main window is
+    // shown on success, and a video path among the arguments opens once the event loop runs.
+    bool InitInstance(const QStringList& arguments);
+    // Shut-down: closes the document and the window, restarts when the codec installer ran,
+    // writes the settings. Returns the exit code.
+    int ExitInstance();
+
+    CInifileManager* GetSettings() const { return m_pSettings.get(); }
+    // The per-user folder, ending with "/"; empty before start-up has set it.
+    const std::string& SettingsFolder() const { return m_strSettingsFolder; }
+    // The ini behind the recent-file list and the bar layout (the settings ini as well).
+    const std::string& ProfileName() const { return m_strProfileName; }
+    CVfwDoc* GetDocument() const { return m_pDocument.get(); }
+    CMainFrame* GetMainFrame() const { return m_pMainFrame.get(); }
+    bool IsRestartPending() const { return m_bRestart; }
+    // Where the codec installer and the program for the restart are, and how the installer gets
+    // its rights; the running program's folder unless set before InitInstance.
+    void SetInstallerLaunch(kivra::InstallerLaunch launch) {
+        m_installerLaunch = std::move(launch);
+    }
+    // The File menu's recent files; null before start-up has read them.
+    const kivra::RecentFileList* RecentFiles() const { return m_pRecentFiles.get(); }
+
+    // The one way a video is opened: open command, command line, dropped files.
+    bool OpenDocumentFile(const std::string& path);
+
+    // Commands.
+    void OnFileOpen();
+    void OnFileNew();  // "閉じる(&C)": closes the video
+    // Opens entry `index` of the recent files; an entry that no longer opens leaves the list.
+    void OnOpenRecentFile(std::size_t index);
+    bool CanCloseVideo() const;
+    void OnAppAbout();
+
+private:
+    void InstallQtTranslations();
+    // Seeds and checks the compressor state; when the recommended compressor is missing, runs
+    // the codec installer. False when it ran: this run ends and ExitInstance starts a new one.
+    bool CheckRecommendedCompressor();
+    void RestartProgram() const;
+
+    std::unique_ptr<CInifileManager> m_pSettings;
+    std::string m_strSettingsFolder;
+    bool m_bRestart = false;
+    kivra::InstallerLaunch m_installerLaunch;
+    ZebsCLocale m_locale;
+    std::string m_strProfileName;
+    std::unique_ptr<kivra::RecentFileList> m_pRecentFiles;
+    std::unique_ptr<QTranslator> m_pQtTranslator;
+    std::unique_ptr<CMainFrame> m_pMainFrame;
+    std::unique_ptr<CVfwDoc> m_pDocument;  // after the frame: it keeps a reference to it
+    int m_nExitCode = 0;
+};

@@ -1,0 +1,480 @@
+#include "frame/main_frame.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include "app/mirandel_app.h"
+#include "frame/base_pane.h"
+#include "frame/progress_dlg.h"
+#include "frame/slider_dlg_bar.h"
+#include "markers/set_marker_id_dlg.h"
+#include "markers/trimming_state.h"
+#include "media/avi_video_stream.h"
+#include "platform/string_table.h"
+#include "settings/inifile_manager.h"
+#include "ui/icon_toolbar.h"
+#include "view/vfw_view.h"
+
+using kivra::CommandId;
+
+namespace {
+
+constexpr int kStrRatePaneWidth = 2006;  // the rate pane is as wide as this text
+constexpr int kIdleUpdateMs = 100;
+constexpr int kMinTrackWidth = 470;
+constexpr int kMinTrackHeight = 420;
+
+}  // namespace
+
+CMainFrame::CMainFrame(CMirandelApp& app) : m_app(app), m_messages(this) {
+    setObjectName(QStringLiteral("CMainFrame"));
+    setWindowTitle(QStringLiteral("Kivra"));
+    setMinimumSize(kMinTrackWidth, kMinTrackHeight);
+
+    CreateMenus();
+    CreateStatusBar();
+    CreateSliderBar();
+    CreateBars();
+    m_pSetMarkerIdDlg = new CSetMarkerIDDlg(Settings(), this);
+    m_pSetMarkerIdDlg->SetClosedCallback([this] { UpdateAllViews(); });
+    m_nTrimmingMode = Settings().Mode;
+
+    setCentralWidget(new CBasePaneV(*this, this));  // reports itself through SetPaneViews
+    // While an area is being set, its keys come here before shortcuts and focus moves see them.
+    if (m_pVideoView != nullptr) {
+        m_pVideoView->installEventFilter(this);
+    }
+    installEventFilter(this);
+    // The navigator opens once the window is up and placed, so it can stand beside it.
+    QMetaObject::invokeMethod(
+        this, [this] { Action(kivra::ID_VIEW_NAVIGATOR)->trigger(); }, Qt::QueuedConnection);
+
+    connect(&m_idleTimer, &QTimer::timeout, this, &CMainFrame::UpdateCommandUI);
+    m_idleTimer.start(kIdleUpdateMs);
+    LoadBarState();
+    UpdateCommandUI();
+}
+
+CMainFrame::~CMainFrame() {
+    m_idleTimer.stop();
+    StopPlayback();
+    Settings().Mode = m_nTrimmingMode;
+}
+
+CInifileManager& CMainFrame::Settings() const {
+    return *m_app.GetSettings();
+}
+
+CVfwDoc* CMainFrame::GetDocument() const {
+    return m_app.GetDocument();
+}
+
+CAviVideoStream* CMainFrame::Stream() const {
+    const CVfwDoc* doc = GetDocument();
+    return doc != nullptr ? doc->Stream() : nullptr;
+}
+
+bool CMainFrame::IsVideoOpen() const {
+    // Opening another file drops the old stream before the path changes, and its messages
+    // run the idle update in between: a path alone does not make a video.
+    const CVfwDoc* doc = GetDocument();
+    return doc != nullptr && !doc->PathName().empty() && doc->Stream() != nullptr;
+}
+
+void CMainFrame::SetPaneViews(CBasePaneV* pane, CVfwView* videoView, CSliderView* sliderView) {
+    m_pBasePane = pane;
+    m_pVideoView = videoView;
+    m_pSliderView = sliderView;
+}
+
+void CMainFrame::CreateMenus() {
+    QMenuBar* bar = menuBar();
+    m_pMenuFile = bar->addMenu(QStringLiteral("ファイル(&F)"));
+    m_pMenuView = bar->addMenu(QStringLiteral("表示(&V)"));
+    m_pMenuMovie = bar->addMenu(QStringLiteral("動画(&O)"));
+    m_pMenuTrimming = bar->addMenu(QStringLiteral("トリミング(&T)"));
+    m_pMenuMarker = bar->addMenu(QStringLiteral("マーカ(&M)"));
+    m_pMenuHelp = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
+    for (QMenu* menu :
+         {m_pMenuFile, m_pMenuView, m_pMenuMovie, m_pMenuTrimming, m_pMenuMarker, m_pMenuHelp}) {
+        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
+    }
+    connect(m_pMenuFile, &QMenu::aboutToShow, this, &CMainFrame::RebuildRecentFileMenu);
+    const auto always = [] { return true; };
+
+    AddCommand(
+        m_pMenuFile, kivra::ID_FILE_OPEN, QStringLiteral("開く(&O)...\tCtrl+O"),
+        QKeySequence(Qt::CTRL | Qt::Key_O), [this] { m_app.OnFileOpen(); },
+        [this] { return !IsPlaying(); });
+    AddCommand(
+        m_pMenuFile, kivra::ID_FILE_NEW, QStringLiteral("閉じる(&C)"), {},
+        [this] { m_app.OnFileNew(); }, [this] { return m_app.CanCloseVideo(); });
+    m_pMenuFile->addSeparator();
+    AddCommand(
+        m_pMenuFile, kivra::ID_TRIMMING_SAVE_MOVIE, QStringLiteral("動画保存(&M)..."), {},
+        [this] { OnSaveTrimmedMovie(); }, [this] { return CanSaveTrimmedMovie(); });
+    m_pMenuFile->addSeparator();
+    m_pRecentFilesEnd = m_pMenuFile->addSeparator();
+    RebuildRecentFileMenu();
+    AddCommand(
+        m_pMenuFile, kivra::ID_APP_EXIT, QStringLiteral("終了(&X)"), {}, [this] { close(); },
+        always);
+
+    AddCommand(
+        m_pMenuView, kivra::ID_VIEW_IMAGE_INFO, QStringLiteral("画像情報( &I )\tCtrl + I"),
+        QKeySequence(Qt::CTRL | Qt::Key_I), [this] { OnViewImageInfo(); },
+        [this] { return IsVideoOpen(); },
+        [this] {
+            if (!IsVideoOpen()) {
+                m_bShowInfo = 0;
+                if (m_pVideoView != nullptr) {
+                    m_pVideoView->m_bShowInfo = 0;  // so a reopened video starts without it
+                }
+            }
+            return m_bShowInfo != 0;
+        });
+    m_pMenuView->addSeparator();
+    AddCommand(
+        m_pMenuView, kivra::ID_VIEW_DEINTERLACE, QStringLiteral("インターレース除去(&D)\tCtrl + D"),
+        QKeySequence(Qt::CTRL | Qt::Key_D), [this] { OnViewDeinterlace(); },
+        [this] { return IsVideoOpen(); }, [this] { return Settings().Deinterlace != 0; });
+
+    const auto canStep = [this] { return m_playback.CanStep(); };
+    AddCommand(
+        m_pMenuMovie, kivra::ID_MOVIE_FIRST, QStringLiteral("最初(&F)\tHome"),
+        QKeySequence(Qt::Key_Home), [this] { m_playback.First(); }, canStep);
+    AddCommand(
+        m_pMenuMovie, kivra::ID_MOVIE_BACK, QStringLiteral("戻る(&B)\t<-"),
+        QKeySequence(Qt::Key_Left), [this] { m_playback.Previous(); }, canStep);
+    m_pMenuMovie->addSeparator();
+    AddCommand(
+        m_pMenuMovie, kivra::ID_MOVIE_STOP, QStringLiteral("停止(&S)\tF7"),
+        QKeySequence(Qt::Key_F7), [this] { m_playback.Stop(); },
+        [this] { return m_playback.CanStop(); });
+    AddCommand(
+        m_pMenuMovie, kivra::ID_MOVIE_PLAY, QStringLiteral("再生(&P)\tF8"),
+        QKeySequence(Qt::Key_F8), [this] { m_playback.Play(); },
+        [this] { return m_playback.CanPlay(); });
+    m_pMenuMovie->addSeparator();
+    AddCommand(
+        m_pMenuMovie, kivra::ID_MOVIE_NEXT, QStringLiteral("進む(&N)\t->"),
+        QKeySequence(Qt::Key_Right), [this] { m_playback.Next(); }, canStep);
+    AddCommand(
+        m_pMenuMovie, kivra::ID_MOVIE_LAST, QStringLiteral("最後(&L)\tEnd"),
+        QKeySequence(Qt::Key_End), [this] { m_playback.Last(); }, canStep);
+    AddCommand(
+        nullptr, kivra::ID_FILE_SAVE_FRAME_BMP, QStringLiteral("フレームをビットマップで保存"), {},
+        [this] { OnSaveFrameAsBitmap(); }, [this] { return IsVideoOpen() && !IsPlaying(); });
+    // Reverse play has no menu entry; its action lives on the window for the toolbar.
+    AddCommand(
+        nullptr, kivra::ID_MOVIE_REVERSE_PLAY, QStringLiteral("逆再生"), {},
+        [this] { m_playback.ReversePlay(); }, [this] { return m_playback.CanPlay(); });
+
+    CreateTrimmingAndMarkerMenus();
+
+    AddCommand(
+        m_pMenuHelp, kivra::ID_APP_ABOUT, QStringLiteral("バージョン情報(&A)..."), {},
+        [this] { m_app.OnAppAbout(); }, always);
+}
+
+void CMainFrame::CreateSliderBar() {
+    m_pSliderBar = new CSliderDlgBar(this);
+    m_pSliderBar->SetActions({
+        [this] { return m_playback.IsForwardPlaying(); },
+        [this] { m_playback.Stop(); },
+        [this] { m_playback.Play(); },
+        [this](int frame) {
+            if (Stream() != nullptr) {
+                m_playback.ShowFrame(frame);  // the trackbar already stands there
+            }
+        },
+    });
+    m_pSliderBar->InitializeBar(Settings());
+    QToolBar* bar = m_pSliderBar->WrapInToolBar(this);  // docked with the other bars
+    m_pSliderToolBar = bar;
+    // Hidden at first; shown by its toggle, the toolbar area's context menu or a saved layout.
+    AddCommand(
+        nullptr, kivra::ID_VIEW_SLIDER_BAR, QStringLiteral("スライダーバー"), {},
+        [bar] { bar->setVisible(!bar->isVisible()); }, [] { return true; },
+        [bar] { return bar->isVisible(); });
+}
+
+void CMainFrame::CreateStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setStyleSheet(QStringLiteral("QStatusBar::item { border: 0px; }"));
+    m_pRatePane = new QLabel(bar);
+    m_pRatePane->setObjectName(QStringLiteral("RatePane"));
+    const QString widthText = QString::fromStdString(kivra::LoadString(kStrRatePaneWidth));
+    m_pRatePane->setMinimumWidth(m_pRatePane->fontMetrics().horizontalAdvance(widthText));
+    bar->addPermanentWidget(m_pRatePane);
+}
+
+QAction* CMainFrame::AddCommand(QMenu* menu, CommandId id, const QString& menuText,
+                                const QKeySequence& shortcut, std::function<void()> run,
+                                std::function<bool()> enabled, std::function<bool()> checked) {
+    auto* action = new QAction(menuText.section(QLatin1Char('\t'), 0, 0), this);
+    action->setData(static_cast<int>(id));
+    action->setShortcut(shortcut);
+    action->setCheckable(static_cast<bool>(checked));
+    if (menu != nullptr) {
+        menu->addAction(action);
+    } else {
+        addAction(action);  // no menu entry, still reachable by its identifier
+    }
+    Command& command = m_commands[id];
+    command = {action, std::move(enabled), std::move(checked)};
+    connect(action, &QAction::triggered, this, [this, id, run = std::move(run)] {
+        // A shortcut may fire between two idle updates: the rule decides, not the last state.
+        Command& c = m_commands[id];
+        if (!c.enabled()) {
+            UpdateCommand(c);
+            return;
+        }
+        run();
+        UpdateCommandUI();
+    });
+    UpdateCommand(command);
+    return action;
+}
+
+QAction* CMainFrame::Action(CommandId id) const {
+    const auto it = m_commands.find(id);
+    return it == m_commands.end() ? nullptr : it->second.action;
+}
+
+void CMainFrame::UpdateCommand(Command& command) {
+    command.action->setEnabled(command.enabled());
+    if (command.checked) {
+        command.action->setChecked(command.checked());
+    }
+}
+
+void CMainFrame::UpdateCommandUI() {
+    for (auto& [id, command] : m_commands) {
+        UpdateCommand(command);
+    }
+    UpdateBarStates();
+}
+
+void CMainFrame::UpdateTitle() {
+    const CVfwDoc* doc = GetDocument();
+    if (doc == nullptr || doc->PathName().empty()) {
+        setWindowTitle(QStringLiteral("Kivra"));
+        return;
+    }
+    const QString name = QFileInfo(QFile::decodeName(doc->PathName().c_str())).fileName();
+    setWindowTitle(name + QStringLiteral(" - Kivra"));
+}
+
+void CMainFrame::OnViewImageInfo() {
+    m_bShowInfo = m_bShowInfo ? 0 : 1;
+    if (m_pVideoView != nullptr) {
+        m_pVideoView->m_bShowInfo = m_bShowInfo;
+        m_pVideoView->update();
+    }
+}
+
+void CMainFrame::OnViewDeinterlace() {
+    Settings().Deinterlace = Settings().Deinterlace ? 0 : 1;
+    if (m_pVideoView != nullptr) {
+        m_pVideoView->update();
+    }
+}
+
+kivra::ProgressSink& CMainFrame::Progress() {
+    if (!m_pProgress) {
+        m_pProgress = std::make_unique<kivra::ProgressDlgSink>(this);
+    }
+    return *m_pProgress;
+}
+
+const std::vector<int>& CMainFrame::MarkerFrames() const {
+    static const std::vector<int> kNone;
+    const CAviVideoStream* stream = Stream();
+    return stream != nullptr ? stream->m_markers.FramesWithMarkers() : kNone;
+}
+
+int CMainFrame::RangeStart() const {
+    return m_pSliderView != nullptr ? m_pSliderView->m_nRangeStart : -1;
+}
+
+int CMainFrame::RangeEnd() const {
+    return m_pSliderView != nullptr ? m_pSliderView->m_nRangeEnd : -1;
+}
+
+int CMainFrame::Area1Frame() const {
+    return m_pVideoView != nullptr ? m_pVideoView->m_area1.frame : -1;
+}
+
+int CMainFrame::Area2Frame() const {
+    return m_pVideoView != nullptr ? m_pVideoView->m_area2.frame : -1;
+}
+
+float CMainFrame::PlaySpeedRate() const {
+    return Settings().PlaySpeedRate;
+}
+
+void CMainFrame::LeaveAreaMode() {
+    m_nViewMode = kivra::kNormalMode;
+    m_nAreaIndex = 0;
+}
+
+void CMainFrame::MoveTrackbar(int frame) {
+    if (m_pSliderBar != nullptr) {
+        m_pSliderBar->SetPos(frame);
+    }
+}
+
+void CMainFrame::RedrawVideoNow() {
+    if (m_pVideoView != nullptr) {
+        m_pVideoView->repaint();
+    }
+}
+
+void CMainFrame::SetPlayButtonPlaying(bool playing) {
+    if (m_pMovieBar != nullptr) {
+        m_pMovieBar->SetPlayButtonPlaying(playing);
+    }
+}
+
+std::string CMainFrame::IniPath() const {
+    return Settings().GetIniPath();
+}
+
+void CMainFrame::SetRateText(const QString& text) {
+    if (m_pRatePane != nullptr && m_pRatePane->text() != text) {
+        m_pRatePane->setText(text);
+    }
+}
+
+kivra::MsgAnswer CMainFrame::ShowMessage(const std::string& text, kivra::MsgButtons buttons,
+                                         kivra::MsgIcon icon) {
+    return m_messages.ShowMessage(text, buttons, icon);
+}
+
+bool CMainFrame::IsMarkerIdDialogVisible() const {
+    return m_pSetMarkerIdDlg != nullptr && m_pSetMarkerIdDlg->isVisible();
+}
+
+void CMainFrame::ResetMarkerId() {
+    if (m_pSetMarkerIdDlg != nullptr) {
+        m_pSetMarkerIdDlg->ResetIdOnFrameChange();
+    }
+}
+
+void CMainFrame::RestoreTrimmingState(const CLFFManager& markers) {
+    CAviVideoStream* stream = Stream();
+    if (stream == nullptr) {
+        return;
+    }
+    const int frames = stream->GetFrameCount();
+    const kivra::TrimmingState state = kivra::TrimmingStateFromMarkers(markers, frames);
+    m_nTrimmingMode = state.mode;
+    kivra::ApplyTrimmingState(state, Settings(), frames, stream->m_trimParam);
+    stream->m_nMosaicType = Settings().MosaicRectType;
+    if (m_pSliderView != nullptr) {
+        m_pSliderView->SetRange(state.rangeStart, state.rangeEnd);
+    }
+    if (m_pVideoView != nullptr) {
+        m_pVideoView->SetAreas(state.area1, state.area2);
+    }
+    SyncMosaicBar();
+    RefreshNavigatorCaption();
+    UpdateAllViews();
+}
+
+void CMainFrame::SaveMarkers() {
+    OnMarkerSave();
+}
+
+void CMainFrame::ToggleMarkerIdDialog() {
+    OnMarkerSetId();
+}
+
+void CMainFrame::StopPlayback() {
+    m_playback.Stop();
+}
+
+void CMainFrame::CloseCommand() {
+    m_app.OnFileNew();
+}
+
+void CMainFrame::UpdateAllViews() {
+    if (m_pVideoView != nullptr) {
+        m_pVideoView->update();
+    }
+    if (m_pSliderView != nullptr) {
+        m_pSliderView->update();
+    }
+}
+
+void CMainFrame::UpdateRateStatus() {
+    m_playback.UpdateRateStatus();
+}
+
+void CMainFrame::SetViewMode(int mode) {
+    m_nViewMode = mode;
+    if (mode == kivra::kNoVideo && m_pVideoView != nullptr) {
+        m_pVideoView->InvalidatePictureCache();
+    }
+    if (mode == kivra::kNoVideo && m_pSliderView != nullptr) {
+        m_pSliderView->ResetRange();
+    }
+    UpdateAllViews();
+}
+
+void CMainFrame::ResetTrackbar(int frameCount) {
+    if (m_pSliderBar != nullptr) {
+        m_pSliderBar->ResetTrackbar(frameCount);
+    }
+}
+
+void CMainFrame::ResetViewsAndModes(int frameCount) {
+    if (m_pVideoView != nullptr) {
+        m_pVideoView->ResetAreas();
+        m_pVideoView->InvalidatePictureCache();
+    }
+    m_nViewMode = kivra::kNormalMode;
+    m_nAreaIndex = 0;
+    if (m_pSliderView != nullptr) {
+        m_pSliderView->SetRange(0, frameCount - 1);
+    }
+}
+
+void CMainFrame::PostFirstFrameCommand() {
+    QMetaObject::invokeMethod(
+        this, [this] { m_playback.First(); }, Qt::QueuedConnection);
+}
+
+bool CMainFrame::AskToSaveMarkers() {
+    const CVfwDoc* doc = GetDocument();
+    if (doc == nullptr || !doc->MarkersModified()) {
+        return true;
+    }
+    switch (ShowMessage(kivra::LoadString(2041), kivra::MsgButtons::YesNoCancel,
+                        kivra::MsgIcon::Question)) {
+        case kivra::MsgAnswer::Yes:
+            OnMarkerSave();  // a failed save was reported; closing goes on as the user chose
+            return true;
+        case kivra::MsgAnswer::No:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (!AskToSaveMarkers()) {
+        event->ignore();
+        return;
+    }
+    SaveBarState();
+    event->accept();
+}

@@ -1,0 +1,237 @@
+#include "frame/playback_controller.h"
+
+#include <chrono>
+#include <cstdlib>
+
+#include "geometry/view_geometry.h"
+#include "media/avi_video_stream.h"
+
+CPlaybackController::CPlaybackController(kivra::PlaybackHost& host, QObject* parent)
+    : QObject(parent), m_host(host) {
+    m_forwardTimer.setTimerType(Qt::PreciseTimer);
+    m_reverseTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_forwardTimer, &QTimer::timeout, this, &CPlaybackController::OnForwardTick);
+    connect(&m_reverseTimer, &QTimer::timeout, this, &CPlaybackController::OnReverseTick);
+}
+
+uint32_t CPlaybackController::SystemTickCount() {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return uint32_t(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
+int CPlaybackController::CurrentFrame() const {
+    const CAviVideoStream* stream = m_host.ActiveStream();
+    return stream != nullptr ? stream->m_nCurrentFrame : -1;
+}
+
+void CPlaybackController::SetCurrentFrame(int n) {
+    if (CAviVideoStream* stream = m_host.ActiveStream()) {
+        stream->SetPosition(n);
+    }
+}
+
+void CPlaybackController::ShowFrame(int n, bool keyRefreshAtZero) {
+    SetCurrentFrame(n);
+    m_host.MoveTrackbar(n);
+    m_host.ResetMarkerId();
+    if (keyRefreshAtZero && n == 0) {
+        KeyFrameRefresh(0);
+    }
+    m_host.UpdateAllViews();
+}
+
+void CPlaybackController::KeyFrameRefresh(int target) {
+    CAviVideoStream* stream = m_host.ActiveStream();
+    if (stream == nullptr) {
+        return;
+    }
+    stream->SetPosition(stream->NextKeyFrame());
+    m_host.RedrawVideoNow();
+    stream->SetPosition(target);
+}
+
+CAviVideoStream* CPlaybackController::PlayableStream() const {
+    CAviVideoStream* stream = m_host.ActiveStream();
+    // Without a frame rate there is no play clock: refuse instead of dividing by zero.
+    return stream != nullptr && stream->GetFrameRate() > 0.0 ? stream : nullptr;
+}
+
+CAviVideoStream* CPlaybackController::StreamToStart() {
+    // Both play buttons toggle: pressed while playing, they stop.
+    if (IsPlaying()) {
+        Stop();
+        return nullptr;
+    }
+    return PlayableStream();
+}
+
+void CPlaybackController::Play() {
+    CAviVideoStream* stream = StreamToStart();
+    if (stream == nullptr) {
+        return;
+    }
+    const double fps = stream->GetFrameRate();
+    if (m_host.ViewMode() == kivra::kAreaMode) {
+        m_host.LeaveAreaMode();
+    }
+    m_bPlay = 1;
+    m_bReversePlay = 0;
+    m_pPlayStream = stream;
+    int current = stream->m_nCurrentFrame;
+    if (current < m_host.RangeStart() || current > m_host.RangeEnd()) {
+        SetCurrentFrame(m_host.RangeStart());
+        m_host.ResetMarkerId();
+        current = stream->m_nCurrentFrame;
+    }
+    const uint32_t t = m_tick();
+    m_dwPrevTick = t;
+    m_dwPlayTime = uint32_t(double(current) / fps * 1000.0);
+    m_dwRateTick = t;
+    m_nRateFrame = current;
+    m_forwardTimer.start(int(1000.0 / fps));
+    m_host.SetPlayButtonPlaying(true);
+}
+
+void CPlaybackController::OnForwardTick() {
+    if (m_pPlayStream == nullptr) {
+        return;
+    }
+    const uint32_t t = m_tick();
+    const uint32_t elapsed = t - m_dwPrevTick;  // right across the wrap of the tick count
+    const float scaled = float(elapsed) * m_host.PlaySpeedRate();
+    m_dwPlayTime += scaled > 0.0f ? uint32_t(scaled) : 0u;
+    m_dwPrevTick = t;
+    const double fps = m_pPlayStream->GetFrameRate();
+    const int frame = int(double(m_dwPlayTime) / 1000.0 * fps);
+    const int rangeStart = m_host.RangeStart();
+    if (frame < m_host.RangeEnd()) {
+        ShowFrame(frame);
+        return;
+    }
+    SetCurrentFrame(rangeStart);
+    m_host.ResetMarkerId();
+    m_host.MoveTrackbar(rangeStart);
+    KeyFrameRefresh(rangeStart);
+    m_host.UpdateAllViews();
+    Stop();
+}
+
+void CPlaybackController::ReversePlay() {
+    CAviVideoStream* stream = StreamToStart();
+    if (stream == nullptr) {
+        return;
+    }
+    const double fps = stream->GetFrameRate();
+    m_bReversePlay = 1;
+    m_pPlayStream = stream;
+    const int current = stream->m_nCurrentFrame;
+    if (current < m_host.RangeStart() || current > m_host.RangeEnd()) {
+        SetCurrentFrame(m_host.RangeEnd());
+        m_host.ResetMarkerId();
+    }
+    m_reverseTimer.start(int(1000.0 / fps));
+    m_host.SetPlayButtonPlaying(true);
+}
+
+void CPlaybackController::OnReverseTick() {
+    if (m_pPlayStream == nullptr) {
+        return;
+    }
+    const int current = CurrentFrame();
+    if (current <= m_host.RangeStart()) {
+        Stop();
+        return;
+    }
+    ShowFrame(current - 1);
+}
+
+void CPlaybackController::Stop() {
+    m_bPlay = 0;
+    m_bReversePlay = 0;
+    m_forwardTimer.stop();
+    m_reverseTimer.stop();
+    m_pPlayStream = nullptr;
+    m_host.SetPlayButtonPlaying(false);
+}
+
+int CPlaybackController::NearestLandmark(int direction) const {
+    const CAviVideoStream* stream = m_host.ActiveStream();
+    const int cur = CurrentFrame();
+    int best = stream == nullptr ? -1 : (direction < 0 ? stream->GetStart() : stream->GetEnd());
+    int dist = (best - cur) * direction;
+    const int candidates[] = {m_host.RangeStart(), m_host.RangeEnd(), m_host.Area1Frame(),
+                              m_host.Area2Frame()};
+    for (int i = 0; i < 4; ++i) {
+        const int c = candidates[i];
+        const int away = (c - cur) * direction;
+        // Unset area frames are skipped; on a tie the earlier candidate stays.
+        if ((i >= 2 && c < 0) || away <= 0 || away >= dist) {
+            continue;
+        }
+        best = c;
+        dist = away;
+    }
+    return best;
+}
+
+void CPlaybackController::First() {
+    ShowFrame(NearestLandmark(-1), true);
+}
+
+void CPlaybackController::Last() {
+    ShowFrame(NearestLandmark(+1));
+}
+
+void CPlaybackController::Previous() {
+    ShowFrame(CurrentFrame() - 1);
+}
+
+void CPlaybackController::Next() {
+    ShowFrame(CurrentFrame() + 1);
+}
+
+void CPlaybackController::UpdateRateStatus() {
+    const CAviVideoStream* stream = m_host.ActiveStream();
+    const auto text = [](double measured, double nominal) {
+        return QString::asprintf("%3.2f / %3.2f(fps)", measured, nominal);
+    };
+    if (!m_host.HasDocumentPath() || stream == nullptr) {
+        m_host.SetRateText(text(0.0, 0.0));
+        m_dwRateTick = 0;
+        return;
+    }
+    const double fps = stream->GetFrameRate();
+    if (m_bPlay != 0) {
+        const uint32_t now = m_tick();
+        const int d = stream->m_nCurrentFrame - m_nRateFrame;
+        if (std::abs(d) >= 2 && now != m_dwRateTick) {
+            const double measured = d / (double(uint32_t(now - m_dwRateTick)) / 1000.0);
+            m_host.SetRateText(text(measured, fps));
+            m_dwRateTick = now;
+            m_nRateFrame = stream->m_nCurrentFrame;
+        }
+        return;
+    }
+    if (m_bReversePlay != 0) {
+        const uint32_t now = m_tick();
+        if (m_dwRateTick != 0 && now != m_dwRateTick) {
+            m_host.SetRateText(text(1000.0 / double(uint32_t(now - m_dwRateTick)), fps));
+        }
+        m_dwRateTick = now;
+        return;
+    }
+    m_host.SetRateText(text(0.0, fps));
+    m_dwRateTick = 0;
+}
+
+bool CPlaybackController::CanPlay() const {
+    return m_host.HasDocumentPath();
+}
+
+bool CPlaybackController::CanStop() const {
+    return m_host.HasDocumentPath() && IsPlaying();
+}
+
+bool CPlaybackController::CanStep() const {
+    return m_host.HasDocumentPath() && !IsPlaying();
+}

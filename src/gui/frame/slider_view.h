@@ -1,0 +1,83 @@
+#pragma once
+// The timeline strip above the picture: the whole video as a scale with the play range, the
+// area frames, the marker frames and the current position, and the mouse work on them. A child
+// of the pane; it holds the play range and asks its host (the main frame, which outlives it)
+// for everything else.
+#include <QCursor>
+#include <QImage>
+#include <QWidget>
+#include <vector>
+
+#include "geometry/view_geometry.h"
+
+class CAviVideoStream;
+class QPainter;
+
+namespace kivra {
+
+// What the strip reads from and asks of the rest of the program.
+class SliderViewHost {
+public:
+    virtual ~SliderViewHost() = default;
+    // The open video's stream; null while none is open.
+    virtual const CAviVideoStream* Stream() const = 0;
+    // Frames the two trimming areas were set on; -1 when unset.
+    virtual int Area1Frame() const = 0;
+    virtual int Area2Frame() const = 0;
+    // Frames that carry markers, in the marker store's order; read at every drawing.
+    virtual const std::vector<int>& MarkerFrames() const = 0;
+    // Moves to frame n: position, trackbar, marker-ID reset, all views updated.
+    virtual void ShowFrame(int n) = 0;
+    // The same, with the key-frame refresh for n before the views are updated.
+    virtual void ShowFrameWithKeyRefresh(int n) = 0;
+};
+
+}  // namespace kivra
+
+class CSliderView : public QWidget {
+    Q_OBJECT
+
+public:
+    enum DragItem { kDragNone = -1, kDragPosition = 0, kDragStartHandle = 1, kDragEndHandle = 2 };
+
+    explicit CSliderView(kivra::SliderViewHost& host, QWidget* parent = nullptr);
+    ~CSliderView() override;
+
+    // The play range, both ends inclusive; -1/-1 while no video is open.
+    void SetRange(int start, int end);
+    void ResetRange() { SetRange(-1, -1); }
+    int RangeStart() const { return m_nRangeStart; }
+    int RangeEnd() const { return m_nRangeEnd; }
+
+    // The artwork of the two handle cursors, for the tests.
+    const QCursor& StartHandleCursor() const { return m_curStartHandle; }
+    const QCursor& EndHandleCursor() const { return m_curEndHandle; }
+
+    double m_dPixelsPerFrame = 0.0;  // recomputed at every drawing
+    int m_nMargin = 18;
+    int m_nRangeStart = -1;
+    int m_nRangeEnd = -1;
+    // Hit rectangles as last drawn.
+    kivra::ViewRect m_rcPosition;
+    kivra::ViewRect m_rcStartHandle;
+    kivra::ViewRect m_rcEndHandle;
+    int m_nDragItem = kDragNone;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void OnDraw(QPainter& dc, const CAviVideoStream& stream);
+    void DrawMark(QPainter& dc, int frame, const QColor& colour, int h) const;
+    void DrawMarkerTick(QPainter& dc, int frame, int h) const;
+    // The frame under strip pixel x, clamped to the stream's samples.
+    int FrameAt(const CAviVideoStream& stream, int x) const;
+
+    kivra::SliderViewHost& m_host;
+    QImage m_backBuffer;  // client-size off-screen surface
+    QCursor m_curStartHandle;
+    QCursor m_curEndHandle;
+};

@@ -1,0 +1,147 @@
+// The main window's bars and auxiliary windows: the three toolbars, the mosaic-shape bar, the
+// View menu's bar toggles and navigator, the codec list and text information windows, and the
+// bar layout kept in the settings file under "ToolBarStatus".
+#include <QAction>
+#include <QMenu>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include "frame/main_frame.h"
+#include "frame/mosaic_size_dlg_bar.h"
+#include "frame/slider_view.h"
+#include "media/avi_video_stream.h"
+#include "platform/rw_ini_file.h"
+#include "settings/inifile_manager.h"
+#include "ui/codec_list_dlg.h"
+#include "ui/help_dlg.h"
+#include "ui/icon_toolbar.h"
+#include "ui/text_stream_dlg.h"
+
+namespace {
+
+constexpr const char* kBarStateSection = "ToolBarStatus";
+constexpr const char* kBarStateKey = "State";
+constexpr const char* kStatusBarKey = "StatusBar";
+
+}  // namespace
+
+void CMainFrame::CreateBars() {
+    const auto lookup = [this](kivra::CommandId id) { return Action(id); };
+    m_pTrimmingBar = kivra::CreateTrimmingToolBar(this, lookup);
+    m_pMovieBar = kivra::CreateMovieToolBar(this, lookup);
+    m_pMarkerBar = kivra::CreateMarkerToolBar(this, lookup);
+    m_pMosaicBar = new CMosaicSizeDlgBar(this);
+    m_pMosaicBar->SetOnSelected([this](int i) { OnMosaicType(i); });
+    m_pMosaicBar->InitializeBar(Settings().MosaicRectType);
+    m_pMosaicToolBar = m_pMosaicBar->WrapInToolBar(this);
+
+    // First row: trimming, movie, mosaic shape, marker; the slider bar on a row of its own.
+    addToolBar(Qt::TopToolBarArea, m_pTrimmingBar);
+    addToolBar(Qt::TopToolBarArea, m_pMovieBar);
+    addToolBar(Qt::TopToolBarArea, m_pMosaicToolBar);
+    addToolBar(Qt::TopToolBarArea, m_pMarkerBar);
+    addToolBarBreak(Qt::TopToolBarArea);
+    addToolBar(Qt::TopToolBarArea, m_pSliderToolBar);
+    m_pMarkerBar->hide();
+    m_pSliderToolBar->hide();
+
+    m_pCodecList = new CCodecListDialog(this);
+    m_pTextInfo = new CTextStreamDialog(this);
+    AddCommand(
+        nullptr, kivra::ID_VIEW_CODEC_LIST, QStringLiteral("コーデック一覧"),
+        QKeySequence(Qt::CTRL | Qt::Key_L), [this] { m_pCodecList->Toggle(); },
+        [] { return true; });
+    AddCommand(
+        nullptr, kivra::ID_VIEW_TEXT_INFO, QStringLiteral("テキスト情報"),
+        QKeySequence(Qt::CTRL | Qt::Key_A),
+        [this] {
+            m_pTextInfo->SetText(QString::fromStdString(Stream()->TextInfo()));
+            m_pTextInfo->Toggle();
+        },
+        [this] { return IsVideoOpen() && !Stream()->TextInfo().empty(); });
+
+    // View menu: navigator, then the bars in a group of their own.
+    m_pMenuView->addSeparator();
+    AddCommand(
+        m_pMenuView, kivra::ID_VIEW_NAVIGATOR, QStringLiteral("ナビゲーター(&N)"), {},
+        [this] { OnViewNavigator(); }, [] { return true; },
+        [this] { return !m_pNavigator.isNull() && m_pNavigator->isVisible(); });
+    m_pMenuView->addSeparator();
+    QMenu* bars = m_pMenuView->addMenu(QStringLiteral("ツール バー(&T)"));
+    const auto addToggle = [bars](QToolBar* bar, const QString& text) {
+        QAction* toggle = bar->toggleViewAction();
+        toggle->setText(text);
+        bars->addAction(toggle);
+    };
+    addToggle(m_pMovieBar, QStringLiteral("動画(&M)"));
+    addToggle(m_pTrimmingBar, QStringLiteral("トリミング(&T)"));
+    addToggle(m_pMosaicToolBar, QStringLiteral("モザイク領域の形(&R)"));
+    addToggle(m_pMarkerBar, QStringLiteral("マーカ(&M)"));
+    m_pStatusBarToggle = m_pMenuView->addAction(QStringLiteral("ステータス バー(&S)"));
+    m_pStatusBarToggle->setCheckable(true);
+    m_pStatusBarToggle->setChecked(true);
+    connect(m_pStatusBarToggle, &QAction::toggled, statusBar(), &QStatusBar::setVisible);
+}
+
+void CMainFrame::UpdateBarStates() {
+    if (m_pTrimmingBar == nullptr) {
+        return;
+    }
+    m_pTrimmingBar->SetPressed(kivra::ID_TRIMMING_SIDE_MODE, m_nTrimmingMode == kivra::kSideMode);
+    m_pTrimmingBar->SetPressed(kivra::ID_TRIMMING_FRONT_MODE, m_nTrimmingMode == kivra::kFrontMode);
+    m_pTrimmingBar->SetPressed(kivra::ID_TRIMMING_AREA, m_nViewMode == kivra::kAreaMode);
+    m_pTrimmingBar->SetPressed(kivra::ID_TRIMMING_PREVIEW, m_nViewMode == kivra::kPreviewMode);
+    m_pMarkerBar->SetPressed(kivra::ID_MARKER_SET_ID, IsMarkerIdDialogVisible());
+    m_pMovieBar->SetPressed(kivra::ID_MOVIE_PLAY, IsPlaying());
+}
+
+void CMainFrame::SyncMosaicBar() {
+    if (m_pMosaicBar != nullptr) {
+        m_pMosaicBar->Select(Settings().MosaicRectType);
+    }
+}
+
+void CMainFrame::OnViewNavigator() {
+    if (!m_pNavigator.isNull()) {
+        m_pNavigator->close();
+        return;
+    }
+    m_pNavigator = new CHelpDlg(m_nTrimmingMode, this);
+    m_pNavigator->show();
+    // The client area starts under the menu, with the bars: the rule adds their row itself.
+    const QWidget* menu = menuWidget();
+    const int menuBottom = menu != nullptr && !menu->isHidden() ? menu->geometry().bottom() + 1 : 0;
+    const int clientTop = mapToGlobal(QPoint(0, menuBottom)).y();
+    const QScreen* screen = this->screen();
+    m_pNavigator->move(kivra::NavigatorPosition(
+        frameGeometry(), clientTop, m_pMosaicBar != nullptr ? m_pMosaicBar->height() : 0,
+        m_pSliderView != nullptr ? m_pSliderView->height() : 0,
+        m_pNavigator->frameGeometry().size(),
+        screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1920, 1080)));
+    activateWindow();
+}
+
+void CMainFrame::RefreshNavigatorCaption() {
+    if (!m_pNavigator.isNull()) {
+        m_pNavigator->SetTrimmingMode(m_nTrimmingMode);
+    }
+}
+
+void CMainFrame::SaveBarState() {
+    // The window state does not cover the status bar, so its visibility goes beside it.
+    kivra::IniDocument ini = kivra::IniDocument::Load(IniPath());
+    ini.WriteString(kBarStateSection, kBarStateKey, saveState().toBase64().toStdString());
+    ini.WriteString(kBarStateSection, kStatusBarKey, statusBar()->isHidden() ? "0" : "1");
+    ini.Save();
+}
+
+void CMainFrame::LoadBarState() {
+    const kivra::IniDocument ini = kivra::IniDocument::Load(IniPath());
+    const std::string state = ini.GetString(kBarStateSection, kBarStateKey, "", 1 << 16);
+    if (!state.empty()) {
+        // A damaged or foreign layout is refused by Qt and leaves the default one.
+        restoreState(QByteArray::fromBase64(QByteArray::fromStdString(state)));
+    }
+    m_pStatusBarToggle->setChecked(ini.GetString(kBarStateSection, kStatusBarKey, "1") != "0");
+}

@@ -1,0 +1,188 @@
+#include "markers/set_marker_id_dlg.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QSpinBox>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "settings/inifile_manager.h"
+
+namespace {
+
+constexpr int kIncrementMode = 0;
+constexpr int kSkipMode = 1;
+
+// A spin box whose text cannot be typed into; arrows, keys and the wheel still step it.
+class SteppedOnlySpinBox : public QSpinBox {
+public:
+    explicit SteppedOnlySpinBox(QWidget* parent) : QSpinBox(parent) {
+        lineEdit()->setReadOnly(true);
+    }
+};
+
+}  // namespace
+
+CSetMarkerIDDlg::CSetMarkerIDDlg(CInifileManager& settings, QWidget* parent)
+    : QDialog(parent,
+              Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      m_settings(settings) {
+    setObjectName(QStringLiteral("CSetMarkerIDDlg"));
+    setWindowTitle(QStringLiteral("ID 指定"));
+    setModal(false);
+    BuildControls();
+    InitDialog();
+}
+
+CSetMarkerIDDlg::~CSetMarkerIDDlg() = default;
+
+void CSetMarkerIDDlg::BuildControls() {
+    // Created in tab order: ID, the mode radios, the skip count.
+    auto* const topNote = new QLabel(QStringLiteral("※ 画面をクリックしてIDを指定します"), this);
+
+    auto* const idLabel = new QLabel(QStringLiteral("ID:"), this);
+    m_pIdSpin = new SteppedOnlySpinBox(this);
+    m_pIdSpin->setObjectName(QStringLiteral("IdSpin"));
+    m_pIdSpin->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_pIdSpin->setMinimumWidth(m_pIdSpin->fontMetrics().horizontalAdvance(QStringLiteral("00000")) +
+                               40);
+    idLabel->setBuddy(m_pIdSpin);
+
+    auto* const group = new QGroupBox(QStringLiteral("クリック時の動作"), this);
+    m_pIncrementRadio = new QRadioButton(QStringLiteral("IDを増加する"), group);
+    m_pIncrementRadio->setObjectName(QStringLiteral("IncrementRadio"));
+    m_pSkipRadio = new QRadioButton(QStringLiteral("フレームをスキップする*"), group);
+    m_pSkipRadio->setObjectName(QStringLiteral("SkipRadio"));
+    m_pModeGroup = new QButtonGroup(this);
+    m_pModeGroup->addButton(m_pIncrementRadio, kIncrementMode);
+    m_pModeGroup->addButton(m_pSkipRadio, kSkipMode);
+
+    auto* const skipLabel = new QLabel(QStringLiteral("スキップ："), group);
+    m_pSkipEdit = new QLineEdit(group);
+    m_pSkipEdit->setObjectName(QStringLiteral("SkipEdit"));
+    m_pSkipEdit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_pSkipEdit->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_pSkipEdit));
+    // Stands in for the range message, which would interrupt every keystroke.
+    m_pSkipEdit->setToolTip(QStringLiteral("1 から 100 の整数を入力してください。"));
+    m_pSkipEdit->setFixedWidth(
+        m_pSkipEdit->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 16);
+    auto* const framesLabel = new QLabel(QStringLiteral("フレーム"), group);
+    skipLabel->setBuddy(m_pSkipEdit);
+
+    auto* const bottomNote =
+        new QLabel(QStringLiteral("* スキップしたフレームは直線補間します"), this);
+
+    auto* const idRow = new QHBoxLayout;
+    idRow->addWidget(idLabel);
+    idRow->addWidget(m_pIdSpin);
+    idRow->addStretch(1);
+
+    auto* const skipRow = new QHBoxLayout;
+    skipRow->addSpacing(m_pSkipRadio->iconSize().width() + 4);  // under the radio's text
+    skipRow->addWidget(skipLabel);
+    skipRow->addWidget(m_pSkipEdit);
+    skipRow->addWidget(framesLabel);
+    skipRow->addStretch(1);
+
+    auto* const groupLayout = new QVBoxLayout(group);
+    groupLayout->setSpacing(4);
+    groupLayout->addWidget(m_pIncrementRadio);
+    groupLayout->addWidget(m_pSkipRadio);
+    groupLayout->addLayout(skipRow);
+
+    auto* const layout = new QVBoxLayout(this);
+    layout->setContentsMargins(10, 8, 10, 8);
+    layout->setSpacing(6);
+    layout->addWidget(topNote);
+    layout->addLayout(idRow);
+    layout->addWidget(group);
+    layout->addWidget(bottomNote);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(m_pModeGroup, &QButtonGroup::idClicked, this, &CSetMarkerIDDlg::OnModeClicked);
+    // Only the user's edits; the program's own resets must not come back here.
+    connect(m_pSkipEdit, &QLineEdit::textEdited, this, [this] { ExchangeSkipCount(); });
+}
+
+void CSetMarkerIDDlg::InitDialog() {
+    // A hand-edited count outside 1 .. 100 would stop or reverse the skip, and the field
+    // could never be restored to a valid value from it.
+    const int skip = std::clamp(m_settings.SkipFrameNum, kMinSkip, kMaxSkip);
+    m_settings.SkipFrameNum = skip;
+    m_pSkipEdit->setText(QString::number(skip));
+
+    m_pIdSpin->setRange(1, MaxId());
+    m_pIdSpin->setValue(1);
+
+    const bool skipMode = m_settings.SetIDMode != 0;
+    (skipMode ? m_pSkipRadio : m_pIncrementRadio)->setChecked(true);
+    m_pSkipEdit->setEnabled(skipMode);
+}
+
+int CSetMarkerIDDlg::MaxId() const {
+    // A MaxID of 0 or less from a hand-edited ini still leaves the one ID 1.
+    return std::max(1, m_settings.MaxID);
+}
+
+void CSetMarkerIDDlg::SetCurrentId(int id) {
+    const int maxId = MaxId();
+    if (id > maxId || id <= 0) {
+        id = 1;
+    }
+    m_pIdSpin->setMaximum(maxId);
+    m_pIdSpin->setValue(id);
+}
+
+int CSetMarkerIDDlg::CurrentId() const {
+    return m_pIdSpin->value();
+}
+
+void CSetMarkerIDDlg::AdvanceId() {
+    const int id = CurrentId();
+    SetCurrentId(id >= MaxId() ? 1 : id + 1);
+}
+
+void CSetMarkerIDDlg::ResetIdOnFrameChange() {
+    if (m_settings.SetIDMode == kIncrementMode) {
+        SetCurrentId(1);
+    }
+}
+
+int CSetMarkerIDDlg::ReadBack() {
+    ExchangeSkipCount();
+    return CurrentId();
+}
+
+void CSetMarkerIDDlg::reject() {
+    QDialog::reject();  // hides
+    if (m_onClosed) {
+        m_onClosed();
+    }
+}
+
+void CSetMarkerIDDlg::OnModeClicked(int mode) {
+    m_settings.SetIDMode = mode;
+    m_pSkipEdit->setEnabled(mode == kSkipMode);
+}
+
+bool CSetMarkerIDDlg::ExchangeSkipCount() {
+    bool ok = false;
+    const int value = m_pSkipEdit->text().toInt(&ok);
+    if (ok && value >= kMinSkip && value <= kMaxSkip) {
+        m_settings.SkipFrameNum = value;
+        return true;
+    }
+    // Restored silently (a message box per keystroke would fight the typing); the selection
+    // lets the next digit replace the restored value.
+    QApplication::beep();
+    m_pSkipEdit->setText(QString::number(m_settings.SkipFrameNum));
+    m_pSkipEdit->selectAll();
+    return false;
+}

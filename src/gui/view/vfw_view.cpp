@@ -1,0 +1,310 @@
+#include "view/vfw_view.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFontMetrics>
+#include <QMimeData>
+#include <QPainter>
+#include <QUrl>
+#include <algorithm>
+#include <cstddef>
+
+#include "app/mirandel_app.h"
+#include "frame/main_frame.h"
+#include "media/avi_video_stream.h"
+#include "media/stream_info_text.h"
+#include "platform/string_table.h"
+#include "settings/inifile_manager.h"
+#include "view/view_cursors.h"
+
+using kivra::ImagePoint;
+using kivra::ViewPoint;
+using kivra::ViewRect;
+
+namespace {
+
+constexpr int kStrAreaMode1 = 2015;
+constexpr int kStrAreaMode2 = 2016;
+constexpr int kStrPreviewMode = 2017;
+
+const QColor kBackground(100, 100, 100);
+
+QRect ToQRect(const ViewRect& r) {
+    return QRect(r.left, r.top, r.Width(), r.Height());
+}
+
+// A decoded frame we can wrap without reading past its buffer.
+bool UsableDib(const kivra::Dib& dib) {
+    return !dib.Empty() && dib.header.biBitCount == 24 && dib.Width() > 0 && dib.Height() > 0 &&
+           dib.bits.size() >= size_t(dib.Stride()) * size_t(dib.Height());
+}
+
+// The picture size the view fits and maps with: the decoded frame's, or the file's before any
+// frame was decoded.
+std::pair<int, int> PictureSize(const CAviVideoStream& stream) {
+    const kivra::Dib& dib = stream.DisplayBitmap();
+    if (UsableDib(dib)) {
+        return {dib.Width(), dib.Height()};
+    }
+    return {static_cast<int>(stream.FileInfo().dwWidth),
+            static_cast<int>(stream.FileInfo().dwHeight)};
+}
+
+}  // namespace
+
+CVfwView::CVfwView(CMainFrame& frame, QWidget* parent) : QWidget(parent), m_frame(frame) {
+    setObjectName(QStringLiteral("CVfwView"));
+    // Every paint covers the whole client area from the back buffer.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAcceptDrops(true);
+    // Moves without a button held drive the area box and the cursor choice.
+    setMouseTracking(true);
+
+    // "Ms Gothic" is not here; a monospaced Japanese face keeps the information columns.
+    m_fontLabel = QFont(QStringLiteral("Noto Sans Mono CJK JP"));
+    m_fontLabel.setPixelSize(14);
+    m_fontLabel.setWeight(QFont::Normal);
+    m_fontLabel.setStyleHint(QFont::Monospace);
+    m_fontLabel.setFixedPitch(true);
+
+    m_nBoxHalfSize = m_frame.Settings().LengthFromCenter1;
+    ResetAreas();
+
+    m_cursorSetId = kivra::MarkerPlacingCursor();
+    m_cursorOpenHand = kivra::OpenHandCursor();
+    m_cursorClosedHand = kivra::ClosedHandCursor();
+    CreateMarkerMenu();
+}
+
+CVfwView::~CVfwView() = default;
+
+void CVfwView::ResetAreas() {
+    kivra::ResetAreas(m_area1, m_area2);
+}
+
+void CVfwView::RecomputeCursorBox() {
+    m_rcCursorBox = kivra::AreaBoxAtCursor(m_ptCursorCenter.x, m_ptCursorCenter.y, m_nBoxHalfSize,
+                                           m_frame.Settings().Direction);
+    update();
+}
+
+void CVfwView::ResizeAreaBox(int step) {
+    if (m_frame.m_nViewMode != kivra::kAreaMode ||
+        (m_frame.m_nAreaIndex == 1 && m_frame.m_nTrimmingMode != kivra::kFrontMode)) {
+        return;
+    }
+    m_nBoxHalfSize =
+        kivra::ClampHalfSize(m_nBoxHalfSize + step, m_rcImage.Width(), m_rcImage.Height());
+    RecomputeCursorBox();
+}
+
+void CVfwView::SetAreas(const kivra::AreaState& area1, const kivra::AreaState& area2) {
+    m_area1 = area1;
+    m_area2 = area2;
+    update();
+}
+
+void CVfwView::InvalidatePictureCache() {
+    m_scaled = {};
+}
+
+ViewRect CVfwView::TrimRectOfFrame(int frame) const {
+    const CAviVideoStream* stream = m_frame.Stream();
+    return stream != nullptr ? stream->m_trimParam.At(frame) : ViewRect{};
+}
+
+std::pair<int, int> CVfwView::ImageSize() const {
+    const CAviVideoStream* stream = m_frame.Stream();
+    return stream != nullptr ? PictureSize(*stream) : std::pair<int, int>{0, 0};
+}
+
+kivra::ImageMapping CVfwView::MappingFor(const ViewRect& imageRect, int viewMode, int frame) const {
+    kivra::ImageMapping m;
+    m.imageRect = imageRect;
+    std::tie(m.imageWidth, m.imageHeight) = ImageSize();
+    std::tie(m.outputWidth, m.outputHeight) = m_frame.Settings().OutputSize();
+    m.trimRect = TrimRectOfFrame(frame);
+    m.preview = viewMode == kivra::kPreviewMode;
+    return m;
+}
+
+std::optional<ImagePoint> CVfwView::ViewToImage(ViewPoint point, const ViewRect& imageRect,
+                                                int viewMode, int frame) const {
+    return kivra::ViewToImage(point, MappingFor(imageRect, viewMode, frame));
+}
+
+std::optional<ViewPoint> CVfwView::ImageToView(ImagePoint point, const ViewRect& imageRect,
+                                               int viewMode, int frame) const {
+    return kivra::ImageToView(point, MappingFor(imageRect, viewMode, frame));
+}
+
+void CVfwView::paintEvent(QPaintEvent* /*event*/) {
+    // Sized here rather than on every resize, so a drag of the window edge allocates once.
+    const QSize size(std::max(width(), 1), std::max(height(), 1));
+    if (m_backBuffer.size() != size) {
+        m_backBuffer = QImage(size, QImage::Format_RGB32);
+    }
+    {
+        QPainter dc(&m_backBuffer);
+        OnDraw(dc);
+    }
+    QPainter screen(this);
+    screen.drawImage(0, 0, m_backBuffer);
+}
+
+void CVfwView::OnDraw(QPainter& dc) {
+    const int mode = m_frame.m_nViewMode;
+    dc.fillRect(m_backBuffer.rect(), mode == kivra::kPreviewMode ? QColor(Qt::black) : kBackground);
+    CAviVideoStream* stream = m_frame.Stream();
+    if (stream == nullptr) {
+        return;
+    }
+    m_rcImage = DrawFrame(dc, *stream, {0, 0, width(), height()});
+    m_frame.UpdateRateStatus();
+    if (m_bShowInfo) {
+        DrawStreamInfo(dc, *stream);
+    }
+    DrawModeBanner(dc);
+    DrawTrimmingAreas(dc, *stream);
+    DrawLocus(dc, *stream);
+    DrawMarkers(dc, *stream);
+}
+
+ViewRect CVfwView::DrawFrame(QPainter& dc, CAviVideoStream& stream, const ViewRect& box) {
+    stream.LoadFrame(-1);  // decodes only when the frame or the deinterlacing changed
+    const auto [width, height] = PictureSize(stream);
+    const double aspect =
+        kivra::PictureAspect(m_frame.m_nViewMode, m_frame.Settings().Direction, width, height);
+    const kivra::FrameFit fit = kivra::FitFrame(box, aspect);
+    dc.fillRect(ToQRect(fit.bar1), Qt::black);
+    dc.fillRect(ToQRect(fit.bar2), Qt::black);
+
+    // In preview the picture stands for the whole trimming rectangle, as the mappings and the
+    // saved movie take it: what lies off the frame stays black, the rest keeps its shape.
+    const ViewRect whole{0, 0, width, height};
+    kivra::TrimPlacement place{whole, {0, 0, fit.picture.Width(), fit.picture.Height()}};
+    if (m_frame.m_nViewMode == kivra::kPreviewMode) {
+        place = kivra::PlaceTrimRect(TrimRectOfFrame(stream.m_nCurrentFrame), width, height,
+                                     fit.picture.Width(), fit.picture.Height());
+    }
+    if (UsableDib(stream.DisplayBitmap()) && !fit.picture.IsEmpty() && !place.source.IsEmpty()) {
+        dc.drawImage(QPoint(fit.picture.left, fit.picture.top),
+                     ScaledFrame(stream, place, fit.picture));
+    }
+    return fit.picture;
+}
+
+const QImage& CVfwView::ScaledFrame(const CAviVideoStream& stream,
+                                    const kivra::TrimPlacement& place, const ViewRect& picture) {
+    const kivra::Dib& dib = stream.DisplayBitmap();
+    const bool deinterlaced = m_frame.Settings().Deinterlace != 0;
+    ScaledPicture& s = m_scaled;
+    if (!s.image.isNull() && s.stream == &stream && s.sample == stream.m_nCurrentFrame &&
+        s.deinterlaced == deinterlaced && s.dibWidth == dib.Width() &&
+        s.dibHeight == dib.Height() && s.source == place.source && s.dest == place.dest &&
+        s.picture == picture) {
+        return s.image;
+    }
+    if (s.image.width() != picture.Width() || s.image.height() != picture.Height()) {
+        s.image = QImage(picture.Width(), picture.Height(), QImage::Format_RGB32);
+    }
+    const ViewRect& source = place.source;
+    const ViewRect& dest = place.dest;
+    const bool full = dest == ViewRect{0, 0, picture.Width(), picture.Height()};
+    if (!full) {
+        s.image.fill(Qt::black);
+    }
+    const int stride = int(s.image.bytesPerLine());
+    uint8_t* const target =
+        s.image.bits() + ptrdiff_t{dest.top} * stride + ptrdiff_t{dest.left} * 4;
+    if (!m_scaler.Scale(dib, source.left, source.top, source.Width(), source.Height(), dest.Width(),
+                        dest.Height(), target, stride)) {
+        s.image.fill(Qt::black);
+    }
+    s.stream = &stream;
+    s.sample = stream.m_nCurrentFrame;
+    s.deinterlaced = deinterlaced;
+    s.dibWidth = dib.Width();
+    s.dibHeight = dib.Height();
+    s.source = source;
+    s.dest = dest;
+    s.picture = picture;
+    ++m_nScaleCount;
+    return s.image;
+}
+
+void CVfwView::TextOut(QPainter& dc, int x, int y, const QString& text) const {
+    dc.drawText(x, y + QFontMetrics(dc.font()).ascent(), text);
+}
+
+void CVfwView::DrawStreamInfo(QPainter& dc, const CAviVideoStream& stream) {
+    QStringList lines;
+    for (const std::string& line : kivra::StreamInfoLines(&stream)) {
+        lines << QString::fromStdString(line);
+    }
+    dc.save();
+    dc.setFont(m_fontLabel);
+    dc.setPen(Qt::black);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        TextOut(dc, 13, 33 + 15 * int(i), lines[i]);
+    }
+    dc.setPen(Qt::white);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        TextOut(dc, 12, 32 + 15 * int(i), lines[i]);
+    }
+    dc.restore();
+}
+
+void CVfwView::DrawModeBanner(QPainter& dc) {
+    int id = 0;
+    if (m_frame.m_nViewMode == kivra::kAreaMode) {
+        if (m_frame.m_nAreaIndex == 0) {
+            id = kStrAreaMode1;
+        } else if (m_frame.m_nAreaIndex == 1) {
+            id = kStrAreaMode2;
+        }
+    } else if (m_frame.m_nViewMode == kivra::kPreviewMode) {
+        id = kStrPreviewMode;
+    }
+    if (id == 0) {
+        return;
+    }
+    const QString text = QString::fromStdString(kivra::LoadString(id));
+    dc.save();
+    dc.setFont(m_fontLabel);
+    dc.setPen(Qt::black);
+    TextOut(dc, 10, 10, text);
+    dc.setPen(Qt::white);
+    TextOut(dc, 9, 9, text);
+    dc.restore();
+}
+
+void CVfwView::dragEnterEvent(QDragEnterEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (std::any_of(urls.begin(), urls.end(), [](const QUrl& u) { return u.isLocalFile(); })) {
+        event->acceptProposedAction();
+    }
+}
+
+void CVfwView::dragMoveEvent(QDragMoveEvent* event) {
+    event->acceptProposedAction();
+}
+
+void CVfwView::dropEvent(QDropEvent* event) {
+    // Every name is looked at, but only the last local file is opened.
+    std::string last;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            last = QFile::encodeName(url.toLocalFile()).toStdString();
+        }
+    }
+    if (last.empty()) {
+        return;
+    }
+    event->acceptProposedAction();
+    // Opened after the drop has finished, so no message box runs inside the drag protocol.
+    CMirandelApp& app = m_frame.App();
+    QMetaObject::invokeMethod(
+        this, [&app, last] { app.OpenDocumentFile(last); }, Qt::QueuedConnection);
+}

@@ -1,0 +1,141 @@
+#pragma once
+// The frame view: the current frame of the open video fitted into the window, with the mode
+// banner, stream information, trimming areas, locus and markers laid over it, and all mouse
+// work on the picture. A child of the pane; reads the document, the modes and the settings
+// through the main frame, which outlives it.
+#include <QCursor>
+#include <QFont>
+#include <QImage>
+#include <QWidget>
+#include <optional>
+#include <utility>
+
+#include "geometry/trimming_param.h"
+#include "geometry/view_geometry.h"
+#include "media/picture_scaler.h"
+
+class CAviVideoStream;
+class CMainFrame;
+class QMenu;
+class QPainter;
+
+class CVfwView : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit CVfwView(CMainFrame& frame, QWidget* parent = nullptr);
+    ~CVfwView() override;
+
+    // Both areas unset: points zeroed, rectangles emptied, frames -1.
+    void ResetAreas();
+    // The cursor box around the last cursor centre at the current half-size.
+    void RecomputeCursorBox();
+    // Grows or shrinks the cursor box by step (while area 1 is set, or area 2 in front mode),
+    // within 3 and half the larger side of the picture.
+    void ResizeAreaBox(int step);
+    // Both areas at once (restored from a marker file).
+    void SetAreas(const kivra::AreaState& area1, const kivra::AreaState& area2);
+
+    // The two mappings for the picture painted into imageRect, in the given view mode, with the
+    // trimming rectangle of `frame` in preview. Nothing where the mapping cannot be formed.
+    std::optional<kivra::ImagePoint> ViewToImage(kivra::ViewPoint point,
+                                                 const kivra::ViewRect& imageRect, int viewMode,
+                                                 int frame) const;
+    std::optional<kivra::ViewPoint> ImageToView(kivra::ImagePoint point,
+                                                const kivra::ViewRect& imageRect, int viewMode,
+                                                int frame) const;
+
+    // The ID of the first marker (lowest ID) of `frame` within 10 pixels of point, mapped in
+    // viewMode; -1 for none or while no video is open.
+    int HitTestMarker(int viewMode, int frame, kivra::ViewPoint point) const;
+
+    // The two commands of the marker context menu; both act on m_nHitMarkerId.
+    void OnMarkerDelete();
+    void OnMarkerDeleteAllFrames();  // asks first
+    QMenu* MarkerMenu() const { return m_pMarkerMenu; }
+
+    // The picture's rectangle of the last paint, view pixels.
+    const kivra::ViewRect& ImageRect() const { return m_rcImage; }
+    const QFont& LabelFont() const { return m_fontLabel; }
+
+    // Drops the scaled picture, so the next paint scales the frame again (a new video).
+    void InvalidatePictureCache();
+    // How often the frame was scaled for the screen since construction (for measurements).
+    int PictureScaleCount() const { return m_nScaleCount; }
+
+    int m_bShowInfo = 0;  // draw the stream information
+
+    // Area state. The mouse work and the trimming computation change these.
+    kivra::ViewPoint m_ptCursorCenter;
+    kivra::ViewRect m_rcCursorBox;  // view pixels; empty outside area mode
+    int m_nBoxHalfSize = 0;         // half the shorter side of the cursor box, view pixels
+    kivra::AreaState m_area1;       // top and bottom points, rectangle (image pixels), frame or -1
+    kivra::AreaState m_area2;
+    int m_nHitMarkerId = -1;  // marker under the pointer or being dragged
+    int m_bDragging = 0;
+    kivra::ViewPoint m_ptDragStart;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void OnDraw(QPainter& dc);
+    // Fits the current frame into box, paints bars and picture, returns the picture rectangle.
+    kivra::ViewRect DrawFrame(QPainter& dc, CAviVideoStream& stream, const kivra::ViewRect& box);
+    void DrawStreamInfo(QPainter& dc, const CAviVideoStream& stream);
+    void DrawModeBanner(QPainter& dc);
+    void DrawTrimmingAreas(QPainter& dc, const CAviVideoStream& stream);
+    void DrawLocus(QPainter& dc, const CAviVideoStream& stream);
+    void DrawMarkers(QPainter& dc, const CAviVideoStream& stream);
+    // Mouse work (view_mouse.cpp).
+    void CreateMarkerMenu();
+    void ChooseCursor(kivra::ViewPoint point);
+    void SetAreaAtCursor(CAviVideoStream& stream);
+    void PlaceMarker(CAviVideoStream& stream, kivra::ViewPoint point);
+    void DragMarkerTo(CAviVideoStream& stream, kivra::ViewPoint point);
+
+    // Text with its cell's top-left corner at (x, y).
+    void TextOut(QPainter& dc, int x, int y, const QString& text) const;
+
+    // The frame's trimming rectangle in image pixels; empty while there is none for it.
+    kivra::ViewRect TrimRectOfFrame(int frame) const;
+    // The size of the source frame the view fits and maps with; 0x0 without a video.
+    std::pair<int, int> ImageSize() const;
+    kivra::ImageMapping MappingFor(const kivra::ViewRect& imageRect, int viewMode, int frame) const;
+
+    // The scaled picture of the last paint and what it was made from.
+    struct ScaledPicture {
+        const CAviVideoStream* stream = nullptr;
+        int sample = -1;
+        bool deinterlaced = false;
+        int dibWidth = 0;
+        int dibHeight = 0;
+        kivra::ViewRect source;   // image pixels
+        kivra::ViewRect dest;     // where source went inside the picture
+        kivra::ViewRect picture;  // view pixels
+        QImage image;
+    };
+    // The picture-sized image with the placement's source scaled into its dest, black around it.
+    const QImage& ScaledFrame(const CAviVideoStream& stream, const kivra::TrimPlacement& place,
+                              const kivra::ViewRect& picture);
+
+    CMainFrame& m_frame;
+    QImage m_backBuffer;  // client-size off-screen surface
+    QFont m_fontLabel;
+    kivra::ViewRect m_rcImage;
+    ScaledPicture m_scaled;
+    kivra::PictureScaler m_scaler;
+    int m_nScaleCount = 0;
+    QMenu* m_pMarkerMenu = nullptr;  // child of this view
+    QCursor m_cursorSetId;           // placing markers with the ID dialog
+    QCursor m_cursorOpenHand;        // over a marker
+    QCursor m_cursorClosedHand;      // dragging a marker
+};

@@ -1,0 +1,261 @@
+// Mouse work on the frame view: setting the two trimming areas with the box that follows
+// the cursor, placing markers while the ID dialog is shown, grabbing, dragging and deleting
+// markers, and the cursor that tells which of these a click would do.
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "frame/main_frame.h"
+#include "geometry/trimming_param.h"
+#include "markers/lff_manager.h"
+#include "markers/set_marker_id_dlg.h"
+#include "media/avi_video_stream.h"
+#include "platform/string_table.h"
+#include "settings/inifile_manager.h"
+#include "view/vfw_view.h"
+
+using kivra::ViewPoint;
+
+namespace {
+
+constexpr int kDeleteIdAllFramesQuestion = 2043;
+constexpr int kHitRadius = 10;
+
+ViewPoint ToViewPoint(const QPointF& p) {
+    const QPoint q = p.toPoint();
+    return {q.x(), q.y()};
+}
+
+}  // namespace
+
+void CVfwView::CreateMarkerMenu() {
+    m_pMarkerMenu = new QMenu(this);
+    m_pMarkerMenu->setObjectName(QStringLiteral("Marker"));
+    connect(m_pMarkerMenu->addAction(QStringLiteral("削除(&D)")), &QAction::triggered, this,
+            &CVfwView::OnMarkerDelete);
+    connect(m_pMarkerMenu->addAction(QStringLiteral("削除(全フレーム)(&U)")), &QAction::triggered,
+            this, &CVfwView::OnMarkerDeleteAllFrames);
+}
+
+int CVfwView::HitTestMarker(int viewMode, int frame, ViewPoint point) const {
+    const CAviVideoStream* stream = m_frame.Stream();
+    if (stream == nullptr || !m_frame.IsVideoOpen()) {
+        return -1;
+    }
+    std::vector<T_DRAW_MARKER> markers;
+    stream->m_markers.GetFrameMarkers(frame, markers);
+    const kivra::ImageMapping mapping = MappingFor(m_rcImage, viewMode, frame);
+    // In ID order, so of two markers close together the lower ID wins.
+    for (const T_DRAW_MARKER& m : markers) {
+        const auto q = kivra::ImageToView({m.x, m.y}, mapping);
+        if (q && point.x >= q->x - kHitRadius && point.x < q->x + kHitRadius &&
+            point.y >= q->y - kHitRadius && point.y < q->y + kHitRadius) {
+            return m.ID;
+        }
+    }
+    return -1;
+}
+
+void CVfwView::ChooseCursor(ViewPoint point) {
+    if (m_frame.IsMarkerIdDialogVisible()) {
+        setCursor(m_cursorSetId);
+        return;
+    }
+    // Elsewhere the window's own arrow comes back at the next move, as it does without us.
+    if (m_frame.m_nViewMode == kivra::kAreaMode || !m_frame.IsVideoOpen()) {
+        unsetCursor();
+    } else if (m_bDragging) {
+        setCursor(m_cursorClosedHand);
+    } else if (CAviVideoStream* stream = m_frame.Stream();
+               stream != nullptr &&
+               HitTestMarker(m_frame.m_nViewMode, stream->m_nCurrentFrame, point) >= 0) {
+        setCursor(m_cursorOpenHand);
+    } else {
+        unsetCursor();
+    }
+}
+
+void CVfwView::mouseMoveEvent(QMouseEvent* event) {
+    const ViewPoint p = ToViewPoint(event->position());
+    ChooseCursor(p);
+    if (m_frame.m_nViewMode == kivra::kAreaMode) {
+        setFocus();
+        m_ptCursorCenter = p;
+        RecomputeCursorBox();
+    } else {
+        m_rcCursorBox = {};
+    }
+    if (m_bDragging) {
+        if (CAviVideoStream* stream = m_frame.Stream()) {
+            DragMarkerTo(*stream, p);
+        }
+    }
+}
+
+void CVfwView::DragMarkerTo(CAviVideoStream& stream, ViewPoint point) {
+    // The marker stays on the picture however far the pointer goes.
+    if (m_rcImage.IsEmpty()) {
+        return;
+    }
+    point.x = std::clamp(point.x, m_rcImage.left, m_rcImage.right - 1);
+    point.y = std::clamp(point.y, m_rcImage.top, m_rcImage.bottom - 1);
+    const int frame = stream.m_nCurrentFrame;
+    if (const auto image = ViewToImage(point, m_rcImage, m_frame.m_nViewMode, frame)) {
+        stream.m_markers.SetMarker(m_nHitMarkerId - 1, frame, image->x, image->y);
+        update();
+    }
+}
+
+void CVfwView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    m_nHitMarkerId = -1;
+    CAviVideoStream* stream = m_frame.Stream();
+    if (stream == nullptr || !m_frame.IsVideoOpen()) {
+        return;
+    }
+    const ViewPoint p = ToViewPoint(event->position());
+    const int mode = m_frame.m_nViewMode;
+    if (mode == kivra::kAreaMode) {
+        SetAreaAtCursor(*stream);
+        return;
+    }
+    if (mode == kivra::kPreviewMode && m_frame.IsMarkerIdDialogVisible()) {
+        PlaceMarker(*stream, p);
+        return;
+    }
+    const int id = HitTestMarker(mode, stream->m_nCurrentFrame, p);
+    if (id < 0) {
+        return;
+    }
+    // Qt holds the mouse for this view until the button is released.
+    m_nHitMarkerId = id;
+    m_ptDragStart = p;
+    m_bDragging = 1;
+    ChooseCursor(p);
+}
+
+void CVfwView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mouseReleaseEvent(event);
+        return;
+    }
+    if (m_bDragging) {
+        m_bDragging = 0;
+        m_nHitMarkerId = -1;
+    }
+}
+
+void CVfwView::SetAreaAtCursor(CAviVideoStream& stream) {
+    const bool second = m_frame.m_nAreaIndex == 1;
+    kivra::AreaState& area = second ? m_area2 : m_area1;
+    const kivra::AreaState& other = second ? m_area1 : m_area2;
+    const int frame = stream.m_nCurrentFrame;
+    if (frame == other.frame) {
+        return;  // the two areas need two different frames
+    }
+    const auto [imageWidth, imageHeight] = ImageSize();
+    const kivra::PixelRect rect =
+        kivra::BoxToImageRect(m_rcCursorBox, m_rcImage, imageWidth, imageHeight);
+    if (rect.IsEmpty()) {
+        return;
+    }
+    area = kivra::AreaFromClick(rect, frame);
+
+    CInifileManager& settings = m_frame.Settings();
+    if (!second) {
+        m_frame.m_nAreaIndex = 1;
+        settings.LengthFromCenter1 = m_nBoxHalfSize;
+        // In side mode area 2 starts as large as area 1 and keeps that size.
+        if (m_frame.m_nTrimmingMode == kivra::kFrontMode) {
+            m_nBoxHalfSize = settings.LengthFromCenter2;
+            RecomputeCursorBox();
+        }
+        m_frame.Playback().Last();
+    } else {
+        m_frame.m_nAreaIndex = 0;
+        m_frame.m_nViewMode = kivra::kNormalMode;
+        settings.LengthFromCenter2 = m_nBoxHalfSize;
+        m_nBoxHalfSize = settings.LengthFromCenter1;
+        m_rcCursorBox = {};
+        m_frame.Playback().First();
+    }
+    if (m_area1.IsSet() && m_area2.IsSet()) {
+        kivra::InterpolateTrimRects(m_area1, m_area2, m_frame.m_nTrimmingMode, settings.Direction,
+                                    stream.GetFrameCount(), stream.m_trimParam);
+    }
+    m_frame.UpdateAllViews();
+}
+
+void CVfwView::PlaceMarker(CAviVideoStream& stream, ViewPoint point) {
+    CSetMarkerIDDlg* dlg = m_frame.MarkerIdDialog();
+    const int frame = stream.m_nCurrentFrame;
+    const auto image = ViewToImage(point, m_rcImage, kivra::kPreviewMode, frame);
+    if (dlg == nullptr || !image) {
+        return;  // no trimmed picture to place it on
+    }
+    const int id = dlg->ReadBack();
+    stream.m_markers.SetMarker(id - 1, frame, image->x, image->y);
+    const CInifileManager& settings = m_frame.Settings();
+    if (settings.SetIDMode != 0) {
+        const int skip = settings.SkipFrameNum;
+        stream.m_markers.FillSkippedFrames(id - 1, frame, image->x, image->y, skip,
+                                           m_frame.RangeStart());
+        const int64_t next = std::min<int64_t>(m_frame.RangeEnd(), int64_t{frame} + skip);
+        stream.SetPosition(static_cast<int>(next));
+        m_frame.MoveTrackbar(stream.m_nCurrentFrame);
+    } else {
+        dlg->AdvanceId();
+    }
+    m_frame.UpdateAllViews();
+}
+
+void CVfwView::wheelEvent(QWheelEvent* event) {
+    // Some systems turn a wheel with a modifier held into a sideways one.
+    const QPoint delta = event->angleDelta();
+    const int d = delta.y() != 0 ? delta.y() : delta.x();
+    ResizeAreaBox(kivra::WheelStep(d, (event->modifiers() & Qt::ShiftModifier) != 0));
+    event->accept();
+}
+
+void CVfwView::contextMenuEvent(QContextMenuEvent* event) {
+    const CAviVideoStream* stream = m_frame.Stream();
+    if (stream == nullptr || !m_frame.IsVideoOpen() || m_bDragging || m_frame.IsForwardPlaying()) {
+        return;
+    }
+    m_nHitMarkerId = HitTestMarker(m_frame.m_nViewMode, stream->m_nCurrentFrame,
+                                   {event->pos().x(), event->pos().y()});
+    if (m_nHitMarkerId >= 0) {
+        m_pMarkerMenu->exec(event->globalPos());
+    }
+}
+
+void CVfwView::OnMarkerDelete() {
+    CAviVideoStream* stream = m_frame.Stream();
+    if (stream == nullptr || m_nHitMarkerId < 0) {
+        return;
+    }
+    stream->m_markers.DeleteMarker(m_nHitMarkerId - 1, stream->m_nCurrentFrame);
+    m_frame.UpdateAllViews();
+}
+
+void CVfwView::OnMarkerDeleteAllFrames() {
+    const int id = m_nHitMarkerId;
+    if (m_frame.Stream() == nullptr || id < 0 ||
+        m_frame.ShowMessage(kivra::LoadString(kDeleteIdAllFramesQuestion), kivra::MsgButtons::YesNo,
+                            kivra::MsgIcon::Question) != kivra::MsgAnswer::Yes) {
+        return;
+    }
+    // The video may have closed while the question was open.
+    if (CAviVideoStream* stream = m_frame.Stream()) {
+        stream->m_markers.DeleteMarkerIdAllFrames(id, stream->GetEnd());
+        m_frame.UpdateAllViews();
+    }
+}
