@@ -185,6 +185,75 @@ TEST(TrimmedPlanesTest, MosaicCellsAreUniformInEveryPlane) {
     }
 }
 
+// The wide loops read source bytes straight from the row, or from a zero-padded copy near its
+// end, and fall back when a group's taps spread too far; every way must give the plain loops'
+// picture to the bit, across enlargements, reductions, boxes off the picture, odd crops and
+// range mapping.
+TEST(TrimmedPlanesTest, EveryKernelGivesTheSamePicture) {
+    const auto noise = [](int p, int x, int y) {
+        uint32_t h = uint32_t(x) * 73856093u ^ uint32_t(y) * 19349663u ^ uint32_t(p) * 83492791u;
+        h ^= h >> 13;
+        return int((h * 2654435761u) >> 24);
+    };
+    struct Case {
+        AVPixelFormat source, out;
+        int outWidth, outHeight;
+        PixelRect trim;
+    };
+    const Case cases[] = {
+        {AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUVJ420P, 150, 111, {31, 17, 131, 91}},  // x1.5
+        {AV_PIX_FMT_YUVJ420P,
+         AV_PIX_FMT_YUVJ420P,
+         150,
+         111,
+         {103, 40, 203, 114}},                                                // at the right edge
+        {AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUV420P, 61, 47, {3, 5, 187, 144}},  // /3, mapped
+        {AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUV420P, 37, 29, {0, 0, 203, 151}},   // /5.5
+        {AV_PIX_FMT_YUV422P, AV_PIX_FMT_YUV444P, 90, 70, {-30, -11, 150, 120}},  // off the picture
+        {AV_PIX_FMT_YUV444P, AV_PIX_FMT_YUVJ422P, 333, 250, {7, 9, 64, 51}},     // x5.8
+    };
+    const kivra::PlaneKernels kernels[] = {kivra::PlaneKernels::Sse2, kivra::PlaneKernels::Avx2};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(av_get_pix_fmt_name(c.source)) + " -> " +
+                     av_get_pix_fmt_name(c.out) + " " + std::to_string(c.outWidth) + "x" +
+                     std::to_string(c.outHeight));
+        const AvFramePtr source = MakeFrame(c.source, 203, 151, noise);
+        ASSERT_TRUE(source);
+        kivra::TrimmedPlanesRenderer plain;
+        plain.UseKernels(kivra::PlaneKernels::Plain);
+        const AvFramePtr expected = MakeFrame(c.out, c.outWidth, c.outHeight, nullptr);
+        ASSERT_TRUE(plain.Render(source.get(), c.trim, 0, *expected));
+        const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(c.out);
+        for (const kivra::PlaneKernels k : kernels) {
+            kivra::TrimmedPlanesRenderer renderer;
+            renderer.UseKernels(k);
+            // The box moves by one pixel between two pictures: the weights are made again.
+            for (const int shift : {1, 0}) {
+                const PixelRect moved{c.trim.left + shift, c.trim.top, c.trim.right + shift,
+                                      c.trim.bottom};
+                AvFramePtr out = MakeFrame(c.out, c.outWidth, c.outHeight, nullptr);
+                ASSERT_TRUE(renderer.Render(source.get(), moved, 0, *out));
+                if (shift != 0) {
+                    continue;
+                }
+                for (int p = 0; p < 3; ++p) {
+                    const int w = p ? AV_CEIL_RSHIFT(c.outWidth, desc->log2_chroma_w) : c.outWidth;
+                    const int h =
+                        p ? AV_CEIL_RSHIFT(c.outHeight, desc->log2_chroma_h) : c.outHeight;
+                    for (int y = 0; y < h; ++y) {
+                        for (int x = 0; x < w; ++x) {
+                            ASSERT_EQ(At(*out, p, x, y), At(*expected, p, x, y))
+                                << "kernels " << int(k) << " plane " << p << " at " << x << ","
+                                << y;
+                        }
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_LE(kivra::BestPlaneKernels(), kivra::PlaneKernels::Avx2);
+}
+
 kivra::CompressOptions LosslessH264() {
     kivra::CompressOptions options;
     options.fccType = kivra::MakeFourCC("vids");

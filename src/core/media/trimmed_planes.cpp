@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
 #endif
 
 extern "C" {
@@ -68,10 +68,47 @@ int32_t Load32(const int16_t* p) {
 
 // One source row (as int16 levels, from the span's first pixel) into width outputs of 8.7 fixed
 // point. Outputs go in groups of four; each group's weights are stored pair by pair.
-void HorizontalPass(const int16_t* source, const int* first, const int16_t* packed,
+void HorizontalPlain(const int16_t* source, const int* first, const int16_t* packed,
+                     const int32_t* bias, int pairs, int groups, int16_t* out) {
+    constexpr int32_t kRound = 1 << (kHorizontalShift - 1);
+    for (int g = 0; g < groups; ++g) {
+        for (int i = 0; i < 4; ++i) {
+            int32_t sum = bias[4 * g + i] + kRound;
+            const int16_t* w = packed + size_t(g) * size_t(pairs) * 8 + 2 * i;
+            const int16_t* s = source + first[4 * g + i];
+            for (int q = 0; q < pairs; ++q) {
+                sum += s[2 * q] * w[8 * q] + s[2 * q + 1] * w[8 * q + 1];
+            }
+            out[4 * g + i] = int16_t(sum >> kHorizontalShift);
+        }
+    }
+}
+
+// Blends taps rows of 8.7 levels into one output row, from column x on. Weights and bias may
+// carry a level map, so results are clamped to 0..255.
+void VerticalPlain(const int16_t* const* rows, const int16_t* weight, int pairs, int32_t bias,
+                   int x, int width, uint8_t* out) {
+    const int32_t start = bias + (1 << (kVerticalShift - 1));
+    for (; x < width; ++x) {
+        int32_t sum = start;
+        for (int t = 0; t < 2 * pairs; ++t) {
+            sum += rows[t][x] * weight[t];
+        }
+        out[x] = uint8_t(std::clamp(sum >> kVerticalShift, 0, 255));
+    }
+}
+
+// Source levels as int16, for the pairwise multiplies.
+void WidenPlain(const uint8_t* from, int x, int count, int16_t* to) {
+    for (; x < count; ++x) {
+        to[x] = from[x];
+    }
+}
+
+#if defined(__SSE2__)
+void HorizontalSse2(const int16_t* source, const int* first, const int16_t* packed,
                     const int32_t* bias, int pairs, int groups, int16_t* out) {
     constexpr int32_t kRound = 1 << (kHorizontalShift - 1);
-#if defined(__SSE2__)
     const __m128i round = _mm_set1_epi32(kRound);
     if (pairs == 1) {
         for (int g = 0; g < groups; ++g) {
@@ -103,29 +140,12 @@ void HorizontalPass(const int16_t* source, const int* first, const int16_t* pack
         acc = _mm_srai_epi32(acc, kHorizontalShift);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 4 * g), _mm_packs_epi32(acc, acc));
     }
-#else
-    for (int g = 0; g < groups; ++g) {
-        for (int i = 0; i < 4; ++i) {
-            int32_t sum = bias[4 * g + i] + kRound;
-            const int16_t* w = packed + size_t(g) * size_t(pairs) * 8 + 2 * i;
-            const int16_t* s = source + first[4 * g + i];
-            for (int q = 0; q < pairs; ++q) {
-                sum += s[2 * q] * w[8 * q] + s[2 * q + 1] * w[8 * q + 1];
-            }
-            out[4 * g + i] = int16_t(sum >> kHorizontalShift);
-        }
-    }
-#endif
 }
 
-// Blends taps rows of 8.7 levels into one output row. Weights and bias may carry a level map,
-// so results are clamped to 0..255.
-void VerticalPass(const int16_t* const* rows, const int16_t* weight, int pairs, int32_t bias,
+void VerticalSse2(const int16_t* const* rows, const int16_t* weight, int pairs, int32_t bias,
                   int width, uint8_t* out) {
-    const int32_t start = bias + (1 << (kVerticalShift - 1));
+    const __m128i begin = _mm_set1_epi32(bias + (1 << (kVerticalShift - 1)));
     int x = 0;
-#if defined(__SSE2__)
-    const __m128i begin = _mm_set1_epi32(start);
     for (; x + 8 <= width; x += 8) {
         __m128i lo = begin;
         __m128i hi = begin;
@@ -142,31 +162,94 @@ void VerticalPass(const int16_t* const* rows, const int16_t* weight, int pairs, 
             _mm_packs_epi32(_mm_srai_epi32(lo, kVerticalShift), _mm_srai_epi32(hi, kVerticalShift));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(words, words));
     }
-#endif
-    for (; x < width; ++x) {
-        int32_t sum = start;
-        for (int t = 0; t < 2 * pairs; ++t) {
-            sum += rows[t][x] * weight[t];
-        }
-        out[x] = uint8_t(std::clamp(sum >> kVerticalShift, 0, 255));
-    }
+    VerticalPlain(rows, weight, pairs, bias, x, width, out);
 }
 
-// Source levels as int16, for the pairwise multiplies.
-void Widen(const uint8_t* from, int count, int16_t* to) {
-    int x = 0;
-#if defined(__SSE2__)
+void WidenSse2(const uint8_t* from, int count, int16_t* to) {
     const __m128i zero = _mm_setzero_si128();
+    int x = 0;
     for (; x + 16 <= count; x += 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + x));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(to + x), _mm_unpacklo_epi8(bytes, zero));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(to + x + 8), _mm_unpackhi_epi8(bytes, zero));
     }
+    WidenPlain(from, x, count, to);
+}
 #endif
-    for (; x < count; ++x) {
-        to[x] = from[x];
+
+#if defined(__x86_64__) || defined(__i386__)
+#define KIVRA_AVX2 1
+// The horizontal pass straight from the source bytes: each group's 16 bytes from its base are
+// shuffled into tap pairs widened to 16 bits, two groups at a time. row[base - origin] is the
+// byte of source pixel base.
+__attribute__((target("avx2"))) void HorizontalAvx2(const uint8_t* row, int origin, const int* base,
+                                                    const uint8_t* masks, const int16_t* packed,
+                                                    const int32_t* bias, int pairs, int groups,
+                                                    int16_t* out) {
+    constexpr int32_t kRound = 1 << (kHorizontalShift - 1);
+    const __m256i round = _mm256_set1_epi32(kRound);
+    const auto load = [](const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); };
+    int g = 0;
+    for (; g + 2 <= groups; g += 2) {
+        const __m256i mask = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(masks + 16 * g));
+        __m256i acc = _mm256_add_epi32(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bias + 4 * g)), round);
+        const uint8_t* lo = row + (base[g] - origin);
+        const uint8_t* hi = row + (base[g + 1] - origin);
+        const int16_t* wlo = packed + size_t(g) * size_t(pairs) * 8;
+        const int16_t* whi = wlo + size_t(pairs) * 8;
+        for (int q = 0; q < pairs; ++q) {
+            const __m256i bytes = _mm256_inserti128_si256(_mm256_castsi128_si256(load(lo + 2 * q)),
+                                                          load(hi + 2 * q), 1);
+            const __m256i weights = _mm256_inserti128_si256(
+                _mm256_castsi128_si256(load(wlo + 8 * q)), load(whi + 8 * q), 1);
+            acc =
+                _mm256_add_epi32(acc, _mm256_madd_epi16(_mm256_shuffle_epi8(bytes, mask), weights));
+        }
+        acc = _mm256_srai_epi32(acc, kHorizontalShift);
+        const __m256i words = _mm256_permute4x64_epi64(_mm256_packs_epi32(acc, acc), 0x08);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * g), _mm256_castsi256_si128(words));
+    }
+    for (; g < groups; ++g) {
+        const __m128i mask = load(masks + 16 * g);
+        __m128i acc = _mm_add_epi32(load(bias + 4 * g), _mm256_castsi256_si128(round));
+        const uint8_t* from = row + (base[g] - origin);
+        const int16_t* w = packed + size_t(g) * size_t(pairs) * 8;
+        for (int q = 0; q < pairs; ++q) {
+            acc = _mm_add_epi32(
+                acc, _mm_madd_epi16(_mm_shuffle_epi8(load(from + 2 * q), mask), load(w + 8 * q)));
+        }
+        acc = _mm_srai_epi32(acc, kHorizontalShift);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 4 * g), _mm_packs_epi32(acc, acc));
     }
 }
+
+__attribute__((target("avx2"))) void VerticalAvx2(const int16_t* const* rows, const int16_t* weight,
+                                                  int pairs, int32_t bias, int width,
+                                                  uint8_t* out) {
+    const __m256i begin = _mm256_set1_epi32(bias + (1 << (kVerticalShift - 1)));
+    int x = 0;
+    for (; x + 16 <= width; x += 16) {
+        __m256i lo = begin;
+        __m256i hi = begin;
+        for (int q = 0; q < pairs; ++q) {
+            const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[2 * q] + x));
+            const __m256i b =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[2 * q + 1] + x));
+            const __m256i w = _mm256_set1_epi32(int32_t(
+                uint32_t(uint16_t(weight[2 * q])) | uint32_t(uint16_t(weight[2 * q + 1])) << 16));
+            lo = _mm256_add_epi32(lo, _mm256_madd_epi16(_mm256_unpacklo_epi16(a, b), w));
+            hi = _mm256_add_epi32(hi, _mm256_madd_epi16(_mm256_unpackhi_epi16(a, b), w));
+        }
+        // Lanes hold outputs 0-3 and 8-11 in lo, 4-7 and 12-15 in hi: packing puts them in order.
+        const __m256i words = _mm256_packs_epi32(_mm256_srai_epi32(lo, kVerticalShift),
+                                                 _mm256_srai_epi32(hi, kVerticalShift));
+        const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(words, words), 0x08);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm256_castsi256_si128(bytes));
+    }
+    VerticalPlain(rows, weight, pairs, bias, x, width, out);
+}
+#endif
 
 // Sets the part of a plane outside [x0, x1) x [y0, y1) to value.
 void FillOutside(uint8_t* plane, ptrdiff_t stride, int width, int height, int x0, int x1, int y0,
@@ -275,6 +358,23 @@ bool IsFullRangeYuv(int format, AVColorRange range) {
     return IsFullRangeFormat(format) || range == AVCOL_RANGE_JPEG;
 }
 
+PlaneKernels BestPlaneKernels() {
+#if defined(KIVRA_AVX2)
+    if (__builtin_cpu_supports("avx2")) {
+        return PlaneKernels::Avx2;
+    }
+#endif
+#if defined(__SSE2__)
+    return PlaneKernels::Sse2;
+#else
+    return PlaneKernels::Plain;
+#endif
+}
+
+void TrimmedPlanesRenderer::UseKernels(PlaneKernels kernels) {
+    kernels_ = std::min(kernels, BestPlaneKernels());
+}
+
 void TrimmedPlanesRenderer::Prepare(Axis& axis, bool grouped, double sourceStart,
                                     double sourceLength, double destStart, double destLength,
                                     int32_t fill, double gain, double offset) {
@@ -318,6 +418,61 @@ void TrimmedPlanesRenderer::Prepare(Axis& axis, bool grouped, double sourceStart
             axis.weight[at] = w;
         }
     }
+    axis.shuffles = grouped && size > 0;
+    if (!axis.shuffles) {
+        return;
+    }
+    // Byte j of a group's mask takes the low half of int16 lane j/2 of the tap pairs; 0x80
+    // makes the high half zero.
+    const int groups = slots / 4;
+    axis.groupBase.assign(size_t(groups), 0);
+    axis.mask.assign(size_t(groups) * 16, 0x80);
+    axis.readEnd = 0;
+    for (int g = 0; g < groups && axis.shuffles; ++g) {
+        const auto from = axis.first.begin() + 4 * g;
+        const auto [low, high] = std::minmax_element(from, from + 4);
+        axis.shuffles = *high - *low + 2 <= 16;
+        axis.groupBase[size_t(g)] = *low;
+        axis.readEnd = std::max(axis.readEnd, *low + perOutput - 2 + 16);
+        for (int i = 0; i < 4; ++i) {
+            for (int t = 0; t < 2; ++t) {
+                axis.mask[size_t(g) * 16 + size_t(i) * 4 + size_t(t) * 2] =
+                    uint8_t(from[i] - *low + t);
+            }
+        }
+    }
+}
+
+void TrimmedPlanesRenderer::ScaleAcross(const uint8_t* row, int spanFrom, int spanTo,
+                                        int sourceWidth, const Axis& columns, int groups,
+                                        int16_t* out) {
+#if defined(KIVRA_AVX2)
+    if (kernels_ == PlaneKernels::Avx2 && columns.shuffles) {
+        if (columns.readEnd <= sourceWidth) {
+            // Padding taps may read pixels past the span: they weigh nothing.
+            HorizontalAvx2(row, 0, columns.groupBase.data(), columns.mask.data(),
+                           columns.weight.data(), columns.bias.data(), columns.pairs, groups, out);
+            return;
+        }
+        // Reads near the row's end go to a copy that ends in zeros.
+        bytes_.assign(size_t(columns.readEnd - spanFrom), 0);
+        std::memcpy(bytes_.data(), row + spanFrom, size_t(spanTo - spanFrom));
+        HorizontalAvx2(bytes_.data(), spanFrom, columns.groupBase.data(), columns.mask.data(),
+                       columns.weight.data(), columns.bias.data(), columns.pairs, groups, out);
+        return;
+    }
+#endif
+#if defined(__SSE2__)
+    if (kernels_ != PlaneKernels::Plain) {
+        WidenSse2(row + spanFrom, spanTo - spanFrom, levels_.data());
+        HorizontalSse2(levels_.data(), firstRelative_.data(), columns.weight.data(),
+                       columns.bias.data(), columns.pairs, groups, out);
+        return;
+    }
+#endif
+    WidenPlain(row + spanFrom, 0, spanTo - spanFrom, levels_.data());
+    HorizontalPlain(levels_.data(), firstRelative_.data(), columns.weight.data(),
+                    columns.bias.data(), columns.pairs, groups, out);
 }
 
 void TrimmedPlanesRenderer::ScalePlane(const uint8_t* source, ptrdiff_t sourceStride,
@@ -352,16 +507,32 @@ void TrimmedPlanesRenderer::ScalePlane(const uint8_t* source, ptrdiff_t sourceSt
             const int slot = row % ringSize;
             int16_t* scaled = ring_.data() + size_t(slot) * size_t(rowLength);
             if (ringRow_[size_t(slot)] != row) {
-                Widen(Row(source, sourceStride, row) + spanFrom, spanTo - spanFrom, levels_.data());
-                HorizontalPass(levels_.data(), firstRelative_.data(), columns.weight.data(),
-                               columns.bias.data(), columns.pairs, groups, scaled);
+                ScaleAcross(Row(source, sourceStride, row), spanFrom, spanTo, sourceWidth, columns,
+                            groups, scaled);
                 ringRow_[size_t(slot)] = row;
             }
             rowPointers_[size_t(t)] = scaled;
         }
-        VerticalPass(rowPointers_.data(), rows.weight.data() + size_t(y) * size_t(ringSize),
-                     rows.pairs, rows.bias[size_t(y)], width,
-                     Row(out, outStride, rows.firstOutput + y) + columns.firstOutput);
+        const int16_t* weight = rows.weight.data() + size_t(y) * size_t(ringSize);
+        uint8_t* into = Row(out, outStride, rows.firstOutput + y) + columns.firstOutput;
+        switch (kernels_) {
+#if defined(KIVRA_AVX2)
+            case PlaneKernels::Avx2:
+                VerticalAvx2(rowPointers_.data(), weight, rows.pairs, rows.bias[size_t(y)], width,
+                             into);
+                break;
+#endif
+#if defined(__SSE2__)
+            case PlaneKernels::Sse2:
+                VerticalSse2(rowPointers_.data(), weight, rows.pairs, rows.bias[size_t(y)], width,
+                             into);
+                break;
+#endif
+            default:
+                VerticalPlain(rowPointers_.data(), weight, rows.pairs, rows.bias[size_t(y)], 0,
+                              width, into);
+                break;
+        }
     }
 }
 
