@@ -109,11 +109,12 @@ private:
 // A document opened headless; null stream when the open failed (the reason went to err).
 class OpenedVideo {
 public:
-    OpenedVideo(const std::string& path, std::ostream& err)
+    OpenedVideo(const std::string& path, std::ostream& err, bool withSound)
         : settings_(std::string()),
           host_(err, settings_),
           doc_(host_, &settings_, UserSettingsFolder()) {
         host_.Attach(&doc_);
+        doc_.SetSplitSound(withSound);
         if (doc_.OnOpenDocument(path) && doc_.Stream() != nullptr && host_.rangeStart < 0) {
             host_.rangeStart = 0;
             host_.rangeEnd = doc_.Stream()->GetFrameCount() - 1;
@@ -167,12 +168,13 @@ private:
 // The start every command shares: the usage text and 2 when its arguments are wrong, 1 when the
 // video args[1] does not open; otherwise the exit status of work on the opened video.
 int OnVideo(bool argsOk, const std::vector<std::string>& args, std::ostream& err,
-            const std::function<int(const OpenedVideo&, CAviVideoStream&)>& work) {
+            const std::function<int(const OpenedVideo&, CAviVideoStream&)>& work,
+            bool withSound = true) {
     if (!argsOk) {
         err << kUsage;
         return 2;
     }
-    const OpenedVideo video(args[1], err);
+    const OpenedVideo video(args[1], err, withSound);
     if (video.Stream() == nullptr) {
         return 1;
     }
@@ -465,57 +467,61 @@ int Export(const std::vector<std::string>& args, std::ostream& err) {
         }
     }
 
-    return OnVideo(true, args, err, [&](const OpenedVideo& video, CAviVideoStream& stream) {
-        if (stream.m_markers.GetLoadState() != CLFFManager::kLoaded) {
-            err << "no marker file for " << args[1] << "\n";
-            return 1;
-        }
-        if (!video.AreasSet()) {
-            err << "the marker file of " << args[1] << " has no trimming areas\n";
-            return 1;
-        }
-        const auto [width, height] = video.Settings().OutputSize();
-        if (width <= 0 || height <= 0) {
-            err << "the marker file of " << args[1] << " has no known output size\n";
-            return 1;
-        }
-        // Both scratch names are the program's own; what an interrupted run left goes.
-        const std::string intermediate = ReplaceExtension(target, ".$out$.avi");
-        RemoveQuietly(intermediate);
-        const TrimmedMovieJob job{intermediate,     video.RangeStart(),
-                                  video.RangeEnd(), width,
-                                  height,           video.Settings().Deinterlace != 0,
-                                  compress};
-        TerminalProgress progress(err);
-        StderrMessages messages(err);
-        std::string detail;
-        const WriteResult written = WriteTrimmedMovie(stream, job, progress, messages, &detail);
-        progress.End();
-        if (written != WriteResult::Written) {
-            RemoveQuietly(intermediate);
-            err << "Export error!!\n";
-            if (!detail.empty()) {
-                err << detail << "\n";
+    return OnVideo(
+        true, args, err,
+        [&](const OpenedVideo& video, CAviVideoStream& stream) {
+            if (stream.m_markers.GetLoadState() != CLFFManager::kLoaded) {
+                err << "no marker file for " << args[1] << "\n";
+                return 1;
             }
-            return 1;
-        }
-        if (aviTarget) {
-            return MoveOver(intermediate, target, err) ? 0 : 1;
-        }
-        const std::string converted = ReplaceExtension(target, ".$out$" + FileExtension(target));
-        RemoveQuietly(converted);
-        const bool ok =
-            video.Encoder().ConvertWithProfile(intermediate, converted, profileIndex, progress);
-        progress.End();
-        RemoveQuietly(intermediate);
-        if (!ok) {
+            if (!video.AreasSet()) {
+                err << "the marker file of " << args[1] << " has no trimming areas\n";
+                return 1;
+            }
+            const auto [width, height] = video.Settings().OutputSize();
+            if (width <= 0 || height <= 0) {
+                err << "the marker file of " << args[1] << " has no known output size\n";
+                return 1;
+            }
+            // Both scratch names are the program's own; what an interrupted run left goes.
+            const std::string intermediate = ReplaceExtension(target, ".$out$.avi");
+            RemoveQuietly(intermediate);
+            const TrimmedMovieJob job{intermediate,     video.RangeStart(),
+                                      video.RangeEnd(), width,
+                                      height,           video.Settings().Deinterlace != 0,
+                                      compress};
+            TerminalProgress progress(err);
+            StderrMessages messages(err);
+            std::string detail;
+            const WriteResult written = WriteTrimmedMovie(stream, job, progress, messages, &detail);
+            progress.End();
+            if (written != WriteResult::Written) {
+                RemoveQuietly(intermediate);
+                err << "Export error!!\n";
+                if (!detail.empty()) {
+                    err << detail << "\n";
+                }
+                return 1;
+            }
+            if (aviTarget) {
+                return MoveOver(intermediate, target, err) ? 0 : 1;
+            }
+            const std::string converted =
+                ReplaceExtension(target, ".$out$" + FileExtension(target));
             RemoveQuietly(converted);
-            err << "the conversion with profile " << profileIndex << " failed\n"
-                << video.Encoder().EncoderMessages() << "\n";
-            return 1;
-        }
-        return MoveOver(converted, target, err) ? 0 : 1;
-    });
+            const bool ok =
+                video.Encoder().ConvertWithProfile(intermediate, converted, profileIndex, progress);
+            progress.End();
+            RemoveQuietly(intermediate);
+            if (!ok) {
+                RemoveQuietly(converted);
+                err << "the conversion with profile " << profileIndex << " failed\n"
+                    << video.Encoder().EncoderMessages() << "\n";
+                return 1;
+            }
+            return MoveOver(converted, target, err) ? 0 : 1;
+        },
+        /*withSound=*/false);  // the movie holds no sound
 }
 
 }  // namespace

@@ -178,7 +178,7 @@ bool CVfwDoc::OnOpenDocument(const std::string& path) {
         }
     }
     // The sound is split off from the source itself, whatever happened to the picture.
-    if (m_ffmpeg.SplitSound(path, temporaryWav, m_host.Progress())) {
+    if (m_bSplitSound && m_ffmpeg.SplitSound(path, temporaryWav, m_host.Progress())) {
         m_strSoundPath = temporaryWav;
     } else {
         std::error_code ignored;

@@ -60,6 +60,9 @@ public:
     ZebsCCodecOption& CodecOption() { return m_codecOption; }
     const std::string& PathName() const { return m_strPathName; }
     const std::string& SoundPath() const { return m_strSoundPath; }
+    // Whether opening splits the sound off (on unless set); a caller that never plays or keeps
+    // the sound, such as the batch export, saves an encoder run per open.
+    void SetSplitSound(bool split) { m_bSplitSound = split; }
 
     // The extensions the open dialog offers, taken from the filter text each time.
     static bool IsSupportedExtension(const std::string& path);
@@ -80,4 +83,5 @@ private:
     ZebsCCodecOption m_codecOption;
     std::string m_strPathName;
     std::string m_strSoundPath;
+    bool m_bSplitSound = true;
 };
