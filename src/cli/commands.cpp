@@ -65,11 +65,6 @@ public:
     void ToggleMarkerIdDialog() override {}
     void SaveMarkers() override {}
     void StopPlayback() override {}
-    void CloseCommand() override {
-        if (doc_ != nullptr) {
-            doc_->OnNewDocument();
-        }
-    }
     void UpdateAllViews() override {}
     void UpdateRateStatus() override {}
     void SetViewMode(int) override {}

@@ -160,7 +160,8 @@ TEST(VfwDocBadInputTest, TruncatedAndAbsurdFilesNeverCrash) {
     }
 }
 
-// A folder where nothing can be created gives the read-only message before anything else.
+// A folder where nothing can be created gives the read-only message before anything else, and
+// the video already open stays.
 TEST(VfwDocOpenTest, ReadOnlyFolderGivesMessage2013) {
     TempDir dir;
     const std::string source = dir.File("source.avi");
@@ -172,10 +173,14 @@ TEST(VfwDocOpenTest, ReadOnlyFolderGivesMessage2013) {
         std::filesystem::copy_file(source, folder + "/clip.avi");
         chmod(folder.c_str(), 0555);
         Fixture f;
+        ASSERT_TRUE(f.doc.OnOpenDocument(source));
+        const CAviVideoStream* kept = f.doc.Stream();
         EXPECT_FALSE(f.doc.OnOpenDocument(folder + "/clip.avi"));
         chmod(folder.c_str(), 0755);
         ASSERT_EQ(f.host.messages.size(), 1u);
         EXPECT_EQ(f.host.messages[0], kivra::LoadString(2013));
+        EXPECT_EQ(f.doc.Stream(), kept);
+        EXPECT_EQ(f.doc.PathName(), source);
         return;
     }
     // Root writes through permission bits, so the folder becomes a read-only mount in a
@@ -193,10 +198,15 @@ TEST(VfwDocOpenTest, ReadOnlyFolderGivesMessage2013) {
             _exit(77);
         }
         Fixture f;
+        if (!f.doc.OnOpenDocument(source)) {
+            _exit(1);
+        }
+        const CAviVideoStream* kept = f.doc.Stream();
         const bool opened = f.doc.OnOpenDocument(folder + "/clip.avi");
         const bool told =
             f.host.messages.size() == 1 && f.host.messages[0] == kivra::LoadString(2013);
-        _exit(!opened && told && f.doc.Stream() == nullptr ? 0 : 1);
+        const bool stayed = f.doc.Stream() == kept && f.doc.PathName() == source;
+        _exit(!opened && told && stayed ? 0 : 1);
     }
     int status = 0;
     waitpid(child, &status, 0);
@@ -252,6 +262,156 @@ TEST(VfwDocMarkerFileTest, DamagedFileIsReportedAndGoodOneRestored) {
     EXPECT_FALSE(f.doc.MarkersModified());
     f.doc.Stream()->m_markers.SetMarker(0, 0, 1.0, 1.0);
     EXPECT_TRUE(f.doc.MarkersModified());
+}
+
+}  // namespace
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> FilesIn(const TempDir& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void PutLe32(std::string& bytes, size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        bytes[at + size_t(i)] = char((value >> (8 * i)) & 0xFF);
+    }
+}
+
+// A video open from a converted source, with its temporary picture and sound beside it and a
+// marker set but not saved.
+class OpenVideoKeptTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        host.doc = &doc;
+        source = current.File("walk 歩行.mp4");
+        ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=64x48:rate=30", "-f", "lavfi",
+                               "-i", "sine=duration=0.5", "-frames:v", "12", "-c:v", "libx264",
+                               "-c:a", "aac", source}));
+        ASSERT_TRUE(doc.OnOpenDocument(source));
+        ASSERT_FALSE(doc.SoundPath().empty());
+        stream = doc.Stream();
+        stream->m_markers.SetMarker(1, 5, 12.5, 7.0);
+        ASSERT_TRUE(doc.MarkersModified());
+        currentFiles = FilesIn(current);
+        ASSERT_EQ(currentFiles.size(), 3u);  // source, .$tmp$.avi, .$tmp$.wav
+        host.messages.clear();
+        host.calls.clear();
+    }
+
+    // Everything of the open video as it was before the failed open.
+    void ExpectCurrentVideoKept(const std::string& what) {
+        EXPECT_EQ(doc.Stream(), stream) << what;
+        EXPECT_EQ(doc.PathName(), source) << what;
+        EXPECT_EQ(doc.SoundPath(), current.File("walk 歩行.$tmp$.wav")) << what;
+        EXPECT_TRUE(doc.MarkersModified()) << what;
+        EXPECT_TRUE(stream->m_markers.HasMarkers(5)) << what;
+        EXPECT_EQ(FilesIn(current), currentFiles) << what;
+        EXPECT_TRUE(stream->HasStream()) << what;
+        EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "trackbar 12"), 0) << what;
+    }
+
+    TempDir settings;
+    TempDir current;
+    TempDir other;
+    RecordingHost host;
+    CVfwDoc doc{host, nullptr, settings.path()};
+    std::string source;
+    CAviVideoStream* stream = nullptr;
+    std::vector<std::string> currentFiles;
+};
+
+// Missing, unlisted, unconvertible and absurd files are refused after the one question, and
+// the open video stays exactly as it was; nothing of the refused files is left behind.
+TEST_F(OpenVideoKeptTest, RefusedFilesLeaveTheOpenVideoAlone) {
+    WriteFile(other.File("notes.txt"), "a text file");
+    WriteFile(other.File("broken.mov"), "not a movie at all");
+    const std::string tall = other.File("tall.avi");
+    ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc=size=64x48:rate=25", "-frames:v", "10",
+                           "-c:v", "mjpeg", tall}));
+    {
+        std::string bytes = ReadFile(tall);
+        const size_t avih = bytes.find("avih");
+        const size_t strh = bytes.find("strh");
+        const size_t strf = bytes.find("strf");
+        ASSERT_NE(strf, std::string::npos);
+        PutLe32(bytes, avih + 8 + 36, 32768);
+        bytes[strh + 8 + 54] = 0;
+        bytes[strh + 8 + 55] = char(0x80);
+        PutLe32(bytes, strf + 8 + 8, 32768);
+        ASSERT_TRUE(WriteFile(tall, bytes));
+    }
+    const std::vector<std::string> otherFiles = FilesIn(other);
+    const std::string missing = other.File("missing.avi");
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {missing, missing + "\n\nドキュメントを開くことができませんでした。"},
+        {other.File("notes.txt"), Unrecognised(other.File("notes.txt"))},
+        {other.File("broken.mov"), Unrecognised(other.File("broken.mov"))},
+        {tall, Unrecognised(tall) + "\n\n" + kivra::LoadString(3012)},
+    };
+    for (const auto& [path, refusal] : cases) {
+        host.messages.clear();
+        EXPECT_FALSE(doc.OnOpenDocument(path)) << path;
+        const std::vector<std::string> told = {kivra::LoadString(2041), refusal};
+        EXPECT_EQ(host.messages, told) << path;
+        ExpectCurrentVideoKept(path);
+        EXPECT_EQ(FilesIn(other), otherFiles) << path;
+    }
+
+    // Cancel keeps everything without looking at the new file; Yes saves first.
+    host.messages.clear();
+    host.questionAnswer = kivra::MsgAnswer::Cancel;
+    EXPECT_FALSE(doc.OnOpenDocument(missing));
+    EXPECT_EQ(host.messages, std::vector<std::string>{kivra::LoadString(2041)});
+    ExpectCurrentVideoKept("cancel");
+    host.questionAnswer = kivra::MsgAnswer::Yes;
+    EXPECT_FALSE(doc.OnOpenDocument(missing));
+    EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "save markers"), 1);
+}
+
+// A good file replaces the open video and its temporary files; opening the same converted
+// source again keeps the new temporary files the old video would otherwise take with it.
+TEST_F(OpenVideoKeptTest, GoodFileReplacesTheOpenVideo) {
+    const std::string avi = other.File("next.avi");
+    ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=64x48:rate=30", "-frames:v", "7",
+                           "-c:v", "mjpeg", avi}));
+    ASSERT_TRUE(doc.OnOpenDocument(avi));
+    EXPECT_EQ(host.messages, std::vector<std::string>{kivra::LoadString(2041)});
+    EXPECT_EQ(doc.PathName(), avi);
+    EXPECT_EQ(doc.Stream()->GetFrameCount(), 7);
+    EXPECT_TRUE(doc.SoundPath().empty());
+    EXPECT_EQ(FilesIn(current), std::vector<std::string>{"walk 歩行.mp4"});
+
+    ASSERT_TRUE(doc.OnOpenDocument(source));
+    ASSERT_TRUE(doc.OnOpenDocument(source));
+    EXPECT_EQ(doc.PathName(), source);
+    EXPECT_EQ(FilesIn(current), currentFiles);
+    EXPECT_EQ(doc.Stream()->GetFrameCount(), 12);
+    doc.OnNewDocument();
+    EXPECT_EQ(FilesIn(current), std::vector<std::string>{"walk 歩行.mp4"});
+}
+
+// The question belongs to whoever gives the video up: asked only with changed markers, No
+// goes on, Cancel stops, and a box closed without an answer counts as Cancel.
+TEST_F(OpenVideoKeptTest, DiscardQuestionAnswers) {
+    host.questionAnswer = kivra::MsgAnswer::No;
+    EXPECT_TRUE(doc.ConfirmDiscardMarkers());
+    host.questionAnswer = kivra::MsgAnswer::Cancel;
+    EXPECT_FALSE(doc.ConfirmDiscardMarkers());
+    host.questionAnswer = kivra::MsgAnswer::Ok;
+    EXPECT_FALSE(doc.ConfirmDiscardMarkers());
+    EXPECT_EQ(host.messages.size(), 3u);
+    EXPECT_TRUE(host.calls.empty());
+    stream->m_markers.SetModified(false);
+    EXPECT_TRUE(doc.ConfirmDiscardMarkers());
+    EXPECT_EQ(host.messages.size(), 3u);
 }
 
 }  // namespace

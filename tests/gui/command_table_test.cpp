@@ -399,35 +399,51 @@ TEST_F(CommandTableTest, TextInformationNeedsTextInTheVideoAndTogglesItsWindow) 
     EXPECT_FALSE(Enabled(kivra::ID_VIEW_TEXT_INFO));
 }
 
-// A refused file gives up the open video before its message shows; the idle updates that run
-// under the message must find no video, not a stream that is gone.
+// A refused file leaves the open video in place, for the idle updates under the messages as
+// well; changed markers are asked about once, before the file is looked at, and again at close.
 TEST_F(CommandTableTest, CommandRulesHoldWhileARefusedFileIsReported) {
     OpenSample();
+    CAviVideoStream* stream = m_frame->Stream();
+    stream->m_markers.SetMarker(0, 3, 10.0, 20.0);
+    stream->m_markers.SetModified(true);
+    const QString title = m_frame->windowTitle();
     const std::string notVideo = m_dir.File("メモ 1.txt");
     {
         QFile file(QString::fromStdString(notVideo));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write("not a video");
     }
-    int updates = 0;
-    bool anyVideoCommand = false;
+    QStringList texts;
+    bool playableUnderBoxes = true;
     QTimer idleUnderBox;
     QObject::connect(&idleUnderBox, &QTimer::timeout, [&] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
             m_frame->UpdateCommandUI();
-            ++updates;
-            for (const CommandId id : {kivra::ID_VIEW_TEXT_INFO, kivra::ID_VIEW_IMAGE_INFO,
-                                       kivra::ID_MOVIE_PLAY, kivra::ID_TRIMMING_AREA}) {
-                anyVideoCommand = anyVideoCommand || Act(id)->isEnabled();
+            texts << box->text();
+            playableUnderBoxes = playableUnderBoxes && Act(kivra::ID_MOVIE_PLAY)->isEnabled();
+            if (QAbstractButton* no = box->button(QMessageBox::No)) {
+                no->click();
+            } else {
+                box->reject();
             }
-            box->reject();
         }
     });
     idleUnderBox.start(10);
     EXPECT_FALSE(m_app->OpenDocumentFile(notVideo));
-    EXPECT_EQ(updates, 1);
-    EXPECT_FALSE(anyVideoCommand);
-    EXPECT_FALSE(m_frame->IsVideoOpen());
+    idleUnderBox.stop();
+    std::string refusal = kivra::LoadString(2012);
+    refusal.replace(refusal.find("%1"), 2, notVideo);
+    EXPECT_EQ(texts, (QStringList{Text(2041), QString::fromStdString(refusal)}));
+    EXPECT_TRUE(playableUnderBoxes);
+    EXPECT_TRUE(m_frame->IsVideoOpen());
+    EXPECT_EQ(m_frame->Stream(), stream);
+    EXPECT_EQ(m_frame->windowTitle(), title);
+    EXPECT_TRUE(stream->m_markers.IsModified());
+    EXPECT_TRUE(Enabled(kivra::ID_MOVIE_PLAY));
+
+    MessageBoxCatcher no(QMessageBox::No);
+    EXPECT_TRUE(m_frame->close());
+    EXPECT_EQ(no.Texts(), QStringList{Text(2041)});
 }
 
 // ---------------------------------------------------------------------------------------------

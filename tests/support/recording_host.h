@@ -1,7 +1,7 @@
 #pragma once
 // The document's host for tests without windows: records what the document tells the user and
-// which resets it asks for, answers every message with OK, and closes the document as the
-// close command would. Owned by the test; set `doc` once the document exists.
+// which resets it asks for, answers messages with OK and questions with `questionAnswer`.
+// Owned by the test; set `doc` once the document exists.
 #include <string>
 #include <vector>
 
@@ -11,20 +11,15 @@ namespace kivra::test {
 
 class RecordingHost final : public DocumentHost {
 public:
-    MsgAnswer ShowMessage(const std::string& text, MsgButtons, MsgIcon) override {
+    MsgAnswer ShowMessage(const std::string& text, MsgButtons buttons, MsgIcon) override {
         messages.push_back(text);
-        return MsgAnswer::Ok;
+        return buttons == MsgButtons::Ok ? MsgAnswer::Ok : questionAnswer;
     }
     bool HasMainFrame() const override { return true; }
     bool IsMarkerIdDialogVisible() const override { return false; }
     void ToggleMarkerIdDialog() override {}
-    void SaveMarkers() override {}
+    void SaveMarkers() override { calls.push_back("save markers"); }
     void StopPlayback() override { calls.push_back("stop"); }
-    void CloseCommand() override {
-        calls.push_back("close");
-        if (doc != nullptr)
-            doc->OnNewDocument();
-    }
     void UpdateAllViews() override { calls.push_back("views"); }
     void UpdateRateStatus() override {}
     void SetViewMode(int mode) override { viewMode = mode; }
@@ -42,6 +37,7 @@ public:
     NullProgressSink progress;
 
     CVfwDoc* doc = nullptr;
+    MsgAnswer questionAnswer = MsgAnswer::No;
     int viewMode = -1;
     std::vector<std::string> messages;
     std::vector<std::string> calls;

@@ -24,6 +24,8 @@ constexpr int kSizeWarningConverted = 2024;
 constexpr int kSaveMarkersQuestion = 2041;
 constexpr int kMarkerLoadFailed = 2038;
 constexpr char kCodecStateFile[] = "Kivra.cdc";
+constexpr char kTmpAvi[] = ".$tmp$.avi";
+constexpr char kTmpWav[] = ".$tmp$.wav";
 constexpr uint64_t kTwoGigabytes = uint64_t(1) << 31;
 
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
@@ -56,6 +58,15 @@ bool FolderIsWritable(const std::string& folder) {
     ::close(fd);
     ::unlink(unique.c_str());
     return true;
+}
+
+std::string Unrecognised(const std::string& path) {
+    return ReplaceAll(kivra::LoadString(kUnrecognisedFile), "%1", path);
+}
+
+// 2012 with the path and a line saying the picture is too large (3012).
+std::string PictureTooLarge(const std::string& path) {
+    return Unrecognised(path) + "\n\n" + kivra::LoadString(kPictureTooLarge);
 }
 
 }  // namespace
@@ -104,99 +115,127 @@ bool CVfwDoc::IsSupportedExtension(const std::string& path) {
 }
 
 bool CVfwDoc::OnOpenDocument(const std::string& path) {
-    using kivra::MsgAnswer;
-    using kivra::MsgButtons;
-    using kivra::MsgIcon;
     if (!m_host.HasMainFrame()) {
         return false;
     }
     if (m_host.IsMarkerIdDialogVisible()) {
         m_host.ToggleMarkerIdDialog();
     }
-    if (MarkersModified()) {
-        const MsgAnswer answer = m_host.ShowMessage(kivra::LoadString(kSaveMarkersQuestion),
-                                                    MsgButtons::YesNoCancel, MsgIcon::Question);
-        if (answer == MsgAnswer::Cancel) {
-            return false;
-        }
-        if (answer == MsgAnswer::Yes) {
-            m_host.SaveMarkers();
-        }
-    }
-
-    // The file must be readable before the open video is given up.
-    std::FILE* probe = std::fopen(path.c_str(), "rb");
-    if (probe == nullptr) {
-        m_host.ShowMessage(path + "\n\nドキュメントを開くことができませんでした。", MsgButtons::Ok,
-                           MsgIcon::Warning);
+    if (!ConfirmDiscardMarkers()) {
         return false;
     }
-    std::fclose(probe);
-    DeleteContents();
-    m_strSoundPath.clear();
-
+    if (const std::string refusal = CheckSource(path); !refusal.empty()) {
+        m_host.ShowMessage(refusal, kivra::MsgButtons::Ok, kivra::MsgIcon::Warning);
+        return false;
+    }
     m_host.StopPlayback();
+    if (SharesTemporaryFiles(path)) {
+        OnNewDocument();  // preparing would overwrite what the open video is shown from
+    }
+    PreparedSource prepared = PrepareSource(path);
+    if (!prepared.stream) {
+        m_host.ShowMessage(prepared.failure, kivra::MsgButtons::Ok, kivra::MsgIcon::Warning);
+        return false;
+    }
+    CommitSource(path, std::move(prepared));
+    return true;
+}
 
+std::string CVfwDoc::CheckSource(const std::string& path) const {
+    std::FILE* probe = std::fopen(path.c_str(), "rb");
+    if (probe == nullptr) {
+        return path + "\n\nドキュメントを開くことができませんでした。";
+    }
+    std::fclose(probe);
     if (!IsSupportedExtension(path)) {
         return Unrecognised(path);
     }
     if (!FolderIsWritable(kivra::FolderOf(path))) {
-        m_host.ShowMessage(kivra::LoadString(kReadOnlyFolder), MsgButtons::Ok, MsgIcon::Warning);
-        m_host.CloseCommand();
+        return kivra::LoadString(kReadOnlyFolder);
+    }
+    return {};
+}
+
+bool CVfwDoc::SharesTemporaryFiles(const std::string& path) const {
+    if (!m_pStream || m_strPathName.empty()) {
         return false;
     }
+    // Both temporary names come from the source's name without its extension.
+    std::error_code ec1;
+    std::error_code ec2;
+    const auto ours =
+        std::filesystem::weakly_canonical(kivra::ReplaceExtension(m_strPathName, kTmpAvi), ec1);
+    const auto theirs =
+        std::filesystem::weakly_canonical(kivra::ReplaceExtension(path, kTmpAvi), ec2);
+    return ec1 || ec2 || ours == theirs;  // when in doubt, the safe answer
+}
 
+CVfwDoc::PreparedSource CVfwDoc::PrepareSource(const std::string& path) {
+    PreparedSource prepared;
     // The probe decides whether pixels must be made square or the picture turned upright.
     const kivra::ProbeResult probed = kivra::ProbeSource(path);
-    const std::string extraOptions = kivra::ExtraOptions(probed);
     if (probed.opened && !kivra::ProbeSizeAllowed(probed)) {
-        return PictureTooLarge(path);
+        prepared.failure = PictureTooLarge(path);
+        return prepared;
     }
 
-    m_pStream = std::make_unique<CAviVideoStream>(path, m_pSettings);
-    int result = m_pStream->OpenStream();
+    auto stream = std::make_unique<CAviVideoStream>(path, m_pSettings);
+    int result = stream->OpenStream();
     if (result == CAviVideoStream::kPictureTooLarge) {
-        return PictureTooLarge(path);  // a conversion would only make the same picture
+        prepared.failure = PictureTooLarge(path);  // a conversion would only make the same picture
+        return prepared;
     }
-    const std::string temporaryAvi = kivra::ReplaceExtension(path, ".$tmp$.avi");
-    const std::string temporaryWav = kivra::ReplaceExtension(path, ".$tmp$.wav");
-    bool converted = false;
     if (result != CAviVideoStream::kOpened || probed.resizeNeeded) {
+        const std::string temporaryAvi = kivra::ReplaceExtension(path, kTmpAvi);
         const CInifileManager defaults{std::string()};
         const CInifileManager& settings = m_pSettings != nullptr ? *m_pSettings : defaults;
         if (m_ffmpeg.ConvertVideo(path, temporaryAvi, settings.TmpFile_VCodec,
                                   settings.TmpFile_BitRate, settings.TmpFile_QScale,
-                                  settings.TmpFile_2GLimit, extraOptions, m_host.Progress())) {
-            m_pStream = std::make_unique<CAviVideoStream>(temporaryAvi, m_pSettings);
-            m_pStream->MarkAsTemporary();
-            result = m_pStream->OpenStream();
-            converted = true;
+                                  settings.TmpFile_2GLimit, kivra::ExtraOptions(probed),
+                                  m_host.Progress())) {
+            stream = std::make_unique<CAviVideoStream>(temporaryAvi, m_pSettings);
+            stream->MarkAsTemporary();  // from here on it leaves with the stream
+            result = stream->OpenStream();
+            prepared.converted = true;
         } else {
             result = CAviVideoStream::kNot24Bit;
             std::error_code ignored;
             std::filesystem::remove(temporaryAvi, ignored);
         }
     }
+    if (result == CAviVideoStream::kPictureTooLarge) {
+        prepared.failure = PictureTooLarge(path);
+        return prepared;
+    }
+    if (result != CAviVideoStream::kOpened) {
+        prepared.failure = Unrecognised(path);
+        return prepared;
+    }
+
     // The sound is split off from the source itself, whatever happened to the picture.
+    const std::string temporaryWav = kivra::ReplaceExtension(path, kTmpWav);
     if (m_bSplitSound && m_ffmpeg.SplitSound(path, temporaryWav, m_host.Progress())) {
-        m_strSoundPath = temporaryWav;
+        prepared.soundPath = temporaryWav;
     } else {
         std::error_code ignored;
         std::filesystem::remove(temporaryWav, ignored);
-        m_strSoundPath.clear();
     }
-    if (result == CAviVideoStream::kPictureTooLarge) {
-        return PictureTooLarge(path);
-    }
-    if (result != CAviVideoStream::kOpened) {
-        return Unrecognised(path);
-    }
+    prepared.stream = std::move(stream);
+    return prepared;
+}
+
+void CVfwDoc::CommitSource(const std::string& path, PreparedSource source) {
+    using kivra::MsgButtons;
+    using kivra::MsgIcon;
+    DeleteContents();
+    m_pStream = std::move(source.stream);
+    m_strSoundPath = std::move(source.soundPath);
+
     std::error_code exists;
     if (m_pStream->m_markers.GetLoadState() == CLFFManager::kLoadFailed &&
         std::filesystem::exists(m_pStream->MarkerFilePath(), exists)) {
         m_host.ShowMessage(kivra::LoadString(kMarkerLoadFailed), MsgButtons::Ok, MsgIcon::Warning);
     }
-
     const std::string opened = m_pStream->FileName();
     std::error_code ec;
     const uintmax_t size = std::filesystem::file_size(opened, ec);
@@ -205,7 +244,8 @@ bool CVfwDoc::OnOpenDocument(const std::string& path) {
         std::snprintf(gigabytes, sizeof gigabytes, "\n\nSize %.2f GB",
                       double(size) / double(1 << 30));
         m_host.ShowMessage(
-            kivra::LoadString(converted ? kSizeWarningConverted : kSizeWarningDirect) + gigabytes,
+            kivra::LoadString(source.converted ? kSizeWarningConverted : kSizeWarningDirect) +
+                gigabytes,
             MsgButtons::Ok, MsgIcon::Warning);
     }
 
@@ -219,24 +259,24 @@ bool CVfwDoc::OnOpenDocument(const std::string& path) {
     if (m_pStream->m_markers.GetLoadState() == CLFFManager::kLoaded) {
         m_host.RestoreTrimmingState(m_pStream->m_markers);
     }
-    return true;
 }
 
 bool CVfwDoc::MarkersModified() const {
     return m_pStream && m_pStream->HasStream() && m_pStream->m_markers.IsModified();
 }
 
-bool CVfwDoc::Unrecognised(const std::string& path) {
-    return Refuse(ReplaceAll(kivra::LoadString(kUnrecognisedFile), "%1", path));
-}
-
-bool CVfwDoc::PictureTooLarge(const std::string& path) {
-    return Refuse(ReplaceAll(kivra::LoadString(kUnrecognisedFile), "%1", path) + "\n\n" +
-                  kivra::LoadString(kPictureTooLarge));
-}
-
-bool CVfwDoc::Refuse(const std::string& message) {
-    m_host.ShowMessage(message, kivra::MsgButtons::Ok, kivra::MsgIcon::Warning);
-    m_host.CloseCommand();
-    return false;
+bool CVfwDoc::ConfirmDiscardMarkers() {
+    if (!MarkersModified()) {
+        return true;
+    }
+    switch (m_host.ShowMessage(kivra::LoadString(kSaveMarkersQuestion),
+                               kivra::MsgButtons::YesNoCancel, kivra::MsgIcon::Question)) {
+        case kivra::MsgAnswer::Yes:
+            m_host.SaveMarkers();  // a failed save was reported; going on as the user chose
+            return true;
+        case kivra::MsgAnswer::No:
+            return true;
+        default:
+            return false;  // Cancel, or the box closed without an answer
+    }
 }

@@ -23,7 +23,6 @@ public:
     virtual void ToggleMarkerIdDialog() = 0;  // "IDの指定(&I)..."
     virtual void SaveMarkers() = 0;           // "保存(&S)" of the marker menu; returns when done
     virtual void StopPlayback() = 0;
-    virtual void CloseCommand() = 0;  // the file close command; ends in OnNewDocument
     virtual void UpdateAllViews() = 0;
     virtual void UpdateRateStatus() = 0;
     virtual void SetViewMode(int mode) = 0;
@@ -50,6 +49,8 @@ public:
     CVfwDoc(const CVfwDoc&) = delete;
     CVfwDoc& operator=(const CVfwDoc&) = delete;
 
+    // A file that cannot be opened leaves the open video as it was, unless the two share their
+    // temporary files (see SharesTemporaryFiles).
     bool OnOpenDocument(const std::string& path);
     bool OnNewDocument();
     void DeleteContents();
@@ -68,13 +69,30 @@ public:
     static bool IsSupportedExtension(const std::string& path);
 
     bool MarkersModified() const;
+    // Before the open video is given up (open, close, exit): question 2041 when its markers
+    // changed, Yes saving them through the host. False when the user cancelled.
+    bool ConfirmDiscardMarkers();
 
 private:
-    bool Unrecognised(const std::string& path);
-    // 2012 with the path and a line saying the picture is too large (3012); false.
-    bool PictureTooLarge(const std::string& path);
-    // Shows message, runs the close command; false.
-    bool Refuse(const std::string& message);
+    // A source made ready to take the open video's place, or why it could not be.
+    struct PreparedSource {
+        std::unique_ptr<CAviVideoStream> stream;  // null when preparing failed
+        std::string soundPath;
+        bool converted = false;
+        std::string failure;  // what to tell the user when stream is null
+    };
+
+    // Whether the file can be tried at all: readable, a listed extension, a writable folder.
+    // Empty when it can, else what to tell the user.
+    std::string CheckSource(const std::string& path) const;
+    // Probe, conversion, sound split and picture checks. Shows nothing and leaves the open
+    // video alone; a failure takes the temporary files it made with it.
+    PreparedSource PrepareSource(const std::string& path);
+    // The open video replaced by the prepared one, its warnings shown, the host reset for it.
+    void CommitSource(const std::string& path, PreparedSource source);
+    // Whether path's ".$tmp$" files are the open video's own (the same file again, or one of
+    // the same name with another extension beside it).
+    bool SharesTemporaryFiles(const std::string& path) const;
 
     kivra::DocumentHost& m_host;
     const CInifileManager* m_pSettings;

@@ -197,7 +197,7 @@ void CMirandelApp::OnFileNew() {
         if (m_pMainFrame->IsMarkerIdDialogVisible()) {
             m_pMainFrame->ToggleMarkerIdDialog();
         }
-        if (!m_pMainFrame->AskToSaveMarkers()) {
+        if (m_pDocument != nullptr && !m_pDocument->ConfirmDiscardMarkers()) {
             return;  // cancelled: the video, its markers and playback stay as they were
         }
         m_pMainFrame->StopPlayback();

@@ -402,10 +402,6 @@ void CMainFrame::StopPlayback() {
     m_playback.Stop();
 }
 
-void CMainFrame::CloseCommand() {
-    m_app.OnFileNew();
-}
-
 void CMainFrame::UpdateAllViews() {
     if (m_pVideoView != nullptr) {
         m_pVideoView->update();
@@ -453,25 +449,9 @@ void CMainFrame::PostFirstFrameCommand() {
         this, [this] { m_playback.First(); }, Qt::QueuedConnection);
 }
 
-bool CMainFrame::AskToSaveMarkers() {
-    const CVfwDoc* doc = GetDocument();
-    if (doc == nullptr || !doc->MarkersModified()) {
-        return true;
-    }
-    switch (ShowMessage(kivra::LoadString(2041), kivra::MsgButtons::YesNoCancel,
-                        kivra::MsgIcon::Question)) {
-        case kivra::MsgAnswer::Yes:
-            OnMarkerSave();  // a failed save was reported; closing goes on as the user chose
-            return true;
-        case kivra::MsgAnswer::No:
-            return true;
-        default:
-            return false;
-    }
-}
-
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    if (!AskToSaveMarkers()) {
+    CVfwDoc* doc = GetDocument();
+    if (doc != nullptr && !doc->ConfirmDiscardMarkers()) {
         event->ignore();
         return;
     }

@@ -117,8 +117,6 @@ public:
     bool SaveFrameAsBitmap(const std::string& path);  // false after telling the user
     void HideTextInformation();
 
-    // Question 2041 when the markers changed; Yes saves them. False when the user cancelled.
-    bool AskToSaveMarkers();
     // The keys of area mode (setting an area); true when the key was taken.
     bool HandleAreaKey(const QKeyEvent& key);
 
@@ -155,7 +153,6 @@ public:
     void ToggleMarkerIdDialog() override;
     void SaveMarkers() override;
     void StopPlayback() override;
-    void CloseCommand() override;
     void UpdateAllViews() override;
     void UpdateRateStatus() override;
     void SetViewMode(int mode) override;
