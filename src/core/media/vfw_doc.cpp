@@ -10,19 +10,22 @@
 
 #include "convert/probe_options.h"
 #include "platform/path_util.h"
+#include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "settings/inifile_manager.h"
 
 namespace {
 
-constexpr int kFilterText = 2010;
-constexpr int kUnrecognisedFile = 2012;
-constexpr int kPictureTooLarge = 3012;
-constexpr int kReadOnlyFolder = 2013;
-constexpr int kSizeWarningDirect = 2023;
-constexpr int kSizeWarningConverted = 2024;
-constexpr int kSaveMarkersQuestion = 2041;
-constexpr int kMarkerLoadFailed = 2038;
+using kivra::kIdsDocumentOpenFailed;
+using kivra::kIdsMarkerLoadFailed;
+using kivra::kIdsPictureTooLarge;
+using kivra::kIdsReadOnlyFolder;
+using kivra::kIdsSaveMarkersQuestion;
+using kivra::kIdsSizeWarningConverted;
+using kivra::kIdsSizeWarningDirect;
+using kivra::kIdsUnrecognisedFile;
+using kivra::kIdsVideoFileFilter;
+
 constexpr char kCodecStateFile[] = "Kivra.cdc";
 constexpr uint64_t kTwoGigabytes = uint64_t(1) << 31;
 
@@ -86,7 +89,7 @@ bool CVfwDoc::OnNewDocument() {
 }
 
 bool CVfwDoc::IsSupportedExtension(const std::string& path) {
-    std::string filter = kivra::LoadString(kFilterText);
+    std::string filter = kivra::LoadString(kIdsVideoFileFilter);
     while (!filter.empty() && filter.back() == '|') {
         filter.pop_back();
     }
@@ -114,7 +117,7 @@ bool CVfwDoc::OnOpenDocument(const std::string& path) {
         m_host.ToggleMarkerIdDialog();
     }
     if (MarkersModified()) {
-        const MsgAnswer answer = m_host.ShowMessage(kivra::LoadString(kSaveMarkersQuestion),
+        const MsgAnswer answer = m_host.ShowMessage(kivra::LoadString(kIdsSaveMarkersQuestion),
                                                     MsgButtons::YesNoCancel, MsgIcon::Question);
         if (answer == MsgAnswer::Cancel) {
             return false;
@@ -127,8 +130,8 @@ bool CVfwDoc::OnOpenDocument(const std::string& path) {
     // The file must be readable before the open video is given up.
     std::FILE* probe = std::fopen(path.c_str(), "rb");
     if (probe == nullptr) {
-        m_host.ShowMessage(path + "\n\nドキュメントを開くことができませんでした。", MsgButtons::Ok,
-                           MsgIcon::Warning);
+        m_host.ShowMessage(path + "\n\n" + kivra::LoadString(kIdsDocumentOpenFailed),
+                           MsgButtons::Ok, MsgIcon::Warning);
         return false;
     }
     std::fclose(probe);
@@ -141,7 +144,7 @@ bool CVfwDoc::OnOpenDocument(const std::string& path) {
         return Unrecognised(path);
     }
     if (!FolderIsWritable(kivra::FolderOf(path))) {
-        m_host.ShowMessage(kivra::LoadString(kReadOnlyFolder), MsgButtons::Ok, MsgIcon::Warning);
+        m_host.ShowMessage(kivra::LoadString(kIdsReadOnlyFolder), MsgButtons::Ok, MsgIcon::Warning);
         m_host.CloseCommand();
         return false;
     }
@@ -194,7 +197,8 @@ bool CVfwDoc::OnOpenDocument(const std::string& path) {
     std::error_code exists;
     if (m_pStream->m_markers.GetLoadState() == CLFFManager::kLoadFailed &&
         std::filesystem::exists(m_pStream->MarkerFilePath(), exists)) {
-        m_host.ShowMessage(kivra::LoadString(kMarkerLoadFailed), MsgButtons::Ok, MsgIcon::Warning);
+        m_host.ShowMessage(kivra::LoadString(kIdsMarkerLoadFailed), MsgButtons::Ok,
+                           MsgIcon::Warning);
     }
 
     const std::string opened = m_pStream->FileName();
@@ -205,7 +209,8 @@ bool CVfwDoc::OnOpenDocument(const std::string& path) {
         std::snprintf(gigabytes, sizeof gigabytes, "\n\nSize %.2f GB",
                       double(size) / double(1 << 30));
         m_host.ShowMessage(
-            kivra::LoadString(converted ? kSizeWarningConverted : kSizeWarningDirect) + gigabytes,
+            kivra::LoadString(converted ? kIdsSizeWarningConverted : kIdsSizeWarningDirect) +
+                gigabytes,
             MsgButtons::Ok, MsgIcon::Warning);
     }
 
@@ -227,12 +232,12 @@ bool CVfwDoc::MarkersModified() const {
 }
 
 bool CVfwDoc::Unrecognised(const std::string& path) {
-    return Refuse(ReplaceAll(kivra::LoadString(kUnrecognisedFile), "%1", path));
+    return Refuse(ReplaceAll(kivra::LoadString(kIdsUnrecognisedFile), "%1", path));
 }
 
 bool CVfwDoc::PictureTooLarge(const std::string& path) {
-    return Refuse(ReplaceAll(kivra::LoadString(kUnrecognisedFile), "%1", path) + "\n\n" +
-                  kivra::LoadString(kPictureTooLarge));
+    return Refuse(ReplaceAll(kivra::LoadString(kIdsUnrecognisedFile), "%1", path) + "\n\n" +
+                  kivra::LoadString(kIdsPictureTooLarge));
 }
 
 bool CVfwDoc::Refuse(const std::string& message) {

@@ -17,6 +17,7 @@
 #include "markers/set_marker_id_dlg.h"
 #include "markers/trimming_state.h"
 #include "media/avi_video_stream.h"
+#include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "settings/inifile_manager.h"
 #include "ui/icon_toolbar.h"
@@ -26,7 +27,6 @@ using kivra::CommandId;
 
 namespace {
 
-constexpr int kStrRatePaneWidth = 2006;  // the rate pane is as wide as this text
 constexpr int kIdleUpdateMs = 100;
 constexpr int kMinTrackWidth = 470;
 constexpr int kMinTrackHeight = 420;
@@ -211,7 +211,7 @@ void CMainFrame::CreateStatusBar() {
     bar->setStyleSheet(QStringLiteral("QStatusBar::item { border: 0px; }"));
     m_pRatePane = new QLabel(bar);
     m_pRatePane->setObjectName(QStringLiteral("RatePane"));
-    const QString widthText = QString::fromStdString(kivra::LoadString(kStrRatePaneWidth));
+    const QString widthText = QString::fromStdString(kivra::LoadString(kivra::kIdsRatePaneWidth));
     m_pRatePane->setMinimumWidth(m_pRatePane->fontMetrics().horizontalAdvance(widthText));
     bar->addPermanentWidget(m_pRatePane);
 }
@@ -458,8 +458,8 @@ bool CMainFrame::AskToSaveMarkers() {
     if (doc == nullptr || !doc->MarkersModified()) {
         return true;
     }
-    switch (ShowMessage(kivra::LoadString(2041), kivra::MsgButtons::YesNoCancel,
-                        kivra::MsgIcon::Question)) {
+    switch (ShowMessage(kivra::LoadString(kivra::kIdsSaveMarkersQuestion),
+                        kivra::MsgButtons::YesNoCancel, kivra::MsgIcon::Question)) {
         case kivra::MsgAnswer::Yes:
             OnMarkerSave();  // a failed save was reported; closing goes on as the user chose
             return true;

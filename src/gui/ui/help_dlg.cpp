@@ -9,6 +9,7 @@
 
 #include "geometry/trimming_param.h"
 #include "platform/settings_folder.h"
+#include "platform/string_ids.h"
 #include "platform/string_table.h"
 
 namespace kivra {
@@ -81,8 +82,9 @@ const QImage& CHelpDlg::CurrentPicture() const {
 
 void CHelpDlg::SetTrimmingMode(int trimmingMode) {
     m_trimmingMode = trimmingMode;
-    setWindowTitle(
-        QString::fromStdString(kivra::LoadString(trimmingMode == kivra::kFrontMode ? 2034 : 2033)));
+    setWindowTitle(QString::fromStdString(
+        kivra::LoadString(trimmingMode == kivra::kFrontMode ? kivra::kIdsFrontNavigatorCaption
+                                                            : kivra::kIdsSideNavigatorCaption)));
     update();
 }
 

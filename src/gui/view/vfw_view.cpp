@@ -14,6 +14,7 @@
 #include "frame/main_frame.h"
 #include "media/avi_video_stream.h"
 #include "media/stream_info_text.h"
+#include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "settings/inifile_manager.h"
 #include "view/view_cursors.h"
@@ -23,10 +24,6 @@ using kivra::ViewPoint;
 using kivra::ViewRect;
 
 namespace {
-
-constexpr int kStrAreaMode1 = 2015;
-constexpr int kStrAreaMode2 = 2016;
-constexpr int kStrPreviewMode = 2017;
 
 const QColor kBackground(100, 100, 100);
 
@@ -260,12 +257,12 @@ void CVfwView::DrawModeBanner(QPainter& dc) {
     int id = 0;
     if (m_frame.m_nViewMode == kivra::kAreaMode) {
         if (m_frame.m_nAreaIndex == 0) {
-            id = kStrAreaMode1;
+            id = kivra::kIdsArea1Banner;
         } else if (m_frame.m_nAreaIndex == 1) {
-            id = kStrAreaMode2;
+            id = kivra::kIdsArea2Banner;
         }
     } else if (m_frame.m_nViewMode == kivra::kPreviewMode) {
-        id = kStrPreviewMode;
+        id = kivra::kIdsPreviewBanner;
     }
     if (id == 0) {
         return;

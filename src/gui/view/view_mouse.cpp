@@ -15,6 +15,7 @@
 #include "markers/lff_manager.h"
 #include "markers/set_marker_id_dlg.h"
 #include "media/avi_video_stream.h"
+#include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "settings/inifile_manager.h"
 #include "view/vfw_view.h"
@@ -23,7 +24,6 @@ using kivra::ViewPoint;
 
 namespace {
 
-constexpr int kDeleteIdAllFramesQuestion = 2043;
 constexpr int kHitRadius = 10;
 
 ViewPoint ToViewPoint(const QPointF& p) {
@@ -249,7 +249,8 @@ void CVfwView::OnMarkerDelete() {
 void CVfwView::OnMarkerDeleteAllFrames() {
     const int id = m_nHitMarkerId;
     if (m_frame.Stream() == nullptr || id < 0 ||
-        m_frame.ShowMessage(kivra::LoadString(kDeleteIdAllFramesQuestion), kivra::MsgButtons::YesNo,
+        m_frame.ShowMessage(kivra::LoadString(kivra::kIdsDeleteIdAllFramesQuestion),
+                            kivra::MsgButtons::YesNo,
                             kivra::MsgIcon::Question) != kivra::MsgAnswer::Yes) {
         return;
     }
