@@ -72,7 +72,7 @@ public:
     }
     void UpdateAllViews() override {}
     void UpdateRateStatus() override {}
-    void SetViewMode(int) override {}
+    void SetViewMode(ViewMode) override {}
     void ResetTrackbar(int) override {}
     void ResetViewsAndModes(int) override {}
     void PostFirstFrameCommand() override {

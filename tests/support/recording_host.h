@@ -27,7 +27,7 @@ public:
     }
     void UpdateAllViews() override { calls.push_back("views"); }
     void UpdateRateStatus() override {}
-    void SetViewMode(int mode) override { viewMode = mode; }
+    void SetViewMode(kivra::ViewMode mode) override { viewMode = mode; }
     void ResetTrackbar(int frames) override {
         calls.push_back("trackbar " + std::to_string(frames));
     }

@@ -83,7 +83,7 @@ bool CVfwDoc::OnNewDocument() {
     m_strSoundPath.clear();
     if (m_host.HasMainFrame()) {
         m_host.UpdateRateStatus();
-        m_host.SetViewMode(-1);
+        m_host.SetViewMode(kivra::kNoVideo);
     }
     return true;
 }

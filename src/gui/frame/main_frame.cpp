@@ -419,7 +419,7 @@ void CMainFrame::UpdateRateStatus() {
     m_playback.UpdateRateStatus();
 }
 
-void CMainFrame::SetViewMode(int mode) {
+void CMainFrame::SetViewMode(kivra::ViewMode mode) {
     m_nViewMode = mode;
     if (mode == kivra::kNoVideo && m_pVideoView != nullptr) {
         m_pVideoView->InvalidatePictureCache();

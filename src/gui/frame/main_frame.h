@@ -138,7 +138,7 @@ public:
     int Area1Frame() const override;
     int Area2Frame() const override;
     float PlaySpeedRate() const override;
-    int ViewMode() const override { return m_nViewMode; }
+    kivra::ViewMode ViewMode() const override { return m_nViewMode; }
     void LeaveAreaMode() override;
     void MoveTrackbar(int frame) override;
     void ResetMarkerId() override;
@@ -158,7 +158,7 @@ public:
     void CloseCommand() override;
     void UpdateAllViews() override;
     void UpdateRateStatus() override;
-    void SetViewMode(int mode) override;
+    void SetViewMode(kivra::ViewMode mode) override;
     void ResetTrackbar(int frameCount) override;
     void ResetViewsAndModes(int frameCount) override;
     void PostFirstFrameCommand() override;
@@ -170,7 +170,7 @@ public:
 
     int m_bShowInfo = 0;      // image information shown
     int m_nTrimmingMode = 0;  // 0 side, 1 front; the setting Mode
-    int m_nViewMode = -1;     // -1 no video, 0 normal, 1 area mode, 2 preview
+    kivra::ViewMode m_nViewMode = kivra::kNoVideo;
     int m_nAreaIndex = -1;    // 0 area 1, 1 area 2
 
     CBasePaneV* m_pBasePane = nullptr;  // not owned: children of this window

@@ -116,7 +116,8 @@ std::pair<int, int> CVfwView::ImageSize() const {
     return stream != nullptr ? PictureSize(*stream) : std::pair<int, int>{0, 0};
 }
 
-kivra::ImageMapping CVfwView::MappingFor(const ViewRect& imageRect, int viewMode, int frame) const {
+kivra::ImageMapping CVfwView::MappingFor(const ViewRect& imageRect, kivra::ViewMode viewMode,
+                                         int frame) const {
     kivra::ImageMapping m;
     m.imageRect = imageRect;
     std::tie(m.imageWidth, m.imageHeight) = ImageSize();
@@ -127,12 +128,12 @@ kivra::ImageMapping CVfwView::MappingFor(const ViewRect& imageRect, int viewMode
 }
 
 std::optional<ImagePoint> CVfwView::ViewToImage(ViewPoint point, const ViewRect& imageRect,
-                                                int viewMode, int frame) const {
+                                                kivra::ViewMode viewMode, int frame) const {
     return kivra::ViewToImage(point, MappingFor(imageRect, viewMode, frame));
 }
 
 std::optional<ViewPoint> CVfwView::ImageToView(ImagePoint point, const ViewRect& imageRect,
-                                               int viewMode, int frame) const {
+                                               kivra::ViewMode viewMode, int frame) const {
     return kivra::ImageToView(point, MappingFor(imageRect, viewMode, frame));
 }
 
@@ -151,7 +152,7 @@ void CVfwView::paintEvent(QPaintEvent* /*event*/) {
 }
 
 void CVfwView::OnDraw(QPainter& dc) {
-    const int mode = m_frame.m_nViewMode;
+    const kivra::ViewMode mode = m_frame.m_nViewMode;
     dc.fillRect(m_backBuffer.rect(), mode == kivra::kPreviewMode ? QColor(Qt::black) : kBackground);
     CAviVideoStream* stream = m_frame.Stream();
     if (stream == nullptr) {

@@ -42,7 +42,7 @@ void CVfwView::CreateMarkerMenu() {
             this, &CVfwView::OnMarkerDeleteAllFrames);
 }
 
-int CVfwView::HitTestMarker(int viewMode, int frame, ViewPoint point) const {
+int CVfwView::HitTestMarker(kivra::ViewMode viewMode, int frame, ViewPoint point) const {
     const CAviVideoStream* stream = m_frame.Stream();
     if (stream == nullptr || !m_frame.IsVideoOpen()) {
         return -1;
@@ -122,7 +122,7 @@ void CVfwView::mousePressEvent(QMouseEvent* event) {
         return;
     }
     const ViewPoint p = ToViewPoint(event->position());
-    const int mode = m_frame.m_nViewMode;
+    const kivra::ViewMode mode = m_frame.m_nViewMode;
     if (mode == kivra::kAreaMode) {
         SetAreaAtCursor(*stream);
         return;
