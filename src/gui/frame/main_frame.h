@@ -14,6 +14,7 @@
 #include "frame/playback_controller.h"
 #include "frame/qt_user_messages.h"
 #include "frame/slider_view.h"
+#include "geometry/trimming_param.h"
 #include "media/vfw_doc.h"
 
 class CAviVideoStream;
@@ -79,7 +80,11 @@ public:
     // Trimming and marker commands (trimming_commands.cpp).
     bool AreasSet() const;
     bool AnyMarkers() const;
-    void SetTrimmingMode(int mode);
+    void SetTrimmingMode(kivra::TrimmingMode mode);
+    // m_nTrimmingMode keeps the stored number as read; this is the mode it stands for.
+    kivra::TrimmingMode CurrentTrimmingMode() const {
+        return kivra::TrimmingModeOf(m_nTrimmingMode);
+    }
     void ClearAreas();
     void OnTrimmingArea();
     void OnTrimmingPreview();

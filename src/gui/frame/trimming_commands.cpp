@@ -120,7 +120,7 @@ void CMainFrame::CreateTrimmingAndMarkerMenus() {
         [this] { OnCoordinateOutput(); }, [this] { return AnyMarkers() && AreasSet(); });
 }
 
-void CMainFrame::SetTrimmingMode(int mode) {
+void CMainFrame::SetTrimmingMode(kivra::TrimmingMode mode) {
     if (m_nTrimmingMode == mode) {
         return;
     }
@@ -163,9 +163,9 @@ void CMainFrame::OnTrimmingSettings() {
     }
     // The areas keep their points; their boxes take the new direction's shape.
     if (kivra::RecomputeAreas(m_pVideoView->m_area1, m_pVideoView->m_area2, Settings().Direction)) {
-        kivra::InterpolateTrimRects(m_pVideoView->m_area1, m_pVideoView->m_area2, m_nTrimmingMode,
-                                    Settings().Direction, stream->GetFrameCount(),
-                                    stream->m_trimParam);
+        kivra::InterpolateTrimRects(m_pVideoView->m_area1, m_pVideoView->m_area2,
+                                    CurrentTrimmingMode(), Settings().Direction,
+                                    stream->GetFrameCount(), stream->m_trimParam);
     }
     if (m_nViewMode == kivra::kAreaMode) {
         m_pVideoView->RecomputeCursorBox();  // the box under the pointer turns too

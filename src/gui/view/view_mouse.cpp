@@ -188,8 +188,8 @@ void CVfwView::SetAreaAtCursor(CAviVideoStream& stream) {
         m_frame.Playback().First();
     }
     if (m_area1.IsSet() && m_area2.IsSet()) {
-        kivra::InterpolateTrimRects(m_area1, m_area2, m_frame.m_nTrimmingMode, settings.Direction,
-                                    stream.GetFrameCount(), stream.m_trimParam);
+        kivra::InterpolateTrimRects(m_area1, m_area2, m_frame.CurrentTrimmingMode(),
+                                    settings.Direction, stream.GetFrameCount(), stream.m_trimParam);
     }
     m_frame.UpdateAllViews();
 }
