@@ -28,6 +28,7 @@
 #include "platform/four_cc.h"
 #include "platform/path_util.h"
 #include "platform/settings_folder.h"
+#include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "settings/inifile_manager.h"
 
@@ -48,7 +49,6 @@ constexpr const char* kUsage =
     "      OUT ending in .avi is written directly; any other OUT is converted with profile N\n"
     "      of profile.ini beside the program, counted from 0 (default: the first profile\n"
     "      whose pattern matches OUT's extension).\n";
-constexpr int kStrCsvFailed = 2036;  // "CSV出力に失敗しました。"
 
 // The document's host when there is no window: messages go to stderr, questions are declined.
 class HeadlessHost final : public DocumentHost {
@@ -67,7 +67,7 @@ public:
     void StopPlayback() override {}
     void UpdateAllViews() override {}
     void UpdateRateStatus() override {}
-    void SetViewMode(int) override {}
+    void SetViewMode(ViewMode) override {}
     void ResetTrackbar(int) override {}
     void ResetViewsAndModes(int) override {}
     void PostFirstFrameCommand() override {
@@ -268,7 +268,7 @@ int Csv(const std::vector<std::string>& args, std::ostream& err) {
                 return 1;
             }
             if (!stream.ExportMarkersCsv(args[2], video.RangeStart(), video.RangeEnd())) {
-                err << LoadString(kStrCsvFailed) << "\n";
+                err << LoadString(kIdsCsvFailed) << "\n";
                 return 1;
             }
             return 0;
@@ -397,8 +397,6 @@ bool MoveOver(const std::string& finished, const std::string& target, std::ostre
     return true;
 }
 
-constexpr int kStrOverwriteOpenFile = 2018;
-
 int Export(const std::vector<std::string>& args, std::ostream& err) {
     std::string codec = kRecommendedCode;
     std::optional<std::string> options;
@@ -422,7 +420,7 @@ int Export(const std::vector<std::string>& args, std::ostream& err) {
     }
     const std::string& target = args[2];
     if (SameFileName(args[1], target)) {
-        err << LoadString(kStrOverwriteOpenFile) << "\n";
+        err << LoadString(kIdsOverwriteOpenFile) << "\n";
         return 1;
     }
 

@@ -9,10 +9,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
 #include <string>
 
 #include "platform/locale_guard.h"
 #include "platform/settings_folder.h"
+#include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "support/ffmpeg_tool.h"
 
@@ -157,6 +161,29 @@ TEST(StringTable, TextsByNumber) {
     EXPECT_EQ(kivra::LoadString(32796), "トリミングした動画を保存\n動画保存");  // a real line feed
     EXPECT_TRUE(kivra::LoadString(2012).ends_with("出来ませんでした。\n\n%1"));
     EXPECT_EQ(kivra::LoadString(2021), "");
+    EXPECT_EQ(kivra::LoadString(kivra::kIdsDocumentOpenFailed),
+              "ドキュメントを開くことができませんでした。");
+    EXPECT_EQ(kivra::LoadString(kivra::kIdsImageSaveFailed), "画像の保存に失敗しました。");
+}
+
+// Read from the header itself, so a name added without its text cannot slip through.
+TEST(StringTable, EveryNamedNumberHasItsOwnText) {
+    std::ifstream in(KIVRA_SOURCE_DIR "/src/core/platform/string_ids.h");
+    ASSERT_TRUE(in);
+    std::stringstream header;
+    header << in.rdbuf();
+    const std::string text = header.str();
+    const std::regex named(R"(constexpr int (kIds\w+) = (\d+);)");
+    std::set<int> seen;
+    int count = 0;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), named);
+         it != std::sregex_iterator(); ++it) {
+        const int id = std::stoi((*it)[2]);
+        EXPECT_FALSE(kivra::LoadString(id).empty()) << (*it)[1] << " = " << id;
+        EXPECT_TRUE(seen.insert(id).second) << (*it)[1] << " reuses " << id;
+        ++count;
+    }
+    EXPECT_GE(count, 36);
 }
 
 }  // namespace

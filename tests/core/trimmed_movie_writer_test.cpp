@@ -140,8 +140,8 @@ protected:
         }
     }
 
-    void SetAreas(const PixelRect& a1, int f1, const PixelRect& a2, int f2, int mode,
-                  int direction) {
+    void SetAreas(const PixelRect& a1, int f1, const PixelRect& a2, int f2,
+                  kivra::TrimmingMode mode, int direction) {
         ASSERT_TRUE(kivra::InterpolateTrimRects(a1, f1, a2, f2, mode, direction, kFrames,
                                                 stream->m_trimParam));
     }

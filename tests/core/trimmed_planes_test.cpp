@@ -350,8 +350,8 @@ TEST(TrimmedPlanesMovieTest, MoviesMatchTheOnesMadeThroughRgb) {
     };
     for (const Job& j : jobs) {
         SCOPED_TRACE(j.name);
-        ASSERT_TRUE(kivra::InterpolateTrimRects(j.a1, 1, j.a2, 10, j.mode, j.direction, 12,
-                                                stream.m_trimParam));
+        ASSERT_TRUE(kivra::InterpolateTrimRects(j.a1, 1, j.a2, 10, kivra::TrimmingModeOf(j.mode),
+                                                j.direction, 12, stream.m_trimParam));
         stream.m_nMosaicType = j.mosaic;
         kivra::TrimmedMovieJob job{dir.File(std::string(j.name) + " planes.avi"),
                                    j.first,

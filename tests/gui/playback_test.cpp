@@ -22,8 +22,8 @@ public:
     int Area1Frame() const override { return area1; }
     int Area2Frame() const override { return area2; }
     float PlaySpeedRate() const override { return speed; }
-    int ViewMode() const override { return viewMode; }
-    void LeaveAreaMode() override { viewMode = 0; }
+    kivra::ViewMode ViewMode() const override { return viewMode; }
+    void LeaveAreaMode() override { viewMode = kivra::kNormalMode; }
     void MoveTrackbar(int frame) override { trackbar = frame; }
     void ResetMarkerId() override {}
     void RedrawVideoNow() override {
@@ -38,7 +38,8 @@ public:
     void SetRateText(const QString& text) override { rate = text; }
 
     CAviVideoStream* stream = nullptr;
-    int rangeStart = 0, rangeEnd = 0, area1 = -1, area2 = -1, viewMode = 0, trackbar = -1;
+    int rangeStart = 0, rangeEnd = 0, area1 = -1, area2 = -1, trackbar = -1;
+    kivra::ViewMode viewMode = kivra::kNormalMode;
     float speed = 1.0f;
     bool playButton = false;
     QString rate;

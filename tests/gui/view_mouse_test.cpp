@@ -116,10 +116,10 @@ protected:
         Paint();
     }
     ImagePoint ToImage(QPoint p, int mode, int frame) {
-        return *m_view->ViewToImage({p.x(), p.y()}, Pic(), mode, frame);
+        return *m_view->ViewToImage({p.x(), p.y()}, Pic(), kivra::ViewMode(mode), frame);
     }
     QPoint ToView(ImagePoint p, int mode, int frame) {
-        const ViewPoint v = *m_view->ImageToView(p, Pic(), mode, frame);
+        const ViewPoint v = *m_view->ImageToView(p, Pic(), kivra::ViewMode(mode), frame);
         return {v.x, v.y};
     }
     // An area rectangle where the view draws it.
@@ -377,13 +377,15 @@ TEST_F(ViewMouseTest, HitTestPrefersTheLowerIdWithinTenPixels) {
     Markers().SetMarker(1, 0, ToImage(q, 0, 0).x, ToImage(q, 0, 0).y);
     const QPoint q5 = q + QPoint(15, 0);
     Markers().SetMarker(4, 0, ToImage(q5, 0, 0).x, ToImage(q5, 0, 0).y);
-    const auto hit = [&](QPoint p) { return m_view->HitTestMarker(0, 0, {p.x(), p.y()}); };
+    const auto hit = [&](QPoint p) {
+        return m_view->HitTestMarker(kivra::kNormalMode, 0, {p.x(), p.y()});
+    };
     EXPECT_EQ(hit(q + QPoint(7, 0)), 2);
     EXPECT_EQ(hit(q + QPoint(12, 0)), 5);
     EXPECT_EQ(hit(q + QPoint(-10, -10)), 2);
     EXPECT_EQ(hit(q + QPoint(-11, 0)), -1);
     EXPECT_EQ(hit(q + QPoint(0, 10)), -1) << "the bottom edge is outside";
-    EXPECT_EQ(m_view->HitTestMarker(0, 1, {q.x(), q.y()}), -1) << "another frame";
+    EXPECT_EQ(m_view->HitTestMarker(kivra::kNormalMode, 1, {q.x(), q.y()}), -1) << "another frame";
 
     Move(q + QPoint(7, 0));
     EXPECT_TRUE(SameImage(m_view->cursor(), kivra::OpenHandCursor()));

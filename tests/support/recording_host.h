@@ -22,7 +22,7 @@ public:
     void StopPlayback() override { calls.push_back("stop"); }
     void UpdateAllViews() override { calls.push_back("views"); }
     void UpdateRateStatus() override {}
-    void SetViewMode(int mode) override { viewMode = mode; }
+    void SetViewMode(kivra::ViewMode mode) override { viewMode = mode; }
     void ResetTrackbar(int frames) override {
         calls.push_back("trackbar " + std::to_string(frames));
     }

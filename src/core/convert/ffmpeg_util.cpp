@@ -19,6 +19,7 @@
 #include "convert/format_ini_file.h"
 #include "platform/path_util.h"
 #include "platform/settings_folder.h"
+#include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "platform/unique_fd.h"
 
@@ -28,8 +29,6 @@ namespace kivra {
 
 namespace {
 
-constexpr int kCaptionConvert = 2011;     // "フォーマット変換中"
-constexpr int kCaptionSplitSound = 2020;  // "音声ストリーム分離中"
 constexpr int kProgressUpper = 50;
 constexpr auto kPassLength = std::chrono::milliseconds(200);
 // A pass ends early when the encoder does; this is how soon that is noticed.
@@ -301,7 +300,7 @@ bool CFFMpegUtil::ConvertVideo(const std::string& input, const std::string& outp
     AppendLog("[V]:");
     const kivra::EncoderCommand command =
         kivra::BuildVideoCommand(input, output, codec, limit2G, extraOptions);
-    return RunEncoder(command.args, command.logText, kivra::LoadString(kivra::kCaptionConvert),
+    return RunEncoder(command.args, command.logText, kivra::LoadString(kivra::kIdsConvertCaption),
                       sink);
 }
 
@@ -313,8 +312,8 @@ bool CFFMpegUtil::SplitSound(const std::string& input, const std::string& wav,
     m_strOutputPath = wav;
     AppendLog("[A]:");
     const kivra::EncoderCommand command = kivra::BuildSoundSplitCommand(input, wav);
-    return RunEncoder(command.args, command.logText, kivra::LoadString(kivra::kCaptionSplitSound),
-                      sink);
+    return RunEncoder(command.args, command.logText,
+                      kivra::LoadString(kivra::kIdsSplitSoundCaption), sink);
 }
 
 bool CFFMpegUtil::ConvertWithProfile(const std::string& input, const std::string& output,
@@ -328,6 +327,6 @@ bool CFFMpegUtil::ConvertWithProfile(const std::string& input, const std::string
         m_strProfileFolder.empty() ? CFormatIniFile() : CFormatIniFile(m_strProfileFolder);
     const kivra::EncoderCommand command =
         kivra::BuildProfileCommand(input, output, profiles.Commands(), profileIndex);
-    return RunEncoder(command.args, command.logText, kivra::LoadString(kivra::kCaptionConvert),
+    return RunEncoder(command.args, command.logText, kivra::LoadString(kivra::kIdsConvertCaption),
                       sink);
 }

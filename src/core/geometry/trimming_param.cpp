@@ -140,7 +140,8 @@ PixelRect BoxToImageRect(const ViewRect& cursorBox, const ViewRect& imageRect, i
 }
 
 bool InterpolateTrimRects(const PixelRect& a1, int f1, const PixelRect& a2, int f2,
-                          int trimmingMode, int direction, int frameCount, CTrimmingParam& param) {
+                          TrimmingMode trimmingMode, int direction, int frameCount,
+                          CTrimmingParam& param) {
     param.Clear();
     if (frameCount < 0) {
         return false;
@@ -191,7 +192,7 @@ bool InterpolateTrimRects(const PixelRect& a1, int f1, const PixelRect& a2, int 
     return true;
 }
 
-bool InterpolateTrimRects(const AreaState& area1, const AreaState& area2, int trimmingMode,
+bool InterpolateTrimRects(const AreaState& area1, const AreaState& area2, TrimmingMode trimmingMode,
                           int direction, int frameCount, CTrimmingParam& param) {
     return InterpolateTrimRects(area1.rect, area1.frame, area2.rect, area2.frame, trimmingMode,
                                 direction, frameCount, param);

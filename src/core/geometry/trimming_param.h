@@ -39,6 +39,12 @@ namespace kivra {
 enum TrimmingMode { kSideMode = 0, kFrontMode = 1 };
 enum OutputDirection { kPortrait = 0, kLandscape = 1 };
 
+// The mode a stored setting stands for. Settings and marker files may hold any number, and
+// everything but front has always counted as side.
+constexpr TrimmingMode TrimmingModeOf(int setting) {
+    return setting == kFrontMode ? kFrontMode : kSideMode;
+}
+
 // One trimming area as the view holds it: the top-centre and bottom-centre points it was
 // built from, its rectangle (image pixels) and the frame it was set on (-1 when unset).
 struct AreaState {
@@ -87,8 +93,9 @@ PixelRect BoxToImageRect(const ViewRect& cursorBox, const ViewRect& imageRect, i
 // distance from the narrower area (front mode). frameCount is the stream's; a negative count
 // leaves the list empty and gives false, a count above kMaxTrimFrames is cut to it.
 bool InterpolateTrimRects(const PixelRect& area1Rect, int f1, const PixelRect& area2Rect, int f2,
-                          int trimmingMode, int direction, int frameCount, CTrimmingParam& param);
-bool InterpolateTrimRects(const AreaState& area1, const AreaState& area2, int trimmingMode,
+                          TrimmingMode trimmingMode, int direction, int frameCount,
+                          CTrimmingParam& param);
+bool InterpolateTrimRects(const AreaState& area1, const AreaState& area2, TrimmingMode trimmingMode,
                           int direction, int frameCount, CTrimmingParam& param);
 
 // Where the picture shows inside an output of outWidth x outHeight that stands for the trimming

@@ -25,7 +25,7 @@ ViewRect Offset(ViewRect r, int dx, int dy) {
 
 }  // namespace
 
-double PictureAspect(int viewMode, int direction, int imageWidth, int imageHeight) {
+double PictureAspect(ViewMode viewMode, int direction, int imageWidth, int imageHeight) {
     if (viewMode == kPreviewMode) {
         return direction == 1 ? 4.0 / 3.0 : 3.0 / 4.0;
     }

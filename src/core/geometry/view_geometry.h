@@ -41,7 +41,7 @@ struct FrameFit {
 
 // Width / height of what is shown: the output picture's shape in preview (4:3 for
 // direction 1, else 3:4), the frame's own shape otherwise. 0 for a frame without pixels.
-double PictureAspect(int viewMode, int direction, int imageWidth, int imageHeight);
+double PictureAspect(ViewMode viewMode, int direction, int imageWidth, int imageHeight);
 
 // Fits a picture of the given aspect into box, leaving a 1-pixel margin on every side.
 // A box too small for the margin, or an aspect that is not positive, gives an empty fit.

@@ -50,8 +50,8 @@ void ApplyTrimmingState(const TrimmingState& state, CInifileManager& settings, i
     settings.Direction = state.direction;
     settings.MosaicRectType = state.mosaicType;
     if (state.area1.IsSet() && state.area2.IsSet()) {
-        InterpolateTrimRects(state.area1, state.area2, state.mode, state.direction, frameCount,
-                             rects);
+        InterpolateTrimRects(state.area1, state.area2, TrimmingModeOf(state.mode), state.direction,
+                             frameCount, rects);
     }
 }
 

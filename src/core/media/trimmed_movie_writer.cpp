@@ -13,13 +13,13 @@
 #include "media/picture_converter.h"
 #include "media/trimmed_picture.h"
 #include "media/trimmed_planes.h"
+#include "platform/string_ids.h"
 #include "platform/string_table.h"
 
 namespace kivra {
 
 namespace {
 
-constexpr int kStrSaving = 2019;  // "保存処理中..."
 // Pictures rendered ahead of the encoder: enough to ride over a slow frame, few enough that
 // three 1440x1080 pictures are all the memory it costs.
 constexpr size_t kSlots = 3;
@@ -254,7 +254,7 @@ WriteResult WriteTrimmedMovie(CAviVideoStream& stream, const TrimmedMovieJob& jo
     }
 
     const int count = job.rangeEnd - job.rangeStart + 1;
-    progress.Begin(0, count, LoadString(kStrSaving), PercentLabel::Shown);
+    progress.Begin(0, count, LoadString(kIdsSavingCaption), PercentLabel::Shown);
     const ProgressScope progressScope(progress);
     progress.OfferCancel();
 

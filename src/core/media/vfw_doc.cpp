@@ -10,19 +10,22 @@
 
 #include "convert/probe_options.h"
 #include "platform/path_util.h"
+#include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "settings/inifile_manager.h"
 
 namespace {
 
-constexpr int kFilterText = 2010;
-constexpr int kUnrecognisedFile = 2012;
-constexpr int kPictureTooLarge = 3012;
-constexpr int kReadOnlyFolder = 2013;
-constexpr int kSizeWarningDirect = 2023;
-constexpr int kSizeWarningConverted = 2024;
-constexpr int kSaveMarkersQuestion = 2041;
-constexpr int kMarkerLoadFailed = 2038;
+using kivra::kIdsDocumentOpenFailed;
+using kivra::kIdsMarkerLoadFailed;
+using kivra::kIdsPictureTooLarge;
+using kivra::kIdsReadOnlyFolder;
+using kivra::kIdsSaveMarkersQuestion;
+using kivra::kIdsSizeWarningConverted;
+using kivra::kIdsSizeWarningDirect;
+using kivra::kIdsUnrecognisedFile;
+using kivra::kIdsVideoFileFilter;
+
 constexpr char kCodecStateFile[] = "Kivra.cdc";
 constexpr char kTmpAvi[] = ".$tmp$.avi";
 constexpr char kTmpWav[] = ".$tmp$.wav";
@@ -61,12 +64,12 @@ bool FolderIsWritable(const std::string& folder) {
 }
 
 std::string Unrecognised(const std::string& path) {
-    return ReplaceAll(kivra::LoadString(kUnrecognisedFile), "%1", path);
+    return ReplaceAll(kivra::LoadString(kIdsUnrecognisedFile), "%1", path);
 }
 
 // 2012 with the path and a line saying the picture is too large (3012).
 std::string PictureTooLarge(const std::string& path) {
-    return Unrecognised(path) + "\n\n" + kivra::LoadString(kPictureTooLarge);
+    return Unrecognised(path) + "\n\n" + kivra::LoadString(kIdsPictureTooLarge);
 }
 
 }  // namespace
@@ -91,13 +94,13 @@ bool CVfwDoc::OnNewDocument() {
     m_strSoundPath.clear();
     if (m_host.HasMainFrame()) {
         m_host.UpdateRateStatus();
-        m_host.SetViewMode(-1);
+        m_host.SetViewMode(kivra::kNoVideo);
     }
     return true;
 }
 
 bool CVfwDoc::IsSupportedExtension(const std::string& path) {
-    std::string filter = kivra::LoadString(kFilterText);
+    std::string filter = kivra::LoadString(kIdsVideoFileFilter);
     while (!filter.empty() && filter.back() == '|') {
         filter.pop_back();
     }
@@ -144,14 +147,14 @@ bool CVfwDoc::OnOpenDocument(const std::string& path) {
 std::string CVfwDoc::CheckSource(const std::string& path) const {
     std::FILE* probe = std::fopen(path.c_str(), "rb");
     if (probe == nullptr) {
-        return path + "\n\nドキュメントを開くことができませんでした。";
+        return path + "\n\n" + kivra::LoadString(kIdsDocumentOpenFailed);
     }
     std::fclose(probe);
     if (!IsSupportedExtension(path)) {
         return Unrecognised(path);
     }
     if (!FolderIsWritable(kivra::FolderOf(path))) {
-        return kivra::LoadString(kReadOnlyFolder);
+        return kivra::LoadString(kIdsReadOnlyFolder);
     }
     return {};
 }
@@ -234,7 +237,8 @@ void CVfwDoc::CommitSource(const std::string& path, PreparedSource source) {
     std::error_code exists;
     if (m_pStream->m_markers.GetLoadState() == CLFFManager::kLoadFailed &&
         std::filesystem::exists(m_pStream->MarkerFilePath(), exists)) {
-        m_host.ShowMessage(kivra::LoadString(kMarkerLoadFailed), MsgButtons::Ok, MsgIcon::Warning);
+        m_host.ShowMessage(kivra::LoadString(kIdsMarkerLoadFailed), MsgButtons::Ok,
+                           MsgIcon::Warning);
     }
     const std::string opened = m_pStream->FileName();
     std::error_code ec;
@@ -244,7 +248,7 @@ void CVfwDoc::CommitSource(const std::string& path, PreparedSource source) {
         std::snprintf(gigabytes, sizeof gigabytes, "\n\nSize %.2f GB",
                       double(size) / double(1 << 30));
         m_host.ShowMessage(
-            kivra::LoadString(source.converted ? kSizeWarningConverted : kSizeWarningDirect) +
+            kivra::LoadString(source.converted ? kIdsSizeWarningConverted : kIdsSizeWarningDirect) +
                 gigabytes,
             MsgButtons::Ok, MsgIcon::Warning);
     }
@@ -269,7 +273,7 @@ bool CVfwDoc::ConfirmDiscardMarkers() {
     if (!MarkersModified()) {
         return true;
     }
-    switch (m_host.ShowMessage(kivra::LoadString(kSaveMarkersQuestion),
+    switch (m_host.ShowMessage(kivra::LoadString(kIdsSaveMarkersQuestion),
                                kivra::MsgButtons::YesNoCancel, kivra::MsgIcon::Question)) {
         case kivra::MsgAnswer::Yes:
             m_host.SaveMarkers();  // a failed save was reported; going on as the user chose

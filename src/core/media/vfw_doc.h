@@ -7,6 +7,7 @@
 
 #include "convert/codec_option.h"
 #include "convert/ffmpeg_util.h"
+#include "geometry/view_geometry.h"
 #include "media/avi_video_stream.h"
 #include "platform/progress_sink.h"
 #include "platform/user_messages.h"
@@ -25,7 +26,7 @@ public:
     virtual void StopPlayback() = 0;
     virtual void UpdateAllViews() = 0;
     virtual void UpdateRateStatus() = 0;
-    virtual void SetViewMode(int mode) = 0;
+    virtual void SetViewMode(ViewMode mode) = 0;
     // After a video opened, in this order: trackbar (position 0, range 0..N, ticks and page N/20),
     // areas reset, modes and play range reset, then the First command posted (not sent).
     virtual void ResetTrackbar(int frameCount) = 0;

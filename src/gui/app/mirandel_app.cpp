@@ -13,14 +13,13 @@
 #include "media/vfw_doc.h"
 #include "platform/rw_ini_file.h"
 #include "platform/settings_folder.h"
+#include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "settings/inifile_manager.h"
 #include "ui/about_dlg.h"
 
 namespace {
 
-constexpr int kStrVideoFilter = 2010;
-constexpr int kStrInstallCodec = 2035;
 constexpr char kInstallerNotFound[] = "Pellam.exe not found.";
 constexpr int kMainWindowWidth = 1024;
 constexpr int kMainWindowHeight = 768;
@@ -136,7 +135,7 @@ bool CMirandelApp::CheckRecommendedCompressor() {
         return true;
     }
     kivra::QtUserMessages messages(nullptr);
-    messages.ShowMessage(kivra::LoadString(kStrInstallCodec), kivra::MsgButtons::Ok,
+    messages.ShowMessage(kivra::LoadString(kivra::kIdsInstallCodec), kivra::MsgButtons::Ok,
                          kivra::MsgIcon::Information);
     if (!kivra::InstallerExists(m_installerLaunch)) {
         messages.ShowMessage(kInstallerNotFound, kivra::MsgButtons::Ok, kivra::MsgIcon::None);
@@ -172,7 +171,7 @@ bool CMirandelApp::OpenDocumentFile(const std::string& path) {
 }
 
 void CMirandelApp::OnFileOpen() {
-    const QString filter = kivra::QtFileDialogFilter(kivra::LoadString(kStrVideoFilter));
+    const QString filter = kivra::QtFileDialogFilter(kivra::LoadString(kivra::kIdsVideoFileFilter));
     const QString file =
         QFileDialog::getOpenFileName(m_pMainFrame.get(), QStringLiteral("開く"), QString(), filter);
     if (file.isEmpty()) {

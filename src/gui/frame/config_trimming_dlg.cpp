@@ -14,6 +14,7 @@
 
 #include "convert/codec_option.h"
 #include "frame/compressor_choose_dlg.h"
+#include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "platform/user_messages.h"
 #include "settings/inifile_manager.h"
@@ -21,7 +22,6 @@
 
 namespace {
 
-constexpr int kCodecRefused = 2014;
 constexpr int kPictureSize = 56;
 // The input the chosen compressor must be able to take: 640x480, 24 bits, uncompressed.
 constexpr int kTestWidth = 640;
@@ -177,7 +177,7 @@ void CConfigTrimming::OnCompressorDetail() {
     format.biSizeImage = kTestWidth * kTestHeight * 3;
     if (IsRefusedCode(m_codec.CodeText()) || m_codec.TestCompressor(format) == 0) {
         m_codec.LoadState(statePath);
-        m_messages.ShowMessage(kivra::LoadString(kCodecRefused), kivra::MsgButtons::Ok,
+        m_messages.ShowMessage(kivra::LoadString(kivra::kIdsCodecRefused), kivra::MsgButtons::Ok,
                                kivra::MsgIcon::Warning);
         return;
     }

@@ -10,6 +10,8 @@
 #include "frame/main_frame.h"
 #include "frame/qt_user_messages.h"
 #include "media/avi_video_stream.h"
+#include "platform/string_ids.h"
+#include "platform/string_table.h"
 #include "ui/text_stream_dlg.h"
 
 namespace {
@@ -81,7 +83,8 @@ void CMainFrame::OnSaveFrameAsBitmap() {
 bool CMainFrame::SaveFrameAsBitmap(const std::string& path) {
     CAviVideoStream* stream = Stream();
     if (stream == nullptr || !stream->SaveFrameAsBmp(path)) {
-        ShowMessage("画像の保存に失敗しました。", kivra::MsgButtons::Ok, kivra::MsgIcon::Error);
+        ShowMessage(kivra::LoadString(kivra::kIdsImageSaveFailed), kivra::MsgButtons::Ok,
+                    kivra::MsgIcon::Error);
         return false;
     }
     return true;

@@ -17,6 +17,7 @@
 #include "markers/set_marker_id_dlg.h"
 #include "markers/trimming_state.h"
 #include "media/avi_video_stream.h"
+#include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "settings/inifile_manager.h"
 #include "ui/icon_toolbar.h"
@@ -26,7 +27,6 @@ using kivra::CommandId;
 
 namespace {
 
-constexpr int kStrRatePaneWidth = 2006;  // the rate pane is as wide as this text
 constexpr int kIdleUpdateMs = 100;
 constexpr int kMinTrackWidth = 470;
 constexpr int kMinTrackHeight = 420;
@@ -211,7 +211,7 @@ void CMainFrame::CreateStatusBar() {
     bar->setStyleSheet(QStringLiteral("QStatusBar::item { border: 0px; }"));
     m_pRatePane = new QLabel(bar);
     m_pRatePane->setObjectName(QStringLiteral("RatePane"));
-    const QString widthText = QString::fromStdString(kivra::LoadString(kStrRatePaneWidth));
+    const QString widthText = QString::fromStdString(kivra::LoadString(kivra::kIdsRatePaneWidth));
     m_pRatePane->setMinimumWidth(m_pRatePane->fontMetrics().horizontalAdvance(widthText));
     bar->addPermanentWidget(m_pRatePane);
 }
@@ -415,7 +415,7 @@ void CMainFrame::UpdateRateStatus() {
     m_playback.UpdateRateStatus();
 }
 
-void CMainFrame::SetViewMode(int mode) {
+void CMainFrame::SetViewMode(kivra::ViewMode mode) {
     m_nViewMode = mode;
     if (mode == kivra::kNoVideo && m_pVideoView != nullptr) {
         m_pVideoView->InvalidatePictureCache();

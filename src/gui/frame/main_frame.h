@@ -14,6 +14,7 @@
 #include "frame/playback_controller.h"
 #include "frame/qt_user_messages.h"
 #include "frame/slider_view.h"
+#include "geometry/trimming_param.h"
 #include "media/vfw_doc.h"
 
 class CAviVideoStream;
@@ -79,7 +80,11 @@ public:
     // Trimming and marker commands (trimming_commands.cpp).
     bool AreasSet() const;
     bool AnyMarkers() const;
-    void SetTrimmingMode(int mode);
+    void SetTrimmingMode(kivra::TrimmingMode mode);
+    // m_nTrimmingMode keeps the stored number as read; this is the mode it stands for.
+    kivra::TrimmingMode CurrentTrimmingMode() const {
+        return kivra::TrimmingModeOf(m_nTrimmingMode);
+    }
     void ClearAreas();
     void OnTrimmingArea();
     void OnTrimmingPreview();
@@ -136,7 +141,7 @@ public:
     int Area1Frame() const override;
     int Area2Frame() const override;
     float PlaySpeedRate() const override;
-    int ViewMode() const override { return m_nViewMode; }
+    kivra::ViewMode ViewMode() const override { return m_nViewMode; }
     void LeaveAreaMode() override;
     void MoveTrackbar(int frame) override;
     void ResetMarkerId() override;
@@ -155,7 +160,7 @@ public:
     void StopPlayback() override;
     void UpdateAllViews() override;
     void UpdateRateStatus() override;
-    void SetViewMode(int mode) override;
+    void SetViewMode(kivra::ViewMode mode) override;
     void ResetTrackbar(int frameCount) override;
     void ResetViewsAndModes(int frameCount) override;
     void PostFirstFrameCommand() override;
@@ -167,7 +172,7 @@ public:
 
     int m_bShowInfo = 0;      // image information shown
     int m_nTrimmingMode = 0;  // 0 side, 1 front; the setting Mode
-    int m_nViewMode = -1;     // -1 no video, 0 normal, 1 area mode, 2 preview
+    kivra::ViewMode m_nViewMode = kivra::kNoVideo;
     int m_nAreaIndex = -1;    // 0 area 1, 1 area 2
 
     CBasePaneV* m_pBasePane = nullptr;  // not owned: children of this window

@@ -5,12 +5,11 @@
 #include <QPainter>
 #include <QToolBar>
 
+#include "platform/string_ids.h"
 #include "platform/string_table.h"
 
 namespace {
 
-constexpr int kCaptionId = 2025;
-constexpr int kShapeNamesId = 2026;
 constexpr int kShapeCount = 4;
 
 // The pieces of a comma list: empty fields are skipped, each piece is trimmed, and the list
@@ -31,7 +30,7 @@ QStringList SplitShapeNames(const QString& text) {
 
 CMosaicSizeDlgBar::CMosaicSizeDlgBar(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("CMosaicSizeDlgBar"));
-    setWindowTitle(QString::fromStdString(kivra::LoadString(kCaptionId)));
+    setWindowTitle(QString::fromStdString(kivra::LoadString(kivra::kIdsMosaicBarCaption)));
 
     m_pComboBox = new QComboBox(this);
     m_pComboBox->setObjectName(QStringLiteral("MosaicShapeList"));
@@ -56,7 +55,7 @@ QToolBar* CMosaicSizeDlgBar::WrapInToolBar(QWidget* parent) {
 bool CMosaicSizeDlgBar::InitializeBar(int mosaicRectType) {
     m_pComboBox->clear();
     const QStringList names =
-        SplitShapeNames(QString::fromStdString(kivra::LoadString(kShapeNamesId)));
+        SplitShapeNames(QString::fromStdString(kivra::LoadString(kivra::kIdsMosaicShapeNames)));
     for (int i = 0; i < names.size(); ++i) {
         m_pComboBox->addItem(QIcon(ShapePicture(i)), names[i]);
     }

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "geometry/view_geometry.h"
+
 class CAviVideoStream;
 
 namespace kivra {
@@ -22,7 +24,7 @@ public:
     virtual int Area1Frame() const = 0;  // -1 when unset
     virtual int Area2Frame() const = 0;
     virtual float PlaySpeedRate() const = 0;
-    virtual int ViewMode() const = 0;
+    virtual kivra::ViewMode ViewMode() const = 0;
     virtual void LeaveAreaMode() = 0;  // view mode 0, area index 0
     virtual void MoveTrackbar(int frame) = 0;
     virtual void ResetMarkerId() = 0;  // the marker-ID reset rule on a frame change

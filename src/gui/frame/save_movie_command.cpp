@@ -13,12 +13,12 @@
 #include "media/avi_video_stream.h"
 #include "media/trimmed_movie_writer.h"
 #include "platform/path_util.h"
+#include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "settings/inifile_manager.h"
 
 namespace {
 
-constexpr int kOverwriteOpenFile = 2018;
 constexpr char kExportError[] = "Export error!!";
 constexpr char kIntermediateExtension[] = ".$out$.avi";
 constexpr int kMaxNameTries = 1000;
@@ -100,7 +100,8 @@ void CMainFrame::SaveTrimmedMovie(const std::string& target, int filterIndex) {
     for (const std::string& path : {target, intermediate}) {
         if (kivra::EqualsIgnoreCase(path, doc->PathName()) ||
             kivra::EqualsIgnoreCase(path, stream->FileName())) {
-            ShowMessage(kivra::LoadString(kOverwriteOpenFile), MsgButtons::Ok, MsgIcon::None);
+            ShowMessage(kivra::LoadString(kivra::kIdsOverwriteOpenFile), MsgButtons::Ok,
+                        MsgIcon::None);
             return;
         }
     }

@@ -7,12 +7,11 @@
 #include <QSlider>
 #include <QToolBar>
 
+#include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "settings/inifile_manager.h"
 
 namespace {
-
-constexpr int kCaptionId = 2009;
 
 // Kept in this order on purpose: fastest first, not sorted.
 const char* const kSpeedItems[] = {"2.0", "1.0", "0.8", "0.5", "0.2", "0.1"};
@@ -21,7 +20,7 @@ const char* const kSpeedItems[] = {"2.0", "1.0", "0.8", "0.5", "0.2", "0.1"};
 
 CSliderDlgBar::CSliderDlgBar(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("CSliderDlgBar"));
-    setWindowTitle(QString::fromStdString(kivra::LoadString(kCaptionId)));
+    setWindowTitle(QString::fromStdString(kivra::LoadString(kivra::kIdsSliderBarCaption)));
 
     m_wndSlider = new QSlider(Qt::Horizontal, this);
     m_wndSlider->setObjectName(QStringLiteral("Slider1"));

@@ -11,6 +11,7 @@
 #include "markers/set_marker_id_dlg.h"
 #include "markers/trimming_state.h"
 #include "media/avi_video_stream.h"
+#include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "settings/inifile_manager.h"
 #include "ui/icon_toolbar.h"
@@ -23,12 +24,6 @@ using kivra::MsgIcon;
 
 namespace {
 
-constexpr int kAreasClearedQuestion = 2022;
-constexpr int kCsvFailed = 2036;
-constexpr int kMarkerSaveFailed = 2037;
-constexpr int kDeleteFrameQuestion = 2039;
-constexpr int kDeleteAllQuestion = 2040;
-constexpr int kShowMarkerToolbarQuestion = 2044;
 
 }  // namespace
 
@@ -125,13 +120,13 @@ void CMainFrame::CreateTrimmingAndMarkerMenus() {
         [this] { OnCoordinateOutput(); }, [this] { return AnyMarkers() && AreasSet(); });
 }
 
-void CMainFrame::SetTrimmingMode(int mode) {
+void CMainFrame::SetTrimmingMode(kivra::TrimmingMode mode) {
     if (m_nTrimmingMode == mode) {
         return;
     }
     m_nTrimmingMode = mode;
     if (IsVideoOpen() && m_pVideoView != nullptr && m_pVideoView->m_area1.IsSet()) {
-        if (ShowMessage(kivra::LoadString(kAreasClearedQuestion), MsgButtons::YesNo,
+        if (ShowMessage(kivra::LoadString(kivra::kIdsAreasClearedQuestion), MsgButtons::YesNo,
                         MsgIcon::Question) != MsgAnswer::Yes) {
             m_nTrimmingMode = mode == kivra::kSideMode ? kivra::kFrontMode : kivra::kSideMode;
             return;
@@ -168,9 +163,9 @@ void CMainFrame::OnTrimmingSettings() {
     }
     // The areas keep their points; their boxes take the new direction's shape.
     if (kivra::RecomputeAreas(m_pVideoView->m_area1, m_pVideoView->m_area2, Settings().Direction)) {
-        kivra::InterpolateTrimRects(m_pVideoView->m_area1, m_pVideoView->m_area2, m_nTrimmingMode,
-                                    Settings().Direction, stream->GetFrameCount(),
-                                    stream->m_trimParam);
+        kivra::InterpolateTrimRects(m_pVideoView->m_area1, m_pVideoView->m_area2,
+                                    CurrentTrimmingMode(), Settings().Direction,
+                                    stream->GetFrameCount(), stream->m_trimParam);
     }
     if (m_nViewMode == kivra::kAreaMode) {
         m_pVideoView->RecomputeCursorBox();  // the box under the pointer turns too
@@ -214,7 +209,7 @@ void CMainFrame::OnMarkerSetId() {
     }
     // Offered once: a user who already shows the marker toolbar needs no hint.
     if (m_pMarkerBar != nullptr && m_pMarkerBar->isHidden() && Settings().ShowSetIDBtnMsg != 0) {
-        if (ShowMessage(kivra::LoadString(kShowMarkerToolbarQuestion), MsgButtons::YesNo,
+        if (ShowMessage(kivra::LoadString(kivra::kIdsShowMarkerToolBarQuestion), MsgButtons::YesNo,
                         MsgIcon::Question) == MsgAnswer::Yes) {
             m_pMarkerBar->show();
         }
@@ -234,8 +229,8 @@ void CMainFrame::OnMarkerSetId() {
 
 void CMainFrame::OnMarkerDeleteFrame() {
     CAviVideoStream* stream = Stream();
-    if (stream == nullptr || ShowMessage(kivra::LoadString(kDeleteFrameQuestion), MsgButtons::YesNo,
-                                         MsgIcon::Question) != MsgAnswer::Yes) {
+    if (stream == nullptr || ShowMessage(kivra::LoadString(kivra::kIdsDeleteFrameMarkersQuestion),
+                                         MsgButtons::YesNo, MsgIcon::Question) != MsgAnswer::Yes) {
         return;
     }
     std::vector<T_DRAW_MARKER> markers;
@@ -249,8 +244,8 @@ void CMainFrame::OnMarkerDeleteFrame() {
 
 void CMainFrame::OnMarkerDeleteAll() {
     CAviVideoStream* stream = Stream();
-    if (stream == nullptr || ShowMessage(kivra::LoadString(kDeleteAllQuestion), MsgButtons::YesNo,
-                                         MsgIcon::Question) != MsgAnswer::Yes) {
+    if (stream == nullptr || ShowMessage(kivra::LoadString(kivra::kIdsDeleteAllMarkersQuestion),
+                                         MsgButtons::YesNo, MsgIcon::Question) != MsgAnswer::Yes) {
         return;
     }
     stream->m_markers.DeleteAllMarkers();
@@ -275,7 +270,8 @@ bool CMainFrame::OnMarkerSave() {
         stream->m_markers.SaveMarkers(stream->MarkerFilePath(), Settings().SizeType,
                                       Settings().Direction, Settings().MosaicRectType);
     if (!saved) {
-        ShowMessage(kivra::LoadString(kMarkerSaveFailed), MsgButtons::Ok, MsgIcon::Warning);
+        ShowMessage(kivra::LoadString(kivra::kIdsMarkerSaveFailed), MsgButtons::Ok,
+                    MsgIcon::Warning);
     }
     return saved;
 }
@@ -295,7 +291,7 @@ bool CMainFrame::ExportCoordinates(const std::string& path) {
     }
     const bool exported = stream->ExportMarkersCsv(path, RangeStart(), RangeEnd());
     if (!exported) {
-        ShowMessage(kivra::LoadString(kCsvFailed), MsgButtons::Ok, MsgIcon::Warning);
+        ShowMessage(kivra::LoadString(kivra::kIdsCsvFailed), MsgButtons::Ok, MsgIcon::Warning);
     }
     return exported;
 }

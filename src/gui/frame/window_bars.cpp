@@ -107,7 +107,7 @@ void CMainFrame::OnViewNavigator() {
         m_pNavigator->close();
         return;
     }
-    m_pNavigator = new CHelpDlg(m_nTrimmingMode, this);
+    m_pNavigator = new CHelpDlg(CurrentTrimmingMode(), this);
     m_pNavigator->show();
     // The client area starts under the menu, with the bars: the rule adds their row itself.
     const QWidget* menu = menuWidget();
@@ -124,7 +124,7 @@ void CMainFrame::OnViewNavigator() {
 
 void CMainFrame::RefreshNavigatorCaption() {
     if (!m_pNavigator.isNull()) {
-        m_pNavigator->SetTrimmingMode(m_nTrimmingMode);
+        m_pNavigator->SetTrimmingMode(CurrentTrimmingMode());
     }
 }
 

@@ -9,6 +9,7 @@
 
 #include "geometry/trimming_param.h"
 #include "platform/settings_folder.h"
+#include "platform/string_ids.h"
 #include "platform/string_table.h"
 
 namespace kivra {
@@ -61,7 +62,8 @@ QPoint NavigatorPosition(const QRect& mainFrameGeometry, int clientTop, int mosa
 
 }  // namespace kivra
 
-CHelpDlg::CHelpDlg(int trimmingMode, QWidget* parent, const std::string& pictureFolder)
+CHelpDlg::CHelpDlg(kivra::TrimmingMode trimmingMode, QWidget* parent,
+                   const std::string& pictureFolder)
     : QDialog(parent) {
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
@@ -79,10 +81,11 @@ const QImage& CHelpDlg::CurrentPicture() const {
     return m_trimmingMode == kivra::kFrontMode ? m_front : m_side;
 }
 
-void CHelpDlg::SetTrimmingMode(int trimmingMode) {
+void CHelpDlg::SetTrimmingMode(kivra::TrimmingMode trimmingMode) {
     m_trimmingMode = trimmingMode;
-    setWindowTitle(
-        QString::fromStdString(kivra::LoadString(trimmingMode == kivra::kFrontMode ? 2034 : 2033)));
+    setWindowTitle(QString::fromStdString(
+        kivra::LoadString(trimmingMode == kivra::kFrontMode ? kivra::kIdsFrontNavigatorCaption
+                                                            : kivra::kIdsSideNavigatorCaption)));
     update();
 }
 

@@ -9,6 +9,8 @@
 #include <QSize>
 #include <string>
 
+#include "geometry/trimming_param.h"
+
 class CHelpDlg : public QDialog {
     Q_OBJECT
 
@@ -18,12 +20,12 @@ public:
 
     // Loads both pictures from `pictureFolder` (the program folder unless a test says
     // otherwise); a missing or unreadable picture stays empty and paints nothing.
-    explicit CHelpDlg(int trimmingMode, QWidget* parent = nullptr,
+    explicit CHelpDlg(kivra::TrimmingMode trimmingMode, QWidget* parent = nullptr,
                       const std::string& pictureFolder = {});
 
     // Caption and picture follow the frame's trimming mode (kivra::kSideMode/kFrontMode).
-    void SetTrimmingMode(int trimmingMode);
-    int TrimmingMode() const { return m_trimmingMode; }
+    void SetTrimmingMode(kivra::TrimmingMode trimmingMode);
+    kivra::TrimmingMode TrimmingMode() const { return m_trimmingMode; }
 
     const QImage& SidePicture() const { return m_side; }
     const QImage& FrontPicture() const { return m_front; }
@@ -36,7 +38,7 @@ protected:
 private:
     QImage m_side;
     QImage m_front;
-    int m_trimmingMode = 0;
+    kivra::TrimmingMode m_trimmingMode = kivra::kSideMode;
 };
 
 namespace kivra {

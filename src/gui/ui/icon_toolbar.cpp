@@ -4,16 +4,13 @@
 #include <QRegularExpression>
 #include <QToolButton>
 
+#include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "ui/toolbar_icons.h"
 
 namespace kivra {
 
 namespace {
-
-constexpr int kMovieTitle = 2007;
-constexpr int kTrimmingTitle = 2008;
-constexpr int kMarkerTitle = 2042;
 
 ZebsCOOIconToolBar* CreateToolBar(QWidget* parent, int titleId, const char* objectName,
                                   const std::vector<int>& commands, const ActionLookup& actionOf) {
@@ -63,16 +60,18 @@ QString ShortToolTip(CommandId id, const QString& menuText) {
 }
 
 ZebsCOOIconToolBar* CreateMovieToolBar(QWidget* parent, const ActionLookup& actionOf) {
-    return CreateToolBar(parent, kMovieTitle, "MovieToolBar", MovieToolBarCommands(), actionOf);
-}
-
-ZebsCOOIconToolBar* CreateTrimmingToolBar(QWidget* parent, const ActionLookup& actionOf) {
-    return CreateToolBar(parent, kTrimmingTitle, "TrimmingToolBar", TrimmingToolBarCommands(),
+    return CreateToolBar(parent, kIdsMovieToolBarTitle, "MovieToolBar", MovieToolBarCommands(),
                          actionOf);
 }
 
+ZebsCOOIconToolBar* CreateTrimmingToolBar(QWidget* parent, const ActionLookup& actionOf) {
+    return CreateToolBar(parent, kIdsTrimmingToolBarTitle, "TrimmingToolBar",
+                         TrimmingToolBarCommands(), actionOf);
+}
+
 ZebsCOOIconToolBar* CreateMarkerToolBar(QWidget* parent, const ActionLookup& actionOf) {
-    return CreateToolBar(parent, kMarkerTitle, "MarkerToolBar", MarkerToolBarCommands(), actionOf);
+    return CreateToolBar(parent, kIdsMarkerToolBarTitle, "MarkerToolBar", MarkerToolBarCommands(),
+                         actionOf);
 }
 
 }  // namespace kivra

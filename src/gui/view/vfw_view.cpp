@@ -14,6 +14,7 @@
 #include "frame/main_frame.h"
 #include "media/avi_video_stream.h"
 #include "media/stream_info_text.h"
+#include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "settings/inifile_manager.h"
 #include "view/view_cursors.h"
@@ -23,10 +24,6 @@ using kivra::ViewPoint;
 using kivra::ViewRect;
 
 namespace {
-
-constexpr int kStrAreaMode1 = 2015;
-constexpr int kStrAreaMode2 = 2016;
-constexpr int kStrPreviewMode = 2017;
 
 const QColor kBackground(100, 100, 100);
 
@@ -119,7 +116,8 @@ std::pair<int, int> CVfwView::ImageSize() const {
     return stream != nullptr ? PictureSize(*stream) : std::pair<int, int>{0, 0};
 }
 
-kivra::ImageMapping CVfwView::MappingFor(const ViewRect& imageRect, int viewMode, int frame) const {
+kivra::ImageMapping CVfwView::MappingFor(const ViewRect& imageRect, kivra::ViewMode viewMode,
+                                         int frame) const {
     kivra::ImageMapping m;
     m.imageRect = imageRect;
     std::tie(m.imageWidth, m.imageHeight) = ImageSize();
@@ -130,12 +128,12 @@ kivra::ImageMapping CVfwView::MappingFor(const ViewRect& imageRect, int viewMode
 }
 
 std::optional<ImagePoint> CVfwView::ViewToImage(ViewPoint point, const ViewRect& imageRect,
-                                                int viewMode, int frame) const {
+                                                kivra::ViewMode viewMode, int frame) const {
     return kivra::ViewToImage(point, MappingFor(imageRect, viewMode, frame));
 }
 
 std::optional<ViewPoint> CVfwView::ImageToView(ImagePoint point, const ViewRect& imageRect,
-                                               int viewMode, int frame) const {
+                                               kivra::ViewMode viewMode, int frame) const {
     return kivra::ImageToView(point, MappingFor(imageRect, viewMode, frame));
 }
 
@@ -154,7 +152,7 @@ void CVfwView::paintEvent(QPaintEvent* /*event*/) {
 }
 
 void CVfwView::OnDraw(QPainter& dc) {
-    const int mode = m_frame.m_nViewMode;
+    const kivra::ViewMode mode = m_frame.m_nViewMode;
     dc.fillRect(m_backBuffer.rect(), mode == kivra::kPreviewMode ? QColor(Qt::black) : kBackground);
     CAviVideoStream* stream = m_frame.Stream();
     if (stream == nullptr) {
@@ -260,12 +258,12 @@ void CVfwView::DrawModeBanner(QPainter& dc) {
     int id = 0;
     if (m_frame.m_nViewMode == kivra::kAreaMode) {
         if (m_frame.m_nAreaIndex == 0) {
-            id = kStrAreaMode1;
+            id = kivra::kIdsArea1Banner;
         } else if (m_frame.m_nAreaIndex == 1) {
-            id = kStrAreaMode2;
+            id = kivra::kIdsArea2Banner;
         }
     } else if (m_frame.m_nViewMode == kivra::kPreviewMode) {
-        id = kStrPreviewMode;
+        id = kivra::kIdsPreviewBanner;
     }
     if (id == 0) {
         return;

@@ -39,15 +39,15 @@ public:
     // The two mappings for the picture painted into imageRect, in the given view mode, with the
     // trimming rectangle of `frame` in preview. Nothing where the mapping cannot be formed.
     std::optional<kivra::ImagePoint> ViewToImage(kivra::ViewPoint point,
-                                                 const kivra::ViewRect& imageRect, int viewMode,
-                                                 int frame) const;
+                                                 const kivra::ViewRect& imageRect,
+                                                 kivra::ViewMode viewMode, int frame) const;
     std::optional<kivra::ViewPoint> ImageToView(kivra::ImagePoint point,
-                                                const kivra::ViewRect& imageRect, int viewMode,
-                                                int frame) const;
+                                                const kivra::ViewRect& imageRect,
+                                                kivra::ViewMode viewMode, int frame) const;
 
     // The ID of the first marker (lowest ID) of `frame` within 10 pixels of point, mapped in
     // viewMode; -1 for none or while no video is open.
-    int HitTestMarker(int viewMode, int frame, kivra::ViewPoint point) const;
+    int HitTestMarker(kivra::ViewMode viewMode, int frame, kivra::ViewPoint point) const;
 
     // The two commands of the marker context menu; both act on m_nHitMarkerId.
     void OnMarkerDelete();
@@ -109,7 +109,8 @@ private:
     kivra::ViewRect TrimRectOfFrame(int frame) const;
     // The size of the source frame the view fits and maps with; 0x0 without a video.
     std::pair<int, int> ImageSize() const;
-    kivra::ImageMapping MappingFor(const kivra::ViewRect& imageRect, int viewMode, int frame) const;
+    kivra::ImageMapping MappingFor(const kivra::ViewRect& imageRect, kivra::ViewMode viewMode,
+                                   int frame) const;
 
     // The scaled picture of the last paint and what it was made from.
     struct ScaledPicture {

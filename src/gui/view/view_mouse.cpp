@@ -15,6 +15,7 @@
 #include "markers/lff_manager.h"
 #include "markers/set_marker_id_dlg.h"
 #include "media/avi_video_stream.h"
+#include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "settings/inifile_manager.h"
 #include "view/vfw_view.h"
@@ -23,7 +24,6 @@ using kivra::ViewPoint;
 
 namespace {
 
-constexpr int kDeleteIdAllFramesQuestion = 2043;
 constexpr int kHitRadius = 10;
 
 ViewPoint ToViewPoint(const QPointF& p) {
@@ -42,7 +42,7 @@ void CVfwView::CreateMarkerMenu() {
             this, &CVfwView::OnMarkerDeleteAllFrames);
 }
 
-int CVfwView::HitTestMarker(int viewMode, int frame, ViewPoint point) const {
+int CVfwView::HitTestMarker(kivra::ViewMode viewMode, int frame, ViewPoint point) const {
     const CAviVideoStream* stream = m_frame.Stream();
     if (stream == nullptr || !m_frame.IsVideoOpen()) {
         return -1;
@@ -122,7 +122,7 @@ void CVfwView::mousePressEvent(QMouseEvent* event) {
         return;
     }
     const ViewPoint p = ToViewPoint(event->position());
-    const int mode = m_frame.m_nViewMode;
+    const kivra::ViewMode mode = m_frame.m_nViewMode;
     if (mode == kivra::kAreaMode) {
         SetAreaAtCursor(*stream);
         return;
@@ -188,8 +188,8 @@ void CVfwView::SetAreaAtCursor(CAviVideoStream& stream) {
         m_frame.Playback().First();
     }
     if (m_area1.IsSet() && m_area2.IsSet()) {
-        kivra::InterpolateTrimRects(m_area1, m_area2, m_frame.m_nTrimmingMode, settings.Direction,
-                                    stream.GetFrameCount(), stream.m_trimParam);
+        kivra::InterpolateTrimRects(m_area1, m_area2, m_frame.CurrentTrimmingMode(),
+                                    settings.Direction, stream.GetFrameCount(), stream.m_trimParam);
     }
     m_frame.UpdateAllViews();
 }
@@ -249,7 +249,8 @@ void CVfwView::OnMarkerDelete() {
 void CVfwView::OnMarkerDeleteAllFrames() {
     const int id = m_nHitMarkerId;
     if (m_frame.Stream() == nullptr || id < 0 ||
-        m_frame.ShowMessage(kivra::LoadString(kDeleteIdAllFramesQuestion), kivra::MsgButtons::YesNo,
+        m_frame.ShowMessage(kivra::LoadString(kivra::kIdsDeleteIdAllFramesQuestion),
+                            kivra::MsgButtons::YesNo,
                             kivra::MsgIcon::Question) != kivra::MsgAnswer::Yes) {
         return;
     }

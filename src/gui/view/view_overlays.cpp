@@ -72,7 +72,7 @@ void CVfwView::DrawTrimmingAreas(QPainter& dc, const CAviVideoStream& stream) {
         colour = QColor(0, 0, 0);
     }
 
-    const int mode = m_frame.m_nViewMode;
+    const kivra::ViewMode mode = m_frame.m_nViewMode;
     ViewRect base = bothSet ? TrimRectOfFrame(frame) : m_area1.rect;
     const auto [imageWidth, imageHeight] = ImageSize();
     if (!base.IsEmpty() && colour && imageWidth > 0 && imageHeight > 0) {
