@@ -258,8 +258,11 @@ TEST_F(CommandTableTest, EveryCommandFollowsItsRulesThroughASession) {
              Command(kivra::ID_MARKER_SET_ID);
              ASSERT_FALSE(m_frame->IsMarkerIdDialogVisible());
              EXPECT_EQ(m_frame->m_nViewMode, kivra::kPreviewMode) << "hiding keeps preview";
+             ControlPlayClock();
+             const int from = Current();
              Command(kivra::ID_MOVIE_PLAY);
-             QTest::qWait(150);  // the timer runs
+             m_tick += 150;
+             ASSERT_TRUE(WaitWhileAt(from));  // the timer runs
              ASSERT_TRUE(m_frame->Playback().IsForwardPlaying());
              EXPECT_GT(Current(), 5);
          }},
@@ -269,7 +272,7 @@ TEST_F(CommandTableTest, EveryCommandFollowsItsRulesThroughASession) {
              Command(kivra::ID_MOVIE_LAST);
              const int from = Current();
              Command(kivra::ID_MOVIE_REVERSE_PLAY);
-             QTest::qWait(150);
+             ASSERT_TRUE(WaitWhileAt(from));
              ASSERT_TRUE(m_frame->Playback().IsReversePlaying());
              EXPECT_LT(Current(), from);
          }},

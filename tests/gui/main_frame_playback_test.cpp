@@ -16,6 +16,10 @@ namespace {
 
 class MainFramePlaybackTest : public kivra::test::AppFixture {
 protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        ControlPlayClock();
+    }
     int Current() const { return m_frame->Stream()->m_nCurrentFrame; }
     void Key(int key) {
         m_view->setFocus();
@@ -50,12 +54,14 @@ TEST_F(MainFramePlaybackTest, KeysStepPlayAndStopWhileThePictureHasTheFocus) {
     EXPECT_FALSE(Enabled(kivra::ID_MOVIE_NEXT));
     EXPECT_TRUE(Enabled(kivra::ID_MOVIE_STOP));
     EXPECT_FALSE(Enabled(kivra::ID_FILE_NEW));  // no closing during forward play
-    QTest::qWait(300);
-    EXPECT_GT(Current(), 3);  // the clock moved the picture on
+    m_tick += 350;
+    ASSERT_TRUE(WaitWhileAt(0));
+    EXPECT_EQ(Current(), 10);  // the clock moved the picture on: 350 ms at 30 fps
     Key(Qt::Key_F7);
     EXPECT_FALSE(m_frame->IsPlaying());
     const int stoppedAt = Current();
-    QTest::qWait(100);
+    m_tick += 100;
+    QTest::qWait(100);  // a timer still running would show a later frame
     EXPECT_EQ(Current(), stoppedAt);
 
     // Reverse play may be closed; closing stops it.
@@ -75,7 +81,8 @@ TEST_F(MainFramePlaybackTest, SpeedChangeRestartsForwardPlayAndTrackbarFollows) 
 
     m_frame->Playback().Play();
     const uint32_t anchor = m_frame->Playback().m_dwPlayTime;
-    QTest::qWait(150);
+    m_tick += 150;
+    ASSERT_TRUE(WaitWhileAt(2));
     const int index = bar->SpeedList()->findText(QStringLiteral("0.5"));
     bar->SpeedList()->setCurrentIndex(index);
     emit bar->SpeedList()->activated(index);
@@ -99,9 +106,11 @@ TEST_F(MainFramePlaybackTest, ForwardPlayReachesRangeEndAndRewinds) {
     timeline->SetRange(100, 110);
     m_frame->Playback().Play();
     EXPECT_EQ(Current(), 100);
-    for (int i = 0; i < 100 && m_frame->IsPlaying(); ++i) {
-        QTest::qWait(20);
-    }
+    m_tick += 110;  // 3.333 s + 0.110 s at 30 fps
+    ASSERT_TRUE(WaitWhileAt(100));
+    EXPECT_EQ(Current(), 103);
+    m_tick += 300;  // past frame 110
+    ASSERT_TRUE(WaitWhileAt(103));
     EXPECT_FALSE(m_frame->IsPlaying());
     EXPECT_EQ(Current(), 100);
     // Closing the video puts the range back to "no video".

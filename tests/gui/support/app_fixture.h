@@ -5,14 +5,17 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 
 #include "app/mirandel_app.h"
 #include "frame/main_frame.h"
+#include "media/avi_video_stream.h"
 #include "support/ffmpeg_tool.h"
 #include "view/vfw_view.h"
 
@@ -103,6 +106,22 @@ protected:
         QCoreApplication::processEvents();  // the posted First command
     }
 
+    // The play clock becomes m_tick: forward play moves by what the test adds to it, however
+    // busy the machine is.
+    void ControlPlayClock() {
+        m_frame->Playback().SetTickSource([this] { return m_tick; });
+    }
+
+    // Lets the play timers fire until the picture leaves `frame`; false if it stays for seconds.
+    bool WaitWhileAt(int frame) {
+        QElapsedTimer clock;
+        clock.start();
+        while (m_frame->Stream()->m_nCurrentFrame == frame && clock.elapsed() < 5000) {
+            QTest::qWait(5);
+        }
+        return m_frame->Stream()->m_nCurrentFrame != frame;
+    }
+
     QImage Grab() { return m_view->grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
     // Presses a key combination on the active main window, as the user would.
@@ -118,6 +137,7 @@ protected:
     std::unique_ptr<CMirandelApp> m_app;
     CMainFrame* m_frame = nullptr;
     CVfwView* m_view = nullptr;
+    uint32_t m_tick = 1000;
 };
 
 }  // namespace kivra::test
