@@ -62,6 +62,11 @@ struct CodecCase {
     std::vector<std::string> options;
 };
 
+// Test names show the codec, not the bytes of the case.
+void PrintTo(const CodecCase& codec, std::ostream* out) {
+    *out << codec.name;
+}
+
 class FrameExactTest : public ::testing::TestWithParam<CodecCase> {};
 
 // Frame n matches ffmpeg's frame n, and is nearer to it than to its neighbours, in forward,
