@@ -107,7 +107,7 @@ public:
     OpenedVideo(const std::string& path, std::ostream& err, bool withSound)
         : settings_(std::string()),
           host_(err, settings_),
-          doc_(host_, &settings_, UserSettingsFolder()) {
+          doc_(host_, settings_, UserSettingsFolder()) {
         host_.Attach(&doc_);
         doc_.SetSplitSound(withSound);
         if (doc_.OnOpenDocument(path) && doc_.Stream() != nullptr && host_.rangeStart < 0) {

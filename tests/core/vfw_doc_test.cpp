@@ -29,7 +29,7 @@ using kivra::test::WriteFile;
 struct Fixture {
     TempDir settings;
     RecordingHost host;
-    CVfwDoc doc{host, nullptr, settings.path()};
+    CVfwDoc doc{host, kivra::DefaultSettings(), settings.path()};
     Fixture() { host.doc = &doc; }
 };
 
@@ -322,7 +322,7 @@ protected:
     TempDir current;
     TempDir other;
     RecordingHost host;
-    CVfwDoc doc{host, nullptr, settings.path()};
+    CVfwDoc doc{host, kivra::DefaultSettings(), settings.path()};
     std::string source;
     CAviVideoStream* stream = nullptr;
     std::vector<std::string> currentFiles;

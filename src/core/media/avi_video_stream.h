@@ -12,8 +12,7 @@
 #include "media/dib.h"
 #include "media/frame_decoder.h"
 #include "media/riff_avi.h"
-
-class CInifileManager;
+#include "settings/inifile_manager.h"
 
 namespace kivra {
 
@@ -46,8 +45,9 @@ public:
         kPictureTooLarge = 8,
     };
 
-    // settings may be null (defaults); it is read live for deinterlacing.
-    explicit CAviVideoStream(std::string path, const CInifileManager* settings = nullptr);
+    // settings must outlive the stream; it is read live for deinterlacing.
+    explicit CAviVideoStream(std::string path,
+                             const CInifileManager& settings = kivra::DefaultSettings());
     ~CAviVideoStream();
     CAviVideoStream(const CAviVideoStream&) = delete;
     CAviVideoStream& operator=(const CAviVideoStream&) = delete;
@@ -115,7 +115,7 @@ private:
     void DeleteTemporaryFiles() const;
 
     std::string m_strFileName;
-    const CInifileManager* m_pSettings;
+    const CInifileManager& m_settings;
     std::unique_ptr<kivra::AviFrameDecoder> m_pGetFrame;
     kivra::AviFileInfo m_fileInfo;
     kivra::AviStreamHeader m_streamInfo;

@@ -43,8 +43,9 @@ public:
 
 class CVfwDoc {
 public:
-    // settingsFolder holds the encoder log "VV_command.log" and the compressor state "Kivra.cdc".
-    CVfwDoc(kivra::DocumentHost& host, const CInifileManager* settings,
+    // settings must outlive the document. settingsFolder holds the encoder log "VV_command.log" and
+    // the compressor state "Kivra.cdc".
+    CVfwDoc(kivra::DocumentHost& host, const CInifileManager& settings,
             const std::string& settingsFolder);
     ~CVfwDoc();
     CVfwDoc(const CVfwDoc&) = delete;
@@ -96,7 +97,7 @@ private:
     bool SharesTemporaryFiles(const std::string& path) const;
 
     kivra::DocumentHost& m_host;
-    const CInifileManager* m_pSettings;
+    const CInifileManager& m_settings;
     std::unique_ptr<CAviVideoStream> m_pStream;
     CFFMpegUtil m_ffmpeg;
     ZebsCCodecOption m_codecOption;
