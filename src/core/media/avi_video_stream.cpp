@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "markers/csv_export.h"
 #include "media/stream_time.h"
 #include "platform/compressors.h"
 #include "platform/path_util.h"
@@ -124,7 +123,6 @@ int CAviVideoStream::OpenStream() {
         m_fileInfo.dwHeight = uint32_t(m_dib.Height());
     }
     m_bTopDown = m_dib.TopDown();
-    m_markers.LoadMarkers(MarkerFilePath(), m_settings.MaxID);
     return kOpened;
 }
 
@@ -253,13 +251,6 @@ void CAviVideoStream::SetPictureCacheBytes(size_t bytes) {
 
 size_t CAviVideoStream::PictureCacheBytes() const {
     return m_pGetFrame ? m_pGetFrame->CacheBytes() : 0;
-}
-
-bool CAviVideoStream::ExportMarkersCsv(const std::string& path, int rangeStart,
-                                       int rangeEnd) const {
-    const auto [width, height] = m_settings.OutputSize();
-    return kivra::ExportCsv(m_markers, path, rangeStart, rangeEnd, m_trimParam, GetFrameRate(),
-                            width, height);
 }
 
 kivra::DecoderStats CAviVideoStream::DecoderStats() const {

@@ -7,8 +7,6 @@
 #include <optional>
 #include <string>
 
-#include "geometry/trimming_param.h"
-#include "markers/lff_manager.h"
 #include "media/dib.h"
 #include "media/frame_decoder.h"
 #include "media/riff_avi.h"
@@ -73,13 +71,6 @@ public:
 
     // The marker file beside the stream's file: extension replaced by "lff".
     std::string MarkerFilePath() const;
-    // Writes the CSV of the markers over the play range; false when the file cannot be written.
-    bool ExportMarkersCsv(const std::string& path, int rangeStart, int rangeEnd) const;
-
-    // Markers and per-frame trimming rectangles live as long as the open video.
-    CLFFManager m_markers;
-    CTrimmingParam m_trimParam;
-
     int m_nCurrentFrame = 0;
     const std::string& FileName() const { return m_strFileName; }
     const kivra::AviFileInfo& FileInfo() const { return m_fileInfo; }
@@ -91,7 +82,6 @@ public:
     const std::string& TextInfo() const { return m_strTextInfo; }
     const kivra::Dib& DisplayBitmap() const { return m_dib; }
     bool IsTopDown() const { return m_bTopDown; }
-    int m_nMosaicType = 1;
 
     // The document made this file by conversion, so it is deleted with the stream. A file the
     // user opened directly is never deleted, whatever its name.

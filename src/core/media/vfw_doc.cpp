@@ -85,6 +85,7 @@ CVfwDoc::~CVfwDoc() {
 }
 
 void CVfwDoc::DeleteContents() {
+    m_pAnnotations.reset();
     m_pStream.reset();
 }
 
@@ -231,9 +232,12 @@ void CVfwDoc::CommitSource(const std::string& path, PreparedSource source) {
     DeleteContents();
     m_pStream = std::move(source.stream);
     m_strSoundPath = std::move(source.soundPath);
+    m_pAnnotations = std::make_unique<VideoAnnotations>();
+    CLFFManager& markers = m_pAnnotations->m_markers;
+    markers.LoadMarkers(m_pStream->MarkerFilePath(), m_settings.MaxID);
 
     std::error_code exists;
-    if (m_pStream->m_markers.GetLoadState() == CLFFManager::kLoadFailed &&
+    if (markers.GetLoadState() == CLFFManager::kLoadFailed &&
         std::filesystem::exists(m_pStream->MarkerFilePath(), exists)) {
         m_host.ShowMessage(kivra::LoadString(kIdsMarkerLoadFailed), MsgButtons::Ok,
                            MsgIcon::Warning);
@@ -256,15 +260,15 @@ void CVfwDoc::CommitSource(const std::string& path, PreparedSource source) {
     const int frames = m_pStream->GetFrameCount();
     m_host.ResetTrackbar(frames);
     m_host.ResetViewsAndModes(frames);
-    m_pStream->m_nMosaicType = m_settings.MosaicRectType;
+    m_pAnnotations->m_nMosaicType = m_settings.MosaicRectType;
     m_host.PostFirstFrameCommand();
-    if (m_pStream->m_markers.GetLoadState() == CLFFManager::kLoaded) {
-        m_host.RestoreTrimmingState(m_pStream->m_markers);
+    if (markers.GetLoadState() == CLFFManager::kLoaded) {
+        m_host.RestoreTrimmingState(markers);
     }
 }
 
 bool CVfwDoc::MarkersModified() const {
-    return m_pStream && m_pStream->HasStream() && m_pStream->m_markers.IsModified();
+    return m_pStream && m_pStream->HasStream() && m_pAnnotations->m_markers.IsModified();
 }
 
 bool CVfwDoc::ConfirmDiscardMarkers() {
