@@ -20,6 +20,7 @@
 
 #include "convert/codec_option.h"
 #include "convert/format_ini_file.h"
+#include "markers/csv_export.h"
 #include "markers/trimming_state.h"
 #include "media/stream_info_text.h"
 #include "media/trimmed_movie_writer.h"
@@ -81,8 +82,9 @@ public:
             return;
         }
         const TrimmingState state = TrimmingStateFromMarkers(markers, stream->GetFrameCount());
-        ApplyTrimmingState(state, settings_, stream->GetFrameCount(), stream->m_trimParam);
-        stream->m_nMosaicType = state.mosaicType;
+        VideoAnnotations& annotations = *doc_->Annotations();
+        ApplyTrimmingState(state, settings_, stream->GetFrameCount(), annotations.m_trimParam);
+        annotations.m_nMosaicType = state.mosaicType;
         rangeStart = state.rangeStart;
         rangeEnd = state.rangeEnd;
         areasSet = state.area1.IsSet() && state.area2.IsSet();
@@ -107,7 +109,7 @@ public:
     OpenedVideo(const std::string& path, std::ostream& err, bool withSound)
         : settings_(std::string()),
           host_(err, settings_),
-          doc_(host_, &settings_, UserSettingsFolder()) {
+          doc_(host_, settings_, UserSettingsFolder()) {
         host_.Attach(&doc_);
         doc_.SetSplitSound(withSound);
         if (doc_.OnOpenDocument(path) && doc_.Stream() != nullptr && host_.rangeStart < 0) {
@@ -116,6 +118,7 @@ public:
         }
     }
     CAviVideoStream* Stream() const { return doc_.Stream(); }
+    const VideoAnnotations* Annotations() const { return doc_.Annotations(); }
     int RangeStart() const { return host_.rangeStart; }
     int RangeEnd() const { return host_.rangeEnd; }
     bool AreasSet() const { return host_.areasSet; }
@@ -263,11 +266,14 @@ int Decode(const std::vector<std::string>& args, std::ostream& out, std::ostream
 int Csv(const std::vector<std::string>& args, std::ostream& err) {
     return OnVideo(
         args.size() == 3, args, err, [&](const OpenedVideo& video, CAviVideoStream& stream) {
-            if (stream.m_markers.GetLoadState() != CLFFManager::kLoaded) {
+            if (video.Annotations()->m_markers.GetLoadState() != CLFFManager::kLoaded) {
                 err << "no marker file for " << args[1] << "\n";
                 return 1;
             }
-            if (!stream.ExportMarkersCsv(args[2], video.RangeStart(), video.RangeEnd())) {
+            const VideoAnnotations& annotations = *video.Annotations();
+            const auto [width, height] = video.Settings().OutputSize();
+            if (!ExportCsv(annotations.m_markers, args[2], video.RangeStart(), video.RangeEnd(),
+                           annotations.m_trimParam, stream.GetFrameRate(), width, height)) {
                 err << LoadString(kIdsCsvFailed) << "\n";
                 return 1;
             }
@@ -463,7 +469,7 @@ int Export(const std::vector<std::string>& args, std::ostream& err) {
     return OnVideo(
         true, args, err,
         [&](const OpenedVideo& video, CAviVideoStream& stream) {
-            if (stream.m_markers.GetLoadState() != CLFFManager::kLoaded) {
+            if (video.Annotations()->m_markers.GetLoadState() != CLFFManager::kLoaded) {
                 err << "no marker file for " << args[1] << "\n";
                 return 1;
             }
@@ -486,7 +492,8 @@ int Export(const std::vector<std::string>& args, std::ostream& err) {
             TerminalProgress progress(err);
             StderrMessages messages(err);
             std::string detail;
-            const WriteResult written = WriteTrimmedMovie(stream, job, progress, messages, &detail);
+            const WriteResult written =
+                WriteTrimmedMovie(stream, *video.Annotations(), job, progress, messages, &detail);
             progress.End();
             if (written != WriteResult::Written) {
                 RemoveQuietly(intermediate);

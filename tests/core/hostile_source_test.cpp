@@ -107,7 +107,7 @@ protected:
     TempDir media;
     CInifileManager settings{std::string()};
     kivra::test::RecordingHost host;
-    CVfwDoc doc{host, &settings, settingsDir.path() + "/"};
+    CVfwDoc doc{host, settings, settingsDir.path() + "/"};
 };
 
 // Without a bound the library spends about a minute on this file at every open.

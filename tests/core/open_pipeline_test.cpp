@@ -40,7 +40,7 @@ protected:
     TempDir media;
     CInifileManager settings{std::string()};
     kivra::test::RecordingHost host;
-    CVfwDoc doc{host, &settings, settingsDir.path() + "/"};
+    CVfwDoc doc{host, settings, settingsDir.path() + "/"};
 };
 
 // A phone video turned by 90 degrees comes out upright, taller than wide, without sound.

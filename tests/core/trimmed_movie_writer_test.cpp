@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "markers/video_annotations.h"
 #include "media/avi_video_stream.h"
 #include "media/riff_avi.h"
 #include "platform/four_cc.h"
@@ -106,7 +107,8 @@ protected:
         kivra::TrimmedMovieJob job{out, first, last, w, h, false, Uncompressed()};
         CountingProgress progress;
         RecordingMessages messages;
-        ASSERT_EQ(kivra::WriteTrimmedMovie(*stream, job, progress, messages), WriteResult::Written);
+        ASSERT_EQ(kivra::WriteTrimmedMovie(*stream, annotations, job, progress, messages),
+                  WriteResult::Written);
         EXPECT_EQ(progress.begun, std::make_pair(0, last - first + 1));
         EXPECT_EQ(progress.caption, kivra::LoadString(2019));
         EXPECT_EQ(progress.last, last - first + 1);
@@ -122,9 +124,10 @@ protected:
             const int frame = first + i;
             std::vector<uint8_t> expected = kivra::test::ReferenceTrimmed(
                 [&](int x, int y, int c) { return SourceValue(frame, x, y, c); }, kSourceW,
-                kSourceH, stream->m_trimParam.At(frame), w, h);
+                kSourceH, annotations.m_trimParam.At(frame), w, h);
             expected = kivra::test::ReferenceMosaic(
-                expected, w, h, 3, true, kivra::MosaicRect({0, 0, w, h}, stream->m_nMosaicType));
+                expected, w, h, 3, true,
+                kivra::MosaicRect({0, 0, w, h}, annotations.m_nMosaicType));
             written.LoadFrame(i);
             const kivra::Dib& got = written.DisplayBitmap();
             ASSERT_EQ(got.Width(), w);
@@ -143,18 +146,19 @@ protected:
     void SetAreas(const PixelRect& a1, int f1, const PixelRect& a2, int f2,
                   kivra::TrimmingMode mode, int direction) {
         ASSERT_TRUE(kivra::InterpolateTrimRects(a1, f1, a2, f2, mode, direction, kFrames,
-                                                stream->m_trimParam));
+                                                annotations.m_trimParam));
     }
 
     TempDir dir{"kivra writer ü"};
     const std::string source = dir.File("walk 'src'.avi");
     std::unique_ptr<CAviVideoStream> stream;
+    VideoAnnotations annotations;
 };
 
 TEST_F(WriterTest, SideModeLandscapeEveryMosaicType) {
     SetAreas({4, 10, 52, 46}, 2, {60, 30, 108, 66}, 9, kivra::kSideMode, kivra::kLandscape);
     for (int mosaic = 0; mosaic <= 3; ++mosaic) {
-        stream->m_nMosaicType = mosaic;
+        annotations.m_nMosaicType = mosaic;
         WriteAndCheck(3, 10, 64, 48, "side mosaic " + std::to_string(mosaic));
     }
 }
@@ -162,14 +166,14 @@ TEST_F(WriterTest, SideModeLandscapeEveryMosaicType) {
 TEST_F(WriterTest, FrontModePortraitWithAreasPastTheEdges) {
     // Area 1 reaches past the top-left corner, area 2 past the bottom-right: black outside, the
     // inside at the box's own scale.
-    stream->m_nMosaicType = 2;
+    annotations.m_nMosaicType = 2;
     SetAreas({-10, -8, 20, 32}, 1, {90, 40, 150, 120}, 10, kivra::kFrontMode, kivra::kPortrait);
     WriteAndCheck(0, kFrames - 1, 48, 64, "front portrait");
 }
 
 TEST_F(WriterTest, FramesWithoutRectangleAreBlackAndDeinterlacingDoublesRows) {
-    stream->m_trimParam.Clear();
-    stream->m_nMosaicType = 0;
+    annotations.m_trimParam.Clear();
+    annotations.m_nMosaicType = 0;
     WriteAndCheck(5, 7, 40, 30, "no areas");
 
     // Deinterlaced: each odd buffer row of the bottom-up source repeats the even one below it,
@@ -180,7 +184,8 @@ TEST_F(WriterTest, FramesWithoutRectangleAreBlackAndDeinterlacingDoublesRows) {
     kivra::TrimmedMovieJob job{out, 2, 2, kSourceW, kSourceH, true, Uncompressed()};
     CountingProgress progress;
     RecordingMessages messages;
-    ASSERT_EQ(kivra::WriteTrimmedMovie(*stream, job, progress, messages), WriteResult::Written);
+    ASSERT_EQ(kivra::WriteTrimmedMovie(*stream, annotations, job, progress, messages),
+              WriteResult::Written);
     CAviVideoStream written(out);
     ASSERT_EQ(written.OpenStream(), CAviVideoStream::kOpened);
     written.LoadFrame(0);
@@ -200,7 +205,8 @@ TEST_F(WriterTest, CancelCreateFailureAndBadRangesLeaveNothing) {
     RecordingMessages messages;
     CountingProgress progress;
     progress.cancelAfter = 4;
-    EXPECT_EQ(kivra::WriteTrimmedMovie(*stream, job, progress, messages), WriteResult::Cancelled);
+    EXPECT_EQ(kivra::WriteTrimmedMovie(*stream, annotations, job, progress, messages),
+              WriteResult::Cancelled);
     EXPECT_FALSE(std::filesystem::exists(out));
     EXPECT_EQ(progress.ends, 1);
     EXPECT_LE(progress.last, 5);
@@ -208,7 +214,8 @@ TEST_F(WriterTest, CancelCreateFailureAndBadRangesLeaveNothing) {
     // A folder that does not exist: the first creation message, nothing written.
     job.outputPath = dir.File("no such folder/out.avi");
     CountingProgress quiet;
-    EXPECT_EQ(kivra::WriteTrimmedMovie(*stream, job, quiet, messages), WriteResult::CreateFailed);
+    EXPECT_EQ(kivra::WriteTrimmedMovie(*stream, annotations, job, quiet, messages),
+              WriteResult::CreateFailed);
     EXPECT_EQ(messages.shown, std::vector<std::string>{"** AVIFileOpen ERROR!!\n"});
     EXPECT_EQ(quiet.begun.second, -1);
 
@@ -216,7 +223,8 @@ TEST_F(WriterTest, CancelCreateFailureAndBadRangesLeaveNothing) {
     messages.shown.clear();
     job.outputPath = out;
     job.compress.fccHandler = kivra::MakeFourCC("ZZZZ");
-    EXPECT_EQ(kivra::WriteTrimmedMovie(*stream, job, quiet, messages), WriteResult::CreateFailed);
+    EXPECT_EQ(kivra::WriteTrimmedMovie(*stream, annotations, job, quiet, messages),
+              WriteResult::CreateFailed);
     EXPECT_EQ(messages.shown, std::vector<std::string>{"** AVIMakeCompressedStream ERROR!!\n"});
     EXPECT_FALSE(std::filesystem::exists(out));
 
@@ -227,7 +235,8 @@ TEST_F(WriterTest, CancelCreateFailureAndBadRangesLeaveNothing) {
         job.rangeStart = first;
         job.rangeEnd = last;
         job.outputWidth = w;
-        EXPECT_EQ(kivra::WriteTrimmedMovie(*stream, job, quiet, messages), WriteResult::Failed);
+        EXPECT_EQ(kivra::WriteTrimmedMovie(*stream, annotations, job, quiet, messages),
+                  WriteResult::Failed);
         EXPECT_FALSE(std::filesystem::exists(out));
     }
 }
@@ -249,14 +258,16 @@ TEST(WriterDecodeTest, UndecodableFramesRepeatThePreviousPicture) {
     }
     CAviVideoStream stream(source);
     ASSERT_EQ(stream.OpenStream(), CAviVideoStream::kOpened);
+    VideoAnnotations annotations;
     ASSERT_TRUE(kivra::InterpolateTrimRects({0, 0, 80, 60}, 0, {0, 0, 80, 60}, 1, kivra::kSideMode,
-                                            kivra::kLandscape, 10, stream.m_trimParam));
-    stream.m_nMosaicType = 0;
+                                            kivra::kLandscape, 10, annotations.m_trimParam));
+    annotations.m_nMosaicType = 0;
     const std::string out = dir.File("out.avi");
     kivra::TrimmedMovieJob job{out, 3, 7, 80, 60, false, Uncompressed()};
     CountingProgress progress;
     RecordingMessages messages;
-    ASSERT_EQ(kivra::WriteTrimmedMovie(stream, job, progress, messages), WriteResult::Written);
+    ASSERT_EQ(kivra::WriteTrimmedMovie(stream, annotations, job, progress, messages),
+              WriteResult::Written);
     CAviVideoStream written(out);
     ASSERT_EQ(written.OpenStream(), CAviVideoStream::kOpened);
     ASSERT_EQ(written.GetFrameCount(), 5);

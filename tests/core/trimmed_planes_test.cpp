@@ -12,6 +12,7 @@ extern "C" {
 #include <cmath>
 #include <functional>
 
+#include "markers/video_annotations.h"
 #include "media/avi_movie_output.h"
 #include "media/avi_video_stream.h"
 #include "media/trimmed_movie_writer.h"
@@ -282,7 +283,8 @@ public:
 
 // The same movie made the way through RGB: converted picture, RGB renderer, the output's own
 // conversion to the encoder's format.
-bool WriteThroughRgb(CAviVideoStream& stream, const kivra::TrimmedMovieJob& job) {
+bool WriteThroughRgb(CAviVideoStream& stream, const VideoAnnotations& annotations,
+                     const kivra::TrimmedMovieJob& job) {
     const auto decoder = stream.OpenDecoder();
     const kivra::MovieFormat format{job.outputWidth, job.outputHeight, stream.StreamInfo().rate,
                                     stream.StreamInfo().scale};
@@ -297,8 +299,8 @@ bool WriteThroughRgb(CAviVideoStream& stream, const kivra::TrimmedMovieJob& job)
         if (!decoder->GetFrame(frame - stream.GetStart(), picture)) {
             return false;
         }
-        renderer.Render(&picture, stream.m_trimParam.At(frame), job.outputWidth, job.outputHeight,
-                        stream.m_nMosaicType);
+        renderer.Render(&picture, annotations.m_trimParam.At(frame), job.outputWidth,
+                        job.outputHeight, annotations.m_nMosaicType);
         if (!output->WriteFrame(renderer.Pixels(), renderer.Stride())) {
             return false;
         }
@@ -321,6 +323,7 @@ TEST(TrimmedPlanesMovieTest, MoviesMatchTheOnesMadeThroughRgb) {
          "-frames:v", "12", "-c:v", "mjpeg", "-q:v", "2", "-pix_fmt", "yuvj420p", source}));
     CAviVideoStream stream(source);
     ASSERT_EQ(stream.OpenStream(), CAviVideoStream::kOpened);
+    VideoAnnotations annotations;
     struct Job {
         const char* name;
         PixelRect a1, a2;
@@ -351,8 +354,8 @@ TEST(TrimmedPlanesMovieTest, MoviesMatchTheOnesMadeThroughRgb) {
     for (const Job& j : jobs) {
         SCOPED_TRACE(j.name);
         ASSERT_TRUE(kivra::InterpolateTrimRects(j.a1, 1, j.a2, 10, kivra::TrimmingModeOf(j.mode),
-                                                j.direction, 12, stream.m_trimParam));
-        stream.m_nMosaicType = j.mosaic;
+                                                j.direction, 12, annotations.m_trimParam));
+        annotations.m_nMosaicType = j.mosaic;
         kivra::TrimmedMovieJob job{dir.File(std::string(j.name) + " planes.avi"),
                                    j.first,
                                    j.last,
@@ -362,11 +365,11 @@ TEST(TrimmedPlanesMovieTest, MoviesMatchTheOnesMadeThroughRgb) {
                                    LosslessH264()};
         NoProgress progress;
         NoMessages messages;
-        ASSERT_EQ(kivra::WriteTrimmedMovie(stream, job, progress, messages),
+        ASSERT_EQ(kivra::WriteTrimmedMovie(stream, annotations, job, progress, messages),
                   kivra::WriteResult::Written);
         kivra::TrimmedMovieJob reference = job;
         reference.outputPath = dir.File(std::string(j.name) + " rgb.avi");
-        ASSERT_TRUE(WriteThroughRgb(stream, reference));
+        ASSERT_TRUE(WriteThroughRgb(stream, annotations, reference));
 
         CAviVideoStream planes(job.outputPath), rgb(reference.outputPath);
         ASSERT_EQ(planes.OpenStream(), CAviVideoStream::kOpened);
@@ -380,7 +383,8 @@ TEST(TrimmedPlanesMovieTest, MoviesMatchTheOnesMadeThroughRgb) {
             ASSERT_EQ(a.Width(), j.w);
             ASSERT_EQ(b.Width(), j.w);
             const kivra::ViewRect dest =
-                kivra::PlaceTrimRect(stream.m_trimParam.At(j.first + i), 160, 120, j.w, j.h).dest;
+                kivra::PlaceTrimRect(annotations.m_trimParam.At(j.first + i), 160, 120, j.w, j.h)
+                    .dest;
             const PixelRect band = kivra::MosaicRect({0, 0, j.w, j.h}, j.mosaic);
             int worst = 0;
             double total = 0;

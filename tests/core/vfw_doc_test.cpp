@@ -29,7 +29,7 @@ using kivra::test::WriteFile;
 struct Fixture {
     TempDir settings;
     RecordingHost host;
-    CVfwDoc doc{host, nullptr, settings.path()};
+    CVfwDoc doc{host, kivra::DefaultSettings(), settings.path()};
     Fixture() { host.doc = &doc; }
 };
 
@@ -246,7 +246,7 @@ TEST(VfwDocMarkerFileTest, DamagedFileIsReportedAndGoodOneRestored) {
         ASSERT_TRUE(f.doc.OnOpenDocument(avi));
         ASSERT_EQ(f.host.messages.size(), 1u);
         EXPECT_EQ(f.host.messages[0], kivra::LoadString(2038));
-        EXPECT_FALSE(f.doc.Stream()->m_markers.AnyMarkers());
+        EXPECT_FALSE(f.doc.Annotations()->m_markers.AnyMarkers());
         EXPECT_EQ(std::count(f.host.calls.begin(), f.host.calls.end(), "restore"), 0);
     }
     {
@@ -260,8 +260,13 @@ TEST(VfwDocMarkerFileTest, DamagedFileIsReportedAndGoodOneRestored) {
     EXPECT_TRUE(f.host.messages.empty());
     EXPECT_EQ(f.host.calls.back(), "restore");  // after the resets and the posted First
     EXPECT_FALSE(f.doc.MarkersModified());
-    f.doc.Stream()->m_markers.SetMarker(0, 0, 1.0, 1.0);
+    EXPECT_TRUE(f.doc.Annotations()->m_markers.HasMarkers(4));
+    f.doc.Annotations()->m_markers.SetMarker(0, 0, 1.0, 1.0);
     EXPECT_TRUE(f.doc.MarkersModified());
+    // Closing takes what the user added along with the video.
+    f.doc.OnNewDocument();
+    EXPECT_EQ(f.doc.Annotations(), nullptr);
+    EXPECT_FALSE(f.doc.MarkersModified());
 }
 
 }  // namespace
@@ -298,7 +303,8 @@ protected:
         ASSERT_TRUE(doc.OnOpenDocument(source));
         ASSERT_FALSE(doc.SoundPath().empty());
         stream = doc.Stream();
-        stream->m_markers.SetMarker(1, 5, 12.5, 7.0);
+        annotations = doc.Annotations();
+        annotations->m_markers.SetMarker(1, 5, 12.5, 7.0);
         ASSERT_TRUE(doc.MarkersModified());
         currentFiles = FilesIn(current);
         ASSERT_EQ(currentFiles.size(), 3u);  // source, .$tmp$.avi, .$tmp$.wav
@@ -309,10 +315,11 @@ protected:
     // Everything of the open video as it was before the failed open.
     void ExpectCurrentVideoKept(const std::string& what) {
         EXPECT_EQ(doc.Stream(), stream) << what;
+        EXPECT_EQ(doc.Annotations(), annotations) << what;
         EXPECT_EQ(doc.PathName(), source) << what;
         EXPECT_EQ(doc.SoundPath(), current.File("walk 歩行.$tmp$.wav")) << what;
         EXPECT_TRUE(doc.MarkersModified()) << what;
-        EXPECT_TRUE(stream->m_markers.HasMarkers(5)) << what;
+        EXPECT_TRUE(annotations->m_markers.HasMarkers(5)) << what;
         EXPECT_EQ(FilesIn(current), currentFiles) << what;
         EXPECT_TRUE(stream->HasStream()) << what;
         EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "trackbar 12"), 0) << what;
@@ -322,9 +329,10 @@ protected:
     TempDir current;
     TempDir other;
     RecordingHost host;
-    CVfwDoc doc{host, nullptr, settings.path()};
+    CVfwDoc doc{host, kivra::DefaultSettings(), settings.path()};
     std::string source;
     CAviVideoStream* stream = nullptr;
+    VideoAnnotations* annotations = nullptr;
     std::vector<std::string> currentFiles;
 };
 
@@ -409,7 +417,7 @@ TEST_F(OpenVideoKeptTest, DiscardQuestionAnswers) {
     EXPECT_FALSE(doc.ConfirmDiscardMarkers());
     EXPECT_EQ(host.messages.size(), 3u);
     EXPECT_TRUE(host.calls.empty());
-    stream->m_markers.SetModified(false);
+    annotations->m_markers.SetModified(false);
     EXPECT_TRUE(doc.ConfirmDiscardMarkers());
     EXPECT_EQ(host.messages.size(), 3u);
 }

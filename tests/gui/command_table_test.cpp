@@ -235,7 +235,7 @@ TEST_F(CommandTableTest, EveryCommandFollowsItsRulesThroughASession) {
         {'M', "marker on another frame",
          [&] {
              ASSERT_EQ(Current(), 0);
-             m_frame->Stream()->m_markers.SetMarker(0, 5, markerPoint.x(), markerPoint.y());
+             m_frame->Annotations()->m_markers.SetMarker(0, 5, markerPoint.x(), markerPoint.y());
              // The user's choice on the mosaic-shape bar, not the menu.
              auto* bar = m_frame->findChild<CMosaicSizeDlgBar*>();
              ASSERT_NE(bar, nullptr);
@@ -407,8 +407,8 @@ TEST_F(CommandTableTest, TextInformationNeedsTextInTheVideoAndTogglesItsWindow) 
 TEST_F(CommandTableTest, CommandRulesHoldWhileARefusedFileIsReported) {
     OpenSample();
     CAviVideoStream* stream = m_frame->Stream();
-    stream->m_markers.SetMarker(0, 3, 10.0, 20.0);
-    stream->m_markers.SetModified(true);
+    m_frame->Annotations()->m_markers.SetMarker(0, 3, 10.0, 20.0);
+    m_frame->Annotations()->m_markers.SetModified(true);
     const QString title = m_frame->windowTitle();
     const std::string notVideo = m_dir.File("メモ 1.txt");
     {
@@ -441,7 +441,7 @@ TEST_F(CommandTableTest, CommandRulesHoldWhileARefusedFileIsReported) {
     EXPECT_TRUE(m_frame->IsVideoOpen());
     EXPECT_EQ(m_frame->Stream(), stream);
     EXPECT_EQ(m_frame->windowTitle(), title);
-    EXPECT_TRUE(stream->m_markers.IsModified());
+    EXPECT_TRUE(m_frame->Annotations()->m_markers.IsModified());
     EXPECT_TRUE(Enabled(kivra::ID_MOVIE_PLAY));
 
     MessageBoxCatcher no(QMessageBox::No);
@@ -709,8 +709,8 @@ TEST_F(CommandTableTest, CloseWithYesSavesMarkersAndAreasThenCloses) {
     OpenSample();
     SetBothAreas();
     CAviVideoStream* stream = m_frame->Stream();
-    stream->m_markers.SetMarker(2, 7, 123.5, 45.25);
-    stream->m_markers.SetModified(true);
+    m_frame->Annotations()->m_markers.SetMarker(2, 7, 123.5, 45.25);
+    m_frame->Annotations()->m_markers.SetModified(true);
     const std::string lff = stream->MarkerFilePath();
     const int area2Frame = m_view->m_area2.frame;
 
@@ -732,13 +732,13 @@ TEST_F(CommandTableTest, CloseWithYesSavesMarkersAndAreasThenCloses) {
 TEST_F(CommandTableTest, CloseWithNoLeavesTheMarkerFileAsItWas) {
     OpenSample();
     CAviVideoStream* stream = m_frame->Stream();
-    stream->m_markers.SetMarker(0, 3, 10.0, 20.0);
+    m_frame->Annotations()->m_markers.SetMarker(0, 3, 10.0, 20.0);
     Command(kivra::ID_MARKER_SAVE);
     const std::string lff = stream->MarkerFilePath();
     const std::string before = ReadAll(lff);
     ASSERT_FALSE(before.empty());
-    stream->m_markers.SetMarker(1, 4, 30.0, 40.0);
-    stream->m_markers.SetModified(true);
+    m_frame->Annotations()->m_markers.SetMarker(1, 4, 30.0, 40.0);
+    m_frame->Annotations()->m_markers.SetModified(true);
 
     MessageBoxCatcher no(QMessageBox::No);
     EXPECT_TRUE(m_frame->close());
@@ -750,8 +750,8 @@ TEST_F(CommandTableTest, CloseWithNoLeavesTheMarkerFileAsItWas) {
 TEST_F(CommandTableTest, ExitWithCancelKeepsTheWindowAndTheMarkers) {
     OpenSample();
     CAviVideoStream* stream = m_frame->Stream();
-    stream->m_markers.SetMarker(0, 3, 10.0, 20.0);
-    stream->m_markers.SetModified(true);
+    m_frame->Annotations()->m_markers.SetMarker(0, 3, 10.0, 20.0);
+    m_frame->Annotations()->m_markers.SetModified(true);
     const std::string lff = stream->MarkerFilePath();
     const auto barState = [&] {
         return kivra::GetPrivateProfileString("ToolBarStatus", "State", "", m_frame->IniPath(),
@@ -766,8 +766,8 @@ TEST_F(CommandTableTest, ExitWithCancelKeepsTheWindowAndTheMarkers) {
     }
     EXPECT_TRUE(m_frame->isVisible());
     ASSERT_EQ(m_frame->Stream(), stream);
-    EXPECT_TRUE(stream->m_markers.HasMarkers(3));
-    EXPECT_TRUE(stream->m_markers.IsModified()) << "still to be saved";
+    EXPECT_TRUE(m_frame->Annotations()->m_markers.HasMarkers(3));
+    EXPECT_TRUE(m_frame->Annotations()->m_markers.IsModified()) << "still to be saved";
     EXPECT_FALSE(fs::exists(lff));
     EXPECT_TRUE(barState().empty()) << "a cancelled close stores nothing";
 

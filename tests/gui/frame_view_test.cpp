@@ -310,10 +310,10 @@ protected:
     // Every frame trimmed to rect, as a marker file with two equal areas would; no area is
     // outlined, so nothing but the picture is drawn over it.
     void TrimEveryFrameTo(const kivra::PixelRect& rect) {
-        CAviVideoStream& stream = *m_frame->Stream();
-        stream.m_trimParam.Clear();
-        for (int i = 0; i < stream.GetFrameCount(); ++i) {
-            stream.m_trimParam.Add(rect);
+        CTrimmingParam& trims = m_frame->Annotations()->m_trimParam;
+        trims.Clear();
+        for (int i = 0; i < m_frame->Stream()->GetFrameCount(); ++i) {
+            trims.Add(rect);
         }
         m_frame->Playback().ShowFrame(5);
         m_view->repaint();
@@ -404,7 +404,7 @@ TEST_F(PreviewEdgeTest, AreasPastEachEdgeShowTheRestBlackAndThePictureUndistorte
         // A click on the feature's centre as painted stores that point of the picture.
         const QPoint click(int(std::floor(seen.x() + 0.5)), int(std::floor(seen.y() + 0.5)));
         QTest::mouseClick(m_view, Qt::LeftButton, {}, click);
-        const CLFFManager& markers = m_frame->Stream()->m_markers;
+        const CLFFManager& markers = m_frame->Annotations()->m_markers;
         const int row = m_frame->MarkerIdDialog()->CurrentId() - 2;
         ASSERT_GE(row, 0);
         const int at = markers.FindMarker(row, 5);

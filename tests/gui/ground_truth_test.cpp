@@ -65,6 +65,7 @@ std::map<std::string, std::vector<std::string>> ReadCsv(const std::string& path)
 class GroundTruthTest : public kivra::test::AppFixture {
 protected:
     CAviVideoStream& Stream() { return *m_frame->Stream(); }
+    VideoAnnotations& Annotations() { return *m_frame->Annotations(); }
     int Current() { return Stream().m_nCurrentFrame; }
 
     // The view point of an image point on the current frame, as painted now.
@@ -90,12 +91,12 @@ protected:
     }
     // One image pixel of the trimming rectangle of frame f in output pixels, per axis.
     std::pair<double, double> OutputPerImagePixel(int f) {
-        const kivra::ViewRect r = Stream().m_trimParam.At(f);
+        const kivra::ViewRect r = Annotations().m_trimParam.At(f);
         const auto [w, h] = m_frame->Settings().OutputSize();
         return {double(w) / r.Width(), double(h) / r.Height()};
     }
     ImagePoint ToOutput(ImagePoint p, int f) {
-        const kivra::ViewRect r = Stream().m_trimParam.At(f);
+        const kivra::ViewRect r = Annotations().m_trimParam.At(f);
         const auto [sx, sy] = OutputPerImagePixel(f);
         return {(p.x - r.left) * sx, (p.y - r.top) * sy};
     }
@@ -153,7 +154,7 @@ TEST_F(GroundTruthTest, ClickedJointsExportAsTheTruthInOutputPixels) {
     ASSERT_EQ(Current(), 0);
     ASSERT_EQ(m_frame->m_nViewMode, kivra::kNormalMode);
     ASSERT_TRUE(m_frame->AreasSet());
-    ASSERT_EQ(Stream().m_trimParam.GetSize(), last + 1);
+    ASSERT_EQ(Annotations().m_trimParam.GetSize(), last + 1);
 
     // The ID dialog in skip mode, five frames a click, one pass per joint.
     m_frame->OnMarkerSetId();
@@ -238,7 +239,7 @@ class CloseQuestionTest : public kivra::test::AppFixture {};
 TEST_F(CloseQuestionTest, CloseAsksAboutChangedMarkers) {
     Open(m_sample);
     CAviVideoStream* stream = m_frame->Stream();
-    stream->m_markers.SetMarker(0, 3, 10.0, 20.0);
+    m_frame->Annotations()->m_markers.SetMarker(0, 3, 10.0, 20.0);
     const std::string lff = stream->MarkerFilePath();
 
     {

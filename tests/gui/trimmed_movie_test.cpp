@@ -233,7 +233,7 @@ TEST_F(TrimmedMovieTest, SettingsDialogOpensOnTheSettingsAndOnlyOkWritesThem) {
     EXPECT_GT(landscape.Width(), landscape.Height());
     EXPECT_NEAR((landscape.top + landscape.bottom) / 2.0,
                 (uprightArea.top + uprightArea.bottom) / 2.0, 1);
-    EXPECT_EQ(m_frame->Stream()->m_trimParam.At(0), landscape);
+    EXPECT_EQ(m_frame->Annotations()->m_trimParam.At(0), landscape);
 
     // Cancel: size and direction stay, but a compressor chosen meanwhile is kept.
     {

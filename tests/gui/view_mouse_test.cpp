@@ -67,7 +67,8 @@ protected:
     }
 
     CAviVideoStream& Stream() { return *m_frame->Stream(); }
-    CLFFManager& Markers() { return Stream().m_markers; }
+    VideoAnnotations& Annotations() { return *m_frame->Annotations(); }
+    CLFFManager& Markers() { return Annotations().m_markers; }
     int Current() { return Stream().m_nCurrentFrame; }
     int Mode() const { return m_frame->m_nViewMode; }
     void Paint() {
@@ -188,7 +189,7 @@ TEST_F(ViewMouseTest, AreasAreSetWithTheBoxThatFollowsTheMouse) {
     EXPECT_EQ(m_frame->m_nAreaIndex, 0);
     EXPECT_EQ(Current(), 0);
     EXPECT_TRUE(m_view->m_rcCursorBox.IsEmpty());
-    const CTrimmingParam& trim = Stream().m_trimParam;
+    const CTrimmingParam& trim = Annotations().m_trimParam;
     ASSERT_EQ(trim.GetSize(), 120);
     EXPECT_EQ(trim.At(0), area1);
     EXPECT_EQ(trim.At(119), m_view->m_area2.rect);
@@ -334,7 +335,7 @@ TEST_F(ViewMouseTest, SkipModeFillsTheSkippedFramesAndJumpsWithinThePlayRange) {
 
 TEST_F(ViewMouseTest, DraggingStoresTheSameImagePointInNormalAndPreviewMode) {
     SetBothAreas();
-    const ViewRect trim = Stream().m_trimParam.At(0);
+    const ViewRect trim = Annotations().m_trimParam.At(0);
     const ImagePoint target{trim.left + trim.Width() * 0.6, trim.top + trim.Height() * 0.4};
     Markers().SetMarker(0, 0, trim.left + 10.0, trim.top + 20.0);
     std::vector<ImagePoint> stored;
@@ -440,7 +441,7 @@ TEST_F(ViewMouseTest, LocusFollowsEachIdUpToTheCurrentFrame) {
     Command(kivra::ID_MARKER_SHOW_LOCUS);
     Command(kivra::ID_TRIMMING_PREVIEW);
     const auto place = [&](int frame, double fx, double fy) {
-        const ViewRect t = Stream().m_trimParam.At(frame);
+        const ViewRect t = Annotations().m_trimParam.At(frame);
         Markers().SetMarker(0, frame, t.left + t.Width() * fx, t.top + t.Height() * fy);
         return ImagePoint{t.left + t.Width() * fx, t.top + t.Height() * fy};
     };

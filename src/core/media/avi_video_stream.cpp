@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "markers/csv_export.h"
 #include "media/stream_time.h"
 #include "platform/compressors.h"
 #include "platform/path_util.h"
@@ -50,8 +49,8 @@ bool FormatSizeAllowed(const std::vector<uint8_t>& format) {
 
 }  // namespace
 
-CAviVideoStream::CAviVideoStream(std::string path, const CInifileManager* settings)
-    : m_strFileName(std::move(path)), m_pSettings(settings) {}
+CAviVideoStream::CAviVideoStream(std::string path, const CInifileManager& settings)
+    : m_strFileName(std::move(path)), m_settings(settings) {}
 
 CAviVideoStream::~CAviVideoStream() {
     CloseStream();
@@ -105,9 +104,7 @@ int CAviVideoStream::OpenStream() {
     if (!m_pGetFrame) {
         return result == kivra::AviFrameDecoder::OpenResult::NoDecoder ? kNoDecompressor : kNotAvi;
     }
-    if (m_pSettings != nullptr) {
-        m_pGetFrame->SetCacheLimit(size_t(std::max(m_pSettings->PictureCacheMB, 0)) << 20);
-    }
+    m_pGetFrame->SetCacheLimit(size_t(std::max(m_settings.PictureCacheMB, 0)) << 20);
 
     // The first frame is the stream's first sample, which is 0 unless the header says otherwise.
     m_nCurrentFrame = GetStart();
@@ -126,7 +123,6 @@ int CAviVideoStream::OpenStream() {
         m_fileInfo.dwHeight = uint32_t(m_dib.Height());
     }
     m_bTopDown = m_dib.TopDown();
-    m_markers.LoadMarkers(MarkerFilePath(), m_pSettings != nullptr ? m_pSettings->MaxID : 100);
     return kOpened;
 }
 
@@ -197,7 +193,7 @@ int64_t CAviVideoStream::SampleToTime(int n) const {
 }
 
 bool CAviVideoStream::DeinterlaceOn() const {
-    return m_pSettings != nullptr && m_pSettings->Deinterlace != 0;
+    return m_settings.Deinterlace != 0;
 }
 
 void CAviVideoStream::LoadFrame(int n) {
@@ -255,14 +251,6 @@ void CAviVideoStream::SetPictureCacheBytes(size_t bytes) {
 
 size_t CAviVideoStream::PictureCacheBytes() const {
     return m_pGetFrame ? m_pGetFrame->CacheBytes() : 0;
-}
-
-bool CAviVideoStream::ExportMarkersCsv(const std::string& path, int rangeStart,
-                                       int rangeEnd) const {
-    const auto [width, height] =
-        m_pSettings != nullptr ? m_pSettings->OutputSize() : std::pair<int, int>(480, 640);
-    return kivra::ExportCsv(m_markers, path, rangeStart, rangeEnd, m_trimParam, GetFrameRate(),
-                            width, height);
 }
 
 kivra::DecoderStats CAviVideoStream::DecoderStats() const {

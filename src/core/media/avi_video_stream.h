@@ -7,13 +7,10 @@
 #include <optional>
 #include <string>
 
-#include "geometry/trimming_param.h"
-#include "markers/lff_manager.h"
 #include "media/dib.h"
 #include "media/frame_decoder.h"
 #include "media/riff_avi.h"
-
-class CInifileManager;
+#include "settings/inifile_manager.h"
 
 namespace kivra {
 
@@ -46,8 +43,9 @@ public:
         kPictureTooLarge = 8,
     };
 
-    // settings may be null (defaults); it is read live for deinterlacing.
-    explicit CAviVideoStream(std::string path, const CInifileManager* settings = nullptr);
+    // settings must outlive the stream; it is read live for deinterlacing.
+    explicit CAviVideoStream(std::string path,
+                             const CInifileManager& settings = kivra::DefaultSettings());
     ~CAviVideoStream();
     CAviVideoStream(const CAviVideoStream&) = delete;
     CAviVideoStream& operator=(const CAviVideoStream&) = delete;
@@ -73,13 +71,6 @@ public:
 
     // The marker file beside the stream's file: extension replaced by "lff".
     std::string MarkerFilePath() const;
-    // Writes the CSV of the markers over the play range; false when the file cannot be written.
-    bool ExportMarkersCsv(const std::string& path, int rangeStart, int rangeEnd) const;
-
-    // Markers and per-frame trimming rectangles live as long as the open video.
-    CLFFManager m_markers;
-    CTrimmingParam m_trimParam;
-
     int m_nCurrentFrame = 0;
     const std::string& FileName() const { return m_strFileName; }
     const kivra::AviFileInfo& FileInfo() const { return m_fileInfo; }
@@ -91,7 +82,6 @@ public:
     const std::string& TextInfo() const { return m_strTextInfo; }
     const kivra::Dib& DisplayBitmap() const { return m_dib; }
     bool IsTopDown() const { return m_bTopDown; }
-    int m_nMosaicType = 1;
 
     // The document made this file by conversion, so it is deleted with the stream. A file the
     // user opened directly is never deleted, whatever its name.
@@ -115,7 +105,7 @@ private:
     void DeleteTemporaryFiles() const;
 
     std::string m_strFileName;
-    const CInifileManager* m_pSettings;
+    const CInifileManager& m_settings;
     std::unique_ptr<kivra::AviFrameDecoder> m_pGetFrame;
     kivra::AviFileInfo m_fileInfo;
     kivra::AviStreamHeader m_streamInfo;

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "markers/video_annotations.h"
 #include "media/avi_movie_output.h"
 #include "media/avi_video_stream.h"
 #include "media/picture_converter.h"
@@ -46,11 +47,12 @@ struct RenderedPicture {
 class RenderAhead {
 public:
     RenderAhead(std::unique_ptr<AviFrameDecoder> decoder, const CAviVideoStream& stream,
-                const TrimmedMovieJob& job, const AviMovieOutput& output)
+                const VideoAnnotations& annotations, const TrimmedMovieJob& job,
+                const AviMovieOutput& output)
         : decoder_(std::move(decoder)),
           firstSample_(stream.GetStart()),
-          trims_(stream.m_trimParam),
-          mosaicType_(stream.m_nMosaicType),
+          trims_(annotations.m_trimParam),
+          mosaicType_(annotations.m_nMosaicType),
           job_(job),
           output_(output),
           planar_(!job.deinterlace && IsPlanarYuv8(output.InputFormat())),
@@ -224,8 +226,9 @@ private:
 
 }  // namespace
 
-WriteResult WriteTrimmedMovie(CAviVideoStream& stream, const TrimmedMovieJob& job,
-                              ProgressSink& progress, UserMessages& messages, std::string* detail) {
+WriteResult WriteTrimmedMovie(CAviVideoStream& stream, const VideoAnnotations& annotations,
+                              const TrimmedMovieJob& job, ProgressSink& progress,
+                              UserMessages& messages, std::string* detail) {
     std::string ignored;
     std::string& reason = detail != nullptr ? *detail : ignored;
     reason.clear();
@@ -260,7 +263,7 @@ WriteResult WriteTrimmedMovie(CAviVideoStream& stream, const TrimmedMovieJob& jo
 
     WriteResult result = WriteResult::Written;
     {
-        RenderAhead ahead(std::move(decoder), stream, job, *output);
+        RenderAhead ahead(std::move(decoder), stream, annotations, job, *output);
         for (int i = 0; i < count; ++i) {
             progress.Pump();
             if (progress.CancelRequested()) {

@@ -9,6 +9,7 @@
 #include "platform/user_messages.h"
 
 class CAviVideoStream;
+struct VideoAnnotations;
 
 namespace kivra {
 
@@ -29,11 +30,11 @@ enum class WriteResult {
     Cancelled,     // the user stopped it; nothing is left at outputPath
 };
 
-// Reads the stream's trimming rectangles and mosaic type; shows progress with caption 2019 in
-// `progress` (with a cancel button) and the creation messages through `messages`. When given,
-// *detail receives FFmpeg's reason for a failure.
-WriteResult WriteTrimmedMovie(CAviVideoStream& stream, const TrimmedMovieJob& job,
-                              ProgressSink& progress, UserMessages& messages,
-                              std::string* detail = nullptr);
+// Cuts along the trimming rectangles and mosaic type of `annotations`; shows progress with caption
+// 2019 in `progress` (with a cancel button) and the creation messages through `messages`. When
+// given, *detail receives FFmpeg's reason for a failure.
+WriteResult WriteTrimmedMovie(CAviVideoStream& stream, const VideoAnnotations& annotations,
+                              const TrimmedMovieJob& job, ProgressSink& progress,
+                              UserMessages& messages, std::string* detail = nullptr);
 
 }  // namespace kivra

@@ -74,9 +74,9 @@ std::string PictureTooLarge(const std::string& path) {
 
 }  // namespace
 
-CVfwDoc::CVfwDoc(kivra::DocumentHost& host, const CInifileManager* settings,
+CVfwDoc::CVfwDoc(kivra::DocumentHost& host, const CInifileManager& settings,
                  const std::string& settingsFolder)
-    : m_host(host), m_pSettings(settings), m_ffmpeg(settingsFolder) {
+    : m_host(host), m_settings(settings), m_ffmpeg(settingsFolder) {
     m_codecOption.LoadState(kivra::JoinPath(settingsFolder, kCodecStateFile));
 }
 
@@ -85,6 +85,7 @@ CVfwDoc::~CVfwDoc() {
 }
 
 void CVfwDoc::DeleteContents() {
+    m_pAnnotations.reset();
     m_pStream.reset();
 }
 
@@ -182,7 +183,7 @@ CVfwDoc::PreparedSource CVfwDoc::PrepareSource(const std::string& path) {
         return prepared;
     }
 
-    auto stream = std::make_unique<CAviVideoStream>(path, m_pSettings);
+    auto stream = std::make_unique<CAviVideoStream>(path, m_settings);
     int result = stream->OpenStream();
     if (result == CAviVideoStream::kPictureTooLarge) {
         prepared.failure = PictureTooLarge(path);  // a conversion would only make the same picture
@@ -190,13 +191,11 @@ CVfwDoc::PreparedSource CVfwDoc::PrepareSource(const std::string& path) {
     }
     if (result != CAviVideoStream::kOpened || probed.resizeNeeded) {
         const std::string temporaryAvi = kivra::ReplaceExtension(path, kTmpAvi);
-        const CInifileManager defaults{std::string()};
-        const CInifileManager& settings = m_pSettings != nullptr ? *m_pSettings : defaults;
-        if (m_ffmpeg.ConvertVideo(path, temporaryAvi, settings.TmpFile_VCodec,
-                                  settings.TmpFile_BitRate, settings.TmpFile_QScale,
-                                  settings.TmpFile_2GLimit, kivra::ExtraOptions(probed),
+        if (m_ffmpeg.ConvertVideo(path, temporaryAvi, m_settings.TmpFile_VCodec,
+                                  m_settings.TmpFile_BitRate, m_settings.TmpFile_QScale,
+                                  m_settings.TmpFile_2GLimit, kivra::ExtraOptions(probed),
                                   m_host.Progress())) {
-            stream = std::make_unique<CAviVideoStream>(temporaryAvi, m_pSettings);
+            stream = std::make_unique<CAviVideoStream>(temporaryAvi, m_settings);
             stream->MarkAsTemporary();  // from here on it leaves with the stream
             result = stream->OpenStream();
             prepared.converted = true;
@@ -233,9 +232,12 @@ void CVfwDoc::CommitSource(const std::string& path, PreparedSource source) {
     DeleteContents();
     m_pStream = std::move(source.stream);
     m_strSoundPath = std::move(source.soundPath);
+    m_pAnnotations = std::make_unique<VideoAnnotations>();
+    CLFFManager& markers = m_pAnnotations->m_markers;
+    markers.LoadMarkers(m_pStream->MarkerFilePath(), m_settings.MaxID);
 
     std::error_code exists;
-    if (m_pStream->m_markers.GetLoadState() == CLFFManager::kLoadFailed &&
+    if (markers.GetLoadState() == CLFFManager::kLoadFailed &&
         std::filesystem::exists(m_pStream->MarkerFilePath(), exists)) {
         m_host.ShowMessage(kivra::LoadString(kIdsMarkerLoadFailed), MsgButtons::Ok,
                            MsgIcon::Warning);
@@ -258,15 +260,15 @@ void CVfwDoc::CommitSource(const std::string& path, PreparedSource source) {
     const int frames = m_pStream->GetFrameCount();
     m_host.ResetTrackbar(frames);
     m_host.ResetViewsAndModes(frames);
-    m_pStream->m_nMosaicType = m_pSettings != nullptr ? m_pSettings->MosaicRectType : 1;
+    m_pAnnotations->m_nMosaicType = m_settings.MosaicRectType;
     m_host.PostFirstFrameCommand();
-    if (m_pStream->m_markers.GetLoadState() == CLFFManager::kLoaded) {
-        m_host.RestoreTrimmingState(m_pStream->m_markers);
+    if (markers.GetLoadState() == CLFFManager::kLoaded) {
+        m_host.RestoreTrimmingState(markers);
     }
 }
 
 bool CVfwDoc::MarkersModified() const {
-    return m_pStream && m_pStream->HasStream() && m_pStream->m_markers.IsModified();
+    return m_pStream && m_pStream->HasStream() && m_pAnnotations->m_markers.IsModified();
 }
 
 bool CVfwDoc::ConfirmDiscardMarkers() {

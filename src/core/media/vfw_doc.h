@@ -8,6 +8,7 @@
 #include "convert/codec_option.h"
 #include "convert/ffmpeg_util.h"
 #include "geometry/view_geometry.h"
+#include "markers/video_annotations.h"
 #include "media/avi_video_stream.h"
 #include "platform/progress_sink.h"
 #include "platform/user_messages.h"
@@ -43,8 +44,9 @@ public:
 
 class CVfwDoc {
 public:
-    // settingsFolder holds the encoder log "VV_command.log" and the compressor state "Kivra.cdc".
-    CVfwDoc(kivra::DocumentHost& host, const CInifileManager* settings,
+    // settings must outlive the document. settingsFolder holds the encoder log "VV_command.log" and
+    // the compressor state "Kivra.cdc".
+    CVfwDoc(kivra::DocumentHost& host, const CInifileManager& settings,
             const std::string& settingsFolder);
     ~CVfwDoc();
     CVfwDoc(const CVfwDoc&) = delete;
@@ -57,6 +59,9 @@ public:
     void DeleteContents();
 
     CAviVideoStream* Stream() const { return m_pStream.get(); }
+    // What the user added to the open video; made and deleted with the stream, so null exactly
+    // while Stream() is.
+    VideoAnnotations* Annotations() const { return m_pAnnotations.get(); }
     CFFMpegUtil& Encoder() { return m_ffmpeg; }
     // The compressor trimmed movies are saved with, for the whole run.
     ZebsCCodecOption& CodecOption() { return m_codecOption; }
@@ -96,8 +101,9 @@ private:
     bool SharesTemporaryFiles(const std::string& path) const;
 
     kivra::DocumentHost& m_host;
-    const CInifileManager* m_pSettings;
+    const CInifileManager& m_settings;
     std::unique_ptr<CAviVideoStream> m_pStream;
+    std::unique_ptr<VideoAnnotations> m_pAnnotations;
     CFFMpegUtil m_ffmpeg;
     ZebsCCodecOption m_codecOption;
     std::string m_strPathName;

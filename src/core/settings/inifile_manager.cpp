@@ -141,6 +141,11 @@ std::string FormatInt(int value) {
 
 }  // namespace kivra
 
+const CInifileManager& kivra::DefaultSettings() {
+    static const CInifileManager defaults{std::string()};
+    return defaults;
+}
+
 CInifileManager::CInifileManager(std::string iniPath) : m_strIniPath(std::move(iniPath)) {}
 
 CInifileManager::~CInifileManager() {

@@ -76,3 +76,10 @@ public:
 private:
     std::string m_strIniPath;
 };
+
+namespace kivra {
+
+// Settings at their defaults, in memory only, for callers that have no user settings.
+const CInifileManager& DefaultSettings();
+
+}  // namespace kivra

@@ -85,7 +85,7 @@ bool CMirandelApp::InitInstance(const QStringList& arguments) {
     m_pRecentFiles->Load();
 
     m_pMainFrame = std::make_unique<CMainFrame>(*this);
-    m_pDocument = std::make_unique<CVfwDoc>(*m_pMainFrame, m_pSettings.get(), m_strSettingsFolder);
+    m_pDocument = std::make_unique<CVfwDoc>(*m_pMainFrame, *m_pSettings, m_strSettingsFolder);
     if (!m_pDocument->OnNewDocument()) {
         return false;
     }

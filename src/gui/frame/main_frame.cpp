@@ -81,6 +81,11 @@ CAviVideoStream* CMainFrame::Stream() const {
     return doc != nullptr ? doc->Stream() : nullptr;
 }
 
+VideoAnnotations* CMainFrame::Annotations() const {
+    const CVfwDoc* doc = GetDocument();
+    return doc != nullptr ? doc->Annotations() : nullptr;
+}
+
 bool CMainFrame::IsVideoOpen() const {
     // Opening another file drops the old stream before the path changes, and its messages
     // run the idle update in between: a path alone does not make a video.
@@ -297,8 +302,8 @@ kivra::ProgressSink& CMainFrame::Progress() {
 
 const std::vector<int>& CMainFrame::MarkerFrames() const {
     static const std::vector<int> kNone;
-    const CAviVideoStream* stream = Stream();
-    return stream != nullptr ? stream->m_markers.FramesWithMarkers() : kNone;
+    const VideoAnnotations* annotations = Annotations();
+    return annotations != nullptr ? annotations->m_markers.FramesWithMarkers() : kNone;
 }
 
 int CMainFrame::RangeStart() const {
@@ -377,8 +382,8 @@ void CMainFrame::RestoreTrimmingState(const CLFFManager& markers) {
     const int frames = stream->GetFrameCount();
     const kivra::TrimmingState state = kivra::TrimmingStateFromMarkers(markers, frames);
     m_nTrimmingMode = state.mode;
-    kivra::ApplyTrimmingState(state, Settings(), frames, stream->m_trimParam);
-    stream->m_nMosaicType = Settings().MosaicRectType;
+    kivra::ApplyTrimmingState(state, Settings(), frames, Annotations()->m_trimParam);
+    Annotations()->m_nMosaicType = Settings().MosaicRectType;
     if (m_pSliderView != nullptr) {
         m_pSliderView->SetRange(state.rangeStart, state.rangeEnd);
     }

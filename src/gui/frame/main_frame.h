@@ -48,8 +48,9 @@ public:
     CMirandelApp& App() const { return m_app; }
     CInifileManager& Settings() const;
     CVfwDoc* GetDocument() const;
-    CAviVideoStream* Stream() const;  // null while no video is open
-    bool IsVideoOpen() const;         // the document has a path and a stream
+    CAviVideoStream* Stream() const;        // null while no video is open
+    VideoAnnotations* Annotations() const;  // null exactly while Stream() is
+    bool IsVideoOpen() const;               // the document has a path and a stream
 
     bool IsForwardPlaying() const { return m_playback.IsForwardPlaying(); }
     bool IsPlaying() const { return m_playback.IsPlaying(); }
@@ -173,7 +174,7 @@ public:
     int m_bShowInfo = 0;      // image information shown
     int m_nTrimmingMode = 0;  // 0 side, 1 front; the setting Mode
     kivra::ViewMode m_nViewMode = kivra::kNoVideo;
-    int m_nAreaIndex = -1;    // 0 area 1, 1 area 2
+    int m_nAreaIndex = -1;  // 0 area 1, 1 area 2
 
     CBasePaneV* m_pBasePane = nullptr;  // not owned: children of this window
     CVfwView* m_pVideoView = nullptr;

@@ -119,7 +119,8 @@ void CMainFrame::SaveTrimmedMovie(const std::string& target, int filterIndex) {
     std::tie(job.outputWidth, job.outputHeight) = Settings().OutputSize();
     job.deinterlace = Settings().Deinterlace != 0;
     job.compress = doc->CodecOption().GetCompressOptions();
-    const kivra::WriteResult result = kivra::WriteTrimmedMovie(*stream, job, Progress(), *this);
+    const kivra::WriteResult result =
+        kivra::WriteTrimmedMovie(*stream, *Annotations(), job, Progress(), *this);
 
     bool failed =
         result == kivra::WriteResult::Failed || result == kivra::WriteResult::CreateFailed;

@@ -8,6 +8,7 @@
 #include "frame/config_trimming_dlg.h"
 #include "frame/main_frame.h"
 #include "frame/qt_user_messages.h"
+#include "markers/csv_export.h"
 #include "markers/set_marker_id_dlg.h"
 #include "markers/trimming_state.h"
 #include "media/avi_video_stream.h"
@@ -22,10 +23,7 @@ using kivra::MsgAnswer;
 using kivra::MsgButtons;
 using kivra::MsgIcon;
 
-namespace {
-
-
-}  // namespace
+namespace {}  // namespace
 
 bool CMainFrame::AreasSet() const {
     return m_pVideoView != nullptr && m_pVideoView->m_area1.IsSet() &&
@@ -33,8 +31,8 @@ bool CMainFrame::AreasSet() const {
 }
 
 bool CMainFrame::AnyMarkers() const {
-    const CAviVideoStream* stream = Stream();
-    return stream != nullptr && stream->m_markers.AnyMarkers();
+    const VideoAnnotations* annotations = Annotations();
+    return annotations != nullptr && annotations->m_markers.AnyMarkers();
 }
 
 void CMainFrame::CreateTrimmingAndMarkerMenus() {
@@ -91,7 +89,7 @@ void CMainFrame::CreateTrimmingAndMarkerMenus() {
         [this] { OnMarkerDeleteFrame(); },
         [this] {
             const CAviVideoStream* s = Stream();
-            return s != nullptr && s->m_markers.HasMarkers(s->m_nCurrentFrame) &&
+            return s != nullptr && Annotations()->m_markers.HasMarkers(s->m_nCurrentFrame) &&
                    !IsMarkerIdDialogVisible();
         });
     AddCommand(
@@ -113,7 +111,8 @@ void CMainFrame::CreateTrimmingAndMarkerMenus() {
         [this] { OnMarkerSave(); },
         [this] {
             const CAviVideoStream* s = Stream();
-            return s != nullptr && (s->m_markers.IsModified() || s->m_markers.AnyMarkers());
+            return s != nullptr &&
+                   (Annotations()->m_markers.IsModified() || Annotations()->m_markers.AnyMarkers());
         });
     AddCommand(
         m_pMenuMarker, kivra::ID_MARKER_COORDINATE_OUTPUT, QStringLiteral("座標出力(&T)..."), {},
@@ -165,7 +164,7 @@ void CMainFrame::OnTrimmingSettings() {
     if (kivra::RecomputeAreas(m_pVideoView->m_area1, m_pVideoView->m_area2, Settings().Direction)) {
         kivra::InterpolateTrimRects(m_pVideoView->m_area1, m_pVideoView->m_area2,
                                     CurrentTrimmingMode(), Settings().Direction,
-                                    stream->GetFrameCount(), stream->m_trimParam);
+                                    stream->GetFrameCount(), Annotations()->m_trimParam);
     }
     if (m_nViewMode == kivra::kAreaMode) {
         m_pVideoView->RecomputeCursorBox();  // the box under the pointer turns too
@@ -197,8 +196,8 @@ void CMainFrame::OnTrimmingPreview() {
 void CMainFrame::OnMosaicType(int type) {
     Settings().MosaicRectType = type;
     SyncMosaicBar();
-    if (CAviVideoStream* stream = Stream()) {
-        stream->m_nMosaicType = type;
+    if (VideoAnnotations* annotations = Annotations()) {
+        annotations->m_nMosaicType = type;
         UpdateAllViews();
     }
 }
@@ -234,21 +233,22 @@ void CMainFrame::OnMarkerDeleteFrame() {
         return;
     }
     std::vector<T_DRAW_MARKER> markers;
-    stream->m_markers.GetFrameMarkers(stream->m_nCurrentFrame, markers);
+    Annotations()->m_markers.GetFrameMarkers(stream->m_nCurrentFrame, markers);
     for (const T_DRAW_MARKER& m : markers) {
-        stream->m_markers.DeleteMarker(m.ID - 1, stream->m_nCurrentFrame);
+        Annotations()->m_markers.DeleteMarker(m.ID - 1, stream->m_nCurrentFrame);
     }
-    stream->m_markers.SetModified(true);
+    Annotations()->m_markers.SetModified(true);
     UpdateAllViews();
 }
 
 void CMainFrame::OnMarkerDeleteAll() {
-    CAviVideoStream* stream = Stream();
-    if (stream == nullptr || ShowMessage(kivra::LoadString(kivra::kIdsDeleteAllMarkersQuestion),
-                                         MsgButtons::YesNo, MsgIcon::Question) != MsgAnswer::Yes) {
+    VideoAnnotations* annotations = Annotations();
+    if (annotations == nullptr ||
+        ShowMessage(kivra::LoadString(kivra::kIdsDeleteAllMarkersQuestion), MsgButtons::YesNo,
+                    MsgIcon::Question) != MsgAnswer::Yes) {
         return;
     }
-    stream->m_markers.DeleteAllMarkers();
+    annotations->m_markers.DeleteAllMarkers();
     UpdateAllViews();
 }
 
@@ -265,10 +265,10 @@ bool CMainFrame::OnMarkerSave() {
     }
     state.rangeStart = RangeStart();
     state.rangeEnd = RangeEnd();
-    kivra::StoreTrimmingState(stream->m_markers, state);
+    kivra::StoreTrimmingState(Annotations()->m_markers, state);
     const bool saved =
-        stream->m_markers.SaveMarkers(stream->MarkerFilePath(), Settings().SizeType,
-                                      Settings().Direction, Settings().MosaicRectType);
+        Annotations()->m_markers.SaveMarkers(stream->MarkerFilePath(), Settings().SizeType,
+                                             Settings().Direction, Settings().MosaicRectType);
     if (!saved) {
         ShowMessage(kivra::LoadString(kivra::kIdsMarkerSaveFailed), MsgButtons::Ok,
                     MsgIcon::Warning);
@@ -289,7 +289,11 @@ bool CMainFrame::ExportCoordinates(const std::string& path) {
     if (stream == nullptr) {
         return false;
     }
-    const bool exported = stream->ExportMarkersCsv(path, RangeStart(), RangeEnd());
+    const auto [width, height] = Settings().OutputSize();
+    const VideoAnnotations& annotations = *Annotations();
+    const bool exported =
+        kivra::ExportCsv(annotations.m_markers, path, RangeStart(), RangeEnd(),
+                         annotations.m_trimParam, stream->GetFrameRate(), width, height);
     if (!exported) {
         ShowMessage(kivra::LoadString(kivra::kIdsCsvFailed), MsgButtons::Ok, MsgIcon::Warning);
     }

@@ -108,7 +108,7 @@ void CVfwView::InvalidatePictureCache() {
 
 ViewRect CVfwView::TrimRectOfFrame(int frame) const {
     const CAviVideoStream* stream = m_frame.Stream();
-    return stream != nullptr ? stream->m_trimParam.At(frame) : ViewRect{};
+    return stream != nullptr ? m_frame.Annotations()->m_trimParam.At(frame) : ViewRect{};
 }
 
 std::pair<int, int> CVfwView::ImageSize() const {

@@ -48,7 +48,7 @@ int CVfwView::HitTestMarker(kivra::ViewMode viewMode, int frame, ViewPoint point
         return -1;
     }
     std::vector<T_DRAW_MARKER> markers;
-    stream->m_markers.GetFrameMarkers(frame, markers);
+    m_frame.Annotations()->m_markers.GetFrameMarkers(frame, markers);
     const kivra::ImageMapping mapping = MappingFor(m_rcImage, viewMode, frame);
     // In ID order, so of two markers close together the lower ID wins.
     for (const T_DRAW_MARKER& m : markers) {
@@ -106,7 +106,7 @@ void CVfwView::DragMarkerTo(CAviVideoStream& stream, ViewPoint point) {
     point.y = std::clamp(point.y, m_rcImage.top, m_rcImage.bottom - 1);
     const int frame = stream.m_nCurrentFrame;
     if (const auto image = ViewToImage(point, m_rcImage, m_frame.m_nViewMode, frame)) {
-        stream.m_markers.SetMarker(m_nHitMarkerId - 1, frame, image->x, image->y);
+        m_frame.Annotations()->m_markers.SetMarker(m_nHitMarkerId - 1, frame, image->x, image->y);
         update();
     }
 }
@@ -189,7 +189,8 @@ void CVfwView::SetAreaAtCursor(CAviVideoStream& stream) {
     }
     if (m_area1.IsSet() && m_area2.IsSet()) {
         kivra::InterpolateTrimRects(m_area1, m_area2, m_frame.CurrentTrimmingMode(),
-                                    settings.Direction, stream.GetFrameCount(), stream.m_trimParam);
+                                    settings.Direction, stream.GetFrameCount(),
+                                    m_frame.Annotations()->m_trimParam);
     }
     m_frame.UpdateAllViews();
 }
@@ -202,12 +203,12 @@ void CVfwView::PlaceMarker(CAviVideoStream& stream, ViewPoint point) {
         return;  // no trimmed picture to place it on
     }
     const int id = dlg->ReadBack();
-    stream.m_markers.SetMarker(id - 1, frame, image->x, image->y);
+    m_frame.Annotations()->m_markers.SetMarker(id - 1, frame, image->x, image->y);
     const CInifileManager& settings = m_frame.Settings();
     if (settings.SetIDMode != 0) {
         const int skip = settings.SkipFrameNum;
-        stream.m_markers.FillSkippedFrames(id - 1, frame, image->x, image->y, skip,
-                                           m_frame.RangeStart());
+        m_frame.Annotations()->m_markers.FillSkippedFrames(id - 1, frame, image->x, image->y, skip,
+                                                           m_frame.RangeStart());
         const int64_t next = std::min<int64_t>(m_frame.RangeEnd(), int64_t{frame} + skip);
         stream.SetPosition(static_cast<int>(next));
         m_frame.MoveTrackbar(stream.m_nCurrentFrame);
@@ -242,7 +243,7 @@ void CVfwView::OnMarkerDelete() {
     if (stream == nullptr || m_nHitMarkerId < 0) {
         return;
     }
-    stream->m_markers.DeleteMarker(m_nHitMarkerId - 1, stream->m_nCurrentFrame);
+    m_frame.Annotations()->m_markers.DeleteMarker(m_nHitMarkerId - 1, stream->m_nCurrentFrame);
     m_frame.UpdateAllViews();
 }
 
@@ -256,7 +257,7 @@ void CVfwView::OnMarkerDeleteAllFrames() {
     }
     // The video may have closed while the question was open.
     if (CAviVideoStream* stream = m_frame.Stream()) {
-        stream->m_markers.DeleteMarkerIdAllFrames(id, stream->GetEnd());
+        m_frame.Annotations()->m_markers.DeleteMarkerIdAllFrames(id, stream->GetEnd());
         m_frame.UpdateAllViews();
     }
 }

@@ -83,14 +83,14 @@ void CVfwView::DrawTrimmingAreas(QPainter& dc, const CAviVideoStream& stream) {
             base = AreaToView(base, m_rcImage, imageWidth, imageHeight);
             FrameRect2(dc, base, *colour);
         }
-        FrameRect(dc, kivra::MosaicRect(base, stream.m_nMosaicType), *colour);
+        FrameRect(dc, kivra::MosaicRect(base, m_frame.Annotations()->m_nMosaicType), *colour);
     }
 
     if (mode == kivra::kAreaMode && !m_rcCursorBox.IsEmpty()) {
         const QColor boxColour = m_frame.m_nAreaIndex == 1 ? QColor(0, 0, 255) : QColor(255, 0, 0);
         const ViewRect& box = m_rcCursorBox;
         FrameRect2(dc, box, boxColour);
-        FrameRect(dc, kivra::MosaicRect(box, stream.m_nMosaicType), boxColour);
+        FrameRect(dc, kivra::MosaicRect(box, m_frame.Annotations()->m_nMosaicType), boxColour);
         dc.fillRect(box.left + box.Width() / 2, box.top, 1, box.Height(), boxColour);
     }
 }
@@ -102,7 +102,7 @@ void CVfwView::DrawLocus(QPainter& dc, const CAviVideoStream& stream) {
         return;
     }
     const int current = stream.m_nCurrentFrame;
-    const int rows = std::min(settings.MaxID, stream.m_markers.GetRowCount());
+    const int rows = std::min(settings.MaxID, m_frame.Annotations()->m_markers.GetRowCount());
     dc.save();
     dc.setRenderHint(QPainter::Antialiasing, false);
     dc.setPen(QPen(FromColorRef(settings.LocusColor), 1));
@@ -110,12 +110,12 @@ void CVfwView::DrawLocus(QPainter& dc, const CAviVideoStream& stream) {
     QPolygon points;
     for (int row = 0; row < rows; ++row) {
         points.clear();
-        for (const T_MARKER& m : stream.m_markers.Row(row)) {
+        for (const T_MARKER& m : m_frame.Annotations()->m_markers.Row(row)) {
             if (m.frame > current) {
                 break;
             }
             // Each point sits in the trimmed picture of its own frame.
-            mapping.trimRect = stream.m_trimParam.At(int(m.frame));
+            mapping.trimRect = m_frame.Annotations()->m_trimParam.At(int(m.frame));
             if (const auto v = kivra::ImageToView({m.x, m.y}, mapping)) {
                 points << QPoint(v->x, v->y);
             }
@@ -129,7 +129,7 @@ void CVfwView::DrawLocus(QPainter& dc, const CAviVideoStream& stream) {
 
 void CVfwView::DrawMarkers(QPainter& dc, const CAviVideoStream& stream) {
     std::vector<T_DRAW_MARKER> markers;
-    stream.m_markers.GetFrameMarkers(stream.m_nCurrentFrame, markers);
+    m_frame.Annotations()->m_markers.GetFrameMarkers(stream.m_nCurrentFrame, markers);
     if (markers.empty()) {
         return;
     }

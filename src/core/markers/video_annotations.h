@@ -1,0 +1,11 @@
+#pragma once
+// What the user adds to the open video: markers, per-frame trimming rectangles and the mosaic
+// patch type. Owned by the document beside the stream, made and deleted with it.
+#include "geometry/trimming_param.h"
+#include "markers/lff_manager.h"
+
+struct VideoAnnotations {
+    CLFFManager m_markers;
+    CTrimmingParam m_trimParam;
+    int m_nMosaicType = 1;
+};
