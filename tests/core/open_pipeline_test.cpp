@@ -27,14 +27,6 @@ protected:
         host.doc = &doc;
     }
     std::string Log() { return kivra::test::ReadFile(settingsDir.File("VV_command.log")); }
-    std::vector<std::string> FilesIn(const TempDir& dir) {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir.path())) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
 
     TempDir settingsDir;
     TempDir media;
@@ -61,7 +53,7 @@ TEST_F(OpenPipelineTest, RotatedPhoneVideoIsConvertedUpright) {
     EXPECT_TRUE(doc.SoundPath().empty());  // no sound to split off
     EXPECT_NE(Log().find("transpose=1"), std::string::npos);
     doc.OnNewDocument();
-    EXPECT_EQ(FilesIn(media), std::vector<std::string>{"phone clip.mp4"});
+    EXPECT_EQ(media.Names(), std::vector<std::string>{"phone clip.mp4"});
 }
 
 // Non-square pixels are converted to the width that shows them square.
@@ -93,7 +85,7 @@ TEST_F(OpenPipelineTest, M2tsWithSoundLogsBothJobs) {
     EXPECT_TRUE(std::regex_search(log, video)) << log;
     EXPECT_TRUE(std::regex_search(log, sound)) << log;
     doc.OnNewDocument();
-    EXPECT_EQ(FilesIn(media), std::vector<std::string>{"CAM 01.M2TS"});
+    EXPECT_EQ(media.Names(), std::vector<std::string>{"CAM 01.M2TS"});
 }
 
 // Names a shell would misread convert like any other and leave nothing behind.
@@ -108,7 +100,7 @@ TEST_F(OpenPipelineTest, HostileNamesConvertAndLeaveNoStrayFiles) {
         ASSERT_TRUE(doc.OnOpenDocument(path)) << name;
         EXPECT_FALSE(doc.SoundPath().empty()) << name;
         doc.OnNewDocument();
-        EXPECT_EQ(FilesIn(dir), std::vector<std::string>{name}) << name;
+        EXPECT_EQ(dir.Names(), std::vector<std::string>{name}) << name;
     }
     EXPECT_FALSE(fs::exists("pwned"));
 }
@@ -121,7 +113,7 @@ TEST_F(OpenPipelineTest, UnconvertibleFileGives2012) {
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_NE(host.messages[0].find(fake), std::string::npos);
     EXPECT_EQ(doc.Stream(), nullptr);
-    EXPECT_EQ(FilesIn(media), std::vector<std::string>{"broken.mov"});
+    EXPECT_EQ(media.Names(), std::vector<std::string>{"broken.mov"});
 }
 
 }  // namespace
@@ -144,7 +136,7 @@ TEST_P(ContainerTest, OpensThroughConversion) {
     EXPECT_EQ(doc.Stream()->FileName(), media.File("clip.$tmp$.avi"));
     EXPECT_NEAR(doc.Stream()->GetFrameCount(), 25, 1) << param[0];
     doc.OnNewDocument();
-    EXPECT_EQ(FilesIn(media), std::vector<std::string>{"clip" + param[0]});
+    EXPECT_EQ(media.Names(), std::vector<std::string>{"clip" + param[0]});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -170,7 +162,7 @@ TEST_F(OpenPipelineTest, AviWithoutDecoderGives2012) {
     EXPECT_FALSE(doc.OnOpenDocument(avi));
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_NE(host.messages[0].find(avi), std::string::npos);
-    EXPECT_EQ(FilesIn(media), std::vector<std::string>{"odd.avi"});
+    EXPECT_EQ(media.Names(), std::vector<std::string>{"odd.avi"});
 }
 
 }  // namespace

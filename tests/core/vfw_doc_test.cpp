@@ -275,15 +275,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> FilesIn(const TempDir& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir.path())) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 void PutLe32(std::string& bytes, size_t at, uint32_t value) {
     for (int i = 0; i < 4; ++i) {
         bytes[at + size_t(i)] = char((value >> (8 * i)) & 0xFF);
@@ -306,7 +297,7 @@ protected:
         annotations = doc.Annotations();
         annotations->m_markers.SetMarker(1, 5, 12.5, 7.0);
         ASSERT_TRUE(doc.MarkersModified());
-        currentFiles = FilesIn(current);
+        currentFiles = current.Names();
         ASSERT_EQ(currentFiles.size(), 3u);  // source, .$tmp$.avi, .$tmp$.wav
         host.messages.clear();
         host.calls.clear();
@@ -320,7 +311,7 @@ protected:
         EXPECT_EQ(doc.SoundPath(), current.File("walk 歩行.$tmp$.wav")) << what;
         EXPECT_TRUE(doc.MarkersModified()) << what;
         EXPECT_TRUE(annotations->m_markers.HasMarkers(5)) << what;
-        EXPECT_EQ(FilesIn(current), currentFiles) << what;
+        EXPECT_EQ(current.Names(), currentFiles) << what;
         EXPECT_TRUE(stream->HasStream()) << what;
         EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "trackbar 12"), 0) << what;
     }
@@ -356,7 +347,7 @@ TEST_F(OpenVideoKeptTest, RefusedFilesLeaveTheOpenVideoAlone) {
         PutLe32(bytes, strf + 8 + 8, 32768);
         ASSERT_TRUE(WriteFile(tall, bytes));
     }
-    const std::vector<std::string> otherFiles = FilesIn(other);
+    const std::vector<std::string> otherFiles = other.Names();
     const std::string missing = other.File("missing.avi");
     const std::vector<std::pair<std::string, std::string>> cases = {
         {missing, missing + "\n\nドキュメントを開くことができませんでした。"},
@@ -370,7 +361,7 @@ TEST_F(OpenVideoKeptTest, RefusedFilesLeaveTheOpenVideoAlone) {
         const std::vector<std::string> told = {kivra::LoadString(2041), refusal};
         EXPECT_EQ(host.messages, told) << path;
         ExpectCurrentVideoKept(path);
-        EXPECT_EQ(FilesIn(other), otherFiles) << path;
+        EXPECT_EQ(other.Names(), otherFiles) << path;
     }
 
     // Cancel keeps everything without looking at the new file; Yes saves first.
@@ -395,15 +386,15 @@ TEST_F(OpenVideoKeptTest, GoodFileReplacesTheOpenVideo) {
     EXPECT_EQ(doc.PathName(), avi);
     EXPECT_EQ(doc.Stream()->GetFrameCount(), 7);
     EXPECT_TRUE(doc.SoundPath().empty());
-    EXPECT_EQ(FilesIn(current), std::vector<std::string>{"walk 歩行.mp4"});
+    EXPECT_EQ(current.Names(), std::vector<std::string>{"walk 歩行.mp4"});
 
     ASSERT_TRUE(doc.OnOpenDocument(source));
     ASSERT_TRUE(doc.OnOpenDocument(source));
     EXPECT_EQ(doc.PathName(), source);
-    EXPECT_EQ(FilesIn(current), currentFiles);
+    EXPECT_EQ(current.Names(), currentFiles);
     EXPECT_EQ(doc.Stream()->GetFrameCount(), 12);
     doc.OnNewDocument();
-    EXPECT_EQ(FilesIn(current), std::vector<std::string>{"walk 歩行.mp4"});
+    EXPECT_EQ(current.Names(), std::vector<std::string>{"walk 歩行.mp4"});
 }
 
 // The question belongs to whoever gives the video up: asked only with changed markers, No

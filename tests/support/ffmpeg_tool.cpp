@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -124,6 +125,15 @@ TempDir::~TempDir() {
 
 std::string TempDir::File(const std::string& name) const {
     return path_ + "/" + name;
+}
+
+std::vector<std::string> TempDir::Names() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::string ReadFile(const std::string& path) {

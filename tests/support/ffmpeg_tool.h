@@ -35,6 +35,8 @@ public:
     const std::string& path() const { return path_; }
     // path() + "/" + name.
     std::string File(const std::string& name) const;
+    // The names of the entries in the folder, sorted.
+    std::vector<std::string> Names() const;
 
 private:
     std::string path_;
