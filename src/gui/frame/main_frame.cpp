@@ -368,6 +368,23 @@ bool CMainFrame::IsMarkerIdDialogVisible() const {
     return m_pSetMarkerIdDlg != nullptr && m_pSetMarkerIdDlg->isVisible();
 }
 
+std::optional<int> CMainFrame::ReadBackMarkerId() {
+    if (m_pSetMarkerIdDlg == nullptr) {
+        return std::nullopt;
+    }
+    return m_pSetMarkerIdDlg->ReadBack();
+}
+
+void CMainFrame::AdvanceMarkerId() {
+    if (m_pSetMarkerIdDlg != nullptr) {
+        m_pSetMarkerIdDlg->AdvanceId();
+    }
+}
+
+void CMainFrame::OpenDocumentFile(const std::string& path) {
+    m_app.OpenDocumentFile(path);
+}
+
 void CMainFrame::ResetMarkerId() {
     if (m_pSetMarkerIdDlg != nullptr) {
         m_pSetMarkerIdDlg->ResetIdOnFrameChange();

@@ -16,6 +16,7 @@
 #include "frame/slider_view.h"
 #include "geometry/trimming_param.h"
 #include "media/vfw_doc.h"
+#include "view/view_host.h"
 
 class CAviVideoStream;
 class CBasePaneV;
@@ -38,7 +39,8 @@ class QKeyEvent;
 class CMainFrame : public QMainWindow,
                    public kivra::DocumentHost,
                    public kivra::PlaybackHost,
-                   public kivra::SliderViewHost {
+                   public kivra::SliderViewHost,
+                   public kivra::FrameViewHost {
     Q_OBJECT
 
 public:
@@ -46,13 +48,13 @@ public:
     ~CMainFrame() override;  // writes the trimming mode back to the settings
 
     CMirandelApp& App() const { return m_app; }
-    CInifileManager& Settings() const;
+    CInifileManager& Settings() const override;
     CVfwDoc* GetDocument() const;
-    CAviVideoStream* Stream() const;        // null while no video is open
-    VideoAnnotations* Annotations() const;  // null exactly while Stream() is
-    bool IsVideoOpen() const;               // the document has a path and a stream
+    CAviVideoStream* Stream() const override;        // null while no video is open
+    VideoAnnotations* Annotations() const override;  // null exactly while Stream() is
+    bool IsVideoOpen() const override;               // the document has a path and a stream
 
-    bool IsForwardPlaying() const { return m_playback.IsForwardPlaying(); }
+    bool IsForwardPlaying() const override { return m_playback.IsForwardPlaying(); }
     bool IsPlaying() const { return m_playback.IsPlaying(); }
     CPlaybackController& Playback() { return m_playback; }
 
@@ -83,7 +85,7 @@ public:
     bool AnyMarkers() const;
     void SetTrimmingMode(kivra::TrimmingMode mode);
     // m_nTrimmingMode keeps the stored number as read; this is the mode it stands for.
-    kivra::TrimmingMode CurrentTrimmingMode() const {
+    kivra::TrimmingMode CurrentTrimmingMode() const override {
         return kivra::TrimmingModeOf(m_nTrimmingMode);
     }
     void ClearAreas();
@@ -149,6 +151,15 @@ public:
     void RedrawVideoNow() override;
     void SetPlayButtonPlaying(bool playing) override;
     void SetRateText(const QString& text) override;
+
+    // kivra::FrameViewHost
+    int AreaIndex() const override { return m_nAreaIndex; }
+    void SetAreaIndex(int index) override { m_nAreaIndex = index; }
+    std::optional<int> ReadBackMarkerId() override;
+    void AdvanceMarkerId() override;
+    void ShowFirstFrame() override { m_playback.First(); }
+    void ShowLastFrame() override { m_playback.Last(); }
+    void OpenDocumentFile(const std::string& path) override;
 
     // kivra::UserMessages
     kivra::MsgAnswer ShowMessage(const std::string& text, kivra::MsgButtons buttons,

@@ -10,8 +10,7 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "app/mirandel_app.h"
-#include "frame/main_frame.h"
+#include "markers/video_annotations.h"
 #include "media/avi_video_stream.h"
 #include "media/stream_info_text.h"
 #include "platform/string_ids.h"
@@ -50,7 +49,7 @@ std::pair<int, int> PictureSize(const CAviVideoStream& stream) {
 
 }  // namespace
 
-CVfwView::CVfwView(CMainFrame& frame, QWidget* parent) : QWidget(parent), m_frame(frame) {
+CVfwView::CVfwView(kivra::FrameViewHost& host, QWidget* parent) : QWidget(parent), m_host(host) {
     setObjectName(QStringLiteral("CVfwView"));
     // Every paint covers the whole client area from the back buffer.
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -65,7 +64,7 @@ CVfwView::CVfwView(CMainFrame& frame, QWidget* parent) : QWidget(parent), m_fram
     m_fontLabel.setStyleHint(QFont::Monospace);
     m_fontLabel.setFixedPitch(true);
 
-    m_nBoxHalfSize = m_frame.Settings().LengthFromCenter1;
+    m_nBoxHalfSize = m_host.Settings().LengthFromCenter1;
     ResetAreas();
 
     m_cursorSetId = kivra::MarkerPlacingCursor();
@@ -82,13 +81,13 @@ void CVfwView::ResetAreas() {
 
 void CVfwView::RecomputeCursorBox() {
     m_rcCursorBox = kivra::AreaBoxAtCursor(m_ptCursorCenter.x, m_ptCursorCenter.y, m_nBoxHalfSize,
-                                           m_frame.Settings().Direction);
+                                           m_host.Settings().Direction);
     update();
 }
 
 void CVfwView::ResizeAreaBox(int step) {
-    if (m_frame.m_nViewMode != kivra::kAreaMode ||
-        (m_frame.m_nAreaIndex == 1 && m_frame.m_nTrimmingMode != kivra::kFrontMode)) {
+    if (m_host.ViewMode() != kivra::kAreaMode ||
+        (m_host.AreaIndex() == 1 && m_host.CurrentTrimmingMode() != kivra::kFrontMode)) {
         return;
     }
     m_nBoxHalfSize =
@@ -107,12 +106,12 @@ void CVfwView::InvalidatePictureCache() {
 }
 
 ViewRect CVfwView::TrimRectOfFrame(int frame) const {
-    const CAviVideoStream* stream = m_frame.Stream();
-    return stream != nullptr ? m_frame.Annotations()->m_trimParam.At(frame) : ViewRect{};
+    const CAviVideoStream* stream = m_host.Stream();
+    return stream != nullptr ? m_host.Annotations()->m_trimParam.At(frame) : ViewRect{};
 }
 
 std::pair<int, int> CVfwView::ImageSize() const {
-    const CAviVideoStream* stream = m_frame.Stream();
+    const CAviVideoStream* stream = m_host.Stream();
     return stream != nullptr ? PictureSize(*stream) : std::pair<int, int>{0, 0};
 }
 
@@ -121,7 +120,7 @@ kivra::ImageMapping CVfwView::MappingFor(const ViewRect& imageRect, kivra::ViewM
     kivra::ImageMapping m;
     m.imageRect = imageRect;
     std::tie(m.imageWidth, m.imageHeight) = ImageSize();
-    std::tie(m.outputWidth, m.outputHeight) = m_frame.Settings().OutputSize();
+    std::tie(m.outputWidth, m.outputHeight) = m_host.Settings().OutputSize();
     m.trimRect = TrimRectOfFrame(frame);
     m.preview = viewMode == kivra::kPreviewMode;
     return m;
@@ -152,14 +151,14 @@ void CVfwView::paintEvent(QPaintEvent* /*event*/) {
 }
 
 void CVfwView::OnDraw(QPainter& dc) {
-    const kivra::ViewMode mode = m_frame.m_nViewMode;
+    const kivra::ViewMode mode = m_host.ViewMode();
     dc.fillRect(m_backBuffer.rect(), mode == kivra::kPreviewMode ? QColor(Qt::black) : kBackground);
-    CAviVideoStream* stream = m_frame.Stream();
+    CAviVideoStream* stream = m_host.Stream();
     if (stream == nullptr) {
         return;
     }
     m_rcImage = DrawFrame(dc, *stream, {0, 0, width(), height()});
-    m_frame.UpdateRateStatus();
+    m_host.UpdateRateStatus();
     if (m_bShowInfo) {
         DrawStreamInfo(dc, *stream);
     }
@@ -173,7 +172,7 @@ ViewRect CVfwView::DrawFrame(QPainter& dc, CAviVideoStream& stream, const ViewRe
     stream.LoadFrame(-1);  // decodes only when the frame or the deinterlacing changed
     const auto [width, height] = PictureSize(stream);
     const double aspect =
-        kivra::PictureAspect(m_frame.m_nViewMode, m_frame.Settings().Direction, width, height);
+        kivra::PictureAspect(m_host.ViewMode(), m_host.Settings().Direction, width, height);
     const kivra::FrameFit fit = kivra::FitFrame(box, aspect);
     dc.fillRect(ToQRect(fit.bar1), Qt::black);
     dc.fillRect(ToQRect(fit.bar2), Qt::black);
@@ -182,7 +181,7 @@ ViewRect CVfwView::DrawFrame(QPainter& dc, CAviVideoStream& stream, const ViewRe
     // saved movie take it: what lies off the frame stays black, the rest keeps its shape.
     const ViewRect whole{0, 0, width, height};
     kivra::TrimPlacement place{whole, {0, 0, fit.picture.Width(), fit.picture.Height()}};
-    if (m_frame.m_nViewMode == kivra::kPreviewMode) {
+    if (m_host.ViewMode() == kivra::kPreviewMode) {
         place = kivra::PlaceTrimRect(TrimRectOfFrame(stream.m_nCurrentFrame), width, height,
                                      fit.picture.Width(), fit.picture.Height());
     }
@@ -196,7 +195,7 @@ ViewRect CVfwView::DrawFrame(QPainter& dc, CAviVideoStream& stream, const ViewRe
 const QImage& CVfwView::ScaledFrame(const CAviVideoStream& stream,
                                     const kivra::TrimPlacement& place, const ViewRect& picture) {
     const kivra::Dib& dib = stream.DisplayBitmap();
-    const bool deinterlaced = m_frame.Settings().Deinterlace != 0;
+    const bool deinterlaced = m_host.Settings().Deinterlace != 0;
     ScaledPicture& s = m_scaled;
     if (!s.image.isNull() && s.stream == &stream && s.sample == stream.m_nCurrentFrame &&
         s.deinterlaced == deinterlaced && s.dibWidth == dib.Width() &&
@@ -256,13 +255,13 @@ void CVfwView::DrawStreamInfo(QPainter& dc, const CAviVideoStream& stream) {
 
 void CVfwView::DrawModeBanner(QPainter& dc) {
     int id = 0;
-    if (m_frame.m_nViewMode == kivra::kAreaMode) {
-        if (m_frame.m_nAreaIndex == 0) {
+    if (m_host.ViewMode() == kivra::kAreaMode) {
+        if (m_host.AreaIndex() == 0) {
             id = kivra::kIdsArea1Banner;
-        } else if (m_frame.m_nAreaIndex == 1) {
+        } else if (m_host.AreaIndex() == 1) {
             id = kivra::kIdsArea2Banner;
         }
-    } else if (m_frame.m_nViewMode == kivra::kPreviewMode) {
+    } else if (m_host.ViewMode() == kivra::kPreviewMode) {
         id = kivra::kIdsPreviewBanner;
     }
     if (id == 0) {
@@ -302,7 +301,6 @@ void CVfwView::dropEvent(QDropEvent* event) {
     }
     event->acceptProposedAction();
     // Opened after the drop has finished, so no message box runs inside the drag protocol.
-    CMirandelApp& app = m_frame.App();
     QMetaObject::invokeMethod(
-        this, [&app, last] { app.OpenDocumentFile(last); }, Qt::QueuedConnection);
+        this, [this, last] { m_host.OpenDocumentFile(last); }, Qt::QueuedConnection);
 }

@@ -2,7 +2,7 @@
 // The frame view: the current frame of the open video fitted into the window, with the mode
 // banner, stream information, trimming areas, locus and markers laid over it, and all mouse
 // work on the picture. A child of the pane; reads the document, the modes and the settings
-// through the main frame, which outlives it.
+// through its host (the main frame, which outlives it).
 #include <QCursor>
 #include <QFont>
 #include <QImage>
@@ -13,9 +13,9 @@
 #include "geometry/trimming_param.h"
 #include "geometry/view_geometry.h"
 #include "media/picture_scaler.h"
+#include "view/view_host.h"
 
 class CAviVideoStream;
-class CMainFrame;
 class QMenu;
 class QPainter;
 
@@ -23,7 +23,7 @@ class CVfwView : public QWidget {
     Q_OBJECT
 
 public:
-    explicit CVfwView(CMainFrame& frame, QWidget* parent = nullptr);
+    explicit CVfwView(kivra::FrameViewHost& host, QWidget* parent = nullptr);
     ~CVfwView() override;
 
     // Both areas unset: points zeroed, rectangles emptied, frames -1.
@@ -128,7 +128,7 @@ private:
     const QImage& ScaledFrame(const CAviVideoStream& stream, const kivra::TrimPlacement& place,
                               const kivra::ViewRect& picture);
 
-    CMainFrame& m_frame;
+    kivra::FrameViewHost& m_host;
     QImage m_backBuffer;  // client-size off-screen surface
     QFont m_fontLabel;
     kivra::ViewRect m_rcImage;

@@ -8,12 +8,12 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
-#include "frame/main_frame.h"
 #include "geometry/trimming_param.h"
 #include "markers/lff_manager.h"
-#include "markers/set_marker_id_dlg.h"
+#include "markers/video_annotations.h"
 #include "media/avi_video_stream.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
@@ -43,12 +43,12 @@ void CVfwView::CreateMarkerMenu() {
 }
 
 int CVfwView::HitTestMarker(kivra::ViewMode viewMode, int frame, ViewPoint point) const {
-    const CAviVideoStream* stream = m_frame.Stream();
-    if (stream == nullptr || !m_frame.IsVideoOpen()) {
+    const CAviVideoStream* stream = m_host.Stream();
+    if (stream == nullptr || !m_host.IsVideoOpen()) {
         return -1;
     }
     std::vector<T_DRAW_MARKER> markers;
-    m_frame.Annotations()->m_markers.GetFrameMarkers(frame, markers);
+    m_host.Annotations()->m_markers.GetFrameMarkers(frame, markers);
     const kivra::ImageMapping mapping = MappingFor(m_rcImage, viewMode, frame);
     // In ID order, so of two markers close together the lower ID wins.
     for (const T_DRAW_MARKER& m : markers) {
@@ -62,18 +62,18 @@ int CVfwView::HitTestMarker(kivra::ViewMode viewMode, int frame, ViewPoint point
 }
 
 void CVfwView::ChooseCursor(ViewPoint point) {
-    if (m_frame.IsMarkerIdDialogVisible()) {
+    if (m_host.IsMarkerIdDialogVisible()) {
         setCursor(m_cursorSetId);
         return;
     }
     // Elsewhere the window's own arrow comes back at the next move, as it does without us.
-    if (m_frame.m_nViewMode == kivra::kAreaMode || !m_frame.IsVideoOpen()) {
+    if (m_host.ViewMode() == kivra::kAreaMode || !m_host.IsVideoOpen()) {
         unsetCursor();
     } else if (m_bDragging) {
         setCursor(m_cursorClosedHand);
-    } else if (CAviVideoStream* stream = m_frame.Stream();
+    } else if (CAviVideoStream* stream = m_host.Stream();
                stream != nullptr &&
-               HitTestMarker(m_frame.m_nViewMode, stream->m_nCurrentFrame, point) >= 0) {
+               HitTestMarker(m_host.ViewMode(), stream->m_nCurrentFrame, point) >= 0) {
         setCursor(m_cursorOpenHand);
     } else {
         unsetCursor();
@@ -83,7 +83,7 @@ void CVfwView::ChooseCursor(ViewPoint point) {
 void CVfwView::mouseMoveEvent(QMouseEvent* event) {
     const ViewPoint p = ToViewPoint(event->position());
     ChooseCursor(p);
-    if (m_frame.m_nViewMode == kivra::kAreaMode) {
+    if (m_host.ViewMode() == kivra::kAreaMode) {
         setFocus();
         m_ptCursorCenter = p;
         RecomputeCursorBox();
@@ -91,7 +91,7 @@ void CVfwView::mouseMoveEvent(QMouseEvent* event) {
         m_rcCursorBox = {};
     }
     if (m_bDragging) {
-        if (CAviVideoStream* stream = m_frame.Stream()) {
+        if (CAviVideoStream* stream = m_host.Stream()) {
             DragMarkerTo(*stream, p);
         }
     }
@@ -105,8 +105,8 @@ void CVfwView::DragMarkerTo(CAviVideoStream& stream, ViewPoint point) {
     point.x = std::clamp(point.x, m_rcImage.left, m_rcImage.right - 1);
     point.y = std::clamp(point.y, m_rcImage.top, m_rcImage.bottom - 1);
     const int frame = stream.m_nCurrentFrame;
-    if (const auto image = ViewToImage(point, m_rcImage, m_frame.m_nViewMode, frame)) {
-        m_frame.Annotations()->m_markers.SetMarker(m_nHitMarkerId - 1, frame, image->x, image->y);
+    if (const auto image = ViewToImage(point, m_rcImage, m_host.ViewMode(), frame)) {
+        m_host.Annotations()->m_markers.SetMarker(m_nHitMarkerId - 1, frame, image->x, image->y);
         update();
     }
 }
@@ -117,17 +117,17 @@ void CVfwView::mousePressEvent(QMouseEvent* event) {
         return;
     }
     m_nHitMarkerId = -1;
-    CAviVideoStream* stream = m_frame.Stream();
-    if (stream == nullptr || !m_frame.IsVideoOpen()) {
+    CAviVideoStream* stream = m_host.Stream();
+    if (stream == nullptr || !m_host.IsVideoOpen()) {
         return;
     }
     const ViewPoint p = ToViewPoint(event->position());
-    const kivra::ViewMode mode = m_frame.m_nViewMode;
+    const kivra::ViewMode mode = m_host.ViewMode();
     if (mode == kivra::kAreaMode) {
         SetAreaAtCursor(*stream);
         return;
     }
-    if (mode == kivra::kPreviewMode && m_frame.IsMarkerIdDialogVisible()) {
+    if (mode == kivra::kPreviewMode && m_host.IsMarkerIdDialogVisible()) {
         PlaceMarker(*stream, p);
         return;
     }
@@ -154,7 +154,7 @@ void CVfwView::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CVfwView::SetAreaAtCursor(CAviVideoStream& stream) {
-    const bool second = m_frame.m_nAreaIndex == 1;
+    const bool second = m_host.AreaIndex() == 1;
     kivra::AreaState& area = second ? m_area2 : m_area1;
     const kivra::AreaState& other = second ? m_area1 : m_area2;
     const int frame = stream.m_nCurrentFrame;
@@ -169,53 +169,55 @@ void CVfwView::SetAreaAtCursor(CAviVideoStream& stream) {
     }
     area = kivra::AreaFromClick(rect, frame);
 
-    CInifileManager& settings = m_frame.Settings();
+    CInifileManager& settings = m_host.Settings();
     if (!second) {
-        m_frame.m_nAreaIndex = 1;
+        m_host.SetAreaIndex(1);
         settings.LengthFromCenter1 = m_nBoxHalfSize;
         // In side mode area 2 starts as large as area 1 and keeps that size.
-        if (m_frame.m_nTrimmingMode == kivra::kFrontMode) {
+        if (m_host.CurrentTrimmingMode() == kivra::kFrontMode) {
             m_nBoxHalfSize = settings.LengthFromCenter2;
             RecomputeCursorBox();
         }
-        m_frame.Playback().Last();
+        m_host.ShowLastFrame();
     } else {
-        m_frame.m_nAreaIndex = 0;
-        m_frame.m_nViewMode = kivra::kNormalMode;
+        m_host.LeaveAreaMode();
         settings.LengthFromCenter2 = m_nBoxHalfSize;
         m_nBoxHalfSize = settings.LengthFromCenter1;
         m_rcCursorBox = {};
-        m_frame.Playback().First();
+        m_host.ShowFirstFrame();
     }
     if (m_area1.IsSet() && m_area2.IsSet()) {
-        kivra::InterpolateTrimRects(m_area1, m_area2, m_frame.CurrentTrimmingMode(),
+        kivra::InterpolateTrimRects(m_area1, m_area2, m_host.CurrentTrimmingMode(),
                                     settings.Direction, stream.GetFrameCount(),
-                                    m_frame.Annotations()->m_trimParam);
+                                    m_host.Annotations()->m_trimParam);
     }
-    m_frame.UpdateAllViews();
+    m_host.UpdateAllViews();
 }
 
 void CVfwView::PlaceMarker(CAviVideoStream& stream, ViewPoint point) {
-    CSetMarkerIDDlg* dlg = m_frame.MarkerIdDialog();
     const int frame = stream.m_nCurrentFrame;
     const auto image = ViewToImage(point, m_rcImage, kivra::kPreviewMode, frame);
-    if (dlg == nullptr || !image) {
+    if (!image) {
         return;  // no trimmed picture to place it on
     }
-    const int id = dlg->ReadBack();
-    m_frame.Annotations()->m_markers.SetMarker(id - 1, frame, image->x, image->y);
-    const CInifileManager& settings = m_frame.Settings();
+    const std::optional<int> readBack = m_host.ReadBackMarkerId();
+    if (!readBack) {
+        return;
+    }
+    const int id = *readBack;
+    m_host.Annotations()->m_markers.SetMarker(id - 1, frame, image->x, image->y);
+    const CInifileManager& settings = m_host.Settings();
     if (settings.SetIDMode != 0) {
         const int skip = settings.SkipFrameNum;
-        m_frame.Annotations()->m_markers.FillSkippedFrames(id - 1, frame, image->x, image->y, skip,
-                                                           m_frame.RangeStart());
-        const int64_t next = std::min<int64_t>(m_frame.RangeEnd(), int64_t{frame} + skip);
+        m_host.Annotations()->m_markers.FillSkippedFrames(id - 1, frame, image->x, image->y, skip,
+                                                          m_host.RangeStart());
+        const int64_t next = std::min<int64_t>(m_host.RangeEnd(), int64_t{frame} + skip);
         stream.SetPosition(static_cast<int>(next));
-        m_frame.MoveTrackbar(stream.m_nCurrentFrame);
+        m_host.MoveTrackbar(stream.m_nCurrentFrame);
     } else {
-        dlg->AdvanceId();
+        m_host.AdvanceMarkerId();
     }
-    m_frame.UpdateAllViews();
+    m_host.UpdateAllViews();
 }
 
 void CVfwView::wheelEvent(QWheelEvent* event) {
@@ -227,11 +229,11 @@ void CVfwView::wheelEvent(QWheelEvent* event) {
 }
 
 void CVfwView::contextMenuEvent(QContextMenuEvent* event) {
-    const CAviVideoStream* stream = m_frame.Stream();
-    if (stream == nullptr || !m_frame.IsVideoOpen() || m_bDragging || m_frame.IsForwardPlaying()) {
+    const CAviVideoStream* stream = m_host.Stream();
+    if (stream == nullptr || !m_host.IsVideoOpen() || m_bDragging || m_host.IsForwardPlaying()) {
         return;
     }
-    m_nHitMarkerId = HitTestMarker(m_frame.m_nViewMode, stream->m_nCurrentFrame,
+    m_nHitMarkerId = HitTestMarker(m_host.ViewMode(), stream->m_nCurrentFrame,
                                    {event->pos().x(), event->pos().y()});
     if (m_nHitMarkerId >= 0) {
         m_pMarkerMenu->exec(event->globalPos());
@@ -239,25 +241,25 @@ void CVfwView::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void CVfwView::OnMarkerDelete() {
-    CAviVideoStream* stream = m_frame.Stream();
+    CAviVideoStream* stream = m_host.Stream();
     if (stream == nullptr || m_nHitMarkerId < 0) {
         return;
     }
-    m_frame.Annotations()->m_markers.DeleteMarker(m_nHitMarkerId - 1, stream->m_nCurrentFrame);
-    m_frame.UpdateAllViews();
+    m_host.Annotations()->m_markers.DeleteMarker(m_nHitMarkerId - 1, stream->m_nCurrentFrame);
+    m_host.UpdateAllViews();
 }
 
 void CVfwView::OnMarkerDeleteAllFrames() {
     const int id = m_nHitMarkerId;
-    if (m_frame.Stream() == nullptr || id < 0 ||
-        m_frame.ShowMessage(kivra::LoadString(kivra::kIdsDeleteIdAllFramesQuestion),
-                            kivra::MsgButtons::YesNo,
-                            kivra::MsgIcon::Question) != kivra::MsgAnswer::Yes) {
+    if (m_host.Stream() == nullptr || id < 0 ||
+        m_host.ShowMessage(kivra::LoadString(kivra::kIdsDeleteIdAllFramesQuestion),
+                           kivra::MsgButtons::YesNo,
+                           kivra::MsgIcon::Question) != kivra::MsgAnswer::Yes) {
         return;
     }
     // The video may have closed while the question was open.
-    if (CAviVideoStream* stream = m_frame.Stream()) {
-        m_frame.Annotations()->m_markers.DeleteMarkerIdAllFrames(id, stream->GetEnd());
-        m_frame.UpdateAllViews();
+    if (CAviVideoStream* stream = m_host.Stream()) {
+        m_host.Annotations()->m_markers.DeleteMarkerIdAllFrames(id, stream->GetEnd());
+        m_host.UpdateAllViews();
     }
 }

@@ -7,9 +7,9 @@
 #include <optional>
 #include <vector>
 
-#include "frame/main_frame.h"
 #include "geometry/trimming_param.h"
 #include "markers/lff_manager.h"
+#include "markers/video_annotations.h"
 #include "media/avi_video_stream.h"
 #include "settings/inifile_manager.h"
 #include "view/vfw_view.h"
@@ -72,7 +72,7 @@ void CVfwView::DrawTrimmingAreas(QPainter& dc, const CAviVideoStream& stream) {
         colour = QColor(0, 0, 0);
     }
 
-    const kivra::ViewMode mode = m_frame.m_nViewMode;
+    const kivra::ViewMode mode = m_host.ViewMode();
     ViewRect base = bothSet ? TrimRectOfFrame(frame) : m_area1.rect;
     const auto [imageWidth, imageHeight] = ImageSize();
     if (!base.IsEmpty() && colour && imageWidth > 0 && imageHeight > 0) {
@@ -83,26 +83,26 @@ void CVfwView::DrawTrimmingAreas(QPainter& dc, const CAviVideoStream& stream) {
             base = AreaToView(base, m_rcImage, imageWidth, imageHeight);
             FrameRect2(dc, base, *colour);
         }
-        FrameRect(dc, kivra::MosaicRect(base, m_frame.Annotations()->m_nMosaicType), *colour);
+        FrameRect(dc, kivra::MosaicRect(base, m_host.Annotations()->m_nMosaicType), *colour);
     }
 
     if (mode == kivra::kAreaMode && !m_rcCursorBox.IsEmpty()) {
-        const QColor boxColour = m_frame.m_nAreaIndex == 1 ? QColor(0, 0, 255) : QColor(255, 0, 0);
+        const QColor boxColour = m_host.AreaIndex() == 1 ? QColor(0, 0, 255) : QColor(255, 0, 0);
         const ViewRect& box = m_rcCursorBox;
         FrameRect2(dc, box, boxColour);
-        FrameRect(dc, kivra::MosaicRect(box, m_frame.Annotations()->m_nMosaicType), boxColour);
+        FrameRect(dc, kivra::MosaicRect(box, m_host.Annotations()->m_nMosaicType), boxColour);
         dc.fillRect(box.left + box.Width() / 2, box.top, 1, box.Height(), boxColour);
     }
 }
 
 void CVfwView::DrawLocus(QPainter& dc, const CAviVideoStream& stream) {
-    const CInifileManager& settings = m_frame.Settings();
-    if (settings.ShowLocus == 0 || m_frame.m_nViewMode != kivra::kPreviewMode ||
-        m_frame.IsMarkerIdDialogVisible()) {
+    const CInifileManager& settings = m_host.Settings();
+    if (settings.ShowLocus == 0 || m_host.ViewMode() != kivra::kPreviewMode ||
+        m_host.IsMarkerIdDialogVisible()) {
         return;
     }
     const int current = stream.m_nCurrentFrame;
-    const int rows = std::min(settings.MaxID, m_frame.Annotations()->m_markers.GetRowCount());
+    const int rows = std::min(settings.MaxID, m_host.Annotations()->m_markers.GetRowCount());
     dc.save();
     dc.setRenderHint(QPainter::Antialiasing, false);
     dc.setPen(QPen(FromColorRef(settings.LocusColor), 1));
@@ -110,12 +110,12 @@ void CVfwView::DrawLocus(QPainter& dc, const CAviVideoStream& stream) {
     QPolygon points;
     for (int row = 0; row < rows; ++row) {
         points.clear();
-        for (const T_MARKER& m : m_frame.Annotations()->m_markers.Row(row)) {
+        for (const T_MARKER& m : m_host.Annotations()->m_markers.Row(row)) {
             if (m.frame > current) {
                 break;
             }
             // Each point sits in the trimmed picture of its own frame.
-            mapping.trimRect = m_frame.Annotations()->m_trimParam.At(int(m.frame));
+            mapping.trimRect = m_host.Annotations()->m_trimParam.At(int(m.frame));
             if (const auto v = kivra::ImageToView({m.x, m.y}, mapping)) {
                 points << QPoint(v->x, v->y);
             }
@@ -129,12 +129,12 @@ void CVfwView::DrawLocus(QPainter& dc, const CAviVideoStream& stream) {
 
 void CVfwView::DrawMarkers(QPainter& dc, const CAviVideoStream& stream) {
     std::vector<T_DRAW_MARKER> markers;
-    m_frame.Annotations()->m_markers.GetFrameMarkers(stream.m_nCurrentFrame, markers);
+    m_host.Annotations()->m_markers.GetFrameMarkers(stream.m_nCurrentFrame, markers);
     if (markers.empty()) {
         return;
     }
     const kivra::ImageMapping mapping =
-        MappingFor(m_rcImage, m_frame.m_nViewMode, stream.m_nCurrentFrame);
+        MappingFor(m_rcImage, m_host.ViewMode(), stream.m_nCurrentFrame);
     dc.save();
     dc.setFont(m_fontLabel);
     dc.setBackgroundMode(Qt::OpaqueMode);
