@@ -3,20 +3,20 @@
 #include <QResizeEvent>
 #include <algorithm>
 
-#include "frame/main_frame.h"
 #include "frame/slider_view.h"
 #include "view/vfw_view.h"
 
-CBasePaneV::CBasePaneV(CMainFrame& frame, QWidget* parent) : QWidget(parent) {
+CBasePaneV::CBasePaneV(kivra::SliderViewHost& sliderHost, kivra::FrameViewHost& viewHost,
+                       QWidget* parent)
+    : QWidget(parent) {
     setObjectName(QStringLiteral("CBasePaneV"));
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
     setCursor(Qt::ArrowCursor);
 
-    m_pSliderView = new CSliderView(frame, this);  // owned by this pane through the widget tree
-    m_pVideoView = new CVfwView(frame, this);
-
-    frame.SetPaneViews(this, m_pVideoView, m_pSliderView);
+    m_pSliderView =
+        new CSliderView(sliderHost, this);  // owned by this pane through the widget tree
+    m_pVideoView = new CVfwView(viewHost, this);
 }
 
 void CBasePaneV::resizeEvent(QResizeEvent* event) {

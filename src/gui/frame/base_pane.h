@@ -1,11 +1,15 @@
 #pragma once
 // The main window's central pane: the timeline strip on top and the frame view below it.
-// Creates and owns both children and tells the main frame about them.
+// Creates and owns both children; the main frame, which hosts both, takes them from here.
 #include <QWidget>
 
-class CMainFrame;
 class CSliderView;
 class CVfwView;
+
+namespace kivra {
+class FrameViewHost;
+class SliderViewHost;
+}  // namespace kivra
 
 class CBasePaneV : public QWidget {
     Q_OBJECT
@@ -13,7 +17,8 @@ class CBasePaneV : public QWidget {
 public:
     static constexpr int kTimelineHeight = 30;
 
-    explicit CBasePaneV(CMainFrame& frame, QWidget* parent = nullptr);
+    CBasePaneV(kivra::SliderViewHost& sliderHost, kivra::FrameViewHost& viewHost,
+               QWidget* parent = nullptr);
 
     CVfwView* m_pVideoView = nullptr;
     CSliderView* m_pSliderView = nullptr;

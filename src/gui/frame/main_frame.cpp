@@ -46,7 +46,9 @@ CMainFrame::CMainFrame(CMirandelApp& app) : m_app(app), m_messages(this) {
     m_pSetMarkerIdDlg->SetClosedCallback([this] { UpdateAllViews(); });
     m_nTrimmingMode = Settings().Mode;
 
-    setCentralWidget(new CBasePaneV(*this, this));  // reports itself through SetPaneViews
+    auto* pane = new CBasePaneV(*this, *this, this);
+    SetPaneViews(pane, pane->m_pVideoView, pane->m_pSliderView);
+    setCentralWidget(pane);
     // While an area is being set, its keys come here before shortcuts and focus moves see them.
     if (m_pVideoView != nullptr) {
         m_pVideoView->installEventFilter(this);

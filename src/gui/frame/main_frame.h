@@ -58,7 +58,7 @@ public:
     bool IsPlaying() const { return m_playback.IsPlaying(); }
     CPlaybackController& Playback() { return m_playback; }
 
-    // The pane reports itself and its two views once it has made them.
+    // The pane and the two views it made (not owned: children of this window).
     void SetPaneViews(CBasePaneV* pane, CVfwView* videoView, CSliderView* sliderView);
     CVfwView* VideoView() const { return m_pVideoView; }
 
