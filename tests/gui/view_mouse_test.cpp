@@ -1,6 +1,6 @@
 // Mouse work on the frame view of the real program: setting the two trimming areas, the
 // wheel, placing markers through the ID dialog, dragging, hit testing, the marker context menu,
-// and what the overlays put on the screen.
+// and what the overlays put on the screen; and the view alone on a fake host.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -12,17 +12,22 @@
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
+#include <memory>
+#include <optional>
 #include <vector>
 
 #include "frame/slider_dlg_bar.h"
 #include "frame/slider_view.h"
 #include "geometry/trimming_param.h"
 #include "markers/set_marker_id_dlg.h"
+#include "markers/video_annotations.h"
 #include "media/avi_video_stream.h"
 #include "platform/string_table.h"
 #include "settings/inifile_manager.h"
 #include "support/app_fixture.h"
+#include "support/ffmpeg_tool.h"
 #include "view/view_cursors.h"
+#include "view/view_host.h"
 
 namespace {
 
@@ -473,6 +478,106 @@ TEST_F(ViewMouseTest, LocusFollowsEachIdUpToTheCurrentFrame) {
     Command(kivra::ID_MARKER_SHOW_LOCUS);
     shot = Grab();
     EXPECT_FALSE(near(shot, (v2 + v6) / 2));
+}
+
+// The window's part in the view's work: a real stream and annotations, modes as plain fields,
+// and a count of what the view asked for.
+class FakeViewHost : public kivra::FrameViewHost {
+public:
+    CAviVideoStream* Stream() const override { return stream.get(); }
+    VideoAnnotations* Annotations() const override { return stream ? &annotations : nullptr; }
+    bool IsVideoOpen() const override { return stream != nullptr; }
+    bool IsForwardPlaying() const override { return false; }
+    CInifileManager& Settings() const override { return settings; }
+    kivra::ViewMode ViewMode() const override { return viewMode; }
+    int AreaIndex() const override { return areaIndex; }
+    void SetAreaIndex(int index) override { areaIndex = index; }
+    void LeaveAreaMode() override {
+        viewMode = kivra::kNormalMode;
+        areaIndex = 0;
+    }
+    kivra::TrimmingMode CurrentTrimmingMode() const override { return kivra::kSideMode; }
+    bool IsMarkerIdDialogVisible() const override { return markerId.has_value(); }
+    std::optional<int> ReadBackMarkerId() override { return markerId; }
+    void AdvanceMarkerId() override { ++advances; }
+    int RangeStart() const override { return 0; }
+    int RangeEnd() const override { return stream->GetEnd(); }
+    void MoveTrackbar(int) override {}
+    void ShowFirstFrame() override { shown.push_back(stream->GetStart()); }
+    void ShowLastFrame() override { shown.push_back(stream->GetEnd()); }
+    void UpdateAllViews() override { ++viewUpdates; }
+    void UpdateRateStatus() override { ++rateUpdates; }
+    kivra::MsgAnswer ShowMessage(const std::string&, kivra::MsgButtons, kivra::MsgIcon) override {
+        return kivra::MsgAnswer::No;
+    }
+    void OpenDocumentFile(const std::string&) override {}
+
+    mutable CInifileManager settings{std::string()};
+    std::unique_ptr<CAviVideoStream> stream;
+    mutable VideoAnnotations annotations;
+    kivra::ViewMode viewMode = kivra::kAreaMode;
+    int areaIndex = 0;
+    std::optional<int> markerId;  // the ID dialog is up while set
+    std::vector<int> shown;       // frames the First and Last commands were asked for
+    int advances = 0;
+    int viewUpdates = 0;
+    int rateUpdates = 0;
+};
+
+// The view on a fake host, without the program around it: areas set by clicks move the host's
+// modes and frames, and a click with the ID dialog up places the dialog's ID.
+TEST(FrameViewOnHost, AreaClicksAndIdPlacementGoThroughTheHost) {
+    const kivra::test::TempDir dir;
+    ASSERT_TRUE(dir.ok());
+    ASSERT_TRUE(kivra::test::RunFfmpeg({"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25",
+                                        "-frames:v", "10", "-c:v", "mjpeg", dir.File("walk.avi")}));
+    FakeViewHost host;
+    host.stream = std::make_unique<CAviVideoStream>(dir.File("walk.avi"), host.settings);
+    ASSERT_EQ(host.stream->OpenStream(), CAviVideoStream::kOpened);
+    host.annotations.m_markers.LoadMarkers(host.stream->MarkerFilePath(), host.settings.MaxID);
+    CVfwView view(host);
+    view.resize(640, 480);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    view.repaint();
+    EXPECT_GT(host.rateUpdates, 0) << "each painted frame updates the rate pane";
+    const ViewRect pic = view.ImageRect();
+    ASSERT_FALSE(pic.IsEmpty());
+    const QPoint centre((pic.left + pic.right) / 2, (pic.top + pic.bottom) / 2);
+    const auto click = [&](QPoint p) {
+        QMouseEvent move(QEvent::MouseMove, p, view.mapToGlobal(p), Qt::NoButton, Qt::NoButton, {});
+        QApplication::sendEvent(&view, &move);
+        QTest::mouseClick(&view, Qt::LeftButton, {}, p);
+    };
+
+    click(centre);
+    EXPECT_EQ(view.m_area1.frame, 0);
+    EXPECT_EQ(host.areaIndex, 1);
+    EXPECT_EQ(host.shown, std::vector<int>{9});
+    host.stream->SetPosition(9);
+    click(centre + QPoint(20, 0));
+    EXPECT_EQ(view.m_area2.frame, 9);
+    EXPECT_EQ(host.viewMode, kivra::kNormalMode);
+    EXPECT_EQ(host.areaIndex, 0);
+    EXPECT_EQ(host.shown, (std::vector<int>{9, 0}));
+    EXPECT_EQ(host.viewUpdates, 2);
+    EXPECT_FALSE(host.annotations.m_trimParam.At(0).IsEmpty());
+    EXPECT_FALSE(host.annotations.m_trimParam.At(9).IsEmpty());
+
+    // Without the ID dialog a click places nothing; with it the dialog's ID goes in and steps on.
+    host.viewMode = kivra::kPreviewMode;
+    host.stream->SetPosition(4);
+    view.repaint();
+    click(centre);
+    EXPECT_FALSE(host.annotations.m_markers.AnyMarkers());
+    host.markerId = 3;
+    click(centre);
+    std::vector<T_DRAW_MARKER> markers;
+    host.annotations.m_markers.GetFrameMarkers(4, markers);
+    ASSERT_EQ(markers.size(), 1u);
+    EXPECT_EQ(markers[0].ID, 3);
+    EXPECT_EQ(host.advances, 1);
+    EXPECT_EQ(host.viewUpdates, 3);
 }
 
 }  // namespace
