@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "frame/main_frame_host.h"
 #include "platform/installer_launch.h"
 #include "platform/locale_guard.h"
 #include "settings/recent_file_list.h"
@@ -15,10 +16,10 @@ class CMainFrame;
 class CVfwDoc;
 class QTranslator;
 
-class CMirandelApp {
+class CMirandelApp : public kivra::MainFrameHost {
 public:
     CMirandelApp();
-    ~CMirandelApp();
+    ~CMirandelApp() override;
     CMirandelApp(const CMirandelApp&) = delete;
     CMirandelApp& operator=(const CMirandelApp&) = delete;
 
@@ -35,12 +36,12 @@ public:
     // writes the settings. Returns the exit code.
     int ExitInstance();
 
-    CInifileManager* GetSettings() const { return m_pSettings.get(); }
+    CInifileManager* GetSettings() const override { return m_pSettings.get(); }
     // The per-user folder, ending with "/"; empty before start-up has set it.
     const std::string& SettingsFolder() const { return m_strSettingsFolder; }
     // The ini behind the recent-file list and the bar layout (the settings ini as well).
     const std::string& ProfileName() const { return m_strProfileName; }
-    CVfwDoc* GetDocument() const { return m_pDocument.get(); }
+    CVfwDoc* GetDocument() const override { return m_pDocument.get(); }
     CMainFrame* GetMainFrame() const { return m_pMainFrame.get(); }
     bool IsRestartPending() const { return m_bRestart; }
     // Where the codec installer and the program for the restart are, and how the installer gets
@@ -49,18 +50,18 @@ public:
         m_installerLaunch = std::move(launch);
     }
     // The File menu's recent files; null before start-up has read them.
-    const kivra::RecentFileList* RecentFiles() const { return m_pRecentFiles.get(); }
+    const kivra::RecentFileList* RecentFiles() const override { return m_pRecentFiles.get(); }
 
     // The one way a video is opened: open command, command line, dropped files.
-    bool OpenDocumentFile(const std::string& path);
+    bool OpenDocumentFile(const std::string& path) override;
 
     // Commands.
-    void OnFileOpen();
-    void OnFileNew();  // "閉じる(&C)": closes the video
+    void OnFileOpen() override;
+    void OnFileNew() override;  // "閉じる(&C)": closes the video
     // Opens entry `index` of the recent files; an entry that no longer opens leaves the list.
-    void OnOpenRecentFile(std::size_t index);
-    bool CanCloseVideo() const;
-    void OnAppAbout();
+    void OnOpenRecentFile(std::size_t index) override;
+    bool CanCloseVideo() const override;
+    void OnAppAbout() override;
 
 private:
     void InstallQtTranslations();

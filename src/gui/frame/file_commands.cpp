@@ -6,12 +6,12 @@
 #include <QFontMetrics>
 #include <QMenu>
 
-#include "app/mirandel_app.h"
 #include "frame/main_frame.h"
 #include "frame/qt_user_messages.h"
 #include "media/avi_video_stream.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
+#include "settings/recent_file_list.h"
 #include "ui/text_stream_dlg.h"
 
 namespace {

@@ -10,7 +10,6 @@
 #include <QStatusBar>
 #include <QToolBar>
 
-#include "app/mirandel_app.h"
 #include "frame/base_pane.h"
 #include "frame/progress_dlg.h"
 #include "frame/slider_dlg_bar.h"
@@ -33,7 +32,7 @@ constexpr int kMinTrackHeight = 420;
 
 }  // namespace
 
-CMainFrame::CMainFrame(CMirandelApp& app) : m_app(app), m_messages(this) {
+CMainFrame::CMainFrame(kivra::MainFrameHost& app) : m_app(app), m_messages(this) {
     setObjectName(QStringLiteral("CMainFrame"));
     setWindowTitle(QStringLiteral("Kivra"));
     setMinimumSize(kMinTrackWidth, kMinTrackHeight);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "frame/command_ids.h"
+#include "frame/main_frame_host.h"
 #include "frame/playback_controller.h"
 #include "frame/qt_user_messages.h"
 #include "frame/slider_view.h"
@@ -28,7 +29,6 @@ class CTextStreamDialog;
 class CHelpDlg;
 class CSetMarkerIDDlg;
 class CInifileManager;
-class CMirandelApp;
 class CVfwView;
 class QAction;
 class QLabel;
@@ -44,10 +44,9 @@ class CMainFrame : public QMainWindow,
     Q_OBJECT
 
 public:
-    explicit CMainFrame(CMirandelApp& app);
+    explicit CMainFrame(kivra::MainFrameHost& app);
     ~CMainFrame() override;  // writes the trimming mode back to the settings
 
-    CMirandelApp& App() const { return m_app; }
     CInifileManager& Settings() const override;
     CVfwDoc* GetDocument() const;
     CAviVideoStream* Stream() const override;        // null while no video is open
@@ -212,7 +211,7 @@ private:
                         std::function<bool()> enabled, std::function<bool()> checked = {});
     void UpdateCommand(Command& command);
 
-    CMirandelApp& m_app;
+    kivra::MainFrameHost& m_app;
     kivra::QtUserMessages m_messages;
     std::map<int, Command> m_commands;
     QMenu* m_pMenuFile = nullptr;

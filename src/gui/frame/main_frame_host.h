@@ -1,0 +1,30 @@
+#pragma once
+// What the main window asks of the application object that owns it: the settings, the document,
+// the recent files and the commands that open and close videos.
+#include <cstddef>
+#include <string>
+
+class CInifileManager;
+class CVfwDoc;
+
+namespace kivra {
+
+class RecentFileList;
+
+class MainFrameHost {
+public:
+    virtual ~MainFrameHost() = default;
+    virtual CInifileManager* GetSettings() const = 0;
+    virtual CVfwDoc* GetDocument() const = 0;
+    // The File menu's recent files; null before start-up has read them.
+    virtual const RecentFileList* RecentFiles() const = 0;
+    // The one way a video is opened: open command, command line, dropped files.
+    virtual bool OpenDocumentFile(const std::string& path) = 0;
+    virtual void OnFileOpen() = 0;
+    virtual void OnFileNew() = 0;  // closes the video
+    virtual void OnOpenRecentFile(std::size_t index) = 0;
+    virtual bool CanCloseVideo() const = 0;
+    virtual void OnAppAbout() = 0;
+};
+
+}  // namespace kivra
