@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,13 +16,12 @@
 
 #include "convert/encoder_command.h"
 #include "convert/format_ini_file.h"
+#include "platform/child_process.h"
 #include "platform/path_util.h"
 #include "platform/settings_folder.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "platform/unique_fd.h"
-
-extern char** environ;
 
 namespace kivra {
 
@@ -66,65 +64,6 @@ std::string SizeCaption(const std::string& caption, const std::string& path) {
     char number[64];
     std::snprintf(number, sizeof number, "%.1f", megabytes);
     return caption + "... " + number + " MB";
-}
-
-struct FileActions {
-    posix_spawn_file_actions_t actions;
-    bool ok = posix_spawn_file_actions_init(&actions) == 0;
-    ~FileActions() {
-        if (ok) {
-            posix_spawn_file_actions_destroy(&actions);
-        }
-    }
-};
-
-struct SpawnAttributes {
-    posix_spawnattr_t attr;
-    bool ok = posix_spawnattr_init(&attr) == 0;
-    ~SpawnAttributes() {
-        if (ok) {
-            posix_spawnattr_destroy(&attr);
-        }
-    }
-};
-
-// Starts `encoder` with stdin and stdout on /dev/null, stderr into `stderrWrite`, no other
-// descriptor inherited and every signal at its default. The child's id, or -1.
-pid_t Spawn(const std::string& encoder, const std::vector<std::string>& args, int stderrWrite) {
-    FileActions fa;
-    SpawnAttributes sa;
-    if (!fa.ok || !sa.ok) {
-        return -1;
-    }
-    if (posix_spawn_file_actions_addopen(&fa.actions, 0, "/dev/null", O_RDONLY, 0) != 0 ||
-        posix_spawn_file_actions_addopen(&fa.actions, 1, "/dev/null", O_WRONLY, 0) != 0 ||
-        posix_spawn_file_actions_adddup2(&fa.actions, stderrWrite, 2) != 0 ||
-        posix_spawn_file_actions_addclosefrom_np(&fa.actions, 3) != 0) {
-        return -1;
-    }
-    sigset_t none;
-    sigset_t all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    if (posix_spawnattr_setsigmask(&sa.attr, &none) != 0 ||
-        posix_spawnattr_setsigdefault(&sa.attr, &all) != 0 ||
-        posix_spawnattr_setflags(&sa.attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF) != 0) {
-        return -1;
-    }
-
-    std::vector<char*> argv;
-    argv.reserve(args.size() + 2);
-    argv.push_back(const_cast<char*>(encoder.c_str()));
-    for (const std::string& arg : args) {
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    }
-    argv.push_back(nullptr);
-
-    pid_t pid = -1;
-    if (posix_spawn(&pid, encoder.c_str(), &fa.actions, &sa.attr, argv.data(), environ) != 0) {
-        return -1;
-    }
-    return pid;
 }
 
 }  // namespace
@@ -272,7 +211,9 @@ bool CFFMpegUtil::RunEncoder(const std::vector<std::string>& args, const std::st
     }
     kivra::UniqueFd readEnd(fds[0]);
     kivra::UniqueFd writeEnd(fds[1]);
-    const pid_t pid = kivra::Spawn(encoder, args, writeEnd.get());
+    std::vector<std::string> argv = {encoder};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const pid_t pid = kivra::SpawnChild(argv, kivra::kChildNull, writeEnd.get());
     writeEnd.Close();
     if (pid < 0) {
         m_strEncoderMessages = "encoder could not be started: " + encoder;

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,11 +13,10 @@
 #include <vector>
 
 #include "convert/video_info.h"
+#include "platform/child_process.h"
 #include "platform/picture_limits.h"
 #include "platform/settings_folder.h"
 #include "platform/unique_fd.h"
-
-extern char** environ;
 
 namespace kivra {
 
@@ -66,39 +64,6 @@ const char* RotationFilter(int rotation) {
 }
 
 constexpr size_t kMaxAnswerBytes = 256;
-
-// Starts `helper path` with stdout into answerWrite, stdin and stderr on /dev/null, no other
-// descriptor inherited and every signal at its default. The child's id, or -1.
-pid_t SpawnHelper(const std::string& helper, const std::string& path, int answerWrite) {
-    posix_spawn_file_actions_t actions;
-    if (posix_spawn_file_actions_init(&actions) != 0) {
-        return -1;
-    }
-    posix_spawnattr_t attr;
-    if (posix_spawnattr_init(&attr) != 0) {
-        posix_spawn_file_actions_destroy(&actions);
-        return -1;
-    }
-    sigset_t none;
-    sigset_t all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    pid_t pid = -1;
-    char* argv[] = {const_cast<char*>(helper.c_str()), const_cast<char*>(path.c_str()), nullptr};
-    if (posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0) == 0 &&
-        posix_spawn_file_actions_adddup2(&actions, answerWrite, 1) == 0 &&
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0) == 0 &&
-        posix_spawn_file_actions_addclosefrom_np(&actions, 3) == 0 &&
-        posix_spawnattr_setsigmask(&attr, &none) == 0 &&
-        posix_spawnattr_setsigdefault(&attr, &all) == 0 &&
-        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF) == 0 &&
-        posix_spawn(&pid, helper.c_str(), &actions, &attr, argv, environ) != 0) {
-        pid = -1;
-    }
-    posix_spawnattr_destroy(&attr);
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
 
 // Reads what the child writes until it closes its end, the answer is too long to be one, or the
 // deadline passes. True when the end was reached in time.
@@ -191,7 +156,7 @@ ProbeResult ProbeSourceInChild(const std::string& helper, const std::string& pat
     }
     UniqueFd readEnd(ends[0]);
     UniqueFd writeEnd(ends[1]);
-    const pid_t pid = SpawnHelper(helper, path, writeEnd.get());
+    const pid_t pid = SpawnChild({helper, path}, writeEnd.get(), kChildNull);
     writeEnd.Close();  // the child's copy is the only writer left, so its end shows as EOF
     if (pid < 0) {
         return {};

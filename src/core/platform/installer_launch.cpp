@@ -1,7 +1,6 @@
 #include "platform/installer_launch.h"
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,10 +9,9 @@
 #include <ctime>
 #include <memory>
 
+#include "platform/child_process.h"
 #include "platform/settings_folder.h"
 #include "platform/unique_fd.h"
-
-extern char** environ;
 
 namespace kivra {
 
@@ -87,24 +85,10 @@ bool InstallerExists(const InstallerLaunch& launch) {
 }
 
 InstallerResult RunInstaller(const InstallerLaunch& launch, const std::function<void()>& pump) {
-    const std::vector<std::string> argv = InstallerCommand(launch);
-    std::vector<char*> args = ArgumentPointers(argv);
-
-    posix_spawn_file_actions_t actions;
-    if (posix_spawn_file_actions_init(&actions) != 0) {
-        return InstallerResult::Refused;
-    }
-    const std::unique_ptr<posix_spawn_file_actions_t, int (*)(posix_spawn_file_actions_t*)> guard(
-        &actions, posix_spawn_file_actions_destroy);
-    // No terminal input: an installer never waits on a prompt nobody sees.
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-
-    pid_t pid = 0;
     // The elevator comes from PATH like any desktop tool; the installer only from our folder.
-    const int rc = launch.elevator.empty()
-                       ? posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ)
-                       : posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-    if (rc != 0) {
+    const pid_t pid = SpawnChild(InstallerCommand(launch), kChildInherit, kChildInherit,
+                                 !launch.elevator.empty());
+    if (pid < 0) {
         return InstallerResult::Refused;
     }
     const int status = WaitPolling(pid, pump);

@@ -1,0 +1,21 @@
+#pragma once
+// Starts a child program from an argument vector, never through a shell, with a clean start:
+// stdin from /dev/null, no descriptor of ours beyond the three standard ones, every signal at
+// its default. Shared by the encoder runner, the media probe and the codec installer launch.
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace kivra {
+
+// What a child's stdout or stderr is: /dev/null, the same as ours, or a descriptor of ours.
+inline constexpr int kChildNull = -1;
+inline constexpr int kChildInherit = -2;
+
+// argv[0] is the program: a path, or with searchPath a name looked up in PATH. The child's id,
+// or -1 when it could not be started.
+pid_t SpawnChild(const std::vector<std::string>& argv, int stdoutFd, int stderrFd,
+                 bool searchPath = false);
+
+}  // namespace kivra
