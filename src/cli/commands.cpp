@@ -22,6 +22,7 @@
 #include "convert/format_ini_file.h"
 #include "markers/csv_export.h"
 #include "markers/trimming_state.h"
+#include "media/movie_target.h"
 #include "media/stream_info_text.h"
 #include "media/trimmed_movie_writer.h"
 #include "media/vfw_doc.h"
@@ -393,16 +394,6 @@ void RemoveQuietly(const std::string& path) {
     std::filesystem::remove(path, ignored);
 }
 
-// Replaces target with the finished file; false (and the finished file gone) when it cannot.
-bool MoveOver(const std::string& finished, const std::string& target, std::ostream& err) {
-    if (std::rename(finished.c_str(), target.c_str()) != 0) {
-        err << "cannot replace " << target << ": " << std::strerror(errno) << "\n";
-        RemoveQuietly(finished);
-        return false;
-    }
-    return true;
-}
-
 int Export(const std::vector<std::string>& args, std::ostream& err) {
     std::string codec = kRecommendedCode;
     std::optional<std::string> options;
@@ -482,8 +473,8 @@ int Export(const std::vector<std::string>& args, std::ostream& err) {
                 err << "the marker file of " << args[1] << " has no known output size\n";
                 return 1;
             }
-            // Both scratch names are the program's own; what an interrupted run left goes.
-            const std::string intermediate = ReplaceExtension(target, ".$out$.avi");
+            // The scratch name is the program's own; what an interrupted run left goes.
+            const std::string intermediate = IntermediateMoviePath(target);
             RemoveQuietly(intermediate);
             const TrimmedMovieJob job{intermediate,     video.RangeStart(),
                                       video.RangeEnd(), width,
@@ -503,23 +494,15 @@ int Export(const std::vector<std::string>& args, std::ostream& err) {
                 }
                 return 1;
             }
-            if (aviTarget) {
-                return MoveOver(intermediate, target, err) ? 0 : 1;
-            }
-            const std::string converted =
-                ReplaceExtension(target, ".$out$" + FileExtension(target));
-            RemoveQuietly(converted);
-            const bool ok =
-                video.Encoder().ConvertWithProfile(intermediate, converted, profileIndex, progress);
+            std::string reason;
+            const bool placed = PlaceTrimmedMovie(intermediate, target, profileIndex,
+                                                  video.Encoder(), progress, &reason);
             progress.End();
-            RemoveQuietly(intermediate);
-            if (!ok) {
-                RemoveQuietly(converted);
-                err << "the conversion with profile " << profileIndex << " failed\n"
-                    << video.Encoder().EncoderMessages() << "\n";
+            if (!placed) {
+                err << reason << "\n";
                 return 1;
             }
-            return MoveOver(converted, target, err) ? 0 : 1;
+            return 0;
         },
         /*withSound=*/false);  // the movie holds no sound
 }

@@ -402,6 +402,13 @@ TEST_F(TrimmedMovieTest, SavesAviByRenameAndOtherFormatsThroughTheirProfile) {
     EXPECT_TRUE(FilesWith("$out$").empty());
     EXPECT_TRUE(FilesWith("$new").empty());
     EXPECT_NE(ReadFile(m_app->GetDocument()->Encoder().LogPath()).find("[F]:"), std::string::npos);
+
+    // What an interrupted save left under the intermediate's name does not stop the next one.
+    const std::string again = m_dir.File("again.avi");
+    ASSERT_TRUE(kivra::test::WriteFile(m_dir.File("again.$out$.avi"), "left over"));
+    Save({SaveAs(2, again)});
+    EXPECT_EQ(FrameCount(again), 10);
+    EXPECT_TRUE(FilesWith("$out$").empty());
     EXPECT_TRUE(none.Texts().isEmpty()) << none.Texts().join('|').toStdString();
 }
 

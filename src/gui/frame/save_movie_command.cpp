@@ -3,7 +3,6 @@
 // only by a complete new file, and every failure is reported.
 #include <QApplication>
 #include <QFile>
-#include <cerrno>
 #include <cstdio>
 #include <tuple>
 
@@ -11,6 +10,7 @@
 #include "frame/main_frame.h"
 #include "frame/qt_user_messages.h"
 #include "media/avi_video_stream.h"
+#include "media/movie_target.h"
 #include "media/trimmed_movie_writer.h"
 #include "platform/path_util.h"
 #include "platform/string_ids.h"
@@ -20,31 +20,6 @@
 namespace {
 
 constexpr char kExportError[] = "Export error!!";
-constexpr char kIntermediateExtension[] = ".$out$.avi";
-constexpr int kMaxNameTries = 1000;
-
-bool Exists(const std::string& path) {
-    std::FILE* const probe = std::fopen(path.c_str(), "rb");
-    if (probe != nullptr) {
-        std::fclose(probe);
-        return true;
-    }
-    return errno != ENOENT;  // there, only not readable
-}
-
-// Where the encoder writes before its result replaces the target: beside the target, with the
-// target's extension (it picks the format by it) and a name no file has yet.
-std::string ConversionName(const std::string& target) {
-    const std::string extension = kivra::FileExtension(target);
-    for (int n = 0; n < kMaxNameTries; ++n) {
-        const std::string tag = n == 0 ? ".$new$" : ".$new" + std::to_string(n) + "$";
-        const std::string candidate = kivra::ReplaceExtension(target, tag + extension);
-        if (!Exists(candidate)) {
-            return candidate;
-        }
-    }
-    return {};
-}
 
 // The wait cursor for the length of the job; gone again before any message box.
 class WaitCursor {
@@ -95,7 +70,7 @@ void CMainFrame::SaveTrimmedMovie(const std::string& target, int filterIndex) {
     if (doc == nullptr || stream == nullptr || target.empty()) {
         return;
     }
-    const std::string intermediate = kivra::ReplaceExtension(target, kIntermediateExtension);
+    const std::string intermediate = kivra::IntermediateMoviePath(target);
     // Neither the target nor the file written on the way may be the video being read.
     for (const std::string& path : {target, intermediate}) {
         if (kivra::EqualsIgnoreCase(path, doc->PathName()) ||
@@ -106,6 +81,7 @@ void CMainFrame::SaveTrimmedMovie(const std::string& target, int filterIndex) {
         }
     }
 
+    std::remove(intermediate.c_str());  // what an interrupted save left; the name is ours
     Settings().FilterIndex = filterIndex;
     const int profileIndex = filterIndex - 1;
     m_playback.First();
@@ -122,23 +98,15 @@ void CMainFrame::SaveTrimmedMovie(const std::string& target, int filterIndex) {
     const kivra::WriteResult result =
         kivra::WriteTrimmedMovie(*stream, *Annotations(), job, Progress(), *this);
 
+    // A cancelled save is no failure: the user asked for nothing to be left.
     bool failed =
         result == kivra::WriteResult::Failed || result == kivra::WriteResult::CreateFailed;
     if (result == kivra::WriteResult::Written) {
-        if (kivra::EqualsIgnoreCase(kivra::FileExtension(target), ".avi")) {
-            failed = std::rename(intermediate.c_str(), target.c_str()) != 0;
-        } else {
-            const std::string converted = ConversionName(target);
-            failed = converted.empty() ||
-                     !doc->Encoder().ConvertWithProfile(intermediate, converted, profileIndex,
-                                                        Progress()) ||
-                     std::rename(converted.c_str(), target.c_str()) != 0;
-            if (failed && !converted.empty()) {
-                std::remove(converted.c_str());
-            }
-        }
+        failed = !kivra::PlaceTrimmedMovie(intermediate, target, profileIndex, doc->Encoder(),
+                                           Progress(), nullptr);
+    } else {
+        std::remove(intermediate.c_str());
     }
-    std::remove(intermediate.c_str());  // gone in every case; a renamed one is gone already
     if (failed) {
         wait.Restore();
         ShowMessage(kExportError, MsgButtons::Ok, MsgIcon::None);

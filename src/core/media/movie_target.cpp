@@ -1,0 +1,51 @@
+#include "media/movie_target.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "convert/ffmpeg_util.h"
+#include "platform/path_util.h"
+
+namespace kivra {
+
+namespace {
+
+bool MoveOver(const std::string& finished, const std::string& target, std::string* reason) {
+    if (std::rename(finished.c_str(), target.c_str()) == 0) {
+        return true;
+    }
+    *reason = "cannot replace " + target + ": " + std::strerror(errno);
+    std::remove(finished.c_str());
+    return false;
+}
+
+}  // namespace
+
+std::string IntermediateMoviePath(const std::string& target) {
+    return ReplaceExtension(target, ".$out$.avi");
+}
+
+bool PlaceTrimmedMovie(const std::string& intermediate, const std::string& target, int profileIndex,
+                       CFFMpegUtil& encoder, ProgressSink& progress, std::string* reason) {
+    std::string ignored;
+    std::string& why = reason != nullptr ? *reason : ignored;
+    if (EqualsIgnoreCase(FileExtension(target), ".avi")) {
+        return MoveOver(intermediate, target, &why);
+    }
+    // The encoder picks the format by the extension, so the scratch name keeps it; what an
+    // interrupted save left under it is the program's own.
+    const std::string converted = ReplaceExtension(target, ".$out$" + FileExtension(target));
+    std::remove(converted.c_str());
+    const bool ok = encoder.ConvertWithProfile(intermediate, converted, profileIndex, progress);
+    std::remove(intermediate.c_str());
+    if (!ok) {
+        std::remove(converted.c_str());
+        why = "the conversion with profile " + std::to_string(profileIndex) + " failed\n" +
+              encoder.EncoderMessages();
+        return false;
+    }
+    return MoveOver(converted, target, &why);
+}
+
+}  // namespace kivra
