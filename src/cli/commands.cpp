@@ -13,7 +13,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <optional>
 #include <string_view>
@@ -421,11 +420,10 @@ int Export(const std::vector<std::string>& args, std::ostream& err) {
         return 1;
     }
 
-    std::string code = codec;
-    std::transform(code.begin(), code.end(), code.begin(),
-                   [](unsigned char c) { return char(std::toupper(c)); });
+    // As the codec list shows it: upper case, padded to four ("DIB" is "DIB ").
+    const std::string code = FourCCText(MakeFourCC(codec));
     const std::optional<CompressorInfo> compressor =
-        code.empty() || code.size() > 4 ? std::nullopt : FindCompressor(MakeFourCC(code));
+        codec.empty() || codec.size() > 4 ? std::nullopt : FindCompressor(MakeFourCC(code));
     if (!compressor) {
         err << "unknown compressor code: " << codec << "\n";
         return 1;
