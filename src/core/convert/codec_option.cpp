@@ -1,6 +1,5 @@
 #include "convert/codec_option.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,8 +11,8 @@
 #include "platform/compressors.h"
 #include "platform/four_cc.h"
 #include "platform/path_util.h"
+#include "platform/read_only_file.h"
 #include "platform/replace_file.h"
-#include "platform/unique_fd.h"
 
 namespace {
 
@@ -26,21 +25,6 @@ std::string CodeBytes(uint32_t code) {
         bytes[size_t(i)] = static_cast<char>((code >> (8 * i)) & 0xFF);
     }
     return bytes;
-}
-
-bool ReadExactly(int fd, char* into, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::read(fd, into, size);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        into += n;
-        size -= size_t(n);
-    }
-    return true;
 }
 
 // The scratch movie goes into a folder of our own, so nothing another user placed in the shared
@@ -70,28 +54,22 @@ std::string ZebsCCodecOption::CodeText() const {
 
 int ZebsCCodecOption::LoadState(const std::string& path) {
     m_strStatePath = path;
-    // Non-blocking, so a pipe planted under the name cannot stall the start.
-    kivra::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (fd.get() < 0) {
-        return 0;
-    }
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 4 ||
-        st.st_size - 4 > kivra::kMaxStateRecordBytes) {
+    // Regular files only, so a pipe planted under the name cannot stall the start.
+    const kivra::ReadOnlyFile file(path);
+    if (!file.ok() || file.size() < 4 || file.size() - 4 > kivra::kMaxStateRecordBytes) {
         return 0;
     }
     char code[4];
-    if (!ReadExactly(fd.get(), code, sizeof code)) {
+    if (!file.Read(0, code, sizeof code)) {
         return 0;
     }
     const uint32_t fcc = kivra::MakeFourCC(std::string_view(code, 4));
     if (m_installed.find(kivra::FourCCText(fcc)) == m_installed.end()) {
-        fd.Close();
         ::unlink(path.c_str());
         return 0;
     }
-    std::string record(size_t(st.st_size - 4), '\0');
-    if (!record.empty() && !ReadExactly(fd.get(), record.data(), record.size())) {
+    std::string record(size_t(file.size() - 4), '\0');
+    if (!record.empty() && !file.Read(4, record.data(), record.size())) {
         return 0;
     }
     m_compVars.fccHandler = fcc;
