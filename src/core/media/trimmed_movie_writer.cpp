@@ -117,7 +117,7 @@ private:
                 slot = free_.front();
                 free_.pop_front();
             }
-            if (!(planar_ ? RenderPlanar(frame, slots_[slot]) : RenderRgb(frame, slots_[slot]))) {
+            if (!Render(frame, slots_[slot])) {
                 Fail();
                 return;
             }
@@ -129,26 +129,7 @@ private:
         }
     }
 
-    bool RenderRgb(int frame, RenderedPicture& into) {
-        const int sample = frame - firstSample_;
-        const int wanted = decoder_->PictureOf(sample);
-        if (wanted < 0 || wanted != shownPicture_) {
-            if (decoder_->GetFrame(sample, picture_)) {
-                if (job_.deinterlace) {
-                    DoubleRows(picture_);
-                }
-                shownPicture_ = wanted;
-            } else {
-                shownPicture_ = -1;
-            }
-        }
-        into.rgb.Render(picture_.Empty() ? nullptr : &picture_, trims_.At(frame), job_.outputWidth,
-                        job_.outputHeight, mosaicType_);
-        into.planar = false;
-        return true;
-    }
-
-    bool RenderPlanar(int frame, RenderedPicture& into) {
+    bool Render(int frame, RenderedPicture& into) {
         const int sample = frame - firstSample_;
         const int wanted = decoder_->PictureOf(sample);
         if (wanted < 0 || wanted != shownPicture_) {
@@ -164,11 +145,15 @@ private:
                 shownPicture_ = -1;
             }
         }
-        // A frame that cannot be decoded repeats the last picture, as through RGB.
+        // A frame that cannot be decoded repeats the last picture.
         const AVFrame* source = held_->buf[0] != nullptr ? held_.get() : nullptr;
-        if (source != nullptr && !PlanesFit(*source)) {
-            if (picture_.Empty() && !ToDib(*source, picture_)) {
-                picture_ = Dib{};
+        if (source == nullptr || !planar_ || !PlanesFit(*source)) {
+            if (source != nullptr && picture_.Empty()) {
+                if (!ToDib(*source, picture_)) {
+                    picture_ = Dib{};
+                } else if (job_.deinterlace) {
+                    DoubleRows(picture_);
+                }
             }
             into.rgb.Render(picture_.Empty() ? nullptr : &picture_, trims_.At(frame),
                             job_.outputWidth, job_.outputHeight, mosaicType_);
