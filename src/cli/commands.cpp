@@ -31,6 +31,7 @@
 #include "platform/settings_folder.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
+#include "session/edit_session.h"
 #include "settings/inifile_manager.h"
 
 namespace kivra::cli {
@@ -54,7 +55,8 @@ constexpr const char* kUsage =
 // The document's host when there is no window: messages go to stderr, questions are declined.
 class HeadlessHost final : public DocumentHost {
 public:
-    HeadlessHost(std::ostream& err, CInifileManager& settings) : err_(err), settings_(settings) {}
+    HeadlessHost(std::ostream& err, CInifileManager& settings, EditSession& session)
+        : err_(err), settings_(settings), session_(session) {}
     void Attach(CVfwDoc* doc) { doc_ = doc; }
 
     MsgAnswer ShowMessage(const std::string& text, MsgButtons buttons, MsgIcon) override {
@@ -68,37 +70,29 @@ public:
     void StopPlayback() override {}
     void UpdateAllViews() override {}
     void UpdateRateStatus() override {}
-    void SetViewMode(ViewMode) override {}
+    void SetViewMode(ViewMode mode) override {
+        if (mode == kNoVideo) {
+            session_.EndVideo();
+        }
+    }
     void ResetTrackbar(int) override {}
-    void ResetViewsAndModes(int) override {}
+    void ResetViewsAndModes(int frameCount) override { session_.StartVideo(frameCount); }
     void PostFirstFrameCommand() override {
         if (doc_ != nullptr && doc_->Stream() != nullptr) {
             doc_->Stream()->SetPosition(doc_->Stream()->GetStart());
         }
     }
     void RestoreTrimmingState(const CLFFManager& markers) override {
-        CAviVideoStream* stream = doc_ != nullptr ? doc_->Stream() : nullptr;
-        if (stream == nullptr) {
-            return;
-        }
-        const TrimmingState state = TrimmingStateFromMarkers(markers, stream->GetFrameCount());
-        VideoAnnotations& annotations = *doc_->Annotations();
-        ApplyTrimmingState(state, settings_, stream->GetFrameCount(), annotations.m_trimParam);
-        annotations.m_nMosaicType = state.mosaicType;
-        rangeStart = state.rangeStart;
-        rangeEnd = state.rangeEnd;
-        areasSet = state.area1.IsSet() && state.area2.IsSet();
+        session_.RestoreTrimmingState(TrimmingStateFromMarkers(markers, session_.FrameCount()),
+                                      settings_);
     }
 
     ProgressSink& Progress() override { return progress_; }
 
-    int rangeStart = -1;
-    int rangeEnd = -1;
-    bool areasSet = false;
-
 private:
     std::ostream& err_;
     CInifileManager& settings_;
+    EditSession& session_;
     NullProgressSink progress_;
     CVfwDoc* doc_ = nullptr;
 };
@@ -108,26 +102,25 @@ class OpenedVideo {
 public:
     OpenedVideo(const std::string& path, std::ostream& err, bool withSound)
         : settings_(std::string()),
-          host_(err, settings_),
+          session_([this] { return doc_.Annotations(); }),
+          host_(err, settings_, session_),
           doc_(host_, settings_, UserSettingsFolder()) {
         host_.Attach(&doc_);
         doc_.SetSplitSound(withSound);
-        if (doc_.OnOpenDocument(path) && doc_.Stream() != nullptr && host_.rangeStart < 0) {
-            host_.rangeStart = 0;
-            host_.rangeEnd = doc_.Stream()->GetFrameCount() - 1;
-        }
+        doc_.OnOpenDocument(path);
     }
     CAviVideoStream* Stream() const { return doc_.Stream(); }
     const VideoAnnotations* Annotations() const { return doc_.Annotations(); }
-    int RangeStart() const { return host_.rangeStart; }
-    int RangeEnd() const { return host_.rangeEnd; }
-    bool AreasSet() const { return host_.areasSet; }
+    int RangeStart() const { return session_.RangeStart(); }
+    int RangeEnd() const { return session_.RangeEnd(); }
+    bool AreasSet() const { return session_.AreasSet(); }
     const CInifileManager& Settings() const { return settings_; }
     CFFMpegUtil& Encoder() const { return doc_.Encoder(); }
 
 private:
     // Defaults in memory only: the batch tool never reads or writes the user's settings.
     CInifileManager settings_;
+    EditSession session_;
     HeadlessHost host_;
     mutable CVfwDoc doc_;
 };

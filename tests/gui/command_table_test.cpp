@@ -94,7 +94,7 @@ protected:
         Click(At(0.35, 0.5));
         Click(At(0.6, 0.5));
         ASSERT_TRUE(m_frame->AreasSet());
-        ASSERT_EQ(m_frame->m_nViewMode, kivra::kNormalMode);
+        ASSERT_EQ(m_frame->Session().GetViewMode(), kivra::kNormalMode);
     }
     // A key as the user types it: to the widget that has the keyboard focus.
     void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
@@ -251,13 +251,13 @@ TEST_F(CommandTableTest, EveryCommandFollowsItsRulesThroughASession) {
          [&] {
              Command(kivra::ID_MARKER_SET_ID);
              ASSERT_TRUE(m_frame->IsMarkerIdDialogVisible());
-             EXPECT_EQ(m_frame->m_nViewMode, kivra::kPreviewMode);
+             EXPECT_EQ(m_frame->Session().GetViewMode(), kivra::kPreviewMode);
          }},
         {'F', "playing forward",
          [&] {
              Command(kivra::ID_MARKER_SET_ID);
              ASSERT_FALSE(m_frame->IsMarkerIdDialogVisible());
-             EXPECT_EQ(m_frame->m_nViewMode, kivra::kPreviewMode) << "hiding keeps preview";
+             EXPECT_EQ(m_frame->Session().GetViewMode(), kivra::kPreviewMode) << "hiding keeps preview";
              ControlPlayClock();
              const int from = Current();
              Command(kivra::ID_MOVIE_PLAY);
@@ -280,10 +280,10 @@ TEST_F(CommandTableTest, EveryCommandFollowsItsRulesThroughASession) {
          [&] {
              Command(kivra::ID_MOVIE_STOP);
              Command(kivra::ID_TRIMMING_AREA_CLEAR);
-             EXPECT_EQ(m_frame->m_nViewMode, kivra::kNormalMode) << "preview ends with the areas";
+             EXPECT_EQ(m_frame->Session().GetViewMode(), kivra::kNormalMode) << "preview ends with the areas";
              m_frame->Playback().ShowFrame(5);
              Command(kivra::ID_TRIMMING_FRONT_MODE);  // no area 1: nothing to ask
-             EXPECT_EQ(m_frame->m_nTrimmingMode, kivra::kFrontMode);
+             EXPECT_EQ(m_frame->Session().StoredTrimmingMode(), kivra::kFrontMode);
          }},
         {'Z', "video closed",
          [&] {
@@ -329,8 +329,8 @@ TEST_F(CommandTableTest, EveryCommandFollowsItsRulesThroughASession) {
     }
 
     // The information flag went back to 0 with the video, in the view as well.
-    EXPECT_EQ(m_frame->m_bShowInfo, 0);
-    EXPECT_EQ(m_view->m_bShowInfo, 0);
+    EXPECT_EQ(m_frame->Session().ShowInfo(), false);
+    EXPECT_EQ(m_frame->Session().ShowInfo(), false);
     // The mosaic choice reached the settings; the only question was about the markers.
     EXPECT_EQ(m_frame->Settings().MosaicRectType, 3);
     for (const QString& text : no.Texts()) {
@@ -458,18 +458,18 @@ TEST_F(CommandTableTest, ModeChangeAsksBeforeClearingTheAreas) {
     ASSERT_NE(navigator, nullptr);
     SetBothAreas();
     Command(kivra::ID_TRIMMING_PREVIEW);
-    ASSERT_EQ(m_frame->m_nViewMode, kivra::kPreviewMode);
-    const kivra::AreaState area1 = m_view->m_area1;
-    const kivra::AreaState area2 = m_view->m_area2;
+    ASSERT_EQ(m_frame->Session().GetViewMode(), kivra::kPreviewMode);
+    const kivra::AreaState area1 = m_frame->Session().Area1();
+    const kivra::AreaState area2 = m_frame->Session().Area2();
 
     {
         MessageBoxCatcher no(QMessageBox::No);
         Command(kivra::ID_TRIMMING_FRONT_MODE);
         ASSERT_EQ(no.Texts(), QStringList{Text(2022)});
-        EXPECT_EQ(m_frame->m_nTrimmingMode, kivra::kSideMode);
-        EXPECT_EQ(m_view->m_area1, area1);
-        EXPECT_EQ(m_view->m_area2, area2);
-        EXPECT_EQ(m_frame->m_nViewMode, kivra::kPreviewMode);
+        EXPECT_EQ(m_frame->Session().StoredTrimmingMode(), kivra::kSideMode);
+        EXPECT_EQ(m_frame->Session().Area1(), area1);
+        EXPECT_EQ(m_frame->Session().Area2(), area2);
+        EXPECT_EQ(m_frame->Session().GetViewMode(), kivra::kPreviewMode);
         EXPECT_EQ(navigator->windowTitle(), Text(2033));
         m_frame->UpdateCommandUI();
         EXPECT_TRUE(m_frame->TrimmingBar()->IsPressed(kivra::ID_TRIMMING_SIDE_MODE));
@@ -479,10 +479,10 @@ TEST_F(CommandTableTest, ModeChangeAsksBeforeClearingTheAreas) {
         MessageBoxCatcher yes(QMessageBox::Yes);
         Command(kivra::ID_TRIMMING_FRONT_MODE);
         ASSERT_EQ(yes.Texts(), QStringList{Text(2022)});
-        EXPECT_EQ(m_frame->m_nTrimmingMode, kivra::kFrontMode);
-        EXPECT_FALSE(m_view->m_area1.IsSet());
-        EXPECT_FALSE(m_view->m_area2.IsSet());
-        EXPECT_EQ(m_frame->m_nViewMode, kivra::kNormalMode) << "preview needs the areas";
+        EXPECT_EQ(m_frame->Session().StoredTrimmingMode(), kivra::kFrontMode);
+        EXPECT_FALSE(m_frame->Session().Area1().IsSet());
+        EXPECT_FALSE(m_frame->Session().Area2().IsSet());
+        EXPECT_EQ(m_frame->Session().GetViewMode(), kivra::kNormalMode) << "preview needs the areas";
         EXPECT_EQ(navigator->windowTitle(), Text(2034));
         EXPECT_FALSE(Enabled(kivra::ID_TRIMMING_PREVIEW));
         EXPECT_TRUE(m_frame->TrimmingBar()->IsPressed(kivra::ID_TRIMMING_FRONT_MODE));
@@ -492,38 +492,38 @@ TEST_F(CommandTableTest, ModeChangeAsksBeforeClearingTheAreas) {
     // Area 1 alone is enough to ask. The mode already active asks nothing and keeps it.
     Command(kivra::ID_TRIMMING_AREA);
     Click(At(0.4, 0.5));
-    ASSERT_TRUE(m_view->m_area1.IsSet());
-    ASSERT_EQ(m_frame->m_nAreaIndex, 1);
+    ASSERT_TRUE(m_frame->Session().Area1().IsSet());
+    ASSERT_EQ(m_frame->Session().AreaIndex(), 1);
     Command(kivra::ID_TRIMMING_FRONT_MODE);
     EXPECT_TRUE(yes.Texts().isEmpty());
-    EXPECT_TRUE(m_view->m_area1.IsSet());
-    EXPECT_EQ(m_frame->m_nAreaIndex, 1);
+    EXPECT_TRUE(m_frame->Session().Area1().IsSet());
+    EXPECT_EQ(m_frame->Session().AreaIndex(), 1);
 
     const int lengthFromCenter1 = m_frame->Settings().LengthFromCenter1;
-    m_view->m_nBoxHalfSize = 40;  // unlike area 1
+    m_view->SetBoxHalfSize(40);  // unlike area 1
     Command(kivra::ID_TRIMMING_SIDE_MODE);
     ASSERT_EQ(yes.Texts(), QStringList{Text(2022)});
-    EXPECT_EQ(m_frame->m_nTrimmingMode, kivra::kSideMode);
-    EXPECT_FALSE(m_view->m_area1.IsSet());
-    EXPECT_EQ(m_frame->m_nAreaIndex, 0) << "area mode starts again at area 1";
-    EXPECT_EQ(m_view->m_nBoxHalfSize, lengthFromCenter1);
-    EXPECT_EQ(m_frame->m_nViewMode, kivra::kAreaMode) << "clearing leaves area mode on";
+    EXPECT_EQ(m_frame->Session().StoredTrimmingMode(), kivra::kSideMode);
+    EXPECT_FALSE(m_frame->Session().Area1().IsSet());
+    EXPECT_EQ(m_frame->Session().AreaIndex(), 0) << "area mode starts again at area 1";
+    EXPECT_EQ(m_view->BoxHalfSize(), lengthFromCenter1);
+    EXPECT_EQ(m_frame->Session().GetViewMode(), kivra::kAreaMode) << "clearing leaves area mode on";
     EXPECT_EQ(navigator->windowTitle(), Text(2033));
 
     // Area 1 unset: no question, nothing cleared, yet the caption follows.
-    m_view->m_nBoxHalfSize = 44;  // resized by the user
+    m_view->SetBoxHalfSize(44);  // resized by the user
     Command(kivra::ID_TRIMMING_FRONT_MODE);
     EXPECT_EQ(yes.Texts().size(), 1);
-    EXPECT_EQ(m_frame->m_nTrimmingMode, kivra::kFrontMode);
-    EXPECT_EQ(m_view->m_nBoxHalfSize, 44);
-    EXPECT_EQ(m_frame->m_nViewMode, kivra::kAreaMode);
+    EXPECT_EQ(m_frame->Session().StoredTrimmingMode(), kivra::kFrontMode);
+    EXPECT_EQ(m_view->BoxHalfSize(), 44);
+    EXPECT_EQ(m_frame->Session().GetViewMode(), kivra::kAreaMode);
     EXPECT_EQ(navigator->windowTitle(), Text(2034));
 
     // No video: the mode simply changes.
     Command(kivra::ID_FILE_NEW);
     Command(kivra::ID_TRIMMING_SIDE_MODE);
     EXPECT_EQ(yes.Texts().size(), 1);
-    EXPECT_EQ(m_frame->m_nTrimmingMode, kivra::kSideMode);
+    EXPECT_EQ(m_frame->Session().StoredTrimmingMode(), kivra::kSideMode);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -538,14 +538,14 @@ TEST_F(CommandTableTest, AreaKeysStepBackForwardAndResizeTheBoxInSideMode) {
     const QPoint p = At(0.4, 0.5);
     Move(p);
     ASSERT_EQ(QApplication::focusWidget(), m_view);
-    const int start = m_view->m_nBoxHalfSize;
+    const int start = m_view->BoxHalfSize();
     ASSERT_EQ(start, m_frame->Settings().LengthFromCenter1);
 
     // On area 1 with nothing set, Escape and Tab do nothing.
     Key(Qt::Key_Escape);
     Key(Qt::Key_Tab);
-    EXPECT_EQ(m_frame->m_nAreaIndex, 0);
-    EXPECT_EQ(m_frame->m_nViewMode, kivra::kAreaMode);
+    EXPECT_EQ(m_frame->Session().AreaIndex(), 0);
+    EXPECT_EQ(m_frame->Session().GetViewMode(), kivra::kAreaMode);
     EXPECT_EQ(QApplication::focusWidget(), m_view) << "Tab never moves the focus here";
 
     const std::pair<Qt::KeyboardModifiers, int> resizes[] = {
@@ -554,40 +554,40 @@ TEST_F(CommandTableTest, AreaKeysStepBackForwardAndResizeTheBoxInSideMode) {
     for (const auto& [modifiers, step] : resizes) {
         Key(Qt::Key_Up, modifiers);
         size += step;
-        EXPECT_EQ(m_view->m_nBoxHalfSize, size);
-        EXPECT_EQ(m_view->m_rcCursorBox, BoxAt(p, size)) << "the box follows at once";
+        EXPECT_EQ(m_view->BoxHalfSize(), size);
+        EXPECT_EQ(m_view->CursorBox(), BoxAt(p, size)) << "the box follows at once";
     }
     Key(Qt::Key_Down);
     Key(Qt::Key_Down, Qt::ShiftModifier);
     size -= 4;
-    EXPECT_EQ(m_view->m_nBoxHalfSize, size);
-    EXPECT_EQ(m_view->m_rcCursorBox, BoxAt(p, size));
+    EXPECT_EQ(m_view->BoxHalfSize(), size);
+    EXPECT_EQ(m_view->CursorBox(), BoxAt(p, size));
 
     Click(p);
-    ASSERT_TRUE(m_view->m_area1.IsSet());
-    ASSERT_EQ(m_frame->m_nAreaIndex, 1);
+    ASSERT_TRUE(m_frame->Session().Area1().IsSet());
+    ASSERT_EQ(m_frame->Session().AreaIndex(), 1);
     EXPECT_EQ(m_frame->Settings().LengthFromCenter1, size);
 
     // Escape goes back to area 1 and its size; area 1 may then be resized and set again.
     Key(Qt::Key_Escape);
-    EXPECT_EQ(m_frame->m_nAreaIndex, 0);
-    EXPECT_EQ(m_view->m_nBoxHalfSize, size);
+    EXPECT_EQ(m_frame->Session().AreaIndex(), 0);
+    EXPECT_EQ(m_view->BoxHalfSize(), size);
     Key(Qt::Key_Up);
-    EXPECT_EQ(m_view->m_nBoxHalfSize, size + 3);
+    EXPECT_EQ(m_view->BoxHalfSize(), size + 3);
     // Tab returns to area 2 with the box as it is: only front mode gives area 2 its own size.
     Key(Qt::Key_Tab);
-    EXPECT_EQ(m_frame->m_nAreaIndex, 1);
-    EXPECT_EQ(m_view->m_nBoxHalfSize, size + 3);
-    EXPECT_TRUE(m_view->m_area1.IsSet()) << "area 1 stays as it was placed";
-    EXPECT_EQ(m_frame->m_nViewMode, kivra::kAreaMode);
+    EXPECT_EQ(m_frame->Session().AreaIndex(), 1);
+    EXPECT_EQ(m_view->BoxHalfSize(), size + 3);
+    EXPECT_TRUE(m_frame->Session().Area1().IsSet()) << "area 1 stays as it was placed";
+    EXPECT_EQ(m_frame->Session().GetViewMode(), kivra::kAreaMode);
 
     // Outside area mode the keys leave the box alone.
     Command(kivra::ID_TRIMMING_AREA);
-    ASSERT_EQ(m_frame->m_nViewMode, kivra::kNormalMode);
-    const int normal = m_view->m_nBoxHalfSize;
+    ASSERT_EQ(m_frame->Session().GetViewMode(), kivra::kNormalMode);
+    const int normal = m_view->BoxHalfSize();
     m_view->setFocus();
     Key(Qt::Key_Up);
-    EXPECT_EQ(m_view->m_nBoxHalfSize, normal);
+    EXPECT_EQ(m_view->BoxHalfSize(), normal);
 }
 
 TEST_F(CommandTableTest, AreaKeysReachTheBoxWhateverHadTheFocusBefore) {
@@ -602,9 +602,9 @@ TEST_F(CommandTableTest, AreaKeysReachTheBoxWhateverHadTheFocusBefore) {
     ASSERT_EQ(QApplication::focusWidget(), trackbar);
     const int position = trackbar->value();
     Command(kivra::ID_TRIMMING_AREA);
-    const int start = m_view->m_nBoxHalfSize;
+    const int start = m_view->BoxHalfSize();
     Key(Qt::Key_Up);
-    EXPECT_EQ(m_view->m_nBoxHalfSize, start + 3);
+    EXPECT_EQ(m_view->BoxHalfSize(), start + 3);
     EXPECT_EQ(trackbar->value(), position);
 }
 
@@ -619,25 +619,25 @@ TEST_F(CommandTableTest, AreaKeysInFrontModeSwitchBetweenTheTwoSizes) {
     Move(p);
     Click(p);
     const int size1 = m_frame->Settings().LengthFromCenter1;
-    ASSERT_EQ(m_frame->m_nAreaIndex, 1);
-    ASSERT_EQ(m_view->m_nBoxHalfSize, 30);
+    ASSERT_EQ(m_frame->Session().AreaIndex(), 1);
+    ASSERT_EQ(m_view->BoxHalfSize(), 30);
 
     Key(Qt::Key_Escape);
-    EXPECT_EQ(m_frame->m_nAreaIndex, 0);
-    EXPECT_EQ(m_view->m_nBoxHalfSize, size1);
-    EXPECT_EQ(m_view->m_rcCursorBox, BoxAt(p, size1));
+    EXPECT_EQ(m_frame->Session().AreaIndex(), 0);
+    EXPECT_EQ(m_view->BoxHalfSize(), size1);
+    EXPECT_EQ(m_view->CursorBox(), BoxAt(p, size1));
     Key(Qt::Key_Escape);  // already on area 1
-    EXPECT_EQ(m_frame->m_nAreaIndex, 0);
+    EXPECT_EQ(m_frame->Session().AreaIndex(), 0);
 
     Key(Qt::Key_Tab);
-    EXPECT_EQ(m_frame->m_nAreaIndex, 1);
-    EXPECT_EQ(m_view->m_nBoxHalfSize, 30);
-    EXPECT_EQ(m_view->m_rcCursorBox, BoxAt(p, 30));
+    EXPECT_EQ(m_frame->Session().AreaIndex(), 1);
+    EXPECT_EQ(m_view->BoxHalfSize(), 30);
+    EXPECT_EQ(m_view->CursorBox(), BoxAt(p, 30));
     Key(Qt::Key_Up);
     Key(Qt::Key_Down, Qt::ShiftModifier);
-    EXPECT_EQ(m_view->m_nBoxHalfSize, 32) << "area 2 has its own size in front mode";
+    EXPECT_EQ(m_view->BoxHalfSize(), 32) << "area 2 has its own size in front mode";
     Key(Qt::Key_Tab);  // already on area 2
-    EXPECT_EQ(m_view->m_nBoxHalfSize, 32);
+    EXPECT_EQ(m_view->BoxHalfSize(), 32);
 
     // Area 2 placed with the resized box keeps that size for next time.
     m_frame->Playback().Last();
@@ -712,7 +712,7 @@ TEST_F(CommandTableTest, CloseWithYesSavesMarkersAndAreasThenCloses) {
     m_frame->Annotations()->m_markers.SetMarker(2, 7, 123.5, 45.25);
     m_frame->Annotations()->m_markers.SetModified(true);
     const std::string lff = stream->MarkerFilePath();
-    const int area2Frame = m_view->m_area2.frame;
+    const int area2Frame = m_frame->Session().Area2().frame;
 
     MessageBoxCatcher yes(QMessageBox::Yes);
     EXPECT_TRUE(m_frame->close());

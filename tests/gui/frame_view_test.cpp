@@ -61,7 +61,7 @@ TEST_F(FrameViewTest, PaintsMarginBarsAndPictureForWideAndTallWindows) {
         << "without a video only the background is painted";
 
     Open(m_sample);
-    EXPECT_EQ(m_frame->m_nViewMode, 0);
+    EXPECT_EQ(m_frame->Session().GetViewMode(), 0);
 
     // Wide window: bars left and right. Tall window: bars above and below.
     for (const QSize size : {QSize(1100, 500), QSize(600, 900)}) {
@@ -120,8 +120,8 @@ TEST_F(FrameViewTest, ImageInformationAndBannerDrawWhiteText) {
 
     // Ctrl+I through the real action: the flag, the view's copy and the check mark follow.
     Press(QKeySequence(Qt::CTRL | Qt::Key_I));
-    EXPECT_EQ(m_frame->m_bShowInfo, 1);
-    EXPECT_EQ(m_view->m_bShowInfo, 1);
+    EXPECT_EQ(m_frame->Session().ShowInfo(), true);
+    EXPECT_EQ(m_frame->Session().ShowInfo(), true);
     m_frame->UpdateCommandUI();
     EXPECT_TRUE(m_frame->Action(kivra::ID_VIEW_IMAGE_INFO)->isChecked());
     const QImage withInfo = Grab();
@@ -129,15 +129,15 @@ TEST_F(FrameViewTest, ImageInformationAndBannerDrawWhiteText) {
               CountColour(plain, infoBlock, Qt::white) + 200);
 
     Press(QKeySequence(Qt::CTRL | Qt::Key_I));
-    EXPECT_EQ(m_view->m_bShowInfo, 0);
+    EXPECT_EQ(m_frame->Session().ShowInfo(), false);
     EXPECT_EQ(CountColour(Grab(), infoBlock, Qt::white), CountColour(plain, infoBlock, Qt::white));
 
     // Area mode shows its banner; preview paints a black background.
-    m_frame->m_nViewMode = kivra::kAreaMode;
-    m_frame->m_nAreaIndex = 0;
+    m_frame->Session().SetViewMode(kivra::kAreaMode);
+    m_frame->Session().SetAreaIndex(0);
     EXPECT_GT(CountColour(Grab(), bannerBlock, Qt::white),
               CountColour(plain, bannerBlock, Qt::white) + 50);
-    m_frame->m_nViewMode = kivra::kPreviewMode;
+    m_frame->Session().SetViewMode(kivra::kPreviewMode);
     const QImage preview = Grab();
     EXPECT_EQ(preview.pixelColor(0, 0), QColor(Qt::black));
     EXPECT_GT(CountColour(preview, bannerBlock, Qt::white), 50);
@@ -146,17 +146,17 @@ TEST_F(FrameViewTest, ImageInformationAndBannerDrawWhiteText) {
 TEST_F(FrameViewTest, ClosingEmptiesTheViewAndResetsTheInformationFlag) {
     EXPECT_FALSE(m_frame->Action(kivra::ID_FILE_NEW)->isEnabled());
     Press(QKeySequence(Qt::CTRL | Qt::Key_I));  // disabled without a video
-    EXPECT_EQ(m_frame->m_bShowInfo, 0);
+    EXPECT_EQ(m_frame->Session().ShowInfo(), false);
 
     Open(m_sample);
     m_frame->UpdateCommandUI();
     EXPECT_TRUE(m_frame->Action(kivra::ID_FILE_NEW)->isEnabled());
     EXPECT_EQ(m_frame->windowTitle(), QStringLiteral("walker.avi - Kivra"));
     Press(QKeySequence(Qt::CTRL | Qt::Key_I));
-    ASSERT_EQ(m_view->m_bShowInfo, 1);
+    ASSERT_EQ(m_frame->Session().ShowInfo(), true);
 
     m_frame->Action(kivra::ID_FILE_NEW)->trigger();
-    EXPECT_EQ(m_frame->m_nViewMode, -1);
+    EXPECT_EQ(m_frame->Session().GetViewMode(), -1);
     EXPECT_EQ(m_app->GetDocument()->Stream(), nullptr);
     EXPECT_EQ(m_frame->windowTitle(), QStringLiteral("Kivra"));
     EXPECT_FALSE(m_frame->Action(kivra::ID_FILE_NEW)->isEnabled());
@@ -164,8 +164,8 @@ TEST_F(FrameViewTest, ClosingEmptiesTheViewAndResetsTheInformationFlag) {
     EXPECT_EQ(CountColour(shot, shot.rect(), kGrey), shot.width() * shot.height());
 
     // A video opened afterwards starts without the information, as its unchecked item says.
-    EXPECT_EQ(m_frame->m_bShowInfo, 0);
-    EXPECT_EQ(m_view->m_bShowInfo, 0);
+    EXPECT_EQ(m_frame->Session().ShowInfo(), false);
+    EXPECT_EQ(m_frame->Session().ShowInfo(), false);
 }
 
 TEST_F(FrameViewTest, DroppingThreeFilesOpensOnlyTheLast) {
@@ -190,7 +190,7 @@ TEST_F(FrameViewTest, DroppingThreeFilesOpensOnlyTheLast) {
     QTest::qWait(50);
 
     EXPECT_EQ(m_app->GetDocument()->PathName(), last);
-    EXPECT_EQ(m_frame->m_nViewMode, 0);
+    EXPECT_EQ(m_frame->Session().GetViewMode(), 0);
     EXPECT_TRUE(catcher.Texts().isEmpty()) << catcher.Texts().join("|").toStdString();
 }
 
@@ -257,11 +257,11 @@ TEST_F(FrameViewTest, CommandLineVideoOpensOnceTheWindowIsUp) {
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
     EXPECT_EQ(m_app->GetDocument()->PathName(), m_dir.File(name));
-    EXPECT_EQ(m_app->GetMainFrame()->m_nViewMode, 0);
+    EXPECT_EQ(m_app->GetMainFrame()->Session().GetViewMode(), kivra::kNormalMode);
 }
 
 TEST_F(FrameViewTest, TrimmingModeAndSettingsAreWrittenAtExit) {
-    m_frame->m_nTrimmingMode = 1;
+    m_frame->Session().LoadTrimmingMode(1);
     m_app->GetSettings()->Deinterlace = 1;
     m_app->ExitInstance();
     m_app.reset();
@@ -353,8 +353,8 @@ TEST_F(PreviewEdgeTest, AreasPastEachEdgeShowTheRestBlackAndThePictureUndistorte
          {120, 237}},
     };
     ASSERT_TRUE(m_frame->Stream() != nullptr);
-    m_frame->OnMarkerSetId();
-    ASSERT_EQ(m_frame->m_nViewMode, kivra::kPreviewMode);
+    m_frame->Trimming().OnMarkerSetId();
+    ASSERT_EQ(m_frame->Session().GetViewMode(), kivra::kPreviewMode);
     for (const Feature& f : features) {
         SCOPED_TRACE(f.edge);
         TrimEveryFrameTo(f.trim);

@@ -71,7 +71,7 @@ protected:
     // The view point of an image point on the current frame, as painted now.
     QPoint ViewPointOf(ImagePoint p) {
         m_view->repaint();
-        const auto v = m_view->ImageToView(p, m_view->ImageRect(), m_frame->m_nViewMode, Current());
+        const auto v = m_view->ImageToView(p, m_view->ImageRect(), m_frame->Session().GetViewMode(), Current());
         EXPECT_TRUE(v.has_value());
         return v ? QPoint(v->x, v->y) : QPoint();
     }
@@ -146,21 +146,21 @@ TEST_F(GroundTruthTest, ClickedJointsExportAsTheTruthInOutputPixels) {
     const int last = Stream().GetEnd();
 
     // Area 1 on the first frame, area 2 on the last one (the view jumps there by itself).
-    m_frame->OnTrimmingArea();
-    ASSERT_EQ(m_frame->m_nViewMode, kivra::kAreaMode);
+    m_frame->Trimming().OnTrimmingArea();
+    ASSERT_EQ(m_frame->Session().GetViewMode(), kivra::kAreaMode);
     SetAreaAround(truth.at(0));
     ASSERT_EQ(Current(), last) << "area 1 set: the last frame is shown for area 2";
     SetAreaAround(truth.at(last));
     ASSERT_EQ(Current(), 0);
-    ASSERT_EQ(m_frame->m_nViewMode, kivra::kNormalMode);
+    ASSERT_EQ(m_frame->Session().GetViewMode(), kivra::kNormalMode);
     ASSERT_TRUE(m_frame->AreasSet());
     ASSERT_EQ(Annotations().m_trimParam.GetSize(), last + 1);
 
     // The ID dialog in skip mode, five frames a click, one pass per joint.
-    m_frame->OnMarkerSetId();
+    m_frame->Trimming().OnMarkerSetId();
     CSetMarkerIDDlg& dialog = *m_frame->MarkerIdDialog();
     ASSERT_TRUE(dialog.isVisible());
-    ASSERT_EQ(m_frame->m_nViewMode, kivra::kPreviewMode);
+    ASSERT_EQ(m_frame->Session().GetViewMode(), kivra::kPreviewMode);
     QTest::mouseClick(dialog.SkipRadio(), Qt::LeftButton);
     dialog.SkipEdit()->selectAll();
     QTest::keyClicks(dialog.SkipEdit(), QString::number(kSkip));
@@ -196,7 +196,7 @@ TEST_F(GroundTruthTest, ClickedJointsExportAsTheTruthInOutputPixels) {
         bounds[f] = ClickBound(f);
 
     const std::string csv = m_dir.File("trial 01.csv");
-    ASSERT_TRUE(m_frame->ExportCoordinates(csv));
+    ASSERT_TRUE(m_frame->Trimming().ExportCoordinates(csv));
     CompareCsv(csv, expected, bounds);
     // Clicked frames hold the truth itself.
     EXPECT_EQ(clicked.front(), 0);
@@ -214,16 +214,16 @@ TEST_F(GroundTruthTest, ClickedJointsExportAsTheTruthInOutputPixels) {
         EXPECT_EQ(dialog.CurrentId(), kJoints + 1);
     }
     const std::string csv2 = m_dir.File("trial 01 again.csv");
-    ASSERT_TRUE(m_frame->ExportCoordinates(csv2));
+    ASSERT_TRUE(m_frame->Trimming().ExportCoordinates(csv2));
     CompareCsv(csv2, expected, bounds);
 
     // Saved, reopened: the same markers, areas and range give the same CSV.
-    ASSERT_TRUE(m_frame->OnMarkerSave());
-    m_frame->OnMarkerSetId();  // hide the dialog before reopening
+    ASSERT_TRUE(m_frame->Trimming().OnMarkerSave());
+    m_frame->Trimming().OnMarkerSetId();  // hide the dialog before reopening
     Open(m_sample);
     ASSERT_TRUE(m_frame->AreasSet());
     const std::string csv3 = m_dir.File("reopened.csv");
-    ASSERT_TRUE(m_frame->ExportCoordinates(csv3));
+    ASSERT_TRUE(m_frame->Trimming().ExportCoordinates(csv3));
     std::ifstream a(csv2, std::ios::binary), b(csv3, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(a), {}),
               std::string(std::istreambuf_iterator<char>(b), {}));

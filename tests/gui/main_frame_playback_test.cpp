@@ -99,11 +99,10 @@ TEST_F(MainFramePlaybackTest, SpeedChangeRestartsForwardPlayAndTrackbarFollows) 
 
 TEST_F(MainFramePlaybackTest, ForwardPlayReachesRangeEndAndRewinds) {
     Open(m_sample);
-    auto* timeline = qobject_cast<CSliderView*>(m_frame->m_pSliderView);
-    ASSERT_NE(timeline, nullptr);
-    EXPECT_EQ(timeline->m_nRangeStart, 0);
-    EXPECT_EQ(timeline->m_nRangeEnd, 119);
-    timeline->SetRange(100, 110);
+    kivra::EditSession& session = m_frame->Session();
+    EXPECT_EQ(session.RangeStart(), 0);
+    EXPECT_EQ(session.RangeEnd(), 119);
+    ASSERT_TRUE(session.SetPlayRange(100, 110));
     m_frame->Playback().Play();
     EXPECT_EQ(Current(), 100);
     m_tick += 110;  // 3.333 s + 0.110 s at 30 fps
@@ -115,7 +114,7 @@ TEST_F(MainFramePlaybackTest, ForwardPlayReachesRangeEndAndRewinds) {
     EXPECT_EQ(Current(), 100);
     // Closing the video puts the range back to "no video".
     m_app->OnFileNew();
-    EXPECT_EQ(timeline->m_nRangeStart, -1);
+    EXPECT_EQ(session.RangeStart(), -1);
 }
 
 }  // namespace

@@ -12,7 +12,9 @@
 
 #include "frame/slider_view.h"
 #include "geometry/timeline_geometry.h"
+#include "markers/video_annotations.h"
 #include "media/avi_video_stream.h"
+#include "session/edit_session.h"
 #include "support/ffmpeg_tool.h"
 
 namespace {
@@ -26,8 +28,7 @@ constexpr int kHeight = 30;
 class Host : public kivra::SliderViewHost {
 public:
     const CAviVideoStream* Stream() const override { return stream.get(); }
-    int Area1Frame() const override { return area1; }
-    int Area2Frame() const override { return area2; }
+    kivra::EditSession& Session() const override { return session; }
     const std::vector<int>& MarkerFrames() const override { return markers; }
     void ShowFrame(int n) override {
         shown.emplace_back(n, false);
@@ -38,9 +39,14 @@ public:
         stream->SetPosition(n);
     }
 
+    // An area on frame, as a click in area mode sets it.
+    void SetArea(int index, int frame) {
+        ASSERT_TRUE(session.SetArea(index, kivra::PixelRect{0, 0, 8, 8}, frame, 0));
+    }
+
     std::unique_ptr<CAviVideoStream> stream;
-    int area1 = -1;
-    int area2 = -1;
+    VideoAnnotations annotations;
+    mutable kivra::EditSession session{[this] { return stream ? &annotations : nullptr; }};
     std::vector<int> markers;
     std::vector<std::pair<int, bool>> shown;  // frame, with key-frame refresh
 };
@@ -69,13 +75,13 @@ protected:
     void Open(const std::string& name) {
         m_host.stream = std::make_unique<CAviVideoStream>(s_dir->File(name));
         ASSERT_EQ(m_host.stream->OpenStream(), CAviVideoStream::kOpened);
-        m_view->SetRange(0, m_host.stream->GetFrameCount() - 1);
+        m_host.session.StartVideo(m_host.stream->GetFrameCount());
     }
 
     // Paints the strip as it stands; also refreshes its hit rectangles.
     QImage Paint() { return m_view->grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
-    int X(int frame) const { return kivra::TimelineFrameToX(frame, m_view->m_dPixelsPerFrame); }
+    int X(int frame) const { return kivra::TimelineFrameToX(frame, m_view->PixelsPerFrame()); }
     static QPoint Centre(const kivra::ViewRect& r) {
         return QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
     }
@@ -108,18 +114,18 @@ TempDir* SliderViewTest::s_dir = nullptr;
 
 TEST_F(SliderViewTest, DrawsScaleRangeAreasMarkersAndKnob) {
     Open("walk 300.avi");
-    m_view->SetRange(20, 200);
+    m_host.session.SetPlayRange(20, 200);
     m_host.stream->SetPosition(100);
-    m_host.area1 = 150;
-    m_host.area2 = 250;
+    m_host.SetArea(0, 150);
+    m_host.SetArea(1, 250);
     m_host.markers = {60, 120};
     const QImage image = Paint();
 
-    ASSERT_DOUBLE_EQ(m_view->m_dPixelsPerFrame, 2.0);
+    ASSERT_DOUBLE_EQ(m_view->PixelsPerFrame(), 2.0);
     EXPECT_EQ(X(10), 38);
-    EXPECT_EQ(m_view->m_rcPosition, (kivra::ViewRect{X(100) - 5, 0, X(100) + 5, kHeight}));
-    EXPECT_EQ(m_view->m_rcStartHandle, (kivra::ViewRect{X(20) - 15, 0, X(20), kHeight}));
-    EXPECT_EQ(m_view->m_rcEndHandle, (kivra::ViewRect{X(200), 0, X(200) + 15, kHeight}));
+    EXPECT_EQ(m_view->PositionRect(), (kivra::ViewRect{X(100) - 5, 0, X(100) + 5, kHeight}));
+    EXPECT_EQ(m_view->StartHandleRect(), (kivra::ViewRect{X(20) - 15, 0, X(20), kHeight}));
+    EXPECT_EQ(m_view->EndHandleRect(), (kivra::ViewRect{X(200), 0, X(200) + 15, kHeight}));
 
     const QColor rangeBar(255, 236, 34);
     EXPECT_EQ(image.pixelColor(X(40), 15), rangeBar);
@@ -157,10 +163,10 @@ TEST_F(SliderViewTest, DrawsScaleRangeAreasMarkersAndKnob) {
 TEST_F(SliderViewTest, ManyFramesPerPixelDrawMarksAsTwoPixelLines) {
     Open("walk 300.avi");
     m_view->resize(96, kHeight);  // 60 pixels for 300 frames
-    m_host.area1 = 150;
+    m_host.SetArea(0, 150);
     m_host.markers = {100};
     const QImage image = Paint();
-    ASSERT_DOUBLE_EQ(m_view->m_dPixelsPerFrame, 0.2);
+    ASSERT_DOUBLE_EQ(m_view->PixelsPerFrame(), 0.2);
 
     auto countInRow = [&](int y, QColor colour) {
         int n = 0;
@@ -187,14 +193,14 @@ TEST_F(SliderViewTest, WithoutAVideoTheStripIsPlainAndIgnoresTheMouse) {
     Press(QPoint(300, 15));
     Move(QPoint(400, 15));
     Release(QPoint(400, 15));
-    EXPECT_EQ(m_view->m_nDragItem, CSliderView::kDragNone);
-    EXPECT_EQ(m_view->RangeStart(), -1);
-    EXPECT_EQ(m_view->RangeEnd(), -1);
+    EXPECT_EQ(m_view->DragItem(), CSliderView::kDragNone);
+    EXPECT_EQ(m_host.session.RangeStart(), -1);
+    EXPECT_EQ(m_host.session.RangeEnd(), -1);
 
     // Also after a video was open: the strip forgets the drawn rectangles' meaning.
     Open("walk 300.avi");
     Paint();
-    const QPoint knob = Centre(m_view->m_rcPosition);
+    const QPoint knob = Centre(m_view->PositionRect());
     m_host.stream.reset();
     Press(knob);
     Move(QPoint(400, 15));
@@ -204,11 +210,11 @@ TEST_F(SliderViewTest, WithoutAVideoTheStripIsPlainAndIgnoresTheMouse) {
 
 TEST_F(SliderViewTest, ClickJumpsToTheFrameUnderThePointerClampedToTheSamples) {
     Open("walk 300.avi");
-    m_view->SetRange(20, 200);
+    m_host.session.SetPlayRange(20, 200);
     Paint();
     const QPoint inside(X(123) + 1, 5);
     Press(inside);
-    EXPECT_EQ(m_view->m_nDragItem, CSliderView::kDragNone);
+    EXPECT_EQ(m_view->DragItem(), CSliderView::kDragNone);
     Release(inside);
     Press(QPoint(2, 5));
     Release(QPoint(2, 5));
@@ -217,78 +223,78 @@ TEST_F(SliderViewTest, ClickJumpsToTheFrameUnderThePointerClampedToTheSamples) {
     const std::vector<std::pair<int, bool>> expected{{123, false}, {0, false}, {299, false}};
     EXPECT_EQ(m_host.shown, expected);
     EXPECT_EQ(m_host.stream->m_nCurrentFrame, 299);
-    EXPECT_EQ(m_view->RangeStart(), 20);
-    EXPECT_EQ(m_view->RangeEnd(), 200);
+    EXPECT_EQ(m_host.session.RangeStart(), 20);
+    EXPECT_EQ(m_host.session.RangeEnd(), 200);
 }
 
 TEST_F(SliderViewTest, KnobDragScrubsAndWinsOverTheHandleItCovers) {
     Open("walk 300.avi");
-    m_view->SetRange(20, 200);
+    m_host.session.SetPlayRange(20, 200);
     m_host.stream->SetPosition(20);  // the knob sits on the start handle's edge
     Paint();
     Press(QPoint(X(20) - 3, 15));
-    EXPECT_EQ(m_view->m_nDragItem, CSliderView::kDragPosition);
+    EXPECT_EQ(m_view->DragItem(), CSliderView::kDragPosition);
     Move(QPoint(X(150), 15));
     Move(QPoint(X(250) + 1, 15));
     EXPECT_EQ(m_host.stream->m_nCurrentFrame, 250);
     Release(QPoint(X(250) + 1, 15));
     const std::vector<std::pair<int, bool>> expected{{150, false}, {250, false}};
     EXPECT_EQ(m_host.shown, expected);  // the release adds nothing
-    EXPECT_EQ(m_view->RangeStart(), 20);
-    EXPECT_EQ(m_view->RangeEnd(), 200);
-    EXPECT_EQ(m_view->m_nDragItem, CSliderView::kDragNone);
+    EXPECT_EQ(m_host.session.RangeStart(), 20);
+    EXPECT_EQ(m_host.session.RangeEnd(), 200);
+    EXPECT_EQ(m_view->DragItem(), CSliderView::kDragNone);
 }
 
 TEST_F(SliderViewTest, StartHandleStopsBeforeTheEndAndAtTheFirstSample) {
     Open("walk 300.avi");
-    m_view->SetRange(20, 200);
+    m_host.session.SetPlayRange(20, 200);
     m_host.stream->SetPosition(100);
     Paint();
-    Press(Centre(m_view->m_rcStartHandle));
-    ASSERT_EQ(m_view->m_nDragItem, CSliderView::kDragStartHandle);
+    Press(Centre(m_view->StartHandleRect()));
+    ASSERT_EQ(m_view->DragItem(), CSliderView::kDragStartHandle);
     Move(QPoint(X(60), 15));
-    EXPECT_EQ(m_view->RangeStart(), 60);
+    EXPECT_EQ(m_host.session.RangeStart(), 60);
     EXPECT_EQ(m_host.stream->m_nCurrentFrame, 60);  // the picture follows the handle
     Move(QPoint(X(200), 15));
-    EXPECT_EQ(m_view->RangeStart(), 199);
+    EXPECT_EQ(m_host.session.RangeStart(), 199);
     Move(QPoint(X(280), 15));
-    EXPECT_EQ(m_view->RangeStart(), 199);
+    EXPECT_EQ(m_host.session.RangeStart(), 199);
     Move(QPoint(-40, 15));
-    EXPECT_EQ(m_view->RangeStart(), 0);
+    EXPECT_EQ(m_host.session.RangeStart(), 0);
     Move(QPoint(X(33), 15));
     Release(QPoint(X(33), 15));
 
     const std::vector<std::pair<int, bool>> expected{
         {60, false}, {199, false}, {199, false}, {0, false}, {33, false}};
     EXPECT_EQ(m_host.shown, expected);  // releasing the start handle leaves the picture there
-    EXPECT_EQ(m_view->RangeStart(), 33);
-    EXPECT_EQ(m_view->RangeEnd(), 200);
+    EXPECT_EQ(m_host.session.RangeStart(), 33);
+    EXPECT_EQ(m_host.session.RangeEnd(), 200);
 
     // A release that went to a window popping up mid-drag ends the drag at the next move.
     Paint();
-    Press(Centre(m_view->m_rcStartHandle));
+    Press(Centre(m_view->StartHandleRect()));
     Move(QPoint(X(90), 15), Qt::NoButton);
     Move(QPoint(X(90), 15));
-    EXPECT_EQ(m_view->RangeStart(), 33);
+    EXPECT_EQ(m_host.session.RangeStart(), 33);
     Release(QPoint(X(90), 15));
 }
 
 TEST_F(SliderViewTest, EndHandleStopsAfterTheStartAndReturnsToRangeStartOnRelease) {
     Open("walk 300.avi");
-    m_view->SetRange(20, 200);
+    m_host.session.SetPlayRange(20, 200);
     Paint();
-    Drag(Centre(m_view->m_rcEndHandle), {QPoint(X(5), 15), QPoint(2000, 15)});
-    EXPECT_EQ(m_view->RangeEnd(), 299);
+    Drag(Centre(m_view->EndHandleRect()), {QPoint(X(5), 15), QPoint(2000, 15)});
+    EXPECT_EQ(m_host.session.RangeEnd(), 299);
     const std::vector<std::pair<int, bool>> expected{{21, false}, {299, false}, {20, false}};
     EXPECT_EQ(m_host.shown, expected);
     EXPECT_EQ(m_host.stream->m_nCurrentFrame, 20);
 
     // From range start 0 the return goes through the key-frame refresh.
-    m_view->SetRange(0, 299);
+    m_host.session.SetPlayRange(0, 299);
     m_host.shown.clear();
     Paint();
-    Drag(Centre(m_view->m_rcEndHandle), {QPoint(X(120), 15)});
-    EXPECT_EQ(m_view->RangeEnd(), 120);
+    Drag(Centre(m_view->EndHandleRect()), {QPoint(X(120), 15)});
+    EXPECT_EQ(m_host.session.RangeEnd(), 120);
     const std::vector<std::pair<int, bool>> fromZero{{120, false}, {0, true}};
     EXPECT_EQ(m_host.shown, fromZero);
     EXPECT_EQ(m_host.stream->m_nCurrentFrame, 0);
@@ -296,12 +302,12 @@ TEST_F(SliderViewTest, EndHandleStopsAfterTheStartAndReturnsToRangeStartOnReleas
 
 TEST_F(SliderViewTest, OneFrameVideoKeepsItsRangeInsideTheVideo) {
     Open("single.avi");
-    ASSERT_EQ(m_view->RangeEnd(), 0);
+    ASSERT_EQ(m_host.session.RangeEnd(), 0);
     Paint();
-    Drag(Centre(m_view->m_rcStartHandle), {QPoint(300, 15), QPoint(-40, 15)});
-    Drag(Centre(m_view->m_rcEndHandle), {QPoint(-40, 15)});
-    EXPECT_EQ(m_view->RangeStart(), 0);
-    EXPECT_EQ(m_view->RangeEnd(), 0);
+    Drag(Centre(m_view->StartHandleRect()), {QPoint(300, 15), QPoint(-40, 15)});
+    Drag(Centre(m_view->EndHandleRect()), {QPoint(-40, 15)});
+    EXPECT_EQ(m_host.session.RangeStart(), 0);
+    EXPECT_EQ(m_host.session.RangeEnd(), 0);
     for (const auto& [frame, refresh] : m_host.shown) {
         EXPECT_EQ(frame, 0);
     }
@@ -309,16 +315,16 @@ TEST_F(SliderViewTest, OneFrameVideoKeepsItsRangeInsideTheVideo) {
 
 TEST_F(SliderViewTest, CursorShowsWhatThePointerWouldGrab) {
     Open("walk 300.avi");
-    m_view->SetRange(20, 200);
+    m_host.session.SetPlayRange(20, 200);
     m_host.stream->SetPosition(100);
     Paint();
-    Move(Centre(m_view->m_rcStartHandle), Qt::NoButton);
+    Move(Centre(m_view->StartHandleRect()), Qt::NoButton);
     EXPECT_EQ(m_view->cursor().pixmap().toImage(), m_view->StartHandleCursor().pixmap().toImage());
-    Move(Centre(m_view->m_rcEndHandle), Qt::NoButton);
+    Move(Centre(m_view->EndHandleRect()), Qt::NoButton);
     EXPECT_EQ(m_view->cursor().pixmap().toImage(), m_view->EndHandleCursor().pixmap().toImage());
     EXPECT_NE(m_view->StartHandleCursor().pixmap().toImage(),
               m_view->EndHandleCursor().pixmap().toImage());
-    Move(Centre(m_view->m_rcPosition), Qt::NoButton);
+    Move(Centre(m_view->PositionRect()), Qt::NoButton);
     EXPECT_EQ(m_view->cursor().shape(), Qt::SizeHorCursor);
     Move(QPoint(X(50), 5), Qt::NoButton);
     EXPECT_EQ(m_view->cursor().shape(), Qt::ArrowCursor);

@@ -205,7 +205,7 @@ TEST_F(TrimmedMovieTest, SettingsDialogOpensOnTheSettingsAndOnlyOkWritesThem) {
     m_frame->Settings().SizeType = 2;
     m_frame->Settings().Direction = 0;
     OpenWithAreas();
-    const kivra::PixelRect uprightArea = m_view->m_area1.rect;
+    const kivra::PixelRect uprightArea = m_frame->Session().Area1().rect;
     ASSERT_GT(uprightArea.Height(), uprightArea.Width());
 
     bool opened[2] = {};
@@ -229,7 +229,7 @@ TEST_F(TrimmedMovieTest, SettingsDialogOpensOnTheSettingsAndOnlyOkWritesThem) {
     EXPECT_EQ(m_frame->Settings().SizeType, 1);
     EXPECT_EQ(m_frame->Settings().Direction, 1);
     // The areas keep their places and take the landscape shape; the frames follow them.
-    const kivra::PixelRect landscape = m_view->m_area1.rect;
+    const kivra::PixelRect landscape = m_frame->Session().Area1().rect;
     EXPECT_GT(landscape.Width(), landscape.Height());
     EXPECT_NEAR((landscape.top + landscape.bottom) / 2.0,
                 (uprightArea.top + uprightArea.bottom) / 2.0, 1);
@@ -248,7 +248,7 @@ TEST_F(TrimmedMovieTest, SettingsDialogOpensOnTheSettingsAndOnlyOkWritesThem) {
     }
     EXPECT_EQ(m_frame->Settings().SizeType, 1);
     EXPECT_EQ(m_frame->Settings().Direction, 1);
-    EXPECT_EQ(m_view->m_area1.rect, landscape);
+    EXPECT_EQ(m_frame->Session().Area1().rect, landscape);
     EXPECT_EQ(Codec().CodeText(), "MJPG");
     EXPECT_TRUE(fs::exists(StateFile()));
 }
@@ -381,7 +381,7 @@ TEST_F(TrimmedMovieTest, SavesAviByRenameAndOtherFormatsThroughTheirProfile) {
     UseProfiles();
     UseMjpeg();
     OpenWithAreas();
-    m_frame->m_pSliderView->SetRange(5, 14);
+    m_frame->Session().SetPlayRange(5, 14);
     MessageBoxCatcher none;
 
     // ".AVI" with the MP4 filter chosen: the intermediate is renamed, no encoder runs.

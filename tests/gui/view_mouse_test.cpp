@@ -75,7 +75,7 @@ protected:
     VideoAnnotations& Annotations() { return *m_frame->Annotations(); }
     CLFFManager& Markers() { return Annotations().m_markers; }
     int Current() { return Stream().m_nCurrentFrame; }
-    int Mode() const { return m_frame->m_nViewMode; }
+    int Mode() const { return m_frame->Session().GetViewMode(); }
     void Paint() {
         m_view->repaint();
         QCoreApplication::processEvents();
@@ -116,7 +116,7 @@ protected:
         Paint();
     }
     void ShowIdDialog() {
-        m_frame->OnMarkerSetId();
+        m_frame->Trimming().OnMarkerSetId();
         ASSERT_TRUE(m_frame->IsMarkerIdDialogVisible());
         ASSERT_EQ(Mode(), kivra::kPreviewMode);
         Paint();
@@ -156,10 +156,10 @@ TEST_F(ViewMouseTest, AreasAreSetWithTheBoxThatFollowsTheMouse) {
     const QPoint p1 = At(0.35, 0.5);
     const QPoint p2 = At(0.6, 0.5);
     Move(p1);
-    const ViewRect box1 = m_view->m_rcCursorBox;
+    const ViewRect box1 = m_view->CursorBox();
     EXPECT_EQ(box1, kivra::AreaBoxAtCursor(p1.x(), p1.y(), 51, kivra::kPortrait));
     Move(p2);
-    EXPECT_EQ(m_view->m_rcCursorBox, kivra::AreaBoxAtCursor(p2.x(), p2.y(), 51, kivra::kPortrait));
+    EXPECT_EQ(m_view->CursorBox(), kivra::AreaBoxAtCursor(p2.x(), p2.y(), 51, kivra::kPortrait));
     Move(p1);
     QImage shot = Grab();
     EXPECT_EQ(shot.pixelColor(box1.left + 1, p1.y()), kRed);
@@ -167,39 +167,39 @@ TEST_F(ViewMouseTest, AreasAreSetWithTheBoxThatFollowsTheMouse) {
 
     Click(p1);
     const ViewRect area1 = kivra::BoxToImageRect(box1, Pic(), 1280, 720);
-    EXPECT_EQ(m_view->m_area1.rect, area1);
-    EXPECT_EQ(m_view->m_area1.frame, 0);
-    EXPECT_EQ(m_frame->m_nAreaIndex, 1);
+    EXPECT_EQ(m_frame->Session().Area1().rect, area1);
+    EXPECT_EQ(m_frame->Session().Area1().frame, 0);
+    EXPECT_EQ(m_frame->Session().AreaIndex(), 1);
     EXPECT_EQ(Current(), 119) << "area 2 is set on the last frame";
     EXPECT_EQ(m_frame->Settings().LengthFromCenter1, 51);
 
     // Area 2 may not share the frame of area 1.
     m_frame->Playback().ShowFrame(0);
     Click(p2);
-    EXPECT_FALSE(m_view->m_area2.IsSet());
-    EXPECT_EQ(m_frame->m_nAreaIndex, 1);
+    EXPECT_FALSE(m_frame->Session().Area2().IsSet());
+    EXPECT_EQ(m_frame->Session().AreaIndex(), 1);
     EXPECT_EQ(Current(), 0);
 
     m_frame->Playback().Last();
     Move(p2);
     shot = Grab();
-    const ViewRect box2 = m_view->m_rcCursorBox;
+    const ViewRect box2 = m_view->CursorBox();
     EXPECT_EQ(shot.pixelColor(box2.left, p2.y()), kBlue) << "the box of area 2 is blue";
     EXPECT_NE(shot.pixelColor(AreaOnScreen(area1).left, p1.y()), kRed)
         << "area 1 is outlined only on its own frame";
 
     Click(p2);
-    EXPECT_EQ(m_view->m_area2.frame, 119);
+    EXPECT_EQ(m_frame->Session().Area2().frame, 119);
     EXPECT_EQ(Mode(), kivra::kNormalMode);
-    EXPECT_EQ(m_frame->m_nAreaIndex, 0);
+    EXPECT_EQ(m_frame->Session().AreaIndex(), 0);
     EXPECT_EQ(Current(), 0);
-    EXPECT_TRUE(m_view->m_rcCursorBox.IsEmpty());
+    EXPECT_TRUE(m_view->CursorBox().IsEmpty());
     const CTrimmingParam& trim = Annotations().m_trimParam;
     ASSERT_EQ(trim.GetSize(), 120);
     EXPECT_EQ(trim.At(0), area1);
-    EXPECT_EQ(trim.At(119), m_view->m_area2.rect);
+    EXPECT_EQ(trim.At(119), m_frame->Session().Area2().rect);
     EXPECT_GT(trim.At(60).left, area1.left);
-    EXPECT_LT(trim.At(60).left, m_view->m_area2.rect.left);
+    EXPECT_LT(trim.At(60).left, m_frame->Session().Area2().rect.left);
 
     // Outline colours: red on the area-1 frame, blue on the area-2 frame, black between,
     // each with its mosaic patch (type 1: a square at the top centre).
@@ -228,39 +228,39 @@ TEST_F(ViewMouseTest, WheelResizesTheBoxWithinItsLimits) {
     Command(kivra::ID_TRIMMING_AREA);
     Move(At(0.4, 0.5));
     Wheel(120);
-    EXPECT_EQ(m_view->m_nBoxHalfSize, 54);
+    EXPECT_EQ(m_view->BoxHalfSize(), 54);
     Wheel(120, Qt::ShiftModifier);
-    EXPECT_EQ(m_view->m_nBoxHalfSize, 55);
+    EXPECT_EQ(m_view->BoxHalfSize(), 55);
     Wheel(80);
-    EXPECT_EQ(m_view->m_nBoxHalfSize, 57);
+    EXPECT_EQ(m_view->BoxHalfSize(), 57);
     Wheel(-120, Qt::ShiftModifier);
-    EXPECT_EQ(m_view->m_nBoxHalfSize, 56);
-    EXPECT_EQ(m_view->m_rcCursorBox.Width(), 2 * 56) << "the box follows the size";
+    EXPECT_EQ(m_view->BoxHalfSize(), 56);
+    EXPECT_EQ(m_view->CursorBox().Width(), 2 * 56) << "the box follows the size";
     Wheel(-12000);
-    EXPECT_EQ(m_view->m_nBoxHalfSize, 3);
+    EXPECT_EQ(m_view->BoxHalfSize(), 3);
     Wheel(120000);
-    EXPECT_EQ(m_view->m_nBoxHalfSize, Pic().Width() / 2);
+    EXPECT_EQ(m_view->BoxHalfSize(), Pic().Width() / 2);
     Wheel(-120 * 20);
-    const int size1 = m_view->m_nBoxHalfSize;
+    const int size1 = m_view->BoxHalfSize();
 
     // Side mode: area 2 keeps the size of area 1.
     Click(At(0.4, 0.5));
     EXPECT_EQ(m_frame->Settings().LengthFromCenter1, size1);
     Wheel(120);
-    EXPECT_EQ(m_view->m_nBoxHalfSize, size1);
+    EXPECT_EQ(m_view->BoxHalfSize(), size1);
 }
 
 TEST_F(ViewMouseTest, FrontModeResizesAreaTwoFromItsOwnSize) {
-    m_frame->SetTrimmingMode(kivra::kFrontMode);
+    m_frame->Trimming().SetTrimmingMode(kivra::kFrontMode);
     m_frame->Settings().LengthFromCenter2 = 30;
     Command(kivra::ID_TRIMMING_AREA);
     Click(At(0.4, 0.5));
-    EXPECT_EQ(m_view->m_nBoxHalfSize, 30);
+    EXPECT_EQ(m_view->BoxHalfSize(), 30);
     Wheel(120);
-    EXPECT_EQ(m_view->m_nBoxHalfSize, 33);
+    EXPECT_EQ(m_view->BoxHalfSize(), 33);
     Click(At(0.5, 0.5));
     EXPECT_EQ(m_frame->Settings().LengthFromCenter2, 33);
-    EXPECT_EQ(m_view->m_nBoxHalfSize, 51);
+    EXPECT_EQ(m_view->BoxHalfSize(), 51);
 }
 
 TEST_F(ViewMouseTest, ClicksPlaceMarkersWithRisingIdsDrawnByInversion) {
@@ -315,7 +315,7 @@ TEST_F(ViewMouseTest, SkipModeFillsTheSkippedFramesAndJumpsWithinThePlayRange) {
     CSetMarkerIDDlg& dlg = *m_frame->MarkerIdDialog();
     dlg.SkipRadio()->click();
     dlg.SkipEdit()->setText(QStringLiteral("10"));
-    m_frame->m_pSliderView->SetRange(0, 25);
+    m_frame->Session().SetPlayRange(0, 25);
     m_frame->Playback().ShowFrame(12);
     Paint();
 
@@ -351,14 +351,14 @@ TEST_F(ViewMouseTest, DraggingStoresTheSameImagePointInNormalAndPreviewMode) {
         const int mode = Mode();
         const QPoint from = ToView({Markers().Row(0)[0].x, Markers().Row(0)[0].y}, mode, 0);
         QTest::mousePress(m_view, Qt::LeftButton, {}, from);
-        EXPECT_EQ(m_view->m_bDragging, 1);
-        EXPECT_EQ(m_view->m_nHitMarkerId, 1);
+        EXPECT_EQ(m_view->IsDragging(), true);
+        EXPECT_EQ(m_view->HitMarkerId(), 1);
         EXPECT_TRUE(SameImage(m_view->cursor(), kivra::ClosedHandCursor()));
         const QPoint to = ToView(target, mode, 0);
         Move(to, Qt::LeftButton);
         QTest::mouseRelease(m_view, Qt::LeftButton, {}, to);
-        EXPECT_EQ(m_view->m_bDragging, 0);
-        EXPECT_EQ(m_view->m_nHitMarkerId, -1);
+        EXPECT_EQ(m_view->IsDragging(), false);
+        EXPECT_EQ(m_view->HitMarkerId(), -1);
         const T_MARKER& m = Markers().Row(0)[0];
         stored.push_back({m.x, m.y});
         EXPECT_NEAR(m.x, target.x, 1.0) << mode;
@@ -396,7 +396,7 @@ TEST_F(ViewMouseTest, HitTestPrefersTheLowerIdWithinTenPixels) {
     Move(q + QPoint(7, 0));
     EXPECT_TRUE(SameImage(m_view->cursor(), kivra::OpenHandCursor()));
     QTest::mousePress(m_view, Qt::LeftButton, {}, q + QPoint(7, 0));
-    EXPECT_EQ(m_view->m_nHitMarkerId, 2);
+    EXPECT_EQ(m_view->HitMarkerId(), 2);
     QTest::mouseRelease(m_view, Qt::LeftButton, {}, q + QPoint(7, 0));
 }
 
@@ -408,7 +408,7 @@ TEST_F(ViewMouseTest, ContextMenuDeletesOnThisFrameOrOnAllFrames) {
         Markers().SetMarker(1, frame, ToImage(p2, 0, 0).x, ToImage(p2, 0, 0).y);
     }
     EXPECT_FALSE(ContextMenu(At(0.5, 0.2), Qt::Key_D)) << "no marker there";
-    EXPECT_EQ(m_view->m_nHitMarkerId, -1);
+    EXPECT_EQ(m_view->HitMarkerId(), -1);
 
     EXPECT_TRUE(ContextMenu(p1, Qt::Key_D));
     EXPECT_EQ(Markers().FindMarker(0, 0), -1);
@@ -433,7 +433,7 @@ TEST_F(ViewMouseTest, ContextMenuDeletesOnThisFrameOrOnAllFrames) {
     m_frame->Playback().ShowFrame(3);
     Paint();
     QTest::mousePress(m_view, Qt::LeftButton, {}, p1);
-    ASSERT_EQ(m_view->m_bDragging, 1);
+    ASSERT_EQ(m_view->IsDragging(), true);
     EXPECT_FALSE(ContextMenu(p1, Qt::Key_D));
     QTest::mouseRelease(m_view, Qt::LeftButton, {}, p1);
     EXPECT_EQ(Markers().Row(0).size(), 2u);
@@ -480,8 +480,8 @@ TEST_F(ViewMouseTest, LocusFollowsEachIdUpToTheCurrentFrame) {
     EXPECT_FALSE(near(shot, (v2 + v6) / 2));
 }
 
-// The window's part in the view's work: a real stream and annotations, modes as plain fields,
-// and a count of what the view asked for.
+// The window's part in the view's work: a real stream, annotations and editing session, and a
+// count of what the view asked for.
 class FakeViewHost : public kivra::FrameViewHost {
 public:
     CAviVideoStream* Stream() const override { return stream.get(); }
@@ -489,19 +489,10 @@ public:
     bool IsVideoOpen() const override { return stream != nullptr; }
     bool IsForwardPlaying() const override { return false; }
     CInifileManager& Settings() const override { return settings; }
-    kivra::ViewMode ViewMode() const override { return viewMode; }
-    int AreaIndex() const override { return areaIndex; }
-    void SetAreaIndex(int index) override { areaIndex = index; }
-    void LeaveAreaMode() override {
-        viewMode = kivra::kNormalMode;
-        areaIndex = 0;
-    }
-    kivra::TrimmingMode CurrentTrimmingMode() const override { return kivra::kSideMode; }
+    kivra::EditSession& Session() const override { return session; }
     bool IsMarkerIdDialogVisible() const override { return markerId.has_value(); }
     std::optional<int> ReadBackMarkerId() override { return markerId; }
     void AdvanceMarkerId() override { ++advances; }
-    int RangeStart() const override { return 0; }
-    int RangeEnd() const override { return stream->GetEnd(); }
     void MoveTrackbar(int) override {}
     void ShowFirstFrame() override { shown.push_back(stream->GetStart()); }
     void ShowLastFrame() override { shown.push_back(stream->GetEnd()); }
@@ -515,8 +506,7 @@ public:
     mutable CInifileManager settings{std::string()};
     std::unique_ptr<CAviVideoStream> stream;
     mutable VideoAnnotations annotations;
-    kivra::ViewMode viewMode = kivra::kAreaMode;
-    int areaIndex = 0;
+    mutable kivra::EditSession session{[this] { return stream ? &annotations : nullptr; }};
     std::optional<int> markerId;  // the ID dialog is up while set
     std::vector<int> shown;       // frames the First and Last commands were asked for
     int advances = 0;
@@ -535,6 +525,8 @@ TEST(FrameViewOnHost, AreaClicksAndIdPlacementGoThroughTheHost) {
     host.stream = std::make_unique<CAviVideoStream>(dir.File("walk.avi"), host.settings);
     ASSERT_EQ(host.stream->OpenStream(), CAviVideoStream::kOpened);
     host.annotations.m_markers.LoadMarkers(host.stream->MarkerFilePath(), host.settings.MaxID);
+    host.session.StartVideo(host.stream->GetFrameCount());
+    host.session.ToggleAreaMode();
     CVfwView view(host);
     view.resize(640, 480);
     view.show();
@@ -551,21 +543,21 @@ TEST(FrameViewOnHost, AreaClicksAndIdPlacementGoThroughTheHost) {
     };
 
     click(centre);
-    EXPECT_EQ(view.m_area1.frame, 0);
-    EXPECT_EQ(host.areaIndex, 1);
+    EXPECT_EQ(host.session.Area1().frame, 0);
+    EXPECT_EQ(host.session.AreaIndex(), 1);
     EXPECT_EQ(host.shown, std::vector<int>{9});
     host.stream->SetPosition(9);
     click(centre + QPoint(20, 0));
-    EXPECT_EQ(view.m_area2.frame, 9);
-    EXPECT_EQ(host.viewMode, kivra::kNormalMode);
-    EXPECT_EQ(host.areaIndex, 0);
+    EXPECT_EQ(host.session.Area2().frame, 9);
+    EXPECT_EQ(host.session.GetViewMode(), kivra::kNormalMode);
+    EXPECT_EQ(host.session.AreaIndex(), 0);
     EXPECT_EQ(host.shown, (std::vector<int>{9, 0}));
     EXPECT_EQ(host.viewUpdates, 2);
     EXPECT_FALSE(host.annotations.m_trimParam.At(0).IsEmpty());
     EXPECT_FALSE(host.annotations.m_trimParam.At(9).IsEmpty());
 
     // Without the ID dialog a click places nothing; with it the dialog's ID goes in and steps on.
-    host.viewMode = kivra::kPreviewMode;
+    host.session.SetViewMode(kivra::kPreviewMode);
     host.stream->SetPosition(4);
     view.repaint();
     click(centre);

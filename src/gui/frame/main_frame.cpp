@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -43,7 +44,8 @@ CMainFrame::CMainFrame(kivra::MainFrameHost& app) : m_app(app), m_messages(this)
     CreateBars();
     m_pSetMarkerIdDlg = new CSetMarkerIDDlg(Settings(), this);
     m_pSetMarkerIdDlg->SetClosedCallback([this] { UpdateAllViews(); });
-    m_nTrimmingMode = Settings().Mode;
+    m_session.LoadTrimmingMode(Settings().Mode);
+    m_session.AddObserver(this);
 
     auto* pane = new CBasePaneV(*this, *this, this);
     SetPaneViews(pane, pane->m_pVideoView, pane->m_pSliderView);
@@ -66,7 +68,8 @@ CMainFrame::CMainFrame(kivra::MainFrameHost& app) : m_app(app), m_messages(this)
 CMainFrame::~CMainFrame() {
     m_idleTimer.stop();
     StopPlayback();
-    Settings().Mode = m_nTrimmingMode;
+    m_session.RemoveObserver(this);
+    Settings().Mode = m_session.StoredTrimmingMode();
 }
 
 CInifileManager& CMainFrame::Settings() const {
@@ -136,16 +139,7 @@ void CMainFrame::CreateMenus() {
     AddCommand(
         m_pMenuView, kivra::ID_VIEW_IMAGE_INFO, QStringLiteral("画像情報( &I )\tCtrl + I"),
         QKeySequence(Qt::CTRL | Qt::Key_I), [this] { OnViewImageInfo(); },
-        [this] { return IsVideoOpen(); },
-        [this] {
-            if (!IsVideoOpen()) {
-                m_bShowInfo = 0;
-                if (m_pVideoView != nullptr) {
-                    m_pVideoView->m_bShowInfo = 0;  // so a reopened video starts without it
-                }
-            }
-            return m_bShowInfo != 0;
-        });
+        [this] { return IsVideoOpen(); }, [this] { return m_session.ShowInfo(); });
     m_pMenuView->addSeparator();
     AddCommand(
         m_pMenuView, kivra::ID_VIEW_DEINTERLACE, QStringLiteral("インターレース除去(&D)\tCtrl + D"),
@@ -280,11 +274,7 @@ void CMainFrame::UpdateTitle() {
 }
 
 void CMainFrame::OnViewImageInfo() {
-    m_bShowInfo = m_bShowInfo ? 0 : 1;
-    if (m_pVideoView != nullptr) {
-        m_pVideoView->m_bShowInfo = m_bShowInfo;
-        m_pVideoView->update();
-    }
+    m_session.SetShowInfo(!m_session.ShowInfo());
 }
 
 void CMainFrame::OnViewDeinterlace() {
@@ -308,28 +298,23 @@ const std::vector<int>& CMainFrame::MarkerFrames() const {
 }
 
 int CMainFrame::RangeStart() const {
-    return m_pSliderView != nullptr ? m_pSliderView->m_nRangeStart : -1;
+    return m_session.RangeStart();
 }
 
 int CMainFrame::RangeEnd() const {
-    return m_pSliderView != nullptr ? m_pSliderView->m_nRangeEnd : -1;
+    return m_session.RangeEnd();
 }
 
 int CMainFrame::Area1Frame() const {
-    return m_pVideoView != nullptr ? m_pVideoView->m_area1.frame : -1;
+    return m_session.Area1().frame;
 }
 
 int CMainFrame::Area2Frame() const {
-    return m_pVideoView != nullptr ? m_pVideoView->m_area2.frame : -1;
+    return m_session.Area2().frame;
 }
 
 float CMainFrame::PlaySpeedRate() const {
     return Settings().PlaySpeedRate;
-}
-
-void CMainFrame::LeaveAreaMode() {
-    m_nViewMode = kivra::kNormalMode;
-    m_nAreaIndex = 0;
 }
 
 void CMainFrame::MoveTrackbar(int frame) {
@@ -397,32 +382,30 @@ void CMainFrame::RestoreTrimmingState(const CLFFManager& markers) {
     if (stream == nullptr) {
         return;
     }
-    const int frames = stream->GetFrameCount();
-    const kivra::TrimmingState state = kivra::TrimmingStateFromMarkers(markers, frames);
-    m_nTrimmingMode = state.mode;
-    kivra::ApplyTrimmingState(state, Settings(), frames, Annotations()->m_trimParam);
-    Annotations()->m_nMosaicType = Settings().MosaicRectType;
-    if (m_pSliderView != nullptr) {
-        m_pSliderView->SetRange(state.rangeStart, state.rangeEnd);
-    }
-    if (m_pVideoView != nullptr) {
-        m_pVideoView->SetAreas(state.area1, state.area2);
-    }
-    SyncMosaicBar();
-    RefreshNavigatorCaption();
-    UpdateAllViews();
+    m_session.RestoreTrimmingState(
+        kivra::TrimmingStateFromMarkers(markers, stream->GetFrameCount()), Settings());
 }
 
 void CMainFrame::SaveMarkers() {
-    OnMarkerSave();
+    m_trimming.OnMarkerSave();
 }
 
 void CMainFrame::ToggleMarkerIdDialog() {
-    OnMarkerSetId();
+    m_trimming.OnMarkerSetId();
 }
 
 void CMainFrame::StopPlayback() {
     m_playback.Stop();
+}
+
+void CMainFrame::SessionChanged(unsigned changes) {
+    if ((changes & kivra::kChangeMosaic) != 0) {
+        SyncMosaicBar();
+    }
+    if ((changes & kivra::kChangeTrimmingMode) != 0) {
+        RefreshNavigatorCaption();
+    }
+    UpdateAllViews();
 }
 
 void CMainFrame::UpdateAllViews() {
@@ -439,14 +422,14 @@ void CMainFrame::UpdateRateStatus() {
 }
 
 void CMainFrame::SetViewMode(kivra::ViewMode mode) {
-    m_nViewMode = mode;
-    if (mode == kivra::kNoVideo && m_pVideoView != nullptr) {
+    if (mode != kivra::kNoVideo) {
+        m_session.SetViewMode(mode);
+        return;
+    }
+    if (m_pVideoView != nullptr) {
         m_pVideoView->InvalidatePictureCache();
     }
-    if (mode == kivra::kNoVideo && m_pSliderView != nullptr) {
-        m_pSliderView->ResetRange();
-    }
-    UpdateAllViews();
+    m_session.EndVideo();
 }
 
 void CMainFrame::ResetTrackbar(int frameCount) {
@@ -457,14 +440,9 @@ void CMainFrame::ResetTrackbar(int frameCount) {
 
 void CMainFrame::ResetViewsAndModes(int frameCount) {
     if (m_pVideoView != nullptr) {
-        m_pVideoView->ResetAreas();
         m_pVideoView->InvalidatePictureCache();
     }
-    m_nViewMode = kivra::kNormalMode;
-    m_nAreaIndex = 0;
-    if (m_pSliderView != nullptr) {
-        m_pSliderView->SetRange(0, frameCount - 1);
-    }
+    m_session.StartVideo(frameCount);
 }
 
 void CMainFrame::PostFirstFrameCommand() {
@@ -480,4 +458,110 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     }
     SaveBarState();
     event->accept();
+}
+
+bool CMainFrame::AnyMarkers() const {
+    const VideoAnnotations* annotations = Annotations();
+    return annotations != nullptr && annotations->m_markers.AnyMarkers();
+}
+
+void CMainFrame::CreateTrimmingAndMarkerMenus() {
+    const auto idHidden = [this] { return !IsMarkerIdDialogVisible(); };
+    const auto videoIdle = [this] {
+        return IsVideoOpen() && !IsPlaying() && !IsMarkerIdDialogVisible();
+    };
+    // The toolbar buttons show the modes as pressed; the menu items carry no check mark.
+    AddCommand(
+        m_pMenuTrimming, kivra::ID_TRIMMING_SIDE_MODE, QStringLiteral("側面モード(&S)"), {},
+        [this] { m_trimming.SetTrimmingMode(kivra::kSideMode); }, idHidden);
+    AddCommand(
+        m_pMenuTrimming, kivra::ID_TRIMMING_FRONT_MODE, QStringLiteral("正面モード(&F)"), {},
+        [this] { m_trimming.SetTrimmingMode(kivra::kFrontMode); }, idHidden);
+    m_pMenuTrimming->addSeparator();
+    AddCommand(
+        m_pMenuTrimming, kivra::ID_TRIMMING_SETTINGS, QStringLiteral("設定(&G)..."), {},
+        [this] { m_trimming.OnTrimmingSettings(); }, [] { return true; });
+    m_pMenuTrimming->addSeparator();
+    AddCommand(
+        m_pMenuTrimming, kivra::ID_TRIMMING_AREA, QStringLiteral("エリア指定(&A)"), {},
+        [this] { m_trimming.OnTrimmingArea(); }, videoIdle);
+    AddCommand(
+        m_pMenuTrimming, kivra::ID_TRIMMING_AREA_CLEAR, QStringLiteral("エリアクリア(&C)"), {},
+        [this] { m_trimming.ClearAreas(); }, videoIdle);
+    m_pMenuTrimming->addSeparator();
+    QMenu* mosaic = m_pMenuTrimming->addMenu(QStringLiteral("モザイク領域の形(&M)"));
+    const QString mosaicTexts[] = {QStringLiteral("モザイクなし(&N)"),
+                                   QStringLiteral("タイプ1(&1)"), QStringLiteral("タイプ2(&2)"),
+                                   QStringLiteral("タイプ3(&3)")};
+    for (int t = 0; t < 4; ++t) {
+        if (t == 1) {
+            mosaic->addSeparator();
+        }
+        AddCommand(
+            mosaic, CommandId(kivra::ID_MOSAIC_NONE + t), mosaicTexts[t], {},
+            [this, t] { m_trimming.OnMosaicType(t); }, [] { return true; },
+            [this, t] { return Settings().MosaicRectType == t; });
+    }
+    connect(mosaic, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
+    m_pMenuTrimming->addSeparator();
+    AddCommand(
+        m_pMenuTrimming, kivra::ID_TRIMMING_PREVIEW, QStringLiteral("プレビュー(&P)"), {},
+        [this] { m_trimming.OnTrimmingPreview(); },
+        [this] { return IsVideoOpen() && AreasSet() && !IsMarkerIdDialogVisible(); });
+
+    AddCommand(
+        m_pMenuMarker, kivra::ID_MARKER_SET_ID, QStringLiteral("IDの指定(&I)..."), {},
+        [this] { m_trimming.OnMarkerSetId(); },
+        [this] { return IsVideoOpen() && AreasSet() && !IsPlaying(); });
+    QMenu* remove = m_pMenuMarker->addMenu(QStringLiteral("削除(&D)"));
+    AddCommand(
+        remove, kivra::ID_MARKER_DELETE_FRAME, QStringLiteral("表示フレーム(&C)"), {},
+        [this] { m_trimming.OnMarkerDeleteFrame(); },
+        [this] {
+            const CAviVideoStream* s = Stream();
+            return s != nullptr && Annotations()->m_markers.HasMarkers(s->m_nCurrentFrame) &&
+                   !IsMarkerIdDialogVisible();
+        });
+    AddCommand(
+        remove, kivra::ID_MARKER_DELETE_ALL, QStringLiteral("全フレーム(&A)"), {},
+        [this] { m_trimming.OnMarkerDeleteAll(); },
+        [this] { return AnyMarkers() && !IsMarkerIdDialogVisible(); });
+    connect(remove, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
+    m_pMenuMarker->addSeparator();
+    AddCommand(
+        m_pMenuMarker, kivra::ID_MARKER_SHOW_LOCUS, QStringLiteral("軌跡を表示(&L)"), {},
+        [this] {
+            Settings().ShowLocus = Settings().ShowLocus ? 0 : 1;
+            UpdateAllViews();
+        },
+        [] { return true; }, [this] { return Settings().ShowLocus != 0; });
+    m_pMenuMarker->addSeparator();
+    AddCommand(
+        m_pMenuMarker, kivra::ID_MARKER_SAVE, QStringLiteral("保存(&S)"), {},
+        [this] { m_trimming.OnMarkerSave(); },
+        [this] {
+            const CAviVideoStream* s = Stream();
+            return s != nullptr &&
+                   (Annotations()->m_markers.IsModified() || Annotations()->m_markers.AnyMarkers());
+        });
+    AddCommand(
+        m_pMenuMarker, kivra::ID_MARKER_COORDINATE_OUTPUT, QStringLiteral("座標出力(&T)..."), {},
+        [this] { m_trimming.OnCoordinateOutput(); }, [this] { return AnyMarkers() && AreasSet(); });
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<const QKeyEvent*>(event);
+        const bool areaKey = key->key() == Qt::Key_Escape || key->key() == Qt::Key_Tab ||
+                             key->key() == Qt::Key_Backtab || key->key() == Qt::Key_Up ||
+                             key->key() == Qt::Key_Down;
+        if (areaKey && m_session.GetViewMode() == kivra::kAreaMode) {
+            if (event->type() == QEvent::ShortcutOverride) {
+                event->accept();  // the key goes to us, not to a shortcut
+                return false;
+            }
+            return m_trimming.HandleAreaKey(*key);
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }

@@ -1,7 +1,8 @@
 #pragma once
-// The program's one top-level window: menus, status bar and the pane with the views; holds
-// the view, area and trimming modes, enables and checks the commands, and answers what the
-// document asks of the main window. Owned by the application object.
+// The program's one top-level window: menus, status bar and the pane with the views; owns the
+// editing session the views draw and the trimming commands that change it, enables and checks
+// the commands, and answers what the document asks of the main window. Owned by the
+// application object.
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
@@ -15,8 +16,10 @@
 #include "frame/playback_controller.h"
 #include "frame/qt_user_messages.h"
 #include "frame/slider_view.h"
+#include "frame/trimming_commands.h"
 #include "geometry/trimming_param.h"
 #include "media/vfw_doc.h"
+#include "session/edit_session.h"
 #include "view/view_host.h"
 
 class CAviVideoStream;
@@ -40,7 +43,9 @@ class CMainFrame : public QMainWindow,
                    public kivra::DocumentHost,
                    public kivra::PlaybackHost,
                    public kivra::SliderViewHost,
-                   public kivra::FrameViewHost {
+                   public kivra::FrameViewHost,
+                   public kivra::TrimmingCommandsHost,
+                   public kivra::SessionObserver {
     Q_OBJECT
 
 public:
@@ -48,7 +53,7 @@ public:
     ~CMainFrame() override;  // writes the trimming mode back to the settings
 
     CInifileManager& Settings() const override;
-    CVfwDoc* GetDocument() const;
+    CVfwDoc* GetDocument() const override;
     CAviVideoStream* Stream() const override;        // null while no video is open
     VideoAnnotations* Annotations() const override;  // null exactly while Stream() is
     bool IsVideoOpen() const override;               // the document has a path and a stream
@@ -59,7 +64,7 @@ public:
 
     // The pane and the two views it made (not owned: children of this window).
     void SetPaneViews(CBasePaneV* pane, CVfwView* videoView, CSliderView* sliderView);
-    CVfwView* VideoView() const { return m_pVideoView; }
+    CVfwView* VideoView() const override { return m_pVideoView; }
 
     // The action of a command, or null for one this window does not have.
     QAction* Action(kivra::CommandId id) const;
@@ -79,28 +84,15 @@ public:
     // "<file name> - Kivra", or "Kivra" while no video is open.
     void UpdateTitle();
 
-    // Trimming and marker commands (trimming_commands.cpp).
-    bool AreasSet() const;
+    // The editing state of the open video and the commands that change it.
+    kivra::EditSession& Session() const override { return m_session; }
+    CTrimmingCommands& Trimming() { return m_trimming; }
+    bool AreasSet() const { return m_session.AreasSet(); }
     bool AnyMarkers() const;
-    void SetTrimmingMode(kivra::TrimmingMode mode);
-    // m_nTrimmingMode keeps the stored number as read; this is the mode it stands for.
-    kivra::TrimmingMode CurrentTrimmingMode() const override {
-        return kivra::TrimmingModeOf(m_nTrimmingMode);
-    }
-    void ClearAreas();
-    void OnTrimmingArea();
-    void OnTrimmingPreview();
-    void OnMosaicType(int type);
-    void OnMarkerSetId();
-    void OnMarkerDeleteFrame();
-    void OnMarkerDeleteAll();
-    bool OnMarkerSave();  // false when the file could not be written (2037 was shown)
-    void OnCoordinateOutput();
-    bool ExportCoordinates(const std::string& path);  // false after message 2036
     // Bars and auxiliary windows (window_bars.cpp).
     void CreateBars();
     void UpdateBarStates();
-    void SyncMosaicBar();
+    void SyncMosaicBar() override;
     void OnViewNavigator();
     void RefreshNavigatorCaption();
     void SaveBarState();
@@ -108,10 +100,8 @@ public:
     std::string IniPath() const;
     ZebsCOOIconToolBar* MovieBar() const { return m_pMovieBar; }
     ZebsCOOIconToolBar* TrimmingBar() const { return m_pTrimmingBar; }
-    ZebsCOOIconToolBar* MarkerBar() const { return m_pMarkerBar; }
+    ZebsCOOIconToolBar* MarkerBar() const override { return m_pMarkerBar; }
 
-    // Trimming settings dialog, then the areas recomputed for a new direction.
-    void OnTrimmingSettings();
     // Saving the trimmed movie (save_movie_command.cpp).
     bool CanSaveTrimmedMovie() const;
     void OnSaveTrimmedMovie();
@@ -123,9 +113,6 @@ public:
     void OnSaveFrameAsBitmap();
     bool SaveFrameAsBitmap(const std::string& path);  // false after telling the user
     void HideTextInformation();
-
-    // The keys of area mode (setting an area); true when the key was taken.
-    bool HandleAreaKey(const QKeyEvent& key);
 
     // Commands handled here.
     void OnViewImageInfo();
@@ -143,8 +130,8 @@ public:
     int Area1Frame() const override;
     int Area2Frame() const override;
     float PlaySpeedRate() const override;
-    kivra::ViewMode ViewMode() const override { return m_nViewMode; }
-    void LeaveAreaMode() override;
+    kivra::ViewMode ViewMode() const override { return m_session.GetViewMode(); }
+    void LeaveAreaMode() override { m_session.LeaveAreaMode(); }
     void MoveTrackbar(int frame) override;
     void ResetMarkerId() override;
     void RedrawVideoNow() override;
@@ -152,8 +139,6 @@ public:
     void SetRateText(const QString& text) override;
 
     // kivra::FrameViewHost
-    int AreaIndex() const override { return m_nAreaIndex; }
-    void SetAreaIndex(int index) override { m_nAreaIndex = index; }
     std::optional<int> ReadBackMarkerId() override;
     void AdvanceMarkerId() override;
     void ShowFirstFrame() override { m_playback.First(); }
@@ -179,12 +164,12 @@ public:
     kivra::ProgressSink& Progress() override;
 
     // The marker ID dialog (owned by this window; hidden until the ID command shows it).
-    CSetMarkerIDDlg* MarkerIdDialog() const { return m_pSetMarkerIdDlg; }
-
-    int m_bShowInfo = 0;      // image information shown
-    int m_nTrimmingMode = 0;  // 0 side, 1 front; the setting Mode
-    kivra::ViewMode m_nViewMode = kivra::kNoVideo;
-    int m_nAreaIndex = -1;  // 0 area 1, 1 area 2
+    CSetMarkerIDDlg* MarkerIdDialog() const override { return m_pSetMarkerIdDlg; }
+    // kivra::TrimmingCommandsHost
+    QWidget* DialogParent() override { return this; }
+    kivra::UserMessages& Messages() override { return m_messages; }
+    // kivra::SessionObserver: the views redraw what changed.
+    void SessionChanged(unsigned changes) override;
 
     CBasePaneV* m_pBasePane = nullptr;  // not owned: children of this window
     CVfwView* m_pVideoView = nullptr;
@@ -213,6 +198,8 @@ private:
 
     kivra::MainFrameHost& m_app;
     kivra::QtUserMessages m_messages;
+    mutable kivra::EditSession m_session{[this] { return Annotations(); }};
+    CTrimmingCommands m_trimming{*this};
     std::map<int, Command> m_commands;
     QMenu* m_pMenuFile = nullptr;
     QMenu* m_pMenuView = nullptr;

@@ -9,6 +9,7 @@
 
 #include "geometry/timeline_geometry.h"
 #include "media/avi_video_stream.h"
+#include "session/edit_session.h"
 
 using kivra::TimelineFrameToX;
 using kivra::TimelineSpan;
@@ -124,12 +125,6 @@ CSliderView::CSliderView(kivra::SliderViewHost& host, QWidget* parent)
 
 CSliderView::~CSliderView() = default;
 
-void CSliderView::SetRange(int start, int end) {
-    m_nRangeStart = start;
-    m_nRangeEnd = end;
-    update();
-}
-
 void CSliderView::paintEvent(QPaintEvent* /*event*/) {
     const QSize size(std::max(width(), 1), std::max(height(), 1));
     if (m_backBuffer.size() != size) {
@@ -159,16 +154,19 @@ void CSliderView::OnDraw(QPainter& dc, const CAviVideoStream& stream) {
     Draw3dRect(dc, m_nMargin - 1, 0, TimelineSpan(stream.GetFrameCount(), scale) + 1, h, kBlack,
                kLightEdge);
 
-    const int xStart = TimelineFrameToX(m_nRangeStart, scale);
-    const int xEnd = TimelineFrameToX(m_nRangeEnd, scale);
-    const int barWidth = TimelineSpan(double(m_nRangeEnd) - m_nRangeStart + 1, scale);
+    const kivra::EditSession& session = m_host.Session();
+    const int rangeStart = session.RangeStart();
+    const int rangeEnd = session.RangeEnd();
+    const int xStart = TimelineFrameToX(rangeStart, scale);
+    const int xEnd = TimelineFrameToX(rangeEnd, scale);
+    const int barWidth = TimelineSpan(double(rangeEnd) - rangeStart + 1, scale);
     FillSolid(dc, xStart, h / 3, barWidth, h / 3, kRangeBar);
     Draw3dRect(dc, xStart, h / 3, barWidth, h / 3, kBlack, kLightEdge);
 
-    if (const int area1 = m_host.Area1Frame(); area1 != -1) {
+    if (const int area1 = session.Area1().frame; area1 != -1) {
         DrawMark(dc, area1, kArea1, h);
     }
-    if (const int area2 = m_host.Area2Frame(); area2 != -1) {
+    if (const int area2 = session.Area2().frame; area2 != -1) {
         DrawMark(dc, area2, kArea2, h);
     }
     for (const int frame : m_host.MarkerFrames()) {
@@ -266,21 +264,18 @@ void CSliderView::mouseMoveEvent(QMouseEvent* event) {
 
     const int frame = FrameAt(*stream, p.x());
     int target = frame;
+    kivra::EditSession& session = m_host.Session();
+    const int rangeStart = session.RangeStart();
+    const int rangeEnd = session.RangeEnd();
+    // The range keeps at least two frames inside the video; a request outside it is refused.
     if (m_nDragItem == kDragStartHandle) {
-        const int start = frame < m_nRangeEnd ? frame : m_nRangeEnd - 1;
-        // A one-frame range has no room; the start never leaves the video.
-        if (start >= stream->GetStart()) {
-            m_nRangeStart = start;
-        }
+        session.SetPlayRange(frame < rangeEnd ? frame : rangeEnd - 1, rangeEnd);
         setCursor(m_curStartHandle);
-        target = m_nRangeStart;
+        target = session.RangeStart();
     } else if (m_nDragItem == kDragEndHandle) {
-        const int end = frame > m_nRangeStart ? frame : m_nRangeStart + 1;
-        if (end <= stream->GetEnd()) {
-            m_nRangeEnd = end;
-        }
+        session.SetPlayRange(rangeStart, frame > rangeStart ? frame : rangeStart + 1);
         setCursor(m_curEndHandle);
-        target = m_nRangeEnd;
+        target = session.RangeEnd();
     }
     update();
     m_host.ShowFrame(target);
@@ -300,10 +295,11 @@ void CSliderView::mouseReleaseEvent(QMouseEvent* event) {
         m_host.ShowFrame(FrameAt(*stream, event->position().toPoint().x()));
     } else if (dragged == kDragEndHandle) {
         // Back to the start of the new range; frame 0 goes through its key frame first.
-        if (m_nRangeStart == 0) {
-            m_host.ShowFrameWithKeyRefresh(m_nRangeStart);
+        const int start = m_host.Session().RangeStart();
+        if (start == 0) {
+            m_host.ShowFrameWithKeyRefresh(start);
         } else {
-            m_host.ShowFrame(m_nRangeStart);
+            m_host.ShowFrame(start);
         }
     }
 }

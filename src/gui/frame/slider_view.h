@@ -1,8 +1,8 @@
 #pragma once
 // The timeline strip above the picture: the whole video as a scale with the play range, the
 // area frames, the marker frames and the current position, and the mouse work on them. A child
-// of the pane; it holds the play range and asks its host (the main frame, which outlives it)
-// for everything else.
+// of the pane; draws the play range and areas of the editing session and asks its host (the
+// main frame, which outlives it) for everything else.
 #include <QCursor>
 #include <QImage>
 #include <QWidget>
@@ -15,15 +15,16 @@ class QPainter;
 
 namespace kivra {
 
+class EditSession;
+
 // What the strip reads from and asks of the rest of the program.
 class SliderViewHost {
 public:
     virtual ~SliderViewHost() = default;
     // The open video's stream; null while none is open.
     virtual const CAviVideoStream* Stream() const = 0;
-    // Frames the two trimming areas were set on; -1 when unset.
-    virtual int Area1Frame() const = 0;
-    virtual int Area2Frame() const = 0;
+    // The play range and the areas' frames; the handles change the range through it.
+    virtual EditSession& Session() const = 0;
     // Frames that carry markers, in the marker store's order; read at every drawing.
     virtual const std::vector<int>& MarkerFrames() const = 0;
     // Moves to frame n: position, trackbar, marker-ID reset, all views updated.
@@ -43,25 +44,16 @@ public:
     explicit CSliderView(kivra::SliderViewHost& host, QWidget* parent = nullptr);
     ~CSliderView() override;
 
-    // The play range, both ends inclusive; -1/-1 while no video is open.
-    void SetRange(int start, int end);
-    void ResetRange() { SetRange(-1, -1); }
-    int RangeStart() const { return m_nRangeStart; }
-    int RangeEnd() const { return m_nRangeEnd; }
-
     // The artwork of the two handle cursors, for the tests.
     const QCursor& StartHandleCursor() const { return m_curStartHandle; }
     const QCursor& EndHandleCursor() const { return m_curEndHandle; }
 
-    double m_dPixelsPerFrame = 0.0;  // recomputed at every drawing
-    int m_nMargin = 18;
-    int m_nRangeStart = -1;
-    int m_nRangeEnd = -1;
-    // Hit rectangles as last drawn.
-    kivra::ViewRect m_rcPosition;
-    kivra::ViewRect m_rcStartHandle;
-    kivra::ViewRect m_rcEndHandle;
-    int m_nDragItem = kDragNone;
+    // The scale and hit rectangles as last drawn, and what a drag holds.
+    double PixelsPerFrame() const { return m_dPixelsPerFrame; }
+    const kivra::ViewRect& PositionRect() const { return m_rcPosition; }
+    const kivra::ViewRect& StartHandleRect() const { return m_rcStartHandle; }
+    const kivra::ViewRect& EndHandleRect() const { return m_rcEndHandle; }
+    int DragItem() const { return m_nDragItem; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -77,6 +69,12 @@ private:
     int FrameAt(const CAviVideoStream& stream, int x) const;
 
     kivra::SliderViewHost& m_host;
+    double m_dPixelsPerFrame = 0.0;  // recomputed at every drawing
+    int m_nMargin = 18;
+    kivra::ViewRect m_rcPosition;
+    kivra::ViewRect m_rcStartHandle;
+    kivra::ViewRect m_rcEndHandle;
+    int m_nDragItem = kDragNone;
     QImage m_backBuffer;  // client-size off-screen surface
     QCursor m_curStartHandle;
     QCursor m_curEndHandle;

@@ -32,7 +32,7 @@ void CMainFrame::CreateBars() {
     m_pMovieBar = kivra::CreateMovieToolBar(this, lookup);
     m_pMarkerBar = kivra::CreateMarkerToolBar(this, lookup);
     m_pMosaicBar = new CMosaicSizeDlgBar(this);
-    m_pMosaicBar->SetOnSelected([this](int i) { OnMosaicType(i); });
+    m_pMosaicBar->SetOnSelected([this](int i) { m_trimming.OnMosaicType(i); });
     m_pMosaicBar->InitializeBar(Settings().MosaicRectType);
     m_pMosaicToolBar = m_pMosaicBar->WrapInToolBar(this);
 
@@ -88,10 +88,10 @@ void CMainFrame::UpdateBarStates() {
     if (m_pTrimmingBar == nullptr) {
         return;
     }
-    m_pTrimmingBar->SetPressed(kivra::ID_TRIMMING_SIDE_MODE, m_nTrimmingMode == kivra::kSideMode);
-    m_pTrimmingBar->SetPressed(kivra::ID_TRIMMING_FRONT_MODE, m_nTrimmingMode == kivra::kFrontMode);
-    m_pTrimmingBar->SetPressed(kivra::ID_TRIMMING_AREA, m_nViewMode == kivra::kAreaMode);
-    m_pTrimmingBar->SetPressed(kivra::ID_TRIMMING_PREVIEW, m_nViewMode == kivra::kPreviewMode);
+    m_pTrimmingBar->SetPressed(kivra::ID_TRIMMING_SIDE_MODE, m_session.StoredTrimmingMode() == kivra::kSideMode);
+    m_pTrimmingBar->SetPressed(kivra::ID_TRIMMING_FRONT_MODE, m_session.StoredTrimmingMode() == kivra::kFrontMode);
+    m_pTrimmingBar->SetPressed(kivra::ID_TRIMMING_AREA, m_session.GetViewMode() == kivra::kAreaMode);
+    m_pTrimmingBar->SetPressed(kivra::ID_TRIMMING_PREVIEW, m_session.GetViewMode() == kivra::kPreviewMode);
     m_pMarkerBar->SetPressed(kivra::ID_MARKER_SET_ID, IsMarkerIdDialogVisible());
     m_pMovieBar->SetPressed(kivra::ID_MOVIE_PLAY, IsPlaying());
 }
@@ -107,7 +107,7 @@ void CMainFrame::OnViewNavigator() {
         m_pNavigator->close();
         return;
     }
-    m_pNavigator = new CHelpDlg(CurrentTrimmingMode(), this);
+    m_pNavigator = new CHelpDlg(m_session.GetTrimmingMode(), this);
     m_pNavigator->show();
     // The client area starts under the menu, with the bars: the rule adds their row itself.
     const QWidget* menu = menuWidget();
@@ -124,7 +124,7 @@ void CMainFrame::OnViewNavigator() {
 
 void CMainFrame::RefreshNavigatorCaption() {
     if (!m_pNavigator.isNull()) {
-        m_pNavigator->SetTrimmingMode(CurrentTrimmingMode());
+        m_pNavigator->SetTrimmingMode(m_session.GetTrimmingMode());
     }
 }
 

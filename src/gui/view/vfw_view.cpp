@@ -65,7 +65,6 @@ CVfwView::CVfwView(kivra::FrameViewHost& host, QWidget* parent) : QWidget(parent
     m_fontLabel.setFixedPitch(true);
 
     m_nBoxHalfSize = m_host.Settings().LengthFromCenter1;
-    ResetAreas();
 
     m_cursorSetId = kivra::MarkerPlacingCursor();
     m_cursorOpenHand = kivra::OpenHandCursor();
@@ -75,8 +74,10 @@ CVfwView::CVfwView(kivra::FrameViewHost& host, QWidget* parent) : QWidget(parent
 
 CVfwView::~CVfwView() = default;
 
-void CVfwView::ResetAreas() {
-    kivra::ResetAreas(m_area1, m_area2);
+void CVfwView::ResetCursorBox() {
+    m_nBoxHalfSize = m_host.Settings().LengthFromCenter1;
+    m_rcCursorBox = {};
+    update();
 }
 
 void CVfwView::RecomputeCursorBox() {
@@ -86,8 +87,9 @@ void CVfwView::RecomputeCursorBox() {
 }
 
 void CVfwView::ResizeAreaBox(int step) {
-    if (m_host.ViewMode() != kivra::kAreaMode ||
-        (m_host.AreaIndex() == 1 && m_host.CurrentTrimmingMode() != kivra::kFrontMode)) {
+    if (m_host.Session().GetViewMode() != kivra::kAreaMode ||
+        (m_host.Session().AreaIndex() == 1 &&
+         m_host.Session().GetTrimmingMode() != kivra::kFrontMode)) {
         return;
     }
     m_nBoxHalfSize =
@@ -95,10 +97,13 @@ void CVfwView::ResizeAreaBox(int step) {
     RecomputeCursorBox();
 }
 
-void CVfwView::SetAreas(const kivra::AreaState& area1, const kivra::AreaState& area2) {
-    m_area1 = area1;
-    m_area2 = area2;
-    update();
+void CVfwView::ResetBoxHalfSize() {
+    m_nBoxHalfSize = m_host.Settings().LengthFromCenter1;
+}
+
+void CVfwView::SetBoxHalfSize(int halfSize) {
+    m_nBoxHalfSize = halfSize;
+    RecomputeCursorBox();
 }
 
 void CVfwView::InvalidatePictureCache() {
@@ -151,7 +156,7 @@ void CVfwView::paintEvent(QPaintEvent* /*event*/) {
 }
 
 void CVfwView::OnDraw(QPainter& dc) {
-    const kivra::ViewMode mode = m_host.ViewMode();
+    const kivra::ViewMode mode = m_host.Session().GetViewMode();
     dc.fillRect(m_backBuffer.rect(), mode == kivra::kPreviewMode ? QColor(Qt::black) : kBackground);
     CAviVideoStream* stream = m_host.Stream();
     if (stream == nullptr) {
@@ -159,7 +164,7 @@ void CVfwView::OnDraw(QPainter& dc) {
     }
     m_rcImage = DrawFrame(dc, *stream, {0, 0, width(), height()});
     m_host.UpdateRateStatus();
-    if (m_bShowInfo) {
+    if (m_host.Session().ShowInfo()) {
         DrawStreamInfo(dc, *stream);
     }
     DrawModeBanner(dc);
@@ -171,8 +176,8 @@ void CVfwView::OnDraw(QPainter& dc) {
 ViewRect CVfwView::DrawFrame(QPainter& dc, CAviVideoStream& stream, const ViewRect& box) {
     stream.LoadFrame(-1);  // decodes only when the frame or the deinterlacing changed
     const auto [width, height] = PictureSize(stream);
-    const double aspect =
-        kivra::PictureAspect(m_host.ViewMode(), m_host.Settings().Direction, width, height);
+    const double aspect = kivra::PictureAspect(m_host.Session().GetViewMode(),
+                                               m_host.Settings().Direction, width, height);
     const kivra::FrameFit fit = kivra::FitFrame(box, aspect);
     dc.fillRect(ToQRect(fit.bar1), Qt::black);
     dc.fillRect(ToQRect(fit.bar2), Qt::black);
@@ -181,7 +186,7 @@ ViewRect CVfwView::DrawFrame(QPainter& dc, CAviVideoStream& stream, const ViewRe
     // saved movie take it: what lies off the frame stays black, the rest keeps its shape.
     const ViewRect whole{0, 0, width, height};
     kivra::TrimPlacement place{whole, {0, 0, fit.picture.Width(), fit.picture.Height()}};
-    if (m_host.ViewMode() == kivra::kPreviewMode) {
+    if (m_host.Session().GetViewMode() == kivra::kPreviewMode) {
         place = kivra::PlaceTrimRect(TrimRectOfFrame(stream.m_nCurrentFrame), width, height,
                                      fit.picture.Width(), fit.picture.Height());
     }
@@ -255,13 +260,13 @@ void CVfwView::DrawStreamInfo(QPainter& dc, const CAviVideoStream& stream) {
 
 void CVfwView::DrawModeBanner(QPainter& dc) {
     int id = 0;
-    if (m_host.ViewMode() == kivra::kAreaMode) {
-        if (m_host.AreaIndex() == 0) {
+    if (m_host.Session().GetViewMode() == kivra::kAreaMode) {
+        if (m_host.Session().AreaIndex() == 0) {
             id = kivra::kIdsArea1Banner;
-        } else if (m_host.AreaIndex() == 1) {
+        } else if (m_host.Session().AreaIndex() == 1) {
             id = kivra::kIdsArea2Banner;
         }
-    } else if (m_host.ViewMode() == kivra::kPreviewMode) {
+    } else if (m_host.Session().GetViewMode() == kivra::kPreviewMode) {
         id = kivra::kIdsPreviewBanner;
     }
     if (id == 0) {

@@ -1,8 +1,8 @@
 #pragma once
 // The frame view: the current frame of the open video fitted into the window, with the mode
 // banner, stream information, trimming areas, locus and markers laid over it, and all mouse
-// work on the picture. A child of the pane; reads the document, the modes and the settings
-// through its host (the main frame, which outlives it).
+// work on the picture. A child of the pane; draws the editing session and passes the user's
+// input to it, both reached through its host (the main frame, which outlives it).
 #include <QCursor>
 #include <QFont>
 #include <QImage>
@@ -13,6 +13,7 @@
 #include "geometry/trimming_param.h"
 #include "geometry/view_geometry.h"
 #include "media/picture_scaler.h"
+#include "session/edit_session.h"
 #include "view/view_host.h"
 
 class CAviVideoStream;
@@ -26,15 +27,17 @@ public:
     explicit CVfwView(kivra::FrameViewHost& host, QWidget* parent = nullptr);
     ~CVfwView() override;
 
-    // Both areas unset: points zeroed, rectangles emptied, frames -1.
-    void ResetAreas();
+    // Area mode starts over: the cursor box hidden, at area 1's remembered half-size.
+    void ResetCursorBox();
+    // The box takes area 1's remembered half-size at the next pointer move (areas cleared).
+    void ResetBoxHalfSize();
     // The cursor box around the last cursor centre at the current half-size.
     void RecomputeCursorBox();
     // Grows or shrinks the cursor box by step (while area 1 is set, or area 2 in front mode),
     // within 3 and half the larger side of the picture.
     void ResizeAreaBox(int step);
-    // Both areas at once (restored from a marker file).
-    void SetAreas(const kivra::AreaState& area1, const kivra::AreaState& area2);
+    // The half-size the cursor box takes for the area set next (after Esc and Tab).
+    void SetBoxHalfSize(int halfSize);
 
     // The two mappings for the picture painted into imageRect, in the given view mode, with the
     // trimming rectangle of `frame` in preview. Nothing where the mapping cannot be formed.
@@ -63,17 +66,12 @@ public:
     // How often the frame was scaled for the screen since construction (for measurements).
     int PictureScaleCount() const { return m_nScaleCount; }
 
-    int m_bShowInfo = 0;  // draw the stream information
-
-    // Area state. The mouse work and the trimming computation change these.
-    kivra::ViewPoint m_ptCursorCenter;
-    kivra::ViewRect m_rcCursorBox;  // view pixels; empty outside area mode
-    int m_nBoxHalfSize = 0;         // half the shorter side of the cursor box, view pixels
-    kivra::AreaState m_area1;       // top and bottom points, rectangle (image pixels), frame or -1
-    kivra::AreaState m_area2;
-    int m_nHitMarkerId = -1;  // marker under the pointer or being dragged
-    int m_bDragging = 0;
-    kivra::ViewPoint m_ptDragStart;
+    // The box that follows the pointer in area mode (view pixels; empty outside it), half its
+    // shorter side, and the marker under the pointer or being dragged (-1 for none).
+    const kivra::ViewRect& CursorBox() const { return m_rcCursorBox; }
+    int BoxHalfSize() const { return m_nBoxHalfSize; }
+    int HitMarkerId() const { return m_nHitMarkerId; }
+    bool IsDragging() const { return m_bDragging; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -129,6 +127,11 @@ private:
                               const kivra::ViewRect& picture);
 
     kivra::FrameViewHost& m_host;
+    kivra::ViewPoint m_ptCursorCenter;
+    kivra::ViewRect m_rcCursorBox;
+    int m_nBoxHalfSize = 0;
+    int m_nHitMarkerId = -1;
+    bool m_bDragging = false;
     QImage m_backBuffer;  // client-size off-screen surface
     QFont m_fontLabel;
     kivra::ViewRect m_rcImage;

@@ -4,8 +4,6 @@
 #include <optional>
 #include <string>
 
-#include "geometry/trimming_param.h"
-#include "geometry/view_geometry.h"
 #include "platform/user_messages.h"
 
 class CAviVideoStream;
@@ -13,6 +11,8 @@ class CInifileManager;
 struct VideoAnnotations;
 
 namespace kivra {
+
+class EditSession;
 
 class FrameViewHost {
 public:
@@ -24,13 +24,8 @@ public:
     virtual bool IsVideoOpen() const = 0;  // the document has a path and a stream
     virtual bool IsForwardPlaying() const = 0;
     virtual CInifileManager& Settings() const = 0;
-
-    // The modes. Area index 0 sets area 1, 1 sets area 2; -1 before any video.
-    virtual kivra::ViewMode ViewMode() const = 0;
-    virtual int AreaIndex() const = 0;
-    virtual void SetAreaIndex(int index) = 0;
-    virtual void LeaveAreaMode() = 0;  // view mode 0, area index 0
-    virtual TrimmingMode CurrentTrimmingMode() const = 0;
+    // The modes, areas and play range the view draws and its mouse work changes.
+    virtual EditSession& Session() const = 0;
 
     // The marker ID dialog: whether it is up, the ID it holds (read back from its fields, so
     // the skip count in the settings is current too; nothing without the dialog), and the step
@@ -39,9 +34,7 @@ public:
     virtual std::optional<int> ReadBackMarkerId() = 0;
     virtual void AdvanceMarkerId() = 0;
 
-    // The play range and the frame moves of the area work.
-    virtual int RangeStart() const = 0;
-    virtual int RangeEnd() const = 0;
+    // The frame moves of the area and marker work.
     virtual void MoveTrackbar(int frame) = 0;
     virtual void ShowFirstFrame() = 0;  // the First command
     virtual void ShowLastFrame() = 0;   // the Last command

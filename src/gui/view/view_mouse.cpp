@@ -67,13 +67,13 @@ void CVfwView::ChooseCursor(ViewPoint point) {
         return;
     }
     // Elsewhere the window's own arrow comes back at the next move, as it does without us.
-    if (m_host.ViewMode() == kivra::kAreaMode || !m_host.IsVideoOpen()) {
+    if (m_host.Session().GetViewMode() == kivra::kAreaMode || !m_host.IsVideoOpen()) {
         unsetCursor();
     } else if (m_bDragging) {
         setCursor(m_cursorClosedHand);
     } else if (CAviVideoStream* stream = m_host.Stream();
                stream != nullptr &&
-               HitTestMarker(m_host.ViewMode(), stream->m_nCurrentFrame, point) >= 0) {
+               HitTestMarker(m_host.Session().GetViewMode(), stream->m_nCurrentFrame, point) >= 0) {
         setCursor(m_cursorOpenHand);
     } else {
         unsetCursor();
@@ -83,7 +83,7 @@ void CVfwView::ChooseCursor(ViewPoint point) {
 void CVfwView::mouseMoveEvent(QMouseEvent* event) {
     const ViewPoint p = ToViewPoint(event->position());
     ChooseCursor(p);
-    if (m_host.ViewMode() == kivra::kAreaMode) {
+    if (m_host.Session().GetViewMode() == kivra::kAreaMode) {
         setFocus();
         m_ptCursorCenter = p;
         RecomputeCursorBox();
@@ -105,9 +105,8 @@ void CVfwView::DragMarkerTo(CAviVideoStream& stream, ViewPoint point) {
     point.x = std::clamp(point.x, m_rcImage.left, m_rcImage.right - 1);
     point.y = std::clamp(point.y, m_rcImage.top, m_rcImage.bottom - 1);
     const int frame = stream.m_nCurrentFrame;
-    if (const auto image = ViewToImage(point, m_rcImage, m_host.ViewMode(), frame)) {
-        m_host.Annotations()->m_markers.SetMarker(m_nHitMarkerId - 1, frame, image->x, image->y);
-        update();
+    if (const auto image = ViewToImage(point, m_rcImage, m_host.Session().GetViewMode(), frame)) {
+        m_host.Session().SetMarker(m_nHitMarkerId, frame, image->x, image->y);
     }
 }
 
@@ -122,7 +121,7 @@ void CVfwView::mousePressEvent(QMouseEvent* event) {
         return;
     }
     const ViewPoint p = ToViewPoint(event->position());
-    const kivra::ViewMode mode = m_host.ViewMode();
+    const kivra::ViewMode mode = m_host.Session().GetViewMode();
     if (mode == kivra::kAreaMode) {
         SetAreaAtCursor(*stream);
         return;
@@ -137,8 +136,7 @@ void CVfwView::mousePressEvent(QMouseEvent* event) {
     }
     // Qt holds the mouse for this view until the button is released.
     m_nHitMarkerId = id;
-    m_ptDragStart = p;
-    m_bDragging = 1;
+    m_bDragging = true;
     ChooseCursor(p);
 }
 
@@ -148,48 +146,34 @@ void CVfwView::mouseReleaseEvent(QMouseEvent* event) {
         return;
     }
     if (m_bDragging) {
-        m_bDragging = 0;
+        m_bDragging = false;
         m_nHitMarkerId = -1;
     }
 }
 
 void CVfwView::SetAreaAtCursor(CAviVideoStream& stream) {
-    const bool second = m_host.AreaIndex() == 1;
-    kivra::AreaState& area = second ? m_area2 : m_area1;
-    const kivra::AreaState& other = second ? m_area1 : m_area2;
-    const int frame = stream.m_nCurrentFrame;
-    if (frame == other.frame) {
-        return;  // the two areas need two different frames
-    }
+    kivra::EditSession& session = m_host.Session();
+    const bool second = session.AreaIndex() == 1;
     const auto [imageWidth, imageHeight] = ImageSize();
     const kivra::PixelRect rect =
         kivra::BoxToImageRect(m_rcCursorBox, m_rcImage, imageWidth, imageHeight);
-    if (rect.IsEmpty()) {
+    CInifileManager& settings = m_host.Settings();
+    if (!session.SetArea(second ? 1 : 0, rect, stream.m_nCurrentFrame, settings.Direction)) {
         return;
     }
-    area = kivra::AreaFromClick(rect, frame);
-
-    CInifileManager& settings = m_host.Settings();
     if (!second) {
-        m_host.SetAreaIndex(1);
         settings.LengthFromCenter1 = m_nBoxHalfSize;
         // In side mode area 2 starts as large as area 1 and keeps that size.
-        if (m_host.CurrentTrimmingMode() == kivra::kFrontMode) {
+        if (session.GetTrimmingMode() == kivra::kFrontMode) {
             m_nBoxHalfSize = settings.LengthFromCenter2;
             RecomputeCursorBox();
         }
         m_host.ShowLastFrame();
     } else {
-        m_host.LeaveAreaMode();
         settings.LengthFromCenter2 = m_nBoxHalfSize;
         m_nBoxHalfSize = settings.LengthFromCenter1;
         m_rcCursorBox = {};
         m_host.ShowFirstFrame();
-    }
-    if (m_area1.IsSet() && m_area2.IsSet()) {
-        kivra::InterpolateTrimRects(m_area1, m_area2, m_host.CurrentTrimmingMode(),
-                                    settings.Direction, stream.GetFrameCount(),
-                                    m_host.Annotations()->m_trimParam);
     }
     m_host.UpdateAllViews();
 }
@@ -205,16 +189,16 @@ void CVfwView::PlaceMarker(CAviVideoStream& stream, ViewPoint point) {
         return;
     }
     const int id = *readBack;
-    m_host.Annotations()->m_markers.SetMarker(id - 1, frame, image->x, image->y);
+    kivra::EditSession& session = m_host.Session();
     const CInifileManager& settings = m_host.Settings();
     if (settings.SetIDMode != 0) {
         const int skip = settings.SkipFrameNum;
-        m_host.Annotations()->m_markers.FillSkippedFrames(id - 1, frame, image->x, image->y, skip,
-                                                          m_host.RangeStart());
-        const int64_t next = std::min<int64_t>(m_host.RangeEnd(), int64_t{frame} + skip);
+        session.SetMarkerFillingSkipped(id, frame, image->x, image->y, skip);
+        const int64_t next = std::min<int64_t>(session.RangeEnd(), int64_t{frame} + skip);
         stream.SetPosition(static_cast<int>(next));
         m_host.MoveTrackbar(stream.m_nCurrentFrame);
     } else {
+        session.SetMarker(id, frame, image->x, image->y);
         m_host.AdvanceMarkerId();
     }
     m_host.UpdateAllViews();
@@ -233,7 +217,7 @@ void CVfwView::contextMenuEvent(QContextMenuEvent* event) {
     if (stream == nullptr || !m_host.IsVideoOpen() || m_bDragging || m_host.IsForwardPlaying()) {
         return;
     }
-    m_nHitMarkerId = HitTestMarker(m_host.ViewMode(), stream->m_nCurrentFrame,
+    m_nHitMarkerId = HitTestMarker(m_host.Session().GetViewMode(), stream->m_nCurrentFrame,
                                    {event->pos().x(), event->pos().y()});
     if (m_nHitMarkerId >= 0) {
         m_pMarkerMenu->exec(event->globalPos());
@@ -245,8 +229,7 @@ void CVfwView::OnMarkerDelete() {
     if (stream == nullptr || m_nHitMarkerId < 0) {
         return;
     }
-    m_host.Annotations()->m_markers.DeleteMarker(m_nHitMarkerId - 1, stream->m_nCurrentFrame);
-    m_host.UpdateAllViews();
+    m_host.Session().DeleteMarker(m_nHitMarkerId, stream->m_nCurrentFrame);
 }
 
 void CVfwView::OnMarkerDeleteAllFrames() {
@@ -258,8 +241,5 @@ void CVfwView::OnMarkerDeleteAllFrames() {
         return;
     }
     // The video may have closed while the question was open.
-    if (CAviVideoStream* stream = m_host.Stream()) {
-        m_host.Annotations()->m_markers.DeleteMarkerIdAllFrames(id, stream->GetEnd());
-        m_host.UpdateAllViews();
-    }
+    m_host.Session().DeleteMarkerAllFrames(id);
 }

@@ -62,18 +62,21 @@ QColor FromColorRef(int colorRef) {
 
 void CVfwView::DrawTrimmingAreas(QPainter& dc, const CAviVideoStream& stream) {
     const int frame = stream.m_nCurrentFrame;
-    const bool bothSet = m_area1.IsSet() && m_area2.IsSet();
+    const kivra::EditSession& session = m_host.Session();
+    const kivra::AreaState& area1 = session.Area1();
+    const kivra::AreaState& area2 = session.Area2();
+    const bool bothSet = session.AreasSet();
     std::optional<QColor> colour;
-    if (frame == m_area1.frame) {
+    if (frame == area1.frame) {
         colour = QColor(255, 0, 0);
-    } else if (frame == m_area2.frame) {
+    } else if (frame == area2.frame) {
         colour = QColor(0, 0, 255);
     } else if (bothSet) {
         colour = QColor(0, 0, 0);
     }
 
-    const kivra::ViewMode mode = m_host.ViewMode();
-    ViewRect base = bothSet ? TrimRectOfFrame(frame) : m_area1.rect;
+    const kivra::ViewMode mode = m_host.Session().GetViewMode();
+    ViewRect base = bothSet ? TrimRectOfFrame(frame) : area1.rect;
     const auto [imageWidth, imageHeight] = ImageSize();
     if (!base.IsEmpty() && colour && imageWidth > 0 && imageHeight > 0) {
         if (mode == kivra::kPreviewMode) {
@@ -87,7 +90,8 @@ void CVfwView::DrawTrimmingAreas(QPainter& dc, const CAviVideoStream& stream) {
     }
 
     if (mode == kivra::kAreaMode && !m_rcCursorBox.IsEmpty()) {
-        const QColor boxColour = m_host.AreaIndex() == 1 ? QColor(0, 0, 255) : QColor(255, 0, 0);
+        const QColor boxColour =
+            m_host.Session().AreaIndex() == 1 ? QColor(0, 0, 255) : QColor(255, 0, 0);
         const ViewRect& box = m_rcCursorBox;
         FrameRect2(dc, box, boxColour);
         FrameRect(dc, kivra::MosaicRect(box, m_host.Annotations()->m_nMosaicType), boxColour);
@@ -97,7 +101,7 @@ void CVfwView::DrawTrimmingAreas(QPainter& dc, const CAviVideoStream& stream) {
 
 void CVfwView::DrawLocus(QPainter& dc, const CAviVideoStream& stream) {
     const CInifileManager& settings = m_host.Settings();
-    if (settings.ShowLocus == 0 || m_host.ViewMode() != kivra::kPreviewMode ||
+    if (settings.ShowLocus == 0 || m_host.Session().GetViewMode() != kivra::kPreviewMode ||
         m_host.IsMarkerIdDialogVisible()) {
         return;
     }
@@ -134,7 +138,7 @@ void CVfwView::DrawMarkers(QPainter& dc, const CAviVideoStream& stream) {
         return;
     }
     const kivra::ImageMapping mapping =
-        MappingFor(m_rcImage, m_host.ViewMode(), stream.m_nCurrentFrame);
+        MappingFor(m_rcImage, m_host.Session().GetViewMode(), stream.m_nCurrentFrame);
     dc.save();
     dc.setFont(m_fontLabel);
     dc.setBackgroundMode(Qt::OpaqueMode);

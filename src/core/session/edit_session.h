@@ -1,0 +1,134 @@
+#pragma once
+// The editing state of the open video: view and trimming modes, the area being set, both
+// trimming areas, the play range and the information overlay, with the markers, per-frame
+// rectangles and mosaic type the document keeps beside the stream. Every change goes through a
+// request that tells whether it was taken (a refused one changes nothing) and notifies the
+// observers. Owned by whoever drives the editing (the main frame, kivra-cli).
+#include <functional>
+#include <vector>
+
+#include "geometry/trimming_param.h"
+#include "geometry/view_geometry.h"
+#include "markers/trimming_state.h"
+#include "markers/video_annotations.h"
+
+class CInifileManager;
+
+namespace kivra {
+
+// What changed, as bits; an observer gets the union of one request's changes.
+enum SessionChange : unsigned {
+    kChangeViewMode = 1u << 0,  // view mode or area index
+    kChangeTrimmingMode = 1u << 1,
+    kChangeAreas = 1u << 2,  // areas, and the per-frame rectangles built from them
+    kChangeMarkers = 1u << 3,
+    kChangeMosaic = 1u << 4,
+    kChangeRange = 1u << 5,
+    kChangeShowInfo = 1u << 6,
+    kChangeVideo = 1u << 7,  // a video came or went
+};
+
+class SessionObserver {
+public:
+    virtual ~SessionObserver() = default;
+    virtual void SessionChanged(unsigned changes) = 0;
+};
+
+enum class ModeRequest { kUnchanged, kChanged, kRefused };
+
+class EditSession {
+public:
+    // annotations gives what the document keeps beside the open stream, null while none is
+    // open; asked at every use, because the document replaces it while opening.
+    explicit EditSession(std::function<VideoAnnotations*()> annotations);
+
+    // A video of frameCount frames became the open one: areas unset, normal view, area 1 next,
+    // the whole video as the play range.
+    void StartVideo(int frameCount);
+    // No video: no view mode, no play range, no areas, no information overlay.
+    void EndVideo();
+    bool HasVideo() const { return m_nFrameCount > 0 && Annotations() != nullptr; }
+    int FrameCount() const { return m_nFrameCount; }
+    VideoAnnotations* Annotations() const { return m_annotations(); }
+
+    // Modes. The area index is 0 while area 1 is set next, 1 for area 2.
+    ViewMode GetViewMode() const { return m_nViewMode; }
+    int AreaIndex() const { return m_nAreaIndex; }
+    bool SetViewMode(ViewMode mode);
+    void ToggleAreaMode();         // area <-> normal, area 1 next
+    void TogglePreview();          // preview <-> normal
+    void LeaveAreaMode();          // normal view, area 1 next
+    bool SetAreaIndex(int index);  // 1 only once area 1 is set
+    // The mode as stored (a settings or marker-file number) and the mode it stands for.
+    int StoredTrimmingMode() const { return m_nTrimmingMode; }
+    TrimmingMode GetTrimmingMode() const { return TrimmingModeOf(m_nTrimmingMode); }
+    // Setting the stored number without questions (the settings at start).
+    void LoadTrimmingMode(int stored) { m_nTrimmingMode = stored; }
+    // A new mode clears set areas, so confirmClear is asked first while area 1 is set; its No
+    // leaves mode and areas as they were.
+    ModeRequest RequestTrimmingMode(TrimmingMode mode, const std::function<bool()>& confirmClear);
+
+    // The areas. SetArea takes the area the cursor box covers (image pixels) on frame; refused
+    // without a video, for an empty rectangle, a frame outside the video or the other area's
+    // frame. Setting area 1 moves on to area 2; setting area 2 leaves area mode. With both set
+    // the per-frame rectangles are rebuilt for direction.
+    const AreaState& Area1() const { return m_area1; }
+    const AreaState& Area2() const { return m_area2; }
+    bool AreasSet() const { return m_area1.IsSet() && m_area2.IsSet(); }
+    bool SetArea(int index, const PixelRect& rect, int frame, int direction);
+    // Both areas unset, area 1 next, preview left for the normal view.
+    void ClearAreas();
+    // The areas reshaped for a new output direction and the rectangles rebuilt.
+    void ApplyDirection(int direction);
+
+    // The play range, both ends inclusive, start < end inside the video; -1/-1 without one.
+    int RangeStart() const { return m_nRangeStart; }
+    int RangeEnd() const { return m_nRangeEnd; }
+    bool SetPlayRange(int start, int end);
+
+    bool ShowInfo() const { return m_bShowInfo; }
+    void SetShowInfo(bool show);
+
+    int MosaicType() const;
+    bool SetMosaicType(int type);
+
+    // Markers of ID id (1-based). Each is refused without a video, for an ID without a row or a
+    // frame outside the video, and for a deletion that would delete nothing.
+    bool SetMarker(int id, int frame, double x, double y);
+    // A click of ID id on frame in skip mode: the marker, then the frames back to its previous
+    // click (at most skip back, not before the play range) filled in a straight line.
+    bool SetMarkerFillingSkipped(int id, int frame, double x, double y, int skip);
+    bool DeleteMarker(int id, int frame);
+    bool DeleteFrameMarkers(int frame);
+    bool DeleteMarkerAllFrames(int id);
+    bool DeleteAllMarkers();
+
+    // The marker file's trimming state: restored from it (settings and rectangles too), and the
+    // current one for saving.
+    void RestoreTrimmingState(const TrimmingState& state, CInifileManager& settings);
+    TrimmingState CurrentTrimmingState() const;
+
+    // Observers are not owned and must be removed before they go.
+    void AddObserver(SessionObserver* observer);
+    void RemoveObserver(SessionObserver* observer);
+
+private:
+    void Notify(unsigned changes);
+    bool ValidFrame(int frame) const { return frame >= 0 && frame < m_nFrameCount; }
+    CLFFManager* MarkersFor(int id, int frame) const;
+    void Interpolate(int direction);
+
+    std::function<VideoAnnotations*()> m_annotations;
+    std::vector<SessionObserver*> m_observers;
+    int m_nFrameCount = 0;
+    ViewMode m_nViewMode = kNoVideo;
+    int m_nAreaIndex = -1;
+    int m_nTrimmingMode = kSideMode;
+    AreaState m_area1;
+    AreaState m_area2;
+    int m_nRangeStart = -1;
+    int m_nRangeEnd = -1;
+    bool m_bShowInfo = false;
+};
+
+}  // namespace kivra

@@ -1,0 +1,64 @@
+#pragma once
+// The trimming and marker commands: modes, areas, mosaic, preview, the marker ID dialog,
+// deleting, saving and exporting markers, and the keys of area mode. They change the editing
+// session and ask the user through their host. Owned by the main frame, which is the host.
+#include <string>
+
+#include "platform/user_messages.h"
+
+class CAviVideoStream;
+class CInifileManager;
+class CSetMarkerIDDlg;
+class CVfwDoc;
+class CVfwView;
+class QKeyEvent;
+class QWidget;
+class ZebsCOOIconToolBar;
+
+namespace kivra {
+
+class EditSession;
+
+class TrimmingCommandsHost {
+public:
+    virtual ~TrimmingCommandsHost() = default;
+    virtual UserMessages& Messages() = 0;
+    virtual EditSession& Session() const = 0;
+    virtual CInifileManager& Settings() const = 0;
+    virtual CVfwDoc* GetDocument() const = 0;
+    virtual CAviVideoStream* Stream() const = 0;
+    virtual bool IsVideoOpen() const = 0;
+    // The window parts the commands move focus to or show; null before they exist.
+    virtual CVfwView* VideoView() const = 0;
+    virtual CSetMarkerIDDlg* MarkerIdDialog() const = 0;
+    virtual ZebsCOOIconToolBar* MarkerBar() const = 0;
+    virtual QWidget* DialogParent() = 0;
+    virtual void SyncMosaicBar() = 0;
+    virtual void UpdateAllViews() = 0;
+};
+
+}  // namespace kivra
+
+class CTrimmingCommands {
+public:
+    explicit CTrimmingCommands(kivra::TrimmingCommandsHost& host) : m_host(host) {}
+
+    void SetTrimmingMode(int mode);  // a kivra::TrimmingMode
+    void ClearAreas();
+    // Trimming settings dialog, then the areas reshaped for a new direction.
+    void OnTrimmingSettings();
+    void OnTrimmingArea();
+    void OnTrimmingPreview();
+    void OnMosaicType(int type);
+    void OnMarkerSetId();
+    void OnMarkerDeleteFrame();
+    void OnMarkerDeleteAll();
+    bool OnMarkerSave();  // false when the file could not be written (2037 was shown)
+    void OnCoordinateOutput();
+    bool ExportCoordinates(const std::string& path);  // false after message 2036
+    // The keys of area mode (setting an area); true when the key was taken.
+    bool HandleAreaKey(const QKeyEvent& key);
+
+private:
+    kivra::TrimmingCommandsHost& m_host;
+};
