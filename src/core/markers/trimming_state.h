@@ -18,6 +18,8 @@ struct TrimmingState {
     int rangeEnd = 0;
     AreaState area1;
     AreaState area2;
+
+    bool operator==(const TrimmingState&) const = default;
 };
 
 // The state stored with the markers, made safe for a video of frameCount frames: a play range

@@ -1,0 +1,229 @@
+// The editing session without a window: the trimming workflow from the first area click to the
+// preview's geometry, the mode change and its question, and requests that are refused leaving
+// everything as it was and telling no one.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "markers/trimming_state.h"
+#include "session/edit_session.h"
+#include "settings/inifile_manager.h"
+#include "support/ffmpeg_tool.h"
+
+namespace {
+
+using kivra::EditSession;
+using kivra::ModeRequest;
+using kivra::PixelRect;
+
+constexpr int kFrames = 120;
+constexpr int kDirection = kivra::kPortrait;
+
+class Recorder : public kivra::SessionObserver {
+public:
+    void SessionChanged(unsigned changes) override { seen.push_back(changes); }
+    std::vector<unsigned> seen;
+};
+
+class EditSessionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_annotations->m_markers.LoadMarkers(m_dir.File("walk.lff"), 10);
+        m_session.AddObserver(&m_recorder);
+        m_session.StartVideo(kFrames);
+        m_recorder.seen.clear();
+    }
+    void TearDown() override { m_session.RemoveObserver(&m_recorder); }
+
+    // Everything a refused request must leave alone.
+    struct Snapshot {
+        kivra::TrimmingState state;
+        kivra::ViewMode viewMode;
+        int areaIndex;
+        int stored;
+        std::vector<PixelRect> rects;
+        bool operator==(const Snapshot&) const = default;
+    };
+    Snapshot Take() const {
+        std::vector<PixelRect> rects;
+        for (int f = 0; f < m_annotations->m_trimParam.GetSize(); ++f) {
+            rects.push_back(m_annotations->m_trimParam.At(f));
+        }
+        return {m_session.CurrentTrimmingState(), m_session.GetViewMode(), m_session.AreaIndex(),
+                m_session.StoredTrimmingMode(), rects};
+    }
+
+    void SetBothAreas() {
+        m_session.ToggleAreaMode();
+        ASSERT_TRUE(m_session.SetArea(0, {100, 60, 160, 140}, 0, kDirection));
+        ASSERT_TRUE(m_session.SetArea(1, {400, 50, 480, 156}, kFrames - 1, kDirection));
+    }
+
+    kivra::test::TempDir m_dir;
+    std::unique_ptr<VideoAnnotations> m_annotations = std::make_unique<VideoAnnotations>();
+    EditSession m_session{[this] { return m_annotations.get(); }};
+    Recorder m_recorder;
+};
+
+TEST_F(EditSessionTest, AreaClicksInterpolateAndPreviewPlacesEachFrame) {
+    m_session.ToggleAreaMode();
+    EXPECT_EQ(m_session.GetViewMode(), kivra::kAreaMode);
+    ASSERT_TRUE(m_session.SetArea(0, {100, 60, 160, 140}, 0, kDirection));
+    EXPECT_EQ(m_session.AreaIndex(), 1) << "area 2 is next";
+    EXPECT_EQ(m_annotations->m_trimParam.GetSize(), 0) << "nothing to interpolate yet";
+
+    const Snapshot before = Take();
+    m_recorder.seen.clear();
+    EXPECT_FALSE(m_session.SetArea(1, {400, 50, 480, 156}, 0, kDirection)) << "area 1's frame";
+    EXPECT_FALSE(m_session.SetArea(1, {400, 50, 400, 156}, 60, kDirection)) << "empty box";
+    EXPECT_FALSE(m_session.SetArea(1, {400, 50, 480, 156}, kFrames, kDirection)) << "past the end";
+    EXPECT_FALSE(m_session.SetArea(2, {400, 50, 480, 156}, 60, kDirection));
+    EXPECT_EQ(Take(), before);
+    EXPECT_TRUE(m_recorder.seen.empty());
+
+    ASSERT_TRUE(m_session.SetArea(1, {400, 50, 480, 156}, kFrames - 1, kDirection));
+    EXPECT_EQ(m_session.GetViewMode(), kivra::kNormalMode) << "setting area 2 ends area mode";
+    EXPECT_EQ(m_session.AreaIndex(), 0);
+    ASSERT_EQ(m_recorder.seen.size(), 1u);
+    EXPECT_NE(m_recorder.seen[0] & kivra::kChangeAreas, 0u);
+
+    // The per-frame rectangles are exactly the ones the geometry builds from the two areas.
+    CTrimmingParam expected;
+    ASSERT_TRUE(kivra::InterpolateTrimRects(m_session.Area1(), m_session.Area2(), kivra::kSideMode,
+                                            kDirection, kFrames, expected));
+    ASSERT_EQ(m_annotations->m_trimParam.GetSize(), kFrames);
+    for (int f = 0; f < kFrames; ++f) {
+        ASSERT_EQ(m_annotations->m_trimParam.At(f), expected.At(f)) << "frame " << f;
+    }
+    EXPECT_EQ(m_annotations->m_trimParam.At(0), m_session.Area1().rect);
+    EXPECT_EQ(m_annotations->m_trimParam.At(kFrames - 1), m_session.Area2().rect);
+
+    // Preview: frame 60's rectangle lies inside a 640x480 picture and fills the whole output.
+    m_session.TogglePreview();
+    EXPECT_EQ(m_session.GetViewMode(), kivra::kPreviewMode);
+    const kivra::TrimPlacement place =
+        kivra::PlaceTrimRect(m_annotations->m_trimParam.At(60), 640, 480, 240, 320);
+    EXPECT_EQ(place.source, m_annotations->m_trimParam.At(60));
+    EXPECT_EQ(place.dest, (kivra::ViewRect{0, 0, 240, 320}));
+
+    // Another direction reshapes both areas and the list follows.
+    m_session.ApplyDirection(kivra::kLandscape);
+    EXPECT_GT(m_session.Area1().rect.Width(), m_session.Area1().rect.Height());
+    EXPECT_EQ(m_annotations->m_trimParam.At(0), m_session.Area1().rect);
+}
+
+TEST_F(EditSessionTest, ModeChangeAsksWhileAreasAreSetAndNoChangesNothing) {
+    int asked = 0;
+    const auto answer = [&asked](bool yes) {
+        return [&asked, yes] {
+            ++asked;
+            return yes;
+        };
+    };
+    // Without areas the mode simply changes.
+    EXPECT_EQ(m_session.RequestTrimmingMode(kivra::kFrontMode, answer(false)),
+              ModeRequest::kChanged);
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(m_session.RequestTrimmingMode(kivra::kFrontMode, answer(false)),
+              ModeRequest::kUnchanged);
+
+    SetBothAreas();
+    m_session.TogglePreview();
+    const Snapshot before = Take();
+    m_recorder.seen.clear();
+    EXPECT_EQ(m_session.RequestTrimmingMode(kivra::kSideMode, answer(false)),
+              ModeRequest::kRefused);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(Take(), before);
+    EXPECT_TRUE(m_recorder.seen.empty());
+
+    EXPECT_EQ(m_session.RequestTrimmingMode(kivra::kSideMode, answer(true)), ModeRequest::kChanged);
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(m_session.GetTrimmingMode(), kivra::kSideMode);
+    EXPECT_FALSE(m_session.Area1().IsSet());
+    EXPECT_FALSE(m_session.Area2().IsSet());
+    EXPECT_EQ(m_session.GetViewMode(), kivra::kNormalMode) << "preview needs the areas";
+
+    // A number no mode has counts as side; refusing keeps the number as it was.
+    m_session.LoadTrimmingMode(5);
+    ASSERT_TRUE(m_session.SetArea(0, {100, 60, 160, 140}, 3, kDirection));
+    EXPECT_EQ(m_session.RequestTrimmingMode(kivra::kSideMode, answer(false)),
+              ModeRequest::kRefused);
+    EXPECT_EQ(m_session.StoredTrimmingMode(), 5);
+}
+
+TEST_F(EditSessionTest, RangeAndMarkerRequestsRefuseWhatCannotBe) {
+    EXPECT_EQ(m_session.RangeStart(), 0);
+    EXPECT_EQ(m_session.RangeEnd(), kFrames - 1);
+    const Snapshot before = Take();
+    EXPECT_FALSE(m_session.SetPlayRange(10, 10));
+    EXPECT_FALSE(m_session.SetPlayRange(20, 10));
+    EXPECT_FALSE(m_session.SetPlayRange(-1, 10));
+    EXPECT_FALSE(m_session.SetPlayRange(10, kFrames));
+    EXPECT_FALSE(m_session.SetAreaIndex(1)) << "area 2 only after area 1";
+    EXPECT_FALSE(m_session.SetMarker(0, 5, 1, 1));
+    EXPECT_FALSE(m_session.SetMarker(11, 5, 1, 1)) << "10 IDs";
+    EXPECT_FALSE(m_session.SetMarker(3, kFrames, 1, 1));
+    EXPECT_FALSE(m_session.DeleteMarker(3, 5));
+    EXPECT_FALSE(m_session.DeleteFrameMarkers(5));
+    EXPECT_FALSE(m_session.DeleteMarkerAllFrames(3));
+    EXPECT_EQ(Take(), before);
+    EXPECT_TRUE(m_recorder.seen.empty());
+    EXPECT_FALSE(m_annotations->m_markers.IsModified());
+
+    ASSERT_TRUE(m_session.SetPlayRange(10, 50));
+    ASSERT_TRUE(m_session.SetMarker(3, 12, 40.5, 60.25));
+    ASSERT_TRUE(m_session.SetMarkerFillingSkipped(3, 16, 48.5, 68.25, 5));
+    EXPECT_EQ(m_annotations->m_markers.Row(2).size(), 5u) << "13, 14 and 15 filled";
+    ASSERT_TRUE(m_session.SetMarker(4, 16, 1, 2));
+    EXPECT_TRUE(m_annotations->m_markers.IsModified());
+    ASSERT_TRUE(m_session.DeleteFrameMarkers(16));
+    EXPECT_FALSE(m_annotations->m_markers.HasMarkers(16));
+    ASSERT_TRUE(m_session.DeleteMarkerAllFrames(3));
+    EXPECT_FALSE(m_annotations->m_markers.AnyMarkers());
+    for (const unsigned changes : m_recorder.seen) {
+        EXPECT_NE(changes & (kivra::kChangeRange | kivra::kChangeMarkers), 0u);
+    }
+
+    // Without a video nothing is taken, and the range reads as none.
+    m_session.EndVideo();
+    m_annotations.reset();
+    EXPECT_EQ(m_session.RangeStart(), -1);
+    EXPECT_EQ(m_session.GetViewMode(), kivra::kNoVideo);
+    EXPECT_FALSE(m_session.SetPlayRange(0, 5));
+    EXPECT_FALSE(m_session.SetMarker(1, 0, 1, 1));
+    EXPECT_FALSE(m_session.SetMosaicType(2));
+    EXPECT_FALSE(m_session.SetViewMode(kivra::kPreviewMode));
+    EXPECT_FALSE(m_session.DeleteAllMarkers());
+}
+
+TEST_F(EditSessionTest, TrimmingStateSurvivesTheMarkerFile) {
+    SetBothAreas();
+    ASSERT_TRUE(m_session.SetPlayRange(7, 99));
+    ASSERT_TRUE(m_session.SetMosaicType(3));
+    ASSERT_EQ(m_session.RequestTrimmingMode(kivra::kFrontMode, [] { return true; }),
+              ModeRequest::kChanged);
+    SetBothAreas();  // cleared by the new mode
+    kivra::StoreTrimmingState(m_annotations->m_markers, m_session.CurrentTrimmingState());
+    ASSERT_TRUE(m_annotations->m_markers.SaveMarkers(m_dir.File("walk.lff"), 1, kDirection, 3));
+    const Snapshot saved = Take();
+
+    // Another session on the file restores the same state and the same rectangles.
+    auto reopened = std::make_unique<VideoAnnotations>();
+    ASSERT_EQ(reopened->m_markers.LoadMarkers(m_dir.File("walk.lff"), 10), CLFFManager::kLoaded);
+    EditSession session([&reopened] { return reopened.get(); });
+    session.StartVideo(kFrames);
+    CInifileManager settings{std::string()};
+    session.RestoreTrimmingState(kivra::TrimmingStateFromMarkers(reopened->m_markers, kFrames),
+                                 settings);
+    EXPECT_EQ(session.CurrentTrimmingState(), saved.state);
+    EXPECT_EQ(settings.Mode, kivra::kFrontMode);
+    EXPECT_EQ(settings.MosaicRectType, 3);
+    ASSERT_EQ(reopened->m_trimParam.GetSize(), kFrames);
+    for (int f = 0; f < kFrames; ++f) {
+        ASSERT_EQ(reopened->m_trimParam.At(f), saved.rects[size_t(f)]) << "frame " << f;
+    }
+}
+
+}  // namespace
