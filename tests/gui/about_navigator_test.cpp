@@ -190,7 +190,7 @@ TEST_F(NavigatorPlacementTest, OpensRightOfTheWindowLevelWithTheVideo) {
                   m_frame->menuBar()->mapToGlobal(QPoint(0, m_frame->menuBar()->height())).y());
         const auto* mosaic = m_frame->MosaicToolBar()->findChild<CMosaicSizeDlgBar*>();
         ASSERT_NE(mosaic, nullptr);
-        const int timeline = m_frame->m_pSliderView->height();
+        const int timeline = m_frame->SliderView()->height();
         ASSERT_GT(timeline, 0);
         const int y = barsTop + mosaic->height() + timeline + 5;
         ASSERT_LE(y + nav.height(), screen.bottom() + 1) << "the screen must not move it";

@@ -20,9 +20,13 @@ public:
     CBasePaneV(kivra::SliderViewHost& sliderHost, kivra::FrameViewHost& viewHost,
                QWidget* parent = nullptr);
 
-    CVfwView* m_pVideoView = nullptr;
-    CSliderView* m_pSliderView = nullptr;
+    CVfwView* VideoView() const { return m_pVideoView; }
+    CSliderView* SliderView() const { return m_pSliderView; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+
+private:
+    CVfwView* m_pVideoView = nullptr;  // children of this pane
+    CSliderView* m_pSliderView = nullptr;
 };

@@ -48,7 +48,7 @@ CMainFrame::CMainFrame(kivra::MainFrameHost& app) : m_app(app), m_messages(this)
     m_session.AddObserver(this);
 
     auto* pane = new CBasePaneV(*this, *this, this);
-    SetPaneViews(pane, pane->m_pVideoView, pane->m_pSliderView);
+    SetPaneViews(pane, pane->VideoView(), pane->SliderView());
     setCentralWidget(pane);
     // While an area is being set, its keys come here before shortcuts and focus moves see them.
     if (m_pVideoView != nullptr) {

@@ -65,6 +65,7 @@ public:
     // The pane and the two views it made (not owned: children of this window).
     void SetPaneViews(CBasePaneV* pane, CVfwView* videoView, CSliderView* sliderView);
     CVfwView* VideoView() const override { return m_pVideoView; }
+    CSliderView* SliderView() const { return m_pSliderView; }
 
     // The action of a command, or null for one this window does not have.
     QAction* Action(kivra::CommandId id) const;
@@ -171,10 +172,6 @@ public:
     // kivra::SessionObserver: the views redraw what changed.
     void SessionChanged(unsigned changes) override;
 
-    CBasePaneV* m_pBasePane = nullptr;  // not owned: children of this window
-    CVfwView* m_pVideoView = nullptr;
-    CSliderView* m_pSliderView = nullptr;
-
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -198,6 +195,9 @@ private:
 
     kivra::MainFrameHost& m_app;
     kivra::QtUserMessages m_messages;
+    CBasePaneV* m_pBasePane = nullptr;  // not owned: children of this window
+    CVfwView* m_pVideoView = nullptr;
+    CSliderView* m_pSliderView = nullptr;
     mutable kivra::EditSession m_session{[this] { return Annotations(); }};
     CTrimmingCommands m_trimming{*this};
     std::map<int, Command> m_commands;
