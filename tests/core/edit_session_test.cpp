@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
 #include <vector>
 
 #include "markers/trimming_state.h"
@@ -224,6 +225,106 @@ TEST_F(EditSessionTest, TrimmingStateSurvivesTheMarkerFile) {
     for (int f = 0; f < kFrames; ++f) {
         ASSERT_EQ(reopened->m_trimParam.At(f), saved.rects[size_t(f)]) << "frame " << f;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Everything an edit may touch, whole.
+struct FullState {
+    CLFFManager::RowsState markers;
+    kivra::AreaState area1;
+    kivra::AreaState area2;
+    CTrimmingParam rects;
+    int mosaic = 0;
+    bool operator==(const FullState&) const = default;
+};
+
+FullState Whole(const EditSession& session, const VideoAnnotations& annotations) {
+    std::vector<int> rows(size_t(annotations.m_markers.GetRowCount()));
+    for (size_t i = 0; i < rows.size(); ++i) {
+        rows[i] = int(i);
+    }
+    return {annotations.m_markers.CaptureRows(rows), session.Area1(), session.Area2(),
+            annotations.m_trimParam, session.MosaicType()};
+}
+
+TEST_F(EditSessionTest, RandomEditsUndoToTheStartAndRedoToTheEnd) {
+    std::vector<kivra::SessionEdit> edits;
+    m_session.SetEditListener([&edits](kivra::SessionEdit edit) { edits.push_back(edit); });
+    std::vector<FullState> states{Whole(m_session, *m_annotations)};
+    std::mt19937 random(20261208);
+    const auto pick = [&random](int lo, int hi) {
+        return std::uniform_int_distribution<int>(lo, hi)(random);
+    };
+    for (int step = 0; step < 400; ++step) {
+        const size_t known = edits.size();
+        const int id = pick(1, 10);
+        const int frame = pick(0, kFrames - 1);
+        switch (pick(0, 11)) {
+            case 0:
+            case 1:
+            case 2:
+                m_session.SetMarker(id, frame, pick(0, 6400) / 10.0, pick(0, 4800) / 10.0);
+                break;
+            case 3:
+                m_session.SetMarkerFillingSkipped(id, frame, pick(0, 640), pick(0, 480), 6);
+                break;
+            case 4:
+                m_session.DeleteMarker(id, frame);
+                break;
+            case 5:
+                m_session.DeleteFrameMarkers(frame);
+                break;
+            case 6:
+                m_session.DeleteMarkerAllFrames(id);
+                break;
+            case 7:
+                if (pick(0, 9) == 0) {
+                    m_session.DeleteAllMarkers();
+                }
+                break;
+            case 8: {
+                const int x = pick(0, 500);
+                m_session.SetArea(pick(0, 1), {x, 40, x + pick(20, 120), 200}, frame, kDirection);
+                break;
+            }
+            case 9:
+                m_session.ClearAreas();
+                break;
+            case 10:
+                m_session.SetMosaicType(pick(0, 3));
+                break;
+            case 11:
+                // A drag: many moves of one marker, one step.
+                m_session.BeginEditGroup(kivra::EditKind::kMoveMarker);
+                for (int i = 0; i < 5; ++i) {
+                    m_session.SetMarker(id, frame, 10.0 * i, 5.0 * i);
+                }
+                m_session.EndEditGroup();
+                ASSERT_LE(edits.size(), known + 1);
+                break;
+        }
+        if (edits.size() > known) {
+            ASSERT_EQ(edits.size(), known + 1) << "one request, one step";
+            states.push_back(Whole(m_session, *m_annotations));
+        } else {
+            ASSERT_EQ(Whole(m_session, *m_annotations), states.back()) << "nothing done, no step";
+        }
+    }
+    ASSERT_GT(edits.size(), 200u);
+    const std::vector<kivra::SessionEdit> history = edits;
+    for (size_t i = history.size(); i-- > 0;) {
+        m_session.ApplyAnnotationState(history[i].before);
+        ASSERT_EQ(Whole(m_session, *m_annotations), states[i]) << "undo to step " << i;
+    }
+    for (size_t i = 0; i < history.size(); ++i) {
+        m_session.ApplyAnnotationState(history[i].after);
+        ASSERT_EQ(Whole(m_session, *m_annotations), states[i + 1]) << "redo of step " << i;
+    }
+    EXPECT_EQ(edits.size(), history.size()) << "undo and redo record nothing";
+    m_session.SetEditListener({});
 }
 
 }  // namespace

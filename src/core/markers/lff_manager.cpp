@@ -38,6 +38,38 @@ void CLFFManager::RemoveFrame(int frame) {
     }
 }
 
+CLFFManager::RowsState CLFFManager::CaptureRows(const std::vector<int>& rows) const {
+    RowsState state;
+    for (const int row : rows) {
+        if (ValidRow(row)) {
+            state.rows.emplace_back(row, m_rows[static_cast<size_t>(row)]);
+        }
+    }
+    state.framesWithMarkers = m_framesWithMarkers;
+    return state;
+}
+
+std::vector<int> CLFFManager::NonEmptyRows() const {
+    std::vector<int> rows;
+    for (int row = 0; row < GetRowCount(); ++row) {
+        if (!m_rows[static_cast<size_t>(row)].empty()) {
+            rows.push_back(row);
+        }
+    }
+    return rows;
+}
+
+void CLFFManager::RestoreRows(const RowsState& state) {
+    for (const auto& [row, markers] : state.rows) {
+        if (ValidRow(row)) {
+            m_rows[static_cast<size_t>(row)] = markers;
+        }
+    }
+    m_framesWithMarkers = state.framesWithMarkers;
+    m_frameSet = std::unordered_set<int>(m_framesWithMarkers.begin(), m_framesWithMarkers.end());
+    m_bModified = true;
+}
+
 void CLFFManager::ResetRows(int count) {
     m_rows = std::vector<std::vector<T_MARKER>>(static_cast<size_t>(std::max(count, 0)));
 }

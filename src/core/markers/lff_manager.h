@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "geometry/view_geometry.h"
@@ -15,6 +16,8 @@ struct T_MARKER {
     int32_t frame = 0;
     double x = 0.0;
     double y = 0.0;
+
+    bool operator==(const T_MARKER&) const = default;
 };
 
 // One marker of a frame, as handed to drawing, hit testing and export.
@@ -88,6 +91,18 @@ public:
     int GetLoadState() const { return m_nLoadState; }
     // Frames holding at least one marker, in the order they gained their first one.
     const std::vector<int>& FramesWithMarkers() const { return m_framesWithMarkers; }
+
+    // Some rows as they stand and the frames-with-markers list, so an edit can be taken back
+    // exactly. RestoreRows puts them back and sets the modified flag.
+    struct RowsState {
+        std::vector<std::pair<int, std::vector<T_MARKER>>> rows;  // row index, its markers
+        std::vector<int> framesWithMarkers;
+        bool operator==(const RowsState&) const = default;
+    };
+    RowsState CaptureRows(const std::vector<int>& rows) const;
+    // Every row holding markers.
+    std::vector<int> NonEmptyRows() const;
+    void RestoreRows(const RowsState& state);
 
     // Reads the marker file; returns the load state. All or nothing: a damaged file loads no
     // marker and leaves max(maxId, 0) empty rows. maxId beyond kMaxRows is taken as kMaxRows.

@@ -7,10 +7,49 @@
 
 namespace kivra {
 
+namespace {
+
+// Rows of add that base lacks are added to it; with later, rows both hold take add's markers
+// and the frame list is add's (the state after), else base keeps its own (the state before).
+void MergeRows(CLFFManager::RowsState& base, const CLFFManager::RowsState& add, bool later) {
+    for (const auto& [row, markers] : add.rows) {
+        const auto it = std::find_if(base.rows.begin(), base.rows.end(),
+                                     [row = row](const auto& r) { return r.first == row; });
+        if (it == base.rows.end()) {
+            base.rows.emplace_back(row, markers);
+        } else if (later) {
+            it->second = markers;
+        }
+    }
+    if (later) {
+        base.framesWithMarkers = add.framesWithMarkers;
+    }
+}
+
+void Merge(AnnotationState& base, const AnnotationState& add, bool later) {
+    if (add.markers) {
+        if (!base.markers) {
+            base.markers = add.markers;
+        } else {
+            MergeRows(*base.markers, *add.markers, later);
+        }
+    }
+    if (add.areas && (!base.areas || later)) {
+        base.areas = add.areas;
+    }
+    if (add.mosaicType && (!base.mosaicType || later)) {
+        base.mosaicType = add.mosaicType;
+    }
+}
+
+}  // namespace
+
 EditSession::EditSession(std::function<VideoAnnotations*()> annotations)
     : m_annotations(std::move(annotations)) {}
 
 void EditSession::StartVideo(int frameCount) {
+    m_nGroupDepth = 0;  // edits of another video never join a group begun before
+    m_group.reset();
     m_nFrameCount = std::max(frameCount, 0);
     m_area1.Reset();
     m_area2.Reset();
@@ -22,6 +61,8 @@ void EditSession::StartVideo(int frameCount) {
 }
 
 void EditSession::EndVideo() {
+    m_nGroupDepth = 0;  // edits of another video never join a group begun before
+    m_group.reset();
     m_nFrameCount = 0;
     m_area1.Reset();
     m_area2.Reset();
@@ -83,7 +124,7 @@ ModeRequest EditSession::RequestTrimmingMode(TrimmingMode mode,
     }
     m_nTrimmingMode = mode;
     if (clears) {
-        ClearAreas();
+        ClearAreasUnrecorded();
     }
     Notify(kChangeTrimmingMode);
     return ModeRequest::kChanged;
@@ -98,6 +139,7 @@ bool EditSession::SetArea(int index, const PixelRect& rect, int frame, int direc
     if (frame == other.frame) {
         return false;  // the two areas need two different frames
     }
+    AnnotationState before = CaptureAreas();
     area = AreaFromClick(rect, frame);
     if (index == 0) {
         m_nAreaIndex = 1;
@@ -109,10 +151,17 @@ bool EditSession::SetArea(int index, const PixelRect& rect, int frame, int direc
         Interpolate(direction);
     }
     Notify(kChangeAreas | kChangeViewMode);
+    Record(EditKind::kSetArea, std::move(before), CaptureAreas());
     return true;
 }
 
 void EditSession::ClearAreas() {
+    AnnotationState before = CaptureAreas();
+    ClearAreasUnrecorded();
+    Record(EditKind::kClearAreas, std::move(before), CaptureAreas());
+}
+
+void EditSession::ClearAreasUnrecorded() {
     if (m_nViewMode == kPreviewMode) {
         m_nViewMode = kNormalMode;
     }
@@ -165,8 +214,13 @@ bool EditSession::SetMosaicType(int type) {
         return false;
     }
     if (annotations->m_nMosaicType != type) {
+        AnnotationState before;
+        before.mosaicType = annotations->m_nMosaicType;
         annotations->m_nMosaicType = type;
         Notify(kChangeMosaic);
+        AnnotationState after;
+        after.mosaicType = type;
+        Record(EditKind::kMosaicType, std::move(before), std::move(after));
     }
     return true;
 }
@@ -185,8 +239,12 @@ bool EditSession::SetMarker(int id, int frame, double x, double y) {
     if (markers == nullptr) {
         return false;
     }
+    const EditKind kind =
+        markers->FindMarker(id - 1, frame) >= 0 ? EditKind::kMoveMarker : EditKind::kPlaceMarker;
+    AnnotationState before = CaptureMarkers({id - 1});
     markers->SetMarker(id - 1, frame, x, y);
     Notify(kChangeMarkers);
+    Record(kind, std::move(before), CaptureMarkers({id - 1}));
     return true;
 }
 
@@ -195,9 +253,11 @@ bool EditSession::SetMarkerFillingSkipped(int id, int frame, double x, double y,
     if (markers == nullptr) {
         return false;
     }
+    AnnotationState before = CaptureMarkers({id - 1});
     markers->SetMarker(id - 1, frame, x, y);
     markers->FillSkippedFrames(id - 1, frame, x, y, skip, m_nRangeStart);
     Notify(kChangeMarkers);
+    Record(EditKind::kPlaceMarker, std::move(before), CaptureMarkers({id - 1}));
     return true;
 }
 
@@ -206,8 +266,10 @@ bool EditSession::DeleteMarker(int id, int frame) {
     if (markers == nullptr || markers->FindMarker(id - 1, frame) < 0) {
         return false;
     }
+    AnnotationState before = CaptureMarkers({id - 1});
     markers->DeleteMarker(id - 1, frame);
     Notify(kChangeMarkers);
+    Record(EditKind::kDeleteMarker, std::move(before), CaptureMarkers({id - 1}));
     return true;
 }
 
@@ -218,11 +280,17 @@ bool EditSession::DeleteFrameMarkers(int frame) {
     }
     std::vector<T_DRAW_MARKER> onFrame;
     markers->GetFrameMarkers(frame, onFrame);
+    std::vector<int> rows;
     for (const T_DRAW_MARKER& m : onFrame) {
-        markers->DeleteMarker(m.ID - 1, frame);
+        rows.push_back(m.ID - 1);
+    }
+    AnnotationState before = CaptureMarkers(rows);
+    for (const int row : rows) {
+        markers->DeleteMarker(row, frame);
     }
     markers->SetModified(true);
     Notify(kChangeMarkers);
+    Record(EditKind::kDeleteFrameMarkers, std::move(before), CaptureMarkers(rows));
     return true;
 }
 
@@ -231,8 +299,10 @@ bool EditSession::DeleteMarkerAllFrames(int id) {
     if (markers == nullptr || markers->Row(id - 1).empty()) {
         return false;
     }
+    AnnotationState before = CaptureMarkers({id - 1});
     markers->DeleteMarkerIdAllFrames(id, m_nFrameCount - 1);
     Notify(kChangeMarkers);
+    Record(EditKind::kDeleteIdMarkers, std::move(before), CaptureMarkers({id - 1}));
     return true;
 }
 
@@ -241,8 +311,12 @@ bool EditSession::DeleteAllMarkers() {
     if (annotations == nullptr) {
         return false;
     }
+    const std::vector<int> rows =
+        Recording() ? annotations->m_markers.NonEmptyRows() : std::vector<int>{};
+    AnnotationState before = CaptureMarkers(rows);
     annotations->m_markers.DeleteAllMarkers();
     Notify(kChangeMarkers);
+    Record(EditKind::kDeleteAllMarkers, std::move(before), CaptureMarkers(rows));
     return true;
 }
 
@@ -270,6 +344,110 @@ TrimmingState EditSession::CurrentTrimmingState() const {
     state.rangeEnd = m_nRangeEnd;
     state.mosaicType = MosaicType();
     return state;
+}
+
+bool EditSession::ReplaceMarkers(EditKind kind, const std::vector<int>& ids,
+                                 const std::function<void(CLFFManager&)>& change) {
+    VideoAnnotations* annotations = HasVideo() ? Annotations() : nullptr;
+    if (annotations == nullptr) {
+        return false;
+    }
+    std::vector<int> rows;
+    for (const int id : ids) {
+        rows.push_back(id - 1);
+    }
+    AnnotationState before = CaptureMarkers(rows);
+    change(annotations->m_markers);
+    Notify(kChangeMarkers);
+    Record(kind, std::move(before), CaptureMarkers(rows));
+    return true;
+}
+
+AnnotationState EditSession::CaptureMarkers(const std::vector<int>& rows) const {
+    AnnotationState state;
+    const VideoAnnotations* annotations = Annotations();
+    if (Recording() && annotations != nullptr) {
+        state.markers = annotations->m_markers.CaptureRows(rows);
+    }
+    return state;
+}
+
+AnnotationState EditSession::CaptureAreas() const {
+    AnnotationState state;
+    const VideoAnnotations* annotations = Annotations();
+    if (Recording() && annotations != nullptr) {
+        state.areas = AnnotationState::Areas{m_area1, m_area2, annotations->m_trimParam};
+    }
+    return state;
+}
+
+void EditSession::SetEditListener(std::function<void(SessionEdit)> listener) {
+    m_editListener = std::move(listener);
+}
+
+void EditSession::BeginEditGroup(EditKind kind) {
+    if (m_nGroupDepth++ == 0) {
+        m_groupKind = kind;
+        m_group.reset();
+    }
+}
+
+void EditSession::EndEditGroup() {
+    if (m_nGroupDepth == 0 || --m_nGroupDepth > 0) {
+        return;
+    }
+    std::optional<SessionEdit> group = std::move(m_group);
+    m_group.reset();
+    if (group && Recording() && group->before != group->after) {
+        m_editListener(std::move(*group));
+    }
+}
+
+void EditSession::Record(EditKind kind, AnnotationState before, AnnotationState after) {
+    if (!Recording()) {
+        return;
+    }
+    if (m_nGroupDepth > 0) {
+        if (!m_group) {
+            m_group = SessionEdit{m_groupKind, std::move(before), std::move(after)};
+        } else {
+            Merge(m_group->before, before, false);
+            Merge(m_group->after, after, true);
+        }
+        return;
+    }
+    if (before != after) {
+        m_editListener(SessionEdit{kind, std::move(before), std::move(after)});
+    }
+}
+
+void EditSession::ApplyAnnotationState(const AnnotationState& state) {
+    VideoAnnotations* annotations = HasVideo() ? Annotations() : nullptr;
+    if (annotations == nullptr) {
+        return;
+    }
+    unsigned changes = 0;
+    if (state.markers) {
+        annotations->m_markers.RestoreRows(*state.markers);
+        changes |= kChangeMarkers;
+    }
+    if (state.areas) {
+        m_area1 = state.areas->area1;
+        m_area2 = state.areas->area2;
+        annotations->m_trimParam = state.areas->rects;
+        if (m_nViewMode == kPreviewMode && !AreasSet()) {
+            m_nViewMode = kNormalMode;  // nothing left to preview
+        }
+        if (!m_area1.IsSet()) {
+            m_nAreaIndex = 0;
+        }
+        changes |= kChangeAreas | kChangeViewMode;
+    }
+    if (state.mosaicType) {
+        annotations->m_nMosaicType = *state.mosaicType;
+        changes |= kChangeMosaic;
+    }
+    Notify(changes);
 }
 
 void EditSession::AddObserver(SessionObserver* observer) {

@@ -5,6 +5,7 @@
 // request that tells whether it was taken (a refused one changes nothing) and notifies the
 // observers. Owned by whoever drives the editing (the main frame, kivra-cli).
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "geometry/trimming_param.h"
@@ -35,6 +36,40 @@ public:
 };
 
 enum class ModeRequest { kUnchanged, kChanged, kRefused };
+
+// The parts of the annotations one edit touched, as they were before or after it.
+struct AnnotationState {
+    struct Areas {
+        AreaState area1;
+        AreaState area2;
+        CTrimmingParam rects;
+        bool operator==(const Areas&) const = default;
+    };
+    std::optional<CLFFManager::RowsState> markers;
+    std::optional<Areas> areas;
+    std::optional<int> mosaicType;
+    bool operator==(const AnnotationState&) const = default;
+};
+
+enum class EditKind {
+    kPlaceMarker,
+    kMoveMarker,
+    kDeleteMarker,
+    kDeleteFrameMarkers,
+    kDeleteIdMarkers,
+    kDeleteAllMarkers,
+    kTrackMarkers,
+    kSetArea,
+    kClearAreas,
+    kMosaicType,
+};
+
+// One step of the user's work that can be taken back: what it touched before and after.
+struct SessionEdit {
+    EditKind kind = EditKind::kPlaceMarker;
+    AnnotationState before;
+    AnnotationState after;
+};
 
 class EditSession {
 public:
@@ -108,12 +143,28 @@ public:
     void RestoreTrimmingState(const TrimmingState& state, CInifileManager& settings);
     TrimmingState CurrentTrimmingState() const;
 
+    // Edits of markers, areas and mosaic type go to the listener once done (an undo history);
+    // a group (a marker drag, say) reaches it as one edit when the outermost group ends.
+    void SetEditListener(std::function<void(SessionEdit)> listener);
+    void BeginEditGroup(EditKind kind);
+    void EndEditGroup();
+    // Puts the touched parts back as a state holds them (undo, redo) and notifies.
+    void ApplyAnnotationState(const AnnotationState& state);
+    // Marker rows replaced in one edit (a tracking run): the listener sees one step.
+    bool ReplaceMarkers(EditKind kind, const std::vector<int>& ids,
+                        const std::function<void(CLFFManager&)>& change);
+
     // Observers are not owned and must be removed before they go.
     void AddObserver(SessionObserver* observer);
     void RemoveObserver(SessionObserver* observer);
 
 private:
     void Notify(unsigned changes);
+    AnnotationState CaptureMarkers(const std::vector<int>& rows) const;
+    AnnotationState CaptureAreas() const;
+    void Record(EditKind kind, AnnotationState before, AnnotationState after);
+    void ClearAreasUnrecorded();
+    bool Recording() const { return static_cast<bool>(m_editListener); }
     bool ValidFrame(int frame) const { return frame >= 0 && frame < m_nFrameCount; }
     CLFFManager* MarkersFor(int id, int frame) const;
     void Interpolate(int direction);
@@ -129,6 +180,10 @@ private:
     int m_nRangeStart = -1;
     int m_nRangeEnd = -1;
     bool m_bShowInfo = false;
+    std::function<void(SessionEdit)> m_editListener;
+    int m_nGroupDepth = 0;
+    EditKind m_groupKind = EditKind::kMoveMarker;
+    std::optional<SessionEdit> m_group;  // what the open group gathered so far
 };
 
 }  // namespace kivra

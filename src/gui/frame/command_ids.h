@@ -51,6 +51,8 @@ enum CommandId : int {
     ID_MARKER_SHOW_LOCUS = 32820,
     ID_MARKER_SAVE = 32821,
     ID_MARKER_COORDINATE_OUTPUT = 32822,
+    ID_MARKER_UNDO = 32830,
+    ID_MARKER_REDO = 32831,
 };
 
 }  // namespace kivra

@@ -509,6 +509,19 @@ void CMainFrame::CreateTrimmingAndMarkerMenus() {
         [this] { m_trimming.OnTrimmingPreview(); },
         [this] { return IsVideoOpen() && AreasSet() && !IsMarkerIdDialogVisible(); });
 
+    // Undo and redo take back edits of markers, areas and the mosaic type, one step each.
+    const auto canEdit = [this] { return IsVideoOpen() && !IsPlaying(); };
+    AddCommand(
+        m_pMenuMarker, kivra::ID_MARKER_UNDO, QStringLiteral("元に戻す(&U)\tCtrl+Z"),
+        QKeySequence(Qt::CTRL | Qt::Key_Z), [this] { m_history.Undo(); },
+        [this, canEdit] { return canEdit() && m_history.CanUndo(); });
+    QAction* redo = AddCommand(
+        m_pMenuMarker, kivra::ID_MARKER_REDO, QStringLiteral("やり直し(&R)\tCtrl+Y"),
+        QKeySequence(Qt::CTRL | Qt::Key_Y), [this] { m_history.Redo(); },
+        [this, canEdit] { return canEdit() && m_history.CanRedo(); });
+    redo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    m_pMenuMarker->addSeparator();
     AddCommand(
         m_pMenuMarker, kivra::ID_MARKER_SET_ID, QStringLiteral("IDの指定(&I)..."), {},
         [this] { m_trimming.OnMarkerSetId(); },

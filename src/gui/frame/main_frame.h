@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "frame/command_ids.h"
+#include "frame/edit_history.h"
 #include "frame/main_frame_host.h"
 #include "frame/playback_controller.h"
 #include "frame/qt_user_messages.h"
@@ -88,6 +89,7 @@ public:
     // The editing state of the open video and the commands that change it.
     kivra::EditSession& Session() const override { return m_session; }
     CTrimmingCommands& Trimming() { return m_trimming; }
+    CEditHistory& History() { return m_history; }
     bool AreasSet() const { return m_session.AreasSet(); }
     bool AnyMarkers() const;
     // Bars and auxiliary windows (window_bars.cpp).
@@ -169,6 +171,7 @@ public:
     // kivra::TrimmingCommandsHost
     QWidget* DialogParent() override { return this; }
     kivra::UserMessages& Messages() override { return m_messages; }
+    void MarkersSaved() override { m_history.MarkSaved(); }
     // kivra::SessionObserver: the views redraw what changed.
     void SessionChanged(unsigned changes) override;
 
@@ -200,6 +203,7 @@ private:
     CSliderView* m_pSliderView = nullptr;
     mutable kivra::EditSession m_session{[this] { return Annotations(); }};
     CTrimmingCommands m_trimming{*this};
+    CEditHistory m_history{m_session};
     std::map<int, Command> m_commands;
     QMenu* m_pMenuFile = nullptr;
     QMenu* m_pMenuView = nullptr;

@@ -142,7 +142,9 @@ bool CTrimmingCommands::OnMarkerSave() {
     const CInifileManager& settings = m_host.Settings();
     const bool saved = annotations->m_markers.SaveMarkers(
         stream->MarkerFilePath(), settings.SizeType, settings.Direction, settings.MosaicRectType);
-    if (!saved) {
+    if (saved) {
+        m_host.MarkersSaved();
+    } else {
         m_host.Messages().ShowMessage(kivra::LoadString(kivra::kIdsMarkerSaveFailed),
                                       MsgButtons::Ok, MsgIcon::Warning);
     }

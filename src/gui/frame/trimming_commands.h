@@ -34,6 +34,8 @@ public:
     virtual ZebsCOOIconToolBar* MarkerBar() const = 0;
     virtual QWidget* DialogParent() = 0;
     virtual void SyncMosaicBar() = 0;
+    // The marker file now holds the markers as they stand (the undo history's clean step).
+    virtual void MarkersSaved() = 0;
     virtual void UpdateAllViews() = 0;
 };
 

@@ -88,10 +88,14 @@ void CMainFrame::UpdateBarStates() {
     if (m_pTrimmingBar == nullptr) {
         return;
     }
-    m_pTrimmingBar->SetPressed(kivra::ID_TRIMMING_SIDE_MODE, m_session.StoredTrimmingMode() == kivra::kSideMode);
-    m_pTrimmingBar->SetPressed(kivra::ID_TRIMMING_FRONT_MODE, m_session.StoredTrimmingMode() == kivra::kFrontMode);
-    m_pTrimmingBar->SetPressed(kivra::ID_TRIMMING_AREA, m_session.GetViewMode() == kivra::kAreaMode);
-    m_pTrimmingBar->SetPressed(kivra::ID_TRIMMING_PREVIEW, m_session.GetViewMode() == kivra::kPreviewMode);
+    m_pTrimmingBar->SetPressed(kivra::ID_TRIMMING_SIDE_MODE,
+                               m_session.StoredTrimmingMode() == kivra::kSideMode);
+    m_pTrimmingBar->SetPressed(kivra::ID_TRIMMING_FRONT_MODE,
+                               m_session.StoredTrimmingMode() == kivra::kFrontMode);
+    m_pTrimmingBar->SetPressed(kivra::ID_TRIMMING_AREA,
+                               m_session.GetViewMode() == kivra::kAreaMode);
+    m_pTrimmingBar->SetPressed(kivra::ID_TRIMMING_PREVIEW,
+                               m_session.GetViewMode() == kivra::kPreviewMode);
     m_pMarkerBar->SetPressed(kivra::ID_MARKER_SET_ID, IsMarkerIdDialogVisible());
     m_pMovieBar->SetPressed(kivra::ID_MOVIE_PLAY, IsPlaying());
 }

@@ -116,6 +116,10 @@ void CVfwView::mousePressEvent(QMouseEvent* event) {
         return;
     }
     m_nHitMarkerId = -1;
+    if (m_bDragging) {
+        m_bDragging = false;  // the release of the last drag went elsewhere
+        m_host.Session().EndEditGroup();
+    }
     CAviVideoStream* stream = m_host.Stream();
     if (stream == nullptr || !m_host.IsVideoOpen()) {
         return;
@@ -134,7 +138,8 @@ void CVfwView::mousePressEvent(QMouseEvent* event) {
     if (id < 0) {
         return;
     }
-    // Qt holds the mouse for this view until the button is released.
+    // Qt holds the mouse for this view until the button is released; the whole drag is one edit.
+    m_host.Session().BeginEditGroup(kivra::EditKind::kMoveMarker);
     m_nHitMarkerId = id;
     m_bDragging = true;
     ChooseCursor(p);
@@ -148,6 +153,7 @@ void CVfwView::mouseReleaseEvent(QMouseEvent* event) {
     if (m_bDragging) {
         m_bDragging = false;
         m_nHitMarkerId = -1;
+        m_host.Session().EndEditGroup();
     }
 }
 
