@@ -294,7 +294,7 @@ std::string TrackStopText(const IdTrack& track) {
         case TrackStop::ReachedMarker:
             return "reached its marker on frame " + at;
         case TrackStop::RangeEnd:
-            return "reached the last frame " + at;
+            return "reached the end of the range at frame " + at;
         case TrackStop::Lost:
             return "lost on frame " + at + " (match " + score + ")";
         case TrackStop::LeftPicture:
