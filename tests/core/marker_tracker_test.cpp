@@ -270,6 +270,7 @@ TEST_F(TrackerTest, FillsBetweenTwoClicksByTrackingOrFallsBackToTheStraightLine)
     EXPECT_GT(std::abs(a.y + (b.y - a.y) * 4.0 / 7.0 - mid.y), 2.0);
     // A later click somewhere else than where the point arrives: no tracked fill.
     EXPECT_FALSE(kivra::TrackBetween(stream, {2, a.x, a.y}, {9, b.x + 10, b.y}, false));
+    EXPECT_FALSE(kivra::TrackBetween(stream, {2, a.x, a.y}, {9, std::nan(""), b.y}, false));
 
     // Skip mode's fill: tracked when it can be, the straight line otherwise.
     markers.SetMarker(0, 2, a.x, a.y);

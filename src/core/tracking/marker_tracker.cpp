@@ -240,7 +240,7 @@ std::optional<std::vector<TrackedPoint>> TrackBetween(const CAviVideoStream& str
     points.pop_back();
     const double gapX = b.x - arrived.x;
     const double gapY = b.y - arrived.y;
-    if (std::hypot(gapX, gapY) > kMaxArrivalGap) {
+    if (!(std::hypot(gapX, gapY) <= kMaxArrivalGap)) {  // also when b is no number
         return std::nullopt;
     }
     const double span = double(b.frame - a.frame);

@@ -14,9 +14,6 @@ namespace {
 // Any click: a square patch whose weights fall off from the centre.
 constexpr int kPlainRadius = 10;
 constexpr double kPlainSigma = 6.0;
-// A click on a marker: the disc and a rim of this width (at least kMinRim pixels).
-constexpr double kRimShare = 0.35;
-constexpr double kMinRim = 2.0;
 constexpr int kProbeRadius = 16;  // how far around the click a marker's rim is looked for
 constexpr int kMinMarkerRadius = 2;
 constexpr int kMaxMarkerRadius = 12;
@@ -41,9 +38,10 @@ constexpr double kMaxAlignShift = 3.0;  // alignment may move the correlation pe
 // for something in front of or behind the point that the click did not show, and ignored.
 constexpr double kTukey = 4.685;
 constexpr double kMinCutoff = 12.0;
-// Below this correlation with the clicked patch the point counts as lost. Turning, shading
-// and the changing background behind a joint keep real matches well above it; the background
-// next to a marker falls far below.
+// Below this match with the click the point counts as lost. For a plain point the match is the
+// correlation with the clicked patch: turning, shading and the changing background behind a
+// joint keep real matches well above it, the background next to it falls far below. For a
+// marker it is the worse of how much its inside keeps its colour and how closed its rim is.
 constexpr double kMinScore = 0.6;
 // The patch's contrast against the click's: a marker that fades or is covered loses contrast
 // before its correlation drops.
@@ -242,17 +240,14 @@ PointFollower::PointFollower(const cv::Mat& clicked, cv::Point2d point) : point_
         return;
     }
     marker_ = FindMarker(PatchAt(clicked, point, 2 * kProbeRadius + 1));
-    const double marker = marker_.edge > 0 ? marker_.edge - 0.5 : 0.0;
-    const double reach = marker + std::max(kMinRim, kRimShare * marker);
-    radius_ = marker > 0.0 ? int(std::ceil(reach + 1.0)) : kPlainRadius;
+    // A marker's patch holds its rim, which tells whether it is still there.
+    radius_ = std::max(kPlainRadius, marker_.edge + 3);
     const int size = 2 * radius_ + 1;
     weights_.create(size, size, CV_32F);
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
             const double r = std::hypot(x - radius_, y - radius_);
-            weights_.at<float>(y, x) =
-                marker > 0.0 ? float(std::clamp(reach + 1.0 - r, 0.0, 1.0))
-                             : float(std::exp(-r * r / (2.0 * kPlainSigma * kPlainSigma)));
+            weights_.at<float>(y, x) = float(std::exp(-r * r / (2.0 * kPlainSigma * kPlainSigma)));
         }
     }
     cv::sqrt(weights_, searchMask_);

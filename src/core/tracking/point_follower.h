@@ -2,11 +2,12 @@
 // Follows one clicked point through consecutive pictures. Each step predicts the point with
 // pyramidal optical flow from the previous picture (checked forward and backward), finds the
 // clicked patch near the prediction by normalised cross-correlation, and aligns the clicked
-// patch itself to sub-pixel precision. A click on a marker (a small disc of its own colour)
-// weighs the disc and a narrow rim only, since the limbs around a joint move behind it; any
-// other click weighs the patch from its centre out. Every position is measured against the click,
-// never against the previous step, so errors do not add up over the frames; a match below the
-// confidence limits ends the follow instead of sliding onto the background. One per ID per run.
+// patch itself to sub-pixel precision. A click on a marker (a small disc of its own colour,
+// closed all round by something else) is followed by the centre of that colour instead, since
+// the limbs around a joint move behind the marker and would pull a patch along. Every position is
+// measured against the click, never against the previous step, so errors do not add up over the
+// frames; a match below the confidence limits ends the follow instead of sliding onto the
+// background. One per ID per run.
 #include <opencv2/core.hpp>
 
 namespace kivra {
@@ -16,7 +17,7 @@ enum class FollowOutcome { Found, Lost, LeftPicture };
 struct FollowStep {
     FollowOutcome outcome = FollowOutcome::Lost;
     cv::Point2d point;   // where the point is (Found) or was last seen
-    double score = 0.0;  // correlation with the clicked patch, -1 ... 1
+    double score = 0.0;  // match with the click, up to 1 (see kMinScore)
 };
 
 class PointFollower {
@@ -43,14 +44,18 @@ private:
     };
     static Marker FindMarker(const cv::Mat& around);
 
-    // Centre-weighted correlation of the clicked patch with `picture` around `at`, and the
+    // How well `picture` around `at` matches the click: for a marker, its colour inside and its
+    // closed rim; otherwise the centre-weighted correlation with the clicked patch, and the
     // ratio of their spreads (contrast of the picture's patch over the clicked one's).
     double Score(const cv::Mat& picture, cv::Point2d at, double* contrast) const;
     // Moves *at to where the clicked patch fits `picture` best, to a fraction of a pixel; false
     // when that does not settle near the start.
     bool Align(const cv::Mat& picture, cv::Point2d* at) const;
-    // The best correlation of the clicked patch within `search` pixels of `predicted`, aligned.
+    // The best correlation of the clicked patch within `search` pixels of `predicted`, aligned;
+    // for a marker, LocateMarker.
     cv::Point2d Locate(const cv::Mat& picture, cv::Point2d predicted, int search) const;
+    // The marker-coloured disc within `search` pixels of `predicted` (the nearer of two equal
+    // ones), then the centre of its colour, plus the click's offset from it.
     cv::Point2d LocateMarker(const cv::Mat& picture, cv::Point2d predicted, int search) const;
     bool Inside(const cv::Mat& picture, cv::Point2d at) const;
 
