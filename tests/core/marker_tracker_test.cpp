@@ -291,6 +291,32 @@ TEST_F(TrackerTest, FillsBetweenTwoClicksByTrackingOrFallsBackToTheStraightLine)
     EXPECT_DOUBLE_EQ(markers.Row(1)[4].y, a.y + (b.y - a.y) * 4.0 / 7.0);
 }
 
+// Markers usually all have one colour: two of them passing close by must not swap.
+TEST(TrackerLookAlikes, MarkersOfOneColourKeepTheirOwnPaths) {
+    TempDir dir;
+    const std::string avi = dir.File("pair.avi");
+    const Target upper{[](int f) { return TargetPoint{20 + 5.0 * f, 50.0}; }, 5.0, 30, 40, 220};
+    const Target lower{[](int f) { return TargetPoint{30 + 4.0 * f, 66.0}; }, 5.0, 30, 40, 220};
+    ASSERT_TRUE(
+        kivra::test::WriteTargetVideo(avi, kWidth, kHeight, kFrames, {upper, lower}, kMjpeg));
+    CAviVideoStream stream(avi);
+    ASSERT_EQ(stream.OpenStream(), CAviVideoStream::kOpened);
+    CLFFManager markers;
+    markers.LoadMarkers("", 2);
+    markers.SetMarker(0, 0, upper.path(0).x, upper.path(0).y);
+    markers.SetMarker(1, 0, lower.path(0).x, lower.path(0).y);
+    TrackRequest request;
+    request.endFrame = kFrames - 1;
+    kivra::NullProgressSink progress;
+    const TrackResult result = kivra::TrackMarkers(stream, markers, request, progress);
+    ASSERT_EQ(result.tracks.size(), 2u);
+    // One overtakes the other 16 pixels away (6 between their rims) on frame 10.
+    EXPECT_EQ(result.tracks[0].stop, TrackStop::RangeEnd) << kivra::TrackStopText(result.tracks[0]);
+    EXPECT_EQ(result.tracks[1].stop, TrackStop::RangeEnd) << kivra::TrackStopText(result.tracks[1]);
+    EXPECT_LT(WorstError(result.tracks[0], upper), 0.6);
+    EXPECT_LT(WorstError(result.tracks[1], lower), 0.6);
+}
+
 // The same run read from an H.264 file with B-frames, whose pictures come out of the decoder in
 // another order than they are stored: started at frame 0 and stepped through, or started on a
 // B-frame in the middle after the view jumped about, it sees the same pictures.
