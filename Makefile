@@ -25,6 +25,7 @@ bench: build
 	$(BUILD)/bench/kivra-bench-decode --media $(BUILD)/bench/media
 	$(BUILD)/bench/kivra-bench-play --media $(BUILD)/bench/media
 	$(BUILD)/bench/kivra-bench-export --media $(BUILD)/bench/media
+	$(BUILD)/bench/kivra-bench-track
 
 package: build
 	@cmake --build $(BUILD) --target package

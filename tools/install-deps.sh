@@ -6,6 +6,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
     libmediainfo-dev libmediainfo0v5
+    libopencv-dev
     libgtest-dev googletest
     fonts-noto-cjk qt6-translations-l10n xvfb xauth imagemagick
     dpkg-dev

@@ -33,6 +33,7 @@
 #include "platform/string_table.h"
 #include "session/edit_session.h"
 #include "settings/inifile_manager.h"
+#include "tracking/marker_tracker.h"
 
 namespace kivra::cli {
 
@@ -50,7 +51,11 @@ constexpr const char* kUsage =
     "      crf=18:preset=medium); --options replaces the encoder options (key=value:...).\n"
     "      OUT ending in .avi is written directly; any other OUT is converted with profile N\n"
     "      of profile.ini beside the program, counted from 0 (default: the first profile\n"
-    "      whose pattern matches OUT's extension).\n";
+    "      whose pattern matches OUT's extension).\n"
+    "  kivra-cli track VIDEO [--from F] [--to G] [--ids LIST]\n"
+    "      follows the markers of frame F (default: the play range's start in VIDEO's marker\n"
+    "      file) up to frame G (default: the range's end) and saves the marker file. LIST:\n"
+    "      marker IDs separated by commas (default: every ID on frame F).\n";
 
 // The document's host when there is no window: messages go to stderr, questions are declined.
 class HeadlessHost final : public DocumentHost {
@@ -114,13 +119,14 @@ public:
     int RangeStart() const { return session_.RangeStart(); }
     int RangeEnd() const { return session_.RangeEnd(); }
     bool AreasSet() const { return session_.AreasSet(); }
+    EditSession& Session() const { return session_; }
     const CInifileManager& Settings() const { return settings_; }
     CFFMpegUtil& Encoder() const { return doc_.Encoder(); }
 
 private:
     // Defaults in memory only: the batch tool never reads or writes the user's settings.
     CInifileManager settings_;
-    EditSession session_;
+    mutable EditSession session_;
     HeadlessHost host_;
     mutable CVfwDoc doc_;
 };
@@ -498,6 +504,123 @@ int Export(const std::vector<std::string>& args, std::ostream& err) {
         /*withSound=*/false);  // the movie holds no sound
 }
 
+// "1,3,4": positive IDs separated by commas.
+bool ParseIds(const std::string& text, std::vector<int>* ids) {
+    size_t at = 0;
+    while (at <= text.size()) {
+        const size_t comma = std::min(text.find(',', at), text.size());
+        long long id = 0;
+        if (!ParseInt(text.substr(at, comma - at), &id) || id <= 0 || id > CLFFManager::kMaxRows) {
+            return false;
+        }
+        ids->push_back(int(id));
+        at = comma + 1;
+    }
+    return !ids->empty();
+}
+
+int Track(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    long long from = -1;
+    long long to = -1;
+    bool hasFrom = false;
+    bool hasTo = false;
+    std::vector<int> ids;
+    bool argsOk = args.size() >= 2;
+    for (size_t i = 2; argsOk && i < args.size(); ++i) {
+        if (args[i] == "--from" && i + 1 < args.size() && ParseInt(args[i + 1], &from)) {
+            hasFrom = true;
+            ++i;
+        } else if (args[i] == "--to" && i + 1 < args.size() && ParseInt(args[i + 1], &to)) {
+            hasTo = true;
+            ++i;
+        } else if (args[i] == "--ids" && i + 1 < args.size() && ids.empty() &&
+                   ParseIds(args[i + 1], &ids)) {
+            ++i;
+        } else {
+            argsOk = false;
+        }
+    }
+    return OnVideo(
+        argsOk, args, err,
+        [&](const OpenedVideo& video, CAviVideoStream& stream) {
+            EditSession& session = video.Session();
+            CLFFManager& markers = session.Annotations()->m_markers;
+            const std::string markerFile = stream.MarkerFilePath();
+            if (markers.GetLoadState() == CLFFManager::kNoFile) {
+                err << "no marker file for " << args[1] << " (" << markerFile << ")\n";
+                return 1;
+            }
+            if (markers.GetLoadState() != CLFFManager::kLoaded) {
+                err << "the marker file " << markerFile << " cannot be read\n";
+                return 1;
+            }
+            if (!hasFrom) {
+                from = video.RangeStart();
+            }
+            if (!hasTo) {
+                to = video.RangeEnd();
+            }
+            for (const long long frame : {from, to}) {
+                if (frame < stream.GetStart() || frame > stream.GetEnd()) {
+                    err << "frame " << frame << " is outside " << stream.GetStart() << ".."
+                        << stream.GetEnd() << "\n";
+                    return 1;
+                }
+            }
+            if (to <= from) {
+                err << "frame " << to << " to track to is not after frame " << from << "\n";
+                return 1;
+            }
+            std::vector<T_DRAW_MARKER> onFrom;
+            markers.GetFrameMarkers(int(from), onFrom);
+            const bool anyWanted = std::any_of(onFrom.begin(), onFrom.end(), [&](const auto& m) {
+                return ids.empty() || std::find(ids.begin(), ids.end(), m.ID) != ids.end();
+            });
+            if (!anyWanted) {
+                err << "frame " << from << " has no " << (ids.empty() ? "" : "such ")
+                    << "markers to follow\n";
+                return 1;
+            }
+
+            TrackRequest request;
+            request.startFrame = int(from);
+            request.endFrame = int(to);
+            request.ids = ids;
+            request.deinterlace = video.Settings().Deinterlace != 0;
+            request.caption = "tracking";
+            TerminalProgress progress(err);
+            const TrackResult result = TrackMarkers(stream, markers, request, progress);
+            progress.End();
+            if (!result.failure.empty()) {
+                err << result.failure << "\n";
+                return 1;
+            }
+            std::vector<int> tracked;
+            for (const IdTrack& track : result.tracks) {
+                tracked.push_back(track.id);
+            }
+            session.ReplaceMarkers(EditKind::kTrackMarkers, tracked, [&result](CLFFManager& store) {
+                ApplyTrackResult(result, store);
+            });
+            // The header goes back as it came: only the rows change.
+            if (!markers.SaveMarkers(markerFile, markers.GetSizeType(), markers.GetDirection(),
+                                     markers.GetMosaicType())) {
+                err << LoadString(kIdsMarkerSaveFailed) << "\n";
+                return 1;
+            }
+            for (const IdTrack& track : result.tracks) {
+                out << "ID " << track.id << ": " << track.placed.size() << " frames";
+                if (!track.placed.empty()) {
+                    out << " (" << track.placed.front().frame << ".." << track.placed.back().frame
+                        << ")";
+                }
+                out << ", " << TrackStopText(track) << "\n";
+            }
+            return 0;
+        },
+        /*withSound=*/false);  // tracking never plays the sound
+}
+
 }  // namespace
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -519,6 +642,9 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     if (args[0] == "export") {
         return Export(args, err);
+    }
+    if (args[0] == "track") {
+        return Track(args, out, err);
     }
     err << kUsage;
     return 2;
