@@ -102,12 +102,12 @@ void CMainFrame::SetPaneViews(CBasePaneV* pane, CVfwView* videoView, CSliderView
 
 void CMainFrame::CreateMenus() {
     QMenuBar* bar = menuBar();
-    m_pMenuFile = bar->addMenu(QStringLiteral("ファイル(&F)"));
-    m_pMenuView = bar->addMenu(QStringLiteral("表示(&V)"));
-    m_pMenuMovie = bar->addMenu(QStringLiteral("動画(&O)"));
-    m_pMenuTrimming = bar->addMenu(QStringLiteral("トリミング(&T)"));
-    m_pMenuMarker = bar->addMenu(QStringLiteral("マーカ(&M)"));
-    m_pMenuHelp = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
+    m_pMenuFile = bar->addMenu(tr("ファイル(&F)"));
+    m_pMenuView = bar->addMenu(tr("表示(&V)"));
+    m_pMenuMovie = bar->addMenu(tr("動画(&O)"));
+    m_pMenuTrimming = bar->addMenu(tr("トリミング(&T)"));
+    m_pMenuMarker = bar->addMenu(tr("マーカ(&M)"));
+    m_pMenuHelp = bar->addMenu(tr("ヘルプ(&H)"));
     for (QMenu* menu :
          {m_pMenuFile, m_pMenuView, m_pMenuMovie, m_pMenuTrimming, m_pMenuMarker, m_pMenuHelp}) {
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
@@ -116,25 +116,24 @@ void CMainFrame::CreateMenus() {
     const auto always = [] { return true; };
 
     AddCommand(
-        m_pMenuFile, kivra::ID_FILE_OPEN, QStringLiteral("開く(&O)...\tCtrl+O"),
+        m_pMenuFile, kivra::ID_FILE_OPEN, tr("開く(&O)...\tCtrl+O"),
         QKeySequence(Qt::CTRL | Qt::Key_O), [this] { m_app.OnFileOpen(); },
         [this] { return !IsPlaying(); });
     AddCommand(
-        m_pMenuFile, kivra::ID_FILE_NEW, QStringLiteral("閉じる(&C)"), {},
-        [this] { m_app.OnFileNew(); }, [this] { return m_app.CanCloseVideo(); });
+        m_pMenuFile, kivra::ID_FILE_NEW, tr("閉じる(&C)"), {}, [this] { m_app.OnFileNew(); },
+        [this] { return m_app.CanCloseVideo(); });
     m_pMenuFile->addSeparator();
     AddCommand(
-        m_pMenuFile, kivra::ID_TRIMMING_SAVE_MOVIE, QStringLiteral("動画保存(&M)..."), {},
+        m_pMenuFile, kivra::ID_TRIMMING_SAVE_MOVIE, tr("動画保存(&M)..."), {},
         [this] { OnSaveTrimmedMovie(); }, [this] { return CanSaveTrimmedMovie(); });
     m_pMenuFile->addSeparator();
     m_pRecentFilesEnd = m_pMenuFile->addSeparator();
     RebuildRecentFileMenu();
     AddCommand(
-        m_pMenuFile, kivra::ID_APP_EXIT, QStringLiteral("終了(&X)"), {}, [this] { close(); },
-        always);
+        m_pMenuFile, kivra::ID_APP_EXIT, tr("終了(&X)"), {}, [this] { close(); }, always);
 
     AddCommand(
-        m_pMenuView, kivra::ID_VIEW_IMAGE_INFO, QStringLiteral("画像情報( &I )\tCtrl + I"),
+        m_pMenuView, kivra::ID_VIEW_IMAGE_INFO, tr("画像情報( &I )\tCtrl + I"),
         QKeySequence(Qt::CTRL | Qt::Key_I), [this] { OnViewImageInfo(); },
         [this] { return IsVideoOpen(); },
         [this] {
@@ -148,45 +147,43 @@ void CMainFrame::CreateMenus() {
         });
     m_pMenuView->addSeparator();
     AddCommand(
-        m_pMenuView, kivra::ID_VIEW_DEINTERLACE, QStringLiteral("インターレース除去(&D)\tCtrl + D"),
+        m_pMenuView, kivra::ID_VIEW_DEINTERLACE, tr("インターレース除去(&D)\tCtrl + D"),
         QKeySequence(Qt::CTRL | Qt::Key_D), [this] { OnViewDeinterlace(); },
         [this] { return IsVideoOpen(); }, [this] { return Settings().Deinterlace != 0; });
 
     const auto canStep = [this] { return m_playback.CanStep(); };
     AddCommand(
-        m_pMenuMovie, kivra::ID_MOVIE_FIRST, QStringLiteral("最初(&F)\tHome"),
-        QKeySequence(Qt::Key_Home), [this] { m_playback.First(); }, canStep);
+        m_pMenuMovie, kivra::ID_MOVIE_FIRST, tr("最初(&F)\tHome"), QKeySequence(Qt::Key_Home),
+        [this] { m_playback.First(); }, canStep);
     AddCommand(
-        m_pMenuMovie, kivra::ID_MOVIE_BACK, QStringLiteral("戻る(&B)\t<-"),
-        QKeySequence(Qt::Key_Left), [this] { m_playback.Previous(); }, canStep);
+        m_pMenuMovie, kivra::ID_MOVIE_BACK, tr("戻る(&B)\t<-"), QKeySequence(Qt::Key_Left),
+        [this] { m_playback.Previous(); }, canStep);
     m_pMenuMovie->addSeparator();
     AddCommand(
-        m_pMenuMovie, kivra::ID_MOVIE_STOP, QStringLiteral("停止(&S)\tF7"),
-        QKeySequence(Qt::Key_F7), [this] { m_playback.Stop(); },
-        [this] { return m_playback.CanStop(); });
+        m_pMenuMovie, kivra::ID_MOVIE_STOP, tr("停止(&S)\tF7"), QKeySequence(Qt::Key_F7),
+        [this] { m_playback.Stop(); }, [this] { return m_playback.CanStop(); });
     AddCommand(
-        m_pMenuMovie, kivra::ID_MOVIE_PLAY, QStringLiteral("再生(&P)\tF8"),
-        QKeySequence(Qt::Key_F8), [this] { m_playback.Play(); },
-        [this] { return m_playback.CanPlay(); });
+        m_pMenuMovie, kivra::ID_MOVIE_PLAY, tr("再生(&P)\tF8"), QKeySequence(Qt::Key_F8),
+        [this] { m_playback.Play(); }, [this] { return m_playback.CanPlay(); });
     m_pMenuMovie->addSeparator();
     AddCommand(
-        m_pMenuMovie, kivra::ID_MOVIE_NEXT, QStringLiteral("進む(&N)\t->"),
-        QKeySequence(Qt::Key_Right), [this] { m_playback.Next(); }, canStep);
+        m_pMenuMovie, kivra::ID_MOVIE_NEXT, tr("進む(&N)\t->"), QKeySequence(Qt::Key_Right),
+        [this] { m_playback.Next(); }, canStep);
     AddCommand(
-        m_pMenuMovie, kivra::ID_MOVIE_LAST, QStringLiteral("最後(&L)\tEnd"),
-        QKeySequence(Qt::Key_End), [this] { m_playback.Last(); }, canStep);
+        m_pMenuMovie, kivra::ID_MOVIE_LAST, tr("最後(&L)\tEnd"), QKeySequence(Qt::Key_End),
+        [this] { m_playback.Last(); }, canStep);
     AddCommand(
-        nullptr, kivra::ID_FILE_SAVE_FRAME_BMP, QStringLiteral("フレームをビットマップで保存"), {},
+        nullptr, kivra::ID_FILE_SAVE_FRAME_BMP, tr("フレームをビットマップで保存"), {},
         [this] { OnSaveFrameAsBitmap(); }, [this] { return IsVideoOpen() && !IsPlaying(); });
     // Reverse play has no menu entry; its action lives on the window for the toolbar.
     AddCommand(
-        nullptr, kivra::ID_MOVIE_REVERSE_PLAY, QStringLiteral("逆再生"), {},
+        nullptr, kivra::ID_MOVIE_REVERSE_PLAY, tr("逆再生"), {},
         [this] { m_playback.ReversePlay(); }, [this] { return m_playback.CanPlay(); });
 
     CreateTrimmingAndMarkerMenus();
 
     AddCommand(
-        m_pMenuHelp, kivra::ID_APP_ABOUT, QStringLiteral("バージョン情報(&A)..."), {},
+        m_pMenuHelp, kivra::ID_APP_ABOUT, tr("バージョン情報(&A)..."), {},
         [this] { m_app.OnAppAbout(); }, always);
 }
 
@@ -207,7 +204,7 @@ void CMainFrame::CreateSliderBar() {
     m_pSliderToolBar = bar;
     // Hidden at first; shown by its toggle, the toolbar area's context menu or a saved layout.
     AddCommand(
-        nullptr, kivra::ID_VIEW_SLIDER_BAR, QStringLiteral("スライダーバー"), {},
+        nullptr, kivra::ID_VIEW_SLIDER_BAR, tr("スライダーバー"), {},
         [bar] { bar->setVisible(!bar->isVisible()); }, [] { return true; },
         [bar] { return bar->isVisible(); });
 }

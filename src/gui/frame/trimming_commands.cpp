@@ -42,27 +42,26 @@ void CMainFrame::CreateTrimmingAndMarkerMenus() {
     };
     // The toolbar buttons show the modes as pressed; the menu items carry no check mark.
     AddCommand(
-        m_pMenuTrimming, kivra::ID_TRIMMING_SIDE_MODE, QStringLiteral("側面モード(&S)"), {},
+        m_pMenuTrimming, kivra::ID_TRIMMING_SIDE_MODE, tr("側面モード(&S)"), {},
         [this] { SetTrimmingMode(kivra::kSideMode); }, idHidden);
     AddCommand(
-        m_pMenuTrimming, kivra::ID_TRIMMING_FRONT_MODE, QStringLiteral("正面モード(&F)"), {},
+        m_pMenuTrimming, kivra::ID_TRIMMING_FRONT_MODE, tr("正面モード(&F)"), {},
         [this] { SetTrimmingMode(kivra::kFrontMode); }, idHidden);
     m_pMenuTrimming->addSeparator();
     AddCommand(
-        m_pMenuTrimming, kivra::ID_TRIMMING_SETTINGS, QStringLiteral("設定(&G)..."), {},
+        m_pMenuTrimming, kivra::ID_TRIMMING_SETTINGS, tr("設定(&G)..."), {},
         [this] { OnTrimmingSettings(); }, [] { return true; });
     m_pMenuTrimming->addSeparator();
     AddCommand(
-        m_pMenuTrimming, kivra::ID_TRIMMING_AREA, QStringLiteral("エリア指定(&A)"), {},
+        m_pMenuTrimming, kivra::ID_TRIMMING_AREA, tr("エリア指定(&A)"), {},
         [this] { OnTrimmingArea(); }, videoIdle);
     AddCommand(
-        m_pMenuTrimming, kivra::ID_TRIMMING_AREA_CLEAR, QStringLiteral("エリアクリア(&C)"), {},
+        m_pMenuTrimming, kivra::ID_TRIMMING_AREA_CLEAR, tr("エリアクリア(&C)"), {},
         [this] { ClearAreas(); }, videoIdle);
     m_pMenuTrimming->addSeparator();
-    QMenu* mosaic = m_pMenuTrimming->addMenu(QStringLiteral("モザイク領域の形(&M)"));
-    const QString mosaicTexts[] = {QStringLiteral("モザイクなし(&N)"),
-                                   QStringLiteral("タイプ1(&1)"), QStringLiteral("タイプ2(&2)"),
-                                   QStringLiteral("タイプ3(&3)")};
+    QMenu* mosaic = m_pMenuTrimming->addMenu(tr("モザイク領域の形(&M)"));
+    const QString mosaicTexts[] = {tr("モザイクなし(&N)"), tr("タイプ1(&1)"), tr("タイプ2(&2)"),
+                                   tr("タイプ3(&3)")};
     for (int t = 0; t < 4; ++t) {
         if (t == 1) {
             mosaic->addSeparator();
@@ -75,17 +74,17 @@ void CMainFrame::CreateTrimmingAndMarkerMenus() {
     connect(mosaic, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
     m_pMenuTrimming->addSeparator();
     AddCommand(
-        m_pMenuTrimming, kivra::ID_TRIMMING_PREVIEW, QStringLiteral("プレビュー(&P)"), {},
+        m_pMenuTrimming, kivra::ID_TRIMMING_PREVIEW, tr("プレビュー(&P)"), {},
         [this] { OnTrimmingPreview(); },
         [this] { return IsVideoOpen() && AreasSet() && !IsMarkerIdDialogVisible(); });
 
     AddCommand(
-        m_pMenuMarker, kivra::ID_MARKER_SET_ID, QStringLiteral("IDの指定(&I)..."), {},
+        m_pMenuMarker, kivra::ID_MARKER_SET_ID, tr("IDの指定(&I)..."), {},
         [this] { OnMarkerSetId(); },
         [this] { return IsVideoOpen() && AreasSet() && !IsPlaying(); });
-    QMenu* remove = m_pMenuMarker->addMenu(QStringLiteral("削除(&D)"));
+    QMenu* remove = m_pMenuMarker->addMenu(tr("削除(&D)"));
     AddCommand(
-        remove, kivra::ID_MARKER_DELETE_FRAME, QStringLiteral("表示フレーム(&C)"), {},
+        remove, kivra::ID_MARKER_DELETE_FRAME, tr("表示フレーム(&C)"), {},
         [this] { OnMarkerDeleteFrame(); },
         [this] {
             const CAviVideoStream* s = Stream();
@@ -93,13 +92,13 @@ void CMainFrame::CreateTrimmingAndMarkerMenus() {
                    !IsMarkerIdDialogVisible();
         });
     AddCommand(
-        remove, kivra::ID_MARKER_DELETE_ALL, QStringLiteral("全フレーム(&A)"), {},
+        remove, kivra::ID_MARKER_DELETE_ALL, tr("全フレーム(&A)"), {},
         [this] { OnMarkerDeleteAll(); },
         [this] { return AnyMarkers() && !IsMarkerIdDialogVisible(); });
     connect(remove, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
     m_pMenuMarker->addSeparator();
     AddCommand(
-        m_pMenuMarker, kivra::ID_MARKER_SHOW_LOCUS, QStringLiteral("軌跡を表示(&L)"), {},
+        m_pMenuMarker, kivra::ID_MARKER_SHOW_LOCUS, tr("軌跡を表示(&L)"), {},
         [this] {
             Settings().ShowLocus = Settings().ShowLocus ? 0 : 1;
             UpdateAllViews();
@@ -107,15 +106,14 @@ void CMainFrame::CreateTrimmingAndMarkerMenus() {
         [] { return true; }, [this] { return Settings().ShowLocus != 0; });
     m_pMenuMarker->addSeparator();
     AddCommand(
-        m_pMenuMarker, kivra::ID_MARKER_SAVE, QStringLiteral("保存(&S)"), {},
-        [this] { OnMarkerSave(); },
+        m_pMenuMarker, kivra::ID_MARKER_SAVE, tr("保存(&S)"), {}, [this] { OnMarkerSave(); },
         [this] {
             const CAviVideoStream* s = Stream();
             return s != nullptr &&
                    (Annotations()->m_markers.IsModified() || Annotations()->m_markers.AnyMarkers());
         });
     AddCommand(
-        m_pMenuMarker, kivra::ID_MARKER_COORDINATE_OUTPUT, QStringLiteral("座標出力(&T)..."), {},
+        m_pMenuMarker, kivra::ID_MARKER_COORDINATE_OUTPUT, tr("座標出力(&T)..."), {},
         [this] { OnCoordinateOutput(); }, [this] { return AnyMarkers() && AreasSet(); });
 }
 
