@@ -13,11 +13,11 @@
     </message>
     <message>
         <source>ダウンロードページ</source>
-        <translation>download page</translation>
+        <translation>Download page</translation>
     </message>
     <message>
         <source>最新版はこちら</source>
-        <translation>Get the latest version from the</translation>
+        <translation>Latest version:</translation>
     </message>
 </context>
 <context>

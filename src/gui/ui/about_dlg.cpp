@@ -44,6 +44,7 @@ CAboutDlg::CAboutDlg(QWidget* parent, const std::string& executablePath) : QDial
     grid->addWidget(m_versionLine, 1, 1);
     grid->addWidget(m_productLink, 2, 1);
     auto* latestRow = new QHBoxLayout;
+    latestRow->setSpacing(6);  // a nested row would otherwise set the link against the words
     latestRow->addWidget(new QLabel(tr("最新版はこちら"), this));
     latestRow->addWidget(m_latestLink);
     latestRow->addStretch();
