@@ -1,6 +1,7 @@
-// Draws the navigator's two guide pictures (side and front trimming mode) and saves them as
-// 24-bit BMP: kivra-make-navigator-pictures <side.bmp> <front.bmp>
+// Draws the navigator's two guide pictures (side and front trimming mode) in one language and
+// saves them as 24-bit BMP: kivra-make-navigator-pictures [--language en] <side.bmp> <front.bmp>
 #include <QFont>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -8,8 +9,23 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <optional>
+
+#include "ui_translations.h"
 
 namespace {
+
+// Draws `text` in `box`, its font made smaller until it fits: a longer translation must
+// never be cut off.
+void DrawFittedText(QPainter& p, const QRect& box, const QString& text) {
+    QFont font = p.font();
+    while (font.pixelSize() > 9 && QFontMetrics(font).horizontalAdvance(text) > box.width()) {
+        font.setPixelSize(font.pixelSize() - 1);
+    }
+    p.setFont(font);
+    p.drawText(box, Qt::AlignLeft, text);
+}
 
 constexpr int kWidth = 420;
 constexpr int kHeight = 320;
@@ -81,6 +97,10 @@ void DrawAreaBox(QPainter& p, const QRectF& box, const QColor& colour, const QSt
     const QRectF tag(box.left(), box.top() - 18, 58, 17);
     p.fillRect(tag, colour);
     p.setPen(Qt::white);
+    while (font.pixelSize() > 9 && QFontMetrics(font).horizontalAdvance(label) > tag.width() - 4) {
+        font.setPixelSize(font.pixelSize() - 1);
+        p.setFont(font);
+    }
     p.drawText(tag, Qt::AlignCenter, label);
 }
 
@@ -106,10 +126,9 @@ void DrawInstructions(QPainter& p, const QString& title, const QStringList& line
     font.setBold(true);
     p.setFont(font);
     p.setPen(Qt::black);
-    p.drawText(QRect(12, kSceneHeight + 6, kWidth - 24, 20), Qt::AlignLeft, title);
+    DrawFittedText(p, QRect(12, kSceneHeight + 6, kWidth - 24, 20), title);
     font.setBold(false);
     font.setPixelSize(13);
-    p.setFont(font);
     int y = kSceneHeight + 30;
     for (const QString& line : lines) {
         // A leading colour tag marks the line of that area.
@@ -117,7 +136,8 @@ void DrawInstructions(QPainter& p, const QString& title, const QStringList& line
             p.fillRect(QRect(14, y + 4, 10, 10), line.startsWith(u'1') ? kArea1 : kArea2);
         }
         p.setPen(Qt::black);
-        p.drawText(QRect(30, y, kWidth - 40, 18), Qt::AlignLeft, line);
+        p.setFont(font);
+        DrawFittedText(p, QRect(30, y, kWidth - 40, 18), line);
         y += 20;
     }
 }
@@ -141,12 +161,16 @@ QImage SidePicture() {
     DrawSideWalker(p, QPointF(75, floor), h, 0.1, QColor(40, 40, 40));
     DrawSideWalker(p, QPointF(345, floor), h, 0.6, QColor(40, 40, 40));
     const QRectF box(0, 0, 90, h + 20);
-    DrawAreaBox(p, box.translated(75 - 45, floor - h - 12), kArea1, QStringLiteral("エリア1"));
-    DrawAreaBox(p, box.translated(345 - 45, floor - h - 12), kArea2, QStringLiteral("エリア2"));
-    DrawInstructions(p, QStringLiteral("側面モード：横切って歩く映像"),
-                     {QStringLiteral("1  最初のフレームで人物の中心をクリック"),
-                      QStringLiteral("2  最後のフレームで人物の中心をクリック"),
-                      QStringLiteral("ホイール・↑↓キーで枠の大きさを変えます")});
+    DrawAreaBox(p, box.translated(75 - 45, floor - h - 12), kArea1,
+                QCoreApplication::translate("NavigatorPicture", "エリア1"));
+    DrawAreaBox(p, box.translated(345 - 45, floor - h - 12), kArea2,
+                QCoreApplication::translate("NavigatorPicture", "エリア2"));
+    DrawInstructions(
+        p, QCoreApplication::translate("NavigatorPicture", "側面モード：横切って歩く映像"),
+        {QCoreApplication::translate("NavigatorPicture", "1  最初のフレームで人物の中心をクリック"),
+         QCoreApplication::translate("NavigatorPicture", "2  最後のフレームで人物の中心をクリック"),
+         QCoreApplication::translate("NavigatorPicture",
+                                     "ホイール・↑↓キーで枠の大きさを変えます")});
     return picture;
 }
 
@@ -161,26 +185,38 @@ QImage FrontPicture() {
     DrawFrontWalker(p, QPointF(300, nearFloor), nearH, QColor(40, 40, 40));
     DrawArrow(p, QPointF(170, 160), QPointF(240, 200));
     DrawAreaBox(p, QRectF(150 - 26, farFloor - farH - 8, 52, farH + 14), kArea1,
-                QStringLiteral("エリア1"));
+                QCoreApplication::translate("NavigatorPicture", "エリア1"));
     DrawAreaBox(p, QRectF(300 - 60, nearFloor - nearH - 14, 120, nearH + 12), kArea2,
-                QStringLiteral("エリア2"));
-    DrawInstructions(p, QStringLiteral("正面モード：カメラに向かって歩く映像"),
-                     {QStringLiteral("1  最初のフレームで人物の中心をクリック"),
-                      QStringLiteral("2  最後のフレームで人物の中心をクリック"),
-                      QStringLiteral("エリア2の枠は人物に合わせて大きくします")});
+                QCoreApplication::translate("NavigatorPicture", "エリア2"));
+    DrawInstructions(
+        p, QCoreApplication::translate("NavigatorPicture", "正面モード：カメラに向かって歩く映像"),
+        {QCoreApplication::translate("NavigatorPicture", "1  最初のフレームで人物の中心をクリック"),
+         QCoreApplication::translate("NavigatorPicture", "2  最後のフレームで人物の中心をクリック"),
+         QCoreApplication::translate("NavigatorPicture",
+                                     "エリア2の枠は人物に合わせて大きくします")});
     return picture;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Japanese, the language the texts are written in, unless another is asked for.
+    kivra::UiLanguage language = kivra::UiLanguage::Japanese;
+    if (argc == 5 && std::strcmp(argv[1], "--language") == 0 && std::strcmp(argv[2], "en") == 0) {
+        language = kivra::UiLanguage::English;
+        argv[2] = argv[0];
+        argv += 2;
+        argc -= 2;
+    }
     if (argc != 3) {
-        std::fprintf(stderr, "usage: %s <side.bmp> <front.bmp>\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--language en] <side.bmp> <front.bmp>\n", argv[0]);
         return 2;
     }
     // Text needs the font database of a GUI application, but no display.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    kivra::UiTranslations translations(language);
+    translations.InstallIntoApplication();
     if (!SidePicture().save(QString::fromLocal8Bit(argv[1]), "BMP") ||
         !FrontPicture().save(QString::fromLocal8Bit(argv[2]), "BMP")) {
         std::fprintf(stderr, "cannot write the navigator pictures\n");

@@ -99,6 +99,28 @@ TEST_F(CliTest, BadCommandLinesAndFilesFail) {
     EXPECT_EQ(Cli(dir, {"info", dir.File("missing.avi")}), "<failed>");
 }
 
+TEST_F(CliTest, MessagesFollowTheLocaleVariables) {
+    const std::string err = dir.File("cli-err.txt");
+    setenv("ERR", err.c_str(), 1);
+    const auto message = [&](std::vector<std::string> variables) {
+        std::vector<std::string> argv = {"env", "-u",          "LANGUAGE", "-u",  "LC_ALL",
+                                         "-u",  "LC_MESSAGES", "-u",       "LANG"};
+        argv.insert(argv.end(), variables.begin(), variables.end());
+        argv.insert(argv.end(), {"sh", "-c", "exec \"$0\" \"$@\" 2> \"$ERR\"", kCli, "info",
+                                 dir.File("missing.avi")});
+        EXPECT_FALSE(RunProgram(argv));
+        const std::string text = ReadFile(err);
+        return text.substr(text.find("\n\n") + 2);
+    };
+    const std::string english = "The document could not be opened.\n";
+    const std::string japanese = "ドキュメントを開くことができませんでした。\n";
+    EXPECT_EQ(message({}), english);
+    EXPECT_EQ(message({"LANG=ja_JP.UTF-8"}), japanese);
+    EXPECT_EQ(message({"LANG=ja_JP.UTF-8", "LC_MESSAGES=en_GB.UTF-8"}), english);
+    EXPECT_EQ(message({"LANGUAGE=fr:ja", "LANG=de_DE.UTF-8"}), japanese);
+    EXPECT_EQ(message({"LANGUAGE=ja", "LC_ALL=C", "LANG=ja_JP.UTF-8"}), english);
+}
+
 }  // namespace
 
 namespace {

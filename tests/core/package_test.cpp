@@ -105,6 +105,8 @@ TEST_F(Package, HoldsTheProgramFolderLaunchersDesktopEntryAndIcon) {
         {"./usr/lib/kivra/prepare/codecs.list", "-rw-r--r--"},
         {"./usr/lib/kivra/help_s_jp.bmp", "-rw-r--r--"},
         {"./usr/lib/kivra/help_f_jp.bmp", "-rw-r--r--"},
+        {"./usr/lib/kivra/help_s_en.bmp", "-rw-r--r--"},
+        {"./usr/lib/kivra/help_f_en.bmp", "-rw-r--r--"},
         {"./usr/lib/kivra/misc/", "drwxr-xr-x"},
         {"./usr/bin/kivra -> ../lib/kivra/kivra", "lrwxrwxrwx"},
         {"./usr/bin/kivra-cli -> ../lib/kivra/kivra-cli", "lrwxrwxrwx"},

@@ -101,7 +101,8 @@ bool CVfwDoc::OnNewDocument() {
 }
 
 bool CVfwDoc::IsSupportedExtension(const std::string& path) {
-    std::string filter = kivra::LoadString(kIdsVideoFileFilter);
+    // The patterns as written: a translated description must not change what opens.
+    std::string filter = kivra::SourceString(kIdsVideoFileFilter);
     while (!filter.empty() && filter.back() == '|') {
         filter.pop_back();
     }

@@ -70,6 +70,15 @@ const std::array<Setting, 19> kSettings = {{
     {"MarkerID", "ShowSetIDBtnMsg", "1", &CInifileManager::ShowSetIDBtnMsg},
 }};
 
+constexpr const char* kLanguageSection = "Settings";
+constexpr const char* kLanguageKey = "Language";
+
+// A value no setting can hold tells a missing key from an empty one.
+bool HasLanguageKey(const IniDocument& doc) {
+    constexpr const char* kMissing = "\x01";
+    return doc.GetString(kLanguageSection, kLanguageKey, kMissing) != kMissing;
+}
+
 }  // namespace
 
 int TextToInt(std::string_view text) {
@@ -172,6 +181,7 @@ void CInifileManager::LoadSettings() {
     }
     // Read but never written, so the file keeps its long-standing layout; edited by hand.
     PictureCacheMB = kivra::TextToInt(doc.GetString("Slider", "PictureCacheMB", "512"));
+    Language = doc.GetString(kivra::kLanguageSection, kivra::kLanguageKey, "");
 }
 
 bool CInifileManager::SaveSettings() const {
@@ -198,7 +208,22 @@ bool CInifileManager::SaveSettings() const {
             s.field);
         allStored = doc.WriteString(s.section, s.key, text) && allStored;
     }
+    if (!Language.empty() || kivra::HasLanguageKey(doc)) {
+        allStored =
+            doc.WriteString(kivra::kLanguageSection, kivra::kLanguageKey, Language) && allStored;
+    }
     return doc.Save() && allStored;
+}
+
+bool CInifileManager::SaveLanguage() const {
+    if (m_strIniPath.empty()) {
+        return false;
+    }
+    kivra::IniDocument doc = kivra::IniDocument::Load(m_strIniPath);
+    if (Language.empty() && !kivra::HasLanguageKey(doc)) {
+        return true;  // nothing to say: the file already leaves the choice to the locale
+    }
+    return doc.WriteString(kivra::kLanguageSection, kivra::kLanguageKey, Language) && doc.Save();
 }
 
 std::pair<int, int> CInifileManager::OutputSize() const {

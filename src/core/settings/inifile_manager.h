@@ -72,6 +72,14 @@ public:
     // [Slider] "PictureCacheMB", ours, read only: megabytes of decoded pictures kept so that
     // backward steps and reverse play do not decode a group of pictures again; 0 keeps none.
     int PictureCacheMB = 512;
+    // [Settings] "Language", ours: "ja", "en", or empty for the user's locale; read at start
+    // and taking effect then. Written only once it has a value or the file has the key, so a
+    // file that never had it keeps its layout.
+    std::string Language;
+
+    // Writes Language at once, so that a choice made in the menu holds for the next start
+    // whatever becomes of this run. False when the file could not be written.
+    bool SaveLanguage() const;
 
 private:
     std::string m_strIniPath;

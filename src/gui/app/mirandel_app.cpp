@@ -4,8 +4,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QLibraryInfo>
-#include <QTranslator>
 
 #include "convert/codec_option.h"
 #include "frame/main_frame.h"
@@ -17,6 +15,7 @@
 #include "platform/string_table.h"
 #include "settings/inifile_manager.h"
 #include "ui/about_dlg.h"
+#include "ui_translations.h"
 
 namespace {
 
@@ -66,14 +65,13 @@ int CMirandelApp::Run(const QStringList& arguments) {
 }
 
 bool CMirandelApp::InitInstance(const QStringList& arguments) {
-    InstallQtTranslations();
-
     m_strSettingsFolder = kivra::UserSettingsFolder();
     // The framework's profile and the settings are one file: "<folder>/Kivra.ini".
     m_strProfileName = ZebCRwIniFile::GetIniPath(m_strSettingsFolder);
 
     m_pSettings = std::make_unique<CInifileManager>(m_strProfileName);
     m_pSettings->LoadSettings();
+    InstallTranslations();
 
     m_locale.SetUserLocale();  // a locale that is not installed is no error
 
@@ -117,17 +115,18 @@ int CMirandelApp::ExitInstance() {
     return m_nExitCode;
 }
 
-void CMirandelApp::InstallQtTranslations() {
-    // The user interface is Japanese, so Qt's own buttons and dialogs are too.
-    if (m_pQtTranslator != nullptr) {
+void CMirandelApp::InstallTranslations() {
+    // Chosen once per run: the language menu's choice waits for the next start.
+    if (m_pTranslations != nullptr) {
         return;
     }
-    auto translator = std::make_unique<QTranslator>();
-    if (translator->load(QStringLiteral("qtbase_ja"),
-                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QCoreApplication::installTranslator(translator.get());
-        m_pQtTranslator = std::move(translator);
-    }
+    m_pTranslations = std::make_unique<kivra::UiTranslations>(
+        kivra::ChooseUiLanguage(m_pSettings->Language, kivra::LocaleVariables::FromEnvironment()));
+    m_pTranslations->InstallIntoApplication();
+}
+
+kivra::UiLanguage CMirandelApp::Language() const {
+    return m_pTranslations != nullptr ? m_pTranslations->Language() : kivra::UiLanguage::Japanese;
 }
 
 bool CMirandelApp::CheckRecommendedCompressor() {
@@ -172,8 +171,8 @@ bool CMirandelApp::OpenDocumentFile(const std::string& path) {
 
 void CMirandelApp::OnFileOpen() {
     const QString filter = kivra::QtFileDialogFilter(kivra::LoadString(kivra::kIdsVideoFileFilter));
-    const QString file =
-        QFileDialog::getOpenFileName(m_pMainFrame.get(), QStringLiteral("開く"), QString(), filter);
+    const QString file = QFileDialog::getOpenFileName(
+        m_pMainFrame.get(), QCoreApplication::translate("CMirandelApp", "開く"), QString(), filter);
     if (file.isEmpty()) {
         return;
     }

@@ -14,7 +14,10 @@
 class CInifileManager;
 class CMainFrame;
 class CVfwDoc;
-class QTranslator;
+
+namespace kivra {
+class UiTranslations;
+}
 
 class CMirandelApp : public kivra::MainFrameHost {
 public:
@@ -62,9 +65,11 @@ public:
     void OnOpenRecentFile(std::size_t index) override;
     bool CanCloseVideo() const override;
     void OnAppAbout() override;
+    kivra::UiLanguage Language() const override;
 
 private:
-    void InstallQtTranslations();
+    // The user interface's language from the settings and the locale, with Qt's own texts.
+    void InstallTranslations();
     // Seeds and checks the compressor state; when the recommended compressor is missing, runs
     // the codec installer. False when it ran: this run ends and ExitInstance starts a new one.
     bool CheckRecommendedCompressor();
@@ -77,7 +82,7 @@ private:
     ZebsCLocale m_locale;
     std::string m_strProfileName;
     std::unique_ptr<kivra::RecentFileList> m_pRecentFiles;
-    std::unique_ptr<QTranslator> m_pQtTranslator;
+    std::unique_ptr<kivra::UiTranslations> m_pTranslations;
     std::unique_ptr<CMainFrame> m_pMainFrame;
     std::unique_ptr<CVfwDoc> m_pDocument;  // after the frame: it keeps a reference to it
     int m_nExitCode = 0;

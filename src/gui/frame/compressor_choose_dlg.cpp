@@ -29,14 +29,13 @@ QString CodeOf(uint32_t fcc) {
 CCompressorChooseDlg::CCompressorChooseDlg(kivra::CompressorVars& vars, QWidget* parent)
     : QDialog(parent), m_vars(vars) {
     setObjectName(QStringLiteral("CCompressorChooseDlg"));
-    setWindowTitle(QStringLiteral("ビデオの圧縮"));
+    setWindowTitle(tr("ビデオの圧縮"));
 
     m_pList = new QTreeWidget(this);
     m_pList->setObjectName(QStringLiteral("CompressorList"));
     m_pList->setRootIsDecorated(false);
     m_pList->setAllColumnsShowFocus(true);
-    m_pList->setHeaderLabels(
-        {QStringLiteral("コード"), QStringLiteral("エンコーダ"), QStringLiteral("説明")});
+    m_pList->setHeaderLabels({tr("コード"), tr("エンコーダ"), tr("説明")});
     QString lastCode;
     for (const kivra::CompressorInfo& info : kivra::InstalledCompressors()) {
         // A code names one compressor: the first of a code is the one it stands for; another
@@ -58,34 +57,34 @@ CCompressorChooseDlg::CCompressorChooseDlg(kivra::CompressorVars& vars, QWidget*
     m_pQuality = new QSpinBox(this);
     m_pQuality->setObjectName(QStringLiteral("Quality"));
     m_pQuality->setRange(-1, kMaxQuality);
-    m_pQuality->setSpecialValueText(QStringLiteral("既定"));
+    m_pQuality->setSpecialValueText(tr("既定"));
     m_pKeyFrames = new QSpinBox(this);
     m_pKeyFrames->setObjectName(QStringLiteral("KeyFrames"));
     m_pKeyFrames->setRange(0, kMaxKeyFrameInterval);
-    m_pKeyFrames->setSpecialValueText(QStringLiteral("既定"));
-    m_pKeyFrames->setSuffix(QStringLiteral(" フレーム"));
+    m_pKeyFrames->setSpecialValueText(tr("既定"));
+    m_pKeyFrames->setSuffix(tr(" フレーム"));
     m_pDataRate = new QSpinBox(this);
     m_pDataRate->setObjectName(QStringLiteral("DataRate"));
     m_pDataRate->setRange(0, kMaxDataRate);
-    m_pDataRate->setSpecialValueText(QStringLiteral("指定なし"));
-    m_pDataRate->setSuffix(QStringLiteral(" KB/秒"));
+    m_pDataRate->setSpecialValueText(tr("指定なし"));
+    m_pDataRate->setSuffix(tr(" KB/秒"));
     m_pOptions = new QLineEdit(this);
     m_pOptions->setObjectName(QStringLiteral("EncoderOptions"));
     m_pOptions->setPlaceholderText(QStringLiteral("key=value:key=value"));
 
     auto* values = new QFormLayout;
-    values->addRow(QStringLiteral("圧縮の品質 (0-10000):"), m_pQuality);
-    values->addRow(QStringLiteral("キー フレーム間隔:"), m_pKeyFrames);
-    values->addRow(QStringLiteral("データ レート:"), m_pDataRate);
-    values->addRow(QStringLiteral("エンコーダ オプション:"), m_pOptions);
+    values->addRow(tr("圧縮の品質 (0-10000):"), m_pQuality);
+    values->addRow(tr("キー フレーム間隔:"), m_pKeyFrames);
+    values->addRow(tr("データ レート:"), m_pDataRate);
+    values->addRow(tr("エンコーダ オプション:"), m_pOptions);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(tr("キャンセル"));
     connect(buttons, &QDialogButtonBox::accepted, this, &CCompressorChooseDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CCompressorChooseDlg::reject);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("圧縮プログラム:"), this));
+    layout->addWidget(new QLabel(tr("圧縮プログラム:"), this));
     layout->addWidget(m_pList, 1);
     layout->addLayout(values);
     layout->addWidget(buttons);

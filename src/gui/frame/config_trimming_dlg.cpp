@@ -68,9 +68,9 @@ CConfigTrimming::CConfigTrimming(CInifileManager& settings, ZebsCCodecOption& co
                                  kivra::UserMessages& messages, QWidget* parent)
     : QDialog(parent), m_settings(settings), m_codec(codec), m_messages(messages) {
     setObjectName(QStringLiteral("CConfigTrimming"));
-    setWindowTitle(QStringLiteral("トリミングの設定"));
+    setWindowTitle(tr("トリミングの設定"));
 
-    auto* sizeBox = new QGroupBox(QStringLiteral("出力する動画のサイズ"), this);
+    auto* sizeBox = new QGroupBox(tr("出力する動画のサイズ"), this);
     auto* sizeLayout = new QVBoxLayout(sizeBox);
     m_pSizeGroup = new QButtonGroup(this);
     const QString sizeTexts[] = {QStringLiteral("640×480"), QStringLiteral("1024×768 "),
@@ -84,10 +84,10 @@ CConfigTrimming::CConfigTrimming(CInifileManager& settings, ZebsCCodecOption& co
     }
     sizeLayout->addStretch(1);
 
-    auto* directionBox = new QGroupBox(QStringLiteral("動画の向き"), this);
+    auto* directionBox = new QGroupBox(tr("動画の向き"), this);
     auto* directionLayout = new QHBoxLayout(directionBox);
     m_pDirectionGroup = new QButtonGroup(this);
-    const QString directionTexts[] = {QStringLiteral("縦"), QStringLiteral("横")};
+    const QString directionTexts[] = {tr("縦"), tr("横")};
     const char* const directionNames[] = {"Direction1015", "Direction1013"};
     for (int i = 0; i < 2; ++i) {
         auto* button = new QRadioButton(directionTexts[i], directionBox);
@@ -102,18 +102,18 @@ CConfigTrimming::CConfigTrimming(CInifileManager& settings, ZebsCCodecOption& co
     m_pCompressorEdit->setObjectName(QStringLiteral("CompressorName"));
     m_pCompressorEdit->setReadOnly(true);
     m_pCompressorEdit->setMinimumWidth(200);
-    m_pDetailButton = new QPushButton(QStringLiteral("詳細..."), this);
+    m_pDetailButton = new QPushButton(tr("詳細..."), this);
     m_pDetailButton->setObjectName(QStringLiteral("Detail"));
     m_pDetailButton->setAutoDefault(false);
     connect(m_pDetailButton, &QPushButton::clicked, this, &CConfigTrimming::OnCompressorDetail);
     auto* codecLayout = new QHBoxLayout;
-    codecLayout->addWidget(new QLabel(QStringLiteral("変換コーデック:"), this));
+    codecLayout->addWidget(new QLabel(tr("変換コーデック:"), this));
     codecLayout->addWidget(m_pCompressorEdit, 1);
     codecLayout->addWidget(m_pDetailButton);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(tr("キャンセル"));
     connect(buttons, &QDialogButtonBox::accepted, this, &CConfigTrimming::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CConfigTrimming::reject);
 

@@ -1,5 +1,6 @@
 #include "frame/edit_history.h"
 
+#include <QCoreApplication>
 #include <QUndoCommand>
 #include <algorithm>
 #include <utility>
@@ -9,25 +10,25 @@ namespace {
 QString EditText(kivra::EditKind kind) {
     switch (kind) {
         case kivra::EditKind::kPlaceMarker:
-            return QStringLiteral("マーカの配置");
+            return QCoreApplication::translate("CEditHistory", "マーカの配置");
         case kivra::EditKind::kMoveMarker:
-            return QStringLiteral("マーカの移動");
+            return QCoreApplication::translate("CEditHistory", "マーカの移動");
         case kivra::EditKind::kDeleteMarker:
-            return QStringLiteral("マーカの削除");
+            return QCoreApplication::translate("CEditHistory", "マーカの削除");
         case kivra::EditKind::kDeleteFrameMarkers:
-            return QStringLiteral("表示フレームのマーカ削除");
+            return QCoreApplication::translate("CEditHistory", "表示フレームのマーカ削除");
         case kivra::EditKind::kDeleteIdMarkers:
-            return QStringLiteral("全フレームのマーカ削除");
+            return QCoreApplication::translate("CEditHistory", "全フレームのマーカ削除");
         case kivra::EditKind::kDeleteAllMarkers:
-            return QStringLiteral("全マーカの削除");
+            return QCoreApplication::translate("CEditHistory", "全マーカの削除");
         case kivra::EditKind::kTrackMarkers:
-            return QStringLiteral("マーカの追跡");
+            return QCoreApplication::translate("CEditHistory", "マーカの追跡");
         case kivra::EditKind::kSetArea:
-            return QStringLiteral("エリア指定");
+            return QCoreApplication::translate("CEditHistory", "エリア指定");
         case kivra::EditKind::kClearAreas:
-            return QStringLiteral("エリアクリア");
+            return QCoreApplication::translate("CEditHistory", "エリアクリア");
         case kivra::EditKind::kMosaicType:
-            return QStringLiteral("モザイク領域の形");
+            return QCoreApplication::translate("CEditHistory", "モザイク領域の形");
     }
     return {};
 }

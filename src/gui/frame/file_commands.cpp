@@ -44,7 +44,7 @@ void CMainFrame::RebuildRecentFileMenu() {
     const std::vector<std::string> none;
     const std::vector<std::string>& entries = list != nullptr ? list->Entries() : none;
     if (entries.empty()) {
-        auto* empty = new QAction(QStringLiteral("最近使ったﾌｧｲﾙ"), m_pMenuFile);
+        auto* empty = new QAction(tr("最近使ったﾌｧｲﾙ"), m_pMenuFile);
         empty->setEnabled(false);
         m_pMenuFile->insertAction(m_pRecentFilesEnd, empty);
         m_recentFileActions.push_back(empty);

@@ -105,12 +105,12 @@ void CMainFrame::SetPaneViews(CBasePaneV* pane, CVfwView* videoView, CSliderView
 
 void CMainFrame::CreateMenus() {
     QMenuBar* bar = menuBar();
-    m_pMenuFile = bar->addMenu(QStringLiteral("ファイル(&F)"));
-    m_pMenuView = bar->addMenu(QStringLiteral("表示(&V)"));
-    m_pMenuMovie = bar->addMenu(QStringLiteral("動画(&O)"));
-    m_pMenuTrimming = bar->addMenu(QStringLiteral("トリミング(&T)"));
-    m_pMenuMarker = bar->addMenu(QStringLiteral("マーカ(&M)"));
-    m_pMenuHelp = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
+    m_pMenuFile = bar->addMenu(tr("ファイル(&F)"));
+    m_pMenuView = bar->addMenu(tr("表示(&V)"));
+    m_pMenuMovie = bar->addMenu(tr("動画(&O)"));
+    m_pMenuTrimming = bar->addMenu(tr("トリミング(&T)"));
+    m_pMenuMarker = bar->addMenu(tr("マーカ(&M)"));
+    m_pMenuHelp = bar->addMenu(tr("ヘルプ(&H)"));
     for (QMenu* menu :
          {m_pMenuFile, m_pMenuView, m_pMenuMovie, m_pMenuTrimming, m_pMenuMarker, m_pMenuHelp}) {
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
@@ -119,68 +119,65 @@ void CMainFrame::CreateMenus() {
     const auto always = [] { return true; };
 
     AddCommand(
-        m_pMenuFile, kivra::ID_FILE_OPEN, QStringLiteral("開く(&O)...\tCtrl+O"),
+        m_pMenuFile, kivra::ID_FILE_OPEN, tr("開く(&O)...\tCtrl+O"),
         QKeySequence(Qt::CTRL | Qt::Key_O), [this] { m_app.OnFileOpen(); },
         [this] { return !IsPlaying(); });
     AddCommand(
-        m_pMenuFile, kivra::ID_FILE_NEW, QStringLiteral("閉じる(&C)"), {},
-        [this] { m_app.OnFileNew(); }, [this] { return m_app.CanCloseVideo(); });
+        m_pMenuFile, kivra::ID_FILE_NEW, tr("閉じる(&C)"), {}, [this] { m_app.OnFileNew(); },
+        [this] { return m_app.CanCloseVideo(); });
     m_pMenuFile->addSeparator();
     AddCommand(
-        m_pMenuFile, kivra::ID_TRIMMING_SAVE_MOVIE, QStringLiteral("動画保存(&M)..."), {},
+        m_pMenuFile, kivra::ID_TRIMMING_SAVE_MOVIE, tr("動画保存(&M)..."), {},
         [this] { OnSaveTrimmedMovie(); }, [this] { return CanSaveTrimmedMovie(); });
     m_pMenuFile->addSeparator();
     m_pRecentFilesEnd = m_pMenuFile->addSeparator();
     RebuildRecentFileMenu();
     AddCommand(
-        m_pMenuFile, kivra::ID_APP_EXIT, QStringLiteral("終了(&X)"), {}, [this] { close(); },
-        always);
+        m_pMenuFile, kivra::ID_APP_EXIT, tr("終了(&X)"), {}, [this] { close(); }, always);
 
     AddCommand(
-        m_pMenuView, kivra::ID_VIEW_IMAGE_INFO, QStringLiteral("画像情報( &I )\tCtrl + I"),
+        m_pMenuView, kivra::ID_VIEW_IMAGE_INFO, tr("画像情報( &I )\tCtrl + I"),
         QKeySequence(Qt::CTRL | Qt::Key_I), [this] { OnViewImageInfo(); },
         [this] { return IsVideoOpen(); }, [this] { return m_session.ShowInfo(); });
     m_pMenuView->addSeparator();
     AddCommand(
-        m_pMenuView, kivra::ID_VIEW_DEINTERLACE, QStringLiteral("インターレース除去(&D)\tCtrl + D"),
+        m_pMenuView, kivra::ID_VIEW_DEINTERLACE, tr("インターレース除去(&D)\tCtrl + D"),
         QKeySequence(Qt::CTRL | Qt::Key_D), [this] { OnViewDeinterlace(); },
         [this] { return IsVideoOpen(); }, [this] { return Settings().Deinterlace != 0; });
 
     const auto canStep = [this] { return m_playback.CanStep(); };
     AddCommand(
-        m_pMenuMovie, kivra::ID_MOVIE_FIRST, QStringLiteral("最初(&F)\tHome"),
-        QKeySequence(Qt::Key_Home), [this] { m_playback.First(); }, canStep);
+        m_pMenuMovie, kivra::ID_MOVIE_FIRST, tr("最初(&F)\tHome"), QKeySequence(Qt::Key_Home),
+        [this] { m_playback.First(); }, canStep);
     AddCommand(
-        m_pMenuMovie, kivra::ID_MOVIE_BACK, QStringLiteral("戻る(&B)\t<-"),
-        QKeySequence(Qt::Key_Left), [this] { m_playback.Previous(); }, canStep);
+        m_pMenuMovie, kivra::ID_MOVIE_BACK, tr("戻る(&B)\t<-"), QKeySequence(Qt::Key_Left),
+        [this] { m_playback.Previous(); }, canStep);
     m_pMenuMovie->addSeparator();
     AddCommand(
-        m_pMenuMovie, kivra::ID_MOVIE_STOP, QStringLiteral("停止(&S)\tF7"),
-        QKeySequence(Qt::Key_F7), [this] { m_playback.Stop(); },
-        [this] { return m_playback.CanStop(); });
+        m_pMenuMovie, kivra::ID_MOVIE_STOP, tr("停止(&S)\tF7"), QKeySequence(Qt::Key_F7),
+        [this] { m_playback.Stop(); }, [this] { return m_playback.CanStop(); });
     AddCommand(
-        m_pMenuMovie, kivra::ID_MOVIE_PLAY, QStringLiteral("再生(&P)\tF8"),
-        QKeySequence(Qt::Key_F8), [this] { m_playback.Play(); },
-        [this] { return m_playback.CanPlay(); });
+        m_pMenuMovie, kivra::ID_MOVIE_PLAY, tr("再生(&P)\tF8"), QKeySequence(Qt::Key_F8),
+        [this] { m_playback.Play(); }, [this] { return m_playback.CanPlay(); });
     m_pMenuMovie->addSeparator();
     AddCommand(
-        m_pMenuMovie, kivra::ID_MOVIE_NEXT, QStringLiteral("進む(&N)\t->"),
-        QKeySequence(Qt::Key_Right), [this] { m_playback.Next(); }, canStep);
+        m_pMenuMovie, kivra::ID_MOVIE_NEXT, tr("進む(&N)\t->"), QKeySequence(Qt::Key_Right),
+        [this] { m_playback.Next(); }, canStep);
     AddCommand(
-        m_pMenuMovie, kivra::ID_MOVIE_LAST, QStringLiteral("最後(&L)\tEnd"),
-        QKeySequence(Qt::Key_End), [this] { m_playback.Last(); }, canStep);
+        m_pMenuMovie, kivra::ID_MOVIE_LAST, tr("最後(&L)\tEnd"), QKeySequence(Qt::Key_End),
+        [this] { m_playback.Last(); }, canStep);
     AddCommand(
-        nullptr, kivra::ID_FILE_SAVE_FRAME_BMP, QStringLiteral("フレームをビットマップで保存"), {},
+        nullptr, kivra::ID_FILE_SAVE_FRAME_BMP, tr("フレームをビットマップで保存"), {},
         [this] { OnSaveFrameAsBitmap(); }, [this] { return IsVideoOpen() && !IsPlaying(); });
     // Reverse play has no menu entry; its action lives on the window for the toolbar.
     AddCommand(
-        nullptr, kivra::ID_MOVIE_REVERSE_PLAY, QStringLiteral("逆再生"), {},
+        nullptr, kivra::ID_MOVIE_REVERSE_PLAY, tr("逆再生"), {},
         [this] { m_playback.ReversePlay(); }, [this] { return m_playback.CanPlay(); });
 
     CreateTrimmingAndMarkerMenus();
 
     AddCommand(
-        m_pMenuHelp, kivra::ID_APP_ABOUT, QStringLiteral("バージョン情報(&A)..."), {},
+        m_pMenuHelp, kivra::ID_APP_ABOUT, tr("バージョン情報(&A)..."), {},
         [this] { m_app.OnAppAbout(); }, always);
 }
 
@@ -201,7 +198,7 @@ void CMainFrame::CreateSliderBar() {
     m_pSliderToolBar = bar;
     // Hidden at first; shown by its toggle, the toolbar area's context menu or a saved layout.
     AddCommand(
-        nullptr, kivra::ID_VIEW_SLIDER_BAR, QStringLiteral("スライダーバー"), {},
+        nullptr, kivra::ID_VIEW_SLIDER_BAR, tr("スライダーバー"), {},
         [bar] { bar->setVisible(!bar->isVisible()); }, [] { return true; },
         [bar] { return bar->isVisible(); });
 }
@@ -472,27 +469,26 @@ void CMainFrame::CreateTrimmingAndMarkerMenus() {
     };
     // The toolbar buttons show the modes as pressed; the menu items carry no check mark.
     AddCommand(
-        m_pMenuTrimming, kivra::ID_TRIMMING_SIDE_MODE, QStringLiteral("側面モード(&S)"), {},
+        m_pMenuTrimming, kivra::ID_TRIMMING_SIDE_MODE, tr("側面モード(&S)"), {},
         [this] { m_trimming.SetTrimmingMode(kivra::kSideMode); }, idHidden);
     AddCommand(
-        m_pMenuTrimming, kivra::ID_TRIMMING_FRONT_MODE, QStringLiteral("正面モード(&F)"), {},
+        m_pMenuTrimming, kivra::ID_TRIMMING_FRONT_MODE, tr("正面モード(&F)"), {},
         [this] { m_trimming.SetTrimmingMode(kivra::kFrontMode); }, idHidden);
     m_pMenuTrimming->addSeparator();
     AddCommand(
-        m_pMenuTrimming, kivra::ID_TRIMMING_SETTINGS, QStringLiteral("設定(&G)..."), {},
+        m_pMenuTrimming, kivra::ID_TRIMMING_SETTINGS, tr("設定(&G)..."), {},
         [this] { m_trimming.OnTrimmingSettings(); }, [] { return true; });
     m_pMenuTrimming->addSeparator();
     AddCommand(
-        m_pMenuTrimming, kivra::ID_TRIMMING_AREA, QStringLiteral("エリア指定(&A)"), {},
+        m_pMenuTrimming, kivra::ID_TRIMMING_AREA, tr("エリア指定(&A)"), {},
         [this] { m_trimming.OnTrimmingArea(); }, videoIdle);
     AddCommand(
-        m_pMenuTrimming, kivra::ID_TRIMMING_AREA_CLEAR, QStringLiteral("エリアクリア(&C)"), {},
+        m_pMenuTrimming, kivra::ID_TRIMMING_AREA_CLEAR, tr("エリアクリア(&C)"), {},
         [this] { m_trimming.ClearAreas(); }, videoIdle);
     m_pMenuTrimming->addSeparator();
-    QMenu* mosaic = m_pMenuTrimming->addMenu(QStringLiteral("モザイク領域の形(&M)"));
-    const QString mosaicTexts[] = {QStringLiteral("モザイクなし(&N)"),
-                                   QStringLiteral("タイプ1(&1)"), QStringLiteral("タイプ2(&2)"),
-                                   QStringLiteral("タイプ3(&3)")};
+    QMenu* mosaic = m_pMenuTrimming->addMenu(tr("モザイク領域の形(&M)"));
+    const QString mosaicTexts[] = {tr("モザイクなし(&N)"), tr("タイプ1(&1)"), tr("タイプ2(&2)"),
+                                   tr("タイプ3(&3)")};
     for (int t = 0; t < 4; ++t) {
         if (t == 1) {
             mosaic->addSeparator();
@@ -505,30 +501,30 @@ void CMainFrame::CreateTrimmingAndMarkerMenus() {
     connect(mosaic, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
     m_pMenuTrimming->addSeparator();
     AddCommand(
-        m_pMenuTrimming, kivra::ID_TRIMMING_PREVIEW, QStringLiteral("プレビュー(&P)"), {},
+        m_pMenuTrimming, kivra::ID_TRIMMING_PREVIEW, tr("プレビュー(&P)"), {},
         [this] { m_trimming.OnTrimmingPreview(); },
         [this] { return IsVideoOpen() && AreasSet() && !IsMarkerIdDialogVisible(); });
 
     // Undo and redo take back edits of markers, areas and the mosaic type, one step each.
     const auto canEdit = [this] { return IsVideoOpen() && !IsPlaying(); };
     AddCommand(
-        m_pMenuMarker, kivra::ID_MARKER_UNDO, QStringLiteral("元に戻す(&U)\tCtrl+Z"),
+        m_pMenuMarker, kivra::ID_MARKER_UNDO, tr("元に戻す(&U)\tCtrl+Z"),
         QKeySequence(Qt::CTRL | Qt::Key_Z), [this] { m_history.Undo(); },
         [this, canEdit] { return canEdit() && m_history.CanUndo(); });
     QAction* redo = AddCommand(
-        m_pMenuMarker, kivra::ID_MARKER_REDO, QStringLiteral("やり直し(&R)\tCtrl+Y"),
+        m_pMenuMarker, kivra::ID_MARKER_REDO, tr("やり直し(&R)\tCtrl+Y"),
         QKeySequence(Qt::CTRL | Qt::Key_Y), [this] { m_history.Redo(); },
         [this, canEdit] { return canEdit() && m_history.CanRedo(); });
     redo->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     m_pMenuMarker->addSeparator();
     AddCommand(
-        m_pMenuMarker, kivra::ID_MARKER_SET_ID, QStringLiteral("IDの指定(&I)..."), {},
+        m_pMenuMarker, kivra::ID_MARKER_SET_ID, tr("IDの指定(&I)..."), {},
         [this] { m_trimming.OnMarkerSetId(); },
         [this] { return IsVideoOpen() && AreasSet() && !IsPlaying(); });
-    QMenu* remove = m_pMenuMarker->addMenu(QStringLiteral("削除(&D)"));
+    QMenu* remove = m_pMenuMarker->addMenu(tr("削除(&D)"));
     AddCommand(
-        remove, kivra::ID_MARKER_DELETE_FRAME, QStringLiteral("表示フレーム(&C)"), {},
+        remove, kivra::ID_MARKER_DELETE_FRAME, tr("表示フレーム(&C)"), {},
         [this] { m_trimming.OnMarkerDeleteFrame(); },
         [this] {
             const CAviVideoStream* s = Stream();
@@ -536,13 +532,13 @@ void CMainFrame::CreateTrimmingAndMarkerMenus() {
                    !IsMarkerIdDialogVisible();
         });
     AddCommand(
-        remove, kivra::ID_MARKER_DELETE_ALL, QStringLiteral("全フレーム(&A)"), {},
+        remove, kivra::ID_MARKER_DELETE_ALL, tr("全フレーム(&A)"), {},
         [this] { m_trimming.OnMarkerDeleteAll(); },
         [this] { return AnyMarkers() && !IsMarkerIdDialogVisible(); });
     connect(remove, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
     m_pMenuMarker->addSeparator();
     AddCommand(
-        m_pMenuMarker, kivra::ID_MARKER_SHOW_LOCUS, QStringLiteral("軌跡を表示(&L)"), {},
+        m_pMenuMarker, kivra::ID_MARKER_SHOW_LOCUS, tr("軌跡を表示(&L)"), {},
         [this] {
             Settings().ShowLocus = Settings().ShowLocus ? 0 : 1;
             UpdateAllViews();
@@ -550,7 +546,7 @@ void CMainFrame::CreateTrimmingAndMarkerMenus() {
         [] { return true; }, [this] { return Settings().ShowLocus != 0; });
     m_pMenuMarker->addSeparator();
     AddCommand(
-        m_pMenuMarker, kivra::ID_MARKER_SAVE, QStringLiteral("保存(&S)"), {},
+        m_pMenuMarker, kivra::ID_MARKER_SAVE, tr("保存(&S)"), {},
         [this] { m_trimming.OnMarkerSave(); },
         [this] {
             const CAviVideoStream* s = Stream();
@@ -558,7 +554,7 @@ void CMainFrame::CreateTrimmingAndMarkerMenus() {
                    (Annotations()->m_markers.IsModified() || Annotations()->m_markers.AnyMarkers());
         });
     AddCommand(
-        m_pMenuMarker, kivra::ID_MARKER_COORDINATE_OUTPUT, QStringLiteral("座標出力(&T)..."), {},
+        m_pMenuMarker, kivra::ID_MARKER_COORDINATE_OUTPUT, tr("座標出力(&T)..."), {},
         [this] { m_trimming.OnCoordinateOutput(); }, [this] { return AnyMarkers() && AreasSet(); });
 }
 

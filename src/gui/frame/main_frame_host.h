@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/ui_language.h"
+
 class CInifileManager;
 class CVfwDoc;
 
@@ -25,6 +27,8 @@ public:
     virtual void OnOpenRecentFile(std::size_t index) = 0;
     virtual bool CanCloseVideo() const = 0;
     virtual void OnAppAbout() = 0;
+    // The language the user interface was started in.
+    virtual UiLanguage Language() const { return UiLanguage::Japanese; }
 };
 
 }  // namespace kivra

@@ -17,7 +17,7 @@ CProgressDlg::CProgressDlg(QWidget* owner)
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       m_pOwner(owner) {
     setObjectName(QStringLiteral("CProgressDlg"));
-    setWindowTitle(QStringLiteral("変換状況..."));
+    setWindowTitle(tr("変換状況..."));
     setModal(false);
 
     m_wndProgress = new QProgressBar(this);
@@ -29,7 +29,7 @@ CProgressDlg::CProgressDlg(QWidget* owner)
     m_pPercentLabel->setMinimumWidth(
         m_pPercentLabel->fontMetrics().horizontalAdvance(QStringLiteral("100%")) + 8);
 
-    m_pCancelButton = new QPushButton(QStringLiteral("キャンセル"), this);
+    m_pCancelButton = new QPushButton(tr("キャンセル"), this);
     m_pCancelButton->setObjectName(QStringLiteral("CancelButton"));
     m_pCancelButton->setAutoDefault(false);
     m_pCancelButton->hide();  // only for jobs that can stop halfway

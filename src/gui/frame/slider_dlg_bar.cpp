@@ -32,7 +32,7 @@ CSliderDlgBar::CSliderDlgBar(QWidget* parent) : QWidget(parent) {
     separator->setFrameShape(QFrame::VLine);
     separator->setFrameShadow(QFrame::Sunken);
 
-    auto* label = new QLabel(QStringLiteral("再生速度: x"), this);
+    auto* label = new QLabel(tr("再生速度: x"), this);
     m_pSpeedList = new QComboBox(this);
     m_pSpeedList->setObjectName(QStringLiteral("SpeedList"));
     m_pSpeedList->setEditable(false);

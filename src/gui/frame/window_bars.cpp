@@ -7,6 +7,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include "frame/language_menu.h"
 #include "frame/main_frame.h"
 #include "frame/mosaic_size_dlg_bar.h"
 #include "frame/slider_view.h"
@@ -49,12 +50,11 @@ void CMainFrame::CreateBars() {
     m_pCodecList = new CCodecListDialog(this);
     m_pTextInfo = new CTextStreamDialog(this);
     AddCommand(
-        nullptr, kivra::ID_VIEW_CODEC_LIST, QStringLiteral("コーデック一覧"),
+        nullptr, kivra::ID_VIEW_CODEC_LIST, tr("コーデック一覧"),
         QKeySequence(Qt::CTRL | Qt::Key_L), [this] { m_pCodecList->Toggle(); },
         [] { return true; });
     AddCommand(
-        nullptr, kivra::ID_VIEW_TEXT_INFO, QStringLiteral("テキスト情報"),
-        QKeySequence(Qt::CTRL | Qt::Key_A),
+        nullptr, kivra::ID_VIEW_TEXT_INFO, tr("テキスト情報"), QKeySequence(Qt::CTRL | Qt::Key_A),
         [this] {
             m_pTextInfo->SetText(QString::fromStdString(Stream()->TextInfo()));
             m_pTextInfo->Toggle();
@@ -64,24 +64,26 @@ void CMainFrame::CreateBars() {
     // View menu: navigator, then the bars in a group of their own.
     m_pMenuView->addSeparator();
     AddCommand(
-        m_pMenuView, kivra::ID_VIEW_NAVIGATOR, QStringLiteral("ナビゲーター(&N)"), {},
+        m_pMenuView, kivra::ID_VIEW_NAVIGATOR, tr("ナビゲーター(&N)"), {},
         [this] { OnViewNavigator(); }, [] { return true; },
         [this] { return !m_pNavigator.isNull() && m_pNavigator->isVisible(); });
     m_pMenuView->addSeparator();
-    QMenu* bars = m_pMenuView->addMenu(QStringLiteral("ツール バー(&T)"));
+    QMenu* bars = m_pMenuView->addMenu(tr("ツール バー(&T)"));
     const auto addToggle = [bars](QToolBar* bar, const QString& text) {
         QAction* toggle = bar->toggleViewAction();
         toggle->setText(text);
         bars->addAction(toggle);
     };
-    addToggle(m_pMovieBar, QStringLiteral("動画(&M)"));
-    addToggle(m_pTrimmingBar, QStringLiteral("トリミング(&T)"));
-    addToggle(m_pMosaicToolBar, QStringLiteral("モザイク領域の形(&R)"));
-    addToggle(m_pMarkerBar, QStringLiteral("マーカ(&M)"));
-    m_pStatusBarToggle = m_pMenuView->addAction(QStringLiteral("ステータス バー(&S)"));
+    addToggle(m_pMovieBar, tr("動画(&M)"));
+    addToggle(m_pTrimmingBar, tr("トリミング(&T)"));
+    addToggle(m_pMosaicToolBar, tr("モザイク領域の形(&R)"));
+    addToggle(m_pMarkerBar, tr("マーカ(&M)"));
+    m_pStatusBarToggle = m_pMenuView->addAction(tr("ステータス バー(&S)"));
     m_pStatusBarToggle->setCheckable(true);
     m_pStatusBarToggle->setChecked(true);
     connect(m_pStatusBarToggle, &QAction::toggled, statusBar(), &QStatusBar::setVisible);
+    m_pMenuView->addSeparator();
+    kivra::AddLanguageMenu(m_pMenuView, Settings(), m_messages);
 }
 
 void CMainFrame::UpdateBarStates() {
@@ -111,7 +113,7 @@ void CMainFrame::OnViewNavigator() {
         m_pNavigator->close();
         return;
     }
-    m_pNavigator = new CHelpDlg(m_session.GetTrimmingMode(), this);
+    m_pNavigator = new CHelpDlg(m_session.GetTrimmingMode(), this, {}, m_app.Language());
     m_pNavigator->show();
     // The client area starts under the menu, with the bars: the rule adds their row itself.
     const QWidget* menu = menuWidget();

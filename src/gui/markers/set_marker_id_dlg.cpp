@@ -34,7 +34,7 @@ CSetMarkerIDDlg::CSetMarkerIDDlg(CInifileManager& settings, QWidget* parent)
               Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       m_settings(settings) {
     setObjectName(QStringLiteral("CSetMarkerIDDlg"));
-    setWindowTitle(QStringLiteral("ID 指定"));
+    setWindowTitle(tr("ID 指定"));
     setModal(false);
     BuildControls();
     InitDialog();
@@ -44,7 +44,7 @@ CSetMarkerIDDlg::~CSetMarkerIDDlg() = default;
 
 void CSetMarkerIDDlg::BuildControls() {
     // Created in tab order: ID, the mode radios, the skip count.
-    auto* const topNote = new QLabel(QStringLiteral("※ 画面をクリックしてIDを指定します"), this);
+    auto* const topNote = new QLabel(tr("※ 画面をクリックしてIDを指定します"), this);
 
     auto* const idLabel = new QLabel(QStringLiteral("ID:"), this);
     m_pIdSpin = new SteppedOnlySpinBox(this);
@@ -54,30 +54,29 @@ void CSetMarkerIDDlg::BuildControls() {
                                40);
     idLabel->setBuddy(m_pIdSpin);
 
-    auto* const group = new QGroupBox(QStringLiteral("クリック時の動作"), this);
-    m_pIncrementRadio = new QRadioButton(QStringLiteral("IDを増加する"), group);
+    auto* const group = new QGroupBox(tr("クリック時の動作"), this);
+    m_pIncrementRadio = new QRadioButton(tr("IDを増加する"), group);
     m_pIncrementRadio->setObjectName(QStringLiteral("IncrementRadio"));
-    m_pSkipRadio = new QRadioButton(QStringLiteral("フレームをスキップする*"), group);
+    m_pSkipRadio = new QRadioButton(tr("フレームをスキップする*"), group);
     m_pSkipRadio->setObjectName(QStringLiteral("SkipRadio"));
     m_pModeGroup = new QButtonGroup(this);
     m_pModeGroup->addButton(m_pIncrementRadio, kIncrementMode);
     m_pModeGroup->addButton(m_pSkipRadio, kSkipMode);
 
-    auto* const skipLabel = new QLabel(QStringLiteral("スキップ："), group);
+    auto* const skipLabel = new QLabel(tr("スキップ："), group);
     m_pSkipEdit = new QLineEdit(group);
     m_pSkipEdit->setObjectName(QStringLiteral("SkipEdit"));
     m_pSkipEdit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_pSkipEdit->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_pSkipEdit));
     // Stands in for the range message, which would interrupt every keystroke.
-    m_pSkipEdit->setToolTip(QStringLiteral("1 から 100 の整数を入力してください。"));
+    m_pSkipEdit->setToolTip(tr("1 から 100 の整数を入力してください。"));
     m_pSkipEdit->setFixedWidth(
         m_pSkipEdit->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 16);
-    auto* const framesLabel = new QLabel(QStringLiteral("フレーム"), group);
+    auto* const framesLabel = new QLabel(tr("フレーム"), group);
     skipLabel->setBuddy(m_pSkipEdit);
 
-    auto* const bottomNote =
-        new QLabel(QStringLiteral("* スキップしたフレームは直線補間します"), this);
+    auto* const bottomNote = new QLabel(tr("* スキップしたフレームは直線補間します"), this);
 
     auto* const idRow = new QHBoxLayout;
     idRow->addWidget(idLabel);

@@ -11,7 +11,7 @@
 #include "ui/static_logo.h"
 
 CAboutDlg::CAboutDlg(QWidget* parent, const std::string& executablePath) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("バージョン情報"));
+    setWindowTitle(tr("バージョン情報"));
     setModal(true);
 
     const HdCVersionInfo info(executablePath);
@@ -33,9 +33,9 @@ CAboutDlg::CAboutDlg(QWidget* parent, const std::string& executablePath) : QDial
     m_versionLine->setObjectName(QStringLiteral("versionLine"));
     m_versionLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    m_productLink = new CStaticURL(QStringLiteral("Kivra ホームページ"), this);
+    m_productLink = new CStaticURL(tr("Kivra ホームページ"), this);
     m_productLink->setObjectName(QStringLiteral("productLink"));
-    m_latestLink = new CStaticURL(QStringLiteral("ダウンロードページ"), this);
+    m_latestLink = new CStaticURL(tr("ダウンロードページ"), this);
     m_latestLink->setObjectName(QStringLiteral("latestLink"));
 
     auto* grid = new QGridLayout;
@@ -44,7 +44,8 @@ CAboutDlg::CAboutDlg(QWidget* parent, const std::string& executablePath) : QDial
     grid->addWidget(m_versionLine, 1, 1);
     grid->addWidget(m_productLink, 2, 1);
     auto* latestRow = new QHBoxLayout;
-    latestRow->addWidget(new QLabel(QStringLiteral("最新版はこちら"), this));
+    latestRow->setSpacing(6);  // a nested row would otherwise set the link against the words
+    latestRow->addWidget(new QLabel(tr("最新版はこちら"), this));
     latestRow->addWidget(m_latestLink);
     latestRow->addStretch();
     grid->addLayout(latestRow, 3, 1);

@@ -38,7 +38,7 @@ QTableWidgetItem* ReadOnlyItem(const QString& text) {
     auto item = std::make_unique<QTableWidgetItem>(text);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
     item->setToolTip(text);  // the fixed column widths cut long driver paths
-    return item.release();  // the table takes ownership
+    return item.release();   // the table takes ownership
 }
 
 }  // namespace
@@ -47,7 +47,7 @@ CCodecListDialog::CCodecListDialog(QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("CCodecListDialog"));
-    setWindowTitle(QStringLiteral("インストール済みコーデック一覧"));
+    setWindowTitle(tr("インストール済みコーデック一覧"));
     setModal(false);
 
     m_pList = new QTableWidget(0, kColumnCount, this);
@@ -68,7 +68,7 @@ CCodecListDialog::CCodecListDialog(QWidget* parent)
     m_pList->verticalHeader()->setMinimumSectionSize(1);
     m_pList->verticalHeader()->setDefaultSectionSize(QFontMetrics(font()).height() + 4);
 
-    m_pRefreshButton = new QPushButton(QStringLiteral("最新の情報に更新(&R)"), this);
+    m_pRefreshButton = new QPushButton(tr("最新の情報に更新(&R)"), this);
     m_pRefreshButton->setObjectName(QStringLiteral("RefreshButton"));
     m_pRefreshButton->setAutoDefault(false);
     connect(m_pRefreshButton, &QPushButton::clicked, this, &CCodecListDialog::Refresh);

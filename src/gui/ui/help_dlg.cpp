@@ -63,13 +63,20 @@ QPoint NavigatorPosition(const QRect& mainFrameGeometry, int clientTop, int mosa
 }  // namespace kivra
 
 CHelpDlg::CHelpDlg(kivra::TrimmingMode trimmingMode, QWidget* parent,
-                   const std::string& pictureFolder)
+                   const std::string& pictureFolder, kivra::UiLanguage language)
     : QDialog(parent) {
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
     const std::string folder = pictureFolder.empty() ? kivra::GetProgramFolder() : pictureFolder;
-    m_side = kivra::LoadNavigatorPicture(folder + "/" + kSidePictureName);
-    m_front = kivra::LoadNavigatorPicture(folder + "/" + kFrontPictureName);
+    const auto load = [&folder, language](const char* japanese, const char* english) {
+        QImage picture;
+        if (language == kivra::UiLanguage::English) {
+            picture = kivra::LoadNavigatorPicture(folder + "/" + english);
+        }
+        return picture.isNull() ? kivra::LoadNavigatorPicture(folder + "/" + japanese) : picture;
+    };
+    m_side = load(kSidePictureName, kSidePictureNameEn);
+    m_front = load(kFrontPictureName, kFrontPictureNameEn);
     // Sized to the front picture; with none, small but still with a usable caption.
     const QSize client = m_front.isNull() ? QSize(240, 40) : m_front.size();
     setFixedSize(client);

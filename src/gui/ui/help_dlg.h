@@ -10,6 +10,7 @@
 #include <string>
 
 #include "geometry/trimming_param.h"
+#include "platform/ui_language.h"
 
 class CHelpDlg : public QDialog {
     Q_OBJECT
@@ -17,11 +18,15 @@ class CHelpDlg : public QDialog {
 public:
     static constexpr const char* kSidePictureName = "help_s_jp.bmp";
     static constexpr const char* kFrontPictureName = "help_f_jp.bmp";
+    static constexpr const char* kSidePictureNameEn = "help_s_en.bmp";
+    static constexpr const char* kFrontPictureNameEn = "help_f_en.bmp";
 
-    // Loads both pictures from `pictureFolder` (the program folder unless a test says
-    // otherwise); a missing or unreadable picture stays empty and paints nothing.
+    // Loads both pictures of `language` from `pictureFolder` (the program folder unless a
+    // test says otherwise); an English picture that is missing gives way to the Japanese one,
+    // and a missing or unreadable picture stays empty and paints nothing.
     explicit CHelpDlg(kivra::TrimmingMode trimmingMode, QWidget* parent = nullptr,
-                      const std::string& pictureFolder = {});
+                      const std::string& pictureFolder = {},
+                      kivra::UiLanguage language = kivra::UiLanguage::Japanese);
 
     // Caption and picture follow the frame's trimming mode (kivra::kSideMode/kFrontMode).
     void SetTrimmingMode(kivra::TrimmingMode trimmingMode);

@@ -16,7 +16,7 @@ CTextStreamDialog::CTextStreamDialog(QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("CTextStreamDialog"));
-    setWindowTitle(QStringLiteral("テキストストリーム情報"));
+    setWindowTitle(tr("テキストストリーム情報"));
     setModal(false);
 
     m_pEdit = new QPlainTextEdit(this);

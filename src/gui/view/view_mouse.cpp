@@ -36,10 +36,10 @@ ViewPoint ToViewPoint(const QPointF& p) {
 void CVfwView::CreateMarkerMenu() {
     m_pMarkerMenu = new QMenu(this);
     m_pMarkerMenu->setObjectName(QStringLiteral("Marker"));
-    connect(m_pMarkerMenu->addAction(QStringLiteral("削除(&D)")), &QAction::triggered, this,
+    connect(m_pMarkerMenu->addAction(tr("削除(&D)")), &QAction::triggered, this,
             &CVfwView::OnMarkerDelete);
-    connect(m_pMarkerMenu->addAction(QStringLiteral("削除(全フレーム)(&U)")), &QAction::triggered,
-            this, &CVfwView::OnMarkerDeleteAllFrames);
+    connect(m_pMarkerMenu->addAction(tr("削除(全フレーム)(&U)")), &QAction::triggered, this,
+            &CVfwView::OnMarkerDeleteAllFrames);
 }
 
 int CVfwView::HitTestMarker(kivra::ViewMode viewMode, int frame, ViewPoint point) const {

@@ -16,6 +16,8 @@
 #include "app/mirandel_app.h"
 #include "frame/main_frame.h"
 #include "media/avi_video_stream.h"
+#include "platform/rw_ini_file.h"
+#include "platform/settings_folder.h"
 #include "support/ffmpeg_tool.h"
 #include "view/vfw_view.h"
 
@@ -56,6 +58,8 @@ protected:
         // The settings folder goes below the scratch folder, whichever special folder is used.
         qputenv("XDG_DATA_HOME", QByteArray::fromStdString(m_dir.File("data")));
         qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(m_dir.File("config")));
+        // Japanese whatever the machine's locale, unless the test asks for another language.
+        SetLanguageSetting(InitialLanguage());
 
         // A copy, so the temporary files made beside it are ours alone.
         m_sample = m_dir.File("walker.avi");
@@ -81,6 +85,17 @@ protected:
             m_app->ExitInstance();
         }
         m_app.reset();
+    }
+
+    // The [Settings] Language value the program starts with; "ja" unless overridden.
+    virtual std::string InitialLanguage() const { return "ja"; }
+
+    // Writes [Settings] Language into the scratch settings file for the next start.
+    static void SetLanguageSetting(const std::string& value) {
+        kivra::IniDocument ini =
+            kivra::IniDocument::Load(ZebCRwIniFile::GetIniPath(kivra::UserSettingsFolder()));
+        ASSERT_TRUE(ini.WriteString("Settings", "Language", value));
+        ASSERT_TRUE(ini.Save());
     }
 
     // The application, with the codec installer looked for in an empty scratch folder: a test

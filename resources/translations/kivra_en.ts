@@ -1,0 +1,640 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US" sourcelanguage="ja">
+<context>
+    <name>CAboutDlg</name>
+    <message>
+        <source>バージョン情報</source>
+        <translation>About Kivra</translation>
+    </message>
+    <message>
+        <source>Kivra ホームページ</source>
+        <translation>Kivra home page</translation>
+    </message>
+    <message>
+        <source>ダウンロードページ</source>
+        <translation>Download page</translation>
+    </message>
+    <message>
+        <source>最新版はこちら</source>
+        <translation>Latest version:</translation>
+    </message>
+</context>
+<context>
+    <name>CCodecListDialog</name>
+    <message>
+        <source>インストール済みコーデック一覧</source>
+        <translation>Installed Codecs</translation>
+    </message>
+    <message>
+        <source>最新の情報に更新(&amp;R)</source>
+        <translation>&amp;Refresh</translation>
+    </message>
+</context>
+<context>
+    <name>CCompressorChooseDlg</name>
+    <message>
+        <source>ビデオの圧縮</source>
+        <translation>Video Compression</translation>
+    </message>
+    <message>
+        <source>コード</source>
+        <translation>Code</translation>
+    </message>
+    <message>
+        <source>エンコーダ</source>
+        <translation>Encoder</translation>
+    </message>
+    <message>
+        <source>説明</source>
+        <translation>Description</translation>
+    </message>
+    <message>
+        <source>既定</source>
+        <translation>Default</translation>
+    </message>
+    <message>
+        <source> フレーム</source>
+        <translation> frames</translation>
+    </message>
+    <message>
+        <source>指定なし</source>
+        <translation>Not set</translation>
+    </message>
+    <message>
+        <source> KB/秒</source>
+        <translation> KB/s</translation>
+    </message>
+    <message>
+        <source>圧縮の品質 (0-10000):</source>
+        <translation>Compression quality (0-10000):</translation>
+    </message>
+    <message>
+        <source>キー フレーム間隔:</source>
+        <translation>Key frame every:</translation>
+    </message>
+    <message>
+        <source>データ レート:</source>
+        <translation>Data rate:</translation>
+    </message>
+    <message>
+        <source>エンコーダ オプション:</source>
+        <translation>Encoder options:</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>圧縮プログラム:</source>
+        <translation>Compressor:</translation>
+    </message>
+</context>
+<context>
+    <name>CConfigTrimming</name>
+    <message>
+        <source>トリミングの設定</source>
+        <translation>Trimming Settings</translation>
+    </message>
+    <message>
+        <source>出力する動画のサイズ</source>
+        <translation>Output movie size</translation>
+    </message>
+    <message>
+        <source>動画の向き</source>
+        <translation>Movie orientation</translation>
+    </message>
+    <message>
+        <source>縦</source>
+        <translation>Portrait</translation>
+    </message>
+    <message>
+        <source>横</source>
+        <translation>Landscape</translation>
+    </message>
+    <message>
+        <source>詳細...</source>
+        <translation>Details...</translation>
+    </message>
+    <message>
+        <source>変換コーデック:</source>
+        <translation>Output codec:</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>CMainFrame</name>
+    <message>
+        <source>最近使ったﾌｧｲﾙ</source>
+        <translation>Recent File</translation>
+    </message>
+    <message>
+        <source>ファイル(&amp;F)</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>表示(&amp;V)</source>
+        <translation>&amp;View</translation>
+    </message>
+    <message>
+        <source>動画(&amp;O)</source>
+        <translation>M&amp;ovie</translation>
+    </message>
+    <message>
+        <source>トリミング(&amp;T)</source>
+        <translation>&amp;Trimming</translation>
+    </message>
+    <message>
+        <source>マーカ(&amp;M)</source>
+        <translation>&amp;Markers</translation>
+    </message>
+    <message>
+        <source>ヘルプ(&amp;H)</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>開く(&amp;O)...	Ctrl+O</source>
+        <translation>&amp;Open...	Ctrl+O</translation>
+    </message>
+    <message>
+        <source>閉じる(&amp;C)</source>
+        <translation>&amp;Close</translation>
+    </message>
+    <message>
+        <source>動画保存(&amp;M)...</source>
+        <translation>Save &amp;Movie...</translation>
+    </message>
+    <message>
+        <source>終了(&amp;X)</source>
+        <translation>E&amp;xit</translation>
+    </message>
+    <message>
+        <source>画像情報( &amp;I )	Ctrl + I</source>
+        <translation>Image &amp;Information	Ctrl + I</translation>
+    </message>
+    <message>
+        <source>インターレース除去(&amp;D)	Ctrl + D</source>
+        <translation>&amp;Deinterlace	Ctrl + D</translation>
+    </message>
+    <message>
+        <source>最初(&amp;F)	Home</source>
+        <translation>&amp;First Frame	Home</translation>
+    </message>
+    <message>
+        <source>戻る(&amp;B)	&lt;-</source>
+        <translation>&amp;Back One Frame	&lt;-</translation>
+    </message>
+    <message>
+        <source>停止(&amp;S)	F7</source>
+        <translation>&amp;Stop	F7</translation>
+    </message>
+    <message>
+        <source>再生(&amp;P)	F8</source>
+        <translation>&amp;Play	F8</translation>
+    </message>
+    <message>
+        <source>進む(&amp;N)	-&gt;</source>
+        <translation>&amp;Next Frame	-&gt;</translation>
+    </message>
+    <message>
+        <source>最後(&amp;L)	End</source>
+        <translation>&amp;Last Frame	End</translation>
+    </message>
+    <message>
+        <source>フレームをビットマップで保存</source>
+        <translation>Save Frame as Bitmap</translation>
+    </message>
+    <message>
+        <source>逆再生</source>
+        <translation>Reverse Play</translation>
+    </message>
+    <message>
+        <source>バージョン情報(&amp;A)...</source>
+        <translation>&amp;About Kivra...</translation>
+    </message>
+    <message>
+        <source>スライダーバー</source>
+        <translation>Slider Bar</translation>
+    </message>
+    <message>
+        <source>側面モード(&amp;S)</source>
+        <translation>&amp;Side Mode</translation>
+    </message>
+    <message>
+        <source>正面モード(&amp;F)</source>
+        <translation>&amp;Front Mode</translation>
+    </message>
+    <message>
+        <source>設定(&amp;G)...</source>
+        <translation>Settin&amp;gs...</translation>
+    </message>
+    <message>
+        <source>エリア指定(&amp;A)</source>
+        <translation>Set &amp;Areas</translation>
+    </message>
+    <message>
+        <source>エリアクリア(&amp;C)</source>
+        <translation>&amp;Clear Areas</translation>
+    </message>
+    <message>
+        <source>モザイク領域の形(&amp;M)</source>
+        <translation>&amp;Mosaic Shape</translation>
+    </message>
+    <message>
+        <source>モザイクなし(&amp;N)</source>
+        <translation>&amp;No Mosaic</translation>
+    </message>
+    <message>
+        <source>タイプ1(&amp;1)</source>
+        <translation>Type &amp;1</translation>
+    </message>
+    <message>
+        <source>タイプ2(&amp;2)</source>
+        <translation>Type &amp;2</translation>
+    </message>
+    <message>
+        <source>タイプ3(&amp;3)</source>
+        <translation>Type &amp;3</translation>
+    </message>
+    <message>
+        <source>プレビュー(&amp;P)</source>
+        <translation>&amp;Preview</translation>
+    </message>
+    <message>
+        <source>IDの指定(&amp;I)...</source>
+        <translation>Set &amp;ID...</translation>
+    </message>
+    <message>
+        <source>削除(&amp;D)</source>
+        <translation>&amp;Delete</translation>
+    </message>
+    <message>
+        <source>表示フレーム(&amp;C)</source>
+        <translation>&amp;Current Frame</translation>
+    </message>
+    <message>
+        <source>全フレーム(&amp;A)</source>
+        <translation>&amp;All Frames</translation>
+    </message>
+    <message>
+        <source>軌跡を表示(&amp;L)</source>
+        <translation>Show &amp;Trajectories</translation>
+    </message>
+    <message>
+        <source>保存(&amp;S)</source>
+        <translation>&amp;Save Markers</translation>
+    </message>
+    <message>
+        <source>座標出力(&amp;T)...</source>
+        <translation>Export &amp;Coordinates...</translation>
+    </message>
+    <message>
+        <source>コーデック一覧</source>
+        <translation>Codec List</translation>
+    </message>
+    <message>
+        <source>テキスト情報</source>
+        <translation>Text Information</translation>
+    </message>
+    <message>
+        <source>ナビゲーター(&amp;N)</source>
+        <translation>&amp;Navigator</translation>
+    </message>
+    <message>
+        <source>ツール バー(&amp;T)</source>
+        <translation>&amp;Toolbars</translation>
+    </message>
+    <message>
+        <source>動画(&amp;M)</source>
+        <translation>&amp;Movie</translation>
+    </message>
+    <message>
+        <source>モザイク領域の形(&amp;R)</source>
+        <translation>Mosaic &amp;Shape</translation>
+    </message>
+    <message>
+        <source>ステータス バー(&amp;S)</source>
+        <translation>Status &amp;Bar</translation>
+    </message>
+</context>
+<context>
+    <name>CMirandelApp</name>
+    <message>
+        <source>開く</source>
+        <translation>Open</translation>
+    </message>
+</context>
+<context>
+    <name>CProgressDlg</name>
+    <message>
+        <source>変換状況...</source>
+        <translation>Progress...</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>CSetMarkerIDDlg</name>
+    <message>
+        <source>ID 指定</source>
+        <translation>Set ID</translation>
+    </message>
+    <message>
+        <source>※ 画面をクリックしてIDを指定します</source>
+        <translation>Click the picture to place this ID.</translation>
+    </message>
+    <message>
+        <source>クリック時の動作</source>
+        <translation>After each click</translation>
+    </message>
+    <message>
+        <source>IDを増加する</source>
+        <translation>Go to the next ID</translation>
+    </message>
+    <message>
+        <source>フレームをスキップする*</source>
+        <translation>Skip ahead*</translation>
+    </message>
+    <message>
+        <source>スキップ：</source>
+        <translation>Skip:</translation>
+    </message>
+    <message>
+        <source>1 から 100 の整数を入力してください。</source>
+        <translation>Enter a whole number from 1 to 100.</translation>
+    </message>
+    <message>
+        <source>フレーム</source>
+        <translation>frames</translation>
+    </message>
+    <message>
+        <source>* スキップしたフレームは直線補間します</source>
+        <translation>* Skipped frames are filled in by linear interpolation.</translation>
+    </message>
+</context>
+<context>
+    <name>CSliderDlgBar</name>
+    <message>
+        <source>再生速度: x</source>
+        <translation>Speed: x</translation>
+    </message>
+</context>
+<context>
+    <name>CTextStreamDialog</name>
+    <message>
+        <source>テキストストリーム情報</source>
+        <translation>Text Stream Information</translation>
+    </message>
+</context>
+<context>
+    <name>CVfwView</name>
+    <message>
+        <source>削除(&amp;D)</source>
+        <translation>&amp;Delete</translation>
+    </message>
+    <message>
+        <source>削除(全フレーム)(&amp;U)</source>
+        <translation>Delete This ID on &amp;All Frames</translation>
+    </message>
+</context>
+<context>
+    <name>LanguageMenu</name>
+    <message>
+        <source>表示言語(&amp;L)</source>
+        <translation>&amp;Language</translation>
+    </message>
+    <message>
+        <source>システムの設定に従う(&amp;S)</source>
+        <translation>Use the &amp;System Setting</translation>
+    </message>
+    <message>
+        <source>日本語(&amp;J)</source>
+        <translation>日本語(&amp;J)</translation>
+    </message>
+    <message>
+        <source>English(&amp;E)</source>
+        <translation>&amp;English</translation>
+    </message>
+    <message>
+        <source>表示言語の変更は、次回の起動時から有効になります。</source>
+        <translation>The new display language takes effect the next time Kivra starts.</translation>
+    </message>
+</context>
+<context>
+    <name>NavigatorPicture</name>
+    <message>
+        <source>エリア1</source>
+        <translation>Area 1</translation>
+    </message>
+    <message>
+        <source>エリア2</source>
+        <translation>Area 2</translation>
+    </message>
+    <message>
+        <source>側面モード：横切って歩く映像</source>
+        <translation>Side mode: the person walks across the picture</translation>
+    </message>
+    <message>
+        <source>1  最初のフレームで人物の中心をクリック</source>
+        <translation>1  On the first frame, click the center of the person</translation>
+    </message>
+    <message>
+        <source>2  最後のフレームで人物の中心をクリック</source>
+        <translation>2  On the last frame, click the center of the person</translation>
+    </message>
+    <message>
+        <source>ホイール・↑↓キーで枠の大きさを変えます</source>
+        <translation>The mouse wheel or the ↑↓ keys resize the box</translation>
+    </message>
+    <message>
+        <source>正面モード：カメラに向かって歩く映像</source>
+        <translation>Front mode: the person walks toward the camera</translation>
+    </message>
+    <message>
+        <source>エリア2の枠は人物に合わせて大きくします</source>
+        <translation>Enlarge the area 2 box to fit the person</translation>
+    </message>
+</context>
+<context>
+    <name>StringTable</name>
+    <message>
+        <source>動画</source>
+        <translation>Movie</translation>
+    </message>
+    <message>
+        <source>トリミング</source>
+        <translation>Trimming</translation>
+    </message>
+    <message>
+        <source>スライダー</source>
+        <translation>Slider</translation>
+    </message>
+    <message>
+        <source>動画ファイル|*.avi;*.m2ts;*.mts;*.mov;*.mod;*.vod;*.mpg;*.mpeg;*.mp4;*.wmv;*.rm;*.rmvb;*.ram;*.flv;*.mkv|</source>
+        <translation>Video files|*.avi;*.m2ts;*.mts;*.mov;*.mod;*.vod;*.mpg;*.mpeg;*.mp4;*.wmv;*.rm;*.rmvb;*.ram;*.flv;*.mkv|</translation>
+    </message>
+    <message>
+        <source>フォーマット変換中</source>
+        <translation>Converting the format</translation>
+    </message>
+    <message>
+        <source>このファイルはKivraで認識できないファイルのため、開くことが出来ませんでした。
+
+%1</source>
+        <translation>Kivra does not recognize this file, so it could not be opened.
+
+%1</translation>
+    </message>
+    <message>
+        <source>CD-ROMなどの読み取り専用属性フォルダのデータの場合は
+HDDにコピーしてから読み込んでください。</source>
+        <translation>If the video is in a read-only folder, such as on a CD-ROM,
+copy it to the hard disk first and open the copy.</translation>
+    </message>
+    <message>
+        <source>選択したCODECは使用できません。
+他のCODECを選択してください。</source>
+        <translation>The selected codec cannot be used.
+Please choose another codec.</translation>
+    </message>
+    <message>
+        <source>[ エリア指定モード（エリア１）]</source>
+        <translation>[ Setting areas (area 1) ]</translation>
+    </message>
+    <message>
+        <source>[ エリア指定モード（エリア２）]</source>
+        <translation>[ Setting areas (area 2) ]</translation>
+    </message>
+    <message>
+        <source>[ プレビューモード ]</source>
+        <translation>[ Preview ]</translation>
+    </message>
+    <message>
+        <source>現在開いているファイルに上書き保存することは出来ません。
+別のファイルを指定してください。</source>
+        <translation>The open video cannot be overwritten.
+Please choose another file.</translation>
+    </message>
+    <message>
+        <source>保存処理中...</source>
+        <translation>Saving...</translation>
+    </message>
+    <message>
+        <source>音声ストリーム分離中</source>
+        <translation>Separating the sound</translation>
+    </message>
+    <message>
+        <source>指定したエリアがクリアされます。よろしいですか？</source>
+        <translation>The areas you have set will be cleared. Continue?</translation>
+    </message>
+    <message>
+        <source>Kivraで扱える動画はファイルサイズが2GBまでのファイルです。
+ファイルサイズが2GBを超える場合は途中までしか読み込みません。</source>
+        <translation>Kivra handles video files of up to 2 GB.
+Of a larger file, only the first part is read.</translation>
+    </message>
+    <message>
+        <source>Kivraで扱える動画はファイルサイズが2GBまでのファイルです。
+フォーマット変換後にファイルサイズが2GBを超える場合は途中までしか読み込みません。</source>
+        <translation>Kivra handles video files of up to 2 GB.
+If the converted file is larger than 2 GB, only its first part is read.</translation>
+    </message>
+    <message>
+        <source>モザイク領域の形</source>
+        <translation>Mosaic Shape</translation>
+    </message>
+    <message>
+        <source>モザイクなし,モザイク タイプ1,モザイク タイプ2,モザイク タイプ3</source>
+        <translation>No mosaic,Mosaic type 1,Mosaic type 2,Mosaic type 3</translation>
+    </message>
+    <message>
+        <source>ナビゲーター（側面モード）</source>
+        <translation>Navigator (Side Mode)</translation>
+    </message>
+    <message>
+        <source>ナビゲーター（正面モード）</source>
+        <translation>Navigator (Front Mode)</translation>
+    </message>
+    <message>
+        <source>推奨するコーデックがインストールされていないため、
+コーデックをインストールします。</source>
+        <translation>The recommended codec is not installed.
+Kivra will install it now.</translation>
+    </message>
+    <message>
+        <source>CSV出力に失敗しました。</source>
+        <translation>The CSV file could not be written.</translation>
+    </message>
+    <message>
+        <source>マーカの保存に失敗しました。</source>
+        <translation>The markers could not be saved.</translation>
+    </message>
+    <message>
+        <source>マーカのロードに失敗しました。</source>
+        <translation>The markers could not be loaded.</translation>
+    </message>
+    <message>
+        <source>表示しているフレームのすべてのマーカを削除します。
+よろしいですか？</source>
+        <translation>All markers on the frame shown will be deleted.
+Continue?</translation>
+    </message>
+    <message>
+        <source>すべてのフレームのすべてのマーカを削除します。
+よろしいですか？</source>
+        <translation>All markers on all frames will be deleted.
+Continue?</translation>
+    </message>
+    <message>
+        <source>マーカの変更内容を保存しますか？</source>
+        <translation>Save the changes to the markers?</translation>
+    </message>
+    <message>
+        <source>マーカ</source>
+        <translation>Markers</translation>
+    </message>
+    <message>
+        <source>すべてのフレームの指定したIDのマーカを削除します。
+よろしいですか？</source>
+        <translation>The markers with this ID will be deleted on all frames.
+Continue?</translation>
+    </message>
+    <message>
+        <source>ツールバーに「IDの指定」のボタンを表示できます。
+今すぐに表示しますか。
+
+※ [表示]-[ツールバー]-[マーカ]メニューから
+   ボタンの表示/非表示が行えます。</source>
+        <translation>A &quot;Set ID&quot; button can be shown on the toolbar.
+Show it now?
+
+Note: the [View]-[Toolbars]-[Markers] menu
+   shows or hides the button at any time.</translation>
+    </message>
+    <message>
+        <source>動画の画面サイズが大きすぎます。
+幅・高さは8192ピクセル、画素数は8192×4352までです。</source>
+        <translation>The video picture is too large.
+Width and height may be up to 8192 pixels, and the picture up to 8192×4352 pixels.</translation>
+    </message>
+    <message>
+        <source>ドキュメントを開くことができませんでした。</source>
+        <translation>The document could not be opened.</translation>
+    </message>
+    <message>
+        <source>画像の保存に失敗しました。</source>
+        <translation>The picture could not be saved.</translation>
+    </message>
+    <message>
+        <source>トリミングした動画を保存
+動画保存</source>
+        <translation>Save the trimmed movie
+Save Movie</translation>
+    </message>
+</context>
+</TS>
