@@ -126,6 +126,49 @@
     </message>
 </context>
 <context>
+    <name>CEditHistory</name>
+    <message>
+        <source>マーカの配置</source>
+        <translation>Place Marker</translation>
+    </message>
+    <message>
+        <source>マーカの移動</source>
+        <translation>Move Marker</translation>
+    </message>
+    <message>
+        <source>マーカの削除</source>
+        <translation>Delete Marker</translation>
+    </message>
+    <message>
+        <source>表示フレームのマーカ削除</source>
+        <translation>Delete Markers on This Frame</translation>
+    </message>
+    <message>
+        <source>全フレームのマーカ削除</source>
+        <translation>Delete Marker on All Frames</translation>
+    </message>
+    <message>
+        <source>全マーカの削除</source>
+        <translation>Delete All Markers</translation>
+    </message>
+    <message>
+        <source>マーカの追跡</source>
+        <translation>Follow Markers</translation>
+    </message>
+    <message>
+        <source>エリア指定</source>
+        <translation>Set Areas</translation>
+    </message>
+    <message>
+        <source>エリアクリア</source>
+        <translation>Clear Areas</translation>
+    </message>
+    <message>
+        <source>モザイク領域の形</source>
+        <translation>Mosaic Shape</translation>
+    </message>
+</context>
+<context>
     <name>CMainFrame</name>
     <message>
         <source>最近使ったﾌｧｲﾙ</source>
@@ -318,6 +361,14 @@
     <message>
         <source>ステータス バー(&amp;S)</source>
         <translation>Status &amp;Bar</translation>
+    </message>
+    <message>
+        <source>元に戻す(&amp;U)	Ctrl+Z</source>
+        <translation>&amp;Undo	Ctrl+Z</translation>
+    </message>
+    <message>
+        <source>やり直し(&amp;R)	Ctrl+Y</source>
+        <translation>&amp;Redo	Ctrl+Y</translation>
     </message>
 </context>
 <context>
