@@ -13,6 +13,8 @@
 #include "frame/base_pane.h"
 #include "frame/progress_dlg.h"
 #include "frame/slider_dlg_bar.h"
+#include "kinematics/kinematics_commands.h"
+#include "kinematics/main_frame_kinematics_host.h"
 #include "markers/set_marker_id_dlg.h"
 #include "markers/trimming_state.h"
 #include "media/avi_video_stream.h"
@@ -37,6 +39,8 @@ CMainFrame::CMainFrame(kivra::MainFrameHost& app) : m_app(app), m_messages(this)
     setWindowTitle(QStringLiteral("Kivra"));
     setMinimumSize(kMinTrackWidth, kMinTrackHeight);
 
+    m_pKinematics = new CKinematicsCommands(std::make_unique<kivra::MainFrameKinematicsHost>(*this),
+                                            Settings().MaxID, this);
     CreateMenus();
     CreateStatusBar();
     CreateSliderBar();
@@ -432,6 +436,9 @@ void CMainFrame::UpdateAllViews() {
     if (m_pSliderView != nullptr) {
         m_pSliderView->update();
     }
+    if (m_pKinematics != nullptr) {
+        m_pKinematics->OnViewsUpdated();
+    }
 }
 
 void CMainFrame::UpdateRateStatus() {
@@ -464,6 +471,9 @@ void CMainFrame::ResetViewsAndModes(int frameCount) {
     m_nAreaIndex = 0;
     if (m_pSliderView != nullptr) {
         m_pSliderView->SetRange(0, frameCount - 1);
+    }
+    if (m_pKinematics != nullptr) {
+        m_pKinematics->OnVideoOpened();
     }
 }
 

@@ -29,6 +29,7 @@ class CTextStreamDialog;
 class CHelpDlg;
 class CSetMarkerIDDlg;
 class CInifileManager;
+class CKinematicsCommands;
 class CVfwView;
 class QAction;
 class QLabel;
@@ -180,6 +181,8 @@ public:
 
     // The marker ID dialog (owned by this window; hidden until the ID command shows it).
     CSetMarkerIDDlg* MarkerIdDialog() const { return m_pSetMarkerIdDlg; }
+    // Calibration, joint angles, kinematics CSV and plot (a child of this window).
+    CKinematicsCommands* Kinematics() const { return m_pKinematics; }
 
     int m_bShowInfo = 0;      // image information shown
     int m_nTrimmingMode = 0;  // 0 side, 1 front; the setting Mode
@@ -228,6 +231,7 @@ private:
     QToolBar* m_pMosaicToolBar = nullptr;
     QAction* m_pStatusBarToggle = nullptr;
     CSetMarkerIDDlg* m_pSetMarkerIdDlg = nullptr;  // child of this window
+    CKinematicsCommands* m_pKinematics = nullptr;  // child of this window
     ZebsCOOIconToolBar* m_pMovieBar = nullptr;     // children of this window
     ZebsCOOIconToolBar* m_pTrimmingBar = nullptr;
     ZebsCOOIconToolBar* m_pMarkerBar = nullptr;

@@ -8,6 +8,7 @@
 #include "frame/config_trimming_dlg.h"
 #include "frame/main_frame.h"
 #include "frame/qt_user_messages.h"
+#include "kinematics/kinematics_commands.h"
 #include "markers/csv_export.h"
 #include "markers/set_marker_id_dlg.h"
 #include "markers/trimming_state.h"
@@ -117,6 +118,20 @@ void CMainFrame::CreateTrimmingAndMarkerMenus() {
     AddCommand(
         m_pMenuMarker, kivra::ID_MARKER_COORDINATE_OUTPUT, QStringLiteral("座標出力(&T)..."), {},
         [this] { OnCoordinateOutput(); }, [this] { return AnyMarkers() && AreasSet(); });
+    m_pMenuMarker->addSeparator();
+    AddCommand(
+        m_pMenuMarker, kivra::ID_MARKER_CALIBRATION, QStringLiteral("キャリブレーション(&B)..."),
+        {}, [this] { m_pKinematics->OnCalibrate(); },
+        [this] { return m_pKinematics->CanCalibrate() && !IsMarkerIdDialogVisible(); });
+    AddCommand(
+        m_pMenuMarker, kivra::ID_MARKER_ANGLES, QStringLiteral("関節角度(&J)..."), {},
+        [this] { m_pKinematics->OnAngles(); }, [] { return true; });
+    AddCommand(
+        m_pMenuMarker, kivra::ID_MARKER_KINEMATICS_OUTPUT, QStringLiteral("運動学出力(&K)..."), {},
+        [this] { m_pKinematics->OnExport(); }, [this] { return m_pKinematics->CanExport(); });
+    AddCommand(
+        m_pMenuMarker, kivra::ID_MARKER_PLOT, QStringLiteral("グラフ(&G)"), {},
+        [this] { m_pKinematics->OnPlot(); }, [this] { return m_pKinematics->CanPlot(); });
 }
 
 void CMainFrame::SetTrimmingMode(kivra::TrimmingMode mode) {
