@@ -42,10 +42,11 @@ std::optional<ZeroLagLowPass> ZeroLagLowPass::Make(double cutoffHz, double sampl
     s.a1 = 2.0 * (k2 - 1.0) / norm;
     s.a2 = (1.0 - std::numbers::sqrt2 * k + k2) / norm;
     // The section settles within a few of its periods; three cut-off periods of reflection
-    // keep the start-up out of the samples (never fewer than scipy's customary nine).
+    // keep the start-up out of the samples (never fewer than nine, and bounded for absurd
+    // ratios, where the filter passes next to nothing anyway).
     const double periods = 3.0 * sampleRateHz / cutoffHz;
     const std::size_t padding =
-        std::max<std::size_t>(9, static_cast<std::size_t>(std::ceil(std::min(periods, 1e6))));
+        std::max<std::size_t>(9, static_cast<std::size_t>(std::ceil(std::min(periods, 1e5))));
     return ZeroLagLowPass(s, padding);
 }
 
@@ -54,17 +55,16 @@ std::vector<double> ZeroLagLowPass::Run(std::span<const double> samples) const {
     if (n < kMinSamples) {
         return std::vector<double>(samples.begin(), samples.end());
     }
-    const std::size_t pad = std::min(padding_, n - 1);
-    std::vector<double> x;
-    x.reserve(n + 2 * pad);
-    const double first = samples.front();
-    const double last = samples.back();
-    for (std::size_t i = pad; i >= 1; --i) {
-        x.push_back(2.0 * first - samples[i]);
-    }
-    x.insert(x.end(), samples.begin(), samples.end());
-    for (std::size_t i = 1; i <= pad; ++i) {
-        x.push_back(2.0 * last - samples[n - 1 - i]);
+    // Point reflection about each end, and again about the other end once the reflected
+    // samples run out: a run shorter than the padding still carries its trend the whole way.
+    const std::size_t pad = padding_;
+    std::vector<double> x(n + 2 * pad);
+    std::copy(samples.begin(), samples.end(), x.begin() + static_cast<std::ptrdiff_t>(pad));
+    const std::size_t first = pad;
+    const std::size_t last = pad + n - 1;
+    for (std::size_t j = 1; j <= pad; ++j) {
+        x[first - j] = 2.0 * x[first] - x[first + j];
+        x[last + j] = 2.0 * x[last] - x[last - j];
     }
     Pass(section_, x);
     std::reverse(x.begin(), x.end());

@@ -24,8 +24,8 @@ public:
 
     // The filtered samples. The ends are extended by point reflection before filtering (and
     // the state starts settled on the first value), so a trend runs on through the ends
-    // instead of starting from zero. Fewer than kMinSamples samples come back unchanged: two
-    // points carry no shape to smooth.
+    // instead of starting from zero; a straight line comes back straight. Fewer than
+    // kMinSamples samples come back unchanged: two points carry no shape to smooth.
     std::vector<double> Run(std::span<const double> samples) const;
 
     const Biquad& Section() const { return section_; }
