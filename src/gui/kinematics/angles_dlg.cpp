@@ -38,7 +38,7 @@ CAnglesDlg::CAnglesDlg(const kivra::KinematicsSettings& settings, int maxId, QWi
     layout->addWidget(m_pTable);
 
     auto* rowButtons = new QHBoxLayout;
-    auto* add = new QPushButton(QStringLiteral("追加(&A)"), this);
+    auto* add = m_pAdd = new QPushButton(QStringLiteral("追加(&A)"), this);
     auto* remove = new QPushButton(QStringLiteral("削除(&D)"), this);
     rowButtons->addWidget(add);
     rowButtons->addWidget(remove);

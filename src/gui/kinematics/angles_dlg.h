@@ -9,6 +9,7 @@
 
 class QCheckBox;
 class QDoubleSpinBox;
+class QPushButton;
 class QTableWidget;
 
 class CAnglesDlg : public QDialog {
@@ -21,6 +22,7 @@ public:
     const kivra::KinematicsSettings& Result() const { return m_result; }
 
     QTableWidget* Table() const { return m_pTable; }
+    QPushButton* AddButton() const { return m_pAdd; }
     QCheckBox* FilterCheck() const { return m_pFilter; }
     QDoubleSpinBox* CutoffEdit() const { return m_pCutoff; }
     // Appends a row (the "追加" button).
@@ -34,6 +36,7 @@ public:
 
 private:
     QTableWidget* m_pTable = nullptr;
+    QPushButton* m_pAdd = nullptr;
     QCheckBox* m_pFilter = nullptr;
     QDoubleSpinBox* m_pCutoff = nullptr;
     int m_nMaxId;
