@@ -240,6 +240,7 @@ void CKinematicsPlotWnd::RebuildSeries() {
     const double x0 = XOf(m_nFirst);
     const double x1 = XOf(m_nLast);
     m_pAxisX->setRange(x0, x1 > x0 ? x1 : x0 + 1.0);
+    m_pAxisX->applyNiceNumbers();  // ticks on round times
     m_pAxisPosition->setTitleText(m_table && m_table->millimetres ? QStringLiteral("位置 (mm)")
                                                                   : QStringLiteral("位置 (pixel)"));
     const auto fit = [](QValueAxis* axis, const Range& r) {

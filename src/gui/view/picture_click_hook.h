@@ -1,7 +1,7 @@
 #pragma once
 // A tool laid over the frame view for a while (the calibration's clicks): it takes left clicks
 // on the picture before the view's own mouse work and draws over the picture. Its owner sets
-// it on the view and clears it before it goes.
+// it on the view and keeps it alive as long as the view, or clears it before it goes.
 #include <functional>
 #include <optional>
 
