@@ -4,6 +4,7 @@ set -eu
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev qt6-l10n-tools qt6-tools-dev
+    qt6-charts-dev libqt6opengl6-dev qt6-svg-dev
     libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
     libmediainfo-dev libmediainfo0v5
     libopencv-dev

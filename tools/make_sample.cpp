@@ -1,14 +1,17 @@
-// kivra-make-sample OUT.avi OUT_truth.csv
+// kivra-make-sample OUT.avi OUT_truth.csv [OUT_calibration.csv]
 //
 // Renders the bundled sample: a side-view walker with coloured dots on head, hip, knee and
-// ankle, 120 frames of 1280x720 at 30 fps as an MJPEG AVI, and the true centre of every dot.
+// ankle and a striped calibration bar lying on the floor, 120 frames of 1280x720 at 30 fps as
+// an MJPEG AVI, the true centre of every dot and, when asked for, the bar.
 //
 // Truth coordinates are picture pixels with (0,0) the top-left corner of the picture and pixel
 // column i covering [i, i+1) (rows alike): a dot centred at continuous (x, y) is listed as
 // (x, y), and the centre of pixel i is i + 0.5. The CSV is "frame,joint,x,y", one row per frame
 // per joint (head, hip, knee, ankle), frame 0-based = AVI sample number, 3 decimals.
+// The calibration CSV is "object,x1,y1,x2,y2,length_mm" and one line "bar,...": the ends of
+// the bar's centre line in the same pixels and its true length.
 //
-// Both files are written under temporary names and renamed at the end, so an interrupted run
+// All files are written under temporary names and renamed at the end, so an interrupted run
 // never leaves a half-written sample behind. Exit status 0 only when both are complete.
 #include "avi_mjpeg_writer.h"
 #include "walker_render.h"
@@ -20,6 +23,7 @@
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <vector>
 
 extern "C" {
 #include <libavutil/log.h>
@@ -75,6 +79,20 @@ std::string CheckDots(const QImage& img, const std::array<JointDot, 4>& dots, in
     return {};
 }
 
+std::string WriteCalibration(const std::string& path) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) {
+        return "cannot create " + path;
+    }
+    const CalibrationBar bar = SampleCalibrationBar();
+    char line[160];
+    std::snprintf(line, sizeof line, "bar,%.3f,%.3f,%.3f,%.3f,%.3f\n", bar.end1.x, bar.end1.y,
+                  bar.end2.x, bar.end2.y, bar.length_mm);
+    out << "object,x1,y1,x2,y2,length_mm\n" << line;
+    out.close();
+    return out ? std::string() : "cannot write " + path;
+}
+
 std::string Render(const std::string& avi_path, const std::string& csv_path) {
     std::ofstream csv(csv_path, std::ios::binary | std::ios::trunc);
     if (!csv) {
@@ -116,16 +134,21 @@ std::string Render(const std::string& avi_path, const std::string& csv_path) {
     return {};
 }
 
-int Run(const std::string& avi_path, const std::string& csv_path) {
+int Run(const std::vector<std::string>& paths) {
     namespace fs = std::filesystem;
-    const std::string avi_tmp = avi_path + ".partial";
-    const std::string csv_tmp = csv_path + ".partial";
-    std::string err = Render(avi_tmp, csv_tmp);
+    std::vector<std::string> partial;
+    for (const std::string& path : paths) {
+        partial.push_back(path + ".partial");
+    }
+    std::string err = Render(partial[0], partial[1]);
+    if (err.empty() && paths.size() > 2) {
+        err = WriteCalibration(partial[2]);
+    }
     if (err.empty()) {
+        // The video last: a build that finds it takes the sample as complete.
         std::error_code ec;
-        fs::rename(csv_tmp, csv_path, ec);
-        if (!ec) {
-            fs::rename(avi_tmp, avi_path, ec);
+        for (size_t i = paths.size(); i-- > 0 && !ec;) {
+            fs::rename(partial[i], paths[i], ec);
         }
         if (ec) {
             err = "cannot move the sample into place: " + ec.message();
@@ -135,8 +158,9 @@ int Run(const std::string& avi_path, const std::string& csv_path) {
         return 0;
     }
     std::error_code ignored;
-    fs::remove(avi_tmp, ignored);
-    fs::remove(csv_tmp, ignored);
+    for (const std::string& path : partial) {
+        fs::remove(path, ignored);
+    }
     std::cerr << "kivra-make-sample: " << err << '\n';
     return 1;
 }
@@ -145,13 +169,13 @@ int Run(const std::string& avi_path, const std::string& csv_path) {
 }  // namespace kivra
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::cerr << "usage: kivra-make-sample OUT.avi OUT_truth.csv\n";
+    if (argc != 3 && argc != 4) {
+        std::cerr << "usage: kivra-make-sample OUT.avi OUT_truth.csv [OUT_calibration.csv]\n";
         return 2;
     }
     av_log_set_level(AV_LOG_ERROR);
     try {
-        return kivra::Run(argv[1], argv[2]);
+        return kivra::Run(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const std::exception& e) {
         std::cerr << "kivra-make-sample: " << e.what() << '\n';
         return 1;

@@ -16,6 +16,13 @@ constexpr double kPixelsPerMetre = 210.0;
 constexpr double kFloorY = 610.0;
 constexpr double kStartX = 140.0;
 
+// A one-metre bar of ten black and white stripes on the floor in front of the walker.
+constexpr double kBarLengthMetres = 1.0;
+constexpr double kBarLeft = 500.0;
+constexpr double kBarCentreY = 668.0;
+constexpr double kBarHalfWidth = 4.0;
+constexpr int kBarStripes = 10;
+
 constexpr double kSpeed = 1.2;  // m/s
 constexpr double kCycle = 1.1;  // s per stride
 constexpr double kStride = kSpeed * kCycle;
@@ -209,6 +216,15 @@ QImage MakeBackground() {
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(QColor(70, 68, 66), 2.0));
     p.drawLine(QPointF(0, kFloorY), QPointF(kSampleWidth, kFloorY));
+
+    const CalibrationBar bar = SampleCalibrationBar();
+    const double stripe = (bar.end2.x - bar.end1.x) / kBarStripes;
+    p.setPen(Qt::NoPen);
+    for (int i = 0; i < kBarStripes; ++i) {
+        p.setBrush(i % 2 == 0 ? QColor(24, 24, 24) : QColor(245, 245, 245));
+        p.drawRect(
+            QRectF(bar.end1.x + i * stripe, bar.end1.y - kBarHalfWidth, stripe, 2 * kBarHalfWidth));
+    }
     return img;
 }
 
@@ -333,6 +349,11 @@ std::array<JointDot, 4> JointDotsOf(const WalkerPose& pose) {
              {"hip", pose.hip, 0, 200, 40},
              {"knee", pose.near_knee, 20, 60, 255},
              {"ankle", pose.near_ankle, 255, 165, 0}}};
+}
+
+CalibrationBar SampleCalibrationBar() {
+    const double length = Px(kBarLengthMetres);
+    return {{kBarLeft, kBarCentreY}, {kBarLeft + length, kBarCentreY}, kBarLengthMetres * 1000.0};
 }
 
 WalkerRenderer::WalkerRenderer() : background_(MakeBackground()) {}

@@ -43,6 +43,17 @@ struct JointDot {
 // Head, hip, knee, ankle: the dots in the order the truth file lists them.
 std::array<JointDot, 4> JointDotsOf(const WalkerPose& pose);
 
+// The calibration bar lying on the floor, still in every frame: the ends of its centre line
+// and its true length. The sample is drawn without perspective, so the bar's scale holds for
+// the walker too.
+struct CalibrationBar {
+    Vec2 end1;
+    Vec2 end2;
+    double length_mm = 0;
+};
+
+CalibrationBar SampleCalibrationBar();
+
 // Draws frames of the walker; owns the static background and the frame buffer it returns.
 class WalkerRenderer {
 public:

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,12 +14,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <filesystem>
 #include <optional>
 #include <string_view>
 
 #include "convert/codec_option.h"
 #include "convert/format_ini_file.h"
+#include "kinematics/calibration.h"
+#include "kinematics/kinematics_table.h"
 #include "markers/csv_export.h"
 #include "markers/trimming_state.h"
 #include "media/movie_target.h"
@@ -45,6 +49,11 @@ constexpr const char* kUsage =
     "  kivra-cli frame FILE N OUT.bmp\n"
     "  kivra-cli decode FILE --order forward|backward|random [--count N]\n"
     "  kivra-cli csv VIDEO OUT.csv\n"
+    "  kivra-cli kinematics VIDEO OUT.csv [--angle NAME=A,B,C]... [--scale MM_PER_PIXEL]\n"
+    "                       [--filter HZ]\n"
+    "      positions (mm with VIDEO's .kcal calibration or --scale, which replaces it; image\n"
+    "      pixels otherwise), speeds and the joint angles at marker B, over the play range in\n"
+    "      VIDEO's marker file; --filter low-passes the trajectories at HZ (zero lag).\n"
     "  kivra-cli export VIDEO OUT [--codec CODE] [--options TEXT] [--profile N]\n"
     "      the trimmed movie of the play range stored in VIDEO's marker file. CODE as the\n"
     "      codec list shows it (H264, MJPG, XVID, DIB for uncompressed ...; default H264 with\n"
@@ -621,6 +630,104 @@ int Track(const std::vector<std::string>& args, std::ostream& out, std::ostream&
         /*withSound=*/false);  // tracking never plays the sound
 }
 
+// A finite number above zero, written with a decimal point.
+bool ParsePositive(const std::string& text, double* value) {
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *value);
+    return !text.empty() && ec == std::errc() && end == text.data() + text.size() &&
+           std::isfinite(*value) && *value > 0.0;
+}
+
+int Kinematics(const std::vector<std::string>& args, std::ostream& err) {
+    KinematicsOptions options;
+    std::optional<double> scale;
+    std::string problem;
+    bool argsOk = args.size() >= 3;
+    for (size_t i = 3; argsOk && i < args.size(); ++i) {
+        double value = 0.0;
+        if (args[i] == "--angle" && i + 1 < args.size()) {
+            std::string why;
+            std::optional<NamedAngle> angle = ParseNamedAngle(args[++i], &why);
+            if (angle) {
+                options.angles.push_back(std::move(*angle));
+            } else {
+                problem = "--angle " + args[i] + ": " + why;
+                argsOk = false;
+            }
+        } else if (args[i] == "--scale" && i + 1 < args.size() &&
+                   ParsePositive(args[i + 1], &value)) {
+            scale = value;
+            ++i;
+        } else if (args[i] == "--filter" && i + 1 < args.size() &&
+                   ParsePositive(args[i + 1], &value)) {
+            options.filterHz = value;
+            ++i;
+        } else {
+            argsOk = false;
+        }
+    }
+    if (const auto twice = DuplicateAngleName(options.angles); argsOk && twice) {
+        problem = "the angle name " + *twice + " is given twice";
+        argsOk = false;
+    }
+    if (!argsOk) {
+        if (!problem.empty()) {
+            err << problem << "\n";
+        }
+        err << kUsage;
+        return 2;
+    }
+    if (SameFileName(args[1], args[2])) {
+        err << LoadString(kIdsOverwriteOpenFile) << "\n";
+        return 1;
+    }
+    return OnVideo(
+        true, args, err,
+        [&](const OpenedVideo& video, CAviVideoStream& stream) {
+            const CLFFManager& markers = video.Annotations()->m_markers;
+            if (markers.GetLoadState() != CLFFManager::kLoaded) {
+                err << "no marker file for " << args[1] << "\n";
+                return 1;
+            }
+            if (scale) {
+                options.calibration = Calibration{*scale, std::nullopt, std::nullopt};
+            } else {
+                const std::string kcal = CalibrationPath(args[1]);
+                const CalibrationRead read = ReadCalibrationFile(kcal);
+                // Pixels written where millimetres were meant would pass unnoticed downstream.
+                if (read.status == CalibrationRead::kDamaged) {
+                    err << kcal << ": " << read.problem << " (give --scale to work without it)\n";
+                    return 1;
+                }
+                if (read.status == CalibrationRead::kLoaded) {
+                    options.calibration = read.calibration;
+                }
+            }
+            const int first = video.RangeStart();
+            const int last = video.RangeEnd();
+            const auto missing = AnglesWithoutData(markers, first, last, options.angles);
+            for (const AngleWithoutData& m : missing) {
+                err << "angle " << m.name << " names marker " << m.id
+                    << ", which has no data in the play range of " << args[1] << "\n";
+            }
+            if (!missing.empty()) {
+                return 1;
+            }
+            options.imageHeight = int(stream.FileInfo().dwHeight);
+            const KinematicsResult result =
+                BuildKinematics(markers, first, last, stream.GetFrameRate(), options);
+            if (!result.table) {
+                err << result.error << "\n";
+                return 1;
+            }
+            if (!WriteKinematicsCsv(*result.table, args[2])) {
+                err << LoadString(kIdsCsvFailed) << "\n";
+                return 1;
+            }
+            return 0;
+        },
+        /*withSound=*/false);
+}
+
 }  // namespace
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -639,6 +746,9 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     if (args[0] == "csv") {
         return Csv(args, err);
+    }
+    if (args[0] == "kinematics") {
+        return Kinematics(args, err);
     }
     if (args[0] == "export") {
         return Export(args, err);

@@ -14,6 +14,8 @@
 #include "frame/base_pane.h"
 #include "frame/progress_dlg.h"
 #include "frame/slider_dlg_bar.h"
+#include "kinematics/kinematics_commands.h"
+#include "kinematics/main_frame_kinematics_host.h"
 #include "markers/set_marker_id_dlg.h"
 #include "markers/trimming_state.h"
 #include "media/avi_video_stream.h"
@@ -37,6 +39,9 @@ CMainFrame::CMainFrame(kivra::MainFrameHost& app) : m_app(app), m_messages(this)
     setObjectName(QStringLiteral("CMainFrame"));
     setWindowTitle(QStringLiteral("Kivra"));
     setMinimumSize(kMinTrackWidth, kMinTrackHeight);
+
+    m_pKinematics = new CKinematicsCommands(std::make_unique<kivra::MainFrameKinematicsHost>(*this),
+                                            Settings().MaxID, this);
 
     CreateMenus();
     CreateStatusBar();
@@ -412,6 +417,9 @@ void CMainFrame::UpdateAllViews() {
     if (m_pSliderView != nullptr) {
         m_pSliderView->update();
     }
+    if (m_pKinematics != nullptr) {
+        m_pKinematics->OnViewsUpdated();
+    }
 }
 
 void CMainFrame::UpdateRateStatus() {
@@ -440,6 +448,9 @@ void CMainFrame::ResetViewsAndModes(int frameCount) {
         m_pVideoView->InvalidatePictureCache();
     }
     m_session.StartVideo(frameCount);
+    if (m_pKinematics != nullptr) {
+        m_pKinematics->OnVideoOpened();
+    }
 }
 
 void CMainFrame::PostFirstFrameCommand() {
@@ -556,6 +567,20 @@ void CMainFrame::CreateTrimmingAndMarkerMenus() {
     AddCommand(
         m_pMenuMarker, kivra::ID_MARKER_COORDINATE_OUTPUT, tr("座標出力(&T)..."), {},
         [this] { m_trimming.OnCoordinateOutput(); }, [this] { return AnyMarkers() && AreasSet(); });
+    m_pMenuMarker->addSeparator();
+    AddCommand(
+        m_pMenuMarker, kivra::ID_MARKER_CALIBRATION, tr("キャリブレーション(&B)..."), {},
+        [this] { m_pKinematics->OnCalibrate(); },
+        [this] { return m_pKinematics->CanCalibrate() && !IsMarkerIdDialogVisible(); });
+    AddCommand(
+        m_pMenuMarker, kivra::ID_MARKER_ANGLES, tr("関節角度(&J)..."), {},
+        [this] { m_pKinematics->OnAngles(); }, [] { return true; });
+    AddCommand(
+        m_pMenuMarker, kivra::ID_MARKER_KINEMATICS_OUTPUT, tr("運動学出力(&K)..."), {},
+        [this] { m_pKinematics->OnExport(); }, [this] { return m_pKinematics->CanExport(); });
+    AddCommand(
+        m_pMenuMarker, kivra::ID_MARKER_PLOT, tr("グラフ(&G)"), {},
+        [this] { m_pKinematics->OnPlot(); }, [this] { return m_pKinematics->CanPlot(); });
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {

@@ -33,6 +33,7 @@ class CTextStreamDialog;
 class CHelpDlg;
 class CSetMarkerIDDlg;
 class CInifileManager;
+class CKinematicsCommands;
 class CVfwView;
 class QAction;
 class QLabel;
@@ -168,6 +169,8 @@ public:
 
     // The marker ID dialog (owned by this window; hidden until the ID command shows it).
     CSetMarkerIDDlg* MarkerIdDialog() const override { return m_pSetMarkerIdDlg; }
+    // Calibration, joint angles, kinematics CSV and plot (a child of this window).
+    CKinematicsCommands* Kinematics() const { return m_pKinematics; }
     // kivra::TrimmingCommandsHost
     QWidget* DialogParent() override { return this; }
     kivra::UserMessages& Messages() override { return m_messages; }
@@ -219,6 +222,7 @@ private:
     QToolBar* m_pMosaicToolBar = nullptr;
     QAction* m_pStatusBarToggle = nullptr;
     CSetMarkerIDDlg* m_pSetMarkerIdDlg = nullptr;  // child of this window
+    CKinematicsCommands* m_pKinematics = nullptr;  // child of this window
     ZebsCOOIconToolBar* m_pMovieBar = nullptr;     // children of this window
     ZebsCOOIconToolBar* m_pTrimmingBar = nullptr;
     ZebsCOOIconToolBar* m_pMarkerBar = nullptr;

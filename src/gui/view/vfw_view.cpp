@@ -16,6 +16,7 @@
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "settings/inifile_manager.h"
+#include "view/picture_click_hook.h"
 #include "view/view_cursors.h"
 
 using kivra::ImagePoint;
@@ -171,6 +172,17 @@ void CVfwView::OnDraw(QPainter& dc) {
     DrawTrimmingAreas(dc, *stream);
     DrawLocus(dc, *stream);
     DrawMarkers(dc, *stream);
+    if (m_pClickHook != nullptr) {
+        const int frame = stream->m_nCurrentFrame;
+        m_pClickHook->PaintOverPicture(dc, [this, mode, frame](ImagePoint p) {
+            return ImageToView(p, m_rcImage, mode, frame);
+        });
+    }
+}
+
+void CVfwView::SetPictureClickHook(kivra::PictureClickHook* hook) {
+    m_pClickHook = hook;
+    update();
 }
 
 ViewRect CVfwView::DrawFrame(QPainter& dc, CAviVideoStream& stream, const ViewRect& box) {

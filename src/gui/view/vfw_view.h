@@ -17,6 +17,9 @@
 #include "view/view_host.h"
 
 class CAviVideoStream;
+namespace kivra {
+class PictureClickHook;
+}
 class QMenu;
 class QPainter;
 
@@ -56,6 +59,9 @@ public:
     void OnMarkerDelete();
     void OnMarkerDeleteAllFrames();  // asks first
     QMenu* MarkerMenu() const { return m_pMarkerMenu; }
+
+    // A tool that takes picture clicks first and draws over the picture; null for none.
+    void SetPictureClickHook(kivra::PictureClickHook* hook);
 
     // The picture's rectangle of the last paint, view pixels.
     const kivra::ViewRect& ImageRect() const { return m_rcImage; }
@@ -142,4 +148,6 @@ private:
     QCursor m_cursorSetId;           // placing markers with the ID dialog
     QCursor m_cursorOpenHand;        // over a marker
     QCursor m_cursorClosedHand;      // dragging a marker
+
+    kivra::PictureClickHook* m_pClickHook = nullptr;  // not owned
 };

@@ -18,6 +18,7 @@
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "settings/inifile_manager.h"
+#include "view/picture_click_hook.h"
 #include "view/vfw_view.h"
 
 using kivra::ViewPoint;
@@ -129,6 +130,13 @@ void CVfwView::mousePressEvent(QMouseEvent* event) {
     if (mode == kivra::kAreaMode) {
         SetAreaAtCursor(*stream);
         return;
+    }
+    if (m_pClickHook != nullptr && p.x >= m_rcImage.left && p.x < m_rcImage.right &&
+        p.y >= m_rcImage.top && p.y < m_rcImage.bottom) {
+        const auto image = ViewToImage(p, m_rcImage, mode, stream->m_nCurrentFrame);
+        if (image && m_pClickHook->OnPictureClick(*image)) {
+            return;
+        }
     }
     if (mode == kivra::kPreviewMode && m_host.IsMarkerIdDialogVisible()) {
         PlaceMarker(*stream, p);

@@ -1,0 +1,126 @@
+#include "kinematics/joint_angle.h"
+
+#include <charconv>
+#include <cmath>
+#include <numbers>
+#include <set>
+
+namespace kivra {
+namespace {
+
+// Below this a segment has no direction worth naming (pixels or millimetres alike).
+constexpr double kMinSegmentLength = 1e-6;
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+std::optional<int> ParseId(std::string_view text) {
+    text = Trim(text);
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < 1 ||
+        value > kMaxAngleMarkerId) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+void SetError(std::string* error, std::string text) {
+    if (error != nullptr) {
+        *error = std::move(text);
+    }
+}
+
+}  // namespace
+
+std::optional<double> JointAngleDegrees(Point2D proximal, Point2D joint, Point2D distal) {
+    const double ax = proximal.x - joint.x;
+    const double ay = proximal.y - joint.y;
+    const double bx = distal.x - joint.x;
+    const double by = distal.y - joint.y;
+    const double la = std::hypot(ax, ay);
+    const double lb = std::hypot(bx, by);
+    if (!std::isfinite(la) || !std::isfinite(lb) || la < kMinSegmentLength ||
+        lb < kMinSegmentLength) {
+        return std::nullopt;
+    }
+    // atan2 of cross and dot keeps its accuracy near 0 and 180 degrees, where acos does not.
+    const double cross = ax * by - ay * bx;
+    const double dot = ax * bx + ay * by;
+    return std::atan2(std::fabs(cross), dot) * 180.0 / std::numbers::pi;
+}
+
+bool IsValidAngleName(std::string_view name) {
+    name = Trim(name);
+    if (name.empty() || name.size() > kMaxAngleNameBytes) {
+        return false;
+    }
+    for (const char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7f || c == ',' || c == '=' || c == ';' || c == '"') {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::optional<NamedAngle> ParseNamedAngle(std::string_view text, std::string* error) {
+    const std::size_t eq = text.find('=');
+    if (eq == std::string_view::npos) {
+        SetError(error, "an angle is written NAME=A,B,C");
+        return std::nullopt;
+    }
+    const std::string_view name = Trim(text.substr(0, eq));
+    if (!IsValidAngleName(name)) {
+        SetError(error,
+                 "the angle name must be 1 to 64 bytes without commas, '=', ';', quotes "
+                 "or control characters");
+        return std::nullopt;
+    }
+    std::string_view rest = text.substr(eq + 1);
+    int ids[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        const std::size_t comma = rest.find(',');
+        if ((i < 2) != (comma != std::string_view::npos)) {
+            SetError(error, "an angle names exactly three marker IDs: NAME=A,B,C");
+            return std::nullopt;
+        }
+        const std::optional<int> id = ParseId(rest.substr(0, comma));
+        if (!id) {
+            SetError(error,
+                     "marker IDs are whole numbers from 1 to " + std::to_string(kMaxAngleMarkerId));
+            return std::nullopt;
+        }
+        ids[i] = *id;
+        rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+    }
+    if (ids[0] == ids[1] || ids[1] == ids[2] || ids[0] == ids[2]) {
+        SetError(error, "the three marker IDs of an angle must differ");
+        return std::nullopt;
+    }
+    return NamedAngle{std::string(name), ids[0], ids[1], ids[2]};
+}
+
+std::string FormatNamedAngle(const NamedAngle& angle) {
+    return angle.name + "=" + std::to_string(angle.proximal) + "," + std::to_string(angle.joint) +
+           "," + std::to_string(angle.distal);
+}
+
+std::optional<std::string> DuplicateAngleName(const std::vector<NamedAngle>& angles) {
+    std::set<std::string> seen;
+    for (const NamedAngle& a : angles) {
+        if (!seen.insert(a.name).second) {
+            return a.name;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace kivra

@@ -1,0 +1,275 @@
+#include "kinematics/kinematics_commands.h"
+
+#include <QFile>
+#include <QWidget>
+#include <cstring>
+
+#include "frame/qt_user_messages.h"
+#include "kinematics/angles_dlg.h"
+#include "kinematics/calibration_dlg.h"
+#include "kinematics/kinematics_plot.h"
+#include "markers/lff_manager.h"
+#include "media/avi_video_stream.h"
+#include "platform/string_ids.h"
+#include "platform/string_table.h"
+
+using kivra::MsgButtons;
+using kivra::MsgIcon;
+
+CKinematicsCommands::CKinematicsCommands(std::unique_ptr<kivra::KinematicsHost> host, int maxId,
+                                         QObject* parent)
+    : QObject(parent),
+      m_host(std::move(host)),
+      m_nMaxId(maxId),
+      m_settings(kivra::LoadKinematicsSettings(m_host->IniPath())) {}
+
+CKinematicsCommands::~CKinematicsCommands() {
+    // The dialog stays with the window (and on the view as its hook) until the window goes;
+    // it must not call back into this object meanwhile.
+    if (m_pCalibrationDlg != nullptr) {
+        m_pCalibrationDlg->SetAcceptHandler({});
+        m_pCalibrationDlg->SetChangedHandler({});
+    }
+}
+
+CCalibrationDlg* CKinematicsCommands::CalibrationDialog() const {
+    return m_pCalibrationDlg;
+}
+
+CKinematicsPlotWnd* CKinematicsCommands::PlotWindow() const {
+    return m_pPlot;
+}
+
+bool CKinematicsCommands::CanCalibrate() const {
+    return m_host->Stream() != nullptr && !m_host->IsPlaying();
+}
+
+bool CKinematicsCommands::CanExport() const {
+    const CLFFManager* markers = m_host->Markers();
+    return markers != nullptr && markers->AnyMarkers();
+}
+
+bool CKinematicsCommands::CanPlot() const {
+    return m_host->Stream() != nullptr;
+}
+
+std::optional<kivra::Calibration> CKinematicsCommands::CurrentCalibration() const {
+    const std::string video = m_host->VideoPath();
+    if (video.empty() || video != m_calibrationVideo) {
+        return std::nullopt;
+    }
+    return m_calibration;
+}
+
+void CKinematicsCommands::OnVideoOpened() {
+    m_calibration.reset();
+    m_calibrationVideo = m_host->VideoPath();
+    if (m_pCalibrationDlg != nullptr) {
+        m_pCalibrationDlg->reject();  // its points belong to the last video
+    }
+    if (!m_calibrationVideo.empty()) {
+        const std::string path = kivra::CalibrationPath(m_calibrationVideo);
+        const kivra::CalibrationRead read = kivra::ReadCalibrationFile(path);
+        if (read.status == kivra::CalibrationRead::kLoaded) {
+            m_calibration = read.calibration;
+        } else if (read.status == kivra::CalibrationRead::kDamaged) {
+            m_host->ShowMessage("キャリブレーションファイルが壊れているため使用しません。\n" +
+                                    path + "\n(" + read.problem + ")",
+                                MsgButtons::Ok, MsgIcon::Warning);
+        }
+    }
+    RefreshPlot(true);
+}
+
+void CKinematicsCommands::OnCalibrate() {
+    if (!CanCalibrate()) {
+        return;
+    }
+    if (m_pCalibrationDlg == nullptr) {
+        m_pCalibrationDlg = new CCalibrationDlg(m_host->Window());
+        m_pCalibrationDlg->SetAcceptHandler(
+            [this](const kivra::Calibration& c) { return StoreCalibration(c); });
+        m_pCalibrationDlg->SetChangedHandler([this] { m_host->RedrawViews(); });
+        m_host->SetPictureClickHook(m_pCalibrationDlg);
+    }
+    m_pCalibrationDlg->Begin(CurrentCalibration());
+    m_pCalibrationDlg->show();
+    m_pCalibrationDlg->raise();
+}
+
+bool CKinematicsCommands::StoreCalibration(const kivra::Calibration& calibration) {
+    const std::string video = m_host->VideoPath();
+    if (video.empty()) {
+        return false;
+    }
+    const std::string path = kivra::CalibrationPath(video);
+    if (!kivra::WriteCalibrationFile(path, calibration)) {
+        m_host->ShowMessage("キャリブレーションの保存に失敗しました。\n" + path, MsgButtons::Ok,
+                            MsgIcon::Warning);
+        return false;
+    }
+    m_calibration = calibration;
+    m_calibrationVideo = video;
+    RefreshPlot(true);
+    return true;
+}
+
+void CKinematicsCommands::OnAngles() {
+    CAnglesDlg dialog(m_settings, m_nMaxId, m_host->Window());
+    if (dialog.exec() == QDialog::Accepted) {
+        StoreSettings(dialog.Result());
+    }
+}
+
+bool CKinematicsCommands::StoreSettings(const kivra::KinematicsSettings& settings) {
+    m_settings = settings;
+    RefreshPlot(true);
+    const std::string ini = m_host->IniPath();
+    if (!ini.empty() && !kivra::SaveKinematicsSettings(ini, settings)) {
+        m_host->ShowMessage("関節角度の設定を保存できませんでした。\n" + ini, MsgButtons::Ok,
+                            MsgIcon::Warning);
+        return false;
+    }
+    return true;
+}
+
+kivra::KinematicsResult CKinematicsCommands::Compute() const {
+    const CAviVideoStream* stream = m_host->Stream();
+    const CLFFManager* markers = m_host->Markers();
+    if (stream == nullptr || markers == nullptr) {
+        return {};
+    }
+    kivra::KinematicsOptions options;
+    options.angles = m_settings.angles;
+    options.filterHz = m_settings.filterHz;
+    options.calibration = CurrentCalibration();
+    options.imageHeight = int(stream->FileInfo().dwHeight);
+    return kivra::BuildKinematics(*markers, m_host->RangeStart(), m_host->RangeEnd(),
+                                  stream->GetFrameRate(), options);
+}
+
+QString CKinematicsCommands::FailureText(const kivra::KinematicsResult& result) const {
+    switch (result.failure) {
+        case kivra::KinematicsResult::kNoFrameRate:
+            return QStringLiteral("フレームレートが分からないため、フィルタをかけられません。");
+        case kivra::KinematicsResult::kCutoffOutOfRange: {
+            const CAviVideoStream* stream = m_host->Stream();
+            const double half = stream != nullptr ? stream->GetFrameRate() / 2.0 : 0.0;
+            return QStringLiteral(
+                       "フィルタの遮断周波数はフレームレートの半分 (%1 Hz) "
+                       "より低くしてください。")
+                .arg(half, 0, 'f', 2);
+        }
+        case kivra::KinematicsResult::kBadScale:
+            return QStringLiteral("キャリブレーションのスケールが正しくありません。");
+        case kivra::KinematicsResult::kNone:
+            break;
+    }
+    return QString();
+}
+
+void CKinematicsCommands::OnExport() {
+    const QString path =
+        kivra::AskSaveFileName(m_host->Window(), "CSV file(*.csv)|*.csv||", QStringLiteral("csv"));
+    if (!path.isEmpty()) {
+        ExportKinematics(QFile::encodeName(path).toStdString());
+    }
+}
+
+bool CKinematicsCommands::ExportKinematics(const std::string& path) {
+    const CLFFManager* markers = m_host->Markers();
+    if (markers == nullptr) {
+        return false;
+    }
+    const kivra::KinematicsResult result = Compute();
+    if (!result.table) {
+        m_host->ShowMessage(FailureText(result).toStdString(), MsgButtons::Ok, MsgIcon::Warning);
+        return false;
+    }
+    if (!kivra::WriteKinematicsCsv(*result.table, path)) {
+        m_host->ShowMessage(kivra::LoadString(kivra::kIdsCsvFailed), MsgButtons::Ok,
+                            MsgIcon::Warning);
+        return false;
+    }
+    // Written all the same: the other columns are good, and an empty one is plain to see.
+    const auto missing = kivra::AnglesWithoutData(*markers, m_host->RangeStart(),
+                                                  m_host->RangeEnd(), m_settings.angles);
+    if (!missing.empty()) {
+        std::string text = "次の角度はマーカにデータがないため空欄です。";
+        for (const kivra::AngleWithoutData& m : missing) {
+            text += "\n" + m.name + ": ID " + std::to_string(m.id);
+        }
+        m_host->ShowMessage(text, MsgButtons::Ok, MsgIcon::Information);
+    }
+    return true;
+}
+
+void CKinematicsCommands::OnPlot() {
+    if (!CanPlot()) {
+        return;
+    }
+    if (m_pPlot == nullptr) {
+        m_pPlot = new CKinematicsPlotWnd(m_host->Window());
+        connect(m_pPlot, &CKinematicsPlotWnd::frameRequested, this,
+                [this](int frame) { m_host->ShowFrame(frame); });
+    }
+    m_pPlot->show();
+    m_pPlot->raise();
+    RefreshPlot(true);
+}
+
+void CKinematicsCommands::OnViewsUpdated() {
+    if (m_pCalibrationDlg != nullptr && m_pCalibrationDlg->isVisible() &&
+        m_host->Stream() == nullptr) {
+        m_pCalibrationDlg->reject();
+    }
+    RefreshPlot(false);
+}
+
+uint64_t CKinematicsCommands::MarkerFingerprint() const {
+    const CLFFManager* markers = m_host->Markers();
+    if (markers == nullptr) {
+        return 0;
+    }
+    // FNV-1a over every marker and the range: a few microseconds for a few thousand markers.
+    uint64_t hash = 0xcbf29ce484222325ULL;
+    const auto mix = [&hash](uint64_t v) { hash = (hash ^ v) * 0x100000001b3ULL; };
+    mix(uint64_t(uint32_t(m_host->RangeStart())));
+    mix(uint64_t(uint32_t(m_host->RangeEnd())));
+    for (int row = 0; row < markers->GetRowCount(); ++row) {
+        const std::vector<T_MARKER>& markersOfRow = markers->Row(row);
+        if (markersOfRow.empty()) {
+            continue;
+        }
+        mix(uint64_t(row));
+        for (const T_MARKER& m : markersOfRow) {
+            uint64_t x, y;
+            std::memcpy(&x, &m.x, sizeof x);
+            std::memcpy(&y, &m.y, sizeof y);
+            mix(uint64_t(uint32_t(m.frame)));
+            mix(x);
+            mix(y);
+        }
+    }
+    return hash;
+}
+
+void CKinematicsCommands::RefreshPlot(bool force) {
+    if (m_pPlot == nullptr || !m_pPlot->isVisible()) {
+        return;
+    }
+    const CAviVideoStream* stream = m_host->Stream();
+    const uint64_t fingerprint = MarkerFingerprint();
+    if (force || fingerprint != m_plotFingerprint) {
+        m_plotFingerprint = fingerprint;
+        const kivra::KinematicsResult result = Compute();
+        if (stream == nullptr) {
+            m_pPlot->SetMessage(QStringLiteral("動画が開かれていません。"));
+        } else if (!result.table) {
+            m_pPlot->SetMessage(FailureText(result));
+        } else {
+            m_pPlot->SetTable(*result.table, m_host->RangeStart(), m_host->RangeEnd());
+        }
+    }
+    m_pPlot->SetCurrentFrame(stream != nullptr ? stream->m_nCurrentFrame : -1);
+}

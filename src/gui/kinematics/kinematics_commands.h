@@ -1,0 +1,77 @@
+#pragma once
+// The kinematics tools of the main window: the calibration of the open video (its ".kcal"
+// file), the named angles and the filter (kept in the settings ini), the kinematics CSV and
+// the plot window. Owned by the main frame as a child object; it reaches the window only
+// through its host.
+#include <QObject>
+#include <QPointer>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "kinematics/calibration.h"
+#include "kinematics/kinematics_host.h"
+#include "kinematics/kinematics_settings.h"
+#include "kinematics/kinematics_table.h"
+
+class CCalibrationDlg;
+class CKinematicsPlotWnd;
+
+class CKinematicsCommands : public QObject {
+    Q_OBJECT
+
+public:
+    // maxId bounds the IDs the angles dialog offers (the setting MaxID).
+    CKinematicsCommands(std::unique_ptr<kivra::KinematicsHost> host, int maxId,
+                        QObject* parent = nullptr);
+    ~CKinematicsCommands() override;
+
+    // Enable rules and commands of the marker menu.
+    bool CanCalibrate() const;  // a video is open and not playing
+    void OnCalibrate();         // shows the calibration dialog
+    void OnAngles();            // the angles dialog; stores what it accepts
+    bool CanExport() const;     // some marker exists
+    void OnExport();            // asks for the file, then ExportKinematics
+    bool CanPlot() const;       // a video is open
+    void OnPlot();              // shows the plot window
+
+    // Writes the table; false after telling the user why.
+    bool ExportKinematics(const std::string& path);
+
+    // A video was opened: its calibration file is read (a damaged one is reported and left
+    // unused); the plot follows the new video.
+    void OnVideoOpened();
+    // The views were updated: another frame, or changed markers.
+    void OnViewsUpdated();
+
+    // The open video's calibration; nothing for none (or once the video has closed).
+    std::optional<kivra::Calibration> CurrentCalibration() const;
+    // Stores a calibration beside the open video; false after telling the user.
+    bool StoreCalibration(const kivra::Calibration& calibration);
+    const kivra::KinematicsSettings& Settings() const { return m_settings; }
+    // Keeps new settings and writes them to the settings ini; false after telling the user.
+    bool StoreSettings(const kivra::KinematicsSettings& settings);
+
+    // The table of the play range with the current settings and calibration.
+    kivra::KinematicsResult Compute() const;
+
+    // Null until the first use of their commands.
+    CCalibrationDlg* CalibrationDialog() const;
+    CKinematicsPlotWnd* PlotWindow() const;
+
+private:
+    QString FailureText(const kivra::KinematicsResult& result) const;
+    void RefreshPlot(bool force);
+    // A cheap fingerprint of the markers, so the plot is recomputed only when they change.
+    uint64_t MarkerFingerprint() const;
+
+    std::unique_ptr<kivra::KinematicsHost> m_host;
+    int m_nMaxId;
+    kivra::KinematicsSettings m_settings;
+    std::optional<kivra::Calibration> m_calibration;
+    std::string m_calibrationVideo;               // the video m_calibration belongs to
+    QPointer<CCalibrationDlg> m_pCalibrationDlg;  // children of the host's window
+    QPointer<CKinematicsPlotWnd> m_pPlot;
+    uint64_t m_plotFingerprint = 0;
+};

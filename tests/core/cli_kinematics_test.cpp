@@ -1,0 +1,154 @@
+// kivra-cli kinematics as a user runs it: the real binary on real AVI files made by ffmpeg,
+// with a marker file written by the store and calibration files beside the video.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+#include "kinematics/calibration.h"
+#include "markers/lff_manager.h"
+#include "platform/path_util.h"
+#include "support/ffmpeg_tool.h"
+
+namespace {
+
+using kivra::test::ReadFile;
+using kivra::test::RunFfmpeg;
+using kivra::test::RunProgram;
+using kivra::test::TempDir;
+using kivra::test::WriteFile;
+
+const std::string kCli = std::string(KIVRA_BINARY_DIR) + "/kivra-cli";
+
+std::vector<std::vector<std::string>> Rows(const std::string& text) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        std::vector<std::string> fields;
+        std::istringstream cells(line + ",");
+        std::string cell;
+        while (std::getline(cells, cell, ',')) {
+            fields.push_back(cell);
+        }
+        rows.push_back(fields);
+    }
+    return rows;
+}
+
+class CliKinematicsTest : public ::testing::Test {
+protected:
+    // A video at an NTSC rate, so the rate must come from the stream's rate and scale.
+    void SetUp() override {
+        ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=30000/1001",
+                               "-frames:v", "40", "-c:v", "mjpeg", "-q:v", "5", video}));
+    }
+    // ID 1 moves 2 px right per frame on frames 0-39; ID 2 stands at (50, 60) and ID 3 at
+    // (50, 20): the angle at ID 2 between ID 1 and ID 3.
+    void StoreMarkers() {
+        CLFFManager markers;
+        markers.LoadMarkers("", 100);
+        for (int f = 0; f < 40; ++f) {
+            markers.SetMarker(0, f, 10.0 + 2.0 * f, 60.0);
+            markers.SetMarker(1, f, 50.0, 60.0);
+            markers.SetMarker(2, f, 50.0, 20.0);
+        }
+        ASSERT_TRUE(markers.SaveMarkers(kivra::ReplaceExtension(video, ".lff"), 0, 0, 1));
+    }
+    // Exit status of kivra-cli kinematics; stderr goes to Err().
+    int Run(std::vector<std::string> args) {
+        const std::string status = dir.File("status.txt");
+        std::vector<std::string> argv = {
+            "sh", "-c", "\"$0\" kinematics \"$@\" 2> \"$ERR\"; echo $? > \"$STATUS\"", kCli};
+        argv.insert(argv.end(), args.begin(), args.end());
+        setenv("ERR", dir.File("err.txt").c_str(), 1);
+        setenv("STATUS", status.c_str(), 1);
+        if (!RunProgram(argv)) {
+            return -1;
+        }
+        const std::string text = ReadFile(status);
+        std::filesystem::remove(status);
+        return text.empty() ? -1 : std::atoi(text.c_str());
+    }
+    std::string Err() const { return ReadFile(dir.File("err.txt")); }
+
+    TempDir dir{"kivra kinematics 'ü' $x;"};
+    const std::string video = dir.File("-walk 01.avi");
+    const std::string out = dir.File("kine matics.csv");
+};
+
+TEST_F(CliKinematicsTest, TimesAndSpeedsFollowTheVideosOwnFrameRate) {
+    StoreMarkers();
+    ASSERT_EQ(Run({video, out, "--angle", "elbow=1,2,3"}), 0) << Err();
+    const auto rows = Rows(ReadFile(out));
+    ASSERT_EQ(rows.size(), 41u);
+    EXPECT_EQ(rows[0],
+              (std::vector<std::string>{"Time", "M01_x", "M01_y", "M01_speed", "M02_x", "M02_y",
+                                        "M02_speed", "M03_x", "M03_y", "M03_speed", "elbow"}));
+    // Frame 30 at 29.97 fps is 1.001 s; 2 px a frame is 59.94 px/s; y counts up from the
+    // bottom of the 120-pixel picture; ID 1 has passed ID 2, so the angle is 90 degrees.
+    EXPECT_EQ(rows[31],
+              (std::vector<std::string>{"1.0010", "70.000", "60.000", "59.940", "50.000", "60.000",
+                                        "0.000", "50.000", "100.000", "0.000", "90.000"}));
+    EXPECT_EQ(rows[1][0], "0.0000");
+    EXPECT_EQ(rows[1][3], "");    // no frame before the first
+    EXPECT_EQ(rows[21][10], "");  // ID 1 on ID 2: a segment without length has no angle
+}
+
+TEST_F(CliKinematicsTest, CalibrationFileGivesMillimetresAndScaleReplacesIt) {
+    StoreMarkers();
+    const std::string kcal = kivra::CalibrationPath(video);
+    ASSERT_TRUE(kivra::WriteCalibrationFile(kcal, {0.5, kivra::ImagePoint{10.0, 60.0}, {}}));
+    ASSERT_EQ(Run({video, out}), 0) << Err();
+    auto rows = Rows(ReadFile(out));
+    EXPECT_EQ(rows[2][1], "1.000");   // (12 - 10) px at 0.5 mm
+    EXPECT_EQ(rows[2][2], "0.000");   // on the origin's height
+    EXPECT_EQ(rows[2][4], "20.000");  // ID 2 40 px right of the origin
+    EXPECT_EQ(rows[2][8], "20.000");  // ID 3 40 px above it
+
+    // --scale stands for the whole file: its origin goes too.
+    ASSERT_EQ(Run({video, out, "--scale", "2"}), 0) << Err();
+    rows = Rows(ReadFile(out));
+    EXPECT_EQ(rows[2][1], "24.000");
+    EXPECT_EQ(rows[2][2], "120.000");
+
+    // A damaged file is not passed over in silence: pixels where millimetres were meant.
+    WriteFile(kcal, "kivra-calibration 1\nscale_mm_per_pixel -3\n");
+    EXPECT_EQ(Run({video, out}), 1);
+    EXPECT_NE(Err().find(".kcal"), std::string::npos) << Err();
+    EXPECT_EQ(Run({video, out, "--scale", "0.25", "--filter", "6"}), 0) << Err();
+}
+
+TEST_F(CliKinematicsTest, RefusalsLeaveTheOldFileAlone) {
+    WriteFile(out, "old table");
+    EXPECT_EQ(Run({video, out}), 1);
+    EXPECT_NE(Err().find("no marker file"), std::string::npos) << Err();
+    StoreMarkers();
+    EXPECT_EQ(Run({video, out, "--angle", "knee=1,2,9"}), 1);
+    EXPECT_NE(Err().find("angle knee names marker 9"), std::string::npos) << Err();
+    EXPECT_EQ(Run({video, out, "--filter", "15"}), 1);  // not below half of 29.97
+    EXPECT_NE(Err().find("half the frame rate"), std::string::npos) << Err();
+    EXPECT_EQ(Run({dir.File("none.avi"), out}), 1);
+    EXPECT_EQ(Run({video, video}), 1);  // never written over the video itself
+
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {video},
+             {video, out, "--angle"},
+             {video, out, "--angle", "knee=1,2"},
+             {video, out, "--angle", "a=1,2,3", "--angle", "a=2,3,1"},
+             {video, out, "--scale", "0"},
+             {video, out, "--scale", "abc"},
+             {video, out, "--filter", "-6"},
+             {video, out, "--filter", "6,5"},
+             {video, out, "--bogus"}}) {
+        EXPECT_EQ(Run(bad), 2) << bad.back();
+        EXPECT_NE(Err().find("usage:"), std::string::npos);
+    }
+    EXPECT_EQ(ReadFile(out), "old table");
+}
+
+}  // namespace
