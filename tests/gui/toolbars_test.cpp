@@ -103,6 +103,7 @@ protected:
             {ID_TRIMMING_PREVIEW, QStringLiteral("プレビュー(&P)")},
             {ID_TRIMMING_SAVE_MOVIE, QStringLiteral("動画保存(&M)...")},
             {ID_MARKER_SET_ID, QStringLiteral("IDの指定(&I)...")},
+            {ID_MARKER_FOLLOW, QStringLiteral("マーカを追跡(&F)\tCtrl+T")},
         };
         for (const auto& [id, text] : texts) {
             auto* action = new QAction(text.section(QLatin1Char('\t'), 0, 0), &window);
@@ -144,7 +145,7 @@ TEST_F(IconToolBarTest, ButtonsComeInTheListedOrderWithGapsTitlesAndLargeButtons
               (std::vector<int>{ID_FILE_OPEN, kToolBarGap, ID_TRIMMING_SIDE_MODE,
                                 ID_TRIMMING_FRONT_MODE, kToolBarGap, ID_TRIMMING_AREA,
                                 ID_TRIMMING_PREVIEW, kToolBarGap, ID_TRIMMING_SAVE_MOVIE}));
-    EXPECT_EQ(marker->Layout(), std::vector<int>{ID_MARKER_SET_ID});
+    EXPECT_EQ(marker->Layout(), (std::vector<int>{ID_MARKER_SET_ID, ID_MARKER_FOLLOW}));
     EXPECT_EQ(trimming->actions().at(1)->isSeparator(), true);
 
     EXPECT_EQ(movie->windowTitle(), QStringLiteral("動画"));
@@ -169,6 +170,7 @@ TEST_F(IconToolBarTest, ToolTipsUseTheShortPromptElseTheMenuTextWithoutAccelerat
     EXPECT_EQ(actions[ID_FILE_OPEN]->toolTip(), QStringLiteral("開く"));
     EXPECT_EQ(actions[ID_MOVIE_FIRST]->toolTip(), QStringLiteral("最初"));
     EXPECT_EQ(actions[ID_MARKER_SET_ID]->toolTip(), QStringLiteral("IDの指定"));
+    EXPECT_EQ(actions[ID_MARKER_FOLLOW]->toolTip(), QStringLiteral("マーカを追跡"));
     EXPECT_EQ(ShortToolTip(ID_VIEW_IMAGE_INFO, QStringLiteral("画像情報( &I )\tCtrl + I")),
               QStringLiteral("画像情報"));
     EXPECT_EQ(ShortToolTip(ID_MOVIE_STOP, QStringLiteral("R&&D &Stop")),

@@ -248,14 +248,19 @@ bool EditSession::SetMarker(int id, int frame, double x, double y) {
     return true;
 }
 
-bool EditSession::SetMarkerFillingSkipped(int id, int frame, double x, double y, int skip) {
+bool EditSession::SetMarkerFillingSkipped(int id, int frame, double x, double y, int skip,
+                                          const SkipFill& fill) {
     CLFFManager* markers = MarkersFor(id, frame);
     if (markers == nullptr) {
         return false;
     }
     AnnotationState before = CaptureMarkers({id - 1});
     markers->SetMarker(id - 1, frame, x, y);
-    markers->FillSkippedFrames(id - 1, frame, x, y, skip, m_nRangeStart);
+    if (fill) {
+        fill(*markers, id - 1, frame, x, y, skip, m_nRangeStart);
+    } else {
+        markers->FillSkippedFrames(id - 1, frame, x, y, skip, m_nRangeStart);
+    }
     Notify(kChangeMarkers);
     Record(EditKind::kPlaceMarker, std::move(before), CaptureMarkers({id - 1}));
     return true;

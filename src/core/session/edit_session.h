@@ -131,8 +131,11 @@ public:
     // frame outside the video, and for a deletion that would delete nothing.
     bool SetMarker(int id, int frame, double x, double y);
     // A click of ID id on frame in skip mode: the marker, then the frames back to its previous
-    // click (at most skip back, not before the play range) filled in a straight line.
-    bool SetMarkerFillingSkipped(int id, int frame, double x, double y, int skip);
+    // click (at most skip back, not before the play range) filled, by fill when given (row,
+    // frame, x, y, skip, range start), else in a straight line. One edit either way.
+    using SkipFill = std::function<void(CLFFManager&, int, int, double, double, int, int)>;
+    bool SetMarkerFillingSkipped(int id, int frame, double x, double y, int skip,
+                                 const SkipFill& fill = {});
     bool DeleteMarker(int id, int frame);
     bool DeleteFrameMarkers(int frame);
     bool DeleteMarkerAllFrames(int id);

@@ -72,6 +72,8 @@ const std::array<Setting, 19> kSettings = {{
 
 constexpr const char* kLanguageSection = "Settings";
 constexpr const char* kLanguageKey = "Language";
+constexpr const char* kSkipFillSection = "MarkerID";
+constexpr const char* kSkipFillKey = "SkipFill";
 
 // A value no setting can hold tells a missing key from an empty one.
 bool HasLanguageKey(const IniDocument& doc) {
@@ -182,6 +184,8 @@ void CInifileManager::LoadSettings() {
     // Read but never written, so the file keeps its long-standing layout; edited by hand.
     PictureCacheMB = kivra::TextToInt(doc.GetString("Slider", "PictureCacheMB", "512"));
     Language = doc.GetString(kivra::kLanguageSection, kivra::kLanguageKey, "");
+    SkipFillByTracking =
+        kivra::TextToInt(doc.GetString(kivra::kSkipFillSection, kivra::kSkipFillKey, "0")) == 1;
 }
 
 bool CInifileManager::SaveSettings() const {
@@ -211,6 +215,12 @@ bool CInifileManager::SaveSettings() const {
     if (!Language.empty() || kivra::HasLanguageKey(doc)) {
         allStored =
             doc.WriteString(kivra::kLanguageSection, kivra::kLanguageKey, Language) && allStored;
+    }
+    if (SkipFillByTracking != 0 ||
+        doc.GetString(kivra::kSkipFillSection, kivra::kSkipFillKey, "\x01") != "\x01") {
+        allStored = doc.WriteString(kivra::kSkipFillSection, kivra::kSkipFillKey,
+                                    kivra::FormatInt(SkipFillByTracking)) &&
+                    allStored;
     }
     return doc.Save() && allStored;
 }

@@ -76,6 +76,9 @@ public:
     // and taking effect then. Written only once it has a value or the file has the key, so a
     // file that never had it keeps its layout.
     std::string Language;
+    // [MarkerID] "SkipFill", ours: how skip mode fills the frames it skipped, 0 a straight line,
+    // 1 following the point from the earlier click. Written only once set or present.
+    int SkipFillByTracking = 0;
 
     // Writes Language at once, so that a choice made in the menu holds for the next start
     // whatever becomes of this run. False when the file could not be written.

@@ -57,6 +57,7 @@ enum CommandId : int {
     ID_MARKER_PLOT = 32826,
     ID_MARKER_UNDO = 32830,
     ID_MARKER_REDO = 32831,
+    ID_MARKER_FOLLOW = 32832,
 };
 
 }  // namespace kivra

@@ -533,6 +533,10 @@ void CMainFrame::CreateTrimmingAndMarkerMenus() {
         m_pMenuMarker, kivra::ID_MARKER_SET_ID, tr("IDの指定(&I)..."), {},
         [this] { m_trimming.OnMarkerSetId(); },
         [this] { return IsVideoOpen() && AreasSet() && !IsPlaying(); });
+    AddCommand(
+        m_pMenuMarker, kivra::ID_MARKER_FOLLOW, tr("マーカを追跡(&F)\tCtrl+T"),
+        QKeySequence(Qt::CTRL | Qt::Key_T), [this] { m_trimming.OnFollowMarkers(); },
+        [this] { return !IsPlaying() && m_trimming.CanFollowMarkers(); });
     QMenu* remove = m_pMenuMarker->addMenu(tr("削除(&D)"));
     AddCommand(
         remove, kivra::ID_MARKER_DELETE_FRAME, tr("表示フレーム(&C)"), {},

@@ -1,5 +1,6 @@
 #include "frame/trimming_commands.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QKeyEvent>
 
@@ -14,6 +15,7 @@
 #include "platform/string_table.h"
 #include "session/edit_session.h"
 #include "settings/inifile_manager.h"
+#include "tracking/marker_tracker.h"
 #include "ui/icon_toolbar.h"
 #include "view/vfw_view.h"
 
@@ -175,6 +177,66 @@ bool CTrimmingCommands::ExportCoordinates(const std::string& path) {
                                       MsgIcon::Warning);
     }
     return exported;
+}
+
+bool CTrimmingCommands::CanFollowMarkers() const {
+    const CAviVideoStream* stream = m_host.Stream();
+    const kivra::EditSession& session = m_host.Session();
+    const VideoAnnotations* annotations = session.Annotations();
+    return stream != nullptr && annotations != nullptr && m_host.IsVideoOpen() &&
+           annotations->m_markers.HasMarkers(stream->m_nCurrentFrame) &&
+           stream->m_nCurrentFrame < session.RangeEnd();
+}
+
+void CTrimmingCommands::OnFollowMarkers() {
+    if (!CanFollowMarkers()) {
+        return;
+    }
+    const CAviVideoStream& stream = *m_host.Stream();
+    kivra::EditSession& session = m_host.Session();
+    kivra::TrackRequest request;
+    request.startFrame = stream.m_nCurrentFrame;
+    request.endFrame = session.RangeEnd();
+    request.deinterlace = m_host.Settings().Deinterlace != 0;
+    request.caption =
+        QCoreApplication::translate("CTrimmingCommands", "マーカを追跡しています").toStdString();
+    const kivra::TrackResult result =
+        kivra::TrackMarkers(stream, session.Annotations()->m_markers, request, m_host.Progress());
+    // A cancelled run leaves nothing behind: half a run is not what the user asked for.
+    if (result.cancelled) {
+        return;
+    }
+    if (!result.failure.empty()) {
+        m_host.Messages().ShowMessage(
+            QCoreApplication::translate("CTrimmingCommands", "マーカを追跡できませんでした。")
+                .toStdString(),
+            MsgButtons::Ok, MsgIcon::Warning);
+        return;
+    }
+    std::vector<int> ids;
+    QStringList lost;
+    for (const kivra::IdTrack& track : result.tracks) {
+        ids.push_back(track.id);
+        if (track.stop == kivra::TrackStop::Lost || track.stop == kivra::TrackStop::LeftPicture ||
+            track.stop == kivra::TrackStop::ReadFailed) {
+            lost << QCoreApplication::translate("CTrimmingCommands",
+                                                "ID %1: フレーム %2 で見失いました")
+                        .arg(track.id)
+                        .arg(track.stopFrame);
+        }
+    }
+    session.ReplaceMarkers(kivra::EditKind::kTrackMarkers, ids,
+                           [&result](CLFFManager& markers) { ApplyTrackResult(result, markers); });
+    // A point that no longer matches is never followed onto the background; the user hears
+    // where each one stopped.
+    if (!lost.isEmpty()) {
+        m_host.Messages().ShowMessage(
+            (QCoreApplication::translate("CTrimmingCommands",
+                                         "次のマーカは途中で追跡を止めました。") +
+             QLatin1Char('\n') + lost.join(QLatin1Char('\n')))
+                .toStdString(),
+            MsgButtons::Ok, MsgIcon::Information);
+    }
 }
 
 bool CTrimmingCommands::HandleAreaKey(const QKeyEvent& key) {

@@ -4,6 +4,7 @@
 // session and ask the user through their host. Owned by the main frame, which is the host.
 #include <string>
 
+#include "platform/progress_sink.h"
 #include "platform/user_messages.h"
 
 class CAviVideoStream;
@@ -33,6 +34,7 @@ public:
     virtual CSetMarkerIDDlg* MarkerIdDialog() const = 0;
     virtual ZebsCOOIconToolBar* MarkerBar() const = 0;
     virtual QWidget* DialogParent() = 0;
+    virtual ProgressSink& Progress() = 0;
     virtual void SyncMosaicBar() = 0;
     // The marker file now holds the markers as they stand (the undo history's clean step).
     virtual void MarkersSaved() = 0;
@@ -58,6 +60,10 @@ public:
     bool OnMarkerSave();  // false when the file could not be written (2037 was shown)
     void OnCoordinateOutput();
     bool ExportCoordinates(const std::string& path);  // false after message 2036
+    // Follows the markers of the shown frame forward through the play range (one undo step);
+    // possible while that frame holds markers before the range's end.
+    bool CanFollowMarkers() const;
+    void OnFollowMarkers();
     // The keys of area mode (setting an area); true when the key was taken.
     bool HandleAreaKey(const QKeyEvent& key);
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -95,6 +96,14 @@ void CSetMarkerIDDlg::BuildControls() {
     groupLayout->addWidget(m_pIncrementRadio);
     groupLayout->addWidget(m_pSkipRadio);
     groupLayout->addLayout(skipRow);
+    m_pTrackFillCheck = new QCheckBox(tr("スキップしたフレームは追跡で補間する"), group);
+    m_pTrackFillCheck->setObjectName(QStringLiteral("TrackFill"));
+    auto* const trackRow = new QHBoxLayout;
+    trackRow->addSpacing(m_pSkipRadio->iconSize().width() + 4);
+    trackRow->addWidget(m_pTrackFillCheck);
+    groupLayout->addLayout(trackRow);
+    connect(m_pTrackFillCheck, &QCheckBox::toggled, this,
+            [this](bool on) { m_settings.SkipFillByTracking = on ? 1 : 0; });
 
     auto* const layout = new QVBoxLayout(this);
     layout->setContentsMargins(10, 8, 10, 8);
@@ -123,6 +132,8 @@ void CSetMarkerIDDlg::InitDialog() {
     const bool skipMode = m_settings.SetIDMode != 0;
     (skipMode ? m_pSkipRadio : m_pIncrementRadio)->setChecked(true);
     m_pSkipEdit->setEnabled(skipMode);
+    m_pTrackFillCheck->setChecked(m_settings.SkipFillByTracking != 0);
+    m_pTrackFillCheck->setEnabled(skipMode);
 }
 
 int CSetMarkerIDDlg::MaxId() const {
@@ -169,6 +180,7 @@ void CSetMarkerIDDlg::reject() {
 void CSetMarkerIDDlg::OnModeClicked(int mode) {
     m_settings.SetIDMode = mode;
     m_pSkipEdit->setEnabled(mode == kSkipMode);
+    m_pTrackFillCheck->setEnabled(mode == kSkipMode);
 }
 
 bool CSetMarkerIDDlg::ExchangeSkipCount() {

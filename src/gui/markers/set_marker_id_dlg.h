@@ -7,6 +7,7 @@
 
 class CInifileManager;
 class QButtonGroup;
+class QCheckBox;
 class QLineEdit;
 class QRadioButton;
 class QSpinBox;
@@ -63,4 +64,5 @@ private:
     QRadioButton* m_pIncrementRadio = nullptr;
     QRadioButton* m_pSkipRadio = nullptr;
     QLineEdit* m_pSkipEdit = nullptr;
+    QCheckBox* m_pTrackFillCheck = nullptr;  // skipped frames filled by following the point
 };

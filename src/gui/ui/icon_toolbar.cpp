@@ -37,7 +37,7 @@ const std::vector<int>& TrimmingToolBarCommands() {
 }
 
 const std::vector<int>& MarkerToolBarCommands() {
-    static const std::vector<int> kCommands = {ID_MARKER_SET_ID};
+    static const std::vector<int> kCommands = {ID_MARKER_SET_ID, ID_MARKER_FOLLOW};
     return kCommands;
 }
 

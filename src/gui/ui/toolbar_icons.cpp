@@ -212,6 +212,22 @@ void DrawPicture(QPainter& p, ToolbarPicture picture, const Ink& ink) {
             p.drawPath(d);
             break;
         }
+        case ToolbarPicture::FollowMarkers: {
+            // A marker that has moved along a dotted path, with an arrow head onwards.
+            p.setPen(Qt::NoPen);
+            p.setBrush(ink.edge);
+            const QPointF trail[] = {{5, 24}, {8.5, 20.5}, {12.5, 17.5}, {16.5, 15}};
+            for (const QPointF& dot : trail) {
+                p.drawEllipse(dot, 1.4, 1.4);
+            }
+            Stroke(p, ink.edge, 2.0);
+            p.setBrush(QColor(ink.fill.red(), ink.fill.green(), ink.fill.blue(), 90));
+            p.drawEllipse(QPointF(22, 11), 5.5, 5.5);
+            p.drawLine(QPointF(22, 3), QPointF(22, 19));
+            p.drawLine(QPointF(14, 11), QPointF(30, 11));
+            FillPolygon(p, ink, {{25.5, 21}, {30.5, 28.5}, {22, 28.5}});
+            break;
+        }
     }
 }
 
@@ -275,6 +291,8 @@ std::optional<ToolbarPicture> PictureForCommand(int commandId) {
             return ToolbarPicture::SaveMovie;
         case ID_MARKER_SET_ID:
             return ToolbarPicture::MarkerId;
+        case ID_MARKER_FOLLOW:
+            return ToolbarPicture::FollowMarkers;
         default:
             return std::nullopt;
     }

@@ -25,6 +25,7 @@ enum class ToolbarPicture {
     Preview,
     SaveMovie,
     MarkerId,
+    FollowMarkers,
 };
 
 // The grey copy used for disabled buttons: every pixel becomes
