@@ -1,0 +1,139 @@
+// Undo and redo in the window on the bundled walker: the keys, one step per edit however many
+// frames it changed (a drag, a tracking run), the modified flag at each step, and a new video
+// starting a new history.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QMouseEvent>
+#include <QTest>
+#include <cmath>
+#include <vector>
+
+#include "frame/command_ids.h"
+#include "markers/lff_manager.h"
+#include "media/avi_video_stream.h"
+#include "session/edit_session.h"
+#include "support/app_fixture.h"
+#include "view/vfw_view.h"
+
+namespace {
+
+using kivra::CommandId;
+
+// Walker truth of frame 0 in the store's pixel-centre convention.
+constexpr double kHeadX = 151.118 - 0.5;
+constexpr double kHeadY = 270.361 - 0.5;
+constexpr double kKneeX = 168.119 - 0.5;
+constexpr double kKneeY = 502.935 - 0.5;
+
+class EditHistoryTest : public kivra::test::AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        m_frame->resize(1000, 760);
+        Open(m_sample);
+        m_view->repaint();
+    }
+    CLFFManager& Store() { return m_frame->Annotations()->m_markers; }
+    kivra::EditSession& Session() { return m_frame->Session(); }
+    bool Modified() { return Store().IsModified(); }
+    bool Run(CommandId id) {
+        m_frame->UpdateCommandUI();
+        QAction* action = m_frame->Action(id);
+        if (action == nullptr || !action->isEnabled()) {
+            return false;
+        }
+        action->trigger();
+        QCoreApplication::processEvents();
+        return true;
+    }
+    std::vector<T_MARKER> Row(int id) { return Store().Row(id - 1); }
+};
+
+TEST_F(EditHistoryTest, KeysUndoAndRedoEditsAndTheModifiedFlagFollowsTheSavedStep) {
+    EXPECT_FALSE(Run(kivra::ID_MARKER_UNDO)) << "nothing to undo after opening";
+    ASSERT_TRUE(Session().SetMarker(1, 0, kHeadX, kHeadY));
+    ASSERT_TRUE(Session().SetMarker(3, 0, kKneeX, kKneeY));
+    ASSERT_TRUE(Run(kivra::ID_MARKER_SAVE));
+    EXPECT_FALSE(Modified());
+    ASSERT_TRUE(Session().SetMarker(1, 5, 160, 272));
+    EXPECT_TRUE(Modified());
+
+    Press(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    EXPECT_EQ(Row(1).size(), 1u);
+    EXPECT_FALSE(Modified()) << "back at the saved step";
+    Press(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    EXPECT_TRUE(Row(3).empty());
+    EXPECT_TRUE(Modified()) << "before the saved step";
+    Press(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    EXPECT_EQ(Row(3).size(), 1u);
+    EXPECT_FALSE(Modified());
+    Press(QKeySequence(Qt::CTRL | Qt::Key_Y));
+    EXPECT_EQ(Row(1).size(), 2u);
+    EXPECT_TRUE(Modified());
+    EXPECT_FALSE(Run(kivra::ID_MARKER_REDO)) << "at the end of the history";
+
+    // Areas are stored with the markers but never made them modified; their step undoes too.
+    Press(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    ASSERT_FALSE(Modified());
+    ASSERT_TRUE(Session().SetArea(0, {100, 100, 300, 400}, 0, 0));
+    EXPECT_FALSE(Modified());
+    Press(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    EXPECT_FALSE(Session().Area1().IsSet());
+
+    // A drag is one step, back to where the marker was.
+    const auto v =
+        m_view->ImageToView({kHeadX, kHeadY}, m_view->ImageRect(), Session().GetViewMode(), 0);
+    ASSERT_TRUE(v.has_value());
+    const QPoint from(v->x, v->y);
+    QTest::mousePress(m_view, Qt::LeftButton, {}, from);
+    for (int step = 1; step <= 4; ++step) {
+        const QPoint to = from + QPoint(6 * step, 3 * step);
+        QMouseEvent move(QEvent::MouseMove, to, m_view->mapToGlobal(to), Qt::NoButton,
+                         Qt::LeftButton, {});
+        QApplication::sendEvent(m_view, &move);
+    }
+    QTest::mouseRelease(m_view, Qt::LeftButton, {}, from + QPoint(24, 12));
+    ASSERT_GT(Row(1)[0].x, kHeadX + 5);
+    Press(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    EXPECT_DOUBLE_EQ(Row(1)[0].x, kHeadX);
+    EXPECT_DOUBLE_EQ(Row(1)[0].y, kHeadY);
+    EXPECT_FALSE(Modified());
+
+    // Another video: a new history.
+    Open(m_sample);
+    EXPECT_FALSE(Run(kivra::ID_MARKER_UNDO));
+    EXPECT_FALSE(Run(kivra::ID_MARKER_REDO));
+}
+
+TEST_F(EditHistoryTest, FollowingMarkersFillsTheRangeAndUndoesAsOneStep) {
+    ASSERT_TRUE(Session().SetMarker(1, 0, kHeadX, kHeadY));
+    ASSERT_TRUE(Session().SetMarker(3, 0, kKneeX, kKneeY));
+    ASSERT_TRUE(Session().SetMarker(3, 80, 600, 500));  // the knee's next click stops it
+    const int last = Session().RangeEnd();
+    ASSERT_EQ(last, m_frame->Stream()->GetFrameCount() - 1);
+
+    ASSERT_TRUE(Run(kivra::ID_MARKER_FOLLOW));
+    EXPECT_EQ(Row(1).size(), size_t(last + 1)) << "the head on every frame";
+    EXPECT_EQ(Row(3).size(), 81u) << "the knee up to its next click, which stays";
+    EXPECT_DOUBLE_EQ(Row(3).back().x, 600);
+    for (size_t i = 1; i < Row(1).size(); ++i) {
+        ASSERT_EQ(Row(1)[i].frame, Row(1)[i - 1].frame + 1);
+    }
+    // The walker moves right; the head is followed, not left on the background.
+    EXPECT_GT(Row(1).back().x, kHeadX + 100);
+    EXPECT_TRUE(m_frame->Annotations()->m_markers.HasMarkers(last)) << "timeline ticks";
+
+    Press(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    EXPECT_EQ(Row(1).size(), 1u);
+    EXPECT_EQ(Row(3).size(), 2u);
+    Press(QKeySequence(Qt::CTRL | Qt::Key_Y));
+    EXPECT_EQ(Row(1).size(), size_t(last + 1));
+
+    // Nothing to follow from a frame without markers.
+    m_frame->Playback().ShowFrame(40);
+    Session().DeleteFrameMarkers(40);
+    EXPECT_FALSE(Run(kivra::ID_MARKER_FOLLOW));
+}
+
+}  // namespace
