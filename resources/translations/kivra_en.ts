@@ -21,6 +21,118 @@
     </message>
 </context>
 <context>
+    <name>CAnglesDlg</name>
+    <message>
+        <source>関節角度</source>
+        <translation>Joint Angles</translation>
+    </message>
+    <message>
+        <source>※ 角度は関節のマーカで2つの体節がなす角 (0〜180°) です。</source>
+        <translation>Each angle is the angle between the two body segments that meet at the joint marker (0–180°).</translation>
+    </message>
+    <message>
+        <source>名前</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>近位 ID</source>
+        <translation>Proximal ID</translation>
+    </message>
+    <message>
+        <source>関節 ID</source>
+        <translation>Joint ID</translation>
+    </message>
+    <message>
+        <source>遠位 ID</source>
+        <translation>Distal ID</translation>
+    </message>
+    <message>
+        <source>追加(&amp;A)</source>
+        <translation>&amp;Add</translation>
+    </message>
+    <message>
+        <source>削除(&amp;D)</source>
+        <translation>&amp;Delete</translation>
+    </message>
+    <message>
+        <source>軌跡のフィルタ</source>
+        <translation>Trajectory filter</translation>
+    </message>
+    <message>
+        <source>ローパスフィルタ (ゼロラグ4次バターワース)</source>
+        <translation>Low-pass filter (zero-lag 4th-order Butterworth)</translation>
+    </message>
+    <message>
+        <source>遮断周波数:</source>
+        <translation>Cut-off frequency:</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>%1 行目: 名前は空にできず、「, = ; &quot;」は使えません。3つのマーカ ID は異なる番号にしてください。</source>
+        <translation>Row %1: the name must not be empty or contain any of , = ; &quot;. The three marker IDs must be different numbers.</translation>
+    </message>
+    <message>
+        <source>名前「%1」が2回使われています。</source>
+        <translation>The name &quot;%1&quot; is used twice.</translation>
+    </message>
+</context>
+<context>
+    <name>CCalibrationDlg</name>
+    <message>
+        <source>キャリブレーション</source>
+        <translation>Calibration</translation>
+    </message>
+    <message>
+        <source>※ 画面上で長さの分かっている2点をクリックし、実際の距離を入力します。
+   3点目のクリックで原点を指定できます（省略時は画像の左下）。</source>
+        <translation>Click two points on the picture whose real distance is known, then enter that distance.
+A third click sets the origin (otherwise the bottom left of the picture).</translation>
+    </message>
+    <message>
+        <source>点1:</source>
+        <translation>Point 1:</translation>
+    </message>
+    <message>
+        <source>点2:</source>
+        <translation>Point 2:</translation>
+    </message>
+    <message>
+        <source>画素距離:</source>
+        <translation>Distance in pixels:</translation>
+    </message>
+    <message>
+        <source>実際の距離:</source>
+        <translation>Real distance:</translation>
+    </message>
+    <message>
+        <source>スケール:</source>
+        <translation>Scale:</translation>
+    </message>
+    <message>
+        <source>原点:</source>
+        <translation>Origin:</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>やり直し</source>
+        <translation>Start Over</translation>
+    </message>
+    <message>
+        <source>クリックしてください</source>
+        <translation>Click the picture</translation>
+    </message>
+    <message>
+        <source>画像の左下</source>
+        <translation>Bottom left of the picture</translation>
+    </message>
+</context>
+<context>
     <name>CCodecListDialog</name>
     <message>
         <source>インストール済みコーデック一覧</source>
@@ -166,6 +278,90 @@
     <message>
         <source>モザイク領域の形</source>
         <translation>Mosaic Shape</translation>
+    </message>
+</context>
+<context>
+    <name>CKinematicsCommands</name>
+    <message>
+        <source>キャリブレーションファイルが壊れているため使用しません。
+</source>
+        <translation>The calibration file is damaged and is not used.
+</translation>
+    </message>
+    <message>
+        <source>キャリブレーションの保存に失敗しました。
+</source>
+        <translation>The calibration could not be saved.
+</translation>
+    </message>
+    <message>
+        <source>関節角度の設定を保存できませんでした。
+</source>
+        <translation>The joint angle settings could not be saved.
+</translation>
+    </message>
+    <message>
+        <source>フレームレートが分からないため、フィルタをかけられません。</source>
+        <translation>The frame rate of the movie is unknown, so the filter cannot be applied.</translation>
+    </message>
+    <message>
+        <source>フィルタの遮断周波数はフレームレートの半分 (%1 Hz) より低くしてください。</source>
+        <translation>The cut-off frequency of the filter must be below half the frame rate (%1 Hz).</translation>
+    </message>
+    <message>
+        <source>キャリブレーションのスケールが正しくありません。</source>
+        <translation>The calibration scale is not valid.</translation>
+    </message>
+    <message>
+        <source>次の角度はマーカにデータがないため空欄です。</source>
+        <translation>These angles are left blank because a marker has no data:</translation>
+    </message>
+    <message>
+        <source>動画が開かれていません。</source>
+        <translation>No movie is open.</translation>
+    </message>
+</context>
+<context>
+    <name>CKinematicsPlotWnd</name>
+    <message>
+        <source>グラフ</source>
+        <translation>Graph</translation>
+    </message>
+    <message>
+        <source>角度 (°)</source>
+        <translation>Angle (°)</translation>
+    </message>
+    <message>
+        <source>画像を保存(&amp;S)...</source>
+        <translation>&amp;Save Picture...</translation>
+    </message>
+    <message>
+        <source>表示する系列:</source>
+        <translation>Series to show:</translation>
+    </message>
+    <message>
+        <source>角度 %1</source>
+        <translation>Angle %1</translation>
+    </message>
+    <message>
+        <source>時間 (s)</source>
+        <translation>Time (s)</translation>
+    </message>
+    <message>
+        <source>フレーム</source>
+        <translation>Frame</translation>
+    </message>
+    <message>
+        <source>位置 (mm)</source>
+        <translation>Position (mm)</translation>
+    </message>
+    <message>
+        <source>位置 (pixel)</source>
+        <translation>Position (pixels)</translation>
+    </message>
+    <message>
+        <source>グラフの保存に失敗しました。</source>
+        <translation>The graph could not be saved.</translation>
     </message>
 </context>
 <context>
@@ -369,6 +565,22 @@
     <message>
         <source>やり直し(&amp;R)	Ctrl+Y</source>
         <translation>&amp;Redo	Ctrl+Y</translation>
+    </message>
+    <message>
+        <source>キャリブレーション(&amp;B)...</source>
+        <translation>Cali&amp;bration...</translation>
+    </message>
+    <message>
+        <source>関節角度(&amp;J)...</source>
+        <translation>&amp;Joint Angles...</translation>
+    </message>
+    <message>
+        <source>運動学出力(&amp;K)...</source>
+        <translation>Export &amp;Kinematics...</translation>
+    </message>
+    <message>
+        <source>グラフ(&amp;G)</source>
+        <translation>&amp;Graph</translation>
     </message>
 </context>
 <context>

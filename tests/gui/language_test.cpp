@@ -15,6 +15,9 @@
 #include "frame/compressor_choose_dlg.h"
 #include "frame/config_trimming_dlg.h"
 #include "frame/qt_user_messages.h"
+#include "kinematics/angles_dlg.h"
+#include "kinematics/calibration_dlg.h"
+#include "kinematics/kinematics_plot.h"
 #include "markers/set_marker_id_dlg.h"
 #include "media/vfw_doc.h"
 #include "platform/rw_ini_file.h"
@@ -113,6 +116,7 @@ TEST_F(EnglishTest, WindowSpeaksEnglishAndTheMenuChoiceHoldsFromTheNextStart) {
     EXPECT_EQ(m_frame->Action(kivra::ID_FILE_OPEN)->text(), "&Open...");
     EXPECT_EQ(m_frame->Action(kivra::ID_MARKER_COORDINATE_OUTPUT)->text(),
               "Export &Coordinates...");
+    EXPECT_EQ(m_frame->Action(kivra::ID_MARKER_CALIBRATION)->text(), "Cali&bration...");
     // Tool tips from the menu texts, and from the string table's prompt.
     EXPECT_EQ(m_frame->TrimmingBar()->Button(kivra::ID_FILE_OPEN)->toolTip(), "Open");
     EXPECT_EQ(m_frame->TrimmingBar()->Button(kivra::ID_TRIMMING_SIDE_MODE)->toolTip(), "Side Mode");
@@ -204,6 +208,21 @@ TEST_F(EnglishTest, DialogsShowTheirEnglishTextsWhole) {
     kivra::CompressorVars vars;
     CCompressorChooseDlg compressor(vars, m_frame);
     ExpectNothingCut(compressor);
+
+    kivra::KinematicsSettings kinematics;
+    kinematics.angles.push_back({"knee", 1, 2, 3});
+    kinematics.filterHz = 6.0;
+    CAnglesDlg angles(kinematics, 10, m_frame);
+    EXPECT_EQ(angles.windowTitle(), "Joint Angles");
+    ExpectNothingCut(angles);
+
+    CCalibrationDlg calibration(m_frame);
+    calibration.Begin(std::nullopt);
+    EXPECT_EQ(calibration.windowTitle(), "Calibration");
+    ExpectNothingCut(calibration);
+
+    CKinematicsPlotWnd plot(m_frame);
+    ExpectNothingCut(plot);
 
     // The bars of the main window.
     m_frame->SliderToolBar()->show();

@@ -24,22 +24,21 @@ constexpr double kUsualGaitCutoff = 6.0;  // Hz
 CAnglesDlg::CAnglesDlg(const kivra::KinematicsSettings& settings, int maxId, QWidget* parent)
     : QDialog(parent), m_nMaxId(std::clamp(maxId, 3, kivra::kMaxAngleMarkerId)) {
     setObjectName(QStringLiteral("CAnglesDlg"));
-    setWindowTitle(QStringLiteral("関節角度"));
+    setWindowTitle(tr("関節角度"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(
-        QStringLiteral("※ 角度は関節のマーカで2つの体節がなす角 (0〜180°) です。"), this));
+    layout->addWidget(
+        new QLabel(tr("※ 角度は関節のマーカで2つの体節がなす角 (0〜180°) です。"), this));
 
     m_pTable = new QTableWidget(0, 4, this);
-    m_pTable->setHorizontalHeaderLabels({QStringLiteral("名前"), QStringLiteral("近位 ID"),
-                                         QStringLiteral("関節 ID"), QStringLiteral("遠位 ID")});
+    m_pTable->setHorizontalHeaderLabels({tr("名前"), tr("近位 ID"), tr("関節 ID"), tr("遠位 ID")});
     m_pTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     m_pTable->verticalHeader()->setVisible(false);
     m_pTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     layout->addWidget(m_pTable);
 
     auto* rowButtons = new QHBoxLayout;
-    auto* add = m_pAdd = new QPushButton(QStringLiteral("追加(&A)"), this);
-    auto* remove = new QPushButton(QStringLiteral("削除(&D)"), this);
+    auto* add = m_pAdd = new QPushButton(tr("追加(&A)"), this);
+    auto* remove = new QPushButton(tr("削除(&D)"), this);
     rowButtons->addWidget(add);
     rowButtons->addWidget(remove);
     rowButtons->addStretch();
@@ -55,10 +54,9 @@ CAnglesDlg::CAnglesDlg(const kivra::KinematicsSettings& settings, int maxId, QWi
         }
     });
 
-    auto* filterBox = new QGroupBox(QStringLiteral("軌跡のフィルタ"), this);
+    auto* filterBox = new QGroupBox(tr("軌跡のフィルタ"), this);
     auto* filterLayout = new QHBoxLayout(filterBox);
-    m_pFilter =
-        new QCheckBox(QStringLiteral("ローパスフィルタ (ゼロラグ4次バターワース)"), filterBox);
+    m_pFilter = new QCheckBox(tr("ローパスフィルタ (ゼロラグ4次バターワース)"), filterBox);
     m_pCutoff = new QDoubleSpinBox(filterBox);
     m_pCutoff->setRange(0.1, 1000.0);
     m_pCutoff->setDecimals(1);
@@ -67,13 +65,13 @@ CAnglesDlg::CAnglesDlg(const kivra::KinematicsSettings& settings, int maxId, QWi
     m_pFilter->setChecked(settings.filterHz > 0.0);
     m_pCutoff->setEnabled(m_pFilter->isChecked());
     filterLayout->addWidget(m_pFilter);
-    filterLayout->addWidget(new QLabel(QStringLiteral("遮断周波数:"), filterBox));
+    filterLayout->addWidget(new QLabel(tr("遮断周波数:"), filterBox));
     filterLayout->addWidget(m_pCutoff);
     connect(m_pFilter, &QCheckBox::toggled, m_pCutoff, &QWidget::setEnabled);
     layout->addWidget(filterBox);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(tr("キャンセル"));
     connect(buttons, &QDialogButtonBox::accepted, this, &CAnglesDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CAnglesDlg::reject);
     layout->addWidget(buttons);
@@ -116,15 +114,15 @@ void CAnglesDlg::accept() {
         }
         const std::optional<kivra::NamedAngle> angle = kivra::ParseNamedAngle(text.toStdString());
         if (!angle) {
-            tell(QStringLiteral("%1 行目: 名前は空にできず、「, = ; \"」は使えません。"
-                                "3つのマーカ ID は異なる番号にしてください。")
+            tell(tr("%1 行目: 名前は空にできず、「, = ; \"」は使えません。"
+                    "3つのマーカ ID は異なる番号にしてください。")
                      .arg(row + 1));
             return;
         }
         result.angles.push_back(*angle);
     }
     if (const auto twice = kivra::DuplicateAngleName(result.angles)) {
-        tell(QStringLiteral("名前「%1」が2回使われています。").arg(QString::fromStdString(*twice)));
+        tell(tr("名前「%1」が2回使われています。").arg(QString::fromStdString(*twice)));
         return;
     }
     result.filterHz = m_pFilter->isChecked() ? m_pCutoff->value() : 0.0;

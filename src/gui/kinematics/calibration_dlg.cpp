@@ -24,12 +24,12 @@ void Cross(QPainter& painter, QPoint c, int r) {
 
 CCalibrationDlg::CCalibrationDlg(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("CCalibrationDlg"));
-    setWindowTitle(QStringLiteral("キャリブレーション"));
+    setWindowTitle(tr("キャリブレーション"));
     auto* layout = new QVBoxLayout(this);
-    auto* hint = new QLabel(
-        QStringLiteral("※ 画面上で長さの分かっている2点をクリックし、実際の距離を入力します。\n"
-                       "   3点目のクリックで原点を指定できます（省略時は画像の左下）。"),
-        this);
+    auto* hint =
+        new QLabel(tr("※ 画面上で長さの分かっている2点をクリックし、実際の距離を入力します。\n"
+                      "   3点目のクリックで原点を指定できます（省略時は画像の左下）。"),
+                   this);
     layout->addWidget(hint);
 
     auto* form = new QFormLayout;
@@ -44,18 +44,18 @@ CCalibrationDlg::CCalibrationDlg(QWidget* parent) : QDialog(parent) {
     m_pLength->setDecimals(2);
     m_pLength->setSuffix(QStringLiteral(" mm"));
     m_pLength->setAlignment(Qt::AlignRight);
-    form->addRow(QStringLiteral("点1:"), m_pFirst);
-    form->addRow(QStringLiteral("点2:"), m_pSecond);
-    form->addRow(QStringLiteral("画素距離:"), m_pPixels);
-    form->addRow(QStringLiteral("実際の距離:"), m_pLength);
-    form->addRow(QStringLiteral("スケール:"), m_pScale);
-    form->addRow(QStringLiteral("原点:"), m_pOrigin);
+    form->addRow(tr("点1:"), m_pFirst);
+    form->addRow(tr("点2:"), m_pSecond);
+    form->addRow(tr("画素距離:"), m_pPixels);
+    form->addRow(tr("実際の距離:"), m_pLength);
+    form->addRow(tr("スケール:"), m_pScale);
+    form->addRow(tr("原点:"), m_pOrigin);
     layout->addLayout(form);
 
     auto* buttons = new QDialogButtonBox(this);
     m_pOk = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("キャンセル"), QDialogButtonBox::RejectRole);
-    m_pClear = buttons->addButton(QStringLiteral("やり直し"), QDialogButtonBox::ResetRole);
+    buttons->addButton(tr("キャンセル"), QDialogButtonBox::RejectRole);
+    m_pClear = buttons->addButton(tr("やり直し"), QDialogButtonBox::ResetRole);
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &CCalibrationDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CCalibrationDlg::reject);
@@ -150,10 +150,10 @@ void CCalibrationDlg::Refresh() {
     const auto text = [this](std::size_t i, const QString& none) {
         return i < m_points.size() ? PointText(m_points[i]) : none;
     };
-    m_pFirst->setText(text(0, QStringLiteral("クリックしてください")));
+    m_pFirst->setText(text(0, tr("クリックしてください")));
     m_pSecond->setText(
-        text(1, m_points.empty() ? QStringLiteral("-") : QStringLiteral("クリックしてください")));
-    m_pOrigin->setText(text(2, QStringLiteral("画像の左下")));
+        text(1, m_points.empty() ? QStringLiteral("-") : tr("クリックしてください")));
+    m_pOrigin->setText(text(2, tr("画像の左下")));
     if (m_points.size() >= 2) {
         const double pixels =
             std::hypot(m_points[1].x - m_points[0].x, m_points[1].y - m_points[0].y);

@@ -73,9 +73,10 @@ void CKinematicsCommands::OnVideoOpened() {
         if (read.status == kivra::CalibrationRead::kLoaded) {
             m_calibration = read.calibration;
         } else if (read.status == kivra::CalibrationRead::kDamaged) {
-            m_host->ShowMessage("キャリブレーションファイルが壊れているため使用しません。\n" +
-                                    path + "\n(" + read.problem + ")",
-                                MsgButtons::Ok, MsgIcon::Warning);
+            m_host->ShowMessage(
+                tr("キャリブレーションファイルが壊れているため使用しません。\n").toStdString() +
+                    path + "\n(" + read.problem + ")",
+                MsgButtons::Ok, MsgIcon::Warning);
         }
     }
     RefreshPlot(true);
@@ -104,8 +105,8 @@ bool CKinematicsCommands::StoreCalibration(const kivra::Calibration& calibration
     }
     const std::string path = kivra::CalibrationPath(video);
     if (!kivra::WriteCalibrationFile(path, calibration)) {
-        m_host->ShowMessage("キャリブレーションの保存に失敗しました。\n" + path, MsgButtons::Ok,
-                            MsgIcon::Warning);
+        m_host->ShowMessage(tr("キャリブレーションの保存に失敗しました。\n").toStdString() + path,
+                            MsgButtons::Ok, MsgIcon::Warning);
         return false;
     }
     m_calibration = calibration;
@@ -126,8 +127,8 @@ bool CKinematicsCommands::StoreSettings(const kivra::KinematicsSettings& setting
     RefreshPlot(true);
     const std::string ini = m_host->IniPath();
     if (!ini.empty() && !kivra::SaveKinematicsSettings(ini, settings)) {
-        m_host->ShowMessage("関節角度の設定を保存できませんでした。\n" + ini, MsgButtons::Ok,
-                            MsgIcon::Warning);
+        m_host->ShowMessage(tr("関節角度の設定を保存できませんでした。\n").toStdString() + ini,
+                            MsgButtons::Ok, MsgIcon::Warning);
         return false;
     }
     return true;
@@ -151,17 +152,16 @@ kivra::KinematicsResult CKinematicsCommands::Compute() const {
 QString CKinematicsCommands::FailureText(const kivra::KinematicsResult& result) const {
     switch (result.failure) {
         case kivra::KinematicsResult::kNoFrameRate:
-            return QStringLiteral("フレームレートが分からないため、フィルタをかけられません。");
+            return tr("フレームレートが分からないため、フィルタをかけられません。");
         case kivra::KinematicsResult::kCutoffOutOfRange: {
             const CAviVideoStream* stream = m_host->Stream();
             const double half = stream != nullptr ? stream->GetFrameRate() / 2.0 : 0.0;
-            return QStringLiteral(
-                       "フィルタの遮断周波数はフレームレートの半分 (%1 Hz) "
-                       "より低くしてください。")
+            return tr("フィルタの遮断周波数はフレームレートの半分 (%1 Hz) "
+                      "より低くしてください。")
                 .arg(half, 0, 'f', 2);
         }
         case kivra::KinematicsResult::kBadScale:
-            return QStringLiteral("キャリブレーションのスケールが正しくありません。");
+            return tr("キャリブレーションのスケールが正しくありません。");
         case kivra::KinematicsResult::kNone:
             break;
     }
@@ -195,7 +195,7 @@ bool CKinematicsCommands::ExportKinematics(const std::string& path) {
     const auto missing = kivra::AnglesWithoutData(*markers, m_host->RangeStart(),
                                                   m_host->RangeEnd(), m_settings.angles);
     if (!missing.empty()) {
-        std::string text = "次の角度はマーカにデータがないため空欄です。";
+        std::string text = tr("次の角度はマーカにデータがないため空欄です。").toStdString();
         for (const kivra::AngleWithoutData& m : missing) {
             text += "\n" + m.name + ": ID " + std::to_string(m.id);
         }
@@ -264,7 +264,7 @@ void CKinematicsCommands::RefreshPlot(bool force) {
         m_plotFingerprint = fingerprint;
         const kivra::KinematicsResult result = Compute();
         if (stream == nullptr) {
-            m_pPlot->SetMessage(QStringLiteral("動画が開かれていません。"));
+            m_pPlot->SetMessage(tr("動画が開かれていません。"));
         } else if (!result.table) {
             m_pPlot->SetMessage(FailureText(result));
         } else {

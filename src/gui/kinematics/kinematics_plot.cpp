@@ -49,14 +49,14 @@ struct Range {
 
 CKinematicsPlotWnd::CKinematicsPlotWnd(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("CKinematicsPlotWnd"));
-    setWindowTitle(QStringLiteral("グラフ"));
+    setWindowTitle(tr("グラフ"));
 
     m_pChart = new QChart;
     m_pChart->legend()->setAlignment(Qt::AlignBottom);
     m_pAxisX = new QValueAxis(m_pChart);
     m_pAxisPosition = new QValueAxis(m_pChart);
     m_pAxisAngle = new QValueAxis(m_pChart);
-    m_pAxisAngle->setTitleText(QStringLiteral("角度 (°)"));
+    m_pAxisAngle->setTitleText(tr("角度 (°)"));
     m_pChart->addAxis(m_pAxisX, Qt::AlignBottom);
     m_pChart->addAxis(m_pAxisPosition, Qt::AlignLeft);
     m_pChart->addAxis(m_pAxisAngle, Qt::AlignRight);
@@ -82,13 +82,13 @@ CKinematicsPlotWnd::CKinematicsPlotWnd(QWidget* parent) : QWidget(parent, Qt::Wi
     m_pMessage = new QLabel(this);
     m_pMessage->setWordWrap(true);
     m_pMessage->hide();
-    auto* save = new QPushButton(QStringLiteral("画像を保存(&S)..."), this);
+    auto* save = new QPushButton(tr("画像を保存(&S)..."), this);
     connect(save, &QPushButton::clicked, this, &CKinematicsPlotWnd::OnSave);
 
     auto* side = new QWidget(this);
     auto* sideLayout = new QVBoxLayout(side);
     sideLayout->setContentsMargins(0, 0, 0, 0);
-    sideLayout->addWidget(new QLabel(QStringLiteral("表示する系列:"), side));
+    sideLayout->addWidget(new QLabel(tr("表示する系列:"), side));
     sideLayout->addWidget(m_pList);
     sideLayout->addWidget(save);
     auto* splitter = new QSplitter(this);
@@ -173,8 +173,7 @@ void CKinematicsPlotWnd::RebuildList() {
             item->setCheckState(m_chosen.contains(key) ? Qt::Checked : Qt::Unchecked);
         };
         for (const kivra::AngleKinematics& a : m_table->angles) {
-            add(QString::fromStdString(a.name),
-                QStringLiteral("角度 %1").arg(QString::fromStdString(a.name)));
+            add(QString::fromStdString(a.name), tr("角度 %1").arg(QString::fromStdString(a.name)));
         }
         for (const kivra::MarkerKinematics& m : m_table->markers) {
             add(MarkerKey(m.id), QStringLiteral("%1 x, y").arg(MarkerKey(m.id)));
@@ -236,13 +235,13 @@ void CKinematicsPlotWnd::RebuildSeries() {
         }
     }
     const bool rated = m_table && m_table->fps > 0.0;
-    m_pAxisX->setTitleText(rated ? QStringLiteral("時間 (s)") : QStringLiteral("フレーム"));
+    m_pAxisX->setTitleText(rated ? tr("時間 (s)") : tr("フレーム"));
     const double x0 = XOf(m_nFirst);
     const double x1 = XOf(m_nLast);
     m_pAxisX->setRange(x0, x1 > x0 ? x1 : x0 + 1.0);
     m_pAxisX->applyNiceNumbers();  // ticks on round times
-    m_pAxisPosition->setTitleText(m_table && m_table->millimetres ? QStringLiteral("位置 (mm)")
-                                                                  : QStringLiteral("位置 (pixel)"));
+    m_pAxisPosition->setTitleText(m_table && m_table->millimetres ? tr("位置 (mm)")
+                                                                  : tr("位置 (pixel)"));
     const auto fit = [](QValueAxis* axis, const Range& r) {
         axis->setVisible(r.any);
         if (r.any) {
@@ -333,6 +332,6 @@ void CKinematicsPlotWnd::OnSave() {
     const QString path = kivra::AskSaveFileName(
         this, "PNG file(*.png)|*.png|SVG file(*.svg)|*.svg||", QStringLiteral("png"), &filter);
     if (!path.isEmpty() && !SaveImage(path)) {
-        QMessageBox::warning(this, windowTitle(), QStringLiteral("グラフの保存に失敗しました。"));
+        QMessageBox::warning(this, windowTitle(), tr("グラフの保存に失敗しました。"));
     }
 }
