@@ -582,6 +582,10 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
         <source>グラフ(&amp;G)</source>
         <translation>&amp;Graph</translation>
     </message>
+    <message>
+        <source>マーカを追跡(&amp;F)	Ctrl+T</source>
+        <translation>&amp;Follow Markers	Ctrl+T</translation>
+    </message>
 </context>
 <context>
     <name>CMirandelApp</name>
@@ -639,6 +643,10 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
         <source>* スキップしたフレームは直線補間します</source>
         <translation>* Skipped frames are filled in by linear interpolation.</translation>
     </message>
+    <message>
+        <source>スキップしたフレームは追跡で補間する</source>
+        <translation>Fill skipped frames by following the point</translation>
+    </message>
 </context>
 <context>
     <name>CSliderDlgBar</name>
@@ -652,6 +660,25 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
     <message>
         <source>テキストストリーム情報</source>
         <translation>Text Stream Information</translation>
+    </message>
+</context>
+<context>
+    <name>CTrimmingCommands</name>
+    <message>
+        <source>マーカを追跡しています</source>
+        <translation>Following markers</translation>
+    </message>
+    <message>
+        <source>マーカを追跡できませんでした。</source>
+        <translation>The markers could not be followed.</translation>
+    </message>
+    <message>
+        <source>ID %1: フレーム %2 で見失いました</source>
+        <translation>ID %1: lost at frame %2</translation>
+    </message>
+    <message>
+        <source>次のマーカは途中で追跡を止めました。</source>
+        <translation>Following stopped early for these markers:</translation>
     </message>
 </context>
 <context>
