@@ -188,16 +188,17 @@ TEST_F(TrackerTest, StopsBeforeTheNextClickAndAppliesAsOneRemovableEdit) {
     EXPECT_EQ(result.tracks[1].stop, TrackStop::NoStartMarker);
     EXPECT_TRUE(result.tracks[1].placed.empty());
 
-    const std::vector<kivra::MarkerPlacement> placed = kivra::ApplyTrackResult(result, markers);
-    EXPECT_EQ(placed.size(), 9u);
+    // Undo puts the rows a run touched back as they were captured.
+    const CLFFManager::RowsState rows = markers.CaptureRows({0, 1});
+    EXPECT_EQ(kivra::ApplyTrackResult(result, markers), 9);
     EXPECT_TRUE(markers.IsModified());
     ASSERT_EQ(markers.Row(0).size(), 11u);
     EXPECT_EQ(markers.Row(0).back().frame, 10);
     EXPECT_EQ(markers.Row(0).back().x, 5.0);
     // Applying the same result again finds every frame taken and places nothing.
-    EXPECT_TRUE(kivra::ApplyTrackResult(result, markers).empty());
+    EXPECT_EQ(kivra::ApplyTrackResult(result, markers), 0);
 
-    kivra::RemovePlacements(placed, markers);
+    markers.RestoreRows(rows);
     EXPECT_TRUE(SameStore(markers, before));
 }
 
@@ -238,9 +239,9 @@ TEST_F(TrackerTest, CancellingStopsAtOnceAndLeavesTheStoreAsItWas) {
         EXPECT_TRUE(Consecutive(track, 0));
     }
     // What was found up to the cancel is sound, and comes off again completely.
-    const auto placed = kivra::ApplyTrackResult(result, markers);
-    EXPECT_EQ(placed.size(), 8u);
-    kivra::RemovePlacements(placed, markers);
+    const CLFFManager::RowsState rows = markers.CaptureRows({0, 1});
+    EXPECT_EQ(kivra::ApplyTrackResult(result, markers), 8);
+    markers.RestoreRows(rows);
     EXPECT_TRUE(SameStore(markers, before));
 }
 

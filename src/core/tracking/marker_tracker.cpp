@@ -181,8 +181,8 @@ TrackResult TrackMarkers(const CAviVideoStream& stream, const CLFFManager& marke
     return result;
 }
 
-std::vector<MarkerPlacement> ApplyTrackResult(const TrackResult& result, CLFFManager& markers) {
-    std::vector<MarkerPlacement> placed;
+int ApplyTrackResult(const TrackResult& result, CLFFManager& markers) {
+    int placed = 0;
     for (const IdTrack& track : result.tracks) {
         const int row = track.id - 1;
         if (row < 0 || row >= markers.GetRowCount()) {
@@ -191,17 +191,11 @@ std::vector<MarkerPlacement> ApplyTrackResult(const TrackResult& result, CLFFMan
         for (const TrackedPoint& p : track.placed) {
             if (markers.FindMarker(row, p.frame) < 0) {
                 markers.SetMarker(row, p.frame, p.x, p.y);
-                placed.push_back({row, p.frame, p.x, p.y});
+                ++placed;
             }
         }
     }
     return placed;
-}
-
-void RemovePlacements(const std::vector<MarkerPlacement>& placements, CLFFManager& markers) {
-    for (auto it = placements.rbegin(); it != placements.rend(); ++it) {
-        markers.DeleteMarker(it->row, it->frame);
-    }
 }
 
 std::optional<std::vector<TrackedPoint>> TrackBetween(const CAviVideoStream& stream,

@@ -68,18 +68,9 @@ struct TrackResult {
 TrackResult TrackMarkers(const CAviVideoStream& stream, const CLFFManager& markers,
                          const TrackRequest& request, ProgressSink& progress);
 
-// One marker set by applying a result: row = ID - 1.
-struct MarkerPlacement {
-    int row = 0;
-    int frame = 0;
-    double x = 0.0;
-    double y = 0.0;
-};
-
 // Places the result's points, never over a marker already there (those are left out). Returns
-// what was placed, so that RemovePlacements takes exactly that away again.
-std::vector<MarkerPlacement> ApplyTrackResult(const TrackResult& result, CLFFManager& markers);
-void RemovePlacements(const std::vector<MarkerPlacement>& placements, CLFFManager& markers);
+// how many were placed. Taking a run back is the editing session's: it restores the rows.
+int ApplyTrackResult(const TrackResult& result, CLFFManager& markers);
 
 // The points of ID id on the frames between two of its markers, a on frameA and b on frameB
 // (frameA < frameB), for filling skipped frames: the point is followed forward from a through
