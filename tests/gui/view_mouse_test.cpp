@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -336,6 +337,35 @@ TEST_F(ViewMouseTest, SkipModeFillsTheSkippedFramesAndJumpsWithinThePlayRange) {
     EXPECT_NEAR(mid.x, (ia.x + ib.x) / 2, 1e-9);
     EXPECT_NEAR(mid.y, (ia.y + ib.y) / 2, 1e-9);
     EXPECT_EQ(Markers().Row(0).size(), 11u);
+}
+
+// With the fill by tracking chosen, the frames between two clicks follow the ankle through its
+// swing instead of the straight line, which cuts the arc by 54 pixels at frame 25.
+TEST_F(ViewMouseTest, SkipModeCanFillTheSkippedFramesByFollowingThePoint) {
+    SetBothAreas();
+    ShowIdDialog();
+    CSetMarkerIDDlg& dlg = *m_frame->MarkerIdDialog();
+    dlg.SkipRadio()->click();
+    dlg.SkipEdit()->setText(QStringLiteral("10"));
+    auto* const trackFill = dlg.findChild<QCheckBox*>(QStringLiteral("TrackFill"));
+    ASSERT_NE(trackFill, nullptr);
+    trackFill->click();
+    ASSERT_EQ(m_frame->Settings().SkipFillByTracking, 1);
+    m_frame->Playback().ShowFrame(20);
+    Paint();
+    // The walker's ankle (its truth, in the store's pixel-centre convention).
+    Click(ToView({269.490 - 0.5, 571.407 - 0.5}, kivra::kPreviewMode, 20));
+    ASSERT_EQ(Current(), 30);
+    Paint();
+    Click(ToView({442.820 - 0.5, 592.764 - 0.5}, kivra::kPreviewMode, 30));
+    ASSERT_EQ(Markers().Row(0).size(), 11u);
+    const T_MARKER& mid = Markers().Row(0)[size_t(Markers().FindMarker(0, 25))];
+    EXPECT_NEAR(mid.x, 410.170 - 0.5, 3.0);
+    EXPECT_NEAR(mid.y, 587.653 - 0.5, 3.0);
+
+    // The click and its fill are one step to take back.
+    m_frame->History().Undo();
+    EXPECT_EQ(Markers().Row(0).size(), 1u);
 }
 
 TEST_F(ViewMouseTest, DraggingStoresTheSameImagePointInNormalAndPreviewMode) {
