@@ -40,6 +40,7 @@ Ink InkFor(ToolbarPicture picture, bool hot) {
             ink = {QColor(92, 96, 176), QColor(44, 46, 110)};
             break;
         case ToolbarPicture::MarkerId:
+        case ToolbarPicture::FollowMarkers:
             ink = {QColor(236, 122, 32), QColor(146, 68, 10)};
             break;
         default:  // the playback buttons
@@ -213,19 +214,22 @@ void DrawPicture(QPainter& p, ToolbarPicture picture, const Ink& ink) {
             break;
         }
         case ToolbarPicture::FollowMarkers: {
-            // A marker that has moved along a dotted path, with an arrow head onwards.
+            // The marker where it was clicked, the dotted path it was followed along, and the
+            // marker where it is now.
+            Stroke(p, ink.edge, 1.6);
+            p.setBrush(QColor(ink.fill.red(), ink.fill.green(), ink.fill.blue(), 60));
+            p.drawEllipse(QPointF(8, 24), 4.5, 4.5);
             p.setPen(Qt::NoPen);
             p.setBrush(ink.edge);
-            const QPointF trail[] = {{5, 24}, {8.5, 20.5}, {12.5, 17.5}, {16.5, 15}};
+            const QPointF trail[] = {{12.5, 20}, {15.5, 17}, {18.5, 14.5}};
             for (const QPointF& dot : trail) {
-                p.drawEllipse(dot, 1.4, 1.4);
+                p.drawEllipse(dot, 1.3, 1.3);
             }
             Stroke(p, ink.edge, 2.0);
             p.setBrush(QColor(ink.fill.red(), ink.fill.green(), ink.fill.blue(), 90));
-            p.drawEllipse(QPointF(22, 11), 5.5, 5.5);
-            p.drawLine(QPointF(22, 3), QPointF(22, 19));
-            p.drawLine(QPointF(14, 11), QPointF(30, 11));
-            FillPolygon(p, ink, {{25.5, 21}, {30.5, 28.5}, {22, 28.5}});
+            p.drawEllipse(QPointF(23, 9), 6, 6);
+            p.drawLine(QPointF(23, 1.5), QPointF(23, 16.5));
+            p.drawLine(QPointF(15.5, 9), QPointF(30.5, 9));
             break;
         }
     }
