@@ -298,8 +298,7 @@ TEST_F(KinematicsAppTest, PlotFollowsSteppingAndPlaybackAndItsClickShowsThatFram
     EXPECT_EQ(plot->CurrentFrame(), 77);
 
     // A moved marker reaches the plot without asking.
-    m_frame->Annotations()->m_markers.SetMarker(2, 77, 0.0, 0.0);
-    m_frame->UpdateAllViews();
+    ASSERT_TRUE(m_frame->Session().SetMarker(3, 77, 0.0, 0.0));
     const kivra::KinematicsResult now = Kinematics().Compute();
     ASSERT_TRUE(now.table);
     bool found = false;

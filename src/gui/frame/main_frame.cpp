@@ -407,6 +407,10 @@ void CMainFrame::SessionChanged(unsigned changes) {
     if ((changes & kivra::kChangeTrimmingMode) != 0) {
         RefreshNavigatorCaption();
     }
+    if ((changes & (kivra::kChangeMarkers | kivra::kChangeRange | kivra::kChangeVideo)) != 0 &&
+        m_pKinematics != nullptr) {
+        m_pKinematics->OnMarkersChanged();
+    }
     UpdateAllViews();
 }
 

@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QWidget>
-#include <cstring>
 
 #include "frame/qt_user_messages.h"
 #include "kinematics/angles_dlg.h"
@@ -226,32 +225,8 @@ void CKinematicsCommands::OnViewsUpdated() {
     RefreshPlot(false);
 }
 
-uint64_t CKinematicsCommands::MarkerFingerprint() const {
-    const CLFFManager* markers = m_host->Markers();
-    if (markers == nullptr) {
-        return 0;
-    }
-    // FNV-1a over every marker and the range: a few microseconds for a few thousand markers.
-    uint64_t hash = 0xcbf29ce484222325ULL;
-    const auto mix = [&hash](uint64_t v) { hash = (hash ^ v) * 0x100000001b3ULL; };
-    mix(uint64_t(uint32_t(m_host->RangeStart())));
-    mix(uint64_t(uint32_t(m_host->RangeEnd())));
-    for (int row = 0; row < markers->GetRowCount(); ++row) {
-        const std::vector<T_MARKER>& markersOfRow = markers->Row(row);
-        if (markersOfRow.empty()) {
-            continue;
-        }
-        mix(uint64_t(row));
-        for (const T_MARKER& m : markersOfRow) {
-            uint64_t x, y;
-            std::memcpy(&x, &m.x, sizeof x);
-            std::memcpy(&y, &m.y, sizeof y);
-            mix(uint64_t(uint32_t(m.frame)));
-            mix(x);
-            mix(y);
-        }
-    }
-    return hash;
+void CKinematicsCommands::OnMarkersChanged() {
+    m_bPlotStale = true;
 }
 
 void CKinematicsCommands::RefreshPlot(bool force) {
@@ -259,9 +234,8 @@ void CKinematicsCommands::RefreshPlot(bool force) {
         return;
     }
     const CAviVideoStream* stream = m_host->Stream();
-    const uint64_t fingerprint = MarkerFingerprint();
-    if (force || fingerprint != m_plotFingerprint) {
-        m_plotFingerprint = fingerprint;
+    if (force || m_bPlotStale) {
+        m_bPlotStale = false;
         const kivra::KinematicsResult result = Compute();
         if (stream == nullptr) {
             m_pPlot->SetMessage(tr("動画が開かれていません。"));

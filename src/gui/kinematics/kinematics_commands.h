@@ -42,6 +42,9 @@ public:
     // A video was opened: its calibration file is read (a damaged one is reported and left
     // unused); the plot follows the new video.
     void OnVideoOpened();
+    // The editing session changed markers or the play range: the plot is built again when next
+    // shown or updated.
+    void OnMarkersChanged();
     // The views were updated: another frame, or changed markers.
     void OnViewsUpdated();
 
@@ -64,7 +67,6 @@ private:
     QString FailureText(const kivra::KinematicsResult& result) const;
     void RefreshPlot(bool force);
     // A cheap fingerprint of the markers, so the plot is recomputed only when they change.
-    uint64_t MarkerFingerprint() const;
 
     std::unique_ptr<kivra::KinematicsHost> m_host;
     int m_nMaxId;
@@ -73,5 +75,5 @@ private:
     std::string m_calibrationVideo;               // the video m_calibration belongs to
     QPointer<CCalibrationDlg> m_pCalibrationDlg;  // children of the host's window
     QPointer<CKinematicsPlotWnd> m_pPlot;
-    uint64_t m_plotFingerprint = 0;
+    bool m_bPlotStale = true;  // the markers or the range changed since the plot was built
 };
