@@ -197,18 +197,6 @@ private:
     std::jthread thread_;  // last: started when everything above exists, joined first
 };
 
-// Ends the progress display on every way out of the loop.
-class ProgressScope {
-public:
-    explicit ProgressScope(ProgressSink& sink) : sink_(sink) {}
-    ~ProgressScope() { sink_.End(); }
-    ProgressScope(const ProgressScope&) = delete;
-    ProgressScope& operator=(const ProgressScope&) = delete;
-
-private:
-    ProgressSink& sink_;
-};
-
 }  // namespace
 
 WriteResult WriteTrimmedMovie(CAviVideoStream& stream, const VideoAnnotations& annotations,

@@ -28,6 +28,18 @@ public:
     virtual bool CancelRequested() const { return false; }
 };
 
+// Ends the sink's job on every way out of the scope that began it.
+class ProgressScope {
+public:
+    explicit ProgressScope(ProgressSink& sink) : sink_(sink) {}
+    ~ProgressScope() { sink_.End(); }
+    ProgressScope(const ProgressScope&) = delete;
+    ProgressScope& operator=(const ProgressScope&) = delete;
+
+private:
+    ProgressSink& sink_;
+};
+
 // For runs without a window: shows nothing.
 class NullProgressSink final : public ProgressSink {
 public:

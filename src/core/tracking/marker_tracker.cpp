@@ -17,18 +17,6 @@ namespace {
 // the two: something else was followed on the way.
 constexpr double kMaxArrivalGap = 3.0;
 
-// Ends the progress display on every way out.
-class ProgressScope {
-public:
-    explicit ProgressScope(ProgressSink& sink) : sink_(sink) {}
-    ~ProgressScope() { sink_.End(); }
-    ProgressScope(const ProgressScope&) = delete;
-    ProgressScope& operator=(const ProgressScope&) = delete;
-
-private:
-    ProgressSink& sink_;
-};
-
 // One ID being followed.
 struct Follow {
     IdTrack* track = nullptr;
