@@ -17,22 +17,10 @@ using kivra::test::RunProgram;
 using kivra::test::TempDir;
 using kivra::test::WriteFile;
 
-const std::string kCli = std::string(KIVRA_BINARY_DIR) + "/kivra-cli";
 
 // Exit status of kivra-cli export with the arguments; its stderr goes to dir/"err.txt".
 int Export(const TempDir& dir, std::vector<std::string> args) {
-    const std::string status = dir.File("status.txt");
-    std::vector<std::string> argv = {
-        "sh", "-c", "\"$0\" export \"$@\" 2> \"$ERR\"; echo $? > \"$STATUS\"", kCli};
-    argv.insert(argv.end(), args.begin(), args.end());
-    setenv("ERR", dir.File("err.txt").c_str(), 1);
-    setenv("STATUS", status.c_str(), 1);
-    if (!RunProgram(argv)) {
-        return -1;
-    }
-    const std::string text = ReadFile(status);
-    std::filesystem::remove(status);
-    return text.empty() ? -1 : std::atoi(text.c_str());
+    return kivra::test::RunCliCommand(dir, "export", std::move(args));
 }
 
 std::vector<std::string> Names(const TempDir& dir) {

@@ -15,30 +15,9 @@ namespace {
 
 using kivra::test::ReadFile;
 using kivra::test::RunFfmpeg;
-using kivra::test::RunProgram;
 using kivra::test::TempDir;
 using kivra::test::WriteFile;
 
-const std::string kCli = std::string(KIVRA_BINARY_DIR) + "/kivra-cli";
-
-std::vector<std::vector<std::string>> Rows(const std::string& text) {
-    std::vector<std::vector<std::string>> rows;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        std::vector<std::string> fields;
-        std::istringstream cells(line + ",");
-        std::string cell;
-        while (std::getline(cells, cell, ',')) {
-            fields.push_back(cell);
-        }
-        rows.push_back(fields);
-    }
-    return rows;
-}
 
 class CliKinematicsTest : public ::testing::Test {
 protected:
@@ -61,18 +40,7 @@ protected:
     }
     // Exit status of kivra-cli kinematics; stderr goes to Err().
     int Run(std::vector<std::string> args) {
-        const std::string status = dir.File("status.txt");
-        std::vector<std::string> argv = {
-            "sh", "-c", "\"$0\" kinematics \"$@\" 2> \"$ERR\"; echo $? > \"$STATUS\"", kCli};
-        argv.insert(argv.end(), args.begin(), args.end());
-        setenv("ERR", dir.File("err.txt").c_str(), 1);
-        setenv("STATUS", status.c_str(), 1);
-        if (!RunProgram(argv)) {
-            return -1;
-        }
-        const std::string text = ReadFile(status);
-        std::filesystem::remove(status);
-        return text.empty() ? -1 : std::atoi(text.c_str());
+        return kivra::test::RunCliCommand(dir, "kinematics", std::move(args));
     }
     std::string Err() const { return ReadFile(dir.File("err.txt")); }
 
@@ -84,7 +52,7 @@ protected:
 TEST_F(CliKinematicsTest, TimesAndSpeedsFollowTheVideosOwnFrameRate) {
     StoreMarkers();
     ASSERT_EQ(Run({video, out, "--angle", "elbow=1,2,3"}), 0) << Err();
-    const auto rows = Rows(ReadFile(out));
+    const auto rows = kivra::test::CsvFields(ReadFile(out));
     ASSERT_EQ(rows.size(), 41u);
     EXPECT_EQ(rows[0],
               (std::vector<std::string>{"Time", "M01_x", "M01_y", "M01_speed", "M02_x", "M02_y",
@@ -104,7 +72,7 @@ TEST_F(CliKinematicsTest, CalibrationFileGivesMillimetresAndScaleReplacesIt) {
     const std::string kcal = kivra::CalibrationPath(video);
     ASSERT_TRUE(kivra::WriteCalibrationFile(kcal, {0.5, kivra::ImagePoint{10.0, 60.0}, {}}));
     ASSERT_EQ(Run({video, out}), 0) << Err();
-    auto rows = Rows(ReadFile(out));
+    auto rows = kivra::test::CsvFields(ReadFile(out));
     EXPECT_EQ(rows[2][1], "1.000");   // (12 - 10) px at 0.5 mm
     EXPECT_EQ(rows[2][2], "0.000");   // on the origin's height
     EXPECT_EQ(rows[2][4], "20.000");  // ID 2 40 px right of the origin
@@ -112,7 +80,7 @@ TEST_F(CliKinematicsTest, CalibrationFileGivesMillimetresAndScaleReplacesIt) {
 
     // --scale stands for the whole file: its origin goes too.
     ASSERT_EQ(Run({video, out, "--scale", "2"}), 0) << Err();
-    rows = Rows(ReadFile(out));
+    rows = kivra::test::CsvFields(ReadFile(out));
     EXPECT_EQ(rows[2][1], "24.000");
     EXPECT_EQ(rows[2][2], "120.000");
 

@@ -92,25 +92,6 @@ double TruthAngle(ImagePoint a, ImagePoint b, ImagePoint c) {
     return std::acos(std::clamp(cosine, -1.0, 1.0)) * 180.0 / M_PI;
 }
 
-std::vector<std::vector<std::string>> CsvRows(const std::string& path) {
-    std::vector<std::vector<std::string>> rows;
-    std::ifstream in(path, std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        std::vector<std::string> fields;
-        std::istringstream cells(line + ",");
-        std::string cell;
-        while (std::getline(cells, cell, ',')) {
-            fields.push_back(cell);
-        }
-        rows.push_back(fields);
-    }
-    return rows;
-}
-
 // The viewport point where the chart draws the series' point (x, y).
 QPoint ViewportPointOf(const CKinematicsPlotWnd& plot, QAbstractSeries* series, QPointF value) {
     const QPointF inChart = plot.Chart()->mapToPosition(value, series);
@@ -448,7 +429,7 @@ TEST_F(KinematicsAppTest, WalkerKneeAngleFromClickedTruthAndTheBarLengthAfterCal
     ASSERT_TRUE(Kinematics().StoreSettings({{{"knee", 2, 3, 4}}, 0.0}));
     const std::string csv = m_dir.File("walker kinematics.csv");
     ASSERT_TRUE(Kinematics().ExportKinematics(csv));
-    const auto rows = CsvRows(csv);
+    const auto rows = kivra::test::CsvFields(kivra::test::ReadFile(csv));
     ASSERT_EQ(rows.size(), size_t(last + 2));
     ASSERT_EQ(rows[0].back(), "knee");
     ASSERT_EQ(rows[0][1], "M02_x");

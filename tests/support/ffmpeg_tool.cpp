@@ -143,6 +143,40 @@ std::string ReadFile(const std::string& path) {
     return out.str();
 }
 
+std::vector<std::vector<std::string>> CsvFields(const std::string& text) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        std::vector<std::string> fields;
+        std::istringstream cells(line + ",");
+        std::string cell;
+        while (std::getline(cells, cell, ',')) {
+            fields.push_back(cell);
+        }
+        rows.push_back(fields);
+    }
+    return rows;
+}
+
+int RunCliCommand(const TempDir& dir, const std::string& command, std::vector<std::string> args) {
+    const std::string status = dir.File("status.txt");
+    std::vector<std::string> argv = {"sh", "-c", "\"$0\" \"$@\" 2> \"$ERR\"; echo $? > \"$STATUS\"",
+                                     std::string(KIVRA_BINARY_DIR) + "/kivra-cli", command};
+    argv.insert(argv.end(), args.begin(), args.end());
+    setenv("ERR", dir.File("err.txt").c_str(), 1);
+    setenv("STATUS", status.c_str(), 1);
+    if (!RunProgram(argv)) {
+        return -1;
+    }
+    const std::string text = ReadFile(status);
+    std::filesystem::remove(status);
+    return text.empty() ? -1 : std::atoi(text.c_str());
+}
+
 bool WriteFile(const std::string& path, std::string_view bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

@@ -48,4 +48,11 @@ std::string ReadFile(const std::string& path);
 // Creates or truncates path and writes bytes to it; true when all of them were written.
 bool WriteFile(const std::string& path, std::string_view bytes);
 
+// The comma-separated fields of each line of text (CR LF or LF line ends; empty fields kept).
+std::vector<std::vector<std::string>> CsvFields(const std::string& text);
+
+// Exit status of `kivra-cli command args...` (-1 when it could not be run); what it writes on
+// stderr goes to dir/"err.txt".
+int RunCliCommand(const TempDir& dir, const std::string& command, std::vector<std::string> args);
+
 }  // namespace kivra::test
