@@ -16,32 +16,14 @@
 #include "media/avi_video_stream.h"
 #include "settings/inifile_manager.h"
 #include "support/app_fixture.h"
+#include "support/walker_truth.h"
 
 namespace {
 
 using kivra::ImagePoint;
 
-constexpr int kJoints = 4;  // head, hip, knee, ankle: marker IDs 1 to 4
+constexpr int kJoints = kivra::test::kWalkerJoints;
 constexpr int kSkip = 5;
-
-// True positions per frame and joint, in image pixels.
-std::map<int, std::array<ImagePoint, kJoints>> ReadTruth(const std::string& path) {
-    std::map<int, std::array<ImagePoint, kJoints>> truth;
-    std::ifstream in(path);
-    std::string line;
-    std::getline(in, line);  // header
-    const std::map<std::string, int> ids = {{"head", 0}, {"hip", 1}, {"knee", 2}, {"ankle", 3}};
-    while (std::getline(in, line)) {
-        std::istringstream row(line);
-        std::string frame, joint, x, y;
-        std::getline(row, frame, ',');
-        std::getline(row, joint, ',');
-        std::getline(row, x, ',');
-        std::getline(row, y, ',');
-        truth[std::stoi(frame)][size_t(ids.at(joint))] = {std::stod(x), std::stod(y)};
-    }
-    return truth;
-}
 
 // CSV rows by time text: the numbers after "Time".
 std::map<std::string, std::vector<std::string>> ReadCsv(const std::string& path) {
@@ -71,7 +53,8 @@ protected:
     // The view point of an image point on the current frame, as painted now.
     QPoint ViewPointOf(ImagePoint p) {
         m_view->repaint();
-        const auto v = m_view->ImageToView(p, m_view->ImageRect(), m_frame->Session().GetViewMode(), Current());
+        const auto v = m_view->ImageToView(p, m_view->ImageRect(), m_frame->Session().GetViewMode(),
+                                           Current());
         EXPECT_TRUE(v.has_value());
         return v ? QPoint(v->x, v->y) : QPoint();
     }
@@ -133,7 +116,7 @@ protected:
 };
 
 TEST_F(GroundTruthTest, ClickedJointsExportAsTheTruthInOutputPixels) {
-    const auto truth = ReadTruth(std::string(KIVRA_BINARY_DIR) + "/sample/walker_truth.csv");
+    const auto truth = kivra::test::ReadWalkerTruth();
     ASSERT_EQ(truth.size(), 120u);
     m_frame->resize(1200, 800);
     m_frame->show();

@@ -34,6 +34,7 @@
 #include "platform/path_util.h"
 #include "settings/inifile_manager.h"
 #include "support/app_fixture.h"
+#include "support/walker_truth.h"
 
 namespace {
 
@@ -42,26 +43,7 @@ using kivra::test::MessageBoxCatcher;
 using kivra::test::ReadFile;
 using kivra::test::WriteFile;
 
-constexpr int kJoints = 4;  // head, hip, knee, ankle: marker IDs 1 to 4
-
-// True positions per frame and joint, in image pixels.
-std::map<int, std::array<ImagePoint, kJoints>> ReadTruth() {
-    std::map<int, std::array<ImagePoint, kJoints>> truth;
-    std::ifstream in(std::string(KIVRA_BINARY_DIR) + "/sample/walker_truth.csv");
-    std::string line;
-    std::getline(in, line);
-    const std::map<std::string, size_t> ids = {{"head", 0}, {"hip", 1}, {"knee", 2}, {"ankle", 3}};
-    while (std::getline(in, line)) {
-        std::istringstream row(line);
-        std::string frame, joint, x, y;
-        std::getline(row, frame, ',');
-        std::getline(row, joint, ',');
-        std::getline(row, x, ',');
-        std::getline(row, y, ',');
-        truth[std::stoi(frame)][ids.at(joint)] = {std::stod(x), std::stod(y)};
-    }
-    return truth;
-}
+constexpr int kJoints = kivra::test::kWalkerJoints;
 
 struct Bar {
     ImagePoint first, second;
@@ -207,7 +189,7 @@ protected:
     void StoreTruthMarkers() {
         CLFFManager markers;
         markers.LoadMarkers("", 100);
-        for (const auto& [f, joints] : ReadTruth()) {
+        for (const auto& [f, joints] : kivra::test::ReadWalkerTruth()) {
             for (int j = 0; j < kJoints; ++j) {
                 markers.SetMarker(j, f, joints[size_t(j)].x, joints[size_t(j)].y);
             }
@@ -361,7 +343,7 @@ TEST_F(KinematicsAppTest, CalibrationFileIsReadAtOpenAndADamagedOneIsReportedAnd
 // ---- the whole path on the walker --------------------------------------------------------------
 
 TEST_F(KinematicsAppTest, WalkerKneeAngleFromClickedTruthAndTheBarLengthAfterCalibrating) {
-    const auto truth = ReadTruth();
+    const auto truth = kivra::test::ReadWalkerTruth();
     const Bar bar = ReadBar();
     m_frame->resize(1600, 1400);
     m_frame->show();
