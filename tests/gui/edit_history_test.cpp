@@ -100,6 +100,16 @@ TEST_F(EditHistoryTest, KeysUndoAndRedoEditsAndTheModifiedFlagFollowsTheSavedSte
     EXPECT_DOUBLE_EQ(Row(1)[0].y, kHeadY);
     EXPECT_FALSE(Modified());
 
+    // A mosaic step undone reaches the setting, the bar and the menu as well.
+    const int mosaic = m_frame->Settings().MosaicRectType;
+    ASSERT_TRUE(Run(CommandId(kivra::ID_MOSAIC_NONE + (mosaic == 3 ? 2 : 3))));
+    ASSERT_NE(m_frame->Settings().MosaicRectType, mosaic);
+    Press(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    EXPECT_EQ(Session().MosaicType(), mosaic);
+    EXPECT_EQ(m_frame->Settings().MosaicRectType, mosaic);
+    m_frame->UpdateCommandUI();
+    EXPECT_TRUE(m_frame->Action(CommandId(kivra::ID_MOSAIC_NONE + mosaic))->isChecked());
+
     // Another video: a new history.
     Open(m_sample);
     EXPECT_FALSE(Run(kivra::ID_MARKER_UNDO));

@@ -402,6 +402,9 @@ void CMainFrame::StopPlayback() {
 
 void CMainFrame::SessionChanged(unsigned changes) {
     if ((changes & kivra::kChangeMosaic) != 0) {
+        // The setting is what the bar, the menu and the saved marker file go by; an undone
+        // mosaic step must reach it too.
+        Settings().MosaicRectType = m_session.MosaicType();
         SyncMosaicBar();
     }
     if ((changes & kivra::kChangeTrimmingMode) != 0) {

@@ -80,8 +80,10 @@ void CTrimmingCommands::OnTrimmingPreview() {
 
 void CTrimmingCommands::OnMosaicType(int type) {
     m_host.Settings().MosaicRectType = type;
-    m_host.SyncMosaicBar();
-    m_host.Session().SetMosaicType(type);
+    // With a video the session's notification brings the bar along.
+    if (!m_host.Session().SetMosaicType(type)) {
+        m_host.SyncMosaicBar();
+    }
 }
 
 void CTrimmingCommands::OnMarkerSetId() {
