@@ -225,13 +225,18 @@ bool EditSession::SetMosaicType(int type) {
     return true;
 }
 
+VideoAnnotations* EditSession::OpenAnnotations() const {
+    return HasVideo() ? Annotations() : nullptr;
+}
+
+CLFFManager* EditSession::MarkersOnFrame(int frame) const {
+    VideoAnnotations* annotations = OpenAnnotations();
+    return annotations != nullptr && ValidFrame(frame) ? &annotations->m_markers : nullptr;
+}
+
 CLFFManager* EditSession::MarkersFor(int id, int frame) const {
-    VideoAnnotations* annotations = HasVideo() ? Annotations() : nullptr;
-    if (annotations == nullptr || id < 1 || id > annotations->m_markers.GetRowCount() ||
-        !ValidFrame(frame)) {
-        return nullptr;
-    }
-    return &annotations->m_markers;
+    CLFFManager* markers = MarkersOnFrame(frame);
+    return markers != nullptr && id >= 1 && id <= markers->GetRowCount() ? markers : nullptr;
 }
 
 bool EditSession::SetMarker(int id, int frame, double x, double y) {
@@ -279,7 +284,7 @@ bool EditSession::DeleteMarker(int id, int frame) {
 }
 
 bool EditSession::DeleteFrameMarkers(int frame) {
-    CLFFManager* markers = MarkersFor(1, frame);
+    CLFFManager* markers = MarkersOnFrame(frame);
     if (markers == nullptr || !markers->HasMarkers(frame)) {
         return false;
     }
@@ -312,7 +317,7 @@ bool EditSession::DeleteMarkerAllFrames(int id) {
 }
 
 bool EditSession::DeleteAllMarkers() {
-    VideoAnnotations* annotations = HasVideo() ? Annotations() : nullptr;
+    VideoAnnotations* annotations = OpenAnnotations();
     if (annotations == nullptr) {
         return false;
     }
@@ -353,7 +358,7 @@ TrimmingState EditSession::CurrentTrimmingState() const {
 
 bool EditSession::ReplaceMarkers(EditKind kind, const std::vector<int>& ids,
                                  const std::function<void(CLFFManager&)>& change) {
-    VideoAnnotations* annotations = HasVideo() ? Annotations() : nullptr;
+    VideoAnnotations* annotations = OpenAnnotations();
     if (annotations == nullptr) {
         return false;
     }
@@ -427,7 +432,7 @@ void EditSession::Record(EditKind kind, AnnotationState before, AnnotationState 
 }
 
 void EditSession::ApplyAnnotationState(const AnnotationState& state) {
-    VideoAnnotations* annotations = HasVideo() ? Annotations() : nullptr;
+    VideoAnnotations* annotations = OpenAnnotations();
     if (annotations == nullptr) {
         return;
     }

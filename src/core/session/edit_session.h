@@ -169,6 +169,9 @@ private:
     void ClearAreasUnrecorded();
     bool Recording() const { return static_cast<bool>(m_editListener); }
     bool ValidFrame(int frame) const { return frame >= 0 && frame < m_nFrameCount; }
+    // The annotations while a video is open; its store when frame (and ID id) lie inside it.
+    VideoAnnotations* OpenAnnotations() const;
+    CLFFManager* MarkersOnFrame(int frame) const;
     CLFFManager* MarkersFor(int id, int frame) const;
     void Interpolate(int direction);
 
