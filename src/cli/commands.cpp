@@ -608,9 +608,9 @@ int Track(const std::vector<std::string>& args, std::ostream& out, std::ostream&
             for (const IdTrack& track : result.tracks) {
                 tracked.push_back(track.id);
             }
-            session.ReplaceMarkers(EditKind::kTrackMarkers, tracked, [&result](CLFFManager& store) {
-                ApplyTrackResult(result, store);
-            });
+            session.ReplaceMarkers(
+                EditKind::kTrackMarkers, tracked, request.startFrame + 1, request.endFrame,
+                [&result](CLFFManager& store) { ApplyTrackResult(result, store); });
             // The header goes back as it came: only the rows change.
             if (!markers.SaveMarkers(markerFile, markers.GetSizeType(), markers.GetDirection(),
                                      markers.GetMosaicType())) {

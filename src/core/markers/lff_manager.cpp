@@ -38,11 +38,27 @@ void CLFFManager::RemoveFrame(int frame) {
     }
 }
 
-CLFFManager::RowsState CLFFManager::CaptureRows(const std::vector<int>& rows) const {
+namespace {
+
+// The markers of a row (sorted by frame) on frames first .. last.
+std::pair<std::vector<T_MARKER>::const_iterator, std::vector<T_MARKER>::const_iterator> SpanOf(
+    const std::vector<T_MARKER>& row, int first, int last) {
+    const auto begin = std::lower_bound(row.begin(), row.end(), first,
+                                        [](const T_MARKER& m, int f) { return m.frame < f; });
+    const auto end = std::upper_bound(begin, row.end(), last,
+                                      [](int f, const T_MARKER& m) { return f < m.frame; });
+    return {begin, end};
+}
+
+}  // namespace
+
+CLFFManager::RowsState CLFFManager::CaptureRows(const std::vector<int>& rows, int first,
+                                                int last) const {
     RowsState state;
     for (const int row : rows) {
         if (ValidRow(row)) {
-            state.rows.emplace_back(row, m_rows[static_cast<size_t>(row)]);
+            const auto [begin, end] = SpanOf(m_rows[static_cast<size_t>(row)], first, last);
+            state.spans.push_back({row, first, last, std::vector<T_MARKER>(begin, end)});
         }
     }
     state.framesWithMarkers = m_framesWithMarkers;
@@ -60,9 +76,12 @@ std::vector<int> CLFFManager::NonEmptyRows() const {
 }
 
 void CLFFManager::RestoreRows(const RowsState& state) {
-    for (const auto& [row, markers] : state.rows) {
-        if (ValidRow(row)) {
-            m_rows[static_cast<size_t>(row)] = markers;
+    for (const RowSpan& span : state.spans) {
+        if (ValidRow(span.row)) {
+            std::vector<T_MARKER>& row = m_rows[static_cast<size_t>(span.row)];
+            const auto [begin, end] = SpanOf(row, span.first, span.last);
+            const auto at = row.erase(begin, end);
+            row.insert(at, span.markers.begin(), span.markers.end());
         }
     }
     m_framesWithMarkers = state.framesWithMarkers;

@@ -3,6 +3,7 @@
 // (source-image pixels), plus the trimming state saved with them in the marker file.
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <unordered_set>
 #include <utility>
@@ -92,14 +93,25 @@ public:
     // Frames holding at least one marker, in the order they gained their first one.
     const std::vector<int>& FramesWithMarkers() const { return m_framesWithMarkers; }
 
-    // Some rows as they stand and the frames-with-markers list, so an edit can be taken back
-    // exactly. RestoreRows puts them back and sets the modified flag.
+    // The markers of some rows on frames first .. last as they stand, and the
+    // frames-with-markers list, so an edit can be taken back exactly without copying whole
+    // rows. RestoreRows puts the spans back in their order (a later span wins where two
+    // overlap) and sets the modified flag.
+    struct RowSpan {
+        int row = 0;
+        int first = 0;
+        int last = 0;
+        std::vector<T_MARKER> markers;
+        bool operator==(const RowSpan&) const = default;
+    };
     struct RowsState {
-        std::vector<std::pair<int, std::vector<T_MARKER>>> rows;  // row index, its markers
+        std::vector<RowSpan> spans;
         std::vector<int> framesWithMarkers;
         bool operator==(const RowsState&) const = default;
     };
-    RowsState CaptureRows(const std::vector<int>& rows) const;
+    static constexpr int kAllFrames = std::numeric_limits<int>::max();
+    RowsState CaptureRows(const std::vector<int>& rows, int first = std::numeric_limits<int>::min(),
+                          int last = kAllFrames) const;
     // Every row holding markers.
     std::vector<int> NonEmptyRows() const;
     void RestoreRows(const RowsState& state);

@@ -9,20 +9,14 @@ namespace kivra {
 
 namespace {
 
-// Rows of add that base lacks are added to it; with later, rows both hold take add's markers
-// and the frame list is add's (the state after), else base keeps its own (the state before).
+// Spans are put back in order, a later one winning: in the state before a group the earliest
+// capture must win, in the state after the latest. The frame list follows the same rule.
 void MergeRows(CLFFManager::RowsState& base, const CLFFManager::RowsState& add, bool later) {
-    for (const auto& [row, markers] : add.rows) {
-        const auto it = std::find_if(base.rows.begin(), base.rows.end(),
-                                     [row = row](const auto& r) { return r.first == row; });
-        if (it == base.rows.end()) {
-            base.rows.emplace_back(row, markers);
-        } else if (later) {
-            it->second = markers;
-        }
-    }
     if (later) {
+        base.spans.insert(base.spans.end(), add.spans.begin(), add.spans.end());
         base.framesWithMarkers = add.framesWithMarkers;
+    } else {
+        base.spans.insert(base.spans.begin(), add.spans.begin(), add.spans.end());
     }
 }
 
@@ -246,10 +240,10 @@ bool EditSession::SetMarker(int id, int frame, double x, double y) {
     }
     const EditKind kind =
         markers->FindMarker(id - 1, frame) >= 0 ? EditKind::kMoveMarker : EditKind::kPlaceMarker;
-    AnnotationState before = CaptureMarkers({id - 1});
+    AnnotationState before = CaptureMarkers({id - 1}, frame, frame);
     markers->SetMarker(id - 1, frame, x, y);
     Notify(kChangeMarkers);
-    Record(kind, std::move(before), CaptureMarkers({id - 1}));
+    Record(kind, std::move(before), CaptureMarkers({id - 1}, frame, frame));
     return true;
 }
 
@@ -259,7 +253,9 @@ bool EditSession::SetMarkerFillingSkipped(int id, int frame, double x, double y,
     if (markers == nullptr) {
         return false;
     }
-    AnnotationState before = CaptureMarkers({id - 1});
+    // The fill reaches back at most skip frames, never before the play range.
+    const int first = std::max(frame - std::max(skip, 0), std::min(m_nRangeStart, frame));
+    AnnotationState before = CaptureMarkers({id - 1}, first, frame);
     markers->SetMarker(id - 1, frame, x, y);
     if (fill) {
         fill(*markers, id - 1, frame, x, y, skip, m_nRangeStart);
@@ -267,7 +263,7 @@ bool EditSession::SetMarkerFillingSkipped(int id, int frame, double x, double y,
         markers->FillSkippedFrames(id - 1, frame, x, y, skip, m_nRangeStart);
     }
     Notify(kChangeMarkers);
-    Record(EditKind::kPlaceMarker, std::move(before), CaptureMarkers({id - 1}));
+    Record(EditKind::kPlaceMarker, std::move(before), CaptureMarkers({id - 1}, first, frame));
     return true;
 }
 
@@ -276,10 +272,10 @@ bool EditSession::DeleteMarker(int id, int frame) {
     if (markers == nullptr || markers->FindMarker(id - 1, frame) < 0) {
         return false;
     }
-    AnnotationState before = CaptureMarkers({id - 1});
+    AnnotationState before = CaptureMarkers({id - 1}, frame, frame);
     markers->DeleteMarker(id - 1, frame);
     Notify(kChangeMarkers);
-    Record(EditKind::kDeleteMarker, std::move(before), CaptureMarkers({id - 1}));
+    Record(EditKind::kDeleteMarker, std::move(before), CaptureMarkers({id - 1}, frame, frame));
     return true;
 }
 
@@ -294,13 +290,13 @@ bool EditSession::DeleteFrameMarkers(int frame) {
     for (const T_DRAW_MARKER& m : onFrame) {
         rows.push_back(m.ID - 1);
     }
-    AnnotationState before = CaptureMarkers(rows);
+    AnnotationState before = CaptureMarkers(rows, frame, frame);
     for (const int row : rows) {
         markers->DeleteMarker(row, frame);
     }
     markers->SetModified(true);
     Notify(kChangeMarkers);
-    Record(EditKind::kDeleteFrameMarkers, std::move(before), CaptureMarkers(rows));
+    Record(EditKind::kDeleteFrameMarkers, std::move(before), CaptureMarkers(rows, frame, frame));
     return true;
 }
 
@@ -356,7 +352,7 @@ TrimmingState EditSession::CurrentTrimmingState() const {
     return state;
 }
 
-bool EditSession::ReplaceMarkers(EditKind kind, const std::vector<int>& ids,
+bool EditSession::ReplaceMarkers(EditKind kind, const std::vector<int>& ids, int first, int last,
                                  const std::function<void(CLFFManager&)>& change) {
     VideoAnnotations* annotations = OpenAnnotations();
     if (annotations == nullptr) {
@@ -366,18 +362,19 @@ bool EditSession::ReplaceMarkers(EditKind kind, const std::vector<int>& ids,
     for (const int id : ids) {
         rows.push_back(id - 1);
     }
-    AnnotationState before = CaptureMarkers(rows);
+    AnnotationState before = CaptureMarkers(rows, first, last);
     change(annotations->m_markers);
     Notify(kChangeMarkers);
-    Record(kind, std::move(before), CaptureMarkers(rows));
+    Record(kind, std::move(before), CaptureMarkers(rows, first, last));
     return true;
 }
 
-AnnotationState EditSession::CaptureMarkers(const std::vector<int>& rows) const {
+AnnotationState EditSession::CaptureMarkers(const std::vector<int>& rows, int first,
+                                            int last) const {
     AnnotationState state;
     const VideoAnnotations* annotations = Annotations();
     if (Recording() && annotations != nullptr) {
-        state.markers = annotations->m_markers.CaptureRows(rows);
+        state.markers = annotations->m_markers.CaptureRows(rows, first, last);
     }
     return state;
 }

@@ -5,6 +5,7 @@
 // request that tells whether it was taken (a refused one changes nothing) and notifies the
 // observers. Owned by whoever drives the editing (the main frame, kivra-cli).
 #include <functional>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -153,8 +154,9 @@ public:
     void EndEditGroup();
     // Puts the touched parts back as a state holds them (undo, redo) and notifies.
     void ApplyAnnotationState(const AnnotationState& state);
-    // Marker rows replaced in one edit (a tracking run): the listener sees one step.
-    bool ReplaceMarkers(EditKind kind, const std::vector<int>& ids,
+    // Markers of some IDs on frames first .. last changed in one edit (a tracking run): the
+    // listener sees one step. change must touch nothing outside those frames.
+    bool ReplaceMarkers(EditKind kind, const std::vector<int>& ids, int first, int last,
                         const std::function<void(CLFFManager&)>& change);
 
     // Observers are not owned and must be removed before they go.
@@ -163,7 +165,10 @@ public:
 
 private:
     void Notify(unsigned changes);
-    AnnotationState CaptureMarkers(const std::vector<int>& rows) const;
+    // Markers of the rows on frames first .. last (every frame by default).
+    AnnotationState CaptureMarkers(const std::vector<int>& rows,
+                                   int first = std::numeric_limits<int>::min(),
+                                   int last = CLFFManager::kAllFrames) const;
     AnnotationState CaptureAreas() const;
     void Record(EditKind kind, AnnotationState before, AnnotationState after);
     void ClearAreasUnrecorded();

@@ -227,7 +227,8 @@ void CTrimmingCommands::OnFollowMarkers() {
                         .arg(track.stopFrame);
         }
     }
-    session.ReplaceMarkers(kivra::EditKind::kTrackMarkers, ids,
+    session.ReplaceMarkers(kivra::EditKind::kTrackMarkers, ids, request.startFrame + 1,
+                           request.endFrame,
                            [&result](CLFFManager& markers) { ApplyTrackResult(result, markers); });
     // A point that no longer matches is never followed onto the background; the user hears
     // where each one stopped.
