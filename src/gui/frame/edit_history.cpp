@@ -7,6 +7,8 @@
 
 namespace {
 
+constexpr int kUndoSteps = 1000;
+
 QString EditText(kivra::EditKind kind) {
     switch (kind) {
         case kivra::EditKind::kPlaceMarker:
@@ -60,6 +62,8 @@ private:
 
 CEditHistory::CEditHistory(kivra::EditSession& session, QObject* parent)
     : QObject(parent), m_session(session) {
+    // Each step keeps the frame list twice; a bound keeps a day of clicking within memory.
+    m_stack.setUndoLimit(kUndoSteps);
     m_session.AddObserver(this);
     m_session.SetEditListener([this](kivra::SessionEdit edit) {
         m_stack.push(new SessionEditCommand(m_session, std::move(edit)));
