@@ -175,6 +175,28 @@ TEST(CodecOption, StartUpCheckSeedsTheRecommendedCompressor) {
     EXPECT_FALSE(Exists(path));
 }
 
+// The code alone says nothing about whether saving works: the check opens the encoder the
+// record names, with the record's options.
+TEST(CodecOption, StartUpCheckTriesTheEncoderTheRecordUses) {
+    TempDir dir("kivra cdc");
+    ASSERT_TRUE(dir.ok());
+    const std::string path = dir.File("Kivra.cdc");
+    for (const char* usable : {"H264encoder=libx264:crf=20", "FMP4encoder=libxvid:lumi_aq=1"}) {
+        ASSERT_TRUE(WriteFile(path, usable));
+        EXPECT_TRUE(ZebsCCodecOption::CheckRecommendedCompressor(dir.path())) << usable;
+        EXPECT_EQ(ReadFile(path), usable);
+    }
+    // Installed codes whose saves would fail: an encoder this build lacks, a device-only one,
+    // and libxvid's record with its encoder= removed (the standard mpeg4 has no lumi_aq).
+    for (const char* broken : {"H264encoder=libopenh264:crf=18", "H264encoder=h264_vaapi",
+                               "FMP4lumi_aq=1", "MJPGcrf=18:preset=medium"}) {
+        ASSERT_TRUE(WriteFile(path, broken));
+        EXPECT_FALSE(ZebsCCodecOption::CheckRecommendedCompressor(dir.path())) << broken;
+        // Gone, so the program runs on uncompressed and the next start seeds the default.
+        EXPECT_FALSE(Exists(path)) << broken;
+    }
+}
+
 TEST(CodecOption, ScratchTestEncodesRealPicturesAndCleansUp) {
     TempDir tmp("kivra tmp");
     ASSERT_TRUE(tmp.ok());

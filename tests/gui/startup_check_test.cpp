@@ -9,9 +9,9 @@
 #include <QWidget>
 #include <filesystem>
 
-#include "support/app_fixture.h"
 #include "platform/settings_folder.h"
 #include "platform/string_table.h"
+#include "support/app_fixture.h"
 
 namespace {
 
@@ -186,6 +186,19 @@ TEST_F(StartupCheck, AbsentInstallerIsReportedAndTheProgramRunsOn) {
     EXPECT_FALSE(m_app->IsRestartPending());
     EXPECT_NE(m_app->GetMainFrame(), nullptr);
     EXPECT_EQ(boxes.Texts(), (QStringList{Message2035(), QStringLiteral("Pellam.exe not found.")}));
+}
+
+// An installed code whose encoder cannot be opened (libxvid's record with its encoder= removed:
+// the standard mpeg4 has no lumi_aq) would make every save fail: it counts as missing, and the
+// program runs on uncompressed.
+TEST_F(StartupCheck, RecordTheEncoderCannotUseCountsAsMissing) {
+    ASSERT_TRUE(WriteFile(m_statePath, "FMP4lumi_aq=1"));
+    MessageBoxCatcher boxes;
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(boxes.Texts(), (QStringList{Message2035(), QStringLiteral("Pellam.exe not found.")}));
+    ASSERT_NE(m_app->GetDocument(), nullptr);
+    EXPECT_EQ(m_app->GetDocument()->CodecOption().CodeText(), "DIB ");
+    EXPECT_FALSE(fs::exists(m_statePath));
 }
 
 }  // namespace

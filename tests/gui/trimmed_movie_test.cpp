@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 
 #include "convert/codec_option.h"
 #include "frame/compressor_choose_dlg.h"
@@ -78,6 +79,30 @@ ModalScript::Step Choose(const QString& code, const QString& options = QString()
         d.Options()->setText(options);
         ClickOk(d);
     });
+}
+
+// The same with the chooser's quality, key-frame interval and data rate.
+ModalScript::Step ChooseWith(const QString& code, const QString& options, int quality,
+                             int keyFrames, int dataRate) {
+    return On<CCompressorChooseDlg>([=](CCompressorChooseDlg& d) {
+        EXPECT_TRUE(d.SelectCode(code)) << code.toStdString();
+        d.Options()->setText(options);
+        d.Quality()->setValue(quality);
+        d.KeyFrames()->setValue(keyFrames);
+        d.DataRate()->setValue(dataRate);
+        ClickOk(d);
+    });
+}
+
+// A code the chooser refuses whatever the trial says, among the installed compressors.
+QString RefusedInstalledCode() {
+    for (const char* code : {"MP43", "MPG4", "MSVC"}) {
+        const auto found = kivra::FindCompressor(kivra::MakeFourCC(code));
+        if (found && found->codeText == code) {
+            return QString::fromLatin1(code);
+        }
+    }
+    return {};
 }
 
 ModalScript::Step OpenChooser() {
@@ -254,14 +279,7 @@ TEST_F(TrimmedMovieTest, SettingsDialogOpensOnTheSettingsAndOnlyOkWritesThem) {
 }
 
 TEST_F(TrimmedMovieTest, ChooserRefusesUnusableCompressorsAndKeepsTheSavedChoice) {
-    QString refused;
-    for (const char* code : {"MP43", "MPG4", "MSVC"}) {
-        if (kivra::FindCompressor(kivra::MakeFourCC(code)) &&
-            kivra::FindCompressor(kivra::MakeFourCC(code))->codeText == code) {
-            refused = QString::fromLatin1(code);
-            break;
-        }
-    }
+    const QString refused = RefusedInstalledCode();
     ASSERT_FALSE(refused.isEmpty()) << "no refused code among the installed compressors";
 
     // Start-up seeds the recommended compressor; the dialog starts from whatever the document
@@ -302,7 +320,7 @@ TEST_F(TrimmedMovieTest, ChooserRefusesUnusableCompressorsAndKeepsTheSavedChoice
             On<CConfigTrimming>([&](CConfigTrimming& d) {
                 names << d.CompressorEdit()->text();
                 optionsAfterRefusal = Codec().m_compVars.state;
-                // Cancelled after a change: the saved choice comes back from the file.
+                // Cancelled: the choice stays as it was when the chooser opened.
                 Codec().m_compVars.state = "changed meanwhile";
                 ClickLater(d.DetailButton());
             }),
@@ -336,6 +354,89 @@ TEST_F(TrimmedMovieTest, ChooserRefusesUnusableCompressorsAndKeepsTheSavedChoice
     EXPECT_EQ(names[5], QStringLiteral("No Compress"));
     EXPECT_EQ(Codec().CodeText(), "DIB ");
     EXPECT_FALSE(fs::exists(StateFile()));
+}
+
+// A refused or untried choice gives back the whole previous one, its chooser values too, also
+// after the uncompressed choice has removed the state file.
+TEST_F(TrimmedMovieTest, RefusedChoiceGivesBackTheWholePreviousChoice) {
+    const QString refused = RefusedInstalledCode();
+    ASSERT_FALSE(refused.isEmpty()) << "no refused code among the installed compressors";
+    using Vars = std::tuple<std::string, int, int, int, std::string>;
+    Vars afterMjpeg, afterRefusal, afterFailedTrial, afterCancel, afterDib, afterDibRefusal,
+        afterDibFailedTrial;
+    // Notes the document's whole choice once the dialog is back.
+    const auto note = [this](Vars& into) {
+        return On<CConfigTrimming>([this, &into](CConfigTrimming&) {
+            const kivra::CompressorVars& v = Codec().m_compVars;
+            into = {kivra::FourCCText(v.fccHandler), v.quality, v.keyFrameEvery, v.dataRate,
+                    v.state};
+        });
+    };
+    QStringList texts;
+    const auto answer = [&texts] {
+        return [&texts](QWidget* modal) {
+            QString text;
+            const bool done = Answer(QMessageBox::Ok, &text)(modal);
+            if (done) {
+                texts << text;
+            }
+            return done;
+        };
+    };
+    const QString failing = QStringLiteral("no_such_option=1");
+    {
+        ModalScript user({
+            OpenChooser(),
+            ChooseWith(QStringLiteral("MJPG"), QStringLiteral("qmin=2"), 7000, 10, 0),
+            note(afterMjpeg),
+            OpenChooser(),
+            ChooseWith(refused, QString(), 100, 99, 500),
+            answer(),
+            note(afterRefusal),
+            OpenChooser(),
+            ChooseWith(QStringLiteral("FFV1"), failing, 200, 3, 700),
+            answer(),
+            note(afterFailedTrial),
+            OpenChooser(),
+            On<CCompressorChooseDlg>([](CCompressorChooseDlg& d) {
+                d.SelectCode(QStringLiteral("FFV1"));
+                d.Quality()->setValue(300);
+                ClickCancel(d);
+            }),
+            note(afterCancel),
+            // The uncompressed choice removes the state file: nothing can be read back from it.
+            OpenChooser(),
+            ChooseWith(QStringLiteral("DIB "), QString(), -1, 0, 0),
+            note(afterDib),
+            OpenChooser(),
+            ChooseWith(refused, QString(), 100, 99, 500),
+            answer(),
+            note(afterDibRefusal),
+            OpenChooser(),
+            ChooseWith(QStringLiteral("FFV1"), failing, 200, 3, 700),
+            answer(),
+            note(afterDibFailedTrial),
+            On<CConfigTrimming>([](CConfigTrimming& d) {
+                EXPECT_EQ(d.CompressorEdit()->text(), QStringLiteral("No Compress"));
+                ClickOk(d);
+            }),
+        });
+        Act(kivra::ID_TRIMMING_SETTINGS)->trigger();
+        EXPECT_TRUE(user.Done());
+    }
+    EXPECT_EQ(texts, QStringList(4, Text(2014)));
+    EXPECT_EQ(afterMjpeg, Vars("MJPG", 7000, 10, 0, "qmin=2"));
+    EXPECT_EQ(afterRefusal, afterMjpeg);
+    EXPECT_EQ(afterFailedTrial, afterMjpeg);
+    EXPECT_EQ(afterCancel, afterMjpeg);
+    EXPECT_EQ(afterDib, Vars("DIB ", -1, 0, 0, ""));
+    EXPECT_EQ(afterDibRefusal, afterDib);
+    EXPECT_EQ(afterDibFailedTrial, afterDib);
+    // Nothing unusable is written for the next run at exit.
+    const std::string stateFile = StateFile();
+    m_app->ExitInstance();
+    m_app.reset();
+    EXPECT_FALSE(fs::exists(stateFile)) << ReadFile(stateFile);
 }
 
 TEST_F(TrimmedMovieTest, ChooserShowsEachCodeOnceAndWritesOnlyOnOk) {

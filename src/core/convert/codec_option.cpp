@@ -36,6 +36,19 @@ std::string TemporaryFolder() {
 
 }  // namespace
 
+namespace kivra {
+
+BitmapInfoHeader ChooserTestFormat() {
+    BitmapInfoHeader format;
+    format.biWidth = 640;
+    format.biHeight = 480;
+    format.biBitCount = 24;
+    format.biSizeImage = 640 * 480 * 3;
+    return format;
+}
+
+}  // namespace kivra
+
 ZebsCCodecOption::ZebsCCodecOption() {
     m_compVars.fccHandler = kivra::MakeFourCC("DIB ");
     m_compVars.quality = -1;
@@ -157,6 +170,15 @@ bool ZebsCCodecOption::CheckRecommendedCompressor(const std::string& settingsFol
     {
         ZebsCCodecOption check;
         check.LoadState(path);
+        // An installed code is not enough: another encoder of the code, or options the encoder
+        // lacks, would fail every save. Unusable counts as missing, and the uncompressed choice
+        // removes the file when the instance goes.
+        const kivra::BitmapInfoHeader format = kivra::ChooserTestFormat();
+        const kivra::MovieFormat movie{format.biWidth, format.biHeight, 30, 1};
+        if (!kivra::IsUncompressedCode(check.CodeText()) &&
+            !kivra::AviMovieOutput::TryEncoder(movie, check.GetCompressOptions(), nullptr)) {
+            check.m_compVars.fccHandler = kivra::MakeFourCC("DIB ");
+        }
         code = check.CodeText();
     }
     return !kivra::IsUncompressedCode(code);

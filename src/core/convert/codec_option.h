@@ -39,6 +39,10 @@ inline constexpr char kRecommendedState[] = "crf=18:preset=medium";
 // A state file whose record is longer than this is not loaded: an options line is far shorter.
 inline constexpr long kMaxStateRecordBytes = 64 * 1024;
 
+// The input every chosen compressor must take: 640x480, 24 bits, uncompressed. The start-up
+// check opens the saved compressor for it too, so a choice the chooser took passes there.
+BitmapInfoHeader ChooserTestFormat();
+
 }  // namespace kivra
 
 class ZebsCCodecOption {
@@ -62,8 +66,8 @@ public:
     int TestCompressor(const kivra::BitmapInfoHeader& format);
     kivra::CompressOptions GetCompressOptions() const;
     // The start-up check: seeds the state file from the built-in default when absent, loads it in
-    // a temporary instance; false when the recommended compressor is missing (the check read "DIB
-    // ").
+    // a temporary instance and opens the encoder its record would use; false when the
+    // recommended compressor is missing (the check read "DIB "; the file is then removed).
     static bool CheckRecommendedCompressor(const std::string& settingsFolder);
 
     // Code text (upper case) -> description of every installed compressor, the uncompressed

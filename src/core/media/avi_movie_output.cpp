@@ -112,6 +112,8 @@ public:
 
     MovieCreateError Open(const std::string& path, const MovieFormat& format,
                           const CompressOptions& options);
+    // Only the encoder, opened as Open would and without any file.
+    MovieCreateError OpenEncoderOnly(const MovieFormat& format, const CompressOptions& options);
     bool WriteFrame(const uint8_t* pixels, int stride);
     bool WriteFrame(AVFrame& frame);
     AVPixelFormat InputFormat() const { return raw_ ? AV_PIX_FMT_NONE : pixFmt_; }
@@ -132,6 +134,7 @@ private:
 
     MovieCreateError OpenFile(const std::string& path);
     MovieCreateError MakeEncoder(const CompressOptions& options);
+    MovieCreateError OpenCodec(const MovieFormat& format);
     MovieCreateError OpenEncoder(const MovieFormat& format, const CompressOptions& options);
     bool FillFrame(const uint8_t* pixels, int stride);
     bool Encode(const AVFrame* frame);
@@ -327,8 +330,7 @@ MovieCreateError AviMovieOutput::Impl::MakeEncoder(const CompressOptions& option
     return MovieCreateError::None;
 }
 
-MovieCreateError AviMovieOutput::Impl::OpenEncoder(const MovieFormat& format,
-                                                   const CompressOptions& options) {
+MovieCreateError AviMovieOutput::Impl::OpenCodec(const MovieFormat& format) {
     if (format.width <= 0 || format.height <= 0 || format.width > kMaxMovieSide ||
         format.height > kMaxMovieSide || format.rate == 0 || format.scale == 0 ||
         format.rate > uint32_t(INT32_MAX) || format.scale > uint32_t(INT32_MAX)) {
@@ -344,12 +346,22 @@ MovieCreateError AviMovieOutput::Impl::OpenEncoder(const MovieFormat& format,
     enc_->framerate = AVRational{int(format.rate), int(format.scale)};
     enc_->sample_aspect_ratio = AVRational{1, 1};
     enc_->pix_fmt = raw_ ? AV_PIX_FMT_BGRA : ChoosePixelFormat(*codec_);
-    int result = avcodec_open2(enc_.get(), codec_, nullptr);
+    const int result = avcodec_open2(enc_.get(), codec_, nullptr);
     if (result < 0) {
         detail = "the encoder refused the picture: " + ErrorText(result);
         return MovieCreateError::SetFormat;
     }
-    result = avcodec_parameters_from_context(stream_->codecpar, enc_.get());
+    return MovieCreateError::None;
+}
+
+MovieCreateError AviMovieOutput::Impl::OpenEncoder(const MovieFormat& format,
+                                                   const CompressOptions& options) {
+    const MovieCreateError opened = OpenCodec(format);
+    if (opened != MovieCreateError::None) {
+        return opened;
+    }
+    const AVRational timeBase{int(format.scale), int(format.rate)};
+    int result = avcodec_parameters_from_context(stream_->codecpar, enc_.get());
     if (result < 0) {
         detail = ErrorText(result);
         return MovieCreateError::SetFormat;
@@ -456,6 +468,12 @@ MovieCreateError AviMovieOutput::Impl::Open(const std::string& path, const Movie
         return error;
     }
     return OpenEncoder(format, options);
+}
+
+MovieCreateError AviMovieOutput::Impl::OpenEncoderOnly(const MovieFormat& format,
+                                                       const CompressOptions& options) {
+    const MovieCreateError error = MakeEncoder(options);
+    return error != MovieCreateError::None ? error : OpenCodec(format);
 }
 
 bool AviMovieOutput::Impl::LendFrame(AVFrame& frame) const {
@@ -595,6 +613,16 @@ std::unique_ptr<AviMovieOutput> AviMovieOutput::Create(const std::string& path,
         return nullptr;
     }
     return std::unique_ptr<AviMovieOutput>(new AviMovieOutput(std::move(impl)));
+}
+
+bool AviMovieOutput::TryEncoder(const MovieFormat& format, const CompressOptions& options,
+                                std::string* detail) {
+    Impl impl;
+    const bool ok = impl.OpenEncoderOnly(format, options) == MovieCreateError::None;
+    if (detail != nullptr) {
+        *detail = impl.detail;
+    }
+    return ok;
 }
 
 AviMovieOutput::AviMovieOutput(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}

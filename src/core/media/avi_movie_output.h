@@ -35,6 +35,10 @@ public:
                                                   const MovieFormat& format,
                                                   const CompressOptions& options,
                                                   MovieCreateError* error, std::string* detail);
+    // Opens and closes the encoder that Create would use for this format and these options,
+    // writing nothing; false with FFmpeg's reason in *detail when it cannot be opened.
+    static bool TryEncoder(const MovieFormat& format, const CompressOptions& options,
+                           std::string* detail);
     ~AviMovieOutput();
     AviMovieOutput(const AviMovieOutput&) = delete;
     AviMovieOutput& operator=(const AviMovieOutput&) = delete;

@@ -23,9 +23,6 @@
 namespace {
 
 constexpr int kPictureSize = 56;
-// The input the chosen compressor must be able to take: 640x480, 24 bits, uncompressed.
-constexpr int kTestWidth = 640;
-constexpr int kTestHeight = 480;
 
 bool IsRefusedCode(const std::string& code) {
     return code == "MSVC" || code == "MPG4" || code == "MP43";
@@ -165,18 +162,16 @@ void CConfigTrimming::DoDataExchange(bool save) {
 }
 
 void CConfigTrimming::OnCompressorDetail() {
-    const std::string statePath = m_codec.StatePath();
+    // The whole choice as it stands, chooser values included, is what a choice not taken gives
+    // back: the state file cannot, as the uncompressed choice removes it.
+    const kivra::CompressorVars previous = m_codec.m_compVars;
     if (!kivra::ICCompressorChoose(this, m_codec.m_compVars)) {
-        m_codec.LoadState(statePath);  // the saved choice, whatever was touched
+        m_codec.m_compVars = previous;
         return;
     }
-    kivra::BitmapInfoHeader format;
-    format.biWidth = kTestWidth;
-    format.biHeight = kTestHeight;
-    format.biBitCount = 24;
-    format.biSizeImage = kTestWidth * kTestHeight * 3;
-    if (IsRefusedCode(m_codec.CodeText()) || m_codec.TestCompressor(format) == 0) {
-        m_codec.LoadState(statePath);
+    if (IsRefusedCode(m_codec.CodeText()) ||
+        m_codec.TestCompressor(kivra::ChooserTestFormat()) == 0) {
+        m_codec.m_compVars = previous;
         m_messages.ShowMessage(kivra::LoadString(kivra::kIdsCodecRefused), kivra::MsgButtons::Ok,
                                kivra::MsgIcon::Warning);
         return;
