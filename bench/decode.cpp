@@ -370,9 +370,8 @@ int Run(const Options& options) {
     PrintTable(rows);
     for (const Row& r : rows) {
         if (r.label.rfind("H.264", 0) == 0) {
-            std::printf(
-                "\nH.264 key-frame interval in the file: %.1f frames (%d key frames in %d)\n",
-                r.keyInterval, r.keyCount, r.frames);
+            std::printf("\n%s key-frame interval in the file: %.1f frames (%d key frames in %d)\n",
+                        r.label.c_str(), r.keyInterval, r.keyCount, r.frames);
         }
     }
     std::printf(
