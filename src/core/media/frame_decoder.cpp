@@ -188,6 +188,7 @@ DecoderStats AviFrameDecoder::Impl::Stats() const {
     stats.conversions = conversions_;
     stats.cacheHits = cacheHits_;
     stats.prefetched = prefetcher->Prefetched();
+    stats.prefetchDecoded = prefetcher->Decoded();
     stats.prefetchWaits = prefetcher->Waits();
     return stats;
 }

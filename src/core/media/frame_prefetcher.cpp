@@ -257,6 +257,9 @@ bool FramePrefetcher::RunOnce(const Request& request, uint64_t generation) {
         int fromGroup = -1;
         bool withLeading = false;
         Plan(target, request, &fromGroup, &withLeading);
+        if (Premature(target, request, fromGroup)) {
+            return false;
+        }
         pipeline_->StartRun(target, fromGroup, withLeading);
     }
     {
@@ -278,6 +281,7 @@ bool FramePrefetcher::RunOnce(const Request& request, uint64_t generation) {
         if (display == DecodePipeline::kRunEnded) {
             break;
         }
+        decoded_.fetch_add(1, std::memory_order_relaxed);
         reached = reached || display == target;
         bool wanted;
         {
@@ -313,6 +317,25 @@ bool FramePrefetcher::RunOnce(const Request& request, uint64_t generation) {
         lost_.insert(target);
     }
     return stored;
+}
+
+// A group longer than the cache holds cannot be kept whole: a run keeps only its last pictures
+// below the shown one and decodes the rest for nothing. Started for every step back, such runs
+// would decode the start of the group once per step; so one waits until it can fill half the
+// cache, or until the shown picture is at the edge of what is kept (then low is far below the
+// target).
+bool FramePrefetcher::Premature(int target, const Request& request, int fromGroup) const {
+    const std::vector<int32_t>& keys = table_->keyOrdinals;
+    const size_t picture = cache_.PictureBytes();
+    if (keys.empty() || picture == 0) {
+        return false;
+    }
+    const int group = fromGroup >= 0 ? fromGroup : table_->KeyIndexFor(target);
+    if (keys[size_t(group)] >= request.low) {
+        return false;  // the run keeps all it decodes of the wanted pictures
+    }
+    const size_t fits = std::min<size_t>(cache_.Capacity() / picture, INT_MAX / 2);
+    return size_t(target - request.low + 1) < fits / 2;
 }
 
 // With a new request, the run goes on only as far as it still fills what is wanted.

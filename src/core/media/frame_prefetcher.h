@@ -35,6 +35,7 @@ public:
     void WaitIdle();
 
     int64_t Prefetched() const { return prefetched_.load(std::memory_order_relaxed); }
+    int64_t Decoded() const { return decoded_.load(std::memory_order_relaxed); }
     int64_t Waits() const { return waits_; }
 
 private:
@@ -51,6 +52,7 @@ private:
     void Run();
     bool RunOnce(const Request& request, uint64_t generation);
     void Plan(int target, const Request& request, int* fromGroup, bool* withLeading);
+    bool Premature(int target, const Request& request, int fromGroup) const;
     bool StillWanted();
     static bool StopCheck(void* self);
 
@@ -62,6 +64,7 @@ private:
     bool uiActive_ = false;  // the showing thread's view of active_, to skip the lock
     int64_t waits_ = 0;
     std::atomic<int64_t> prefetched_{0};
+    std::atomic<int64_t> decoded_{0};
     std::atomic<bool> stop_{false};
     std::atomic<uint64_t> generation_{0};  // changes with every request
 

@@ -1,5 +1,6 @@
 #include "media/picture_cache.h"
 
+#include <cstring>
 #include <iterator>
 
 extern "C" {
@@ -27,6 +28,72 @@ size_t FrameBytes(const AVFrame& frame) {
         bytes += buffer != nullptr ? buffer->size : 0;
     }
     return bytes;
+}
+
+// A copy of frame's planes in one buffer as small as the converter allows (rows aligned for its
+// vector code, the usual padding after each plane), in the decoder's own pixel format. Every
+// byte is written: the converter's wide loads read row and plane padding. Null when the format
+// has no planes in memory or there is no memory.
+AvFramePtr CompactCopy(const AVFrame& frame) {
+    const AVPixelFormat format = AVPixelFormat(frame.format);
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(format);
+    int lines[4] = {0, 0, 0, 0};
+    if (desc == nullptr || (desc->flags & (AV_PIX_FMT_FLAG_HWACCEL | AV_PIX_FMT_FLAG_BITSTREAM)) ||
+        frame.width <= 0 || frame.height <= 0 ||
+        av_image_fill_linesizes(lines, format, frame.width) < 0) {
+        return nullptr;
+    }
+    ptrdiff_t strides[4] = {0, 0, 0, 0};
+    for (int i = 0; i < 4; ++i) {
+        strides[i] = (ptrdiff_t(lines[i]) + kPlaneAlign - 1) / kPlaneAlign * kPlaneAlign;
+    }
+    size_t sizes[4] = {0, 0, 0, 0};
+    if (av_image_fill_plane_sizes(sizes, format, frame.height, strides) < 0) {
+        return nullptr;
+    }
+    size_t total = 0;
+    for (int i = 0; i < 4; ++i) {
+        if (sizes[i] > 0 && frame.data[i] == nullptr) {
+            return nullptr;
+        }
+        total += sizes[i] > 0 ? PaddedPlane(sizes[i]) : 0;
+    }
+    AvFramePtr copy(av_frame_alloc());
+    if (!copy || total == 0 || av_frame_copy_props(copy.get(), &frame) < 0) {
+        return nullptr;
+    }
+    copy->buf[0] = av_buffer_alloc(total);
+    if (copy->buf[0] == nullptr) {
+        return nullptr;
+    }
+    copy->format = frame.format;
+    copy->width = frame.width;
+    copy->height = frame.height;
+    uint8_t* plane = copy->buf[0]->data;
+    for (int i = 0; i < 4 && sizes[i] > 0; ++i) {
+        copy->data[i] = plane;
+        copy->linesize[i] = int(strides[i]);
+        size_t written = sizes[i];
+        if (lines[i] == 0) {
+            std::memcpy(plane, frame.data[i], sizes[i]);  // a palette
+        } else {
+            const size_t row = size_t(lines[i]);
+            const size_t stride = size_t(strides[i]);
+            const size_t rows = sizes[i] / stride;
+            for (size_t y = 0; y < rows; ++y) {
+                uint8_t* to = plane + y * stride;
+                // Bottom-up sources have negative line sizes.
+                std::memcpy(to, frame.data[i] + ptrdiff_t(y) * frame.linesize[i], row);
+                std::memset(to + row, 0, stride - row);
+            }
+            written = rows * stride;
+        }
+        const size_t padded = PaddedPlane(sizes[i]);
+        std::memset(plane + written, 0, padded - written);
+        plane += padded;
+    }
+    copy->extended_data = copy->data;
+    return copy;
 }
 
 }  // namespace
@@ -124,7 +191,9 @@ AVBufferRef* PictureCache::PoolBuffer(size_t size) {
     if (pool_ == nullptr || poolSize_ != size) {
         av_buffer_pool_uninit(&pool_);  // the old one goes when its last buffer comes back
         poolSize_ = size;
-        pool_ = av_buffer_pool_init(size, nullptr);
+        // Zeroed as libavcodec's own pools are: decoders leave row padding unwritten, and the
+        // converter's wide loads read it.
+        pool_ = av_buffer_pool_init(size, av_buffer_allocz);
     }
     return pool_ != nullptr ? av_buffer_pool_get(pool_) : nullptr;
 }
@@ -213,21 +282,13 @@ bool PictureCache::Insert(int display, const AVFrame& frame, bool shared, bool m
             av_image_get_buffer_size(AVPixelFormat(frame.format), frame.width, frame.height, 1);
         shared = tight > 0 && held <= size_t(tight) + size_t(tight) / 8;
     }
-    std::shared_ptr<AVFrame> copy(shared ? av_frame_clone(&frame) : av_frame_alloc(),
+    // A copy, not a reference, unless the buffers are the cache's own: a picture from
+    // libavcodec's allocator would make its pools grow by every picture held and keep them
+    // after they left the cache, which no byte count here would show.
+    std::shared_ptr<AVFrame> copy(shared ? av_frame_clone(&frame) : CompactCopy(frame).release(),
                                   AvFrameDeleter());
     if (!copy) {
         return false;
-    }
-    if (!shared) {
-        // A copy, not a reference: a picture from libavcodec's allocator would make its pools
-        // grow by every picture held and keep them after they left the cache.
-        copy->format = frame.format;
-        copy->width = frame.width;
-        copy->height = frame.height;
-        if (av_frame_get_buffer(copy.get(), 0) < 0 || av_frame_copy(copy.get(), &frame) < 0 ||
-            av_frame_copy_props(copy.get(), &frame) < 0) {
-            return false;
-        }
     }
     const size_t bytes = FrameBytes(*copy);
     // Pictures that leave are freed after the lock is released (declared before the lock).

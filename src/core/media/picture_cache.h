@@ -1,6 +1,8 @@
 #pragma once
-// Decoded pictures by display number, bounded in bytes, shared by the thread that shows pictures
-// and the one decoding ahead of it. Owned by AviFrameDecoder.
+// Decoded pictures by display number in the decoder's own pixel format (planar YUV for most
+// codecs; converted to BGR only when shown), bounded in bytes, shared by the thread that shows
+// pictures and the one decoding ahead of it. Owned by the frame decoder of an open stream; any
+// libavcodec decoder can fill it.
 #include <atomic>
 #include <cstddef>
 #include <list>
@@ -53,9 +55,11 @@ public:
     int HighestMissing(int low, int high) const;
 
     // Stores frame: a new reference when shared (its buffers are the cache's own, see
-    // GetBuffer), else a copy. Pictures of the kept range make room only when mayEvictKept is
-    // true (the user is waiting for this picture), so decoding ahead never pushes out what will
-    // be shown before what it adds. False when the picture was not stored.
+    // GetBuffer), else a compact copy of its planes. Either way Bytes() grows by what the kept
+    // picture holds, so a reference never pins a decoder pool the count does not show. Pictures of
+    // the kept range make room only when mayEvictKept is true (the user is waiting for this
+    // picture), so decoding ahead never pushes out what will be shown before what it adds. False
+    // when the picture was not stored.
     bool Insert(int display, const AVFrame& frame, bool shared, bool mayEvictKept);
     // The range [low, high] to keep; low > high keeps nothing in particular.
     void Keep(int low, int high);
