@@ -13,7 +13,7 @@ namespace kivra {
 // Which of the open video's files a name is.
 enum class OwnFile { kNone, kVideo, kMarkerFile, kCalibration };
 
-// The names of one open video's files, taken when a save starts.
+// The names of one open video's files, made by a command for the save it checks.
 class VideoOwnFiles {
 public:
     // videoPath: the path the user opened; stream: what reads it (its converted twin and the
