@@ -751,6 +751,21 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
     </message>
 </context>
 <context>
+    <name>OwnFiles</name>
+    <message>
+        <source>開いている動画のマーカファイルに上書きすることは出来ません。
+別のファイルを指定してください。</source>
+        <translation>The open video&apos;s marker file cannot be overwritten.
+Please choose another file.</translation>
+    </message>
+    <message>
+        <source>開いている動画のキャリブレーションファイルに上書きすることは出来ません。
+別のファイルを指定してください。</source>
+        <translation>The open video&apos;s calibration file cannot be overwritten.
+Please choose another file.</translation>
+    </message>
+</context>
+<context>
     <name>StringTable</name>
     <message>
         <source>動画</source>
@@ -925,6 +940,19 @@ Width and height may be up to 8192 pixels, and the picture up to 8192×4352 pixe
 動画保存</source>
         <translation>Save the trimmed movie
 Save Movie</translation>
+    </message>
+</context>
+<context>
+    <name>TableLimit</name>
+    <message>
+        <source>出力する表が大きすぎます (%1 行 × %2 列)。
+再生範囲を狭めるか、使っていない ID のマーカを削除してください。</source>
+        <translation>The table to write is too large (%1 rows × %2 columns).
+Narrow the play range or delete the markers of IDs not in use.</translation>
+    </message>
+    <message>
+        <source>メモリが足りないため、表を作れませんでした。</source>
+        <translation>There was not enough memory to make the table.</translation>
     </message>
 </context>
 </TS>

@@ -26,6 +26,7 @@
 #include "markers/csv_export.h"
 #include "markers/trimming_state.h"
 #include "media/movie_target.h"
+#include "media/own_files.h"
 #include "media/stream_info_text.h"
 #include "media/trimmed_movie_writer.h"
 #include "media/vfw_doc.h"
@@ -131,6 +132,7 @@ public:
     EditSession& Session() const { return session_; }
     const CInifileManager& Settings() const { return settings_; }
     CFFMpegUtil& Encoder() const { return doc_.Encoder(); }
+    VideoOwnFiles OwnFiles() const { return VideoOwnFiles(doc_.PathName(), doc_.Stream()); }
 
 private:
     // Defaults in memory only: the batch tool never reads or writes the user's settings.
@@ -187,6 +189,16 @@ int OnVideo(bool argsOk, const std::vector<std::string>& args, std::ostream& err
     return work(video, *video.Stream());
 }
 
+// True, with the message, when output is one of the opened video's own files.
+bool RefusedOutput(const OpenedVideo& video, const std::string& output, std::ostream& err) {
+    const OwnFile which = video.OwnFiles().Which(output);
+    if (which == OwnFile::kNone) {
+        return false;
+    }
+    err << OwnFileRefusalText(which) << "\n" << output << "\n";
+    return true;
+}
+
 int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     return OnVideo(args.size() == 2, args, err, [&](const OpenedVideo&, CAviVideoStream& stream) {
         for (const std::string& line : StreamInfoLines(&stream)) {
@@ -199,7 +211,10 @@ int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
 int Frame(const std::vector<std::string>& args, std::ostream& err) {
     long long frame = 0;
     const bool argsOk = args.size() == 4 && ParseInt(args[2], &frame);
-    return OnVideo(argsOk, args, err, [&](const OpenedVideo&, CAviVideoStream& stream) {
+    return OnVideo(argsOk, args, err, [&](const OpenedVideo& video, CAviVideoStream& stream) {
+        if (RefusedOutput(video, args[3], err)) {
+            return 1;
+        }
         if (frame < stream.GetStart() || frame > stream.GetEnd()) {
             err << "frame " << frame << " is outside " << stream.GetStart() << ".."
                 << stream.GetEnd() << "\n";
@@ -272,21 +287,26 @@ int Decode(const std::vector<std::string>& args, std::ostream& out, std::ostream
 }
 
 int Csv(const std::vector<std::string>& args, std::ostream& err) {
-    return OnVideo(
-        args.size() == 3, args, err, [&](const OpenedVideo& video, CAviVideoStream& stream) {
-            if (video.Annotations()->m_markers.GetLoadState() != CLFFManager::kLoaded) {
-                err << "no marker file for " << args[1] << "\n";
-                return 1;
-            }
-            const VideoAnnotations& annotations = *video.Annotations();
-            const auto [width, height] = video.Settings().OutputSize();
-            if (!ExportCsv(annotations.m_markers, args[2], video.RangeStart(), video.RangeEnd(),
-                           annotations.m_trimParam, stream.GetFrameRate(), width, height)) {
-                err << LoadString(kIdsCsvFailed) << "\n";
-                return 1;
-            }
-            return 0;
-        });
+    return OnVideo(args.size() == 3, args, err,
+                   [&](const OpenedVideo& video, CAviVideoStream& stream) {
+                       if (video.Annotations()->m_markers.GetLoadState() != CLFFManager::kLoaded) {
+                           err << "no marker file for " << args[1] << "\n";
+                           return 1;
+                       }
+                       if (RefusedOutput(video, args[2], err)) {
+                           return 1;
+                       }
+                       const VideoAnnotations& annotations = *video.Annotations();
+                       const auto [width, height] = video.Settings().OutputSize();
+                       std::string problem;
+                       if (!ExportCsv(annotations.m_markers, args[2], video.RangeStart(),
+                                      video.RangeEnd(), annotations.m_trimParam,
+                                      stream.GetFrameRate(), width, height, &problem)) {
+                           err << (problem.empty() ? LoadString(kIdsCsvFailed) : problem) << "\n";
+                           return 1;
+                       }
+                       return 0;
+                   });
 }
 
 // Progress of a long job as one line on the terminal; silent when stderr is not a terminal.
@@ -351,18 +371,6 @@ private:
     std::ostream& err_;
 };
 
-// Whether two names are the same file as far as the user is concerned: equal, or equal once
-// made absolute, letter case ignored either way.
-bool SameFileName(const std::string& a, const std::string& b) {
-    if (EqualsIgnoreCase(a, b)) {
-        return true;
-    }
-    std::error_code ea, eb;
-    const std::filesystem::path pa = std::filesystem::weakly_canonical(a, ea);
-    const std::filesystem::path pb = std::filesystem::weakly_canonical(b, eb);
-    return !ea && !eb && EqualsIgnoreCase(pa.string(), pb.string());
-}
-
 // The first profile whose filter pattern ("desc|*.mp4;*.m4v|") names the extension (".mp4");
 // -1 when none does.
 int ProfileForExtension(const std::vector<std::string>& filters, const std::string& extension) {
@@ -423,10 +431,6 @@ int Export(const std::vector<std::string>& args, std::ostream& err) {
         return 2;
     }
     const std::string& target = args[2];
-    if (SameFileName(args[1], target)) {
-        err << LoadString(kIdsOverwriteOpenFile) << "\n";
-        return 1;
-    }
 
     // As the codec list shows it: upper case, padded to four ("DIB" is "DIB ").
     const std::string code = FourCCText(MakeFourCC(codec));
@@ -479,9 +483,19 @@ int Export(const std::vector<std::string>& args, std::ostream& err) {
                 err << "the marker file of " << args[1] << " has no known output size\n";
                 return 1;
             }
-            // The scratch name is the program's own; what an interrupted run left goes.
+            // Neither the movie nor a file written on the way to it may be one of the video's.
+            std::string clash;
+            const OwnFile which = MovieTargetClash(target, video.OwnFiles(), &clash);
+            if (which != OwnFile::kNone) {
+                err << OwnFileRefusalText(which) << "\n" << clash << "\n";
+                return 1;
+            }
+            std::string blocked;
+            if (!ClearInterruptedSave(target, &blocked)) {
+                err << "Export error!!\n" << blocked << " is in the way (not a regular file)\n";
+                return 1;
+            }
             const std::string intermediate = IntermediateMoviePath(target);
-            RemoveQuietly(intermediate);
             const TrimmedMovieJob job{intermediate,     video.RangeStart(),
                                       video.RangeEnd(), width,
                                       height,           video.Settings().Deinterlace != 0,
@@ -676,16 +690,15 @@ int Kinematics(const std::vector<std::string>& args, std::ostream& err) {
         err << kUsage;
         return 2;
     }
-    if (SameFileName(args[1], args[2])) {
-        err << LoadString(kIdsOverwriteOpenFile) << "\n";
-        return 1;
-    }
     return OnVideo(
         true, args, err,
         [&](const OpenedVideo& video, CAviVideoStream& stream) {
             const CLFFManager& markers = video.Annotations()->m_markers;
             if (markers.GetLoadState() != CLFFManager::kLoaded) {
                 err << "no marker file for " << args[1] << "\n";
+                return 1;
+            }
+            if (RefusedOutput(video, args[2], err)) {
                 return 1;
             }
             if (scale) {

@@ -32,6 +32,8 @@
 #include "markers/lff_manager.h"
 #include "markers/set_marker_id_dlg.h"
 #include "platform/path_util.h"
+#include "platform/string_ids.h"
+#include "platform/string_table.h"
 #include "settings/inifile_manager.h"
 #include "support/app_fixture.h"
 #include "support/walker_truth.h"
@@ -338,6 +340,53 @@ TEST_F(KinematicsAppTest, CalibrationFileIsReadAtOpenAndADamagedOneIsReportedAnd
         << "kept as it was";
     Act(kivra::ID_FILE_NEW)->trigger();
     EXPECT_FALSE(Act(kivra::ID_MARKER_CALIBRATION)->isEnabled());
+}
+
+TEST_F(KinematicsAppTest, CsvOutputsRefuseTheVideosOwnFilesAndTablesPastTheLimit) {
+    StoreTruthMarkers();
+    const std::string lff = kivra::ReplaceExtension(m_sample, ".lff");
+    const std::string kcal = kivra::ReplaceExtension(m_sample, ".kcal");
+    ASSERT_TRUE(kivra::WriteCalibrationFile(kcal, {4.5, {}, {}}));
+    Open(m_sample);
+    ASSERT_TRUE(Kinematics().CanExport());
+    const QString overwrite =
+        QString::fromStdString(kivra::LoadString(kivra::kIdsOverwriteOpenFile));
+    for (const std::string& own : {m_sample, lff, kcal}) {
+        const std::string before = ReadFile(own);
+        MessageBoxCatcher catcher;
+        EXPECT_FALSE(Kinematics().ExportKinematics(own)) << own;
+        EXPECT_FALSE(m_frame->Trimming().ExportCoordinates(own)) << own;
+        ASSERT_EQ(catcher.Texts().size(), 2) << own;
+        EXPECT_EQ(catcher.Texts()[0], catcher.Texts()[1]);
+        if (own == m_sample) {
+            EXPECT_EQ(catcher.Texts()[0], overwrite);
+        } else {
+            EXPECT_NE(catcher.Texts()[0], overwrite);
+        }
+        EXPECT_EQ(ReadFile(own), before) << own;
+    }
+
+    // 90,000 IDs over the 120 frames: either table would pass the limit. Refused with a
+    // message; the markers and the window stay.
+    CLFFManager& markers = m_frame->Annotations()->m_markers;
+    markers.LoadMarkers("", 90000);
+    for (int id = 1; id <= 90000; ++id) {
+        markers.SetMarker(id - 1, id % 120, 10.0, 20.0);
+    }
+    const std::string csv = m_dir.File("big.csv");
+    {
+        MessageBoxCatcher catcher;
+        EXPECT_FALSE(Kinematics().ExportKinematics(csv));
+        EXPECT_FALSE(m_frame->Trimming().ExportCoordinates(csv));
+        ASSERT_EQ(catcher.Texts().size(), 2);
+        EXPECT_TRUE(catcher.Texts()[0].contains(QStringLiteral("270000")))
+            << catcher.Texts()[0].toStdString();
+        EXPECT_TRUE(catcher.Texts()[1].contains(QStringLiteral("180000")))
+            << catcher.Texts()[1].toStdString();
+    }
+    EXPECT_FALSE(std::filesystem::exists(csv));
+    EXPECT_EQ(markers.Row(89999).size(), 1u);
+    EXPECT_NE(m_frame->Stream(), nullptr);
 }
 
 // ---- the whole path on the walker --------------------------------------------------------------

@@ -176,9 +176,9 @@ protected:
         QTest::mouseClick(m_view, Qt::LeftButton, {}, p);
         Paint();
     }
-    // The sample opened with both areas set: what the save command needs.
-    void OpenWithAreas() {
-        Open(m_sample);
+    // The sample (or another video) opened with both areas set: what the save command needs.
+    void OpenWithAreas(const std::string& video = std::string()) {
+        Open(video.empty() ? m_sample : video);
         Paint();
         ASSERT_TRUE(Act(kivra::ID_TRIMMING_AREA)->isEnabled());
         Act(kivra::ID_TRIMMING_AREA)->trigger();
@@ -566,6 +566,30 @@ TEST_F(TrimmedMovieTest, RefusesTheOpenVideoAndKeepsTheOldTargetWhenSavingFails)
     EXPECT_EQ(errorText, QStringLiteral("Export error!!"));
     EXPECT_EQ(ReadFile(avi), "keep me");
     EXPECT_TRUE(FilesWith("$out$").empty());
+}
+
+TEST_F(TrimmedMovieTest, RefusesATargetWhoseConvertedFileIsTheOpenVideo) {
+    UseProfiles();
+    UseMjpeg();
+    // An MP4 whose name is what saving clip.mp4 converts into.
+    const std::string source = m_dir.File("clip.$out$.mp4");
+    ASSERT_TRUE(kivra::test::RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25",
+                                        "-frames:v", "20", "-c:v", "mpeg4", source}));
+    const std::string bytes = ReadFile(source);
+    OpenWithAreas(source);
+    QString text;
+    Save({SaveAs(2, m_dir.File("clip.mp4")), Answer(QMessageBox::Ok, &text)});
+    EXPECT_EQ(text, Text(2018));
+    EXPECT_EQ(ReadFile(source), bytes);
+    EXPECT_FALSE(fs::exists(m_dir.File("clip.mp4")));
+    EXPECT_TRUE(FilesWith("$out$.avi").empty());
+
+    // What a killed save left under both scratch names goes with the next save.
+    ASSERT_TRUE(kivra::test::WriteFile(m_dir.File("next.$out$.avi"), "left over"));
+    ASSERT_TRUE(kivra::test::WriteFile(m_dir.File("next.$out$.mp4"), "left over"));
+    Save({SaveAs(2, m_dir.File("next.mp4"))});
+    EXPECT_EQ(ReadFile(m_dir.File("next.mp4")).substr(4, 4), "ftyp");
+    EXPECT_TRUE(FilesWith("next.$out$").empty());
 }
 
 TEST_F(TrimmedMovieTest, CancelledSaveLeavesNothingAndShowsNoError) {

@@ -4,9 +4,12 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <map>
+#include <new>
 
 #include "kinematics/butterworth.h"
+#include "markers/csv_export.h"
 #include "markers/lff_manager.h"
 #include "platform/replace_file.h"
 
@@ -69,8 +72,10 @@ std::optional<double> KinematicsTable::TimeOf(std::size_t row) const {
     return frames[row] / fps;
 }
 
-KinematicsResult BuildKinematics(const CLFFManager& store, int firstFrame, int lastFrame,
-                                 double fps, const KinematicsOptions& options) {
+namespace {
+
+KinematicsResult Build(const CLFFManager& store, int firstFrame, int lastFrame, double fps,
+                       const KinematicsOptions& options) {
     KinematicsResult result;
     const bool haveRate = std::isfinite(fps) && fps > 0.0;
     std::optional<ZeroLagLowPass> filter;
@@ -118,6 +123,13 @@ KinematicsResult BuildKinematics(const CLFFManager& store, int firstFrame, int l
     std::sort(table.frames.begin(), table.frames.end());
     table.frames.erase(std::unique(table.frames.begin(), table.frames.end()), table.frames.end());
     const std::size_t rows = table.frames.size();
+    const long long columns =
+        3LL * static_cast<long long>(ids.size()) + static_cast<long long>(options.angles.size());
+    if (rows > 0 && columns > kMaxTableCells / static_cast<long long>(rows)) {
+        result.failure = KinematicsResult::kTooLarge;
+        result.error = TableTooLargeText(static_cast<long long>(rows), columns);
+        return result;
+    }
     std::map<int, std::size_t> rowOfFrame;
     for (std::size_t r = 0; r < rows; ++r) {
         rowOfFrame[table.frames[r]] = r;
@@ -199,6 +211,20 @@ KinematicsResult BuildKinematics(const CLFFManager& store, int firstFrame, int l
     return result;
 }
 
+}  // namespace
+
+KinematicsResult BuildKinematics(const CLFFManager& store, int firstFrame, int lastFrame,
+                                 double fps, const KinematicsOptions& options) {
+    try {
+        return Build(store, firstFrame, lastFrame, fps, options);
+    } catch (const std::bad_alloc&) {
+        KinematicsResult result;
+        result.failure = KinematicsResult::kTooLarge;
+        result.error = TableOutOfMemoryText();
+        return result;
+    }
+}
+
 std::vector<AngleWithoutData> AnglesWithoutData(const CLFFManager& store, int firstFrame,
                                                 int lastFrame,
                                                 const std::vector<NamedAngle>& angles) {
@@ -220,7 +246,10 @@ std::vector<AngleWithoutData> AnglesWithoutData(const CLFFManager& store, int fi
     return missing;
 }
 
-std::string FormatKinematicsCsv(const KinematicsTable& table) {
+namespace {
+
+// The CSV text of the table, handed to flush in pieces of about 64 KB; false when flush was.
+bool FormatRows(const KinematicsTable& table, const std::function<bool(std::string&)>& flush) {
     std::string out = "Time";
     for (const MarkerKinematics& m : table.markers) {
         const std::string name = MarkerName(m.id);
@@ -245,12 +274,33 @@ std::string FormatKinematicsCsv(const KinematicsTable& table) {
             AppendFixed(out, a.degrees[r], 3);
         }
         out += "\r\n";
+        if (out.size() >= (1 << 16) && !flush(out)) {
+            return false;
+        }
     }
-    return out;
+    return flush(out);
+}
+
+}  // namespace
+
+std::string FormatKinematicsCsv(const KinematicsTable& table) {
+    std::string text;
+    FormatRows(table, [&text](std::string& piece) {
+        text += piece;
+        piece.clear();
+        return true;
+    });
+    return text;
 }
 
 bool WriteKinematicsCsv(const KinematicsTable& table, const std::string& path) {
-    return ReplaceFileContents(path, FormatKinematicsCsv(table));
+    return ReplaceFileStreamed(path, [&table](const ByteSink& sink) {
+        return FormatRows(table, [&sink](std::string& piece) {
+            const bool written = sink(piece);
+            piece.clear();
+            return written;
+        });
+    });
 }
 
 }  // namespace kivra

@@ -43,7 +43,9 @@ struct KinematicsTable {
 };
 
 struct KinematicsResult {
-    enum Failure { kNone, kNoFrameRate, kCutoffOutOfRange, kBadScale };
+    // kTooLarge: more values than kMaxTableCells, or no memory for them; error is the user's
+    // message then.
+    enum Failure { kNone, kNoFrameRate, kCutoffOutOfRange, kBadScale, kTooLarge };
     std::optional<KinematicsTable> table;
     Failure failure = kNone;
     std::string error;  // why there is no table, in words
@@ -69,7 +71,7 @@ std::vector<AngleWithoutData> AnglesWithoutData(const CLFFManager& store, int fi
 // Header "Time", then "Mnn_x,Mnn_y,Mnn_speed" per marker, then the angles' names; one line per
 // row. Decimal points in every locale, CR LF line ends, empty fields where a value is missing.
 std::string FormatKinematicsCsv(const KinematicsTable& table);
-// Replaces the file in one step; false leaves an old one intact.
+// Replaces the file in one step, written line by line; false leaves an old one intact.
 bool WriteKinematicsCsv(const KinematicsTable& table, const std::string& path);
 
 }  // namespace kivra

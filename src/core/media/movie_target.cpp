@@ -1,5 +1,8 @@
 #include "media/movie_target.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -24,6 +27,43 @@ bool MoveOver(const std::string& finished, const std::string& target, std::strin
 
 std::string IntermediateMoviePath(const std::string& target) {
     return ReplaceExtension(target, ".$out$.avi");
+}
+
+std::string ConvertedMoviePath(const std::string& target) {
+    const std::string extension = FileExtension(target);
+    return EqualsIgnoreCase(extension, ".avi") ? std::string()
+                                               : ReplaceExtension(target, ".$out$" + extension);
+}
+
+OwnFile MovieTargetClash(const std::string& target, const VideoOwnFiles& own, std::string* clash) {
+    for (const std::string& path :
+         {target, IntermediateMoviePath(target), ConvertedMoviePath(target)}) {
+        const OwnFile which = own.Which(path);
+        if (which != OwnFile::kNone) {
+            if (clash != nullptr) {
+                *clash = path;
+            }
+            return which;
+        }
+    }
+    return OwnFile::kNone;
+}
+
+bool ClearInterruptedSave(const std::string& target, std::string* blocked) {
+    for (const std::string& path : {IntermediateMoviePath(target), ConvertedMoviePath(target)}) {
+        struct stat st {};
+        if (path.empty() || ::lstat(path.c_str(), &st) != 0) {
+            continue;
+        }
+        if (!S_ISREG(st.st_mode)) {
+            if (blocked != nullptr) {
+                *blocked = path;
+            }
+            return false;
+        }
+        ::unlink(path.c_str());
+    }
+    return true;
 }
 
 bool PlaceTrimmedMovie(const std::string& intermediate, const std::string& target, int profileIndex,

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <new>
 
 #include "platform/path_util.h"
 #include "platform/unique_fd.h"
@@ -30,14 +31,14 @@ bool WriteAll(int fd, std::string_view bytes) {
 }
 
 // Opens a fresh file beside target. Created with 0666 so the umask decides, as for any new
-// file; the name carries the process id and a counter, so writers never collide.
+// file; the name carries the process id and a counter, so writers never collide, and stays
+// short whatever target's name, so a target near the file-name limit can still be replaced.
 int CreateTemporary(const std::string& target, std::string& name) {
     static std::atomic<unsigned> counter{0};
     const std::string folder = FolderOf(target);
-    const std::string base = target.substr(folder.size());
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = folder + "." + base + ".tmp-" + std::to_string(::getpid()) + "-" +
-               std::to_string(counter.fetch_add(1));
+        name = folder + ".kivra-" + std::to_string(::getpid()) + "-" +
+               std::to_string(counter.fetch_add(1)) + ".tmp";
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) {
             return fd;
@@ -57,6 +58,11 @@ void SyncFolderOf(const std::string& path) {
 }  // namespace
 
 bool ReplaceFileContents(const std::string& path, std::string_view bytes) {
+    return ReplaceFileStreamed(path, [bytes](const ByteSink& sink) { return sink(bytes); });
+}
+
+bool ReplaceFileStreamed(const std::string& path,
+                         const std::function<bool(const ByteSink&)>& produce) {
     if (path.empty()) {
         return false;
     }
@@ -71,7 +77,13 @@ bool ReplaceFileContents(const std::string& path, std::string_view bytes) {
     if (fd.get() < 0) {
         return false;
     }
-    bool ok = WriteAll(fd.get(), bytes);
+    const int out = fd.get();
+    bool ok = false;
+    try {
+        ok = produce([out](std::string_view bytes) { return WriteAll(out, bytes); });
+    } catch (const std::bad_alloc&) {
+        ok = false;  // the temporary goes below like any half-written one
+    }
     if (ok && hadOld) {
         ::fchmod(fd.get(), old.st_mode & 07777);  // a failure only leaves the umask's mode
     }

@@ -1,6 +1,7 @@
 #pragma once
 // Replacing a whole file without ever leaving it half written: used for the settings file,
 // the marker file and the CSV export.
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,14 @@ namespace kivra {
 // permissions. False when any step fails; the old file is then untouched and no temporary
 // file is left behind.
 bool ReplaceFileContents(const std::string& path, std::string_view bytes);
+
+// Takes the next piece of a file's bytes; false once writing failed.
+using ByteSink = std::function<bool(std::string_view bytes)>;
+
+// The same for a file too large to hold in memory: produce hands the bytes to the sink piece by
+// piece and returns false to give up (a failed write included), which leaves the old file.
+bool ReplaceFileStreamed(const std::string& path,
+                         const std::function<bool(const ByteSink&)>& produce);
 
 // The file that ReplaceFileContents(path, ...) replaces: the one a symbolic link points to, or
 // path itself (also when the link leads nowhere).

@@ -11,6 +11,7 @@
 #include "frame/qt_user_messages.h"
 #include "media/avi_video_stream.h"
 #include "media/movie_target.h"
+#include "media/own_files.h"
 #include "media/trimmed_movie_writer.h"
 #include "platform/path_util.h"
 #include "platform/string_ids.h"
@@ -70,18 +71,19 @@ void CMainFrame::SaveTrimmedMovie(const std::string& target, int filterIndex) {
     if (doc == nullptr || stream == nullptr || target.empty()) {
         return;
     }
-    const std::string intermediate = kivra::IntermediateMoviePath(target);
-    // Neither the target nor the file written on the way may be the video being read.
-    for (const std::string& path : {target, intermediate}) {
-        if (kivra::EqualsIgnoreCase(path, doc->PathName()) ||
-            kivra::EqualsIgnoreCase(path, stream->FileName())) {
-            ShowMessage(kivra::LoadString(kivra::kIdsOverwriteOpenFile), MsgButtons::Ok,
-                        MsgIcon::None);
-            return;
-        }
+    // Neither the target nor a file written on the way may be one of the open video's.
+    const kivra::OwnFile clash =
+        kivra::MovieTargetClash(target, kivra::VideoOwnFiles(doc->PathName(), stream), nullptr);
+    if (clash != kivra::OwnFile::kNone) {
+        ShowMessage(kivra::OwnFileRefusalText(clash), MsgButtons::Ok, MsgIcon::None);
+        return;
     }
-
-    std::remove(intermediate.c_str());  // what an interrupted save left; the name is ours
+    // What an interrupted save left goes; a link or folder under those names stops the save.
+    if (std::string blocked; !kivra::ClearInterruptedSave(target, &blocked)) {
+        ShowMessage(std::string(kExportError) + "\n" + blocked, MsgButtons::Ok, MsgIcon::None);
+        return;
+    }
+    const std::string intermediate = kivra::IntermediateMoviePath(target);
     Settings().FilterIndex = filterIndex;
     const int profileIndex = filterIndex - 1;
     m_playback.First();

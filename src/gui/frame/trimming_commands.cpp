@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QKeyEvent>
+#include <new>
 
 #include "frame/config_trimming_dlg.h"
 #include "frame/qt_user_messages.h"
@@ -10,6 +11,7 @@
 #include "markers/set_marker_id_dlg.h"
 #include "markers/trimming_state.h"
 #include "media/avi_video_stream.h"
+#include "media/own_files.h"
 #include "media/vfw_doc.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
@@ -170,13 +172,28 @@ bool CTrimmingCommands::ExportCoordinates(const std::string& path) {
     if (stream == nullptr || annotations == nullptr) {
         return false;
     }
-    const auto [width, height] = m_host.Settings().OutputSize();
-    const bool exported =
-        kivra::ExportCsv(annotations->m_markers, path, session.RangeStart(), session.RangeEnd(),
-                         annotations->m_trimParam, stream->GetFrameRate(), width, height);
-    if (!exported) {
-        m_host.Messages().ShowMessage(kivra::LoadString(kivra::kIdsCsvFailed), MsgButtons::Ok,
+    const CVfwDoc* doc = m_host.GetDocument();
+    const kivra::OwnFile own =
+        kivra::VideoOwnFiles(doc != nullptr ? doc->PathName() : std::string(), stream).Which(path);
+    if (own != kivra::OwnFile::kNone) {
+        m_host.Messages().ShowMessage(kivra::OwnFileRefusalText(own), MsgButtons::Ok,
                                       MsgIcon::Warning);
+        return false;
+    }
+    const auto [width, height] = m_host.Settings().OutputSize();
+    std::string problem;
+    bool exported = false;
+    try {
+        exported = kivra::ExportCsv(annotations->m_markers, path, session.RangeStart(),
+                                    session.RangeEnd(), annotations->m_trimParam,
+                                    stream->GetFrameRate(), width, height, &problem);
+    } catch (const std::bad_alloc&) {
+        exported = false;  // the session and its unsaved markers stay
+    }
+    if (!exported) {
+        m_host.Messages().ShowMessage(
+            problem.empty() ? kivra::LoadString(kivra::kIdsCsvFailed) : problem, MsgButtons::Ok,
+            MsgIcon::Warning);
     }
     return exported;
 }

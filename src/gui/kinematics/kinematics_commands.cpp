@@ -2,13 +2,16 @@
 
 #include <QFile>
 #include <QWidget>
+#include <new>
 
 #include "frame/qt_user_messages.h"
 #include "kinematics/angles_dlg.h"
 #include "kinematics/calibration_dlg.h"
 #include "kinematics/kinematics_plot.h"
+#include "markers/csv_export.h"
 #include "markers/lff_manager.h"
 #include "media/avi_video_stream.h"
+#include "media/own_files.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
 
@@ -161,6 +164,8 @@ QString CKinematicsCommands::FailureText(const kivra::KinematicsResult& result) 
         }
         case kivra::KinematicsResult::kBadScale:
             return tr("キャリブレーションのスケールが正しくありません。");
+        case kivra::KinematicsResult::kTooLarge:
+            return QString::fromStdString(result.error);
         case kivra::KinematicsResult::kNone:
             break;
     }
@@ -180,12 +185,25 @@ bool CKinematicsCommands::ExportKinematics(const std::string& path) {
     if (markers == nullptr) {
         return false;
     }
-    const kivra::KinematicsResult result = Compute();
-    if (!result.table) {
+    const kivra::OwnFile own =
+        kivra::VideoOwnFiles(m_host->VideoPath(), m_host->Stream()).Which(path);
+    if (own != kivra::OwnFile::kNone) {
+        m_host->ShowMessage(kivra::OwnFileRefusalText(own), MsgButtons::Ok, MsgIcon::Warning);
+        return false;
+    }
+    bool written = false;
+    kivra::KinematicsResult result;
+    try {
+        result = Compute();
+        written = result.table && kivra::WriteKinematicsCsv(*result.table, path);
+    } catch (const std::bad_alloc&) {
+        written = false;  // the session and its unsaved markers stay
+    }
+    if (!result.table && result.failure != kivra::KinematicsResult::kNone) {
         m_host->ShowMessage(FailureText(result).toStdString(), MsgButtons::Ok, MsgIcon::Warning);
         return false;
     }
-    if (!kivra::WriteKinematicsCsv(*result.table, path)) {
+    if (!written) {
         m_host->ShowMessage(kivra::LoadString(kivra::kIdsCsvFailed), MsgButtons::Ok,
                             MsgIcon::Warning);
         return false;
@@ -236,13 +254,17 @@ void CKinematicsCommands::RefreshPlot(bool force) {
     const CAviVideoStream* stream = m_host->Stream();
     if (force || m_bPlotStale) {
         m_bPlotStale = false;
-        const kivra::KinematicsResult result = Compute();
-        if (stream == nullptr) {
-            m_pPlot->SetMessage(tr("動画が開かれていません。"));
-        } else if (!result.table) {
-            m_pPlot->SetMessage(FailureText(result));
-        } else {
-            m_pPlot->SetTable(*result.table, m_host->RangeStart(), m_host->RangeEnd());
+        try {
+            const kivra::KinematicsResult result = Compute();
+            if (stream == nullptr) {
+                m_pPlot->SetMessage(tr("動画が開かれていません。"));
+            } else if (!result.table) {
+                m_pPlot->SetMessage(FailureText(result));
+            } else {
+                m_pPlot->SetTable(*result.table, m_host->RangeStart(), m_host->RangeEnd());
+            }
+        } catch (const std::bad_alloc&) {
+            m_pPlot->SetMessage(QString::fromStdString(kivra::TableOutOfMemoryText()));
         }
     }
     m_pPlot->SetCurrentFrame(stream != nullptr ? stream->m_nCurrentFrame : -1);
