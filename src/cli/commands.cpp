@@ -100,6 +100,9 @@ public:
         session_.RestoreTrimmingState(TrimmingStateFromMarkers(markers, session_.FrameCount()),
                                       settings_);
     }
+    TrimmingState FileTrimmingState() const override {
+        return session_.CurrentTrimmingState(settings_);
+    }
 
     ProgressSink& Progress() override { return progress_; }
 
