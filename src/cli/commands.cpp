@@ -101,6 +101,9 @@ public:
         session_.RestoreTrimmingState(TrimmingStateFromMarkers(markers, session_.FrameCount()),
                                       settings_);
     }
+    TrimmingState FileTrimmingState() const override {
+        return session_.CurrentTrimmingState(settings_);
+    }
 
     ProgressSink& Progress() override { return progress_; }
 

@@ -130,13 +130,14 @@ void RunHidden(const std::vector<std::string>& argv, bool searchPath, int logFd)
 }  // namespace
 
 bool CPellamApp::InitInstance() {
-    if (m_unique.Lock(ZebsCUniqueApp::LockFolder(), ZebsCUniqueApp::UniqueName()) !=
-        UniqueLock::Acquired) {
-        return false;  // another copy installs, or the lock cannot be trusted
-    }
+    // Before the lock: an ordinary user hears why nothing happens, whoever holds it.
     if (::geteuid() != 0) {
         ShowMessage(NoAdministratorMessage());
         return false;
+    }
+    if (m_unique.Lock(ZebsCUniqueApp::LockFolder(), ZebsCUniqueApp::UniqueName()) !=
+        UniqueLock::Acquired) {
+        return false;  // another copy installs, or the lock cannot be trusted
     }
     std::error_code error;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);

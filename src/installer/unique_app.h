@@ -16,14 +16,17 @@ public:
     ZebsCUniqueApp(const ZebsCUniqueApp&) = delete;
     ZebsCUniqueApp& operator=(const ZebsCUniqueApp&) = delete;
 
-    // Takes the lock "<folder>/<name>", dropping one held before.
+    // Takes the lock "<folder>/<name>", dropping one held before. The folder must be one only
+    // its owner, root or this user, can write; neither it nor the file is reached through a
+    // link.
     UniqueLock Lock(const std::string& folder, const std::string& name);
     void Release();
 
     // The reverse-domain prefix followed by the running executable's base name (cut before its
     // last dot); computed once per process.
     static const std::string& UniqueName();
-    // $XDG_RUNTIME_DIR when it is an absolute path, else the temporary folder.
+    // Where root's lock lives: the first of $PELLAM_LOCK_DIR (when set), else /run/lock and
+    // /run, that only root can write; empty when none is.
     static std::string LockFolder();
 
 private:

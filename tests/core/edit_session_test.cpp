@@ -219,12 +219,65 @@ TEST_F(EditSessionTest, TrimmingStateSurvivesTheMarkerFile) {
     session.RestoreTrimmingState(kivra::TrimmingStateFromMarkers(reopened->m_markers, kFrames),
                                  settings);
     EXPECT_EQ(session.CurrentTrimmingState(), saved.state);
+    // What a save would write now is what the file holds: restoring is no change to save.
+    EXPECT_EQ(session.CurrentTrimmingState(settings),
+              kivra::TrimmingStateFromMarkers(reopened->m_markers, kFrames));
     EXPECT_EQ(settings.Mode, kivra::kFrontMode);
     EXPECT_EQ(settings.MosaicRectType, 3);
     ASSERT_EQ(reopened->m_trimParam.GetSize(), kFrames);
     for (int f = 0; f < kFrames; ++f) {
         ASSERT_EQ(reopened->m_trimParam.At(f), saved.rects[size_t(f)]) << "frame " << f;
     }
+}
+
+// Every part of the marker file's header shows in the state a save writes, and taking an edit
+// back (as the undo history does) returns to the state as saved.
+TEST_F(EditSessionTest, TrimmingChangesShowInTheStateASaveWritesUntilTakenBack) {
+    CInifileManager settings{std::string()};
+    std::vector<kivra::SessionEdit> edits;
+    m_session.SetEditListener([&edits](kivra::SessionEdit edit) { edits.push_back(edit); });
+    const kivra::TrimmingState saved = m_session.CurrentTrimmingState(settings);
+    const auto unchanged = [&] { return m_session.CurrentTrimmingState(settings) == saved; };
+    const auto undoAll = [&] {
+        for (auto edit = edits.rbegin(); edit != edits.rend(); ++edit) {
+            m_session.ApplyAnnotationState(edit->before);
+        }
+    };
+
+    SetBothAreas();
+    ASSERT_EQ(edits.size(), 2u);
+    EXPECT_FALSE(unchanged());
+    undoAll();
+    EXPECT_TRUE(unchanged());
+    m_session.ApplyAnnotationState(edits[0].after);
+    EXPECT_FALSE(unchanged()) << "area 1 alone";
+    m_session.ApplyAnnotationState(edits[0].before);
+    ASSERT_TRUE(unchanged());
+
+    edits.clear();
+    ASSERT_TRUE(m_session.SetMosaicType(3));
+    EXPECT_FALSE(unchanged());
+    undoAll();
+    EXPECT_TRUE(unchanged());
+
+    ASSERT_TRUE(m_session.SetPlayRange(7, 99));
+    EXPECT_FALSE(unchanged());
+    ASSERT_TRUE(m_session.SetPlayRange(0, kFrames - 1));
+    EXPECT_TRUE(unchanged());
+
+    ASSERT_EQ(m_session.RequestTrimmingMode(kivra::kFrontMode, [] { return true; }),
+              ModeRequest::kChanged);
+    EXPECT_FALSE(unchanged());
+    ASSERT_EQ(m_session.RequestTrimmingMode(kivra::kSideMode, [] { return true; }),
+              ModeRequest::kChanged);
+    EXPECT_TRUE(unchanged());
+
+    // The output settings are written beside them.
+    settings.Direction = settings.Direction == 0 ? 1 : 0;
+    EXPECT_FALSE(unchanged());
+    settings.Direction = saved.direction;
+    settings.SizeType = saved.sizeType + 1;
+    EXPECT_FALSE(unchanged());
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
 // The codec installer as a real process: a copy of the built program in a scratch program
 // folder whose prepare/ holds stand-in installers that note their order and arguments, with a
-// stand-in apt-get first on PATH.
+// stand-in apt-get first on PATH. Root's lock goes to a scratch folder only root can write.
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,6 +33,8 @@ using Clock = std::chrono::steady_clock;
 constexpr char kMessage102Ja[] = "管理者権限がないため、コーデックはインストールできません。";
 constexpr char kMessage102En[] =
     "Because you do not have administrator privileges, you can not install the codec.";
+// The lock's name: our prefix and the program's base name.
+constexpr char kLockName[] = "jp.brindle.gait.pellam";
 
 // A stand-in installer: notes its start, takes a moment, talks on stdout, notes its end.
 std::string StandIn(const std::string& name, int exitCode = 0) {
@@ -62,9 +66,11 @@ class Pellam : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.ok());
-        for (const char* sub : {"program/prepare", "bin", "run", "tmp"}) {
+        for (const char* sub : {"program/prepare", "bin", "run", "tmp", "lock"}) {
             fs::create_directories(m_dir.File(sub));
         }
+        ASSERT_EQ(::chmod(m_dir.File("lock").c_str(), 0755), 0);
+        m_lockFolder = m_dir.File("lock");
         m_program = m_dir.File("program/pellam");
         // A copy: the program finds prepare/ beside its own file, links resolved.
         fs::copy_file(std::string(KIVRA_BINARY_DIR) + "/pellam", m_program);
@@ -92,8 +98,11 @@ protected:
     }
 
     std::vector<std::string> Environment(const std::string& lang) const {
-        return {"PATH=" + m_dir.File("bin") + ":/usr/bin:/bin", "RECORD=" + Record(),
-                "XDG_RUNTIME_DIR=" + m_dir.File("run"), "TMPDIR=" + m_dir.File("tmp"),
+        return {"PATH=" + m_dir.File("bin") + ":/usr/bin:/bin",
+                "RECORD=" + Record(),
+                "XDG_RUNTIME_DIR=" + m_dir.File("run"),
+                "TMPDIR=" + m_dir.File("tmp"),
+                "PELLAM_LOCK_DIR=" + m_lockFolder,
                 "LANG=" + lang};
     }
 
@@ -163,7 +172,18 @@ protected:
 
     static bool IsRoot() { return ::geteuid() == 0; }
 
+    // Opens (creating) a file and holds an exclusive lock on it until the descriptor closes.
+    static int HoldLock(const std::string& path, mode_t mode) {
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, mode);
+        if (fd >= 0 && (::fchmod(fd, mode) != 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0)) {
+            ::close(fd);
+            return -1;
+        }
+        return fd;
+    }
+
     TempDir m_dir{"kivra pellam"};
+    std::string m_lockFolder;
     std::string m_program;
     std::string m_outputPath;
     int m_runs = 0;
@@ -243,8 +263,9 @@ TEST_F(Pellam, SecondCopyEndsAtOnceWhileTheFirstHoldsTheLock) {
 
     // With the first gone the lock is free again; a link planted in its place is never
     // followed, and nothing is installed past it.
+    EXPECT_TRUE(fs::is_empty(m_dir.File("run"))) << "no lock in the user's folder";
     std::vector<fs::path> locks;
-    for (const auto& entry : fs::directory_iterator(m_dir.File("run"))) {
+    for (const auto& entry : fs::directory_iterator(m_lockFolder)) {
         locks.push_back(entry.path());
     }
     ASSERT_EQ(locks.size(), 1U);
@@ -256,6 +277,40 @@ TEST_F(Pellam, SecondCopyEndsAtOnceWhileTheFirstHoldsTheLock) {
     RunToEnd();
     EXPECT_FALSE(fs::exists(target));
     EXPECT_EQ(ReadFile(Record()), "");
+}
+
+TEST_F(Pellam, ALockPlantedInASharedFolderNeverKeepsRootFromInstalling) {
+    REQUIRE_ROOT();
+    WriteAllInstallers();
+    // Where the lock used to go, folders anyone can write: a lock held under the name there
+    // by someone else, and a link planted in the other.
+    for (const char* shared : {"run", "tmp"}) {
+        ASSERT_EQ(::chmod(m_dir.File(shared).c_str(), 01777), 0);
+    }
+    const int held = HoldLock(m_dir.File("run/") + kLockName, 0666);
+    ASSERT_GE(held, 0);
+    const std::string target = m_dir.File("planted-target");
+    fs::create_symlink(target, m_dir.File("tmp/") + kLockName);
+
+    RunToEnd();
+    EXPECT_NE(ReadFile(Record()).find("encoder-setup end\n"), std::string::npos)
+        << ReadFile(Record());
+    EXPECT_FALSE(fs::exists(target));
+    EXPECT_TRUE(fs::exists(m_lockFolder + "/" + kLockName));
+
+    // A lock folder that others can write, or that is reached through a link, is not taken:
+    // nothing installs past it.
+    const std::string link = m_dir.File("lock-link");
+    fs::create_directory_symlink(m_lockFolder, link);
+    for (const std::string& folder : {m_dir.File("run"), link}) {
+        SCOPED_TRACE(folder);
+        ASSERT_TRUE(WriteFile(Record(), ""));
+        m_lockFolder = folder;
+        const Outcome run = RunToEnd();
+        EXPECT_TRUE(WIFEXITED(run.status));
+        EXPECT_EQ(ReadFile(Record()), "");
+    }
+    ::close(held);
 }
 
 TEST_F(Pellam, WithoutAdministratorRightsShowsMessage102AndInstallsNothing) {
@@ -270,21 +325,41 @@ TEST_F(Pellam, WithoutAdministratorRightsShowsMessage102AndInstallsNothing) {
         }
         uid = nobody->pw_uid;
         gid = nobody->pw_gid;
-        // That account must reach the program, its lock folder and the record.
+        // That account must reach the program and the record.
         for (const char* folder : {"", "/program", "/program/prepare", "/bin"}) {
             ASSERT_EQ(::chmod((m_dir.path() + folder).c_str(), 0755), 0);
         }
         ASSERT_EQ(::chmod(m_dir.File("run").c_str(), 01777), 0);
         ASSERT_EQ(::chmod(Record().c_str(), 0666), 0);
     }
-    for (const auto& [lang, message] :
-         {std::pair{"ja_JP.UTF-8", kMessage102Ja}, std::pair{"de_DE.UTF-8", kMessage102En}}) {
-        SCOPED_TRACE(lang);
-        const Outcome run = RunToEnd(lang, uid, gid);
-        ASSERT_TRUE(WIFEXITED(run.status));
-        EXPECT_NE(WEXITSTATUS(run.status), 120) << "could not drop root rights";
-        EXPECT_EQ(run.output, std::string(message) + "\n");
-        EXPECT_EQ(ReadFile(Record()), "");
+    // Whatever the lock says: free, held by another copy, or a file this user cannot open.
+    const std::string userLock = m_dir.File("run/") + kLockName;
+    const std::string rootLock = m_lockFolder + "/" + kLockName;
+    const std::vector<std::pair<const char*, std::function<int()>>> locks = {
+        {"free", [] { return -1; }},
+        {"held", [&] { return HoldLock(userLock, 0666); }},
+        {"held by root", [&] { return HoldLock(rootLock, 0600); }},
+        {"not to be opened",
+         [&] {
+             fs::remove(userLock);
+             fs::create_directory(userLock);
+             return -1;
+         }},
+    };
+    for (const auto& [state, makeLock] : locks) {
+        const int held = makeLock();
+        for (const auto& [lang, message] :
+             {std::pair{"ja_JP.UTF-8", kMessage102Ja}, std::pair{"de_DE.UTF-8", kMessage102En}}) {
+            SCOPED_TRACE(std::string(lang) + ", lock " + state);
+            const Outcome run = RunToEnd(lang, uid, gid);
+            ASSERT_TRUE(WIFEXITED(run.status));
+            EXPECT_NE(WEXITSTATUS(run.status), 120) << "could not drop root rights";
+            EXPECT_EQ(run.output, std::string(message) + "\n");
+            EXPECT_EQ(ReadFile(Record()), "");
+        }
+        if (held >= 0) {
+            ::close(held);
+        }
     }
 }
 

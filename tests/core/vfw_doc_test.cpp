@@ -256,10 +256,14 @@ TEST(VfwDocMarkerFileTest, DamagedFileIsReportedAndGoodOneRestored) {
         ASSERT_TRUE(markers.SaveMarkers(dir.File("walk.lff"), 0, 0, 1));
     }
     Fixture f;
+    f.host.trimming.rangeStart = 3;  // as the restore leaves it
     ASSERT_TRUE(f.doc.OnOpenDocument(avi));
     EXPECT_TRUE(f.host.messages.empty());
     EXPECT_EQ(f.host.calls.back(), "restore");  // after the resets and the posted First
-    EXPECT_FALSE(f.doc.MarkersModified());
+    EXPECT_FALSE(f.doc.MarkersModified()) << "the restored state is what the file holds";
+    f.host.trimming.mosaicType = 3;
+    EXPECT_TRUE(f.doc.MarkersModified());
+    f.host.trimming.mosaicType = 1;
     EXPECT_TRUE(f.doc.Annotations()->m_markers.HasMarkers(4));
     f.doc.Annotations()->m_markers.SetMarker(0, 0, 1.0, 1.0);
     EXPECT_TRUE(f.doc.MarkersModified());
@@ -397,8 +401,8 @@ TEST_F(OpenVideoKeptTest, GoodFileReplacesTheOpenVideo) {
     EXPECT_EQ(current.Names(), std::vector<std::string>{"walk 歩行.mp4"});
 }
 
-// The question belongs to whoever gives the video up: asked only with changed markers, No
-// goes on, Cancel stops, and a box closed without an answer counts as Cancel.
+// The question belongs to whoever gives the video up: asked only with changed markers or
+// trimming state, No goes on, Cancel stops, and a box closed without an answer counts as Cancel.
 TEST_F(OpenVideoKeptTest, DiscardQuestionAnswers) {
     host.questionAnswer = kivra::MsgAnswer::No;
     EXPECT_TRUE(doc.ConfirmDiscardMarkers());
@@ -411,6 +415,16 @@ TEST_F(OpenVideoKeptTest, DiscardQuestionAnswers) {
     annotations->m_markers.SetModified(false);
     EXPECT_TRUE(doc.ConfirmDiscardMarkers());
     EXPECT_EQ(host.messages.size(), 3u);
+
+    // Areas set (or a range, a mode, a mosaic type) since opening: the same question.
+    host.trimming.area1 = kivra::AreaFromClick({10, 10, 30, 40}, 2);
+    host.questionAnswer = kivra::MsgAnswer::Cancel;
+    EXPECT_FALSE(doc.ConfirmDiscardMarkers());
+    ASSERT_EQ(host.messages.size(), 4u);
+    EXPECT_EQ(host.messages.back(), kivra::LoadString(2041));
+    host.trimming.area1 = {};  // taken back
+    EXPECT_TRUE(doc.ConfirmDiscardMarkers());
+    EXPECT_EQ(host.messages.size(), 4u);
 }
 
 }  // namespace

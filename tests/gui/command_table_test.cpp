@@ -169,7 +169,7 @@ const Rule kEnabled[] = {
     {".....x.--x.", kivra::ID_MARKER_DELETE_FRAME, "Delete frame markers"},
     {"....xx.xxx.", kivra::ID_MARKER_DELETE_ALL, "Delete all markers"},
     {"xxxxxxxxxxx", kivra::ID_MARKER_SHOW_LOCUS, "Show locus"},
-    {"....xxxxxx.", kivra::ID_MARKER_SAVE, "Save markers"},
+    {"...xxxxxxx.", kivra::ID_MARKER_SAVE, "Save markers"},  // areas alone are worth saving
     {"....xxxxx..", kivra::ID_MARKER_COORDINATE_OUTPUT, "Coordinate output"},
     {"xxxxxxxxxxx", kivra::ID_APP_ABOUT, "About"},
     {"xxxxxxxxxxx", kivra::ID_VIEW_CODEC_LIST, "Codec list"},
@@ -257,7 +257,8 @@ TEST_F(CommandTableTest, EveryCommandFollowsItsRulesThroughASession) {
          [&] {
              Command(kivra::ID_MARKER_SET_ID);
              ASSERT_FALSE(m_frame->IsMarkerIdDialogVisible());
-             EXPECT_EQ(m_frame->Session().GetViewMode(), kivra::kPreviewMode) << "hiding keeps preview";
+             EXPECT_EQ(m_frame->Session().GetViewMode(), kivra::kPreviewMode)
+                 << "hiding keeps preview";
              ControlPlayClock();
              const int from = Current();
              Command(kivra::ID_MOVIE_PLAY);
@@ -280,7 +281,8 @@ TEST_F(CommandTableTest, EveryCommandFollowsItsRulesThroughASession) {
          [&] {
              Command(kivra::ID_MOVIE_STOP);
              Command(kivra::ID_TRIMMING_AREA_CLEAR);
-             EXPECT_EQ(m_frame->Session().GetViewMode(), kivra::kNormalMode) << "preview ends with the areas";
+             EXPECT_EQ(m_frame->Session().GetViewMode(), kivra::kNormalMode)
+                 << "preview ends with the areas";
              m_frame->Playback().ShowFrame(5);
              Command(kivra::ID_TRIMMING_FRONT_MODE);  // no area 1: nothing to ask
              EXPECT_EQ(m_frame->Session().StoredTrimmingMode(), kivra::kFrontMode);
@@ -482,7 +484,8 @@ TEST_F(CommandTableTest, ModeChangeAsksBeforeClearingTheAreas) {
         EXPECT_EQ(m_frame->Session().StoredTrimmingMode(), kivra::kFrontMode);
         EXPECT_FALSE(m_frame->Session().Area1().IsSet());
         EXPECT_FALSE(m_frame->Session().Area2().IsSet());
-        EXPECT_EQ(m_frame->Session().GetViewMode(), kivra::kNormalMode) << "preview needs the areas";
+        EXPECT_EQ(m_frame->Session().GetViewMode(), kivra::kNormalMode)
+            << "preview needs the areas";
         EXPECT_EQ(navigator->windowTitle(), Text(2034));
         EXPECT_FALSE(Enabled(kivra::ID_TRIMMING_PREVIEW));
         EXPECT_TRUE(m_frame->TrimmingBar()->IsPressed(kivra::ID_TRIMMING_FRONT_MODE));
@@ -519,10 +522,12 @@ TEST_F(CommandTableTest, ModeChangeAsksBeforeClearingTheAreas) {
     EXPECT_EQ(m_frame->Session().GetViewMode(), kivra::kAreaMode);
     EXPECT_EQ(navigator->windowTitle(), Text(2034));
 
-    // No video: the mode simply changes.
+    // The mode is kept in the marker file, so closing asks to save it. No video: the mode
+    // simply changes.
     Command(kivra::ID_FILE_NEW);
+    EXPECT_EQ(yes.Texts(), (QStringList{Text(2022), Text(2041)}));
     Command(kivra::ID_TRIMMING_SIDE_MODE);
-    EXPECT_EQ(yes.Texts().size(), 1);
+    EXPECT_EQ(yes.Texts().size(), 2);
     EXPECT_EQ(m_frame->Session().StoredTrimmingMode(), kivra::kSideMode);
 }
 

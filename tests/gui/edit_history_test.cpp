@@ -1,17 +1,20 @@
 // Undo and redo in the window on the bundled walker: the keys, one step per edit however many
-// frames it changed (a drag, a tracking run), the modified flag at each step, and a new video
-// starting a new history.
+// frames it changed (a drag, a tracking run), the modified flag at each step, the save question
+// for areas at each step, and a new video starting a new history.
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QMouseEvent>
 #include <QTest>
 #include <cmath>
+#include <filesystem>
 #include <vector>
 
 #include "frame/command_ids.h"
 #include "markers/lff_manager.h"
 #include "media/avi_video_stream.h"
+#include "media/vfw_doc.h"
+#include "platform/string_table.h"
 #include "session/edit_session.h"
 #include "support/app_fixture.h"
 #include "view/vfw_view.h"
@@ -19,6 +22,7 @@
 namespace {
 
 using kivra::CommandId;
+using kivra::test::MessageBoxCatcher;
 
 // Walker truth of frame 0 in the store's pixel-centre convention.
 constexpr double kHeadX = 151.118 - 0.5;
@@ -48,7 +52,30 @@ protected:
         return true;
     }
     std::vector<T_MARKER> Row(int id) { return Store().Row(id - 1); }
+    // Whether giving the video up would ask to save.
+    bool Unsaved() { return m_frame->GetDocument()->MarkersModified(); }
+    // A click on the picture at a fraction of its size, as the mouse makes it.
+    void Click(double fx, double fy) {
+        const kivra::ViewRect pic = m_view->ImageRect();
+        const QPoint p(pic.left + int(pic.Width() * fx), pic.top + int(pic.Height() * fy));
+        QMouseEvent move(QEvent::MouseMove, p, m_view->mapToGlobal(p), Qt::NoButton, Qt::NoButton,
+                         {});
+        QApplication::sendEvent(m_view, &move);
+        QTest::mouseClick(m_view, Qt::LeftButton, {}, p);
+        m_view->repaint();
+        QCoreApplication::processEvents();
+    }
+    void SetBothAreas() {
+        ASSERT_TRUE(Run(kivra::ID_TRIMMING_AREA));
+        Click(0.35, 0.5);
+        Click(0.6, 0.5);
+        ASSERT_TRUE(Session().AreasSet());
+    }
 };
+
+QString Text(int id) {
+    return QString::fromStdString(kivra::LoadString(id));
+}
 
 TEST_F(EditHistoryTest, KeysUndoAndRedoEditsAndTheModifiedFlagFollowsTheSavedStep) {
     EXPECT_FALSE(Run(kivra::ID_MARKER_UNDO)) << "nothing to undo after opening";
@@ -73,13 +100,16 @@ TEST_F(EditHistoryTest, KeysUndoAndRedoEditsAndTheModifiedFlagFollowsTheSavedSte
     EXPECT_TRUE(Modified());
     EXPECT_FALSE(Run(kivra::ID_MARKER_REDO)) << "at the end of the history";
 
-    // Areas are stored with the markers but never made them modified; their step undoes too.
+    // Areas are stored with the markers yet leave the markers' flag alone; the question counts
+    // them all the same, and their step undoes too.
     Press(QKeySequence(Qt::CTRL | Qt::Key_Z));
     ASSERT_FALSE(Modified());
     ASSERT_TRUE(Session().SetArea(0, {100, 100, 300, 400}, 0, 0));
     EXPECT_FALSE(Modified());
+    EXPECT_TRUE(Unsaved());
     Press(QKeySequence(Qt::CTRL | Qt::Key_Z));
     EXPECT_FALSE(Session().Area1().IsSet());
+    EXPECT_FALSE(Unsaved());
 
     // A drag is one step, back to where the marker was.
     const auto v =
@@ -114,6 +144,69 @@ TEST_F(EditHistoryTest, KeysUndoAndRedoEditsAndTheModifiedFlagFollowsTheSavedSte
     Open(m_sample);
     EXPECT_FALSE(Run(kivra::ID_MARKER_UNDO));
     EXPECT_FALSE(Run(kivra::ID_MARKER_REDO));
+}
+
+// Areas set with the mouse live only in the marker file: giving the video up asks to save them
+// (open, close), until undo or redo returns to the step the file holds.
+TEST_F(EditHistoryTest, AreasAreAskedAboutBeforeTheVideoGoesUntilBackAtTheSavedStep) {
+    const std::string other = m_dir.File("other walk.avi");
+    std::filesystem::copy_file(m_sample, other);
+    const std::string lff = m_frame->Stream()->MarkerFilePath();
+    SetBothAreas();
+    EXPECT_FALSE(Modified()) << "no marker changed";
+    {
+        MessageBoxCatcher cancel(QMessageBox::Cancel);
+        EXPECT_FALSE(m_app->OpenDocumentFile(other));
+        EXPECT_EQ(cancel.Texts(), QStringList{Text(2041)});
+        EXPECT_FALSE(m_frame->close());
+        EXPECT_EQ(cancel.Texts(), (QStringList{Text(2041), Text(2041)}));
+    }
+    ASSERT_EQ(m_frame->GetDocument()->PathName(), m_sample);
+    ASSERT_TRUE(Session().AreasSet()) << "cancel keeps them";
+
+    // Both steps undone: as opened, nothing to ask.
+    Press(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    EXPECT_TRUE(Unsaved()) << "area 1 is still set";
+    Press(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    EXPECT_FALSE(Session().Area1().IsSet());
+    EXPECT_FALSE(Unsaved());
+
+    // Redone and saved from the menu (no marker exists): the saved step is the clean one.
+    Press(QKeySequence(Qt::CTRL | Qt::Key_Y));
+    Press(QKeySequence(Qt::CTRL | Qt::Key_Y));
+    ASSERT_TRUE(Session().AreasSet());
+    ASSERT_TRUE(Run(kivra::ID_MARKER_SAVE)) << "saving areas alone is offered";
+    EXPECT_FALSE(Unsaved());
+    Press(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    EXPECT_TRUE(Unsaved()) << "area 2 as saved is gone";
+    Press(QKeySequence(Qt::CTRL | Qt::Key_Y));
+    EXPECT_FALSE(Unsaved());
+
+    // The mosaic type is in the file's header too.
+    const int mosaic = m_frame->Settings().MosaicRectType;
+    ASSERT_TRUE(Run(CommandId(kivra::ID_MOSAIC_NONE + (mosaic == 3 ? 2 : 3))));
+    EXPECT_TRUE(Unsaved());
+    Press(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    EXPECT_FALSE(Unsaved());
+
+    // Opened again, the areas come back from the file without counting as a change; clearing
+    // them does, and Yes saves the clearing before the other video opens.
+    Open(m_sample);
+    ASSERT_TRUE(Session().AreasSet());
+    EXPECT_FALSE(Unsaved());
+    ASSERT_TRUE(Run(kivra::ID_TRIMMING_AREA_CLEAR));
+    EXPECT_TRUE(Unsaved());
+    {
+        MessageBoxCatcher yes(QMessageBox::Yes);
+        Open(other);
+        EXPECT_EQ(yes.Texts(), QStringList{Text(2041)});
+    }
+    CLFFManager saved;
+    ASSERT_EQ(saved.LoadMarkers(lff, 10), CLFFManager::kLoaded);
+    EXPECT_EQ(saved.GetArea1Frame(), -1);
+    MessageBoxCatcher none(QMessageBox::Cancel);
+    EXPECT_TRUE(m_frame->close());
+    EXPECT_TRUE(none.Texts().isEmpty());
 }
 
 TEST_F(EditHistoryTest, FollowingMarkersFillsTheRangeAndUndoesAsOneStep) {

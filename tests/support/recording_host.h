@@ -32,6 +32,7 @@ public:
     }
     void PostFirstFrameCommand() override { calls.push_back("first"); }
     void RestoreTrimmingState(const CLFFManager&) override { calls.push_back("restore"); }
+    TrimmingState FileTrimmingState() const override { return trimming; }
     ProgressSink& Progress() override { return progress; }
 
     NullProgressSink progress;
@@ -39,6 +40,7 @@ public:
     CVfwDoc* doc = nullptr;
     MsgAnswer questionAnswer = MsgAnswer::No;
     int viewMode = -1;
+    TrimmingState trimming;  // what the host reports as the current trimming state
     std::vector<std::string> messages;
     std::vector<std::string> calls;
 };

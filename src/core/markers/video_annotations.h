@@ -3,9 +3,13 @@
 // patch type. Owned by the document beside the stream, made and deleted with it.
 #include "geometry/trimming_param.h"
 #include "markers/lff_manager.h"
+#include "markers/trimming_state.h"
 
 struct VideoAnnotations {
     CLFFManager m_markers;
     CTrimmingParam m_trimParam;
     int m_nMosaicType = 1;
+    // The trimming state the marker file holds, as the video opened or as last saved: a
+    // different current one is unsaved work, like modified markers.
+    kivra::TrimmingState m_savedTrimming;
 };

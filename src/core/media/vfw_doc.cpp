@@ -266,10 +266,16 @@ void CVfwDoc::CommitSource(const std::string& path, PreparedSource source) {
     if (markers.GetLoadState() == CLFFManager::kLoaded) {
         m_host.RestoreTrimmingState(markers);
     }
+    m_pAnnotations->m_savedTrimming = m_host.FileTrimmingState();  // opening changed nothing
 }
 
 bool CVfwDoc::MarkersModified() const {
-    return m_pStream && m_pStream->HasStream() && m_pAnnotations->m_markers.IsModified();
+    if (!m_pStream || !m_pStream->HasStream()) {
+        return false;
+    }
+    // Areas, range and mode live in the marker file too: losing them loses the user's work.
+    return m_pAnnotations->m_markers.IsModified() ||
+           m_host.FileTrimmingState() != m_pAnnotations->m_savedTrimming;
 }
 
 bool CVfwDoc::ConfirmDiscardMarkers() {

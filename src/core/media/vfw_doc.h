@@ -36,6 +36,8 @@ public:
     // A marker file came with the video: its trimming mode, settings, play range and areas
     // become the current ones.
     virtual void RestoreTrimmingState(const CLFFManager& markers) = 0;
+    // The trimming state a marker save would write now (the whole header of the file).
+    virtual TrimmingState FileTrimmingState() const = 0;
     // Where the encoder's progress goes while a source is converted or its sound split off.
     virtual ProgressSink& Progress() = 0;
 };
@@ -74,9 +76,12 @@ public:
     // The extensions the open dialog offers, taken from the filter text each time.
     static bool IsSupportedExtension(const std::string& path);
 
+    // Whether the marker file would change when saved: markers edited, or the trimming state
+    // unlike the one the file holds.
     bool MarkersModified() const;
     // Before the open video is given up (open, close, exit): question 2041 when its markers
-    // changed, Yes saving them through the host. False when the user cancelled.
+    // or trimming state changed, Yes saving them through the host. False when the user
+    // cancelled.
     bool ConfirmDiscardMarkers();
 
 private:

@@ -352,6 +352,13 @@ TrimmingState EditSession::CurrentTrimmingState() const {
     return state;
 }
 
+TrimmingState EditSession::CurrentTrimmingState(const CInifileManager& settings) const {
+    TrimmingState state = CurrentTrimmingState();
+    state.sizeType = settings.SizeType;
+    state.direction = settings.Direction;
+    return state;
+}
+
 bool EditSession::ReplaceMarkers(EditKind kind, const std::vector<int>& ids, int first, int last,
                                  const std::function<void(CLFFManager&)>& change) {
     VideoAnnotations* annotations = OpenAnnotations();

@@ -146,6 +146,8 @@ public:
     // current one for saving.
     void RestoreTrimmingState(const TrimmingState& state, CInifileManager& settings);
     TrimmingState CurrentTrimmingState() const;
+    // The whole header a save writes now: the above with the output settings beside it.
+    TrimmingState CurrentTrimmingState(const CInifileManager& settings) const;
 
     // Edits of markers, areas and mosaic type go to the listener once done (an undo history);
     // a group (a marker drag, say) reaches it as one edit when the outermost group ends.

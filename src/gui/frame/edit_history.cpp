@@ -41,7 +41,8 @@ public:
     SessionEditCommand(kivra::EditSession& session, kivra::SessionEdit edit)
         : QUndoCommand(EditText(edit.kind)), m_session(session), m_edit(std::move(edit)) {}
 
-    // Areas and the mosaic type are stored with the markers yet never made them "modified".
+    // Areas and the mosaic type never make the markers "modified": the document compares the
+    // trimming state with the saved one by value, which holds at every step as well.
     bool TouchesMarkers() const { return m_edit.before.markers.has_value(); }
 
     void undo() override { m_session.ApplyAnnotationState(m_edit.before); }

@@ -388,6 +388,10 @@ void CMainFrame::RestoreTrimmingState(const CLFFManager& markers) {
         kivra::TrimmingStateFromMarkers(markers, stream->GetFrameCount()), Settings());
 }
 
+kivra::TrimmingState CMainFrame::FileTrimmingState() const {
+    return m_session.CurrentTrimmingState(Settings());
+}
+
 void CMainFrame::SaveMarkers() {
     m_trimming.OnMarkerSave();
 }
@@ -572,8 +576,9 @@ void CMainFrame::CreateTrimmingAndMarkerMenus() {
         [this] { m_trimming.OnMarkerSave(); },
         [this] {
             const CAviVideoStream* s = Stream();
+            // Areas alone are worth saving too: the close question offers it for them.
             return s != nullptr &&
-                   (Annotations()->m_markers.IsModified() || Annotations()->m_markers.AnyMarkers());
+                   (GetDocument()->MarkersModified() || Annotations()->m_markers.AnyMarkers());
         });
     AddCommand(
         m_pMenuMarker, kivra::ID_MARKER_COORDINATE_OUTPUT, tr("座標出力(&T)..."), {},

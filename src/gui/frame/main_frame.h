@@ -165,6 +165,7 @@ public:
     void ResetViewsAndModes(int frameCount) override;
     void PostFirstFrameCommand() override;
     void RestoreTrimmingState(const CLFFManager& markers) override;
+    kivra::TrimmingState FileTrimmingState() const override;
     kivra::ProgressSink& Progress() override;
 
     // The marker ID dialog (owned by this window; hidden until the ID command shows it).

@@ -144,11 +144,12 @@ bool CTrimmingCommands::OnMarkerSave() {
     if (stream == nullptr || annotations == nullptr) {
         return false;
     }
-    kivra::StoreTrimmingState(annotations->m_markers, m_host.Session().CurrentTrimmingState());
-    const CInifileManager& settings = m_host.Settings();
-    const bool saved = annotations->m_markers.SaveMarkers(
-        stream->MarkerFilePath(), settings.SizeType, settings.Direction, settings.MosaicRectType);
+    const kivra::TrimmingState state = m_host.Session().CurrentTrimmingState(m_host.Settings());
+    kivra::StoreTrimmingState(annotations->m_markers, state);
+    const bool saved = annotations->m_markers.SaveMarkers(stream->MarkerFilePath(), state.sizeType,
+                                                          state.direction, state.mosaicType);
     if (saved) {
+        annotations->m_savedTrimming = state;
         m_host.MarkersSaved();
     } else {
         m_host.Messages().ShowMessage(kivra::LoadString(kivra::kIdsMarkerSaveFailed),
