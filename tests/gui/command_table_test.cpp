@@ -199,6 +199,8 @@ const Rule kChecked[] = {
     {"...........", kivra::ID_TRIMMING_AREA, "Area mode"},
     {"...........", kivra::ID_TRIMMING_PREVIEW, "Preview"},
     {"...........", kivra::ID_MARKER_SET_ID, "Marker ID"},
+    {"...........", kivra::ID_MOVIE_PLAY, "Play"},
+    {"...........", kivra::ID_MOVIE_REVERSE_PLAY, "Reverse play"},
 };
 
 // Toolbar buttons shown pressed.
@@ -210,6 +212,7 @@ const Rule kPressed[] = {
     {"......xxx..", kivra::ID_TRIMMING_PREVIEW, "Preview"},
     {"......x....", kivra::ID_MARKER_SET_ID, "Marker ID"},
     {".......xx..", kivra::ID_MOVIE_PLAY, "Play"},
+    {"........x..", kivra::ID_MOVIE_REVERSE_PLAY, "Reverse play"},
 };
 
 TEST_F(CommandTableTest, EveryCommandFollowsItsRulesThroughASession) {
@@ -257,7 +260,8 @@ TEST_F(CommandTableTest, EveryCommandFollowsItsRulesThroughASession) {
          [&] {
              Command(kivra::ID_MARKER_SET_ID);
              ASSERT_FALSE(m_frame->IsMarkerIdDialogVisible());
-             EXPECT_EQ(m_frame->Session().GetViewMode(), kivra::kPreviewMode) << "hiding keeps preview";
+             EXPECT_EQ(m_frame->Session().GetViewMode(), kivra::kPreviewMode)
+                 << "hiding keeps preview";
              ControlPlayClock();
              const int from = Current();
              Command(kivra::ID_MOVIE_PLAY);
@@ -280,7 +284,8 @@ TEST_F(CommandTableTest, EveryCommandFollowsItsRulesThroughASession) {
          [&] {
              Command(kivra::ID_MOVIE_STOP);
              Command(kivra::ID_TRIMMING_AREA_CLEAR);
-             EXPECT_EQ(m_frame->Session().GetViewMode(), kivra::kNormalMode) << "preview ends with the areas";
+             EXPECT_EQ(m_frame->Session().GetViewMode(), kivra::kNormalMode)
+                 << "preview ends with the areas";
              m_frame->Playback().ShowFrame(5);
              Command(kivra::ID_TRIMMING_FRONT_MODE);  // no area 1: nothing to ask
              EXPECT_EQ(m_frame->Session().StoredTrimmingMode(), kivra::kFrontMode);
@@ -321,7 +326,9 @@ TEST_F(CommandTableTest, EveryCommandFollowsItsRulesThroughASession) {
             EXPECT_EQ(Act(rule.id)->isChecked(), rule.states[s] == 'x') << rule.name << " checked";
         }
         for (const Rule& rule : kPressed) {
-            ZebsCOOIconToolBar* bar = rule.id == kivra::ID_MOVIE_PLAY      ? m_frame->MovieBar()
+            const bool movie =
+                rule.id == kivra::ID_MOVIE_PLAY || rule.id == kivra::ID_MOVIE_REVERSE_PLAY;
+            ZebsCOOIconToolBar* bar = movie                                ? m_frame->MovieBar()
                                       : rule.id == kivra::ID_MARKER_SET_ID ? m_frame->MarkerBar()
                                                                            : m_frame->TrimmingBar();
             EXPECT_EQ(bar->IsPressed(rule.id), rule.states[s] == 'x') << rule.name << " pressed";
@@ -482,7 +489,8 @@ TEST_F(CommandTableTest, ModeChangeAsksBeforeClearingTheAreas) {
         EXPECT_EQ(m_frame->Session().StoredTrimmingMode(), kivra::kFrontMode);
         EXPECT_FALSE(m_frame->Session().Area1().IsSet());
         EXPECT_FALSE(m_frame->Session().Area2().IsSet());
-        EXPECT_EQ(m_frame->Session().GetViewMode(), kivra::kNormalMode) << "preview needs the areas";
+        EXPECT_EQ(m_frame->Session().GetViewMode(), kivra::kNormalMode)
+            << "preview needs the areas";
         EXPECT_EQ(navigator->windowTitle(), Text(2034));
         EXPECT_FALSE(Enabled(kivra::ID_TRIMMING_PREVIEW));
         EXPECT_TRUE(m_frame->TrimmingBar()->IsPressed(kivra::ID_TRIMMING_FRONT_MODE));

@@ -23,6 +23,14 @@ using kivra::MsgAnswer;
 using kivra::MsgButtons;
 using kivra::MsgIcon;
 
+namespace {
+
+QString ShownPath(const std::string& path) {
+    return QFile::decodeName(path.c_str());
+}
+
+}  // namespace
+
 void CTrimmingCommands::SetTrimmingMode(int mode) {
     m_host.Session().RequestTrimmingMode(kivra::TrimmingModeOf(mode), [this] {
         if (m_host.Messages().ShowMessage(kivra::LoadString(kivra::kIdsAreasClearedQuestion),
@@ -144,10 +152,14 @@ bool CTrimmingCommands::OnMarkerSave() {
     }
     kivra::StoreTrimmingState(annotations->m_markers, m_host.Session().CurrentTrimmingState());
     const CInifileManager& settings = m_host.Settings();
+    const std::string path = stream->MarkerFilePath();
     const bool saved = annotations->m_markers.SaveMarkers(
-        stream->MarkerFilePath(), settings.SizeType, settings.Direction, settings.MosaicRectType);
+        path, settings.SizeType, settings.Direction, settings.MosaicRectType);
     if (saved) {
         m_host.MarkersSaved();
+        m_host.ShowSavedStatus(
+            QCoreApplication::translate("CTrimmingCommands", "マーカを保存しました: %1")
+                .arg(ShownPath(path)));
     } else {
         m_host.Messages().ShowMessage(kivra::LoadString(kivra::kIdsMarkerSaveFailed),
                                       MsgButtons::Ok, MsgIcon::Warning);
@@ -177,6 +189,10 @@ bool CTrimmingCommands::ExportCoordinates(const std::string& path) {
     if (!exported) {
         m_host.Messages().ShowMessage(kivra::LoadString(kivra::kIdsCsvFailed), MsgButtons::Ok,
                                       MsgIcon::Warning);
+    } else {
+        m_host.ShowSavedStatus(
+            QCoreApplication::translate("CTrimmingCommands", "座標を出力しました: %1")
+                .arg(ShownPath(path)));
     }
     return exported;
 }
