@@ -320,6 +320,14 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
         <source>動画が開かれていません。</source>
         <translation>No movie is open.</translation>
     </message>
+    <message>
+        <source>キャリブレーションを保存しました: %1</source>
+        <translation>Calibration saved: %1</translation>
+    </message>
+    <message>
+        <source>運動学データを出力しました: %1</source>
+        <translation>Kinematics written: %1</translation>
+    </message>
 </context>
 <context>
     <name>CKinematicsPlotWnd</name>
@@ -445,10 +453,6 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
     <message>
         <source>フレームをビットマップで保存</source>
         <translation>Save Frame as Bitmap</translation>
-    </message>
-    <message>
-        <source>逆再生</source>
-        <translation>Reverse Play</translation>
     </message>
     <message>
         <source>バージョン情報(&amp;A)...</source>
@@ -586,6 +590,14 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
         <source>マーカを追跡(&amp;F)	Ctrl+T</source>
         <translation>&amp;Follow Markers	Ctrl+T</translation>
     </message>
+    <message>
+        <source>逆再生(&amp;R)	Shift+F8</source>
+        <translation>&amp;Reverse Play	Shift+F8</translation>
+    </message>
+    <message>
+        <source>動画を保存しました: %1</source>
+        <translation>Movie saved: %1</translation>
+    </message>
 </context>
 <context>
     <name>CMirandelApp</name>
@@ -647,6 +659,10 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
         <source>スキップしたフレームは追跡で補間する</source>
         <translation>Fill skipped frames by following the point</translation>
     </message>
+    <message>
+        <source>* スキップしたフレームは追跡で補間します</source>
+        <translation>* Skipped frames are filled in by following the point.</translation>
+    </message>
 </context>
 <context>
     <name>CSliderDlgBar</name>
@@ -679,6 +695,14 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
     <message>
         <source>次のマーカは途中で追跡を止めました。</source>
         <translation>Following stopped early for these markers:</translation>
+    </message>
+    <message>
+        <source>マーカを保存しました: %1</source>
+        <translation>Markers saved: %1</translation>
+    </message>
+    <message>
+        <source>座標を出力しました: %1</source>
+        <translation>Coordinates written: %1</translation>
     </message>
 </context>
 <context>

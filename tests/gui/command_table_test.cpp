@@ -199,6 +199,8 @@ const Rule kChecked[] = {
     {"...........", kivra::ID_TRIMMING_AREA, "Area mode"},
     {"...........", kivra::ID_TRIMMING_PREVIEW, "Preview"},
     {"...........", kivra::ID_MARKER_SET_ID, "Marker ID"},
+    {"...........", kivra::ID_MOVIE_PLAY, "Play"},
+    {"...........", kivra::ID_MOVIE_REVERSE_PLAY, "Reverse play"},
 };
 
 // Toolbar buttons shown pressed.
@@ -210,6 +212,7 @@ const Rule kPressed[] = {
     {"......xxx..", kivra::ID_TRIMMING_PREVIEW, "Preview"},
     {"......x....", kivra::ID_MARKER_SET_ID, "Marker ID"},
     {".......xx..", kivra::ID_MOVIE_PLAY, "Play"},
+    {"........x..", kivra::ID_MOVIE_REVERSE_PLAY, "Reverse play"},
 };
 
 TEST_F(CommandTableTest, EveryCommandFollowsItsRulesThroughASession) {
@@ -323,7 +326,9 @@ TEST_F(CommandTableTest, EveryCommandFollowsItsRulesThroughASession) {
             EXPECT_EQ(Act(rule.id)->isChecked(), rule.states[s] == 'x') << rule.name << " checked";
         }
         for (const Rule& rule : kPressed) {
-            ZebsCOOIconToolBar* bar = rule.id == kivra::ID_MOVIE_PLAY      ? m_frame->MovieBar()
+            const bool movie =
+                rule.id == kivra::ID_MOVIE_PLAY || rule.id == kivra::ID_MOVIE_REVERSE_PLAY;
+            ZebsCOOIconToolBar* bar = movie                                ? m_frame->MovieBar()
                                       : rule.id == kivra::ID_MARKER_SET_ID ? m_frame->MarkerBar()
                                                                            : m_frame->TrimmingBar();
             EXPECT_EQ(bar->IsPressed(rule.id), rule.states[s] == 'x') << rule.name << " pressed";

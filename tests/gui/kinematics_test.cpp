@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QTest>
 #include <array>
@@ -447,6 +448,9 @@ TEST_F(KinematicsAppTest, WalkerKneeAngleFromClickedTruthAndTheBarLengthAfterCal
     QTest::keyClicks(calibration->LengthEdit(), QString::number(bar.lengthMm));
     QTest::mouseClick(calibration->OkButton(), Qt::LeftButton);
     ASSERT_FALSE(calibration->isVisible());
+    EXPECT_EQ(m_frame->statusBar()->currentMessage(),
+              QStringLiteral("キャリブレーションを保存しました: ") +
+                  QString::fromStdString(kivra::ReplaceExtension(m_sample, ".kcal")));
     const kivra::CalibrationRead stored =
         kivra::ReadCalibrationFile(kivra::ReplaceExtension(m_sample, ".kcal"));
     ASSERT_EQ(stored.status, kivra::CalibrationRead::kLoaded);

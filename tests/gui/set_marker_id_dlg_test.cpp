@@ -3,6 +3,7 @@
 // the close box.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -171,6 +172,25 @@ TEST_F(SetMarkerIdDlgTest, RadiosSetTheModeAndFrameChangesResetOnlyInIncrementMo
     EXPECT_TRUE(d.SkipRadio()->isChecked());
     EXPECT_EQ(settings->SetIDMode, 1);
     EXPECT_TRUE(d.SkipEdit()->isEnabled());
+}
+
+TEST_F(SetMarkerIdDlgTest, FillNoteNamesTrackingWhileItsBoxIsTicked) {
+    const QString straight = QStringLiteral("* スキップしたフレームは直線補間します");
+    const QString tracking = QStringLiteral("* スキップしたフレームは追跡で補間します");
+    settings->SetIDMode = 1;
+    settings->SkipFillByTracking = 1;
+    CSetMarkerIDDlg& d = Open();
+    EXPECT_EQ(d.FillNote()->text(), tracking) << "the stored choice shows at once";
+
+    QCheckBox* const box = d.TrackFillCheck();
+    QTest::mouseClick(box, Qt::LeftButton, {}, OnIndicator(box));
+    EXPECT_EQ(settings->SkipFillByTracking, 0);
+    EXPECT_EQ(d.FillNote()->text(), straight);
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Space);
+    EXPECT_EQ(settings->SkipFillByTracking, 1);
+    EXPECT_EQ(d.FillNote()->text(), tracking);
+    EXPECT_GE(d.width(), d.FillNote()->sizeHint().width()) << "the longer note fits";
 }
 
 TEST_F(SetMarkerIdDlgTest, SkipFieldTakesOneToHundredAndRestoresAnythingElse) {

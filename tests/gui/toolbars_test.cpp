@@ -60,9 +60,10 @@ TEST(ToolbarIcons, GreyCopyAppliesTheRootMeanSquareRuleAndKeepsAlpha) {
 TEST(ToolbarIcons, EveryButtonHasBothSizesAndItsDisabledImageIsTheGreyCopy) {
     for (const ToolbarPicture picture :
          {ToolbarPicture::First, ToolbarPicture::Previous, ToolbarPicture::Play,
-          ToolbarPicture::Playing, ToolbarPicture::Next, ToolbarPicture::Last, ToolbarPicture::Open,
-          ToolbarPicture::SideMode, ToolbarPicture::FrontMode, ToolbarPicture::Area,
-          ToolbarPicture::Preview, ToolbarPicture::SaveMovie, ToolbarPicture::MarkerId}) {
+          ToolbarPicture::Playing, ToolbarPicture::ReversePlay, ToolbarPicture::Next,
+          ToolbarPicture::Last, ToolbarPicture::Open, ToolbarPicture::SideMode,
+          ToolbarPicture::FrontMode, ToolbarPicture::Area, ToolbarPicture::Preview,
+          ToolbarPicture::SaveMovie, ToolbarPicture::MarkerId}) {
         SCOPED_TRACE(static_cast<int>(picture));
         const QIcon icon = MakeToolbarIcon(picture);
         for (const int size : {kSmallToolbarIcon, kLargeToolbarIcon}) {
@@ -84,6 +85,23 @@ TEST(ToolbarIcons, EveryButtonHasBothSizesAndItsDisabledImageIsTheGreyCopy) {
     }
     EXPECT_NE(Argb(DrawToolbarPicture(ToolbarPicture::Play, 32, false)),
               Argb(DrawToolbarPicture(ToolbarPicture::Playing, 32, false)));
+    // Reverse play is play mirrored: same ink, same outline, the other way round.
+    const QImage play = Argb(DrawToolbarPicture(ToolbarPicture::Play, 32, false));
+    const QImage reverse = Argb(DrawToolbarPicture(ToolbarPicture::ReversePlay, 32, false));
+    EXPECT_NE(play, reverse);
+    EXPECT_EQ(reverse.pixel(16, 16), play.pixel(16, 16));
+    const auto painted = [](const QImage& image, int x0, int x1) {
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = x0; x < x1; ++x) {
+                n += qAlpha(image.pixel(x, y)) > 0 ? 1 : 0;
+            }
+        }
+        return n;
+    };
+    EXPECT_GT(painted(play, 0, 16), painted(play, 16, 32)) << "play's wide end is on the left";
+    EXPECT_LT(painted(reverse, 0, 16), painted(reverse, 16, 32));
+    EXPECT_EQ(painted(reverse, 0, 32), painted(play, 0, 32));
 }
 
 // A main window with one action per command, made the way the real one makes them.
@@ -94,6 +112,7 @@ protected:
             {ID_MOVIE_FIRST, QStringLiteral("最初(&F)\tHome")},
             {ID_MOVIE_BACK, QStringLiteral("戻る(&B)\t<-")},
             {ID_MOVIE_PLAY, QStringLiteral("再生(&P)\tF8")},
+            {ID_MOVIE_REVERSE_PLAY, QStringLiteral("逆再生(&R)\tShift+F8")},
             {ID_MOVIE_NEXT, QStringLiteral("進む(&N)\t->")},
             {ID_MOVIE_LAST, QStringLiteral("最後(&L)\tEnd")},
             {ID_FILE_OPEN, QStringLiteral("開く(&O)...\tCtrl+O")},
@@ -139,8 +158,9 @@ protected:
 };
 
 TEST_F(IconToolBarTest, ButtonsComeInTheListedOrderWithGapsTitlesAndLargeButtons) {
-    EXPECT_EQ(movie->Layout(), (std::vector<int>{ID_MOVIE_FIRST, ID_MOVIE_BACK, ID_MOVIE_PLAY,
-                                                 ID_MOVIE_NEXT, ID_MOVIE_LAST}));
+    EXPECT_EQ(movie->Layout(),
+              (std::vector<int>{ID_MOVIE_FIRST, ID_MOVIE_BACK, ID_MOVIE_REVERSE_PLAY, ID_MOVIE_PLAY,
+                                ID_MOVIE_NEXT, ID_MOVIE_LAST}));
     EXPECT_EQ(trimming->Layout(),
               (std::vector<int>{ID_FILE_OPEN, kToolBarGap, ID_TRIMMING_SIDE_MODE,
                                 ID_TRIMMING_FRONT_MODE, kToolBarGap, ID_TRIMMING_AREA,
@@ -169,6 +189,7 @@ TEST_F(IconToolBarTest, ToolTipsUseTheShortPromptElseTheMenuTextWithoutAccelerat
     EXPECT_EQ(actions[ID_TRIMMING_SAVE_MOVIE]->toolTip(), QStringLiteral("動画保存"));
     EXPECT_EQ(actions[ID_FILE_OPEN]->toolTip(), QStringLiteral("開く"));
     EXPECT_EQ(actions[ID_MOVIE_FIRST]->toolTip(), QStringLiteral("最初"));
+    EXPECT_EQ(actions[ID_MOVIE_REVERSE_PLAY]->toolTip(), QStringLiteral("逆再生"));
     EXPECT_EQ(actions[ID_MARKER_SET_ID]->toolTip(), QStringLiteral("IDの指定"));
     EXPECT_EQ(actions[ID_MARKER_FOLLOW]->toolTip(), QStringLiteral("マーカを追跡"));
     EXPECT_EQ(ShortToolTip(ID_VIEW_IMAGE_INFO, QStringLiteral("画像情報( &I )\tCtrl + I")),

@@ -13,6 +13,7 @@
 #include <QRadioButton>
 #include <QSet>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -493,6 +494,8 @@ TEST_F(TrimmedMovieTest, SavesAviByRenameAndOtherFormatsThroughTheirProfile) {
     EXPECT_TRUE(FilesWith("$out$").empty());
     EXPECT_EQ(ReadFile(m_app->GetDocument()->Encoder().LogPath()).find("[F]:"), std::string::npos);
     EXPECT_EQ(m_frame->Stream()->m_nCurrentFrame, 5);  // the range start is shown
+    EXPECT_EQ(m_frame->statusBar()->currentMessage(),
+              QStringLiteral("動画を保存しました: ") + QString::fromStdString(avi));
 
     // ".mp4": converted with profile 2, the intermediate and the conversion's file gone.
     const std::string mp4 = m_dir.File("walk.mp4");
@@ -552,6 +555,7 @@ TEST_F(TrimmedMovieTest, RefusesTheOpenVideoAndKeepsTheOldTargetWhenSavingFails)
     Save({SaveAs(3, mkv), Answer(QMessageBox::Yes), Answer(QMessageBox::Ok, &errorText)});
     EXPECT_EQ(errorText, QStringLiteral("Export error!!"));
     EXPECT_EQ(ReadFile(mkv), "keep me too");
+    EXPECT_TRUE(m_frame->statusBar()->currentMessage().isEmpty()) << "a failure claims no file";
     EXPECT_TRUE(FilesWith("$out$").empty());
     EXPECT_TRUE(FilesWith("$new").empty());
     EXPECT_EQ(m_frame->Settings().FilterIndex, 3);
@@ -621,6 +625,7 @@ TEST_F(TrimmedMovieTest, CancelledSaveLeavesNothingAndShowsNoError) {
     EXPECT_TRUE(none.Texts().isEmpty());
     EXPECT_TRUE(m_frame->isEnabled());
     EXPECT_EQ(m_frame->Stream()->m_nCurrentFrame, 0);
+    EXPECT_TRUE(m_frame->statusBar()->currentMessage().isEmpty()) << "nothing was saved";
 }
 
 }  // namespace

@@ -4,8 +4,12 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionToolBar>
 #include <QToolBar>
+#include <QToolButton>
 #include <deque>
 #include <fstream>
 #include <functional>
@@ -139,11 +143,12 @@ TEST_F(WindowLayoutTest, MenusHoldTheirCommandsInSeparatedGroups) {
         "画像情報( &I ), |, インターレース除去(&D), |, ナビゲーター(&N), |, "
         "ツール バー(&T) {動画(&M), トリミング(&T), モザイク領域の形(&R), マーカ(&M)}, "
         "ステータス バー(&S), |, 表示言語(&L) {システムの設定に従う(&S), 日本語(&J), English(&E)}",
-        "最初(&F), 戻る(&B), |, 停止(&S), 再生(&P), |, 進む(&N), 最後(&L)",
+        "最初(&F), 戻る(&B), |, 停止(&S), 再生(&P), 逆再生(&R), |, 進む(&N), 最後(&L)",
         "側面モード(&S), 正面モード(&F), |, 設定(&G)..., |, エリア指定(&A), エリアクリア(&C), |, "
         "モザイク領域の形(&M) {モザイクなし(&N), |, タイプ1(&1), タイプ2(&2), タイプ3(&3)}, |, "
         "プレビュー(&P)",
-        "元に戻す(&U), やり直し(&R), |, IDの指定(&I)..., マーカを追跡(&F), 削除(&D) {表示フレーム(&C), 全フレーム(&A)}, |, 軌跡を表示(&L), |, "
+        "元に戻す(&U), やり直し(&R), |, IDの指定(&I)..., マーカを追跡(&F), 削除(&D) "
+        "{表示フレーム(&C), 全フレーム(&A)}, |, 軌跡を表示(&L), |, "
         "保存(&S), 座標出力(&T)..., |, キャリブレーション(&B)..., 関節角度(&J)..., "
         "運動学出力(&K)..., グラフ(&G)",
         "バージョン情報(&A)...",
@@ -180,6 +185,69 @@ TEST_F(WindowLayoutTest, LayoutHiddenBarsAndStatusBarComeBackAfterARestart) {
     EXPECT_FALSE(m_frame->statusBar()->isVisible());
     status = MenuAction(m_frame->ViewMenu(), QStringLiteral("ステータス バー(&S)"));
     EXPECT_FALSE(status->isChecked());
+}
+
+// Drags a docked toolbar by its handle along its row, as the user moves it.
+void DragAlongRow(QToolBar* bar, int dx) {
+    QStyleOptionToolBar option;
+    option.initFrom(bar);
+    option.features = QStyleOptionToolBar::Movable;
+    option.state |= QStyle::State_Horizontal;
+    const QRect handle = bar->style()->subElementRect(QStyle::SE_ToolBarHandle, &option, bar);
+    const QPoint from = handle.isValid() ? handle.center() : QPoint(3, bar->height() / 2);
+    const auto send = [bar](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, at, bar->mapToGlobal(at),
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, {});
+        QApplication::sendEvent(bar, &event);
+    };
+    send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    for (int step = 1; step <= 4; ++step) {
+        send(QEvent::MouseMove, from + QPoint(dx * step / 4, 0), Qt::LeftButton);
+    }
+    send(QEvent::MouseButtonRelease, from + QPoint(dx, 0), Qt::NoButton);
+    QTest::qWait(20);  // the row is laid out again
+}
+
+TEST_F(WindowLayoutTest, LayoutSavedBeforeTheReverseButtonShowsEveryMovieButton) {
+    m_frame->resize(1200, 700);
+    m_frame->show();
+    ShowWindow();
+    // The movie bar as it was before reverse play had a button: five buttons.
+    QAction* reverse = m_frame->Action(kivra::ID_MOVIE_REVERSE_PLAY);
+    m_frame->MovieBar()->removeAction(reverse);
+    const auto fitted = [this] {
+        return m_frame->MovieBar()->width() == m_frame->MovieBar()->sizeHint().width();
+    };
+    for (int wait = 0; wait < 100 && !fitted(); ++wait) {
+        QTest::qWait(10);
+    }
+    ASSERT_TRUE(fitted());
+    const int oldWidth = m_frame->MovieBar()->width();
+    // The user nudged the mosaic bar along the row, which pins the movie bar's width.
+    const int mosaicX = m_frame->MosaicToolBar()->x();
+    DragAlongRow(m_frame->MosaicToolBar(), 20);
+    ASSERT_GT(m_frame->MosaicToolBar()->x(), mosaicX) << "the drag did not move the bar";
+    ASSERT_GT(m_frame->MovieBar()->width(), oldWidth);
+    // What that version wrote at exit: the layout without a version of its own.
+    const QByteArray oldLayout = m_frame->saveState().toBase64();
+    const std::string ini = m_app->ProfileName();
+    m_frame->close();
+    ASSERT_TRUE(
+        kivra::WritePrivateProfileString("ToolBarStatus", "State", oldLayout.toStdString(), ini));
+
+    StartAgain();
+    ShowWindow();
+    m_frame->resize(1200, 700);
+    QCoreApplication::processEvents();
+    ZebsCOOIconToolBar* movie = m_frame->MovieBar();
+    EXPECT_EQ(movie->Layout(), kivra::MovieToolBarCommands());
+    for (const int id : kivra::MovieToolBarCommands()) {
+        const QToolButton* button = movie->Button(kivra::CommandId(id));
+        ASSERT_NE(button, nullptr) << id;
+        EXPECT_TRUE(button->isVisible()) << id << " is hidden behind the bar's extension";
+    }
+    EXPECT_GT(m_frame->MosaicToolBar()->x(), movie->geometry().right());
+    EXPECT_EQ(m_frame->MosaicToolBar()->y(), movie->y()) << "the row stays as it was";
 }
 
 TEST_F(WindowLayoutTest, DamagedSavedLayoutGivesTheFirstLayout) {

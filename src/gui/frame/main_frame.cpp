@@ -12,6 +12,7 @@
 #include <QToolBar>
 
 #include "frame/base_pane.h"
+#include "frame/frame_position_pane.h"
 #include "frame/progress_dlg.h"
 #include "frame/slider_dlg_bar.h"
 #include "kinematics/kinematics_commands.h"
@@ -32,6 +33,7 @@ namespace {
 constexpr int kIdleUpdateMs = 100;
 constexpr int kMinTrackWidth = 470;
 constexpr int kMinTrackHeight = 420;
+constexpr int kSavedStatusMs = 15000;
 
 }  // namespace
 
@@ -164,6 +166,10 @@ void CMainFrame::CreateMenus() {
     AddCommand(
         m_pMenuMovie, kivra::ID_MOVIE_PLAY, tr("再生(&P)\tF8"), QKeySequence(Qt::Key_F8),
         [this] { m_playback.Play(); }, [this] { return m_playback.CanPlay(); });
+    AddCommand(
+        m_pMenuMovie, kivra::ID_MOVIE_REVERSE_PLAY, tr("逆再生(&R)\tShift+F8"),
+        QKeySequence(Qt::SHIFT | Qt::Key_F8), [this] { m_playback.ReversePlay(); },
+        [this] { return m_playback.CanPlay(); });
     m_pMenuMovie->addSeparator();
     AddCommand(
         m_pMenuMovie, kivra::ID_MOVIE_NEXT, tr("進む(&N)\t->"), QKeySequence(Qt::Key_Right),
@@ -174,10 +180,6 @@ void CMainFrame::CreateMenus() {
     AddCommand(
         nullptr, kivra::ID_FILE_SAVE_FRAME_BMP, tr("フレームをビットマップで保存"), {},
         [this] { OnSaveFrameAsBitmap(); }, [this] { return IsVideoOpen() && !IsPlaying(); });
-    // Reverse play has no menu entry; its action lives on the window for the toolbar.
-    AddCommand(
-        nullptr, kivra::ID_MOVIE_REVERSE_PLAY, tr("逆再生"), {},
-        [this] { m_playback.ReversePlay(); }, [this] { return m_playback.CanPlay(); });
 
     CreateTrimmingAndMarkerMenus();
 
@@ -211,6 +213,8 @@ void CMainFrame::CreateSliderBar() {
 void CMainFrame::CreateStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setStyleSheet(QStringLiteral("QStatusBar::item { border: 0px; }"));
+    m_pFramePane = new kivra::FramePositionPane(bar);
+    bar->addPermanentWidget(m_pFramePane);
     m_pRatePane = new QLabel(bar);
     m_pRatePane->setObjectName(QStringLiteral("RatePane"));
     const QString widthText = QString::fromStdString(kivra::LoadString(kivra::kIdsRatePaneWidth));
@@ -421,7 +425,14 @@ void CMainFrame::SessionChanged(unsigned changes) {
     UpdateAllViews();
 }
 
+void CMainFrame::ShowSavedStatus(const QString& text) {
+    statusBar()->showMessage(text, kSavedStatusMs);
+}
+
 void CMainFrame::UpdateAllViews() {
+    if (m_pFramePane != nullptr) {
+        m_pFramePane->Refresh(Stream());
+    }
     if (m_pVideoView != nullptr) {
         m_pVideoView->update();
     }
@@ -435,6 +446,9 @@ void CMainFrame::UpdateAllViews() {
 
 void CMainFrame::UpdateRateStatus() {
     m_playback.UpdateRateStatus();
+    if (m_pFramePane != nullptr) {
+        m_pFramePane->Refresh(Stream());  // also after the document emptied itself
+    }
 }
 
 void CMainFrame::SetViewMode(kivra::ViewMode mode) {

@@ -35,6 +35,9 @@ class CSetMarkerIDDlg;
 class CInifileManager;
 class CKinematicsCommands;
 class CVfwView;
+namespace kivra {
+class FramePositionPane;
+}
 class QAction;
 class QLabel;
 class QMenu;
@@ -78,6 +81,7 @@ public:
     QMenu* MarkerMenu() const { return m_pMenuMarker; }
     QMenu* HelpMenu() const { return m_pMenuHelp; }
     QLabel* RateStatusPane() const { return m_pRatePane; }
+    kivra::FramePositionPane* FramePane() const { return m_pFramePane; }
     CSliderDlgBar* SliderBar() const { return m_pSliderBar; }
     QToolBar* SliderToolBar() const { return m_pSliderToolBar; }
     QToolBar* MosaicToolBar() const { return m_pMosaicToolBar; }
@@ -101,6 +105,8 @@ public:
     void RefreshNavigatorCaption();
     void SaveBarState();
     void LoadBarState();
+    // After an old layout: the movie bar back at the full width of its buttons.
+    void RefitMovieBar();
     std::string IniPath() const;
     ZebsCOOIconToolBar* MovieBar() const { return m_pMovieBar; }
     ZebsCOOIconToolBar* TrimmingBar() const { return m_pTrimmingBar; }
@@ -176,6 +182,8 @@ public:
     QWidget* DialogParent() override { return this; }
     kivra::UserMessages& Messages() override { return m_messages; }
     void MarkersSaved() override { m_history.MarkSaved(); }
+    // What a save wrote where, in the status bar's message pane for a while.
+    void ShowSavedStatus(const QString& text) override;
     // kivra::SessionObserver: the views redraw what changed.
     void SessionChanged(unsigned changes) override;
 
@@ -216,10 +224,11 @@ private:
     QMenu* m_pMenuMarker = nullptr;
     QMenu* m_pMenuHelp = nullptr;
     QLabel* m_pRatePane = nullptr;
-    QAction* m_pRecentFilesEnd = nullptr;       // the separator after the recent files
-    std::vector<QAction*> m_recentFileActions;  // owned by the File menu
-    CSliderDlgBar* m_pSliderBar = nullptr;      // child of this window
-    QToolBar* m_pSliderToolBar = nullptr;       // the docked bar holding it
+    kivra::FramePositionPane* m_pFramePane = nullptr;  // child of the status bar
+    QAction* m_pRecentFilesEnd = nullptr;              // the separator after the recent files
+    std::vector<QAction*> m_recentFileActions;         // owned by the File menu
+    CSliderDlgBar* m_pSliderBar = nullptr;             // child of this window
+    QToolBar* m_pSliderToolBar = nullptr;              // the docked bar holding it
     QToolBar* m_pMosaicToolBar = nullptr;
     QAction* m_pStatusBarToggle = nullptr;
     CSetMarkerIDDlg* m_pSetMarkerIdDlg = nullptr;  // child of this window

@@ -92,7 +92,8 @@ QString AskSaveFileName(QWidget* parent, const std::string& filterText,
 }
 
 QString AskSaveFileName(QWidget* parent, const std::string& filterText,
-                        const QString& defaultSuffix, int* filterIndex) {
+                        const QString& defaultSuffix, int* filterIndex,
+                        const QString& proposedPath) {
     QFileDialog dialog(parent, QString(), QString(), QtFileDialogFilter(filterText));
     dialog.setObjectName(QStringLiteral("SaveFileDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -122,6 +123,9 @@ QString AskSaveFileName(QWidget* parent, const std::string& filterText,
             dialog.selectNameFilter(filters[*filterIndex - 1]);
         }
         dialog.setDefaultSuffix(suffixFor(dialog.selectedNameFilter()));
+    }
+    if (!proposedPath.isEmpty()) {
+        dialog.selectFile(proposedPath);
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};

@@ -33,8 +33,10 @@ QString AskSaveFileName(QWidget* parent, const std::string& filterText,
                         const QString& defaultSuffix);
 // As above, opening on filter *filterIndex (1-based; the first when out of range) and giving
 // back the chosen one there. A name typed without an extension gets the chosen filter's
-// extension, or defaultSuffix when the filter has none of its own.
+// extension, or defaultSuffix when the filter has none of its own. A proposedPath opens the
+// dialog in its folder with its name filled in.
 QString AskSaveFileName(QWidget* parent, const std::string& filterText,
-                        const QString& defaultSuffix, int* filterIndex);
+                        const QString& defaultSuffix, int* filterIndex,
+                        const QString& proposedPath = QString());
 
 }  // namespace kivra

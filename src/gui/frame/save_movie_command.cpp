@@ -112,6 +112,8 @@ void CMainFrame::SaveTrimmedMovie(const std::string& target, int filterIndex) {
     if (failed) {
         wait.Restore();
         ShowMessage(kExportError, MsgButtons::Ok, MsgIcon::None);
+    } else if (result == kivra::WriteResult::Written) {
+        ShowSavedStatus(tr("動画を保存しました: %1").arg(QFile::decodeName(target.c_str())));
     }
 
     const int start = RangeStart();

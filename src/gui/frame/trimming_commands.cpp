@@ -25,6 +25,14 @@ using kivra::MsgAnswer;
 using kivra::MsgButtons;
 using kivra::MsgIcon;
 
+namespace {
+
+QString ShownPath(const std::string& path) {
+    return QFile::decodeName(path.c_str());
+}
+
+}  // namespace
+
 void CTrimmingCommands::SetTrimmingMode(int mode) {
     m_host.Session().RequestTrimmingMode(kivra::TrimmingModeOf(mode), [this] {
         if (m_host.Messages().ShowMessage(kivra::LoadString(kivra::kIdsAreasClearedQuestion),
@@ -146,11 +154,15 @@ bool CTrimmingCommands::OnMarkerSave() {
     }
     const kivra::TrimmingState state = m_host.Session().CurrentTrimmingState(m_host.Settings());
     kivra::StoreTrimmingState(annotations->m_markers, state);
-    const bool saved = annotations->m_markers.SaveMarkers(stream->MarkerFilePath(), state.sizeType,
-                                                          state.direction, state.mosaicType);
+    const std::string path = stream->MarkerFilePath();
+    const bool saved = annotations->m_markers.SaveMarkers(path, state.sizeType, state.direction,
+                                                          state.mosaicType);
     if (saved) {
         annotations->m_savedTrimming = state;
         m_host.MarkersSaved();
+        m_host.ShowSavedStatus(
+            QCoreApplication::translate("CTrimmingCommands", "マーカを保存しました: %1")
+                .arg(ShownPath(path)));
     } else {
         m_host.Messages().ShowMessage(kivra::LoadString(kivra::kIdsMarkerSaveFailed),
                                       MsgButtons::Ok, MsgIcon::Warning);
@@ -195,6 +207,10 @@ bool CTrimmingCommands::ExportCoordinates(const std::string& path) {
         m_host.Messages().ShowMessage(
             problem.empty() ? kivra::LoadString(kivra::kIdsCsvFailed) : problem, MsgButtons::Ok,
             MsgIcon::Warning);
+    } else {
+        m_host.ShowSavedStatus(
+            QCoreApplication::translate("CTrimmingCommands", "座標を出力しました: %1")
+                .arg(ShownPath(path)));
     }
     return exported;
 }

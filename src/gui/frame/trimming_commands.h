@@ -13,6 +13,7 @@ class CSetMarkerIDDlg;
 class CVfwDoc;
 class CVfwView;
 class QKeyEvent;
+class QString;
 class QWidget;
 class ZebsCOOIconToolBar;
 
@@ -38,6 +39,8 @@ public:
     virtual void SyncMosaicBar() = 0;
     // The marker file now holds the markers as they stand (the undo history's clean step).
     virtual void MarkersSaved() = 0;
+    // Tells the user, without a box to close, what a save wrote where.
+    virtual void ShowSavedStatus(const QString& text) = 0;
     virtual void UpdateAllViews() = 0;
 };
 

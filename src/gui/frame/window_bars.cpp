@@ -2,6 +2,7 @@
 // View menu's bar toggles and navigator, the codec list and text information windows, and the
 // bar layout kept in the settings file under "ToolBarStatus".
 #include <QAction>
+#include <QLayout>
 #include <QMenu>
 #include <QScreen>
 #include <QStatusBar>
@@ -24,6 +25,8 @@ namespace {
 constexpr const char* kBarStateSection = "ToolBarStatus";
 constexpr const char* kBarStateKey = "State";
 constexpr const char* kStatusBarKey = "StatusBar";
+// Layouts written before the movie bar had its reverse-play button carry version 0.
+constexpr int kBarLayoutVersion = 1;
 
 }  // namespace
 
@@ -100,6 +103,7 @@ void CMainFrame::UpdateBarStates() {
                                m_session.GetViewMode() == kivra::kPreviewMode);
     m_pMarkerBar->SetPressed(kivra::ID_MARKER_SET_ID, IsMarkerIdDialogVisible());
     m_pMovieBar->SetPressed(kivra::ID_MOVIE_PLAY, IsPlaying());
+    m_pMovieBar->SetPressed(kivra::ID_MOVIE_REVERSE_PLAY, m_playback.IsReversePlaying());
 }
 
 void CMainFrame::SyncMosaicBar() {
@@ -137,9 +141,34 @@ void CMainFrame::RefreshNavigatorCaption() {
 void CMainFrame::SaveBarState() {
     // The window state does not cover the status bar, so its visibility goes beside it.
     kivra::IniDocument ini = kivra::IniDocument::Load(IniPath());
-    ini.WriteString(kBarStateSection, kBarStateKey, saveState().toBase64().toStdString());
+    ini.WriteString(kBarStateSection, kBarStateKey,
+                    saveState(kBarLayoutVersion).toBase64().toStdString());
     ini.WriteString(kBarStateSection, kStatusBarKey, statusBar()->isHidden() ? "0" : "1");
     ini.Save();
+}
+
+void CMainFrame::RefitMovieBar() {
+    // A bar dragged along its row pins the width of the bar before it, and an old layout would
+    // pin the movie bar to five buttons, hiding one behind the extension arrow. Put back in
+    // front of its right-hand neighbour, it takes its full width again.
+    QLayout* bars = layout();
+    QToolBar* next = nullptr;
+    bool found = false;
+    for (int i = 0; bars != nullptr && bars->itemAt(i) != nullptr; ++i) {
+        auto* bar = qobject_cast<QToolBar*>(bars->itemAt(i)->widget());
+        if (bar == nullptr) {
+            continue;
+        }
+        if (found) {
+            next = bar;
+            break;
+        }
+        found = bar == m_pMovieBar;
+    }
+    // The last bar of a row stretches to the row's end and is never cut short.
+    if (next != nullptr && toolBarArea(next) == toolBarArea(m_pMovieBar) && !toolBarBreak(next)) {
+        insertToolBar(next, m_pMovieBar);
+    }
 }
 
 void CMainFrame::LoadBarState() {
@@ -147,7 +176,10 @@ void CMainFrame::LoadBarState() {
     const std::string state = ini.GetString(kBarStateSection, kBarStateKey, "", 1 << 16);
     if (!state.empty()) {
         // A damaged or foreign layout is refused by Qt and leaves the default one.
-        restoreState(QByteArray::fromBase64(QByteArray::fromStdString(state)));
+        const QByteArray bytes = QByteArray::fromBase64(QByteArray::fromStdString(state));
+        if (!restoreState(bytes, kBarLayoutVersion) && restoreState(bytes, 0)) {
+            RefitMovieBar();
+        }
     }
     m_pStatusBarToggle->setChecked(ini.GetString(kBarStateSection, kStatusBarKey, "1") != "0");
 }

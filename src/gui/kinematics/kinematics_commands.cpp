@@ -1,6 +1,8 @@
 #include "kinematics/kinematics_commands.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QWidget>
 #include <new>
 
@@ -114,6 +116,8 @@ bool CKinematicsCommands::StoreCalibration(const kivra::Calibration& calibration
     m_calibration = calibration;
     m_calibrationVideo = video;
     RefreshPlot(true);
+    m_host->ShowSavedStatus(
+        tr("キャリブレーションを保存しました: %1").arg(QFile::decodeName(path.c_str())));
     return true;
 }
 
@@ -173,8 +177,14 @@ QString CKinematicsCommands::FailureText(const kivra::KinematicsResult& result) 
 }
 
 void CKinematicsCommands::OnExport() {
-    const QString path =
-        kivra::AskSaveFileName(m_host->Window(), "CSV file(*.csv)|*.csv||", QStringLiteral("csv"));
+    // "<video>_kinematics.csv" beside the video, so the table is found with its source.
+    const QFileInfo video(QFile::decodeName(m_host->VideoPath().c_str()));
+    const QString proposed =
+        video.fileName().isEmpty()
+            ? QString()
+            : video.dir().filePath(video.completeBaseName() + QStringLiteral("_kinematics.csv"));
+    const QString path = kivra::AskSaveFileName(m_host->Window(), "CSV file(*.csv)|*.csv||",
+                                                QStringLiteral("csv"), nullptr, proposed);
     if (!path.isEmpty()) {
         ExportKinematics(QFile::encodeName(path).toStdString());
     }
@@ -218,6 +228,8 @@ bool CKinematicsCommands::ExportKinematics(const std::string& path) {
         }
         m_host->ShowMessage(text, MsgButtons::Ok, MsgIcon::Information);
     }
+    m_host->ShowSavedStatus(
+        tr("運動学データを出力しました: %1").arg(QFile::decodeName(path.c_str())));
     return true;
 }
 

@@ -8,6 +8,7 @@
 
 class CAviVideoStream;
 class CLFFManager;
+class QString;
 class QWidget;
 
 namespace kivra {
@@ -33,6 +34,8 @@ public:
     virtual void SetPictureClickHook(PictureClickHook* hook) = 0;
     virtual std::string IniPath() const = 0;
     virtual MsgAnswer ShowMessage(const std::string& text, MsgButtons buttons, MsgIcon icon) = 0;
+    // Tells the user, without a box to close, what a save wrote where.
+    virtual void ShowSavedStatus(const QString& text) = 0;
     // The window dialogs belong to.
     virtual QWidget* Window() const = 0;
 };

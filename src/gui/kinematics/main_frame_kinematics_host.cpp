@@ -57,6 +57,10 @@ MsgAnswer MainFrameKinematicsHost::ShowMessage(const std::string& text, MsgButto
     return m_frame.ShowMessage(text, buttons, icon);
 }
 
+void MainFrameKinematicsHost::ShowSavedStatus(const QString& text) {
+    m_frame.ShowSavedStatus(text);
+}
+
 QWidget* MainFrameKinematicsHost::Window() const {
     return &m_frame;
 }

@@ -22,6 +22,7 @@ public:
     void SetPictureClickHook(PictureClickHook* hook) override;
     std::string IniPath() const override;
     MsgAnswer ShowMessage(const std::string& text, MsgButtons buttons, MsgIcon icon) override;
+    void ShowSavedStatus(const QString& text) override;
     QWidget* Window() const override;
 
 private:

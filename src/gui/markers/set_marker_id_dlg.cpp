@@ -77,7 +77,8 @@ void CSetMarkerIDDlg::BuildControls() {
     auto* const framesLabel = new QLabel(tr("フレーム"), group);
     skipLabel->setBuddy(m_pSkipEdit);
 
-    auto* const bottomNote = new QLabel(tr("* スキップしたフレームは直線補間します"), this);
+    m_pFillNote = new QLabel(this);
+    m_pFillNote->setObjectName(QStringLiteral("FillNote"));
 
     auto* const idRow = new QHBoxLayout;
     idRow->addWidget(idLabel);
@@ -102,8 +103,10 @@ void CSetMarkerIDDlg::BuildControls() {
     trackRow->addSpacing(m_pSkipRadio->iconSize().width() + 4);
     trackRow->addWidget(m_pTrackFillCheck);
     groupLayout->addLayout(trackRow);
-    connect(m_pTrackFillCheck, &QCheckBox::toggled, this,
-            [this](bool on) { m_settings.SkipFillByTracking = on ? 1 : 0; });
+    connect(m_pTrackFillCheck, &QCheckBox::toggled, this, [this](bool on) {
+        m_settings.SkipFillByTracking = on ? 1 : 0;
+        UpdateFillNote();
+    });
 
     auto* const layout = new QVBoxLayout(this);
     layout->setContentsMargins(10, 8, 10, 8);
@@ -111,7 +114,7 @@ void CSetMarkerIDDlg::BuildControls() {
     layout->addWidget(topNote);
     layout->addLayout(idRow);
     layout->addWidget(group);
-    layout->addWidget(bottomNote);
+    layout->addWidget(m_pFillNote);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(m_pModeGroup, &QButtonGroup::idClicked, this, &CSetMarkerIDDlg::OnModeClicked);
@@ -134,6 +137,13 @@ void CSetMarkerIDDlg::InitDialog() {
     m_pSkipEdit->setEnabled(skipMode);
     m_pTrackFillCheck->setChecked(m_settings.SkipFillByTracking != 0);
     m_pTrackFillCheck->setEnabled(skipMode);
+    UpdateFillNote();
+}
+
+void CSetMarkerIDDlg::UpdateFillNote() {
+    m_pFillNote->setText(m_pTrackFillCheck->isChecked()
+                             ? tr("* スキップしたフレームは追跡で補間します")
+                             : tr("* スキップしたフレームは直線補間します"));
 }
 
 int CSetMarkerIDDlg::MaxId() const {

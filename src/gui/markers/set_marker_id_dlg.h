@@ -8,6 +8,7 @@
 class CInifileManager;
 class QButtonGroup;
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QRadioButton;
 class QSpinBox;
@@ -45,6 +46,8 @@ public:
     QRadioButton* IncrementRadio() const { return m_pIncrementRadio; }
     QRadioButton* SkipRadio() const { return m_pSkipRadio; }
     QLineEdit* SkipEdit() const { return m_pSkipEdit; }
+    QCheckBox* TrackFillCheck() const { return m_pTrackFillCheck; }
+    QLabel* FillNote() const { return m_pFillNote; }
 
 public slots:
     void reject() override;
@@ -56,6 +59,8 @@ private:
     // True and SkipFrameNum updated when the skip field holds 1 .. 100; otherwise the field
     // shows SkipFrameNum again.
     bool ExchangeSkipCount();
+    // The bottom note names how skipped frames are filled: tracking or a straight line.
+    void UpdateFillNote();
 
     CInifileManager& m_settings;
     std::function<void()> m_onClosed;
@@ -65,4 +70,5 @@ private:
     QRadioButton* m_pSkipRadio = nullptr;
     QLineEdit* m_pSkipEdit = nullptr;
     QCheckBox* m_pTrackFillCheck = nullptr;  // skipped frames filled by following the point
+    QLabel* m_pFillNote = nullptr;
 };

@@ -23,8 +23,8 @@ ZebsCOOIconToolBar* CreateToolBar(QWidget* parent, int titleId, const char* obje
 }  // namespace
 
 const std::vector<int>& MovieToolBarCommands() {
-    static const std::vector<int> kCommands = {ID_MOVIE_FIRST, ID_MOVIE_BACK, ID_MOVIE_PLAY,
-                                               ID_MOVIE_NEXT, ID_MOVIE_LAST};
+    static const std::vector<int> kCommands = {ID_MOVIE_FIRST, ID_MOVIE_BACK, ID_MOVIE_REVERSE_PLAY,
+                                               ID_MOVIE_PLAY,  ID_MOVIE_NEXT, ID_MOVIE_LAST};
     return kCommands;
 }
 

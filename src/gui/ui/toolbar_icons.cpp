@@ -113,6 +113,9 @@ void DrawPicture(QPainter& p, ToolbarPicture picture, const Ink& ink) {
         case ToolbarPicture::Play:
             FillPolygon(p, ink, {{10, 6.5}, {25.5, 16}, {10, 25.5}});
             break;
+        case ToolbarPicture::ReversePlay:
+            FillPolygon(p, ink, {{22, 6.5}, {6.5, 16}, {22, 25.5}});  // play's, mirrored
+            break;
         case ToolbarPicture::Playing:
             FillRect(p, ink, QRectF(9, 7.5, 5.5, 17));
             FillRect(p, ink, QRectF(17.5, 7.5, 5.5, 17));
@@ -277,6 +280,8 @@ std::optional<ToolbarPicture> PictureForCommand(int commandId) {
             return ToolbarPicture::Previous;
         case ID_MOVIE_PLAY:
             return ToolbarPicture::Play;
+        case ID_MOVIE_REVERSE_PLAY:
+            return ToolbarPicture::ReversePlay;
         case ID_MOVIE_NEXT:
             return ToolbarPicture::Next;
         case ID_MOVIE_LAST:

@@ -16,6 +16,7 @@ enum class ToolbarPicture {
     Previous,
     Play,
     Playing,  // the play button while play runs: a pause sign
+    ReversePlay,
     Next,
     Last,
     Open,

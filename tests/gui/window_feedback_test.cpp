@@ -1,0 +1,282 @@
+// What the main window tells the user on the way: the frame pane of the status bar through
+// every kind of frame change, reverse play from its menu entry, key and button, and the status
+// message after each save, with the kinematics table's proposed name.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QChartView>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolButton>
+#include <filesystem>
+
+#include "frame/frame_position_pane.h"
+#include "frame/slider_view.h"
+#include "kinematics/kinematics_commands.h"
+#include "kinematics/kinematics_plot.h"
+#include "support/app_fixture.h"
+#include "support/modal_script.h"
+#include "ui/icon_toolbar.h"
+
+namespace {
+
+using kivra::FramePositionPane;
+using kivra::test::ModalScript;
+namespace fs = std::filesystem;
+
+TEST(FramePositionPaneText, FrameCountAndTimeWithAnHourFieldOnlyWhenNeeded) {
+    EXPECT_EQ(FramePositionPane::Text(123, 1800, 4100), QStringLiteral("123 / 1800   00:04.100"));
+    EXPECT_EQ(FramePositionPane::Text(0, 1, 0), QStringLiteral("0 / 1   00:00.000"));
+    EXPECT_EQ(FramePositionPane::Text(7, 9, 3599999), QStringLiteral("7 / 9   59:59.999"));
+    EXPECT_EQ(FramePositionPane::Text(7, 9, 3723004), QStringLiteral("7 / 9   1:02:03.004"));
+    EXPECT_EQ(FramePositionPane::Text(5, 10, -1), QStringLiteral("5 / 10")) << "no time known";
+}
+
+class WindowFeedbackTest : public kivra::test::AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        m_frame->resize(1000, 760);
+    }
+    int Current() const { return m_frame->Stream()->m_nCurrentFrame; }
+    QString Pane() const { return m_frame->FramePane()->text(); }
+    // The pane as it should read for the shown frame of the 120-frame, 30 fps sample.
+    QString PaneFor(int frame) const {
+        return FramePositionPane::Text(frame, 120, (frame * 1000 + 15) / 30);
+    }
+    QString Status() const { return m_frame->statusBar()->currentMessage(); }
+    QAction* Act(kivra::CommandId id) const {
+        m_frame->UpdateCommandUI();
+        return m_frame->Action(id);
+    }
+    void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+        m_view->setFocus();
+        QTest::keyClick(m_view, key, modifiers);
+        QCoreApplication::processEvents();
+    }
+    void ShowWindow() {
+        m_frame->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame));
+    }
+    void Paint() {
+        m_view->repaint();
+        QCoreApplication::processEvents();
+    }
+    QPoint At(double fx, double fy) const {
+        const kivra::ViewRect pic = m_view->ImageRect();
+        return {pic.left + int(pic.Width() * fx), pic.top + int(pic.Height() * fy)};
+    }
+    void Click(QPoint p) {
+        QMouseEvent move(QEvent::MouseMove, p, m_view->mapToGlobal(p), Qt::NoButton, Qt::NoButton,
+                         {});
+        QApplication::sendEvent(m_view, &move);
+        QTest::mouseClick(m_view, Qt::LeftButton, {}, p);
+        Paint();
+    }
+    void SetBothAreas() {
+        Act(kivra::ID_TRIMMING_AREA)->trigger();
+        Paint();
+        Click(At(0.35, 0.5));
+        Click(At(0.6, 0.5));
+        ASSERT_TRUE(m_frame->AreasSet());
+    }
+    // Chooses an entry of an open menu with the mouse.
+    static void ClickMenuEntry(QMenu* menu, QAction* action) {
+        menu->popup(QPoint(0, 0));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+        const QRect entry = menu->actionGeometry(action);
+        ASSERT_FALSE(entry.isEmpty());
+        QTest::mouseClick(menu, Qt::LeftButton, {}, entry.center());
+        QCoreApplication::processEvents();
+    }
+};
+
+TEST_F(WindowFeedbackTest, FramePaneFollowsEveryWayTheFrameMoves) {
+    ShowWindow();
+    EXPECT_TRUE(Pane().isEmpty()) << "no video";
+    Open(m_sample);
+    EXPECT_EQ(Pane(), QStringLiteral("0 / 120   00:00.000"));
+
+    // Keys, first and last: 0-based like the image information.
+    Key(Qt::Key_Right);
+    Key(Qt::Key_Right);
+    Key(Qt::Key_Right);
+    EXPECT_EQ(Pane(), QStringLiteral("3 / 120   00:00.100"));
+    Key(Qt::Key_End);
+    EXPECT_EQ(Pane(), QStringLiteral("119 / 120   00:03.967"));
+    Key(Qt::Key_Home);
+    EXPECT_EQ(Pane(), PaneFor(0));
+
+    // A click on the timeline.
+    CSliderView* timeline = m_frame->SliderView();
+    QTest::mouseClick(timeline, Qt::LeftButton, {}, QPoint(timeline->width() / 2, 15));
+    QCoreApplication::processEvents();
+    ASSERT_GT(Current(), 0);
+    EXPECT_EQ(Pane(), PaneFor(Current()));
+
+    // Forward play, frame by frame as the clock moves.
+    ControlPlayClock();
+    Key(Qt::Key_Home);
+    Key(Qt::Key_F8);
+    ASSERT_TRUE(m_frame->IsForwardPlaying());
+    m_tick += 350;
+    ASSERT_TRUE(WaitWhileAt(0));
+    EXPECT_EQ(Current(), 10);
+    EXPECT_EQ(Pane(), QStringLiteral("10 / 120   00:00.333"));
+    Key(Qt::Key_F7);
+
+    // Reverse play: every tick shows the next frame back, and the pane with it.
+    Key(Qt::Key_F8, Qt::ShiftModifier);
+    ASSERT_TRUE(m_frame->Playback().IsReversePlaying());
+    for (int step = 0; step < 3; ++step) {
+        const int from = Current();
+        ASSERT_TRUE(WaitWhileAt(from));
+        EXPECT_EQ(Pane(), PaneFor(Current()));
+    }
+    Key(Qt::Key_F7);
+
+    // A click in the kinematics plot.
+    m_frame->Annotations()->m_markers.SetMarker(0, 3, 10.0, 20.0);
+    Act(kivra::ID_MARKER_PLOT)->trigger();
+    CKinematicsPlotWnd* plot = m_frame->Kinematics()->PlotWindow();
+    ASSERT_NE(plot, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(plot));
+    const std::optional<QPoint> at = plot->ViewportPointOfFrame(77);
+    ASSERT_TRUE(at);
+    QTest::mouseClick(plot->ChartView()->viewport(), Qt::LeftButton, Qt::NoModifier, *at);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(Current(), 77);
+    EXPECT_EQ(Pane(), PaneFor(77));
+    plot->close();
+
+    // Closing the video (without saving the marker) empties it.
+    kivra::test::MessageBoxCatcher no(QMessageBox::No);
+    Act(kivra::ID_FILE_NEW)->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(Pane().isEmpty());
+}
+
+TEST_F(WindowFeedbackTest, ReversePlayFromTheMenuTheKeyAndTheButton) {
+    ShowWindow();
+    Open(m_sample);
+    Key(Qt::Key_End);
+    QAction* reverse = Act(kivra::ID_MOVIE_REVERSE_PLAY);
+    ASSERT_NE(reverse, nullptr);
+    EXPECT_EQ(reverse->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F8));
+
+    // In the movie menu, right after play.
+    const QList<QAction*> entries = m_frame->MovieMenu()->actions();
+    const qsizetype play = entries.indexOf(Act(kivra::ID_MOVIE_PLAY));
+    ASSERT_GE(play, 0);
+    ASSERT_LT(play + 1, entries.size());
+    EXPECT_EQ(entries[play + 1], reverse);
+    EXPECT_EQ(reverse->text(), QStringLiteral("逆再生(&R)"));
+    ClickMenuEntry(m_frame->MovieMenu(), reverse);
+    EXPECT_TRUE(m_frame->Playback().IsReversePlaying());
+    ASSERT_TRUE(WaitWhileAt(119));
+    EXPECT_LT(Current(), 119);
+    m_frame->UpdateCommandUI();
+    EXPECT_TRUE(m_frame->MovieBar()->IsPressed(kivra::ID_MOVIE_REVERSE_PLAY));
+    EXPECT_TRUE(m_frame->MovieBar()->IsPressed(kivra::ID_MOVIE_PLAY));
+
+    // The key toggles: pressed again it stops, and the frame stays where it was.
+    Key(Qt::Key_F8, Qt::ShiftModifier);
+    EXPECT_FALSE(m_frame->IsPlaying());
+    const int stoppedAt = Current();
+    QTest::qWait(100);
+    EXPECT_EQ(Current(), stoppedAt);
+    m_frame->UpdateCommandUI();
+    EXPECT_FALSE(m_frame->MovieBar()->IsPressed(kivra::ID_MOVIE_REVERSE_PLAY));
+
+    // The button beside play, with its own picture.
+    QToolButton* button = m_frame->MovieBar()->Button(kivra::ID_MOVIE_REVERSE_PLAY);
+    ASSERT_NE(button, nullptr);
+    EXPECT_FALSE(button->icon().isNull());
+    EXPECT_NE(button->icon().cacheKey(),
+              m_frame->MovieBar()->Button(kivra::ID_MOVIE_PLAY)->icon().cacheKey());
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_TRUE(m_frame->Playback().IsReversePlaying());
+    // Forward play running: the reverse button stops it rather than turning round.
+    QTest::mouseClick(button, Qt::LeftButton);
+    Act(kivra::ID_MOVIE_PLAY)->trigger();
+    ASSERT_TRUE(m_frame->IsForwardPlaying());
+    m_frame->UpdateCommandUI();
+    EXPECT_FALSE(m_frame->MovieBar()->IsPressed(kivra::ID_MOVIE_REVERSE_PLAY));
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_FALSE(m_frame->IsPlaying());
+
+    // Without a video the entry is there but greyed.
+    Act(kivra::ID_FILE_NEW)->trigger();
+    EXPECT_FALSE(Act(kivra::ID_MOVIE_REVERSE_PLAY)->isEnabled());
+    EXPECT_FALSE(button->isEnabled());
+}
+
+TEST_F(WindowFeedbackTest, EachSaveSaysWhatItWroteWhere) {
+    // A video whose name has a blank and Japanese text.
+    const std::string video = m_dir.File("歩行 テスト.avi");
+    fs::copy_file(m_sample, video);
+    ShowWindow();
+    Open(video);
+    Paint();
+    SetBothAreas();
+    m_frame->Annotations()->m_markers.SetMarker(0, 3, 300.0, 200.0);
+    m_frame->Annotations()->m_markers.SetModified(true);
+    EXPECT_TRUE(Status().isEmpty());
+
+    Act(kivra::ID_MARKER_SAVE)->trigger();
+    const std::string lff = m_dir.File("歩行 テスト.lff");
+    ASSERT_TRUE(fs::exists(lff));
+    EXPECT_EQ(Status(), QStringLiteral("マーカを保存しました: ") + QString::fromStdString(lff));
+
+    const std::string csv = m_dir.File("座標 $1.csv");
+    {
+        ModalScript user({kivra::test::TypeName(QString::fromStdString(csv))});
+        Act(kivra::ID_MARKER_COORDINATE_OUTPUT)->trigger();
+        EXPECT_TRUE(user.Done());
+    }
+    ASSERT_TRUE(fs::exists(csv));
+    EXPECT_EQ(Status(), QStringLiteral("座標を出力しました: ") + QString::fromStdString(csv));
+
+    // The kinematics table's dialog proposes "<video>_kinematics.csv" beside the video;
+    // taking the proposal writes there.
+    const QString proposed = QString::fromStdString(m_dir.File("歩行 テスト_kinematics.csv"));
+    QString shownFolder, shownName;
+    {
+        ModalScript user({[&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            auto* edit = dialog != nullptr
+                             ? dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+                             : nullptr;
+            if (edit == nullptr) {
+                return false;
+            }
+            shownFolder = dialog->directory().absolutePath();
+            shownName = edit->text();
+            QMetaObject::invokeMethod(
+                edit, [edit] { QTest::keyClick(edit, Qt::Key_Return); }, Qt::QueuedConnection);
+            return true;
+        }});
+        kivra::test::MessageBoxCatcher emptyAngles;  // the sample's angles have no markers
+        Act(kivra::ID_MARKER_KINEMATICS_OUTPUT)->trigger();
+        EXPECT_TRUE(user.Done());
+    }
+    EXPECT_EQ(shownFolder, QString::fromStdString(fs::path(m_dir.path()).string()));
+    EXPECT_EQ(shownName, QStringLiteral("歩行 テスト_kinematics.csv"));
+    EXPECT_TRUE(fs::exists(proposed.toStdString()));
+    EXPECT_EQ(Status(), QStringLiteral("運動学データを出力しました: ") + proposed);
+
+    // A failed save tells it in a box and leaves the last message alone.
+    {
+        kivra::test::MessageBoxCatcher failure;
+        const std::string nowhere = m_dir.File("missing folder/out.csv");
+        EXPECT_FALSE(m_frame->Trimming().ExportCoordinates(nowhere));
+        EXPECT_EQ(failure.Texts().size(), 1);
+    }
+    EXPECT_EQ(Status(), QStringLiteral("運動学データを出力しました: ") + proposed);
+}
+
+}  // namespace
