@@ -604,6 +604,10 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
         <source>キャンセル</source>
         <translation>Cancel</translation>
     </message>
+    <message>
+        <source>残り時間 約 %1</source>
+        <translation>About %1 left</translation>
+    </message>
 </context>
 <context>
     <name>CSetMarkerIDDlg</name>
@@ -925,6 +929,13 @@ Width and height may be up to 8192 pixels, and the picture up to 8192×4352 pixe
 動画保存</source>
         <translation>Save the trimmed movie
 Save Movie</translation>
+    </message>
+</context>
+<context>
+    <name>VideoProbe</name>
+    <message>
+        <source>動画の情報を調べています</source>
+        <translation>Examining the video</translation>
     </message>
 </context>
 </TS>
