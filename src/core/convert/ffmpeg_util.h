@@ -103,7 +103,6 @@ private:
         std::string caption;
         std::string watchedPath;               // RunEncoder's output path
         kivra::ScratchFile* output = nullptr;  // a job's output
-        std::string outputFormat;              // the muxer for it ("-f"), empty: the name's
         std::chrono::milliseconds duration{0};
         bool cancellable = false;
     };
@@ -111,7 +110,6 @@ private:
 
     void AppendLog(std::string_view text);
     std::string EncoderPath() const;
-    bool Start(Run& run, const std::string& logArguments, kivra::ProgressSink& sink);
     Outcome Execute(const Run& run, kivra::ProgressSink& sink);
     // Waits for the child, pumping the sink, ending it when the user cancels or it is stuck.
     Outcome WaitWithProgress(int pid, int stderrFd, int progressFd, const Run& run,
