@@ -616,6 +616,10 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
         <source>キャンセル</source>
         <translation>Cancel</translation>
     </message>
+    <message>
+        <source>残り時間 約 %1</source>
+        <translation>About %1 left</translation>
+    </message>
 </context>
 <context>
     <name>CSetMarkerIDDlg</name>
@@ -977,6 +981,13 @@ Narrow the play range or delete the markers of IDs not in use.</translation>
     <message>
         <source>メモリが足りないため、表を作れませんでした。</source>
         <translation>There was not enough memory to make the table.</translation>
+    </message>
+</context>
+<context>
+    <name>VideoProbe</name>
+    <message>
+        <source>動画の情報を調べています</source>
+        <translation>Examining the video</translation>
     </message>
 </context>
 </TS>

@@ -4,9 +4,11 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -188,10 +190,10 @@ TEST(ProbeHelper, StalledSilentOrBrokenHelpersGiveNoProbe) {
     EXPECT_EQ(errno, ESRCH);
 
     const std::string answers[] = {
-        "echo 'probe 1 1 852 480 90 720 480'\nexit 3\n",  // a good answer, but the helper failed
-        "echo 'probe 1 1 852'\n",                         // cut short
-        "echo 'probe 1 1 852 480 90 720 480 7'\n",        // one too many
-        "echo 'probe 2 1 852 480 90 720 480'\n",
+        "echo 'probe 1 1 852 480 90 720 480 4000'\nexit 3\n",  // good answer, failed helper
+        "echo 'probe 1 1 852'\n",                              // cut short
+        "echo 'probe 1 1 852 480 90 720 480 4000 7'\n",        // one too many
+        "echo 'probe 2 1 852 480 90 720 480 4000'\n",
         "echo 'hello'\n",
         "kill -SEGV $$\n",
         "head -c 100000 /dev/zero\n",
@@ -212,14 +214,97 @@ TEST(ProbeHelper, StalledSilentOrBrokenHelpersGiveNoProbe) {
     // argument however it is spelt.
     const std::string echo = MakeScript(dir, "echo",
                                         "[ \"$#\" = 1 ] && [ -f \"$1\" ] && "
-                                        "echo 'probe 1 1 852 480 90 720 480'\n");
+                                        "echo 'probe 1 1 852 480 90 720 480 4000'\n");
     const std::string odd = dir.File("-$(x); 'q\" 日本語.avi");
     ASSERT_TRUE(WriteFile(odd, ReadFile(source)));
     const ProbeResult result = kivra::ProbeSourceInChild(echo, odd, std::chrono::seconds(5));
     EXPECT_TRUE(result.opened);
     EXPECT_EQ(kivra::ExtraOptions(result),
               "-s 852x480 -aspect 1.7750 -vf transpose=1 -metadata:s:v:0 rotate=0");
+    EXPECT_EQ(result.durationMs, 4000);
     EXPECT_EQ(kivra::ParseProbeAnswer(kivra::ProbeAnswerLine(result))->displayWidth, 852);
+}
+
+// Counts what a window would see of a job, and presses Cancel after `cancelAfter` pumps.
+class WatchingSink final : public kivra::ProgressSink {
+public:
+    void Begin(int lower, int upper, const std::string& caption, kivra::PercentLabel) override {
+        begun.push_back(std::to_string(lower) + ".." + std::to_string(upper) + " " + caption);
+    }
+    void SetCaption(const std::string&) override {}
+    void SetPosition(int) override {}
+    void Pump() override { ++pumps; }
+    void End() override { ++ends; }
+    void OfferCancel() override { offered = true; }
+    bool CancelRequested() const override {
+        return offered && cancelAfter > 0 && pumps >= cancelAfter;
+    }
+
+    std::vector<std::string> begun;
+    int pumps = 0;
+    int ends = 0;
+    int cancelAfter = 0;
+    bool offered = false;
+};
+
+// The window keeps painting while the probe waits, and Cancel ends the wait and the helper.
+TEST_F(HostileSourceTest, SlowProbeKeepsTheWindowAliveAndCanBeCancelled) {
+    const std::string avi = MakeStallingAvi(media);
+    WatchingSink watching;
+    watching.cancelAfter = 10;
+    const auto started = std::chrono::steady_clock::now();
+    const kivra::ProbeOutcome outcome =
+        kivra::ProbeSourceInChild(kivra::ProbeHelperPath(), avi, std::chrono::seconds(20), watching,
+                                  std::chrono::milliseconds(100));
+    EXPECT_TRUE(outcome.cancelled);
+    EXPECT_FALSE(outcome.result.opened);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    ASSERT_EQ(watching.begun.size(), 1u);
+    EXPECT_EQ(watching.begun[0], "0..0 動画の情報を調べています");  // a busy bar
+    EXPECT_EQ(watching.pumps, 10);
+    EXPECT_EQ(watching.ends, 1);
+    int status = 0;
+    EXPECT_EQ(::waitpid(-1, &status, WNOHANG), -1) << "the helper was left unreaped";
+
+    // A quick probe shows nothing at all.
+    WatchingSink quiet;
+    const std::string plain = MakeMjpegAvi(media, "plain.avi", "64x48");
+    const kivra::ProbeOutcome quick = kivra::ProbeSourceInChild(
+        kivra::ProbeHelperPath(), plain, std::chrono::seconds(20), quiet, std::chrono::seconds(10));
+    EXPECT_TRUE(quick.result.opened);
+    EXPECT_EQ(quick.result.durationMs, 400);
+    EXPECT_TRUE(quiet.begun.empty());
+
+    // Cancelled while opening: the open video stays, nothing is said.
+    ASSERT_TRUE(doc.OnOpenDocument(plain));
+    WatchingSink cancelling;
+    cancelling.cancelAfter = 2;
+    host.sink = &cancelling;
+    EXPECT_FALSE(doc.OnOpenDocument(avi));
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(doc.PathName(), plain);
+    EXPECT_EQ(doc.Stream()->FileName(), plain);
+}
+
+// An encoder that neither writes nor reports is ended and the open fails as any failed
+// conversion does, leaving nothing beside the clip.
+TEST_F(HostileSourceTest, StuckEncoderFailsTheOpenCleanly) {
+    const std::string clip = media.File("phone.mp4");
+    ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc=size=64x48:rate=25", "-frames:v", "5",
+                           "-c:v", "mpeg4", clip}));
+    const TempDir tools;
+    doc.Encoder().SetEncoderPath(MakeScript(tools, "ffmpeg", "exec sleep 600\n"));
+    doc.Encoder().SetStallTimeout(std::chrono::milliseconds(500));
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(doc.OnOpenDocument(clip));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+    ASSERT_EQ(host.messages.size(), 1u);
+    std::string expected = kivra::LoadString(2012);
+    expected.replace(expected.find("%1"), 2, clip);
+    EXPECT_EQ(host.messages[0], expected);
+    EXPECT_EQ(media.Names(), std::vector<std::string>{"phone.mp4"});
+    int status = 0;
+    EXPECT_EQ(::waitpid(-1, &status, WNOHANG), -1);
 }
 
 // Works in another folder for as long as it lives.

@@ -20,6 +20,29 @@ namespace fs = std::filesystem;
 using kivra::test::RunFfmpeg;
 using kivra::test::TempDir;
 
+// Presses Cancel as soon as a job whose caption starts with `when` offers it.
+class CancellingSink final : public kivra::ProgressSink {
+public:
+    explicit CancellingSink(std::string when) : when_(std::move(when)) {}
+    void Begin(int, int, const std::string&, kivra::PercentLabel) override { offered_ = false; }
+    void SetCaption(const std::string& caption) override {
+        if (caption.starts_with(when_) && offered_) {
+            pressed = true;
+        }
+    }
+    void SetPosition(int) override {}
+    void Pump() override {}
+    void End() override { offered_ = false; }
+    void OfferCancel() override { offered_ = true; }
+    bool CancelRequested() const override { return pressed; }
+
+    bool pressed = false;
+
+private:
+    std::string when_;
+    bool offered_ = false;
+};
+
 class OpenPipelineTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -114,6 +137,68 @@ TEST_F(OpenPipelineTest, UnconvertibleFileGives2012) {
     EXPECT_NE(host.messages[0].find(fake), std::string::npos);
     EXPECT_EQ(doc.Stream(), nullptr);
     EXPECT_EQ(media.Names(), std::vector<std::string>{"broken.mov"});
+}
+
+// Cancel while a phone clip converts: the clip's files go, the open video stays as it was.
+TEST_F(OpenPipelineTest, CancelledConversionKeepsTheOpenVideo) {
+    const std::string first = media.File("first.mp4");
+    ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25", "-frames:v", "12",
+                           "-c:v", "libx264", first}));
+    ASSERT_TRUE(doc.OnOpenDocument(first));
+    const std::string second = media.File("second.mp4");
+    ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25", "-f", "lavfi", "-i",
+                           "sine=duration=80", "-frames:v", "2000", "-c:v", "mpeg4", "-q:v", "10",
+                           "-c:a", "aac", second}));
+
+    CancellingSink cancel("フォーマット変換中");
+    host.sink = &cancel;
+    EXPECT_FALSE(doc.OnOpenDocument(second));
+    EXPECT_TRUE(cancel.pressed);
+    EXPECT_TRUE(host.messages.empty());  // the user asked for it: nothing to tell
+    EXPECT_EQ(doc.PathName(), first);
+    ASSERT_NE(doc.Stream(), nullptr);
+    EXPECT_EQ(doc.Stream()->FileName(), media.File("first.$tmp$.avi"));
+    EXPECT_EQ(doc.Stream()->GetFrameCount(), 12);
+    EXPECT_EQ(media.Names(),
+              (std::vector<std::string>{"first.$tmp$.avi", "first.mp4", "second.mp4"}));
+
+    // Cancelled while the sound is split off: the converted picture goes as well.
+    CancellingSink cancelSound("音声ストリーム分離中");
+    host.sink = &cancelSound;
+    const bool opened = doc.OnOpenDocument(second);
+    if (cancelSound.pressed) {
+        EXPECT_FALSE(opened);
+        EXPECT_EQ(doc.PathName(), first);
+        EXPECT_EQ(media.Names(),
+                  (std::vector<std::string>{"first.$tmp$.avi", "first.mp4", "second.mp4"}));
+    }  // else the split was over before the first look at it: nothing to cancel
+    EXPECT_TRUE(host.messages.empty());
+}
+
+// Links planted under both scratch names are moved aside, their targets stay as they were,
+// and the clip opens all the same.
+TEST_F(OpenPipelineTest, PlantedLinksUnderScratchNamesAreMovedAside) {
+    const std::string clip = media.File("walk.mp4");
+    ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25", "-f", "lavfi",
+                           "-i", "sine=duration=0.5", "-frames:v", "10", "-c:v", "libx264", "-c:a",
+                           "aac", clip}));
+    const TempDir elsewhere;
+    for (const char* name : {"walk.$tmp$.avi", "walk.$tmp$.wav"}) {
+        std::ofstream(elsewhere.File(name)) << "precious";
+        fs::create_symlink(elsewhere.File(name), media.File(name));
+    }
+    ASSERT_TRUE(doc.OnOpenDocument(clip)) << (host.messages.empty() ? "" : host.messages[0]);
+    EXPECT_EQ(doc.Stream()->GetFrameCount(), 10);
+    EXPECT_EQ(doc.SoundPath(), media.File("walk.$tmp$.wav"));
+    EXPECT_FALSE(fs::is_symlink(media.File("walk.$tmp$.avi")));
+    doc.OnNewDocument();
+    for (const char* name : {"walk.$tmp$.avi", "walk.$tmp$.wav"}) {
+        EXPECT_EQ(kivra::test::ReadFile(elsewhere.File(name)), "precious") << name;
+        EXPECT_EQ(fs::read_symlink(media.File(std::string(name) + ".aside1")),
+                  elsewhere.File(name));
+    }
+    EXPECT_EQ(media.Names(), (std::vector<std::string>{"walk.$tmp$.avi.aside1",
+                                                       "walk.$tmp$.wav.aside1", "walk.mp4"}));
 }
 
 }  // namespace

@@ -235,6 +235,44 @@ TEST_F(ProgressDlgTest, CancelOnlyWhenTheJobOffersItAndOnlyForThatJob) {
     EXPECT_TRUE(owner.isEnabled());
 }
 
+// A conversion shows its whole title, its caption inside the window too (a desktop without
+// title bars), the share done, the time left and Cancel.
+TEST_F(ProgressDlgTest, ConversionShowsItsWholeTitleShareAndTimeLeft) {
+    kivra::ProgressDlgSink sink(&owner);
+    kivra::ProgressSink& core = sink;
+    core.Begin(0, 1000, "", kivra::PercentLabel::Shown);
+    core.OfferCancel();
+    CProgressDlg* dlg = sink.Dialog();
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_TRUE(dlg->RemainingLabel()->isHidden());
+    EXPECT_TRUE(dlg->CaptionLabel()->isHidden());
+
+    const QString title = QStringLiteral("フォーマット変換中... 1234.5 MB");
+    core.SetCaption(title.toStdString());
+    core.SetPosition(425);
+    core.SetRemainingTime(65);
+    core.Pump();
+    SettleEvents();
+    EXPECT_EQ(dlg->windowTitle(), title);
+    EXPECT_EQ(dlg->CaptionLabel()->text(), title);
+    EXPECT_TRUE(dlg->CaptionLabel()->isVisible());
+    EXPECT_EQ(dlg->PercentLabel()->text(), QStringLiteral("42%"));
+    EXPECT_EQ(dlg->RemainingLabel()->text(), QStringLiteral("残り時間 約 1:05"));
+    EXPECT_TRUE(dlg->CancelButton()->isVisible());
+    EXPECT_GT(dlg->width(), dlg->fontMetrics().horizontalAdvance(title) + 140);
+
+    // Never narrower again within the job, whatever the title.
+    const int wide = dlg->width();
+    core.SetCaption("x");
+    core.SetRemainingTime(3 * 3600 + 5);
+    SettleEvents();
+    EXPECT_GE(dlg->width(), wide);
+    EXPECT_EQ(dlg->RemainingLabel()->text(), QStringLiteral("残り時間 約 3:00:05"));
+    core.SetRemainingTime(-1);
+    EXPECT_TRUE(dlg->RemainingLabel()->text().isEmpty());
+    core.End();
+}
+
 // The slider bar with a settings store of its own and a main frame that records requests.
 class SliderBarTest : public ::testing::Test {
 protected:

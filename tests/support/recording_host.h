@@ -33,9 +33,10 @@ public:
     void PostFirstFrameCommand() override { calls.push_back("first"); }
     void RestoreTrimmingState(const CLFFManager&) override { calls.push_back("restore"); }
     TrimmingState FileTrimmingState() const override { return trimming; }
-    ProgressSink& Progress() override { return progress; }
+    ProgressSink& Progress() override { return sink != nullptr ? *sink : progress; }
 
     NullProgressSink progress;
+    ProgressSink* sink = nullptr;  // a test's own, in place of `progress`
 
     CVfwDoc* doc = nullptr;
     MsgAnswer questionAnswer = MsgAnswer::No;

@@ -7,14 +7,22 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <iterator>
+#include <optional>
 #include <thread>
 #include <utility>
 
 #include "convert/encoder_command.h"
+#include "convert/encoder_progress.h"
 #include "convert/format_ini_file.h"
 #include "platform/child_process.h"
 #include "platform/path_util.h"
@@ -28,6 +36,7 @@ namespace kivra {
 namespace {
 
 constexpr int kProgressUpper = 50;
+constexpr int kPermille = 1000;
 constexpr auto kPassLength = std::chrono::milliseconds(200);
 // A pass ends early when the encoder does; this is how soon that is noticed.
 constexpr auto kExitCheckInterval = std::chrono::milliseconds(20);
@@ -55,15 +64,82 @@ std::string LocalTimeText() {
     return text;
 }
 
-std::string SizeCaption(const std::string& caption, const std::string& path) {
+// Bytes at path, or nothing while it is no regular file.
+std::optional<uint64_t> FileSize(const std::string& path) {
     struct stat st {};
     if (path.empty() || stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        return std::string();
+        return std::nullopt;
     }
-    const double megabytes = static_cast<double>(st.st_size) / 1024.0 / 1024.0;
+    return static_cast<uint64_t>(st.st_size);
+}
+
+std::string SizeCaption(const std::string& caption, uint64_t bytes) {
+    const double megabytes = static_cast<double>(bytes) / 1024.0 / 1024.0;
     char number[64];
     std::snprintf(number, sizeof number, "%.1f", megabytes);
     return caption + "... " + number + " MB";
+}
+
+// The descriptors the encoder gets beyond its standard ones.
+constexpr int kProgressFd = 3;
+constexpr int kOutputFd = 4;
+
+// Points the output argument at the file the encoder is handed, naming the muxer its name no
+// longer shows, unless the command chose one for that output itself. False when no argument is
+// the output.
+bool AimAtHandedFile(std::vector<std::string>& args, const std::string& outputArg,
+                     const std::string& format) {
+    const auto output = std::find(args.rbegin(), args.rend(), outputArg);
+    if (output == args.rend()) {
+        return false;
+    }
+    const auto at = std::prev(output.base());
+    *at = ScratchFile::ChildPath(kOutputFd);
+    bool chosen = false;
+    for (auto it = at; it != args.begin();) {
+        --it;
+        if (*it == "-f") {
+            chosen = true;
+        }
+        if (*it == "-i" || chosen) {
+            break;
+        }
+    }
+    if (!format.empty() && !chosen) {
+        args.insert(at, {"-f", format});
+    }
+    return true;
+}
+
+// The muxer the encoder would choose by the file's extension; empty when none.
+std::string MuxerForName(const std::string& path) {
+    const AVOutputFormat* format = av_guess_format(nullptr, path.c_str(), nullptr);
+    return format != nullptr && format->name != nullptr ? format->name : std::string();
+}
+
+void EndChild(pid_t pid) {
+    kill(pid, SIGKILL);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+void ReadReports(int fd, bool& open, EncoderProgress& progress) {
+    char chunk[4096];
+    for (;;) {
+        const ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n > 0) {
+            progress.Feed(std::string_view(chunk, static_cast<size_t>(n)));
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n == 0 || errno != EAGAIN) {
+            open = false;
+        }
+        return;
+    }
 }
 
 }  // namespace
@@ -137,11 +213,26 @@ void CFFMpegUtil::KeepMessages(int fd, bool& open) {
     }
 }
 
-int CFFMpegUtil::WaitWithProgress(int pid, int stderrFd, const std::string& caption,
-                                  const std::string& output, kivra::ProgressSink& sink) {
+CFFMpegUtil::Outcome CFFMpegUtil::WaitWithProgress(int pid, int stderrFd, int progressFd,
+                                                   const Run& run, kivra::ProgressSink& sink) {
     using Clock = std::chrono::steady_clock;
-    sink.Begin(0, kivra::kProgressUpper, std::string(), kivra::PercentLabel::Hidden);
-    bool pipeOpen = true;
+    const bool measured = run.duration.count() > 0;
+    if (measured) {
+        sink.Begin(0, kivra::kPermille, std::string(), kivra::PercentLabel::Shown);
+    } else {
+        sink.Begin(0, kivra::kProgressUpper, std::string(), kivra::PercentLabel::Hidden);
+    }
+    const kivra::ProgressScope scope(sink);
+    if (run.cancellable) {
+        sink.OfferCancel();
+    }
+    kivra::EncoderProgress reports;
+    bool stderrOpen = true;
+    bool reportsOpen = true;
+    const Clock::time_point started = Clock::now();
+    Clock::time_point lastActivity = started;
+    std::optional<uint64_t> lastSize;
+    uint64_t lastAdvances = 0;
     int passes = 0;
     int status = -1;
     bool ended = false;
@@ -161,22 +252,75 @@ int CFFMpegUtil::WaitWithProgress(int pid, int stderrFd, const std::string& capt
                 break;
             }
             const auto slice = std::min<Clock::duration>(left, kivra::kExitCheckInterval);
-            if (pipeOpen) {
-                pollfd p{stderrFd, POLLIN, 0};
-                const int ms =
-                    static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(slice).count());
-                if (poll(&p, 1, ms) > 0) {
-                    KeepMessages(stderrFd, pipeOpen);
-                }
-            } else {
+            pollfd watched[2];
+            nfds_t count = 0;
+            if (stderrOpen) {
+                watched[count++] = pollfd{stderrFd, POLLIN, 0};
+            }
+            if (reportsOpen) {
+                watched[count++] = pollfd{progressFd, POLLIN, 0};
+            }
+            if (count == 0) {
                 std::this_thread::sleep_for(slice);
+                continue;
+            }
+            const int ms =
+                static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(slice).count());
+            if (poll(watched, count, ms) > 0) {
+                for (nfds_t i = 0; i < count; ++i) {
+                    if (watched[i].revents == 0) {
+                        continue;
+                    }
+                    if (watched[i].fd == stderrFd) {
+                        KeepMessages(stderrFd, stderrOpen);
+                    } else {
+                        kivra::ReadReports(progressFd, reportsOpen, reports);
+                    }
+                }
             }
         }
-        const std::string sized = kivra::SizeCaption(caption, output);
-        if (!sized.empty()) {
-            sink.SetCaption(sized);
+        if (ended) {
+            // What the encoder wrote last, its final report included.
+            if (stderrOpen) {
+                KeepMessages(stderrFd, stderrOpen);
+            }
+            if (reportsOpen) {
+                kivra::ReadReports(progressFd, reportsOpen, reports);
+            }
+        }
+        const Clock::time_point now = Clock::now();
+        const std::optional<uint64_t> size = run.output != nullptr
+                                                 ? std::optional<uint64_t>(run.output->Size())
+                                                 : kivra::FileSize(run.watchedPath);
+        if (size) {
+            sink.SetCaption(kivra::SizeCaption(run.caption, *size));
+        }
+        if (size != lastSize || reports.Advances() != lastAdvances) {
+            lastActivity = now;
+            lastSize = size;
+            lastAdvances = reports.Advances();
         }
         sink.Pump();
+        if (!ended && run.cancellable && sink.CancelRequested()) {
+            kivra::EndChild(pid);
+            return Outcome::Cancelled;
+        }
+        if (!ended && now - lastActivity > m_stallTimeout) {
+            kivra::EndChild(pid);
+            const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(m_stallTimeout);
+            m_strEncoderMessages += "\nthe encoder made no progress for " +
+                                    std::to_string(seconds.count()) + " s and was stopped\n";
+            return Outcome::Stalled;
+        }
+        if (measured) {
+            const int permille = reports.Permille(run.duration).value_or(0);
+            sink.SetPosition(permille);
+            const auto elapsed =
+                std::chrono::duration_cast<std::chrono::milliseconds>(now - started);
+            sink.SetRemainingTime(kivra::RemainingSeconds(permille, elapsed).value_or(-1));
+            continue;
+        }
+        // Without a length to measure against the bar only shows that the job is alive.
         ++passes;
         sink.SetPosition(std::min(passes, kivra::kProgressUpper));
         if (passes > kivra::kProgressUpper) {
@@ -185,89 +329,176 @@ int CFFMpegUtil::WaitWithProgress(int pid, int stderrFd, const std::string& capt
             sink.SetPosition(0);
         }
     }
-    if (pipeOpen) {
-        KeepMessages(stderrFd, pipeOpen);
+    const bool succeeded = status >= 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return succeeded ? Outcome::Succeeded : Outcome::Failed;
+}
+
+CFFMpegUtil::Outcome CFFMpegUtil::Execute(const Run& run, kivra::ProgressSink& sink) {
+    const std::string encoder = EncoderPath();
+    if (encoder.empty()) {
+        m_strEncoderMessages = "encoder not found";
+        return Outcome::Failed;
     }
-    sink.End();
-    return status;
+    int errorEnds[2];
+    if (pipe2(errorEnds, O_CLOEXEC) != 0) {
+        return Outcome::Failed;
+    }
+    kivra::UniqueFd errorRead(errorEnds[0]);
+    kivra::UniqueFd errorWrite(errorEnds[1]);
+    int reportEnds[2];
+    if (pipe2(reportEnds, O_CLOEXEC) != 0) {
+        return Outcome::Failed;
+    }
+    kivra::UniqueFd reportRead(reportEnds[0]);
+    kivra::UniqueFd reportWrite(reportEnds[1]);
+
+    std::vector<std::string> argv = {encoder, "-progress",
+                                     "pipe:" + std::to_string(kivra::kProgressFd)};
+    argv.insert(argv.end(), run.args.begin(), run.args.end());
+    kivra::ChildSetup setup;
+    setup.stderrFd = errorWrite.get();
+    setup.passedFds = {reportWrite.get()};
+    if (run.output != nullptr) {
+        setup.passedFds.push_back(run.output->Fd());
+    }
+    setup.endsWithParent = true;
+    const pid_t pid = kivra::SpawnChild(argv, setup);
+    errorWrite.Close();
+    reportWrite.Close();
+    if (pid < 0) {
+        m_strEncoderMessages = "encoder could not be started: " + encoder;
+        return Outcome::Failed;
+    }
+    for (const int fd : {errorRead.get(), reportRead.get()}) {
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    }
+    return WaitWithProgress(pid, errorRead.get(), reportRead.get(), run, sink);
 }
 
 bool CFFMpegUtil::RunEncoder(const std::vector<std::string>& args, const std::string& logArguments,
                              const std::string& caption, kivra::ProgressSink& sink) {
     m_strEncoderMessages.clear();
-    // Each job names its own output; a later run must never delete this one's.
-    const std::string output = std::exchange(m_strOutputPath, std::string());
+    m_bCancelled = false;
+    Run run;
+    run.args = args;
+    run.caption = caption;
+    // Each run names its own output; a later run must never delete this one's.
+    run.watchedPath = std::exchange(m_strOutputPath, std::string());
     // Logged before the encoder is looked for, so a caller's tag never stays without its line.
     AppendLog(kivra::LocalTimeText() + " " + logArguments + "\n");
-
-    const std::string encoder = EncoderPath();
-    if (encoder.empty()) {
-        m_strEncoderMessages = "encoder not found";
-        return false;
+    const Outcome outcome = Execute(run, sink);
+    m_bCancelled = outcome == Outcome::Cancelled;
+    if (outcome != Outcome::Succeeded && !run.watchedPath.empty()) {
+        unlink(run.watchedPath.c_str());
     }
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) {
-        return false;
-    }
-    kivra::UniqueFd readEnd(fds[0]);
-    kivra::UniqueFd writeEnd(fds[1]);
-    std::vector<std::string> argv = {encoder};
-    argv.insert(argv.end(), args.begin(), args.end());
-    const pid_t pid = kivra::SpawnChild(argv, kivra::kChildNull, writeEnd.get());
-    writeEnd.Close();
-    if (pid < 0) {
-        m_strEncoderMessages = "encoder could not be started: " + encoder;
-        return false;
-    }
-    fcntl(readEnd.get(), F_SETFL, fcntl(readEnd.get(), F_GETFL) | O_NONBLOCK);
-
-    const int status = WaitWithProgress(pid, readEnd.get(), caption, output, sink);
-    const bool succeeded = status >= 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    if (!succeeded && !output.empty()) {
-        unlink(output.c_str());
-    }
-    return succeeded;
+    return outcome == Outcome::Succeeded;
 }
 
-bool CFFMpegUtil::ConvertVideo(const std::string& input, const std::string& output,
-                               const std::string& codec, const std::string& /*bitRate*/,
-                               const std::string& /*qScale*/, int limit2G,
-                               std::string_view extraOptions, kivra::ProgressSink& sink) {
+bool CFFMpegUtil::Job(const std::string& input, kivra::ScratchFile& output,
+                      const kivra::EncoderCommand& command, const char* tag, int captionId,
+                      std::string format, std::chrono::milliseconds duration, bool cancellable,
+                      kivra::ProgressSink& sink) {
+    m_strEncoderMessages.clear();
+    m_bCancelled = false;
     // A folder or a pipe would have the encoder fail or wait for ever.
-    if (!kivra::IsRegularFile(input)) {
+    if (!kivra::IsRegularFile(input) || !output.IsOpen()) {
+        output.Remove();
         return false;
     }
-    m_strOutputPath = output;
-    AppendLog("[V]:");
+    Run run;
+    run.args = command.args;
+    if (!kivra::AimAtHandedFile(run.args, kivra::EncoderPathArgument(output.Path()), format)) {
+        m_strEncoderMessages = "the command does not name its output as an argument of its own";
+        output.Remove();
+        return false;
+    }
+    run.caption = kivra::LoadString(captionId);
+    run.output = &output;
+    run.duration = duration;
+    run.cancellable = cancellable;
+    AppendLog(tag);
+    AppendLog(kivra::LocalTimeText() + " " + command.logText + "\n");
+    const Outcome outcome = Execute(run, sink);
+    m_bCancelled = outcome == Outcome::Cancelled;
+    if (outcome != Outcome::Succeeded) {
+        output.Remove();
+    }
+    return outcome == Outcome::Succeeded;
+}
+
+bool CFFMpegUtil::ConvertVideo(const std::string& input, kivra::ScratchFile& output,
+                               const std::string& codec, const std::string& /*bitRate*/,
+                               const std::string& /*qScale*/, int limit2G,
+                               std::string_view extraOptions, kivra::ProgressSink& sink,
+                               std::chrono::milliseconds duration) {
     const kivra::EncoderCommand command =
-        kivra::BuildVideoCommand(input, output, codec, limit2G, extraOptions);
-    return RunEncoder(command.args, command.logText, kivra::LoadString(kivra::kIdsConvertCaption),
-                      sink);
+        kivra::BuildVideoCommand(input, output.Path(), codec, limit2G, extraOptions);
+    return Job(input, output, command, "[V]:", kivra::kIdsConvertCaption, "avi", duration,
+               /*cancellable=*/true, sink);
+}
+
+bool CFFMpegUtil::SplitSound(const std::string& input, kivra::ScratchFile& wav,
+                             kivra::ProgressSink& sink, std::chrono::milliseconds duration) {
+    const kivra::EncoderCommand command = kivra::BuildSoundSplitCommand(input, wav.Path());
+    return Job(input, wav, command, "[A]:", kivra::kIdsSplitSoundCaption, "wav", duration,
+               /*cancellable=*/true, sink);
+}
+
+bool CFFMpegUtil::ConvertWithProfile(const std::string& input, kivra::ScratchFile& output,
+                                     int profileIndex, kivra::ProgressSink& sink) {
+    const CFormatIniFile profiles =
+        m_strProfileFolder.empty() ? CFormatIniFile() : CFormatIniFile(m_strProfileFolder);
+    const kivra::EncoderCommand command =
+        kivra::BuildProfileCommand(input, output.Path(), profiles.Commands(), profileIndex);
+    // A save ends in its own message; stopping it halfway would read as a failed save.
+    return Job(input, output, command, "[F]:", kivra::kIdsConvertCaption,
+               kivra::MuxerForName(output.Path()), {}, /*cancellable=*/false, sink);
+}
+
+namespace {
+
+// The job's output made fresh under `path`, for the overloads that take a path; `messages`
+// gets the reason when it cannot be.
+kivra::ScratchFile OutputFor(const std::string& input, const std::string& path,
+                             std::string& messages) {
+    if (!kivra::IsRegularFile(input)) {
+        return kivra::ScratchFile();  // refused before anything under path is touched
+    }
+    return kivra::ScratchFile::Create(path, &messages);
+}
+
+}  // namespace
+
+bool CFFMpegUtil::ConvertVideo(const std::string& input, const std::string& output,
+                               const std::string& codec, const std::string& bitRate,
+                               const std::string& qScale, int limit2G,
+                               std::string_view extraOptions, kivra::ProgressSink& sink,
+                               std::chrono::milliseconds duration) {
+    std::string reason;
+    kivra::ScratchFile file = OutputFor(input, output, reason);
+    const bool done =
+        ConvertVideo(input, file, codec, bitRate, qScale, limit2G, extraOptions, sink, duration);
+    m_strEncoderMessages += reason;
+    file.Keep();
+    return done;
 }
 
 bool CFFMpegUtil::SplitSound(const std::string& input, const std::string& wav,
-                             kivra::ProgressSink& sink) {
-    if (!kivra::IsRegularFile(input)) {
-        return false;
-    }
-    m_strOutputPath = wav;
-    AppendLog("[A]:");
-    const kivra::EncoderCommand command = kivra::BuildSoundSplitCommand(input, wav);
-    return RunEncoder(command.args, command.logText,
-                      kivra::LoadString(kivra::kIdsSplitSoundCaption), sink);
+                             kivra::ProgressSink& sink, std::chrono::milliseconds duration) {
+    std::string reason;
+    kivra::ScratchFile file = OutputFor(input, wav, reason);
+    const bool done = SplitSound(input, file, sink, duration);
+    m_strEncoderMessages += reason;
+    file.Keep();
+    return done;
 }
 
 bool CFFMpegUtil::ConvertWithProfile(const std::string& input, const std::string& output,
                                      int profileIndex, kivra::ProgressSink& sink) {
-    if (!kivra::IsRegularFile(input)) {
-        return false;
-    }
-    m_strOutputPath = output;
-    AppendLog("[F]:");
-    const CFormatIniFile profiles =
-        m_strProfileFolder.empty() ? CFormatIniFile() : CFormatIniFile(m_strProfileFolder);
-    const kivra::EncoderCommand command =
-        kivra::BuildProfileCommand(input, output, profiles.Commands(), profileIndex);
-    return RunEncoder(command.args, command.logText, kivra::LoadString(kivra::kIdsConvertCaption),
-                      sink);
+    std::string reason;
+    kivra::ScratchFile file = OutputFor(input, output, reason);
+    const bool done = ConvertWithProfile(input, file, profileIndex, sink);
+    m_strEncoderMessages += reason;
+    file.Keep();
+    return done;
 }

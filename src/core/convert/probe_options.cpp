@@ -6,16 +6,20 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include "convert/video_info.h"
 #include "platform/child_process.h"
 #include "platform/picture_limits.h"
+#include "platform/progress_sink.h"
 #include "platform/settings_folder.h"
+#include "platform/translation.h"
 #include "platform/unique_fd.h"
 
 namespace kivra {
@@ -38,6 +42,7 @@ ProbeResult ProbeWith(HaldsCVideoInfo& probe, const std::string& path) {
     result.rotation = LeadingInt(probe.Get("Rotation"));
     result.storedWidth = probe.GetWidth();
     result.storedHeight = probe.GetHeight();
+    result.durationMs = std::max(0, LeadingInt(probe.Get("Duration")));
     probe.Close();
     return result;
 }
@@ -65,22 +70,46 @@ const char* RotationFilter(int rotation) {
 
 constexpr size_t kMaxAnswerBytes = 256;
 
-// Reads what the child writes until it closes its end, the answer is too long to be one, or the
-// deadline passes. True when the end was reached in time.
-bool ReadAnswer(int fd, std::chrono::steady_clock::time_point deadline, std::string& answer) {
+// Reads what the child writes until it closes its end, the answer is too long to be one, the
+// deadline passes or the user stops the wait. After `quiet` the wait shows in `progress`.
+// True when the end was reached in time.
+bool ReadAnswer(int fd, std::chrono::steady_clock::time_point deadline,
+                std::chrono::milliseconds quiet, ProgressSink& progress, std::string& answer,
+                bool& cancelled) {
+    using Clock = std::chrono::steady_clock;
+    constexpr auto kPumpInterval = std::chrono::milliseconds(50);
+    const Clock::time_point showAt = Clock::now() + quiet;
+    std::optional<ProgressScope> shown;
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
+        const Clock::time_point now = Clock::now();
+        if (now >= deadline) {
             return false;
         }
+        if (!shown && now >= showAt) {
+            progress.Begin(0, 0, translate("VideoProbe", "動画の情報を調べています"),
+                           PercentLabel::Hidden);
+            shown.emplace(progress);
+            progress.OfferCancel();
+        }
+        if (shown) {
+            progress.Pump();
+            if (progress.CancelRequested()) {
+                cancelled = true;
+                return false;
+            }
+        }
+        const Clock::time_point wakeAt = std::min(deadline, shown ? now + kPumpInterval : showAt);
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(wakeAt - now);
         pollfd p{fd, POLLIN, 0};
-        const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
+        const int ready = ::poll(&p, 1, static_cast<int>(std::max<int64_t>(left.count(), 0)));
         if (ready < 0 && errno == EINTR) {
             continue;
         }
-        if (ready <= 0) {
+        if (ready < 0) {
             return false;
+        }
+        if (ready == 0) {
+            continue;
         }
         char buffer[kMaxAnswerBytes];
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -147,8 +176,19 @@ ProbeResult ProbeSource(const std::string& path) {
     return ProbeSourceInChild(ProbeHelperPath(), path, kProbeDeadline);
 }
 
+ProbeOutcome ProbeSource(const std::string& path, ProgressSink& progress) {
+    return ProbeSourceInChild(ProbeHelperPath(), path, kProbeDeadline, progress);
+}
+
 ProbeResult ProbeSourceInChild(const std::string& helper, const std::string& path,
                                std::chrono::milliseconds deadline) {
+    NullProgressSink none;
+    return ProbeSourceInChild(helper, path, deadline, none).result;
+}
+
+ProbeOutcome ProbeSourceInChild(const std::string& helper, const std::string& path,
+                                std::chrono::milliseconds deadline, ProgressSink& progress,
+                                std::chrono::milliseconds quietTime) {
     const auto until = std::chrono::steady_clock::now() + deadline;
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) {
@@ -156,25 +196,30 @@ ProbeResult ProbeSourceInChild(const std::string& helper, const std::string& pat
     }
     UniqueFd readEnd(ends[0]);
     UniqueFd writeEnd(ends[1]);
-    const pid_t pid = SpawnChild({helper, path}, writeEnd.get(), kChildNull);
+    ChildSetup setup;
+    setup.stdoutFd = writeEnd.get();
+    setup.endsWithParent = true;
+    const pid_t pid = SpawnChild({helper, path}, setup);
     writeEnd.Close();  // the child's copy is the only writer left, so its end shows as EOF
     if (pid < 0) {
         return {};
     }
+    ProbeOutcome outcome;
     std::string answer;
-    const bool complete = ReadAnswer(readEnd.get(), until, answer);
+    const bool complete =
+        ReadAnswer(readEnd.get(), until, quietTime, progress, answer, outcome.cancelled);
     const bool succeeded = Reap(pid, complete ? until : std::chrono::steady_clock::now());
-    if (!complete || !succeeded) {
-        return {};
+    if (complete && succeeded) {
+        outcome.result = ParseProbeAnswer(answer).value_or(ProbeResult{});
     }
-    return ParseProbeAnswer(answer).value_or(ProbeResult{});
+    return outcome;
 }
 
 std::string ProbeAnswerLine(const ProbeResult& result) {
     char line[128];
-    std::snprintf(line, sizeof line, "probe %d %d %d %d %d %d %d\n", result.opened ? 1 : 0,
+    std::snprintf(line, sizeof line, "probe %d %d %d %d %d %d %d %d\n", result.opened ? 1 : 0,
                   result.resizeNeeded ? 1 : 0, result.displayWidth, result.height, result.rotation,
-                  result.storedWidth, result.storedHeight);
+                  result.storedWidth, result.storedHeight, result.durationMs);
     return line;
 }
 
@@ -183,7 +228,7 @@ std::optional<ProbeResult> ParseProbeAnswer(std::string_view line) {
         return std::nullopt;
     }
     line.remove_prefix(5);
-    int values[7];
+    int values[8];
     for (int& value : values) {
         if (!ReadInt(line, value)) {
             return std::nullopt;
@@ -203,6 +248,7 @@ std::optional<ProbeResult> ParseProbeAnswer(std::string_view line) {
     result.rotation = values[4];
     result.storedWidth = values[5];
     result.storedHeight = values[6];
+    result.durationMs = std::max(values[7], 0);
     return result;
 }
 

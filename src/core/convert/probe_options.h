@@ -9,6 +9,7 @@
 namespace kivra {
 
 class MediaInfoLibrary;
+class ProgressSink;
 
 // The probe's answer for one source. All zero when the probe could not open it.
 struct ProbeResult {
@@ -19,6 +20,13 @@ struct ProbeResult {
     int rotation = 0;     // "Rotation" read as an integer ("90.000" -> 90); 0 when unknown
     int storedWidth = 0;  // the stored size as the library reads it; 0 when unknown
     int storedHeight = 0;
+    int durationMs = 0;  // the video stream's length; 0 when unknown
+};
+
+// A probe the user could stop: its answer, or that it was stopped.
+struct ProbeOutcome {
+    ProbeResult result;
+    bool cancelled = false;
 };
 
 // False when the stored size, or the size a resize would convert to, is beyond
@@ -29,6 +37,9 @@ bool ProbeSizeAllowed(const ProbeResult& result);
 // ones on a slow disk; a file that keeps it busy longer is hostile or broken.
 inline constexpr std::chrono::milliseconds kProbeDeadline{10000};
 
+// How long a probe runs before the window shows that it waits, with a way to stop it.
+inline constexpr std::chrono::milliseconds kProbeQuietTime{400};
+
 // The probe helper program beside the executables: "<program folder>/kivra-probe".
 std::string ProbeHelperPath();
 
@@ -36,6 +47,9 @@ std::string ProbeHelperPath();
 // kProbeDeadline), so that a file on which the library stalls or crashes costs at most the
 // deadline and counts as no probe.
 ProbeResult ProbeSource(const std::string& path);
+// The same, keeping `progress` alive while it waits; after kProbeQuietTime it shows a busy bar
+// with a cancel button, and a cancel ends the helper.
+ProbeOutcome ProbeSource(const std::string& path, ProgressSink& progress);
 // Opens the source with a probe in this process, reads the display size and the rotation, and
 // closes it again. Only for the helper and for tests: nothing bounds how long the library takes.
 ProbeResult ProbeSource(const std::string& path, const MediaInfoLibrary& library);
@@ -45,9 +59,13 @@ ProbeResult ProbeSource(const std::string& path, const MediaInfoLibrary& library
 // reaped) gives the all-zero result.
 ProbeResult ProbeSourceInChild(const std::string& helper, const std::string& path,
                                std::chrono::milliseconds deadline);
+ProbeOutcome ProbeSourceInChild(const std::string& helper, const std::string& path,
+                                std::chrono::milliseconds deadline, ProgressSink& progress,
+                                std::chrono::milliseconds quietTime = kProbeQuietTime);
 
 // The helper's answer: one line
-// "probe <opened> <resize> <display width> <height> <rotation> <stored width> <stored height>".
+// "probe <opened> <resize> <display width> <height> <rotation> <stored width> <stored height>
+// <duration ms>".
 std::string ProbeAnswerLine(const ProbeResult& result);
 // The result of an answer line (trailing line feed allowed); nothing for anything else.
 std::optional<ProbeResult> ParseProbeAnswer(std::string_view line);

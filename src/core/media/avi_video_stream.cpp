@@ -270,8 +270,8 @@ void CAviVideoStream::DeleteTemporaryFiles() const {
     std::error_code ignored;
     if (m_bTemporary && kivra::EndsWithIgnoreCase(m_strFileName, ".$tmp$.avi")) {
         std::filesystem::remove(m_strFileName, ignored);
-        std::filesystem::remove(kivra::ReplaceExtension(m_strFileName, ".wav"), ignored);
-    } else {
-        std::filesystem::remove(kivra::ReplaceExtension(m_strFileName, ".$tmp$.wav"), ignored);
+    }
+    if (!m_strSoundFile.empty()) {
+        std::filesystem::remove(m_strSoundFile, ignored);
     }
 }

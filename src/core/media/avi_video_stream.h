@@ -86,6 +86,9 @@ public:
     // The document made this file by conversion, so it is deleted with the stream. A file the
     // user opened directly is never deleted, whatever its name.
     void MarkAsTemporary() { m_bTemporary = true; }
+    // The document split the sound off into `path` for this stream: deleted with the stream.
+    // Nothing else under a sound file's name is ever deleted.
+    void TakeSoundFile(std::string path) { m_strSoundFile = std::move(path); }
 
     // A decoder of its own on the same stream, for work on another thread; null without a stream.
     std::unique_ptr<kivra::AviFrameDecoder> OpenDecoder() const;
@@ -117,4 +120,5 @@ private:
     bool m_bDibDeinterlaced = false;
     bool m_bTopDown = false;
     bool m_bTemporary = false;
+    std::string m_strSoundFile;
 };

@@ -9,6 +9,7 @@
 
 #include "convert/ffmpeg_util.h"
 #include "platform/path_util.h"
+#include "platform/scratch_file.h"
 
 namespace kivra {
 
@@ -73,19 +74,21 @@ bool PlaceTrimmedMovie(const std::string& intermediate, const std::string& targe
     if (EqualsIgnoreCase(FileExtension(target), ".avi")) {
         return MoveOver(intermediate, target, &why);
     }
-    // The encoder picks the format by the extension, so the scratch name keeps it; what an
-    // interrupted save left under it is the program's own.
-    const std::string converted = ReplaceExtension(target, ".$out$" + FileExtension(target));
-    std::remove(converted.c_str());
-    const bool ok = encoder.ConvertWithProfile(intermediate, converted, profileIndex, progress);
+    // The format follows the extension, so the scratch name keeps it. Made afresh: what is
+    // there (an interrupted save's leftover, a planted link) is never written through.
+    ScratchFile converted =
+        ScratchFile::Create(ReplaceExtension(target, ".$out$" + FileExtension(target)), &why);
+    const bool ok = converted.IsOpen() &&
+                    encoder.ConvertWithProfile(intermediate, converted, profileIndex, progress);
     std::remove(intermediate.c_str());
     if (!ok) {
-        std::remove(converted.c_str());
-        why = "the conversion with profile " + std::to_string(profileIndex) + " failed\n" +
-              encoder.EncoderMessages();
+        if (why.empty()) {
+            why = "the conversion with profile " + std::to_string(profileIndex) + " failed\n" +
+                  encoder.EncoderMessages();
+        }
         return false;
     }
-    return MoveOver(converted, target, &why);
+    return converted.MoveTo(target, &why);
 }
 
 }  // namespace kivra

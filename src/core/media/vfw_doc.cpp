@@ -4,12 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
 #include "convert/probe_options.h"
 #include "platform/path_util.h"
+#include "platform/scratch_file.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "settings/inifile_manager.h"
@@ -139,7 +141,9 @@ bool CVfwDoc::OnOpenDocument(const std::string& path) {
     }
     PreparedSource prepared = PrepareSource(path);
     if (!prepared.stream) {
-        m_host.ShowMessage(prepared.failure, kivra::MsgButtons::Ok, kivra::MsgIcon::Warning);
+        if (!prepared.cancelled) {
+            m_host.ShowMessage(prepared.failure, kivra::MsgButtons::Ok, kivra::MsgIcon::Warning);
+        }
         return false;
     }
     CommitSource(path, std::move(prepared));
@@ -178,11 +182,17 @@ bool CVfwDoc::SharesTemporaryFiles(const std::string& path) const {
 CVfwDoc::PreparedSource CVfwDoc::PrepareSource(const std::string& path) {
     PreparedSource prepared;
     // The probe decides whether pixels must be made square or the picture turned upright.
-    const kivra::ProbeResult probed = kivra::ProbeSource(path);
+    const kivra::ProbeOutcome probe = kivra::ProbeSource(path, m_host.Progress());
+    if (probe.cancelled) {
+        prepared.cancelled = true;
+        return prepared;
+    }
+    const kivra::ProbeResult& probed = probe.result;
     if (probed.opened && !kivra::ProbeSizeAllowed(probed)) {
         prepared.failure = PictureTooLarge(path);
         return prepared;
     }
+    const std::chrono::milliseconds duration(probed.durationMs);
 
     auto stream = std::make_unique<CAviVideoStream>(path, m_settings);
     int result = stream->OpenStream();
@@ -191,19 +201,27 @@ CVfwDoc::PreparedSource CVfwDoc::PrepareSource(const std::string& path) {
         return prepared;
     }
     if (result != CAviVideoStream::kOpened || probed.resizeNeeded) {
-        const std::string temporaryAvi = kivra::ReplaceExtension(path, kTmpAvi);
-        if (m_ffmpeg.ConvertVideo(path, temporaryAvi, m_settings.TmpFile_VCodec,
-                                  m_settings.TmpFile_BitRate, m_settings.TmpFile_QScale,
-                                  m_settings.TmpFile_2GLimit, kivra::ExtraOptions(probed),
-                                  m_host.Progress())) {
-            stream = std::make_unique<CAviVideoStream>(temporaryAvi, m_settings);
+        kivra::ScratchFile temporaryAvi =
+            kivra::ScratchFile::Create(kivra::ReplaceExtension(path, kTmpAvi));
+        const bool ran = temporaryAvi.IsOpen();
+        const bool converted =
+            ran && m_ffmpeg.ConvertVideo(path, temporaryAvi, m_settings.TmpFile_VCodec,
+                                         m_settings.TmpFile_BitRate, m_settings.TmpFile_QScale,
+                                         m_settings.TmpFile_2GLimit, kivra::ExtraOptions(probed),
+                                         m_host.Progress(), duration);
+        if (ran && m_ffmpeg.Cancelled()) {
+            prepared.cancelled = true;  // the job took its output with it
+            return prepared;
+        }
+        // Read only while the name still leads to what the encoder wrote.
+        if (converted && temporaryAvi.IsAtPath()) {
+            stream = std::make_unique<CAviVideoStream>(temporaryAvi.Path(), m_settings);
             stream->MarkAsTemporary();  // from here on it leaves with the stream
+            temporaryAvi.Keep();
             result = stream->OpenStream();
             prepared.converted = true;
         } else {
-            result = CAviVideoStream::kNot24Bit;
-            std::error_code ignored;
-            std::filesystem::remove(temporaryAvi, ignored);
+            result = CAviVideoStream::kNot24Bit;  // the scratch file goes with its owner
         }
     }
     if (result == CAviVideoStream::kPictureTooLarge) {
@@ -216,12 +234,17 @@ CVfwDoc::PreparedSource CVfwDoc::PrepareSource(const std::string& path) {
     }
 
     // The sound is split off from the source itself, whatever happened to the picture.
-    const std::string temporaryWav = kivra::ReplaceExtension(path, kTmpWav);
-    if (m_bSplitSound && m_ffmpeg.SplitSound(path, temporaryWav, m_host.Progress())) {
-        prepared.soundPath = temporaryWav;
-    } else {
-        std::error_code ignored;
-        std::filesystem::remove(temporaryWav, ignored);
+    if (m_bSplitSound) {
+        kivra::ScratchFile wav = kivra::ScratchFile::Create(kivra::ReplaceExtension(path, kTmpWav));
+        const bool ran = wav.IsOpen();
+        if (ran && m_ffmpeg.SplitSound(path, wav, m_host.Progress(), duration)) {
+            prepared.soundPath = wav.Path();
+            stream->TakeSoundFile(wav.Path());
+            wav.Keep();
+        } else if (ran && m_ffmpeg.Cancelled()) {
+            prepared.cancelled = true;  // the stream takes a converted picture with it
+            return prepared;
+        }
     }
     prepared.stream = std::move(stream);
     return prepared;

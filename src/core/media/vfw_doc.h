@@ -54,8 +54,8 @@ public:
     CVfwDoc(const CVfwDoc&) = delete;
     CVfwDoc& operator=(const CVfwDoc&) = delete;
 
-    // A file that cannot be opened leaves the open video as it was, unless the two share their
-    // temporary files (see SharesTemporaryFiles).
+    // A file that cannot be opened, or whose opening the user cancels, leaves the open video
+    // as it was, unless the two share their temporary files (see SharesTemporaryFiles).
     bool OnOpenDocument(const std::string& path);
     bool OnNewDocument();
     void DeleteContents();
@@ -90,7 +90,8 @@ private:
         std::unique_ptr<CAviVideoStream> stream;  // null when preparing failed
         std::string soundPath;
         bool converted = false;
-        std::string failure;  // what to tell the user when stream is null
+        std::string failure;     // what to tell the user when stream is null
+        bool cancelled = false;  // the user stopped it: nothing to tell
     };
 
     // Whether the file can be tried at all: readable, a listed extension, a writable folder.

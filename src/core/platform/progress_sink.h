@@ -26,6 +26,8 @@ public:
     // the job's loop asks CancelRequested after each Pump. Sinks without a user never cancel.
     virtual void OfferCancel() {}
     virtual bool CancelRequested() const { return false; }
+    // The estimated seconds until the job is done; negative when there is no estimate.
+    virtual void SetRemainingTime(int /*seconds*/) {}
 };
 
 // Ends the sink's job on every way out of the scope that began it.

@@ -29,6 +29,13 @@ CProgressDlg::CProgressDlg(QWidget* owner)
     m_pPercentLabel->setMinimumWidth(
         m_pPercentLabel->fontMetrics().horizontalAdvance(QStringLiteral("100%")) + 8);
 
+    m_pCaptionLabel = new QLabel(this);
+    m_pCaptionLabel->setObjectName(QStringLiteral("CaptionLabel"));
+    m_pCaptionLabel->hide();  // shown with the first caption
+    m_pRemainingLabel = new QLabel(this);
+    m_pRemainingLabel->setObjectName(QStringLiteral("RemainingLabel"));
+    m_pRemainingLabel->hide();  // only for jobs that can tell
+
     m_pCancelButton = new QPushButton(tr("キャンセル"), this);
     m_pCancelButton->setObjectName(QStringLiteral("CancelButton"));
     m_pCancelButton->setAutoDefault(false);
@@ -39,9 +46,11 @@ CProgressDlg::CProgressDlg(QWidget* owner)
     bar->addWidget(m_wndProgress, 1);
     bar->addWidget(m_pPercentLabel);
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_pRemainingLabel);
     buttons->addStretch(1);
     buttons->addWidget(m_pCancelButton);
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_pCaptionLabel);
     layout->addLayout(bar);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -163,6 +172,35 @@ void CProgressDlg::HidePercentLabel() {
     m_pPercentLabel->hide();
 }
 
+void CProgressDlg::SetCaption(const QString& caption) {
+    setWindowTitle(caption);
+    m_pCaptionLabel->setText(caption);
+    m_pCaptionLabel->setVisible(!caption.isEmpty());
+    // The window manager's title bar also holds an icon and buttons, and often a larger font.
+    constexpr int kDecoration = 140;
+    const int wanted =
+        fontMetrics().horizontalAdvance(caption) * 5 / 4 + kDecoration - m_pPercentLabel->width();
+    if (wanted > m_wndProgress->minimumWidth()) {
+        m_wndProgress->setMinimumWidth(wanted);
+    }
+}
+
+void CProgressDlg::SetRemainingTime(int seconds) {
+    if (seconds < 0) {
+        m_pRemainingLabel->clear();
+        return;
+    }
+    const int hours = seconds / 3600;
+    const QString minutesSeconds =
+        QStringLiteral("%1:%2")
+            .arg(seconds / 60 % 60, hours > 0 ? 2 : 1, 10, QLatin1Char('0'))
+            .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    const QString time =
+        hours > 0 ? QString::number(hours) + QLatin1Char(':') + minutesSeconds : minutesSeconds;
+    m_pRemainingLabel->setText(tr("残り時間 約 %1").arg(time));
+    m_pRemainingLabel->show();
+}
+
 void CProgressDlg::PumpMessages() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
@@ -215,13 +253,13 @@ void ProgressDlgSink::Begin(int lower, int upper, const std::string& caption, Pe
     if (label == PercentLabel::Hidden) {
         dialog->HidePercentLabel();
     }
-    dialog->setWindowTitle(QString::fromStdString(caption));
+    dialog->SetCaption(QString::fromStdString(caption));
     m_pDlg = std::move(dialog);
 }
 
 void ProgressDlgSink::SetCaption(const std::string& caption) {
     if (m_pDlg != nullptr) {
-        m_pDlg->setWindowTitle(QString::fromStdString(caption));
+        m_pDlg->SetCaption(QString::fromStdString(caption));
     }
 }
 
@@ -241,6 +279,12 @@ void ProgressDlgSink::Pump() {
 void ProgressDlgSink::OfferCancel() {
     if (m_pDlg != nullptr) {
         m_pDlg->OfferCancel();
+    }
+}
+
+void ProgressDlgSink::SetRemainingTime(int seconds) {
+    if (m_pDlg != nullptr) {
+        m_pDlg->SetRemainingTime(seconds);
     }
 }
 

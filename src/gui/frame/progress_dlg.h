@@ -45,6 +45,12 @@ public:
     void SetPercent(int position);
     void HidePercentLabel();
 
+    // The job's caption, as the window's title and above the bar. The dialog widens (never
+    // narrows) so that the whole title fits.
+    void SetCaption(const QString& caption);
+    // "残り時間 約 1:05" under the bar; negative seconds: no estimate (the line stays empty).
+    void SetRemainingTime(int seconds);
+
     // Handles every pending event (painting included), then returns.
     void PumpMessages();
 
@@ -55,6 +61,8 @@ public:
 
     QProgressBar* ProgressBar() const { return m_wndProgress; }
     QLabel* PercentLabel() const { return m_pPercentLabel; }
+    QLabel* CaptionLabel() const { return m_pCaptionLabel; }
+    QLabel* RemainingLabel() const { return m_pRemainingLabel; }
     QPushButton* CancelButton() const { return m_pCancelButton; }
 
     QProgressBar* m_wndProgress = nullptr;  // child widget
@@ -75,6 +83,8 @@ private:
     void RequestCancel();
 
     QLabel* m_pPercentLabel = nullptr;
+    QLabel* m_pCaptionLabel = nullptr;
+    QLabel* m_pRemainingLabel = nullptr;
     QPushButton* m_pCancelButton = nullptr;
     bool m_bCreated = false;
     bool m_bCancelOffered = false;
@@ -97,6 +107,7 @@ public:
     void End() override;
     void OfferCancel() override;
     bool CancelRequested() const override;
+    void SetRemainingTime(int seconds) override;
 
     // The dialog of the running job; null between jobs.
     CProgressDlg* Dialog() const { return m_pDlg.get(); }
