@@ -1,5 +1,6 @@
 #include "media/picture_cache.h"
 
+#include <cstring>
 #include <iterator>
 
 extern "C" {
@@ -224,8 +225,17 @@ bool PictureCache::Insert(int display, const AVFrame& frame, bool shared, bool m
         copy->format = frame.format;
         copy->width = frame.width;
         copy->height = frame.height;
-        if (av_frame_get_buffer(copy.get(), 0) < 0 || av_frame_copy(copy.get(), &frame) < 0 ||
-            av_frame_copy_props(copy.get(), &frame) < 0) {
+        if (av_frame_get_buffer(copy.get(), 0) < 0) {
+            return false;
+        }
+        // The copy fills only the picture; the converters' wide loads also read the ends of its
+        // rows and past its last row, which must not be left as they came from the allocator.
+        for (const AVBufferRef* buffer : copy->buf) {
+            if (buffer != nullptr) {
+                std::memset(buffer->data, 0, buffer->size);
+            }
+        }
+        if (av_frame_copy(copy.get(), &frame) < 0 || av_frame_copy_props(copy.get(), &frame) < 0) {
             return false;
         }
     }
