@@ -10,6 +10,7 @@
 
 #include "convert/probe_options.h"
 #include "platform/path_util.h"
+#include "platform/read_only_file.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "settings/inifile_manager.h"
@@ -147,11 +148,13 @@ bool CVfwDoc::OnOpenDocument(const std::string& path) {
 }
 
 std::string CVfwDoc::CheckSource(const std::string& path) const {
-    std::FILE* probe = std::fopen(path.c_str(), "rb");
-    if (probe == nullptr) {
+    // Only a regular file is read: a FIFO would block the open for ever, a device or a folder
+    // is no video. The stat comes first so that no device is ever opened.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        !kivra::ReadOnlyFile(path).ok()) {
         return path + "\n\n" + kivra::LoadString(kIdsDocumentOpenFailed);
     }
-    std::fclose(probe);
     if (!IsSupportedExtension(path)) {
         return Unrecognised(path);
     }
