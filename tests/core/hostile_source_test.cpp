@@ -188,10 +188,10 @@ TEST(ProbeHelper, StalledSilentOrBrokenHelpersGiveNoProbe) {
     EXPECT_EQ(errno, ESRCH);
 
     const std::string answers[] = {
-        "echo 'probe 1 1 852 480 90 720 480'\nexit 3\n",  // a good answer, but the helper failed
-        "echo 'probe 1 1 852'\n",                         // cut short
-        "echo 'probe 1 1 852 480 90 720 480 7'\n",        // one too many
-        "echo 'probe 2 1 852 480 90 720 480'\n",
+        "echo 'probe 1 1 852 480 90 720 480 4000'\nexit 3\n",  // good answer, failed helper
+        "echo 'probe 1 1 852'\n",                              // cut short
+        "echo 'probe 1 1 852 480 90 720 480 4000 7'\n",        // one too many
+        "echo 'probe 2 1 852 480 90 720 480 4000'\n",
         "echo 'hello'\n",
         "kill -SEGV $$\n",
         "head -c 100000 /dev/zero\n",
@@ -212,13 +212,14 @@ TEST(ProbeHelper, StalledSilentOrBrokenHelpersGiveNoProbe) {
     // argument however it is spelt.
     const std::string echo = MakeScript(dir, "echo",
                                         "[ \"$#\" = 1 ] && [ -f \"$1\" ] && "
-                                        "echo 'probe 1 1 852 480 90 720 480'\n");
+                                        "echo 'probe 1 1 852 480 90 720 480 4000'\n");
     const std::string odd = dir.File("-$(x); 'q\" 日本語.avi");
     ASSERT_TRUE(WriteFile(odd, ReadFile(source)));
     const ProbeResult result = kivra::ProbeSourceInChild(echo, odd, std::chrono::seconds(5));
     EXPECT_TRUE(result.opened);
     EXPECT_EQ(kivra::ExtraOptions(result),
               "-s 852x480 -aspect 1.7750 -vf transpose=1 -metadata:s:v:0 rotate=0");
+    EXPECT_EQ(result.durationMs, 4000);
     EXPECT_EQ(kivra::ParseProbeAnswer(kivra::ProbeAnswerLine(result))->displayWidth, 852);
 }
 

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -39,6 +40,7 @@ ProbeResult ProbeWith(HaldsCVideoInfo& probe, const std::string& path) {
     result.rotation = LeadingInt(probe.Get("Rotation"));
     result.storedWidth = probe.GetWidth();
     result.storedHeight = probe.GetHeight();
+    result.durationMs = std::max(0, LeadingInt(probe.Get("Duration")));
     probe.Close();
     return result;
 }
@@ -178,9 +180,9 @@ ProbeResult ProbeSourceInChild(const std::string& helper, const std::string& pat
 
 std::string ProbeAnswerLine(const ProbeResult& result) {
     char line[128];
-    std::snprintf(line, sizeof line, "probe %d %d %d %d %d %d %d\n", result.opened ? 1 : 0,
+    std::snprintf(line, sizeof line, "probe %d %d %d %d %d %d %d %d\n", result.opened ? 1 : 0,
                   result.resizeNeeded ? 1 : 0, result.displayWidth, result.height, result.rotation,
-                  result.storedWidth, result.storedHeight);
+                  result.storedWidth, result.storedHeight, result.durationMs);
     return line;
 }
 
@@ -189,7 +191,7 @@ std::optional<ProbeResult> ParseProbeAnswer(std::string_view line) {
         return std::nullopt;
     }
     line.remove_prefix(5);
-    int values[7];
+    int values[8];
     for (int& value : values) {
         if (!ReadInt(line, value)) {
             return std::nullopt;
@@ -209,6 +211,7 @@ std::optional<ProbeResult> ParseProbeAnswer(std::string_view line) {
     result.rotation = values[4];
     result.storedWidth = values[5];
     result.storedHeight = values[6];
+    result.durationMs = std::max(values[7], 0);
     return result;
 }
 

@@ -19,6 +19,7 @@ struct ProbeResult {
     int rotation = 0;     // "Rotation" read as an integer ("90.000" -> 90); 0 when unknown
     int storedWidth = 0;  // the stored size as the library reads it; 0 when unknown
     int storedHeight = 0;
+    int durationMs = 0;  // the video stream's length; 0 when unknown
 };
 
 // False when the stored size, or the size a resize would convert to, is beyond
@@ -47,7 +48,8 @@ ProbeResult ProbeSourceInChild(const std::string& helper, const std::string& pat
                                std::chrono::milliseconds deadline);
 
 // The helper's answer: one line
-// "probe <opened> <resize> <display width> <height> <rotation> <stored width> <stored height>".
+// "probe <opened> <resize> <display width> <height> <rotation> <stored width> <stored height>
+// <duration ms>".
 std::string ProbeAnswerLine(const ProbeResult& result);
 // The result of an answer line (trailing line feed allowed); nothing for anything else.
 std::optional<ProbeResult> ParseProbeAnswer(std::string_view line);

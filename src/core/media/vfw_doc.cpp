@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -66,6 +68,30 @@ bool FolderIsWritable(const std::string& folder) {
 
 std::string Unrecognised(const std::string& path) {
     return ReplaceAll(kivra::LoadString(kIdsUnrecognisedFile), "%1", path);
+}
+
+// How many frames the source claims: the AVI headers, or for a converted source the probe's
+// length at the converted rate. 0 when unknown.
+int StatedFrames(const CAviVideoStream& stream, bool converted, int durationMs) {
+    if (!converted) {
+        return stream.StatedFrameCount();
+    }
+    const double frames = double(durationMs) / 1000.0 * stream.GetFrameRate();
+    return frames > 0 && frames < double(INT32_MAX) ? int(std::lround(frames)) : 0;
+}
+
+// Short by more than a few frames and more than a rounding of lengths and rates explains, so
+// that whole files never get the message.
+bool ReadsWellShort(int readable, int stated) {
+    constexpr int kFewFrames = 5;
+    const int64_t missing = int64_t(stated) - readable;
+    return missing > kFewFrames && missing * 50 > stated;
+}
+
+std::string FramesReadNote(int readable, int stated) {
+    std::string text = kivra::LoadString(kivra::kIdsFramesReadShort);
+    text = ReplaceAll(text, "%1", std::to_string(readable));
+    return ReplaceAll(text, "%2", std::to_string(stated));
 }
 
 // 2012 with the path and a line saying the picture is too large (3012).
@@ -226,6 +252,7 @@ CVfwDoc::PreparedSource CVfwDoc::PrepareSource(const std::string& path) {
         std::error_code ignored;
         std::filesystem::remove(temporaryWav, ignored);
     }
+    prepared.durationMs = probed.durationMs;
     prepared.stream = std::move(stream);
     return prepared;
 }
@@ -246,10 +273,12 @@ void CVfwDoc::CommitSource(const std::string& path, PreparedSource source) {
         m_host.ShowMessage(kivra::LoadString(kIdsMarkerLoadFailed), MsgButtons::Ok,
                            MsgIcon::Warning);
     }
+    const int frames = m_pStream->GetFrameCount();
     const std::string opened = m_pStream->FileName();
     std::error_code ec;
     const uintmax_t size = std::filesystem::file_size(opened, ec);
-    if (!ec && size >= kTwoGigabytes) {
+    const bool sizeWarned = !ec && size >= kTwoGigabytes;
+    if (sizeWarned) {
         char gigabytes[64];
         std::snprintf(gigabytes, sizeof gigabytes, "\n\nSize %.2f GB",
                       double(size) / double(1 << 30));
@@ -258,10 +287,15 @@ void CVfwDoc::CommitSource(const std::string& path, PreparedSource source) {
                 gigabytes,
             MsgButtons::Ok, MsgIcon::Warning);
     }
+    // A conversion that stopped at its size limit was just explained; anything else short of
+    // what the source claims is a file cut short.
+    if (const int stated = StatedFrames(*m_pStream, source.converted, source.durationMs);
+        !(source.converted && sizeWarned) && ReadsWellShort(frames, stated)) {
+        m_host.ShowMessage(FramesReadNote(frames, stated), MsgButtons::Ok, MsgIcon::Information);
+    }
 
     m_strPathName = path;
     m_host.UpdateAllViews();
-    const int frames = m_pStream->GetFrameCount();
     m_host.ResetTrackbar(frames);
     m_host.ResetViewsAndModes(frames);
     m_pAnnotations->m_nMosaicType = m_settings.MosaicRectType;
