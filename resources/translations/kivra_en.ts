@@ -969,6 +969,14 @@ Width and height may be up to 8192 pixels, and the picture up to 8192×4352 pixe
         <translation>Save the trimmed movie
 Save Movie</translation>
     </message>
+    <message>
+        <source>動画の%2フレームのうち、読み込めたのは%1フレームだけでした。
+ファイルが途中で切れている可能性があります（コピーや録画の中断など）。
+読み込めたフレームまでを開きます。</source>
+        <translation>Only %1 of the video&apos;s %2 frames could be read.
+The file may have been cut short (an interrupted copy or recording).
+The frames that could be read are opened.</translation>
+    </message>
 </context>
 <context>
     <name>TableLimit</name>

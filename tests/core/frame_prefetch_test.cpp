@@ -4,10 +4,16 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <future>
 #include <thread>
 
+extern "C" {
+#include <libavutil/imgutils.h>
+}
+
 #include "media/avi_video_stream.h"
+#include "media/picture_cache.h"
 #include "support/ffmpeg_tool.h"
 
 namespace {
@@ -147,6 +153,81 @@ TEST(PrefetchCloseTest, ClosingWhileDecodingAheadReturnsPromptly) {
         if (closed.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
             ADD_FAILURE() << "closing hung after " << delayMs << " ms";
             std::_Exit(1);  // a hung thread cannot be joined; do not wait for it
+        }
+    }
+}
+
+// A picture the cache keeps as a copy (small or foreign ones) is defined in every byte the
+// converter's wide loads reach: the ends of its rows past the width and what follows its last
+// row are cleared, not left as the allocator had them.
+TEST(PictureCacheCopyTest, CopiesLeaveNoUninitialisedPadding) {
+    constexpr int kWidth = 3;
+    constexpr int kHeight = 40;
+    const auto makeFrame = [] {
+        kivra::AvFramePtr frame(av_frame_alloc());
+        frame->format = AV_PIX_FMT_YUYV422;
+        frame->width = kWidth;
+        frame->height = kHeight;
+        return av_frame_get_buffer(frame.get(), 0) == 0 ? std::move(frame) : nullptr;
+    };
+    kivra::AvFramePtr source = makeFrame();
+    ASSERT_TRUE(source);
+    const int rowBytes = av_image_get_linesize(AV_PIX_FMT_YUYV422, kWidth, 0);
+    for (int y = 0; y < kHeight; ++y) {
+        std::memset(source->data[0] + y * source->linesize[0], 0x40 + y, size_t(rowBytes));
+    }
+    // Freed blocks a little larger than the copy, full of a marker and kept apart by live ones
+    // so that they stay separate: the allocator hands the copy one of them, as it would hand a
+    // decoder's freed buffer.
+    std::vector<std::vector<uint8_t>> stale;
+    std::vector<std::vector<uint8_t>> apart;
+    for (int i = 0; i < 32; ++i) {
+        stale.emplace_back(size_t(source->buf[0]->size) + 512, uint8_t(0xA5));
+        apart.emplace_back(64, uint8_t(0));
+    }
+    stale.clear();
+    kivra::PictureCache cache;
+    cache.SetLimit(size_t(1) << 20);
+    ASSERT_TRUE(cache.Insert(7, *source, false, true));
+    const kivra::PictureCache::Picture copy = cache.Find(7);
+    ASSERT_TRUE(copy);
+    ASSERT_NE(copy->buf[0], source->buf[0]);
+    const uint8_t* begin = copy->buf[0]->data;
+    const uint8_t* end = begin + copy->buf[0]->size;
+    const uint8_t* plane = copy->data[0];
+    ASSERT_GE(plane, begin);
+    for (const uint8_t* p = begin; p < end; ++p) {
+        const ptrdiff_t at = p - plane;
+        const ptrdiff_t row = at >= 0 ? at / copy->linesize[0] : -1;
+        const bool picture = row >= 0 && row < kHeight && at % copy->linesize[0] < rowBytes;
+        ASSERT_EQ(*p, picture ? uint8_t(0x40 + row) : 0) << "byte " << (p - begin);
+    }
+}
+
+// Two and three pixels wide, whose rows are mostly padding: stepping back, which shows the
+// cache's copies, gives the pictures stepping forward gives, for an inter codec, an intra codec
+// and packed raw pictures.
+TEST(PictureCacheCopyTest, NarrowPicturesBackwardsAreTheForwardOnes) {
+    const std::vector<std::vector<std::string>> codecs = {
+        {"-c:v", "mpeg4", "-g", "5"},
+        {"-c:v", "mjpeg"},
+        {"-c:v", "rawvideo", "-pix_fmt", "yuyv422"}};
+    for (const std::string width : {"2", "3"}) {
+        for (auto options : codecs) {
+            const std::string name = options[1] + " " + width;
+            options.insert(options.begin(), {"-vf", "scale=" + width + ":8"});
+            TempDir dir;
+            const std::string avi = MakeClip(dir, "64x48", 20, options);
+            ASSERT_FALSE(avi.empty()) << name;
+            const auto forward = ForwardPictures(avi);
+            ASSERT_EQ(forward.size(), 20u) << name;
+            CAviVideoStream stream(avi);
+            ASSERT_EQ(stream.OpenStream(), CAviVideoStream::kOpened);
+            ASSERT_EQ(stream.FileInfo().dwWidth, uint32_t(std::stoi(width))) << name;
+            for (int n = 19; n >= 0; --n) {
+                stream.LoadFrame(n);
+                ASSERT_EQ(stream.DisplayBitmap().bits, forward[size_t(n)]) << name << " " << n;
+            }
         }
     }
 }

@@ -418,16 +418,12 @@ TEST_F(RiffAviFfmpegTest, ScanWhenTheIndexIsMissingOrCut) {
     EXPECT_EQ(cutIndex->indexSource, AviIndexSource::Scan);
     EXPECT_TRUE(SameTable(cutIndex->streams[0].samples, table, false));
 
-    // Cut inside the last frame: it stays, shortened to what is left.
+    // Cut inside the last frame: what is left of it is no frame.
     const uint64_t cut = table.back().offset + table.back().size / 2;
     WriteBytes(dir.File("cut_frame.avi"), {bytes.begin(), bytes.begin() + long(cut)});
     const auto cutFrame = Parse(dir.File("cut_frame.avi"));
     ASSERT_TRUE(cutFrame);
-    const auto& cutTable = cutFrame->streams[0].samples;
-    ASSERT_EQ(cutTable.size(), 30u);
-    EXPECT_TRUE(
-        SameTable({cutTable.begin(), cutTable.end() - 1}, {table.begin(), table.end() - 1}, true));
-    EXPECT_EQ(cutTable.back().offset + cutTable.back().size, cut);
+    EXPECT_TRUE(SameTable(cutFrame->streams[0].samples, {table.begin(), table.end() - 1}, true));
 }
 
 // --- Files laid out by hand ------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -189,6 +190,11 @@ ProbeResult ProbeSourceInChild(const std::string& helper, const std::string& pat
 ProbeOutcome ProbeSourceInChild(const std::string& helper, const std::string& path,
                                 std::chrono::milliseconds deadline, ProgressSink& progress,
                                 std::chrono::milliseconds quietTime) {
+    // A FIFO would keep the helper waiting until the deadline; only regular files are probed.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return {};
+    }
     const auto until = std::chrono::steady_clock::now() + deadline;
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) {

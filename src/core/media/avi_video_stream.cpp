@@ -89,6 +89,8 @@ int CAviVideoStream::OpenStream() {
     m_fileInfo.dwRate = stream.header.rate;
     const uint32_t total = std::max(file->main.totalFrames, file->odmlTotalFrames);
     m_fileInfo.dwLength = (total == 0 || total > held) ? held : total;
+    m_nStatedFrames = int(
+        std::min<uint32_t>(stream.header.length != 0 ? stream.header.length : total, INT32_MAX));
     if (m_streamInfo.length == 0) {
         return kNoStreamInfoOrFrame;
     }

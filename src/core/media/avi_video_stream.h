@@ -58,6 +58,9 @@ public:
     int GetStart() const;
     int GetEnd() const;
     int GetFrameCount() const { return static_cast<int>(m_fileInfo.dwLength); }
+    // The frame count the headers claim, which a file cut short no longer holds; 0 when they
+    // claim none. GetFrameCount() counts only the frames the file holds.
+    int StatedFrameCount() const { return m_nStatedFrames; }
     double GetFrameRate() const;
     int NextKeyFrame() const;
     // Nearest key frame at or before / at or after sample n; -1 when none or no stream.
@@ -117,6 +120,7 @@ private:
     kivra::Dib m_dib;  // the decoder converts into it; deinterlaced in place
     // The decoder's picture the display bitmap holds, so an unchanged repaint decodes nothing.
     int m_nDibPicture = -1;
+    int m_nStatedFrames = 0;
     bool m_bDibDeinterlaced = false;
     bool m_bTopDown = false;
     bool m_bTemporary = false;

@@ -1,6 +1,8 @@
 #include "media/decode_pipeline.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
 
 #include "platform/four_cc.h"
 
@@ -55,6 +57,79 @@ int Mpeg4VopType(const uint8_t* data, size_t size) {
     return type;
 }
 
+// libavformat's reading end over a file we opened: reads by position, so it never blocks and
+// never disturbs the decoders' reads of the same file. Lives while the demuxer uses it.
+class FileReadIo {
+public:
+    explicit FileReadIo(const ReadOnlyFile& file) : file_(file) {
+        auto* buffer = static_cast<uint8_t*>(av_malloc(kBufferSize));
+        if (buffer != nullptr) {
+            io_ = avio_alloc_context(buffer, kBufferSize, 0, this, &ReadPacket, nullptr, &Seek);
+            if (io_ == nullptr) {
+                av_free(buffer);
+            }
+        }
+    }
+    ~FileReadIo() {
+        if (io_ != nullptr) {
+            av_freep(&io_->buffer);
+            avio_context_free(&io_);
+        }
+    }
+    FileReadIo(const FileReadIo&) = delete;
+    FileReadIo& operator=(const FileReadIo&) = delete;
+
+    bool ok() const { return io_ != nullptr; }
+    AVIOContext* get() const { return io_; }
+
+private:
+    static constexpr int kBufferSize = 64 * 1024;
+
+    static int ReadPacket(void* opaque, uint8_t* data, int size) {
+        auto* self = static_cast<FileReadIo*>(opaque);
+        const uint64_t total = self->file_.size();
+        if (self->position_ >= total || size <= 0) {
+            return AVERROR_EOF;
+        }
+        const size_t n = size_t(std::min<uint64_t>(uint64_t(size), total - self->position_));
+        if (!self->file_.Read(self->position_, data, n)) {
+            return AVERROR(EIO);
+        }
+        self->position_ += n;
+        return int(n);
+    }
+
+    static int64_t Seek(void* opaque, int64_t offset, int whence) {
+        auto* self = static_cast<FileReadIo*>(opaque);
+        const auto total = int64_t(self->file_.size());
+        if (whence & AVSEEK_SIZE) {
+            return total;
+        }
+        int64_t base = 0;
+        switch (whence & ~AVSEEK_FORCE) {
+            case SEEK_SET:
+                break;
+            case SEEK_CUR:
+                base = int64_t(self->position_);
+                break;
+            case SEEK_END:
+                base = total;
+                break;
+            default:
+                return AVERROR(EINVAL);
+        }
+        if ((offset > 0 && base > INT64_MAX - offset) || base + offset < 0) {
+            return AVERROR(EINVAL);
+        }
+        self->position_ = uint64_t(base + offset);
+        return int64_t(self->position_);
+    }
+
+    const ReadOnlyFile& file_;
+    AVIOContext* io_ = nullptr;
+    uint64_t position_ = 0;
+};
+
 }  // namespace
 
 std::shared_ptr<const ChunkTable> ChunkTable::Build(const std::string& path, const AviFile& file,
@@ -63,12 +138,23 @@ std::shared_ptr<const ChunkTable> ChunkTable::Build(const std::string& path, con
     if (streamIndex < 0 || streamIndex >= int(file.streams.size())) {
         return nullptr;
     }
-    // The codec parameters (codec id, extradata, raw layouts, bottom-up flags) are what
-    // libavformat's AVI reader derives from the headers; the chunks we read ourselves.
-    AVFormatContext* raw = nullptr;
-    const AVInputFormat* avi = av_find_input_format("avi");
-    if (avformat_open_input(&raw, path.c_str(), avi, nullptr) < 0) {
+    auto table = std::make_shared<ChunkTable>(path);
+    if (!table->file.ok()) {
         return nullptr;
+    }
+    // The codec parameters (codec id, extradata, raw layouts, bottom-up flags) are what
+    // libavformat's AVI reader derives from the headers; the chunks we read ourselves. It reads
+    // the file already open, so a name that meanwhile became a FIFO cannot block it.
+    FileReadIo io(table->file);
+    AVFormatContext* raw = avformat_alloc_context();
+    if (raw == nullptr || !io.ok()) {
+        avformat_free_context(raw);
+        return nullptr;
+    }
+    raw->pb = io.get();
+    const AVInputFormat* avi = av_find_input_format("avi");
+    if (avformat_open_input(&raw, nullptr, avi, nullptr) < 0) {
+        return nullptr;  // the context was freed by the failed open
     }
     AvFormatInputPtr input(raw);
     int videoOrdinal = 0;
@@ -96,10 +182,6 @@ std::shared_ptr<const ChunkTable> ChunkTable::Build(const std::string& path, con
     const AVCodecParameters& par = *codecpar;
     if (avcodec_find_decoder(par.codec_id) == nullptr) {
         *result = BuildResult::NoDecoder;
-        return nullptr;
-    }
-    auto table = std::make_shared<ChunkTable>(path);
-    if (!table->file.ok()) {
         return nullptr;
     }
     table->codecpar = std::move(codecpar);

@@ -5,8 +5,8 @@
 #include <limits>
 #include <unordered_set>
 
-#include "platform/read_only_file.h"
 #include "platform/four_cc.h"
+#include "platform/read_only_file.h"
 
 namespace kivra {
 namespace {
@@ -326,17 +326,24 @@ private:
     }
 
     // Adds a row to a stream's table with its data cut to the file, so that every row can be
-    // read. False once the file-size budget of rows is spent: nothing more is added then.
-    bool AddSample(size_t stream, uint64_t data, uint64_t size, bool key) {
+    // read. whole is false when the chunk's header claims more than its range holds. False once
+    // the file-size budget of rows is spent: nothing more is added then.
+    bool AddSample(size_t stream, uint64_t data, uint64_t size, bool key, bool whole = true) {
         if (sampleBudget_ == 0) {
             return false;
         }
         --sampleBudget_;
+        whole = whole && data <= file_.size() && size <= file_.size() - data;
         if (data > file_.size()) {
             data = file_.size();
         }
         size = std::min(size, file_.size() - data);
-        out_.streams[stream].samples.push_back({data, static_cast<uint32_t>(size), key});
+        std::vector<AviSample>& samples = out_.streams[stream].samples;
+        samples.push_back({data, static_cast<uint32_t>(size), key});
+        if (whole) {
+            wholeSamples_.resize(out_.streams.size());
+            wholeSamples_[stream] = samples.size();
+        }
         return true;
     }
 
@@ -344,7 +351,18 @@ private:
         for (AviStream& s : out_.streams) {
             s.samples.clear();
         }
+        wholeSamples_.clear();
         sampleBudget_ = file_.size() / 8 + 1;
+    }
+
+    // A file cut short (a copy or a recording that stopped) ends in chunks it holds only in part
+    // or not at all; they are no frames. Such chunks between whole ones stay, as lost pictures.
+    void DropCutTails() {
+        wholeSamples_.resize(out_.streams.size());
+        for (size_t s = 0; s < out_.streams.size(); ++s) {
+            std::vector<AviSample>& samples = out_.streams[s].samples;
+            samples.resize(std::min(samples.size(), wholeSamples_[s]));
+        }
     }
 
     // idx1 covers only the first RIFF part, so files with extension parts prefer OpenDML.
@@ -361,6 +379,7 @@ private:
                 Scan();
             }
         }
+        DropCutTails();
         out_.indexed = out_.indexSource != AviIndexSource::Scan;
     }
 
@@ -526,7 +545,8 @@ private:
             }
             const int stream = StreamNumberOf(c.id);
             if (stream >= 0 && size_t(stream) < out_.streams.size()) {
-                more = AddSample(size_t(stream), c.data, c.size, true);
+                more = AddSample(size_t(stream), c.data, c.size, true,
+                                 c.data + c.size == c.declaredEnd);
             }
             return more;
         });
@@ -543,6 +563,7 @@ private:
     std::vector<Range> moviLists_;     // the chunks of each "movi" list, in file order
     uint64_t firstMoviFourcc_ = 0;
     std::optional<Chunk> idx1_;
+    std::vector<size_t> wholeSamples_;  // per stream: the rows up to its last whole chunk
     std::unordered_set<uint64_t> visitedIndexChunks_;
 };
 

@@ -5,12 +5,15 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
 #include "convert/probe_options.h"
 #include "platform/path_util.h"
+#include "platform/read_only_file.h"
 #include "platform/scratch_file.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
@@ -67,6 +70,30 @@ bool FolderIsWritable(const std::string& folder) {
 
 std::string Unrecognised(const std::string& path) {
     return ReplaceAll(kivra::LoadString(kIdsUnrecognisedFile), "%1", path);
+}
+
+// How many frames the source claims: the AVI headers, or for a converted source the probe's
+// length at the converted rate. 0 when unknown.
+int StatedFrames(const CAviVideoStream& stream, bool converted, int durationMs) {
+    if (!converted) {
+        return stream.StatedFrameCount();
+    }
+    const double frames = double(durationMs) / 1000.0 * stream.GetFrameRate();
+    return frames > 0 && frames < double(INT32_MAX) ? int(std::lround(frames)) : 0;
+}
+
+// Short by more than a few frames and more than a rounding of lengths and rates explains, so
+// that whole files never get the message.
+bool ReadsWellShort(int readable, int stated) {
+    constexpr int kFewFrames = 5;
+    const int64_t missing = int64_t(stated) - readable;
+    return missing > kFewFrames && missing * 50 > stated;
+}
+
+std::string FramesReadNote(int readable, int stated) {
+    std::string text = kivra::LoadString(kivra::kIdsFramesReadShort);
+    text = ReplaceAll(text, "%1", std::to_string(readable));
+    return ReplaceAll(text, "%2", std::to_string(stated));
 }
 
 // 2012 with the path and a line saying the picture is too large (3012).
@@ -151,11 +178,13 @@ bool CVfwDoc::OnOpenDocument(const std::string& path) {
 }
 
 std::string CVfwDoc::CheckSource(const std::string& path) const {
-    std::FILE* probe = std::fopen(path.c_str(), "rb");
-    if (probe == nullptr) {
+    // Only a regular file is read: a FIFO would block the open for ever, a device or a folder
+    // is no video. The stat comes first so that no device is ever opened.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        !kivra::ReadOnlyFile(path).ok()) {
         return path + "\n\n" + kivra::LoadString(kIdsDocumentOpenFailed);
     }
-    std::fclose(probe);
     if (!IsSupportedExtension(path)) {
         return Unrecognised(path);
     }
@@ -246,6 +275,7 @@ CVfwDoc::PreparedSource CVfwDoc::PrepareSource(const std::string& path) {
             return prepared;
         }
     }
+    prepared.durationMs = probed.durationMs;
     prepared.stream = std::move(stream);
     return prepared;
 }
@@ -266,10 +296,12 @@ void CVfwDoc::CommitSource(const std::string& path, PreparedSource source) {
         m_host.ShowMessage(kivra::LoadString(kIdsMarkerLoadFailed), MsgButtons::Ok,
                            MsgIcon::Warning);
     }
+    const int frames = m_pStream->GetFrameCount();
     const std::string opened = m_pStream->FileName();
     std::error_code ec;
     const uintmax_t size = std::filesystem::file_size(opened, ec);
-    if (!ec && size >= kTwoGigabytes) {
+    const bool sizeWarned = !ec && size >= kTwoGigabytes;
+    if (sizeWarned) {
         char gigabytes[64];
         std::snprintf(gigabytes, sizeof gigabytes, "\n\nSize %.2f GB",
                       double(size) / double(1 << 30));
@@ -278,10 +310,15 @@ void CVfwDoc::CommitSource(const std::string& path, PreparedSource source) {
                 gigabytes,
             MsgButtons::Ok, MsgIcon::Warning);
     }
+    // A conversion that stopped at its size limit was just explained; anything else short of
+    // what the source claims is a file cut short.
+    if (const int stated = StatedFrames(*m_pStream, source.converted, source.durationMs);
+        !(source.converted && sizeWarned) && ReadsWellShort(frames, stated)) {
+        m_host.ShowMessage(FramesReadNote(frames, stated), MsgButtons::Ok, MsgIcon::Information);
+    }
 
     m_strPathName = path;
     m_host.UpdateAllViews();
-    const int frames = m_pStream->GetFrameCount();
     m_host.ResetTrackbar(frames);
     m_host.ResetViewsAndModes(frames);
     m_pAnnotations->m_nMosaicType = m_settings.MosaicRectType;

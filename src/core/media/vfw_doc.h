@@ -90,6 +90,7 @@ private:
         std::unique_ptr<CAviVideoStream> stream;  // null when preparing failed
         std::string soundPath;
         bool converted = false;
+        int durationMs = 0;      // the probe's length of the source; 0 when unknown
         std::string failure;     // what to tell the user when stream is null
         bool cancelled = false;  // the user stopped it: nothing to tell
     };

@@ -79,6 +79,10 @@ const std::unordered_map<int, std::string>& Table() {
                                  "は8192×4352までです。")},
         {3013, QT_TRANSLATE_NOOP("StringTable", "ドキュメントを開くことができませんでした。")},
         {3014, QT_TRANSLATE_NOOP("StringTable", "画像の保存に失敗しました。")},
+        {3019, QT_TRANSLATE_NOOP("StringTable",
+                                 "動画の%2フレームのうち、読み込めたのは%1フレームだけでした。\n"
+                                 "ファイルが途中で切れている可能性があります（コピーや録画の中断"
+                                 "など）。\n読み込めたフレームまでを開きます。")},
         {32796, QT_TRANSLATE_NOOP("StringTable", "トリミングした動画を保存\n動画保存")},
     };
     return kTable;
