@@ -29,12 +29,7 @@ using kivra::test::RunFfmpeg;
 using kivra::test::TempDir;
 using kivra::test::WriteFile;
 
-struct Fixture {
-    TempDir settings;
-    RecordingHost host;
-    CVfwDoc doc{host, kivra::DefaultSettings(), settings.path()};
-    Fixture() { host.doc = &doc; }
-};
+using Fixture = kivra::test::RecordedDocument;
 
 std::string FramesRead(int readable, int stated) {
     std::string text = kivra::LoadString(3019);

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "media/vfw_doc.h"
+#include "settings/inifile_manager.h"
+#include "support/ffmpeg_tool.h"
 
 namespace kivra::test {
 
@@ -44,6 +46,14 @@ public:
     TrimmingState trimming;  // what the host reports as the current trimming state
     std::vector<std::string> messages;
     std::vector<std::string> calls;
+};
+
+// A document over a recording host, with a settings folder of its own; owned by the test.
+struct RecordedDocument {
+    TempDir settings;
+    RecordingHost host;
+    CVfwDoc doc{host, DefaultSettings(), settings.path()};
+    RecordedDocument() { host.doc = &doc; }
 };
 
 }  // namespace kivra::test

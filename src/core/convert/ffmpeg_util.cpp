@@ -124,12 +124,14 @@ void EndChild(pid_t pid) {
     }
 }
 
-void ReadReports(int fd, bool& open, EncoderProgress& progress) {
+// Hands what a non-blocking pipe holds now to `take`; `open` turns false at the pipe's end.
+template <typename Take>
+void DrainPipe(int fd, bool& open, Take&& take) {
     char chunk[4096];
     for (;;) {
         const ssize_t n = read(fd, chunk, sizeof chunk);
         if (n > 0) {
-            progress.Feed(std::string_view(chunk, static_cast<size_t>(n)));
+            take(std::string_view(chunk, static_cast<size_t>(n)));
             continue;
         }
         if (n < 0 && errno == EINTR) {
@@ -140,6 +142,10 @@ void ReadReports(int fd, bool& open, EncoderProgress& progress) {
         }
         return;
     }
+}
+
+void ReadReports(int fd, bool& open, EncoderProgress& progress) {
+    DrainPipe(fd, open, [&](std::string_view text) { progress.Feed(text); });
 }
 
 }  // namespace
@@ -192,25 +198,12 @@ std::string CFFMpegUtil::EncoderPath() const {
 }
 
 void CFFMpegUtil::KeepMessages(int fd, bool& open) {
-    char chunk[4096];
-    for (;;) {
-        const ssize_t n = read(fd, chunk, sizeof chunk);
-        if (n > 0) {
-            m_strEncoderMessages.append(chunk, static_cast<size_t>(n));
-            if (m_strEncoderMessages.size() > kivra::kMaxEncoderMessages) {
-                m_strEncoderMessages.erase(
-                    0, m_strEncoderMessages.size() - kivra::kMaxEncoderMessages);
-            }
-            continue;
+    kivra::DrainPipe(fd, open, [this](std::string_view text) {
+        m_strEncoderMessages.append(text);
+        if (m_strEncoderMessages.size() > kivra::kMaxEncoderMessages) {
+            m_strEncoderMessages.erase(0, m_strEncoderMessages.size() - kivra::kMaxEncoderMessages);
         }
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n == 0 || errno != EAGAIN) {
-            open = false;
-        }
-        return;
-    }
+    });
 }
 
 CFFMpegUtil::Outcome CFFMpegUtil::WaitWithProgress(int pid, int stderrFd, int progressFd,
