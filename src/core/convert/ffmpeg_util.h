@@ -56,6 +56,9 @@ public:
     bool ConvertWithProfile(const std::string& input, const std::string& output, int profileIndex,
                             kivra::ProgressSink& sink);
 
+    // "[D]:<time> <note>": why a source the program meant to read directly is converted.
+    void LogDirectFallback(const std::string& note);
+
     bool IsLogOpen() const { return m_bLogOpen; }
     const std::string& LogPath() const { return m_strLogPath; }
     const std::string& OutputPath() const { return m_strOutputPath; }

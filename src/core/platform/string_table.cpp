@@ -79,6 +79,7 @@ const std::unordered_map<int, std::string>& Table() {
                                  "は8192×4352までです。")},
         {3013, QT_TRANSLATE_NOOP("StringTable", "ドキュメントを開くことができませんでした。")},
         {3014, QT_TRANSLATE_NOOP("StringTable", "画像の保存に失敗しました。")},
+        {3020, QT_TRANSLATE_NOOP("StringTable", "動画の索引を作成中...")},
         {32796, QT_TRANSLATE_NOOP("StringTable", "トリミングした動画を保存\n動画保存")},
     };
     return kTable;
