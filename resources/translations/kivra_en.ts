@@ -586,6 +586,10 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
         <source>マーカを追跡(&amp;F)	Ctrl+T</source>
         <translation>&amp;Follow Markers	Ctrl+T</translation>
     </message>
+    <message>
+        <source>動画を変換せずに開く(&amp;R)</source>
+        <translation>&amp;Read Videos Without Conversion</translation>
+    </message>
 </context>
 <context>
     <name>CMirandelApp</name>
@@ -925,6 +929,10 @@ Width and height may be up to 8192 pixels, and the picture up to 8192×4352 pixe
 動画保存</source>
         <translation>Save the trimmed movie
 Save Movie</translation>
+    </message>
+    <message>
+        <source>動画の索引を作成中...</source>
+        <translation>Indexing the video...</translation>
     </message>
 </context>
 </TS>

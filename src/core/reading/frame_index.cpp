@@ -42,14 +42,13 @@ int64_t Unwrap(int64_t ts, int64_t reference, int bits) {
     if (bits >= 63) {
         return ts;
     }
-    const int64_t period = int64_t(1) << bits;
-    while (ts < reference - period / 2) {
-        ts += period;
+    const double period = std::ldexp(1.0, bits);
+    const double turns = std::nearbyint((double(reference) - double(ts)) / period);
+    // Far-off values are damage, not a wrap: they stay as they are.
+    if (std::fabs(turns) > 4) {
+        return ts;
     }
-    while (ts > reference + period / 2) {
-        ts -= period;
-    }
-    return ts;
+    return ts + int64_t(turns) * (int64_t(1) << bits);
 }
 
 bool Fail(IndexFailure kind, const char* text, IndexFailure* failure, std::string* why) {
@@ -214,6 +213,9 @@ void NumberFrames(const AVFormatContext& input, const AVStream& stream, bool vid
 std::vector<int32_t> ConversionFrames(const std::vector<double>& times,
                                       const std::vector<double>& durations) {
     std::vector<int32_t> frames;
+    // Gaps are filled picture by picture: timestamps far beyond the pictures there are mean a
+    // damaged file, which gets no frames rather than a table without bound.
+    const size_t limit = times.size() * 16 + 100000;
     double next = 0;  // the output timestamp the next frame gets unless it moves on
     for (size_t i = 0; i < times.size() && i < durations.size(); ++i) {
         double time = times[i];
@@ -231,6 +233,9 @@ std::vector<int32_t> ConversionFrames(const std::vector<double>& times,
         }
         const int64_t at = int64_t(next);
         next += 1;
+        if (at < 0 || (!frames.empty() && size_t(at) > limit)) {
+            return {};
+        }
         // The AVI muxer fills a gap with empty chunks, which show the picture before; not
         // before the first chunk.
         while (!frames.empty() && int64_t(frames.size()) < at &&
