@@ -24,7 +24,7 @@ struct ChildResult {
     double wallMs = 0;
     double maxRssMb = 0;
     double cpuMs = 0;  // user and system time, of the processes it waited for too
-    std::string out;  // its stdout when captured
+    std::string out;   // its stdout when captured
 };
 
 enum class Output { Discard, Capture, Inherit };

@@ -39,13 +39,12 @@ struct Clip {
 // The 4K HEVC clip is a stand-in of 2 s rather than ten minutes: two shared cores would take
 // hours to encode that.
 std::vector<Clip> Clips(bool quick) {
-    const std::vector<std::string> h264 = {"-c:v",     "libx264", "-preset", "veryfast",
-                                           "-g",       "60",      "-bf",     "2",
-                                           "-pix_fmt", "yuv420p"};
-    const std::vector<std::string> hevc = {"-c:v",         "libx265", "-preset",
-                                           "ultrafast",    "-g",      "60",
-                                           "-x265-params", "log-level=error:bframes=3",
-                                           "-pix_fmt",     "yuv420p"};
+    const std::vector<std::string> h264 = {"-c:v", "libx264", "-preset", "veryfast", "-g",
+                                           "60",   "-bf",     "2",       "-pix_fmt", "yuv420p"};
+    const std::vector<std::string> hevc = {
+        "-c:v",     "libx265", "-preset",      "ultrafast",
+        "-g",       "60",      "-x265-params", "log-level=error:bframes=3",
+        "-pix_fmt", "yuv420p"};
     if (quick) {
         return {{"phone-h264", "H.264 phone", "320x240", 3, 1.0, h264}};
     }
@@ -66,22 +65,15 @@ bool EnsureClip(const Clip& clip, const std::string& path) {
     }
     std::cerr << "making " << path << " ...\n";
     const std::string partial = path + ".partial";
-    std::vector<std::string> argv = {"ffmpeg",
-                                     "-nostdin",
-                                     "-hide_banner",
-                                     "-loglevel",
-                                     "error",
-                                     "-y",
-                                     "-f",
-                                     "lavfi",
-                                     "-i",
-                                     std::string("testsrc2=size=") + clip.size + ":rate=30",
-                                     "-f",
-                                     "lavfi",
-                                     "-i",
-                                     "sine=frequency=440:sample_rate=48000",
-                                     "-t",
-                                     std::to_string(clip.seconds)};
+    std::vector<std::string> argv = {
+        "ffmpeg",       "-nostdin",
+        "-hide_banner", "-loglevel",
+        "error",        "-y",
+        "-f",           "lavfi",
+        "-i",           std::string("testsrc2=size=") + clip.size + ":rate=30",
+        "-f",           "lavfi",
+        "-i",           "sine=frequency=440:sample_rate=48000",
+        "-t",           std::to_string(clip.seconds)};
     argv.insert(argv.end(), clip.encoderArgs.begin(), clip.encoderArgs.end());
     argv.insert(argv.end(), {"-c:a", "aac", "-f", "mp4", partial});
     if (!RunChild(argv, Output::Inherit).ran) {
@@ -130,9 +122,9 @@ std::optional<double> DecodeMsPerFrame(const std::string& cli, const std::string
 std::optional<double> ReferenceMsPerFrame(const std::string& path, int frames, int runs) {
     double best = std::numeric_limits<double>::infinity();
     for (int run = 0; run < runs; ++run) {
-        const ChildResult child = RunChild({"ffmpeg", "-threads", "1", "-i", path, "-an",
-                                            "-pix_fmt", "bgr24", "-f", "null", "-"},
-                                           Output::Discard);
+        const ChildResult child = RunChild(
+            {"ffmpeg", "-threads", "1", "-i", path, "-an", "-pix_fmt", "bgr24", "-f", "null", "-"},
+            Output::Discard);
         if (!child.ran || frames <= 0) {
             return std::nullopt;
         }
@@ -194,9 +186,8 @@ int Run(const std::string& mediaOption, bool quick) {
         allPass = allPass && firstPass && forwardPass;
         std::printf("%-20s %6d | %8.2f %6.2f %5.1f %4s | %8.2f %8.2f %5.2f %4s | %8.2f %5.2f\n",
                     clip.label, frames, firstS, firstCpuMs / 1000.0, clip.firstFrameLimitS,
-                    Verdict(firstPass),
-                    *reference, *forward, *forward / *reference, Verdict(forwardPass), *backward,
-                    *backward / *forward);
+                    Verdict(firstPass), *reference, *forward, *forward / *reference,
+                    Verdict(forwardPass), *backward, *backward / *forward);
     }
     fs::remove(bmp, error);
     std::printf("\nlimits: first frame as listed, forward ratio <= 1.3\n%s\n",

@@ -113,7 +113,8 @@ std::unique_ptr<VideoReader> DirectReader::OpenSibling() const {
 }
 
 bool DirectReader::Continues(int picture) const {
-    if (!runValid_ || drained_) {
+    // A drained decoder still hands out the pictures it holds: the clip's last few.
+    if (!runValid_) {
         return false;
     }
     const FrameIndex& index = *index_;
