@@ -23,6 +23,7 @@ test: build
 
 bench: build
 	$(BUILD)/bench/kivra-bench-decode --media $(BUILD)/bench/media
+	$(BUILD)/bench/kivra-bench-direct --media $(BUILD)/bench/media
 	$(BUILD)/bench/kivra-bench-play --media $(BUILD)/bench/media
 	$(BUILD)/bench/kivra-bench-export --media $(BUILD)/bench/media
 	$(BUILD)/bench/kivra-bench-track

@@ -23,7 +23,8 @@ struct ChildResult {
     bool ran = false;  // started and exited normally with status 0
     double wallMs = 0;
     double maxRssMb = 0;
-    std::string out;  // its stdout when captured
+    double cpuMs = 0;  // user and system time, of the processes it waited for too
+    std::string out;   // its stdout when captured
 };
 
 enum class Output { Discard, Capture, Inherit };
@@ -92,6 +93,8 @@ inline ChildResult RunChild(const std::vector<std::string>& argv, Output output)
     result.wallMs =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     result.maxRssMb = double(usage.ru_maxrss) / 1024.0;  // Linux reports kilobytes
+    result.cpuMs = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+                   double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
     result.ran = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     return result;
 }

@@ -598,6 +598,10 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
         <source>動画を保存しました: %1</source>
         <translation>Movie saved: %1</translation>
     </message>
+    <message>
+        <source>動画を変換せずに開く(&amp;R)</source>
+        <translation>&amp;Read Videos Without Conversion</translation>
+    </message>
 </context>
 <context>
     <name>CMirandelApp</name>
@@ -976,6 +980,10 @@ Save Movie</translation>
         <translation>Only %1 of the video&apos;s %2 frames could be read.
 The file may have been cut short (an interrupted copy or recording).
 The frames that could be read are opened.</translation>
+    </message>
+    <message>
+        <source>動画の索引を作成中...</source>
+        <translation>Indexing the video...</translation>
     </message>
 </context>
 <context>

@@ -65,7 +65,12 @@ constexpr const char* kUsage =
     "  kivra-cli track VIDEO [--from F] [--to G] [--ids LIST]\n"
     "      follows the markers of frame F (default: the play range's start in VIDEO's marker\n"
     "      file) up to frame G (default: the range's end) and saves the marker file. LIST:\n"
-    "      marker IDs separated by commas (default: every ID on frame F).\n";
+    "      marker IDs separated by commas (default: every ID on frame F).\n"
+    "  --convert with any command reads a video that is not AVI through the conversion to a\n"
+    "      temporary AVI beside it instead of straight from the file.\n";
+
+// Set by --convert for the whole run.
+bool g_convertSources = false;
 
 // The document's host when there is no window: messages go to stderr, questions are declined.
 class HeadlessHost final : public DocumentHost {
@@ -124,6 +129,7 @@ public:
           host_(err, settings_, session_),
           doc_(host_, settings_, UserSettingsFolder()) {
         host_.Attach(&doc_);
+        settings_.OpenDirect = g_convertSources ? 0 : 1;
         doc_.SetSplitSound(withSound);
         doc_.OnOpenDocument(path);
     }
@@ -746,7 +752,16 @@ int Kinematics(const std::vector<std::string>& args, std::ostream& err) {
 
 }  // namespace
 
-int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Run(const std::vector<std::string>& given, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> args;
+    g_convertSources = false;
+    for (const std::string& arg : given) {
+        if (arg == "--convert") {
+            g_convertSources = true;
+        } else {
+            args.push_back(arg);
+        }
+    }
     if (args.empty()) {
         err << kUsage;
         return 2;

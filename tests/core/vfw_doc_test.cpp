@@ -280,6 +280,11 @@ void PutLe32(std::string& bytes, size_t at, uint32_t value) {
     }
 }
 
+// The settings of a user who converts every clip.
+struct ConvertingSettings : CInifileManager {
+    ConvertingSettings() : CInifileManager(std::string()) { OpenDirect = 0; }
+};
+
 // A video open from a converted source, with its temporary picture and sound beside it and a
 // marker set but not saved.
 class OpenVideoKeptTest : public ::testing::Test {
@@ -315,11 +320,12 @@ protected:
         EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "trackbar 12"), 0) << what;
     }
 
+    ConvertingSettings converting;
     TempDir settings;
     TempDir current;
     TempDir other;
     RecordingHost host;
-    CVfwDoc doc{host, kivra::DefaultSettings(), settings.path()};
+    CVfwDoc doc{host, converting, settings.path()};
     std::string source;
     CAviVideoStream* stream = nullptr;
     VideoAnnotations* annotations = nullptr;

@@ -154,6 +154,7 @@ const Rule kEnabled[] = {
     {"xxxxxxxxxxx", kivra::ID_APP_EXIT, "Exit"},
     {".xxxxxxxxx.", kivra::ID_VIEW_IMAGE_INFO, "Image information"},
     {".xxxxxxxxx.", kivra::ID_VIEW_DEINTERLACE, "Deinterlace"},
+    {"xxxxxxx..xx", kivra::ID_VIEW_OPEN_DIRECT, "Open without conversion"},
     {"xxxxxxxxxxx", kivra::ID_VIEW_NAVIGATOR, "Navigator"},
     {"xxxxxx.xxxx", kivra::ID_TRIMMING_SIDE_MODE, "Side mode"},
     {"xxxxxx.xxxx", kivra::ID_TRIMMING_FRONT_MODE, "Front mode"},
@@ -188,6 +189,7 @@ const Rule kEnabled[] = {
 const Rule kChecked[] = {
     {".xxxxxxxxx.", kivra::ID_VIEW_IMAGE_INFO, "Image information"},
     {".....xxxxxx", kivra::ID_VIEW_DEINTERLACE, "Deinterlace"},
+    {"xxxxxxxxxxx", kivra::ID_VIEW_OPEN_DIRECT, "Open without conversion"},
     {"...xxxxxxxx", kivra::ID_MARKER_SHOW_LOCUS, "Show locus"},
     {"...........", kivra::ID_MOSAIC_NONE, "No mosaic"},
     {"xxxx.......", kivra::ID_MOSAIC_TYPE1, "Mosaic type 1"},

@@ -133,6 +133,7 @@ TEST_F(ConversionProgressTest, ProgressDialogDuringConversion) {
     ASSERT_TRUE(
         kivra::test::RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=1280x720:rate=30", "-frames:v",
                                 "150", "-c:v", "libx264", "-preset", "ultrafast", mp4}));
+    m_frame->Settings().OpenDirect = 0;  // read directly, the clip would need no conversion
     m_frame->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame));
     bool sawDialog = false, sawDisabled = false, sawSize = false;

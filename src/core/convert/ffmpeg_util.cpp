@@ -181,6 +181,10 @@ CFFMpegUtil::~CFFMpegUtil() {
     AppendLog("----------\n");
 }
 
+void CFFMpegUtil::LogDirectFallback(const std::string& note) {
+    AppendLog("[D]:" + kivra::LocalTimeText() + " " + note + "\n");
+}
+
 void CFFMpegUtil::AppendLog(std::string_view text) {
     if (m_bLogOpen == 0) {
         return;

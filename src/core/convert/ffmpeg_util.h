@@ -83,6 +83,8 @@ public:
 
     // Whether the user stopped the last run (it then failed and left nothing behind).
     bool Cancelled() const { return m_bCancelled; }
+    // "[D]:<time> <note>": why a source the program meant to read directly is converted.
+    void LogDirectFallback(const std::string& note);
 
     bool IsLogOpen() const { return m_bLogOpen; }
     const std::string& LogPath() const { return m_strLogPath; }

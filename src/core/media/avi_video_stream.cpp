@@ -102,10 +102,12 @@ int CAviVideoStream::OpenStream() {
     DescribeCodec();
 
     kivra::AviFrameDecoder::OpenResult result{};
-    m_pGetFrame = kivra::AviFrameDecoder::Open(m_strFileName, *file, video, &result);
-    if (!m_pGetFrame) {
+    std::unique_ptr<kivra::AviFrameDecoder> decoder =
+        kivra::AviFrameDecoder::Open(m_strFileName, *file, video, &result);
+    if (!decoder) {
         return result == kivra::AviFrameDecoder::OpenResult::NoDecoder ? kNoDecompressor : kNotAvi;
     }
+    m_pGetFrame = std::move(decoder);
     m_pGetFrame->SetCacheLimit(size_t(std::max(m_settings.PictureCacheMB, 0)) << 20);
 
     // The first frame is the stream's first sample, which is 0 unless the header says otherwise.
@@ -124,6 +126,46 @@ int CAviVideoStream::OpenStream() {
         m_fileInfo.dwWidth = uint32_t(m_dib.Width());
         m_fileInfo.dwHeight = uint32_t(m_dib.Height());
     }
+    m_bTopDown = m_dib.TopDown();
+    return kOpened;
+}
+
+int CAviVideoStream::OpenReader(std::unique_ptr<kivra::VideoReader> reader) {
+    if (m_strFileName.empty()) {
+        return kEmptyName;
+    }
+    CloseStream();
+    if (!reader || reader->SampleCount() <= 0) {
+        return kNoStreamInfoOrFrame;
+    }
+    const kivra::ReaderFormat format = reader->Format();
+    if (!kivra::PictureSizeAllowed(format.width, format.height)) {
+        return kPictureTooLarge;
+    }
+    m_streamInfo = kivra::AviStreamHeader{};
+    m_streamInfo.rate = format.rate;
+    m_streamInfo.scale = format.scale;
+    m_streamInfo.length = uint32_t(reader->SampleCount());
+    m_fileInfo.dwWidth = uint32_t(format.width);
+    m_fileInfo.dwHeight = uint32_t(format.height);
+    m_fileInfo.dwRate = format.rate;
+    m_fileInfo.dwScale = format.scale;
+    m_fileInfo.dwLength = m_streamInfo.length;
+    m_strTextInfo.clear();
+    m_strFourCC.clear();
+    m_strCodecName = reader->CodecName();
+    m_strCodecDesc.clear();
+    m_strCodecDriver.clear();
+    m_pGetFrame = std::move(reader);
+    m_pGetFrame->SetCacheLimit(size_t(std::max(m_settings.PictureCacheMB, 0)) << 20);
+    m_bDirect = true;
+    m_nCurrentFrame = 0;
+    if (!m_pGetFrame->GetFrame(0, m_dib)) {
+        CloseStream();
+        return kNoStreamInfoOrFrame;
+    }
+    m_nDibPicture = m_pGetFrame->PictureOf(0);
+    m_bDibDeinterlaced = false;
     m_bTopDown = m_dib.TopDown();
     return kOpened;
 }
@@ -238,10 +280,10 @@ bool CAviVideoStream::SaveFrameAsBmp(const std::string& path) {
 }
 
 std::string CAviVideoStream::MarkerFilePath() const {
-    return kivra::ReplaceExtension(m_strFileName, ".lff");
+    return kivra::ReplaceExtension(m_strFileName, m_bDirect ? ".$tmp$.lff" : ".lff");
 }
 
-std::unique_ptr<kivra::AviFrameDecoder> CAviVideoStream::OpenDecoder() const {
+std::unique_ptr<kivra::VideoReader> CAviVideoStream::OpenDecoder() const {
     return m_pGetFrame ? m_pGetFrame->OpenSibling() : nullptr;
 }
 
@@ -266,7 +308,7 @@ void CAviVideoStream::WaitForPrefetch() {
 }
 
 void CAviVideoStream::DeleteTemporaryFiles() const {
-    if (m_strFileName.empty()) {
+    if (m_strFileName.empty() || m_bDirect) {
         return;
     }
     std::error_code ignored;

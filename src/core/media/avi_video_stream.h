@@ -10,6 +10,7 @@
 #include "media/dib.h"
 #include "media/frame_decoder.h"
 #include "media/riff_avi.h"
+#include "reading/video_reader.h"
 #include "settings/inifile_manager.h"
 
 namespace kivra {
@@ -51,6 +52,11 @@ public:
     CAviVideoStream& operator=(const CAviVideoStream&) = delete;
 
     int OpenStream();
+    // Opens the file through a reader of another container instead of as an AVI file. Its
+    // marker file is the one the conversion's temporary AVI would have, so markers stay with
+    // the clip whichever way it is opened.
+    int OpenReader(std::unique_ptr<kivra::VideoReader> reader);
+    bool IsDirect() const { return m_bDirect; }
     void CloseStream();
     bool HasStream() const { return m_pGetFrame != nullptr; }
 
@@ -94,7 +100,7 @@ public:
     void TakeSoundFile(std::string path) { m_strSoundFile = std::move(path); }
 
     // A decoder of its own on the same stream, for work on another thread; null without a stream.
-    std::unique_ptr<kivra::AviFrameDecoder> OpenDecoder() const;
+    std::unique_ptr<kivra::VideoReader> OpenDecoder() const;
 
     // Bound of the decoded-picture cache (see AviFrameDecoder::SetCacheLimit).
     void SetPictureCacheBytes(size_t bytes);
@@ -112,7 +118,7 @@ private:
 
     std::string m_strFileName;
     const CInifileManager& m_settings;
-    std::unique_ptr<kivra::AviFrameDecoder> m_pGetFrame;
+    std::unique_ptr<kivra::VideoReader> m_pGetFrame;
     kivra::AviFileInfo m_fileInfo;
     kivra::AviStreamHeader m_streamInfo;
     std::string m_strFourCC, m_strCodecName, m_strCodecDesc, m_strCodecDriver;
@@ -125,4 +131,5 @@ private:
     bool m_bTopDown = false;
     bool m_bTemporary = false;
     std::string m_strSoundFile;
+    bool m_bDirect = false;
 };

@@ -27,6 +27,7 @@ public:
     DecoderStats Stats() const;
 
     std::shared_ptr<const ChunkTable> table;
+    ReaderFormat format;
     PictureCache cache;  // before the decoders, which take their buffers from it
     std::unique_ptr<DecodePipeline> pipeline;
     std::unique_ptr<FramePrefetcher> prefetcher;
@@ -54,6 +55,13 @@ bool AviFrameDecoder::Impl::Open(const std::string& path, const AviFile& file, i
         *result = built == ChunkTable::BuildResult::NoDecoder ? OpenResult::NoDecoder
                                                               : OpenResult::CannotRead;
         return false;
+    }
+    const AviStream& stream = file.streams[size_t(streamIndex)];
+    format.rate = stream.header.rate;
+    format.scale = stream.header.scale;
+    if (table->codecpar) {
+        format.width = table->codecpar->width;
+        format.height = table->codecpar->height;
     }
     return OpenOn(table, result);
 }
@@ -204,8 +212,9 @@ std::unique_ptr<AviFrameDecoder> AviFrameDecoder::Open(const std::string& path, 
     return std::unique_ptr<AviFrameDecoder>(new AviFrameDecoder(std::move(impl)));
 }
 
-std::unique_ptr<AviFrameDecoder> AviFrameDecoder::OpenSibling() const {
+std::unique_ptr<VideoReader> AviFrameDecoder::OpenSibling() const {
     auto impl = std::make_unique<Impl>();
+    impl->format = impl_->format;
     OpenResult ignored;
     if (!impl->OpenOn(impl_->table, &ignored)) {
         return nullptr;
@@ -244,6 +253,9 @@ int AviFrameDecoder::FindKeySample(int sample, bool forward) const {
 }
 int AviFrameDecoder::SampleCount() const {
     return int(impl_->table->samples.size());
+}
+ReaderFormat AviFrameDecoder::Format() const {
+    return impl_->format;
 }
 DecoderStats AviFrameDecoder::Stats() const {
     return impl_->Stats();

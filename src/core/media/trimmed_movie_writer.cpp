@@ -46,7 +46,7 @@ struct RenderedPicture {
 // stops and joins the thread on every way out.
 class RenderAhead {
 public:
-    RenderAhead(std::unique_ptr<AviFrameDecoder> decoder, const CAviVideoStream& stream,
+    RenderAhead(std::unique_ptr<VideoReader> decoder, const CAviVideoStream& stream,
                 const VideoAnnotations& annotations, const TrimmedMovieJob& job,
                 const AviMovieOutput& output)
         : decoder_(std::move(decoder)),
@@ -174,7 +174,7 @@ private:
         return converter_.ToBottomUpBgr24(source, into.bits.data(), into.bits.size());
     }
 
-    std::unique_ptr<AviFrameDecoder> decoder_;
+    std::unique_ptr<VideoReader> decoder_;
     const int firstSample_;
     const CTrimmingParam trims_;  // a copy: the worker never reads what the window may change
     const int mosaicType_;
@@ -212,7 +212,7 @@ WriteResult WriteTrimmedMovie(CAviVideoStream& stream, const VideoAnnotations& a
         reason = "no video, an empty output size or a play range outside the video";
         return WriteResult::Failed;
     }
-    std::unique_ptr<AviFrameDecoder> decoder = stream.OpenDecoder();
+    std::unique_ptr<VideoReader> decoder = stream.OpenDecoder();
     if (!decoder) {
         reason = "cannot open a decoder for the video";
         return WriteResult::Failed;

@@ -11,12 +11,17 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include <algorithm>
+#include <chrono>
+
+#include "convert/encoder_command.h"
 #include "convert/probe_options.h"
 #include "platform/path_util.h"
 #include "platform/read_only_file.h"
 #include "platform/scratch_file.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
+#include "reading/direct_reader.h"
 #include "settings/inifile_manager.h"
 
 namespace {
@@ -72,10 +77,10 @@ std::string Unrecognised(const std::string& path) {
     return ReplaceAll(kivra::LoadString(kIdsUnrecognisedFile), "%1", path);
 }
 
-// How many frames the source claims: the AVI headers, or for a converted source the probe's
-// length at the converted rate. 0 when unknown.
+// How many frames the source claims: the AVI headers, or for a converted or directly read
+// source the probe's length at the rate it is shown with. 0 when unknown.
 int StatedFrames(const CAviVideoStream& stream, bool converted, int durationMs) {
-    if (!converted) {
+    if (!converted && !stream.IsDirect()) {
         return stream.StatedFrameCount();
     }
     const double frames = double(durationMs) / 1000.0 * stream.GetFrameRate();
@@ -163,10 +168,13 @@ bool CVfwDoc::OnOpenDocument(const std::string& path) {
         return false;
     }
     m_host.StopPlayback();
-    if (SharesTemporaryFiles(path)) {
+    if (!OpensDirectly(path) && SharesTemporaryFiles(path)) {
         OnNewDocument();  // preparing would overwrite what the open video is shown from
     }
     PreparedSource prepared = PrepareSource(path);
+    if (prepared.cancelled) {
+        return false;
+    }
     if (!prepared.stream) {
         if (!prepared.cancelled) {
             m_host.ShowMessage(prepared.failure, kivra::MsgButtons::Ok, kivra::MsgIcon::Warning);
@@ -188,7 +196,8 @@ std::string CVfwDoc::CheckSource(const std::string& path) const {
     if (!IsSupportedExtension(path)) {
         return Unrecognised(path);
     }
-    if (!FolderIsWritable(kivra::FolderOf(path))) {
+    // Reading alone writes nothing; a conversion it falls back to checks again.
+    if (!OpensDirectly(path) && !FolderIsWritable(kivra::FolderOf(path))) {
         return kivra::LoadString(kIdsReadOnlyFolder);
     }
     return {};
@@ -222,6 +231,22 @@ CVfwDoc::PreparedSource CVfwDoc::PrepareSource(const std::string& path) {
         return prepared;
     }
     const std::chrono::milliseconds duration(probed.durationMs);
+
+    if (OpensDirectly(path)) {
+        std::string why;
+        PreparedSource direct = PrepareDirect(path, probed, &why);
+        if (direct.stream || !direct.failure.empty()) {
+            return direct;
+        }
+        m_ffmpeg.LogDirectFallback("read by conversion: " + why + " \"" + path + "\"");
+        if (!FolderIsWritable(kivra::FolderOf(path))) {
+            prepared.failure = kivra::LoadString(kIdsReadOnlyFolder);
+            return prepared;
+        }
+        if (SharesTemporaryFiles(path)) {
+            OnNewDocument();  // the conversion would overwrite what the open video is shown from
+        }
+    }
 
     auto stream = std::make_unique<CAviVideoStream>(path, m_settings);
     int result = stream->OpenStream();
@@ -280,6 +305,73 @@ CVfwDoc::PreparedSource CVfwDoc::PrepareSource(const std::string& path) {
     return prepared;
 }
 
+bool CVfwDoc::OpensDirectly(const std::string& path) const {
+    const std::string extension = kivra::FileExtension(path);
+    return m_settings.OpenDirect != 0 && !kivra::EqualsIgnoreCase(extension, ".avi") &&
+           !kivra::IsM2tsPath(path) && IsSupportedExtension(path);
+}
+
+CVfwDoc::PreparedSource CVfwDoc::PrepareDirect(const std::string& path,
+                                               const kivra::ProbeResult& probed, std::string* why) {
+    PreparedSource prepared;
+    kivra::ConversionGeometry geometry;
+    geometry.rotation = probed.rotation;
+    geometry.resize = probed.resizeNeeded;
+    geometry.width = probed.displayWidth;
+    geometry.height = probed.height;
+
+    // A scan that takes longer than a second shows its progress and can be cancelled, which
+    // keeps the open video.
+    kivra::ProgressSink& sink = m_host.Progress();
+    const auto began = std::chrono::steady_clock::now();
+    bool shown = false;
+    const kivra::ScanProgress progress = [&](int64_t done, int64_t total) {
+        if (!shown) {
+            if (std::chrono::steady_clock::now() - began < std::chrono::seconds(1)) {
+                return true;
+            }
+            sink.Begin(0, 1000, kivra::LoadString(kivra::kIdsIndexingCaption),
+                       kivra::PercentLabel::Shown);
+            sink.OfferCancel();
+            shown = true;
+        }
+        if (total > 0) {
+            sink.SetPosition(int(std::clamp<int64_t>(done * 1000 / total, 0, 1000)));
+        }
+        sink.Pump();
+        return !sink.CancelRequested();
+    };
+    kivra::IndexFailure failure = kivra::IndexFailure::None;
+    std::shared_ptr<const kivra::FrameIndex> index =
+        kivra::BuildFrameIndex(path, geometry, progress, &failure, why);
+    if (shown) {
+        sink.End();
+    }
+    if (failure == kivra::IndexFailure::Cancelled) {
+        prepared.failure = Unrecognised(path);
+        prepared.cancelled = true;
+        return prepared;
+    }
+    std::unique_ptr<kivra::DirectReader> reader =
+        index ? kivra::DirectReader::Open(index, why) : nullptr;
+    if (!reader) {
+        return prepared;
+    }
+    auto stream = std::make_unique<CAviVideoStream>(path, m_settings);
+    const int result = stream->OpenReader(std::move(reader));
+    if (result == CAviVideoStream::kPictureTooLarge) {
+        prepared.failure = PictureTooLarge(path);
+        return prepared;
+    }
+    if (result != CAviVideoStream::kOpened) {
+        *why = "the first picture cannot be decoded";
+        return prepared;
+    }
+    prepared.durationMs = probed.durationMs;
+    prepared.stream = std::move(stream);
+    return prepared;
+}
+
 void CVfwDoc::CommitSource(const std::string& path, PreparedSource source) {
     using kivra::MsgButtons;
     using kivra::MsgIcon;
@@ -300,7 +392,8 @@ void CVfwDoc::CommitSource(const std::string& path, PreparedSource source) {
     const std::string opened = m_pStream->FileName();
     std::error_code ec;
     const uintmax_t size = std::filesystem::file_size(opened, ec);
-    const bool sizeWarned = !ec && size >= kTwoGigabytes;
+    // Nothing on the direct route stops at 2 GB.
+    const bool sizeWarned = !ec && size >= kTwoGigabytes && !m_pStream->IsDirect();
     if (sizeWarned) {
         char gigabytes[64];
         std::snprintf(gigabytes, sizeof gigabytes, "\n\nSize %.2f GB",

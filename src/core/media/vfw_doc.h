@@ -7,6 +7,7 @@
 
 #include "convert/codec_option.h"
 #include "convert/ffmpeg_util.h"
+#include "convert/probe_options.h"
 #include "geometry/view_geometry.h"
 #include "markers/video_annotations.h"
 #include "media/avi_video_stream.h"
@@ -95,6 +96,14 @@ private:
         bool cancelled = false;  // the user stopped it: nothing to tell
     };
 
+    // Whether path is read straight from the file rather than converted: any listed type but
+    // AVI (read as it is anyway) and M2TS (converted to a fixed rate), unless the settings say
+    // to convert.
+    bool OpensDirectly(const std::string& path) const;
+    // The direct route: the source indexed and read where it is, nothing written beside it.
+    // Null stream with `why` when exact frames cannot be promised.
+    PreparedSource PrepareDirect(const std::string& path, const kivra::ProbeResult& probed,
+                                 std::string* why);
     // Whether the file can be tried at all: readable, a listed extension, a writable folder.
     // Empty when it can, else what to tell the user.
     std::string CheckSource(const std::string& path) const;

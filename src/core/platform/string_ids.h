@@ -40,6 +40,7 @@ inline constexpr int kIdsPictureTooLarge = 3012;
 inline constexpr int kIdsDocumentOpenFailed = 3013;  // follows the document's path
 inline constexpr int kIdsImageSaveFailed = 3014;
 inline constexpr int kIdsFramesReadShort = 3019;  // %1 frames read of the %2 the source claims
+inline constexpr int kIdsIndexingCaption = 3020;  // reading a clip's pictures before showing it
 // The save-movie command's prompt, looked up by its command number.
 inline constexpr int kIdsSaveMoviePrompt = 32796;
 

@@ -83,6 +83,7 @@ const std::unordered_map<int, std::string>& Table() {
                                  "動画の%2フレームのうち、読み込めたのは%1フレームだけでした。\n"
                                  "ファイルが途中で切れている可能性があります（コピーや録画の中断"
                                  "など）。\n読み込めたフレームまでを開きます。")},
+        {3020, QT_TRANSLATE_NOOP("StringTable", "動画の索引を作成中...")},
         {32796, QT_TRANSLATE_NOOP("StringTable", "トリミングした動画を保存\n動画保存")},
     };
     return kTable;

@@ -74,6 +74,7 @@ constexpr const char* kLanguageSection = "Settings";
 constexpr const char* kLanguageKey = "Language";
 constexpr const char* kSkipFillSection = "MarkerID";
 constexpr const char* kSkipFillKey = "SkipFill";
+constexpr const char* kOpenDirectKey = "OpenDirect";
 
 // A value no setting can hold tells a missing key from an empty one.
 bool HasLanguageKey(const IniDocument& doc) {
@@ -186,6 +187,8 @@ void CInifileManager::LoadSettings() {
     Language = doc.GetString(kivra::kLanguageSection, kivra::kLanguageKey, "");
     SkipFillByTracking =
         kivra::TextToInt(doc.GetString(kivra::kSkipFillSection, kivra::kSkipFillKey, "0")) == 1;
+    OpenDirect =
+        kivra::TextToInt(doc.GetString(kivra::kLanguageSection, kivra::kOpenDirectKey, "1")) != 0;
 }
 
 bool CInifileManager::SaveSettings() const {
@@ -220,6 +223,12 @@ bool CInifileManager::SaveSettings() const {
         doc.GetString(kivra::kSkipFillSection, kivra::kSkipFillKey, "\x01") != "\x01") {
         allStored = doc.WriteString(kivra::kSkipFillSection, kivra::kSkipFillKey,
                                     kivra::FormatInt(SkipFillByTracking)) &&
+                    allStored;
+    }
+    if (OpenDirect != 1 ||
+        doc.GetString(kivra::kLanguageSection, kivra::kOpenDirectKey, "\x01") != "\x01") {
+        allStored = doc.WriteString(kivra::kLanguageSection, kivra::kOpenDirectKey,
+                                    kivra::FormatInt(OpenDirect)) &&
                     allStored;
     }
     return doc.Save() && allStored;

@@ -79,6 +79,9 @@ public:
     // [MarkerID] "SkipFill", ours: how skip mode fills the frames it skipped, 0 a straight line,
     // 1 following the point from the earlier click. Written only once set or present.
     int SkipFillByTracking = 0;
+    // [Settings] "OpenDirect", ours: 1 reads phone and camera clips straight from the file, 0
+    // converts them to a temporary AVI first. Written only once it is 0 or the file has the key.
+    int OpenDirect = 1;
 
     // Writes Language at once, so that a choice made in the menu holds for the next start
     // whatever becomes of this run. False when the file could not be written.

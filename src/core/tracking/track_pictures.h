@@ -8,7 +8,7 @@
 #include <opencv2/core.hpp>
 
 #include "media/dib.h"
-#include "media/frame_decoder.h"
+#include "reading/video_reader.h"
 
 class CAviVideoStream;
 
@@ -27,7 +27,7 @@ public:
     bool Read(int frame, cv::Mat& into);
 
 private:
-    std::unique_ptr<AviFrameDecoder> decoder_;
+    std::unique_ptr<VideoReader> decoder_;
     const int firstFrame_;
     const int lastFrame_;
     const bool deinterlace_;

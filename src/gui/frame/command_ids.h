@@ -21,6 +21,7 @@ enum CommandId : int {
     ID_VIEW_CODEC_LIST = 32782,
     ID_VIEW_TEXT_INFO = 32783,
     ID_FILE_SAVE_FRAME_BMP = 32784,  // no menu entry and no key
+    ID_VIEW_OPEN_DIRECT = 32846,     // phone and camera clips read without conversion
 
     // Movie menu and toolbar.
     ID_MOVIE_PLAY = 32773,

@@ -151,6 +151,11 @@ void CMainFrame::CreateMenus() {
         m_pMenuView, kivra::ID_VIEW_DEINTERLACE, tr("インターレース除去(&D)\tCtrl + D"),
         QKeySequence(Qt::CTRL | Qt::Key_D), [this] { OnViewDeinterlace(); },
         [this] { return IsVideoOpen(); }, [this] { return Settings().Deinterlace != 0; });
+    // Taken at the next open: the open video stays as it was read.
+    AddCommand(
+        m_pMenuView, kivra::ID_VIEW_OPEN_DIRECT, tr("動画を変換せずに開く(&R)"), {},
+        [this] { Settings().OpenDirect = Settings().OpenDirect != 0 ? 0 : 1; },
+        [this] { return !IsPlaying(); }, [this] { return Settings().OpenDirect != 0; });
 
     const auto canStep = [this] { return m_playback.CanStep(); };
     AddCommand(

@@ -1,0 +1,216 @@
+// kivra-bench-direct [--media DIR] [--quick]
+//
+// Phone and camera clips read straight from the file: how long kivra-cli takes from its start
+// to the first frame written (process start included), how fast it steps forward against the
+// installed ffmpeg decoding the same clip to BGR on one thread, and how backward stepping
+// compares with forward. The clips are made with ffmpeg once and kept in the media folder.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <limits>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+#include "platform/settings_folder.h"
+
+namespace kivra {
+namespace {
+
+namespace fs = std::filesystem;
+using bench::ChildResult;
+using bench::Output;
+using bench::RunChild;
+
+struct Clip {
+    const char* key;
+    const char* label;
+    const char* size;
+    int seconds;
+    double firstFrameLimitS;
+    std::vector<std::string> encoderArgs;
+};
+
+// The 4K HEVC clip is a stand-in of 2 s rather than ten minutes: two shared cores would take
+// hours to encode that.
+std::vector<Clip> Clips(bool quick) {
+    const std::vector<std::string> h264 = {"-c:v", "libx264", "-preset", "veryfast", "-g",
+                                           "60",   "-bf",     "2",       "-pix_fmt", "yuv420p"};
+    const std::vector<std::string> hevc = {
+        "-c:v",     "libx265", "-preset",      "ultrafast",
+        "-g",       "60",      "-x265-params", "log-level=error:bframes=3",
+        "-pix_fmt", "yuv420p"};
+    if (quick) {
+        return {{"phone-h264", "H.264 phone", "320x240", 3, 1.0, h264}};
+    }
+    return {{"phone-h264", "H.264 1080p30 phone", "1920x1080", 60, 1.0, h264},
+            {"camera-hevc", "HEVC 2160p30", "3840x2160", 2, 2.0, hevc}};
+}
+
+std::string ClipPath(const std::string& folder, const Clip& clip) {
+    return folder + "/" + clip.key + "-" + clip.size + "-" + std::to_string(clip.seconds) + "s.mp4";
+}
+
+// With AAC sound, as a phone writes it. ffmpeg writes under a temporary name, so an interrupted
+// run never leaves a truncated clip to be reused.
+bool EnsureClip(const Clip& clip, const std::string& path) {
+    std::error_code error;
+    if (fs::is_regular_file(path, error) && fs::file_size(path, error) > 0 && !error) {
+        return true;
+    }
+    std::cerr << "making " << path << " ...\n";
+    const std::string partial = path + ".partial";
+    std::vector<std::string> argv = {
+        "ffmpeg",       "-nostdin",
+        "-hide_banner", "-loglevel",
+        "error",        "-y",
+        "-f",           "lavfi",
+        "-i",           std::string("testsrc2=size=") + clip.size + ":rate=30",
+        "-f",           "lavfi",
+        "-i",           "sine=frequency=440:sample_rate=48000",
+        "-t",           std::to_string(clip.seconds)};
+    argv.insert(argv.end(), clip.encoderArgs.begin(), clip.encoderArgs.end());
+    argv.insert(argv.end(), {"-c:a", "aac", "-f", "mp4", partial});
+    if (!RunChild(argv, Output::Inherit).ran) {
+        fs::remove(partial, error);
+        return false;
+    }
+    fs::rename(partial, path, error);
+    return !error;
+}
+
+// Best wall time of `kivra-cli frame CLIP 0 OUT.bmp`, from the process start to its end, and
+// its processor time then (what it would take on an idle machine with two cores or more).
+std::optional<double> FirstFrameMs(const std::string& cli, const std::string& path,
+                                   const std::string& bmp, int runs, double* cpuMs) {
+    double best = std::numeric_limits<double>::infinity();
+    for (int run = 0; run < runs; ++run) {
+        const ChildResult child = RunChild({cli, "frame", path, "0", bmp}, Output::Discard);
+        if (!child.ran) {
+            return std::nullopt;
+        }
+        if (child.wallMs < best) {
+            best = child.wallMs;
+            *cpuMs = child.cpuMs;
+        }
+    }
+    return best;
+}
+
+std::optional<double> DecodeMsPerFrame(const std::string& cli, const std::string& path,
+                                       const std::string& order, int runs, int* frames) {
+    double best = std::numeric_limits<double>::infinity();
+    for (int run = 0; run < runs; ++run) {
+        const ChildResult child =
+            RunChild({cli, "decode", path, "--order", order}, Output::Capture);
+        const size_t framesAt = child.out.find("frames=");
+        const size_t msAt = child.out.find("ms_per_frame=");
+        if (!child.ran || framesAt == std::string::npos || msAt == std::string::npos) {
+            return std::nullopt;
+        }
+        *frames = int(std::strtol(child.out.c_str() + framesAt + 7, nullptr, 10));
+        best = std::min(best, std::strtod(child.out.c_str() + msAt + 13, nullptr));
+    }
+    return best;
+}
+
+std::optional<double> ReferenceMsPerFrame(const std::string& path, int frames, int runs) {
+    double best = std::numeric_limits<double>::infinity();
+    for (int run = 0; run < runs; ++run) {
+        const ChildResult child = RunChild(
+            {"ffmpeg", "-threads", "1", "-i", path, "-an", "-pix_fmt", "bgr24", "-f", "null", "-"},
+            Output::Discard);
+        if (!child.ran || frames <= 0) {
+            return std::nullopt;
+        }
+        best = std::min(best, child.wallMs / double(frames));
+    }
+    return best;
+}
+
+const char* Verdict(bool pass) {
+    return pass ? "PASS" : "FAIL";
+}
+
+int Run(const std::string& mediaOption, bool quick) {
+    const std::string exeFolder = GetProgramFolder();
+    const std::string cli = (fs::path(exeFolder).parent_path() / "kivra-cli").string();
+    if (exeFolder.empty() || ::access(cli.c_str(), X_OK) != 0) {
+        std::cerr << "kivra-cli not found beside " << exeFolder << "\n";
+        return 1;
+    }
+    std::error_code error;
+    const std::string media = mediaOption.empty()
+                                  ? exeFolder + "/media"
+                                  : fs::absolute(mediaOption, error).lexically_normal().string();
+    fs::create_directories(media, error);
+    const int runs = quick ? 1 : 3;
+    const std::string bmp = media + "/first-frame.bmp";
+
+    std::printf("Clips read directly; best of %d run%s\n", runs, runs == 1 ? "" : "s");
+    std::printf("first: kivra-cli frame CLIP 0 OUT.bmp, wall time from process start\n");
+    std::printf("ref: ffmpeg -threads 1 -i CLIP -an -pix_fmt bgr24 -f null - (wall time)\n");
+    std::printf("fwd/bwd: kivra-cli decode CLIP --order forward|backward\n\n");
+    std::printf("%-20s %6s | %8s %6s %5s %4s | %8s %8s %5s %4s | %8s %5s\n", "clip", "frames",
+                "first s", "cpu s", "limit", "", "ref ms/f", "fwd ms/f", "ratio", "", "bwd ms/f",
+                "b/f");
+    bool allPass = true;
+    for (const Clip& clip : Clips(quick)) {
+        const std::string path = ClipPath(media, clip);
+        if (!EnsureClip(clip, path)) {
+            std::cerr << "ffmpeg could not make " << path << "\n";
+            return 1;
+        }
+        double firstCpuMs = 0;
+        const std::optional<double> first = FirstFrameMs(cli, path, bmp, runs, &firstCpuMs);
+        int frames = 0;
+        const std::optional<double> forward =
+            first ? DecodeMsPerFrame(cli, path, "forward", runs, &frames) : std::nullopt;
+        int backFrames = 0;
+        const std::optional<double> backward =
+            forward ? DecodeMsPerFrame(cli, path, "backward", 1, &backFrames) : std::nullopt;
+        const std::optional<double> reference =
+            backward ? ReferenceMsPerFrame(path, frames, runs) : std::nullopt;
+        if (!reference) {
+            std::cerr << "could not measure " << path << "\n";
+            return 1;
+        }
+        const double firstS = *first / 1000.0;
+        const bool firstPass = firstS <= clip.firstFrameLimitS;
+        const bool forwardPass = *forward <= 1.3 * *reference;
+        allPass = allPass && firstPass && forwardPass;
+        std::printf("%-20s %6d | %8.2f %6.2f %5.1f %4s | %8.2f %8.2f %5.2f %4s | %8.2f %5.2f\n",
+                    clip.label, frames, firstS, firstCpuMs / 1000.0, clip.firstFrameLimitS,
+                    Verdict(firstPass), *reference, *forward, *forward / *reference,
+                    Verdict(forwardPass), *backward, *backward / *forward);
+    }
+    fs::remove(bmp, error);
+    std::printf("\nlimits: first frame as listed, forward ratio <= 1.3\n%s\n",
+                allPass ? "all figures pass" : "some figures fail");
+    return 0;
+}
+
+}  // namespace
+}  // namespace kivra
+
+int main(int argc, char** argv) {
+    std::string media;
+    bool quick = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--media" && i + 1 < argc) {
+            media = argv[++i];
+        } else if (arg == "--quick") {
+            quick = true;
+        } else {
+            std::cerr << "usage: kivra-bench-direct [--media DIR] [--quick]\n";
+            return 1;
+        }
+    }
+    return kivra::Run(media, quick);
+}

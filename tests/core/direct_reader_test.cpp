@@ -1,0 +1,309 @@
+// Phone and camera clips read straight from the file: the same frames, numbers, rate and size
+// as the conversion to a temporary AVI gives them, whichever way a frame is reached, and nothing
+// written beside the source. Every clip is made with the real ffmpeg and converted with it.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <random>
+
+#include "media/vfw_doc.h"
+#include "reading/direct_reader.h"
+#include "reading/frame_index.h"
+#include "settings/inifile_manager.h"
+#include "support/ffmpeg_tool.h"
+#include "support/recording_host.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using kivra::test::RunFfmpeg;
+using kivra::test::TempDir;
+
+// Mean squared difference of two pictures of one size, as a PSNR in dB (99 for identical).
+double Psnr(const kivra::Dib& a, const kivra::Dib& b) {
+    if (a.bits.size() != b.bits.size() || a.bits.empty()) {
+        return -1;
+    }
+    double sum = 0;
+    for (size_t i = 0; i < a.bits.size(); ++i) {
+        const double d = double(a.bits[i]) - double(b.bits[i]);
+        sum += d * d;
+    }
+    const double mse = sum / double(a.bits.size());
+    return mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+// One document per route on the same source.
+struct Routes {
+    Routes() {
+        direct.LoadSettings();
+        converted.LoadSettings();
+        converted.OpenDirect = 0;
+        directHost.doc = &directDoc;
+        convertedHost.doc = &convertedDoc;
+    }
+    TempDir settingsDir;
+    CInifileManager direct{std::string()};
+    CInifileManager converted{std::string()};
+    kivra::test::RecordingHost directHost;
+    kivra::test::RecordingHost convertedHost;
+    CVfwDoc directDoc{directHost, direct, settingsDir.path() + "/"};
+    CVfwDoc convertedDoc{convertedHost, converted, settingsDir.path() + "/"};
+};
+
+struct Clip {
+    const char* name;
+    const char* file;
+    // How the clip is made from a 60-frame test picture at `rate`; then, when remux is not
+    // empty, copied once more with these options.
+    std::vector<std::string> encode;
+    std::vector<std::string> remux;
+    int rate = 30;
+};
+
+void PrintTo(const Clip& clip, std::ostream* os) {
+    *os << clip.name;
+}
+
+class DirectClipTest : public ::testing::TestWithParam<Clip> {};
+
+bool MakeClip(const Clip& clip, const TempDir& dir, std::string* path) {
+    const std::string source = "testsrc2=size=320x240:rate=" + std::to_string(clip.rate);
+    const std::string made =
+        dir.File(clip.remux.empty() ? clip.file : std::string("made_") + clip.file);
+    std::vector<std::string> args = {"-f", "lavfi", "-i", source, "-frames:v", "60"};
+    args.insert(args.end(), clip.encode.begin(), clip.encode.end());
+    args.push_back(made);
+    if (!RunFfmpeg(args)) {
+        return false;
+    }
+    *path = dir.File(clip.file);
+    if (clip.remux.empty()) {
+        return true;
+    }
+    std::vector<std::string> again = {"-i", made};
+    again.insert(again.end(), clip.remux.begin(), clip.remux.end());
+    again.push_back(*path);
+    const bool ok = RunFfmpeg(again);
+    fs::remove(made);
+    return ok;
+}
+
+TEST_P(DirectClipTest, SameFramesAsTheConversionWhicheverWayReached) {
+    const Clip& clip = GetParam();
+    TempDir media("kivra direct ");
+    std::string path;
+    ASSERT_TRUE(MakeClip(clip, media, &path));
+    Routes routes;
+    ASSERT_TRUE(routes.directDoc.OnOpenDocument(path));
+    ASSERT_TRUE(routes.convertedDoc.OnOpenDocument(path));
+    CAviVideoStream& direct = *routes.directDoc.Stream();
+    CAviVideoStream& converted = *routes.convertedDoc.Stream();
+    ASSERT_TRUE(direct.IsDirect());
+    ASSERT_FALSE(converted.IsDirect());
+
+    EXPECT_EQ(direct.GetFrameCount(), converted.GetFrameCount());
+    EXPECT_EQ(direct.StreamInfo().rate, converted.StreamInfo().rate);
+    EXPECT_EQ(direct.StreamInfo().scale, converted.StreamInfo().scale);
+    EXPECT_EQ(direct.FileInfo().dwWidth, converted.FileInfo().dwWidth);
+    EXPECT_EQ(direct.FileInfo().dwHeight, converted.FileInfo().dwHeight);
+    const int count = std::min(direct.GetFrameCount(), converted.GetFrameCount());
+    ASSERT_GT(count, 10);
+
+    // Stepping on.
+    const auto reader = direct.OpenDecoder();
+    ASSERT_NE(reader, nullptr);
+    std::vector<kivra::Dib> stepped(static_cast<size_t>(count));
+    for (int n = 0; n < count; ++n) {
+        ASSERT_TRUE(reader->GetFrame(n, stepped[size_t(n)])) << n;
+    }
+    // Stepping on decodes each picture about once, up to the clip's very end (an edit list
+    // adds the pictures before its start).
+    EXPECT_LE(reader->Stats().framesDecoded, count + 16);
+    // Jumping, and going backwards, each on a reader of its own.
+    const auto jumping = direct.OpenDecoder();
+    std::vector<int> order(static_cast<size_t>(count));
+    for (int n = 0; n < count; ++n) {
+        order[size_t(n)] = n;
+    }
+    std::shuffle(order.begin(), order.end(), std::mt19937(7));
+    kivra::Dib picture;
+    for (const int n : order) {
+        ASSERT_TRUE(jumping->GetFrame(n, picture)) << n;
+        EXPECT_EQ(picture.bits, stepped[size_t(n)].bits) << "jump to " << n;
+    }
+    const auto backwards = direct.OpenDecoder();
+    for (int n = count - 1; n >= 0; --n) {
+        ASSERT_TRUE(backwards->GetFrame(n, picture)) << n;
+        EXPECT_EQ(picture.bits, stepped[size_t(n)].bits) << "back to " << n;
+    }
+
+    // Against the conversion: frame n is closer to its frame n than to its neighbours.
+    const auto other = converted.OpenDecoder();
+    std::vector<kivra::Dib> theirs(static_cast<size_t>(count));
+    for (int n = 0; n < count; ++n) {
+        ASSERT_TRUE(other->GetFrame(n, theirs[size_t(n)])) << n;
+    }
+    for (int n = 0; n < count; ++n) {
+        const double same = Psnr(stepped[size_t(n)], theirs[size_t(n)]);
+        EXPECT_GT(same, 25.0) << "frame " << n;
+        for (const int m : {n - 1, n + 1}) {
+            if (m < 0 || m >= count || theirs[size_t(m)].bits == theirs[size_t(n)].bits) {
+                continue;
+            }
+            EXPECT_GT(same, Psnr(stepped[size_t(n)], theirs[size_t(m)]))
+                << "frame " << n << " is closer to the conversion's " << m;
+        }
+    }
+}
+
+const std::vector<std::string> kH264 = {
+    "-c:v", "libx264", "-bf", "3", "-g", "12", "-x264-params", "open-gop=1", "-pix_fmt", "yuv420p"};
+const std::vector<std::string> kHevc = {
+    "-c:v",     "libx265", "-x265-params", "log-level=error:bframes=3:keyint=12:open-gop=1",
+    "-pix_fmt", "yuv420p"};
+
+std::vector<std::string> With(std::vector<std::string> base, std::vector<std::string> more) {
+    base.insert(base.end(), more.begin(), more.end());
+    return base;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Clips, DirectClipTest,
+    ::testing::Values(
+        // ffmpeg writes the moov box after the pictures unless told otherwise.
+        Clip{"H264BFramesMp4MoovAtEnd", "phone clip.mp4", kH264, {}},
+        Clip{"H264MovEditList", "edit list.mov", kH264, {"-ss", "0.3", "-c", "copy"}},
+        Clip{
+            "HevcRotated90", "portrait.mov", kHevc, {"-c", "copy", "-metadata:s:v:0", "rotate=90"}},
+        Clip{"HevcRotated270",
+             "portrait 270.mov",
+             kHevc,
+             {"-c", "copy", "-metadata:s:v:0", "rotate=270"}},
+        // A run at double rate and a gap of half a second.
+        Clip{"VariableRateMp4",
+             "vfr.mp4",
+             With({"-vf", "setpts='if(lt(N,20),2*N,if(lt(N,40),N+20,2*N+10))'", "-vsync", "vfr"},
+                  kH264),
+             {},
+             60},
+        Clip{"AnamorphicMkv", "anamorphic.mkv", With({"-vf", "setsar=4/3"}, kH264), {}},
+        Clip{"TransportStreamPtsWrap",
+             "camera.mts",
+             With({"-output_ts_offset", "95443.2", "-f", "mpegts"}, kH264),
+             {}}),
+    [](const ::testing::TestParamInfo<Clip>& info) { return std::string(info.param.name); });
+
+// A phone clip with sound, the way the document tests make their sources.
+std::string MakePhoneClip(const TempDir& dir, const std::string& name) {
+    const std::string path = dir.File(name);
+    const bool ok = RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=30", "-f", "lavfi",
+                               "-i", "sine=duration=1", "-frames:v", "30", "-c:v", "libx264", "-bf",
+                               "2", "-c:a", "aac", "-shortest", path});
+    return ok ? path : std::string();
+}
+
+// Markers saved on a converted clip are found again when it is read directly, and reading
+// writes nothing beside the source: a read-only folder opens; saving markers there fails.
+TEST(DirectOpen, KeepsTheConvertedClipsMarkersAndWritesNothing) {
+    TempDir media("kivra direct 歩行 ");
+    const std::string clip = MakePhoneClip(media, "walk $1; 'a'.mp4");
+    ASSERT_FALSE(clip.empty());
+    Routes routes;
+    ASSERT_TRUE(routes.convertedDoc.OnOpenDocument(clip));
+    CLFFManager& saved = routes.convertedDoc.Annotations()->m_markers;
+    saved.SetMarker(1, 5, 12.5, 7.0);
+    const std::string markerFile = routes.convertedDoc.Stream()->MarkerFilePath();
+    EXPECT_EQ(markerFile, media.File("walk $1; 'a'.$tmp$.lff"));
+    ASSERT_TRUE(saved.SaveMarkers(markerFile, 0, 0, 1));
+    routes.convertedDoc.OnNewDocument();
+    const std::vector<std::string> before = media.Names();
+    ASSERT_EQ(before.size(), 2u);  // the clip and its marker file
+
+    ASSERT_EQ(::chmod(media.path().c_str(), 0555), 0);
+    ASSERT_TRUE(routes.directDoc.OnOpenDocument(clip))
+        << (routes.directHost.messages.empty() ? "" : routes.directHost.messages[0]);
+    EXPECT_TRUE(routes.directHost.messages.empty());
+    CAviVideoStream& stream = *routes.directDoc.Stream();
+    EXPECT_TRUE(stream.IsDirect());
+    EXPECT_EQ(stream.FileName(), clip);
+    EXPECT_EQ(stream.MarkerFilePath(), markerFile);
+    EXPECT_TRUE(routes.directDoc.SoundPath().empty());
+    CLFFManager& loaded = routes.directDoc.Annotations()->m_markers;
+    EXPECT_TRUE(loaded.HasMarkers(5));
+    loaded.SetMarker(1, 6, 1.0, 2.0);
+    if (::access(media.path().c_str(), W_OK) != 0) {  // root writes anywhere
+        EXPECT_FALSE(loaded.SaveMarkers(stream.MarkerFilePath(), 0, 0, 1));
+    }
+    routes.directDoc.OnNewDocument();
+    EXPECT_EQ(media.Names(), before);
+    ::chmod(media.path().c_str(), 0755);
+}
+
+// A file whose pictures carry no timestamps cannot be numbered exactly: it is converted, and
+// the encoder log says why.
+TEST(DirectOpen, FallsBackToTheConversionWithoutTimestamps) {
+    TempDir media;
+    const std::string raw = media.File("raw.h264");
+    ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=30", "-frames:v", "30",
+                           "-c:v", "libx264", "-bf", "3", "-f", "h264", raw}));
+    const std::string clip = media.File("no timestamps.mp4");
+    fs::rename(raw, clip);
+    Routes routes;
+    ASSERT_TRUE(routes.directDoc.OnOpenDocument(clip));
+    EXPECT_FALSE(routes.directDoc.Stream()->IsDirect());
+    EXPECT_EQ(routes.directDoc.Stream()->FileName(), media.File("no timestamps.$tmp$.avi"));
+    const std::string log = kivra::test::ReadFile(routes.settingsDir.File("VV_command.log"));
+    EXPECT_NE(log.find("[D]:"), std::string::npos) << log;
+    EXPECT_NE(log.find("no timestamps.mp4"), std::string::npos) << log;
+}
+
+// --convert takes the conversion route, which needs a writable folder; without it the same
+// clip in a read-only folder is read.
+TEST(DirectOpen, CliConvertOptionTakesTheConversion) {
+    TempDir media;
+    const std::string clip = MakePhoneClip(media, "clip.mp4");
+    ASSERT_FALSE(clip.empty());
+    TempDir out;
+    ASSERT_EQ(::chmod(media.path().c_str(), 0555), 0);
+    EXPECT_EQ(kivra::test::RunCliCommand(out, "frame", {clip, "3", out.File("direct.bmp")}), 0);
+    EXPECT_TRUE(fs::exists(out.File("direct.bmp")));
+    if (::access(media.path().c_str(), W_OK) != 0) {
+        EXPECT_EQ(kivra::test::RunCliCommand(out, "frame",
+                                             {clip, "3", out.File("converted.bmp"), "--convert"}),
+                  1);
+    }
+    ::chmod(media.path().c_str(), 0755);
+    EXPECT_EQ(kivra::test::RunCliCommand(out, "frame",
+                                         {"--convert", clip, "3", out.File("converted.bmp")}),
+              0);
+    EXPECT_EQ(fs::file_size(out.File("converted.bmp")), fs::file_size(out.File("direct.bmp")));
+    EXPECT_EQ(media.Names(), std::vector<std::string>{"clip.mp4"});
+}
+
+// OpenDirect is on unless set, and reaches the file only once changed.
+TEST(DirectOpen, SettingIsWrittenOnlyOnceChanged) {
+    TempDir dir;
+    const std::string ini = dir.File("Kivra.ini");
+    {
+        CInifileManager settings(ini);
+        settings.LoadSettings();
+        EXPECT_EQ(settings.OpenDirect, 1);
+    }
+    EXPECT_EQ(kivra::test::ReadFile(ini).find("OpenDirect"), std::string::npos);
+    {
+        CInifileManager settings(ini);
+        settings.LoadSettings();
+        settings.OpenDirect = 0;
+    }
+    EXPECT_NE(kivra::test::ReadFile(ini).find("[Settings]\nOpenDirect=0\n"), std::string::npos);
+    CInifileManager settings(ini);
+    settings.LoadSettings();
+    EXPECT_EQ(settings.OpenDirect, 0);
+}
+
+}  // namespace
