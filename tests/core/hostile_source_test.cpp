@@ -292,6 +292,7 @@ TEST_F(HostileSourceTest, StuckEncoderFailsTheOpenCleanly) {
     const std::string clip = media.File("phone.mp4");
     ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc=size=64x48:rate=25", "-frames:v", "5",
                            "-c:v", "mpeg4", clip}));
+    settings.OpenDirect = 0;  // an MP4 would be read without the encoder
     const TempDir tools;
     doc.Encoder().SetEncoderPath(MakeScript(tools, "ffmpeg", "exec sleep 600\n"));
     doc.Encoder().SetStallTimeout(std::chrono::milliseconds(500));
