@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 
+#include "convert/compress_options.h"
 #include "media/dib.h"
 
 namespace kivra {
@@ -19,19 +20,6 @@ struct CompressorVars {
     int quality = -1;         // 0..10000, -1: the encoder's default
     std::string state;        // the settings record: encoder options text, opaque to the program
 };
-
-// What the writer compresses with (the system's compression options record).
-struct CompressOptions {
-    uint32_t fccType = 0;  // "vids"
-    uint32_t fccHandler = 0;
-    int keyFrameEvery = 0;
-    int quality = -1;
-    int bytesPerSecond = 0;
-    uint32_t flags = 0;      // kCompressDataRate | kCompressKeyFrames
-    std::string parameters;  // the settings record
-};
-inline constexpr uint32_t kCompressKeyFrames = 0x1;
-inline constexpr uint32_t kCompressDataRate = 0x2;
 
 // The built-in default state ("CDC" 183): code and settings record of the recommended compressor.
 inline constexpr char kRecommendedCode[] = "H264";

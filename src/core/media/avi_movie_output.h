@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "convert/codec_option.h"
+#include "convert/compress_options.h"
 #include "media/ffmpeg_handles.h"
 
 namespace kivra {
