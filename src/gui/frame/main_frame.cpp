@@ -16,7 +16,6 @@
 #include "frame/progress_dlg.h"
 #include "frame/slider_dlg_bar.h"
 #include "kinematics/kinematics_commands.h"
-#include "kinematics/main_frame_kinematics_host.h"
 #include "markers/set_marker_id_dlg.h"
 #include "markers/trimming_state.h"
 #include "media/avi_video_stream.h"
@@ -42,8 +41,8 @@ CMainFrame::CMainFrame(kivra::MainFrameHost& app) : m_app(app), m_messages(this)
     setWindowTitle(QStringLiteral("Kivra"));
     setMinimumSize(kMinTrackWidth, kMinTrackHeight);
 
-    m_pKinematics = new CKinematicsCommands(std::make_unique<kivra::MainFrameKinematicsHost>(*this),
-                                            Settings().MaxID, this);
+    m_pKinematics =
+        new CKinematicsCommands(kivra::MakeKinematicsHost(*this), Settings().MaxID, this);
 
     CreateMenus();
     CreateStatusBar();

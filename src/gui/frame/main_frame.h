@@ -37,7 +37,8 @@ class CKinematicsCommands;
 class CVfwView;
 namespace kivra {
 class FramePositionPane;
-}
+class KinematicsHost;
+}  // namespace kivra
 class QAction;
 class QLabel;
 class QMenu;
@@ -244,3 +245,8 @@ private:
     CPlaybackController m_playback{*this};
     std::unique_ptr<kivra::ProgressSink> m_pProgress;  // the progress dialog of long jobs
 };
+
+namespace kivra {
+// The frame as the host of its kinematics tools (main_frame_kinematics_host.cpp).
+std::unique_ptr<KinematicsHost> MakeKinematicsHost(CMainFrame& frame);
+}  // namespace kivra

@@ -1,10 +1,34 @@
-#include "kinematics/main_frame_kinematics_host.h"
-
+// The main frame as the kinematics tools' host: an adapter over the frame's public commands,
+// owned by the tools it serves. Only this file knows it, so the frame does not include it back.
 #include "frame/main_frame.h"
+#include "kinematics/kinematics_host.h"
 #include "markers/video_annotations.h"
 #include "view/vfw_view.h"
 
 namespace kivra {
+namespace {
+
+class MainFrameKinematicsHost final : public KinematicsHost {
+public:
+    explicit MainFrameKinematicsHost(CMainFrame& frame) : m_frame(frame) {}
+
+    CAviVideoStream* Stream() const override;
+    const CLFFManager* Markers() const override;
+    std::string VideoPath() const override;
+    int RangeStart() const override;
+    int RangeEnd() const override;
+    bool IsPlaying() const override;
+    void ShowFrame(int n) override;
+    void RedrawViews() override;
+    void SetPictureClickHook(PictureClickHook* hook) override;
+    std::string IniPath() const override;
+    MsgAnswer ShowMessage(const std::string& text, MsgButtons buttons, MsgIcon icon) override;
+    void ShowSavedStatus(const QString& text) override;
+    QWidget* Window() const override;
+
+private:
+    CMainFrame& m_frame;
+};
 
 CAviVideoStream* MainFrameKinematicsHost::Stream() const {
     return m_frame.IsVideoOpen() ? m_frame.Stream() : nullptr;
@@ -63,6 +87,12 @@ void MainFrameKinematicsHost::ShowSavedStatus(const QString& text) {
 
 QWidget* MainFrameKinematicsHost::Window() const {
     return &m_frame;
+}
+
+}  // namespace
+
+std::unique_ptr<KinematicsHost> MakeKinematicsHost(CMainFrame& frame) {
+    return std::make_unique<MainFrameKinematicsHost>(frame);
 }
 
 }  // namespace kivra
