@@ -464,6 +464,19 @@ kivra::ScratchFile OutputFor(const std::string& input, const std::string& path,
     return kivra::ScratchFile::Create(path, &messages);
 }
 
+// The path forms of the jobs: `job` runs on a scratch file made at path, which is left there
+// for the caller; why the name could not be made joins the encoder's messages.
+template <typename Job>
+bool OnOutputFile(const std::string& input, const std::string& path, std::string& messages,
+                  Job&& job) {
+    std::string reason;
+    kivra::ScratchFile file = OutputFor(input, path, reason);
+    const bool done = job(file);
+    messages += reason;
+    file.Keep();
+    return done;
+}
+
 }  // namespace
 
 bool CFFMpegUtil::ConvertVideo(const std::string& input, const std::string& output,
@@ -471,31 +484,22 @@ bool CFFMpegUtil::ConvertVideo(const std::string& input, const std::string& outp
                                const std::string& qScale, int limit2G,
                                std::string_view extraOptions, kivra::ProgressSink& sink,
                                std::chrono::milliseconds duration) {
-    std::string reason;
-    kivra::ScratchFile file = OutputFor(input, output, reason);
-    const bool done =
-        ConvertVideo(input, file, codec, bitRate, qScale, limit2G, extraOptions, sink, duration);
-    m_strEncoderMessages += reason;
-    file.Keep();
-    return done;
+    return OnOutputFile(input, output, m_strEncoderMessages, [&](kivra::ScratchFile& file) {
+        return ConvertVideo(input, file, codec, bitRate, qScale, limit2G, extraOptions, sink,
+                            duration);
+    });
 }
 
 bool CFFMpegUtil::SplitSound(const std::string& input, const std::string& wav,
                              kivra::ProgressSink& sink, std::chrono::milliseconds duration) {
-    std::string reason;
-    kivra::ScratchFile file = OutputFor(input, wav, reason);
-    const bool done = SplitSound(input, file, sink, duration);
-    m_strEncoderMessages += reason;
-    file.Keep();
-    return done;
+    return OnOutputFile(input, wav, m_strEncoderMessages, [&](kivra::ScratchFile& file) {
+        return SplitSound(input, file, sink, duration);
+    });
 }
 
 bool CFFMpegUtil::ConvertWithProfile(const std::string& input, const std::string& output,
                                      int profileIndex, kivra::ProgressSink& sink) {
-    std::string reason;
-    kivra::ScratchFile file = OutputFor(input, output, reason);
-    const bool done = ConvertWithProfile(input, file, profileIndex, sink);
-    m_strEncoderMessages += reason;
-    file.Keep();
-    return done;
+    return OnOutputFile(input, output, m_strEncoderMessages, [&](kivra::ScratchFile& file) {
+        return ConvertWithProfile(input, file, profileIndex, sink);
+    });
 }
