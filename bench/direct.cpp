@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "child_process.h"
+#include "media_options.h"
 #include "platform/settings_folder.h"
 
 namespace kivra {
@@ -199,18 +200,10 @@ int Run(const std::string& mediaOption, bool quick) {
 }  // namespace kivra
 
 int main(int argc, char** argv) {
-    std::string media;
-    bool quick = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--media" && i + 1 < argc) {
-            media = argv[++i];
-        } else if (arg == "--quick") {
-            quick = true;
-        } else {
-            std::cerr << "usage: kivra-bench-direct [--media DIR] [--quick]\n";
-            return 1;
-        }
+    const auto options = kivra::bench::ParseMediaOptions(argc, argv);
+    if (!options) {
+        std::cerr << "usage: kivra-bench-direct [--media DIR] [--quick]\n";
+        return 1;
     }
-    return kivra::Run(media, quick);
+    return kivra::Run(options->media, options->quick);
 }

@@ -16,6 +16,7 @@
 #include "child_process.h"
 #include "markers/lff_manager.h"
 #include "markers/trimming_state.h"
+#include "media_options.h"
 #include "platform/path_util.h"
 #include "platform/settings_folder.h"
 #include "settings/inifile_manager.h"
@@ -119,19 +120,13 @@ struct Row {
 
 int main(int argc, char** argv) {
     using namespace kivra;
-    std::string mediaDir;
-    bool quick = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--media" && i + 1 < argc) {
-            mediaDir = argv[++i];
-        } else if (arg == "--quick") {
-            quick = true;
-        } else {
-            std::cerr << "usage: kivra-bench-export [--media DIR] [--quick]\n";
-            return 2;
-        }
+    const auto options = bench::ParseMediaOptions(argc, argv);
+    if (!options) {
+        std::cerr << "usage: kivra-bench-export [--media DIR] [--quick]\n";
+        return 2;
     }
+    std::string mediaDir = options->media;
+    const bool quick = options->quick;
     const Setup& setup = quick ? kQuick : kFull;
     // kivra-cli runs on the default settings, never the user's.
     const CInifileManager defaults{std::string()};
