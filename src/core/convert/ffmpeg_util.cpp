@@ -298,8 +298,11 @@ CFFMpegUtil::Outcome CFFMpegUtil::WaitWithProgress(int pid, int stderrFd, int pr
             lastAdvances = reports.Advances();
         }
         sink.Pump();
-        if (!ended && run.cancellable && sink.CancelRequested()) {
-            kivra::EndChild(pid);
+        // A Cancel pressed while the encoder was finishing still counts: the user said no.
+        if (run.cancellable && sink.CancelRequested()) {
+            if (!ended) {
+                kivra::EndChild(pid);
+            }
             return Outcome::Cancelled;
         }
         if (!ended && now - lastActivity > m_stallTimeout) {
