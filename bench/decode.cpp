@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "child_process.h"
-#include "media/avi_video_stream.h"
+#include "reading/avi_video_stream.h"
 #include "platform/settings_folder.h"
 
 extern "C" {

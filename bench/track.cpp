@@ -22,7 +22,7 @@
 
 #include "child_process.h"
 #include "markers/lff_manager.h"
-#include "media/avi_video_stream.h"
+#include "reading/avi_video_stream.h"
 #include "platform/settings_folder.h"
 #include "tracking/marker_tracker.h"
 

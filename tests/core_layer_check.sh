@@ -54,7 +54,7 @@ plant=$(mktemp -d) || exit 2
 trap 'rm -rf "$plant"' EXIT
 mkdir -p "$plant/core/media" "$plant/gui/app" "$plant/gui/frame"
 touch "$plant/gui/app/mirandel_app.h" "$plant/gui/frame/main_frame.h"
-printf '#include <vector>\n#include "media/dib.h"\n' > "$plant/core/media/dib.h"
+printf '#include <vector>\n#include "rendering/dib.h"\n' > "$plant/core/rendering/dib.h"
 check_core "$plant" > /dev/null || { echo "self-check: a clean tree was refused"; exit 2; }
 for slip in '#include <QString>' '#  include <QtCore/qstring.h>' '#include "app/mirandel_app.h"' \
     '#include <frame/main_frame.h>' '#include "../../gui/frame/main_frame.h"'; do

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "media/ffmpeg_handles.h"
+#include "platform/ffmpeg_handles.h"
 
 namespace kivra {
 

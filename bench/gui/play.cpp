@@ -15,7 +15,7 @@
 
 #include "app/mirandel_app.h"
 #include "frame/main_frame.h"
-#include "media/avi_video_stream.h"
+#include "reading/avi_video_stream.h"
 #include "platform/memory_policy.h"
 #include "settings/inifile_manager.h"
 #include "view/vfw_view.h"

@@ -19,17 +19,17 @@
 #include <optional>
 #include <string_view>
 
-#include "convert/codec_option.h"
+#include "output/codec_option.h"
 #include "convert/format_ini_file.h"
 #include "kinematics/calibration.h"
 #include "kinematics/kinematics_table.h"
 #include "markers/csv_export.h"
 #include "markers/trimming_state.h"
-#include "media/movie_target.h"
-#include "media/own_files.h"
-#include "media/stream_info_text.h"
-#include "media/trimmed_movie_writer.h"
-#include "media/vfw_doc.h"
+#include "output/movie_target.h"
+#include "output/own_files.h"
+#include "reading/stream_info_text.h"
+#include "output/trimmed_movie_writer.h"
+#include "document/vfw_doc.h"
 #include "platform/compressors.h"
 #include "platform/four_cc.h"
 #include "platform/path_util.h"

@@ -1,5 +1,5 @@
 // The AVI writer with real encoders, read back by ffprobe/ffmpeg and by our own reader.
-#include "media/avi_movie_output.h"
+#include "output/avi_movie_output.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -11,8 +11,8 @@
 #include <cstring>
 #include <sstream>
 
-#include "media/frame_decoder.h"
-#include "media/riff_avi.h"
+#include "reading/frame_decoder.h"
+#include "reading/riff_avi.h"
 #include "platform/four_cc.h"
 #include "support/ffmpeg_tool.h"
 

@@ -10,10 +10,10 @@
 #include <fstream>
 #include <random>
 
-#include "media/avi_video_stream.h"
-#include "media/frame_decoder.h"
-#include "media/picture_converter.h"
-#include "media/stream_info_text.h"
+#include "reading/avi_video_stream.h"
+#include "reading/frame_decoder.h"
+#include "rendering/picture_converter.h"
+#include "reading/stream_info_text.h"
 #include "support/ffmpeg_tool.h"
 
 namespace {

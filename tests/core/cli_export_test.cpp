@@ -5,7 +5,7 @@
 
 #include "markers/lff_manager.h"
 #include "markers/trimming_state.h"
-#include "media/avi_video_stream.h"
+#include "reading/avi_video_stream.h"
 #include "platform/path_util.h"
 #include "support/ffmpeg_tool.h"
 

@@ -1,6 +1,6 @@
 // The compressor choice: its state file, the start-up check and the scratch test with real
 // encoders.
-#include "convert/codec_option.h"
+#include "output/codec_option.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

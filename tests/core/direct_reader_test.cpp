@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <random>
 
-#include "media/vfw_doc.h"
+#include "document/vfw_doc.h"
 #include "reading/direct_reader.h"
 #include "reading/frame_index.h"
 #include "settings/inifile_manager.h"

@@ -15,8 +15,8 @@
 
 #include "convert/encoder_progress.h"
 #include "convert/ffmpeg_util.h"
-#include "media/avi_video_stream.h"
-#include "media/movie_target.h"
+#include "reading/avi_video_stream.h"
+#include "output/movie_target.h"
 #include "platform/child_process.h"
 #include "platform/scratch_file.h"
 #include "support/ffmpeg_tool.h"

@@ -12,8 +12,8 @@ extern "C" {
 #include <libavutil/imgutils.h>
 }
 
-#include "media/avi_video_stream.h"
-#include "media/picture_cache.h"
+#include "reading/avi_video_stream.h"
+#include "rendering/picture_cache.h"
 #include "support/ffmpeg_tool.h"
 
 namespace {

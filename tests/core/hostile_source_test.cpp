@@ -16,8 +16,8 @@
 
 #include "convert/probe_options.h"
 #include "convert/video_info.h"
-#include "media/avi_video_stream.h"
-#include "media/vfw_doc.h"
+#include "reading/avi_video_stream.h"
+#include "document/vfw_doc.h"
 #include "platform/picture_limits.h"
 #include "platform/string_table.h"
 #include "settings/inifile_manager.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "markers/lff_manager.h"
-#include "media/avi_video_stream.h"
+#include "reading/avi_video_stream.h"
 #include "support/ffmpeg_tool.h"
 #include "support/target_video.h"
 

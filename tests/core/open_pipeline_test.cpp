@@ -8,7 +8,7 @@
 #include <fstream>
 #include <regex>
 
-#include "media/vfw_doc.h"
+#include "document/vfw_doc.h"
 #include "platform/string_table.h"
 #include "settings/inifile_manager.h"
 #include "support/ffmpeg_tool.h"

@@ -7,9 +7,9 @@
 #include <cstring>
 #include <vector>
 
-#include "media/avi_video_stream.h"
-#include "media/decode_pipeline.h"
-#include "media/picture_cache.h"
+#include "reading/avi_video_stream.h"
+#include "reading/decode_pipeline.h"
+#include "rendering/picture_cache.h"
 #include "support/ffmpeg_tool.h"
 
 extern "C" {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "media/picture_scaler.h"
+#include "rendering/picture_scaler.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "media/riff_avi.h"
+#include "reading/riff_avi.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -14,8 +14,8 @@
 #include <functional>
 #include <thread>
 
-#include "media/riff_avi.h"
-#include "media/vfw_doc.h"
+#include "reading/riff_avi.h"
+#include "document/vfw_doc.h"
 #include "platform/string_table.h"
 #include "settings/inifile_manager.h"
 #include "support/ffmpeg_tool.h"

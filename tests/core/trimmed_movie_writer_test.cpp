@@ -1,14 +1,14 @@
 // The trimmed movie as written: a lossless source whose every pixel is known, written
 // uncompressed and read back with our reader, frame by frame against the plain computation.
-#include "media/trimmed_movie_writer.h"
+#include "output/trimmed_movie_writer.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "markers/video_annotations.h"
-#include "media/avi_video_stream.h"
-#include "media/riff_avi.h"
+#include "reading/avi_video_stream.h"
+#include "reading/riff_avi.h"
 #include "platform/four_cc.h"
 #include "platform/string_table.h"
 #include "support/ffmpeg_tool.h"

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <random>
 
-#include "media/trimmed_picture.h"
+#include "rendering/trimmed_picture.h"
 #include "support/trimmed_reference.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Trimmed pictures made plane by plane in the encoder's YUV: exact where the geometry fixes the
 // answer (black outside, chroma of odd crops, subsampling changes, range mapping, mosaic cells),
 // and whole movies close to the ones made through RGB.
-#include "media/trimmed_planes.h"
+#include "rendering/trimmed_planes.h"
 
 #include <gtest/gtest.h>
 
@@ -13,9 +13,9 @@ extern "C" {
 #include <functional>
 
 #include "markers/video_annotations.h"
-#include "media/avi_movie_output.h"
-#include "media/avi_video_stream.h"
-#include "media/trimmed_movie_writer.h"
+#include "output/avi_movie_output.h"
+#include "reading/avi_video_stream.h"
+#include "output/trimmed_movie_writer.h"
 #include "platform/four_cc.h"
 #include "support/ffmpeg_tool.h"
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "media/vfw_doc.h"
+#include "document/vfw_doc.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "platform/ui_language.h"

@@ -13,7 +13,7 @@
 #include <filesystem>
 #include <random>
 
-#include "media/vfw_doc.h"
+#include "document/vfw_doc.h"
 #include "platform/string_table.h"
 #include "support/ffmpeg_tool.h"
 #include "support/recording_host.h"

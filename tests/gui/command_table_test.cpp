@@ -23,7 +23,7 @@
 #include "frame/slider_dlg_bar.h"
 #include "geometry/trimming_param.h"
 #include "markers/lff_manager.h"
-#include "media/avi_video_stream.h"
+#include "reading/avi_video_stream.h"
 #include "platform/rw_ini_file.h"
 #include "platform/string_table.h"
 #include "settings/inifile_manager.h"

@@ -12,8 +12,8 @@
 
 #include "frame/command_ids.h"
 #include "markers/lff_manager.h"
-#include "media/avi_video_stream.h"
-#include "media/vfw_doc.h"
+#include "reading/avi_video_stream.h"
+#include "document/vfw_doc.h"
 #include "platform/string_table.h"
 #include "session/edit_session.h"
 #include "support/app_fixture.h"

@@ -13,7 +13,7 @@
 #include <sstream>
 
 #include "markers/set_marker_id_dlg.h"
-#include "media/avi_video_stream.h"
+#include "reading/avi_video_stream.h"
 #include "settings/inifile_manager.h"
 #include "support/app_fixture.h"
 #include "support/walker_truth.h"

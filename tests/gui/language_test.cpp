@@ -19,7 +19,7 @@
 #include "kinematics/calibration_dlg.h"
 #include "kinematics/kinematics_plot.h"
 #include "markers/set_marker_id_dlg.h"
-#include "media/vfw_doc.h"
+#include "document/vfw_doc.h"
 #include "platform/rw_ini_file.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"

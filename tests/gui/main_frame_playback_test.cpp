@@ -8,7 +8,7 @@
 
 #include "frame/slider_dlg_bar.h"
 #include "frame/slider_view.h"
-#include "media/avi_video_stream.h"
+#include "reading/avi_video_stream.h"
 #include "settings/inifile_manager.h"
 #include "support/app_fixture.h"
 

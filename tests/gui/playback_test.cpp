@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "frame/playback_controller.h"
-#include "media/avi_video_stream.h"
+#include "reading/avi_video_stream.h"
 #include "support/ffmpeg_tool.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include "frame/slider_view.h"
 #include "geometry/timeline_geometry.h"
 #include "markers/video_annotations.h"
-#include "media/avi_video_stream.h"
+#include "reading/avi_video_stream.h"
 #include "session/edit_session.h"
 #include "support/ffmpeg_tool.h"
 

@@ -23,11 +23,11 @@
 #include <string>
 #include <tuple>
 
-#include "convert/codec_option.h"
+#include "output/codec_option.h"
 #include "frame/compressor_choose_dlg.h"
 #include "frame/config_trimming_dlg.h"
 #include "frame/progress_dlg.h"
-#include "media/avi_video_stream.h"
+#include "reading/avi_video_stream.h"
 #include "platform/compressors.h"
 #include "platform/four_cc.h"
 #include "platform/path_util.h"

@@ -22,7 +22,7 @@
 #include "geometry/trimming_param.h"
 #include "markers/set_marker_id_dlg.h"
 #include "markers/video_annotations.h"
-#include "media/avi_video_stream.h"
+#include "reading/avi_video_stream.h"
 #include "platform/string_table.h"
 #include "settings/inifile_manager.h"
 #include "support/app_fixture.h"

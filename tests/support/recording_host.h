@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "media/vfw_doc.h"
+#include "document/vfw_doc.h"
 #include "settings/inifile_manager.h"
 #include "support/ffmpeg_tool.h"
 

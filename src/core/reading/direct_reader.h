@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "media/ffmpeg_handles.h"
-#include "media/picture_cache.h"
-#include "media/picture_converter.h"
+#include "platform/ffmpeg_handles.h"
+#include "rendering/picture_cache.h"
+#include "rendering/picture_converter.h"
 #include "reading/frame_index.h"
 #include "reading/video_reader.h"
 

@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "media/ffmpeg_handles.h"
+#include "platform/ffmpeg_handles.h"
 
 namespace kivra {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "media/avi_video_stream.h"
+#include "reading/avi_video_stream.h"
 #include "tracking/point_follower.h"
 #include "tracking/track_pictures.h"
 

@@ -2,7 +2,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "media/avi_video_stream.h"
+#include "reading/avi_video_stream.h"
 
 namespace kivra {
 

@@ -7,7 +7,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "media/dib.h"
+#include "rendering/dib.h"
 #include "reading/video_reader.h"
 
 class CAviVideoStream;

@@ -5,10 +5,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
-#include "convert/codec_option.h"
+#include "output/codec_option.h"
 #include "frame/main_frame.h"
 #include "frame/qt_user_messages.h"
-#include "media/vfw_doc.h"
+#include "document/vfw_doc.h"
 #include "platform/rw_ini_file.h"
 #include "platform/settings_folder.h"
 #include "platform/string_ids.h"

@@ -5,7 +5,7 @@
 #include <QDialog>
 #include <string>
 
-#include "convert/codec_option.h"
+#include "output/codec_option.h"
 
 class QLineEdit;
 class QSpinBox;

@@ -12,7 +12,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "convert/codec_option.h"
+#include "output/codec_option.h"
 #include "frame/compressor_choose_dlg.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"

@@ -8,7 +8,7 @@
 
 #include "frame/main_frame.h"
 #include "frame/qt_user_messages.h"
-#include "media/avi_video_stream.h"
+#include "reading/avi_video_stream.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "settings/recent_file_list.h"

@@ -1,6 +1,6 @@
 #include "frame/frame_position_pane.h"
 
-#include "media/avi_video_stream.h"
+#include "reading/avi_video_stream.h"
 
 namespace kivra {
 

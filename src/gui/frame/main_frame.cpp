@@ -18,7 +18,7 @@
 #include "kinematics/kinematics_commands.h"
 #include "markers/set_marker_id_dlg.h"
 #include "markers/trimming_state.h"
-#include "media/avi_video_stream.h"
+#include "reading/avi_video_stream.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "settings/inifile_manager.h"

@@ -19,7 +19,7 @@
 #include "frame/slider_view.h"
 #include "frame/trimming_commands.h"
 #include "geometry/trimming_param.h"
-#include "media/vfw_doc.h"
+#include "document/vfw_doc.h"
 #include "session/edit_session.h"
 #include "view/view_host.h"
 

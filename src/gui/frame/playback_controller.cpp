@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "geometry/view_geometry.h"
-#include "media/avi_video_stream.h"
+#include "reading/avi_video_stream.h"
 
 CPlaybackController::CPlaybackController(kivra::PlaybackHost& host, QObject* parent)
     : QObject(parent), m_host(host) {

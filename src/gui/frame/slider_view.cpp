@@ -8,7 +8,7 @@
 #include <array>
 
 #include "geometry/timeline_geometry.h"
-#include "media/avi_video_stream.h"
+#include "reading/avi_video_stream.h"
 #include "session/edit_session.h"
 
 using kivra::TimelineFrameToX;

@@ -12,7 +12,7 @@
 #include "frame/main_frame.h"
 #include "frame/mosaic_size_dlg_bar.h"
 #include "frame/slider_view.h"
-#include "media/avi_video_stream.h"
+#include "reading/avi_video_stream.h"
 #include "platform/rw_ini_file.h"
 #include "settings/inifile_manager.h"
 #include "ui/codec_list_dlg.h"

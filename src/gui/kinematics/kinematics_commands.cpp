@@ -12,8 +12,8 @@
 #include "kinematics/kinematics_plot.h"
 #include "markers/csv_export.h"
 #include "markers/lff_manager.h"
-#include "media/avi_video_stream.h"
-#include "media/own_files.h"
+#include "reading/avi_video_stream.h"
+#include "output/own_files.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
 

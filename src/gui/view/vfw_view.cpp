@@ -11,8 +11,8 @@
 #include <cstddef>
 
 #include "markers/video_annotations.h"
-#include "media/avi_video_stream.h"
-#include "media/stream_info_text.h"
+#include "reading/avi_video_stream.h"
+#include "reading/stream_info_text.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "settings/inifile_manager.h"

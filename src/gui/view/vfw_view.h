@@ -12,7 +12,7 @@
 
 #include "geometry/trimming_param.h"
 #include "geometry/view_geometry.h"
-#include "media/picture_scaler.h"
+#include "rendering/picture_scaler.h"
 #include "session/edit_session.h"
 #include "view/view_host.h"
 

@@ -14,7 +14,7 @@
 #include "geometry/trimming_param.h"
 #include "markers/lff_manager.h"
 #include "markers/video_annotations.h"
-#include "media/avi_video_stream.h"
+#include "reading/avi_video_stream.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "settings/inifile_manager.h"

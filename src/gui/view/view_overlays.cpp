@@ -10,7 +10,7 @@
 #include "geometry/trimming_param.h"
 #include "markers/lff_manager.h"
 #include "markers/video_annotations.h"
-#include "media/avi_video_stream.h"
+#include "reading/avi_video_stream.h"
 #include "settings/inifile_manager.h"
 #include "view/vfw_view.h"
 

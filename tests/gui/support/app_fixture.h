@@ -15,7 +15,7 @@
 
 #include "app/mirandel_app.h"
 #include "frame/main_frame.h"
-#include "media/avi_video_stream.h"
+#include "reading/avi_video_stream.h"
 #include "platform/rw_ini_file.h"
 #include "platform/settings_folder.h"
 #include "support/ffmpeg_tool.h"

@@ -1,0 +1,82 @@
+#include "output/own_files.h"
+
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "kinematics/calibration.h"
+#include "reading/avi_video_stream.h"
+#include "platform/path_util.h"
+#include "platform/string_ids.h"
+#include "platform/string_table.h"
+#include "platform/translation.h"
+
+namespace kivra {
+namespace {
+
+std::string Normalised(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    if (error) {
+        return path;
+    }
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(absolute, error);
+    return error ? absolute.lexically_normal().string() : canonical.string();
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {};
+    struct stat sb {};
+    if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+        sa.st_ino == sb.st_ino) {
+        return true;
+    }
+    return EqualsIgnoreCase(a, b) || EqualsIgnoreCase(Normalised(a), Normalised(b));
+}
+
+}  // namespace
+
+VideoOwnFiles::VideoOwnFiles(const std::string& videoPath, const CAviVideoStream* stream) {
+    if (!videoPath.empty()) {
+        files_.emplace_back(videoPath, OwnFile::kVideo);
+        // The split-off sound is deleted with the video: a file written under its name would go.
+        files_.emplace_back(ReplaceExtension(videoPath, ".$tmp$.wav"), OwnFile::kVideo);
+        files_.emplace_back(CalibrationPath(videoPath), OwnFile::kCalibration);
+    }
+    if (stream != nullptr) {
+        files_.emplace_back(stream->FileName(), OwnFile::kVideo);
+        files_.emplace_back(stream->MarkerFilePath(), OwnFile::kMarkerFile);
+    }
+}
+
+OwnFile VideoOwnFiles::Which(const std::string& path) const {
+    if (path.empty()) {
+        return OwnFile::kNone;
+    }
+    for (const auto& [name, which] : files_) {
+        if (!name.empty() && SameFile(path, name)) {
+            return which;
+        }
+    }
+    return OwnFile::kNone;
+}
+
+std::string OwnFileRefusalText(OwnFile which) {
+    switch (which) {
+        case OwnFile::kVideo:
+            return LoadString(kIdsOverwriteOpenFile);
+        case OwnFile::kMarkerFile:
+            return translate("OwnFiles",
+                             "開いている動画のマーカファイルに上書きすることは出来ません。\n"
+                             "別のファイルを指定してください。");
+        case OwnFile::kCalibration:
+            return translate("OwnFiles",
+                             "開いている動画のキャリブレーションファイルに上書きすることは出来ま"
+                             "せん。\n別のファイルを指定してください。");
+        case OwnFile::kNone:
+            break;
+    }
+    return std::string();
+}
+
+}  // namespace kivra

@@ -1,0 +1,321 @@
+#include "reading/avi_video_stream.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "reading/stream_time.h"
+#include "platform/compressors.h"
+#include "platform/path_util.h"
+#include "platform/picture_limits.h"
+#include "platform/utf8.h"
+#include "settings/inifile_manager.h"
+
+namespace {
+
+// The "txts" chunk holds UTF-16LE text; it is kept up to its first NUL character.
+std::string Utf16LeToUtf8(const std::vector<uint8_t>& bytes) {
+    std::string out;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        uint32_t c = uint32_t(bytes[i]) | uint32_t(bytes[i + 1]) << 8;
+        if (c == 0) {
+            break;
+        }
+        if (c >= 0xD800 && c <= 0xDBFF && i + 3 < bytes.size()) {
+            const uint32_t low = uint32_t(bytes[i + 2]) | uint32_t(bytes[i + 3]) << 8;
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                i += 2;
+            }
+        }
+        kivra::AppendUtf8(out, c);
+    }
+    return out;
+}
+
+// The size the stream's BITMAPINFOHEADER claims (the decoder is set up with it); a negative
+// height only means top-down rows.
+bool FormatSizeAllowed(const std::vector<uint8_t>& format) {
+    if (format.size() < 12) {
+        return true;
+    }
+    const auto le32 = [&format](size_t at) {
+        return int32_t(uint32_t(format[at]) | uint32_t(format[at + 1]) << 8 |
+                       uint32_t(format[at + 2]) << 16 | uint32_t(format[at + 3]) << 24);
+    };
+    const int64_t width = le32(4);
+    const int64_t height = le32(8);
+    return kivra::PictureSizeAllowed(width < 0 ? -width : width, height < 0 ? -height : height);
+}
+
+}  // namespace
+
+CAviVideoStream::CAviVideoStream(std::string path, const CInifileManager& settings)
+    : m_strFileName(std::move(path)), m_settings(settings) {}
+
+CAviVideoStream::~CAviVideoStream() {
+    CloseStream();
+    DeleteTemporaryFiles();
+}
+
+int CAviVideoStream::OpenStream() {
+    using kivra::AviParseError;
+    if (m_strFileName.empty()) {
+        return kEmptyName;
+    }
+    CloseStream();
+    AviParseError error = AviParseError::None;
+    std::optional<kivra::AviFile> file = kivra::ParseAviFile(m_strFileName, &error);
+    if (!file) {
+        return (error == AviParseError::CannotOpen || error == AviParseError::NotAvi) ? kNotAvi
+                                                                                      : kNoFileInfo;
+    }
+    const int video = kivra::FirstVideoStream(*file);
+    if (video < 0) {
+        return kNoVideoStream;
+    }
+    const kivra::AviStream& stream = file->streams[size_t(video)];
+    m_strTextInfo = Utf16LeToUtf8(stream.txts);
+
+    // Header counts beyond what the file holds (a truncated recording) shrink to the chunks
+    // that are there, so every frame the program offers can be shown.
+    const uint32_t held = uint32_t(std::min<size_t>(stream.samples.size(), UINT32_MAX));
+    m_streamInfo = stream.header;
+    if (m_streamInfo.length == 0 || m_streamInfo.length > held) {
+        m_streamInfo.length = held;
+    }
+    m_fileInfo.dwWidth = file->main.width;
+    m_fileInfo.dwHeight = file->main.height;
+    m_fileInfo.dwScale = stream.header.scale;
+    m_fileInfo.dwRate = stream.header.rate;
+    const uint32_t total = std::max(file->main.totalFrames, file->odmlTotalFrames);
+    m_fileInfo.dwLength = (total == 0 || total > held) ? held : total;
+    m_nStatedFrames = int(
+        std::min<uint32_t>(stream.header.length != 0 ? stream.header.length : total, INT32_MAX));
+    if (m_streamInfo.length == 0) {
+        return kNoStreamInfoOrFrame;
+    }
+    if (!kivra::PictureSizeAllowed(file->main.width, file->main.height) ||
+        !FormatSizeAllowed(stream.format)) {
+        return kPictureTooLarge;
+    }
+
+    DescribeCodec();
+
+    kivra::AviFrameDecoder::OpenResult result{};
+    std::unique_ptr<kivra::AviFrameDecoder> decoder =
+        kivra::AviFrameDecoder::Open(m_strFileName, *file, video, &result);
+    if (!decoder) {
+        return result == kivra::AviFrameDecoder::OpenResult::NoDecoder ? kNoDecompressor : kNotAvi;
+    }
+    m_pGetFrame = std::move(decoder);
+    m_pGetFrame->SetCacheLimit(size_t(std::max(m_settings.PictureCacheMB, 0)) << 20);
+
+    // The first frame is the stream's first sample, which is 0 unless the header says otherwise.
+    m_nCurrentFrame = GetStart();
+    if (!m_pGetFrame->GetFrame(0, m_dib)) {
+        CloseStream();
+        return kNoStreamInfoOrFrame;
+    }
+    if (!kivra::PictureSizeAllowed(m_dib.Width(), m_dib.Height())) {
+        CloseStream();
+        return kPictureTooLarge;
+    }
+    m_nDibPicture = m_pGetFrame->PictureOf(0);
+    m_bDibDeinterlaced = false;
+    if (m_fileInfo.dwWidth == 0 || m_fileInfo.dwHeight == 0) {
+        m_fileInfo.dwWidth = uint32_t(m_dib.Width());
+        m_fileInfo.dwHeight = uint32_t(m_dib.Height());
+    }
+    m_bTopDown = m_dib.TopDown();
+    return kOpened;
+}
+
+int CAviVideoStream::OpenReader(std::unique_ptr<kivra::VideoReader> reader) {
+    if (m_strFileName.empty()) {
+        return kEmptyName;
+    }
+    CloseStream();
+    if (!reader || reader->SampleCount() <= 0) {
+        return kNoStreamInfoOrFrame;
+    }
+    const kivra::ReaderFormat format = reader->Format();
+    if (!kivra::PictureSizeAllowed(format.width, format.height)) {
+        return kPictureTooLarge;
+    }
+    m_streamInfo = kivra::AviStreamHeader{};
+    m_streamInfo.rate = format.rate;
+    m_streamInfo.scale = format.scale;
+    m_streamInfo.length = uint32_t(reader->SampleCount());
+    m_fileInfo.dwWidth = uint32_t(format.width);
+    m_fileInfo.dwHeight = uint32_t(format.height);
+    m_fileInfo.dwRate = format.rate;
+    m_fileInfo.dwScale = format.scale;
+    m_fileInfo.dwLength = m_streamInfo.length;
+    m_strTextInfo.clear();
+    m_strFourCC.clear();
+    m_strCodecName = reader->CodecName();
+    m_strCodecDesc.clear();
+    m_strCodecDriver.clear();
+    m_pGetFrame = std::move(reader);
+    m_pGetFrame->SetCacheLimit(size_t(std::max(m_settings.PictureCacheMB, 0)) << 20);
+    m_bDirect = true;
+    m_nCurrentFrame = 0;
+    if (!m_pGetFrame->GetFrame(0, m_dib)) {
+        CloseStream();
+        return kNoStreamInfoOrFrame;
+    }
+    m_nDibPicture = m_pGetFrame->PictureOf(0);
+    m_bDibDeinterlaced = false;
+    m_bTopDown = m_dib.TopDown();
+    return kOpened;
+}
+
+void CAviVideoStream::CloseStream() {
+    m_pGetFrame.reset();
+    m_nDibPicture = -1;
+}
+
+void CAviVideoStream::DescribeCodec() {
+    const kivra::CodecTexts texts = kivra::DescribeCodec(m_streamInfo.fccHandler);
+    m_strFourCC = texts.code;
+    m_strCodecName = texts.name;
+    m_strCodecDesc = texts.description;
+    m_strCodecDriver = texts.driver;
+}
+
+void CAviVideoStream::SetPosition(int n) {
+    const int start = GetStart();
+    if (n < start) {
+        m_nCurrentFrame = start;
+        return;
+    }
+    const int end = GetEnd();
+    m_nCurrentFrame = n > end ? end : n;
+}
+
+int CAviVideoStream::GetStart() const {
+    return HasStream() ? int(std::min<uint32_t>(m_streamInfo.start, INT32_MAX / 2)) : -1;
+}
+
+int CAviVideoStream::GetEnd() const {
+    return HasStream()
+               ? GetStart() + int(std::min<uint32_t>(m_streamInfo.length, INT32_MAX / 2)) - 1
+               : -1;
+}
+
+double CAviVideoStream::GetFrameRate() const {
+    return m_fileInfo.dwScale == 0 ? 0.0 : double(m_fileInfo.dwRate) / double(m_fileInfo.dwScale);
+}
+
+int CAviVideoStream::FindSample(int n, kivra::FindFlags flags) const {
+    if (!HasStream()) {
+        return -1;
+    }
+    // The decoder's key frames, not the file's flags: a file without an index flags every
+    // chunk, but only its first one can be decoded on its own.
+    const int start = GetStart();
+    const int count = GetEnd() - start + 1;
+    const int64_t i = int64_t(n) - start;
+    int key = -1;
+    if (flags == kivra::FindFlags::PrevKey) {
+        key = i < 0 ? -1 : m_pGetFrame->FindKeySample(int(std::min<int64_t>(i, count - 1)), false);
+    } else {
+        key = i >= count ? -1 : m_pGetFrame->FindKeySample(int(std::max<int64_t>(i, 0)), true);
+    }
+    return key < 0 || key >= count ? -1 : key + start;
+}
+
+int CAviVideoStream::NextKeyFrame() const {
+    return HasStream() ? FindSample(m_nCurrentFrame + 1, kivra::FindFlags::NextKey) : -1;
+}
+
+int64_t CAviVideoStream::SampleToTime(int n) const {
+    if (!HasStream()) {
+        return -1;
+    }
+    return kivra::SampleToMilliseconds(n, m_streamInfo.scale, m_streamInfo.rate);
+}
+
+bool CAviVideoStream::DeinterlaceOn() const {
+    return m_settings.Deinterlace != 0;
+}
+
+void CAviVideoStream::LoadFrame(int n) {
+    if (!m_pGetFrame) {
+        return;
+    }
+    if (n == -1) {
+        n = m_nCurrentFrame;
+    }
+    const bool deinterlace = DeinterlaceOn();
+    const int sample = n - GetStart();
+    const int picture = m_pGetFrame->PictureOf(sample);
+    if (picture >= 0 && picture == m_nDibPicture && deinterlace == m_bDibDeinterlaced &&
+        !m_dib.Empty()) {
+        return;
+    }
+    if (!m_pGetFrame->GetFrame(sample, m_dib)) {
+        m_nDibPicture = -1;  // the previous picture stays, unless converting failed halfway
+        return;
+    }
+    if (deinterlace) {
+        kivra::DoubleRows(m_dib);
+    }
+    m_nDibPicture = picture;
+    m_bDibDeinterlaced = deinterlace;
+}
+
+bool CAviVideoStream::SaveFrameAsBmp(const std::string& path) {
+    if (!m_pGetFrame) {
+        return false;
+    }
+    kivra::Dib picture;
+    if (!m_pGetFrame->GetFrame(m_nCurrentFrame - GetStart(), picture)) {
+        return false;
+    }
+    if (DeinterlaceOn()) {
+        kivra::DoubleRows(picture);
+    }
+    return kivra::WriteBmpFile(path, picture);
+}
+
+std::string CAviVideoStream::MarkerFilePath() const {
+    return kivra::ReplaceExtension(m_strFileName, m_bDirect ? ".$tmp$.lff" : ".lff");
+}
+
+std::unique_ptr<kivra::VideoReader> CAviVideoStream::OpenDecoder() const {
+    return m_pGetFrame ? m_pGetFrame->OpenSibling() : nullptr;
+}
+
+void CAviVideoStream::SetPictureCacheBytes(size_t bytes) {
+    if (m_pGetFrame) {
+        m_pGetFrame->SetCacheLimit(bytes);
+    }
+}
+
+size_t CAviVideoStream::PictureCacheBytes() const {
+    return m_pGetFrame ? m_pGetFrame->CacheBytes() : 0;
+}
+
+kivra::DecoderStats CAviVideoStream::DecoderStats() const {
+    return m_pGetFrame ? m_pGetFrame->Stats() : kivra::DecoderStats{};
+}
+
+void CAviVideoStream::WaitForPrefetch() {
+    if (m_pGetFrame) {
+        m_pGetFrame->WaitForPrefetch();
+    }
+}
+
+void CAviVideoStream::DeleteTemporaryFiles() const {
+    if (m_strFileName.empty() || m_bDirect) {
+        return;
+    }
+    std::error_code ignored;
+    if (m_bTemporary && kivra::EndsWithIgnoreCase(m_strFileName, ".$tmp$.avi")) {
+        std::filesystem::remove(m_strFileName, ignored);
+    }
+    if (!m_strSoundFile.empty()) {
+        std::filesystem::remove(m_strSoundFile, ignored);
+    }
+}

@@ -1,0 +1,135 @@
+#pragma once
+// The open video: stream and file information, codec texts, the current frame and the decoded
+// display bitmap. One per opened file; owned by the document and deleted when the video closes,
+// which also deletes its temporary files.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "rendering/dib.h"
+#include "reading/frame_decoder.h"
+#include "reading/riff_avi.h"
+#include "reading/video_reader.h"
+#include "settings/inifile_manager.h"
+
+namespace kivra {
+
+// The file-level information the program uses (picture size, rate/scale, frame count).
+struct AviFileInfo {
+    uint32_t dwWidth = 0;
+    uint32_t dwHeight = 0;
+    uint32_t dwScale = 0;
+    uint32_t dwRate = 0;
+    uint32_t dwLength = 0;
+};
+
+enum class FindFlags { PrevKey, NextKey };
+
+}  // namespace kivra
+
+class CAviVideoStream {
+public:
+    // Result codes of OpenStream.
+    enum OpenCode {
+        kOpened = 0,
+        kEmptyName = 1,
+        kNotAvi = 2,
+        kNoVideoStream = 3,
+        kNoFileInfo = 4,
+        kNoStreamInfoOrFrame = 5,
+        kNoDecompressor = 6,
+        kNot24Bit = 7,
+        // Our own: the headers or the first picture are beyond kivra::PictureSizeAllowed.
+        kPictureTooLarge = 8,
+    };
+
+    // settings must outlive the stream; it is read live for deinterlacing.
+    explicit CAviVideoStream(std::string path,
+                             const CInifileManager& settings = kivra::DefaultSettings());
+    ~CAviVideoStream();
+    CAviVideoStream(const CAviVideoStream&) = delete;
+    CAviVideoStream& operator=(const CAviVideoStream&) = delete;
+
+    int OpenStream();
+    // Opens the file through a reader of another container instead of as an AVI file. Its
+    // marker file is the one the conversion's temporary AVI would have, so markers stay with
+    // the clip whichever way it is opened.
+    int OpenReader(std::unique_ptr<kivra::VideoReader> reader);
+    bool IsDirect() const { return m_bDirect; }
+    void CloseStream();
+    bool HasStream() const { return m_pGetFrame != nullptr; }
+
+    void SetPosition(int n);
+    int GetStart() const;
+    int GetEnd() const;
+    int GetFrameCount() const { return static_cast<int>(m_fileInfo.dwLength); }
+    // The frame count the headers claim, which a file cut short no longer holds; 0 when they
+    // claim none. GetFrameCount() counts only the frames the file holds.
+    int StatedFrameCount() const { return m_nStatedFrames; }
+    double GetFrameRate() const;
+    int NextKeyFrame() const;
+    // Nearest key frame at or before / at or after sample n; -1 when none or no stream.
+    int FindSample(int n, kivra::FindFlags flags) const;
+    // Milliseconds of sample n; -1 without a stream.
+    int64_t SampleToTime(int n) const;
+
+    // Decodes frame n (-1: the current frame) into the display bitmap.
+    void LoadFrame(int n = -1);
+    bool SaveFrameAsBmp(const std::string& path);
+
+    // The marker file beside the stream's file: extension replaced by "lff".
+    std::string MarkerFilePath() const;
+    int m_nCurrentFrame = 0;
+    const std::string& FileName() const { return m_strFileName; }
+    const kivra::AviFileInfo& FileInfo() const { return m_fileInfo; }
+    const kivra::AviStreamHeader& StreamInfo() const { return m_streamInfo; }
+    const std::string& FourCCText() const { return m_strFourCC; }
+    const std::string& CodecName() const { return m_strCodecName; }
+    const std::string& CodecDescription() const { return m_strCodecDesc; }
+    const std::string& CodecDriver() const { return m_strCodecDriver; }
+    const std::string& TextInfo() const { return m_strTextInfo; }
+    const kivra::Dib& DisplayBitmap() const { return m_dib; }
+    bool IsTopDown() const { return m_bTopDown; }
+
+    // The document made this file by conversion, so it is deleted with the stream. A file the
+    // user opened directly is never deleted, whatever its name.
+    void MarkAsTemporary() { m_bTemporary = true; }
+    // The document split the sound off into `path` for this stream: deleted with the stream.
+    // Nothing else under a sound file's name is ever deleted.
+    void TakeSoundFile(std::string path) { m_strSoundFile = std::move(path); }
+
+    // A decoder of its own on the same stream, for work on another thread; null without a stream.
+    std::unique_ptr<kivra::VideoReader> OpenDecoder() const;
+
+    // Bound of the decoded-picture cache (see AviFrameDecoder::SetCacheLimit).
+    void SetPictureCacheBytes(size_t bytes);
+    size_t PictureCacheBytes() const;
+
+    // For measurements: what the decoder has done so far (zeros without a stream).
+    kivra::DecoderStats DecoderStats() const;
+    // For tests and measurements: waits until decoding ahead (going backwards) is idle.
+    void WaitForPrefetch();
+
+private:
+    void DescribeCodec();
+    bool DeinterlaceOn() const;
+    void DeleteTemporaryFiles() const;
+
+    std::string m_strFileName;
+    const CInifileManager& m_settings;
+    std::unique_ptr<kivra::VideoReader> m_pGetFrame;
+    kivra::AviFileInfo m_fileInfo;
+    kivra::AviStreamHeader m_streamInfo;
+    std::string m_strFourCC, m_strCodecName, m_strCodecDesc, m_strCodecDriver;
+    std::string m_strTextInfo;
+    kivra::Dib m_dib;  // the decoder converts into it; deinterlaced in place
+    // The decoder's picture the display bitmap holds, so an unchanged repaint decodes nothing.
+    int m_nDibPicture = -1;
+    int m_nStatedFrames = 0;
+    bool m_bDibDeinterlaced = false;
+    bool m_bTopDown = false;
+    bool m_bTemporary = false;
+    std::string m_strSoundFile;
+    bool m_bDirect = false;
+};

@@ -1,0 +1,86 @@
+#pragma once
+// Decoding ahead for backward steps: while pictures are shown going backwards, a thread of its
+// own decodes the group of pictures before them into the shared picture cache, with a decoder of
+// its own, so the thread that shows pictures never waits for a whole group. Owned by
+// AviFrameDecoder; it stops and joins its thread when destroyed.
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <unordered_set>
+
+#include "reading/decode_pipeline.h"
+#include "rendering/picture_cache.h"
+
+namespace kivra {
+
+class FramePrefetcher {
+public:
+    FramePrefetcher(std::shared_ptr<const ChunkTable> table, PictureCache& cache);
+    ~FramePrefetcher();
+    FramePrefetcher(const FramePrefetcher&) = delete;
+    FramePrefetcher& operator=(const FramePrefetcher&) = delete;
+
+    // Called with every picture shown. A step back starts or steers the work; anything else
+    // stops it. reorder: how the showing pipeline numbers pictures, so both number alike.
+    void Shown(int display, bool stepBack, bool reorder);
+    // When the thread is decoding toward display and will store it, waits until it has passed
+    // it and returns true; otherwise returns false at once.
+    bool WaitFor(int display);
+    // Stops the current work and forgets it (the cache is being emptied).
+    void Pause();
+    // Waits until the thread has nothing left to do; for tests and measurements.
+    void WaitIdle();
+
+    int64_t Prefetched() const { return prefetched_.load(std::memory_order_relaxed); }
+    int64_t Decoded() const { return decoded_.load(std::memory_order_relaxed); }
+    int64_t Waits() const { return waits_; }
+
+private:
+    // What the shown pictures ask for: fill [low, fillHigh], keep [low, display].
+    struct Request {
+        int display = 0;
+        int low = 0;
+        int fillHigh = -1;
+        bool reorder = false;
+        bool first = false;  // no run yet since going backwards started
+    };
+    Request RequestFor(int display, int fillHigh, bool reorder) const;
+    void Post(const Request& request);  // with mutex_ held
+    void Run();
+    bool RunOnce(const Request& request, uint64_t generation);
+    void Plan(int target, const Request& request, int* fromGroup, bool* withLeading);
+    bool Premature(int target, const Request& request, int fromGroup) const;
+    bool StillWanted();
+    static bool StopCheck(void* self);
+
+    const std::shared_ptr<const ChunkTable> table_;
+    PictureCache& cache_;
+    std::unique_ptr<DecodePipeline> pipeline_;  // the thread's own, made on the thread
+    std::unordered_set<int> lost_;              // the thread's: pictures its runs never gave
+    std::thread thread_;
+    bool uiActive_ = false;  // the showing thread's view of active_, to skip the lock
+    int64_t waits_ = 0;
+    std::atomic<int64_t> prefetched_{0};
+    std::atomic<int64_t> decoded_{0};
+    std::atomic<bool> stop_{false};
+    std::atomic<uint64_t> generation_{0};  // changes with every request
+
+    std::mutex mutex_;
+    std::condition_variable wake_;      // the thread waits for work
+    std::condition_variable progress_;  // waiters for pictures and for idleness
+    Request request_;
+    bool active_ = false;
+    bool broken_ = false;          // the thread or its decoder could not be made
+    uint64_t doneGeneration_ = 0;  // the request whose work is finished
+    bool running_ = false;         // a run is under way, toward runHigh_
+    uint64_t runs_ = 0;            // runs begun
+    int runLow_ = 0;
+    int runHigh_ = -1;
+    int lastOut_ = -1;
+    uint64_t seenGeneration_ = 0;  // of the thread; the request its run follows
+};
+
+}  // namespace kivra
