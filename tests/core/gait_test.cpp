@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <numbers>
 #include <random>
 
+#include "gait/gait_analysis.h"
 #include "gait/gait_cycles.h"
 #include "gait/gait_events.h"
 #include "gait/gait_file.h"
@@ -375,6 +377,96 @@ TEST(GaitSetupTest, IniRoundTripAndTracksFromTheMarkerStore) {
     EXPECT_EQ(feet[0].heel.frames, (std::vector<int>{10, 11}));
     EXPECT_DOUBLE_EQ(feet[0].heel.At(11)->y, 4.0);
     EXPECT_EQ(feet[0].toe.frames, (std::vector<int>{11}));
+}
+
+}  // namespace
+
+namespace {
+
+const std::string kGaitSample = std::string(KIVRA_BINARY_DIR) + "/sample/walker_gait";
+
+struct TruthEvent {
+    GaitEvent event;
+    double seconds = 0.0;
+};
+
+std::vector<TruthEvent> ReadTruthEvents() {
+    std::ifstream in(kGaitSample + "_events.csv");
+    std::string line;
+    std::getline(in, line);
+    std::vector<TruthEvent> events;
+    while (std::getline(in, line)) {
+        TruthEvent t;
+        char side[4] = {}, kind[4] = {};
+        if (std::sscanf(line.c_str(), "%d,%lf,%1[RL],%2[HSTO]", &t.event.frame, &t.seconds, side,
+                        kind) == 4) {
+            t.event.side = side[0] == 'R' ? FootSide::kRight : FootSide::kLeft;
+            t.event.kind = kind[0] == 'H' ? GaitEventKind::kHeelStrike : GaitEventKind::kToeOff;
+            events.push_back(t);
+        }
+    }
+    return events;
+}
+
+double TrueParameter(const std::string& name) {
+    std::ifstream in(kGaitSample + "_parameters.csv");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.starts_with(name + ",")) {
+            return std::stod(line.substr(name.size() + 1));
+        }
+    }
+    return std::nan("");
+}
+
+// The sample's walk as clicked exactly, and with every click off by up to a pixel: events
+// within one frame (two with the noise and the filter on), parameters within the clinic's
+// tolerances.
+TEST(GaitSampleTest, EventsAndParametersMatchTheRenderedWalk) {
+    const std::vector<TruthEvent> truth = ReadTruthEvents();
+    ASSERT_GE(truth.size(), 12u);
+    GaitAnalysisOptions options;
+    options.setup.right = FootMarkers{5, 6};
+    options.setup.left = FootMarkers{7, 8};
+    options.setup.pelvisId = 2;
+    const CalibrationRead calibration = ReadCalibrationFile(kGaitSample + ".kcal");
+    ASSERT_EQ(calibration.status, CalibrationRead::kLoaded);
+    options.calibration = calibration.calibration;
+    options.angles = {{"knee", 2, 3, 4}};
+
+    for (const double noise : {0.0, 1.0}) {
+        CLFFManager store;
+        ASSERT_EQ(store.LoadMarkers(kGaitSample + ".lff", 8), CLFFManager::kLoaded);
+        std::mt19937 random(11);
+        std::uniform_real_distribution<double> click(-noise, noise);
+        for (int row = 0; row < 8 && noise > 0; ++row) {
+            for (const T_MARKER m : store.Row(row)) {
+                store.SetMarker(row, m.frame, m.x + click(random), m.y + click(random));
+            }
+        }
+        options.setup.filterHz = noise > 0 ? 6.0 : 0.0;
+        const GaitAnalysis a = AnalyseGait(store, 0, 119, 30.0, options);
+        ASSERT_TRUE(a.error.empty()) << a.error;
+        std::vector<GaitEvent> truthEvents;
+        for (const TruthEvent& t : truth) {
+            truthEvents.push_back(t.event);
+        }
+        ExpectEvents(a.events, truthEvents, noise > 0 ? 2 : 1, noise > 0 ? "noisy" : "clean");
+
+        const auto mean = [&](const char* name) {
+            return *FindParameter(a.parameters, name)->both.mean;
+        };
+        EXPECT_NEAR(mean("StrideTime"), TrueParameter("StrideTime"), 0.02);
+        EXPECT_NEAR(mean("StancePercent"), TrueParameter("StancePercent"), 3.0);
+        EXPECT_NEAR(mean("StrideLength"), TrueParameter("StrideLength"),
+                    0.01 * TrueParameter("StrideLength"));
+        EXPECT_NEAR(mean("StepLength"), TrueParameter("StepLength"),
+                    0.01 * TrueParameter("StepLength"));
+        EXPECT_NEAR(mean("Cadence"), TrueParameter("Cadence"), 0.02 * TrueParameter("Cadence"));
+        EXPECT_NEAR(mean("Speed"), TrueParameter("Speed"), 0.02 * TrueParameter("Speed"));
+        ASSERT_EQ(a.cycles.size(), 1u);
+        EXPECT_GE(a.cycles[0].right.strides.size(), 2u);
+    }
 }
 
 }  // namespace

@@ -125,7 +125,9 @@ void FindRests(MarkerRuns& marker, double limit, int minFrames) {
 }
 
 // Common tilt, one height per marker: least squares over the resting points, once more
-// without the points far off the first line (a foot that paused in the air).
+// without the points far off the first line (a foot that paused in the air). Each marker's
+// first height is the median of its resting points, so a few pauses in the air cannot pull
+// it off the floor.
 struct FloorFit {
     double slope = 0.0;
     std::vector<double> intercepts;  // per marker
@@ -141,25 +143,26 @@ FloorFit FitFloor(const std::vector<MarkerRuns>& markers) {
     for (int pass = 0; pass < 2; ++pass) {
         double sxy = 0.0;
         double sxx = 0.0;
-        std::vector<double> meanX(markers.size()), meanY(markers.size());
         for (std::size_t m = 0; m < markers.size(); ++m) {
+            double meanX = 0.0;
+            double meanY = 0.0;
             int count = 0;
             for (std::size_t r = 0; r < markers[m].rests.size(); ++r) {
                 if (used[m][r]) {
-                    meanX[m] += markers[m].rests[r].point.x;
-                    meanY[m] += markers[m].rests[r].point.y;
+                    meanX += markers[m].rests[r].point.x;
+                    meanY += markers[m].rests[r].point.y;
                     ++count;
                 }
             }
             if (count == 0) {
                 continue;
             }
-            meanX[m] /= count;
-            meanY[m] /= count;
+            meanX /= count;
+            meanY /= count;
             for (std::size_t r = 0; r < markers[m].rests.size(); ++r) {
                 if (used[m][r]) {
-                    const double dx = markers[m].rests[r].point.x - meanX[m];
-                    sxy += dx * (markers[m].rests[r].point.y - meanY[m]);
+                    const double dx = markers[m].rests[r].point.x - meanX;
+                    sxy += dx * (markers[m].rests[r].point.y - meanY);
                     sxx += dx * dx;
                 }
             }
@@ -167,7 +170,16 @@ FloorFit FitFloor(const std::vector<MarkerRuns>& markers) {
         // Resting spots closer than a few pixels say nothing about the tilt.
         fit.slope = sxx > 25.0 ? sxy / sxx : 0.0;
         for (std::size_t m = 0; m < markers.size(); ++m) {
-            fit.intercepts[m] = meanY[m] - fit.slope * meanX[m];
+            std::vector<double> heights;
+            for (std::size_t r = 0; r < markers[m].rests.size(); ++r) {
+                if (used[m][r]) {
+                    heights.push_back(markers[m].rests[r].point.y -
+                                      fit.slope * markers[m].rests[r].point.x);
+                }
+            }
+            if (!heights.empty()) {
+                fit.intercepts[m] = Median(heights);
+            }
         }
         if (pass == 1) {
             break;
@@ -292,8 +304,9 @@ EventDetection DetectGaitEvents(const std::vector<FootTrack>& feet,
             return result;
         }
     }
-    // A stance shorter than about 80 ms is no stance; at least three frames to see one.
-    const int minRest = std::max(3, static_cast<int>(std::lround(0.08 * options.fps)));
+    // A foot rests on the floor for a good part of a stride; a pause shorter than about
+    // 150 ms is a swing turning, not a stance. At least three frames to see one.
+    const int minRest = std::max(3, static_cast<int>(std::lround(0.15 * options.fps)));
     std::vector<MarkerRuns> markers;
     for (const FootTrack& foot : feet) {
         for (const MarkerRole role : {MarkerRole::kHeel, MarkerRole::kToe}) {
