@@ -1,0 +1,98 @@
+// The gait report of the gait sample: a PDF of A4 pages that poppler reads, with the table
+// and the stills on its first page and a page of curves, written in one step.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QImage>
+
+#include <fstream>
+
+#include "gait/gait_report.h"
+#include "markers/lff_manager.h"
+#include "reading/avi_video_stream.h"
+#include "support/ffmpeg_tool.h"
+
+namespace {
+
+using namespace kivra;
+using kivra::test::TempDir;
+
+const std::string kGaitSample = std::string(KIVRA_BINARY_DIR) + "/sample/walker_gait";
+
+// Share of the pixels in rect that are darker than light grey: text, lines and pictures.
+double InkShare(const QImage& page, const QRect& rect) {
+    int dark = 0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x) {
+            dark += qGray(page.pixel(x, y)) < 200 ? 1 : 0;
+        }
+    }
+    return double(dark) / (rect.width() * rect.height());
+}
+
+TEST(GaitReportTest, SamplePagesReadBackAndAFailedWriteKeepsTheOldFile) {
+    CLFFManager store;
+    ASSERT_EQ(store.LoadMarkers(kGaitSample + ".lff", 8), CLFFManager::kLoaded);
+    GaitAnalysisOptions options;
+    options.setup.right = FootMarkers{5, 6};
+    options.setup.left = FootMarkers{7, 8};
+    options.setup.pelvisId = 2;
+    options.angles = {{"knee", 2, 3, 4}, {"hip", 1, 2, 3}};
+    const CalibrationRead calibration = ReadCalibrationFile(kGaitSample + ".kcal");
+    options.calibration = calibration.calibration;
+    const GaitAnalysis analysis = AnalyseGait(store, 0, 119, 30.0, options);
+    ASSERT_TRUE(analysis.error.empty()) << analysis.error;
+
+    GaitReportInput input;
+    input.videoName = QStringLiteral("walker_gait.avi");
+    input.made = QDateTime(QDate(2026, 12, 8), QTime(10, 30));
+    input.analysis = &analysis;
+    CAviVideoStream stream(kGaitSample + ".avi");
+    ASSERT_EQ(stream.OpenStream(), CAviVideoStream::kOpened);
+    const auto frames = ReportStillFrames(analysis);
+    ASSERT_EQ(frames.size(), 2u);
+    for (const auto& [side, frame] : frames) {
+        stream.LoadFrame(frame);
+        ReportStill still{PictureOfDib(stream.DisplayBitmap()), {}, frame, side};
+        std::vector<T_DRAW_MARKER> markers;
+        store.GetFrameMarkers(frame, markers);
+        for (const T_DRAW_MARKER& m : markers) {
+            still.markers.push_back({m.x, m.y});
+        }
+        ASSERT_FALSE(still.picture.isNull());
+        EXPECT_EQ(still.picture.size(), QSize(1280, 720));
+        input.stills.push_back(still);
+    }
+
+    TempDir dir("kivra-report 歩行 $x;");
+    const std::string pdf = dir.File("-report 01.pdf");
+    ASSERT_EQ(WriteGaitReport(QString::fromStdString(pdf), input), std::nullopt);
+    std::string info;
+    ASSERT_TRUE(test::RunProgramOutput({"pdfinfo", pdf}, info));
+    EXPECT_NE(info.find("Pages:           2"), std::string::npos) << info;
+    EXPECT_NE(info.find("595 x 842 pts (A4)"), std::string::npos) << info;
+    ASSERT_TRUE(test::RunProgram({"pdftoppm", "-r", "40", "-png", pdf, dir.File("page")}));
+    const QImage first(QString::fromStdString(dir.File("page-1.png")));
+    const QImage second(QString::fromStdString(dir.File("page-2.png")));
+    ASSERT_FALSE(first.isNull());
+    ASSERT_FALSE(second.isNull());
+    // The table fills the upper half of page one, the stills its lower part; page two holds
+    // the two rows of curves.
+    const int w = first.width();
+    const int h = first.height();
+    EXPECT_GT(InkShare(first, QRect(w / 10, h / 6, w * 8 / 10, h / 4)), 0.02);
+    EXPECT_GT(InkShare(first, QRect(w / 10, h * 7 / 10, w * 8 / 10, h / 8)), 0.2);
+    EXPECT_GT(InkShare(second, QRect(w / 10, h / 10, w * 8 / 10, h / 2)), 0.02);
+    EXPECT_LT(InkShare(second, QRect(w / 10, h * 3 / 4, w * 8 / 10, h / 6)), 0.01);
+
+    // A report that cannot be written leaves the one before it as it was.
+    const auto before = test::ReadFile(pdf);
+    input.analysis = nullptr;
+    EXPECT_NE(WriteGaitReport(QString::fromStdString(pdf), input), std::nullopt);
+    input.analysis = &analysis;
+    EXPECT_NE(WriteGaitReport(QString::fromStdString(dir.File("missing/r.pdf")), input),
+              std::nullopt);
+    EXPECT_EQ(test::ReadFile(pdf), before);
+}
+
+}  // namespace
