@@ -1,4 +1,5 @@
 #include "commands.h"
+#include "gait_commands.h"
 
 #include <cerrno>
 #include <chrono>
@@ -19,23 +20,23 @@
 #include <optional>
 #include <string_view>
 
-#include "output/codec_option.h"
 #include "convert/format_ini_file.h"
+#include "document/vfw_doc.h"
 #include "kinematics/calibration.h"
 #include "kinematics/kinematics_table.h"
 #include "markers/csv_export.h"
 #include "markers/trimming_state.h"
+#include "output/codec_option.h"
 #include "output/movie_target.h"
 #include "output/own_files.h"
-#include "reading/stream_info_text.h"
 #include "output/trimmed_movie_writer.h"
-#include "document/vfw_doc.h"
 #include "platform/compressors.h"
 #include "platform/four_cc.h"
 #include "platform/path_util.h"
 #include "platform/settings_folder.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
+#include "reading/stream_info_text.h"
 #include "session/edit_session.h"
 #include "settings/inifile_manager.h"
 #include "tracking/marker_tracker.h"
@@ -66,6 +67,15 @@ constexpr const char* kUsage =
     "      follows the markers of frame F (default: the play range's start in VIDEO's marker\n"
     "      file) up to frame G (default: the range's end) and saves the marker file. LIST:\n"
     "      marker IDs separated by commas (default: every ID on frame F).\n"
+    "  kivra-cli gait VIDEO OUTDIR --foot SIDE=HEEL,TOE [--foot SIDE=HEEL,TOE] [--pelvis ID]\n"
+    "                 [--scale MM_PER_PIXEL] [--filter HZ] [--angle NAME=A,B,C]... [--detect]\n"
+    "      heel strikes and toe-offs (SIDE R or L; marker IDs as the window shows them),\n"
+    "      stride parameters and joint angles over the gait cycle, over the play range in\n"
+    "      VIDEO's marker file, into OUTDIR/events.csv, strides.csv, summary.csv and\n"
+    "      cycles.csv; the events of VIDEO's .kgait file are used as edited unless --detect.\n"
+    "  kivra-cli report VIDEO OUT.pdf [the options of gait] [--reference CSV]\n"
+    "      the same analysis as a report of A4 pages; CSV holds a normal band\n"
+    "      (Percent,Mean,SD) drawn behind the curves.\n"
     "  --convert with any command reads a video that is not AVI through the conversion to a\n"
     "      temporary AVI beside it instead of straight from the file.\n";
 
@@ -750,6 +760,46 @@ int Kinematics(const std::vector<std::string>& args, std::ostream& err) {
         /*withSound=*/false);
 }
 
+// gait and report: the analysis of the markers over the play range, as CSV files or a PDF.
+int Gait(const std::vector<std::string>& args, std::ostream& err) {
+    GaitArguments arguments;
+    std::string problem;
+    const int parsed = ParseGaitArguments(args, arguments, problem);
+    if (parsed != 0) {
+        if (!problem.empty()) {
+            err << problem << "\n";
+        }
+        if (parsed == 2) {
+            err << kUsage;
+        }
+        return parsed;
+    }
+    return OnVideo(
+        true, args, err,
+        [&](const OpenedVideo& video, CAviVideoStream& stream) {
+            if (RefusedOutput(video, arguments.output, err)) {
+                return 1;
+            }
+            GaitSource source;
+            source.markers = &video.Annotations()->m_markers;
+            source.markerFileLoaded = source.markers->GetLoadState() == CLFFManager::kLoaded;
+            source.markerPath = stream.MarkerFilePath();
+            source.calibrationPath = ReplaceExtension(source.markerPath, ".kcal");
+            source.first = video.RangeStart();
+            source.last = video.RangeEnd();
+            source.fps = stream.GetFrameRate();
+            if (args[0] == "gait") {
+                return RunGait(arguments, source, err);
+            }
+            source.picture = [&stream](int frame) {
+                stream.LoadFrame(frame);
+                return &stream.DisplayBitmap();
+            };
+            return RunReport(arguments, source, err);
+        },
+        /*withSound=*/false);
+}
+
 }  // namespace
 
 int Run(const std::vector<std::string>& given, std::ostream& out, std::ostream& err) {
@@ -786,6 +836,9 @@ int Run(const std::vector<std::string>& given, std::ostream& out, std::ostream& 
     }
     if (args[0] == "track") {
         return Track(args, out, err);
+    }
+    if (args[0] == "gait" || args[0] == "report") {
+        return Gait(args, err);
     }
     err << kUsage;
     return 2;
