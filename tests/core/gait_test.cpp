@@ -11,6 +11,7 @@
 
 #include "gait/gait_analysis.h"
 #include "gait/gait_cycles.h"
+#include "gait/gait_event_list.h"
 #include "gait/gait_events.h"
 #include "gait/gait_file.h"
 #include "gait/gait_parameters.h"
@@ -345,6 +346,36 @@ TEST(GaitFileTest, RoundTripAndDamagedFilesRefusedWithTheirReason) {
     EXPECT_EQ(ReadGaitFile(dir.File("folder.kgait")).status, GaitFileRead::kMissing);
     std::filesystem::create_directory(dir.File("folder.kgait"));
     EXPECT_EQ(ReadGaitFile(dir.File("folder.kgait")).status, GaitFileRead::kDamaged);
+}
+
+TEST(GaitEventListTest, EditsRefusedWithoutChangeKeepTheListOrdered) {
+    using enum GaitEventKind;
+    GaitEventList list;
+    list.Replace({{50, FootSide::kLeft, kHeelStrike},
+                  {20, FootSide::kRight, kHeelStrike},
+                  {20, FootSide::kRight, kHeelStrike}});
+    ASSERT_EQ(list.Events().size(), 2u);
+    EXPECT_EQ(list.Events().front().frame, 20);
+    const auto before = list.Events();
+    const GaitEvent r20{20, FootSide::kRight, kHeelStrike};
+    const GaitEvent l50{50, FootSide::kLeft, kHeelStrike};
+    EXPECT_FALSE(list.Add(r20, 0, 100));                                       // already there
+    EXPECT_FALSE(list.Add({101, FootSide::kRight, kToeOff}, 0, 100));          // outside the range
+    EXPECT_FALSE(list.Move({21, FootSide::kRight, kHeelStrike}, 30, 0, 100));  // not there
+    EXPECT_FALSE(list.Move(r20, -1, 0, 100));
+    EXPECT_FALSE(list.Delete({21, FootSide::kRight, kHeelStrike}));
+    list.Add({50, FootSide::kLeft, kToeOff}, 0, 100);
+    EXPECT_FALSE(list.Move({50, FootSide::kLeft, kToeOff}, 50, 0, 100));  // onto itself
+    list.Delete({50, FootSide::kLeft, kToeOff});
+    EXPECT_EQ(list.Events(), before);
+
+    EXPECT_TRUE(list.Move(r20, 70, 0, 100));
+    EXPECT_EQ(list.Events().back(), (GaitEvent{70, FootSide::kRight, kHeelStrike}));
+    EXPECT_TRUE(list.Add({10, FootSide::kLeft, kToeOff}, 0, 100));
+    EXPECT_EQ(list.Events().front().frame, 10);
+    EXPECT_TRUE(list.Delete(l50));
+    EXPECT_EQ(list.Nearest(66, 5)->frame, 70);
+    EXPECT_FALSE(list.Nearest(40, 5));
 }
 
 TEST(GaitSetupTest, IniRoundTripAndTracksFromTheMarkerStore) {
