@@ -1133,4 +1133,47 @@ Narrow the play range or delete the markers of IDs not in use.</translation>
         <translation>Examining the video</translation>
     </message>
 </context>
+<context>
+    <name>kivra::GaitCyclePlot</name>
+    <message>
+        <source>歩行周期グラフ</source>
+        <translation>Gait cycle plot</translation>
+    </message>
+    <message>
+        <source>歩行周期 (%)</source>
+        <translation>Gait cycle (%)</translation>
+    </message>
+    <message>
+        <source>角度 (°)</source>
+        <translation>Angle (°)</translation>
+    </message>
+    <message>
+        <source>角度:</source>
+        <translation>Angle:</translation>
+    </message>
+    <message>
+        <source>角度が定義されていません。角度の設定で関節角度を定義してください。</source>
+        <translation>No angles are defined. Define joint angles in the angle settings.</translation>
+    </message>
+    <message>
+        <source>基準範囲</source>
+        <translation>Normal band</translation>
+    </message>
+    <message>
+        <source>右</source>
+        <translation>Right</translation>
+    </message>
+    <message>
+        <source>左</source>
+        <translation>Left</translation>
+    </message>
+    <message>
+        <source> ±SD</source>
+        <translation> ±SD</translation>
+    </message>
+    <message>
+        <source> 平均</source>
+        <translation> mean</translation>
+    </message>
+</context>
 </TS>

@@ -1,12 +1,15 @@
-// The gait report of the gait sample: a PDF of A4 pages that poppler reads, with the table
-// and the stills on its first page and a page of curves, written in one step.
+// The gait sample's analysis in the window's cycle plot, and its report: a PDF of A4 pages
+// that poppler reads, with the table and the stills on its first page and a page of curves,
+// written in one step.
 #include <gtest/gtest.h>
 
+#include <QChart>
 #include <QFile>
 #include <QImage>
 
 #include <fstream>
 
+#include "gait/gait_cycle_plot.h"
 #include "gait/gait_report.h"
 #include "markers/lff_manager.h"
 #include "reading/avi_video_stream.h"
@@ -28,6 +31,45 @@ double InkShare(const QImage& page, const QRect& rect) {
         }
     }
     return double(dark) / (rect.width() * rect.height());
+}
+
+GaitAnalysis SampleAnalysis(std::vector<NamedAngle> angles) {
+    CLFFManager store;
+    store.LoadMarkers(kGaitSample + ".lff", 8);
+    GaitAnalysisOptions options;
+    options.setup.right = FootMarkers{5, 6};
+    options.setup.left = FootMarkers{7, 8};
+    options.angles = std::move(angles);
+    return AnalyseGait(store, 0, 119, 30.0, options);
+}
+
+TEST(GaitCyclePlotTest, EachSideItsStridesAndACursorThatFollowsTheFrame) {
+    const GaitAnalysis analysis = SampleAnalysis({{"knee", 2, 3, 4}, {"hip", 1, 2, 3}});
+    ASSERT_TRUE(analysis.error.empty()) << analysis.error;
+    GaitCyclePlot plot;
+    plot.SetAnalysis(analysis, std::nullopt);
+    EXPECT_EQ(plot.ShownAngle(), "knee");
+    // Right: SD band, two strides, mean; left: band, three strides, mean; a stance line and a
+    // cursor per side.
+    EXPECT_EQ(plot.Chart()->series().size(), 4 + 5 + 4);
+    plot.SetCurrentFrame(44);  // right stride 28-61; a left strike starts 44-77
+    EXPECT_NEAR(*plot.CursorPercent(FootSide::kRight), 100.0 * 16 / 33, 1e-9);
+    EXPECT_DOUBLE_EQ(*plot.CursorPercent(FootSide::kLeft), 0.0);
+    plot.SetCurrentFrame(5);
+    EXPECT_FALSE(plot.CursorPercent(FootSide::kRight));
+    EXPECT_TRUE(plot.ShowAngle("hip"));
+    EXPECT_FALSE(plot.ShowAngle("ankle"));
+    EXPECT_EQ(plot.ShownAngle(), "hip");
+
+    ReferenceBand band;
+    band.mean.fill(150.0);
+    band.sd.fill(5.0);
+    plot.SetAnalysis(analysis, band);
+    EXPECT_EQ(plot.ShownAngle(), "hip");  // the choice stays across a new analysis
+    EXPECT_EQ(plot.Chart()->series().size(), 1 + 4 + 5 + 4);
+
+    plot.SetAnalysis(SampleAnalysis({}), std::nullopt);
+    EXPECT_TRUE(plot.Chart()->series().isEmpty());
 }
 
 TEST(GaitReportTest, SamplePagesReadBackAndAFailedWriteKeepsTheOldFile) {

@@ -115,13 +115,20 @@ std::vector<AngleCycles> BuildCycleCurves(const std::vector<AngleSeries>& angles
 
 std::optional<double> CyclePosition(const std::vector<StrideParameters>& strides, FootSide side,
                                     int frame) {
+    // A strike ends one stride and starts the next: it counts as the next one's 0 %.
+    std::optional<double> end;
     for (const StrideParameters& s : strides) {
-        if (s.side == side && frame >= s.startFrame && frame <= s.endFrame &&
-            s.endFrame > s.startFrame) {
+        if (s.side != side || s.endFrame <= s.startFrame) {
+            continue;
+        }
+        if (frame >= s.startFrame && frame < s.endFrame) {
             return 100.0 * (frame - s.startFrame) / (s.endFrame - s.startFrame);
         }
+        if (frame == s.endFrame) {
+            end = 100.0;
+        }
     }
-    return std::nullopt;
+    return end;
 }
 
 ReferenceBandResult ReadReferenceBand(const std::string& path) {

@@ -39,7 +39,8 @@ struct AngleCycles {
 std::vector<AngleCycles> BuildCycleCurves(const std::vector<AngleSeries>& angles,
                                           const std::vector<StrideParameters>& strides);
 
-// Where in its stride a frame lies, in percent, for the stride of side that contains it.
+// Where in its stride a frame lies, in percent, for the stride of side that contains it; a
+// strike that starts a stride is its 0 %, the last strike 100 % of the stride it ends.
 std::optional<double> CyclePosition(const std::vector<StrideParameters>& strides, FootSide side,
                                     int frame);
 
