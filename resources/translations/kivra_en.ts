@@ -1134,6 +1134,45 @@ Narrow the play range or delete the markers of IDs not in use.</translation>
     </message>
 </context>
 <context>
+    <name>kivra::FootMarkersDlg</name>
+    <message>
+        <source>足のマーカ</source>
+        <translation>Foot Markers</translation>
+    </message>
+    <message>
+        <source>右足(&amp;R)</source>
+        <translation>&amp;Right foot</translation>
+    </message>
+    <message>
+        <source>左足(&amp;L)</source>
+        <translation>&amp;Left foot</translation>
+    </message>
+    <message>
+        <source>踵のID:</source>
+        <translation>Heel ID:</translation>
+    </message>
+    <message>
+        <source>つま先のID:</source>
+        <translation>Toe ID:</translation>
+    </message>
+    <message>
+        <source>骨盤(&amp;P):</source>
+        <translation>&amp;Pelvis:</translation>
+    </message>
+    <message>
+        <source>ローパスフィルタ(&amp;F):</source>
+        <translation>Low-pass &amp;filter:</translation>
+    </message>
+    <message>
+        <source>踵とつま先には別のIDを指定してください。</source>
+        <translation>Give the heel and the toe different IDs.</translation>
+    </message>
+    <message>
+        <source>少なくとも片方の足を指定してください。</source>
+        <translation>Choose at least one foot.</translation>
+    </message>
+</context>
+<context>
     <name>kivra::GaitCyclePlot</name>
     <message>
         <source>歩行周期グラフ</source>

@@ -4,11 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <QChart>
+#include <QCheckBox>
+#include <QDoubleSpinBox>
 #include <QFile>
+#include <QGroupBox>
 #include <QImage>
+#include <QSpinBox>
 
 #include <fstream>
 
+#include "gait/foot_markers_dlg.h"
 #include "gait/gait_cycle_plot.h"
 #include "gait/gait_report.h"
 #include "markers/lff_manager.h"
@@ -70,6 +75,42 @@ TEST(GaitCyclePlotTest, EachSideItsStridesAndACursorThatFollowsTheFrame) {
 
     plot.SetAnalysis(SampleAnalysis({}), std::nullopt);
     EXPECT_TRUE(plot.Chart()->series().isEmpty());
+}
+
+// The dialog gives back what the user set; a choice that cannot work stays in the dialog.
+TEST(FootMarkersDlgTest, OneFootOrBothPelvisAndFilterAndRefusals) {
+    GaitSetup setup;
+    setup.right = FootMarkers{5, 6};
+    FootMarkersDlg dlg(setup, 10);
+    QStringList messages;
+    dlg.SetMessageSink([&](const QString& text) { messages << text; });
+    EXPECT_TRUE(dlg.FootBox(FootSide::kRight)->isChecked());
+    EXPECT_FALSE(dlg.FootBox(FootSide::kLeft)->isChecked());
+    EXPECT_FALSE(dlg.PelvisEdit()->isEnabled());
+    dlg.ToeEdit(FootSide::kRight)->setValue(5);
+    dlg.accept();
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_EQ(dlg.result(), QDialog::Rejected);
+    dlg.ToeEdit(FootSide::kRight)->setValue(6);
+    dlg.FootBox(FootSide::kRight)->setChecked(false);
+    dlg.accept();
+    EXPECT_EQ(messages.size(), 2);  // no foot at all
+    dlg.FootBox(FootSide::kLeft)->setChecked(true);
+    dlg.HeelEdit(FootSide::kLeft)->setValue(7);
+    dlg.ToeEdit(FootSide::kLeft)->setValue(8);
+    dlg.PelvisCheck()->setChecked(true);
+    EXPECT_TRUE(dlg.PelvisEdit()->isEnabled());
+    dlg.PelvisEdit()->setValue(2);
+    dlg.FilterCheck()->setChecked(true);
+    dlg.CutoffEdit()->setValue(8.0);
+    dlg.accept();
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    GaitSetup expected;
+    expected.left = FootMarkers{7, 8};
+    expected.pelvisId = 2;
+    expected.filterHz = 8.0;
+    EXPECT_EQ(dlg.Result(), expected);
+    EXPECT_EQ(dlg.HeelEdit(FootSide::kRight)->maximum(), 10);
 }
 
 TEST(GaitReportTest, SamplePagesReadBackAndAFailedWriteKeepsTheOldFile) {
