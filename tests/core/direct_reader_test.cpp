@@ -269,6 +269,30 @@ TEST(DirectDecodeAhead, BackwardStepsGiveTheForwardPictures) {
     }
 }
 
+// A jump ahead within one long group keeps the pictures it passes: stepping back from there
+// decodes nothing again.
+TEST(DirectDecodeAhead, JumpWithinAGroupKeepsWhatItPassed) {
+    TempDir media;
+    const auto index = IndexedClip(
+        media, "160x120", 40, {"-c:v", "libx264", "-bf", "2", "-g", "300", "-pix_fmt", "yuv420p"});
+    ASSERT_NE(index, nullptr);
+    const auto reader = kivra::DirectReader::Open(index, nullptr);
+    ASSERT_NE(reader, nullptr);
+    kivra::Dib dib;
+    ASSERT_TRUE(reader->GetFrame(0, dib));
+    ASSERT_TRUE(reader->GetFrame(39, dib));
+    const kivra::DecoderStats jumped = reader->Stats();
+    EXPECT_EQ(jumped.seeks, 1);
+    for (int n = 38; n >= 30; --n) {
+        ASSERT_TRUE(reader->GetFrame(n, dib)) << n;
+        kivra::Dib alone;
+        ASSERT_TRUE(kivra::DirectReader::Open(index, nullptr)->GetFrame(n, alone));
+        ASSERT_EQ(dib.bits, alone.bits) << n;
+    }
+    EXPECT_EQ(reader->Stats().seeks, jumped.seeks);
+    EXPECT_EQ(reader->Stats().framesDecoded, jumped.framesDecoded);
+}
+
 // Closing the clip while the thread decodes a long group neither crashes nor hangs.
 TEST(DirectDecodeAhead, ClosingWhileDecodingAheadReturnsPromptly) {
     TempDir media;

@@ -87,11 +87,8 @@ std::unique_ptr<VideoReader> DirectReader::OpenSibling() const {
 bool DirectReader::DecodePicture(int picture) {
     int group = GroupOf(index_->keyPictures, picture);
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        // A run started here passes the pictures that steps back from the target need.
-        bool remember = false;
         if (attempt > 0 || !pipeline_->CanContinueTo(picture)) {
             pipeline_->StartRun(picture, group, false);
-            remember = true;
         }
         for (;;) {
             const int display = pipeline_->Next(nullptr, nullptr);
@@ -102,9 +99,9 @@ bool DirectReader::DecodePicture(int picture) {
                 cache_.NotePictureBytes(pipeline_->Picture());
                 return true;
             }
-            if (remember) {
-                cache_.Insert(display, pipeline_->Picture(), pipeline_->PictureShared(), true);
-            }
+            // What the run passes is what steps back from the target need, whether it started
+            // here or went on from the last picture (a jump within a long group).
+            cache_.Insert(display, pipeline_->Picture(), pipeline_->PictureShared(), true);
             pipeline_->ReleasePicture();
         }
         // The picture did not come out whole: start one group earlier.
