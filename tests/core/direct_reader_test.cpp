@@ -6,9 +6,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
+#include <future>
 #include <random>
+#include <thread>
 
 #include "document/vfw_doc.h"
 #include "reading/direct_reader.h"
@@ -197,6 +201,119 @@ INSTANTIATE_TEST_SUITE_P(
              With({"-output_ts_offset", "95443.2", "-f", "mpegts"}, kH264),
              {}}),
     [](const ::testing::TestParamInfo<Clip>& info) { return std::string(info.param.name); });
+
+// A B-frame clip of `frames` test pictures, read straight from the file.
+std::shared_ptr<const kivra::FrameIndex> IndexedClip(const TempDir& dir, const std::string& size,
+                                                     int frames,
+                                                     const std::vector<std::string>& encode) {
+    const std::string path = dir.File("back and forth.mp4");
+    std::vector<std::string> args = {"-f",        "lavfi",
+                                     "-i",        "testsrc2=size=" + size + ":rate=30",
+                                     "-frames:v", std::to_string(frames)};
+    args.insert(args.end(), encode.begin(), encode.end());
+    args.push_back(path);
+    if (!RunFfmpeg(args)) {
+        return nullptr;
+    }
+    return kivra::BuildFrameIndex(path, {}, nullptr, nullptr, nullptr);
+}
+
+// Stepping back from the end of an open-GOP B-frame clip while the thread decodes ahead gives
+// the pictures stepping on gives: when each step waits for the thread (which then supplies the
+// pictures, so the showing side decodes nothing after the jump), when steps race it on a cache
+// that holds under the clip, and when the steps turn round.
+TEST(DirectDecodeAhead, BackwardStepsGiveTheForwardPictures) {
+    TempDir media("kivra ahead ");
+    const auto index = IndexedClip(media, "160x120", 75, kH264);
+    ASSERT_NE(index, nullptr);
+    const auto forward = kivra::DirectReader::Open(index, nullptr);
+    ASSERT_NE(forward, nullptr);
+    const int count = forward->SampleCount();
+    ASSERT_EQ(count, 75);
+    std::vector<std::vector<uint8_t>> pictures;
+    kivra::Dib dib;
+    for (int n = 0; n < count; ++n) {
+        ASSERT_TRUE(forward->GetFrame(n, dib)) << n;
+        pictures.push_back(dib.bits);
+    }
+    EXPECT_EQ(forward->Stats().prefetchDecoded, 0);  // stepping on leaves the thread alone
+
+    const auto reader = kivra::DirectReader::Open(index, nullptr);
+    ASSERT_NE(reader, nullptr);
+    ASSERT_TRUE(reader->GetFrame(count - 1, dib));
+    const kivra::DecoderStats afterJump = reader->Stats();
+    for (int n = count - 2; n >= 0; --n) {
+        ASSERT_TRUE(reader->GetFrame(n, dib)) << n;
+        ASSERT_EQ(dib.bits, pictures[size_t(n)]) << "back to " << n;
+        reader->WaitForPrefetch();
+    }
+    const kivra::DecoderStats settled = reader->Stats();
+    EXPECT_GT(settled.prefetched, count / 2);
+    EXPECT_GE(settled.prefetchDecoded, settled.prefetched);
+    EXPECT_EQ(settled.packetsSent, afterJump.packetsSent);
+
+    // About fifty pictures of this size: less than the clip.
+    const size_t bound = size_t(40) << 16;
+    reader->SetCacheLimit(bound);
+    ASSERT_TRUE(reader->GetFrame(0, dib));
+    ASSERT_TRUE(reader->GetFrame(count - 1, dib));
+    for (int n = count - 2; n >= 0; --n) {
+        ASSERT_TRUE(reader->GetFrame(n, dib)) << n;
+        ASSERT_EQ(dib.bits, pictures[size_t(n)]) << "racing back to " << n;
+        EXPECT_LE(reader->CacheBytes(), bound);
+    }
+    EXPECT_GT(reader->Stats().prefetched, settled.prefetched);
+    for (int n = 1; n < count; n += 7) {
+        ASSERT_TRUE(reader->GetFrame(n, dib)) << n;
+        ASSERT_EQ(dib.bits, pictures[size_t(n)]) << "on to " << n;
+    }
+}
+
+// A jump ahead within one long group keeps the pictures it passes: stepping back from there
+// decodes nothing again.
+TEST(DirectDecodeAhead, JumpWithinAGroupKeepsWhatItPassed) {
+    TempDir media;
+    const auto index = IndexedClip(
+        media, "160x120", 40, {"-c:v", "libx264", "-bf", "2", "-g", "300", "-pix_fmt", "yuv420p"});
+    ASSERT_NE(index, nullptr);
+    const auto reader = kivra::DirectReader::Open(index, nullptr);
+    ASSERT_NE(reader, nullptr);
+    kivra::Dib dib;
+    ASSERT_TRUE(reader->GetFrame(0, dib));
+    ASSERT_TRUE(reader->GetFrame(39, dib));
+    const kivra::DecoderStats jumped = reader->Stats();
+    EXPECT_EQ(jumped.seeks, 1);
+    for (int n = 38; n >= 30; --n) {
+        ASSERT_TRUE(reader->GetFrame(n, dib)) << n;
+        kivra::Dib alone;
+        ASSERT_TRUE(kivra::DirectReader::Open(index, nullptr)->GetFrame(n, alone));
+        ASSERT_EQ(dib.bits, alone.bits) << n;
+    }
+    EXPECT_EQ(reader->Stats().seeks, jumped.seeks);
+    EXPECT_EQ(reader->Stats().framesDecoded, jumped.framesDecoded);
+}
+
+// Closing the clip while the thread decodes a long group neither crashes nor hangs.
+TEST(DirectDecodeAhead, ClosingWhileDecodingAheadReturnsPromptly) {
+    TempDir media;
+    const auto index = IndexedClip(media, "640x360", 240,
+                                   {"-c:v", "libx264", "-preset", "ultrafast", "-bf", "2", "-g",
+                                    "120", "-pix_fmt", "yuv420p"});
+    ASSERT_NE(index, nullptr);
+    kivra::Dib dib;
+    for (const int delayMs : {0, 2, 15, 60}) {
+        auto reader = kivra::DirectReader::Open(index, nullptr);
+        ASSERT_NE(reader, nullptr);
+        ASSERT_TRUE(reader->GetFrame(239, dib));
+        ASSERT_TRUE(reader->GetFrame(238, dib));  // a step back sets the thread on the group before
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        auto closed = std::async(std::launch::async, [&reader] { reader.reset(); });
+        if (closed.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            ADD_FAILURE() << "closing hung after " << delayMs << " ms";
+            std::_Exit(1);  // a hung thread cannot be joined; do not wait for it
+        }
+    }
+}
 
 // A phone clip with sound, the way the document tests make their sources.
 std::string MakePhoneClip(const TempDir& dir, const std::string& name) {

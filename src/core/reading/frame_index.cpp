@@ -8,6 +8,7 @@ extern "C" {
 }
 
 #include "platform/picture_limits.h"
+#include "reading/group_decoder.h"
 
 namespace kivra {
 
@@ -147,6 +148,14 @@ bool OrderPictures(FrameIndex& index, IndexFailure* failure, std::string* why) {
             return Fail(IndexFailure::Damaged, "two pictures with one timestamp", failure, why);
         }
     }
+    index.keyPictures.reserve(index.keyPackets.size());
+    for (const int32_t key : index.keyPackets) {
+        const int64_t pts = packets[size_t(key)].pts;
+        const auto first =
+            std::partition_point(index.pictures.begin(), index.pictures.end(),
+                                 [&](int32_t p) { return packets[size_t(p)].pts < pts; });
+        index.keyPictures.push_back(int32_t(first - index.pictures.begin()));
+    }
     index.packetOfPos.reserve(packets.size());
     for (size_t i = 0; i < packets.size(); ++i) {
         if (packets[i].pos >= 0) {
@@ -248,13 +257,9 @@ std::vector<int32_t> ConversionFrames(const std::vector<double>& times,
 }
 
 int FrameIndex::StartPacketFor(int picture) const {
-    const int64_t pts = packets[size_t(pictures[size_t(picture)])].pts;
-    // The last key picture in decode order shown at or before it: leading pictures of a key
-    // picture need the group before it.
-    const auto after = std::partition_point(keyPackets.begin(), keyPackets.end(), [&](int32_t k) {
-        return packets[size_t(k)].pts <= pts;
-    });
-    return after == keyPackets.begin() ? keyPackets.front() : *(after - 1);
+    // The last key picture shown at or before it: leading pictures of a key picture need the
+    // group before it.
+    return keyPackets[size_t(GroupOf(keyPictures, picture))];
 }
 
 std::shared_ptr<const FrameIndex> BuildFrameIndex(const std::string& path,

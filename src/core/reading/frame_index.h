@@ -42,6 +42,9 @@ struct FrameIndex {
     std::vector<IndexedPacket> packets;  // decode order
     std::vector<int32_t> keyPackets;     // decode order, key pictures' pts ascending
     std::vector<int32_t> pictures;       // packet of each shown picture, by presentation time
+    // Per key packet, the first picture shown from it on: a picture belongs to the last key
+    // picture at or before it, leading pictures to the group before theirs.
+    std::vector<int32_t> keyPictures;
     std::unordered_map<int64_t, int32_t> pictureOfPts;
     std::unordered_map<int64_t, int32_t> packetOfPos;  // where a seek lands
     std::vector<int32_t> pictureAtSample;              // frame number -> picture
