@@ -65,11 +65,7 @@ public:
     // Whether Picture() lives in the cache's buffers, so the cache may keep it by reference.
     bool PictureShared() const { return source_.cache != nullptr && !source_.foreign; }
     void ReleasePicture();
-    void Invalidate() { runValid_ = false; }
 
-    // True when target is one of its group's leading pictures (shown before the key frame,
-    // coded after it), or when that cannot be told: then the previous group is decoded first.
-    bool NeedsPreviousGroup(int target);
     int LeadingCount(int keyIndex);
 
     bool Reorders() const { return reorder_; }
