@@ -7,15 +7,20 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QSlider>
 #include <QTest>
 #include <QTextBlock>
 #include <QToolBar>
+#include <QWidgetAction>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -23,9 +28,9 @@
 #include "frame/slider_dlg_bar.h"
 #include "geometry/trimming_param.h"
 #include "markers/lff_manager.h"
-#include "reading/avi_video_stream.h"
 #include "platform/rw_ini_file.h"
 #include "platform/string_table.h"
+#include "reading/avi_video_stream.h"
 #include "settings/inifile_manager.h"
 #include "support/app_fixture.h"
 #include "ui/help_dlg.h"
@@ -63,6 +68,19 @@ protected:
         QCoreApplication::processEvents();
     }
     QAction* Act(CommandId id) const { return m_frame->Action(id); }
+    // A command's action; the first recent file stands for the list, made as the menu opens.
+    QAction* Entry(CommandId id) {
+        if (id != kivra::ID_FILE_MRU_FILE1) {
+            return Act(id);
+        }
+        m_frame->RebuildRecentFileMenu();
+        for (QAction* action : m_frame->FileMenu()->actions()) {
+            if (action->data() == QVariant(int(id))) {
+                return action;
+            }
+        }
+        return nullptr;
+    }
     bool Enabled(CommandId id) {
         m_frame->UpdateCommandUI();
         return Act(id)->isEnabled();
@@ -182,6 +200,16 @@ const Rule kEnabled[] = {
     {".xxxxxx..x.", kivra::ID_MOVIE_BACK, "Previous"},
     {".xxxxxx..x.", kivra::ID_MOVIE_NEXT, "Next"},
     {".xxxxxx..x.", kivra::ID_MOVIE_LAST, "Last"},
+    {".xxxxxx..x.", kivra::ID_FILE_SAVE_FRAME_BMP, "Save frame as bitmap"},
+    {".xxxxxx..xx", kivra::ID_FILE_MRU_FILE1, "Recent file"},  // none before the first open
+    {"xxxxxxxxxxx", kivra::ID_VIEW_SLIDER_BAR, "Slider bar"},
+    {"...xxxx..x.", kivra::ID_MARKER_UNDO, "Undo"},
+    {"...........", kivra::ID_MARKER_REDO, "Redo"},
+    {".....xx..x.", kivra::ID_MARKER_FOLLOW, "Follow markers"},
+    {".xxxxx...x.", kivra::ID_MARKER_CALIBRATION, "Calibration"},
+    {"xxxxxxxxxxx", kivra::ID_MARKER_ANGLES, "Joint angles"},
+    {"....xxxxxx.", kivra::ID_MARKER_KINEMATICS_OUTPUT, "Kinematics output"},
+    {".xxxxxxxxx.", kivra::ID_MARKER_PLOT, "Plot"},
 };
 
 // Check marks of the menu items.
@@ -190,6 +218,8 @@ const Rule kChecked[] = {
     {".xxxxxxxxx.", kivra::ID_VIEW_IMAGE_INFO, "Image information"},
     {".....xxxxxx", kivra::ID_VIEW_DEINTERLACE, "Deinterlace"},
     {"xxxxxxxxxxx", kivra::ID_VIEW_OPEN_DIRECT, "Open without conversion"},
+    {".xxxxxxxx..", kivra::ID_VIEW_SLIDER_BAR, "Slider bar"},
+    {"-----------", kivra::ID_VIEW_NAVIGATOR, "Navigator"},  // NavigatorCheckFollowsItsWindow
     {"...xxxxxxxx", kivra::ID_MARKER_SHOW_LOCUS, "Show locus"},
     {"...........", kivra::ID_MOSAIC_NONE, "No mosaic"},
     {"xxxx.......", kivra::ID_MOSAIC_TYPE1, "Mosaic type 1"},
@@ -228,6 +258,7 @@ TEST_F(CommandTableTest, EveryCommandFollowsItsRulesThroughASession) {
          [&] {
              OpenSample();
              Command(kivra::ID_VIEW_IMAGE_INFO);
+             Command(kivra::ID_VIEW_SLIDER_BAR);
          }},
         {'S', "area mode", [&] { Command(kivra::ID_TRIMMING_AREA); }},
         {'A', "areas set",
@@ -291,6 +322,7 @@ TEST_F(CommandTableTest, EveryCommandFollowsItsRulesThroughASession) {
              m_frame->Playback().ShowFrame(5);
              Command(kivra::ID_TRIMMING_FRONT_MODE);  // no area 1: nothing to ask
              EXPECT_EQ(m_frame->Session().StoredTrimmingMode(), kivra::kFrontMode);
+             Command(kivra::ID_VIEW_SLIDER_BAR);
          }},
         {'Z', "video closed",
          [&] {
@@ -302,6 +334,9 @@ TEST_F(CommandTableTest, EveryCommandFollowsItsRulesThroughASession) {
     const auto checkWidths = [&](const auto& table) {
         for (const Rule& rule : table) {
             ASSERT_EQ(std::strlen(rule.states), steps.size()) << rule.name;
+            if (rule.id != kivra::ID_FILE_MRU_FILE1) {
+                ASSERT_NE(Act(rule.id), nullptr) << rule.name << ": no such command";
+            }
         }
     };
     checkWidths(kEnabled);
@@ -321,11 +356,16 @@ TEST_F(CommandTableTest, EveryCommandFollowsItsRulesThroughASession) {
         for (const Rule& rule : kEnabled) {
             const char want = rule.states[s];
             if (want != '-') {
-                EXPECT_EQ(Act(rule.id)->isEnabled(), want == 'x') << rule.name << " enabled";
+                QAction* action = Entry(rule.id);
+                EXPECT_EQ(action != nullptr && action->isEnabled(), want == 'x')
+                    << rule.name << " enabled";
             }
         }
         for (const Rule& rule : kChecked) {
-            EXPECT_EQ(Act(rule.id)->isChecked(), rule.states[s] == 'x') << rule.name << " checked";
+            const char want = rule.states[s];
+            if (want != '-') {
+                EXPECT_EQ(Act(rule.id)->isChecked(), want == 'x') << rule.name << " checked";
+            }
         }
         for (const Rule& rule : kPressed) {
             const bool movie =
@@ -345,6 +385,71 @@ TEST_F(CommandTableTest, EveryCommandFollowsItsRulesThroughASession) {
     for (const QString& text : no.Texts()) {
         EXPECT_EQ(text, Text(2041));
     }
+}
+
+// A command added to a menu, a toolbar or the window without a row above fails here, so the
+// table keeps covering them all.
+TEST_F(CommandTableTest, EveryCommandOfTheWindowHasItsRows) {
+    OpenSample();  // the recent files come with the first video
+    m_frame->RebuildRecentFileMenu();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    std::vector<QAction*> actions;
+    std::function<void(QMenu*)> walkMenu = [&](QMenu* menu) {
+        for (QAction* action : menu->actions()) {
+            if (action->menu() != nullptr) {
+                walkMenu(action->menu());
+            } else if (!action->isSeparator()) {
+                actions.push_back(action);
+            }
+        }
+    };
+    for (QAction* top : m_frame->menuBar()->actions()) {
+        ASSERT_NE(top->menu(), nullptr) << top->text().toStdString();
+        walkMenu(top->menu());
+    }
+    std::vector<QAction*> toggles;
+    for (QToolBar* bar : m_frame->findChildren<QToolBar*>()) {
+        toggles.push_back(bar->toggleViewAction());
+        for (QAction* action : bar->actions()) {
+            if (!action->isSeparator() && qobject_cast<QWidgetAction*>(action) == nullptr) {
+                actions.push_back(action);
+            }
+        }
+    }
+    for (QAction* action : m_frame->actions()) {  // commands without a menu entry
+        actions.push_back(action);
+    }
+
+    const auto hasRow = [](const auto& table, int id) {
+        return std::count_if(std::begin(table), std::end(table),
+                             [id](const Rule& rule) { return rule.id == id; });
+    };
+    std::set<int> seen;
+    for (QAction* action : actions) {
+        const std::string text = action->text().toStdString();
+        bool isId = false;
+        int id = action->data().toInt(&isId);
+        if (!isId) {
+            // Not a command: a bar's own toggle, a language, the status bar, the empty list.
+            const bool known = std::find(toggles.begin(), toggles.end(), action) != toggles.end() ||
+                               action->actionGroup() != nullptr ||
+                               action->text() == QStringLiteral("ステータス バー(&S)") ||
+                               action->text() == QStringLiteral("最近使ったﾌｧｲﾙ");
+            EXPECT_TRUE(known) << text << ": a command without an identifier";
+            continue;
+        }
+        if (id > kivra::ID_FILE_MRU_FILE1 && id < kivra::ID_FILE_MRU_FILE1 + 16) {
+            id = kivra::ID_FILE_MRU_FILE1;
+        }
+        seen.insert(id);
+        EXPECT_EQ(hasRow(kEnabled, id), 1) << text << " (" << id << "): one enabled row";
+        if (action->isCheckable()) {
+            EXPECT_EQ(hasRow(kChecked, id), 1) << text << " (" << id << "): one checked row";
+        }
+    }
+    EXPECT_GT(seen.count(kivra::ID_FILE_MRU_FILE1), 0u) << "the walk found no recent file";
+    EXPECT_EQ(seen.size(), std::size(kEnabled)) << "the rows and the window's commands differ";
 }
 
 TEST_F(CommandTableTest, NavigatorCheckFollowsItsWindow) {

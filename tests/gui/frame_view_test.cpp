@@ -23,8 +23,8 @@
 #include "geometry/trimming_param.h"
 #include "markers/lff_manager.h"
 #include "markers/set_marker_id_dlg.h"
-#include "reading/avi_video_stream.h"
 #include "platform/string_table.h"
+#include "reading/avi_video_stream.h"
 #include "settings/inifile_manager.h"
 #include "support/app_fixture.h"
 #include "support/ffmpeg_tool.h"
@@ -187,7 +187,7 @@ TEST_F(FrameViewTest, DroppingThreeFilesOpensOnlyTheLast) {
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(m_view, &drop);
-    QTest::qWait(50);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_app->GetDocument()->PathName() == last; }, 5000));
 
     EXPECT_EQ(m_app->GetDocument()->PathName(), last);
     EXPECT_EQ(m_frame->Session().GetViewMode(), 0);

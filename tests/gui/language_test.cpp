@@ -12,6 +12,7 @@
 #include <optional>
 #include <tuple>
 
+#include "document/vfw_doc.h"
 #include "frame/compressor_choose_dlg.h"
 #include "frame/config_trimming_dlg.h"
 #include "frame/qt_user_messages.h"
@@ -19,7 +20,6 @@
 #include "kinematics/calibration_dlg.h"
 #include "kinematics/kinematics_plot.h"
 #include "markers/set_marker_id_dlg.h"
-#include "document/vfw_doc.h"
 #include "platform/rw_ini_file.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
@@ -161,7 +161,7 @@ TEST_F(EnglishTest, WindowSpeaksEnglishAndTheMenuChoiceHoldsFromTheNextStart) {
     {
         MessageBoxReader reader;
         LanguageEntry(*m_frame, "ja")->trigger();  // no change, nothing to say
-        QTest::qWait(50);
+        QCoreApplication::processEvents();         // a message would be up, and read, by now
         EXPECT_TRUE(reader.Text().isEmpty());
     }
 

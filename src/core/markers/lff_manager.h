@@ -28,9 +28,9 @@ struct T_DRAW_MARKER {
     double y = 0.0;
 };
 
-// The marker store. One lives in each open video stream and dies with it. Row r holds the
-// markers of ID r + 1 sorted by frame. A row index outside the rows is ignored by every
-// operation.
+// The marker store: part of the open video's annotations, owned by the document and replaced
+// with each video opened. Row r holds the markers of ID r + 1 sorted by frame. A row index
+// outside the rows is ignored by every operation.
 class CLFFManager {
 public:
     static constexpr int kHeaderInts = 16;

@@ -312,15 +312,6 @@ int DecodePipeline::LeadingCount(int keyIndex) {
     return count;
 }
 
-bool DecodePipeline::NeedsPreviousGroup(int target) {
-    const int keyIndex = table_->KeyIndexFor(target);
-    if (!reorder_ || keyIndex == 0 || table_->keyOrdinals.empty()) {
-        return false;
-    }
-    const int leading = LeadingCount(keyIndex);
-    return leading < 0 || target < table_->keyOrdinals[size_t(keyIndex)] + leading;
-}
-
 int DecodePipeline::KeyPictureDisplay(int coded, int counted) {
     const std::vector<int32_t>& keys = table_->keyOrdinals;
     const auto it = std::lower_bound(keys.begin(), keys.end(), coded);

@@ -55,11 +55,6 @@ public:
     const AVFrame& Picture() const override { return *frame_; }
     bool PictureShared() const override { return source_.cache != nullptr && !source_.foreign; }
     void ReleasePicture() override;
-    void Invalidate() { runValid_ = false; }
-
-    // True when target is one of its group's leading pictures (shown before the key frame,
-    // coded after it), or when that cannot be told: then the previous group is decoded first.
-    bool NeedsPreviousGroup(int target);
     int LeadingCount(int keyIndex) override;
 
     bool Reorders() const { return reorder_; }

@@ -5,7 +5,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
@@ -15,9 +14,9 @@
 
 #include "app/mirandel_app.h"
 #include "frame/main_frame.h"
-#include "reading/avi_video_stream.h"
 #include "platform/rw_ini_file.h"
 #include "platform/settings_folder.h"
+#include "reading/avi_video_stream.h"
 #include "support/ffmpeg_tool.h"
 #include "view/vfw_view.h"
 
@@ -129,12 +128,18 @@ protected:
 
     // Lets the play timers fire until the picture leaves `frame`; false if it stays for seconds.
     bool WaitWhileAt(int frame) {
-        QElapsedTimer clock;
-        clock.start();
-        while (m_frame->Stream()->m_nCurrentFrame == frame && clock.elapsed() < 5000) {
-            QTest::qWait(5);
-        }
-        return m_frame->Stream()->m_nCurrentFrame != frame;
+        return QTest::qWaitFor([&] { return m_frame->Stream()->m_nCurrentFrame != frame; }, 5000);
+    }
+
+    // Runs the event loop until a timer started now with twice the play interval fires: a play
+    // timer left running would have fired before it.
+    void PassPlayTicks() {
+        QTimer period;
+        period.setSingleShot(true);
+        bool fired = false;
+        QObject::connect(&period, &QTimer::timeout, [&fired] { fired = true; });
+        period.start(2 * int(1000.0 / m_frame->Stream()->GetFrameRate()));
+        ASSERT_TRUE(QTest::qWaitFor([&fired] { return fired; }, 5000));
     }
 
     QImage Grab() { return m_view->grab().toImage().convertToFormat(QImage::Format_RGB32); }
