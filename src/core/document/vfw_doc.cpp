@@ -308,7 +308,7 @@ CVfwDoc::PreparedSource CVfwDoc::PrepareSource(const std::string& path) {
 bool CVfwDoc::OpensDirectly(const std::string& path) const {
     const std::string extension = kivra::FileExtension(path);
     return m_settings.OpenDirect != 0 && !kivra::EqualsIgnoreCase(extension, ".avi") &&
-           !kivra::IsM2tsPath(path) && IsSupportedExtension(path);
+           IsSupportedExtension(path);
 }
 
 CVfwDoc::PreparedSource CVfwDoc::PrepareDirect(const std::string& path,
@@ -319,6 +319,7 @@ CVfwDoc::PreparedSource CVfwDoc::PrepareDirect(const std::string& path,
     geometry.resize = probed.resizeNeeded;
     geometry.width = probed.displayWidth;
     geometry.height = probed.height;
+    kivra::ConversionRate(path, &geometry.rateNum, &geometry.rateDen);
 
     // A scan that takes longer than a second shows its progress and can be cancelled, which
     // keeps the open video.

@@ -5,14 +5,14 @@
 #include <memory>
 #include <string>
 
-#include "output/codec_option.h"
 #include "convert/ffmpeg_util.h"
 #include "convert/probe_options.h"
 #include "geometry/view_geometry.h"
 #include "markers/video_annotations.h"
-#include "reading/avi_video_stream.h"
+#include "output/codec_option.h"
 #include "platform/progress_sink.h"
 #include "platform/user_messages.h"
+#include "reading/avi_video_stream.h"
 
 class CInifileManager;
 
@@ -97,8 +97,7 @@ private:
     };
 
     // Whether path is read straight from the file rather than converted: any listed type but
-    // AVI (read as it is anyway) and M2TS (converted to a fixed rate), unless the settings say
-    // to convert.
+    // AVI (read as it is anyway), unless the settings say to convert.
     bool OpensDirectly(const std::string& path) const;
     // The direct route: the source indexed and read where it is, nothing written beside it.
     // Null stream with `why` when exact frames cannot be promised.
