@@ -321,14 +321,13 @@ CVfwDoc::PreparedSource CVfwDoc::PrepareDirect(const std::string& path,
     geometry.height = probed.height;
     kivra::ConversionRate(path, &geometry.rateNum, &geometry.rateDen);
 
-    // A scan that takes longer than a second shows its progress and can be cancelled, which
-    // keeps the open video.
+    // A long scan shows its progress and can be cancelled, which keeps the open video.
     kivra::ProgressSink& sink = m_host.Progress();
     const auto began = std::chrono::steady_clock::now();
     bool shown = false;
     const kivra::ScanProgress progress = [&](int64_t done, int64_t total) {
         if (!shown) {
-            if (std::chrono::steady_clock::now() - began < std::chrono::seconds(1)) {
+            if (std::chrono::steady_clock::now() - began < m_indexingDialogDelay) {
                 return true;
             }
             sink.Begin(0, 1000, kivra::LoadString(kivra::kIdsIndexingCaption),

@@ -2,6 +2,7 @@
 // The single document: at most one open video at a time, and the open pipeline that gets it
 // there. Lives for the whole run; owned by the application's document holder. What the
 // pipeline needs of the main window goes through DocumentHost, so it also runs headless.
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -73,6 +74,8 @@ public:
     // Whether opening splits the sound off (on unless set); a caller that never plays or keeps
     // the sound, such as the batch export, saves an encoder run per open.
     void SetSplitSound(bool split) { m_bSplitSound = split; }
+    // How long a clip's indexing runs before its progress dialog, with a way to cancel, shows.
+    void SetIndexingDialogDelay(std::chrono::milliseconds delay) { m_indexingDialogDelay = delay; }
 
     // The extensions the open dialog offers, taken from the filter text each time.
     static bool IsSupportedExtension(const std::string& path);
@@ -124,4 +127,5 @@ private:
     std::string m_strPathName;
     std::string m_strSoundPath;
     bool m_bSplitSound = true;
+    std::chrono::milliseconds m_indexingDialogDelay{1000};
 };
