@@ -66,7 +66,7 @@ struct Clip {
     // empty, copied once more with these options.
     std::vector<std::string> encode;
     std::vector<std::string> remux;
-    int rate = 30;
+    std::string rate = "30";
 };
 
 void PrintTo(const Clip& clip, std::ostream* os) {
@@ -76,7 +76,7 @@ void PrintTo(const Clip& clip, std::ostream* os) {
 class DirectClipTest : public ::testing::TestWithParam<Clip> {};
 
 bool MakeClip(const Clip& clip, const TempDir& dir, std::string* path) {
-    const std::string source = "testsrc2=size=320x240:rate=" + std::to_string(clip.rate);
+    const std::string source = "testsrc2=size=320x240:rate=" + clip.rate;
     const std::string made =
         dir.File(clip.remux.empty() ? clip.file : std::string("made_") + clip.file);
     std::vector<std::string> args = {"-f", "lavfi", "-i", source, "-frames:v", "60"};
@@ -126,8 +126,8 @@ TEST_P(DirectClipTest, SameFramesAsTheConversionWhicheverWayReached) {
         ASSERT_TRUE(reader->GetFrame(n, stepped[size_t(n)])) << n;
     }
     // Stepping on decodes each picture about once, up to the clip's very end (an edit list
-    // adds the pictures before its start).
-    EXPECT_LE(reader->Stats().framesDecoded, count + 16);
+    // adds the pictures before its start, a lower rate the pictures it drops).
+    EXPECT_LE(reader->Stats().framesDecoded, reader->PictureOf(count - 1) + 1 + 16);
     // Jumping, and going backwards, each on a reader of its own.
     const auto jumping = direct.OpenDecoder();
     std::vector<int> order(static_cast<size_t>(count));
@@ -194,12 +194,82 @@ INSTANTIATE_TEST_SUITE_P(
              With({"-vf", "setpts='if(lt(N,20),2*N,if(lt(N,40),N+20,2*N+10))'", "-vsync", "vfr"},
                   kH264),
              {},
-             60},
+             "60"},
         Clip{"AnamorphicMkv", "anamorphic.mkv", With({"-vf", "setsar=4/3"}, kH264), {}},
         Clip{"TransportStreamPtsWrap",
              "camera.mts",
              With({"-output_ts_offset", "95443.2", "-f", "mpegts"}, kH264),
-             {}}),
+             {}},
+        // M2TS is converted to 29.97 frames a second whatever its own rate.
+        Clip{"M2tsFrom25",
+             "camcorder 25.m2ts",
+             With({"-f", "mpegts", "-mpegts_m2ts_mode", "1"}, kH264),
+             {},
+             "25"},
+        Clip{"M2tsFrom5994",
+             "camcorder 59.94.M2TS",
+             With({"-f", "mpegts"}, kH264),
+             {},
+             "60000/1001"}),
+    [](const ::testing::TestParamInfo<Clip>& info) { return std::string(info.param.name); });
+
+// The index of a clip whose samples are skimmed is the index of reading every sample: same
+// packets, pictures, key frames and frame numbers, with edit lists, B-frames, fragments and
+// variable rates.
+class SkimmedIndexTest : public ::testing::TestWithParam<Clip> {};
+
+TEST_P(SkimmedIndexTest, EqualsTheIndexOfReadingEverySample) {
+    const Clip& clip = GetParam();
+    TempDir media("kivra skim ");
+    std::string path;
+    ASSERT_TRUE(MakeClip(clip, media, &path));
+    kivra::IndexFailure failure = kivra::IndexFailure::None;
+    std::string why;
+    const auto skimmed = kivra::BuildFrameIndex(path, {}, {}, &failure, &why);
+    ASSERT_NE(skimmed, nullptr) << why;
+    const auto read =
+        kivra::BuildFrameIndex(path, {}, {}, &failure, &why, kivra::SampleReading::ReadAll);
+    ASSERT_NE(read, nullptr) << why;
+    EXPECT_FALSE(read->skimmed);
+    EXPECT_EQ(skimmed->skimmed, skimmed->codecpar->codec_id == AV_CODEC_ID_HEVC);
+
+    ASSERT_EQ(skimmed->packets.size(), read->packets.size());
+    for (size_t i = 0; i < read->packets.size(); ++i) {
+        const kivra::IndexedPacket& a = skimmed->packets[i];
+        const kivra::IndexedPacket& b = read->packets[i];
+        EXPECT_TRUE(a.pts == b.pts && a.dts == b.dts && a.rawTime == b.rawTime && a.pos == b.pos &&
+                    a.duration == b.duration && a.key == b.key && a.discard == b.discard)
+            << "packet " << i;
+    }
+    EXPECT_EQ(skimmed->keyPackets, read->keyPackets);
+    EXPECT_EQ(skimmed->pictures, read->pictures);
+    EXPECT_EQ(skimmed->pictureAtSample, read->pictureAtSample);
+    EXPECT_EQ(skimmed->keySamples, read->keySamples);
+    EXPECT_EQ(skimmed->rate, read->rate);
+    EXPECT_EQ(skimmed->scale, read->scale);
+    EXPECT_EQ(skimmed->width, read->width);
+    EXPECT_EQ(skimmed->height, read->height);
+    EXPECT_GT(read->pictureAtSample.size(), 10u);
+}
+
+const std::vector<std::string> kVfr = {"-vf", "setpts='if(lt(N,20),2*N,if(lt(N,40),N+20,2*N+10))'",
+                                       "-vsync", "vfr"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Clips, SkimmedIndexTest,
+    ::testing::Values(Clip{"H264BFramesMp4", "phone.mp4", kH264, {}},
+                      Clip{"HevcBFramesMp4", "camera.mp4", kHevc, {}},
+                      Clip{"HevcMovEditList", "edit list.mov", kHevc, {"-ss", "0.3", "-c", "copy"}},
+                      Clip{"HevcMovEditListAtStart",
+                           "delayed.mov",
+                           kHevc,
+                           {"-output_ts_offset", "0.5", "-c", "copy", "-movflags", "faststart"}},
+                      Clip{"HevcVariableRateMp4", "vfr.mp4", With(kVfr, kHevc), {}, "60"},
+                      Clip{"H264VariableRateMov", "vfr.mov", With(kVfr, kH264), {}, "60"},
+                      Clip{"HevcFragmentedMp4",
+                           "fragments.mp4",
+                           kHevc,
+                           {"-c", "copy", "-movflags", "frag_keyframe+empty_moov"}}),
     [](const ::testing::TestParamInfo<Clip>& info) { return std::string(info.param.name); });
 
 // A B-frame clip of `frames` test pictures, read straight from the file.

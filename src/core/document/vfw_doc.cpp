@@ -308,7 +308,7 @@ CVfwDoc::PreparedSource CVfwDoc::PrepareSource(const std::string& path) {
 bool CVfwDoc::OpensDirectly(const std::string& path) const {
     const std::string extension = kivra::FileExtension(path);
     return m_settings.OpenDirect != 0 && !kivra::EqualsIgnoreCase(extension, ".avi") &&
-           !kivra::IsM2tsPath(path) && IsSupportedExtension(path);
+           IsSupportedExtension(path);
 }
 
 CVfwDoc::PreparedSource CVfwDoc::PrepareDirect(const std::string& path,
@@ -319,15 +319,15 @@ CVfwDoc::PreparedSource CVfwDoc::PrepareDirect(const std::string& path,
     geometry.resize = probed.resizeNeeded;
     geometry.width = probed.displayWidth;
     geometry.height = probed.height;
+    kivra::ConversionRate(path, &geometry.rateNum, &geometry.rateDen);
 
-    // A scan that takes longer than a second shows its progress and can be cancelled, which
-    // keeps the open video.
+    // A long scan shows its progress and can be cancelled, which keeps the open video.
     kivra::ProgressSink& sink = m_host.Progress();
     const auto began = std::chrono::steady_clock::now();
     bool shown = false;
     const kivra::ScanProgress progress = [&](int64_t done, int64_t total) {
         if (!shown) {
-            if (std::chrono::steady_clock::now() - began < std::chrono::seconds(1)) {
+            if (std::chrono::steady_clock::now() - began < m_indexingDialogDelay) {
                 return true;
             }
             sink.Begin(0, 1000, kivra::LoadString(kivra::kIdsIndexingCaption),

@@ -2,17 +2,18 @@
 // The single document: at most one open video at a time, and the open pipeline that gets it
 // there. Lives for the whole run; owned by the application's document holder. What the
 // pipeline needs of the main window goes through DocumentHost, so it also runs headless.
+#include <chrono>
 #include <memory>
 #include <string>
 
-#include "output/codec_option.h"
 #include "convert/ffmpeg_util.h"
 #include "convert/probe_options.h"
 #include "geometry/view_geometry.h"
 #include "markers/video_annotations.h"
-#include "reading/avi_video_stream.h"
+#include "output/codec_option.h"
 #include "platform/progress_sink.h"
 #include "platform/user_messages.h"
+#include "reading/avi_video_stream.h"
 
 class CInifileManager;
 
@@ -73,6 +74,8 @@ public:
     // Whether opening splits the sound off (on unless set); a caller that never plays or keeps
     // the sound, such as the batch export, saves an encoder run per open.
     void SetSplitSound(bool split) { m_bSplitSound = split; }
+    // How long a clip's indexing runs before its progress dialog, with a way to cancel, shows.
+    void SetIndexingDialogDelay(std::chrono::milliseconds delay) { m_indexingDialogDelay = delay; }
 
     // The extensions the open dialog offers, taken from the filter text each time.
     static bool IsSupportedExtension(const std::string& path);
@@ -97,8 +100,7 @@ private:
     };
 
     // Whether path is read straight from the file rather than converted: any listed type but
-    // AVI (read as it is anyway) and M2TS (converted to a fixed rate), unless the settings say
-    // to convert.
+    // AVI (read as it is anyway), unless the settings say to convert.
     bool OpensDirectly(const std::string& path) const;
     // The direct route: the source indexed and read where it is, nothing written beside it.
     // Null stream with `why` when exact frames cannot be promised.
@@ -125,4 +127,5 @@ private:
     std::string m_strPathName;
     std::string m_strSoundPath;
     bool m_bSplitSound = true;
+    std::chrono::milliseconds m_indexingDialogDelay{1000};
 };
