@@ -17,13 +17,13 @@
 #include "frame/slider_dlg_bar.h"
 #include "kinematics/kinematics_commands.h"
 #include "markers/set_marker_id_dlg.h"
-#include "markers/trimming_state.h"
-#include "reading/avi_video_stream.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
+#include "reading/avi_video_stream.h"
 #include "settings/inifile_manager.h"
 #include "ui/icon_toolbar.h"
 #include "view/vfw_view.h"
+#include "workspace/workspace.h"
 
 using kivra::CommandId;
 
@@ -94,6 +94,15 @@ CAviVideoStream* CMainFrame::Stream() const {
 VideoAnnotations* CMainFrame::Annotations() const {
     const CVfwDoc* doc = GetDocument();
     return doc != nullptr ? doc->Annotations() : nullptr;
+}
+
+kivra::Workspace& CMainFrame::Actions() const {
+    return *m_app.GetWorkspace();
+}
+
+void CMainFrame::AttachWorkspace(kivra::Workspace& workspace) {
+    workspace.SetSavedListener(
+        [this](const kivra::ActionResult& saved) { m_trimming.OnMarkersSaved(saved.path); });
 }
 
 bool CMainFrame::IsVideoOpen() const {
@@ -381,27 +390,14 @@ void CMainFrame::OpenDocumentFile(const std::string& path) {
     m_app.OpenDocumentFile(path);
 }
 
+kivra::EditSession::SkipFill CMainFrame::SkippedFramesFill() const {
+    return Actions().SkippedFramesFill();
+}
+
 void CMainFrame::ResetMarkerId() {
     if (m_pSetMarkerIdDlg != nullptr) {
         m_pSetMarkerIdDlg->ResetIdOnFrameChange();
     }
-}
-
-void CMainFrame::RestoreTrimmingState(const CLFFManager& markers) {
-    CAviVideoStream* stream = Stream();
-    if (stream == nullptr) {
-        return;
-    }
-    m_session.RestoreTrimmingState(
-        kivra::TrimmingStateFromMarkers(markers, stream->GetFrameCount()), Settings());
-}
-
-kivra::TrimmingState CMainFrame::FileTrimmingState() const {
-    return m_session.CurrentTrimmingState(Settings());
-}
-
-void CMainFrame::SaveMarkers() {
-    m_trimming.OnMarkerSave();
 }
 
 void CMainFrame::ToggleMarkerIdDialog() {
@@ -427,6 +423,28 @@ void CMainFrame::SessionChanged(unsigned changes) {
         m_pKinematics->OnMarkersChanged();
     }
     UpdateAllViews();
+    if ((changes & kivra::kChangeVideo) != 0) {
+        VideoChanged();
+    }
+}
+
+void CMainFrame::VideoChanged() {
+    if (m_pVideoView != nullptr) {
+        m_pVideoView->InvalidatePictureCache();
+    }
+    if (!m_session.HasVideo()) {
+        UpdateRateStatus();
+        return;
+    }
+    if (m_pSliderBar != nullptr) {
+        m_pSliderBar->ResetTrackbar(m_session.FrameCount());
+    }
+    if (m_pKinematics != nullptr) {
+        m_pKinematics->OnVideoOpened();
+    }
+    // Posted, not run: the open finishes first.
+    QMetaObject::invokeMethod(
+        this, [this] { m_playback.First(); }, Qt::QueuedConnection);
 }
 
 void CMainFrame::ShowSavedStatus(const QString& text) {
@@ -455,41 +473,8 @@ void CMainFrame::UpdateRateStatus() {
     }
 }
 
-void CMainFrame::SetViewMode(kivra::ViewMode mode) {
-    if (mode != kivra::kNoVideo) {
-        m_session.SetViewMode(mode);
-        return;
-    }
-    if (m_pVideoView != nullptr) {
-        m_pVideoView->InvalidatePictureCache();
-    }
-    m_session.EndVideo();
-}
-
-void CMainFrame::ResetTrackbar(int frameCount) {
-    if (m_pSliderBar != nullptr) {
-        m_pSliderBar->ResetTrackbar(frameCount);
-    }
-}
-
-void CMainFrame::ResetViewsAndModes(int frameCount) {
-    if (m_pVideoView != nullptr) {
-        m_pVideoView->InvalidatePictureCache();
-    }
-    m_session.StartVideo(frameCount);
-    if (m_pKinematics != nullptr) {
-        m_pKinematics->OnVideoOpened();
-    }
-}
-
-void CMainFrame::PostFirstFrameCommand() {
-    QMetaObject::invokeMethod(
-        this, [this] { m_playback.First(); }, Qt::QueuedConnection);
-}
-
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    CVfwDoc* doc = GetDocument();
-    if (doc != nullptr && !doc->ConfirmDiscardMarkers()) {
+    if (m_app.GetWorkspace() != nullptr && !Actions().ConfirmDiscardMarkers()) {
         event->ignore();
         return;
     }
@@ -596,7 +581,7 @@ void CMainFrame::CreateTrimmingAndMarkerMenus() {
             const CAviVideoStream* s = Stream();
             // Areas alone are worth saving too: the close question offers it for them.
             return s != nullptr &&
-                   (GetDocument()->MarkersModified() || Annotations()->m_markers.AnyMarkers());
+                   (Actions().MarkersModified() || Annotations()->m_markers.AnyMarkers());
         });
     AddCommand(
         m_pMenuMarker, kivra::ID_MARKER_COORDINATE_OUTPUT, tr("座標出力(&T)..."), {},

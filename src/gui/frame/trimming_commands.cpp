@@ -3,23 +3,20 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QKeyEvent>
-#include <new>
 
+#include "document/vfw_doc.h"
 #include "frame/config_trimming_dlg.h"
 #include "frame/qt_user_messages.h"
-#include "markers/csv_export.h"
 #include "markers/set_marker_id_dlg.h"
 #include "markers/trimming_state.h"
-#include "reading/avi_video_stream.h"
-#include "output/own_files.h"
-#include "document/vfw_doc.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
+#include "reading/avi_video_stream.h"
 #include "session/edit_session.h"
 #include "settings/inifile_manager.h"
-#include "tracking/marker_tracker.h"
 #include "ui/icon_toolbar.h"
 #include "view/vfw_view.h"
+#include "workspace/workspace.h"
 
 using kivra::MsgAnswer;
 using kivra::MsgButtons;
@@ -147,27 +144,14 @@ void CTrimmingCommands::OnMarkerDeleteAll() {
 }
 
 bool CTrimmingCommands::OnMarkerSave() {
-    const CAviVideoStream* stream = m_host.Stream();
-    VideoAnnotations* annotations = m_host.Session().Annotations();
-    if (stream == nullptr || annotations == nullptr) {
-        return false;
-    }
-    const kivra::TrimmingState state = m_host.Session().CurrentTrimmingState(m_host.Settings());
-    kivra::StoreTrimmingState(annotations->m_markers, state);
-    const std::string path = stream->MarkerFilePath();
-    const bool saved = annotations->m_markers.SaveMarkers(path, state.sizeType, state.direction,
-                                                          state.mosaicType);
-    if (saved) {
-        annotations->m_savedTrimming = state;
-        m_host.MarkersSaved();
-        m_host.ShowSavedStatus(
-            QCoreApplication::translate("CTrimmingCommands", "マーカを保存しました: %1")
-                .arg(ShownPath(path)));
-    } else {
-        m_host.Messages().ShowMessage(kivra::LoadString(kivra::kIdsMarkerSaveFailed),
-                                      MsgButtons::Ok, MsgIcon::Warning);
-    }
-    return saved;
+    return m_host.Actions().SaveMarkers().ok();
+}
+
+void CTrimmingCommands::OnMarkersSaved(const std::string& path) {
+    m_host.MarkersSaved();
+    m_host.ShowSavedStatus(
+        QCoreApplication::translate("CTrimmingCommands", "マーカを保存しました: %1")
+            .arg(ShownPath(path)));
 }
 
 void CTrimmingCommands::OnCoordinateOutput() {
@@ -179,40 +163,17 @@ void CTrimmingCommands::OnCoordinateOutput() {
 }
 
 bool CTrimmingCommands::ExportCoordinates(const std::string& path) {
-    const CAviVideoStream* stream = m_host.Stream();
-    const kivra::EditSession& session = m_host.Session();
-    const VideoAnnotations* annotations = session.Annotations();
-    if (stream == nullptr || annotations == nullptr) {
+    const kivra::ActionResult exported = m_host.Actions().ExportCoordinateCsv(path);
+    if (!exported.ok()) {
+        if (!exported.message.empty()) {
+            m_host.Messages().ShowMessage(exported.message, MsgButtons::Ok, exported.icon);
+        }
         return false;
     }
-    const CVfwDoc* doc = m_host.GetDocument();
-    const kivra::OwnFile own =
-        kivra::VideoOwnFiles(doc != nullptr ? doc->PathName() : std::string(), stream).Which(path);
-    if (own != kivra::OwnFile::kNone) {
-        m_host.Messages().ShowMessage(kivra::OwnFileRefusalText(own), MsgButtons::Ok,
-                                      MsgIcon::Warning);
-        return false;
-    }
-    const auto [width, height] = m_host.Settings().OutputSize();
-    std::string problem;
-    bool exported = false;
-    try {
-        exported = kivra::ExportCsv(annotations->m_markers, path, session.RangeStart(),
-                                    session.RangeEnd(), annotations->m_trimParam,
-                                    stream->GetFrameRate(), width, height, &problem);
-    } catch (const std::bad_alloc&) {
-        exported = false;  // the session and its unsaved markers stay
-    }
-    if (!exported) {
-        m_host.Messages().ShowMessage(
-            problem.empty() ? kivra::LoadString(kivra::kIdsCsvFailed) : problem, MsgButtons::Ok,
-            MsgIcon::Warning);
-    } else {
-        m_host.ShowSavedStatus(
-            QCoreApplication::translate("CTrimmingCommands", "座標を出力しました: %1")
-                .arg(ShownPath(path)));
-    }
-    return exported;
+    m_host.ShowSavedStatus(
+        QCoreApplication::translate("CTrimmingCommands", "座標を出力しました: %1")
+            .arg(ShownPath(path)));
+    return true;
 }
 
 bool CTrimmingCommands::CanFollowMarkers() const {
@@ -228,31 +189,25 @@ void CTrimmingCommands::OnFollowMarkers() {
     if (!CanFollowMarkers()) {
         return;
     }
-    const CAviVideoStream& stream = *m_host.Stream();
-    kivra::EditSession& session = m_host.Session();
     kivra::TrackRequest request;
-    request.startFrame = stream.m_nCurrentFrame;
-    request.endFrame = session.RangeEnd();
-    request.deinterlace = m_host.Settings().Deinterlace != 0;
+    request.startFrame = m_host.Stream()->m_nCurrentFrame;
+    request.endFrame = m_host.Session().RangeEnd();
     request.caption =
         QCoreApplication::translate("CTrimmingCommands", "マーカを追跡しています").toStdString();
-    const kivra::TrackResult result =
-        kivra::TrackMarkers(stream, session.Annotations()->m_markers, request, m_host.Progress());
+    const kivra::FollowResult followed = m_host.Actions().FollowMarkers(request, m_host.Progress());
     // A cancelled run leaves nothing behind: half a run is not what the user asked for.
-    if (result.cancelled) {
+    if (followed.result.status == kivra::ActionResult::kCancelled) {
         return;
     }
-    if (!result.failure.empty()) {
+    if (!followed.result.ok()) {
         m_host.Messages().ShowMessage(
             QCoreApplication::translate("CTrimmingCommands", "マーカを追跡できませんでした。")
                 .toStdString(),
             MsgButtons::Ok, MsgIcon::Warning);
         return;
     }
-    std::vector<int> ids;
     QStringList lost;
-    for (const kivra::IdTrack& track : result.tracks) {
-        ids.push_back(track.id);
+    for (const kivra::IdTrack& track : followed.track.tracks) {
         if (track.stop == kivra::TrackStop::Lost || track.stop == kivra::TrackStop::LeftPicture ||
             track.stop == kivra::TrackStop::ReadFailed) {
             lost << QCoreApplication::translate("CTrimmingCommands",
@@ -261,9 +216,6 @@ void CTrimmingCommands::OnFollowMarkers() {
                         .arg(track.stopFrame);
         }
     }
-    session.ReplaceMarkers(kivra::EditKind::kTrackMarkers, ids, request.startFrame + 1,
-                           request.endFrame,
-                           [&result](CLFFManager& markers) { ApplyTrackResult(result, markers); });
     // A point that no longer matches is never followed onto the background; the user hears
     // where each one stopped.
     if (!lost.isEmpty()) {

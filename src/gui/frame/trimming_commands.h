@@ -1,7 +1,8 @@
 #pragma once
 // The trimming and marker commands: modes, areas, mosaic, preview, the marker ID dialog,
 // deleting, saving and exporting markers, and the keys of area mode. They change the editing
-// session and ask the user through their host. Owned by the main frame, which is the host.
+// session, run the workspace's actions and ask the user through their host. Owned by the main
+// frame, which is the host.
 #include <string>
 
 #include "platform/progress_sink.h"
@@ -20,12 +21,15 @@ class ZebsCOOIconToolBar;
 namespace kivra {
 
 class EditSession;
+class Workspace;
 
 class TrimmingCommandsHost {
 public:
     virtual ~TrimmingCommandsHost() = default;
     virtual UserMessages& Messages() = 0;
     virtual EditSession& Session() const = 0;
+    // The actions the commands run: saving, exporting, following markers.
+    virtual Workspace& Actions() const = 0;
     virtual CInifileManager& Settings() const = 0;
     virtual CVfwDoc* GetDocument() const = 0;
     virtual CAviVideoStream* Stream() const = 0;
@@ -61,6 +65,8 @@ public:
     void OnMarkerDeleteFrame();
     void OnMarkerDeleteAll();
     bool OnMarkerSave();  // false when the file could not be written (2037 was shown)
+    // The marker file at path now holds the markers, whoever saved them.
+    void OnMarkersSaved(const std::string& path);
     void OnCoordinateOutput();
     bool ExportCoordinates(const std::string& path);  // false after message 2036
     // Follows the markers of the shown frame forward through the play range (one undo step);
