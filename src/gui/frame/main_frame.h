@@ -13,6 +13,7 @@
 
 #include "document/vfw_doc.h"
 #include "frame/command_ids.h"
+#include "frame/command_table.h"
 #include "frame/edit_history.h"
 #include "frame/main_frame_host.h"
 #include "frame/playback_controller.h"
@@ -52,6 +53,7 @@ class CMainFrame : public QMainWindow,
                    public kivra::SliderViewHost,
                    public kivra::FrameViewHost,
                    public kivra::TrimmingCommandsHost,
+                   public kivra::CommandTable,
                    public kivra::SessionObserver {
     Q_OBJECT
 
@@ -70,7 +72,7 @@ public:
     void AttachWorkspace(kivra::Workspace& workspace);
 
     bool IsForwardPlaying() const override { return m_playback.IsForwardPlaying(); }
-    bool IsPlaying() const { return m_playback.IsPlaying(); }
+    bool IsPlaying() const override { return m_playback.IsPlaying(); }
     CPlaybackController& Playback() { return m_playback; }
 
     // The pane and the two views it made (not owned: children of this window).
@@ -100,7 +102,7 @@ public:
     // The editing state of the open video and the commands that change it.
     kivra::EditSession& Session() const override { return m_session; }
     CTrimmingCommands& Trimming() { return m_trimming; }
-    CEditHistory& History() { return m_history; }
+    CEditHistory& History() override { return m_history; }
     bool AreasSet() const { return m_session.AreasSet(); }
     bool AnyMarkers() const;
     // Bars and auxiliary windows (window_bars.cpp).
@@ -176,13 +178,18 @@ public:
     // The marker ID dialog (owned by this window; hidden until the ID command shows it).
     CSetMarkerIDDlg* MarkerIdDialog() const override { return m_pSetMarkerIdDlg; }
     // Calibration, joint angles, kinematics CSV and plot (a child of this window).
-    CKinematicsCommands* Kinematics() const { return m_pKinematics; }
+    CKinematicsCommands* Kinematics() const override { return m_pKinematics; }
     // kivra::TrimmingCommandsHost
     QWidget* DialogParent() override { return this; }
     kivra::UserMessages& Messages() override { return m_messages; }
     void MarkersSaved() override { m_history.MarkSaved(); }
     // What a save wrote where, in the status bar's message pane for a while.
     void ShowSavedStatus(const QString& text) override;
+    // kivra::CommandTable
+    QAction* AddCommand(QMenu* menu, kivra::CommandId id, const QString& menuText,
+                        const QKeySequence& shortcut, std::function<void()> run,
+                        std::function<bool()> enabled, std::function<bool()> checked = {}) override;
+    void RefreshOnShow(QMenu* menu) override;
     // kivra::SessionObserver: the views redraw what changed; a video that came gets the
     // trackbar and the First command, one that went the empty views.
     void SessionChanged(unsigned changes) override;
@@ -199,13 +206,8 @@ private:
     };
 
     void CreateMenus();
-    void CreateTrimmingAndMarkerMenus();
     void CreateStatusBar();
     void CreateSliderBar();
-    // Adds a command to menu; the text after a tab in menuText is the shortcut column.
-    QAction* AddCommand(QMenu* menu, kivra::CommandId id, const QString& menuText,
-                        const QKeySequence& shortcut, std::function<void()> run,
-                        std::function<bool()> enabled, std::function<bool()> checked = {});
     void UpdateCommand(Command& command);
     void VideoChanged();
 

@@ -9,17 +9,21 @@
 #include "platform/user_messages.h"
 
 class CAviVideoStream;
+class CEditHistory;
+class CKinematicsCommands;
 class CInifileManager;
 class CSetMarkerIDDlg;
 class CVfwDoc;
 class CVfwView;
 class QKeyEvent;
+class QMenu;
 class QString;
 class QWidget;
 class ZebsCOOIconToolBar;
 
 namespace kivra {
 
+class CommandTable;
 class EditSession;
 class Workspace;
 
@@ -34,6 +38,11 @@ public:
     virtual CVfwDoc* GetDocument() const = 0;
     virtual CAviVideoStream* Stream() const = 0;
     virtual bool IsVideoOpen() const = 0;
+    virtual bool IsPlaying() const = 0;
+    virtual bool IsMarkerIdDialogVisible() const = 0;
+    // The undo history and the kinematics tools, whose commands share the marker menu.
+    virtual CEditHistory& History() = 0;
+    virtual CKinematicsCommands* Kinematics() const = 0;
     // The window parts the commands move focus to or show; null before they exist.
     virtual CVfwView* VideoView() const = 0;
     virtual CSetMarkerIDDlg* MarkerIdDialog() const = 0;
@@ -53,6 +62,9 @@ public:
 class CTrimmingCommands {
 public:
     explicit CTrimmingCommands(kivra::TrimmingCommandsHost& host) : m_host(host) {}
+
+    // The Trimming menu and the Marker menu with their rules.
+    void AddCommands(kivra::CommandTable& table, QMenu* trimming, QMenu* marker);
 
     void SetTrimmingMode(int mode);  // a kivra::TrimmingMode
     void ClearAreas();
@@ -77,5 +89,7 @@ public:
     bool HandleAreaKey(const QKeyEvent& key);
 
 private:
+    bool AnyMarkers() const;
+
     kivra::TrimmingCommandsHost& m_host;
 };
