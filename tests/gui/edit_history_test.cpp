@@ -10,14 +10,15 @@
 #include <filesystem>
 #include <vector>
 
+#include "document/vfw_doc.h"
 #include "frame/command_ids.h"
 #include "markers/lff_manager.h"
-#include "reading/avi_video_stream.h"
-#include "document/vfw_doc.h"
 #include "platform/string_table.h"
+#include "reading/avi_video_stream.h"
 #include "session/edit_session.h"
 #include "support/app_fixture.h"
 #include "view/vfw_view.h"
+#include "workspace/workspace.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ protected:
     }
     std::vector<T_MARKER> Row(int id) { return Store().Row(id - 1); }
     // Whether giving the video up would ask to save.
-    bool Unsaved() { return m_frame->GetDocument()->MarkersModified(); }
+    bool Unsaved() { return m_frame->Actions().MarkersModified(); }
     // A click on the picture at a fraction of its size, as the mouse makes it.
     void Click(double fx, double fy) {
         const kivra::ViewRect pic = m_view->ImageRect();

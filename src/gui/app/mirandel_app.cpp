@@ -5,10 +5,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
-#include "output/codec_option.h"
+#include "document/vfw_doc.h"
 #include "frame/main_frame.h"
 #include "frame/qt_user_messages.h"
-#include "document/vfw_doc.h"
+#include "output/codec_option.h"
 #include "platform/rw_ini_file.h"
 #include "platform/settings_folder.h"
 #include "platform/string_ids.h"
@@ -16,6 +16,7 @@
 #include "settings/inifile_manager.h"
 #include "ui/about_dlg.h"
 #include "ui_translations.h"
+#include "workspace/workspace.h"
 
 namespace {
 
@@ -46,6 +47,7 @@ CMirandelApp::CMirandelApp() : m_installerLaunch(kivra::DefaultInstallerLaunch()
 }
 
 CMirandelApp::~CMirandelApp() {
+    m_pWorkspace.reset();
     m_pDocument.reset();
     m_pMainFrame.reset();
     if (g_pApp == this) {
@@ -84,6 +86,9 @@ bool CMirandelApp::InitInstance(const QStringList& arguments) {
 
     m_pMainFrame = std::make_unique<CMainFrame>(*this);
     m_pDocument = std::make_unique<CVfwDoc>(*m_pMainFrame, *m_pSettings, m_strSettingsFolder);
+    m_pWorkspace = std::make_unique<kivra::Workspace>(*m_pDocument, m_pMainFrame->Session(),
+                                                      *m_pSettings, *m_pMainFrame);
+    m_pMainFrame->AttachWorkspace(*m_pWorkspace);
     if (!m_pDocument->OnNewDocument()) {
         return false;
     }
@@ -104,6 +109,7 @@ bool CMirandelApp::InitInstance(const QStringList& arguments) {
 
 int CMirandelApp::ExitInstance() {
     // What the framework does before its exit hook: the document closes, the window goes.
+    m_pWorkspace.reset();
     m_pDocument.reset();
     m_pMainFrame.reset();
 
@@ -155,10 +161,14 @@ void CMirandelApp::RestartProgram() const {
 }
 
 bool CMirandelApp::OpenDocumentFile(const std::string& path) {
-    if (m_pDocument == nullptr || m_pMainFrame == nullptr) {
+    if (m_pWorkspace == nullptr || m_pMainFrame == nullptr) {
         return false;
     }
-    const bool opened = m_pDocument->OnOpenDocument(path);
+    if (m_pMainFrame->IsMarkerIdDialogVisible()) {
+        m_pMainFrame->ToggleMarkerIdDialog();
+    }
+    const bool opened =
+        m_pWorkspace->OpenVideo(path, [this] { m_pMainFrame->StopPlayback(); }).ok();
     if (opened && m_pRecentFiles != nullptr) {
         m_pRecentFiles->Add(path);
         m_pMainFrame->RebuildRecentFileMenu();
@@ -195,13 +205,13 @@ void CMirandelApp::OnFileNew() {
         if (m_pMainFrame->IsMarkerIdDialogVisible()) {
             m_pMainFrame->ToggleMarkerIdDialog();
         }
-        if (m_pDocument != nullptr && !m_pDocument->ConfirmDiscardMarkers()) {
+        if (m_pWorkspace != nullptr && !m_pWorkspace->ConfirmDiscardMarkers()) {
             return;  // cancelled: the video, its markers and playback stay as they were
         }
         m_pMainFrame->StopPlayback();
     }
-    if (m_pDocument != nullptr) {
-        m_pDocument->OnNewDocument();
+    if (m_pWorkspace != nullptr) {
+        m_pWorkspace->CloseVideo();
     }
     if (m_pMainFrame != nullptr) {
         m_pMainFrame->UpdateTitle();

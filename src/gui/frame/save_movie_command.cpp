@@ -1,26 +1,17 @@
-// Saving the trimmed movie: the target chosen in the save dialog, the intermediate AVI from the
-// writer, then a rename or a profile conversion onto the target. The old target is replaced
-// only by a complete new file, and every failure is reported.
+// Saving the trimmed movie: the target chosen in the save dialog, the workspace's save with the
+// wait cursor and the progress dialog, then the outcome told and the first frame shown again.
 #include <QApplication>
 #include <QFile>
-#include <cstdio>
-#include <tuple>
+#include <optional>
 
 #include "convert/format_ini_file.h"
 #include "frame/main_frame.h"
 #include "frame/qt_user_messages.h"
 #include "reading/avi_video_stream.h"
-#include "output/movie_target.h"
-#include "output/own_files.h"
-#include "output/trimmed_movie_writer.h"
-#include "platform/path_util.h"
-#include "platform/string_ids.h"
-#include "platform/string_table.h"
 #include "settings/inifile_manager.h"
+#include "workspace/workspace.h"
 
 namespace {
-
-constexpr char kExportError[] = "Export error!!";
 
 // The wait cursor for the length of the job; gone again before any message box.
 class WaitCursor {
@@ -64,55 +55,30 @@ void CMainFrame::OnSaveTrimmedMovie() {
 }
 
 void CMainFrame::SaveTrimmedMovie(const std::string& target, int filterIndex) {
-    using kivra::MsgButtons;
-    using kivra::MsgIcon;
     CVfwDoc* doc = GetDocument();
-    CAviVideoStream* stream = Stream();
-    if (doc == nullptr || stream == nullptr || target.empty()) {
+    if (doc == nullptr || Stream() == nullptr || target.empty()) {
         return;
     }
-    // Neither the target nor a file written on the way may be one of the open video's.
-    const kivra::OwnFile clash =
-        kivra::MovieTargetClash(target, kivra::VideoOwnFiles(doc->PathName(), stream), nullptr);
-    if (clash != kivra::OwnFile::kNone) {
-        ShowMessage(kivra::OwnFileRefusalText(clash), MsgButtons::Ok, MsgIcon::None);
+    std::optional<WaitCursor> wait;
+    const kivra::ActionResult saved = Actions().SaveTrimmedMovie(
+        {target, filterIndex - 1, doc->CodecOption().GetCompressOptions()}, Progress(), *this,
+        [this, filterIndex, &wait] {
+            Settings().FilterIndex = filterIndex;
+            m_playback.First();
+            UpdateAllViews();
+            wait.emplace();
+        });
+    if (!wait) {
+        // Refused before anything was written: the open video stays where it was.
+        if (!saved.message.empty()) {
+            ShowMessage(saved.message, kivra::MsgButtons::Ok, saved.icon);
+        }
         return;
     }
-    // What an interrupted save left goes; a link or folder under those names stops the save.
-    if (std::string blocked; !kivra::ClearInterruptedSave(target, &blocked)) {
-        ShowMessage(std::string(kExportError) + "\n" + blocked, MsgButtons::Ok, MsgIcon::None);
-        return;
-    }
-    const std::string intermediate = kivra::IntermediateMoviePath(target);
-    Settings().FilterIndex = filterIndex;
-    const int profileIndex = filterIndex - 1;
-    m_playback.First();
-    UpdateAllViews();
-    WaitCursor wait;
-
-    kivra::TrimmedMovieJob job;
-    job.outputPath = intermediate;
-    job.rangeStart = RangeStart();
-    job.rangeEnd = RangeEnd();
-    std::tie(job.outputWidth, job.outputHeight) = Settings().OutputSize();
-    job.deinterlace = Settings().Deinterlace != 0;
-    job.compress = doc->CodecOption().GetCompressOptions();
-    const kivra::WriteResult result =
-        kivra::WriteTrimmedMovie(*stream, *Annotations(), job, Progress(), *this);
-
-    // A cancelled save is no failure: the user asked for nothing to be left.
-    bool failed =
-        result == kivra::WriteResult::Failed || result == kivra::WriteResult::CreateFailed;
-    if (result == kivra::WriteResult::Written) {
-        failed = !kivra::PlaceTrimmedMovie(intermediate, target, profileIndex, doc->Encoder(),
-                                           Progress(), nullptr);
-    } else {
-        std::remove(intermediate.c_str());
-    }
-    if (failed) {
-        wait.Restore();
-        ShowMessage(kExportError, MsgButtons::Ok, MsgIcon::None);
-    } else if (result == kivra::WriteResult::Written) {
+    if (saved.status == kivra::ActionResult::kFailed) {
+        wait->Restore();
+        ShowMessage(saved.message, kivra::MsgButtons::Ok, saved.icon);
+    } else if (saved.ok()) {
         ShowSavedStatus(tr("動画を保存しました: %1").arg(QFile::decodeName(target.c_str())));
     }
 

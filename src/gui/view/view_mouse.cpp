@@ -14,11 +14,10 @@
 #include "geometry/trimming_param.h"
 #include "markers/lff_manager.h"
 #include "markers/video_annotations.h"
-#include "reading/avi_video_stream.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
+#include "reading/avi_video_stream.h"
 #include "settings/inifile_manager.h"
-#include "tracking/marker_tracker.h"
 #include "view/picture_click_hook.h"
 #include "view/vfw_view.h"
 
@@ -208,16 +207,8 @@ void CVfwView::PlaceMarker(CAviVideoStream& stream, ViewPoint point) {
     const CInifileManager& settings = m_host.Settings();
     if (settings.SetIDMode != 0) {
         const int skip = settings.SkipFrameNum;
-        kivra::EditSession::SkipFill fill;
-        if (settings.SkipFillByTracking != 0) {
-            const bool deinterlace = settings.Deinterlace != 0;
-            fill = [&stream, deinterlace](CLFFManager& markers, int row, int at, double x, double y,
-                                          int count, int rangeStart) {
-                kivra::FillSkippedFramesByTracking(stream, markers, row, at, x, y, count,
-                                                   rangeStart, deinterlace);
-            };
-        }
-        session.SetMarkerFillingSkipped(id, frame, image->x, image->y, skip, fill);
+        session.SetMarkerFillingSkipped(id, frame, image->x, image->y, skip,
+                                        m_host.SkippedFramesFill());
         const int64_t next = std::min<int64_t>(session.RangeEnd(), int64_t{frame} + skip);
         stream.SetPosition(static_cast<int>(next));
         m_host.MoveTrackbar(stream.m_nCurrentFrame);
