@@ -19,23 +19,23 @@
 #include <optional>
 #include <string_view>
 
-#include "output/codec_option.h"
 #include "convert/format_ini_file.h"
+#include "document/vfw_doc.h"
 #include "kinematics/calibration.h"
 #include "kinematics/kinematics_table.h"
 #include "markers/csv_export.h"
 #include "markers/trimming_state.h"
+#include "output/codec_option.h"
 #include "output/movie_target.h"
 #include "output/own_files.h"
-#include "reading/stream_info_text.h"
 #include "output/trimmed_movie_writer.h"
-#include "document/vfw_doc.h"
 #include "platform/compressors.h"
 #include "platform/four_cc.h"
 #include "platform/path_util.h"
 #include "platform/settings_folder.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
+#include "reading/stream_info_text.h"
 #include "session/edit_session.h"
 #include "settings/inifile_manager.h"
 #include "tracking/marker_tracker.h"
@@ -103,12 +103,9 @@ public:
         }
     }
     void RestoreTrimmingState(const CLFFManager& markers) override {
-        session_.RestoreTrimmingState(TrimmingStateFromMarkers(markers, session_.FrameCount()),
-                                      settings_);
+        session_.RestoreTrimmingState(TrimmingStateFromMarkers(markers, session_.FrameCount()));
     }
-    TrimmingState FileTrimmingState() const override {
-        return session_.CurrentTrimmingState(settings_);
-    }
+    TrimmingState FileTrimmingState() const override { return session_.CurrentTrimmingState(); }
 
     ProgressSink& Progress() override { return progress_; }
 
@@ -130,6 +127,7 @@ public:
           doc_(host_, settings_, UserSettingsFolder()) {
         host_.Attach(&doc_);
         settings_.OpenDirect = g_convertSources ? 0 : 1;
+        session_.LoadSettings(settings_);
         doc_.SetSplitSound(withSound);
         doc_.OnOpenDocument(path);
     }
@@ -306,7 +304,7 @@ int Csv(const std::vector<std::string>& args, std::ostream& err) {
                            return 1;
                        }
                        const VideoAnnotations& annotations = *video.Annotations();
-                       const auto [width, height] = video.Settings().OutputSize();
+                       const auto [width, height] = video.Session().OutputSize();
                        std::string problem;
                        if (!ExportCsv(annotations.m_markers, args[2], video.RangeStart(),
                                       video.RangeEnd(), annotations.m_trimParam,
@@ -487,7 +485,7 @@ int Export(const std::vector<std::string>& args, std::ostream& err) {
                 err << "the marker file of " << args[1] << " has no trimming areas\n";
                 return 1;
             }
-            const auto [width, height] = video.Settings().OutputSize();
+            const auto [width, height] = video.Session().OutputSize();
             if (width <= 0 || height <= 0) {
                 err << "the marker file of " << args[1] << " has no known output size\n";
                 return 1;
@@ -508,7 +506,7 @@ int Export(const std::vector<std::string>& args, std::ostream& err) {
             const TrimmedMovieJob job{intermediate,     video.RangeStart(),
                                       video.RangeEnd(), width,
                                       height,           video.Settings().Deinterlace != 0,
-                                      compress};
+                                      compress,         video.Session().MosaicType()};
             TerminalProgress progress(err);
             StderrMessages messages(err);
             std::string detail;
@@ -635,8 +633,7 @@ int Track(const std::vector<std::string>& args, std::ostream& out, std::ostream&
                 EditKind::kTrackMarkers, tracked, request.startFrame + 1, request.endFrame,
                 [&result](CLFFManager& store) { ApplyTrackResult(result, store); });
             // The header goes back as it came: only the rows change.
-            if (!markers.SaveMarkers(markerFile, markers.GetSizeType(), markers.GetDirection(),
-                                     markers.GetMosaicType())) {
+            if (!markers.SaveMarkers(markerFile)) {
                 err << LoadString(kIdsMarkerSaveFailed) << "\n";
                 return 1;
             }

@@ -10,11 +10,11 @@
 #include <filesystem>
 #include <vector>
 
+#include "document/vfw_doc.h"
 #include "frame/command_ids.h"
 #include "markers/lff_manager.h"
-#include "reading/avi_video_stream.h"
-#include "document/vfw_doc.h"
 #include "platform/string_table.h"
+#include "reading/avi_video_stream.h"
 #include "session/edit_session.h"
 #include "support/app_fixture.h"
 #include "view/vfw_view.h"
@@ -130,13 +130,13 @@ TEST_F(EditHistoryTest, KeysUndoAndRedoEditsAndTheModifiedFlagFollowsTheSavedSte
     EXPECT_DOUBLE_EQ(Row(1)[0].y, kHeadY);
     EXPECT_FALSE(Modified());
 
-    // A mosaic step undone reaches the setting, the bar and the menu as well.
-    const int mosaic = m_frame->Settings().MosaicRectType;
+    // A mosaic step undone reaches the bar and the menu as well.
+    const int mosaic = m_frame->Session().MosaicType();
     ASSERT_TRUE(Run(CommandId(kivra::ID_MOSAIC_NONE + (mosaic == 3 ? 2 : 3))));
-    ASSERT_NE(m_frame->Settings().MosaicRectType, mosaic);
+    ASSERT_NE(m_frame->Session().MosaicType(), mosaic);
     Press(QKeySequence(Qt::CTRL | Qt::Key_Z));
     EXPECT_EQ(Session().MosaicType(), mosaic);
-    EXPECT_EQ(m_frame->Settings().MosaicRectType, mosaic);
+    EXPECT_EQ(m_frame->Session().MosaicType(), mosaic);
     m_frame->UpdateCommandUI();
     EXPECT_TRUE(m_frame->Action(CommandId(kivra::ID_MOSAIC_NONE + mosaic))->isChecked());
 
@@ -183,7 +183,7 @@ TEST_F(EditHistoryTest, AreasAreAskedAboutBeforeTheVideoGoesUntilBackAtTheSavedS
     EXPECT_FALSE(Unsaved());
 
     // The mosaic type is in the file's header too.
-    const int mosaic = m_frame->Settings().MosaicRectType;
+    const int mosaic = m_frame->Session().MosaicType();
     ASSERT_TRUE(Run(CommandId(kivra::ID_MOSAIC_NONE + (mosaic == 3 ? 2 : 3))));
     EXPECT_TRUE(Unsaved());
     Press(QKeySequence(Qt::CTRL | Qt::Key_Z));

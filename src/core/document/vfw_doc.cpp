@@ -414,7 +414,6 @@ void CVfwDoc::CommitSource(const std::string& path, PreparedSource source) {
     m_host.UpdateAllViews();
     m_host.ResetTrackbar(frames);
     m_host.ResetViewsAndModes(frames);
-    m_pAnnotations->m_nMosaicType = m_settings.MosaicRectType;
     m_host.PostFirstFrameCommand();
     if (markers.GetLoadState() == CLFFManager::kLoaded) {
         m_host.RestoreTrimmingState(markers);

@@ -18,9 +18,9 @@
 #include "kinematics/kinematics_commands.h"
 #include "markers/set_marker_id_dlg.h"
 #include "markers/trimming_state.h"
-#include "reading/avi_video_stream.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
+#include "reading/avi_video_stream.h"
 #include "settings/inifile_manager.h"
 #include "ui/icon_toolbar.h"
 #include "view/vfw_view.h"
@@ -40,6 +40,7 @@ CMainFrame::CMainFrame(kivra::MainFrameHost& app) : m_app(app), m_messages(this)
     setObjectName(QStringLiteral("CMainFrame"));
     setWindowTitle(QStringLiteral("Kivra"));
     setMinimumSize(kMinTrackWidth, kMinTrackHeight);
+    m_session.LoadSettings(Settings());
 
     m_pKinematics =
         new CKinematicsCommands(kivra::MakeKinematicsHost(*this), Settings().MaxID, this);
@@ -50,7 +51,6 @@ CMainFrame::CMainFrame(kivra::MainFrameHost& app) : m_app(app), m_messages(this)
     CreateBars();
     m_pSetMarkerIdDlg = new CSetMarkerIDDlg(Settings(), this);
     m_pSetMarkerIdDlg->SetClosedCallback([this] { UpdateAllViews(); });
-    m_session.LoadTrimmingMode(Settings().Mode);
     m_session.AddObserver(this);
 
     auto* pane = new CBasePaneV(*this, *this, this);
@@ -75,7 +75,7 @@ CMainFrame::~CMainFrame() {
     m_idleTimer.stop();
     StopPlayback();
     m_session.RemoveObserver(this);
-    Settings().Mode = m_session.StoredTrimmingMode();
+    m_session.StoreSettings(Settings());
 }
 
 CInifileManager& CMainFrame::Settings() const {
@@ -393,11 +393,11 @@ void CMainFrame::RestoreTrimmingState(const CLFFManager& markers) {
         return;
     }
     m_session.RestoreTrimmingState(
-        kivra::TrimmingStateFromMarkers(markers, stream->GetFrameCount()), Settings());
+        kivra::TrimmingStateFromMarkers(markers, stream->GetFrameCount()));
 }
 
 kivra::TrimmingState CMainFrame::FileTrimmingState() const {
-    return m_session.CurrentTrimmingState(Settings());
+    return m_session.CurrentTrimmingState();
 }
 
 void CMainFrame::SaveMarkers() {
@@ -414,10 +414,7 @@ void CMainFrame::StopPlayback() {
 
 void CMainFrame::SessionChanged(unsigned changes) {
     if ((changes & kivra::kChangeMosaic) != 0) {
-        // The setting is what the bar, the menu and the saved marker file go by; an undone
-        // mosaic step must reach it too.
-        Settings().MosaicRectType = m_session.MosaicType();
-        SyncMosaicBar();
+        SyncMosaicBar();  // an undone mosaic step too
     }
     if ((changes & kivra::kChangeTrimmingMode) != 0) {
         RefreshNavigatorCaption();
@@ -536,7 +533,7 @@ void CMainFrame::CreateTrimmingAndMarkerMenus() {
         AddCommand(
             mosaic, CommandId(kivra::ID_MOSAIC_NONE + t), mosaicTexts[t], {},
             [this, t] { m_trimming.OnMosaicType(t); }, [] { return true; },
-            [this, t] { return Settings().MosaicRectType == t; });
+            [this, t] { return m_session.MosaicType() == t; });
     }
     connect(mosaic, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
     m_pMenuTrimming->addSeparator();

@@ -9,13 +9,13 @@
 #include "convert/format_ini_file.h"
 #include "frame/main_frame.h"
 #include "frame/qt_user_messages.h"
-#include "reading/avi_video_stream.h"
 #include "output/movie_target.h"
 #include "output/own_files.h"
 #include "output/trimmed_movie_writer.h"
 #include "platform/path_util.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
+#include "reading/avi_video_stream.h"
 #include "settings/inifile_manager.h"
 
 namespace {
@@ -94,7 +94,8 @@ void CMainFrame::SaveTrimmedMovie(const std::string& target, int filterIndex) {
     job.outputPath = intermediate;
     job.rangeStart = RangeStart();
     job.rangeEnd = RangeEnd();
-    std::tie(job.outputWidth, job.outputHeight) = Settings().OutputSize();
+    std::tie(job.outputWidth, job.outputHeight) = m_session.OutputSize();
+    job.mosaicType = m_session.MosaicType();
     job.deinterlace = Settings().Deinterlace != 0;
     job.compress = doc->CodecOption().GetCompressOptions();
     const kivra::WriteResult result =

@@ -5,16 +5,16 @@
 #include <QKeyEvent>
 #include <new>
 
+#include "document/vfw_doc.h"
 #include "frame/config_trimming_dlg.h"
 #include "frame/qt_user_messages.h"
 #include "markers/csv_export.h"
 #include "markers/set_marker_id_dlg.h"
 #include "markers/trimming_state.h"
-#include "reading/avi_video_stream.h"
 #include "output/own_files.h"
-#include "document/vfw_doc.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
+#include "reading/avi_video_stream.h"
 #include "session/edit_session.h"
 #include "settings/inifile_manager.h"
 #include "tracking/marker_tracker.h"
@@ -58,14 +58,18 @@ void CTrimmingCommands::OnTrimmingSettings() {
     if (doc == nullptr) {
         return;
     }
-    CConfigTrimming dialog(m_host.Settings(), doc->CodecOption(), m_host.Messages(),
-                           m_host.DialogParent());
-    if (dialog.exec() != QDialog::Accepted || !m_host.IsVideoOpen()) {
+    kivra::EditSession& session = m_host.Session();
+    CConfigTrimming dialog(session.SizeType(), session.Direction(), doc->CodecOption(),
+                           m_host.Messages(), m_host.DialogParent());
+    if (dialog.exec() != QDialog::Accepted) {
         return;
     }
-    // The areas keep their points; their boxes take the new direction's shape.
-    kivra::EditSession& session = m_host.Session();
-    session.ApplyDirection(m_host.Settings().Direction);
+    // A group left without a choice (a value no button stands for) keeps its value.
+    session.SetOutput(dialog.m_nSizeType >= 0 ? dialog.m_nSizeType : session.SizeType(),
+                      dialog.m_nDirection >= 0 ? dialog.m_nDirection : session.Direction());
+    if (!m_host.IsVideoOpen()) {
+        return;
+    }
     CVfwView* view = m_host.VideoView();
     if (view != nullptr && session.GetViewMode() == kivra::kAreaMode) {
         view->RecomputeCursorBox();  // the box under the pointer turns too
@@ -89,11 +93,8 @@ void CTrimmingCommands::OnTrimmingPreview() {
 }
 
 void CTrimmingCommands::OnMosaicType(int type) {
-    m_host.Settings().MosaicRectType = type;
-    // With a video the session's notification brings the bar along.
-    if (!m_host.Session().SetMosaicType(type)) {
-        m_host.SyncMosaicBar();
-    }
+    m_host.Session().SetMosaicType(type);
+    m_host.SyncMosaicBar();  // also when the bar was clicked on the shape in force
 }
 
 void CTrimmingCommands::OnMarkerSetId() {
@@ -152,11 +153,10 @@ bool CTrimmingCommands::OnMarkerSave() {
     if (stream == nullptr || annotations == nullptr) {
         return false;
     }
-    const kivra::TrimmingState state = m_host.Session().CurrentTrimmingState(m_host.Settings());
+    const kivra::TrimmingState state = m_host.Session().CurrentTrimmingState();
     kivra::StoreTrimmingState(annotations->m_markers, state);
     const std::string path = stream->MarkerFilePath();
-    const bool saved = annotations->m_markers.SaveMarkers(path, state.sizeType, state.direction,
-                                                          state.mosaicType);
+    const bool saved = annotations->m_markers.SaveMarkers(path);
     if (saved) {
         annotations->m_savedTrimming = state;
         m_host.MarkersSaved();
@@ -193,7 +193,7 @@ bool CTrimmingCommands::ExportCoordinates(const std::string& path) {
                                       MsgIcon::Warning);
         return false;
     }
-    const auto [width, height] = m_host.Settings().OutputSize();
+    const auto [width, height] = session.OutputSize();
     std::string problem;
     bool exported = false;
     try {
@@ -286,14 +286,14 @@ bool CTrimmingCommands::HandleAreaKey(const QKeyEvent& key) {
     switch (key.key()) {
         case Qt::Key_Escape:
             if (session.AreaIndex() == 1 && session.SetAreaIndex(0)) {
-                view->SetBoxHalfSize(m_host.Settings().LengthFromCenter1);
+                view->SetBoxHalfSize(session.AreaBoxHalfSize(0));
             }
             return true;
         case Qt::Key_Tab:
         case Qt::Key_Backtab:
             if (session.AreaIndex() == 0 && session.SetAreaIndex(1) &&
                 session.GetTrimmingMode() == kivra::kFrontMode) {
-                view->SetBoxHalfSize(m_host.Settings().LengthFromCenter2);
+                view->SetBoxHalfSize(session.AreaBoxHalfSize(1));
             }
             return true;  // never moves the keyboard focus while an area is being set
         case Qt::Key_Up:
