@@ -104,7 +104,7 @@ TEST_F(EditHistoryTest, KeysUndoAndRedoEditsAndTheModifiedFlagFollowsTheSavedSte
     // them all the same, and their step undoes too.
     Press(QKeySequence(Qt::CTRL | Qt::Key_Z));
     ASSERT_FALSE(Modified());
-    ASSERT_TRUE(Session().SetArea(0, {100, 100, 300, 400}, 0, 0));
+    ASSERT_TRUE(Session().SetArea(0, {100, 100, 300, 400}, 0));
     EXPECT_FALSE(Modified());
     EXPECT_TRUE(Unsaved());
     Press(QKeySequence(Qt::CTRL | Qt::Key_Z));
