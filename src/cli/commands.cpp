@@ -107,6 +107,7 @@ public:
           doc_(host_, settings_, UserSettingsFolder()),
           workspace_(doc_, session_, settings_, host_) {
         settings_.OpenDirect = g_convertSources ? 0 : 1;
+        session_.LoadSettings(settings_);
         doc_.SetSplitSound(withSound);
         if (workspace_.OpenVideo(path).ok()) {
             doc_.Stream()->SetPosition(doc_.Stream()->GetStart());
@@ -457,7 +458,7 @@ int Export(const std::vector<std::string>& args, std::ostream& err) {
                 err << "the marker file of " << args[1] << " has no trimming areas\n";
                 return 1;
             }
-            const auto [width, height] = video.Settings().OutputSize();
+            const auto [width, height] = video.Session().OutputSize();
             if (width <= 0 || height <= 0) {
                 err << "the marker file of " << args[1] << " has no known output size\n";
                 return 1;

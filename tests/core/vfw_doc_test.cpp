@@ -437,7 +437,7 @@ TEST_F(OpenVideoKeptTest, DiscardQuestionAnswers) {
     EXPECT_EQ(host.messages.size(), 3u);
 
     // Areas set (or a range, a mode, a mosaic type) since opening: the same question.
-    ASSERT_TRUE(session.SetArea(0, {10, 10, 30, 40}, 2, converting.Direction));
+    ASSERT_TRUE(session.SetArea(0, {10, 10, 30, 40}, 2));
     host.questionAnswer = kivra::MsgAnswer::Cancel;
     EXPECT_FALSE(workspace.ConfirmDiscardMarkers());
     ASSERT_EQ(host.messages.size(), 4u);

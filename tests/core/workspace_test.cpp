@@ -63,8 +63,8 @@ protected:
     void OpenAndClick() {
         ASSERT_TRUE(f.Open(video));
         kivra::EditSession& session = f.session;
-        ASSERT_TRUE(session.SetArea(0, {10, 10, 90, 110}, 2, f.settings.Direction));
-        ASSERT_TRUE(session.SetArea(1, {70, 10, 150, 110}, 17, f.settings.Direction));
+        ASSERT_TRUE(session.SetArea(0, {10, 10, 90, 110}, 2));
+        ASSERT_TRUE(session.SetArea(1, {70, 10, 150, 110}, 17));
         ASSERT_TRUE(session.SetPlayRange(2, 17));
         ASSERT_TRUE(session.SetMarker(1, 2, Knee(2).x, Knee(2).y));
         ASSERT_TRUE(session.SetMarker(2, 2, Ankle(2).x, Ankle(2).y));

@@ -127,7 +127,7 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
     }
     kivra::ViewRect BoxAt(QPoint p, int halfSize) const {
-        return kivra::AreaBoxAtCursor(p.x(), p.y(), halfSize, m_frame->Settings().Direction);
+        return kivra::AreaBoxAtCursor(p.x(), p.y(), halfSize, m_frame->Session().Direction());
     }
     // The navigator, opened by its command when it is not open yet.
     CHelpDlg* Navigator() {
@@ -380,8 +380,8 @@ TEST_F(CommandTableTest, EveryCommandFollowsItsRulesThroughASession) {
     // The information flag went back to 0 with the video, in the view as well.
     EXPECT_EQ(m_frame->Session().ShowInfo(), false);
     EXPECT_EQ(m_frame->Session().ShowInfo(), false);
-    // The mosaic choice reached the settings; the only question was about the markers.
-    EXPECT_EQ(m_frame->Settings().MosaicRectType, 3);
+    // The mosaic choice was taken; the only question was about the markers.
+    EXPECT_EQ(m_frame->Session().MosaicType(), 3);
     for (const QString& text : no.Texts()) {
         EXPECT_EQ(text, Text(2041));
     }
@@ -614,7 +614,7 @@ TEST_F(CommandTableTest, ModeChangeAsksBeforeClearingTheAreas) {
     EXPECT_TRUE(m_frame->Session().Area1().IsSet());
     EXPECT_EQ(m_frame->Session().AreaIndex(), 1);
 
-    const int lengthFromCenter1 = m_frame->Settings().LengthFromCenter1;
+    const int lengthFromCenter1 = m_frame->Session().AreaBoxHalfSize(0);
     m_view->SetBoxHalfSize(40);  // unlike area 1
     Command(kivra::ID_TRIMMING_SIDE_MODE);
     ASSERT_EQ(yes.Texts(), QStringList{Text(2022)});
@@ -656,7 +656,7 @@ TEST_F(CommandTableTest, AreaKeysStepBackForwardAndResizeTheBoxInSideMode) {
     Move(p);
     ASSERT_EQ(QApplication::focusWidget(), m_view);
     const int start = m_view->BoxHalfSize();
-    ASSERT_EQ(start, m_frame->Settings().LengthFromCenter1);
+    ASSERT_EQ(start, m_frame->Session().AreaBoxHalfSize(0));
 
     // On area 1 with nothing set, Escape and Tab do nothing.
     Key(Qt::Key_Escape);
@@ -683,7 +683,7 @@ TEST_F(CommandTableTest, AreaKeysStepBackForwardAndResizeTheBoxInSideMode) {
     Click(p);
     ASSERT_TRUE(m_frame->Session().Area1().IsSet());
     ASSERT_EQ(m_frame->Session().AreaIndex(), 1);
-    EXPECT_EQ(m_frame->Settings().LengthFromCenter1, size);
+    EXPECT_EQ(m_frame->Session().AreaBoxHalfSize(0), size);
 
     // Escape goes back to area 1 and its size; area 1 may then be resized and set again.
     Key(Qt::Key_Escape);
@@ -730,12 +730,12 @@ TEST_F(CommandTableTest, AreaKeysInFrontModeSwitchBetweenTheTwoSizes) {
     Activate();
     Paint();
     Command(kivra::ID_TRIMMING_FRONT_MODE);
-    m_frame->Settings().LengthFromCenter2 = 30;
+    m_frame->Session().SetAreaBoxHalfSize(1, 30);
     Command(kivra::ID_TRIMMING_AREA);
     const QPoint p = At(0.4, 0.5);
     Move(p);
     Click(p);
-    const int size1 = m_frame->Settings().LengthFromCenter1;
+    const int size1 = m_frame->Session().AreaBoxHalfSize(0);
     ASSERT_EQ(m_frame->Session().AreaIndex(), 1);
     ASSERT_EQ(m_view->BoxHalfSize(), 30);
 
@@ -760,8 +760,8 @@ TEST_F(CommandTableTest, AreaKeysInFrontModeSwitchBetweenTheTwoSizes) {
     m_frame->Playback().Last();
     Click(At(0.6, 0.5));
     ASSERT_TRUE(m_frame->AreasSet());
-    EXPECT_EQ(m_frame->Settings().LengthFromCenter2, 32);
-    EXPECT_EQ(m_frame->Settings().LengthFromCenter1, size1);
+    EXPECT_EQ(m_frame->Session().AreaBoxHalfSize(1), 32);
+    EXPECT_EQ(m_frame->Session().AreaBoxHalfSize(0), size1);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -191,8 +191,8 @@ TEST_F(EnglishTest, WindowSpeaksEnglishAndTheMenuChoiceHoldsFromTheNextStart) {
 
 TEST_F(EnglishTest, DialogsShowTheirEnglishTextsWhole) {
     kivra::QtUserMessages messages(m_frame);
-    CConfigTrimming trimming(*m_app->GetSettings(), m_app->GetDocument()->CodecOption(), messages,
-                             m_frame);
+    CConfigTrimming trimming(m_frame->Session().SizeType(), m_frame->Session().Direction(),
+                             m_app->GetDocument()->CodecOption(), messages, m_frame);
     EXPECT_EQ(trimming.windowTitle(), "Trimming Settings");
     EXPECT_EQ(trimming.DirectionButton(1)->text(), "Landscape");
     ExpectNothingCut(trimming);

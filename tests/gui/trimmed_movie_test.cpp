@@ -23,15 +23,15 @@
 #include <string>
 #include <tuple>
 
-#include "output/codec_option.h"
 #include "frame/compressor_choose_dlg.h"
 #include "frame/config_trimming_dlg.h"
 #include "frame/progress_dlg.h"
-#include "reading/avi_video_stream.h"
+#include "output/codec_option.h"
 #include "platform/compressors.h"
 #include "platform/four_cc.h"
 #include "platform/path_util.h"
 #include "platform/string_table.h"
+#include "reading/avi_video_stream.h"
 #include "settings/inifile_manager.h"
 #include "support/app_fixture.h"
 #include "support/modal_script.h"
@@ -228,8 +228,7 @@ protected:
 };
 
 TEST_F(TrimmedMovieTest, SettingsDialogOpensOnTheSettingsAndOnlyOkWritesThem) {
-    m_frame->Settings().SizeType = 2;
-    m_frame->Settings().Direction = 0;
+    m_frame->Session().SetOutput(2, 0);
     OpenWithAreas();
     const kivra::PixelRect uprightArea = m_frame->Session().Area1().rect;
     ASSERT_GT(uprightArea.Height(), uprightArea.Width());
@@ -252,8 +251,8 @@ TEST_F(TrimmedMovieTest, SettingsDialogOpensOnTheSettingsAndOnlyOkWritesThem) {
     EXPECT_EQ(title, QStringLiteral("トリミングの設定"));
     EXPECT_TRUE(opened[0]);
     EXPECT_TRUE(opened[1]);
-    EXPECT_EQ(m_frame->Settings().SizeType, 1);
-    EXPECT_EQ(m_frame->Settings().Direction, 1);
+    EXPECT_EQ(m_frame->Session().SizeType(), 1);
+    EXPECT_EQ(m_frame->Session().Direction(), 1);
     // The areas keep their places and take the landscape shape; the frames follow them.
     const kivra::PixelRect landscape = m_frame->Session().Area1().rect;
     EXPECT_GT(landscape.Width(), landscape.Height());
@@ -272,8 +271,8 @@ TEST_F(TrimmedMovieTest, SettingsDialogOpensOnTheSettingsAndOnlyOkWritesThem) {
         Act(kivra::ID_TRIMMING_SETTINGS)->trigger();
         EXPECT_TRUE(user.Done());
     }
-    EXPECT_EQ(m_frame->Settings().SizeType, 1);
-    EXPECT_EQ(m_frame->Settings().Direction, 1);
+    EXPECT_EQ(m_frame->Session().SizeType(), 1);
+    EXPECT_EQ(m_frame->Session().Direction(), 1);
     EXPECT_EQ(m_frame->Session().Area1().rect, landscape);
     EXPECT_EQ(Codec().CodeText(), "MJPG");
     EXPECT_TRUE(fs::exists(StateFile()));

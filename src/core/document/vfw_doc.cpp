@@ -402,6 +402,5 @@ void CVfwDoc::CommitSource(const std::string& path, PreparedSource source) {
         m_host.ShowMessage(FramesReadNote(frames, stated), MsgButtons::Ok, MsgIcon::Information);
     }
 
-    m_pAnnotations->m_nMosaicType = m_settings.MosaicRectType;
     m_strPathName = path;
 }

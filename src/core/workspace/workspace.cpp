@@ -74,10 +74,9 @@ ActionResult Workspace::OpenVideo(const std::string& path,
     m_session.StartVideo(frames);
     VideoAnnotations& annotations = *m_document.Annotations();
     if (annotations.m_markers.GetLoadState() == CLFFManager::kLoaded) {
-        m_session.RestoreTrimmingState(TrimmingStateFromMarkers(annotations.m_markers, frames),
-                                       m_settings);
+        m_session.RestoreTrimmingState(TrimmingStateFromMarkers(annotations.m_markers, frames));
     }
-    annotations.m_savedTrimming = m_session.CurrentTrimmingState(m_settings);  // nothing changed
+    annotations.m_savedTrimming = m_session.CurrentTrimmingState();  // nothing changed
     return Done(path);
 }
 
@@ -93,7 +92,7 @@ bool Workspace::MarkersModified() const {
     }
     // Areas, range and mode live in the marker file too: losing them loses the user's work.
     return annotations->m_markers.IsModified() ||
-           m_session.CurrentTrimmingState(m_settings) != annotations->m_savedTrimming;
+           m_session.CurrentTrimmingState() != annotations->m_savedTrimming;
 }
 
 bool Workspace::ConfirmDiscardMarkers() {
@@ -130,15 +129,14 @@ ActionResult Workspace::WriteMarkers(bool currentHeader) {
     const std::string path = stream->MarkerFilePath();
     bool saved = false;
     if (currentHeader) {
-        const TrimmingState state = m_session.CurrentTrimmingState(m_settings);
+        const TrimmingState state = m_session.CurrentTrimmingState();
         StoreTrimmingState(markers, state);
-        saved = markers.SaveMarkers(path, state.sizeType, state.direction, state.mosaicType);
+        saved = markers.SaveMarkers(path);
         if (saved) {
             annotations->m_savedTrimming = state;
         }
     } else {
-        saved = markers.SaveMarkers(path, markers.GetSizeType(), markers.GetDirection(),
-                                    markers.GetMosaicType());
+        saved = markers.SaveMarkers(path);  // the header as it was read
     }
     if (!saved) {
         const std::string text = LoadString(kIdsMarkerSaveFailed);
@@ -180,7 +178,7 @@ ActionResult Workspace::ExportCoordinateCsv(const std::string& path) {
     if (RefuseOwnFile(path, &refused)) {
         return refused;
     }
-    const auto [width, height] = m_settings.OutputSize();
+    const auto [width, height] = m_session.OutputSize();
     std::string problem;
     bool exported = false;
     try {
@@ -277,7 +275,8 @@ ActionResult Workspace::SaveTrimmedMovie(const MovieRequest& request, ProgressSi
     job.outputPath = intermediate;
     job.rangeStart = m_session.RangeStart();
     job.rangeEnd = m_session.RangeEnd();
-    std::tie(job.outputWidth, job.outputHeight) = m_settings.OutputSize();
+    std::tie(job.outputWidth, job.outputHeight) = m_session.OutputSize();
+    job.mosaicType = m_session.MosaicType();
     job.deinterlace = m_settings.Deinterlace != 0;
     job.compress = request.compress;
     std::string detail;

@@ -40,6 +40,7 @@ CMainFrame::CMainFrame(kivra::MainFrameHost& app) : m_app(app), m_messages(this)
     setObjectName(QStringLiteral("CMainFrame"));
     setWindowTitle(QStringLiteral("Kivra"));
     setMinimumSize(kMinTrackWidth, kMinTrackHeight);
+    m_session.LoadSettings(Settings());
 
     m_pKinematics =
         new CKinematicsCommands(kivra::MakeKinematicsHost(*this), Settings().MaxID, this);
@@ -50,7 +51,6 @@ CMainFrame::CMainFrame(kivra::MainFrameHost& app) : m_app(app), m_messages(this)
     CreateBars();
     m_pSetMarkerIdDlg = new CSetMarkerIDDlg(Settings(), this);
     m_pSetMarkerIdDlg->SetClosedCallback([this] { UpdateAllViews(); });
-    m_session.LoadTrimmingMode(Settings().Mode);
     m_session.AddObserver(this);
 
     auto* pane = new CBasePaneV(*this, *this, this);
@@ -75,7 +75,7 @@ CMainFrame::~CMainFrame() {
     m_idleTimer.stop();
     StopPlayback();
     m_session.RemoveObserver(this);
-    Settings().Mode = m_session.StoredTrimmingMode();
+    m_session.StoreSettings(Settings());
 }
 
 CInifileManager& CMainFrame::Settings() const {
@@ -414,10 +414,7 @@ void CMainFrame::StopPlayback() {
 
 void CMainFrame::SessionChanged(unsigned changes) {
     if ((changes & kivra::kChangeMosaic) != 0) {
-        // The setting is what the bar, the menu and the saved marker file go by; an undone
-        // mosaic step must reach it too.
-        Settings().MosaicRectType = m_session.MosaicType();
-        SyncMosaicBar();
+        SyncMosaicBar();  // an undone mosaic step too
     }
     if ((changes & kivra::kChangeTrimmingMode) != 0) {
         RefreshNavigatorCaption();

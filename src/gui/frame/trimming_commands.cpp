@@ -80,7 +80,7 @@ void CTrimmingCommands::AddCommands(kivra::CommandTable& table, QMenu* trimming,
         table.AddCommand(
             mosaic, kivra::CommandId(kivra::ID_MOSAIC_NONE + t), mosaicTexts[t], {},
             [this, t] { OnMosaicType(t); }, [] { return true; },
-            [this, t] { return m_host.Settings().MosaicRectType == t; });
+            [this, t] { return m_host.Session().MosaicType() == t; });
     }
     table.RefreshOnShow(mosaic);
     trimming->addSeparator();
@@ -212,14 +212,18 @@ void CTrimmingCommands::OnTrimmingSettings() {
     if (doc == nullptr) {
         return;
     }
-    CConfigTrimming dialog(m_host.Settings(), doc->CodecOption(), m_host.Messages(),
-                           m_host.DialogParent());
-    if (dialog.exec() != QDialog::Accepted || !m_host.IsVideoOpen()) {
+    kivra::EditSession& session = m_host.Session();
+    CConfigTrimming dialog(session.SizeType(), session.Direction(), doc->CodecOption(),
+                           m_host.Messages(), m_host.DialogParent());
+    if (dialog.exec() != QDialog::Accepted) {
         return;
     }
-    // The areas keep their points; their boxes take the new direction's shape.
-    kivra::EditSession& session = m_host.Session();
-    session.ApplyDirection(m_host.Settings().Direction);
+    // A group left without a choice (a value no button stands for) keeps its value.
+    session.SetOutput(dialog.m_nSizeType >= 0 ? dialog.m_nSizeType : session.SizeType(),
+                      dialog.m_nDirection >= 0 ? dialog.m_nDirection : session.Direction());
+    if (!m_host.IsVideoOpen()) {
+        return;
+    }
     CVfwView* view = m_host.VideoView();
     if (view != nullptr && session.GetViewMode() == kivra::kAreaMode) {
         view->RecomputeCursorBox();  // the box under the pointer turns too
@@ -243,11 +247,8 @@ void CTrimmingCommands::OnTrimmingPreview() {
 }
 
 void CTrimmingCommands::OnMosaicType(int type) {
-    m_host.Settings().MosaicRectType = type;
-    // With a video the session's notification brings the bar along.
-    if (!m_host.Session().SetMosaicType(type)) {
-        m_host.SyncMosaicBar();
-    }
+    m_host.Session().SetMosaicType(type);
+    m_host.SyncMosaicBar();  // also when the bar was clicked on the shape in force
 }
 
 void CTrimmingCommands::OnMarkerSetId() {
@@ -395,14 +396,14 @@ bool CTrimmingCommands::HandleAreaKey(const QKeyEvent& key) {
     switch (key.key()) {
         case Qt::Key_Escape:
             if (session.AreaIndex() == 1 && session.SetAreaIndex(0)) {
-                view->SetBoxHalfSize(m_host.Settings().LengthFromCenter1);
+                view->SetBoxHalfSize(session.AreaBoxHalfSize(0));
             }
             return true;
         case Qt::Key_Tab:
         case Qt::Key_Backtab:
             if (session.AreaIndex() == 0 && session.SetAreaIndex(1) &&
                 session.GetTrimmingMode() == kivra::kFrontMode) {
-                view->SetBoxHalfSize(m_host.Settings().LengthFromCenter2);
+                view->SetBoxHalfSize(session.AreaBoxHalfSize(1));
             }
             return true;  // never moves the keyboard focus while an area is being set
         case Qt::Key_Up:

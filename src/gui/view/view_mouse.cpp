@@ -171,21 +171,19 @@ void CVfwView::SetAreaAtCursor(CAviVideoStream& stream) {
     const auto [imageWidth, imageHeight] = ImageSize();
     const kivra::PixelRect rect =
         kivra::BoxToImageRect(m_rcCursorBox, m_rcImage, imageWidth, imageHeight);
-    CInifileManager& settings = m_host.Settings();
-    if (!session.SetArea(second ? 1 : 0, rect, stream.m_nCurrentFrame, settings.Direction)) {
+    if (!session.SetArea(second ? 1 : 0, rect, stream.m_nCurrentFrame)) {
         return;
     }
+    session.SetAreaBoxHalfSize(second ? 1 : 0, m_nBoxHalfSize);
     if (!second) {
-        settings.LengthFromCenter1 = m_nBoxHalfSize;
         // In side mode area 2 starts as large as area 1 and keeps that size.
         if (session.GetTrimmingMode() == kivra::kFrontMode) {
-            m_nBoxHalfSize = settings.LengthFromCenter2;
+            m_nBoxHalfSize = session.AreaBoxHalfSize(1);
             RecomputeCursorBox();
         }
         m_host.ShowLastFrame();
     } else {
-        settings.LengthFromCenter2 = m_nBoxHalfSize;
-        m_nBoxHalfSize = settings.LengthFromCenter1;
+        m_nBoxHalfSize = session.AreaBoxHalfSize(0);
         m_rcCursorBox = {};
         m_host.ShowFirstFrame();
     }
