@@ -28,6 +28,7 @@
 #include "output/own_files.h"
 #include "platform/compressors.h"
 #include "platform/four_cc.h"
+#include "platform/number_text.h"
 #include "platform/path_util.h"
 #include "platform/settings_folder.h"
 #include "platform/string_ids.h"
@@ -602,9 +603,9 @@ int Track(const std::vector<std::string>& args, std::ostream& out, std::ostream&
 
 // A finite number above zero, written with a decimal point.
 bool ParsePositive(const std::string& text, double* value) {
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *value);
-    return !text.empty() && ec == std::errc() && end == text.data() + text.size() &&
-           std::isfinite(*value) && *value > 0.0;
+    const std::optional<double> number = ParsePositiveNumber(text);
+    *value = number.value_or(0.0);
+    return number.has_value();
 }
 
 int Kinematics(const std::vector<std::string>& args, std::ostream& err) {

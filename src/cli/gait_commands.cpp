@@ -13,15 +13,10 @@
 #include "gait/gait_file.h"
 #include "gait/gait_report.h"
 #include "markers/lff_manager.h"
+#include "platform/number_text.h"
 
 namespace kivra::cli {
 namespace {
-
-bool ParsePositiveNumber(const std::string& text, double& value) {
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return !text.empty() && ec == std::errc() && end == text.data() + text.size() &&
-           std::isfinite(value) && value > 0.0;
-}
 
 // The analysis both commands share; 0 with it made, else the exit status (message written).
 int Analyse(const GaitArguments& arguments, const GaitSource& source, std::ostream& err,
@@ -88,7 +83,8 @@ int ParseGaitArguments(const std::vector<std::string>& args, GaitArguments& pars
     for (std::size_t i = 3; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
-        double value = 0.0;
+        // Above zero when the next argument is a positive number.
+        const double value = hasValue ? ParsePositiveNumber(args[i + 1]).value_or(0.0) : 0.0;
         if (arg == "--foot" && hasValue) {
             const std::string given = args[++i];
             const std::size_t equals = given.find('=');
@@ -115,10 +111,10 @@ int ParseGaitArguments(const std::vector<std::string>& args, GaitArguments& pars
                 return 2;
             }
             parsed.setup.pelvisId = id;
-        } else if (arg == "--scale" && hasValue && ParsePositiveNumber(args[i + 1], value)) {
+        } else if (arg == "--scale" && value > 0.0) {
             parsed.scale = value;
             ++i;
-        } else if (arg == "--filter" && hasValue && ParsePositiveNumber(args[i + 1], value)) {
+        } else if (arg == "--filter" && value > 0.0) {
             parsed.setup.filterHz = value;
             ++i;
         } else if (arg == "--angle" && hasValue) {

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "markers/lff_manager.h"
+#include "platform/number_text.h"
 #include "platform/rw_ini_file.h"
 
 namespace kivra {
@@ -45,12 +46,7 @@ GaitSetup LoadGaitSetup(const std::string& iniPath) {
     if (ParseId(doc.GetString(kSection, "Pelvis", "0"), pelvis)) {
         setup.pelvisId = pelvis;
     }
-    const std::string hz = doc.GetString(kSection, "FilterHz", "0");
-    double value = 0.0;
-    const auto [end, ec] = std::from_chars(hz.data(), hz.data() + hz.size(), value);
-    if (ec == std::errc() && end == hz.data() + hz.size() && std::isfinite(value) && value > 0.0) {
-        setup.filterHz = value;
-    }
+    setup.filterHz = ParsePositiveNumber(doc.GetString(kSection, "FilterHz", "0")).value_or(0.0);
     return setup;
 }
 
@@ -66,11 +62,9 @@ bool SaveGaitSetup(const std::string& iniPath, const GaitSetup& setup) {
     bool stored = doc.WriteString(kSection, "RightFoot", FormatFoot(setup.right));
     stored = doc.WriteString(kSection, "LeftFoot", FormatFoot(setup.left)) && stored;
     stored = doc.WriteString(kSection, "Pelvis", std::to_string(setup.pelvisId)) && stored;
-    char hz[64];
     const double filterHz =
         std::isfinite(setup.filterHz) && setup.filterHz > 0.0 ? setup.filterHz : 0.0;
-    const auto res = std::to_chars(hz, hz + sizeof hz, filterHz, std::chars_format::fixed, 3);
-    stored = doc.WriteString(kSection, "FilterHz", std::string_view(hz, res.ptr - hz)) && stored;
+    stored = doc.WriteString(kSection, "FilterHz", FixedText(filterHz, 3)) && stored;
     return stored && doc.Save();
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <set>
 
+#include "platform/number_text.h"
 #include "platform/rw_ini_file.h"
 
 namespace kivra {
@@ -35,12 +36,7 @@ KinematicsSettings LoadKinematicsSettings(const std::string& iniPath) {
             settings.angles.push_back(std::move(*angle));
         }
     }
-    const std::string hz = doc.GetString(kSection, "FilterHz", "0");
-    double value = 0.0;
-    const auto [end, ec] = std::from_chars(hz.data(), hz.data() + hz.size(), value);
-    if (ec == std::errc() && end == hz.data() + hz.size() && std::isfinite(value) && value > 0.0) {
-        settings.filterHz = value;
-    }
+    settings.filterHz = ParsePositiveNumber(doc.GetString(kSection, "FilterHz", "0")).value_or(0.0);
     return settings;
 }
 
@@ -61,11 +57,9 @@ bool SaveKinematicsSettings(const std::string& iniPath, const KinematicsSettings
         }
         stored = doc.WriteString(kSection, AngleKey(++i), FormatNamedAngle(angle)) && stored;
     }
-    char hz[64];
     const double filterHz =
         std::isfinite(settings.filterHz) && settings.filterHz > 0.0 ? settings.filterHz : 0.0;
-    const auto res = std::to_chars(hz, hz + sizeof hz, filterHz, std::chars_format::fixed, 3);
-    stored = doc.WriteString(kSection, "FilterHz", std::string_view(hz, res.ptr - hz)) && stored;
+    stored = doc.WriteString(kSection, "FilterHz", FixedText(filterHz, 3)) && stored;
     return stored && doc.Save();
 }
 
