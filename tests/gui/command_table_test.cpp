@@ -23,9 +23,9 @@
 #include "frame/slider_dlg_bar.h"
 #include "geometry/trimming_param.h"
 #include "markers/lff_manager.h"
-#include "reading/avi_video_stream.h"
 #include "platform/rw_ini_file.h"
 #include "platform/string_table.h"
+#include "reading/avi_video_stream.h"
 #include "settings/inifile_manager.h"
 #include "support/app_fixture.h"
 #include "ui/help_dlg.h"
@@ -71,6 +71,7 @@ protected:
     void Command(CommandId id) {
         ASSERT_TRUE(Enabled(id)) << id;
         Act(id)->trigger();
+        WaitForJobs();
         Paint();
     }
     int Current() const { return m_frame->Stream()->m_nCurrentFrame; }
@@ -441,7 +442,7 @@ TEST_F(CommandTableTest, CommandRulesHoldWhileARefusedFileIsReported) {
         }
     });
     idleUnderBox.start(10);
-    EXPECT_FALSE(m_app->OpenDocumentFile(notVideo));
+    EXPECT_FALSE(OpenAndWait(notVideo));
     idleUnderBox.stop();
     std::string refusal = kivra::LoadString(2012);
     refusal.replace(refusal.find("%1"), 2, notVideo);

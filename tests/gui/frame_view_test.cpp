@@ -23,8 +23,8 @@
 #include "geometry/trimming_param.h"
 #include "markers/lff_manager.h"
 #include "markers/set_marker_id_dlg.h"
-#include "reading/avi_video_stream.h"
 #include "platform/string_table.h"
+#include "reading/avi_video_stream.h"
 #include "settings/inifile_manager.h"
 #include "support/app_fixture.h"
 #include "support/ffmpeg_tool.h"
@@ -188,6 +188,7 @@ TEST_F(FrameViewTest, DroppingThreeFilesOpensOnlyTheLast) {
     QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(m_view, &drop);
     QTest::qWait(50);
+    WaitForJobs();
 
     EXPECT_EQ(m_app->GetDocument()->PathName(), last);
     EXPECT_EQ(m_frame->Session().GetViewMode(), 0);
@@ -256,6 +257,7 @@ TEST_F(FrameViewTest, CommandLineVideoOpensOnceTheWindowIsUp) {
     EXPECT_EQ(m_app->GetDocument()->PathName(), "");  // not before the event loop runs
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
+    WaitUntil([this] { return !m_app->GetMainFrame()->Jobs().Busy(); });
     EXPECT_EQ(m_app->GetDocument()->PathName(), m_dir.File(name));
     EXPECT_EQ(m_app->GetMainFrame()->Session().GetViewMode(), kivra::kNormalMode);
 }

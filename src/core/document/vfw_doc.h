@@ -2,17 +2,18 @@
 // The single document: at most one open video at a time, and the open pipeline that gets it
 // there. Lives for the whole run; owned by the application's document holder. What the
 // pipeline needs of the main window goes through DocumentHost, so it also runs headless.
+#include <functional>
 #include <memory>
 #include <string>
 
-#include "output/codec_option.h"
 #include "convert/ffmpeg_util.h"
 #include "convert/probe_options.h"
 #include "geometry/view_geometry.h"
 #include "markers/video_annotations.h"
-#include "reading/avi_video_stream.h"
+#include "output/codec_option.h"
 #include "platform/progress_sink.h"
 #include "platform/user_messages.h"
+#include "reading/avi_video_stream.h"
 
 class CInifileManager;
 
@@ -58,6 +59,28 @@ public:
     // A file that cannot be opened, or whose opening the user cancels, leaves the open video
     // as it was, unless the two share their temporary files (see SharesTemporaryFiles).
     bool OnOpenDocument(const std::string& path);
+
+    // A source made ready to take the open video's place, or why it could not be.
+    struct PreparedSource {
+        std::unique_ptr<CAviVideoStream> stream;  // null when preparing failed
+        std::string soundPath;
+        bool converted = false;
+        int durationMs = 0;      // the probe's length of the source; 0 when unknown
+        std::string failure;     // what to tell the user when stream is null
+        bool cancelled = false;  // the user stopped it: nothing to tell
+    };
+    // OnOpenDocument in its three steps, for a window that prepares on a worker. StartOpen asks
+    // and checks (false: nothing more to do). PrepareSource may run on another thread while
+    // the document is left alone; it runs closeOpenVideo, where the document lives, before a
+    // conversion overwrites what the open video is shown from. FinishOpen tells the user why
+    // it failed or makes it the open video.
+    bool StartOpen(const std::string& path);
+    // Probe, conversion, sound split and picture checks, with their progress in `progress`.
+    // Shows nothing and leaves the open video alone; a failure takes the temporary files it
+    // made with it.
+    PreparedSource PrepareSource(const std::string& path, kivra::ProgressSink& progress,
+                                 const std::function<void()>& closeOpenVideo);
+    bool FinishOpen(const std::string& path, PreparedSource prepared);
     bool OnNewDocument();
     void DeleteContents();
 
@@ -86,16 +109,6 @@ public:
     bool ConfirmDiscardMarkers();
 
 private:
-    // A source made ready to take the open video's place, or why it could not be.
-    struct PreparedSource {
-        std::unique_ptr<CAviVideoStream> stream;  // null when preparing failed
-        std::string soundPath;
-        bool converted = false;
-        int durationMs = 0;      // the probe's length of the source; 0 when unknown
-        std::string failure;     // what to tell the user when stream is null
-        bool cancelled = false;  // the user stopped it: nothing to tell
-    };
-
     // Whether path is read straight from the file rather than converted: any listed type but
     // AVI (read as it is anyway) and M2TS (converted to a fixed rate), unless the settings say
     // to convert.
@@ -103,13 +116,10 @@ private:
     // The direct route: the source indexed and read where it is, nothing written beside it.
     // Null stream with `why` when exact frames cannot be promised.
     PreparedSource PrepareDirect(const std::string& path, const kivra::ProbeResult& probed,
-                                 std::string* why);
+                                 kivra::ProgressSink& sink, std::string* why);
     // Whether the file can be tried at all: readable, a listed extension, a writable folder.
     // Empty when it can, else what to tell the user.
     std::string CheckSource(const std::string& path) const;
-    // Probe, conversion, sound split and picture checks. Shows nothing and leaves the open
-    // video alone; a failure takes the temporary files it made with it.
-    PreparedSource PrepareSource(const std::string& path);
     // The open video replaced by the prepared one, its warnings shown, the host reset for it.
     void CommitSource(const std::string& path, PreparedSource source);
     // Whether path's ".$tmp$" files are the open video's own (the same file again, or one of

@@ -4,11 +4,13 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <algorithm>
+#include <vector>
 
-#include "output/codec_option.h"
+#include "document/vfw_doc.h"
 #include "frame/main_frame.h"
 #include "frame/qt_user_messages.h"
-#include "document/vfw_doc.h"
+#include "output/codec_option.h"
 #include "platform/rw_ini_file.h"
 #include "platform/settings_folder.h"
 #include "platform/string_ids.h"
@@ -103,7 +105,11 @@ bool CMirandelApp::InitInstance(const QStringList& arguments) {
 }
 
 int CMirandelApp::ExitInstance() {
-    // What the framework does before its exit hook: the document closes, the window goes.
+    // What the framework does before its exit hook: the document closes, the window goes. A
+    // job still at work on the document stops first.
+    if (m_pMainFrame != nullptr) {
+        m_pMainFrame->Jobs().Abandon();
+    }
     m_pDocument.reset();
     m_pMainFrame.reset();
 
@@ -154,11 +160,31 @@ void CMirandelApp::RestartProgram() const {
     kivra::StartDetached(kivra::RestartPath(m_installerLaunch));
 }
 
-bool CMirandelApp::OpenDocumentFile(const std::string& path) {
-    if (m_pDocument == nullptr || m_pMainFrame == nullptr) {
-        return false;
+void CMirandelApp::OpenDocumentFile(const std::string& path, std::function<void(bool)> then) {
+    if (m_pDocument == nullptr || m_pMainFrame == nullptr || m_pMainFrame->Jobs().Busy()) {
+        if (then) {
+            then(false);
+        }
+        return;
     }
-    const bool opened = m_pDocument->OnOpenDocument(path);
+    CVfwDoc* const doc = m_pDocument.get();
+    if (!doc->StartOpen(path)) {
+        OpenEnded(path, false, then);
+        return;
+    }
+    m_pMainFrame->Jobs().Run<CVfwDoc::PreparedSource>(
+        [doc, path](kivra::JobContext& job) {
+            return doc->PrepareSource(path, job.Progress(), [doc, &job] {
+                job.OnWindowThread([doc] { doc->OnNewDocument(); });
+            });
+        },
+        [this, path, then](CVfwDoc::PreparedSource prepared) {
+            OpenEnded(path, m_pDocument->FinishOpen(path, std::move(prepared)), then);
+        });
+}
+
+void CMirandelApp::OpenEnded(const std::string& path, bool opened,
+                             const std::function<void(bool)>& then) {
     if (opened && m_pRecentFiles != nullptr) {
         m_pRecentFiles->Add(path);
         m_pMainFrame->RebuildRecentFileMenu();
@@ -166,7 +192,9 @@ bool CMirandelApp::OpenDocumentFile(const std::string& path) {
     m_pMainFrame->UpdateTitle();
     m_pMainFrame->UpdateCommandUI();
     m_pMainFrame->UpdateAllViews();
-    return opened;
+    if (then) {
+        then(opened);
+    }
 }
 
 void CMirandelApp::OnFileOpen() {
@@ -185,9 +213,17 @@ void CMirandelApp::OnOpenRecentFile(std::size_t index) {
         return;
     }
     const std::string path = m_pRecentFiles->Entries()[index];
-    if (!OpenDocumentFile(path)) {
-        m_pRecentFiles->Remove(index);
-    }
+    OpenDocumentFile(path, [this, path](bool opened) {
+        // Found again by name: the list may have changed while the video was being opened.
+        if (opened || m_pRecentFiles == nullptr) {
+            return;
+        }
+        const std::vector<std::string>& entries = m_pRecentFiles->Entries();
+        const auto it = std::find(entries.begin(), entries.end(), path);
+        if (it != entries.end()) {
+            m_pRecentFiles->Remove(std::size_t(it - entries.begin()));
+        }
+    });
 }
 
 void CMirandelApp::OnFileNew() {

@@ -11,15 +11,16 @@
 #include <memory>
 #include <vector>
 
+#include "document/vfw_doc.h"
 #include "frame/command_ids.h"
 #include "frame/edit_history.h"
+#include "frame/job_runner.h"
 #include "frame/main_frame_host.h"
 #include "frame/playback_controller.h"
 #include "frame/qt_user_messages.h"
 #include "frame/slider_view.h"
 #include "frame/trimming_commands.h"
 #include "geometry/trimming_param.h"
-#include "document/vfw_doc.h"
 #include "session/edit_session.h"
 #include "view/view_host.h"
 
@@ -174,6 +175,8 @@ public:
     void RestoreTrimmingState(const CLFFManager& markers) override;
     kivra::TrimmingState FileTrimmingState() const override;
     kivra::ProgressSink& Progress() override;
+    // Runs the long jobs (save, follow, open) off this window's thread.
+    kivra::JobRunner& Jobs() override { return m_jobs; }
 
     // The marker ID dialog (owned by this window; hidden until the ID command shows it).
     CSetMarkerIDDlg* MarkerIdDialog() const override { return m_pSetMarkerIdDlg; }
@@ -244,6 +247,7 @@ private:
     QTimer m_idleTimer;               // the idle update of command states
     CPlaybackController m_playback{*this};
     std::unique_ptr<kivra::ProgressSink> m_pProgress;  // the progress dialog of long jobs
+    kivra::JobRunner m_jobs{this, m_messages};  // last: a running job ends before the rest goes
 };
 
 namespace kivra {

@@ -4,18 +4,19 @@
 #include <QApplication>
 #include <QFile>
 #include <cstdio>
+#include <memory>
 #include <tuple>
 
 #include "convert/format_ini_file.h"
 #include "frame/main_frame.h"
 #include "frame/qt_user_messages.h"
-#include "reading/avi_video_stream.h"
 #include "output/movie_target.h"
 #include "output/own_files.h"
 #include "output/trimmed_movie_writer.h"
 #include "platform/path_util.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
+#include "reading/avi_video_stream.h"
 #include "settings/inifile_manager.h"
 
 namespace {
@@ -67,6 +68,9 @@ void CMainFrame::SaveTrimmedMovie(const std::string& target, int filterIndex) {
     using kivra::MsgButtons;
     using kivra::MsgIcon;
     CVfwDoc* doc = GetDocument();
+    if (m_jobs.Busy()) {
+        return;
+    }
     CAviVideoStream* stream = Stream();
     if (doc == nullptr || stream == nullptr || target.empty()) {
         return;
@@ -88,7 +92,7 @@ void CMainFrame::SaveTrimmedMovie(const std::string& target, int filterIndex) {
     const int profileIndex = filterIndex - 1;
     m_playback.First();
     UpdateAllViews();
-    WaitCursor wait;
+    auto wait = std::make_shared<WaitCursor>();
 
     kivra::TrimmedMovieJob job;
     job.outputPath = intermediate;
@@ -97,26 +101,41 @@ void CMainFrame::SaveTrimmedMovie(const std::string& target, int filterIndex) {
     std::tie(job.outputWidth, job.outputHeight) = Settings().OutputSize();
     job.deinterlace = Settings().Deinterlace != 0;
     job.compress = doc->CodecOption().GetCompressOptions();
-    const kivra::WriteResult result =
-        kivra::WriteTrimmedMovie(*stream, *Annotations(), job, Progress(), *this);
-
-    // A cancelled save is no failure: the user asked for nothing to be left.
-    bool failed =
-        result == kivra::WriteResult::Failed || result == kivra::WriteResult::CreateFailed;
-    if (result == kivra::WriteResult::Written) {
-        failed = !kivra::PlaceTrimmedMovie(intermediate, target, profileIndex, doc->Encoder(),
-                                           Progress(), nullptr);
-    } else {
-        std::remove(intermediate.c_str());
-    }
-    if (failed) {
-        wait.Restore();
-        ShowMessage(kExportError, MsgButtons::Ok, MsgIcon::None);
-    } else if (result == kivra::WriteResult::Written) {
-        ShowSavedStatus(tr("動画を保存しました: %1").arg(QFile::decodeName(target.c_str())));
-    }
-
-    const int start = RangeStart();
-    m_playback.ShowFrame(start, start == 0);
-    UpdateAllViews();
+    // The window keeps painting the stream and annotations it reads; it changes neither while
+    // the job runs, and the encoder is the job's alone.
+    const VideoAnnotations* annotations = Annotations();
+    CFFMpegUtil* encoder = &doc->Encoder();
+    struct Outcome {
+        kivra::WriteResult written = kivra::WriteResult::Failed;
+        bool failed = false;
+    };
+    auto work = [stream, annotations, encoder, job, intermediate, target,
+                 profileIndex](kivra::JobContext& context) {
+        Outcome outcome;
+        outcome.written = kivra::WriteTrimmedMovie(*stream, *annotations, job, context.Progress(),
+                                                   context.Messages());
+        // A cancelled save is no failure: the user asked for nothing to be left.
+        outcome.failed = outcome.written == kivra::WriteResult::Failed ||
+                         outcome.written == kivra::WriteResult::CreateFailed;
+        if (outcome.written == kivra::WriteResult::Written) {
+            outcome.failed = !kivra::PlaceTrimmedMovie(intermediate, target, profileIndex, *encoder,
+                                                       context.Progress(), nullptr);
+        } else {
+            std::remove(intermediate.c_str());
+        }
+        return outcome;
+    };
+    auto done = [this, wait, target](Outcome outcome) {
+        if (outcome.failed) {
+            wait->Restore();
+            ShowMessage(kExportError, kivra::MsgButtons::Ok, kivra::MsgIcon::None);
+        } else if (outcome.written == kivra::WriteResult::Written) {
+            ShowSavedStatus(tr("動画を保存しました: %1").arg(QFile::decodeName(target.c_str())));
+        }
+        const int start = RangeStart();
+        m_playback.ShowFrame(start, start == 0);
+        UpdateAllViews();
+        wait->Restore();
+    };
+    m_jobs.Run<Outcome>(std::move(work), std::move(done));
 }

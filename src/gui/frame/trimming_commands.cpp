@@ -5,16 +5,17 @@
 #include <QKeyEvent>
 #include <new>
 
+#include "document/vfw_doc.h"
 #include "frame/config_trimming_dlg.h"
+#include "frame/job_runner.h"
 #include "frame/qt_user_messages.h"
 #include "markers/csv_export.h"
 #include "markers/set_marker_id_dlg.h"
 #include "markers/trimming_state.h"
-#include "reading/avi_video_stream.h"
 #include "output/own_files.h"
-#include "document/vfw_doc.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
+#include "reading/avi_video_stream.h"
 #include "session/edit_session.h"
 #include "settings/inifile_manager.h"
 #include "tracking/marker_tracker.h"
@@ -155,8 +156,8 @@ bool CTrimmingCommands::OnMarkerSave() {
     const kivra::TrimmingState state = m_host.Session().CurrentTrimmingState(m_host.Settings());
     kivra::StoreTrimmingState(annotations->m_markers, state);
     const std::string path = stream->MarkerFilePath();
-    const bool saved = annotations->m_markers.SaveMarkers(path, state.sizeType, state.direction,
-                                                          state.mosaicType);
+    const bool saved =
+        annotations->m_markers.SaveMarkers(path, state.sizeType, state.direction, state.mosaicType);
     if (saved) {
         annotations->m_savedTrimming = state;
         m_host.MarkersSaved();
@@ -225,19 +226,27 @@ bool CTrimmingCommands::CanFollowMarkers() const {
 }
 
 void CTrimmingCommands::OnFollowMarkers() {
-    if (!CanFollowMarkers()) {
+    if (!CanFollowMarkers() || m_host.Jobs().Busy()) {
         return;
     }
-    const CAviVideoStream& stream = *m_host.Stream();
-    kivra::EditSession& session = m_host.Session();
+    const CAviVideoStream* stream = m_host.Stream();
     kivra::TrackRequest request;
-    request.startFrame = stream.m_nCurrentFrame;
-    request.endFrame = session.RangeEnd();
+    request.startFrame = stream->m_nCurrentFrame;
+    request.endFrame = m_host.Session().RangeEnd();
     request.deinterlace = m_host.Settings().Deinterlace != 0;
     request.caption =
         QCoreApplication::translate("CTrimmingCommands", "マーカを追跡しています").toStdString();
-    const kivra::TrackResult result =
-        kivra::TrackMarkers(stream, session.Annotations()->m_markers, request, m_host.Progress());
+    // The window only reads the stream and the markers while the job runs.
+    const CLFFManager* markers = &m_host.Session().Annotations()->m_markers;
+    m_host.Jobs().Run<kivra::TrackResult>(
+        [stream, markers, request](kivra::JobContext& context) {
+            return kivra::TrackMarkers(*stream, *markers, request, context.Progress());
+        },
+        [this, request](kivra::TrackResult result) { ApplyFollowedMarkers(request, result); });
+}
+
+void CTrimmingCommands::ApplyFollowedMarkers(const kivra::TrackRequest& request,
+                                             const kivra::TrackResult& result) {
     // A cancelled run leaves nothing behind: half a run is not what the user asked for.
     if (result.cancelled) {
         return;
@@ -261,9 +270,9 @@ void CTrimmingCommands::OnFollowMarkers() {
                         .arg(track.stopFrame);
         }
     }
-    session.ReplaceMarkers(kivra::EditKind::kTrackMarkers, ids, request.startFrame + 1,
-                           request.endFrame,
-                           [&result](CLFFManager& markers) { ApplyTrackResult(result, markers); });
+    m_host.Session().ReplaceMarkers(
+        kivra::EditKind::kTrackMarkers, ids, request.startFrame + 1, request.endFrame,
+        [&result](CLFFManager& markers) { ApplyTrackResult(result, markers); });
     // A point that no longer matches is never followed onto the background; the user hears
     // where each one stopped.
     if (!lost.isEmpty()) {

@@ -20,6 +20,9 @@ class ZebsCOOIconToolBar;
 namespace kivra {
 
 class EditSession;
+class JobRunner;
+struct TrackRequest;
+struct TrackResult;
 
 class TrimmingCommandsHost {
 public:
@@ -36,6 +39,7 @@ public:
     virtual ZebsCOOIconToolBar* MarkerBar() const = 0;
     virtual QWidget* DialogParent() = 0;
     virtual ProgressSink& Progress() = 0;
+    virtual JobRunner& Jobs() = 0;
     virtual void SyncMosaicBar() = 0;
     // The marker file now holds the markers as they stand (the undo history's clean step).
     virtual void MarkersSaved() = 0;
@@ -71,5 +75,8 @@ public:
     bool HandleAreaKey(const QKeyEvent& key);
 
 private:
+    // The end of a follow run, on the window's thread.
+    void ApplyFollowedMarkers(const kivra::TrackRequest& request, const kivra::TrackResult& result);
+
     kivra::TrimmingCommandsHost& m_host;
 };
