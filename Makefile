@@ -27,6 +27,7 @@ bench: build
 	$(BUILD)/bench/kivra-bench-play --media $(BUILD)/bench/media
 	$(BUILD)/bench/kivra-bench-export --media $(BUILD)/bench/media
 	$(BUILD)/bench/kivra-bench-track
+	$(BUILD)/bench/kivra-bench-gait
 
 package: build
 	@cmake --build $(BUILD) --target package

@@ -1,9 +1,12 @@
-// kivra-bench-direct [--media DIR] [--quick]
+// kivra-bench-direct [--media DIR] [--quick] | --clip FILE
 //
 // Phone and camera clips read straight from the file: how long kivra-cli takes from its start
 // to the first frame written (process start included), how fast it steps forward against the
 // installed ffmpeg decoding the same clip to BGR on one thread, and how backward stepping
 // compares with forward. The clips are made with ffmpeg once and kept in the media folder.
+// --clip measures a clip of the user's instead: its first and last frames, also with the clip
+// out of the page cache, as after a reboot.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -196,13 +199,78 @@ int Run(const std::string& mediaOption, bool quick) {
     return 0;
 }
 
+// Drops the clip's pages from the page cache, so the next run reads it from the disk.
+bool Evict(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    ::fdatasync(fd);
+    const bool done = ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED) == 0;
+    ::close(fd);
+    return done;
+}
+
+// The frame count kivra-cli reports for the clip; 0 when it cannot open it.
+int FrameCount(const std::string& cli, const std::string& path) {
+    const ChildResult child = RunChild({cli, "info", path}, Output::Capture);
+    const size_t at = child.out.find("Length    :");
+    return child.ran && at != std::string::npos
+               ? int(std::strtol(child.out.c_str() + at + 11, nullptr, 10))
+               : 0;
+}
+
+int RunClip(const std::string& clip) {
+    const std::string exeFolder = GetProgramFolder();
+    const std::string cli = (fs::path(exeFolder).parent_path() / "kivra-cli").string();
+    std::error_code error;
+    const std::string path = fs::absolute(clip, error).string();
+    if (exeFolder.empty() || ::access(cli.c_str(), X_OK) != 0 || !fs::is_regular_file(path)) {
+        std::cerr << "kivra-cli or the clip not found\n";
+        return 1;
+    }
+    const std::string bmp = (fs::temp_directory_path() / "kivra-bench-direct.bmp").string();
+    const int frames = FrameCount(cli, path);
+    if (frames <= 0) {
+        std::cerr << "kivra-cli cannot open " << path << "\n";
+        return 1;
+    }
+    constexpr double kLimitS = 2.0;
+    double cpuMs = 0;
+    double coldCpuMs = 0;
+    const std::optional<double> cached = FirstFrameMs(cli, path, bmp, 3, &cpuMs);
+    const std::optional<double> cold =
+        Evict(path) ? FirstFrameMs(cli, path, bmp, 1, &coldCpuMs) : std::nullopt;
+    const ChildResult last =
+        RunChild({cli, "frame", path, std::to_string(frames - 1), bmp}, Output::Discard);
+    fs::remove(bmp, error);
+    if (!cached || !cold || !last.ran) {
+        std::cerr << "could not measure " << path << "\n";
+        return 1;
+    }
+    const double cachedS = cached.value_or(0) / 1000.0;
+    const double coldS = cold.value_or(0) / 1000.0;
+    std::printf("%s: %.2f GB, %d frames\n", path.c_str(),
+                double(fs::file_size(path, error)) / double(1 << 30), frames);
+    std::printf("first frame, cached (best of 3): %.2f s wall, %.2f s cpu  %s (limit %.1f s)\n",
+                cachedS, cpuMs / 1000.0, Verdict(cachedS <= kLimitS), kLimitS);
+    std::printf("first frame, out of the page cache: %.2f s wall, %.2f s cpu  %s\n", coldS,
+                coldCpuMs / 1000.0, Verdict(coldS <= kLimitS));
+    std::printf("last frame (%d): %.2f s wall, %.2f s cpu\n", frames - 1, last.wallMs / 1000.0,
+                last.cpuMs / 1000.0);
+    return 0;
+}
+
 }  // namespace
 }  // namespace kivra
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--clip") {
+        return kivra::RunClip(argv[2]);
+    }
     const auto options = kivra::bench::ParseMediaOptions(argc, argv);
     if (!options) {
-        std::cerr << "usage: kivra-bench-direct [--media DIR] [--quick]\n";
+        std::cerr << "usage: kivra-bench-direct [--media DIR] [--quick] | --clip FILE\n";
         return 1;
     }
     return kivra::Run(options->media, options->quick);

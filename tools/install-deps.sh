@@ -9,7 +9,7 @@ packages=(
     libmediainfo-dev libmediainfo0v5
     libopencv-dev
     libgtest-dev googletest
-    fonts-noto-cjk qt6-translations-l10n xvfb xauth imagemagick
+    fonts-noto-cjk qt6-translations-l10n xvfb xauth imagemagick poppler-utils
     dpkg-dev
 )
 missing=()

@@ -341,6 +341,10 @@ WalkerPose WalkerPoseAt(double seconds) {
     pose.near_wrist = ToPixels(near_arm.wrist);
     pose.far_elbow = ToPixels(far_arm.elbow);
     pose.far_wrist = ToPixels(far_arm.wrist);
+    pose.near_heel = ToPixels(Add(near_foot.ankle, Rotate(kHeel, -near_foot.pitch)));
+    pose.near_toe = ToPixels(Add(near_foot.ankle, Rotate(kBall, -near_foot.pitch)));
+    pose.far_heel = ToPixels(Add(far_foot.ankle, Rotate(kHeel, -far_foot.pitch)));
+    pose.far_toe = ToPixels(Add(far_foot.ankle, Rotate(kBall, -far_foot.pitch)));
     return pose;
 }
 
@@ -351,12 +355,31 @@ std::array<JointDot, 4> JointDotsOf(const WalkerPose& pose) {
              {"ankle", pose.near_ankle, 255, 165, 0}}};
 }
 
+std::array<JointDot, 4> FootDotsOf(const WalkerPose& pose) {
+    return {{{"right_heel", pose.near_heel, 255, 0, 200},
+             {"right_toe", pose.near_toe, 0, 220, 220},
+             {"left_heel", pose.far_heel, 150, 60, 255},
+             {"left_toe", pose.far_toe, 255, 255, 0}}};
+}
+
+WalkerGait SampleGait() {
+    const double right = kNearPhaseAtStart;
+    return {kCycle,
+            right,
+            std::fmod(right + 0.5, 1.0),
+            kToeOff,
+            kSpeed * 1000.0,
+            kStride * 1000.0,
+            1000.0 / kPixelsPerMetre};
+}
+
 CalibrationBar SampleCalibrationBar() {
     const double length = Px(kBarLengthMetres);
     return {{kBarLeft, kBarCentreY}, {kBarLeft + length, kBarCentreY}, kBarLengthMetres * 1000.0};
 }
 
-WalkerRenderer::WalkerRenderer() : background_(MakeBackground()) {}
+WalkerRenderer::WalkerRenderer(bool foot_dots)
+    : background_(MakeBackground()), foot_dots_(foot_dots) {}
 
 const QImage& WalkerRenderer::Render(const WalkerPose& pose, int frame_number) {
     frame_ = background_.copy();
@@ -394,6 +417,15 @@ const QImage& WalkerRenderer::Render(const WalkerPose& pose, int frame_number) {
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(dot.r, dot.g, dot.b));
         p.drawEllipse(Pt(dot.centre), kDotRadius, kDotRadius);
+    }
+    if (foot_dots_) {
+        // The far foot's dots first: the near foot passes in front of them.
+        const auto feet = FootDotsOf(pose);
+        for (const int i : {2, 3, 0, 1}) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(feet[i].r, feet[i].g, feet[i].b));
+            p.drawEllipse(Pt(feet[i].centre), kDotRadius, kDotRadius);
+        }
     }
 
     DrawFrameNumber(p, frame_number);

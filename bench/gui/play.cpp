@@ -1,6 +1,7 @@
 // Playback figures of the real program, headless: distinct frames shown per second while playing
 // forward and in reverse at 1.0x, backward stepping against forward stepping, and memory with a
-// full picture cache. Uses the 1080p files kivra-bench-decode makes (--media DIR).
+// full picture cache. Uses the 1080p files kivra-bench-decode makes (--media DIR), and the phone
+// clip kivra-bench-direct makes, which is read straight from the file.
 #include <sys/resource.h>
 
 #include <QApplication>
@@ -16,8 +17,10 @@
 
 #include "app/mirandel_app.h"
 #include "frame/main_frame.h"
-#include "reading/avi_video_stream.h"
 #include "platform/memory_policy.h"
+#include "reading/avi_video_stream.h"
+#include "reading/direct_reader.h"
+#include "reading/frame_index.h"
 #include "settings/inifile_manager.h"
 #include "view/vfw_view.h"
 
@@ -62,8 +65,16 @@ double ShownPerSecond(CMainFrame& frame, bool reverse, double seconds) {
 // time, which the machine's load does not change.
 double StepMs(const std::string& path, bool backward, size_t cacheBytes, double* decodedPerFrame) {
     CAviVideoStream stream(path);
-    if (stream.OpenStream() != CAviVideoStream::kOpened) {
-        return -1.0;
+    if (std::filesystem::path(path).extension() == ".avi") {
+        if (stream.OpenStream() != CAviVideoStream::kOpened) {
+            return -1.0;
+        }
+    } else {
+        const auto index = kivra::BuildFrameIndex(path, {}, nullptr, nullptr, nullptr);
+        auto reader = index ? kivra::DirectReader::Open(index, nullptr) : nullptr;
+        if (!reader || stream.OpenReader(std::move(reader)) != CAviVideoStream::kOpened) {
+            return -1.0;
+        }
     }
     stream.SetPictureCacheBytes(cacheBytes);
     const int first = stream.GetStart();
@@ -115,6 +126,10 @@ int main(int argc, char** argv) {
         if (std::filesystem::exists(path)) {
             files.push_back(path.string());
         }
+    }
+    const auto phone = std::filesystem::path(options.media) / "phone-h264-1920x1080-60s.mp4";
+    if (std::filesystem::exists(phone)) {
+        files.push_back(phone.string());
     }
     if (files.empty()) {
         std::fprintf(stderr, "no media in %s: run kivra-bench-decode first\n",

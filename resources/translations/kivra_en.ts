@@ -725,6 +725,133 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
     </message>
 </context>
 <context>
+    <name>GaitReport</name>
+    <message>
+        <source>ストライド時間</source>
+        <translation>Stride time</translation>
+    </message>
+    <message>
+        <source>ステップ時間</source>
+        <translation>Step time</translation>
+    </message>
+    <message>
+        <source>立脚時間</source>
+        <translation>Stance time</translation>
+    </message>
+    <message>
+        <source>遊脚時間</source>
+        <translation>Swing time</translation>
+    </message>
+    <message>
+        <source>立脚期</source>
+        <translation>Stance</translation>
+    </message>
+    <message>
+        <source>遊脚期</source>
+        <translation>Swing</translation>
+    </message>
+    <message>
+        <source>両脚支持期</source>
+        <translation>Double support</translation>
+    </message>
+    <message>
+        <source>ストライド長</source>
+        <translation>Stride length</translation>
+    </message>
+    <message>
+        <source>ステップ長</source>
+        <translation>Step length</translation>
+    </message>
+    <message>
+        <source>ケイデンス</source>
+        <translation>Cadence</translation>
+    </message>
+    <message>
+        <source>歩行速度</source>
+        <translation>Walking speed</translation>
+    </message>
+    <message>
+        <source>ステップ時間の対称性指数</source>
+        <translation>Step time symmetry index</translation>
+    </message>
+    <message>
+        <source>ステップ長の対称性指数</source>
+        <translation>Step length symmetry index</translation>
+    </message>
+    <message>
+        <source>右</source>
+        <translation>Right</translation>
+    </message>
+    <message>
+        <source>左</source>
+        <translation>Left</translation>
+    </message>
+    <message>
+        <source>項目</source>
+        <translation>Parameter</translation>
+    </message>
+    <message>
+        <source>単位</source>
+        <translation>Unit</translation>
+    </message>
+    <message>
+        <source>両側</source>
+        <translation>Both</translation>
+    </message>
+    <message>
+        <source>%1 踵接地 フレーム %2</source>
+        <translation>%1 heel strike, frame %2</translation>
+    </message>
+    <message>
+        <source>データなし</source>
+        <translation>No data</translation>
+    </message>
+    <message>
+        <source>歩行周期 (%)</source>
+        <translation>Gait cycle (%)</translation>
+    </message>
+    <message>
+        <source>解析結果がありません</source>
+        <translation>There is no analysis to report</translation>
+    </message>
+    <message>
+        <source>歩行解析レポート</source>
+        <translation>Gait analysis report</translation>
+    </message>
+    <message>
+        <source>PDFを作成できません</source>
+        <translation>The PDF cannot be made</translation>
+    </message>
+    <message>
+        <source>動画: %1</source>
+        <translation>Video: %1</translation>
+    </message>
+    <message>
+        <source>作成日時: %1</source>
+        <translation>Made: %1</translation>
+    </message>
+    <message>
+        <source>イベント: %1 件 (%2)</source>
+        <translation>Events: %1 (%2)</translation>
+    </message>
+    <message>
+        <source>自動検出</source>
+        <translation>detected</translation>
+    </message>
+    <message>
+        <source>編集済み</source>
+        <translation>edited</translation>
+    </message>
+    <message>
+        <source>ストライド: 右 %1、左 %2</source>
+        <translation>Strides: right %1, left %2</translation>
+    </message>
+    <message>
+        <source>平均 ± 標準偏差。対称性指数は右と左の差の大きさを両者の平均で割った百分率。</source>
+        <translation>Mean ± standard deviation. Symmetry index: the size of the difference between right and left as a percentage of their mean.</translation>
+    </message>
+</context>
+<context>
     <name>LanguageMenu</name>
     <message>
         <source>表示言語(&amp;L)</source>
@@ -1004,6 +1131,88 @@ Narrow the play range or delete the markers of IDs not in use.</translation>
     <message>
         <source>動画の情報を調べています</source>
         <translation>Examining the video</translation>
+    </message>
+</context>
+<context>
+    <name>kivra::FootMarkersDlg</name>
+    <message>
+        <source>足のマーカ</source>
+        <translation>Foot Markers</translation>
+    </message>
+    <message>
+        <source>右足(&amp;R)</source>
+        <translation>&amp;Right foot</translation>
+    </message>
+    <message>
+        <source>左足(&amp;L)</source>
+        <translation>&amp;Left foot</translation>
+    </message>
+    <message>
+        <source>踵のID:</source>
+        <translation>Heel ID:</translation>
+    </message>
+    <message>
+        <source>つま先のID:</source>
+        <translation>Toe ID:</translation>
+    </message>
+    <message>
+        <source>骨盤(&amp;P):</source>
+        <translation>&amp;Pelvis:</translation>
+    </message>
+    <message>
+        <source>ローパスフィルタ(&amp;F):</source>
+        <translation>Low-pass &amp;filter:</translation>
+    </message>
+    <message>
+        <source>踵とつま先には別のIDを指定してください。</source>
+        <translation>Give the heel and the toe different IDs.</translation>
+    </message>
+    <message>
+        <source>少なくとも片方の足を指定してください。</source>
+        <translation>Choose at least one foot.</translation>
+    </message>
+</context>
+<context>
+    <name>kivra::GaitCyclePlot</name>
+    <message>
+        <source>歩行周期グラフ</source>
+        <translation>Gait cycle plot</translation>
+    </message>
+    <message>
+        <source>歩行周期 (%)</source>
+        <translation>Gait cycle (%)</translation>
+    </message>
+    <message>
+        <source>角度 (°)</source>
+        <translation>Angle (°)</translation>
+    </message>
+    <message>
+        <source>角度:</source>
+        <translation>Angle:</translation>
+    </message>
+    <message>
+        <source>角度が定義されていません。角度の設定で関節角度を定義してください。</source>
+        <translation>No angles are defined. Define joint angles in the angle settings.</translation>
+    </message>
+    <message>
+        <source>基準範囲</source>
+        <translation>Normal band</translation>
+    </message>
+    <message>
+        <source>右</source>
+        <translation>Right</translation>
+    </message>
+    <message>
+        <source>左</source>
+        <translation>Left</translation>
+    </message>
+    <message>
+        <source> ±SD</source>
+        <translation> ±SD</translation>
+    </message>
+    <message>
+        <source> 平均</source>
+        <translation> mean</translation>
     </message>
 </context>
 </TS>

@@ -1,4 +1,5 @@
 #include "commands.h"
+#include "gait_commands.h"
 
 #include <cerrno>
 #include <chrono>
@@ -19,26 +20,23 @@
 #include <optional>
 #include <string_view>
 
-#include "output/codec_option.h"
 #include "convert/format_ini_file.h"
+#include "document/vfw_doc.h"
 #include "kinematics/calibration.h"
 #include "kinematics/kinematics_table.h"
-#include "markers/csv_export.h"
-#include "markers/trimming_state.h"
-#include "output/movie_target.h"
+#include "output/codec_option.h"
 #include "output/own_files.h"
-#include "reading/stream_info_text.h"
-#include "output/trimmed_movie_writer.h"
-#include "document/vfw_doc.h"
 #include "platform/compressors.h"
 #include "platform/four_cc.h"
 #include "platform/path_util.h"
 #include "platform/settings_folder.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
+#include "reading/stream_info_text.h"
 #include "session/edit_session.h"
 #include "settings/inifile_manager.h"
 #include "tracking/marker_tracker.h"
+#include "workspace/workspace.h"
 
 namespace kivra::cli {
 
@@ -66,72 +64,54 @@ constexpr const char* kUsage =
     "      follows the markers of frame F (default: the play range's start in VIDEO's marker\n"
     "      file) up to frame G (default: the range's end) and saves the marker file. LIST:\n"
     "      marker IDs separated by commas (default: every ID on frame F).\n"
+    "  kivra-cli gait VIDEO OUTDIR --foot SIDE=HEEL,TOE [--foot SIDE=HEEL,TOE] [--pelvis ID]\n"
+    "                 [--scale MM_PER_PIXEL] [--filter HZ] [--angle NAME=A,B,C]... [--detect]\n"
+    "      heel strikes and toe-offs (SIDE R or L; marker IDs as the window shows them),\n"
+    "      stride parameters and joint angles over the gait cycle, over the play range in\n"
+    "      VIDEO's marker file, into OUTDIR/events.csv, strides.csv, summary.csv and\n"
+    "      cycles.csv; the events of VIDEO's .kgait file are used as edited unless --detect.\n"
+    "  kivra-cli report VIDEO OUT.pdf [the options of gait] [--reference CSV]\n"
+    "      the same analysis as a report of A4 pages; CSV holds a normal band\n"
+    "      (Percent,Mean,SD) drawn behind the curves.\n"
     "  --convert with any command reads a video that is not AVI through the conversion to a\n"
     "      temporary AVI beside it instead of straight from the file.\n";
 
 // Set by --convert for the whole run.
 bool g_convertSources = false;
 
-// The document's host when there is no window: messages go to stderr, questions are declined.
+// Where the document and the actions tell the user things when there is no window: messages
+// go to stderr, questions are declined, progress is not shown.
 class HeadlessHost final : public DocumentHost {
 public:
-    HeadlessHost(std::ostream& err, CInifileManager& settings, EditSession& session)
-        : err_(err), settings_(settings), session_(session) {}
-    void Attach(CVfwDoc* doc) { doc_ = doc; }
+    explicit HeadlessHost(std::ostream& err) : err_(err) {}
 
     MsgAnswer ShowMessage(const std::string& text, MsgButtons buttons, MsgIcon) override {
         err_ << text << "\n";
         return buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::No;
     }
-    bool HasMainFrame() const override { return true; }
-    bool IsMarkerIdDialogVisible() const override { return false; }
-    void ToggleMarkerIdDialog() override {}
-    void SaveMarkers() override {}
-    void StopPlayback() override {}
-    void UpdateAllViews() override {}
-    void UpdateRateStatus() override {}
-    void SetViewMode(ViewMode mode) override {
-        if (mode == kNoVideo) {
-            session_.EndVideo();
-        }
-    }
-    void ResetTrackbar(int) override {}
-    void ResetViewsAndModes(int frameCount) override { session_.StartVideo(frameCount); }
-    void PostFirstFrameCommand() override {
-        if (doc_ != nullptr && doc_->Stream() != nullptr) {
-            doc_->Stream()->SetPosition(doc_->Stream()->GetStart());
-        }
-    }
-    void RestoreTrimmingState(const CLFFManager& markers) override {
-        session_.RestoreTrimmingState(TrimmingStateFromMarkers(markers, session_.FrameCount()),
-                                      settings_);
-    }
-    TrimmingState FileTrimmingState() const override {
-        return session_.CurrentTrimmingState(settings_);
-    }
-
     ProgressSink& Progress() override { return progress_; }
 
 private:
     std::ostream& err_;
-    CInifileManager& settings_;
-    EditSession& session_;
     NullProgressSink progress_;
-    CVfwDoc* doc_ = nullptr;
 };
 
-// A document opened headless; null stream when the open failed (the reason went to err).
+// A video opened headless through the workspace; null stream when the open failed (the reason
+// went to err).
 class OpenedVideo {
 public:
     OpenedVideo(const std::string& path, std::ostream& err, bool withSound)
         : settings_(std::string()),
           session_([this] { return doc_.Annotations(); }),
-          host_(err, settings_, session_),
-          doc_(host_, settings_, UserSettingsFolder()) {
-        host_.Attach(&doc_);
+          host_(err),
+          doc_(host_, settings_, UserSettingsFolder()),
+          workspace_(doc_, session_, settings_, host_) {
         settings_.OpenDirect = g_convertSources ? 0 : 1;
+        session_.LoadSettings(settings_);
         doc_.SetSplitSound(withSound);
-        doc_.OnOpenDocument(path);
+        if (workspace_.OpenVideo(path).ok()) {
+            doc_.Stream()->SetPosition(doc_.Stream()->GetStart());
+        }
     }
     CAviVideoStream* Stream() const { return doc_.Stream(); }
     const VideoAnnotations* Annotations() const { return doc_.Annotations(); }
@@ -140,7 +120,7 @@ public:
     bool AreasSet() const { return session_.AreasSet(); }
     EditSession& Session() const { return session_; }
     const CInifileManager& Settings() const { return settings_; }
-    CFFMpegUtil& Encoder() const { return doc_.Encoder(); }
+    Workspace& Actions() const { return workspace_; }
     VideoOwnFiles OwnFiles() const { return VideoOwnFiles(doc_.PathName(), doc_.Stream()); }
 
 private:
@@ -149,6 +129,7 @@ private:
     mutable EditSession session_;
     HeadlessHost host_;
     mutable CVfwDoc doc_;
+    mutable Workspace workspace_;
 };
 
 bool ParseInt(const std::string& text, long long* value) {
@@ -296,26 +277,21 @@ int Decode(const std::vector<std::string>& args, std::ostream& out, std::ostream
 }
 
 int Csv(const std::vector<std::string>& args, std::ostream& err) {
-    return OnVideo(args.size() == 3, args, err,
-                   [&](const OpenedVideo& video, CAviVideoStream& stream) {
-                       if (video.Annotations()->m_markers.GetLoadState() != CLFFManager::kLoaded) {
-                           err << "no marker file for " << args[1] << "\n";
-                           return 1;
-                       }
-                       if (RefusedOutput(video, args[2], err)) {
-                           return 1;
-                       }
-                       const VideoAnnotations& annotations = *video.Annotations();
-                       const auto [width, height] = video.Settings().OutputSize();
-                       std::string problem;
-                       if (!ExportCsv(annotations.m_markers, args[2], video.RangeStart(),
-                                      video.RangeEnd(), annotations.m_trimParam,
-                                      stream.GetFrameRate(), width, height, &problem)) {
-                           err << (problem.empty() ? LoadString(kIdsCsvFailed) : problem) << "\n";
-                           return 1;
-                       }
-                       return 0;
-                   });
+    return OnVideo(args.size() == 3, args, err, [&](const OpenedVideo& video, CAviVideoStream&) {
+        if (video.Annotations()->m_markers.GetLoadState() != CLFFManager::kLoaded) {
+            err << "no marker file for " << args[1] << "\n";
+            return 1;
+        }
+        if (RefusedOutput(video, args[2], err)) {
+            return 1;
+        }
+        const ActionResult written = video.Actions().ExportCoordinateCsv(args[2]);
+        if (!written.ok()) {
+            err << written.message << "\n";
+            return 1;
+        }
+        return 0;
+    });
 }
 
 // Progress of a long job as one line on the terminal; silent when stderr is not a terminal.
@@ -413,11 +389,6 @@ int ProfileForExtension(const std::vector<std::string>& filters, const std::stri
     return -1;
 }
 
-void RemoveQuietly(const std::string& path) {
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
-}
-
 int Export(const std::vector<std::string>& args, std::ostream& err) {
     std::string codec = kRecommendedCode;
     std::optional<std::string> options;
@@ -478,7 +449,7 @@ int Export(const std::vector<std::string>& args, std::ostream& err) {
 
     return OnVideo(
         true, args, err,
-        [&](const OpenedVideo& video, CAviVideoStream& stream) {
+        [&](const OpenedVideo& video, CAviVideoStream&) {
             if (video.Annotations()->m_markers.GetLoadState() != CLFFManager::kLoaded) {
                 err << "no marker file for " << args[1] << "\n";
                 return 1;
@@ -487,51 +458,36 @@ int Export(const std::vector<std::string>& args, std::ostream& err) {
                 err << "the marker file of " << args[1] << " has no trimming areas\n";
                 return 1;
             }
-            const auto [width, height] = video.Settings().OutputSize();
+            const auto [width, height] = video.Session().OutputSize();
             if (width <= 0 || height <= 0) {
                 err << "the marker file of " << args[1] << " has no known output size\n";
                 return 1;
             }
-            // Neither the movie nor a file written on the way to it may be one of the video's.
-            std::string clash;
-            const OwnFile which = MovieTargetClash(target, video.OwnFiles(), &clash);
-            if (which != OwnFile::kNone) {
-                err << OwnFileRefusalText(which) << "\n" << clash << "\n";
-                return 1;
-            }
-            std::string blocked;
-            if (!ClearInterruptedSave(target, &blocked)) {
-                err << "Export error!!\n" << blocked << " is in the way (not a regular file)\n";
-                return 1;
-            }
-            const std::string intermediate = IntermediateMoviePath(target);
-            const TrimmedMovieJob job{intermediate,     video.RangeStart(),
-                                      video.RangeEnd(), width,
-                                      height,           video.Settings().Deinterlace != 0,
-                                      compress};
             TerminalProgress progress(err);
             StderrMessages messages(err);
-            std::string detail;
-            const WriteResult written =
-                WriteTrimmedMovie(stream, *video.Annotations(), job, progress, messages, &detail);
+            const ActionResult saved = video.Actions().SaveTrimmedMovie(
+                {target, profileIndex, compress}, progress, messages);
             progress.End();
-            if (written != WriteResult::Written) {
-                RemoveQuietly(intermediate);
-                err << "Export error!!\n";
-                if (!detail.empty()) {
-                    err << detail << "\n";
-                }
-                return 1;
+            switch (saved.stage) {
+                case ActionResult::kNoStage:
+                    return 0;
+                case ActionResult::kOwnFile:
+                    err << saved.message << "\n" << saved.detail << "\n";
+                    return 1;
+                case ActionResult::kBlockedTarget:
+                    err << "Export error!!\n"
+                        << saved.detail << " is in the way (not a regular file)\n";
+                    return 1;
+                case ActionResult::kWrite:
+                    err << "Export error!!\n";
+                    if (!saved.detail.empty()) {
+                        err << saved.detail << "\n";
+                    }
+                    return 1;
+                default:
+                    err << saved.detail << "\n";
+                    return 1;
             }
-            std::string reason;
-            const bool placed = PlaceTrimmedMovie(intermediate, target, profileIndex,
-                                                  video.Encoder(), progress, &reason);
-            progress.End();
-            if (!placed) {
-                err << reason << "\n";
-                return 1;
-            }
-            return 0;
         },
         /*withSound=*/false);  // the movie holds no sound
 }
@@ -618,26 +574,17 @@ int Track(const std::vector<std::string>& args, std::ostream& out, std::ostream&
             request.startFrame = int(from);
             request.endFrame = int(to);
             request.ids = ids;
-            request.deinterlace = video.Settings().Deinterlace != 0;
             request.caption = "tracking";
             TerminalProgress progress(err);
-            const TrackResult result = TrackMarkers(stream, markers, request, progress);
+            const FollowResult followed = video.Actions().FollowMarkers(request, progress);
             progress.End();
-            if (!result.failure.empty()) {
+            const TrackResult& result = followed.track;
+            if (!followed.result.ok()) {
                 err << result.failure << "\n";
                 return 1;
             }
-            std::vector<int> tracked;
-            for (const IdTrack& track : result.tracks) {
-                tracked.push_back(track.id);
-            }
-            session.ReplaceMarkers(
-                EditKind::kTrackMarkers, tracked, request.startFrame + 1, request.endFrame,
-                [&result](CLFFManager& store) { ApplyTrackResult(result, store); });
-            // The header goes back as it came: only the rows change.
-            if (!markers.SaveMarkers(markerFile, markers.GetSizeType(), markers.GetDirection(),
-                                     markers.GetMosaicType())) {
-                err << LoadString(kIdsMarkerSaveFailed) << "\n";
+            // The header goes back as it came: only the rows change. A failure was told.
+            if (!video.Actions().SaveMarkerRows().ok()) {
                 return 1;
             }
             for (const IdTrack& track : result.tracks) {
@@ -701,7 +648,7 @@ int Kinematics(const std::vector<std::string>& args, std::ostream& err) {
     }
     return OnVideo(
         true, args, err,
-        [&](const OpenedVideo& video, CAviVideoStream& stream) {
+        [&](const OpenedVideo& video, CAviVideoStream&) {
             const CLFFManager& markers = video.Annotations()->m_markers;
             if (markers.GetLoadState() != CLFFManager::kLoaded) {
                 err << "no marker file for " << args[1] << "\n";
@@ -734,18 +681,52 @@ int Kinematics(const std::vector<std::string>& args, std::ostream& err) {
             if (!missing.empty()) {
                 return 1;
             }
-            options.imageHeight = int(stream.FileInfo().dwHeight);
-            const KinematicsResult result =
-                BuildKinematics(markers, first, last, stream.GetFrameRate(), options);
-            if (!result.table) {
-                err << result.error << "\n";
-                return 1;
-            }
-            if (!WriteKinematicsCsv(*result.table, args[2])) {
-                err << LoadString(kIdsCsvFailed) << "\n";
+            const KinematicsExport exported = video.Actions().ExportKinematicsCsv(args[2], options);
+            if (!exported.result.ok()) {
+                err << exported.result.message << "\n";
                 return 1;
             }
             return 0;
+        },
+        /*withSound=*/false);
+}
+
+// gait and report: the analysis of the markers over the play range, as CSV files or a PDF.
+int Gait(const std::vector<std::string>& args, std::ostream& err) {
+    GaitArguments arguments;
+    std::string problem;
+    const int parsed = ParseGaitArguments(args, arguments, problem);
+    if (parsed != 0) {
+        if (!problem.empty()) {
+            err << problem << "\n";
+        }
+        if (parsed == 2) {
+            err << kUsage;
+        }
+        return parsed;
+    }
+    return OnVideo(
+        true, args, err,
+        [&](const OpenedVideo& video, CAviVideoStream& stream) {
+            if (RefusedOutput(video, arguments.output, err)) {
+                return 1;
+            }
+            GaitSource source;
+            source.markers = &video.Annotations()->m_markers;
+            source.markerFileLoaded = source.markers->GetLoadState() == CLFFManager::kLoaded;
+            source.markerPath = stream.MarkerFilePath();
+            source.calibrationPath = ReplaceExtension(source.markerPath, ".kcal");
+            source.first = video.RangeStart();
+            source.last = video.RangeEnd();
+            source.fps = stream.GetFrameRate();
+            if (args[0] == "gait") {
+                return RunGait(arguments, source, err);
+            }
+            source.picture = [&stream](int frame) {
+                stream.LoadFrame(frame);
+                return &stream.DisplayBitmap();
+            };
+            return RunReport(arguments, source, err);
         },
         /*withSound=*/false);
 }
@@ -786,6 +767,9 @@ int Run(const std::vector<std::string>& given, std::ostream& out, std::ostream& 
     }
     if (args[0] == "track") {
         return Track(args, out, err);
+    }
+    if (args[0] == "gait" || args[0] == "report") {
+        return Gait(args, err);
     }
     err << kUsage;
     return 2;

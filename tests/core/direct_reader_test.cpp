@@ -6,9 +6,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
+#include <future>
 #include <random>
+#include <thread>
 
 #include "document/vfw_doc.h"
 #include "reading/direct_reader.h"
@@ -62,7 +66,7 @@ struct Clip {
     // empty, copied once more with these options.
     std::vector<std::string> encode;
     std::vector<std::string> remux;
-    int rate = 30;
+    std::string rate = "30";
 };
 
 void PrintTo(const Clip& clip, std::ostream* os) {
@@ -72,7 +76,7 @@ void PrintTo(const Clip& clip, std::ostream* os) {
 class DirectClipTest : public ::testing::TestWithParam<Clip> {};
 
 bool MakeClip(const Clip& clip, const TempDir& dir, std::string* path) {
-    const std::string source = "testsrc2=size=320x240:rate=" + std::to_string(clip.rate);
+    const std::string source = "testsrc2=size=320x240:rate=" + clip.rate;
     const std::string made =
         dir.File(clip.remux.empty() ? clip.file : std::string("made_") + clip.file);
     std::vector<std::string> args = {"-f", "lavfi", "-i", source, "-frames:v", "60"};
@@ -122,8 +126,8 @@ TEST_P(DirectClipTest, SameFramesAsTheConversionWhicheverWayReached) {
         ASSERT_TRUE(reader->GetFrame(n, stepped[size_t(n)])) << n;
     }
     // Stepping on decodes each picture about once, up to the clip's very end (an edit list
-    // adds the pictures before its start).
-    EXPECT_LE(reader->Stats().framesDecoded, count + 16);
+    // adds the pictures before its start, a lower rate the pictures it drops).
+    EXPECT_LE(reader->Stats().framesDecoded, reader->PictureOf(count - 1) + 1 + 16);
     // Jumping, and going backwards, each on a reader of its own.
     const auto jumping = direct.OpenDecoder();
     std::vector<int> order(static_cast<size_t>(count));
@@ -190,13 +194,196 @@ INSTANTIATE_TEST_SUITE_P(
              With({"-vf", "setpts='if(lt(N,20),2*N,if(lt(N,40),N+20,2*N+10))'", "-vsync", "vfr"},
                   kH264),
              {},
-             60},
+             "60"},
         Clip{"AnamorphicMkv", "anamorphic.mkv", With({"-vf", "setsar=4/3"}, kH264), {}},
         Clip{"TransportStreamPtsWrap",
              "camera.mts",
              With({"-output_ts_offset", "95443.2", "-f", "mpegts"}, kH264),
-             {}}),
+             {}},
+        // M2TS is converted to 29.97 frames a second whatever its own rate.
+        Clip{"M2tsFrom25",
+             "camcorder 25.m2ts",
+             With({"-f", "mpegts", "-mpegts_m2ts_mode", "1"}, kH264),
+             {},
+             "25"},
+        Clip{"M2tsFrom5994",
+             "camcorder 59.94.M2TS",
+             With({"-f", "mpegts"}, kH264),
+             {},
+             "60000/1001"}),
     [](const ::testing::TestParamInfo<Clip>& info) { return std::string(info.param.name); });
+
+// The index of a clip whose samples are skimmed is the index of reading every sample: same
+// packets, pictures, key frames and frame numbers, with edit lists, B-frames, fragments and
+// variable rates.
+class SkimmedIndexTest : public ::testing::TestWithParam<Clip> {};
+
+TEST_P(SkimmedIndexTest, EqualsTheIndexOfReadingEverySample) {
+    const Clip& clip = GetParam();
+    TempDir media("kivra skim ");
+    std::string path;
+    ASSERT_TRUE(MakeClip(clip, media, &path));
+    kivra::IndexFailure failure = kivra::IndexFailure::None;
+    std::string why;
+    const auto skimmed = kivra::BuildFrameIndex(path, {}, {}, &failure, &why);
+    ASSERT_NE(skimmed, nullptr) << why;
+    const auto read =
+        kivra::BuildFrameIndex(path, {}, {}, &failure, &why, kivra::SampleReading::ReadAll);
+    ASSERT_NE(read, nullptr) << why;
+    EXPECT_FALSE(read->skimmed);
+    EXPECT_EQ(skimmed->skimmed, skimmed->codecpar->codec_id == AV_CODEC_ID_HEVC);
+
+    ASSERT_EQ(skimmed->packets.size(), read->packets.size());
+    for (size_t i = 0; i < read->packets.size(); ++i) {
+        const kivra::IndexedPacket& a = skimmed->packets[i];
+        const kivra::IndexedPacket& b = read->packets[i];
+        EXPECT_TRUE(a.pts == b.pts && a.dts == b.dts && a.rawTime == b.rawTime && a.pos == b.pos &&
+                    a.duration == b.duration && a.key == b.key && a.discard == b.discard)
+            << "packet " << i;
+    }
+    EXPECT_EQ(skimmed->keyPackets, read->keyPackets);
+    EXPECT_EQ(skimmed->pictures, read->pictures);
+    EXPECT_EQ(skimmed->pictureAtSample, read->pictureAtSample);
+    EXPECT_EQ(skimmed->keySamples, read->keySamples);
+    EXPECT_EQ(skimmed->rate, read->rate);
+    EXPECT_EQ(skimmed->scale, read->scale);
+    EXPECT_EQ(skimmed->width, read->width);
+    EXPECT_EQ(skimmed->height, read->height);
+    EXPECT_GT(read->pictureAtSample.size(), 10u);
+}
+
+const std::vector<std::string> kVfr = {"-vf", "setpts='if(lt(N,20),2*N,if(lt(N,40),N+20,2*N+10))'",
+                                       "-vsync", "vfr"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Clips, SkimmedIndexTest,
+    ::testing::Values(Clip{"H264BFramesMp4", "phone.mp4", kH264, {}},
+                      Clip{"HevcBFramesMp4", "camera.mp4", kHevc, {}},
+                      Clip{"HevcMovEditList", "edit list.mov", kHevc, {"-ss", "0.3", "-c", "copy"}},
+                      Clip{"HevcMovEditListAtStart",
+                           "delayed.mov",
+                           kHevc,
+                           {"-output_ts_offset", "0.5", "-c", "copy", "-movflags", "faststart"}},
+                      Clip{"HevcVariableRateMp4", "vfr.mp4", With(kVfr, kHevc), {}, "60"},
+                      Clip{"H264VariableRateMov", "vfr.mov", With(kVfr, kH264), {}, "60"},
+                      Clip{"HevcFragmentedMp4",
+                           "fragments.mp4",
+                           kHevc,
+                           {"-c", "copy", "-movflags", "frag_keyframe+empty_moov"}}),
+    [](const ::testing::TestParamInfo<Clip>& info) { return std::string(info.param.name); });
+
+// A B-frame clip of `frames` test pictures, read straight from the file.
+std::shared_ptr<const kivra::FrameIndex> IndexedClip(const TempDir& dir, const std::string& size,
+                                                     int frames,
+                                                     const std::vector<std::string>& encode) {
+    const std::string path = dir.File("back and forth.mp4");
+    std::vector<std::string> args = {"-f",        "lavfi",
+                                     "-i",        "testsrc2=size=" + size + ":rate=30",
+                                     "-frames:v", std::to_string(frames)};
+    args.insert(args.end(), encode.begin(), encode.end());
+    args.push_back(path);
+    if (!RunFfmpeg(args)) {
+        return nullptr;
+    }
+    return kivra::BuildFrameIndex(path, {}, nullptr, nullptr, nullptr);
+}
+
+// Stepping back from the end of an open-GOP B-frame clip while the thread decodes ahead gives
+// the pictures stepping on gives: when each step waits for the thread (which then supplies the
+// pictures, so the showing side decodes nothing after the jump), when steps race it on a cache
+// that holds under the clip, and when the steps turn round.
+TEST(DirectDecodeAhead, BackwardStepsGiveTheForwardPictures) {
+    TempDir media("kivra ahead ");
+    const auto index = IndexedClip(media, "160x120", 75, kH264);
+    ASSERT_NE(index, nullptr);
+    const auto forward = kivra::DirectReader::Open(index, nullptr);
+    ASSERT_NE(forward, nullptr);
+    const int count = forward->SampleCount();
+    ASSERT_EQ(count, 75);
+    std::vector<std::vector<uint8_t>> pictures;
+    kivra::Dib dib;
+    for (int n = 0; n < count; ++n) {
+        ASSERT_TRUE(forward->GetFrame(n, dib)) << n;
+        pictures.push_back(dib.bits);
+    }
+    EXPECT_EQ(forward->Stats().prefetchDecoded, 0);  // stepping on leaves the thread alone
+
+    const auto reader = kivra::DirectReader::Open(index, nullptr);
+    ASSERT_NE(reader, nullptr);
+    ASSERT_TRUE(reader->GetFrame(count - 1, dib));
+    const kivra::DecoderStats afterJump = reader->Stats();
+    for (int n = count - 2; n >= 0; --n) {
+        ASSERT_TRUE(reader->GetFrame(n, dib)) << n;
+        ASSERT_EQ(dib.bits, pictures[size_t(n)]) << "back to " << n;
+        reader->WaitForPrefetch();
+    }
+    const kivra::DecoderStats settled = reader->Stats();
+    EXPECT_GT(settled.prefetched, count / 2);
+    EXPECT_GE(settled.prefetchDecoded, settled.prefetched);
+    EXPECT_EQ(settled.packetsSent, afterJump.packetsSent);
+
+    // About fifty pictures of this size: less than the clip.
+    const size_t bound = size_t(40) << 16;
+    reader->SetCacheLimit(bound);
+    ASSERT_TRUE(reader->GetFrame(0, dib));
+    ASSERT_TRUE(reader->GetFrame(count - 1, dib));
+    for (int n = count - 2; n >= 0; --n) {
+        ASSERT_TRUE(reader->GetFrame(n, dib)) << n;
+        ASSERT_EQ(dib.bits, pictures[size_t(n)]) << "racing back to " << n;
+        EXPECT_LE(reader->CacheBytes(), bound);
+    }
+    EXPECT_GT(reader->Stats().prefetched, settled.prefetched);
+    for (int n = 1; n < count; n += 7) {
+        ASSERT_TRUE(reader->GetFrame(n, dib)) << n;
+        ASSERT_EQ(dib.bits, pictures[size_t(n)]) << "on to " << n;
+    }
+}
+
+// A jump ahead within one long group keeps the pictures it passes: stepping back from there
+// decodes nothing again.
+TEST(DirectDecodeAhead, JumpWithinAGroupKeepsWhatItPassed) {
+    TempDir media;
+    const auto index = IndexedClip(
+        media, "160x120", 40, {"-c:v", "libx264", "-bf", "2", "-g", "300", "-pix_fmt", "yuv420p"});
+    ASSERT_NE(index, nullptr);
+    const auto reader = kivra::DirectReader::Open(index, nullptr);
+    ASSERT_NE(reader, nullptr);
+    kivra::Dib dib;
+    ASSERT_TRUE(reader->GetFrame(0, dib));
+    ASSERT_TRUE(reader->GetFrame(39, dib));
+    const kivra::DecoderStats jumped = reader->Stats();
+    EXPECT_EQ(jumped.seeks, 1);
+    for (int n = 38; n >= 30; --n) {
+        ASSERT_TRUE(reader->GetFrame(n, dib)) << n;
+        kivra::Dib alone;
+        ASSERT_TRUE(kivra::DirectReader::Open(index, nullptr)->GetFrame(n, alone));
+        ASSERT_EQ(dib.bits, alone.bits) << n;
+    }
+    EXPECT_EQ(reader->Stats().seeks, jumped.seeks);
+    EXPECT_EQ(reader->Stats().framesDecoded, jumped.framesDecoded);
+}
+
+// Closing the clip while the thread decodes a long group neither crashes nor hangs.
+TEST(DirectDecodeAhead, ClosingWhileDecodingAheadReturnsPromptly) {
+    TempDir media;
+    const auto index = IndexedClip(media, "640x360", 240,
+                                   {"-c:v", "libx264", "-preset", "ultrafast", "-bf", "2", "-g",
+                                    "120", "-pix_fmt", "yuv420p"});
+    ASSERT_NE(index, nullptr);
+    kivra::Dib dib;
+    for (const int delayMs : {0, 2, 15, 60}) {
+        auto reader = kivra::DirectReader::Open(index, nullptr);
+        ASSERT_NE(reader, nullptr);
+        ASSERT_TRUE(reader->GetFrame(239, dib));
+        ASSERT_TRUE(reader->GetFrame(238, dib));  // a step back sets the thread on the group before
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        auto closed = std::async(std::launch::async, [&reader] { reader.reset(); });
+        if (closed.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            ADD_FAILURE() << "closing hung after " << delayMs << " ms";
+            std::_Exit(1);  // a hung thread cannot be joined; do not wait for it
+        }
+    }
+}
 
 // A phone clip with sound, the way the document tests make their sources.
 std::string MakePhoneClip(const TempDir& dir, const std::string& name) {

@@ -3,8 +3,12 @@
 // everything as it was and telling no one.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <random>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "markers/trimming_state.h"
@@ -57,8 +61,8 @@ protected:
 
     void SetBothAreas() {
         m_session.ToggleAreaMode();
-        ASSERT_TRUE(m_session.SetArea(0, {100, 60, 160, 140}, 0, kDirection));
-        ASSERT_TRUE(m_session.SetArea(1, {400, 50, 480, 156}, kFrames - 1, kDirection));
+        ASSERT_TRUE(m_session.SetArea(0, {100, 60, 160, 140}, 0));
+        ASSERT_TRUE(m_session.SetArea(1, {400, 50, 480, 156}, kFrames - 1));
     }
 
     kivra::test::TempDir m_dir;
@@ -70,20 +74,20 @@ protected:
 TEST_F(EditSessionTest, AreaClicksInterpolateAndPreviewPlacesEachFrame) {
     m_session.ToggleAreaMode();
     EXPECT_EQ(m_session.GetViewMode(), kivra::kAreaMode);
-    ASSERT_TRUE(m_session.SetArea(0, {100, 60, 160, 140}, 0, kDirection));
+    ASSERT_TRUE(m_session.SetArea(0, {100, 60, 160, 140}, 0));
     EXPECT_EQ(m_session.AreaIndex(), 1) << "area 2 is next";
     EXPECT_EQ(m_annotations->m_trimParam.GetSize(), 0) << "nothing to interpolate yet";
 
     const Snapshot before = Take();
     m_recorder.seen.clear();
-    EXPECT_FALSE(m_session.SetArea(1, {400, 50, 480, 156}, 0, kDirection)) << "area 1's frame";
-    EXPECT_FALSE(m_session.SetArea(1, {400, 50, 400, 156}, 60, kDirection)) << "empty box";
-    EXPECT_FALSE(m_session.SetArea(1, {400, 50, 480, 156}, kFrames, kDirection)) << "past the end";
-    EXPECT_FALSE(m_session.SetArea(2, {400, 50, 480, 156}, 60, kDirection));
+    EXPECT_FALSE(m_session.SetArea(1, {400, 50, 480, 156}, 0)) << "area 1's frame";
+    EXPECT_FALSE(m_session.SetArea(1, {400, 50, 400, 156}, 60)) << "empty box";
+    EXPECT_FALSE(m_session.SetArea(1, {400, 50, 480, 156}, kFrames)) << "past the end";
+    EXPECT_FALSE(m_session.SetArea(2, {400, 50, 480, 156}, 60));
     EXPECT_EQ(Take(), before);
     EXPECT_TRUE(m_recorder.seen.empty());
 
-    ASSERT_TRUE(m_session.SetArea(1, {400, 50, 480, 156}, kFrames - 1, kDirection));
+    ASSERT_TRUE(m_session.SetArea(1, {400, 50, 480, 156}, kFrames - 1));
     EXPECT_EQ(m_session.GetViewMode(), kivra::kNormalMode) << "setting area 2 ends area mode";
     EXPECT_EQ(m_session.AreaIndex(), 0);
     ASSERT_EQ(m_recorder.seen.size(), 1u);
@@ -109,7 +113,7 @@ TEST_F(EditSessionTest, AreaClicksInterpolateAndPreviewPlacesEachFrame) {
     EXPECT_EQ(place.dest, (kivra::ViewRect{0, 0, 240, 320}));
 
     // Another direction reshapes both areas and the list follows.
-    m_session.ApplyDirection(kivra::kLandscape);
+    m_session.SetOutput(m_session.SizeType(), kivra::kLandscape);
     EXPECT_GT(m_session.Area1().rect.Width(), m_session.Area1().rect.Height());
     EXPECT_EQ(m_annotations->m_trimParam.At(0), m_session.Area1().rect);
 }
@@ -148,7 +152,7 @@ TEST_F(EditSessionTest, ModeChangeAsksWhileAreasAreSetAndNoChangesNothing) {
 
     // A number no mode has counts as side; refusing keeps the number as it was.
     m_session.LoadTrimmingMode(5);
-    ASSERT_TRUE(m_session.SetArea(0, {100, 60, 160, 140}, 3, kDirection));
+    ASSERT_TRUE(m_session.SetArea(0, {100, 60, 160, 140}, 3));
     EXPECT_EQ(m_session.RequestTrimmingMode(kivra::kSideMode, answer(false)),
               ModeRequest::kRefused);
     EXPECT_EQ(m_session.StoredTrimmingMode(), 5);
@@ -194,7 +198,6 @@ TEST_F(EditSessionTest, RangeAndMarkerRequestsRefuseWhatCannotBe) {
     EXPECT_EQ(m_session.GetViewMode(), kivra::kNoVideo);
     EXPECT_FALSE(m_session.SetPlayRange(0, 5));
     EXPECT_FALSE(m_session.SetMarker(1, 0, 1, 1));
-    EXPECT_FALSE(m_session.SetMosaicType(2));
     EXPECT_FALSE(m_session.SetViewMode(kivra::kPreviewMode));
     EXPECT_FALSE(m_session.DeleteAllMarkers());
 }
@@ -206,8 +209,9 @@ TEST_F(EditSessionTest, TrimmingStateSurvivesTheMarkerFile) {
     ASSERT_EQ(m_session.RequestTrimmingMode(kivra::kFrontMode, [] { return true; }),
               ModeRequest::kChanged);
     SetBothAreas();  // cleared by the new mode
+    m_session.SetOutput(1, kDirection);
     kivra::StoreTrimmingState(m_annotations->m_markers, m_session.CurrentTrimmingState());
-    ASSERT_TRUE(m_annotations->m_markers.SaveMarkers(m_dir.File("walk.lff"), 1, kDirection, 3));
+    ASSERT_TRUE(m_annotations->m_markers.SaveMarkers(m_dir.File("walk.lff")));
     const Snapshot saved = Take();
 
     // Another session on the file restores the same state and the same rectangles.
@@ -215,15 +219,14 @@ TEST_F(EditSessionTest, TrimmingStateSurvivesTheMarkerFile) {
     ASSERT_EQ(reopened->m_markers.LoadMarkers(m_dir.File("walk.lff"), 10), CLFFManager::kLoaded);
     EditSession session([&reopened] { return reopened.get(); });
     session.StartVideo(kFrames);
-    CInifileManager settings{std::string()};
-    session.RestoreTrimmingState(kivra::TrimmingStateFromMarkers(reopened->m_markers, kFrames),
-                                 settings);
+    session.RestoreTrimmingState(kivra::TrimmingStateFromMarkers(reopened->m_markers, kFrames));
     EXPECT_EQ(session.CurrentTrimmingState(), saved.state);
     // What a save would write now is what the file holds: restoring is no change to save.
-    EXPECT_EQ(session.CurrentTrimmingState(settings),
+    EXPECT_EQ(session.CurrentTrimmingState(),
               kivra::TrimmingStateFromMarkers(reopened->m_markers, kFrames));
-    EXPECT_EQ(settings.Mode, kivra::kFrontMode);
-    EXPECT_EQ(settings.MosaicRectType, 3);
+    EXPECT_EQ(session.StoredTrimmingMode(), kivra::kFrontMode);
+    EXPECT_EQ(session.SizeType(), 1);
+    EXPECT_EQ(session.MosaicType(), 3);
     ASSERT_EQ(reopened->m_trimParam.GetSize(), kFrames);
     for (int f = 0; f < kFrames; ++f) {
         ASSERT_EQ(reopened->m_trimParam.At(f), saved.rects[size_t(f)]) << "frame " << f;
@@ -233,11 +236,10 @@ TEST_F(EditSessionTest, TrimmingStateSurvivesTheMarkerFile) {
 // Every part of the marker file's header shows in the state a save writes, and taking an edit
 // back (as the undo history does) returns to the state as saved.
 TEST_F(EditSessionTest, TrimmingChangesShowInTheStateASaveWritesUntilTakenBack) {
-    CInifileManager settings{std::string()};
     std::vector<kivra::SessionEdit> edits;
     m_session.SetEditListener([&edits](kivra::SessionEdit edit) { edits.push_back(edit); });
-    const kivra::TrimmingState saved = m_session.CurrentTrimmingState(settings);
-    const auto unchanged = [&] { return m_session.CurrentTrimmingState(settings) == saved; };
+    const kivra::TrimmingState saved = m_session.CurrentTrimmingState();
+    const auto unchanged = [&] { return m_session.CurrentTrimmingState() == saved; };
     const auto undoAll = [&] {
         for (auto edit = edits.rbegin(); edit != edits.rend(); ++edit) {
             m_session.ApplyAnnotationState(edit->before);
@@ -273,11 +275,71 @@ TEST_F(EditSessionTest, TrimmingChangesShowInTheStateASaveWritesUntilTakenBack) 
     EXPECT_TRUE(unchanged());
 
     // The output settings are written beside them.
-    settings.Direction = settings.Direction == 0 ? 1 : 0;
+    m_session.SetOutput(saved.sizeType, saved.direction == 0 ? 1 : 0);
     EXPECT_FALSE(unchanged());
-    settings.Direction = saved.direction;
-    settings.SizeType = saved.sizeType + 1;
+    m_session.SetOutput(saved.sizeType + 1, saved.direction);
     EXPECT_FALSE(unchanged());
+}
+
+// The session is the one place these are assigned: its state is read through a const view, and
+// the annotations no longer keep a mosaic type of their own.
+static_assert(std::is_same_v<decltype(std::declval<const EditSession&>().CurrentTrimmingState()),
+                             const kivra::TrimmingState&>);
+template <class T>
+constexpr bool kKeepsMosaicType = requires(T& a) {
+    a.m_nMosaicType;
+};
+static_assert(!kKeepsMosaicType<VideoAnnotations>);
+
+// The settings file's trimming choices come into the session at start, carry from one video to
+// the next (a marker file's header overriding them) and go back into the file unchanged in
+// layout.
+TEST(EditSessionSettingsTest, ChoicesComeFromTheSettingsFileAndGoBackIntoIt) {
+    kivra::test::TempDir dir;
+    const std::string ini = dir.File("Kivra.ini");
+    std::ofstream(ini) << "[Trimming]\nMode=1\nSizeType=2\nDirection=1\nLengthFromCenter1=40\n"
+                          "LengthFromCenter2=60\nFilterIndex=1\nMosaicRectType=0\nDeinterlace=0\n";
+    auto annotations = std::make_unique<VideoAnnotations>();
+    EditSession session([&annotations] { return annotations.get(); });
+    std::vector<kivra::SessionEdit> edits;
+    session.SetEditListener([&edits](kivra::SessionEdit edit) { edits.push_back(edit); });
+    {
+        CInifileManager settings(ini);
+        settings.LoadSettings();
+        session.LoadSettings(settings);
+        EXPECT_EQ(session.GetTrimmingMode(), kivra::kFrontMode);
+        EXPECT_EQ(session.OutputSize(), std::make_pair(1440, 1080));
+        EXPECT_EQ(session.MosaicType(), 0);
+        EXPECT_EQ(session.AreaBoxHalfSize(0), 40);
+        EXPECT_EQ(session.AreaBoxHalfSize(1), 60);
+
+        // Without a video a new shape is no edit to take back, and the next video starts with it.
+        EXPECT_TRUE(session.SetMosaicType(2));
+        session.SetOutput(1, kivra::kPortrait);
+        EXPECT_TRUE(edits.empty());
+        session.StartVideo(kFrames);
+        EXPECT_EQ(session.MosaicType(), 2);
+        EXPECT_EQ(session.OutputSize(), std::make_pair(768, 1024));
+
+        // A marker file's header wins, and stays for the video after.
+        kivra::TrimmingState stored = session.CurrentTrimmingState();
+        stored.mode = kivra::kSideMode;
+        stored.direction = kivra::kLandscape;
+        stored.mosaicType = 3;
+        session.RestoreTrimmingState(stored);
+        session.SetAreaBoxHalfSize(1, 33);
+        session.EndVideo();
+        session.StartVideo(kFrames);
+        EXPECT_EQ(session.CurrentTrimmingState().mosaicType, 3);
+        session.StoreSettings(settings);
+    }  // written back as the program's end does
+    std::ifstream in(ini);
+    const std::string written((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_NE(
+        written.find("[Trimming]\nMode=0\nSizeType=1\nDirection=1\nLengthFromCenter1=40\n"
+                     "LengthFromCenter2=33\nFilterIndex=1\nMosaicRectType=3\nDeinterlace=0\n"),
+        std::string::npos)
+        << written;
 }
 
 }  // namespace
@@ -340,7 +402,7 @@ TEST_F(EditSessionTest, RandomEditsUndoToTheStartAndRedoToTheEnd) {
                 break;
             case 8: {
                 const int x = pick(0, 500);
-                m_session.SetArea(pick(0, 1), {x, 40, x + pick(20, 120), 200}, frame, kDirection);
+                m_session.SetArea(pick(0, 1), {x, 40, x + pick(20, 120), 200}, frame);
                 break;
             }
             case 9:

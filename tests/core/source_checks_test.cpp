@@ -14,9 +14,9 @@
 #include <functional>
 #include <thread>
 
-#include "reading/riff_avi.h"
 #include "document/vfw_doc.h"
 #include "platform/string_table.h"
+#include "reading/riff_avi.h"
 #include "settings/inifile_manager.h"
 #include "support/ffmpeg_tool.h"
 #include "support/recording_host.h"
@@ -94,14 +94,13 @@ TEST(TruncatedSourceTest, AviCutShortTellsHowManyFramesCouldBeRead) {
     ASSERT_TRUE(WriteFile(cut, bytes.substr(0, chunks[30].offset + chunks[30].size / 2)));
     {
         Fixture f;
-        ASSERT_TRUE(f.doc.OnOpenDocument(cut));
+        ASSERT_TRUE(f.Open(cut));
         EXPECT_EQ(f.host.messages, std::vector<std::string>{FramesRead(30, 60)});
         CAviVideoStream& stream = *f.doc.Stream();
         EXPECT_EQ(stream.GetFrameCount(), 30);
         EXPECT_EQ(stream.GetEnd(), 29);
         EXPECT_EQ(stream.StatedFrameCount(), 60);
-        const std::vector<std::string> resets = {"stop", "views", "trackbar 30", "modes 30",
-                                                 "first"};
+        const std::vector<std::string> resets = {"stop", "video 30"};
         EXPECT_EQ(f.host.calls, resets);
         for (int n = 29; n >= 0; n -= 4) {
             stream.LoadFrame(n);

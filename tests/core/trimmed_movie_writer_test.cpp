@@ -7,10 +7,10 @@
 #include <filesystem>
 
 #include "markers/video_annotations.h"
-#include "reading/avi_video_stream.h"
-#include "reading/riff_avi.h"
 #include "platform/four_cc.h"
 #include "platform/string_table.h"
+#include "reading/avi_video_stream.h"
+#include "reading/riff_avi.h"
 #include "support/ffmpeg_tool.h"
 #include "support/trimmed_reference.h"
 
@@ -104,7 +104,7 @@ protected:
     void WriteAndCheck(int first, int last, int w, int h, const std::string& what) {
         SCOPED_TRACE(what);
         const std::string out = dir.File("out " + what + ".avi");
-        kivra::TrimmedMovieJob job{out, first, last, w, h, false, Uncompressed()};
+        kivra::TrimmedMovieJob job{out, first, last, w, h, false, Uncompressed(), mosaicType};
         CountingProgress progress;
         RecordingMessages messages;
         ASSERT_EQ(kivra::WriteTrimmedMovie(*stream, annotations, job, progress, messages),
@@ -125,9 +125,8 @@ protected:
             std::vector<uint8_t> expected = kivra::test::ReferenceTrimmed(
                 [&](int x, int y, int c) { return SourceValue(frame, x, y, c); }, kSourceW,
                 kSourceH, annotations.m_trimParam.At(frame), w, h);
-            expected = kivra::test::ReferenceMosaic(
-                expected, w, h, 3, true,
-                kivra::MosaicRect({0, 0, w, h}, annotations.m_nMosaicType));
+            expected = kivra::test::ReferenceMosaic(expected, w, h, 3, true,
+                                                    kivra::MosaicRect({0, 0, w, h}, mosaicType));
             written.LoadFrame(i);
             const kivra::Dib& got = written.DisplayBitmap();
             ASSERT_EQ(got.Width(), w);
@@ -153,12 +152,13 @@ protected:
     const std::string source = dir.File("walk 'src'.avi");
     std::unique_ptr<CAviVideoStream> stream;
     VideoAnnotations annotations;
+    int mosaicType = 1;
 };
 
 TEST_F(WriterTest, SideModeLandscapeEveryMosaicType) {
     SetAreas({4, 10, 52, 46}, 2, {60, 30, 108, 66}, 9, kivra::kSideMode, kivra::kLandscape);
     for (int mosaic = 0; mosaic <= 3; ++mosaic) {
-        annotations.m_nMosaicType = mosaic;
+        mosaicType = mosaic;
         WriteAndCheck(3, 10, 64, 48, "side mosaic " + std::to_string(mosaic));
     }
 }
@@ -166,14 +166,14 @@ TEST_F(WriterTest, SideModeLandscapeEveryMosaicType) {
 TEST_F(WriterTest, FrontModePortraitWithAreasPastTheEdges) {
     // Area 1 reaches past the top-left corner, area 2 past the bottom-right: black outside, the
     // inside at the box's own scale.
-    annotations.m_nMosaicType = 2;
+    mosaicType = 2;
     SetAreas({-10, -8, 20, 32}, 1, {90, 40, 150, 120}, 10, kivra::kFrontMode, kivra::kPortrait);
     WriteAndCheck(0, kFrames - 1, 48, 64, "front portrait");
 }
 
 TEST_F(WriterTest, FramesWithoutRectangleAreBlackAndDeinterlacingDoublesRows) {
     annotations.m_trimParam.Clear();
-    annotations.m_nMosaicType = 0;
+    mosaicType = 0;
     WriteAndCheck(5, 7, 40, 30, "no areas");
 
     // Deinterlaced: each odd buffer row of the bottom-up source repeats the even one below it,
@@ -181,7 +181,7 @@ TEST_F(WriterTest, FramesWithoutRectangleAreBlackAndDeinterlacingDoublesRows) {
     SetAreas({0, 0, kSourceW, kSourceH}, 0, {0, 0, kSourceW, kSourceH}, 1, kivra::kSideMode,
              kivra::kLandscape);
     const std::string out = dir.File("deinterlaced.avi");
-    kivra::TrimmedMovieJob job{out, 2, 2, kSourceW, kSourceH, true, Uncompressed()};
+    kivra::TrimmedMovieJob job{out, 2, 2, kSourceW, kSourceH, true, Uncompressed(), mosaicType};
     CountingProgress progress;
     RecordingMessages messages;
     ASSERT_EQ(kivra::WriteTrimmedMovie(*stream, annotations, job, progress, messages),
@@ -261,9 +261,8 @@ TEST(WriterDecodeTest, UndecodableFramesRepeatThePreviousPicture) {
     VideoAnnotations annotations;
     ASSERT_TRUE(kivra::InterpolateTrimRects({0, 0, 80, 60}, 0, {0, 0, 80, 60}, 1, kivra::kSideMode,
                                             kivra::kLandscape, 10, annotations.m_trimParam));
-    annotations.m_nMosaicType = 0;
     const std::string out = dir.File("out.avi");
-    kivra::TrimmedMovieJob job{out, 3, 7, 80, 60, false, Uncompressed()};
+    kivra::TrimmedMovieJob job{out, 3, 7, 80, 60, false, Uncompressed(), 0};
     CountingProgress progress;
     RecordingMessages messages;
     ASSERT_EQ(kivra::WriteTrimmedMovie(stream, annotations, job, progress, messages),

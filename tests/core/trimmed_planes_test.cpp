@@ -14,9 +14,9 @@ extern "C" {
 
 #include "markers/video_annotations.h"
 #include "output/avi_movie_output.h"
-#include "reading/avi_video_stream.h"
 #include "output/trimmed_movie_writer.h"
 #include "platform/four_cc.h"
+#include "reading/avi_video_stream.h"
 #include "support/ffmpeg_tool.h"
 
 namespace {
@@ -300,7 +300,7 @@ bool WriteThroughRgb(CAviVideoStream& stream, const VideoAnnotations& annotation
             return false;
         }
         renderer.Render(&picture, annotations.m_trimParam.At(frame), job.outputWidth,
-                        job.outputHeight, annotations.m_nMosaicType);
+                        job.outputHeight, job.mosaicType);
         if (!output->WriteFrame(renderer.Pixels(), renderer.Stride())) {
             return false;
         }
@@ -355,14 +355,14 @@ TEST(TrimmedPlanesMovieTest, MoviesMatchTheOnesMadeThroughRgb) {
         SCOPED_TRACE(j.name);
         ASSERT_TRUE(kivra::InterpolateTrimRects(j.a1, 1, j.a2, 10, kivra::TrimmingModeOf(j.mode),
                                                 j.direction, 12, annotations.m_trimParam));
-        annotations.m_nMosaicType = j.mosaic;
         kivra::TrimmedMovieJob job{dir.File(std::string(j.name) + " planes.avi"),
                                    j.first,
                                    j.last,
                                    j.w,
                                    j.h,
                                    false,
-                                   LosslessH264()};
+                                   LosslessH264(),
+                                   j.mosaic};
         NoProgress progress;
         NoMessages messages;
         ASSERT_EQ(kivra::WriteTrimmedMovie(stream, annotations, job, progress, messages),

@@ -2,8 +2,11 @@
 // header is turned into.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "markers/trimming_state.h"
-#include "settings/inifile_manager.h"
+#include "markers/video_annotations.h"
+#include "session/edit_session.h"
 #include "support/ffmpeg_tool.h"
 
 namespace {
@@ -39,11 +42,15 @@ TEST(TrimmingStateTest, SaveAndLoadGiveTheSameState) {
     EXPECT_EQ(state.area1, SampleState().area1);
     EXPECT_EQ(state.area2, SampleState().area2);
 
-    CInifileManager settings{std::string()};
-    CTrimmingParam rects;
-    kivra::ApplyTrimmingState(state, settings, 120, rects);
-    EXPECT_EQ(settings.SizeType, 2);
-    EXPECT_EQ(settings.MosaicRectType, 3);
+    // Restored by the session, the state is the one a save writes again, rectangles built.
+    auto annotations = std::make_unique<VideoAnnotations>();
+    kivra::EditSession session([&annotations] { return annotations.get(); });
+    session.StartVideo(120);
+    session.RestoreTrimmingState(state);
+    EXPECT_EQ(session.SizeType(), 2);
+    EXPECT_EQ(session.MosaicType(), 3);
+    EXPECT_EQ(session.CurrentTrimmingState(), state);
+    const CTrimmingParam& rects = annotations->m_trimParam;
     EXPECT_EQ(rects.GetSize(), 120);
     EXPECT_EQ(rects.At(0), state.area1.rect);
     EXPECT_EQ(rects.At(119), state.area2.rect);

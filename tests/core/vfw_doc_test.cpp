@@ -39,19 +39,22 @@ TEST(VfwDocOpenTest, OpensAviAndResetsInOrder) {
     ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=64x48:rate=30", "-frames:v", "12",
                            "-c:v", "mjpeg", avi}));
     Fixture f;
-    ASSERT_TRUE(f.doc.OnOpenDocument(avi));
+    ASSERT_TRUE(f.Open(avi));
     EXPECT_TRUE(f.host.messages.empty());
     EXPECT_EQ(f.doc.PathName(), avi);
     ASSERT_NE(f.doc.Stream(), nullptr);
     EXPECT_EQ(f.doc.Stream()->GetFrameCount(), 12);
-    const std::vector<std::string> expected = {"stop", "views", "trackbar 12", "modes 12", "first"};
+    const std::vector<std::string> expected = {"stop", "video 12"};
     EXPECT_EQ(f.host.calls, expected);
+    EXPECT_EQ(f.session.GetViewMode(), kivra::kNormalMode);
+    EXPECT_EQ(f.session.RangeEnd(), 11);
     EXPECT_FALSE(std::filesystem::exists(dir.File("writeTest.tst")));
 
     // Closing empties the document and never touches the video itself.
     ASSERT_TRUE(f.doc.OnNewDocument());
     EXPECT_EQ(f.doc.Stream(), nullptr);
-    EXPECT_EQ(f.host.viewMode, -1);
+    EXPECT_EQ(f.host.calls.back(), "no video");
+    EXPECT_EQ(f.session.GetViewMode(), kivra::kNoVideo);
     EXPECT_TRUE(std::filesystem::exists(avi));
 }
 
@@ -229,7 +232,7 @@ TEST(VfwDocOpenTest, ExistingWriteTestFileIsKept) {
 namespace {
 
 // A damaged marker file is reported and loads nothing; the video still opens. A good one
-// brings its trimming state back through the host.
+// brings its trimming state back into the session.
 TEST(VfwDocMarkerFileTest, DamagedFileIsReportedAndGoodOneRestored) {
     TempDir dir;
     const std::string avi = dir.File("walk.avi");
@@ -238,7 +241,7 @@ TEST(VfwDocMarkerFileTest, DamagedFileIsReportedAndGoodOneRestored) {
     WriteFile(dir.File("walk.lff"), std::string(70, '\xFF'));
     {
         Fixture f;
-        ASSERT_TRUE(f.doc.OnOpenDocument(avi));
+        ASSERT_TRUE(f.Open(avi));
         ASSERT_EQ(f.host.messages.size(), 1u);
         EXPECT_EQ(f.host.messages[0], kivra::LoadString(2038));
         EXPECT_FALSE(f.doc.Annotations()->m_markers.AnyMarkers());
@@ -251,21 +254,23 @@ TEST(VfwDocMarkerFileTest, DamagedFileIsReportedAndGoodOneRestored) {
         ASSERT_TRUE(markers.SaveMarkers(dir.File("walk.lff"), 0, 0, 1));
     }
     Fixture f;
-    f.host.trimming.rangeStart = 3;  // as the restore leaves it
-    ASSERT_TRUE(f.doc.OnOpenDocument(avi));
+    ASSERT_TRUE(f.Open(avi));
     EXPECT_TRUE(f.host.messages.empty());
-    EXPECT_EQ(f.host.calls.back(), "restore");  // after the resets and the posted First
-    EXPECT_FALSE(f.doc.MarkersModified()) << "the restored state is what the file holds";
-    f.host.trimming.mosaicType = 3;
-    EXPECT_TRUE(f.doc.MarkersModified());
-    f.host.trimming.mosaicType = 1;
+    const std::vector<std::string> expected = {"stop", "video 10", "restore"};
+    EXPECT_EQ(f.host.calls, expected);  // the restore after the resets
+    EXPECT_EQ(f.session.MosaicType(), 1);
+    EXPECT_FALSE(f.workspace.MarkersModified()) << "the restored state is what the file holds";
+    ASSERT_TRUE(f.session.SetMosaicType(3));
+    EXPECT_TRUE(f.workspace.MarkersModified());
+    ASSERT_TRUE(f.session.SetMosaicType(1));
+    EXPECT_FALSE(f.workspace.MarkersModified());
     EXPECT_TRUE(f.doc.Annotations()->m_markers.HasMarkers(4));
     f.doc.Annotations()->m_markers.SetMarker(0, 0, 1.0, 1.0);
-    EXPECT_TRUE(f.doc.MarkersModified());
+    EXPECT_TRUE(f.workspace.MarkersModified());
     // Closing takes what the user added along with the video.
-    f.doc.OnNewDocument();
+    f.workspace.CloseVideo();
     EXPECT_EQ(f.doc.Annotations(), nullptr);
-    EXPECT_FALSE(f.doc.MarkersModified());
+    EXPECT_FALSE(f.workspace.MarkersModified());
 }
 
 }  // namespace
@@ -291,20 +296,30 @@ class OpenVideoKeptTest : public ::testing::Test {
 protected:
     void SetUp() override {
         host.doc = &doc;
+        host.session = &session;
+        session.AddObserver(&host);
+        workspace.SetSavedListener(
+            [this](const kivra::ActionResult&) { host.calls.push_back("save markers"); });
         source = current.File("walk 歩行.mp4");
         ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=64x48:rate=30", "-f", "lavfi",
                                "-i", "sine=duration=0.5", "-frames:v", "12", "-c:v", "libx264",
                                "-c:a", "aac", source}));
-        ASSERT_TRUE(doc.OnOpenDocument(source));
+        ASSERT_TRUE(Open(source));
         ASSERT_FALSE(doc.SoundPath().empty());
         stream = doc.Stream();
         annotations = doc.Annotations();
         annotations->m_markers.SetMarker(1, 5, 12.5, 7.0);
-        ASSERT_TRUE(doc.MarkersModified());
+        ASSERT_TRUE(workspace.MarkersModified());
         currentFiles = current.Names();
         ASSERT_EQ(currentFiles.size(), 3u);  // source, .$tmp$.avi, .$tmp$.wav
         host.messages.clear();
         host.calls.clear();
+    }
+    void TearDown() override { session.RemoveObserver(&host); }
+
+    // Opened as the program opens, with "stop" recorded where playback stops.
+    bool Open(const std::string& path) {
+        return workspace.OpenVideo(path, [this] { host.calls.push_back("stop"); }).ok();
     }
 
     // Everything of the open video as it was before the failed open.
@@ -313,11 +328,13 @@ protected:
         EXPECT_EQ(doc.Annotations(), annotations) << what;
         EXPECT_EQ(doc.PathName(), source) << what;
         EXPECT_EQ(doc.SoundPath(), current.File("walk 歩行.$tmp$.wav")) << what;
-        EXPECT_TRUE(doc.MarkersModified()) << what;
+        EXPECT_TRUE(workspace.MarkersModified()) << what;
         EXPECT_TRUE(annotations->m_markers.HasMarkers(5)) << what;
         EXPECT_EQ(current.Names(), currentFiles) << what;
         EXPECT_TRUE(stream->HasStream()) << what;
-        EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "trackbar 12"), 0) << what;
+        EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "video 12"), 0) << what;
+        EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "no video"), 0) << what;
+        EXPECT_EQ(session.FrameCount(), 12) << what;
     }
 
     ConvertingSettings converting;
@@ -326,6 +343,8 @@ protected:
     TempDir other;
     RecordingHost host;
     CVfwDoc doc{host, converting, settings.path()};
+    kivra::EditSession session{[this] { return doc.Annotations(); }};
+    kivra::Workspace workspace{doc, session, converting, host};
     std::string source;
     CAviVideoStream* stream = nullptr;
     VideoAnnotations* annotations = nullptr;
@@ -362,7 +381,7 @@ TEST_F(OpenVideoKeptTest, RefusedFilesLeaveTheOpenVideoAlone) {
     };
     for (const auto& [path, refusal] : cases) {
         host.messages.clear();
-        EXPECT_FALSE(doc.OnOpenDocument(path)) << path;
+        EXPECT_FALSE(Open(path)) << path;
         const std::vector<std::string> told = {kivra::LoadString(2041), refusal};
         EXPECT_EQ(host.messages, told) << path;
         ExpectCurrentVideoKept(path);
@@ -372,11 +391,11 @@ TEST_F(OpenVideoKeptTest, RefusedFilesLeaveTheOpenVideoAlone) {
     // Cancel keeps everything without looking at the new file; Yes saves first.
     host.messages.clear();
     host.questionAnswer = kivra::MsgAnswer::Cancel;
-    EXPECT_FALSE(doc.OnOpenDocument(missing));
+    EXPECT_FALSE(Open(missing));
     EXPECT_EQ(host.messages, std::vector<std::string>{kivra::LoadString(2041)});
     ExpectCurrentVideoKept("cancel");
     host.questionAnswer = kivra::MsgAnswer::Yes;
-    EXPECT_FALSE(doc.OnOpenDocument(missing));
+    EXPECT_FALSE(Open(missing));
     EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "save markers"), 1);
 }
 
@@ -386,15 +405,15 @@ TEST_F(OpenVideoKeptTest, GoodFileReplacesTheOpenVideo) {
     const std::string avi = other.File("next.avi");
     ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=64x48:rate=30", "-frames:v", "7",
                            "-c:v", "mjpeg", avi}));
-    ASSERT_TRUE(doc.OnOpenDocument(avi));
+    ASSERT_TRUE(Open(avi));
     EXPECT_EQ(host.messages, std::vector<std::string>{kivra::LoadString(2041)});
     EXPECT_EQ(doc.PathName(), avi);
     EXPECT_EQ(doc.Stream()->GetFrameCount(), 7);
     EXPECT_TRUE(doc.SoundPath().empty());
     EXPECT_EQ(current.Names(), std::vector<std::string>{"walk 歩行.mp4"});
 
-    ASSERT_TRUE(doc.OnOpenDocument(source));
-    ASSERT_TRUE(doc.OnOpenDocument(source));
+    ASSERT_TRUE(Open(source));
+    ASSERT_TRUE(Open(source));
     EXPECT_EQ(doc.PathName(), source);
     EXPECT_EQ(current.Names(), currentFiles);
     EXPECT_EQ(doc.Stream()->GetFrameCount(), 12);
@@ -406,25 +425,25 @@ TEST_F(OpenVideoKeptTest, GoodFileReplacesTheOpenVideo) {
 // trimming state, No goes on, Cancel stops, and a box closed without an answer counts as Cancel.
 TEST_F(OpenVideoKeptTest, DiscardQuestionAnswers) {
     host.questionAnswer = kivra::MsgAnswer::No;
-    EXPECT_TRUE(doc.ConfirmDiscardMarkers());
+    EXPECT_TRUE(workspace.ConfirmDiscardMarkers());
     host.questionAnswer = kivra::MsgAnswer::Cancel;
-    EXPECT_FALSE(doc.ConfirmDiscardMarkers());
+    EXPECT_FALSE(workspace.ConfirmDiscardMarkers());
     host.questionAnswer = kivra::MsgAnswer::Ok;
-    EXPECT_FALSE(doc.ConfirmDiscardMarkers());
+    EXPECT_FALSE(workspace.ConfirmDiscardMarkers());
     EXPECT_EQ(host.messages.size(), 3u);
     EXPECT_TRUE(host.calls.empty());
     annotations->m_markers.SetModified(false);
-    EXPECT_TRUE(doc.ConfirmDiscardMarkers());
+    EXPECT_TRUE(workspace.ConfirmDiscardMarkers());
     EXPECT_EQ(host.messages.size(), 3u);
 
     // Areas set (or a range, a mode, a mosaic type) since opening: the same question.
-    host.trimming.area1 = kivra::AreaFromClick({10, 10, 30, 40}, 2);
+    ASSERT_TRUE(session.SetArea(0, {10, 10, 30, 40}, 2));
     host.questionAnswer = kivra::MsgAnswer::Cancel;
-    EXPECT_FALSE(doc.ConfirmDiscardMarkers());
+    EXPECT_FALSE(workspace.ConfirmDiscardMarkers());
     ASSERT_EQ(host.messages.size(), 4u);
     EXPECT_EQ(host.messages.back(), kivra::LoadString(2041));
-    host.trimming.area1 = {};  // taken back
-    EXPECT_TRUE(doc.ConfirmDiscardMarkers());
+    session.ClearAreas();  // taken back
+    EXPECT_TRUE(workspace.ConfirmDiscardMarkers());
     EXPECT_EQ(host.messages.size(), 4u);
 }
 

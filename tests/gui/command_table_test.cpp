@@ -7,15 +7,20 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QSlider>
 #include <QTest>
 #include <QTextBlock>
 #include <QToolBar>
+#include <QWidgetAction>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -63,6 +68,19 @@ protected:
         QCoreApplication::processEvents();
     }
     QAction* Act(CommandId id) const { return m_frame->Action(id); }
+    // A command's action; the first recent file stands for the list, made as the menu opens.
+    QAction* Entry(CommandId id) {
+        if (id != kivra::ID_FILE_MRU_FILE1) {
+            return Act(id);
+        }
+        m_frame->RebuildRecentFileMenu();
+        for (QAction* action : m_frame->FileMenu()->actions()) {
+            if (action->data() == QVariant(int(id))) {
+                return action;
+            }
+        }
+        return nullptr;
+    }
     bool Enabled(CommandId id) {
         m_frame->UpdateCommandUI();
         return Act(id)->isEnabled();
@@ -110,7 +128,7 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
     }
     kivra::ViewRect BoxAt(QPoint p, int halfSize) const {
-        return kivra::AreaBoxAtCursor(p.x(), p.y(), halfSize, m_frame->Settings().Direction);
+        return kivra::AreaBoxAtCursor(p.x(), p.y(), halfSize, m_frame->Session().Direction());
     }
     // The navigator, opened by its command when it is not open yet.
     CHelpDlg* Navigator() {
@@ -183,6 +201,16 @@ const Rule kEnabled[] = {
     {".xxxxxx..x.", kivra::ID_MOVIE_BACK, "Previous"},
     {".xxxxxx..x.", kivra::ID_MOVIE_NEXT, "Next"},
     {".xxxxxx..x.", kivra::ID_MOVIE_LAST, "Last"},
+    {".xxxxxx..x.", kivra::ID_FILE_SAVE_FRAME_BMP, "Save frame as bitmap"},
+    {".xxxxxx..xx", kivra::ID_FILE_MRU_FILE1, "Recent file"},  // none before the first open
+    {"xxxxxxxxxxx", kivra::ID_VIEW_SLIDER_BAR, "Slider bar"},
+    {"...xxxx..x.", kivra::ID_MARKER_UNDO, "Undo"},
+    {"...........", kivra::ID_MARKER_REDO, "Redo"},
+    {".....xx..x.", kivra::ID_MARKER_FOLLOW, "Follow markers"},
+    {".xxxxx...x.", kivra::ID_MARKER_CALIBRATION, "Calibration"},
+    {"xxxxxxxxxxx", kivra::ID_MARKER_ANGLES, "Joint angles"},
+    {"....xxxxxx.", kivra::ID_MARKER_KINEMATICS_OUTPUT, "Kinematics output"},
+    {".xxxxxxxxx.", kivra::ID_MARKER_PLOT, "Plot"},
 };
 
 // Check marks of the menu items.
@@ -191,6 +219,8 @@ const Rule kChecked[] = {
     {".xxxxxxxxx.", kivra::ID_VIEW_IMAGE_INFO, "Image information"},
     {".....xxxxxx", kivra::ID_VIEW_DEINTERLACE, "Deinterlace"},
     {"xxxxxxxxxxx", kivra::ID_VIEW_OPEN_DIRECT, "Open without conversion"},
+    {".xxxxxxxx..", kivra::ID_VIEW_SLIDER_BAR, "Slider bar"},
+    {"-----------", kivra::ID_VIEW_NAVIGATOR, "Navigator"},  // NavigatorCheckFollowsItsWindow
     {"...xxxxxxxx", kivra::ID_MARKER_SHOW_LOCUS, "Show locus"},
     {"...........", kivra::ID_MOSAIC_NONE, "No mosaic"},
     {"xxxx.......", kivra::ID_MOSAIC_TYPE1, "Mosaic type 1"},
@@ -229,6 +259,7 @@ TEST_F(CommandTableTest, EveryCommandFollowsItsRulesThroughASession) {
          [&] {
              OpenSample();
              Command(kivra::ID_VIEW_IMAGE_INFO);
+             Command(kivra::ID_VIEW_SLIDER_BAR);
          }},
         {'S', "area mode", [&] { Command(kivra::ID_TRIMMING_AREA); }},
         {'A', "areas set",
@@ -292,6 +323,7 @@ TEST_F(CommandTableTest, EveryCommandFollowsItsRulesThroughASession) {
              m_frame->Playback().ShowFrame(5);
              Command(kivra::ID_TRIMMING_FRONT_MODE);  // no area 1: nothing to ask
              EXPECT_EQ(m_frame->Session().StoredTrimmingMode(), kivra::kFrontMode);
+             Command(kivra::ID_VIEW_SLIDER_BAR);
          }},
         {'Z', "video closed",
          [&] {
@@ -303,6 +335,9 @@ TEST_F(CommandTableTest, EveryCommandFollowsItsRulesThroughASession) {
     const auto checkWidths = [&](const auto& table) {
         for (const Rule& rule : table) {
             ASSERT_EQ(std::strlen(rule.states), steps.size()) << rule.name;
+            if (rule.id != kivra::ID_FILE_MRU_FILE1) {
+                ASSERT_NE(Act(rule.id), nullptr) << rule.name << ": no such command";
+            }
         }
     };
     checkWidths(kEnabled);
@@ -322,11 +357,16 @@ TEST_F(CommandTableTest, EveryCommandFollowsItsRulesThroughASession) {
         for (const Rule& rule : kEnabled) {
             const char want = rule.states[s];
             if (want != '-') {
-                EXPECT_EQ(Act(rule.id)->isEnabled(), want == 'x') << rule.name << " enabled";
+                QAction* action = Entry(rule.id);
+                EXPECT_EQ(action != nullptr && action->isEnabled(), want == 'x')
+                    << rule.name << " enabled";
             }
         }
         for (const Rule& rule : kChecked) {
-            EXPECT_EQ(Act(rule.id)->isChecked(), rule.states[s] == 'x') << rule.name << " checked";
+            const char want = rule.states[s];
+            if (want != '-') {
+                EXPECT_EQ(Act(rule.id)->isChecked(), want == 'x') << rule.name << " checked";
+            }
         }
         for (const Rule& rule : kPressed) {
             const bool movie =
@@ -341,11 +381,76 @@ TEST_F(CommandTableTest, EveryCommandFollowsItsRulesThroughASession) {
     // The information flag went back to 0 with the video, in the view as well.
     EXPECT_EQ(m_frame->Session().ShowInfo(), false);
     EXPECT_EQ(m_frame->Session().ShowInfo(), false);
-    // The mosaic choice reached the settings; the only question was about the markers.
-    EXPECT_EQ(m_frame->Settings().MosaicRectType, 3);
+    // The mosaic choice was taken; the only question was about the markers.
+    EXPECT_EQ(m_frame->Session().MosaicType(), 3);
     for (const QString& text : no.Texts()) {
         EXPECT_EQ(text, Text(2041));
     }
+}
+
+// A command added to a menu, a toolbar or the window without a row above fails here, so the
+// table keeps covering them all.
+TEST_F(CommandTableTest, EveryCommandOfTheWindowHasItsRows) {
+    OpenSample();  // the recent files come with the first video
+    m_frame->RebuildRecentFileMenu();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    std::vector<QAction*> actions;
+    std::function<void(QMenu*)> walkMenu = [&](QMenu* menu) {
+        for (QAction* action : menu->actions()) {
+            if (action->menu() != nullptr) {
+                walkMenu(action->menu());
+            } else if (!action->isSeparator()) {
+                actions.push_back(action);
+            }
+        }
+    };
+    for (QAction* top : m_frame->menuBar()->actions()) {
+        ASSERT_NE(top->menu(), nullptr) << top->text().toStdString();
+        walkMenu(top->menu());
+    }
+    std::vector<QAction*> toggles;
+    for (QToolBar* bar : m_frame->findChildren<QToolBar*>()) {
+        toggles.push_back(bar->toggleViewAction());
+        for (QAction* action : bar->actions()) {
+            if (!action->isSeparator() && qobject_cast<QWidgetAction*>(action) == nullptr) {
+                actions.push_back(action);
+            }
+        }
+    }
+    for (QAction* action : m_frame->actions()) {  // commands without a menu entry
+        actions.push_back(action);
+    }
+
+    const auto hasRow = [](const auto& table, int id) {
+        return std::count_if(std::begin(table), std::end(table),
+                             [id](const Rule& rule) { return rule.id == id; });
+    };
+    std::set<int> seen;
+    for (QAction* action : actions) {
+        const std::string text = action->text().toStdString();
+        bool isId = false;
+        int id = action->data().toInt(&isId);
+        if (!isId) {
+            // Not a command: a bar's own toggle, a language, the status bar, the empty list.
+            const bool known = std::find(toggles.begin(), toggles.end(), action) != toggles.end() ||
+                               action->actionGroup() != nullptr ||
+                               action->text() == QStringLiteral("ステータス バー(&S)") ||
+                               action->text() == QStringLiteral("最近使ったﾌｧｲﾙ");
+            EXPECT_TRUE(known) << text << ": a command without an identifier";
+            continue;
+        }
+        if (id > kivra::ID_FILE_MRU_FILE1 && id < kivra::ID_FILE_MRU_FILE1 + 16) {
+            id = kivra::ID_FILE_MRU_FILE1;
+        }
+        seen.insert(id);
+        EXPECT_EQ(hasRow(kEnabled, id), 1) << text << " (" << id << "): one enabled row";
+        if (action->isCheckable()) {
+            EXPECT_EQ(hasRow(kChecked, id), 1) << text << " (" << id << "): one checked row";
+        }
+    }
+    EXPECT_GT(seen.count(kivra::ID_FILE_MRU_FILE1), 0u) << "the walk found no recent file";
+    EXPECT_EQ(seen.size(), std::size(kEnabled)) << "the rows and the window's commands differ";
 }
 
 TEST_F(CommandTableTest, NavigatorCheckFollowsItsWindow) {
@@ -510,7 +615,7 @@ TEST_F(CommandTableTest, ModeChangeAsksBeforeClearingTheAreas) {
     EXPECT_TRUE(m_frame->Session().Area1().IsSet());
     EXPECT_EQ(m_frame->Session().AreaIndex(), 1);
 
-    const int lengthFromCenter1 = m_frame->Settings().LengthFromCenter1;
+    const int lengthFromCenter1 = m_frame->Session().AreaBoxHalfSize(0);
     m_view->SetBoxHalfSize(40);  // unlike area 1
     Command(kivra::ID_TRIMMING_SIDE_MODE);
     ASSERT_EQ(yes.Texts(), QStringList{Text(2022)});
@@ -552,7 +657,7 @@ TEST_F(CommandTableTest, AreaKeysStepBackForwardAndResizeTheBoxInSideMode) {
     Move(p);
     ASSERT_EQ(QApplication::focusWidget(), m_view);
     const int start = m_view->BoxHalfSize();
-    ASSERT_EQ(start, m_frame->Settings().LengthFromCenter1);
+    ASSERT_EQ(start, m_frame->Session().AreaBoxHalfSize(0));
 
     // On area 1 with nothing set, Escape and Tab do nothing.
     Key(Qt::Key_Escape);
@@ -579,7 +684,7 @@ TEST_F(CommandTableTest, AreaKeysStepBackForwardAndResizeTheBoxInSideMode) {
     Click(p);
     ASSERT_TRUE(m_frame->Session().Area1().IsSet());
     ASSERT_EQ(m_frame->Session().AreaIndex(), 1);
-    EXPECT_EQ(m_frame->Settings().LengthFromCenter1, size);
+    EXPECT_EQ(m_frame->Session().AreaBoxHalfSize(0), size);
 
     // Escape goes back to area 1 and its size; area 1 may then be resized and set again.
     Key(Qt::Key_Escape);
@@ -626,12 +731,12 @@ TEST_F(CommandTableTest, AreaKeysInFrontModeSwitchBetweenTheTwoSizes) {
     Activate();
     Paint();
     Command(kivra::ID_TRIMMING_FRONT_MODE);
-    m_frame->Settings().LengthFromCenter2 = 30;
+    m_frame->Session().SetAreaBoxHalfSize(1, 30);
     Command(kivra::ID_TRIMMING_AREA);
     const QPoint p = At(0.4, 0.5);
     Move(p);
     Click(p);
-    const int size1 = m_frame->Settings().LengthFromCenter1;
+    const int size1 = m_frame->Session().AreaBoxHalfSize(0);
     ASSERT_EQ(m_frame->Session().AreaIndex(), 1);
     ASSERT_EQ(m_view->BoxHalfSize(), 30);
 
@@ -656,8 +761,8 @@ TEST_F(CommandTableTest, AreaKeysInFrontModeSwitchBetweenTheTwoSizes) {
     m_frame->Playback().Last();
     Click(At(0.6, 0.5));
     ASSERT_TRUE(m_frame->AreasSet());
-    EXPECT_EQ(m_frame->Settings().LengthFromCenter2, 32);
-    EXPECT_EQ(m_frame->Settings().LengthFromCenter1, size1);
+    EXPECT_EQ(m_frame->Session().AreaBoxHalfSize(1), 32);
+    EXPECT_EQ(m_frame->Session().AreaBoxHalfSize(0), size1);
 }
 
 // ---------------------------------------------------------------------------------------------

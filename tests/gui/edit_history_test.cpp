@@ -18,6 +18,7 @@
 #include "session/edit_session.h"
 #include "support/app_fixture.h"
 #include "view/vfw_view.h"
+#include "workspace/workspace.h"
 
 namespace {
 
@@ -54,7 +55,7 @@ protected:
     }
     std::vector<T_MARKER> Row(int id) { return Store().Row(id - 1); }
     // Whether giving the video up would ask to save.
-    bool Unsaved() { return m_frame->GetDocument()->MarkersModified(); }
+    bool Unsaved() { return m_frame->Actions().MarkersModified(); }
     // A click on the picture at a fraction of its size, as the mouse makes it.
     void Click(double fx, double fy) {
         const kivra::ViewRect pic = m_view->ImageRect();
@@ -105,7 +106,7 @@ TEST_F(EditHistoryTest, KeysUndoAndRedoEditsAndTheModifiedFlagFollowsTheSavedSte
     // them all the same, and their step undoes too.
     Press(QKeySequence(Qt::CTRL | Qt::Key_Z));
     ASSERT_FALSE(Modified());
-    ASSERT_TRUE(Session().SetArea(0, {100, 100, 300, 400}, 0, 0));
+    ASSERT_TRUE(Session().SetArea(0, {100, 100, 300, 400}, 0));
     EXPECT_FALSE(Modified());
     EXPECT_TRUE(Unsaved());
     Press(QKeySequence(Qt::CTRL | Qt::Key_Z));
@@ -131,13 +132,13 @@ TEST_F(EditHistoryTest, KeysUndoAndRedoEditsAndTheModifiedFlagFollowsTheSavedSte
     EXPECT_DOUBLE_EQ(Row(1)[0].y, kHeadY);
     EXPECT_FALSE(Modified());
 
-    // A mosaic step undone reaches the setting, the bar and the menu as well.
-    const int mosaic = m_frame->Settings().MosaicRectType;
+    // A mosaic step undone reaches the bar and the menu as well.
+    const int mosaic = m_frame->Session().MosaicType();
     ASSERT_TRUE(Run(CommandId(kivra::ID_MOSAIC_NONE + (mosaic == 3 ? 2 : 3))));
-    ASSERT_NE(m_frame->Settings().MosaicRectType, mosaic);
+    ASSERT_NE(m_frame->Session().MosaicType(), mosaic);
     Press(QKeySequence(Qt::CTRL | Qt::Key_Z));
     EXPECT_EQ(Session().MosaicType(), mosaic);
-    EXPECT_EQ(m_frame->Settings().MosaicRectType, mosaic);
+    EXPECT_EQ(m_frame->Session().MosaicType(), mosaic);
     m_frame->UpdateCommandUI();
     EXPECT_TRUE(m_frame->Action(CommandId(kivra::ID_MOSAIC_NONE + mosaic))->isChecked());
 
@@ -184,7 +185,7 @@ TEST_F(EditHistoryTest, AreasAreAskedAboutBeforeTheVideoGoesUntilBackAtTheSavedS
     EXPECT_FALSE(Unsaved());
 
     // The mosaic type is in the file's header too.
-    const int mosaic = m_frame->Settings().MosaicRectType;
+    const int mosaic = m_frame->Session().MosaicType();
     ASSERT_TRUE(Run(CommandId(kivra::ID_MOSAIC_NONE + (mosaic == 3 ? 2 : 3))));
     EXPECT_TRUE(Unsaved());
     Press(QKeySequence(Qt::CTRL | Qt::Key_Z));

@@ -187,7 +187,7 @@ TEST_F(FrameViewTest, DroppingThreeFilesOpensOnlyTheLast) {
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(m_view, &drop);
-    QTest::qWait(50);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_app->GetDocument()->PathName() == last; }, 5000));
     WaitForJobs();
 
     EXPECT_EQ(m_app->GetDocument()->PathName(), last);

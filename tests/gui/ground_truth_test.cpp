@@ -75,7 +75,7 @@ protected:
     // One image pixel of the trimming rectangle of frame f in output pixels, per axis.
     std::pair<double, double> OutputPerImagePixel(int f) {
         const kivra::ViewRect r = Annotations().m_trimParam.At(f);
-        const auto [w, h] = m_frame->Settings().OutputSize();
+        const auto [w, h] = m_frame->Session().OutputSize();
         return {double(w) / r.Width(), double(h) / r.Height()};
     }
     ImagePoint ToOutput(ImagePoint p, int f) {
@@ -86,7 +86,7 @@ protected:
     // Half a view pixel of the preview of frame f, in output pixels: what a click can miss by.
     std::pair<double, double> ClickBound(int f) {
         const kivra::ViewRect image = m_view->ImageRect();
-        const auto [w, h] = m_frame->Settings().OutputSize();
+        const auto [w, h] = m_frame->Session().OutputSize();
         (void)f;
         return {0.5 * w / image.Width() + 0.01, 0.5 * h / image.Height() + 0.01};
     }
@@ -122,8 +122,8 @@ TEST_F(GroundTruthTest, ClickedJointsExportAsTheTruthInOutputPixels) {
     m_frame->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame));
     // Boxes large enough for the whole figure; no toolbar question in the way.
-    m_frame->Settings().LengthFromCenter1 = 120;
-    m_frame->Settings().LengthFromCenter2 = 120;
+    m_frame->Session().SetAreaBoxHalfSize(0, 120);
+    m_frame->Session().SetAreaBoxHalfSize(1, 120);
     m_frame->Settings().ShowSetIDBtnMsg = 0;
     Open(m_sample);
     const int last = Stream().GetEnd();

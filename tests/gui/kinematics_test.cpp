@@ -398,8 +398,8 @@ TEST_F(KinematicsAppTest, WalkerKneeAngleFromClickedTruthAndTheBarLengthAfterCal
     m_frame->resize(1600, 1400);
     m_frame->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame));
-    m_frame->Settings().LengthFromCenter1 = 120;
-    m_frame->Settings().LengthFromCenter2 = 120;
+    m_frame->Session().SetAreaBoxHalfSize(0, 120);
+    m_frame->Session().SetAreaBoxHalfSize(1, 120);
     m_frame->Settings().ShowSetIDBtnMsg = 0;
     Open(m_sample);
     const int last = Stream().GetEnd();

@@ -12,6 +12,7 @@
 #include <optional>
 #include <tuple>
 
+#include "document/vfw_doc.h"
 #include "frame/compressor_choose_dlg.h"
 #include "frame/config_trimming_dlg.h"
 #include "frame/qt_user_messages.h"
@@ -19,7 +20,6 @@
 #include "kinematics/calibration_dlg.h"
 #include "kinematics/kinematics_plot.h"
 #include "markers/set_marker_id_dlg.h"
-#include "document/vfw_doc.h"
 #include "platform/rw_ini_file.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
@@ -161,7 +161,7 @@ TEST_F(EnglishTest, WindowSpeaksEnglishAndTheMenuChoiceHoldsFromTheNextStart) {
     {
         MessageBoxReader reader;
         LanguageEntry(*m_frame, "ja")->trigger();  // no change, nothing to say
-        QTest::qWait(50);
+        QCoreApplication::processEvents();         // a message would be up, and read, by now
         EXPECT_TRUE(reader.Text().isEmpty());
     }
 
@@ -191,8 +191,8 @@ TEST_F(EnglishTest, WindowSpeaksEnglishAndTheMenuChoiceHoldsFromTheNextStart) {
 
 TEST_F(EnglishTest, DialogsShowTheirEnglishTextsWhole) {
     kivra::QtUserMessages messages(m_frame);
-    CConfigTrimming trimming(*m_app->GetSettings(), m_app->GetDocument()->CodecOption(), messages,
-                             m_frame);
+    CConfigTrimming trimming(m_frame->Session().SizeType(), m_frame->Session().Direction(),
+                             m_app->GetDocument()->CodecOption(), messages, m_frame);
     EXPECT_EQ(trimming.windowTitle(), "Trimming Settings");
     EXPECT_EQ(trimming.DirectionButton(1)->text(), "Landscape");
     ExpectNothingCut(trimming);

@@ -62,7 +62,7 @@ TEST_F(MainFramePlaybackTest, KeysStepPlayAndStopWhileThePictureHasTheFocus) {
     EXPECT_FALSE(m_frame->IsPlaying());
     const int stoppedAt = Current();
     m_tick += 100;
-    QTest::qWait(100);  // a timer still running would show a later frame
+    PassPlayTicks();  // a timer still running would show a later frame
     EXPECT_EQ(Current(), stoppedAt);
 
     // Reverse play may be closed; closing stops it.

@@ -41,7 +41,7 @@ public:
 
     // An area on frame, as a click in area mode sets it.
     void SetArea(int index, int frame) {
-        ASSERT_TRUE(session.SetArea(index, kivra::PixelRect{0, 0, 8, 8}, frame, 0));
+        ASSERT_TRUE(session.SetArea(index, kivra::PixelRect{0, 0, 8, 8}, frame));
     }
 
     std::unique_ptr<CAviVideoStream> stream;

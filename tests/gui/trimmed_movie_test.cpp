@@ -230,8 +230,7 @@ protected:
 };
 
 TEST_F(TrimmedMovieTest, SettingsDialogOpensOnTheSettingsAndOnlyOkWritesThem) {
-    m_frame->Settings().SizeType = 2;
-    m_frame->Settings().Direction = 0;
+    m_frame->Session().SetOutput(2, 0);
     OpenWithAreas();
     const kivra::PixelRect uprightArea = m_frame->Session().Area1().rect;
     ASSERT_GT(uprightArea.Height(), uprightArea.Width());
@@ -254,8 +253,8 @@ TEST_F(TrimmedMovieTest, SettingsDialogOpensOnTheSettingsAndOnlyOkWritesThem) {
     EXPECT_EQ(title, QStringLiteral("トリミングの設定"));
     EXPECT_TRUE(opened[0]);
     EXPECT_TRUE(opened[1]);
-    EXPECT_EQ(m_frame->Settings().SizeType, 1);
-    EXPECT_EQ(m_frame->Settings().Direction, 1);
+    EXPECT_EQ(m_frame->Session().SizeType(), 1);
+    EXPECT_EQ(m_frame->Session().Direction(), 1);
     // The areas keep their places and take the landscape shape; the frames follow them.
     const kivra::PixelRect landscape = m_frame->Session().Area1().rect;
     EXPECT_GT(landscape.Width(), landscape.Height());
@@ -274,8 +273,8 @@ TEST_F(TrimmedMovieTest, SettingsDialogOpensOnTheSettingsAndOnlyOkWritesThem) {
         Act(kivra::ID_TRIMMING_SETTINGS)->trigger();
         EXPECT_TRUE(user.Done());
     }
-    EXPECT_EQ(m_frame->Settings().SizeType, 1);
-    EXPECT_EQ(m_frame->Settings().Direction, 1);
+    EXPECT_EQ(m_frame->Session().SizeType(), 1);
+    EXPECT_EQ(m_frame->Session().Direction(), 1);
     EXPECT_EQ(m_frame->Session().Area1().rect, landscape);
     EXPECT_EQ(Codec().CodeText(), "MJPG");
     EXPECT_TRUE(fs::exists(StateFile()));

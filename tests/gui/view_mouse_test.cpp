@@ -22,8 +22,8 @@
 #include "geometry/trimming_param.h"
 #include "markers/set_marker_id_dlg.h"
 #include "markers/video_annotations.h"
-#include "reading/avi_video_stream.h"
 #include "platform/string_table.h"
+#include "reading/avi_video_stream.h"
 #include "settings/inifile_manager.h"
 #include "support/app_fixture.h"
 #include "support/ffmpeg_tool.h"
@@ -172,7 +172,7 @@ TEST_F(ViewMouseTest, AreasAreSetWithTheBoxThatFollowsTheMouse) {
     EXPECT_EQ(m_frame->Session().Area1().frame, 0);
     EXPECT_EQ(m_frame->Session().AreaIndex(), 1);
     EXPECT_EQ(Current(), 119) << "area 2 is set on the last frame";
-    EXPECT_EQ(m_frame->Settings().LengthFromCenter1, 51);
+    EXPECT_EQ(m_frame->Session().AreaBoxHalfSize(0), 51);
 
     // Area 2 may not share the frame of area 1.
     m_frame->Playback().ShowFrame(0);
@@ -246,21 +246,21 @@ TEST_F(ViewMouseTest, WheelResizesTheBoxWithinItsLimits) {
 
     // Side mode: area 2 keeps the size of area 1.
     Click(At(0.4, 0.5));
-    EXPECT_EQ(m_frame->Settings().LengthFromCenter1, size1);
+    EXPECT_EQ(m_frame->Session().AreaBoxHalfSize(0), size1);
     Wheel(120);
     EXPECT_EQ(m_view->BoxHalfSize(), size1);
 }
 
 TEST_F(ViewMouseTest, FrontModeResizesAreaTwoFromItsOwnSize) {
     m_frame->Trimming().SetTrimmingMode(kivra::kFrontMode);
-    m_frame->Settings().LengthFromCenter2 = 30;
+    m_frame->Session().SetAreaBoxHalfSize(1, 30);
     Command(kivra::ID_TRIMMING_AREA);
     Click(At(0.4, 0.5));
     EXPECT_EQ(m_view->BoxHalfSize(), 30);
     Wheel(120);
     EXPECT_EQ(m_view->BoxHalfSize(), 33);
     Click(At(0.5, 0.5));
-    EXPECT_EQ(m_frame->Settings().LengthFromCenter2, 33);
+    EXPECT_EQ(m_frame->Session().AreaBoxHalfSize(1), 33);
     EXPECT_EQ(m_view->BoxHalfSize(), 51);
 }
 

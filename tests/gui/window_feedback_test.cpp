@@ -187,7 +187,7 @@ TEST_F(WindowFeedbackTest, ReversePlayFromTheMenuTheKeyAndTheButton) {
     Key(Qt::Key_F8, Qt::ShiftModifier);
     EXPECT_FALSE(m_frame->IsPlaying());
     const int stoppedAt = Current();
-    QTest::qWait(100);
+    PassPlayTicks();
     EXPECT_EQ(Current(), stoppedAt);
     m_frame->UpdateCommandUI();
     EXPECT_FALSE(m_frame->MovieBar()->IsPressed(kivra::ID_MOVIE_REVERSE_PLAY));

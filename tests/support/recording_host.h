@@ -1,59 +1,74 @@
 #pragma once
-// The document's host for tests without windows: records what the document tells the user and
-// which resets it asks for, answers messages with OK and questions with `questionAnswer`.
-// Owned by the test; set `doc` once the document exists.
+// The document's host for tests without windows: records what the document and the workspace
+// tell the user and, watching the editing session, which resets an open brings; answers
+// messages with OK and questions with `questionAnswer`. Owned by the test.
 #include <string>
 #include <vector>
 
 #include "document/vfw_doc.h"
+#include "session/edit_session.h"
 #include "settings/inifile_manager.h"
 #include "support/ffmpeg_tool.h"
+#include "workspace/workspace.h"
 
 namespace kivra::test {
 
-class RecordingHost final : public DocumentHost {
+class RecordingHost final : public DocumentHost, public SessionObserver {
 public:
     MsgAnswer ShowMessage(const std::string& text, MsgButtons buttons, MsgIcon) override {
         messages.push_back(text);
         return buttons == MsgButtons::Ok ? MsgAnswer::Ok : questionAnswer;
     }
-    bool HasMainFrame() const override { return true; }
-    bool IsMarkerIdDialogVisible() const override { return false; }
-    void ToggleMarkerIdDialog() override {}
-    void SaveMarkers() override { calls.push_back("save markers"); }
-    void StopPlayback() override { calls.push_back("stop"); }
-    void UpdateAllViews() override { calls.push_back("views"); }
-    void UpdateRateStatus() override {}
-    void SetViewMode(kivra::ViewMode mode) override { viewMode = mode; }
-    void ResetTrackbar(int frames) override {
-        calls.push_back("trackbar " + std::to_string(frames));
-    }
-    void ResetViewsAndModes(int frames) override {
-        viewMode = 0;
-        calls.push_back("modes " + std::to_string(frames));
-    }
-    void PostFirstFrameCommand() override { calls.push_back("first"); }
-    void RestoreTrimmingState(const CLFFManager&) override { calls.push_back("restore"); }
-    TrimmingState FileTrimmingState() const override { return trimming; }
     ProgressSink& Progress() override { return sink != nullptr ? *sink : progress; }
+
+    // "video N" when a video of N frames came, "no video" when it went, "restore" when a marker
+    // file's trimming state came with it.
+    void SessionChanged(unsigned changes) override {
+        if ((changes & kChangeVideo) != 0) {
+            calls.push_back(session != nullptr && session->HasVideo()
+                                ? "video " + std::to_string(session->FrameCount())
+                                : "no video");
+        }
+        if ((changes & kChangeTrimmingMode) != 0) {
+            calls.push_back("restore");
+        }
+    }
 
     NullProgressSink progress;
     ProgressSink* sink = nullptr;  // a test's own, in place of `progress`
 
     CVfwDoc* doc = nullptr;
+    const EditSession* session = nullptr;  // the watched one, if any
     MsgAnswer questionAnswer = MsgAnswer::No;
-    int viewMode = -1;
-    TrimmingState trimming;  // what the host reports as the current trimming state
     std::vector<std::string> messages;
     std::vector<std::string> calls;
 };
 
-// A document over a recording host, with a settings folder of its own; owned by the test.
+// A document with its session and workspace over a recording host, with a settings folder of
+// its own; owned by the test. Open goes through the workspace as the program does ("stop" is
+// recorded where playback stops, "save markers" for each marker save).
 struct RecordedDocument {
-    TempDir settings;
+    RecordedDocument() {
+        host.doc = &doc;
+        host.session = &session;
+        session.AddObserver(&host);
+        workspace.SetSavedListener(
+            [this](const ActionResult&) { host.calls.push_back("save markers"); });
+    }
+    ~RecordedDocument() { session.RemoveObserver(&host); }
+    RecordedDocument(const RecordedDocument&) = delete;
+    RecordedDocument& operator=(const RecordedDocument&) = delete;
+
+    bool Open(const std::string& path) {
+        return workspace.OpenVideo(path, [this] { host.calls.push_back("stop"); }).ok();
+    }
+
+    TempDir settingsDir;
+    CInifileManager settings{std::string()};  // defaults, in memory only
     RecordingHost host;
-    CVfwDoc doc{host, DefaultSettings(), settings.path()};
-    RecordedDocument() { host.doc = &doc; }
+    CVfwDoc doc{host, settings, settingsDir.path()};
+    EditSession session{[this] { return doc.Annotations(); }};
+    Workspace workspace{doc, session, settings, host};
 };
 
 }  // namespace kivra::test

@@ -5,6 +5,10 @@
 
 #include "platform/path_util.h"
 
+extern "C" {
+#include <libavutil/parseutils.h>
+}
+
 namespace kivra {
 
 namespace {
@@ -129,6 +133,20 @@ std::string EncoderPathArgument(const std::string& path) {
 
 bool IsM2tsPath(const std::string& path) {
     return EqualsIgnoreCase(FileExtension(path), ".m2ts");
+}
+
+bool ConversionRate(const std::string& input, int* num, int* den) {
+    const std::vector<std::string> args = AvOptionArguments(input);
+    if (args.size() != 2 || args[0] != "-r") {
+        return false;
+    }
+    AVRational rate{0, 1};
+    if (av_parse_video_rate(&rate, args[1].c_str()) < 0 || rate.num <= 0 || rate.den <= 0) {
+        return false;
+    }
+    *num = rate.num;
+    *den = rate.den;
+    return true;
 }
 
 EncoderCommand BuildVideoCommand(const std::string& input, const std::string& output,

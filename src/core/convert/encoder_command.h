@@ -28,6 +28,10 @@ std::string EncoderPathArgument(const std::string& path);
 // True when the text after the last dot of the path is "m2ts" in any letter case.
 bool IsM2tsPath(const std::string& path);
 
+// The frame rate the conversion of `input` forces on its output, as the encoder reads its "-r"
+// option: 2997/100 for M2TS. False when the source keeps its own rate.
+bool ConversionRate(const std::string& input, int* num, int* den);
+
 // "[V]:" -i "<input>" -vcodec <codec> -sameq -y <-fs 2200000000> -an <-r 29.97 ><extra> "<out>"
 // An empty or blank codec becomes msmpeg4v2; limit2G non-zero adds the size limit.
 EncoderCommand BuildVideoCommand(const std::string& input, const std::string& output,

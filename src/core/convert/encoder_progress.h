@@ -18,7 +18,6 @@ public:
     // Microseconds of output written so far; -1 before the first report that knows it.
     std::int64_t OutTimeUs() const { return outTimeUs_; }
     std::int64_t Frames() const { return frames_; }
-    std::int64_t TotalSize() const { return totalSize_; }
     bool Ended() const { return ended_; }
     // Counts the reports whose figures moved on since the one before: what the stall
     // watchdog looks at, since the encoder also reports when nothing happens.

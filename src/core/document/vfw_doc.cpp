@@ -30,7 +30,6 @@ using kivra::kIdsDocumentOpenFailed;
 using kivra::kIdsMarkerLoadFailed;
 using kivra::kIdsPictureTooLarge;
 using kivra::kIdsReadOnlyFolder;
-using kivra::kIdsSaveMarkersQuestion;
 using kivra::kIdsSizeWarningConverted;
 using kivra::kIdsSizeWarningDirect;
 using kivra::kIdsUnrecognisedFile;
@@ -127,9 +126,8 @@ bool CVfwDoc::OnNewDocument() {
     DeleteContents();
     m_strPathName.clear();
     m_strSoundPath.clear();
-    if (m_host.HasMainFrame()) {
-        m_host.UpdateRateStatus();
-        m_host.SetViewMode(kivra::kNoVideo);
+    if (m_closed) {
+        m_closed();
     }
     return true;
 }
@@ -154,31 +152,22 @@ bool CVfwDoc::IsSupportedExtension(const std::string& path) {
 }
 
 bool CVfwDoc::OnOpenDocument(const std::string& path) {
-    if (!StartOpen(path)) {
-        return false;
-    }
-    return FinishOpen(path, PrepareSource(path, m_host.Progress(), [this] { OnNewDocument(); }));
-}
-
-bool CVfwDoc::StartOpen(const std::string& path) {
-    if (!m_host.HasMainFrame()) {
-        return false;
-    }
-    if (m_host.IsMarkerIdDialogVisible()) {
-        m_host.ToggleMarkerIdDialog();
-    }
-    if (!ConfirmDiscardMarkers()) {
-        return false;
-    }
     if (const std::string refusal = CheckSource(path); !refusal.empty()) {
         m_host.ShowMessage(refusal, kivra::MsgButtons::Ok, kivra::MsgIcon::Warning);
         return false;
     }
-    m_host.StopPlayback();
+    return OpenCheckedSource(path);
+}
+
+bool CVfwDoc::OpenCheckedSource(const std::string& path) {
+    StartCheckedOpen(path);
+    return FinishOpen(path, PrepareSource(path, m_host.Progress(), [this] { OnNewDocument(); }));
+}
+
+void CVfwDoc::StartCheckedOpen(const std::string& path) {
     if (!OpensDirectly(path) && SharesTemporaryFiles(path)) {
         OnNewDocument();  // preparing would overwrite what the open video is shown from
     }
-    return true;
 }
 
 bool CVfwDoc::FinishOpen(const std::string& path, PreparedSource prepared) {
@@ -318,7 +307,7 @@ CVfwDoc::PreparedSource CVfwDoc::PrepareSource(const std::string& path,
 bool CVfwDoc::OpensDirectly(const std::string& path) const {
     const std::string extension = kivra::FileExtension(path);
     return m_settings.OpenDirect != 0 && !kivra::EqualsIgnoreCase(extension, ".avi") &&
-           !kivra::IsM2tsPath(path) && IsSupportedExtension(path);
+           IsSupportedExtension(path);
 }
 
 CVfwDoc::PreparedSource CVfwDoc::PrepareDirect(const std::string& path,
@@ -330,14 +319,14 @@ CVfwDoc::PreparedSource CVfwDoc::PrepareDirect(const std::string& path,
     geometry.resize = probed.resizeNeeded;
     geometry.width = probed.displayWidth;
     geometry.height = probed.height;
+    kivra::ConversionRate(path, &geometry.rateNum, &geometry.rateDen);
 
-    // A scan that takes longer than a second shows its progress and can be cancelled, which
-    // keeps the open video.
+    // A long scan shows its progress and can be cancelled, which keeps the open video.
     const auto began = std::chrono::steady_clock::now();
     bool shown = false;
     const kivra::ScanProgress progress = [&](int64_t done, int64_t total) {
         if (!shown) {
-            if (std::chrono::steady_clock::now() - began < std::chrono::seconds(1)) {
+            if (std::chrono::steady_clock::now() - began < m_indexingDialogDelay) {
                 return true;
             }
             sink.Begin(0, 1000, kivra::LoadString(kivra::kIdsIndexingCaption),
@@ -421,38 +410,4 @@ void CVfwDoc::CommitSource(const std::string& path, PreparedSource source) {
     }
 
     m_strPathName = path;
-    m_host.UpdateAllViews();
-    m_host.ResetTrackbar(frames);
-    m_host.ResetViewsAndModes(frames);
-    m_pAnnotations->m_nMosaicType = m_settings.MosaicRectType;
-    m_host.PostFirstFrameCommand();
-    if (markers.GetLoadState() == CLFFManager::kLoaded) {
-        m_host.RestoreTrimmingState(markers);
-    }
-    m_pAnnotations->m_savedTrimming = m_host.FileTrimmingState();  // opening changed nothing
-}
-
-bool CVfwDoc::MarkersModified() const {
-    if (!m_pStream || !m_pStream->HasStream()) {
-        return false;
-    }
-    // Areas, range and mode live in the marker file too: losing them loses the user's work.
-    return m_pAnnotations->m_markers.IsModified() ||
-           m_host.FileTrimmingState() != m_pAnnotations->m_savedTrimming;
-}
-
-bool CVfwDoc::ConfirmDiscardMarkers() {
-    if (!MarkersModified()) {
-        return true;
-    }
-    switch (m_host.ShowMessage(kivra::LoadString(kIdsSaveMarkersQuestion),
-                               kivra::MsgButtons::YesNoCancel, kivra::MsgIcon::Question)) {
-        case kivra::MsgAnswer::Yes:
-            m_host.SaveMarkers();  // a failed save was reported; going on as the user chose
-            return true;
-        case kivra::MsgAnswer::No:
-            return true;
-        default:
-            return false;  // Cancel, or the box closed without an answer
-    }
 }

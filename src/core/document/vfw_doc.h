@@ -1,7 +1,8 @@
 #pragma once
 // The single document: at most one open video at a time, and the open pipeline that gets it
-// there. Lives for the whole run; owned by the application's document holder. What the
-// pipeline needs of the main window goes through DocumentHost, so it also runs headless.
+// there. Lives for the whole run; owned by the application or the CLI's opened video. It tells
+// the user things through DocumentHost alone, so it also runs headless.
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -19,28 +20,10 @@ class CInifileManager;
 
 namespace kivra {
 
-// What the document asks of the main frame and the views while opening and closing.
+// Where the document and the actions on it tell the user things, and where the encoder's
+// progress goes while a source is converted or its sound split off.
 class DocumentHost : public UserMessages {
 public:
-    virtual bool HasMainFrame() const = 0;
-    virtual bool IsMarkerIdDialogVisible() const = 0;
-    virtual void ToggleMarkerIdDialog() = 0;  // "IDの指定(&I)..."
-    virtual void SaveMarkers() = 0;           // "保存(&S)" of the marker menu; returns when done
-    virtual void StopPlayback() = 0;
-    virtual void UpdateAllViews() = 0;
-    virtual void UpdateRateStatus() = 0;
-    virtual void SetViewMode(ViewMode mode) = 0;
-    // After a video opened, in this order: trackbar (position 0, range 0..N, ticks and page N/20),
-    // areas reset, modes and play range reset, then the First command posted (not sent).
-    virtual void ResetTrackbar(int frameCount) = 0;
-    virtual void ResetViewsAndModes(int frameCount) = 0;
-    virtual void PostFirstFrameCommand() = 0;
-    // A marker file came with the video: its trimming mode, settings, play range and areas
-    // become the current ones.
-    virtual void RestoreTrimmingState(const CLFFManager& markers) = 0;
-    // The trimming state a marker save would write now (the whole header of the file).
-    virtual TrimmingState FileTrimmingState() const = 0;
-    // Where the encoder's progress goes while a source is converted or its sound split off.
     virtual ProgressSink& Progress() = 0;
 };
 
@@ -59,6 +42,11 @@ public:
     // A file that cannot be opened, or whose opening the user cancels, leaves the open video
     // as it was, unless the two share their temporary files (see SharesTemporaryFiles).
     bool OnOpenDocument(const std::string& path);
+    // Whether the file can be tried at all: readable, a listed extension, a writable folder.
+    // Empty when it can, else what to tell the user.
+    std::string CheckSource(const std::string& path) const;
+    // OnOpenDocument for a file CheckSource passed.
+    bool OpenCheckedSource(const std::string& path);
 
     // A source made ready to take the open video's place, or why it could not be.
     struct PreparedSource {
@@ -69,12 +57,12 @@ public:
         std::string failure;     // what to tell the user when stream is null
         bool cancelled = false;  // the user stopped it: nothing to tell
     };
-    // OnOpenDocument in its three steps, for a window that prepares on a worker. StartOpen asks
-    // and checks (false: nothing more to do). PrepareSource may run on another thread while
-    // the document is left alone; it runs closeOpenVideo, where the document lives, before a
-    // conversion overwrites what the open video is shown from. FinishOpen tells the user why
-    // it failed or makes it the open video.
-    bool StartOpen(const std::string& path);
+    // OpenCheckedSource in its three steps, for a window that prepares on a worker.
+    // StartCheckedOpen closes the open video when preparing would overwrite its temporary
+    // files. PrepareSource may run on another thread while the document is left alone; it runs
+    // closeOpenVideo, where the document lives, before a conversion overwrites what the open
+    // video is shown from. FinishOpen tells the user why it failed or makes it the open video.
+    void StartCheckedOpen(const std::string& path);
     // Probe, conversion, sound split and picture checks, with their progress in `progress`.
     // Shows nothing and leaves the open video alone; a failure takes the temporary files it
     // made with it.
@@ -83,6 +71,9 @@ public:
     bool FinishOpen(const std::string& path, PreparedSource prepared);
     bool OnNewDocument();
     void DeleteContents();
+    // Told whenever the document empties itself: closed, or before a conversion that would
+    // overwrite what the open video is shown from.
+    void SetClosedHandler(std::function<void()> closed) { m_closed = std::move(closed); }
 
     CAviVideoStream* Stream() const { return m_pStream.get(); }
     // What the user added to the open video; made and deleted with the stream, so null exactly
@@ -96,31 +87,21 @@ public:
     // Whether opening splits the sound off (on unless set); a caller that never plays or keeps
     // the sound, such as the batch export, saves an encoder run per open.
     void SetSplitSound(bool split) { m_bSplitSound = split; }
+    // How long a clip's indexing runs before its progress dialog, with a way to cancel, shows.
+    void SetIndexingDialogDelay(std::chrono::milliseconds delay) { m_indexingDialogDelay = delay; }
 
     // The extensions the open dialog offers, taken from the filter text each time.
     static bool IsSupportedExtension(const std::string& path);
 
-    // Whether the marker file would change when saved: markers edited, or the trimming state
-    // unlike the one the file holds.
-    bool MarkersModified() const;
-    // Before the open video is given up (open, close, exit): question 2041 when its markers
-    // or trimming state changed, Yes saving them through the host. False when the user
-    // cancelled.
-    bool ConfirmDiscardMarkers();
-
 private:
     // Whether path is read straight from the file rather than converted: any listed type but
-    // AVI (read as it is anyway) and M2TS (converted to a fixed rate), unless the settings say
-    // to convert.
+    // AVI (read as it is anyway), unless the settings say to convert.
     bool OpensDirectly(const std::string& path) const;
     // The direct route: the source indexed and read where it is, nothing written beside it.
     // Null stream with `why` when exact frames cannot be promised.
     PreparedSource PrepareDirect(const std::string& path, const kivra::ProbeResult& probed,
                                  kivra::ProgressSink& sink, std::string* why);
-    // Whether the file can be tried at all: readable, a listed extension, a writable folder.
-    // Empty when it can, else what to tell the user.
-    std::string CheckSource(const std::string& path) const;
-    // The open video replaced by the prepared one, its warnings shown, the host reset for it.
+    // The open video replaced by the prepared one, its warnings shown.
     void CommitSource(const std::string& path, PreparedSource source);
     // Whether path's ".$tmp$" files are the open video's own (the same file again, or one of
     // the same name with another extension beside it).
@@ -135,4 +116,6 @@ private:
     std::string m_strPathName;
     std::string m_strSoundPath;
     bool m_bSplitSound = true;
+    std::chrono::milliseconds m_indexingDialogDelay{1000};
+    std::function<void()> m_closed;
 };

@@ -28,7 +28,6 @@ public:
     // kMinSamples samples come back unchanged: two points carry no shape to smooth.
     std::vector<double> Run(std::span<const double> samples) const;
 
-    const Biquad& Section() const { return section_; }
     static constexpr std::size_t kMinSamples = 3;
 
 private:

@@ -28,9 +28,9 @@ struct T_DRAW_MARKER {
     double y = 0.0;
 };
 
-// The marker store. One lives in each open video stream and dies with it. Row r holds the
-// markers of ID r + 1 sorted by frame. A row index outside the rows is ignored by every
-// operation.
+// The marker store: part of the open video's annotations, owned by the document and replaced
+// with each video opened. Row r holds the markers of ID r + 1 sorted by frame. A row index
+// outside the rows is ignored by every operation.
 class CLFFManager {
 public:
     static constexpr int kHeaderInts = 16;
@@ -119,8 +119,10 @@ public:
     // Reads the marker file; returns the load state. All or nothing: a damaged file loads no
     // marker and leaves max(maxId, 0) empty rows. maxId beyond kMaxRows is taken as kMaxRows.
     int LoadMarkers(const std::string& path, int maxId);
-    // Stores sizeType, direction and mosaicType in the header, then replaces the file in one
-    // step (temporary file, sync, rename). False leaves the old file and the modified flag.
+    // Writes the header as it stands and the markers, replacing the file in one step
+    // (temporary file, sync, rename). False leaves the old file and the modified flag.
+    bool SaveMarkers(const std::string& path);
+    // The same with sizeType, direction and mosaicType stored in the header first.
     bool SaveMarkers(const std::string& path, int sizeType, int direction, int mosaicType);
 
     // Most rows the store creates for a MaxID setting (a file may bring more, backed by bytes).

@@ -202,7 +202,10 @@ bool CLFFManager::SaveMarkers(const std::string& path, int sizeType, int directi
     SetSizeType(sizeType);
     SetDirection(direction);
     SetMosaicType(mosaicType);
+    return SaveMarkers(path);
+}
 
+bool CLFFManager::SaveMarkers(const std::string& path) {
     size_t size = (kHeaderInts + 1) * 4 + m_rows.size() * kRowBlockBytes;
     for (const auto& r : m_rows) {
         size += r.size() * kRecordBytes;

@@ -1,7 +1,5 @@
 #include "markers/trimming_state.h"
 
-#include "settings/inifile_manager.h"
-
 namespace kivra {
 
 namespace {
@@ -35,24 +33,15 @@ TrimmingState TrimmingStateFromMarkers(const CLFFManager& markers, int frameCoun
 
 void StoreTrimmingState(CLFFManager& markers, const TrimmingState& state) {
     markers.SetMode(state.mode);
+    markers.SetSizeType(state.sizeType);
+    markers.SetDirection(state.direction);
+    markers.SetMosaicType(state.mosaicType);
     markers.SetArea1Frame(state.area1.frame);
     markers.SetArea1Rect(state.area1.rect);
     markers.SetArea2Frame(state.area2.frame);
     markers.SetArea2Rect(state.area2.rect);
     markers.SetRangeStart(state.rangeStart);
     markers.SetRangeEnd(state.rangeEnd);
-}
-
-void ApplyTrimmingState(const TrimmingState& state, CInifileManager& settings, int frameCount,
-                        CTrimmingParam& rects) {
-    settings.Mode = state.mode;
-    settings.SizeType = state.sizeType;
-    settings.Direction = state.direction;
-    settings.MosaicRectType = state.mosaicType;
-    if (state.area1.IsSet() && state.area2.IsSet()) {
-        InterpolateTrimRects(state.area1, state.area2, TrimmingModeOf(state.mode), state.direction,
-                             frameCount, rects);
-    }
 }
 
 }  // namespace kivra

@@ -1,11 +1,9 @@
 #pragma once
-// The trimming state a marker file carries (mode, output settings, play range, both areas),
-// read from and written into the marker store's header, so the program and the batch tool
-// restore it the same way.
+// The trimming state of the open video (mode, output size and direction, mosaic type, play
+// range, both areas). The marker store's header is its stored form, so the program and the
+// batch tool restore it the same way. The editing session owns the live one.
 #include "geometry/trimming_param.h"
 #include "markers/lff_manager.h"
-
-class CInifileManager;
 
 namespace kivra {
 
@@ -27,12 +25,7 @@ struct TrimmingState {
 // area set on a frame outside the video counts as unset.
 TrimmingState TrimmingStateFromMarkers(const CLFFManager& markers, int frameCount);
 
-// Mode, play range and areas into the header; the output settings are added when saving.
+// The whole state into the header, as the next save writes it.
 void StoreTrimmingState(CLFFManager& markers, const TrimmingState& state);
-
-// Applies the restored state: settings Mode, SizeType, Direction, MosaicRectType, and the
-// per-frame rectangles when both areas are set.
-void ApplyTrimmingState(const TrimmingState& state, CInifileManager& settings, int frameCount,
-                        CTrimmingParam& rects);
 
 }  // namespace kivra

@@ -1,6 +1,6 @@
 #pragma once
-// What the user adds to the open video: markers, per-frame trimming rectangles and the mosaic
-// patch type. Owned by the document beside the stream, made and deleted with it.
+// What the user adds to the open video: markers and the per-frame trimming rectangles. Owned by
+// the document beside the stream, made and deleted with it.
 #include "geometry/trimming_param.h"
 #include "markers/lff_manager.h"
 #include "markers/trimming_state.h"
@@ -8,7 +8,6 @@
 struct VideoAnnotations {
     CLFFManager m_markers;
     CTrimmingParam m_trimParam;
-    int m_nMosaicType = 1;
     // The trimming state the marker file holds, as the video opened or as last saved: a
     // different current one is unsaved work, like modified markers.
     kivra::TrimmingState m_savedTrimming;

@@ -10,12 +10,12 @@
 
 #include "markers/video_annotations.h"
 #include "output/avi_movie_output.h"
+#include "platform/string_ids.h"
+#include "platform/string_table.h"
 #include "reading/avi_video_stream.h"
 #include "rendering/picture_converter.h"
 #include "rendering/trimmed_picture.h"
 #include "rendering/trimmed_planes.h"
-#include "platform/string_ids.h"
-#include "platform/string_table.h"
 
 namespace kivra {
 
@@ -52,7 +52,7 @@ public:
         : decoder_(std::move(decoder)),
           firstSample_(stream.GetStart()),
           trims_(annotations.m_trimParam),
-          mosaicType_(annotations.m_nMosaicType),
+          mosaicType_(job.mosaicType),
           job_(job),
           output_(output),
           planar_(!job.deinterlace && IsPlanarYuv8(output.InputFormat())),

@@ -17,10 +17,11 @@ struct TrimmedMovieJob {
     std::string outputPath;  // created anew; removed again unless the movie is complete
     int rangeStart = 0;      // play range, inclusive; sample i is frame rangeStart + i
     int rangeEnd = 0;
-    int outputWidth = 640;  // OutputSize of the settings
+    int outputWidth = 640;  // the editing session's OutputSize
     int outputHeight = 480;
     bool deinterlace = false;
     CompressOptions compress;
+    int mosaicType = 1;  // the shape of the pixelated patch
 };
 
 enum class WriteResult {
@@ -30,9 +31,9 @@ enum class WriteResult {
     Cancelled,     // the user stopped it; nothing is left at outputPath
 };
 
-// Cuts along the trimming rectangles and mosaic type of `annotations`; shows progress with caption
-// 2019 in `progress` (with a cancel button) and the creation messages through `messages`. When
-// given, *detail receives FFmpeg's reason for a failure.
+// Cuts along the trimming rectangles of `annotations`, with job's mosaic; shows progress with
+// caption 2019 in `progress` (with a cancel button) and the creation messages through `messages`.
+// When given, *detail receives FFmpeg's reason for a failure.
 WriteResult WriteTrimmedMovie(CAviVideoStream& stream, const VideoAnnotations& annotations,
                               const TrimmedMovieJob& job, ProgressSink& progress,
                               UserMessages& messages, std::string* detail = nullptr);

@@ -69,10 +69,6 @@ constexpr ElfLayout kElf64{64, 0x28, 8, 0x3A, 0x3C, 0x3E, 64, 0, 4, 24, 32, 40, 
 
 }  // namespace
 
-std::string_view BuildVersion() {
-    return KIVRA_VERSION;
-}
-
 std::vector<std::pair<std::string, std::string>> ParseVersionBlock(std::string_view bytes) {
     std::vector<std::pair<std::string, std::string>> pairs;
     if (bytes.substr(0, kVersionBlockMagic.size()) != kVersionBlockMagic)

@@ -16,9 +16,6 @@ namespace kivra {
 inline constexpr std::string_view kVersionSectionName = ".kivra_version";
 inline constexpr std::string_view kVersionBlockMagic{"KIVRAVER1\0", 10};
 
-// The version of this build as compiled into the block ("" when the build gave none).
-std::string_view BuildVersion();
-
 // Name/value pairs of a version block; empty when the bytes are not one.
 std::vector<std::pair<std::string, std::string>> ParseVersionBlock(std::string_view bytes);
 

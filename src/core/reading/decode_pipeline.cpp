@@ -224,8 +224,7 @@ std::shared_ptr<const ChunkTable> ChunkTable::Build(const std::string& path, con
 }
 
 int ChunkTable::KeyIndexFor(int ordinal) const {
-    const auto it = std::upper_bound(keyOrdinals.begin(), keyOrdinals.end(), ordinal);
-    return it == keyOrdinals.begin() ? 0 : int(it - keyOrdinals.begin()) - 1;
+    return GroupOf(keyOrdinals, ordinal);
 }
 
 DecodePipeline::DecodePipeline(std::shared_ptr<const ChunkTable> table)
@@ -251,15 +250,7 @@ std::unique_ptr<DecodePipeline> DecodePipeline::Create(std::shared_ptr<const Chu
     }
     if (cache != nullptr) {
         pipeline->source_.cache = cache;
-        pipeline->ctx_->opaque = &pipeline->source_;
-        pipeline->ctx_->get_buffer2 = &PictureCache::GetBuffer;
-#if LIBAVCODEC_VERSION_MAJOR < 60
-        // The callback locks what it shares; older libavcodec wants to be told so.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-        pipeline->ctx_->thread_safe_callbacks = 1;
-#pragma GCC diagnostic pop
-#endif
+        PictureCache::DecodeInto(*pipeline->ctx_, pipeline->source_);
     }
     // Pictures are told apart by timestamp, not by output order, so frame threads are safe.
     pipeline->ctx_->thread_count = threads;
@@ -319,15 +310,6 @@ int DecodePipeline::LeadingCount(int keyIndex) {
     }
     cached = int8_t(count);
     return count;
-}
-
-bool DecodePipeline::NeedsPreviousGroup(int target) {
-    const int keyIndex = table_->KeyIndexFor(target);
-    if (!reorder_ || keyIndex == 0 || table_->keyOrdinals.empty()) {
-        return false;
-    }
-    const int leading = LeadingCount(keyIndex);
-    return leading < 0 || target < table_->keyOrdinals[size_t(keyIndex)] + leading;
 }
 
 int DecodePipeline::KeyPictureDisplay(int coded, int counted) {

@@ -7,11 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "reading/decoder_stats.h"
 #include "platform/ffmpeg_handles.h"
-#include "rendering/picture_cache.h"
 #include "platform/read_only_file.h"
+#include "reading/decoder_stats.h"
+#include "reading/group_decoder.h"
 #include "reading/riff_avi.h"
+#include "rendering/picture_cache.h"
 
 namespace kivra {
 
@@ -36,49 +37,33 @@ struct ChunkTable {
     const ReadOnlyFile file;  // read by position only, so the threads share it
 };
 
-class DecodePipeline {
+class DecodePipeline final : public GroupDecoder {
 public:
-    static constexpr int kRunEnded = -1;  // end of stream, error, or stopped
-    // Asked before every chunk is sent; true abandons the run.
-    using StopCheck = bool (*)(void* context);
-
     // threads: libavcodec decoding threads. With a cache, pictures are decoded into its buffers
     // (see PictureShared). Null when the decoder cannot be opened.
     static std::unique_ptr<DecodePipeline> Create(std::shared_ptr<const ChunkTable> table,
                                                   int threads, PictureCache* cache);
-    ~DecodePipeline();
+    ~DecodePipeline() override;
     DecodePipeline(const DecodePipeline&) = delete;
     DecodePipeline& operator=(const DecodePipeline&) = delete;
 
-    // Whether the current run reaches target by decoding on, without a restart.
-    bool CanContinueTo(int target) const;
-    // Restarts at a key frame so that the run passes target. The run shows pictures from the
-    // group of key index fromGroup on (-1: target's own group). Leading pictures that need the
-    // previous group get it decoded first; withLeading asks for that even when target does not.
-    void StartRun(int target, int fromGroup = -1, bool withLeading = false);
-    // The display number the run shows first after a restart, or next when it continues.
-    int NextDisplay() const;
-    // Decodes the next picture of the run and returns its display number (the picture is in
-    // Picture() until the next call), or kRunEnded.
-    int Next(StopCheck stop = nullptr, void* context = nullptr);
-    const AVFrame& Picture() const { return *frame_; }
-    // Whether Picture() lives in the cache's buffers, so the cache may keep it by reference.
-    bool PictureShared() const { return source_.cache != nullptr && !source_.foreign; }
-    void ReleasePicture();
-    void Invalidate() { runValid_ = false; }
-
-    // True when target is one of its group's leading pictures (shown before the key frame,
-    // coded after it), or when that cannot be told: then the previous group is decoded first.
-    bool NeedsPreviousGroup(int target);
-    int LeadingCount(int keyIndex);
+    bool CanContinueTo(int target) const override;
+    // Leading pictures that need the previous group get it decoded first.
+    void StartRun(int target, int fromGroup = -1, bool withLeading = false) override;
+    int NextDisplay() const override;
+    int Next(StopCheck stop = nullptr, void* context = nullptr) override;
+    const AVFrame& Picture() const override { return *frame_; }
+    bool PictureShared() const override { return source_.cache != nullptr && !source_.foreign; }
+    void ReleasePicture() override;
+    int LeadingCount(int keyIndex) override;
 
     bool Reorders() const { return reorder_; }
-    void SetReorders(bool reorder);
+    void SetReorders(bool reorder) override;
     // A codec that may reorder but does not (no B pictures) is numbered by its chunks, which
     // survives damaged pictures; decided once the decoder has seen the stream's headers.
     void SettleReordering();
 
-    const DecoderStats& Stats() const { return stats_; }
+    const DecoderStats& Stats() const override { return stats_; }
     std::string CodecName() const;
 
 private:

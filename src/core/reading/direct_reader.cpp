@@ -55,211 +55,61 @@ std::unique_ptr<DirectReader> DirectReader::Open(std::shared_ptr<const FrameInde
                                                  std::string* why) {
     std::string ignored;
     why = why != nullptr ? why : &ignored;
-    if (!index || index->pictureAtSample.empty()) {
+    if (!index) {
         *why = "no frame index";
         return nullptr;
     }
-    std::unique_ptr<DirectReader> reader(new DirectReader(std::move(index)));
-    if (!reader->OpenFile(why)) {
+    std::unique_ptr<DirectReader> reader(new DirectReader(index));
+    if (!reader->scaled_ || !reader->shown_) {
+        *why = "out of memory";
         return nullptr;
     }
+    // Two threads, as the AVI side: forward play of long-GOP HD video needs them.
+    reader->pipeline_ = DirectPipeline::Open(index, 2, &reader->cache_, why);
+    if (!reader->pipeline_) {
+        return nullptr;
+    }
+    // The groups the thread plans by live as long as the index.
+    std::shared_ptr<const std::vector<int32_t>> keys(index, &index->keyPictures);
+    reader->prefetcher_ = std::make_unique<FramePrefetcher>(
+        std::move(keys),
+        [index](int threads, PictureCache& cache) -> std::unique_ptr<GroupDecoder> {
+            return DirectPipeline::Open(index, threads, &cache, nullptr);
+        },
+        reader->cache_);
     return reader;
-}
-
-bool DirectReader::OpenFile(std::string* why) {
-    if (!packet_ || !frame_ || !scaled_ || !shown_) {
-        *why = "out of memory";
-        return false;
-    }
-    AVFormatContext* raw = nullptr;
-    AVDictionary* options = nullptr;
-    av_dict_set(&options, "scan_all_pmts", "1", 0);
-    const int opened = avformat_open_input(&raw, index_->path.c_str(), nullptr, &options);
-    av_dict_free(&options);
-    if (opened < 0) {
-        *why = "the file cannot be opened again";
-        return false;
-    }
-    input_.reset(raw);
-    // A transport stream makes its streams as it meets them: read as far as the index did.
-    if (index_->byteSeek && avformat_find_stream_info(input_.get(), nullptr) < 0) {
-        *why = "the container cannot be read";
-        return false;
-    }
-    if (index_->stream >= int(input_->nb_streams)) {
-        *why = "the video stream is gone";
-        return false;
-    }
-    for (unsigned i = 0; i < input_->nb_streams; ++i) {
-        input_->streams[i]->discard = int(i) == index_->stream ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
-    }
-    const AVCodec* decoder = avcodec_find_decoder(index_->codecpar->codec_id);
-    codec_.reset(decoder != nullptr ? avcodec_alloc_context3(decoder) : nullptr);
-    if (!codec_ || avcodec_parameters_to_context(codec_.get(), index_->codecpar.get()) < 0) {
-        *why = "no decoder for the video";
-        return false;
-    }
-    codec_->pkt_timebase = index_->timeBase;
-    codec_->thread_count = 2;
-    if (avcodec_open2(codec_.get(), decoder, nullptr) < 0) {
-        *why = "the decoder cannot be opened";
-        return false;
-    }
-    return true;
 }
 
 std::unique_ptr<VideoReader> DirectReader::OpenSibling() const {
     return Open(index_, nullptr);
 }
 
-bool DirectReader::Continues(int picture) const {
-    // A drained decoder still hands out the pictures it holds: the clip's last few.
-    if (!runValid_) {
-        return false;
-    }
-    const FrameIndex& index = *index_;
-    const int start = index.StartPacketFor(picture);
-    if (start < runStart_) {
-        return false;
-    }
-    if (anyOut_ && index.packets[size_t(index.pictures[size_t(picture)])].pts <= lastOutPts_) {
-        return false;  // already passed
-    }
-    // Decoding on is worth it while no key picture lies between here and the one needed.
-    const auto from =
-        std::lower_bound(index.keyPackets.begin(), index.keyPackets.end(), nextPacket_);
-    return from == index.keyPackets.end() || *from >= start;
-}
-
-bool DirectReader::StartRun(int startPacket) {
-    const FrameIndex& index = *index_;
-    runValid_ = false;
-    drained_ = false;
-    pending_ = false;
-    anyOut_ = false;
-    avcodec_flush_buffers(codec_.get());
-    ++stats_.seeks;
-    const IndexedPacket& start = index.packets[size_t(startPacket)];
-    const int sought = index.byteSeek ? av_seek_frame(input_.get(), -1, start.pos, AVSEEK_FLAG_BYTE)
-                                      : av_seek_frame(input_.get(), index.stream, start.rawTime,
-                                                      AVSEEK_FLAG_BACKWARD);
-    if (sought < 0) {
-        return false;
-    }
-    // The container may land before the key picture; never after it.
-    for (;;) {
-        av_packet_unref(packet_.get());
-        const int read = av_read_frame(input_.get(), packet_.get());
-        if (read < 0) {
-            return false;
-        }
-        if (packet_->stream_index != index.stream) {
-            continue;
-        }
-        const auto found = index.packetOfPos.find(packet_->pos);
-        if (found == index.packetOfPos.end() || found->second < startPacket) {
-            continue;
-        }
-        if (found->second > startPacket) {
-            return false;
-        }
-        break;
-    }
-    packet_->pts = start.pts;
-    packet_->dts = start.dts;
-    pending_ = true;
-    nextPacket_ = startPacket + 1;
-    runStart_ = startPacket;
-    floorPts_ = start.pts;
-    runValid_ = true;
-    return true;
-}
-
-bool DirectReader::Feed() {
-    const FrameIndex& index = *index_;
-    if (!pending_) {
-        for (;;) {
-            av_packet_unref(packet_.get());
-            const int read = av_read_frame(input_.get(), packet_.get());
-            if (read < 0 || nextPacket_ >= int(index.packets.size())) {
-                av_packet_unref(packet_.get());
-                if (drained_) {
-                    return false;
-                }
-                drained_ = true;
-                avcodec_send_packet(codec_.get(), nullptr);
-                return true;
-            }
-            if (packet_->stream_index == index.stream) {
-                break;
-            }
-        }
-        // Our own timestamps, unwrapped, so that pictures come out under the index's names.
-        const IndexedPacket& entry = index.packets[size_t(nextPacket_++)];
-        packet_->pts = entry.pts;
-        packet_->dts = entry.dts;
-    }
-    pending_ = false;
-    ++stats_.packetsSent;
-    avcodec_send_packet(codec_.get(), packet_.get());  // a damaged packet loses its picture only
-    av_packet_unref(packet_.get());
-    return true;
-}
-
 bool DirectReader::DecodePicture(int picture) {
-    const FrameIndex& index = *index_;
-    const int64_t target = index.packets[size_t(index.pictures[size_t(picture)])].pts;
-    int start = index.StartPacketFor(picture);
-    bool remember = false;
+    int group = GroupOf(index_->keyPictures, picture);
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        if (attempt > 0 || !Continues(picture)) {
-            if (!StartRun(start)) {
-                runValid_ = false;
-                return false;
-            }
-            // A run started here passes the pictures that steps back from the target need.
-            remember = true;
+        if (attempt > 0 || !pipeline_->CanContinueTo(picture)) {
+            pipeline_->StartRun(picture, group, false);
         }
         for (;;) {
-            av_frame_unref(frame_.get());
-            const int received = avcodec_receive_frame(codec_.get(), frame_.get());
-            if (received == AVERROR(EAGAIN)) {
-                if (Feed()) {
-                    continue;
-                }
+            const int display = pipeline_->Next(nullptr, nullptr);
+            if (display == GroupDecoder::kRunEnded || display > picture) {
                 break;
             }
-            if (received < 0) {
-                break;
-            }
-            ++stats_.framesDecoded;
-            const int64_t pts =
-                frame_->pts != AV_NOPTS_VALUE ? frame_->pts : frame_->best_effort_timestamp;
-            if (pts < floorPts_) {
-                continue;  // a leading picture of the run's key picture: not whole
-            }
-            lastOutPts_ = pts;
-            anyOut_ = true;
-            if (pts == target) {
+            if (display == picture) {
+                cache_.NotePictureBytes(pipeline_->Picture());
                 return true;
             }
-            if (pts > target) {
-                break;
-            }
-            if (remember) {
-                const auto found = index.pictureOfPts.find(pts);
-                if (found != index.pictureOfPts.end()) {
-                    cache_.Insert(found->second, *frame_, false, true);
-                }
-            }
+            // What the run passes is what steps back from the target need, whether it started
+            // here or went on from the last picture (a jump within a long group).
+            cache_.Insert(display, pipeline_->Picture(), pipeline_->PictureShared(), true);
+            pipeline_->ReleasePicture();
         }
         // The picture did not come out whole: start one group earlier.
-        runValid_ = false;
-        const auto at = std::lower_bound(index.keyPackets.begin(), index.keyPackets.end(), start);
-        if (at == index.keyPackets.begin()) {
+        pipeline_->ReleasePicture();
+        if (group == 0) {
             return false;
         }
-        start = *(at - 1);
+        --group;
     }
     return false;
 }
@@ -339,16 +189,30 @@ const AVFrame* DirectReader::GetPicture(int sample) {
         return shown_.get();
     }
     shownPicture_ = -1;
-    if (const PictureCache::Picture cached = cache_.Find(picture)) {
-        ++stats_.cacheHits;
+    const int previous = lastPicture_;
+    const bool backward = previous >= 0 && picture < previous;
+    PictureCache::Picture cached = cache_.Find(picture);
+    // Decoding ahead may be on its way to this very picture: waiting costs less than starting
+    // the same work over.
+    if (!cached && backward && prefetcher_->WaitFor(picture)) {
+        cached = cache_.Find(picture);
+    }
+    if (cached) {
+        ++cacheHits_;
         if (!Show(*cached)) {
             return nullptr;
         }
-    } else if (!DecodePicture(picture) || !Show(*frame_)) {
-        return nullptr;
+    } else {
+        const bool shown = DecodePicture(picture) && Show(pipeline_->Picture());
+        pipeline_->ReleasePicture();
+        if (!shown) {
+            return nullptr;
+        }
     }
-    av_frame_unref(frame_.get());
     shownPicture_ = picture;
+    lastPicture_ = picture;
+    // One step back, or two over a picture that could not be shown.
+    prefetcher_->Shown(picture, backward && picture >= previous - 2, false);
     return shown_.get();
 }
 
@@ -362,7 +226,7 @@ bool DirectReader::GetFrame(int sample, Dib& into) {
         into.bits.size() != size_t(DibStride(picture->width, 24)) * size_t(picture->height)) {
         into.Reset24(picture->width, picture->height);
     }
-    ++stats_.conversions;
+    ++conversions_;
     return converter_.ToBottomUpBgr24(*picture, into.bits.data(), into.bits.size());
 }
 
@@ -382,11 +246,16 @@ int DirectReader::FindKeySample(int sample, bool forward) const {
 }
 
 void DirectReader::SetCacheLimit(size_t bytes) {
+    prefetcher_->Pause();
     cache_.SetLimit(bytes);
 }
 
 size_t DirectReader::CacheBytes() const {
     return cache_.Bytes();
+}
+
+void DirectReader::WaitForPrefetch() {
+    prefetcher_->WaitIdle();
 }
 
 int DirectReader::SampleCount() const {
@@ -398,7 +267,13 @@ ReaderFormat DirectReader::Format() const {
 }
 
 DecoderStats DirectReader::Stats() const {
-    return stats_;
+    DecoderStats stats = pipeline_->Stats();
+    stats.conversions = conversions_;
+    stats.cacheHits = cacheHits_;
+    stats.prefetched = prefetcher_->Prefetched();
+    stats.prefetchDecoded = prefetcher_->Decoded();
+    stats.prefetchWaits = prefetcher_->Waits();
+    return stats;
 }
 
 std::string DirectReader::CodecName() const {

@@ -7,10 +7,12 @@
 #include <string>
 
 #include "platform/ffmpeg_handles.h"
+#include "reading/direct_pipeline.h"
+#include "reading/frame_index.h"
+#include "reading/frame_prefetcher.h"
+#include "reading/video_reader.h"
 #include "rendering/picture_cache.h"
 #include "rendering/picture_converter.h"
-#include "reading/frame_index.h"
-#include "reading/video_reader.h"
 
 namespace kivra {
 
@@ -30,7 +32,7 @@ public:
     int FindKeySample(int sample, bool forward) const override;
     void SetCacheLimit(size_t bytes) override;
     size_t CacheBytes() const override;
-    void WaitForPrefetch() override {}
+    void WaitForPrefetch() override;
     int SampleCount() const override;
     ReaderFormat Format() const override;
     DecoderStats Stats() const override;
@@ -40,38 +42,24 @@ public:
 
 private:
     explicit DirectReader(std::shared_ptr<const FrameIndex> index);
-    bool OpenFile(std::string* why);
-    // Decodes until picture comes out; it is then in frame_.
+    // Decodes until picture comes out; it is then the pipeline's picture.
     bool DecodePicture(int picture);
-    bool StartRun(int startPacket);
-    bool Continues(int picture) const;
-    // Sends the next packet of the run, or the end of the stream; false when nothing is left.
-    bool Feed();
     // Turns and resizes a decoded picture into shown_.
     bool Show(const AVFrame& decoded);
     bool Rotate(const AVFrame& upright, AVFrame& into) const;
 
     std::shared_ptr<const FrameIndex> index_;
-    AvFormatInputPtr input_;
-    AvCodecContextPtr codec_;
-    AvPacketPtr packet_ = AvPacketPtr(av_packet_alloc());
-    AvFramePtr frame_ = AvFramePtr(av_frame_alloc());
+    PictureCache cache_;  // before the decoders, which take their buffers from it
+    std::unique_ptr<DirectPipeline> pipeline_;
+    std::unique_ptr<FramePrefetcher> prefetcher_;
     AvFramePtr scaled_ = AvFramePtr(av_frame_alloc());
     AvFramePtr shown_ = AvFramePtr(av_frame_alloc());
     SwsContextPtr scaler_;
-    PictureCache cache_;
     PictureConverter converter_;
-    DecoderStats stats_;
-
-    bool runValid_ = false;
-    bool drained_ = false;    // the end of the stream was sent
-    bool pending_ = false;    // packet_ holds the run's next packet, read while seeking
-    int nextPacket_ = 0;      // decode-order index of the next packet sent
-    int runStart_ = 0;        // the key packet the run started at
-    int64_t floorPts_ = 0;    // pictures before the run's key picture are not whole
-    int64_t lastOutPts_ = 0;  // the decoder gives pictures in presentation order
-    bool anyOut_ = false;
-    int shownPicture_ = -1;
+    int64_t conversions_ = 0;
+    int64_t cacheHits_ = 0;
+    int shownPicture_ = -1;  // what shown_ holds
+    int lastPicture_ = -1;   // the picture shown last, which tells a step back
 };
 
 }  // namespace kivra

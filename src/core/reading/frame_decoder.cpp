@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "reading/decode_pipeline.h"
 #include "platform/ffmpeg_handles.h"
+#include "reading/decode_pipeline.h"
 #include "reading/frame_prefetcher.h"
 #include "rendering/picture_cache.h"
 #include "rendering/picture_converter.h"
@@ -75,7 +75,14 @@ bool AviFrameDecoder::Impl::OpenOn(std::shared_ptr<const ChunkTable> chunks, Ope
         *result = OpenResult::NoDecoder;
         return false;
     }
-    prefetcher = std::make_unique<FramePrefetcher>(table, cache);
+    // The key frames are what the thread plans its runs by; they live as long as the table.
+    std::shared_ptr<const std::vector<int32_t>> keys(table, &table->keyOrdinals);
+    prefetcher = std::make_unique<FramePrefetcher>(
+        std::move(keys),
+        [table = table](int threads, PictureCache& into) -> std::unique_ptr<GroupDecoder> {
+            return DecodePipeline::Create(table, threads, &into);
+        },
+        cache);
     *result = OpenResult::Ok;
     return true;
 }

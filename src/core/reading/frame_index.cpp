@@ -8,6 +8,8 @@ extern "C" {
 }
 
 #include "platform/picture_limits.h"
+#include "reading/group_decoder.h"
+#include "reading/skimmed_file.h"
 
 namespace kivra {
 
@@ -147,6 +149,14 @@ bool OrderPictures(FrameIndex& index, IndexFailure* failure, std::string* why) {
             return Fail(IndexFailure::Damaged, "two pictures with one timestamp", failure, why);
         }
     }
+    index.keyPictures.reserve(index.keyPackets.size());
+    for (const int32_t key : index.keyPackets) {
+        const int64_t pts = packets[size_t(key)].pts;
+        const auto first =
+            std::partition_point(index.pictures.begin(), index.pictures.end(),
+                                 [&](int32_t p) { return packets[size_t(p)].pts < pts; });
+        index.keyPictures.push_back(int32_t(first - index.pictures.begin()));
+    }
     index.packetOfPos.reserve(packets.size());
     for (size_t i = 0; i < packets.size(); ++i) {
         if (packets[i].pos >= 0) {
@@ -162,11 +172,18 @@ bool OrderPictures(FrameIndex& index, IndexFailure* failure, std::string* why) {
 // The frame numbering of the conversion: the encoder's rate, its timestamps in output frames
 // (the file's start time taken off, as the encoder does) and the AVI it writes.
 void NumberFrames(const AVFormatContext& input, const AVStream& stream, bool videoFilter,
-                  FrameIndex& index) {
+                  const ConversionGeometry& geometry, FrameIndex& index) {
     AVRational rate = av_guess_frame_rate(const_cast<AVFormatContext*>(&input),
                                           const_cast<AVStream*>(&stream), nullptr);
     if (rate.num <= 0 || rate.den <= 0) {
         rate = AVRational{25, 1};
+    }
+    // A filtered picture lasts one source frame, at most one output frame.
+    double filteredDuration = 1.0;
+    if (geometry.rateNum > 0 && geometry.rateDen > 0) {
+        const AVRational forced{geometry.rateNum, geometry.rateDen};
+        filteredDuration = std::min(1.0, av_q2d(forced) / av_q2d(rate));
+        rate = forced;
     }
     av_reduce(&rate.num, &rate.den, rate.num, rate.den, INT32_MAX);
     index.rate = uint32_t(rate.num);
@@ -188,7 +205,7 @@ void NumberFrames(const AVFormatContext& input, const AVStream& stream, bool vid
                       double(int64_t(1) << extraBits);
         time += (time > 0 ? 1.0 : time < 0 ? -1.0 : 0.0) / double(1 << 17);
         times.push_back(time);
-        double duration = 1.0;
+        double duration = filteredDuration;
         if (!videoFilter) {
             const long frames = std::lrint(
                 float(double(packet.duration) * av_q2d(stream.time_base) / av_q2d(encoder)));
@@ -206,6 +223,30 @@ void NumberFrames(const AVFormatContext& input, const AVStream& stream, bool vid
             index.keySamples.push_back(int32_t(n));
         }
     }
+}
+
+// The MP4 demuxer takes a sample's timestamps, flags and position from its tables; only a
+// parser, which libavformat runs on H.264 there, would look at the bytes.
+bool SkimsExactly(const AVFormatContext& input, const AVStream& stream) {
+    const std::string format = input.iformat != nullptr ? input.iformat->name : "";
+    return format.rfind("mov,", 0) == 0 && stream.codecpar->codec_id == AV_CODEC_ID_HEVC;
+}
+
+// Every sample the container lists, of every stream.
+std::vector<std::pair<int64_t, int64_t>> SampleRanges(AVFormatContext& input) {
+    std::vector<std::pair<int64_t, int64_t>> ranges;
+    for (unsigned i = 0; i < input.nb_streams; ++i) {
+        AVStream* stream = input.streams[i];
+        const int count = avformat_index_get_entries_count(stream);
+        ranges.reserve(ranges.size() + size_t(std::max(count, 0)));
+        for (int e = 0; e < count; ++e) {
+            const AVIndexEntry* entry = avformat_index_get_entry(stream, e);
+            if (entry != nullptr && entry->pos >= 0 && entry->size > 0) {
+                ranges.emplace_back(entry->pos, entry->pos + entry->size);
+            }
+        }
+    }
+    return ranges;
 }
 
 }  // namespace
@@ -248,19 +289,16 @@ std::vector<int32_t> ConversionFrames(const std::vector<double>& times,
 }
 
 int FrameIndex::StartPacketFor(int picture) const {
-    const int64_t pts = packets[size_t(pictures[size_t(picture)])].pts;
-    // The last key picture in decode order shown at or before it: leading pictures of a key
-    // picture need the group before it.
-    const auto after = std::partition_point(keyPackets.begin(), keyPackets.end(), [&](int32_t k) {
-        return packets[size_t(k)].pts <= pts;
-    });
-    return after == keyPackets.begin() ? keyPackets.front() : *(after - 1);
+    // The last key picture shown at or before it: leading pictures of a key picture need the
+    // group before it.
+    return keyPackets[size_t(GroupOf(keyPictures, picture))];
 }
 
 std::shared_ptr<const FrameIndex> BuildFrameIndex(const std::string& path,
                                                   const ConversionGeometry& geometry,
                                                   const ScanProgress& progress,
-                                                  IndexFailure* failure, std::string* why) {
+                                                  IndexFailure* failure, std::string* why,
+                                                  SampleReading reading) {
     IndexFailure ignoredFailure = IndexFailure::None;
     std::string ignoredWhy;
     failure = failure != nullptr ? failure : &ignoredFailure;
@@ -268,7 +306,15 @@ std::shared_ptr<const FrameIndex> BuildFrameIndex(const std::string& path,
     *failure = IndexFailure::None;
     why->clear();
 
-    AVFormatContext* raw = nullptr;
+    // Declared first so that it outlives the container reading it.
+    const std::unique_ptr<SkimmedFile> file = SkimmedFile::Open(path);
+    AVFormatContext* raw = file ? avformat_alloc_context() : nullptr;
+    if (raw == nullptr) {
+        Fail(IndexFailure::CannotOpen, "the container cannot be read", failure, why);
+        return nullptr;
+    }
+    raw->pb = file->Context();
+    raw->flags |= AVFMT_FLAG_CUSTOM_IO;
     AVDictionary* rawOptions = nullptr;
     av_dict_set(&rawOptions, "scan_all_pmts", "1", 0);  // as the encoder opens it
     std::unique_ptr<AVDictionary, DictionaryDeleter> options(rawOptions);
@@ -318,6 +364,10 @@ std::shared_ptr<const FrameIndex> BuildFrameIndex(const std::string& path,
             input->streams[i]->discard = AVDISCARD_ALL;
         }
     }
+    if (reading == SampleReading::SkimWhereExact && SkimsExactly(*input, stream)) {
+        file->SkipRanges(SampleRanges(*input));
+        index->skimmed = true;
+    }
     if (!ScanPackets(*input, *index, progress, failure, why) ||
         !OrderPictures(*index, failure, why)) {
         return nullptr;
@@ -334,7 +384,7 @@ std::shared_ptr<const FrameIndex> BuildFrameIndex(const std::string& path,
         index->width = geometry.width;
         index->height = geometry.height;
     }
-    NumberFrames(*input, stream, filtered, *index);
+    NumberFrames(*input, stream, filtered, geometry, *index);
     if (index->pictureAtSample.empty()) {
         Fail(IndexFailure::Damaged, "no frames", failure, why);
         return nullptr;

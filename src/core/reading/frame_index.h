@@ -20,6 +20,8 @@ struct ConversionGeometry {
     bool resize = false;  // pixels made square: the picture becomes width x height
     int width = 0;
     int height = 0;
+    int rateNum = 0;  // the rate the conversion forces on its output; 0 keeps the source's
+    int rateDen = 0;
 };
 
 struct IndexedPacket {
@@ -42,6 +44,9 @@ struct FrameIndex {
     std::vector<IndexedPacket> packets;  // decode order
     std::vector<int32_t> keyPackets;     // decode order, key pictures' pts ascending
     std::vector<int32_t> pictures;       // packet of each shown picture, by presentation time
+    // Per key packet, the first picture shown from it on: a picture belongs to the last key
+    // picture at or before it, leading pictures to the group before theirs.
+    std::vector<int32_t> keyPictures;
     std::unordered_map<int64_t, int32_t> pictureOfPts;
     std::unordered_map<int64_t, int32_t> packetOfPos;  // where a seek lands
     std::vector<int32_t> pictureAtSample;              // frame number -> picture
@@ -55,6 +60,8 @@ struct FrameIndex {
     int width = 0;
     int height = 0;
     bool resize = false;
+
+    bool skimmed = false;  // the samples' data was not read: the container's tables sufficed
 
     // The key packet decoding has to start from so that picture p comes out whole.
     int StartPacketFor(int picture) const;
@@ -70,15 +77,21 @@ enum class IndexFailure {
     Cancelled,
 };
 
+// Whether the scan may leave the samples' data unread where the container's tables alone give
+// the same packets (HEVC in MP4/MOV, which no parser looks into).
+enum class SampleReading {
+    SkimWhereExact,
+    ReadAll,
+};
+
 // done/total in bytes read; false stops the scan.
 using ScanProgress = std::function<bool(int64_t done, int64_t total)>;
 
 // Reads the packets of the file's best video stream. Null with failure and a line saying why
 // when the clip cannot be numbered exactly.
-std::shared_ptr<const FrameIndex> BuildFrameIndex(const std::string& path,
-                                                  const ConversionGeometry& geometry,
-                                                  const ScanProgress& progress,
-                                                  IndexFailure* failure, std::string* why);
+std::shared_ptr<const FrameIndex> BuildFrameIndex(
+    const std::string& path, const ConversionGeometry& geometry, const ScanProgress& progress,
+    IndexFailure* failure, std::string* why, SampleReading reading = SampleReading::SkimWhereExact);
 
 // The picture each frame of the conversion's AVI shows, given every picture's time in output
 // frames and its length in frames: pictures closer than the output rate are dropped, gaps

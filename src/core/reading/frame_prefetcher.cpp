@@ -20,8 +20,9 @@ constexpr int kAheadPictures = 30;
 
 }  // namespace
 
-FramePrefetcher::FramePrefetcher(std::shared_ptr<const ChunkTable> table, PictureCache& cache)
-    : table_(std::move(table)), cache_(cache) {}
+FramePrefetcher::FramePrefetcher(std::shared_ptr<const std::vector<int32_t>> keys, MakeDecoder make,
+                                 PictureCache& cache)
+    : keys_(std::move(keys)), make_(std::move(make)), cache_(cache) {}
 
 FramePrefetcher::~FramePrefetcher() {
     {
@@ -44,11 +45,11 @@ FramePrefetcher::Request FramePrefetcher::RequestFor(int display, int fillHigh,
     request.reorder = reorder;
     // At least the group before the shown one: showing the rest of this group leaves time to
     // decode it. Short groups are taken a few at a time.
-    const std::vector<int32_t>& keys = table_->keyOrdinals;
+    const std::vector<int32_t>& keys = *keys_;
     int low = display - kAheadPictures;
     if (!keys.empty()) {
-        low = std::min(keys[size_t(std::max(table_->KeyIndexFor(display) - 1, 0))],
-                       keys[size_t(table_->KeyIndexFor(std::max(low, 0)))]);
+        low = std::min(keys[size_t(std::max(KeyIndexFor(display) - 1, 0))],
+                       keys[size_t(KeyIndexFor(std::max(low, 0)))]);
     }
     // Never more than the cache holds, so what is kept always leaves room for what is added.
     const size_t picture = cache_.PictureBytes();
@@ -207,13 +208,13 @@ void FramePrefetcher::Run() {
 // reference pictures are not decoded twice; and the first group of the run gets the lead-in
 // that makes its own leading pictures decodable when those are wanted.
 void FramePrefetcher::Plan(int target, const Request& request, int* fromGroup, bool* withLeading) {
-    const std::vector<int32_t>& keys = table_->keyOrdinals;
+    const std::vector<int32_t>& keys = *keys_;
     *fromGroup = -1;
     *withLeading = false;
     if (keys.empty()) {
         return;
     }
-    int from = table_->KeyIndexFor(target);
+    int from = KeyIndexFor(target);
     // The first run after going backwards starts is kept short: the next picture is wanted now.
     while (!request.first && from > 0 && pipeline_->LeadingCount(from) != 0) {
         const int top = keys[size_t(from)] - 1;  // the last picture of the group before
@@ -236,7 +237,7 @@ void FramePrefetcher::Plan(int target, const Request& request, int* fromGroup, b
 
 bool FramePrefetcher::RunOnce(const Request& request, uint64_t generation) {
     if (!pipeline_) {
-        pipeline_ = DecodePipeline::Create(table_, kDecoderThreads, &cache_);
+        pipeline_ = make_(kDecoderThreads, cache_);
         if (!pipeline_) {
             const std::lock_guard<std::mutex> lock(mutex_);
             broken_ = true;
@@ -278,7 +279,7 @@ bool FramePrefetcher::RunOnce(const Request& request, uint64_t generation) {
     bool reached = false;
     for (;;) {
         const int display = pipeline_->Next(&FramePrefetcher::StopCheck, this);
-        if (display == DecodePipeline::kRunEnded) {
+        if (display == GroupDecoder::kRunEnded) {
             break;
         }
         decoded_.fetch_add(1, std::memory_order_relaxed);
@@ -325,12 +326,12 @@ bool FramePrefetcher::RunOnce(const Request& request, uint64_t generation) {
 // cache, or until the shown picture is at the edge of what is kept (then low is far below the
 // target).
 bool FramePrefetcher::Premature(int target, const Request& request, int fromGroup) const {
-    const std::vector<int32_t>& keys = table_->keyOrdinals;
+    const std::vector<int32_t>& keys = *keys_;
     const size_t picture = cache_.PictureBytes();
     if (keys.empty() || picture == 0) {
         return false;
     }
-    const int group = fromGroup >= 0 ? fromGroup : table_->KeyIndexFor(target);
+    const int group = fromGroup >= 0 ? fromGroup : KeyIndexFor(target);
     if (keys[size_t(group)] >= request.low) {
         return false;  // the run keeps all it decodes of the wanted pictures
     }
@@ -347,6 +348,10 @@ bool FramePrefetcher::StillWanted() {
     }
     runHigh_ = std::min(runHigh_, request_.fillHigh);
     return runHigh_ >= std::max(request_.low, lastOut_ + 1);
+}
+
+int FramePrefetcher::KeyIndexFor(int display) const {
+    return GroupOf(*keys_, display);
 }
 
 bool FramePrefetcher::StopCheck(void* self) {

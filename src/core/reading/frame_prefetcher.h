@@ -1,24 +1,34 @@
 #pragma once
 // Decoding ahead for backward steps: while pictures are shown going backwards, a thread of its
 // own decodes the group of pictures before them into the shared picture cache, with a decoder of
-// its own, so the thread that shows pictures never waits for a whole group. Owned by
-// AviFrameDecoder; it stops and joins its thread when destroyed.
+// its own, so the thread that shows pictures never waits for a whole group. Owned by the reader
+// that shows the pictures (AVI or direct); it stops and joins its thread when destroyed.
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <unordered_set>
+#include <vector>
 
-#include "reading/decode_pipeline.h"
+#include "reading/group_decoder.h"
 #include "rendering/picture_cache.h"
 
 namespace kivra {
 
 class FramePrefetcher {
 public:
-    FramePrefetcher(std::shared_ptr<const ChunkTable> table, PictureCache& cache);
+    // Makes the thread's decoder, on the thread: with `threads` decoding threads, taking its
+    // picture buffers from the cache. Null when it cannot be made.
+    using MakeDecoder =
+        std::function<std::unique_ptr<GroupDecoder>(int threads, PictureCache& cache)>;
+
+    // keys: the display number each group of pictures starts at, ascending, as the decoder
+    // numbers its groups.
+    FramePrefetcher(std::shared_ptr<const std::vector<int32_t>> keys, MakeDecoder make,
+                    PictureCache& cache);
     ~FramePrefetcher();
     FramePrefetcher(const FramePrefetcher&) = delete;
     FramePrefetcher& operator=(const FramePrefetcher&) = delete;
@@ -55,11 +65,13 @@ private:
     bool Premature(int target, const Request& request, int fromGroup) const;
     bool StillWanted();
     static bool StopCheck(void* self);
+    int KeyIndexFor(int display) const;
 
-    const std::shared_ptr<const ChunkTable> table_;
+    const std::shared_ptr<const std::vector<int32_t>> keys_;
+    const MakeDecoder make_;
     PictureCache& cache_;
-    std::unique_ptr<DecodePipeline> pipeline_;  // the thread's own, made on the thread
-    std::unordered_set<int> lost_;              // the thread's: pictures its runs never gave
+    std::unique_ptr<GroupDecoder> pipeline_;  // the thread's own, made on the thread
+    std::unordered_set<int> lost_;            // the thread's: pictures its runs never gave
     std::thread thread_;
     bool uiActive_ = false;  // the showing thread's view of active_, to skip the lock
     int64_t waits_ = 0;

@@ -260,6 +260,18 @@ int PictureCache::GetBuffer(AVCodecContext* ctx, AVFrame* frame, int flags) {
     return 0;
 }
 
+void PictureCache::DecodeInto(AVCodecContext& ctx, BufferSource& source) {
+    ctx.opaque = &source;
+    ctx.get_buffer2 = &PictureCache::GetBuffer;
+#if LIBAVCODEC_VERSION_MAJOR < 60
+    // The callback locks what it shares; older libavcodec wants to be told so.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    ctx.thread_safe_callbacks = 1;
+#pragma GCC diagnostic pop
+#endif
+}
+
 void PictureCache::Evict(int display, std::vector<std::shared_ptr<AVFrame>>& freed) {
     const auto it = entries_.find(display);
     bytes_ -= it->second.bytes;

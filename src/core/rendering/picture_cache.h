@@ -29,6 +29,8 @@ public:
         std::atomic<bool> foreign{false};  // some picture came from libavcodec's allocator
     };
     static int GetBuffer(AVCodecContext* ctx, AVFrame* frame, int flags);
+    // Sets a decoder not yet opened to decode into source's cache. source outlives ctx.
+    static void DecodeInto(AVCodecContext& ctx, BufferSource& source);
 
     PictureCache();
     ~PictureCache();

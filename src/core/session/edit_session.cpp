@@ -45,12 +45,12 @@ void EditSession::StartVideo(int frameCount) {
     m_nGroupDepth = 0;  // edits of another video never join a group begun before
     m_group.reset();
     m_nFrameCount = std::max(frameCount, 0);
-    m_area1.Reset();
-    m_area2.Reset();
+    m_trimming.area1.Reset();
+    m_trimming.area2.Reset();
     m_nViewMode = kNormalMode;
     m_nAreaIndex = 0;
-    m_nRangeStart = 0;
-    m_nRangeEnd = m_nFrameCount - 1;
+    m_trimming.rangeStart = 0;
+    m_trimming.rangeEnd = m_nFrameCount - 1;
     Notify(kChangeVideo | kChangeViewMode | kChangeAreas | kChangeRange);
 }
 
@@ -58,11 +58,11 @@ void EditSession::EndVideo() {
     m_nGroupDepth = 0;  // edits of another video never join a group begun before
     m_group.reset();
     m_nFrameCount = 0;
-    m_area1.Reset();
-    m_area2.Reset();
+    m_trimming.area1.Reset();
+    m_trimming.area2.Reset();
     m_nViewMode = kNoVideo;
-    m_nRangeStart = -1;
-    m_nRangeEnd = -1;
+    m_trimming.rangeStart = -1;
+    m_trimming.rangeEnd = -1;
     m_bShowInfo = false;  // a reopened video starts without it
     Notify(kChangeVideo | kChangeViewMode | kChangeAreas | kChangeRange | kChangeShowInfo);
 }
@@ -97,7 +97,7 @@ void EditSession::LeaveAreaMode() {
 }
 
 bool EditSession::SetAreaIndex(int index) {
-    if (index != 0 && (index != 1 || !m_area1.IsSet())) {
+    if (index != 0 && (index != 1 || !Area1().IsSet())) {
         return false;
     }
     if (index != m_nAreaIndex) {
@@ -109,14 +109,14 @@ bool EditSession::SetAreaIndex(int index) {
 
 ModeRequest EditSession::RequestTrimmingMode(TrimmingMode mode,
                                              const std::function<bool()>& confirmClear) {
-    if (m_nTrimmingMode == mode) {
+    if (m_trimming.mode == mode) {
         return ModeRequest::kUnchanged;
     }
-    const bool clears = HasVideo() && m_area1.IsSet();
+    const bool clears = HasVideo() && Area1().IsSet();
     if (clears && !confirmClear()) {
         return ModeRequest::kRefused;
     }
-    m_nTrimmingMode = mode;
+    m_trimming.mode = mode;
     if (clears) {
         ClearAreasUnrecorded();
     }
@@ -124,12 +124,12 @@ ModeRequest EditSession::RequestTrimmingMode(TrimmingMode mode,
     return ModeRequest::kChanged;
 }
 
-bool EditSession::SetArea(int index, const PixelRect& rect, int frame, int direction) {
+bool EditSession::SetArea(int index, const PixelRect& rect, int frame) {
     if (!HasVideo() || (index != 0 && index != 1) || rect.IsEmpty() || !ValidFrame(frame)) {
         return false;
     }
-    AreaState& area = index == 0 ? m_area1 : m_area2;
-    const AreaState& other = index == 0 ? m_area2 : m_area1;
+    AreaState& area = index == 0 ? m_trimming.area1 : m_trimming.area2;
+    const AreaState& other = index == 0 ? m_trimming.area2 : m_trimming.area1;
     if (frame == other.frame) {
         return false;  // the two areas need two different frames
     }
@@ -142,7 +142,7 @@ bool EditSession::SetArea(int index, const PixelRect& rect, int frame, int direc
         m_nAreaIndex = 0;
     }
     if (AreasSet()) {
-        Interpolate(direction);
+        Interpolate();
     }
     Notify(kChangeAreas | kChangeViewMode);
     Record(EditKind::kSetArea, std::move(before), CaptureAreas());
@@ -160,21 +160,36 @@ void EditSession::ClearAreasUnrecorded() {
         m_nViewMode = kNormalMode;
     }
     m_nAreaIndex = 0;
-    ResetAreas(m_area1, m_area2);
+    ResetAreas(m_trimming.area1, m_trimming.area2);
     Notify(kChangeAreas | kChangeViewMode);
 }
 
-void EditSession::ApplyDirection(int direction) {
-    if (HasVideo() && RecomputeAreas(m_area1, m_area2, direction)) {
-        Interpolate(direction);
-    }
-    Notify(kChangeAreas);
+void EditSession::SetAreaBoxHalfSize(int index, int halfSize) {
+    m_boxHalfSize[index == 1 ? 1 : 0] = halfSize;
 }
 
-void EditSession::Interpolate(int direction) {
+std::pair<int, int> EditSession::OutputSize() const {
+    return OutputSizeOf(m_trimming.sizeType, m_trimming.direction);
+}
+
+void EditSession::SetOutput(int sizeType, int direction) {
+    m_trimming.sizeType = sizeType;
+    m_trimming.direction = direction;
+    unsigned changes = kChangeOutput;
+    // The areas keep their points; their boxes take the direction's shape.
+    if (HasVideo()) {
+        if (RecomputeAreas(m_trimming.area1, m_trimming.area2, direction)) {
+            Interpolate();
+        }
+        changes |= kChangeAreas;
+    }
+    Notify(changes);
+}
+
+void EditSession::Interpolate() {
     if (VideoAnnotations* annotations = Annotations()) {
-        InterpolateTrimRects(m_area1, m_area2, GetTrimmingMode(), direction, m_nFrameCount,
-                             annotations->m_trimParam);
+        InterpolateTrimRects(m_trimming.area1, m_trimming.area2, GetTrimmingMode(),
+                             m_trimming.direction, m_nFrameCount, annotations->m_trimParam);
     }
 }
 
@@ -182,9 +197,9 @@ bool EditSession::SetPlayRange(int start, int end) {
     if (!HasVideo() || start < 0 || end >= m_nFrameCount || start >= end) {
         return false;
     }
-    if (start != m_nRangeStart || end != m_nRangeEnd) {
-        m_nRangeStart = start;
-        m_nRangeEnd = end;
+    if (start != m_trimming.rangeStart || end != m_trimming.rangeEnd) {
+        m_trimming.rangeStart = start;
+        m_trimming.rangeEnd = end;
         Notify(kChangeRange);
     }
     return true;
@@ -197,21 +212,15 @@ void EditSession::SetShowInfo(bool show) {
     }
 }
 
-int EditSession::MosaicType() const {
-    const VideoAnnotations* annotations = Annotations();
-    return annotations != nullptr ? annotations->m_nMosaicType : 1;
-}
-
 bool EditSession::SetMosaicType(int type) {
-    VideoAnnotations* annotations = Annotations();
-    if (annotations == nullptr) {
-        return false;
+    if (m_trimming.mosaicType == type) {
+        return true;
     }
-    if (annotations->m_nMosaicType != type) {
-        AnnotationState before;
-        before.mosaicType = annotations->m_nMosaicType;
-        annotations->m_nMosaicType = type;
-        Notify(kChangeMosaic);
+    AnnotationState before;
+    before.mosaicType = m_trimming.mosaicType;
+    m_trimming.mosaicType = type;
+    Notify(kChangeMosaic);
+    if (HasVideo()) {
         AnnotationState after;
         after.mosaicType = type;
         Record(EditKind::kMosaicType, std::move(before), std::move(after));
@@ -254,13 +263,13 @@ bool EditSession::SetMarkerFillingSkipped(int id, int frame, double x, double y,
         return false;
     }
     // The fill reaches back at most skip frames, never before the play range.
-    const int first = std::max(frame - std::max(skip, 0), std::min(m_nRangeStart, frame));
+    const int first = std::max(frame - std::max(skip, 0), std::min(RangeStart(), frame));
     AnnotationState before = CaptureMarkers({id - 1}, first, frame);
     markers->SetMarker(id - 1, frame, x, y);
     if (fill) {
-        fill(*markers, id - 1, frame, x, y, skip, m_nRangeStart);
+        fill(*markers, id - 1, frame, x, y, skip, RangeStart());
     } else {
-        markers->FillSkippedFrames(id - 1, frame, x, y, skip, m_nRangeStart);
+        markers->FillSkippedFrames(id - 1, frame, x, y, skip, RangeStart());
     }
     Notify(kChangeMarkers);
     Record(EditKind::kPlaceMarker, std::move(before), CaptureMarkers({id - 1}, first, frame));
@@ -326,37 +335,34 @@ bool EditSession::DeleteAllMarkers() {
     return true;
 }
 
-void EditSession::RestoreTrimmingState(const TrimmingState& state, CInifileManager& settings) {
+void EditSession::LoadSettings(const CInifileManager& settings) {
+    m_trimming.mode = settings.Mode;
+    m_trimming.sizeType = settings.SizeType;
+    m_trimming.direction = settings.Direction;
+    m_trimming.mosaicType = settings.MosaicRectType;
+    m_boxHalfSize[0] = settings.LengthFromCenter1;
+    m_boxHalfSize[1] = settings.LengthFromCenter2;
+}
+
+void EditSession::StoreSettings(CInifileManager& settings) const {
+    settings.Mode = m_trimming.mode;
+    settings.SizeType = m_trimming.sizeType;
+    settings.Direction = m_trimming.direction;
+    settings.MosaicRectType = m_trimming.mosaicType;
+    settings.LengthFromCenter1 = m_boxHalfSize[0];
+    settings.LengthFromCenter2 = m_boxHalfSize[1];
+}
+
+void EditSession::RestoreTrimmingState(const TrimmingState& state) {
     VideoAnnotations* annotations = Annotations();
     if (!HasVideo() || annotations == nullptr) {
         return;
     }
-    m_nTrimmingMode = state.mode;
-    ApplyTrimmingState(state, settings, m_nFrameCount, annotations->m_trimParam);
-    annotations->m_nMosaicType = state.mosaicType;
-    m_nRangeStart = state.rangeStart;
-    m_nRangeEnd = state.rangeEnd;
-    m_area1 = state.area1;
-    m_area2 = state.area2;
-    Notify(kChangeTrimmingMode | kChangeAreas | kChangeRange | kChangeMosaic);
-}
-
-TrimmingState EditSession::CurrentTrimmingState() const {
-    TrimmingState state;
-    state.mode = m_nTrimmingMode;
-    state.area1 = m_area1;
-    state.area2 = m_area2;
-    state.rangeStart = m_nRangeStart;
-    state.rangeEnd = m_nRangeEnd;
-    state.mosaicType = MosaicType();
-    return state;
-}
-
-TrimmingState EditSession::CurrentTrimmingState(const CInifileManager& settings) const {
-    TrimmingState state = CurrentTrimmingState();
-    state.sizeType = settings.SizeType;
-    state.direction = settings.Direction;
-    return state;
+    m_trimming = state;
+    if (AreasSet()) {
+        Interpolate();
+    }
+    Notify(kChangeTrimmingMode | kChangeOutput | kChangeAreas | kChangeRange | kChangeMosaic);
 }
 
 bool EditSession::ReplaceMarkers(EditKind kind, const std::vector<int>& ids, int first, int last,
@@ -390,7 +396,8 @@ AnnotationState EditSession::CaptureAreas() const {
     AnnotationState state;
     const VideoAnnotations* annotations = Annotations();
     if (Recording() && annotations != nullptr) {
-        state.areas = AnnotationState::Areas{m_area1, m_area2, annotations->m_trimParam};
+        state.areas =
+            AnnotationState::Areas{m_trimming.area1, m_trimming.area2, annotations->m_trimParam};
     }
     return state;
 }
@@ -446,19 +453,19 @@ void EditSession::ApplyAnnotationState(const AnnotationState& state) {
         changes |= kChangeMarkers;
     }
     if (state.areas) {
-        m_area1 = state.areas->area1;
-        m_area2 = state.areas->area2;
+        m_trimming.area1 = state.areas->area1;
+        m_trimming.area2 = state.areas->area2;
         annotations->m_trimParam = state.areas->rects;
         if (m_nViewMode == kPreviewMode && !AreasSet()) {
             m_nViewMode = kNormalMode;  // nothing left to preview
         }
-        if (!m_area1.IsSet()) {
+        if (!Area1().IsSet()) {
             m_nAreaIndex = 0;
         }
         changes |= kChangeAreas | kChangeViewMode;
     }
     if (state.mosaicType) {
-        annotations->m_nMosaicType = *state.mosaicType;
+        m_trimming.mosaicType = *state.mosaicType;
         changes |= kChangeMosaic;
     }
     Notify(changes);

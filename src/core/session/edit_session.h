@@ -1,12 +1,14 @@
 #pragma once
-// The editing state of the open video: view and trimming modes, the area being set, both
-// trimming areas, the play range and the information overlay, with the markers, per-frame
-// rectangles and mosaic type the document keeps beside the stream. Every change goes through a
-// request that tells whether it was taken (a refused one changes nothing) and notifies the
-// observers. Owned by whoever drives the editing (the main frame, kivra-cli).
+// The editing state of the open video: view mode, the area being set, the trimming state (mode,
+// output size and direction, mosaic type, both areas, play range) and the information overlay,
+// with the markers and per-frame rectangles the document keeps beside the stream. The trimming
+// choices outlive a video: the next one starts with them. Every change goes through a request
+// that tells whether it was taken (a refused one changes nothing) and notifies the observers.
+// Owned by whoever drives the editing (the main frame, kivra-cli).
 #include <functional>
 #include <limits>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "geometry/trimming_param.h"
@@ -27,7 +29,8 @@ enum SessionChange : unsigned {
     kChangeMosaic = 1u << 4,
     kChangeRange = 1u << 5,
     kChangeShowInfo = 1u << 6,
-    kChangeVideo = 1u << 7,  // a video came or went
+    kChangeVideo = 1u << 7,   // a video came or went
+    kChangeOutput = 1u << 8,  // output size or direction
 };
 
 class SessionObserver {
@@ -96,10 +99,15 @@ public:
     void LeaveAreaMode();          // normal view, area 1 next
     bool SetAreaIndex(int index);  // 1 only once area 1 is set
     // The mode as stored (a settings or marker-file number) and the mode it stands for.
-    int StoredTrimmingMode() const { return m_nTrimmingMode; }
-    TrimmingMode GetTrimmingMode() const { return TrimmingModeOf(m_nTrimmingMode); }
-    // Setting the stored number without questions (the settings at start).
-    void LoadTrimmingMode(int stored) { m_nTrimmingMode = stored; }
+    int StoredTrimmingMode() const { return m_trimming.mode; }
+    TrimmingMode GetTrimmingMode() const { return TrimmingModeOf(m_trimming.mode); }
+    // Setting the stored number without questions.
+    void LoadTrimmingMode(int stored) { m_trimming.mode = stored; }
+
+    // The settings file's part: mode, output size and direction, mosaic type and the area box
+    // sizes, taken at start and given back before the file is written.
+    void LoadSettings(const CInifileManager& settings);
+    void StoreSettings(CInifileManager& settings) const;
     // A new mode clears set areas, so confirmClear is asked first while area 1 is set; its No
     // leaves mode and areas as they were.
     ModeRequest RequestTrimmingMode(TrimmingMode mode, const std::function<bool()>& confirmClear);
@@ -107,25 +115,35 @@ public:
     // The areas. SetArea takes the area the cursor box covers (image pixels) on frame; refused
     // without a video, for an empty rectangle, a frame outside the video or the other area's
     // frame. Setting area 1 moves on to area 2; setting area 2 leaves area mode. With both set
-    // the per-frame rectangles are rebuilt for direction.
-    const AreaState& Area1() const { return m_area1; }
-    const AreaState& Area2() const { return m_area2; }
-    bool AreasSet() const { return m_area1.IsSet() && m_area2.IsSet(); }
-    bool SetArea(int index, const PixelRect& rect, int frame, int direction);
+    // the per-frame rectangles are rebuilt for the output direction.
+    const AreaState& Area1() const { return m_trimming.area1; }
+    const AreaState& Area2() const { return m_trimming.area2; }
+    bool AreasSet() const { return Area1().IsSet() && Area2().IsSet(); }
+    bool SetArea(int index, const PixelRect& rect, int frame);
     // Both areas unset, area 1 next, preview left for the normal view.
     void ClearAreas();
-    // The areas reshaped for a new output direction and the rectangles rebuilt.
-    void ApplyDirection(int direction);
+    // The half size of the box area index (0, 1) was last set with; a new area starts from it.
+    int AreaBoxHalfSize(int index) const { return m_boxHalfSize[index == 1 ? 1 : 0]; }
+    void SetAreaBoxHalfSize(int index, int halfSize);
+
+    // The trimmed movie's size type (0, 1, 2) and direction (kPortrait, kLandscape), and the
+    // picture size they give. A new direction reshapes the areas and rebuilds the rectangles.
+    int SizeType() const { return m_trimming.sizeType; }
+    int Direction() const { return m_trimming.direction; }
+    std::pair<int, int> OutputSize() const;
+    void SetOutput(int sizeType, int direction);
 
     // The play range, both ends inclusive, start < end inside the video; -1/-1 without one.
-    int RangeStart() const { return m_nRangeStart; }
-    int RangeEnd() const { return m_nRangeEnd; }
+    int RangeStart() const { return m_trimming.rangeStart; }
+    int RangeEnd() const { return m_trimming.rangeEnd; }
     bool SetPlayRange(int start, int end);
 
     bool ShowInfo() const { return m_bShowInfo; }
     void SetShowInfo(bool show);
 
-    int MosaicType() const;
+    // The mosaic patch's shape; with a video a change is an edit, without one the next video
+    // starts with it.
+    int MosaicType() const { return m_trimming.mosaicType; }
     bool SetMosaicType(int type);
 
     // Markers of ID id (1-based). Each is refused without a video, for an ID without a row or a
@@ -142,12 +160,10 @@ public:
     bool DeleteMarkerAllFrames(int id);
     bool DeleteAllMarkers();
 
-    // The marker file's trimming state: restored from it (settings and rectangles too), and the
-    // current one for saving.
-    void RestoreTrimmingState(const TrimmingState& state, CInifileManager& settings);
-    TrimmingState CurrentTrimmingState() const;
-    // The whole header a save writes now: the above with the output settings beside it.
-    TrimmingState CurrentTrimmingState(const CInifileManager& settings) const;
+    // The marker file's trimming state: restored from it (the rectangles too), and the
+    // current one, which is the whole header a save writes now.
+    void RestoreTrimmingState(const TrimmingState& state);
+    const TrimmingState& CurrentTrimmingState() const { return m_trimming; }
 
     // Edits of markers, areas and mosaic type go to the listener once done (an undo history);
     // a group (a marker drag, say) reaches it as one edit when the outermost group ends.
@@ -180,18 +196,15 @@ private:
     VideoAnnotations* OpenAnnotations() const;
     CLFFManager* MarkersOnFrame(int frame) const;
     CLFFManager* MarkersFor(int id, int frame) const;
-    void Interpolate(int direction);
+    void Interpolate();
 
     std::function<VideoAnnotations*()> m_annotations;
     std::vector<SessionObserver*> m_observers;
     int m_nFrameCount = 0;
     ViewMode m_nViewMode = kNoVideo;
     int m_nAreaIndex = -1;
-    int m_nTrimmingMode = kSideMode;
-    AreaState m_area1;
-    AreaState m_area2;
-    int m_nRangeStart = -1;
-    int m_nRangeEnd = -1;
+    TrimmingState m_trimming{.rangeStart = -1, .rangeEnd = -1};
+    int m_boxHalfSize[2] = {51, 51};
     bool m_bShowInfo = false;
     std::function<void(SessionEdit)> m_editListener;
     int m_nGroupDepth = 0;

@@ -245,11 +245,15 @@ bool CInifileManager::SaveLanguage() const {
     return doc.WriteString(kivra::kLanguageSection, kivra::kLanguageKey, Language) && doc.Save();
 }
 
-std::pair<int, int> CInifileManager::OutputSize() const {
+std::pair<int, int> kivra::OutputSizeOf(int sizeType, int direction) {
     static constexpr std::pair<int, int> kLandscape[] = {{640, 480}, {1024, 768}, {1440, 1080}};
-    if (SizeType < 0 || SizeType > 2) {
+    if (sizeType < 0 || sizeType > 2) {
         return {0, 0};
     }
-    const auto [width, height] = kLandscape[SizeType];
-    return Direction == 1 ? std::pair{width, height} : std::pair{height, width};
+    const auto [width, height] = kLandscape[sizeType];
+    return direction == 1 ? std::pair{width, height} : std::pair{height, width};
+}
+
+std::pair<int, int> CInifileManager::OutputSize() const {
+    return kivra::OutputSizeOf(SizeType, Direction);
 }

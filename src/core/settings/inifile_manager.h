@@ -1,7 +1,10 @@
 #pragma once
 // Every user setting of the program, held in memory for the whole run: read from the settings
 // ini at start, read and assigned directly by the rest of the program, written back whole at
-// the end. Values are taken as they are; nothing is validated or clamped.
+// the end. The trimming mode, output size and direction, mosaic type and area box sizes are the
+// editing session's while the program runs: it takes them at start and gives them back before
+// the end. Values are taken as they are; nothing is
+// validated or clamped.
 #include <string>
 #include <string_view>
 #include <utility>
@@ -18,6 +21,10 @@ float TextToFloat(std::string_view text);
 // "%.1f" and "%d" with a decimal point in every locale.
 std::string FormatOneDecimal(double value);
 std::string FormatInt(int value);
+
+// The output picture's (width, height): 640x480, 1024x768 or 1440x1080 by size type 0, 1, 2,
+// upright (width and height swapped) when direction is 0; 0x0 for any other size type.
+std::pair<int, int> OutputSizeOf(int sizeType, int direction);
 
 }  // namespace kivra
 
@@ -40,8 +47,7 @@ public:
     // False when the file could not be written (it is then left as it was).
     bool SaveSettings() const;
 
-    // The output picture's (width, height): 640x480, 1024x768 or 1440x1080 by SizeType 0, 1, 2,
-    // upright (width and height swapped) when Direction is 0; 0x0 for any other SizeType.
+    // OutputSizeOf(SizeType, Direction).
     std::pair<int, int> OutputSize() const;
 
     const std::string& GetIniPath() const { return m_strIniPath; }

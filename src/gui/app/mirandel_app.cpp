@@ -18,6 +18,7 @@
 #include "settings/inifile_manager.h"
 #include "ui/about_dlg.h"
 #include "ui_translations.h"
+#include "workspace/workspace.h"
 
 namespace {
 
@@ -48,6 +49,7 @@ CMirandelApp::CMirandelApp() : m_installerLaunch(kivra::DefaultInstallerLaunch()
 }
 
 CMirandelApp::~CMirandelApp() {
+    m_pWorkspace.reset();
     m_pDocument.reset();
     m_pMainFrame.reset();
     if (g_pApp == this) {
@@ -86,6 +88,9 @@ bool CMirandelApp::InitInstance(const QStringList& arguments) {
 
     m_pMainFrame = std::make_unique<CMainFrame>(*this);
     m_pDocument = std::make_unique<CVfwDoc>(*m_pMainFrame, *m_pSettings, m_strSettingsFolder);
+    m_pWorkspace = std::make_unique<kivra::Workspace>(*m_pDocument, m_pMainFrame->Session(),
+                                                      *m_pSettings, *m_pMainFrame);
+    m_pMainFrame->AttachWorkspace(*m_pWorkspace);
     if (!m_pDocument->OnNewDocument()) {
         return false;
     }
@@ -110,6 +115,7 @@ int CMirandelApp::ExitInstance() {
     if (m_pMainFrame != nullptr) {
         m_pMainFrame->Jobs().Abandon();
     }
+    m_pWorkspace.reset();
     m_pDocument.reset();
     m_pMainFrame.reset();
 
@@ -161,25 +167,32 @@ void CMirandelApp::RestartProgram() const {
 }
 
 void CMirandelApp::OpenDocumentFile(const std::string& path, std::function<void(bool)> then) {
-    if (m_pDocument == nullptr || m_pMainFrame == nullptr || m_pMainFrame->Jobs().Busy()) {
+    if (m_pWorkspace == nullptr || m_pMainFrame == nullptr || m_pMainFrame->Jobs().Busy()) {
         if (then) {
             then(false);
         }
         return;
     }
-    CVfwDoc* const doc = m_pDocument.get();
-    if (!doc->StartOpen(path)) {
+    if (m_pMainFrame->IsMarkerIdDialogVisible()) {
+        m_pMainFrame->ToggleMarkerIdDialog();
+    }
+    kivra::Workspace* const workspace = m_pWorkspace.get();
+    kivra::ActionResult ended;
+    if (!workspace->StartOpen(
+            path, [this] { m_pMainFrame->StopPlayback(); }, &ended)) {
         OpenEnded(path, false, then);
         return;
     }
+    // The probe, conversion and indexing run on the worker; the open video closes on this
+    // thread when a conversion would overwrite its files.
     m_pMainFrame->Jobs().Run<CVfwDoc::PreparedSource>(
-        [doc, path](kivra::JobContext& job) {
-            return doc->PrepareSource(path, job.Progress(), [doc, &job] {
-                job.OnWindowThread([doc] { doc->OnNewDocument(); });
+        [workspace, path](kivra::JobContext& job) {
+            return workspace->PrepareSource(path, job.Progress(), [workspace, &job] {
+                job.OnWindowThread([workspace] { workspace->Document().OnNewDocument(); });
             });
         },
         [this, path, then](CVfwDoc::PreparedSource prepared) {
-            OpenEnded(path, m_pDocument->FinishOpen(path, std::move(prepared)), then);
+            OpenEnded(path, m_pWorkspace->FinishOpen(path, std::move(prepared)).ok(), then);
         });
 }
 
@@ -231,13 +244,13 @@ void CMirandelApp::OnFileNew() {
         if (m_pMainFrame->IsMarkerIdDialogVisible()) {
             m_pMainFrame->ToggleMarkerIdDialog();
         }
-        if (m_pDocument != nullptr && !m_pDocument->ConfirmDiscardMarkers()) {
+        if (m_pWorkspace != nullptr && !m_pWorkspace->ConfirmDiscardMarkers()) {
             return;  // cancelled: the video, its markers and playback stay as they were
         }
         m_pMainFrame->StopPlayback();
     }
-    if (m_pDocument != nullptr) {
-        m_pDocument->OnNewDocument();
+    if (m_pWorkspace != nullptr) {
+        m_pWorkspace->CloseVideo();
     }
     if (m_pMainFrame != nullptr) {
         m_pMainFrame->UpdateTitle();

@@ -1,7 +1,8 @@
 #pragma once
 // The application object: starts and ends Kivra, owns the settings store, the settings folder,
-// the document and the main window for the whole run, and handles the open, close and about
-// commands. Built on top of an existing QApplication; one at a time, reachable by GetApp().
+// the document, the workspace of actions on it and the main window for the whole run, and handles
+// the open, close and about commands. Built on top of an existing QApplication; one at a time,
+// reachable by GetApp().
 #include <QStringList>
 #include <memory>
 #include <string>
@@ -17,7 +18,8 @@ class CVfwDoc;
 
 namespace kivra {
 class UiTranslations;
-}
+class Workspace;
+}  // namespace kivra
 
 class CMirandelApp : public kivra::MainFrameHost {
 public:
@@ -45,6 +47,7 @@ public:
     // The ini behind the recent-file list and the bar layout (the settings ini as well).
     const std::string& ProfileName() const { return m_strProfileName; }
     CVfwDoc* GetDocument() const override { return m_pDocument.get(); }
+    kivra::Workspace* GetWorkspace() const override { return m_pWorkspace.get(); }
     CMainFrame* GetMainFrame() const { return m_pMainFrame.get(); }
     bool IsRestartPending() const { return m_bRestart; }
     // Where the codec installer and the program for the restart are, and how the installer gets
@@ -87,6 +90,7 @@ private:
     std::unique_ptr<kivra::RecentFileList> m_pRecentFiles;
     std::unique_ptr<kivra::UiTranslations> m_pTranslations;
     std::unique_ptr<CMainFrame> m_pMainFrame;
-    std::unique_ptr<CVfwDoc> m_pDocument;  // after the frame: it keeps a reference to it
+    std::unique_ptr<CVfwDoc> m_pDocument;            // after the frame: it keeps a reference to it
+    std::unique_ptr<kivra::Workspace> m_pWorkspace;  // over the document, session and settings
     int m_nExitCode = 0;
 };

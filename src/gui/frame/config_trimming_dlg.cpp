@@ -12,12 +12,11 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "output/codec_option.h"
 #include "frame/compressor_choose_dlg.h"
+#include "output/codec_option.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "platform/user_messages.h"
-#include "settings/inifile_manager.h"
 #include "ui/picture_drawing.h"
 
 namespace {
@@ -61,9 +60,13 @@ QPixmap OrientationPicture(bool upright, int size) {
 
 }  // namespace kivra
 
-CConfigTrimming::CConfigTrimming(CInifileManager& settings, ZebsCCodecOption& codec,
+CConfigTrimming::CConfigTrimming(int sizeType, int direction, ZebsCCodecOption& codec,
                                  kivra::UserMessages& messages, QWidget* parent)
-    : QDialog(parent), m_settings(settings), m_codec(codec), m_messages(messages) {
+    : QDialog(parent),
+      m_nSizeType(sizeType),
+      m_nDirection(direction),
+      m_codec(codec),
+      m_messages(messages) {
     setObjectName(QStringLiteral("CConfigTrimming"));
     setWindowTitle(tr("トリミングの設定"));
 
@@ -125,8 +128,6 @@ CConfigTrimming::CConfigTrimming(CInifileManager& settings, ZebsCCodecOption& co
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    m_nSizeType = m_settings.SizeType;
-    m_nDirection = m_settings.Direction;
     DoDataExchange(false);
     m_pCompressorEdit->setText(QString::fromStdString(m_codec.GetCompressorName()));
 }
@@ -182,12 +183,5 @@ void CConfigTrimming::OnCompressorDetail() {
 
 void CConfigTrimming::accept() {
     DoDataExchange(true);
-    // A group left without a choice (a setting no button stands for) keeps its setting.
-    if (m_nSizeType >= 0) {
-        m_settings.SizeType = m_nSizeType;
-    }
-    if (m_nDirection >= 0) {
-        m_settings.Direction = m_nDirection;
-    }
     QDialog::accept();
 }

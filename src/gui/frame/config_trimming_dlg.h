@@ -1,10 +1,10 @@
 #pragma once
 // The modal dialog "トリミングの設定": output size, orientation and the compressor of the trimmed
-// movie. OK writes the size and orientation settings; a compressor chosen with "詳細..." is
-// applied to the document's compressor options at once. Built on the stack by the command.
+// movie. OK leaves the chosen size and orientation in m_nSizeType and m_nDirection for the
+// command to apply; a compressor chosen with "詳細..." is applied to the document's compressor
+// options at once. Built on the stack by the command.
 #include <QDialog>
 
-class CInifileManager;
 class ZebsCCodecOption;
 class QButtonGroup;
 class QPixmap;
@@ -20,9 +20,9 @@ class CConfigTrimming : public QDialog {
     Q_OBJECT
 
 public:
-    // Reads and, on OK, writes `settings`; `codec` is the document's, which outlives the dialog.
+    // Opens on sizeType and direction; `codec` is the document's, which outlives the dialog.
     // Message 2014 goes to `messages`.
-    CConfigTrimming(CInifileManager& settings, ZebsCCodecOption& codec,
+    CConfigTrimming(int sizeType, int direction, ZebsCCodecOption& codec,
                     kivra::UserMessages& messages, QWidget* parent = nullptr);
 
     void accept() override;
@@ -36,6 +36,7 @@ public:
     QLineEdit* CompressorEdit() const { return m_pCompressorEdit; }
     QPushButton* DetailButton() const { return m_pDetailButton; }
 
+    // The checked buttons once OK was pressed; -1 for a group without a choice.
     int m_nSizeType = -1;
     int m_nDirection = -1;
 
@@ -43,7 +44,6 @@ private:
     // The members into the buttons, or (save) the checked buttons into the members.
     void DoDataExchange(bool save);
 
-    CInifileManager& m_settings;
     ZebsCCodecOption& m_codec;
     kivra::UserMessages& m_messages;
     QButtonGroup* m_pSizeGroup = nullptr;  // children of this dialog

@@ -47,8 +47,10 @@ public:
         ++m_step;
         Post([](JobRunner& runner, Context&) { runner.m_pDialog->End(); });
     }
+    // Waits until the offer is on screen, so that a Cancel pressed as soon as it shows stops
+    // this step however quickly the job runs on.
     void OfferCancel() override {
-        Post([](JobRunner& runner, Context&) { runner.m_pDialog->OfferCancel(); });
+        m_runner.CallOnWindowThread([this] { m_runner.m_pDialog->OfferCancel(); });
     }
     bool CancelRequested() const override {
         return m_bAbandoned || m_cancelledStep.load() == m_step.load();

@@ -17,13 +17,13 @@
 #include "frame/slider_dlg_bar.h"
 #include "kinematics/kinematics_commands.h"
 #include "markers/set_marker_id_dlg.h"
-#include "markers/trimming_state.h"
-#include "reading/avi_video_stream.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
+#include "reading/avi_video_stream.h"
 #include "settings/inifile_manager.h"
 #include "ui/icon_toolbar.h"
 #include "view/vfw_view.h"
+#include "workspace/workspace.h"
 
 using kivra::CommandId;
 
@@ -40,6 +40,7 @@ CMainFrame::CMainFrame(kivra::MainFrameHost& app) : m_app(app), m_messages(this)
     setObjectName(QStringLiteral("CMainFrame"));
     setWindowTitle(QStringLiteral("Kivra"));
     setMinimumSize(kMinTrackWidth, kMinTrackHeight);
+    m_session.LoadSettings(Settings());
 
     m_pKinematics =
         new CKinematicsCommands(kivra::MakeKinematicsHost(*this), Settings().MaxID, this);
@@ -50,7 +51,6 @@ CMainFrame::CMainFrame(kivra::MainFrameHost& app) : m_app(app), m_messages(this)
     CreateBars();
     m_pSetMarkerIdDlg = new CSetMarkerIDDlg(Settings(), this);
     m_pSetMarkerIdDlg->SetClosedCallback([this] { UpdateAllViews(); });
-    m_session.LoadTrimmingMode(Settings().Mode);
     m_session.AddObserver(this);
 
     auto* pane = new CBasePaneV(*this, *this, this);
@@ -75,7 +75,7 @@ CMainFrame::~CMainFrame() {
     m_idleTimer.stop();
     StopPlayback();
     m_session.RemoveObserver(this);
-    Settings().Mode = m_session.StoredTrimmingMode();
+    m_session.StoreSettings(Settings());
 }
 
 CInifileManager& CMainFrame::Settings() const {
@@ -94,6 +94,15 @@ CAviVideoStream* CMainFrame::Stream() const {
 VideoAnnotations* CMainFrame::Annotations() const {
     const CVfwDoc* doc = GetDocument();
     return doc != nullptr ? doc->Annotations() : nullptr;
+}
+
+kivra::Workspace& CMainFrame::Actions() const {
+    return *m_app.GetWorkspace();
+}
+
+void CMainFrame::AttachWorkspace(kivra::Workspace& workspace) {
+    workspace.SetSavedListener(
+        [this](const kivra::ActionResult& saved) { m_trimming.OnMarkersSaved(saved.path); });
 }
 
 bool CMainFrame::IsVideoOpen() const {
@@ -185,7 +194,7 @@ void CMainFrame::CreateMenus() {
         nullptr, kivra::ID_FILE_SAVE_FRAME_BMP, tr("フレームをビットマップで保存"), {},
         [this] { OnSaveFrameAsBitmap(); }, [this] { return IsVideoOpen() && !IsPlaying(); });
 
-    CreateTrimmingAndMarkerMenus();
+    m_trimming.AddCommands(*this, m_pMenuTrimming, m_pMenuMarker);
 
     AddCommand(
         m_pMenuHelp, kivra::ID_APP_ABOUT, tr("バージョン情報(&A)..."), {},
@@ -252,6 +261,10 @@ QAction* CMainFrame::AddCommand(QMenu* menu, CommandId id, const QString& menuTe
     });
     UpdateCommand(command);
     return action;
+}
+
+void CMainFrame::RefreshOnShow(QMenu* menu) {
+    connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
 }
 
 QAction* CMainFrame::Action(CommandId id) const {
@@ -381,27 +394,14 @@ void CMainFrame::OpenDocumentFile(const std::string& path) {
     m_app.OpenDocumentFile(path);
 }
 
+kivra::EditSession::SkipFill CMainFrame::SkippedFramesFill() const {
+    return Actions().SkippedFramesFill();
+}
+
 void CMainFrame::ResetMarkerId() {
     if (m_pSetMarkerIdDlg != nullptr) {
         m_pSetMarkerIdDlg->ResetIdOnFrameChange();
     }
-}
-
-void CMainFrame::RestoreTrimmingState(const CLFFManager& markers) {
-    CAviVideoStream* stream = Stream();
-    if (stream == nullptr) {
-        return;
-    }
-    m_session.RestoreTrimmingState(
-        kivra::TrimmingStateFromMarkers(markers, stream->GetFrameCount()), Settings());
-}
-
-kivra::TrimmingState CMainFrame::FileTrimmingState() const {
-    return m_session.CurrentTrimmingState(Settings());
-}
-
-void CMainFrame::SaveMarkers() {
-    m_trimming.OnMarkerSave();
 }
 
 void CMainFrame::ToggleMarkerIdDialog() {
@@ -414,10 +414,7 @@ void CMainFrame::StopPlayback() {
 
 void CMainFrame::SessionChanged(unsigned changes) {
     if ((changes & kivra::kChangeMosaic) != 0) {
-        // The setting is what the bar, the menu and the saved marker file go by; an undone
-        // mosaic step must reach it too.
-        Settings().MosaicRectType = m_session.MosaicType();
-        SyncMosaicBar();
+        SyncMosaicBar();  // an undone mosaic step too
     }
     if ((changes & kivra::kChangeTrimmingMode) != 0) {
         RefreshNavigatorCaption();
@@ -427,6 +424,28 @@ void CMainFrame::SessionChanged(unsigned changes) {
         m_pKinematics->OnMarkersChanged();
     }
     UpdateAllViews();
+    if ((changes & kivra::kChangeVideo) != 0) {
+        VideoChanged();
+    }
+}
+
+void CMainFrame::VideoChanged() {
+    if (m_pVideoView != nullptr) {
+        m_pVideoView->InvalidatePictureCache();
+    }
+    if (!m_session.HasVideo()) {
+        UpdateRateStatus();
+        return;
+    }
+    if (m_pSliderBar != nullptr) {
+        m_pSliderBar->ResetTrackbar(m_session.FrameCount());
+    }
+    if (m_pKinematics != nullptr) {
+        m_pKinematics->OnVideoOpened();
+    }
+    // Posted, not run: the open finishes first.
+    QMetaObject::invokeMethod(
+        this, [this] { m_playback.First(); }, Qt::QueuedConnection);
 }
 
 void CMainFrame::ShowSavedStatus(const QString& text) {
@@ -455,41 +474,8 @@ void CMainFrame::UpdateRateStatus() {
     }
 }
 
-void CMainFrame::SetViewMode(kivra::ViewMode mode) {
-    if (mode != kivra::kNoVideo) {
-        m_session.SetViewMode(mode);
-        return;
-    }
-    if (m_pVideoView != nullptr) {
-        m_pVideoView->InvalidatePictureCache();
-    }
-    m_session.EndVideo();
-}
-
-void CMainFrame::ResetTrackbar(int frameCount) {
-    if (m_pSliderBar != nullptr) {
-        m_pSliderBar->ResetTrackbar(frameCount);
-    }
-}
-
-void CMainFrame::ResetViewsAndModes(int frameCount) {
-    if (m_pVideoView != nullptr) {
-        m_pVideoView->InvalidatePictureCache();
-    }
-    m_session.StartVideo(frameCount);
-    if (m_pKinematics != nullptr) {
-        m_pKinematics->OnVideoOpened();
-    }
-}
-
-void CMainFrame::PostFirstFrameCommand() {
-    QMetaObject::invokeMethod(
-        this, [this] { m_playback.First(); }, Qt::QueuedConnection);
-}
-
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    CVfwDoc* doc = GetDocument();
-    if (doc != nullptr && !doc->ConfirmDiscardMarkers()) {
+    if (m_app.GetWorkspace() != nullptr && !Actions().ConfirmDiscardMarkers()) {
         event->ignore();
         return;
     }
@@ -500,121 +486,6 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 bool CMainFrame::AnyMarkers() const {
     const VideoAnnotations* annotations = Annotations();
     return annotations != nullptr && annotations->m_markers.AnyMarkers();
-}
-
-void CMainFrame::CreateTrimmingAndMarkerMenus() {
-    const auto idHidden = [this] { return !IsMarkerIdDialogVisible(); };
-    const auto videoIdle = [this] {
-        return IsVideoOpen() && !IsPlaying() && !IsMarkerIdDialogVisible();
-    };
-    // The toolbar buttons show the modes as pressed; the menu items carry no check mark.
-    AddCommand(
-        m_pMenuTrimming, kivra::ID_TRIMMING_SIDE_MODE, tr("側面モード(&S)"), {},
-        [this] { m_trimming.SetTrimmingMode(kivra::kSideMode); }, idHidden);
-    AddCommand(
-        m_pMenuTrimming, kivra::ID_TRIMMING_FRONT_MODE, tr("正面モード(&F)"), {},
-        [this] { m_trimming.SetTrimmingMode(kivra::kFrontMode); }, idHidden);
-    m_pMenuTrimming->addSeparator();
-    AddCommand(
-        m_pMenuTrimming, kivra::ID_TRIMMING_SETTINGS, tr("設定(&G)..."), {},
-        [this] { m_trimming.OnTrimmingSettings(); }, [] { return true; });
-    m_pMenuTrimming->addSeparator();
-    AddCommand(
-        m_pMenuTrimming, kivra::ID_TRIMMING_AREA, tr("エリア指定(&A)"), {},
-        [this] { m_trimming.OnTrimmingArea(); }, videoIdle);
-    AddCommand(
-        m_pMenuTrimming, kivra::ID_TRIMMING_AREA_CLEAR, tr("エリアクリア(&C)"), {},
-        [this] { m_trimming.ClearAreas(); }, videoIdle);
-    m_pMenuTrimming->addSeparator();
-    QMenu* mosaic = m_pMenuTrimming->addMenu(tr("モザイク領域の形(&M)"));
-    const QString mosaicTexts[] = {tr("モザイクなし(&N)"), tr("タイプ1(&1)"), tr("タイプ2(&2)"),
-                                   tr("タイプ3(&3)")};
-    for (int t = 0; t < 4; ++t) {
-        if (t == 1) {
-            mosaic->addSeparator();
-        }
-        AddCommand(
-            mosaic, CommandId(kivra::ID_MOSAIC_NONE + t), mosaicTexts[t], {},
-            [this, t] { m_trimming.OnMosaicType(t); }, [] { return true; },
-            [this, t] { return Settings().MosaicRectType == t; });
-    }
-    connect(mosaic, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
-    m_pMenuTrimming->addSeparator();
-    AddCommand(
-        m_pMenuTrimming, kivra::ID_TRIMMING_PREVIEW, tr("プレビュー(&P)"), {},
-        [this] { m_trimming.OnTrimmingPreview(); },
-        [this] { return IsVideoOpen() && AreasSet() && !IsMarkerIdDialogVisible(); });
-
-    // Undo and redo take back edits of markers, areas and the mosaic type, one step each.
-    const auto canEdit = [this] { return IsVideoOpen() && !IsPlaying(); };
-    AddCommand(
-        m_pMenuMarker, kivra::ID_MARKER_UNDO, tr("元に戻す(&U)\tCtrl+Z"),
-        QKeySequence(Qt::CTRL | Qt::Key_Z), [this] { m_history.Undo(); },
-        [this, canEdit] { return canEdit() && m_history.CanUndo(); });
-    QAction* redo = AddCommand(
-        m_pMenuMarker, kivra::ID_MARKER_REDO, tr("やり直し(&R)\tCtrl+Y"),
-        QKeySequence(Qt::CTRL | Qt::Key_Y), [this] { m_history.Redo(); },
-        [this, canEdit] { return canEdit() && m_history.CanRedo(); });
-    redo->setShortcuts(
-        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
-    m_pMenuMarker->addSeparator();
-    AddCommand(
-        m_pMenuMarker, kivra::ID_MARKER_SET_ID, tr("IDの指定(&I)..."), {},
-        [this] { m_trimming.OnMarkerSetId(); },
-        [this] { return IsVideoOpen() && AreasSet() && !IsPlaying(); });
-    AddCommand(
-        m_pMenuMarker, kivra::ID_MARKER_FOLLOW, tr("マーカを追跡(&F)\tCtrl+T"),
-        QKeySequence(Qt::CTRL | Qt::Key_T), [this] { m_trimming.OnFollowMarkers(); },
-        [this] { return !IsPlaying() && m_trimming.CanFollowMarkers(); });
-    QMenu* remove = m_pMenuMarker->addMenu(tr("削除(&D)"));
-    AddCommand(
-        remove, kivra::ID_MARKER_DELETE_FRAME, tr("表示フレーム(&C)"), {},
-        [this] { m_trimming.OnMarkerDeleteFrame(); },
-        [this] {
-            const CAviVideoStream* s = Stream();
-            return s != nullptr && Annotations()->m_markers.HasMarkers(s->m_nCurrentFrame) &&
-                   !IsMarkerIdDialogVisible();
-        });
-    AddCommand(
-        remove, kivra::ID_MARKER_DELETE_ALL, tr("全フレーム(&A)"), {},
-        [this] { m_trimming.OnMarkerDeleteAll(); },
-        [this] { return AnyMarkers() && !IsMarkerIdDialogVisible(); });
-    connect(remove, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
-    m_pMenuMarker->addSeparator();
-    AddCommand(
-        m_pMenuMarker, kivra::ID_MARKER_SHOW_LOCUS, tr("軌跡を表示(&L)"), {},
-        [this] {
-            Settings().ShowLocus = Settings().ShowLocus ? 0 : 1;
-            UpdateAllViews();
-        },
-        [] { return true; }, [this] { return Settings().ShowLocus != 0; });
-    m_pMenuMarker->addSeparator();
-    AddCommand(
-        m_pMenuMarker, kivra::ID_MARKER_SAVE, tr("保存(&S)"), {},
-        [this] { m_trimming.OnMarkerSave(); },
-        [this] {
-            const CAviVideoStream* s = Stream();
-            // Areas alone are worth saving too: the close question offers it for them.
-            return s != nullptr &&
-                   (GetDocument()->MarkersModified() || Annotations()->m_markers.AnyMarkers());
-        });
-    AddCommand(
-        m_pMenuMarker, kivra::ID_MARKER_COORDINATE_OUTPUT, tr("座標出力(&T)..."), {},
-        [this] { m_trimming.OnCoordinateOutput(); }, [this] { return AnyMarkers() && AreasSet(); });
-    m_pMenuMarker->addSeparator();
-    AddCommand(
-        m_pMenuMarker, kivra::ID_MARKER_CALIBRATION, tr("キャリブレーション(&B)..."), {},
-        [this] { m_pKinematics->OnCalibrate(); },
-        [this] { return m_pKinematics->CanCalibrate() && !IsMarkerIdDialogVisible(); });
-    AddCommand(
-        m_pMenuMarker, kivra::ID_MARKER_ANGLES, tr("関節角度(&J)..."), {},
-        [this] { m_pKinematics->OnAngles(); }, [] { return true; });
-    AddCommand(
-        m_pMenuMarker, kivra::ID_MARKER_KINEMATICS_OUTPUT, tr("運動学出力(&K)..."), {},
-        [this] { m_pKinematics->OnExport(); }, [this] { return m_pKinematics->CanExport(); });
-    AddCommand(
-        m_pMenuMarker, kivra::ID_MARKER_PLOT, tr("グラフ(&G)"), {},
-        [this] { m_pKinematics->OnPlot(); }, [this] { return m_pKinematics->CanPlot(); });
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {

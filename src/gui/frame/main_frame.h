@@ -1,8 +1,8 @@
 #pragma once
 // The program's one top-level window: menus, status bar and the pane with the views; owns the
 // editing session the views draw and the trimming commands that change it, enables and checks
-// the commands, and answers what the document asks of the main window. Owned by the
-// application object.
+// the commands, shows what the document and its actions tell the user, and follows the
+// session's changes. Owned by the application object.
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
@@ -13,6 +13,7 @@
 
 #include "document/vfw_doc.h"
 #include "frame/command_ids.h"
+#include "frame/command_table.h"
 #include "frame/edit_history.h"
 #include "frame/job_runner.h"
 #include "frame/main_frame_host.h"
@@ -39,6 +40,7 @@ class CVfwView;
 namespace kivra {
 class FramePositionPane;
 class KinematicsHost;
+class Workspace;
 }  // namespace kivra
 class QAction;
 class QLabel;
@@ -52,6 +54,7 @@ class CMainFrame : public QMainWindow,
                    public kivra::SliderViewHost,
                    public kivra::FrameViewHost,
                    public kivra::TrimmingCommandsHost,
+                   public kivra::CommandTable,
                    public kivra::SessionObserver {
     Q_OBJECT
 
@@ -64,9 +67,13 @@ public:
     CAviVideoStream* Stream() const override;        // null while no video is open
     VideoAnnotations* Annotations() const override;  // null exactly while Stream() is
     bool IsVideoOpen() const override;               // the document has a path and a stream
+    // The actions on the open video (the application's); its saves are reported here once
+    // attached.
+    kivra::Workspace& Actions() const override;
+    void AttachWorkspace(kivra::Workspace& workspace);
 
     bool IsForwardPlaying() const override { return m_playback.IsForwardPlaying(); }
-    bool IsPlaying() const { return m_playback.IsPlaying(); }
+    bool IsPlaying() const override { return m_playback.IsPlaying(); }
     CPlaybackController& Playback() { return m_playback; }
 
     // The pane and the two views it made (not owned: children of this window).
@@ -96,7 +103,7 @@ public:
     // The editing state of the open video and the commands that change it.
     kivra::EditSession& Session() const override { return m_session; }
     CTrimmingCommands& Trimming() { return m_trimming; }
-    CEditHistory& History() { return m_history; }
+    CEditHistory& History() override { return m_history; }
     bool AreasSet() const { return m_session.AreasSet(); }
     bool AnyMarkers() const;
     // Bars and auxiliary windows (window_bars.cpp).
@@ -156,39 +163,38 @@ public:
     void ShowFirstFrame() override { m_playback.First(); }
     void ShowLastFrame() override { m_playback.Last(); }
     void OpenDocumentFile(const std::string& path) override;
+    kivra::EditSession::SkipFill SkippedFramesFill() const override;
 
     // kivra::UserMessages
     kivra::MsgAnswer ShowMessage(const std::string& text, kivra::MsgButtons buttons,
                                  kivra::MsgIcon icon) override;
     // kivra::DocumentHost
-    bool HasMainFrame() const override { return true; }
+    kivra::ProgressSink& Progress() override;
     bool IsMarkerIdDialogVisible() const override;
-    void ToggleMarkerIdDialog() override;
-    void SaveMarkers() override;
-    void StopPlayback() override;
+    void ToggleMarkerIdDialog();  // "IDの指定(&I)..."
+    void StopPlayback();
     void UpdateAllViews() override;
     void UpdateRateStatus() override;
-    void SetViewMode(kivra::ViewMode mode) override;
-    void ResetTrackbar(int frameCount) override;
-    void ResetViewsAndModes(int frameCount) override;
-    void PostFirstFrameCommand() override;
-    void RestoreTrimmingState(const CLFFManager& markers) override;
-    kivra::TrimmingState FileTrimmingState() const override;
-    kivra::ProgressSink& Progress() override;
     // Runs the long jobs (save, follow, open) off this window's thread.
     kivra::JobRunner& Jobs() override { return m_jobs; }
 
     // The marker ID dialog (owned by this window; hidden until the ID command shows it).
     CSetMarkerIDDlg* MarkerIdDialog() const override { return m_pSetMarkerIdDlg; }
     // Calibration, joint angles, kinematics CSV and plot (a child of this window).
-    CKinematicsCommands* Kinematics() const { return m_pKinematics; }
+    CKinematicsCommands* Kinematics() const override { return m_pKinematics; }
     // kivra::TrimmingCommandsHost
     QWidget* DialogParent() override { return this; }
     kivra::UserMessages& Messages() override { return m_messages; }
     void MarkersSaved() override { m_history.MarkSaved(); }
     // What a save wrote where, in the status bar's message pane for a while.
     void ShowSavedStatus(const QString& text) override;
-    // kivra::SessionObserver: the views redraw what changed.
+    // kivra::CommandTable
+    QAction* AddCommand(QMenu* menu, kivra::CommandId id, const QString& menuText,
+                        const QKeySequence& shortcut, std::function<void()> run,
+                        std::function<bool()> enabled, std::function<bool()> checked = {}) override;
+    void RefreshOnShow(QMenu* menu) override;
+    // kivra::SessionObserver: the views redraw what changed; a video that came gets the
+    // trackbar and the First command, one that went the empty views.
     void SessionChanged(unsigned changes) override;
 
 protected:
@@ -203,14 +209,10 @@ private:
     };
 
     void CreateMenus();
-    void CreateTrimmingAndMarkerMenus();
     void CreateStatusBar();
     void CreateSliderBar();
-    // Adds a command to menu; the text after a tab in menuText is the shortcut column.
-    QAction* AddCommand(QMenu* menu, kivra::CommandId id, const QString& menuText,
-                        const QKeySequence& shortcut, std::function<void()> run,
-                        std::function<bool()> enabled, std::function<bool()> checked = {});
     void UpdateCommand(Command& command);
+    void VideoChanged();
 
     kivra::MainFrameHost& m_app;
     kivra::QtUserMessages m_messages;

@@ -1,6 +1,6 @@
 #pragma once
-// What the main window asks of the application object that owns it: the settings, the document,
-// the recent files and the commands that open and close videos.
+// What the main window asks of the application object that owns it: the settings, the document
+// and its actions, the recent files and the commands that open and close videos.
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -13,12 +13,15 @@ class CVfwDoc;
 namespace kivra {
 
 class RecentFileList;
+class Workspace;
 
 class MainFrameHost {
 public:
     virtual ~MainFrameHost() = default;
     virtual CInifileManager* GetSettings() const = 0;
     virtual CVfwDoc* GetDocument() const = 0;
+    // The actions on the open video; null before start-up has made it.
+    virtual Workspace* GetWorkspace() const = 0;
     // The File menu's recent files; null before start-up has read them.
     virtual const RecentFileList* RecentFiles() const = 0;
     // The one way a video is opened: open command, command line, dropped files. Returns at

@@ -15,6 +15,7 @@ public:
     CAviVideoStream* Stream() const override;
     const CLFFManager* Markers() const override;
     std::string VideoPath() const override;
+    Workspace& Actions() const override { return m_frame.Actions(); }
     int RangeStart() const override;
     int RangeEnd() const override;
     bool IsPlaying() const override;

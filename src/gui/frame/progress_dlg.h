@@ -32,7 +32,6 @@ public:
     bool CreateModeless();
     // Enables the owner again if CreateModeless disabled it, and hides the dialog.
     bool DestroyWindow();
-    bool IsCreated() const { return m_bCreated; }
 
     // Range of the bar and of the percent figure.
     void SetRange32(int lower, int upper);

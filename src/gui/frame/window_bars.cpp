@@ -12,8 +12,8 @@
 #include "frame/main_frame.h"
 #include "frame/mosaic_size_dlg_bar.h"
 #include "frame/slider_view.h"
-#include "reading/avi_video_stream.h"
 #include "platform/rw_ini_file.h"
+#include "reading/avi_video_stream.h"
 #include "settings/inifile_manager.h"
 #include "ui/codec_list_dlg.h"
 #include "ui/help_dlg.h"
@@ -37,7 +37,7 @@ void CMainFrame::CreateBars() {
     m_pMarkerBar = kivra::CreateMarkerToolBar(this, lookup);
     m_pMosaicBar = new CMosaicSizeDlgBar(this);
     m_pMosaicBar->SetOnSelected([this](int i) { m_trimming.OnMosaicType(i); });
-    m_pMosaicBar->InitializeBar(Settings().MosaicRectType);
+    m_pMosaicBar->InitializeBar(m_session.MosaicType());
     m_pMosaicToolBar = m_pMosaicBar->WrapInToolBar(this);
 
     // First row: trimming, movie, mosaic shape, marker; the slider bar on a row of its own.
@@ -108,7 +108,7 @@ void CMainFrame::UpdateBarStates() {
 
 void CMainFrame::SyncMosaicBar() {
     if (m_pMosaicBar != nullptr) {
-        m_pMosaicBar->Select(Settings().MosaicRectType);
+        m_pMosaicBar->Select(m_session.MosaicType());
     }
 }
 

@@ -35,7 +35,6 @@ public:
     const std::vector<kivra::ImagePoint>& Points() const { return m_points; }
     QDoubleSpinBox* LengthEdit() const { return m_pLength; }
     QPushButton* OkButton() const { return m_pOk; }
-    QPushButton* ClearButton() const { return m_pClear; }
 
     // kivra::PictureClickHook: taken only while the dialog is shown.
     bool OnPictureClick(kivra::ImagePoint point) override;

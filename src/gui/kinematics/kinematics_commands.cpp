@@ -12,10 +12,10 @@
 #include "kinematics/kinematics_plot.h"
 #include "markers/csv_export.h"
 #include "markers/lff_manager.h"
-#include "reading/avi_video_stream.h"
-#include "output/own_files.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
+#include "reading/avi_video_stream.h"
+#include "workspace/workspace.h"
 
 using kivra::MsgButtons;
 using kivra::MsgIcon;
@@ -191,39 +191,31 @@ void CKinematicsCommands::OnExport() {
 }
 
 bool CKinematicsCommands::ExportKinematics(const std::string& path) {
-    const CLFFManager* markers = m_host->Markers();
-    if (markers == nullptr) {
+    if (m_host->Markers() == nullptr) {
         return false;
     }
-    const kivra::OwnFile own =
-        kivra::VideoOwnFiles(m_host->VideoPath(), m_host->Stream()).Which(path);
-    if (own != kivra::OwnFile::kNone) {
-        m_host->ShowMessage(kivra::OwnFileRefusalText(own), MsgButtons::Ok, MsgIcon::Warning);
-        return false;
-    }
-    bool written = false;
-    kivra::KinematicsResult result;
-    try {
-        result = Compute();
-        written = result.table && kivra::WriteKinematicsCsv(*result.table, path);
-    } catch (const std::bad_alloc&) {
-        written = false;  // the session and its unsaved markers stay
-    }
-    if (!result.table && result.failure != kivra::KinematicsResult::kNone) {
-        m_host->ShowMessage(FailureText(result).toStdString(), MsgButtons::Ok, MsgIcon::Warning);
-        return false;
-    }
-    if (!written) {
-        m_host->ShowMessage(kivra::LoadString(kivra::kIdsCsvFailed), MsgButtons::Ok,
-                            MsgIcon::Warning);
+    kivra::KinematicsOptions options;
+    options.angles = m_settings.angles;
+    options.filterHz = m_settings.filterHz;
+    options.calibration = CurrentCalibration();
+    const kivra::KinematicsExport exported = m_host->Actions().ExportKinematicsCsv(path, options);
+    const kivra::ActionResult& result = exported.result;
+    if (!result.ok()) {
+        if (exported.failure != kivra::KinematicsResult::kNone) {
+            kivra::KinematicsResult failed;
+            failed.failure = exported.failure;
+            failed.error = result.detail;
+            m_host->ShowMessage(FailureText(failed).toStdString(), MsgButtons::Ok,
+                                MsgIcon::Warning);
+        } else if (!result.message.empty()) {
+            m_host->ShowMessage(result.message, MsgButtons::Ok, result.icon);
+        }
         return false;
     }
     // Written all the same: the other columns are good, and an empty one is plain to see.
-    const auto missing = kivra::AnglesWithoutData(*markers, m_host->RangeStart(),
-                                                  m_host->RangeEnd(), m_settings.angles);
-    if (!missing.empty()) {
+    if (!exported.emptyAngles.empty()) {
         std::string text = tr("次の角度はマーカにデータがないため空欄です。").toStdString();
-        for (const kivra::AngleWithoutData& m : missing) {
+        for (const kivra::AngleWithoutData& m : exported.emptyAngles) {
             text += "\n" + m.name + ": ID " + std::to_string(m.id);
         }
         m_host->ShowMessage(text, MsgButtons::Ok, MsgIcon::Information);

@@ -66,7 +66,6 @@ public:
 private:
     QString FailureText(const kivra::KinematicsResult& result) const;
     void RefreshPlot(bool force);
-    // A cheap fingerprint of the markers, so the plot is recomputed only when they change.
 
     std::unique_ptr<kivra::KinematicsHost> m_host;
     int m_nMaxId;

@@ -14,6 +14,7 @@ class QWidget;
 namespace kivra {
 
 class PictureClickHook;
+class Workspace;
 
 class KinematicsHost {
 public:
@@ -24,6 +25,8 @@ public:
     virtual const CLFFManager* Markers() const = 0;
     // The path the user opened (the calibration file lies beside it); empty without a video.
     virtual std::string VideoPath() const = 0;
+    // The actions on the open video (the kinematics CSV).
+    virtual Workspace& Actions() const = 0;
     virtual int RangeStart() const = 0;
     virtual int RangeEnd() const = 0;
     virtual bool IsPlaying() const = 0;

@@ -41,7 +41,6 @@ public:
 
     QChart* Chart() const { return m_pChart; }
     QChartView* ChartView() const { return m_pChartView; }
-    QListWidget* SeriesList() const { return m_pList; }
     // The series keys chosen now: "M02" for a marker's x and y, an angle's name otherwise.
     const std::set<QString>& Chosen() const { return m_chosen; }
     void Choose(const QString& key, bool shown);

@@ -11,10 +11,10 @@
 #include <cstddef>
 
 #include "markers/video_annotations.h"
-#include "reading/avi_video_stream.h"
-#include "reading/stream_info_text.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
+#include "reading/avi_video_stream.h"
+#include "reading/stream_info_text.h"
 #include "settings/inifile_manager.h"
 #include "view/picture_click_hook.h"
 #include "view/view_cursors.h"
@@ -65,7 +65,7 @@ CVfwView::CVfwView(kivra::FrameViewHost& host, QWidget* parent) : QWidget(parent
     m_fontLabel.setStyleHint(QFont::Monospace);
     m_fontLabel.setFixedPitch(true);
 
-    m_nBoxHalfSize = m_host.Settings().LengthFromCenter1;
+    m_nBoxHalfSize = m_host.Session().AreaBoxHalfSize(0);
 
     m_cursorSetId = kivra::MarkerPlacingCursor();
     m_cursorOpenHand = kivra::OpenHandCursor();
@@ -76,14 +76,14 @@ CVfwView::CVfwView(kivra::FrameViewHost& host, QWidget* parent) : QWidget(parent
 CVfwView::~CVfwView() = default;
 
 void CVfwView::ResetCursorBox() {
-    m_nBoxHalfSize = m_host.Settings().LengthFromCenter1;
+    m_nBoxHalfSize = m_host.Session().AreaBoxHalfSize(0);
     m_rcCursorBox = {};
     update();
 }
 
 void CVfwView::RecomputeCursorBox() {
     m_rcCursorBox = kivra::AreaBoxAtCursor(m_ptCursorCenter.x, m_ptCursorCenter.y, m_nBoxHalfSize,
-                                           m_host.Settings().Direction);
+                                           m_host.Session().Direction());
     update();
 }
 
@@ -99,7 +99,7 @@ void CVfwView::ResizeAreaBox(int step) {
 }
 
 void CVfwView::ResetBoxHalfSize() {
-    m_nBoxHalfSize = m_host.Settings().LengthFromCenter1;
+    m_nBoxHalfSize = m_host.Session().AreaBoxHalfSize(0);
 }
 
 void CVfwView::SetBoxHalfSize(int halfSize) {
@@ -126,7 +126,7 @@ kivra::ImageMapping CVfwView::MappingFor(const ViewRect& imageRect, kivra::ViewM
     kivra::ImageMapping m;
     m.imageRect = imageRect;
     std::tie(m.imageWidth, m.imageHeight) = ImageSize();
-    std::tie(m.outputWidth, m.outputHeight) = m_host.Settings().OutputSize();
+    std::tie(m.outputWidth, m.outputHeight) = m_host.Session().OutputSize();
     m.trimRect = TrimRectOfFrame(frame);
     m.preview = viewMode == kivra::kPreviewMode;
     return m;
@@ -189,7 +189,7 @@ ViewRect CVfwView::DrawFrame(QPainter& dc, CAviVideoStream& stream, const ViewRe
     stream.LoadFrame(-1);  // decodes only when the frame or the deinterlacing changed
     const auto [width, height] = PictureSize(stream);
     const double aspect = kivra::PictureAspect(m_host.Session().GetViewMode(),
-                                               m_host.Settings().Direction, width, height);
+                                               m_host.Session().Direction(), width, height);
     const kivra::FrameFit fit = kivra::FitFrame(box, aspect);
     dc.fillRect(ToQRect(fit.bar1), Qt::black);
     dc.fillRect(ToQRect(fit.bar2), Qt::black);

@@ -5,14 +5,13 @@
 #include <string>
 
 #include "platform/user_messages.h"
+#include "session/edit_session.h"
 
 class CAviVideoStream;
 class CInifileManager;
 struct VideoAnnotations;
 
 namespace kivra {
-
-class EditSession;
 
 class FrameViewHost {
 public:
@@ -33,6 +32,9 @@ public:
     virtual bool IsMarkerIdDialogVisible() const = 0;
     virtual std::optional<int> ReadBackMarkerId() = 0;
     virtual void AdvanceMarkerId() = 0;
+
+    // How a skip-mode click fills the frames it passes over; empty: in a straight line.
+    virtual EditSession::SkipFill SkippedFramesFill() const { return {}; }
 
     // The frame moves of the area and marker work.
     virtual void MoveTrackbar(int frame) = 0;

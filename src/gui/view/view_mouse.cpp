@@ -14,11 +14,10 @@
 #include "geometry/trimming_param.h"
 #include "markers/lff_manager.h"
 #include "markers/video_annotations.h"
-#include "reading/avi_video_stream.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
+#include "reading/avi_video_stream.h"
 #include "settings/inifile_manager.h"
-#include "tracking/marker_tracker.h"
 #include "view/picture_click_hook.h"
 #include "view/vfw_view.h"
 
@@ -172,21 +171,19 @@ void CVfwView::SetAreaAtCursor(CAviVideoStream& stream) {
     const auto [imageWidth, imageHeight] = ImageSize();
     const kivra::PixelRect rect =
         kivra::BoxToImageRect(m_rcCursorBox, m_rcImage, imageWidth, imageHeight);
-    CInifileManager& settings = m_host.Settings();
-    if (!session.SetArea(second ? 1 : 0, rect, stream.m_nCurrentFrame, settings.Direction)) {
+    if (!session.SetArea(second ? 1 : 0, rect, stream.m_nCurrentFrame)) {
         return;
     }
+    session.SetAreaBoxHalfSize(second ? 1 : 0, m_nBoxHalfSize);
     if (!second) {
-        settings.LengthFromCenter1 = m_nBoxHalfSize;
         // In side mode area 2 starts as large as area 1 and keeps that size.
         if (session.GetTrimmingMode() == kivra::kFrontMode) {
-            m_nBoxHalfSize = settings.LengthFromCenter2;
+            m_nBoxHalfSize = session.AreaBoxHalfSize(1);
             RecomputeCursorBox();
         }
         m_host.ShowLastFrame();
     } else {
-        settings.LengthFromCenter2 = m_nBoxHalfSize;
-        m_nBoxHalfSize = settings.LengthFromCenter1;
+        m_nBoxHalfSize = session.AreaBoxHalfSize(0);
         m_rcCursorBox = {};
         m_host.ShowFirstFrame();
     }
@@ -208,16 +205,8 @@ void CVfwView::PlaceMarker(CAviVideoStream& stream, ViewPoint point) {
     const CInifileManager& settings = m_host.Settings();
     if (settings.SetIDMode != 0) {
         const int skip = settings.SkipFrameNum;
-        kivra::EditSession::SkipFill fill;
-        if (settings.SkipFillByTracking != 0) {
-            const bool deinterlace = settings.Deinterlace != 0;
-            fill = [&stream, deinterlace](CLFFManager& markers, int row, int at, double x, double y,
-                                          int count, int rangeStart) {
-                kivra::FillSkippedFramesByTracking(stream, markers, row, at, x, y, count,
-                                                   rangeStart, deinterlace);
-            };
-        }
-        session.SetMarkerFillingSkipped(id, frame, image->x, image->y, skip, fill);
+        session.SetMarkerFillingSkipped(id, frame, image->x, image->y, skip,
+                                        m_host.SkippedFramesFill());
         const int64_t next = std::min<int64_t>(session.RangeEnd(), int64_t{frame} + skip);
         stream.SetPosition(static_cast<int>(next));
         m_host.MoveTrackbar(stream.m_nCurrentFrame);

@@ -86,7 +86,7 @@ void CVfwView::DrawTrimmingAreas(QPainter& dc, const CAviVideoStream& stream) {
             base = AreaToView(base, m_rcImage, imageWidth, imageHeight);
             FrameRect2(dc, base, *colour);
         }
-        FrameRect(dc, kivra::MosaicRect(base, m_host.Annotations()->m_nMosaicType), *colour);
+        FrameRect(dc, kivra::MosaicRect(base, m_host.Session().MosaicType()), *colour);
     }
 
     if (mode == kivra::kAreaMode && !m_rcCursorBox.IsEmpty()) {
@@ -94,7 +94,7 @@ void CVfwView::DrawTrimmingAreas(QPainter& dc, const CAviVideoStream& stream) {
             m_host.Session().AreaIndex() == 1 ? QColor(0, 0, 255) : QColor(255, 0, 0);
         const ViewRect& box = m_rcCursorBox;
         FrameRect2(dc, box, boxColour);
-        FrameRect(dc, kivra::MosaicRect(box, m_host.Annotations()->m_nMosaicType), boxColour);
+        FrameRect(dc, kivra::MosaicRect(box, m_host.Session().MosaicType()), boxColour);
         dc.fillRect(box.left + box.Width() / 2, box.top, 1, box.Height(), boxColour);
     }
 }

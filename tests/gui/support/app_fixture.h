@@ -5,7 +5,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -165,12 +164,7 @@ protected:
     // The window's own event loop runs meanwhile; gives up after a minute.
     template <class Condition>
     static void WaitUntil(Condition done) {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done() && clock.elapsed() < 60000) {
-            QTest::qWait(2);
-        }
-        EXPECT_TRUE(done()) << "still running after a minute";
+        EXPECT_TRUE(QTest::qWaitFor(done, 60000)) << "still running after a minute";
     }
 
     // The play clock becomes m_tick: forward play moves by what the test adds to it, however
@@ -181,12 +175,18 @@ protected:
 
     // Lets the play timers fire until the picture leaves `frame`; false if it stays for seconds.
     bool WaitWhileAt(int frame) {
-        QElapsedTimer clock;
-        clock.start();
-        while (m_frame->Stream()->m_nCurrentFrame == frame && clock.elapsed() < 5000) {
-            QTest::qWait(5);
-        }
-        return m_frame->Stream()->m_nCurrentFrame != frame;
+        return QTest::qWaitFor([&] { return m_frame->Stream()->m_nCurrentFrame != frame; }, 5000);
+    }
+
+    // Runs the event loop until a timer started now with twice the play interval fires: a play
+    // timer left running would have fired before it.
+    void PassPlayTicks() {
+        QTimer period;
+        period.setSingleShot(true);
+        bool fired = false;
+        QObject::connect(&period, &QTimer::timeout, [&fired] { fired = true; });
+        period.start(2 * int(1000.0 / m_frame->Stream()->GetFrameRate()));
+        ASSERT_TRUE(QTest::qWaitFor([&fired] { return fired; }, 5000));
     }
 
     QImage Grab() { return m_view->grab().toImage().convertToFormat(QImage::Format_RGB32); }

@@ -1,0 +1,49 @@
+#pragma once
+// The gait commands of kivra-cli: "gait" writes the analysis as CSV files into a folder,
+// "report" as a PDF. The caller opens the video; these take its markers and pictures.
+#include <functional>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "gait/gait_analysis.h"
+
+namespace kivra {
+struct Dib;
+}
+
+namespace kivra::cli {
+
+struct GaitArguments {
+    std::string video;
+    std::string output;  // OUTDIR for gait, OUT.pdf for report
+    GaitSetup setup;
+    std::optional<double> scale;
+    std::vector<NamedAngle> angles;
+    std::string reference;  // "Percent,Mean,SD" CSV for the report's curves
+    bool detect = false;
+};
+
+// What the opened video gives the commands.
+struct GaitSource {
+    const CLFFManager* markers = nullptr;
+    bool markerFileLoaded = false;
+    std::string markerPath;  // the events file follows its name
+    std::string calibrationPath;
+    int first = 0;
+    int last = 0;
+    double fps = 0.0;
+    std::function<const Dib*(int frame)> picture;  // the report's stills, decoded
+};
+
+// Reads "gait|report VIDEO OUT [options]". 2 for a command line that is wrong (problem says
+// why when it can), 1 for one that names something impossible (an unknown side), 0 when
+// usable.
+int ParseGaitArguments(const std::vector<std::string>& args, GaitArguments& parsed,
+                       std::string& problem);
+
+int RunGait(const GaitArguments& arguments, const GaitSource& source, std::ostream& err);
+int RunReport(const GaitArguments& arguments, const GaitSource& source, std::ostream& err);
+
+}  // namespace kivra::cli

@@ -1,0 +1,60 @@
+#pragma once
+// The whole gait analysis of one video's markers over its play range: events (detected, or
+// as the user edited them), parameters and cycle curves, and the four CSV files of it. Used
+// alike by the window and the command line.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "gait/gait_cycles.h"
+#include "gait/gait_parameters.h"
+#include "gait/gait_setup.h"
+#include "kinematics/calibration.h"
+#include "kinematics/joint_angle.h"
+
+class CLFFManager;
+
+namespace kivra {
+
+struct GaitAnalysisOptions {
+    GaitSetup setup;
+    std::optional<Calibration> calibration;        // lengths in pixels without it
+    std::vector<NamedAngle> angles;                // the cycle curves' angles
+    std::optional<std::vector<GaitEvent>> events;  // as edited; nothing: detect them
+};
+
+struct GaitAnalysis {
+    std::vector<GaitEvent> events;
+    bool detected = false;  // the events were detected now, not taken as given
+    FloorLine floor;
+    GaitParameters parameters;
+    std::vector<AngleCycles> cycles;
+    double fps = 0.0;
+    std::string error;  // why there is no analysis, in words; empty otherwise
+};
+
+// The IDs the setup names (feet, pelvis) and the angles name that have no marker in
+// first ... last, each with what names it ("R heel", "pelvis", an angle's name).
+struct GaitMarkerWithoutData {
+    std::string role;
+    int id = 0;
+};
+std::vector<GaitMarkerWithoutData> GaitMarkersWithoutData(const CLFFManager& store,
+                                                          const GaitAnalysisOptions& options,
+                                                          int first, int last);
+
+GaitAnalysis AnalyseGait(const CLFFManager& store, int first, int last, double fps,
+                         const GaitAnalysisOptions& options);
+
+// events.csv, strides.csv, summary.csv and cycles.csv of the analysis: decimal points in every
+// locale, CR LF line ends, empty fields where a value cannot be computed.
+std::string FormatEventsCsv(const GaitAnalysis& analysis);
+std::string FormatStridesCsv(const GaitAnalysis& analysis);
+std::string FormatSummaryCsv(const GaitAnalysis& analysis);
+std::string FormatCyclesCsv(const GaitAnalysis& analysis);
+// Writes the four files into folder (which must exist), each replaced in one step; the name
+// of the first that could not be written, or nothing.
+std::optional<std::string> WriteGaitCsvFiles(const GaitAnalysis& analysis,
+                                             const std::string& folder);
+
+}  // namespace kivra

@@ -1,0 +1,56 @@
+#include "gait/gait_event_list.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace kivra {
+
+void GaitEventList::Replace(std::vector<GaitEvent> events) {
+    std::sort(events.begin(), events.end());
+    events.erase(std::unique(events.begin(), events.end()), events.end());
+    events_ = std::move(events);
+}
+
+bool GaitEventList::Add(const GaitEvent& event, int first, int last) {
+    if (event.frame < first || event.frame > last ||
+        std::binary_search(events_.begin(), events_.end(), event)) {
+        return false;
+    }
+    events_.insert(std::upper_bound(events_.begin(), events_.end(), event), event);
+    return true;
+}
+
+bool GaitEventList::Move(const GaitEvent& event, int toFrame, int first, int last) {
+    GaitEvent moved = event;
+    moved.frame = toFrame;
+    if (toFrame < first || toFrame > last || moved == event ||
+        !std::binary_search(events_.begin(), events_.end(), event) ||
+        std::binary_search(events_.begin(), events_.end(), moved)) {
+        return false;
+    }
+    Delete(event);
+    events_.insert(std::upper_bound(events_.begin(), events_.end(), moved), moved);
+    return true;
+}
+
+bool GaitEventList::Delete(const GaitEvent& event) {
+    const auto it = std::lower_bound(events_.begin(), events_.end(), event);
+    if (it == events_.end() || *it != event) {
+        return false;
+    }
+    events_.erase(it);
+    return true;
+}
+
+std::optional<GaitEvent> GaitEventList::Nearest(int frame, int within) const {
+    std::optional<GaitEvent> best;
+    for (const GaitEvent& e : events_) {
+        const int distance = std::abs(e.frame - frame);
+        if (distance <= within && (!best || distance < std::abs(best->frame - frame))) {
+            best = e;
+        }
+    }
+    return best;
+}
+
+}  // namespace kivra

@@ -1,0 +1,42 @@
+#pragma once
+// The gait events of one video, as detected and then edited, in a small text file of our own
+// beside the marker file, "<marker file base>.kgait":
+//
+//   kivra-gait 1
+//   event 31 R HS
+//   event 52 L TO
+//
+// One "key values" line each, '#' starts a comment line. Unknown keys are refused, so a newer
+// file is never half understood.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "gait/gait_events.h"
+
+namespace kivra {
+
+// The events file of a marker file: its extension replaced by ".kgait".
+std::string GaitFilePath(const std::string& markerPath);
+
+inline constexpr int kGaitFileVersion = 1;
+// Files larger than this are not ours (about 200,000 events).
+inline constexpr std::size_t kMaxGaitFileBytes = 4u << 20;
+
+struct GaitFileRead {
+    enum Status { kMissing, kLoaded, kDamaged };
+    Status status = kMissing;
+    std::vector<GaitEvent> events;  // only with kLoaded, ordered
+    std::string problem;            // only with kDamaged: what is wrong, for the user
+};
+
+// The file's text, events in their order; ParseGaitFile reads it back exactly.
+std::string FormatGaitFile(const std::vector<GaitEvent>& events);
+GaitFileRead ParseGaitFile(std::string_view text);
+// Missing when nothing is at path; damaged when it cannot be read, is not a regular file, is
+// too large or does not parse.
+GaitFileRead ReadGaitFile(const std::string& path);
+// Replaces the file in one step; false leaves an old one intact.
+bool WriteGaitFile(const std::string& path, const std::vector<GaitEvent>& events);
+
+}  // namespace kivra
