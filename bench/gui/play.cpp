@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -155,7 +156,12 @@ int main(int argc, char** argv) {
         const double forwardMs = StepMs(path, false, cacheBytes, &forwardDecoded);
         const double backwardMs = StepMs(path, true, cacheBytes, &backwardDecoded);
         const double ratio = backwardMs / forwardMs;
-        if (!app.OpenDocumentFile(path)) {
+        std::optional<bool> opened;
+        app.OpenDocumentFile(path, [&opened](bool ok) { opened = ok; });
+        while (!opened) {  // the open runs as a job of the window
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
+        if (!*opened) {
             std::fprintf(stderr, "cannot open %s\n", path.c_str());
             return 1;
         }

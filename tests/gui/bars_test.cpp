@@ -1,5 +1,5 @@
 // The progress dialog of long jobs and the slider bar, as real widgets: what the percent label
-// reads, who gets disabled and enabled again, that the pump keeps events flowing, and what the
+// reads, who gets disabled and enabled again, that events keep flowing under it, and what the
 // speed list and the trackbar report back to the main frame.
 #include <gtest/gtest.h>
 
@@ -131,7 +131,7 @@ TEST_F(ProgressDlgTest, OwnerDisabledBeforehandStaysDisabled) {
     EXPECT_FALSE(owner.isEnabled());
 }
 
-TEST_F(ProgressDlgTest, PumpRunsQueuedEventsAndRepaintsTheDisabledOwner) {
+TEST_F(ProgressDlgTest, EventLoopRunsQueuedEventsAndRepaintsTheDisabledOwner) {
     CProgressDlg dlg(&owner);
     ASSERT_TRUE(dlg.CreateModeless());
     SettleEvents();
@@ -140,7 +140,7 @@ TEST_F(ProgressDlgTest, PumpRunsQueuedEventsAndRepaintsTheDisabledOwner) {
     QTimer::singleShot(0, [&ran] { ran = true; });
     PaintCounter paints(&owner);
     owner.update();
-    dlg.PumpMessages();
+    SettleEvents();
     EXPECT_TRUE(ran);
     EXPECT_GT(paints.count, 0);
     EXPECT_FALSE(owner.isEnabled());

@@ -89,6 +89,7 @@ protected:
     void Command(CommandId id) {
         ASSERT_TRUE(Enabled(id)) << id;
         Act(id)->trigger();
+        WaitForJobs();
         Paint();
     }
     int Current() const { return m_frame->Stream()->m_nCurrentFrame; }
@@ -546,7 +547,7 @@ TEST_F(CommandTableTest, CommandRulesHoldWhileARefusedFileIsReported) {
         }
     });
     idleUnderBox.start(10);
-    EXPECT_FALSE(m_app->OpenDocumentFile(notVideo));
+    EXPECT_FALSE(OpenAndWait(notVideo));
     idleUnderBox.stop();
     std::string refusal = kivra::LoadString(2012);
     refusal.replace(refusal.find("%1"), 2, notVideo);

@@ -49,6 +49,7 @@ protected:
             return false;
         }
         action->trigger();
+        WaitForJobs();
         QCoreApplication::processEvents();
         return true;
     }
@@ -157,7 +158,7 @@ TEST_F(EditHistoryTest, AreasAreAskedAboutBeforeTheVideoGoesUntilBackAtTheSavedS
     EXPECT_FALSE(Modified()) << "no marker changed";
     {
         MessageBoxCatcher cancel(QMessageBox::Cancel);
-        EXPECT_FALSE(m_app->OpenDocumentFile(other));
+        EXPECT_FALSE(OpenAndWait(other));
         EXPECT_EQ(cancel.Texts(), QStringList{Text(2041)});
         EXPECT_FALSE(m_frame->close());
         EXPECT_EQ(cancel.Texts(), (QStringList{Text(2041), Text(2041)}));
@@ -238,6 +239,25 @@ TEST_F(EditHistoryTest, FollowingMarkersFillsTheRangeAndUndoesAsOneStep) {
     m_frame->Playback().ShowFrame(40);
     Session().DeleteFrameMarkers(40);
     EXPECT_FALSE(Run(kivra::ID_MARKER_FOLLOW));
+}
+
+// Cancel stops the follow run on its worker: the markers, the undo history and the window are
+// as before, and nothing is said.
+TEST_F(EditHistoryTest, CancelledFollowLeavesTheMarkersAsTheyWere) {
+    ASSERT_TRUE(Session().SetMarker(1, 0, kHeadX, kHeadY));
+    MessageBoxCatcher none;
+    {
+        kivra::test::ProgressCanceller cancel;
+        ASSERT_TRUE(Run(kivra::ID_MARKER_FOLLOW));
+        EXPECT_TRUE(cancel.Pressed());
+    }
+    EXPECT_EQ(Row(1).size(), 1u);
+    EXPECT_TRUE(none.Texts().isEmpty());
+    EXPECT_TRUE(m_frame->isEnabled());
+    EXPECT_FALSE(m_frame->Jobs().Busy());
+    EXPECT_TRUE(Run(kivra::ID_MARKER_UNDO)) << "the click is the last step";
+    EXPECT_TRUE(Row(1).empty());
+    EXPECT_FALSE(Run(kivra::ID_MARKER_UNDO));
 }
 
 }  // namespace

@@ -188,6 +188,7 @@ TEST_F(FrameViewTest, DroppingThreeFilesOpensOnlyTheLast) {
     QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(m_view, &drop);
     EXPECT_TRUE(QTest::qWaitFor([&] { return m_app->GetDocument()->PathName() == last; }, 5000));
+    WaitForJobs();
 
     EXPECT_EQ(m_app->GetDocument()->PathName(), last);
     EXPECT_EQ(m_frame->Session().GetViewMode(), 0);
@@ -256,6 +257,7 @@ TEST_F(FrameViewTest, CommandLineVideoOpensOnceTheWindowIsUp) {
     EXPECT_EQ(m_app->GetDocument()->PathName(), "");  // not before the event loop runs
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
+    WaitUntil([this] { return !m_app->GetMainFrame()->Jobs().Busy(); });
     EXPECT_EQ(m_app->GetDocument()->PathName(), m_dir.File(name));
     EXPECT_EQ(m_app->GetMainFrame()->Session().GetViewMode(), kivra::kNormalMode);
 }

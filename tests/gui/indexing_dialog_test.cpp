@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <chrono>
 #include <filesystem>
 
@@ -18,29 +17,34 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Watches for the progress dialog and, when told to, presses its Cancel button.
-class DialogWatcher {
+// Watches for the progress dialog and, when told to, presses its Cancel button the moment it
+// shows: the indexing goes on beside the window and would be over before a later look.
+class DialogWatcher : public QObject {
 public:
-    explicit DialogWatcher(bool cancel) {
-        QObject::connect(&m_timer, &QTimer::timeout, [this, cancel] {
-            for (QWidget* widget : QApplication::topLevelWidgets()) {
-                auto* dialog = qobject_cast<CProgressDlg*>(widget);
-                if (dialog == nullptr || !dialog->isVisible()) {
-                    continue;
-                }
-                m_caption = dialog->windowTitle();
-                if (cancel && dialog->CancelButton()->isVisible()) {
-                    QTest::mouseClick(dialog->CancelButton(), Qt::LeftButton);
-                }
-            }
-        });
-        m_timer.start(5);
-    }
+    explicit DialogWatcher(bool cancel) : m_bCancel(cancel) { qApp->installEventFilter(this); }
+    ~DialogWatcher() override { qApp->removeEventFilter(this); }
     // The title of the dialog seen; empty when none came up.
     const QString& Caption() const { return m_caption; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Show) {
+            return false;
+        }
+        if (auto* dialog = qobject_cast<CProgressDlg*>(watched); dialog != nullptr) {
+            m_caption = dialog->windowTitle();
+        }
+        auto* button = qobject_cast<QPushButton*>(watched);
+        auto* dialog = button != nullptr ? qobject_cast<CProgressDlg*>(button->window()) : nullptr;
+        if (m_bCancel && dialog != nullptr && button == dialog->CancelButton()) {
+            m_caption = dialog->windowTitle();
+            button->click();
+        }
+        return false;
+    }
+
 private:
-    QTimer m_timer;
+    bool m_bCancel;
     QString m_caption;
 };
 
@@ -68,7 +72,7 @@ TEST_F(IndexingDialogTest, CancelKeepsTheOpenVideoAndWritesNothing) {
     doc.SetIndexingDialogDelay(std::chrono::milliseconds(0));
     {
         const DialogWatcher watcher(true);
-        EXPECT_FALSE(m_app->OpenDocumentFile(clip));
+        EXPECT_FALSE(OpenAndWait(clip));
         EXPECT_EQ(watcher.Caption(),
                   QString::fromStdString(kivra::LoadString(kivra::kIdsIndexingCaption)));
     }
@@ -83,7 +87,7 @@ TEST_F(IndexingDialogTest, CancelKeepsTheOpenVideoAndWritesNothing) {
     doc.SetIndexingDialogDelay(std::chrono::milliseconds(60000));
     {
         const DialogWatcher watcher(false);
-        EXPECT_TRUE(m_app->OpenDocumentFile(clip));
+        EXPECT_TRUE(OpenAndWait(clip));
         EXPECT_TRUE(watcher.Caption().isEmpty());
     }
     EXPECT_EQ(doc.PathName(), clip);

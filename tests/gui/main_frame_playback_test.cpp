@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QSlider>
 #include <QTest>
+#include <filesystem>
 
 #include "frame/slider_dlg_bar.h"
 #include "frame/slider_view.h"
@@ -148,13 +149,40 @@ TEST_F(ConversionProgressTest, ProgressDialogDuringConversion) {
         sawDisabled = sawDisabled || !m_frame->isEnabled();
     });
     watcher.start(20);
-    ASSERT_TRUE(m_app->OpenDocumentFile(mp4));
+    ASSERT_TRUE(OpenAndWait(mp4));
     watcher.stop();
     EXPECT_TRUE(sawDialog);
     EXPECT_TRUE(sawDisabled);
     EXPECT_TRUE(sawSize);
     EXPECT_TRUE(m_frame->isEnabled());
     EXPECT_EQ(m_frame->Stream()->GetFrameCount(), 150);
+}
+
+// Cancel during the conversion keeps the open video, says nothing and leaves no file of the
+// way; the window takes commands again.
+TEST_F(ConversionProgressTest, CancelledConversionKeepsTheOpenVideo) {
+    const std::string mp4 = m_dir.File("long clip.mp4");
+    ASSERT_TRUE(
+        kivra::test::RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=1280x720:rate=30", "-frames:v",
+                                "300", "-c:v", "libx264", "-preset", "ultrafast", mp4}));
+    Open(m_sample);
+    m_frame->Settings().OpenDirect = 0;
+    kivra::test::MessageBoxCatcher none;
+    bool opened = true;
+    {
+        kivra::test::ProgressCanceller cancel(QStringLiteral(" MB"));
+        opened = OpenAndWait(mp4);
+        EXPECT_TRUE(cancel.Pressed());
+    }
+    EXPECT_FALSE(opened);
+    EXPECT_TRUE(none.Texts().isEmpty());
+    EXPECT_EQ(m_app->GetDocument()->PathName(), m_sample);
+    EXPECT_TRUE(m_frame->IsVideoOpen());
+    EXPECT_FALSE(std::filesystem::exists(m_dir.File("long clip.$tmp$.avi")));
+    EXPECT_FALSE(std::filesystem::exists(m_dir.File("long clip.$tmp$.wav")));
+    EXPECT_TRUE(m_frame->isEnabled());
+    m_frame->UpdateCommandUI();
+    EXPECT_TRUE(m_frame->Action(kivra::ID_MOVIE_PLAY)->isEnabled());
 }
 
 }  // namespace

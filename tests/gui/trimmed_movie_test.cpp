@@ -15,6 +15,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <csignal>
@@ -208,6 +209,7 @@ protected:
         ASSERT_TRUE(save->isEnabled());
         ModalScript user(std::move(steps));
         save->trigger();
+        WaitForJobs();
         EXPECT_TRUE(user.Done());
     }
     // Files in the scratch folder whose name holds `part`.
@@ -625,6 +627,62 @@ TEST_F(TrimmedMovieTest, CancelledSaveLeavesNothingAndShowsNoError) {
     EXPECT_TRUE(m_frame->isEnabled());
     EXPECT_EQ(m_frame->Stream()->m_nCurrentFrame, 0);
     EXPECT_TRUE(m_frame->statusBar()->currentMessage().isEmpty()) << "nothing was saved";
+}
+
+// The save runs beside the window: while it works the picture repaints, timers fire and keys
+// reach no command; the saved message comes once the progress dialog has gone.
+TEST_F(TrimmedMovieTest, WindowPaintsAndTimersFireWhileTheSaveRuns) {
+    UseMjpeg();
+    OpenWithAreas();
+    const std::string avi = m_dir.File("beside the window.avi");
+    const int deinterlace = m_frame->Settings().Deinterlace;
+    int ticks = 0;
+    int paints = 0;
+    bool keySent = false;
+    bool dialogAtEnd = true;
+    class PaintsWhileBusy : public QObject {
+    public:
+        PaintsWhileBusy(CMainFrame* frame, int& paints) : m_frame(frame), m_paints(paints) {}
+        bool eventFilter(QObject*, QEvent* event) override {
+            m_paints += event->type() == QEvent::Paint && m_frame->Jobs().Busy() ? 1 : 0;
+            return false;
+        }
+
+    private:
+        CMainFrame* m_frame;
+        int& m_paints;
+    } counter(m_frame, paints);
+    m_view->installEventFilter(&counter);
+    QTimer beat;
+    QObject::connect(&beat, &QTimer::timeout, [&] {
+        if (!m_frame->Jobs().Busy()) {
+            return;
+        }
+        ++ticks;
+        m_view->update();
+        if (!keySent) {
+            keySent = true;
+            QTest::keySequence(m_frame, QKeySequence(Qt::CTRL | Qt::Key_D));  // deinterlace
+        }
+    });
+    beat.start(1);
+    QObject::connect(m_frame->statusBar(), &QStatusBar::messageChanged, [&] {
+        dialogAtEnd = false;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            dialogAtEnd = dialogAtEnd || (qobject_cast<CProgressDlg*>(w) && w->isVisible());
+        }
+    });
+    Save({SaveAs(1, avi)});
+    beat.stop();
+    m_view->removeEventFilter(&counter);
+
+    EXPECT_GT(ticks, 0);
+    EXPECT_GT(paints, 0);
+    EXPECT_TRUE(keySent);
+    EXPECT_EQ(m_frame->Settings().Deinterlace, deinterlace) << "no command ran during the save";
+    EXPECT_FALSE(dialogAtEnd);
+    EXPECT_EQ(FrameCount(avi), m_frame->RangeEnd() - m_frame->RangeStart() + 1);
+    EXPECT_TRUE(m_frame->isEnabled());
 }
 
 }  // namespace

@@ -306,6 +306,8 @@ TEST_F(WindowLayoutTest, RecentFilesNewestFirstAcrossARestartAndGoneFilesLeaveTh
     QAction* second = m_frame->FileMenu()->actions().at(
         m_frame->FileMenu()->actions().indexOf(MenuAction(m_frame->FileMenu(), expected[1])));
     second->trigger();
+    QCoreApplication::processEvents();  // the entry opens once the menu has closed
+    WaitForJobs();
     QCoreApplication::processEvents();
     EXPECT_EQ(m_app->GetDocument()->PathName(), odd);
     ASSERT_EQ(m_app->RecentFiles()->Entries().size(), 2u);
@@ -317,6 +319,8 @@ TEST_F(WindowLayoutTest, RecentFilesNewestFirstAcrossARestartAndGoneFilesLeaveTh
     MessageBoxCatcher catcher(QMessageBox::Ok);
     MenuAction(m_frame->FileMenu(), QStringLiteral("&2 ") + QString::fromStdString(m_sample))
         ->trigger();
+    QCoreApplication::processEvents();
+    WaitForJobs();
     QCoreApplication::processEvents();
     EXPECT_EQ(m_app->RecentFiles()->Entries(), std::vector<std::string>{odd});
     EXPECT_EQ(RecentMenuTexts().size(), 1);
@@ -376,6 +380,7 @@ TEST_F(WindowLayoutTest, OpenCommandHidesTheTextInformationAndOpensTheChosenFile
     {
         ModalScript user({TypeName(QString::fromStdString(chosen))});
         m_frame->Action(kivra::ID_FILE_OPEN)->trigger();
+        WaitForJobs();
         EXPECT_TRUE(user.Done());
     }
     QCoreApplication::processEvents();

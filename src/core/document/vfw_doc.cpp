@@ -160,17 +160,22 @@ bool CVfwDoc::OnOpenDocument(const std::string& path) {
 }
 
 bool CVfwDoc::OpenCheckedSource(const std::string& path) {
+    StartCheckedOpen(path);
+    return FinishOpen(path, PrepareSource(path, m_host.Progress(), [this] { OnNewDocument(); }));
+}
+
+void CVfwDoc::StartCheckedOpen(const std::string& path) {
     if (!OpensDirectly(path) && SharesTemporaryFiles(path)) {
         OnNewDocument();  // preparing would overwrite what the open video is shown from
     }
-    PreparedSource prepared = PrepareSource(path);
+}
+
+bool CVfwDoc::FinishOpen(const std::string& path, PreparedSource prepared) {
     if (prepared.cancelled) {
         return false;
     }
     if (!prepared.stream) {
-        if (!prepared.cancelled) {
-            m_host.ShowMessage(prepared.failure, kivra::MsgButtons::Ok, kivra::MsgIcon::Warning);
-        }
+        m_host.ShowMessage(prepared.failure, kivra::MsgButtons::Ok, kivra::MsgIcon::Warning);
         return false;
     }
     CommitSource(path, std::move(prepared));
@@ -209,10 +214,12 @@ bool CVfwDoc::SharesTemporaryFiles(const std::string& path) const {
     return ec1 || ec2 || ours == theirs;  // when in doubt, the safe answer
 }
 
-CVfwDoc::PreparedSource CVfwDoc::PrepareSource(const std::string& path) {
+CVfwDoc::PreparedSource CVfwDoc::PrepareSource(const std::string& path,
+                                               kivra::ProgressSink& progress,
+                                               const std::function<void()>& closeOpenVideo) {
     PreparedSource prepared;
     // The probe decides whether pixels must be made square or the picture turned upright.
-    const kivra::ProbeOutcome probe = kivra::ProbeSource(path, m_host.Progress());
+    const kivra::ProbeOutcome probe = kivra::ProbeSource(path, progress);
     if (probe.cancelled) {
         prepared.cancelled = true;
         return prepared;
@@ -226,7 +233,7 @@ CVfwDoc::PreparedSource CVfwDoc::PrepareSource(const std::string& path) {
 
     if (OpensDirectly(path)) {
         std::string why;
-        PreparedSource direct = PrepareDirect(path, probed, &why);
+        PreparedSource direct = PrepareDirect(path, probed, progress, &why);
         if (direct.stream || !direct.failure.empty()) {
             return direct;
         }
@@ -236,7 +243,7 @@ CVfwDoc::PreparedSource CVfwDoc::PrepareSource(const std::string& path) {
             return prepared;
         }
         if (SharesTemporaryFiles(path)) {
-            OnNewDocument();  // the conversion would overwrite what the open video is shown from
+            closeOpenVideo();  // the conversion would overwrite what the open video is shown from
         }
     }
 
@@ -254,7 +261,7 @@ CVfwDoc::PreparedSource CVfwDoc::PrepareSource(const std::string& path) {
             ran && m_ffmpeg.ConvertVideo(path, temporaryAvi, m_settings.TmpFile_VCodec,
                                          m_settings.TmpFile_BitRate, m_settings.TmpFile_QScale,
                                          m_settings.TmpFile_2GLimit, kivra::ExtraOptions(probed),
-                                         m_host.Progress(), duration);
+                                         progress, duration);
         if (ran && m_ffmpeg.Cancelled()) {
             prepared.cancelled = true;  // the job took its output with it
             return prepared;
@@ -283,7 +290,7 @@ CVfwDoc::PreparedSource CVfwDoc::PrepareSource(const std::string& path) {
     if (m_bSplitSound) {
         kivra::ScratchFile wav = kivra::ScratchFile::Create(kivra::ReplaceExtension(path, kTmpWav));
         const bool ran = wav.IsOpen();
-        if (ran && m_ffmpeg.SplitSound(path, wav, m_host.Progress(), duration)) {
+        if (ran && m_ffmpeg.SplitSound(path, wav, progress, duration)) {
             prepared.soundPath = wav.Path();
             stream->TakeSoundFile(wav.Path());
             wav.Keep();
@@ -304,7 +311,8 @@ bool CVfwDoc::OpensDirectly(const std::string& path) const {
 }
 
 CVfwDoc::PreparedSource CVfwDoc::PrepareDirect(const std::string& path,
-                                               const kivra::ProbeResult& probed, std::string* why) {
+                                               const kivra::ProbeResult& probed,
+                                               kivra::ProgressSink& sink, std::string* why) {
     PreparedSource prepared;
     kivra::ConversionGeometry geometry;
     geometry.rotation = probed.rotation;
@@ -314,7 +322,6 @@ CVfwDoc::PreparedSource CVfwDoc::PrepareDirect(const std::string& path,
     kivra::ConversionRate(path, &geometry.rateNum, &geometry.rateDen);
 
     // A long scan shows its progress and can be cancelled, which keeps the open video.
-    kivra::ProgressSink& sink = m_host.Progress();
     const auto began = std::chrono::steady_clock::now();
     bool shown = false;
     const kivra::ScanProgress progress = [&](int64_t done, int64_t total) {

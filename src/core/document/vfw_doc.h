@@ -47,6 +47,28 @@ public:
     std::string CheckSource(const std::string& path) const;
     // OnOpenDocument for a file CheckSource passed.
     bool OpenCheckedSource(const std::string& path);
+
+    // A source made ready to take the open video's place, or why it could not be.
+    struct PreparedSource {
+        std::unique_ptr<CAviVideoStream> stream;  // null when preparing failed
+        std::string soundPath;
+        bool converted = false;
+        int durationMs = 0;      // the probe's length of the source; 0 when unknown
+        std::string failure;     // what to tell the user when stream is null
+        bool cancelled = false;  // the user stopped it: nothing to tell
+    };
+    // OpenCheckedSource in its three steps, for a window that prepares on a worker.
+    // StartCheckedOpen closes the open video when preparing would overwrite its temporary
+    // files. PrepareSource may run on another thread while the document is left alone; it runs
+    // closeOpenVideo, where the document lives, before a conversion overwrites what the open
+    // video is shown from. FinishOpen tells the user why it failed or makes it the open video.
+    void StartCheckedOpen(const std::string& path);
+    // Probe, conversion, sound split and picture checks, with their progress in `progress`.
+    // Shows nothing and leaves the open video alone; a failure takes the temporary files it
+    // made with it.
+    PreparedSource PrepareSource(const std::string& path, kivra::ProgressSink& progress,
+                                 const std::function<void()>& closeOpenVideo);
+    bool FinishOpen(const std::string& path, PreparedSource prepared);
     bool OnNewDocument();
     void DeleteContents();
     // Told whenever the document empties itself: closed, or before a conversion that would
@@ -72,26 +94,13 @@ public:
     static bool IsSupportedExtension(const std::string& path);
 
 private:
-    // A source made ready to take the open video's place, or why it could not be.
-    struct PreparedSource {
-        std::unique_ptr<CAviVideoStream> stream;  // null when preparing failed
-        std::string soundPath;
-        bool converted = false;
-        int durationMs = 0;      // the probe's length of the source; 0 when unknown
-        std::string failure;     // what to tell the user when stream is null
-        bool cancelled = false;  // the user stopped it: nothing to tell
-    };
-
     // Whether path is read straight from the file rather than converted: any listed type but
     // AVI (read as it is anyway), unless the settings say to convert.
     bool OpensDirectly(const std::string& path) const;
     // The direct route: the source indexed and read where it is, nothing written beside it.
     // Null stream with `why` when exact frames cannot be promised.
     PreparedSource PrepareDirect(const std::string& path, const kivra::ProbeResult& probed,
-                                 std::string* why);
-    // Probe, conversion, sound split and picture checks. Shows nothing and leaves the open
-    // video alone; a failure takes the temporary files it made with it.
-    PreparedSource PrepareSource(const std::string& path);
+                                 kivra::ProgressSink& sink, std::string* why);
     // The open video replaced by the prepared one, its warnings shown.
     void CommitSource(const std::string& path, PreparedSource source);
     // Whether path's ".$tmp$" files are the open video's own (the same file again, or one of

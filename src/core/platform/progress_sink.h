@@ -1,7 +1,7 @@
 #pragma once
 // How a long job of the core (writing a movie, running the encoder) shows its progress and
-// keeps the user interface alive without knowing about windows. The GUI answers with the
-// progress dialog; the command-line tool with NullProgressSink.
+// hears a request to stop, without knowing about windows. The GUI runs such jobs on a worker
+// and hands the reports to its progress dialog; the command-line tool uses NullProgressSink.
 #include <string>
 
 namespace kivra {
@@ -9,7 +9,7 @@ namespace kivra {
 enum class PercentLabel { Shown, Hidden };
 
 // One job at a time: Begin, then any number of SetCaption/SetPosition/Pump, then End.
-// The job's loop calls Pump often (every frame, every wait) so that the window keeps painting.
+// The job's loop calls Pump at each point where it could stop (every frame, every wait).
 class ProgressSink {
 public:
     virtual ~ProgressSink() = default;
@@ -19,8 +19,8 @@ public:
     virtual void SetCaption(const std::string& caption) = 0;
     // Moves the bar and the percent figure.
     virtual void SetPosition(int position) = 0;
-    // Handles whatever the user interface has pending; returns at once when nothing is.
-    virtual void Pump() = 0;
+    // A point where the job checks in; a sink that has nothing to do there ignores it.
+    virtual void Pump() {}
     virtual void End() = 0;
     // Offers the user a way to stop the job that Begin started (a cancel button) until End;
     // the job's loop asks CancelRequested after each Pump. Sinks without a user never cancel.
@@ -48,7 +48,6 @@ public:
     void Begin(int, int, const std::string&, PercentLabel) override {}
     void SetCaption(const std::string&) override {}
     void SetPosition(int) override {}
-    void Pump() override {}
     void End() override {}
 };
 

@@ -54,20 +54,41 @@ bool Workspace::IsVideoOpen() const {
 
 ActionResult Workspace::OpenVideo(const std::string& path,
                                   const std::function<void()>& beforeReplacing) {
+    ActionResult ended;
+    if (!StartOpen(path, beforeReplacing, &ended)) {
+        return ended;
+    }
+    return FinishOpen(
+        path, PrepareSource(path, m_host.Progress(), [this] { m_document.OnNewDocument(); }));
+}
+
+bool Workspace::StartOpen(const std::string& path, const std::function<void()>& beforeReplacing,
+                          ActionResult* ended) {
     if (!ConfirmDiscardMarkers()) {
-        return Ended(ActionResult::kCancelled, ActionResult::kNoStage, {});
+        *ended = Ended(ActionResult::kCancelled, ActionResult::kNoStage, {});
+        return false;
     }
     if (std::string refusal = m_document.CheckSource(path); !refusal.empty()) {
         m_host.ShowMessage(refusal, MsgButtons::Ok, MsgIcon::Warning);
-        ActionResult result = Ended(ActionResult::kRefused, ActionResult::kNoStage, {});
-        result.detail = std::move(refusal);  // told already
-        return result;
+        *ended = Ended(ActionResult::kRefused, ActionResult::kNoStage, {});
+        ended->detail = std::move(refusal);  // told already
+        return false;
     }
     if (beforeReplacing) {
         beforeReplacing();
     }
+    m_document.StartCheckedOpen(path);
+    return true;
+}
+
+CVfwDoc::PreparedSource Workspace::PrepareSource(const std::string& path, ProgressSink& progress,
+                                                 const std::function<void()>& closeOpenVideo) {
+    return m_document.PrepareSource(path, progress, closeOpenVideo);
+}
+
+ActionResult Workspace::FinishOpen(const std::string& path, CVfwDoc::PreparedSource prepared) {
     // A failure or a cancel was told by the document, which keeps the open video.
-    if (!m_document.OpenCheckedSource(path)) {
+    if (!m_document.FinishOpen(path, std::move(prepared))) {
         return Ended(ActionResult::kFailed, ActionResult::kNoStage, {});
     }
     const int frames = m_document.Stream()->GetFrameCount();
@@ -242,46 +263,69 @@ KinematicsExport Workspace::ExportKinematicsCsv(const std::string& path,
 ActionResult Workspace::SaveTrimmedMovie(const MovieRequest& request, ProgressSink& progress,
                                          UserMessages& messages,
                                          const std::function<void()>& beforeWriting) {
-    CAviVideoStream* stream = m_document.Stream();
+    PendingMovie pending;
+    ActionResult ended;
+    if (!StartMovie(request, &pending, &ended)) {
+        return ended;
+    }
+    if (beforeWriting) {
+        beforeWriting();
+    }
+    return WriteMovie(pending, progress, messages);
+}
+
+bool Workspace::StartMovie(const MovieRequest& request, PendingMovie* pending,
+                           ActionResult* ended) const {
+    const CAviVideoStream* stream = m_document.Stream();
     const VideoAnnotations* annotations = m_document.Annotations();
     const std::string& target = request.target;
     if (stream == nullptr || annotations == nullptr || target.empty()) {
-        return Ended(ActionResult::kRefused, ActionResult::kNoVideo, {});
+        *ended = Ended(ActionResult::kRefused, ActionResult::kNoVideo, {});
+        return false;
     }
     // Neither the target nor a file written on the way may be one of the open video's.
     std::string clashing;
     const OwnFile clash =
         MovieTargetClash(target, VideoOwnFiles(m_document.PathName(), stream), &clashing);
     if (clash != OwnFile::kNone) {
-        ActionResult result = Ended(ActionResult::kRefused, ActionResult::kOwnFile,
-                                    OwnFileRefusalText(clash), MsgIcon::None);
-        result.detail = clashing;
-        result.path = target;
-        return result;
+        *ended = Ended(ActionResult::kRefused, ActionResult::kOwnFile, OwnFileRefusalText(clash),
+                       MsgIcon::None);
+        ended->detail = clashing;
+        ended->path = target;
+        return false;
     }
     // What an interrupted save left goes; a link or folder under those names stops the save.
     if (std::string blocked; !ClearInterruptedSave(target, &blocked)) {
-        ActionResult result = Ended(ActionResult::kFailed, ActionResult::kBlockedTarget,
-                                    std::string(kExportError) + "\n" + blocked, MsgIcon::None);
-        result.detail = blocked;
-        result.path = target;
-        return result;
+        *ended = Ended(ActionResult::kFailed, ActionResult::kBlockedTarget,
+                       std::string(kExportError) + "\n" + blocked, MsgIcon::None);
+        ended->detail = blocked;
+        ended->path = target;
+        return false;
     }
-    if (beforeWriting) {
-        beforeWriting();
-    }
-    const std::string intermediate = IntermediateMoviePath(target);
-    TrimmedMovieJob job;
-    job.outputPath = intermediate;
+    pending->request = request;
+    TrimmedMovieJob& job = pending->job;
+    job.outputPath = IntermediateMoviePath(target);
     job.rangeStart = m_session.RangeStart();
     job.rangeEnd = m_session.RangeEnd();
     std::tie(job.outputWidth, job.outputHeight) = m_session.OutputSize();
     job.mosaicType = m_session.MosaicType();
     job.deinterlace = m_settings.Deinterlace != 0;
     job.compress = request.compress;
+    return true;
+}
+
+ActionResult Workspace::WriteMovie(const PendingMovie& pending, ProgressSink& progress,
+                                   UserMessages& messages) {
+    CAviVideoStream* stream = m_document.Stream();
+    const VideoAnnotations* annotations = m_document.Annotations();
+    const std::string& target = pending.request.target;
+    const std::string& intermediate = pending.job.outputPath;
+    if (stream == nullptr || annotations == nullptr) {
+        return Ended(ActionResult::kRefused, ActionResult::kNoVideo, {});
+    }
     std::string detail;
     const WriteResult written =
-        WriteTrimmedMovie(*stream, *annotations, job, progress, messages, &detail);
+        WriteTrimmedMovie(*stream, *annotations, pending.job, progress, messages, &detail);
     if (written != WriteResult::Written) {
         std::remove(intermediate.c_str());
         // A cancelled save is no failure: the user asked for nothing to be left.
@@ -294,7 +338,7 @@ ActionResult Workspace::SaveTrimmedMovie(const MovieRequest& request, ProgressSi
         return result;
     }
     std::string reason;
-    if (!PlaceTrimmedMovie(intermediate, target, request.profileIndex, m_document.Encoder(),
+    if (!PlaceTrimmedMovie(intermediate, target, pending.request.profileIndex, m_document.Encoder(),
                            progress, &reason)) {
         ActionResult result =
             Ended(ActionResult::kFailed, ActionResult::kPlace, kExportError, MsgIcon::None);
@@ -306,32 +350,56 @@ ActionResult Workspace::SaveTrimmedMovie(const MovieRequest& request, ProgressSi
 }
 
 FollowResult Workspace::FollowMarkers(TrackRequest request, ProgressSink& progress) {
-    FollowResult followed;
-    const CAviVideoStream* stream = m_document.Stream();
-    VideoAnnotations* annotations = m_document.Annotations();
-    if (stream == nullptr || annotations == nullptr) {
+    if (m_document.Stream() == nullptr || m_document.Annotations() == nullptr) {
+        FollowResult followed;
         followed.result = Ended(ActionResult::kRefused, ActionResult::kNoVideo, {});
         return followed;
     }
+    request = FollowRequest(std::move(request));
+    return FinishFollow(request, TrackForFollow(request, progress));
+}
+
+TrackRequest Workspace::FollowRequest(TrackRequest request) const {
     request.deinterlace = m_settings.Deinterlace != 0;
-    followed.track = TrackMarkers(*stream, annotations->m_markers, request, progress);
-    const TrackResult& track = followed.track;
+    return request;
+}
+
+TrackResult Workspace::TrackForFollow(const TrackRequest& request, ProgressSink& progress) const {
+    const CAviVideoStream* stream = m_document.Stream();
+    const VideoAnnotations* annotations = m_document.Annotations();
+    if (stream == nullptr || annotations == nullptr) {
+        TrackResult none;
+        none.failure = "no video";
+        return none;
+    }
+    return TrackMarkers(*stream, annotations->m_markers, request, progress);
+}
+
+FollowResult Workspace::FinishFollow(const TrackRequest& request, TrackResult track) {
+    FollowResult followed;
+    followed.track = std::move(track);
+    if (m_document.Stream() == nullptr || m_document.Annotations() == nullptr) {
+        followed.result = Ended(ActionResult::kRefused, ActionResult::kNoVideo, {});
+        return followed;
+    }
+    const TrackResult& tracked = followed.track;
     // A cancelled run leaves nothing behind: half a run is not what the user asked for.
-    if (track.cancelled) {
+    if (tracked.cancelled) {
         followed.result = Ended(ActionResult::kCancelled, ActionResult::kNoStage, {});
         return followed;
     }
-    if (!track.failure.empty()) {
-        followed.result = Ended(ActionResult::kFailed, ActionResult::kNoStage, track.failure);
-        followed.result.detail = track.failure;
+    if (!tracked.failure.empty()) {
+        followed.result = Ended(ActionResult::kFailed, ActionResult::kNoStage, tracked.failure);
+        followed.result.detail = tracked.failure;
         return followed;
     }
     std::vector<int> ids;
-    for (const IdTrack& id : track.tracks) {
+    for (const IdTrack& id : tracked.tracks) {
         ids.push_back(id.id);
     }
-    m_session.ReplaceMarkers(EditKind::kTrackMarkers, ids, request.startFrame + 1, request.endFrame,
-                             [&track](CLFFManager& markers) { ApplyTrackResult(track, markers); });
+    m_session.ReplaceMarkers(
+        EditKind::kTrackMarkers, ids, request.startFrame + 1, request.endFrame,
+        [&tracked](CLFFManager& markers) { ApplyTrackResult(tracked, markers); });
     followed.result = Done({});
     return followed;
 }

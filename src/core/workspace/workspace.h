@@ -3,20 +3,22 @@
 // coordinate and kinematics CSVs, the trimmed movie and following markers. The window's
 // commands and kivra-cli call the same actions; each returns what happened, tells the user
 // what it must tell on the way through the document's host, and runs to its end on the
-// calling thread with a progress sink and its cancel. Holds the document, the editing session
-// and the settings, which its owner (the application, the CLI's opened video) keeps alive.
+// calling thread with a progress sink and its cancel. The long ones also come in steps whose
+// middle a window runs on a worker. Holds the document, the editing session and the settings,
+// which its owner (the application, the CLI's opened video) keeps alive.
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "document/vfw_doc.h"
 #include "kinematics/kinematics_table.h"
 #include "output/compress_options.h"
+#include "output/trimmed_movie_writer.h"
 #include "platform/user_messages.h"
 #include "session/edit_session.h"
 #include "tracking/marker_tracker.h"
 
 class CInifileManager;
-class CVfwDoc;
 
 namespace kivra {
 
@@ -48,6 +50,12 @@ struct MovieRequest {
     std::string target;
     int profileIndex = -1;  // conversion profile for a target that is no AVI
     CompressOptions compress;
+};
+
+// A trimmed movie whose target passed its checks, with what writing it needs.
+struct PendingMovie {
+    MovieRequest request;
+    TrimmedMovieJob job;
 };
 
 struct KinematicsExport {
@@ -82,6 +90,16 @@ public:
     // state restored.
     ActionResult OpenVideo(const std::string& path,
                            const std::function<void()>& beforeReplacing = {});
+    // OpenVideo in its steps, for a window that prepares the source on a worker. StartOpen asks,
+    // checks and runs beforeReplacing; false, with *ended, when there is nothing more to do.
+    // PrepareSource may run on another thread while the caller leaves the workspace alone;
+    // closeOpenVideo runs where the document lives. FinishOpen makes the prepared source the
+    // open video, or tells why it could not.
+    bool StartOpen(const std::string& path, const std::function<void()>& beforeReplacing,
+                   ActionResult* ended);
+    CVfwDoc::PreparedSource PrepareSource(const std::string& path, ProgressSink& progress,
+                                          const std::function<void()>& closeOpenVideo);
+    ActionResult FinishOpen(const std::string& path, CVfwDoc::PreparedSource prepared);
     // Closes the open video (no question).
     void CloseVideo();
 
@@ -108,9 +126,23 @@ public:
     ActionResult SaveTrimmedMovie(const MovieRequest& request, ProgressSink& progress,
                                   UserMessages& messages,
                                   const std::function<void()>& beforeWriting = {});
+    // SaveTrimmedMovie in its steps, for a window that writes on a worker. StartMovie checks the
+    // target and gathers the job; false, with *ended, when nothing is to be written. WriteMovie
+    // may run on another thread while the caller leaves the video, its annotations and the
+    // encoder alone.
+    bool StartMovie(const MovieRequest& request, PendingMovie* pending, ActionResult* ended) const;
+    ActionResult WriteMovie(const PendingMovie& pending, ProgressSink& progress,
+                            UserMessages& messages);
     // Follows the request's markers (deinterlaced as the settings say) and applies the run as
     // one edit of the session.
     FollowResult FollowMarkers(TrackRequest request, ProgressSink& progress);
+    // FollowMarkers in its steps, for a window that tracks on a worker. FollowRequest completes
+    // the request from the settings. TrackForFollow only reads the open video and its markers
+    // and may run on another thread while the caller changes neither. FinishFollow applies the
+    // run as one edit.
+    TrackRequest FollowRequest(TrackRequest request) const;
+    TrackResult TrackForFollow(const TrackRequest& request, ProgressSink& progress) const;
+    FollowResult FinishFollow(const TrackRequest& request, TrackResult track);
     // How a skip-mode click fills the frames it passes over: by tracking when the settings
     // say so, else empty (a straight line).
     EditSession::SkipFill SkippedFramesFill() const;

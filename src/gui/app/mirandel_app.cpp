@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <algorithm>
+#include <vector>
 
 #include "document/vfw_doc.h"
 #include "frame/main_frame.h"
@@ -108,7 +110,11 @@ bool CMirandelApp::InitInstance(const QStringList& arguments) {
 }
 
 int CMirandelApp::ExitInstance() {
-    // What the framework does before its exit hook: the document closes, the window goes.
+    // What the framework does before its exit hook: the document closes, the window goes. A
+    // job still at work on the document stops first.
+    if (m_pMainFrame != nullptr) {
+        m_pMainFrame->Jobs().Abandon();
+    }
     m_pWorkspace.reset();
     m_pDocument.reset();
     m_pMainFrame.reset();
@@ -160,15 +166,38 @@ void CMirandelApp::RestartProgram() const {
     kivra::StartDetached(kivra::RestartPath(m_installerLaunch));
 }
 
-bool CMirandelApp::OpenDocumentFile(const std::string& path) {
-    if (m_pWorkspace == nullptr || m_pMainFrame == nullptr) {
-        return false;
+void CMirandelApp::OpenDocumentFile(const std::string& path, std::function<void(bool)> then) {
+    if (m_pWorkspace == nullptr || m_pMainFrame == nullptr || m_pMainFrame->Jobs().Busy()) {
+        if (then) {
+            then(false);
+        }
+        return;
     }
     if (m_pMainFrame->IsMarkerIdDialogVisible()) {
         m_pMainFrame->ToggleMarkerIdDialog();
     }
-    const bool opened =
-        m_pWorkspace->OpenVideo(path, [this] { m_pMainFrame->StopPlayback(); }).ok();
+    kivra::Workspace* const workspace = m_pWorkspace.get();
+    kivra::ActionResult ended;
+    if (!workspace->StartOpen(
+            path, [this] { m_pMainFrame->StopPlayback(); }, &ended)) {
+        OpenEnded(path, false, then);
+        return;
+    }
+    // The probe, conversion and indexing run on the worker; the open video closes on this
+    // thread when a conversion would overwrite its files.
+    m_pMainFrame->Jobs().Run<CVfwDoc::PreparedSource>(
+        [workspace, path](kivra::JobContext& job) {
+            return workspace->PrepareSource(path, job.Progress(), [workspace, &job] {
+                job.OnWindowThread([workspace] { workspace->Document().OnNewDocument(); });
+            });
+        },
+        [this, path, then](CVfwDoc::PreparedSource prepared) {
+            OpenEnded(path, m_pWorkspace->FinishOpen(path, std::move(prepared)).ok(), then);
+        });
+}
+
+void CMirandelApp::OpenEnded(const std::string& path, bool opened,
+                             const std::function<void(bool)>& then) {
     if (opened && m_pRecentFiles != nullptr) {
         m_pRecentFiles->Add(path);
         m_pMainFrame->RebuildRecentFileMenu();
@@ -176,7 +205,9 @@ bool CMirandelApp::OpenDocumentFile(const std::string& path) {
     m_pMainFrame->UpdateTitle();
     m_pMainFrame->UpdateCommandUI();
     m_pMainFrame->UpdateAllViews();
-    return opened;
+    if (then) {
+        then(opened);
+    }
 }
 
 void CMirandelApp::OnFileOpen() {
@@ -195,9 +226,17 @@ void CMirandelApp::OnOpenRecentFile(std::size_t index) {
         return;
     }
     const std::string path = m_pRecentFiles->Entries()[index];
-    if (!OpenDocumentFile(path)) {
-        m_pRecentFiles->Remove(index);
-    }
+    OpenDocumentFile(path, [this, path](bool opened) {
+        // Found again by name: the list may have changed while the video was being opened.
+        if (opened || m_pRecentFiles == nullptr) {
+            return;
+        }
+        const std::vector<std::string>& entries = m_pRecentFiles->Entries();
+        const auto it = std::find(entries.begin(), entries.end(), path);
+        if (it != entries.end()) {
+            m_pRecentFiles->Remove(std::size_t(it - entries.begin()));
+        }
+    });
 }
 
 void CMirandelApp::OnFileNew() {

@@ -58,8 +58,9 @@ public:
     // The File menu's recent files; null before start-up has read them.
     const kivra::RecentFileList* RecentFiles() const override { return m_pRecentFiles.get(); }
 
-    // The one way a video is opened: open command, command line, dropped files.
-    bool OpenDocumentFile(const std::string& path) override;
+    // The one way a video is opened: open command, command line, dropped files. The probe and
+    // a conversion run as a job of the main frame; `then` hears whether the video opened.
+    void OpenDocumentFile(const std::string& path, std::function<void(bool)> then = {}) override;
 
     // Commands.
     void OnFileOpen() override;
@@ -71,6 +72,8 @@ public:
     kivra::UiLanguage Language() const override;
 
 private:
+    // What follows an open, whether it opened or not.
+    void OpenEnded(const std::string& path, bool opened, const std::function<void(bool)>& then);
     // The user interface's language from the settings and the locale, with Qt's own texts.
     void InstallTranslations();
     // Seeds and checks the compressor state; when the recommended compressor is missing, runs

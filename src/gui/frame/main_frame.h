@@ -15,6 +15,7 @@
 #include "frame/command_ids.h"
 #include "frame/command_table.h"
 #include "frame/edit_history.h"
+#include "frame/job_runner.h"
 #include "frame/main_frame_host.h"
 #include "frame/playback_controller.h"
 #include "frame/qt_user_messages.h"
@@ -174,6 +175,8 @@ public:
     void StopPlayback();
     void UpdateAllViews() override;
     void UpdateRateStatus() override;
+    // Runs the long jobs (save, follow, open) off this window's thread.
+    kivra::JobRunner& Jobs() override { return m_jobs; }
 
     // The marker ID dialog (owned by this window; hidden until the ID command shows it).
     CSetMarkerIDDlg* MarkerIdDialog() const override { return m_pSetMarkerIdDlg; }
@@ -246,6 +249,7 @@ private:
     QTimer m_idleTimer;               // the idle update of command states
     CPlaybackController m_playback{*this};
     std::unique_ptr<kivra::ProgressSink> m_pProgress;  // the progress dialog of long jobs
+    kivra::JobRunner m_jobs{this, m_messages};  // last: a running job ends before the rest goes
 };
 
 namespace kivra {

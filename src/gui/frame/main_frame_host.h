@@ -2,6 +2,7 @@
 // What the main window asks of the application object that owns it: the settings, the document
 // and its actions, the recent files and the commands that open and close videos.
 #include <cstddef>
+#include <functional>
 #include <string>
 
 #include "platform/ui_language.h"
@@ -23,8 +24,9 @@ public:
     virtual Workspace* GetWorkspace() const = 0;
     // The File menu's recent files; null before start-up has read them.
     virtual const RecentFileList* RecentFiles() const = 0;
-    // The one way a video is opened: open command, command line, dropped files.
-    virtual bool OpenDocumentFile(const std::string& path) = 0;
+    // The one way a video is opened: open command, command line, dropped files. Returns at
+    // once; `then` hears whether it opened once the open is over.
+    virtual void OpenDocumentFile(const std::string& path, std::function<void(bool)> then = {}) = 0;
     virtual void OnFileOpen() = 0;
     virtual void OnFileNew() = 0;  // closes the video
     virtual void OnOpenRecentFile(std::size_t index) = 0;

@@ -201,10 +201,6 @@ void CProgressDlg::SetRemainingTime(int seconds) {
     m_pRemainingLabel->show();
 }
 
-void CProgressDlg::PumpMessages() {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
-
 void CProgressDlg::OfferCancel() {
     m_bCancelOffered = true;
     m_pCancelButton->setEnabled(!m_bCancelRequested);
@@ -215,8 +211,12 @@ void CProgressDlg::RequestCancel() {
     if (!m_bCancelOffered) {
         return;
     }
+    if (m_bCancelRequested) {
+        return;
+    }
     m_bCancelRequested = true;
     m_pCancelButton->setEnabled(false);  // taken; the job stops at its next check
+    emit cancelRequested();
 }
 
 void CProgressDlg::reject() {
@@ -254,6 +254,10 @@ void ProgressDlgSink::Begin(int lower, int upper, const std::string& caption, Pe
         dialog->HidePercentLabel();
     }
     dialog->SetCaption(QString::fromStdString(caption));
+    if (m_onCancel) {
+        QObject::connect(dialog.get(), &CProgressDlg::cancelRequested, dialog.get(),
+                         [this] { m_onCancel(); });
+    }
     m_pDlg = std::move(dialog);
 }
 
@@ -267,12 +271,6 @@ void ProgressDlgSink::SetPosition(int position) {
     if (m_pDlg != nullptr) {
         m_pDlg->SetPos(position);
         m_pDlg->SetPercent(position);
-    }
-}
-
-void ProgressDlgSink::Pump() {
-    if (m_pDlg != nullptr) {
-        m_pDlg->PumpMessages();
     }
 }
 

@@ -1,9 +1,10 @@
 #pragma once
-// The modeless progress dialog "変換状況..." of one long job, and its message pump. While it
-// exists the owner window (the main window) stays disabled, so the pump can keep painting
-// without letting a command start. Owned by whoever runs the job, for that job only.
+// The modeless progress dialog "変換状況..." of one long job. While it exists the owner window
+// (the main window) stays disabled, so that it keeps painting without letting a command start.
+// Owned by whoever shows the job, for that job only.
 #include <QDialog>
 #include <QPointer>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -50,9 +51,6 @@ public:
     // "残り時間 約 1:05" under the bar; negative seconds: no estimate (the line stays empty).
     void SetRemainingTime(int seconds);
 
-    // Handles every pending event (painting included), then returns.
-    void PumpMessages();
-
     // Shows the "キャンセル" button; pressing it, Escape or the close button then ask the job
     // to stop. Without the offer the job cannot be stopped.
     void OfferCancel();
@@ -70,6 +68,10 @@ public:
     int m_nLower = 0;
     int m_nUpper = 100;
     int m_nStep = 1;
+
+signals:
+    // The user asked the job to stop (once per dialog).
+    void cancelRequested();
 
 public slots:
     // Escape: a stop request when the job offered one, else nothing.
@@ -102,11 +104,13 @@ public:
     void Begin(int lower, int upper, const std::string& caption, PercentLabel label) override;
     void SetCaption(const std::string& caption) override;
     void SetPosition(int position) override;
-    void Pump() override;
     void End() override;
     void OfferCancel() override;
     bool CancelRequested() const override;
     void SetRemainingTime(int seconds) override;
+
+    // Called on the dialog's Cancel, for a job that cannot ask CancelRequested itself.
+    void SetCancelHandler(std::function<void()> handler) { m_onCancel = std::move(handler); }
 
     // The dialog of the running job; null between jobs.
     CProgressDlg* Dialog() const { return m_pDlg.get(); }
@@ -114,6 +118,7 @@ public:
 private:
     QPointer<QWidget> m_pOwner;
     std::unique_ptr<CProgressDlg> m_pDlg;
+    std::function<void()> m_onCancel;
 };
 
 }  // namespace kivra

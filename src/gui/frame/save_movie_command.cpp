@@ -1,8 +1,9 @@
-// Saving the trimmed movie: the target chosen in the save dialog, the workspace's save with the
-// wait cursor and the progress dialog, then the outcome told and the first frame shown again.
+// Saving the trimmed movie: the target chosen in the save dialog, the workspace's save as a job
+// with the wait cursor and the progress dialog, then the outcome told and the first frame shown
+// again.
 #include <QApplication>
 #include <QFile>
-#include <optional>
+#include <memory>
 
 #include "convert/format_ini_file.h"
 #include "frame/main_frame.h"
@@ -56,33 +57,41 @@ void CMainFrame::OnSaveTrimmedMovie() {
 
 void CMainFrame::SaveTrimmedMovie(const std::string& target, int filterIndex) {
     CVfwDoc* doc = GetDocument();
-    if (doc == nullptr || Stream() == nullptr || target.empty()) {
+    if (doc == nullptr || Stream() == nullptr || target.empty() || m_jobs.Busy()) {
         return;
     }
-    std::optional<WaitCursor> wait;
-    const kivra::ActionResult saved = Actions().SaveTrimmedMovie(
-        {target, filterIndex - 1, doc->CodecOption().GetCompressOptions()}, Progress(), *this,
-        [this, filterIndex, &wait] {
-            Settings().FilterIndex = filterIndex;
-            m_playback.First();
-            UpdateAllViews();
-            wait.emplace();
-        });
-    if (!wait) {
+    kivra::Workspace* const workspace = &Actions();
+    kivra::PendingMovie pending;
+    kivra::ActionResult refused;
+    if (!workspace->StartMovie({target, filterIndex - 1, doc->CodecOption().GetCompressOptions()},
+                               &pending, &refused)) {
         // Refused before anything was written: the open video stays where it was.
-        if (!saved.message.empty()) {
-            ShowMessage(saved.message, kivra::MsgButtons::Ok, saved.icon);
+        if (!refused.message.empty()) {
+            ShowMessage(refused.message, kivra::MsgButtons::Ok, refused.icon);
         }
         return;
     }
-    if (saved.status == kivra::ActionResult::kFailed) {
-        wait->Restore();
-        ShowMessage(saved.message, kivra::MsgButtons::Ok, saved.icon);
-    } else if (saved.ok()) {
-        ShowSavedStatus(tr("動画を保存しました: %1").arg(QFile::decodeName(target.c_str())));
-    }
-
-    const int start = RangeStart();
-    m_playback.ShowFrame(start, start == 0);
+    Settings().FilterIndex = filterIndex;
+    m_playback.First();
     UpdateAllViews();
+    auto wait = std::make_shared<WaitCursor>();
+    // The window keeps painting the stream and annotations it reads; it changes neither while
+    // the job runs, and the encoder is the job's alone.
+    m_jobs.Run<kivra::ActionResult>(
+        [workspace, pending](kivra::JobContext& context) {
+            return workspace->WriteMovie(pending, context.Progress(), context.Messages());
+        },
+        [this, wait, target](kivra::ActionResult saved) {
+            if (saved.status == kivra::ActionResult::kFailed) {
+                wait->Restore();
+                ShowMessage(saved.message, kivra::MsgButtons::Ok, saved.icon);
+            } else if (saved.ok()) {
+                ShowSavedStatus(
+                    tr("動画を保存しました: %1").arg(QFile::decodeName(target.c_str())));
+            }
+            const int start = RangeStart();
+            m_playback.ShowFrame(start, start == 0);
+            UpdateAllViews();
+            wait->Restore();
+        });
 }

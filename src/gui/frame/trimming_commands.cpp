@@ -10,6 +10,7 @@
 #include "frame/command_table.h"
 #include "frame/config_trimming_dlg.h"
 #include "frame/edit_history.h"
+#include "frame/job_runner.h"
 #include "frame/qt_user_messages.h"
 #include "kinematics/kinematics_commands.h"
 #include "markers/set_marker_id_dlg.h"
@@ -344,15 +345,27 @@ bool CTrimmingCommands::CanFollowMarkers() const {
 }
 
 void CTrimmingCommands::OnFollowMarkers() {
-    if (!CanFollowMarkers()) {
+    if (!CanFollowMarkers() || m_host.Jobs().Busy()) {
         return;
     }
+    kivra::Workspace* const workspace = &m_host.Actions();
     kivra::TrackRequest request;
     request.startFrame = m_host.Stream()->m_nCurrentFrame;
     request.endFrame = m_host.Session().RangeEnd();
     request.caption =
         QCoreApplication::translate("CTrimmingCommands", "マーカを追跡しています").toStdString();
-    const kivra::FollowResult followed = m_host.Actions().FollowMarkers(request, m_host.Progress());
+    request = workspace->FollowRequest(std::move(request));
+    // The window only reads the stream and the markers while the job runs.
+    m_host.Jobs().Run<kivra::TrackResult>(
+        [workspace, request](kivra::JobContext& context) {
+            return workspace->TrackForFollow(request, context.Progress());
+        },
+        [this, workspace, request](kivra::TrackResult track) {
+            FollowEnded(workspace->FinishFollow(request, std::move(track)));
+        });
+}
+
+void CTrimmingCommands::FollowEnded(const kivra::FollowResult& followed) {
     // A cancelled run leaves nothing behind: half a run is not what the user asked for.
     if (followed.result.status == kivra::ActionResult::kCancelled) {
         return;

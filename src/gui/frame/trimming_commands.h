@@ -25,7 +25,9 @@ namespace kivra {
 
 class CommandTable;
 class EditSession;
+class JobRunner;
 class Workspace;
+struct FollowResult;
 
 class TrimmingCommandsHost {
 public:
@@ -49,6 +51,7 @@ public:
     virtual ZebsCOOIconToolBar* MarkerBar() const = 0;
     virtual QWidget* DialogParent() = 0;
     virtual ProgressSink& Progress() = 0;
+    virtual JobRunner& Jobs() = 0;
     virtual void SyncMosaicBar() = 0;
     // The marker file now holds the markers as they stand (the undo history's clean step).
     virtual void MarkersSaved() = 0;
@@ -90,6 +93,8 @@ public:
 
 private:
     bool AnyMarkers() const;
+    // The end of a follow run, on the window's thread: what the user is told.
+    void FollowEnded(const kivra::FollowResult& followed);
 
     kivra::TrimmingCommandsHost& m_host;
 };

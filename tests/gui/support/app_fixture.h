@@ -6,14 +6,17 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "app/mirandel_app.h"
 #include "frame/main_frame.h"
+#include "frame/progress_dlg.h"
 #include "platform/rw_ini_file.h"
 #include "platform/settings_folder.h"
 #include "reading/avi_video_stream.h"
@@ -47,6 +50,30 @@ public:
 private:
     QTimer m_timer;
     QStringList m_texts;
+};
+
+// Presses the progress dialog's Cancel as soon as a job offers it, and remembers that it did;
+// only in a dialog whose title holds titlePart when that is given.
+class ProgressCanceller {
+public:
+    explicit ProgressCanceller(const QString& titlePart = QString()) {
+        QObject::connect(&m_timer, &QTimer::timeout, [this, titlePart] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* dlg = qobject_cast<CProgressDlg*>(w);
+                if (dlg != nullptr && dlg->isVisible() && dlg->windowTitle().contains(titlePart) &&
+                    dlg->CancelButton()->isVisible() && dlg->CancelButton()->isEnabled()) {
+                    m_pressed = true;
+                    QTest::mouseClick(dlg->CancelButton(), Qt::LeftButton);
+                }
+            }
+        });
+        m_timer.start(0);
+    }
+    bool Pressed() const { return m_pressed; }
+
+private:
+    QTimer m_timer;
+    bool m_pressed = false;
 };
 
 // The whole program on a scratch settings folder with a copy of the sample video.
@@ -116,8 +143,28 @@ protected:
     }
 
     void Open(const std::string& path) {
-        ASSERT_TRUE(m_app->OpenDocumentFile(path));
+        ASSERT_TRUE(OpenAndWait(path));
         QCoreApplication::processEvents();  // the posted First command
+    }
+
+    // Opens as the open command does and lets the window run until the open is over; whether
+    // the video opened.
+    bool OpenAndWait(const std::string& path) {
+        std::optional<bool> opened;
+        m_app->OpenDocumentFile(path, [&opened](bool ok) { opened = ok; });
+        WaitUntil([&opened] { return opened.has_value(); });
+        return opened.value_or(false);
+    }
+
+    // Lets the window run until its long job (save, follow, open) is over.
+    void WaitForJobs() {
+        WaitUntil([this] { return !m_frame->Jobs().Busy(); });
+    }
+
+    // The window's own event loop runs meanwhile; gives up after a minute.
+    template <class Condition>
+    static void WaitUntil(Condition done) {
+        EXPECT_TRUE(QTest::qWaitFor(done, 60000)) << "still running after a minute";
     }
 
     // The play clock becomes m_tick: forward play moves by what the test adds to it, however
