@@ -716,7 +716,7 @@ int Gait(const std::vector<std::string>& args, std::ostream& err) {
             source.markers = &video.Annotations()->m_markers;
             source.markerFileLoaded = source.markers->GetLoadState() == CLFFManager::kLoaded;
             source.markerPath = stream.MarkerFilePath();
-            source.calibrationPath = ReplaceExtension(source.markerPath, ".kcal");
+            source.calibrationPath = CalibrationPath(args[1]);  // where the window keeps it
             source.first = video.RangeStart();
             source.last = video.RangeEnd();
             source.fps = stream.GetFrameRate();
