@@ -63,10 +63,6 @@ protected:
         Open(m_sample);
         Paint();
     }
-    void Paint() {
-        m_view->repaint();
-        QCoreApplication::processEvents();
-    }
     QAction* Act(CommandId id) const { return m_frame->Action(id); }
     // A command's action; the first recent file stands for the list, made as the menu opens.
     QAction* Entry(CommandId id) {
@@ -94,20 +90,6 @@ protected:
     }
     int Current() const { return m_frame->Stream()->m_nCurrentFrame; }
     kivra::ViewRect Pic() const { return m_view->ImageRect(); }
-    QPoint At(double fx, double fy) const {
-        return {Pic().left + int(Pic().Width() * fx), Pic().top + int(Pic().Height() * fy)};
-    }
-    // Straight to the view: QTest moves the system cursor, which sends nothing when it is
-    // already there.
-    void Move(QPoint p) {
-        QMouseEvent e(QEvent::MouseMove, p, m_view->mapToGlobal(p), Qt::NoButton, Qt::NoButton, {});
-        QApplication::sendEvent(m_view, &e);
-    }
-    void Click(QPoint p) {
-        Move(p);
-        QTest::mouseClick(m_view, Qt::LeftButton, {}, p);
-        Paint();
-    }
     void SetBothAreas() {
         Command(kivra::ID_TRIMMING_AREA);
         Click(At(0.35, 0.5));

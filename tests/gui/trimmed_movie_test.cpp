@@ -163,21 +163,6 @@ protected:
         m_frame->UpdateCommandUI();
         return m_frame->Action(id);
     }
-    void Paint() {
-        m_view->repaint();
-        QCoreApplication::processEvents();
-    }
-    QPoint At(double fx, double fy) const {
-        const kivra::ViewRect pic = m_view->ImageRect();
-        return {pic.left + int(pic.Width() * fx), pic.top + int(pic.Height() * fy)};
-    }
-    void Click(QPoint p) {
-        QMouseEvent move(QEvent::MouseMove, p, m_view->mapToGlobal(p), Qt::NoButton, Qt::NoButton,
-                         {});
-        QApplication::sendEvent(m_view, &move);
-        QTest::mouseClick(m_view, Qt::LeftButton, {}, p);
-        Paint();
-    }
     // The sample (or another video) opened with both areas set: what the save command needs.
     void OpenWithAreas(const std::string& video = std::string()) {
         Open(video.empty() ? m_sample : video);

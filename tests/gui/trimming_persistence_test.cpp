@@ -93,21 +93,6 @@ protected:
         action->trigger();
         QCoreApplication::processEvents();
     }
-    void Paint() {
-        m_view->repaint();
-        QCoreApplication::processEvents();
-    }
-    QPoint At(double fx, double fy) const {
-        const kivra::ViewRect pic = m_view->ImageRect();
-        return {pic.left + int(pic.Width() * fx), pic.top + int(pic.Height() * fy)};
-    }
-    void Click(QPoint p) {
-        QMouseEvent move(QEvent::MouseMove, p, m_view->mapToGlobal(p), Qt::NoButton, Qt::NoButton,
-                         {});
-        QApplication::sendEvent(m_view, &move);
-        QTest::mouseClick(m_view, Qt::LeftButton, {}, p);
-        Paint();
-    }
     void SetAreas() {
         Paint();
         Trigger(kivra::ID_TRIMMING_AREA);

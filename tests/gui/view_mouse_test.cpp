@@ -77,30 +77,11 @@ protected:
     CLFFManager& Markers() { return Annotations().m_markers; }
     int Current() { return Stream().m_nCurrentFrame; }
     int Mode() const { return m_frame->Session().GetViewMode(); }
-    void Paint() {
-        m_view->repaint();
-        QCoreApplication::processEvents();
-    }
     ViewRect Pic() const { return m_view->ImageRect(); }
-    // A point of the shown picture, as fractions of its size.
-    QPoint At(double fx, double fy) const {
-        return {Pic().left + int(Pic().Width() * fx), Pic().top + int(Pic().Height() * fy)};
-    }
     void Command(kivra::CommandId id) {
         m_frame->UpdateCommandUI();
         ASSERT_TRUE(m_frame->Action(id)->isEnabled()) << id;
         m_frame->Action(id)->trigger();
-        Paint();
-    }
-    // A move straight to the view: QTest moves the system cursor instead, which sends nothing
-    // when it is already there.
-    void Move(QPoint p, Qt::MouseButtons held = Qt::NoButton) {
-        QMouseEvent e(QEvent::MouseMove, p, m_view->mapToGlobal(p), Qt::NoButton, held, {});
-        QApplication::sendEvent(m_view, &e);
-    }
-    void Click(QPoint p) {
-        Move(p);
-        QTest::mouseClick(m_view, Qt::LeftButton, {}, p);
         Paint();
     }
     void Wheel(int delta, Qt::KeyboardModifiers keys = {}) {

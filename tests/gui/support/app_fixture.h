@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -190,6 +191,27 @@ protected:
     }
 
     QImage Grab() { return m_view->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+
+    // The picture work the window tests share: paint now, a point of the shown picture as
+    // fractions of its size, and a move or click sent straight to the view (QTest moves the
+    // system cursor instead, which sends nothing when it is already there).
+    void Paint() {
+        m_view->repaint();
+        QCoreApplication::processEvents();
+    }
+    QPoint At(double fx, double fy) const {
+        const ViewRect pic = m_view->ImageRect();
+        return {pic.left + int(pic.Width() * fx), pic.top + int(pic.Height() * fy)};
+    }
+    void Move(QPoint p, Qt::MouseButtons held = Qt::NoButton) {
+        QMouseEvent e(QEvent::MouseMove, p, m_view->mapToGlobal(p), Qt::NoButton, held, {});
+        QApplication::sendEvent(m_view, &e);
+    }
+    void Click(QPoint p) {
+        Move(p);
+        QTest::mouseClick(m_view, Qt::LeftButton, {}, p);
+        Paint();
+    }
 
     // Presses a key combination on the active main window, as the user would.
     void Press(const QKeySequence& keys) {
