@@ -130,20 +130,14 @@ std::string FormatStridesCsv(const GaitAnalysis& analysis) {
         "StepTime,StepLength\r\n";
     for (const StrideParameters& s : analysis.parameters.strides) {
         out += std::string(SideName(s.side)) + "," + std::to_string(s.startFrame) + "," +
-               std::to_string(s.endFrame) + ",";
-        AppendFixed(out, s.strideTime, 4);
-        out += ",";
-        AppendFixed(out, s.stanceTime, 4);
-        out += ",";
-        AppendFixed(out, s.swingTime, 4);
-        out += ",";
-        AppendFixed(out, s.stancePercent, 2);
-        out += ",";
-        AppendFixed(out, s.strideLength, 1);
-        out += ",";
-        AppendFixed(out, s.stepTime, 4);
-        out += ",";
-        AppendFixed(out, s.stepLength, 1);
+               std::to_string(s.endFrame);
+        const std::pair<std::optional<double>, int> fields[] = {
+            {s.strideTime, 4},   {s.stanceTime, 4}, {s.swingTime, 4}, {s.stancePercent, 2},
+            {s.strideLength, 1}, {s.stepTime, 4},   {s.stepLength, 1}};
+        for (const auto& [value, decimals] : fields) {
+            out += ",";
+            AppendFixed(out, value, decimals);
+        }
         out += "\r\n";
     }
     return out;
@@ -175,26 +169,23 @@ std::string FormatSummaryCsv(const GaitAnalysis& analysis) {
 
 std::string FormatCyclesCsv(const GaitAnalysis& analysis) {
     std::string out = "Percent";
-    struct Column {
-        const std::optional<CycleCurve>* curve;
-    };
-    std::vector<Column> columns;
+    std::vector<const std::optional<CycleCurve>*> columns;
     for (const AngleCycles& a : analysis.cycles) {
         for (const FootSide side : {FootSide::kRight, FootSide::kLeft}) {
             const SideCycles& c = side == FootSide::kRight ? a.right : a.left;
             out += "," + a.name + "_" + SideName(side) + "_mean," + a.name + "_" + SideName(side) +
                    "_sd";
-            columns.push_back({&c.mean});
-            columns.push_back({&c.sd});
+            columns.push_back(&c.mean);
+            columns.push_back(&c.sd);
         }
     }
     out += "\r\n";
     for (int p = 0; p < kCyclePoints; ++p) {
         out += std::to_string(p);
-        for (const Column& column : columns) {
+        for (const std::optional<CycleCurve>* curve : columns) {
             out += ",";
-            if (*column.curve) {
-                AppendFixed(out, (**column.curve)[p], 3);
+            if (*curve) {
+                AppendFixed(out, (**curve)[p], 3);
             }
         }
         out += "\r\n";

@@ -56,7 +56,7 @@ double Percentile(std::vector<double> values, double p) {
 }
 
 // Runs of at least minFrames consecutive frames; each filtered on its own so a gap stays one.
-bool SplitRuns(const MarkerTrack& track, int minFrames, const std::optional<ZeroLagLowPass>& filter,
+void SplitRuns(const MarkerTrack& track, int minFrames, const std::optional<ZeroLagLowPass>& filter,
                std::vector<Run>& runs) {
     std::size_t begin = 0;
     while (begin < track.frames.size()) {
@@ -94,7 +94,6 @@ bool SplitRuns(const MarkerTrack& track, int minFrames, const std::optional<Zero
         }
         begin = end;
     }
-    return true;
 }
 
 // Stretches where the marker moves less than limit pixels per frame for minFrames or more.
@@ -260,11 +259,9 @@ double ExtrapolatedMoment(const std::vector<double>& distance, int edge, int ste
     const double linear = fitRoot(false, linearError);
     const double quadratic = fitRoot(true, quadraticError);
     const double root = quadraticError < linearError ? quadratic : linear;
-    // The moment lies between the last resting frame and the first moving one, or a little
-    // inside the band when the marker crept within it.
-    const double lo = step < 0 ? edge - 1.0 : edge - 1.0;
-    const double hi = step < 0 ? edge + 1.0 : edge + 1.0;
-    return std::clamp(root, lo, hi);
+    // The moment lies within a frame of the band's edge, on either side: the marker may have
+    // crept within the band before it came to rest.
+    return std::clamp(root, edge - 1.0, edge + 1.0);
 }
 
 }  // namespace
