@@ -13,10 +13,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "markers/lff_manager.h"
 #include "rendering/dib.h"
 
 namespace kivra {
-namespace {
 
 // The summary's parameters as the report names them.
 QString ParameterLabel(const std::string& name) {
@@ -42,10 +42,14 @@ QString ParameterLabel(const std::string& name) {
     return QString::fromStdString(name);
 }
 
+namespace {
+
 QString SideLabel(FootSide side) {
     return side == FootSide::kRight ? QCoreApplication::translate("GaitReport", "右")
                                     : QCoreApplication::translate("GaitReport", "左");
 }
+
+}  // namespace
 
 QString StatisticText(const Statistic& s, int decimals) {
     if (!s.mean) {
@@ -68,6 +72,8 @@ int DecimalsOf(const std::string& unit) {
     }
     return 1;
 }
+
+namespace {
 
 // Page geometry in device pixels of the writer.
 struct Page {
@@ -315,6 +321,26 @@ std::vector<std::pair<FootSide, int>> ReportStillFrames(const GaitAnalysis& anal
         }
     }
     return frames;
+}
+
+std::vector<ReportStill> ReportStills(const GaitAnalysis& analysis, const CLFFManager& markers,
+                                      const std::function<const Dib*(int frame)>& picture) {
+    std::vector<ReportStill> stills;
+    for (const auto& [side, frame] : ReportStillFrames(analysis)) {
+        ReportStill still;
+        still.side = side;
+        still.frame = frame;
+        if (const Dib* dib = picture ? picture(frame) : nullptr) {
+            still.picture = PictureOfDib(*dib);
+        }
+        std::vector<T_DRAW_MARKER> placed;
+        markers.GetFrameMarkers(frame, placed);
+        for (const T_DRAW_MARKER& m : placed) {
+            still.markers.push_back({m.x, m.y});
+        }
+        stills.push_back(std::move(still));
+    }
+    return stills;
 }
 
 std::optional<QString> WriteGaitReport(const QString& path, const GaitReportInput& input) {
