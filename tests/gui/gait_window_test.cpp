@@ -12,8 +12,8 @@
 #include "gait/gait_file.h"
 #include "gait/gait_tools.h"
 #include "gait/gait_window.h"
-#include "kinematics/kinematics_commands.h"
 #include "geometry/timeline_geometry.h"
+#include "kinematics/kinematics_commands.h"
 #include "support/app_fixture.h"
 
 namespace {
@@ -197,7 +197,8 @@ TEST_F(GaitWindowTest, ReopenReadsTheEditedEventsMarksThemOnTheTimelineAndRefuse
         MessageBoxCatcher boxes;
         Open(m_base + ".avi");
         ASSERT_EQ(boxes.Texts().size(), 1);
-        EXPECT_TRUE(boxes.Texts().front().contains(QStringLiteral("7"))) << boxes.Texts().front().toStdString();
+        EXPECT_TRUE(boxes.Texts().front().contains(QStringLiteral("7")))
+            << boxes.Texts().front().toStdString();
     }
     EXPECT_FALSE(Tools().EventsEdited());
     Command(ID_MARKER_GAIT);

@@ -385,7 +385,8 @@ std::optional<QString> WriteGaitReport(const QString& path, const GaitReportInpu
     body.setPointSizeF(10);
     body.setBold(false);
     p.setFont(body);
-    const QString date = QLocale().toString(input.made, QLocale::LongFormat);
+    // The machine's locale may speak another language than the report: a date without words.
+    const QString date = input.made.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
     const QString lines[] = {
         QCoreApplication::translate("GaitReport", "動画: %1").arg(input.videoName),
         QCoreApplication::translate("GaitReport", "作成日時: %1").arg(date),
@@ -406,12 +407,13 @@ std::optional<QString> WriteGaitReport(const QString& path, const GaitReportInpu
     top += 4 * page.mm;
     top = DrawParameterTable(p, page, top, a);
     p.setFont(body);
-    p.drawText(QRectF(page.area.left(), top + 1 * page.mm, page.area.width(), 5 * page.mm),
-               Qt::AlignLeft | Qt::AlignVCenter,
+    // Two lines where a language needs them: the note must not run off the page.
+    p.drawText(QRectF(page.area.left(), top + 1 * page.mm, page.area.width(), 9 * page.mm),
+               Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
                QCoreApplication::translate(
                    "GaitReport",
                    "平均 ± 標準偏差。対称性指数は右と左の差の大きさを両者の平均で割った百分率。"));
-    top += 10 * page.mm;
+    top += 12 * page.mm;
     if (!input.stills.empty()) {
         const double width = page.area.width() / 2;
         const double height = std::min(page.area.bottom() - top, width * 0.75);

@@ -63,6 +63,8 @@ GaitWindow::GaitWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
         }
         UpdateButtons();
     });
+    // The selection follows the current cell only after it changed.
+    connect(m_events, &QTableWidget::itemSelectionChanged, this, &GaitWindow::UpdateButtons);
     m_side = new QComboBox(left);
     m_side->addItem(tr("右"));
     m_side->addItem(tr("左"));
