@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 
+#include "gait/gait_cycle_plot.h"
 #include "gait/gait_file.h"
 #include "gait/gait_tools.h"
 #include "gait/gait_window.h"
@@ -103,6 +104,10 @@ TEST_F(GaitWindowTest, DetectsWhatTheCommandLineDetectsAndEachEditIsAnUndoStepIn
     GaitWindow& window = *Tools().Window();
     EXPECT_EQ(window.EventTable()->rowCount(), int(Events().size()));
     EXPECT_GT(window.ParameterTable()->rowCount(), 5);
+    // The cycle plot's cursor follows the frame the window shows.
+    m_frame->ShowFrame(44);  // right stride 28-61
+    ASSERT_TRUE(window.Plot()->CursorPercent(FootSide::kRight).has_value());
+    EXPECT_NEAR(*window.Plot()->CursorPercent(FootSide::kRight), 100.0 * 16 / 33, 1e-9);
 
     const std::vector<GaitEvent> detected = Events();
     const GaitEvent strike = First(FootSide::kRight, GaitEventKind::kHeelStrike);
