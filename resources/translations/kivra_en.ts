@@ -1331,6 +1331,20 @@ Narrow the play range or delete the markers of IDs not in use.</translation>
         <source>歩行レポートを保存しました: %1</source>
         <translation>Gait report saved: %1</translation>
     </message>
+    <message>
+        <source>基準範囲</source>
+        <translation>Normal band</translation>
+    </message>
+    <message>
+        <source>CSV ファイル (*.csv)</source>
+        <translation>CSV file (*.csv)</translation>
+    </message>
+    <message>
+        <source>基準範囲のファイルを読めません。
+</source>
+        <translation>The normal band file cannot be read.
+</translation>
+    </message>
 </context>
 <context>
     <name>kivra::GaitWindow</name>
@@ -1433,6 +1447,14 @@ Narrow the play range or delete the markers of IDs not in use.</translation>
     <message>
         <source>(長さはピクセル)</source>
         <translation>(lengths in pixels)</translation>
+    </message>
+    <message>
+        <source>基準範囲(&amp;N)...</source>
+        <translation>&amp;Normal Band...</translation>
+    </message>
+    <message>
+        <source>正常歩行の基準範囲 (Percent,Mean,SD の CSV) をグラフに重ねます</source>
+        <translation>Draws a normal band (a CSV of Percent,Mean,SD) behind the curves</translation>
     </message>
 </context>
 </TS>

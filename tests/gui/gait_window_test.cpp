@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QChart>
 #include <QComboBox>
 #include <QPushButton>
 #include <QTableWidget>
@@ -149,6 +150,20 @@ TEST_F(GaitWindowTest, DetectsWhatTheCommandLineDetectsAndEachEditIsAnUndoStepIn
     EXPECT_NE(std::find(Events().begin(), Events().end(), moved), Events().end());
     EXPECT_DOUBLE_EQ(FirstStrideTime(FootSide::kRight), strideBefore);
     EXPECT_FALSE(m_frame->Annotations()->m_markers.IsModified());  // events are no marker edit
+
+    // A clinic's normal band goes behind the curves; a file that is no band is refused.
+    const qsizetype curves = window.Plot()->Chart()->series().size();
+    ASSERT_TRUE(kivra::test::WriteFile(m_files.File("normal.csv"), "Percent,Mean,SD\n0,150,5\n"));
+    {
+        MessageBoxCatcher boxes;
+        EXPECT_FALSE(Tools().LoadReference(m_files.File("normal.csv")));
+        EXPECT_EQ(boxes.Texts().size(), 1);
+    }
+    ASSERT_TRUE(kivra::test::WriteFile(m_files.File("normal.csv"),
+                                       "Percent,Mean,SD\n0,150,5\n100,150,5\n"));
+    ASSERT_TRUE(Tools().LoadReference(m_files.File("normal.csv")));
+    ASSERT_TRUE(Tools().Analyse());
+    EXPECT_EQ(window.Plot()->Chart()->series().size(), curves + 1);
 
     // The report of what the window shows: A4 pages.
     const std::string pdf = m_files.File("report 01.pdf");

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
 #include <QUndoCommand>
@@ -163,6 +164,7 @@ void GaitTools::OnAnalyse() {
         connect(m_window, &GaitWindow::detectRequested, this, [this] { DetectAgain(); });
         connect(m_window, &GaitWindow::reportRequested, this, [this] { OnReport(); });
         connect(m_window, &GaitWindow::footMarkersRequested, this, [this] { OnFootMarkers(); });
+        connect(m_window, &GaitWindow::referenceRequested, this, [this] { OnReference(); });
     }
     m_window->show();
     m_window->raise();
@@ -246,7 +248,7 @@ bool GaitTools::Analyse() {
     }
     m_analysis = std::move(run.analysis);
     if (m_window != nullptr) {
-        m_window->SetAnalysis(*m_analysis, m_edited);
+        m_window->SetAnalysis(*m_analysis, m_edited, m_reference);
     }
     m_host->RedrawViews();
     return true;
@@ -393,6 +395,27 @@ void GaitTools::OnReport() {
     }
 }
 
+void GaitTools::OnReference() {
+    const QString path = QFileDialog::getOpenFileName(m_host->Window(), tr("基準範囲"), QString(),
+                                                      tr("CSV ファイル (*.csv)"));
+    if (!path.isEmpty() && LoadReference(QFile::encodeName(path).toStdString())) {
+        m_stale = true;
+        Refresh();
+    }
+}
+
+bool GaitTools::LoadReference(const std::string& path) {
+    const ReferenceBandResult read = ReadReferenceBand(path);
+    if (!read.band) {
+        m_host->ShowMessage(tr("基準範囲のファイルを読めません。\n").toStdString() + path + "\n(" +
+                                read.error + ")",
+                            MsgButtons::Ok, MsgIcon::Warning);
+        return false;
+    }
+    m_reference = read.band;
+    return true;
+}
+
 bool GaitTools::WriteReport(const std::string& path) {
     CAviVideoStream* stream = m_host->Stream();
     const CLFFManager* markers = m_host->Markers();
@@ -403,6 +426,7 @@ bool GaitTools::WriteReport(const std::string& path) {
     input.videoName = QFileInfo(ShownPath(m_host->VideoPath())).fileName();
     input.made = QDateTime::currentDateTime();
     input.analysis = &*m_analysis;
+    input.reference = m_reference;
     const int shown = stream->m_nCurrentFrame;
     input.stills = ReportStills(*m_analysis, *markers, [stream](int frame) {
         stream->LoadFrame(frame);

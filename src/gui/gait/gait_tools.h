@@ -42,6 +42,12 @@ public:
     void OnFootMarkers();     // the dialog; stores what it accepts
     void OnAnalyse();         // shows the gait window (after the dialog when no foot is set)
     void OnReport();          // asks for the file, then WriteReport
+    void OnReference();       // asks for a clinic's normal band to draw behind the curves
+
+    // The normal band (read from a "Percent,Mean,SD" CSV) the plot and report draw, if any;
+    // kept while the program runs. False after telling the user why the file was refused.
+    bool LoadReference(const std::string& path);
+    const std::optional<ReferenceBand>& Reference() const { return m_reference; }
 
     const GaitSetup& Setup() const { return m_setup; }
     // Keeps a new setup and writes [Gait]; false after telling the user.
@@ -94,6 +100,7 @@ private:
     GaitEventList m_events;
     bool m_edited = false;
     std::optional<GaitAnalysis> m_analysis;
+    std::optional<ReferenceBand> m_reference;
     bool m_stale = true;
     QPointer<GaitWindow> m_window;
 };

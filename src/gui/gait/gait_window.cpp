@@ -43,6 +43,9 @@ GaitWindow::GaitWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     m_status = new QLabel(this);
     m_status->setWordWrap(true);
     auto* feet = new QPushButton(tr("足のマーカ(&E)..."), this);
+    auto* reference = new QPushButton(tr("基準範囲(&N)..."), this);
+    reference->setToolTip(tr("正常歩行の基準範囲 (Percent,Mean,SD の CSV) をグラフに重ねます"));
+    connect(reference, &QPushButton::clicked, this, &GaitWindow::referenceRequested);
     m_detect = new QPushButton(tr("再検出(&D)"), this);
     m_report = new QPushButton(tr("レポート作成(&P)..."), this);
     connect(feet, &QPushButton::clicked, this, &GaitWindow::footMarkersRequested);
@@ -51,6 +54,7 @@ GaitWindow::GaitWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     auto* top = new QHBoxLayout;
     top->addWidget(m_status, 1);
     top->addWidget(feet);
+    top->addWidget(reference);
     top->addWidget(m_detect);
     top->addWidget(m_report);
 

@@ -55,6 +55,7 @@ signals:
     void detectRequested();
     void reportRequested();
     void footMarkersRequested();
+    void referenceRequested();
 
 private:
     void ShowEvents(const std::vector<GaitEvent>& events, double fps);
