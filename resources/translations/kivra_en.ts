@@ -1410,7 +1410,7 @@ Narrow the play range or delete the markers of IDs not in use.</translation>
     </message>
     <message>
         <source>削除(&amp;X)</source>
-        <translation>Delete (&amp;X)</translation>
+        <translation>De&amp;lete</translation>
     </message>
     <message>
         <source>項目</source>
