@@ -79,7 +79,10 @@ protected:
         QTableWidget* table = Tools().Window()->EventTable();
         const auto it = std::find(Events().begin(), Events().end(), event);
         ASSERT_NE(it, Events().end());
-        table->setCurrentCell(int(it - Events().begin()), 0);
+        QTableWidgetItem* item = table->item(int(it - Events().begin()), 0);
+        table->scrollToItem(item);
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                          table->visualItemRect(item).center());
         QCoreApplication::processEvents();
     }
     std::string KgaitPath() const { return m_base + ".kgait"; }
@@ -124,6 +127,7 @@ TEST_F(GaitWindowTest, DetectsWhatTheCommandLineDetectsAndEachEditIsAnUndoStepIn
     const double strideBefore = FirstStrideTime(FootSide::kRight);
 
     Select(First(FootSide::kLeft, GaitEventKind::kToeOff));
+    EXPECT_TRUE(window.DeleteButton()->isEnabled());  // the clicked row is selected
     window.DeleteButton()->click();
     EXPECT_EQ(Events().size(), detected.size() - 1);
     // An event the list has already is refused without a step.
