@@ -1215,4 +1215,246 @@ Narrow the play range or delete the markers of IDs not in use.</translation>
         <translation> mean</translation>
     </message>
 </context>
+<context>
+    <name>kivra::GaitTools</name>
+    <message>
+        <source>足のマーカ(&amp;E)...</source>
+        <translation>Foot Mark&amp;ers...</translation>
+    </message>
+    <message>
+        <source>歩行分析(&amp;W)...</source>
+        <translation>Gait &amp;Analysis...</translation>
+    </message>
+    <message>
+        <source>歩行レポート(&amp;P)...</source>
+        <translation>Gait Re&amp;port...</translation>
+    </message>
+    <message>
+        <source>足のマーカの設定を保存できませんでした。
+</source>
+        <translation>The foot markers could not be saved.
+</translation>
+    </message>
+    <message>
+        <source>再生範囲の外か、同じイベントがすでにあるため、変更できません。</source>
+        <translation>The event cannot be placed there: the frame is outside the play range or already has that event.</translation>
+    </message>
+    <message>
+        <source>次のマーカには再生範囲にデータがありません。</source>
+        <translation>These markers have no data in the play range.</translation>
+    </message>
+    <message>
+        <source>右の踵</source>
+        <translation>Right heel</translation>
+    </message>
+    <message>
+        <source>右のつま先</source>
+        <translation>Right toe</translation>
+    </message>
+    <message>
+        <source>左の踵</source>
+        <translation>Left heel</translation>
+    </message>
+    <message>
+        <source>左のつま先</source>
+        <translation>Left toe</translation>
+    </message>
+    <message>
+        <source>骨盤</source>
+        <translation>Pelvis</translation>
+    </message>
+    <message>
+        <source>歩行イベントファイルが壊れています。
+%1
+(%2)</source>
+        <translation>The gait events file is damaged.
+%1
+(%2)</translation>
+    </message>
+    <message>
+        <source>歩行イベントを検出できませんでした。
+(%1)</source>
+        <translation>No gait events could be detected.
+(%1)</translation>
+    </message>
+    <message>
+        <source>動画が開かれていません。</source>
+        <translation>No movie is open.</translation>
+    </message>
+    <message>
+        <source>マーカがありません。</source>
+        <translation>There are no markers.</translation>
+    </message>
+    <message>
+        <source>足のマーカを指定してください。</source>
+        <translation>Choose the foot markers.</translation>
+    </message>
+    <message>
+        <source>歩行イベントの追加</source>
+        <translation>Add gait event</translation>
+    </message>
+    <message>
+        <source>歩行イベントの移動</source>
+        <translation>Move gait event</translation>
+    </message>
+    <message>
+        <source>歩行イベントの削除</source>
+        <translation>Delete gait event</translation>
+    </message>
+    <message>
+        <source>歩行イベントの再検出</source>
+        <translation>Detect gait events again</translation>
+    </message>
+    <message>
+        <source>歩行イベントを保存できませんでした。
+</source>
+        <translation>The gait events could not be saved.
+</translation>
+    </message>
+    <message>
+        <source>歩行イベントを保存しました: %1</source>
+        <translation>Gait events saved: %1</translation>
+    </message>
+    <message>
+        <source>歩行イベントファイルが壊れているため使用しません。
+</source>
+        <translation>The gait events file is damaged and is not used.
+</translation>
+    </message>
+    <message>
+        <source>歩行レポートを作成できませんでした。
+</source>
+        <translation>The gait report could not be written.
+</translation>
+    </message>
+    <message>
+        <source>歩行レポートを保存しました: %1</source>
+        <translation>Gait report saved: %1</translation>
+    </message>
+    <message>
+        <source>基準範囲</source>
+        <translation>Normal band</translation>
+    </message>
+    <message>
+        <source>CSV ファイル (*.csv)</source>
+        <translation>CSV file (*.csv)</translation>
+    </message>
+    <message>
+        <source>基準範囲のファイルを読めません。
+</source>
+        <translation>The normal band file cannot be read.
+</translation>
+    </message>
+</context>
+<context>
+    <name>kivra::GaitWindow</name>
+    <message>
+        <source>歩行分析</source>
+        <translation>Gait Analysis</translation>
+    </message>
+    <message>
+        <source>足のマーカ(&amp;E)...</source>
+        <translation>Foot Mark&amp;ers...</translation>
+    </message>
+    <message>
+        <source>再検出(&amp;D)</source>
+        <translation>&amp;Detect Again</translation>
+    </message>
+    <message>
+        <source>レポート作成(&amp;P)...</source>
+        <translation>Write Re&amp;port...</translation>
+    </message>
+    <message>
+        <source>フレーム</source>
+        <translation>Frame</translation>
+    </message>
+    <message>
+        <source>時間 (s)</source>
+        <translation>Time (s)</translation>
+    </message>
+    <message>
+        <source>足</source>
+        <translation>Foot</translation>
+    </message>
+    <message>
+        <source>イベント</source>
+        <translation>Event</translation>
+    </message>
+    <message>
+        <source>右</source>
+        <translation>Right</translation>
+    </message>
+    <message>
+        <source>左</source>
+        <translation>Left</translation>
+    </message>
+    <message>
+        <source>踵接地 (HS)</source>
+        <translation>Heel strike (HS)</translation>
+    </message>
+    <message>
+        <source>つま先離地 (TO)</source>
+        <translation>Toe-off (TO)</translation>
+    </message>
+    <message>
+        <source>追加(&amp;A)</source>
+        <translation>&amp;Add</translation>
+    </message>
+    <message>
+        <source>選んだ足とイベントを表示フレームに追加します</source>
+        <translation>Adds the chosen foot and event at the frame shown</translation>
+    </message>
+    <message>
+        <source>表示フレームへ移動(&amp;M)</source>
+        <translation>&amp;Move to Frame Shown</translation>
+    </message>
+    <message>
+        <source>削除(&amp;X)</source>
+        <translation>De&amp;lete</translation>
+    </message>
+    <message>
+        <source>項目</source>
+        <translation>Parameter</translation>
+    </message>
+    <message>
+        <source>単位</source>
+        <translation>Unit</translation>
+    </message>
+    <message>
+        <source>両側</source>
+        <translation>Both</translation>
+    </message>
+    <message>
+        <source>パラメータ</source>
+        <translation>Parameters</translation>
+    </message>
+    <message>
+        <source>歩行周期グラフ</source>
+        <translation>Gait cycle plot</translation>
+    </message>
+    <message>
+        <source>イベント %1 件 (編集済み)</source>
+        <translation>%1 events (edited)</translation>
+    </message>
+    <message>
+        <source>イベント %1 件 (自動検出)</source>
+        <translation>%1 events (detected)</translation>
+    </message>
+    <message>
+        <source>ストライド: 右 %1、左 %2</source>
+        <translation>Strides: right %1, left %2</translation>
+    </message>
+    <message>
+        <source>(長さはピクセル)</source>
+        <translation>(lengths in pixels)</translation>
+    </message>
+    <message>
+        <source>基準範囲(&amp;N)...</source>
+        <translation>&amp;Normal Band...</translation>
+    </message>
+    <message>
+        <source>正常歩行の基準範囲 (Percent,Mean,SD の CSV) をグラフに重ねます</source>
+        <translation>Draws a normal band (a CSV of Percent,Mean,SD) behind the curves</translation>
+    </message>
+</context>
 </TS>

@@ -713,13 +713,10 @@ int Gait(const std::vector<std::string>& args, std::ostream& err) {
                 return 1;
             }
             GaitSource source;
-            source.markers = &video.Annotations()->m_markers;
-            source.markerFileLoaded = source.markers->GetLoadState() == CLFFManager::kLoaded;
-            source.markerPath = stream.MarkerFilePath();
+            source.actions = &video.Actions();
+            source.markerFileLoaded =
+                video.Annotations()->m_markers.GetLoadState() == CLFFManager::kLoaded;
             source.calibrationPath = CalibrationPath(args[1]);  // where the window keeps it
-            source.first = video.RangeStart();
-            source.last = video.RangeEnd();
-            source.fps = stream.GetFrameRate();
             if (args[0] == "gait") {
                 return RunGait(arguments, source, err);
             }

@@ -10,10 +10,9 @@
 #include <filesystem>
 #include <ostream>
 
-#include "gait/gait_file.h"
 #include "gait/gait_report.h"
-#include "markers/lff_manager.h"
 #include "platform/number_text.h"
+#include "workspace/workspace.h"
 
 namespace kivra::cli {
 namespace {
@@ -25,11 +24,12 @@ int Analyse(const GaitArguments& arguments, const GaitSource& source, std::ostre
         err << "no marker file for " << arguments.video << "\n";
         return 1;
     }
-    GaitAnalysisOptions options;
-    options.setup = arguments.setup;
-    options.angles = arguments.angles;
+    GaitRequest request;
+    request.setup = arguments.setup;
+    request.angles = arguments.angles;
+    request.detect = arguments.detect;
     if (arguments.scale) {
-        options.calibration = Calibration{*arguments.scale, std::nullopt, std::nullopt};
+        request.calibration = Calibration{*arguments.scale, std::nullopt, std::nullopt};
     } else {
         const CalibrationRead read = ReadCalibrationFile(source.calibrationPath);
         // Pixels written where millimetres were meant would pass unnoticed downstream.
@@ -39,34 +39,32 @@ int Analyse(const GaitArguments& arguments, const GaitSource& source, std::ostre
             return 1;
         }
         if (read.status == CalibrationRead::kLoaded) {
-            options.calibration = read.calibration;
+            request.calibration = read.calibration;
         }
     }
-    const auto missing =
-        GaitMarkersWithoutData(*source.markers, options, source.first, source.last);
-    for (const GaitMarkerWithoutData& m : missing) {
-        err << m.role << " names marker " << m.id << ", which has no data in the play range of "
-            << arguments.video << "\n";
-    }
-    if (!missing.empty()) {
-        return 1;
-    }
-    if (!arguments.detect) {
-        const std::string path = GaitFilePath(source.markerPath);
-        const GaitFileRead read = ReadGaitFile(path);
-        if (read.status == GaitFileRead::kDamaged) {
-            err << path << ": " << read.problem << " (give --detect to detect the events afresh)\n";
+    GaitRun run = source.actions->AnalyseGait(request);
+    switch (run.failure) {
+        case GaitRun::kMarkersWithoutData:
+            for (const GaitMarkerWithoutData& m : run.missing) {
+                err << m.role << " names marker " << m.id
+                    << ", which has no data in the play range of " << arguments.video << "\n";
+            }
             return 1;
-        }
-        if (read.status == GaitFileRead::kLoaded) {
-            options.events = read.events;
-        }
+        case GaitRun::kDamagedEventsFile:
+            err << run.result.path << ": " << run.result.detail
+                << " (give --detect to detect the events afresh)\n";
+            return 1;
+        case GaitRun::kNoEvents:
+            err << run.result.detail << "\n";
+            return 1;
+        case GaitRun::kNone:
+            break;
     }
-    analysis = AnalyseGait(*source.markers, source.first, source.last, source.fps, options);
-    if (!analysis.error.empty()) {
-        err << analysis.error << "\n";
+    if (!run.result.ok()) {
+        err << "no video\n";
         return 1;
     }
+    analysis = std::move(run.analysis);
     return 0;
 }
 
@@ -179,20 +177,8 @@ int RunReport(const GaitArguments& arguments, const GaitSource& source, std::ost
     input.videoName = QFileInfo(QString::fromStdString(arguments.video)).fileName();
     input.made = QDateTime::currentDateTime();
     input.analysis = &analysis;
-    for (const auto& [side, frame] : ReportStillFrames(analysis)) {
-        ReportStill still;
-        still.side = side;
-        still.frame = frame;
-        if (const Dib* dib = source.picture ? source.picture(frame) : nullptr) {
-            still.picture = PictureOfDib(*dib);
-        }
-        std::vector<T_DRAW_MARKER> markers;
-        source.markers->GetFrameMarkers(frame, markers);
-        for (const T_DRAW_MARKER& m : markers) {
-            still.markers.push_back({m.x, m.y});
-        }
-        input.stills.push_back(std::move(still));
-    }
+    input.stills =
+        ReportStills(analysis, source.actions->Document().Annotations()->m_markers, source.picture);
     if (const auto problem = WriteGaitReport(QString::fromStdString(arguments.output), input)) {
         err << arguments.output << ": " << problem->toStdString() << "\n";
         return 1;

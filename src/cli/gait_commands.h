@@ -11,7 +11,8 @@
 
 namespace kivra {
 struct Dib;
-}
+class Workspace;
+}  // namespace kivra
 
 namespace kivra::cli {
 
@@ -27,13 +28,9 @@ struct GaitArguments {
 
 // What the opened video gives the commands.
 struct GaitSource {
-    const CLFFManager* markers = nullptr;
+    Workspace* actions = nullptr;  // on the opened video: its markers, range and events file
     bool markerFileLoaded = false;
-    std::string markerPath;  // the events file follows its name
     std::string calibrationPath;
-    int first = 0;
-    int last = 0;
-    double fps = 0.0;
     std::function<const Dib*(int frame)> picture;  // the report's stills, decoded
 };
 

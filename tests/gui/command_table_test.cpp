@@ -193,6 +193,9 @@ const Rule kEnabled[] = {
     {"xxxxxxxxxxx", kivra::ID_MARKER_ANGLES, "Joint angles"},
     {"....xxxxxx.", kivra::ID_MARKER_KINEMATICS_OUTPUT, "Kinematics output"},
     {".xxxxxxxxx.", kivra::ID_MARKER_PLOT, "Plot"},
+    {"xxxxxxxxxxx", kivra::ID_MARKER_FOOT_MARKERS, "Foot markers"},
+    {"....xxxxxx.", kivra::ID_MARKER_GAIT, "Gait analysis"},
+    {"....xxx..x.", kivra::ID_MARKER_GAIT_REPORT, "Gait report"},  // stills need the stream
 };
 
 // Check marks of the menu items.

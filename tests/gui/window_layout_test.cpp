@@ -151,7 +151,8 @@ TEST_F(WindowLayoutTest, MenusHoldTheirCommandsInSeparatedGroups) {
         "元に戻す(&U), やり直し(&R), |, IDの指定(&I)..., マーカを追跡(&F), 削除(&D) "
         "{表示フレーム(&C), 全フレーム(&A)}, |, 軌跡を表示(&L), |, "
         "保存(&S), 座標出力(&T)..., |, キャリブレーション(&B)..., 関節角度(&J)..., "
-        "運動学出力(&K)..., グラフ(&G)",
+        "運動学出力(&K)..., グラフ(&G), |, 足のマーカ(&E)..., 歩行分析(&W)..., "
+        "歩行レポート(&P)...",
         "バージョン情報(&A)...",
     };
     ASSERT_EQ(outlines.size(), expected.size());

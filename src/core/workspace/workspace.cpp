@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "document/vfw_doc.h"
+#include "gait/gait_file.h"
 #include "markers/csv_export.h"
 #include "markers/trimming_state.h"
 #include "output/movie_target.h"
@@ -402,6 +403,76 @@ FollowResult Workspace::FinishFollow(const TrackRequest& request, TrackResult tr
         [&tracked](CLFFManager& markers) { ApplyTrackResult(tracked, markers); });
     followed.result = Done({});
     return followed;
+}
+
+std::string Workspace::GaitEventsPath() const {
+    const CAviVideoStream* stream = m_document.Stream();
+    return stream != nullptr ? GaitFilePath(stream->MarkerFilePath()) : std::string();
+}
+
+GaitRun Workspace::AnalyseGait(const GaitRequest& request) const {
+    GaitRun run;
+    const CAviVideoStream* stream = m_document.Stream();
+    const VideoAnnotations* annotations = m_document.Annotations();
+    if (!IsVideoOpen() || annotations == nullptr) {
+        run.result = Ended(ActionResult::kRefused, ActionResult::kNoVideo, {});
+        return run;
+    }
+    const CLFFManager& markers = annotations->m_markers;
+    const int first = m_session.RangeStart();
+    const int last = m_session.RangeEnd();
+    GaitAnalysisOptions options;
+    options.setup = request.setup;
+    options.angles = request.angles;
+    options.calibration = request.calibration;
+    options.events = request.events;
+    run.missing = GaitMarkersWithoutData(markers, options, first, last);
+    if (!run.missing.empty()) {
+        run.failure = GaitRun::kMarkersWithoutData;
+        run.result = Ended(ActionResult::kFailed, ActionResult::kNoStage, {});
+        return run;
+    }
+    const std::string path = GaitEventsPath();
+    if (!options.events && !request.detect) {
+        GaitFileRead read = ReadGaitFile(path);
+        if (read.status == GaitFileRead::kDamaged) {
+            run.failure = GaitRun::kDamagedEventsFile;
+            run.result = Ended(ActionResult::kFailed, ActionResult::kNoStage, {});
+            run.result.detail = read.problem;
+            run.result.path = path;
+            return run;
+        }
+        if (read.status == GaitFileRead::kLoaded) {
+            options.events = std::move(read.events);
+            run.eventsFromFile = true;
+        }
+    }
+    try {
+        run.analysis = kivra::AnalyseGait(markers, first, last, stream->GetFrameRate(), options);
+    } catch (const std::bad_alloc&) {
+        run.analysis.error = "out of memory";  // the session and its unsaved markers stay
+    }
+    if (!run.analysis.error.empty()) {
+        run.failure = GaitRun::kNoEvents;
+        run.result = Ended(ActionResult::kFailed, ActionResult::kNoStage, {});
+        run.result.detail = run.analysis.error;
+        return run;
+    }
+    run.result = Done({});
+    return run;
+}
+
+ActionResult Workspace::SaveGaitEvents(const std::vector<GaitEvent>& events) {
+    if (!IsVideoOpen()) {
+        return Ended(ActionResult::kRefused, ActionResult::kNoVideo, {});
+    }
+    const std::string path = GaitEventsPath();
+    if (!WriteGaitFile(path, events)) {
+        ActionResult result = Ended(ActionResult::kFailed, ActionResult::kWrite, {});
+        result.path = path;
+        return result;
+    }
+    return Done(path);
 }
 
 EditSession::SkipFill Workspace::SkippedFramesFill() const {

@@ -1,7 +1,7 @@
 #pragma once
 // What the user does with the open video, as actions: opening it, saving its markers, the
-// coordinate and kinematics CSVs, the trimmed movie and following markers. The window's
-// commands and kivra-cli call the same actions; each returns what happened, tells the user
+// coordinate and kinematics CSVs, the trimmed movie, following markers and the gait analysis. The
+// window's commands and kivra-cli call the same actions; each returns what happened, tells the user
 // what it must tell on the way through the document's host, and runs to its end on the
 // calling thread with a progress sink and its cancel. The long ones also come in steps whose
 // middle a window runs on a worker. Holds the document, the editing session and the settings,
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "document/vfw_doc.h"
+#include "gait/gait_analysis.h"
 #include "kinematics/kinematics_table.h"
 #include "output/compress_options.h"
 #include "output/trimmed_movie_writer.h"
@@ -68,6 +69,25 @@ struct KinematicsExport {
 struct FollowResult {
     ActionResult result;
     TrackResult track;  // the run's report; applied to the markers only when result.ok()
+};
+
+// A gait analysis of the play range: the feet, angles and scale to use, and which events.
+struct GaitRequest {
+    GaitSetup setup;
+    std::vector<NamedAngle> angles;
+    std::optional<Calibration> calibration;  // lengths in pixels without it
+    // Taken as they are; without them the events file's are used, or they are detected.
+    std::optional<std::vector<GaitEvent>> events;
+    bool detect = false;  // the events file is left unread
+};
+
+struct GaitRun {
+    enum Failure { kNone, kMarkersWithoutData, kDamagedEventsFile, kNoEvents };
+    ActionResult result;  // detail: the events file's problem or why nothing was detected
+    Failure failure = kNone;
+    std::vector<GaitMarkerWithoutData> missing;  // with kMarkersWithoutData
+    GaitAnalysis analysis;                       // whole when result.ok()
+    bool eventsFromFile = false;
 };
 
 class Workspace {
@@ -143,6 +163,12 @@ public:
     TrackRequest FollowRequest(TrackRequest request) const;
     TrackResult TrackForFollow(const TrackRequest& request, ProgressSink& progress) const;
     FollowResult FinishFollow(const TrackRequest& request, TrackResult track);
+    // The gait events file of the open video: beside its marker file, "<base>.kgait".
+    std::string GaitEventsPath() const;
+    // Heel strikes, toe-offs, stride parameters and cycle curves of the play range.
+    GaitRun AnalyseGait(const GaitRequest& request) const;
+    // Replaces the gait events file in one step; a failure leaves the old one.
+    ActionResult SaveGaitEvents(const std::vector<GaitEvent>& events);
     // How a skip-mode click fills the frames it passes over: by tracking when the settings
     // say so, else empty (a straight line).
     EditSession::SkipFill SkippedFramesFill() const;

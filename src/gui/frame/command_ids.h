@@ -59,6 +59,9 @@ enum CommandId : int {
     ID_MARKER_UNDO = 32830,
     ID_MARKER_REDO = 32831,
     ID_MARKER_FOLLOW = 32832,
+    ID_MARKER_FOOT_MARKERS = 32860,
+    ID_MARKER_GAIT = 32861,
+    ID_MARKER_GAIT_REPORT = 32862,
 };
 
 }  // namespace kivra

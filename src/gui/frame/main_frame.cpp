@@ -15,6 +15,7 @@
 #include "frame/frame_position_pane.h"
 #include "frame/progress_dlg.h"
 #include "frame/slider_dlg_bar.h"
+#include "gait/gait_tools.h"
 #include "kinematics/kinematics_commands.h"
 #include "markers/set_marker_id_dlg.h"
 #include "platform/string_ids.h"
@@ -44,6 +45,8 @@ CMainFrame::CMainFrame(kivra::MainFrameHost& app) : m_app(app), m_messages(this)
 
     m_pKinematics =
         new CKinematicsCommands(kivra::MakeKinematicsHost(*this), Settings().MaxID, this);
+    m_pGait = new kivra::GaitTools(kivra::MakeKinematicsHost(*this), *m_pKinematics,
+                                   m_history.Stack(), Settings().MaxID, this);
 
     CreateMenus();
     CreateStatusBar();
@@ -55,6 +58,7 @@ CMainFrame::CMainFrame(kivra::MainFrameHost& app) : m_app(app), m_messages(this)
 
     auto* pane = new CBasePaneV(*this, *this, this);
     SetPaneViews(pane, pane->VideoView(), pane->SliderView());
+    m_pSliderView->SetGaitEvents(&m_pGait->Events());
     setCentralWidget(pane);
     // While an area is being set, its keys come here before shortcuts and focus moves see them.
     if (m_pVideoView != nullptr) {
@@ -195,6 +199,7 @@ void CMainFrame::CreateMenus() {
         [this] { OnSaveFrameAsBitmap(); }, [this] { return IsVideoOpen() && !IsPlaying(); });
 
     m_trimming.AddCommands(*this, m_pMenuTrimming, m_pMenuMarker);
+    m_pGait->AddCommands(*this, m_pMenuMarker);
 
     AddCommand(
         m_pMenuHelp, kivra::ID_APP_ABOUT, tr("バージョン情報(&A)..."), {},
@@ -422,6 +427,7 @@ void CMainFrame::SessionChanged(unsigned changes) {
     if ((changes & (kivra::kChangeMarkers | kivra::kChangeRange | kivra::kChangeVideo)) != 0 &&
         m_pKinematics != nullptr) {
         m_pKinematics->OnMarkersChanged();
+        m_pGait->OnSessionChanged(changes);
     }
     UpdateAllViews();
     if ((changes & kivra::kChangeVideo) != 0) {
@@ -464,6 +470,7 @@ void CMainFrame::UpdateAllViews() {
     }
     if (m_pKinematics != nullptr) {
         m_pKinematics->OnViewsUpdated();
+        m_pGait->OnViewsUpdated();
     }
 }
 

@@ -39,6 +39,7 @@ class CKinematicsCommands;
 class CVfwView;
 namespace kivra {
 class FramePositionPane;
+class GaitTools;
 class KinematicsHost;
 class Workspace;
 }  // namespace kivra
@@ -182,6 +183,8 @@ public:
     CSetMarkerIDDlg* MarkerIdDialog() const override { return m_pSetMarkerIdDlg; }
     // Calibration, joint angles, kinematics CSV and plot (a child of this window).
     CKinematicsCommands* Kinematics() const override { return m_pKinematics; }
+    // Foot markers, gait events, the gait window and report (a child of this window).
+    kivra::GaitTools* Gait() const { return m_pGait; }
     // kivra::TrimmingCommandsHost
     QWidget* DialogParent() override { return this; }
     kivra::UserMessages& Messages() override { return m_messages; }
@@ -239,6 +242,7 @@ private:
     QAction* m_pStatusBarToggle = nullptr;
     CSetMarkerIDDlg* m_pSetMarkerIdDlg = nullptr;  // child of this window
     CKinematicsCommands* m_pKinematics = nullptr;  // child of this window
+    kivra::GaitTools* m_pGait = nullptr;           // child of this window
     ZebsCOOIconToolBar* m_pMovieBar = nullptr;     // children of this window
     ZebsCOOIconToolBar* m_pTrimmingBar = nullptr;
     ZebsCOOIconToolBar* m_pMarkerBar = nullptr;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 
+#include "gait/gait_event_list.h"
 #include "geometry/timeline_geometry.h"
 #include "reading/avi_video_stream.h"
 #include "session/edit_session.h"
@@ -25,6 +26,9 @@ const QColor kArea1(255, 0, 0);
 const QColor kArea2(0, 0, 255);
 const QColor kHandleFill(255, 255, 200);
 const QColor kKnobFill(150, 150, 200);
+const QColor kRightFoot(200, 40, 40);
+const QColor kLeftFoot(30, 90, 200);
+constexpr int kGaitTickHalfWidth = 4;
 constexpr int kHandleWidth = 15;
 constexpr int kKnobHalfWidth = 5;
 
@@ -172,6 +176,7 @@ void CSliderView::OnDraw(QPainter& dc, const CAviVideoStream& stream) {
     for (const int frame : m_host.MarkerFrames()) {
         DrawMarkerTick(dc, frame, h);
     }
+    DrawGaitEvents(dc, h);
 
     m_rcStartHandle = {xStart - kHandleWidth, 0, xStart, h};
     m_rcEndHandle = {xEnd, 0, xEnd + kHandleWidth, h};
@@ -205,6 +210,34 @@ void CSliderView::DrawMarkerTick(QPainter& dc, int frame, int h) const {
     }
     dc.setPen(QPen(kBlack, 2, Qt::SolidLine, Qt::FlatCap));
     dc.drawLine(x, top, x, h - 2);
+}
+
+void CSliderView::DrawGaitEvents(QPainter& dc, int h) const {
+    if (m_gaitEvents == nullptr || m_gaitEvents->Events().empty()) {
+        return;
+    }
+    const int third = h / 3;
+    const int halfFrame = m_dPixelsPerFrame >= 2.0 ? TimelineSpan(1.0, m_dPixelsPerFrame) / 2 : 0;
+    dc.save();
+    dc.setRenderHint(QPainter::Antialiasing, false);
+    for (const kivra::GaitEvent& e : m_gaitEvents->Events()) {
+        const bool right = e.side == kivra::FootSide::kRight;
+        // Side by place as well as colour: right in the top third, left in the bottom one.
+        const int top = right ? 0 : h - third;
+        const int bottom = top + third - 1;
+        const int x = TimelineFrameToX(e.frame, m_dPixelsPerFrame) + halfFrame;
+        const int w = kGaitTickHalfWidth;
+        // A strike points down (the foot comes down), a toe-off up.
+        const bool strike = e.kind == kivra::GaitEventKind::kHeelStrike;
+        const QPolygon triangle =
+            strike ? QPolygon({QPoint(x - w, top), QPoint(x + w, top), QPoint(x, bottom)})
+                   : QPolygon({QPoint(x - w, bottom), QPoint(x + w, bottom), QPoint(x, top)});
+        dc.setPen(QPen(kLightEdge, 1));
+        dc.setBrush(right ? kRightFoot : kLeftFoot);
+        dc.drawPolygon(triangle);
+        FillSolid(dc, x, top + 1, 1, third - 2, right ? kRightFoot : kLeftFoot);
+    }
+    dc.restore();
 }
 
 int CSliderView::FrameAt(const CAviVideoStream& stream, int x) const {

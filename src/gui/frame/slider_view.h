@@ -1,6 +1,7 @@
 #pragma once
 // The timeline strip above the picture: the whole video as a scale with the play range, the
-// area frames, the marker frames and the current position, and the mouse work on them. A child
+// area frames, the marker frames, the gait events and the current position, and the mouse
+// work on them. A child
 // of the pane; draws the play range and areas of the editing session and asks its host (the
 // main frame, which outlives it) for everything else.
 #include <QCursor>
@@ -16,6 +17,7 @@ class QPainter;
 namespace kivra {
 
 class EditSession;
+class GaitEventList;
 
 // What the strip reads from and asks of the rest of the program.
 class SliderViewHost {
@@ -55,6 +57,10 @@ public:
     const kivra::ViewRect& EndHandleRect() const { return m_rcEndHandle; }
     int DragItem() const { return m_nDragItem; }
 
+    // The heel strikes and toe-offs to mark: right foot above the range bar, left below, a
+    // strike pointing down and a toe-off up. Not owned; null marks none.
+    void SetGaitEvents(const kivra::GaitEventList* events) { m_gaitEvents = events; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -65,6 +71,7 @@ private:
     void OnDraw(QPainter& dc, const CAviVideoStream& stream);
     void DrawMark(QPainter& dc, int frame, const QColor& colour, int h) const;
     void DrawMarkerTick(QPainter& dc, int frame, int h) const;
+    void DrawGaitEvents(QPainter& dc, int h) const;
     // The frame under strip pixel x, clamped to the stream's samples.
     int FrameAt(const CAviVideoStream& stream, int x) const;
 
@@ -78,4 +85,5 @@ private:
     QImage m_backBuffer;  // client-size off-screen surface
     QCursor m_curStartHandle;
     QCursor m_curEndHandle;
+    const kivra::GaitEventList* m_gaitEvents = nullptr;
 };

@@ -13,10 +13,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "markers/lff_manager.h"
 #include "rendering/dib.h"
 
 namespace kivra {
-namespace {
 
 // The summary's parameters as the report names them.
 QString ParameterLabel(const std::string& name) {
@@ -42,10 +42,14 @@ QString ParameterLabel(const std::string& name) {
     return QString::fromStdString(name);
 }
 
+namespace {
+
 QString SideLabel(FootSide side) {
     return side == FootSide::kRight ? QCoreApplication::translate("GaitReport", "右")
                                     : QCoreApplication::translate("GaitReport", "左");
 }
+
+}  // namespace
 
 QString StatisticText(const Statistic& s, int decimals) {
     if (!s.mean) {
@@ -68,6 +72,8 @@ int DecimalsOf(const std::string& unit) {
     }
     return 1;
 }
+
+namespace {
 
 // Page geometry in device pixels of the writer.
 struct Page {
@@ -317,6 +323,26 @@ std::vector<std::pair<FootSide, int>> ReportStillFrames(const GaitAnalysis& anal
     return frames;
 }
 
+std::vector<ReportStill> ReportStills(const GaitAnalysis& analysis, const CLFFManager& markers,
+                                      const std::function<const Dib*(int frame)>& picture) {
+    std::vector<ReportStill> stills;
+    for (const auto& [side, frame] : ReportStillFrames(analysis)) {
+        ReportStill still;
+        still.side = side;
+        still.frame = frame;
+        if (const Dib* dib = picture ? picture(frame) : nullptr) {
+            still.picture = PictureOfDib(*dib);
+        }
+        std::vector<T_DRAW_MARKER> placed;
+        markers.GetFrameMarkers(frame, placed);
+        for (const T_DRAW_MARKER& m : placed) {
+            still.markers.push_back({m.x, m.y});
+        }
+        stills.push_back(std::move(still));
+    }
+    return stills;
+}
+
 std::optional<QString> WriteGaitReport(const QString& path, const GaitReportInput& input) {
     if (input.analysis == nullptr) {
         return QCoreApplication::translate("GaitReport", "解析結果がありません");
@@ -359,7 +385,8 @@ std::optional<QString> WriteGaitReport(const QString& path, const GaitReportInpu
     body.setPointSizeF(10);
     body.setBold(false);
     p.setFont(body);
-    const QString date = QLocale().toString(input.made, QLocale::LongFormat);
+    // The machine's locale may speak another language than the report: a date without words.
+    const QString date = input.made.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
     const QString lines[] = {
         QCoreApplication::translate("GaitReport", "動画: %1").arg(input.videoName),
         QCoreApplication::translate("GaitReport", "作成日時: %1").arg(date),
@@ -380,12 +407,13 @@ std::optional<QString> WriteGaitReport(const QString& path, const GaitReportInpu
     top += 4 * page.mm;
     top = DrawParameterTable(p, page, top, a);
     p.setFont(body);
-    p.drawText(QRectF(page.area.left(), top + 1 * page.mm, page.area.width(), 5 * page.mm),
-               Qt::AlignLeft | Qt::AlignVCenter,
+    // Two lines where a language needs them: the note must not run off the page.
+    p.drawText(QRectF(page.area.left(), top + 1 * page.mm, page.area.width(), 9 * page.mm),
+               Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
                QCoreApplication::translate(
                    "GaitReport",
                    "平均 ± 標準偏差。対称性指数は右と左の差の大きさを両者の平均で割った百分率。"));
-    top += 10 * page.mm;
+    top += 12 * page.mm;
     if (!input.stills.empty()) {
         const double width = page.area.width() / 2;
         const double height = std::min(page.area.bottom() - top, width * 0.75);

@@ -7,10 +7,13 @@
 #include <QImage>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
 #include "gait/gait_analysis.h"
+
+class CLFFManager;
 
 namespace kivra {
 
@@ -32,11 +35,22 @@ struct GaitReportInput {
     std::vector<ReportStill> stills;
 };
 
+// A summary parameter's name for the user ("StrideTime": stride time), and a statistic as
+// "mean ± SD" with the decimals its unit wants (DecimalsOf), "–" without a mean.
+QString ParameterLabel(const std::string& name);
+int DecimalsOf(const std::string& unit);
+QString StatisticText(const Statistic& s, int decimals);
+
 // The picture of a decoded frame (24 bits, any row order), as a QImage of its own.
 QImage PictureOfDib(const Dib& dib);
 
 // The heel-strike frame of the first stride of each side, right first.
 std::vector<std::pair<FootSide, int>> ReportStillFrames(const GaitAnalysis& analysis);
+
+// The stills of ReportStillFrames with the markers placed on them; picture decodes a frame
+// (null: the still is left blank).
+std::vector<ReportStill> ReportStills(const GaitAnalysis& analysis, const CLFFManager& markers,
+                                      const std::function<const Dib*(int frame)>& picture);
 
 // Writes the report in one step (a failed write leaves an older file as it was); the reason
 // in words when it fails.

@@ -1,0 +1,446 @@
+#include "gait/gait_tools.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenu>
+#include <QUndoCommand>
+#include <QUndoStack>
+
+#include "frame/command_table.h"
+#include "frame/qt_user_messages.h"
+#include "gait/foot_markers_dlg.h"
+#include "gait/gait_file.h"
+#include "gait/gait_report.h"
+#include "gait/gait_window.h"
+#include "kinematics/kinematics_commands.h"
+#include "kinematics/kinematics_host.h"
+#include "markers/lff_manager.h"
+#include "reading/avi_video_stream.h"
+#include "session/edit_session.h"
+#include "workspace/workspace.h"
+
+namespace kivra {
+namespace {
+
+// One edit of the event list: the tools already made it when it is pushed, so the first redo
+// does nothing. Owned by the undo stack, which the main frame drops before its children.
+class GaitEventsEdit : public QUndoCommand {
+public:
+    GaitEventsEdit(GaitTools& tools, std::vector<GaitEvent> before, std::vector<GaitEvent> after,
+                   const QString& text)
+        : QUndoCommand(text),
+          m_tools(tools),
+          m_before(std::move(before)),
+          m_after(std::move(after)) {}
+
+    void undo() override { m_tools.RestoreEvents(m_before); }
+    void redo() override {
+        if (m_done) {
+            m_tools.RestoreEvents(m_after);
+        }
+        m_done = true;
+    }
+
+private:
+    GaitTools& m_tools;
+    std::vector<GaitEvent> m_before, m_after;
+    bool m_done = false;
+};
+
+QString ShownPath(const std::string& path) {
+    return QFile::decodeName(path.c_str());
+}
+
+}  // namespace
+
+GaitTools::GaitTools(std::unique_ptr<KinematicsHost> host, const CKinematicsCommands& kinematics,
+                     QUndoStack& history, int maxId, QObject* parent)
+    : QObject(parent),
+      m_host(std::move(host)),
+      m_kinematics(kinematics),
+      m_history(history),
+      m_maxId(maxId),
+      m_setup(LoadGaitSetup(m_host->IniPath())) {}
+
+GaitTools::~GaitTools() = default;
+
+GaitWindow* GaitTools::Window() const {
+    return m_window;
+}
+
+void GaitTools::AddCommands(CommandTable& table, QMenu* marker) {
+    marker->addSeparator();
+    table.AddCommand(
+        marker, ID_MARKER_FOOT_MARKERS, tr("足のマーカ(&E)..."), {}, [this] { OnFootMarkers(); },
+        [] { return true; });
+    table.AddCommand(
+        marker, ID_MARKER_GAIT, tr("歩行分析(&W)..."), {}, [this] { OnAnalyse(); },
+        [this] { return CanAnalyse(); });
+    table.AddCommand(
+        marker, ID_MARKER_GAIT_REPORT, tr("歩行レポート(&P)..."), {}, [this] { OnReport(); },
+        [this] { return CanReport(); });
+}
+
+bool GaitTools::CanAnalyse() const {
+    const CLFFManager* markers = m_host->Markers();
+    return m_host->Stream() != nullptr && markers != nullptr && markers->AnyMarkers();
+}
+
+bool GaitTools::CanReport() const {
+    // The stills are decoded from the open video, which playback is reading.
+    return CanAnalyse() && !m_host->IsPlaying();
+}
+
+void GaitTools::OnFootMarkers() {
+    FootMarkersDlg dialog(m_setup, m_maxId, m_host->Window());
+    if (dialog.exec() == QDialog::Accepted) {
+        StoreSetup(dialog.Result());
+    }
+}
+
+bool GaitTools::StoreSetup(const GaitSetup& setup) {
+    const bool changed = setup != m_setup;
+    m_setup = setup;
+    if (changed) {
+        m_stale = true;
+        if (!m_edited) {
+            m_events.Replace({});  // detected with the old feet
+        }
+        Refresh();
+    }
+    const std::string ini = m_host->IniPath();
+    if (!ini.empty() && !SaveGaitSetup(ini, setup)) {
+        m_host->ShowMessage(tr("足のマーカの設定を保存できませんでした。\n").toStdString() + ini,
+                            MsgButtons::Ok, MsgIcon::Warning);
+        return false;
+    }
+    return true;
+}
+
+bool GaitTools::EnsureSetup() {
+    if (!m_setup.AnyFoot()) {
+        OnFootMarkers();
+    }
+    return m_setup.AnyFoot();
+}
+
+void GaitTools::OnAnalyse() {
+    if (!CanAnalyse() || !EnsureSetup()) {
+        return;
+    }
+    if (m_window == nullptr) {
+        m_window = new GaitWindow(m_host->Window());
+        connect(m_window, &GaitWindow::frameRequested, this, [this](int frame) {
+            if (m_host->Stream() != nullptr && !m_host->IsPlaying()) {
+                m_host->ShowFrame(frame);
+            }
+        });
+        const auto refused = [this] {
+            m_host->ShowMessage(
+                tr("再生範囲の外か、同じイベントがすでにあるため、変更できません。").toStdString(),
+                MsgButtons::Ok, MsgIcon::Information);
+        };
+        connect(m_window, &GaitWindow::addRequested, this, [this, refused](GaitEvent event) {
+            if (!AddEvent(event)) {
+                refused();
+            } else if (m_window != nullptr) {
+                m_window->SelectEvent(event);
+            }
+        });
+        connect(m_window, &GaitWindow::moveRequested, this,
+                [this, refused](GaitEvent event, int to) {
+                    if (!MoveEvent(event, to)) {
+                        refused();
+                    } else if (m_window != nullptr) {
+                        event.frame = to;
+                        m_window->SelectEvent(event);
+                    }
+                });
+        connect(m_window, &GaitWindow::deleteRequested, this,
+                [this](GaitEvent event) { DeleteEvent(event); });
+        connect(m_window, &GaitWindow::detectRequested, this, [this] { DetectAgain(); });
+        connect(m_window, &GaitWindow::reportRequested, this, [this] { OnReport(); });
+        connect(m_window, &GaitWindow::footMarkersRequested, this, [this] { OnFootMarkers(); });
+        connect(m_window, &GaitWindow::referenceRequested, this, [this] { OnReference(); });
+    }
+    m_window->show();
+    m_window->raise();
+    m_stale = true;
+    Refresh();
+}
+
+GaitRun GaitTools::Run(bool detect) const {
+    GaitRequest request;
+    request.setup = m_setup;
+    request.angles = m_kinematics.Settings().angles;
+    request.calibration = m_kinematics.CurrentCalibration();
+    if (m_edited && !detect) {
+        request.events = m_events.Events();
+    }
+    request.detect = true;  // the events file was read when the video opened
+    return m_host->Actions().AnalyseGait(request);
+}
+
+QString GaitTools::FailureText(const GaitRun& run) const {
+    switch (run.failure) {
+        case GaitRun::kMarkersWithoutData: {
+            QString text = tr("次のマーカには再生範囲にデータがありません。");
+            for (const GaitMarkerWithoutData& m : run.missing) {
+                const std::pair<const char*, QString> roles[] = {{"R heel", tr("右の踵")},
+                                                                 {"R toe", tr("右のつま先")},
+                                                                 {"L heel", tr("左の踵")},
+                                                                 {"L toe", tr("左のつま先")},
+                                                                 {"pelvis", tr("骨盤")}};
+                QString role = QString::fromStdString(m.role);  // an angle's own name
+                for (const auto& [key, shown] : roles) {
+                    if (m.role == key) {
+                        role = shown;
+                    }
+                }
+                text += QStringLiteral("\n%1: ID %2").arg(role).arg(m.id);
+            }
+            return text;
+        }
+        case GaitRun::kDamagedEventsFile:
+            return tr("歩行イベントファイルが壊れています。\n%1\n(%2)")
+                .arg(ShownPath(run.result.path), QString::fromStdString(run.result.detail));
+        case GaitRun::kNoEvents:
+            return tr("歩行イベントを検出できませんでした。\n(%1)")
+                .arg(QString::fromStdString(run.result.detail));
+        case GaitRun::kNone:
+            break;
+    }
+    return tr("動画が開かれていません。");
+}
+
+bool GaitTools::Analyse() {
+    m_stale = false;
+    const CAviVideoStream* stream = m_host->Stream();
+    const double fps = stream != nullptr ? stream->GetFrameRate() : 0.0;
+    QString problem;
+    GaitRun run;
+    if (!CanAnalyse()) {
+        problem = stream == nullptr ? tr("動画が開かれていません。") : tr("マーカがありません。");
+    } else if (!m_setup.AnyFoot()) {
+        problem = tr("足のマーカを指定してください。");
+    } else {
+        run = Run(false);
+        if (!run.result.ok()) {
+            problem = FailureText(run);
+        }
+    }
+    if (!problem.isEmpty()) {
+        m_analysis.reset();
+        if (!m_edited) {
+            m_events.Replace({});
+        }
+        if (m_window != nullptr) {
+            m_window->SetMessage(problem, m_events.Events(), fps);
+        }
+        m_host->RedrawViews();
+        return false;
+    }
+    if (run.analysis.detected) {
+        m_events.Replace(run.analysis.events);
+    }
+    m_analysis = std::move(run.analysis);
+    if (m_window != nullptr) {
+        m_window->SetAnalysis(*m_analysis, m_edited, m_reference);
+    }
+    m_host->RedrawViews();
+    return true;
+}
+
+void GaitTools::Refresh() {
+    const bool shown = m_window != nullptr && m_window->isVisible();
+    // Detected ticks on the timeline follow the markers even while the window is closed.
+    if (m_stale && (shown || (!m_edited && !m_events.Events().empty()))) {
+        Analyse();
+    }
+    if (m_window != nullptr) {
+        const CAviVideoStream* stream = m_host->Stream();
+        m_window->SetCurrentFrame(stream != nullptr ? stream->m_nCurrentFrame : -1);
+    }
+}
+
+bool GaitTools::AddEvent(const GaitEvent& event) {
+    std::vector<GaitEvent> before = m_events.Events();
+    if (!m_events.Add(event, m_host->RangeStart(), m_host->RangeEnd())) {
+        return false;
+    }
+    Edit(std::move(before), tr("歩行イベントの追加"));
+    return true;
+}
+
+bool GaitTools::MoveEvent(const GaitEvent& event, int toFrame) {
+    std::vector<GaitEvent> before = m_events.Events();
+    if (!m_events.Move(event, toFrame, m_host->RangeStart(), m_host->RangeEnd())) {
+        return false;
+    }
+    Edit(std::move(before), tr("歩行イベントの移動"));
+    return true;
+}
+
+bool GaitTools::DeleteEvent(const GaitEvent& event) {
+    std::vector<GaitEvent> before = m_events.Events();
+    if (!m_events.Delete(event)) {
+        return false;
+    }
+    Edit(std::move(before), tr("歩行イベントの削除"));
+    return true;
+}
+
+bool GaitTools::DetectAgain() {
+    if (!CanAnalyse() || !EnsureSetup()) {
+        return false;
+    }
+    const GaitRun run = Run(true);
+    if (!run.result.ok()) {
+        m_host->ShowMessage(FailureText(run).toStdString(), MsgButtons::Ok, MsgIcon::Warning);
+        return false;
+    }
+    std::vector<GaitEvent> before = m_events.Events();
+    if (m_edited && before == run.analysis.events) {
+        return false;  // nothing to take back
+    }
+    m_events.Replace(run.analysis.events);
+    Edit(std::move(before), tr("歩行イベントの再検出"));
+    return true;
+}
+
+void GaitTools::Edit(std::vector<GaitEvent> before, const QString& text) {
+    m_edited = true;
+    m_history.push(new GaitEventsEdit(*this, std::move(before), m_events.Events(), text));
+    SaveEvents();
+    m_stale = true;
+    Analyse();
+}
+
+void GaitTools::RestoreEvents(const std::vector<GaitEvent>& events) {
+    m_events.Replace(events);
+    m_edited = true;
+    SaveEvents();
+    m_stale = true;
+    Analyse();
+}
+
+// Written at once, so closing the video never loses an edit and asks nothing more.
+void GaitTools::SaveEvents() {
+    const ActionResult saved = m_host->Actions().SaveGaitEvents(m_events.Events());
+    if (saved.status == ActionResult::kFailed) {
+        m_host->ShowMessage(tr("歩行イベントを保存できませんでした。\n").toStdString() + saved.path,
+                            MsgButtons::Ok, MsgIcon::Warning);
+    } else if (saved.ok()) {
+        m_host->ShowSavedStatus(tr("歩行イベントを保存しました: %1").arg(ShownPath(saved.path)));
+    }
+}
+
+void GaitTools::LoadEventsFile() {
+    const std::string path = m_host->Actions().GaitEventsPath();
+    if (path.empty()) {
+        return;
+    }
+    const GaitFileRead read = ReadGaitFile(path);
+    if (read.status == GaitFileRead::kLoaded) {
+        m_events.Replace(read.events);
+        m_edited = true;
+    } else if (read.status == GaitFileRead::kDamaged) {
+        m_host->ShowMessage(
+            tr("歩行イベントファイルが壊れているため使用しません。\n").toStdString() + path +
+                "\n(" + read.problem + ")",
+            MsgButtons::Ok, MsgIcon::Warning);
+    }
+}
+
+void GaitTools::OnSessionChanged(unsigned changes) {
+    if ((changes & kChangeVideo) != 0) {
+        m_analysis.reset();
+        m_events.Replace({});
+        m_edited = false;
+        if (m_host->Stream() != nullptr) {
+            LoadEventsFile();
+        }
+    }
+    if ((changes & (kChangeVideo | kChangeMarkers | kChangeRange)) != 0) {
+        m_stale = true;
+    }
+}
+
+void GaitTools::OnViewsUpdated() {
+    Refresh();
+}
+
+void GaitTools::OnReport() {
+    if (!CanReport() || !EnsureSetup()) {
+        return;
+    }
+    if ((m_stale || !m_analysis) && !Analyse()) {
+        if (m_window == nullptr || !m_window->isVisible()) {
+            m_host->ShowMessage(FailureText(Run(false)).toStdString(), MsgButtons::Ok,
+                                MsgIcon::Warning);
+        }
+        return;
+    }
+    // "<video>_gait.pdf" beside the video, so the report is found with its source.
+    const QFileInfo video(ShownPath(m_host->VideoPath()));
+    const QString proposed =
+        video.dir().filePath(video.completeBaseName() + QStringLiteral("_gait.pdf"));
+    const QString path = AskSaveFileName(m_host->Window(), "PDF file(*.pdf)|*.pdf||",
+                                         QStringLiteral("pdf"), nullptr, proposed);
+    if (!path.isEmpty()) {
+        WriteReport(QFile::encodeName(path).toStdString());
+    }
+}
+
+void GaitTools::OnReference() {
+    const QString path = QFileDialog::getOpenFileName(m_host->Window(), tr("基準範囲"), QString(),
+                                                      tr("CSV ファイル (*.csv)"));
+    if (!path.isEmpty() && LoadReference(QFile::encodeName(path).toStdString())) {
+        m_stale = true;
+        Refresh();
+    }
+}
+
+bool GaitTools::LoadReference(const std::string& path) {
+    const ReferenceBandResult read = ReadReferenceBand(path);
+    if (!read.band) {
+        m_host->ShowMessage(tr("基準範囲のファイルを読めません。\n").toStdString() + path + "\n(" +
+                                read.error + ")",
+                            MsgButtons::Ok, MsgIcon::Warning);
+        return false;
+    }
+    m_reference = read.band;
+    return true;
+}
+
+bool GaitTools::WriteReport(const std::string& path) {
+    CAviVideoStream* stream = m_host->Stream();
+    const CLFFManager* markers = m_host->Markers();
+    if (stream == nullptr || markers == nullptr || !m_analysis) {
+        return false;
+    }
+    GaitReportInput input;
+    input.videoName = QFileInfo(ShownPath(m_host->VideoPath())).fileName();
+    input.made = QDateTime::currentDateTime();
+    input.analysis = &*m_analysis;
+    input.reference = m_reference;
+    const int shown = stream->m_nCurrentFrame;
+    input.stills = ReportStills(*m_analysis, *markers, [stream](int frame) {
+        stream->LoadFrame(frame);
+        return &stream->DisplayBitmap();
+    });
+    m_host->ShowFrame(shown);  // the view decodes its own frame again
+    if (const auto problem = WriteGaitReport(QFile::decodeName(path.c_str()), input)) {
+        m_host->ShowMessage(tr("歩行レポートを作成できませんでした。\n").toStdString() + path +
+                                "\n(" + problem->toStdString() + ")",
+                            MsgButtons::Ok, MsgIcon::Warning);
+        return false;
+    }
+    m_host->ShowSavedStatus(tr("歩行レポートを保存しました: %1").arg(ShownPath(path)));
+    return true;
+}
+
+}  // namespace kivra

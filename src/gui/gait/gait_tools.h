@@ -1,0 +1,108 @@
+#pragma once
+// The gait tools of the main window: the foot markers (kept in [Gait] of the settings ini),
+// the events of the open video that the user edits (each edit one step of the window's undo
+// history, written to the video's events file at once), the gait window and the report.
+// Owned by the main frame as a child object; reaches the window only through its host.
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "gait/gait_analysis.h"
+#include "gait/gait_event_list.h"
+#include "gait/gait_setup.h"
+
+class CKinematicsCommands;
+class QMenu;
+class QUndoStack;
+
+namespace kivra {
+
+class CommandTable;
+class GaitWindow;
+class KinematicsHost;
+struct GaitRun;
+
+class GaitTools : public QObject {
+    Q_OBJECT
+
+public:
+    // kinematics gives the calibration and the angles; history takes the event edits.
+    GaitTools(std::unique_ptr<KinematicsHost> host, const CKinematicsCommands& kinematics,
+              QUndoStack& history, int maxId, QObject* parent = nullptr);
+    ~GaitTools() override;
+
+    // The foot markers, gait window and report commands of the marker menu.
+    void AddCommands(CommandTable& table, QMenu* marker);
+    bool CanAnalyse() const;  // a video with markers is open
+    bool CanReport() const;   // and it is not playing
+    void OnFootMarkers();     // the dialog; stores what it accepts
+    void OnAnalyse();         // shows the gait window (after the dialog when no foot is set)
+    void OnReport();          // asks for the file, then WriteReport
+    void OnReference();       // asks for a clinic's normal band to draw behind the curves
+
+    // The normal band (read from a "Percent,Mean,SD" CSV) the plot and report draw, if any;
+    // kept while the program runs. False after telling the user why the file was refused.
+    bool LoadReference(const std::string& path);
+    const std::optional<ReferenceBand>& Reference() const { return m_reference; }
+
+    const GaitSetup& Setup() const { return m_setup; }
+    // Keeps a new setup and writes [Gait]; false after telling the user.
+    bool StoreSetup(const GaitSetup& setup);
+
+    // The events as the timeline and the list show them.
+    const GaitEventList& Events() const { return m_events; }
+    // Whether they are the user's (edited now or read from the events file), not detected.
+    bool EventsEdited() const { return m_edited; }
+    // Each true when taken: one undo step, the events file written; false changes nothing.
+    bool AddEvent(const GaitEvent& event);
+    bool MoveEvent(const GaitEvent& event, int toFrame);
+    bool DeleteEvent(const GaitEvent& event);
+    // The events detected afresh from the markers, as one undo step.
+    bool DetectAgain();
+
+    // The analysis as last made; nothing before the first or after a failure.
+    const std::optional<GaitAnalysis>& Analysis() const { return m_analysis; }
+    // Makes it again now; false after showing why in the window (or telling the user).
+    bool Analyse();
+    // The report of the current analysis; false after telling the user why.
+    bool WriteReport(const std::string& path);
+
+    // The session changed (a kivra::SessionChange mask): another video reads its events file,
+    // changed markers or range make the analysis stale.
+    void OnSessionChanged(unsigned changes);
+    // The views were updated: another frame, or changed markers.
+    void OnViewsUpdated();
+
+    // Null until the gait command is first used.
+    GaitWindow* Window() const;
+
+    // Called by the undo steps: the list as it was before or after an edit.
+    void RestoreEvents(const std::vector<GaitEvent>& events);
+
+private:
+    GaitRun Run(bool detect) const;
+    void Edit(std::vector<GaitEvent> before, const QString& text);
+    void SaveEvents();
+    void LoadEventsFile();
+    void Refresh();
+    bool EnsureSetup();
+    QString FailureText(const GaitRun& run) const;
+
+    std::unique_ptr<KinematicsHost> m_host;
+    const CKinematicsCommands& m_kinematics;
+    QUndoStack& m_history;
+    int m_maxId;
+    GaitSetup m_setup;
+    GaitEventList m_events;
+    bool m_edited = false;
+    std::optional<GaitAnalysis> m_analysis;
+    std::optional<ReferenceBand> m_reference;
+    bool m_stale = true;
+    QPointer<GaitWindow> m_window;
+};
+
+}  // namespace kivra

@@ -1,0 +1,80 @@
+#pragma once
+// The gait analysis window: the heel strikes and toe-offs as a list the user edits, the stride
+// parameters as a table and the joint angles over the gait cycle. It shows what the gait tools
+// hand it and asks them for every change; a child window of the main window, made by them.
+#include <QWidget>
+
+#include <optional>
+
+#include "gait/gait_analysis.h"
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTableWidget;
+
+namespace kivra {
+
+class GaitCyclePlot;
+
+class GaitWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit GaitWindow(QWidget* parent = nullptr);
+
+    // edited: the events are the user's (or the events file's), not detected now.
+    void SetAnalysis(const GaitAnalysis& analysis, bool edited,
+                     const std::optional<ReferenceBand>& reference = std::nullopt);
+    // Nothing to show, and why; the events listed stay editable.
+    void SetMessage(const QString& text, const std::vector<GaitEvent>& events, double fps);
+    void SetCurrentFrame(int frame);
+
+    // The event of the list's selected row.
+    std::optional<GaitEvent> SelectedEvent() const;
+    void SelectEvent(const GaitEvent& event);
+
+    QTableWidget* EventTable() const { return m_events; }
+    QTableWidget* ParameterTable() const { return m_parameters; }
+    GaitCyclePlot* Plot() const { return m_plot; }
+    QComboBox* SideChoice() const { return m_side; }
+    QComboBox* KindChoice() const { return m_kind; }
+    QPushButton* AddButton() const { return m_add; }
+    QPushButton* MoveButton() const { return m_move; }
+    QPushButton* DeleteButton() const { return m_delete; }
+    QPushButton* DetectButton() const { return m_detect; }
+    QPushButton* ReportButton() const { return m_report; }
+    QLabel* StatusLabel() const { return m_status; }
+
+signals:
+    void frameRequested(int frame);
+    // An event of the chosen side and kind at the current frame.
+    void addRequested(kivra::GaitEvent event);
+    void moveRequested(kivra::GaitEvent event, int toFrame);
+    void deleteRequested(kivra::GaitEvent event);
+    void detectRequested();
+    void reportRequested();
+    void footMarkersRequested();
+    void referenceRequested();
+
+private:
+    void ShowEvents(const std::vector<GaitEvent>& events, double fps);
+    void ShowParameters(const GaitParameters* parameters);
+    void UpdateButtons();
+
+    QLabel* m_status = nullptr;
+    QTableWidget* m_events = nullptr;
+    QTableWidget* m_parameters = nullptr;
+    GaitCyclePlot* m_plot = nullptr;
+    QComboBox* m_side = nullptr;
+    QComboBox* m_kind = nullptr;
+    QPushButton* m_add = nullptr;
+    QPushButton* m_move = nullptr;
+    QPushButton* m_delete = nullptr;
+    QPushButton* m_detect = nullptr;
+    QPushButton* m_report = nullptr;
+    std::vector<GaitEvent> m_shown;  // the list's rows
+    int m_frame = -1;
+};
+
+}  // namespace kivra

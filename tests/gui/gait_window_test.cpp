@@ -1,0 +1,233 @@
+// The gait tools in the running window on a copy of the gait sample: the events the window
+// detects are the command line's, each edit is a step of the window's undo history and lands
+// in the events file at once, a reopened video reads that file back (a damaged one is refused
+// with its reason), the timeline marks each event on its frame and side, and the report.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QChart>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTableWidget>
+
+#include "gait/gait_cycle_plot.h"
+#include "gait/gait_file.h"
+#include "gait/gait_tools.h"
+#include "gait/gait_window.h"
+#include "geometry/timeline_geometry.h"
+#include "kinematics/kinematics_commands.h"
+#include "support/app_fixture.h"
+
+namespace {
+
+using namespace kivra;
+using kivra::test::MessageBoxCatcher;
+using kivra::test::ReadFile;
+namespace fs = std::filesystem;
+
+const std::string kGaitSample = std::string(KIVRA_BINARY_DIR) + "/sample/walker_gait";
+
+class GaitWindowTest : public kivra::test::AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        for (const char* ext : {".avi", ".lff", ".kcal"}) {
+            fs::copy_file(kGaitSample + ext, m_base + ext);
+        }
+        m_frame->resize(1000, 760);
+    }
+
+    GaitTools& Tools() { return *m_frame->Gait(); }
+    const std::vector<GaitEvent>& Events() { return Tools().Events().Events(); }
+    void Command(CommandId id) {
+        m_frame->UpdateCommandUI();
+        ASSERT_TRUE(m_frame->Action(id)->isEnabled()) << id;
+        m_frame->Action(id)->trigger();
+        QCoreApplication::processEvents();
+    }
+    // Opens the copy with both feet chosen and the gait window showing its analysis.
+    void OpenWithWindow() {
+        Open(m_base + ".avi");
+        KinematicsSettings angles;
+        angles.angles = {{"knee", 2, 3, 4}};
+        ASSERT_TRUE(m_frame->Kinematics()->StoreSettings(angles));
+        ASSERT_TRUE(Tools().StoreSetup({FootMarkers{5, 6}, FootMarkers{7, 8}, 2, 0.0}));
+        Command(ID_MARKER_GAIT);
+        ASSERT_NE(Tools().Window(), nullptr);
+        ASSERT_TRUE(Tools().Analysis().has_value());
+    }
+    // The first event of side and kind.
+    GaitEvent First(FootSide side, GaitEventKind kind) {
+        for (const GaitEvent& e : Events()) {
+            if (e.side == side && e.kind == kind) {
+                return e;
+            }
+        }
+        ADD_FAILURE() << "no such event";
+        return {};
+    }
+    double FirstStrideTime(FootSide side) {
+        for (const StrideParameters& s : Tools().Analysis()->parameters.strides) {
+            if (s.side == side) {
+                return s.strideTime;
+            }
+        }
+        return 0.0;
+    }
+    // Selects event in the window's list as a click on its row does.
+    void Select(const GaitEvent& event) {
+        QTableWidget* table = Tools().Window()->EventTable();
+        const auto it = std::find(Events().begin(), Events().end(), event);
+        ASSERT_NE(it, Events().end());
+        QTableWidgetItem* item = table->item(int(it - Events().begin()), 0);
+        table->scrollToItem(item);
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                          table->visualItemRect(item).center());
+        QCoreApplication::processEvents();
+    }
+    std::string KgaitPath() const { return m_base + ".kgait"; }
+    std::vector<GaitEvent> FileEvents() const { return ReadGaitFile(KgaitPath()).events; }
+
+    kivra::test::TempDir m_files{"kivra-gait 歩行 $;"};
+    const std::string m_base = m_files.File("-walk 01");
+};
+
+TEST_F(GaitWindowTest, DetectsWhatTheCommandLineDetectsAndEachEditIsAnUndoStepInTheFile) {
+    OpenWithWindow();
+    // The command line on the same files, through the same workspace action.
+    ASSERT_EQ(kivra::test::RunCliCommand(m_files, "gait",
+                                         {m_base + ".avi", m_files.File("out"), "--foot", "R=5,6",
+                                          "--foot", "L=7,8", "--pelvis", "2"}),
+              0);
+    GaitAnalysis shown;
+    shown.events = Events();
+    shown.fps = 30.0;
+    EXPECT_EQ(FormatEventsCsv(shown), ReadFile(m_files.File("out/events.csv")));
+    EXPECT_FALSE(Tools().EventsEdited());
+    EXPECT_FALSE(fs::exists(KgaitPath()));  // nothing edited, nothing written
+    GaitWindow& window = *Tools().Window();
+    EXPECT_EQ(window.EventTable()->rowCount(), int(Events().size()));
+    EXPECT_GT(window.ParameterTable()->rowCount(), 5);
+    // The cycle plot's cursor follows the frame the window shows.
+    m_frame->ShowFrame(44);  // right stride 28-61
+    ASSERT_TRUE(window.Plot()->CursorPercent(FootSide::kRight).has_value());
+    EXPECT_NEAR(*window.Plot()->CursorPercent(FootSide::kRight), 100.0 * 16 / 33, 1e-9);
+
+    const std::vector<GaitEvent> detected = Events();
+    const GaitEvent strike = First(FootSide::kRight, GaitEventKind::kHeelStrike);
+    Select(strike);
+    EXPECT_EQ(m_frame->Stream()->m_nCurrentFrame, strike.frame);  // the row shows its frame
+    m_frame->ShowFrame(strike.frame + 2);
+    window.MoveButton()->click();
+    GaitEvent moved = strike;
+    moved.frame += 2;
+    ASSERT_NE(std::find(Events().begin(), Events().end(), moved), Events().end());
+    EXPECT_EQ(FileEvents(), Events());
+    EXPECT_TRUE(Tools().EventsEdited());
+    const double strideBefore = FirstStrideTime(FootSide::kRight);
+
+    Select(First(FootSide::kLeft, GaitEventKind::kToeOff));
+    EXPECT_TRUE(window.DeleteButton()->isEnabled());  // the clicked row is selected
+    window.DeleteButton()->click();
+    EXPECT_EQ(Events().size(), detected.size() - 1);
+    // An event the list has already is refused without a step.
+    m_frame->ShowFrame(moved.frame);
+    window.SideChoice()->setCurrentIndex(0);
+    window.KindChoice()->setCurrentIndex(0);
+    {
+        MessageBoxCatcher boxes;
+        window.AddButton()->click();
+        EXPECT_EQ(boxes.Texts().size(), 1);
+    }
+    EXPECT_EQ(Events().size(), detected.size() - 1);
+
+    // Undo and redo through the window's history: the list and the file follow each step.
+    Command(ID_MARKER_UNDO);
+    EXPECT_EQ(Events().size(), detected.size());
+    EXPECT_NE(std::find(Events().begin(), Events().end(), moved), Events().end());
+    EXPECT_EQ(FileEvents(), Events());
+    Command(ID_MARKER_UNDO);
+    EXPECT_EQ(Events(), detected);
+    EXPECT_EQ(FileEvents(), detected);
+    EXPECT_NE(FirstStrideTime(FootSide::kRight), strideBefore);
+    Command(ID_MARKER_REDO);
+    EXPECT_NE(std::find(Events().begin(), Events().end(), moved), Events().end());
+    EXPECT_DOUBLE_EQ(FirstStrideTime(FootSide::kRight), strideBefore);
+    EXPECT_FALSE(m_frame->Annotations()->m_markers.IsModified());  // events are no marker edit
+
+    // A clinic's normal band goes behind the curves; a file that is no band is refused.
+    const qsizetype curves = window.Plot()->Chart()->series().size();
+    ASSERT_TRUE(kivra::test::WriteFile(m_files.File("normal.csv"), "Percent,Mean,SD\n0,150,5\n"));
+    {
+        MessageBoxCatcher boxes;
+        EXPECT_FALSE(Tools().LoadReference(m_files.File("normal.csv")));
+        EXPECT_EQ(boxes.Texts().size(), 1);
+    }
+    ASSERT_TRUE(kivra::test::WriteFile(m_files.File("normal.csv"),
+                                       "Percent,Mean,SD\n0,150,5\n100,150,5\n"));
+    ASSERT_TRUE(Tools().LoadReference(m_files.File("normal.csv")));
+    ASSERT_TRUE(Tools().Analyse());
+    EXPECT_EQ(window.Plot()->Chart()->series().size(), curves + 1);
+
+    // The report of what the window shows: A4 pages.
+    const std::string pdf = m_files.File("report 01.pdf");
+    ASSERT_TRUE(Tools().WriteReport(pdf));
+    std::string info;
+    ASSERT_TRUE(kivra::test::RunProgramOutput({"pdfinfo", pdf}, info));
+    EXPECT_NE(info.find("Pages:           2"), std::string::npos) << info;
+}
+
+TEST_F(GaitWindowTest, ReopenReadsTheEditedEventsMarksThemOnTheTimelineAndRefusesADamagedFile) {
+    OpenWithWindow();
+    const GaitEvent strike = First(FootSide::kRight, GaitEventKind::kHeelStrike);
+    ASSERT_TRUE(Tools().MoveEvent(strike, strike.frame + 1));
+    const std::vector<GaitEvent> edited = Events();
+
+    Command(ID_FILE_NEW);
+    EXPECT_TRUE(Events().empty());
+    Open(m_base + ".avi");
+    EXPECT_EQ(Events(), edited);
+    EXPECT_TRUE(Tools().EventsEdited());
+
+    // Each event on its frame: right above the range bar, left below it, in the side's colour.
+    CSliderView* slider = m_frame->SliderView();
+    const QImage strip = slider->grab().toImage();
+    const int h = strip.height();
+    const auto inkAt = [&](int frame, int y) {
+        const int x = TimelineFrameToX(frame, slider->PixelsPerFrame());
+        // Anywhere over the frame's own columns.
+        for (int dx = 0; dx <= TimelineSpan(1.0, slider->PixelsPerFrame()); ++dx) {
+            const QColor c = strip.pixelColor(x + dx, y);
+            if (c.red() > 150 && c.green() < 100) {
+                return QStringLiteral("red");
+            }
+            if (c.blue() > 150 && c.red() < 100) {
+                return QStringLiteral("blue");
+            }
+        }
+        return QString();
+    };
+    const GaitEvent right = First(FootSide::kRight, GaitEventKind::kToeOff);
+    const GaitEvent left = First(FootSide::kLeft, GaitEventKind::kHeelStrike);
+    EXPECT_EQ(inkAt(right.frame, h / 6), "red");
+    EXPECT_EQ(inkAt(right.frame, h - h / 6), "");
+    EXPECT_EQ(inkAt(left.frame, h - h / 6), "blue");
+    EXPECT_EQ(inkAt(left.frame, h / 6), "");
+
+    // A damaged file is refused with its reason and the events are detected again.
+    ASSERT_TRUE(kivra::test::WriteFile(KgaitPath(), "kivra-gait 7\n"));
+    Command(ID_FILE_NEW);
+    {
+        MessageBoxCatcher boxes;
+        Open(m_base + ".avi");
+        ASSERT_EQ(boxes.Texts().size(), 1);
+        EXPECT_TRUE(boxes.Texts().front().contains(QStringLiteral("7")))
+            << boxes.Texts().front().toStdString();
+    }
+    EXPECT_FALSE(Tools().EventsEdited());
+    Command(ID_MARKER_GAIT);
+    EXPECT_FALSE(Events().empty());
+    EXPECT_EQ(ReadFile(KgaitPath()), "kivra-gait 7\n");  // left as it was until an edit
+}
+
+}  // namespace
