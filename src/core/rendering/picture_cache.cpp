@@ -152,8 +152,21 @@ size_t PictureCache::Limit() const {
 }
 
 void PictureCache::Reserve(int pictures) {
+    // Pictures that leave are freed after the lock is released (declared before the lock).
+    std::vector<std::shared_ptr<AVFrame>> freed;
     const std::lock_guard<std::mutex> lock(mutex_);
     reserved_ = pictures;
+    // The room goes at once, not with the next picture stored: the decoder it is for takes its
+    // buffers from the pool these return to, instead of from the system on top of a full cache.
+    const size_t capacity = CapacityLocked();
+    for (auto it = uses_.end(); bytes_ > capacity && it != uses_.begin();) {
+        --it;
+        if (*it < keepLow_ || *it > keepHigh_) {
+            const int victim = *it;
+            it = std::next(it);
+            Evict(victim, freed);
+        }
+    }
 }
 
 size_t PictureCache::Capacity() const {
