@@ -157,6 +157,28 @@ TEST(PrefetchCloseTest, ClosingWhileDecodingAheadReturnsPromptly) {
     }
 }
 
+// A jump ahead within one long group keeps the pictures it passes, as a jump into another group
+// does: stepping back from there decodes nothing again on the showing side.
+TEST(PrefetchJumpTest, JumpWithinAGroupKeepsWhatItPassed) {
+    TempDir dir;
+    const std::string avi = MakeClip(
+        dir, "160x120", 40, {"-c:v", "libx264", "-bf", "2", "-g", "250", "-pix_fmt", "yuv420p"});
+    ASSERT_FALSE(avi.empty());
+    const auto forward = ForwardPictures(avi);
+    ASSERT_EQ(forward.size(), 40u);
+    CAviVideoStream stream(avi);
+    ASSERT_EQ(stream.OpenStream(), CAviVideoStream::kOpened);  // shows frame 0
+    stream.LoadFrame(39);
+    const auto jumped = stream.DecoderStats();
+    EXPECT_EQ(jumped.seeks, 1);
+    for (int n = 38; n >= 30; --n) {
+        stream.LoadFrame(n);
+        ASSERT_EQ(stream.DisplayBitmap().bits, forward[size_t(n)]) << n;
+    }
+    EXPECT_EQ(stream.DecoderStats().seeks, jumped.seeks);
+    EXPECT_EQ(stream.DecoderStats().framesDecoded, jumped.framesDecoded);
+}
+
 // A picture the cache keeps as a copy (small or foreign ones) is defined in every byte the
 // converter's wide loads reach: the ends of its rows past the width and what follows its last
 // row are cleared, not left as the allocator had them.

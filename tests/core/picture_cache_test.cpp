@@ -147,6 +147,14 @@ TEST(PictureCacheTest, CountsWhatItHoldsAndLetsTheOldestGo) {
         EXPECT_TRUE(cache.Contains(2) && cache.Contains(3) && cache.Contains(4) &&
                     cache.Contains(20) && !cache.Contains(5))
             << shared;
+        // Room reserved for a second decoder is given up at once, by the oldest outside the
+        // kept range.
+        cache.Reserve(3);
+        EXPECT_LE(cache.Bytes(), cache.Capacity()) << shared;
+        EXPECT_EQ(cache.Bytes(), 7 * picture) << shared;
+        EXPECT_TRUE(cache.Contains(2) && cache.Contains(3) && cache.Contains(4) &&
+                    cache.Contains(20))
+            << shared;
     }
 }
 

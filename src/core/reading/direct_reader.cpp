@@ -90,19 +90,8 @@ bool DirectReader::DecodePicture(int picture) {
         if (attempt > 0 || !pipeline_->CanContinueTo(picture)) {
             pipeline_->StartRun(picture, group, false);
         }
-        for (;;) {
-            const int display = pipeline_->Next(nullptr, nullptr);
-            if (display == GroupDecoder::kRunEnded || display > picture) {
-                break;
-            }
-            if (display == picture) {
-                cache_.NotePictureBytes(pipeline_->Picture());
-                return true;
-            }
-            // What the run passes is what steps back from the target need, whether it started
-            // here or went on from the last picture (a jump within a long group).
-            cache_.Insert(display, pipeline_->Picture(), pipeline_->PictureShared(), true);
-            pipeline_->ReleasePicture();
+        if (DecodeOnTo(*pipeline_, cache_, picture) == RunOutcome::Reached) {
+            return true;
         }
         // The picture did not come out whole: start one group earlier.
         pipeline_->ReleasePicture();

@@ -102,42 +102,22 @@ bool AviFrameDecoder::Impl::FromCache(int target, bool backward) {
 }
 
 bool AviFrameDecoder::Impl::DecodeDisplay(int target) {
-    bool remember = false;
     bool restarted = false;
-    const auto restart = [&] {
+    if (!pipeline->CanContinueTo(target)) {
         pipeline->StartRun(target);
         restarted = true;
-        // A restart passes the pictures between the key frame and target; those are what steps
-        // back from here need, so they are kept. Stepping on keeps nothing, and stays as lean
-        // as a decoder without a cache.
-        remember = pipeline->NextDisplay() < target;
-    };
-    if (!pipeline->CanContinueTo(target)) {
-        restart();
     }
-    for (;;) {
-        const int display = pipeline->Next();
-        if (display == DecodePipeline::kRunEnded) {
-            if (restarted) {
-                return false;
-            }
-            restart();  // the run ended early (a damaged chunk): try once from the key frame
-            continue;
-        }
-        if (remember) {
-            cache.Insert(display, pipeline->Picture(), pipeline->PictureShared(), true);
-        }
-        if (display == target) {
-            cache.NotePictureBytes(pipeline->Picture());
-            const bool ok = Show(target, pipeline->Picture());
-            pipeline->ReleasePicture();
-            return ok;
-        }
-        pipeline->ReleasePicture();
-        if (display > target) {
-            return false;  // the wanted picture was lost in the file
-        }
+    RunOutcome outcome = DecodeOnTo(*pipeline, cache, target);
+    if (outcome == RunOutcome::Ended && !restarted) {
+        pipeline->StartRun(target);  // the run ended early (a damaged chunk): once from the key
+        outcome = DecodeOnTo(*pipeline, cache, target);
     }
+    if (outcome != RunOutcome::Reached) {
+        return false;  // or the wanted picture was lost in the file
+    }
+    const bool ok = Show(target, pipeline->Picture());
+    pipeline->ReleasePicture();
+    return ok;
 }
 
 bool AviFrameDecoder::Impl::Show(int display, const AVFrame& frame) {

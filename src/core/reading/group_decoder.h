@@ -52,4 +52,15 @@ public:
     virtual const DecoderStats& Stats() const = 0;
 };
 
+class PictureCache;
+
+// How a run toward a picture ended: it came out (it is then the decoder's Picture()), the run
+// ended first, or the run went past it (the picture was lost).
+enum class RunOutcome { Reached, Ended, Passed };
+
+// Decodes on, in the run the decoder has, until target comes out. The pictures passed on the way
+// go into the cache: they are what steps back from target need, whether the run restarted for
+// target or went on from a picture shown before (a jump within a long group).
+RunOutcome DecodeOnTo(GroupDecoder& decoder, PictureCache& cache, int target);
+
 }  // namespace kivra

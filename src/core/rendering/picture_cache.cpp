@@ -1,7 +1,10 @@
 #include "rendering/picture_cache.h"
 
+#include <cstdint>
 #include <cstring>
 #include <iterator>
+
+#include "platform/memory_policy.h"
 
 extern "C" {
 #include <libavutil/imgutils.h>
@@ -96,6 +99,32 @@ AvFramePtr CompactCopy(const AVFrame& frame) {
     return copy;
 }
 
+// Below this a picture buffer comes from the heap; above, from the system directly.
+constexpr size_t kMappedBuffer = size_t(1) << 20;
+
+void FreeMappedBuffer(void* size, uint8_t* data) {
+    FreePictureMemory(data, size_t(reinterpret_cast<uintptr_t>(size)));
+}
+
+// Zeroed as libavcodec's own pools are: decoders leave row padding unwritten, and the
+// converter's wide loads read it. Memory from the system comes zeroed.
+AVBufferRef* AllocatePoolBuffer(size_t size) {
+    if (size < kMappedBuffer) {
+        return av_buffer_allocz(size);
+    }
+    void* const memory = MapPictureMemory(size);
+    if (memory == nullptr) {
+        return nullptr;
+    }
+    AVBufferRef* const buffer =
+        av_buffer_create(static_cast<uint8_t*>(memory), size, &FreeMappedBuffer,
+                         reinterpret_cast<void*>(uintptr_t(size)), 0);
+    if (buffer == nullptr) {
+        FreePictureMemory(memory, size);
+    }
+    return buffer;
+}
+
 }  // namespace
 
 PictureCache::PictureCache() = default;
@@ -123,8 +152,21 @@ size_t PictureCache::Limit() const {
 }
 
 void PictureCache::Reserve(int pictures) {
+    // Pictures that leave are freed after the lock is released (declared before the lock).
+    std::vector<std::shared_ptr<AVFrame>> freed;
     const std::lock_guard<std::mutex> lock(mutex_);
     reserved_ = pictures;
+    // The room goes at once, not with the next picture stored: the decoder it is for takes its
+    // buffers from the pool these return to, instead of from the system on top of a full cache.
+    const size_t capacity = CapacityLocked();
+    for (auto it = uses_.end(); bytes_ > capacity && it != uses_.begin();) {
+        --it;
+        if (*it < keepLow_ || *it > keepHigh_) {
+            const int victim = *it;
+            it = std::next(it);
+            Evict(victim, freed);
+        }
+    }
 }
 
 size_t PictureCache::Capacity() const {
@@ -191,9 +233,7 @@ AVBufferRef* PictureCache::PoolBuffer(size_t size) {
     if (pool_ == nullptr || poolSize_ != size) {
         av_buffer_pool_uninit(&pool_);  // the old one goes when its last buffer comes back
         poolSize_ = size;
-        // Zeroed as libavcodec's own pools are: decoders leave row padding unwritten, and the
-        // converter's wide loads read it.
-        pool_ = av_buffer_pool_init(size, av_buffer_allocz);
+        pool_ = av_buffer_pool_init(size, &AllocatePoolBuffer);
     }
     return pool_ != nullptr ? av_buffer_pool_get(pool_) : nullptr;
 }
