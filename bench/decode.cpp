@@ -25,8 +25,8 @@
 #include <vector>
 
 #include "child_process.h"
-#include "reading/avi_video_stream.h"
 #include "platform/settings_folder.h"
+#include "reading/avi_video_stream.h"
 
 extern "C" {
 #include <libavutil/log.h>
@@ -207,8 +207,7 @@ bool MeasureInProcess(const std::string& path, Row* row, std::string* failure) {
     for (int i = 0; i < kRandomJumps; ++i) {
         const int64_t before = stream.DecoderStats().packetsSent;
         const int64_t decodedBefore = stream.DecoderStats().framesDecoded;
-        stream.SetPosition(anywhere(random));
-        stream.LoadFrame(-1);
+        stream.LoadFrame(anywhere(random));
         packets += stream.DecoderStats().packetsSent - before;
         decoded += stream.DecoderStats().framesDecoded - decodedBefore;
     }

@@ -45,8 +45,7 @@ double MaxRssMb() {
 double ShownPerSecond(CMainFrame& frame, bool reverse, double seconds) {
     CVfwView* view = frame.VideoView();
     CAviVideoStream* stream = frame.Stream();
-    stream->SetPosition(reverse ? stream->GetEnd() : stream->GetStart());
-    frame.UpdateAllViews();
+    frame.Cursor().MoveTo(reverse ? stream->GetEnd() : stream->GetStart());
     QApplication::processEvents();
     const int before = view->PictureScaleCount();
     reverse ? frame.Playback().ReversePlay() : frame.Playback().Play();
@@ -81,8 +80,7 @@ double StepMs(const std::string& path, bool backward, size_t cacheBytes, double*
     const int last = stream.GetEnd();
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i <= last - first; ++i) {
-        stream.SetPosition(backward ? last - i : first + i);
-        stream.LoadFrame(-1);
+        stream.LoadFrame(backward ? last - i : first + i);
     }
     const std::chrono::duration<double, std::milli> spent =
         std::chrono::steady_clock::now() - start;

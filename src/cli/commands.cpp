@@ -35,6 +35,7 @@
 #include "platform/string_table.h"
 #include "reading/stream_info_text.h"
 #include "session/edit_session.h"
+#include "session/frame_cursor.h"
 #include "settings/inifile_manager.h"
 #include "tracking/marker_tracker.h"
 #include "workspace/workspace.h"
@@ -104,15 +105,14 @@ public:
     OpenedVideo(const std::string& path, std::ostream& err, bool withSound)
         : settings_(std::string()),
           session_([this] { return doc_.Annotations(); }),
+          cursor_([this] { return doc_.Stream(); }),
           host_(err),
           doc_(host_, settings_, UserSettingsFolder()),
-          workspace_(doc_, session_, settings_, host_) {
+          workspace_(doc_, session_, cursor_, settings_, host_) {
         settings_.OpenDirect = g_convertSources ? 0 : 1;
         session_.LoadSettings(settings_);
         doc_.SetSplitSound(withSound);
-        if (workspace_.OpenVideo(path).ok()) {
-            doc_.Stream()->SetPosition(doc_.Stream()->GetStart());
-        }
+        workspace_.OpenVideo(path);
     }
     CAviVideoStream* Stream() const { return doc_.Stream(); }
     const VideoAnnotations* Annotations() const { return doc_.Annotations(); }
@@ -120,6 +120,7 @@ public:
     int RangeEnd() const { return session_.RangeEnd(); }
     bool AreasSet() const { return session_.AreasSet(); }
     EditSession& Session() const { return session_; }
+    FrameCursor& Cursor() const { return cursor_; }
     const CInifileManager& Settings() const { return settings_; }
     Workspace& Actions() const { return workspace_; }
     VideoOwnFiles OwnFiles() const { return VideoOwnFiles(doc_.PathName(), doc_.Stream()); }
@@ -128,6 +129,7 @@ private:
     // Defaults in memory only: the batch tool never reads or writes the user's settings.
     CInifileManager settings_;
     mutable EditSession session_;
+    mutable FrameCursor cursor_;
     HeadlessHost host_;
     mutable CVfwDoc doc_;
     mutable Workspace workspace_;
@@ -191,12 +193,13 @@ bool RefusedOutput(const OpenedVideo& video, const std::string& output, std::ost
 }
 
 int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    return OnVideo(args.size() == 2, args, err, [&](const OpenedVideo&, CAviVideoStream& stream) {
-        for (const std::string& line : StreamInfoLines(&stream)) {
-            out << line << "\n";
-        }
-        return 0;
-    });
+    return OnVideo(
+        args.size() == 2, args, err, [&](const OpenedVideo& video, CAviVideoStream& stream) {
+            for (const std::string& line : StreamInfoLines(&stream, video.Cursor().Current())) {
+                out << line << "\n";
+            }
+            return 0;
+        });
 }
 
 int Frame(const std::vector<std::string>& args, std::ostream& err) {
@@ -211,8 +214,8 @@ int Frame(const std::vector<std::string>& args, std::ostream& err) {
                 << stream.GetEnd() << "\n";
             return 1;
         }
-        stream.SetPosition(int(frame));
-        if (!stream.SaveFrameAsBmp(args[3])) {
+        video.Cursor().MoveTo(int(frame));
+        if (!stream.SaveFrameAsBmp(video.Cursor().Current(), args[3])) {
             err << "cannot write " << args[3] << "\n";
             return 1;
         }
@@ -243,8 +246,7 @@ int DecodeTimed(CAviVideoStream& stream, const std::string& order, long long cou
             n = anywhere(random);
         }
         const auto start = std::chrono::steady_clock::now();
-        stream.SetPosition(n);
-        stream.LoadFrame(-1);
+        stream.LoadFrame(n);
         spent += std::chrono::steady_clock::now() - start;
         const kivra::Dib& picture = stream.DisplayBitmap();
         checksum.Add(picture.bits.data(), picture.bits.size());

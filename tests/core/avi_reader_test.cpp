@@ -12,8 +12,8 @@
 
 #include "reading/avi_video_stream.h"
 #include "reading/frame_decoder.h"
-#include "rendering/picture_converter.h"
 #include "reading/stream_info_text.h"
+#include "rendering/picture_converter.h"
 #include "support/ffmpeg_tool.h"
 
 namespace {
@@ -97,8 +97,7 @@ TEST_P(FrameExactTest, EveryOrderGivesFfmpegsPictures) {
         order.push_back(int(random() % kFrames));
 
     for (const int n : order) {
-        stream.SetPosition(n);
-        stream.LoadFrame(-1);
+        stream.LoadFrame(n);
         const double own = Difference(stream.DisplayBitmap(), reference[size_t(n)]);
         EXPECT_LT(own, 2.0) << GetParam().name << " frame " << n;
         if (n > 0) {
@@ -134,23 +133,20 @@ TEST(AviReaderCostTest, StepDecodesOneFrameAndRepaintDecodesNone) {
                            "-c:v", "msmpeg4v2", "-g", "12", avi}));
     CAviVideoStream stream(avi);
     ASSERT_EQ(stream.OpenStream(), CAviVideoStream::kOpened);
-    stream.SetPosition(5);
-    stream.LoadFrame(-1);
+    stream.LoadFrame(5);
     for (int n = 6; n < 30; ++n) {
         const auto before = stream.DecoderStats();
-        stream.SetPosition(n);
-        stream.LoadFrame(-1);
+        stream.LoadFrame(n);
         EXPECT_EQ(stream.DecoderStats().packetsSent - before.packetsSent, 1) << n;
         EXPECT_EQ(stream.DecoderStats().seeks, before.seeks) << n;
         const auto repaint = stream.DecoderStats();
-        stream.LoadFrame(-1);
+        stream.LoadFrame(n);
         EXPECT_EQ(stream.DecoderStats().packetsSent, repaint.packetsSent);
         EXPECT_EQ(stream.DecoderStats().conversions, repaint.conversions);
     }
     // A jump decodes from the key frame at or before the target, not from the start.
     const auto before = stream.DecoderStats();
-    stream.SetPosition(38);
-    stream.LoadFrame(-1);
+    stream.LoadFrame(38);
     EXPECT_EQ(stream.DecoderStats().packetsSent - before.packetsSent, 38 - 36 + 1);
 }
 
@@ -226,20 +222,15 @@ TEST(AviReaderDroppedFrameTest, ZeroLengthChunkRepeatsPreviousPicture) {
     CAviVideoStream stream(avi);
     ASSERT_EQ(stream.OpenStream(), CAviVideoStream::kOpened);
     ASSERT_EQ(stream.GetEnd(), 20);  // twenty pictures and the gap
-    stream.SetPosition(6);
-    stream.LoadFrame(-1);
+    stream.LoadFrame(6);
     const std::vector<uint8_t> six = stream.DisplayBitmap().bits;
-    stream.SetPosition(7);
-    stream.LoadFrame(-1);
+    stream.LoadFrame(7);
     EXPECT_EQ(stream.DisplayBitmap().bits, six);
-    stream.SetPosition(8);
-    stream.LoadFrame(-1);
+    stream.LoadFrame(8);
     EXPECT_NE(stream.DisplayBitmap().bits, six);
     // Reached by a jump, the dropped frame gives the same picture.
-    stream.SetPosition(15);
-    stream.LoadFrame(-1);
-    stream.SetPosition(7);
-    stream.LoadFrame(-1);
+    stream.LoadFrame(15);
+    stream.LoadFrame(7);
     EXPECT_EQ(stream.DisplayBitmap().bits, six);
 }
 
@@ -378,8 +369,7 @@ TEST(AviReaderKeyFrameTest, ScannedFilesAnswerFromTheDecodersKeyFrames) {
     EXPECT_EQ(indexed.FindSample(10, kivra::FindFlags::PrevKey), 10);
     EXPECT_EQ(indexed.FindSample(11, kivra::FindFlags::NextKey), 20);
     EXPECT_EQ(indexed.FindSample(21, kivra::FindFlags::NextKey), -1);
-    indexed.SetPosition(3);
-    EXPECT_EQ(indexed.NextKeyFrame(), 10);
+    EXPECT_EQ(indexed.NextKeyFrame(3), 10);
 
     CAviVideoStream scanned(WithoutIndex(dir, predicted, "gop scanned.avi"));
     ASSERT_EQ(scanned.OpenStream(), CAviVideoStream::kOpened);
@@ -387,9 +377,8 @@ TEST(AviReaderKeyFrameTest, ScannedFilesAnswerFromTheDecodersKeyFrames) {
     EXPECT_EQ(scanned.FindSample(0, kivra::FindFlags::PrevKey), 0);
     EXPECT_EQ(scanned.FindSample(1, kivra::FindFlags::NextKey), -1);
     EXPECT_EQ(scanned.FindSample(-5, kivra::FindFlags::NextKey), 0);
-    scanned.SetPosition(12);
-    EXPECT_EQ(scanned.NextKeyFrame(), -1);
-    const std::vector<std::string> lines = kivra::StreamInfoLines(&scanned);
+    EXPECT_EQ(scanned.NextKeyFrame(12), -1);
+    const std::vector<std::string> lines = kivra::StreamInfoLines(&scanned, 12);
     ASSERT_EQ(lines.size(), 18u);
     EXPECT_EQ(lines[7], "IsKey     : FALSE");
     EXPECT_EQ(lines[8], "PrevKey   :   0");
@@ -405,8 +394,7 @@ TEST(AviReaderKeyFrameTest, ScannedFilesAnswerFromTheDecodersKeyFrames) {
     ASSERT_EQ(intraScanned.OpenStream(), CAviVideoStream::kOpened);
     EXPECT_EQ(intraScanned.FindSample(15, kivra::FindFlags::PrevKey), 15);
     EXPECT_EQ(intraScanned.FindSample(16, kivra::FindFlags::NextKey), 16);
-    intraScanned.SetPosition(15);
-    EXPECT_EQ(kivra::StreamInfoLines(&intraScanned)[7], "IsKey     : TRUE");
+    EXPECT_EQ(kivra::StreamInfoLines(&intraScanned, 15)[7], "IsKey     : TRUE");
 }
 
 }  // namespace

@@ -348,8 +348,7 @@ TEST(TrackerFrameExactness, ABFrameSourceGivesTheSameTrackByJumpingAndByStepping
     const TrackResult stepped = kivra::TrackMarkers(stream, markers, request, progress);
 
     for (const int frame : {20, 3, 15, 9}) {
-        stream.SetPosition(frame);
-        stream.LoadFrame();
+        stream.LoadFrame(frame);
     }
     markers.DeleteAllMarkers();
     constexpr int kMiddle = 7;

@@ -15,6 +15,7 @@
 
 #include "document/vfw_doc.h"
 #include "platform/string_table.h"
+#include "session/frame_cursor.h"
 #include "support/ffmpeg_tool.h"
 #include "support/recording_host.h"
 
@@ -147,10 +148,11 @@ TEST(VfwDocBadInputTest, TruncatedAndAbsurdFilesNeverCrash) {
             WriteFile(bad, copy);
             CAviVideoStream stream(bad);
             if (stream.OpenStream() == CAviVideoStream::kOpened) {
-                stream.SetPosition(INT32_MAX);
-                stream.LoadFrame(-1);
-                stream.SetPosition(-5);
-                stream.LoadFrame(-1);
+                kivra::FrameCursor cursor([&stream] { return &stream; });
+                cursor.MoveTo(INT32_MAX);
+                cursor.LoadPicture();
+                cursor.MoveTo(-5);
+                cursor.LoadPicture();
                 EXPECT_LE(stream.GetEnd() - stream.GetStart(), 29);
                 (void)stream.GetFrameRate();
             }
@@ -344,7 +346,8 @@ protected:
     RecordingHost host;
     CVfwDoc doc{host, converting, settings.path()};
     kivra::EditSession session{[this] { return doc.Annotations(); }};
-    kivra::Workspace workspace{doc, session, converting, host};
+    kivra::FrameCursor cursor{[this] { return doc.Stream(); }};
+    kivra::Workspace workspace{doc, session, cursor, converting, host};
     std::string source;
     CAviVideoStream* stream = nullptr;
     VideoAnnotations* annotations = nullptr;

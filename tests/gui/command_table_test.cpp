@@ -88,7 +88,7 @@ protected:
         WaitForJobs();
         Paint();
     }
-    int Current() const { return m_frame->Stream()->m_nCurrentFrame; }
+    int Current() const { return m_frame->Cursor().Current(); }
     kivra::ViewRect Pic() const { return m_view->ImageRect(); }
     void SetBothAreas() {
         Command(kivra::ID_TRIMMING_AREA);

@@ -206,7 +206,7 @@ TEST_F(FrameViewTest, RepaintOfAnUnchangedFrameNeitherDecodesNorRescales) {
     ASSERT_NE(stream, nullptr);
 
     QElapsedTimer timer;
-    stream->SetPosition(1);
+    m_frame->Cursor().MoveTo(1);
     timer.start();
     m_view->repaint();
     const double newFrameMs = timer.nsecsElapsed() / 1e6;  // decode and scale
@@ -234,7 +234,7 @@ TEST_F(FrameViewTest, RepaintOfAnUnchangedFrameNeitherDecodesNorRescales) {
     EXPECT_EQ(m_app->GetSettings()->Deinterlace, 1);
     m_view->repaint();
     EXPECT_EQ(m_view->PictureScaleCount(), scaled + 1);
-    stream->SetPosition(3);
+    m_frame->Cursor().MoveTo(3);
     m_view->repaint();
     EXPECT_EQ(m_view->PictureScaleCount(), scaled + 2);
 }

@@ -116,7 +116,7 @@ TEST_F(GaitWindowTest, DetectsWhatTheCommandLineDetectsAndEachEditIsAnUndoStepIn
     const std::vector<GaitEvent> detected = Events();
     const GaitEvent strike = First(FootSide::kRight, GaitEventKind::kHeelStrike);
     Select(strike);
-    EXPECT_EQ(m_frame->Stream()->m_nCurrentFrame, strike.frame);  // the row shows its frame
+    EXPECT_EQ(m_frame->Cursor().Current(), strike.frame);  // the row shows its frame
     m_frame->ShowFrame(strike.frame + 2);
     window.MoveButton()->click();
     GaitEvent moved = strike;

@@ -48,7 +48,7 @@ class GroundTruthTest : public kivra::test::AppFixture {
 protected:
     CAviVideoStream& Stream() { return *m_frame->Stream(); }
     VideoAnnotations& Annotations() { return *m_frame->Annotations(); }
-    int Current() { return Stream().m_nCurrentFrame; }
+    int Current() { return m_frame->Cursor().Current(); }
 
     // The view point of an image point on the current frame, as painted now.
     QPoint ViewPointOf(ImagePoint p) {

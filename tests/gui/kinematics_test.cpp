@@ -182,7 +182,7 @@ TEST_F(PlotWindowTest, SavesAsPngOrSvgAndAFailedSaveLeavesNothing) {
 class KinematicsAppTest : public kivra::test::AppFixture {
 protected:
     CAviVideoStream& Stream() { return *m_frame->Stream(); }
-    int Current() { return Stream().m_nCurrentFrame; }
+    int Current() { return m_frame->Cursor().Current(); }
     CKinematicsCommands& Kinematics() { return *m_frame->Kinematics(); }
     QAction* Act(kivra::CommandId id) {
         m_frame->UpdateCommandUI();

@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QRadioButton>
 #include <QSlider>
 #include <QTest>
 #include <filesystem>
 
+#include "frame/frame_position_pane.h"
 #include "frame/slider_dlg_bar.h"
 #include "frame/slider_view.h"
+#include "markers/set_marker_id_dlg.h"
 #include "reading/avi_video_stream.h"
 #include "settings/inifile_manager.h"
 #include "support/app_fixture.h"
@@ -21,7 +24,7 @@ protected:
         AppFixture::SetUp();
         ControlPlayClock();
     }
-    int Current() const { return m_frame->Stream()->m_nCurrentFrame; }
+    int Current() const { return m_frame->Cursor().Current(); }
     void Key(int key) {
         m_view->setFocus();
         QTest::keyClick(m_view, Qt::Key(key));
@@ -96,6 +99,24 @@ TEST_F(MainFramePlaybackTest, SpeedChangeRestartsForwardPlayAndTrackbarFollows) 
     bar->Trackbar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
     QCoreApplication::processEvents();
     EXPECT_EQ(Current(), bar->Trackbar()->value());
+}
+
+// A move from anywhere reaches everything that shows the frame, with nobody passing it on.
+TEST_F(MainFramePlaybackTest, TheWindowsPartsFollowTheCurrentFrame) {
+    m_frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame));
+    Open(m_sample);
+    QCoreApplication::processEvents();
+    CSetMarkerIDDlg* dialog = m_frame->MarkerIdDialog();
+    dialog->IncrementRadio()->click();
+    dialog->SetCurrentId(3);
+    const int repaints = m_view->PictureScaleCount();
+    ASSERT_TRUE(m_frame->Cursor().MoveTo(40));
+    EXPECT_EQ(m_frame->SliderBar()->Trackbar()->value(), 40);
+    EXPECT_TRUE(m_frame->FramePane()->text().startsWith(QStringLiteral("40 / 120")));
+    EXPECT_EQ(dialog->CurrentId(), 1);
+    QCoreApplication::processEvents();
+    EXPECT_GT(m_view->PictureScaleCount(), repaints);
 }
 
 TEST_F(MainFramePlaybackTest, ForwardPlayReachesRangeEndAndRewinds) {

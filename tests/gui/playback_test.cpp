@@ -6,6 +6,7 @@
 
 #include "frame/playback_controller.h"
 #include "reading/avi_video_stream.h"
+#include "session/frame_cursor.h"
 #include "support/ffmpeg_tool.h"
 
 namespace {
@@ -13,9 +14,9 @@ namespace {
 using kivra::test::RunFfmpeg;
 using kivra::test::TempDir;
 
+// The window's part: records where the trackbar and the views were told the frame went.
 class TestHost final : public kivra::PlaybackHost {
 public:
-    CAviVideoStream* ActiveStream() const override { return stream; }
     bool HasDocumentPath() const override { return stream != nullptr; }
     int RangeStart() const override { return rangeStart; }
     int RangeEnd() const override { return rangeEnd; }
@@ -24,15 +25,9 @@ public:
     float PlaySpeedRate() const override { return speed; }
     kivra::ViewMode ViewMode() const override { return viewMode; }
     void LeaveAreaMode() override { viewMode = kivra::kNormalMode; }
-    void MoveTrackbar(int frame) override { trackbar = frame; }
-    void ResetMarkerId() override {}
     void RedrawVideoNow() override {
         if (stream != nullptr)
-            redrawn.push_back(stream->m_nCurrentFrame);
-    }
-    void UpdateAllViews() override {
-        if (stream != nullptr)
-            shown.push_back(stream->m_nCurrentFrame);
+            redrawn.push_back(cursor.Shown());
     }
     void SetPlayButtonPlaying(bool playing) override { playButton = playing; }
     void SetRateText(const QString& text) override { rate = text; }
@@ -44,6 +39,11 @@ public:
     bool playButton = false;
     QString rate;
     std::vector<int> shown, redrawn;
+    kivra::FrameCursor cursor{[this] { return stream; }};
+    const kivra::FrameCursor::Subscription follow = cursor.Observe([this](int frame) {
+        trackbar = frame;
+        shown.push_back(frame);
+    });
 };
 
 class PlaybackTest : public ::testing::Test {
@@ -59,20 +59,26 @@ protected:
         host.rangeEnd = 99;
         player.SetTickSource([this] { return tick; });
     }
-    int Current() const { return stream->m_nCurrentFrame; }
+    int Current() const { return host.cursor.Current(); }
+    // Where the test starts from, before anything is recorded.
+    void StartAt(int frame) {
+        host.cursor.MoveTo(frame);
+        host.shown.clear();
+        host.trackbar = -1;
+    }
 
     TempDir dir;
     const std::string avi = dir.File("walk.avi");
     std::unique_ptr<CAviVideoStream> stream;
     TestHost host;
-    CPlaybackController player{host};
+    CPlaybackController player{host, host.cursor};
     uint32_t tick = 1000;
 };
 
 TEST_F(PlaybackTest, ForwardPlayFollowsTheClockAndEndsAtRangeStart) {
     host.rangeStart = 10;
     host.rangeEnd = 20;
-    stream->SetPosition(50);  // outside the range: play starts at range start
+    StartAt(50);  // outside the range: play starts at range start
     player.Play();
     ASSERT_TRUE(player.IsForwardPlaying());
     EXPECT_TRUE(host.playButton);
@@ -81,10 +87,13 @@ TEST_F(PlaybackTest, ForwardPlayFollowsTheClockAndEndsAtRangeStart) {
     tick += 100;                            // a late tick skips frames instead of slowing down
     player.OnForwardTick();
     EXPECT_EQ(Current(), 12);  // (333 + 100) ms at 29.97 frames per second
-    for (int i = 0; i < 40 && player.IsPlaying(); ++i) {
+    int ticks = 1;
+    for (; ticks < 40 && player.IsPlaying(); ++ticks) {
         tick += 33;
         player.OnForwardTick();
     }
+    // The trackbar and views hear of the start at range start and of each tick, once each.
+    EXPECT_EQ(host.shown.size(), size_t(ticks) + 1);
     EXPECT_FALSE(player.IsPlaying());
     EXPECT_FALSE(host.playButton);
     EXPECT_EQ(Current(), 10);
@@ -97,7 +106,7 @@ TEST_F(PlaybackTest, ForwardPlayFollowsTheClockAndEndsAtRangeStart) {
 }
 
 TEST_F(PlaybackTest, PlayAtRangeEndRewindsOnTheFirstTick) {
-    stream->SetPosition(99);
+    StartAt(99);
     player.Play();
     tick += 33;
     player.OnForwardTick();
@@ -107,7 +116,7 @@ TEST_F(PlaybackTest, PlayAtRangeEndRewindsOnTheFirstTick) {
 
 TEST_F(PlaybackTest, SlowSpeedRepeatsFramesAndTheTickCountMayWrap) {
     host.speed = 0.1f;
-    stream->SetPosition(30);
+    StartAt(30);
     tick = 0xFFFFFFF0u;
     player.Play();
     const uint32_t start = player.m_dwPlayTime;
@@ -129,7 +138,7 @@ TEST_F(PlaybackTest, SlowSpeedRepeatsFramesAndTheTickCountMayWrap) {
 TEST_F(PlaybackTest, ReversePlayStepsOneFramePerTickAndStopsAtRangeStart) {
     host.rangeStart = 5;
     host.rangeEnd = 8;
-    stream->SetPosition(60);
+    StartAt(60);
     player.ReversePlay();
     EXPECT_EQ(Current(), 8);
     host.speed = 2.0f;  // ignored in reverse
@@ -170,7 +179,7 @@ TEST_F(PlaybackTest, FirstAndLastStopAtLandmarksInOrder) {
     host.rangeEnd = 60;
     host.area1 = 30;
     host.area2 = 80;  // beyond range end
-    stream->SetPosition(45);
+    StartAt(45);
     player.Last();
     EXPECT_EQ(Current(), 60);
     player.Last();
@@ -188,14 +197,16 @@ TEST_F(PlaybackTest, FirstAndLastStopAtLandmarksInOrder) {
     player.First();
     EXPECT_EQ(Current(), 20);
     host.redrawn.clear();
+    host.shown.clear();
     player.First();
     EXPECT_EQ(Current(), 0);
     EXPECT_EQ(host.redrawn, (std::vector<int>{10}));  // refreshed through the next key frame
+    EXPECT_EQ(host.shown, (std::vector<int>{0})) << "the refresh is painted, not announced";
     player.First();
     EXPECT_EQ(Current(), 0);
     player.Previous();
     EXPECT_EQ(Current(), 0);
-    EXPECT_EQ(host.trackbar, -1);  // the trackbar gets the unclamped value and clamps itself
+    EXPECT_EQ(host.trackbar, 0);  // the trackbar is told the clamped frame
     player.Next();
     EXPECT_EQ(Current(), 1);
 }
@@ -207,7 +218,7 @@ TEST_F(PlaybackTest, RatePaneTexts) {
     player.UpdateRateStatus();
     EXPECT_EQ(host.rate, "0.00 / 0.00(fps)");
     host.stream = stream.get();
-    stream->SetPosition(0);
+    StartAt(0);
     player.Play();
     tick += 100;
     player.OnForwardTick();
@@ -227,9 +238,9 @@ TEST_F(PlaybackTest, RewindOfAScannedFileRefreshesThroughTheFirstFrame) {
     CAviVideoStream scanned(scannedPath);
     ASSERT_EQ(scanned.OpenStream(), CAviVideoStream::kOpened);
     host.stream = &scanned;
-    scanned.SetPosition(5);
+    StartAt(5);
     player.First();
-    EXPECT_EQ(scanned.m_nCurrentFrame, 0);
+    EXPECT_EQ(Current(), 0);
     EXPECT_EQ(host.redrawn, (std::vector<int>{0}));
 }
 

@@ -15,6 +15,7 @@
 #include "markers/video_annotations.h"
 #include "reading/avi_video_stream.h"
 #include "session/edit_session.h"
+#include "session/frame_cursor.h"
 #include "support/ffmpeg_tool.h"
 
 namespace {
@@ -24,19 +25,20 @@ using kivra::test::TempDir;
 
 constexpr int kHeight = 30;
 
-// The main frame's part in the strip's work: moves the stream and records what was asked.
+// The main frame's part in the strip's work: moves the frame and records what was asked.
 class Host : public kivra::SliderViewHost {
 public:
     const CAviVideoStream* Stream() const override { return stream.get(); }
+    const kivra::FrameCursor& Cursor() const override { return cursor; }
     kivra::EditSession& Session() const override { return session; }
     const std::vector<int>& MarkerFrames() const override { return markers; }
     void ShowFrame(int n) override {
         shown.emplace_back(n, false);
-        stream->SetPosition(n);
+        cursor.MoveTo(n);
     }
     void ShowFrameWithKeyRefresh(int n) override {
         shown.emplace_back(n, true);
-        stream->SetPosition(n);
+        cursor.MoveTo(n);
     }
 
     // An area on frame, as a click in area mode sets it.
@@ -47,6 +49,7 @@ public:
     std::unique_ptr<CAviVideoStream> stream;
     VideoAnnotations annotations;
     mutable kivra::EditSession session{[this] { return stream ? &annotations : nullptr; }};
+    kivra::FrameCursor cursor{[this] { return stream.get(); }};
     std::vector<int> markers;
     std::vector<std::pair<int, bool>> shown;  // frame, with key-frame refresh
 };
@@ -115,7 +118,7 @@ TempDir* SliderViewTest::s_dir = nullptr;
 TEST_F(SliderViewTest, DrawsScaleRangeAreasMarkersAndKnob) {
     Open("walk 300.avi");
     m_host.session.SetPlayRange(20, 200);
-    m_host.stream->SetPosition(100);
+    m_host.cursor.MoveTo(100);
     m_host.SetArea(0, 150);
     m_host.SetArea(1, 250);
     m_host.markers = {60, 120};
@@ -222,7 +225,7 @@ TEST_F(SliderViewTest, ClickJumpsToTheFrameUnderThePointerClampedToTheSamples) {
     Release(QPoint(630, 5));
     const std::vector<std::pair<int, bool>> expected{{123, false}, {0, false}, {299, false}};
     EXPECT_EQ(m_host.shown, expected);
-    EXPECT_EQ(m_host.stream->m_nCurrentFrame, 299);
+    EXPECT_EQ(m_host.cursor.Current(), 299);
     EXPECT_EQ(m_host.session.RangeStart(), 20);
     EXPECT_EQ(m_host.session.RangeEnd(), 200);
 }
@@ -230,13 +233,13 @@ TEST_F(SliderViewTest, ClickJumpsToTheFrameUnderThePointerClampedToTheSamples) {
 TEST_F(SliderViewTest, KnobDragScrubsAndWinsOverTheHandleItCovers) {
     Open("walk 300.avi");
     m_host.session.SetPlayRange(20, 200);
-    m_host.stream->SetPosition(20);  // the knob sits on the start handle's edge
+    m_host.cursor.MoveTo(20);  // the knob sits on the start handle's edge
     Paint();
     Press(QPoint(X(20) - 3, 15));
     EXPECT_EQ(m_view->DragItem(), CSliderView::kDragPosition);
     Move(QPoint(X(150), 15));
     Move(QPoint(X(250) + 1, 15));
-    EXPECT_EQ(m_host.stream->m_nCurrentFrame, 250);
+    EXPECT_EQ(m_host.cursor.Current(), 250);
     Release(QPoint(X(250) + 1, 15));
     const std::vector<std::pair<int, bool>> expected{{150, false}, {250, false}};
     EXPECT_EQ(m_host.shown, expected);  // the release adds nothing
@@ -248,13 +251,13 @@ TEST_F(SliderViewTest, KnobDragScrubsAndWinsOverTheHandleItCovers) {
 TEST_F(SliderViewTest, StartHandleStopsBeforeTheEndAndAtTheFirstSample) {
     Open("walk 300.avi");
     m_host.session.SetPlayRange(20, 200);
-    m_host.stream->SetPosition(100);
+    m_host.cursor.MoveTo(100);
     Paint();
     Press(Centre(m_view->StartHandleRect()));
     ASSERT_EQ(m_view->DragItem(), CSliderView::kDragStartHandle);
     Move(QPoint(X(60), 15));
     EXPECT_EQ(m_host.session.RangeStart(), 60);
-    EXPECT_EQ(m_host.stream->m_nCurrentFrame, 60);  // the picture follows the handle
+    EXPECT_EQ(m_host.cursor.Current(), 60);  // the picture follows the handle
     Move(QPoint(X(200), 15));
     EXPECT_EQ(m_host.session.RangeStart(), 199);
     Move(QPoint(X(280), 15));
@@ -287,7 +290,7 @@ TEST_F(SliderViewTest, EndHandleStopsAfterTheStartAndReturnsToRangeStartOnReleas
     EXPECT_EQ(m_host.session.RangeEnd(), 299);
     const std::vector<std::pair<int, bool>> expected{{21, false}, {299, false}, {20, false}};
     EXPECT_EQ(m_host.shown, expected);
-    EXPECT_EQ(m_host.stream->m_nCurrentFrame, 20);
+    EXPECT_EQ(m_host.cursor.Current(), 20);
 
     // From range start 0 the return goes through the key-frame refresh.
     m_host.session.SetPlayRange(0, 299);
@@ -297,7 +300,7 @@ TEST_F(SliderViewTest, EndHandleStopsAfterTheStartAndReturnsToRangeStartOnReleas
     EXPECT_EQ(m_host.session.RangeEnd(), 120);
     const std::vector<std::pair<int, bool>> fromZero{{120, false}, {0, true}};
     EXPECT_EQ(m_host.shown, fromZero);
-    EXPECT_EQ(m_host.stream->m_nCurrentFrame, 0);
+    EXPECT_EQ(m_host.cursor.Current(), 0);
 }
 
 TEST_F(SliderViewTest, OneFrameVideoKeepsItsRangeInsideTheVideo) {
@@ -316,7 +319,7 @@ TEST_F(SliderViewTest, OneFrameVideoKeepsItsRangeInsideTheVideo) {
 TEST_F(SliderViewTest, CursorShowsWhatThePointerWouldGrab) {
     Open("walk 300.avi");
     m_host.session.SetPlayRange(20, 200);
-    m_host.stream->SetPosition(100);
+    m_host.cursor.MoveTo(100);
     Paint();
     Move(Centre(m_view->StartHandleRect()), Qt::NoButton);
     EXPECT_EQ(m_view->cursor().pixmap().toImage(), m_view->StartHandleCursor().pixmap().toImage());

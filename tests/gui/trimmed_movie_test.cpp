@@ -479,7 +479,7 @@ TEST_F(TrimmedMovieTest, SavesAviByRenameAndOtherFormatsThroughTheirProfile) {
     EXPECT_EQ(m_frame->Settings().FilterIndex, 2);
     EXPECT_TRUE(FilesWith("$out$").empty());
     EXPECT_EQ(ReadFile(m_app->GetDocument()->Encoder().LogPath()).find("[F]:"), std::string::npos);
-    EXPECT_EQ(m_frame->Stream()->m_nCurrentFrame, 5);  // the range start is shown
+    EXPECT_EQ(m_frame->Cursor().Current(), 5);  // the range start is shown
     EXPECT_EQ(m_frame->statusBar()->currentMessage(),
               QStringLiteral("動画を保存しました: ") + QString::fromStdString(avi));
 
@@ -610,7 +610,7 @@ TEST_F(TrimmedMovieTest, CancelledSaveLeavesNothingAndShowsNoError) {
     EXPECT_TRUE(FilesWith("$out$").empty());
     EXPECT_TRUE(none.Texts().isEmpty());
     EXPECT_TRUE(m_frame->isEnabled());
-    EXPECT_EQ(m_frame->Stream()->m_nCurrentFrame, 0);
+    EXPECT_EQ(m_frame->Cursor().Current(), 0);
     EXPECT_TRUE(m_frame->statusBar()->currentMessage().isEmpty()) << "nothing was saved";
 }
 

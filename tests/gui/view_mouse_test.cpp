@@ -75,7 +75,7 @@ protected:
     CAviVideoStream& Stream() { return *m_frame->Stream(); }
     VideoAnnotations& Annotations() { return *m_frame->Annotations(); }
     CLFFManager& Markers() { return Annotations().m_markers; }
-    int Current() { return Stream().m_nCurrentFrame; }
+    int Current() { return m_frame->Cursor().Current(); }
     int Mode() const { return m_frame->Session().GetViewMode(); }
     ViewRect Pic() const { return m_view->ImageRect(); }
     void Command(kivra::CommandId id) {
@@ -501,10 +501,10 @@ public:
     bool IsForwardPlaying() const override { return false; }
     CInifileManager& Settings() const override { return settings; }
     kivra::EditSession& Session() const override { return session; }
+    kivra::FrameCursor& Cursor() const override { return cursor; }
     bool IsMarkerIdDialogVisible() const override { return markerId.has_value(); }
     std::optional<int> ReadBackMarkerId() override { return markerId; }
     void AdvanceMarkerId() override { ++advances; }
-    void MoveTrackbar(int) override {}
     void ShowFirstFrame() override { shown.push_back(stream->GetStart()); }
     void ShowLastFrame() override { shown.push_back(stream->GetEnd()); }
     void UpdateAllViews() override { ++viewUpdates; }
@@ -518,6 +518,7 @@ public:
     std::unique_ptr<CAviVideoStream> stream;
     mutable VideoAnnotations annotations;
     mutable kivra::EditSession session{[this] { return stream ? &annotations : nullptr; }};
+    mutable kivra::FrameCursor cursor{[this] { return stream.get(); }};
     std::optional<int> markerId;  // the ID dialog is up while set
     std::vector<int> shown;       // frames the First and Last commands were asked for
     int advances = 0;
@@ -557,7 +558,7 @@ TEST(FrameViewOnHost, AreaClicksAndIdPlacementGoThroughTheHost) {
     EXPECT_EQ(host.session.Area1().frame, 0);
     EXPECT_EQ(host.session.AreaIndex(), 1);
     EXPECT_EQ(host.shown, std::vector<int>{9});
-    host.stream->SetPosition(9);
+    host.cursor.MoveTo(9);
     click(centre + QPoint(20, 0));
     EXPECT_EQ(host.session.Area2().frame, 9);
     EXPECT_EQ(host.session.GetViewMode(), kivra::kNormalMode);
@@ -569,7 +570,7 @@ TEST(FrameViewOnHost, AreaClicksAndIdPlacementGoThroughTheHost) {
 
     // Without the ID dialog a click places nothing; with it the dialog's ID goes in and steps on.
     host.session.SetViewMode(kivra::kPreviewMode);
-    host.stream->SetPosition(4);
+    host.cursor.MoveTo(4);
     view.repaint();
     click(centre);
     EXPECT_FALSE(host.annotations.m_markers.AnyMarkers());

@@ -42,7 +42,7 @@ protected:
         AppFixture::SetUp();
         m_frame->resize(1000, 760);
     }
-    int Current() const { return m_frame->Stream()->m_nCurrentFrame; }
+    int Current() const { return m_frame->Cursor().Current(); }
     QString Pane() const { return m_frame->FramePane()->text(); }
     // The pane as it should read for the shown frame of the 120-frame, 30 fps sample.
     QString PaneFor(int frame) const {

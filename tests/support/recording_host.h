@@ -7,6 +7,7 @@
 
 #include "document/vfw_doc.h"
 #include "session/edit_session.h"
+#include "session/frame_cursor.h"
 #include "settings/inifile_manager.h"
 #include "support/ffmpeg_tool.h"
 #include "workspace/workspace.h"
@@ -68,7 +69,8 @@ struct RecordedDocument {
     RecordingHost host;
     CVfwDoc doc{host, settings, settingsDir.path()};
     EditSession session{[this] { return doc.Annotations(); }};
-    Workspace workspace{doc, session, settings, host};
+    FrameCursor cursor{[this] { return doc.Stream(); }};
+    Workspace workspace{doc, session, cursor, settings, host};
 };
 
 }  // namespace kivra::test

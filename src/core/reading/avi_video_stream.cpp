@@ -1,13 +1,14 @@
 #include "reading/avi_video_stream.h"
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 
-#include "reading/stream_time.h"
 #include "platform/compressors.h"
 #include "platform/path_util.h"
 #include "platform/picture_limits.h"
 #include "platform/utf8.h"
+#include "reading/stream_time.h"
 #include "settings/inifile_manager.h"
 
 namespace {
@@ -45,6 +46,11 @@ bool FormatSizeAllowed(const std::vector<uint8_t>& format) {
     const int64_t width = le32(4);
     const int64_t height = le32(8);
     return kivra::PictureSizeAllowed(width < 0 ? -width : width, height < 0 ? -height : height);
+}
+
+uint64_t NextOpening() {
+    static std::atomic<uint64_t> openings{0};
+    return ++openings;
 }
 
 }  // namespace
@@ -110,8 +116,6 @@ int CAviVideoStream::OpenStream() {
     m_pGetFrame = std::move(decoder);
     m_pGetFrame->SetCacheLimit(size_t(std::max(m_settings.PictureCacheMB, 0)) << 20);
 
-    // The first frame is the stream's first sample, which is 0 unless the header says otherwise.
-    m_nCurrentFrame = GetStart();
     if (!m_pGetFrame->GetFrame(0, m_dib)) {
         CloseStream();
         return kNoStreamInfoOrFrame;
@@ -127,6 +131,7 @@ int CAviVideoStream::OpenStream() {
         m_fileInfo.dwHeight = uint32_t(m_dib.Height());
     }
     m_bTopDown = m_dib.TopDown();
+    m_nOpening = NextOpening();
     return kOpened;
 }
 
@@ -159,7 +164,6 @@ int CAviVideoStream::OpenReader(std::unique_ptr<kivra::VideoReader> reader) {
     m_pGetFrame = std::move(reader);
     m_pGetFrame->SetCacheLimit(size_t(std::max(m_settings.PictureCacheMB, 0)) << 20);
     m_bDirect = true;
-    m_nCurrentFrame = 0;
     if (!m_pGetFrame->GetFrame(0, m_dib)) {
         CloseStream();
         return kNoStreamInfoOrFrame;
@@ -167,6 +171,7 @@ int CAviVideoStream::OpenReader(std::unique_ptr<kivra::VideoReader> reader) {
     m_nDibPicture = m_pGetFrame->PictureOf(0);
     m_bDibDeinterlaced = false;
     m_bTopDown = m_dib.TopDown();
+    m_nOpening = NextOpening();
     return kOpened;
 }
 
@@ -181,16 +186,6 @@ void CAviVideoStream::DescribeCodec() {
     m_strCodecName = texts.name;
     m_strCodecDesc = texts.description;
     m_strCodecDriver = texts.driver;
-}
-
-void CAviVideoStream::SetPosition(int n) {
-    const int start = GetStart();
-    if (n < start) {
-        m_nCurrentFrame = start;
-        return;
-    }
-    const int end = GetEnd();
-    m_nCurrentFrame = n > end ? end : n;
 }
 
 int CAviVideoStream::GetStart() const {
@@ -225,8 +220,8 @@ int CAviVideoStream::FindSample(int n, kivra::FindFlags flags) const {
     return key < 0 || key >= count ? -1 : key + start;
 }
 
-int CAviVideoStream::NextKeyFrame() const {
-    return HasStream() ? FindSample(m_nCurrentFrame + 1, kivra::FindFlags::NextKey) : -1;
+int CAviVideoStream::NextKeyFrame(int n) const {
+    return HasStream() && n < INT32_MAX ? FindSample(n + 1, kivra::FindFlags::NextKey) : -1;
 }
 
 int64_t CAviVideoStream::SampleToTime(int n) const {
@@ -243,9 +238,6 @@ bool CAviVideoStream::DeinterlaceOn() const {
 void CAviVideoStream::LoadFrame(int n) {
     if (!m_pGetFrame) {
         return;
-    }
-    if (n == -1) {
-        n = m_nCurrentFrame;
     }
     const bool deinterlace = DeinterlaceOn();
     const int sample = n - GetStart();
@@ -265,12 +257,12 @@ void CAviVideoStream::LoadFrame(int n) {
     m_bDibDeinterlaced = deinterlace;
 }
 
-bool CAviVideoStream::SaveFrameAsBmp(const std::string& path) {
+bool CAviVideoStream::SaveFrameAsBmp(int n, const std::string& path) {
     if (!m_pGetFrame) {
         return false;
     }
     kivra::Dib picture;
-    if (!m_pGetFrame->GetFrame(m_nCurrentFrame - GetStart(), picture)) {
+    if (!m_pGetFrame->GetFrame(n - GetStart(), picture)) {
         return false;
     }
     if (DeinterlaceOn()) {

@@ -1,16 +1,16 @@
 #pragma once
-// The open video: stream and file information, codec texts, the current frame and the decoded
-// display bitmap. One per opened file; owned by the document and deleted when the video closes,
-// which also deletes its temporary files.
+// The open video: stream and file information, codec texts and the decoded display bitmap. One per
+// opened file; owned by the document and deleted when the video closes, which also deletes its
+// temporary files.
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 
-#include "rendering/dib.h"
 #include "reading/frame_decoder.h"
 #include "reading/riff_avi.h"
 #include "reading/video_reader.h"
+#include "rendering/dib.h"
 #include "settings/inifile_manager.h"
 
 namespace kivra {
@@ -60,7 +60,6 @@ public:
     void CloseStream();
     bool HasStream() const { return m_pGetFrame != nullptr; }
 
-    void SetPosition(int n);
     int GetStart() const;
     int GetEnd() const;
     int GetFrameCount() const { return static_cast<int>(m_fileInfo.dwLength); }
@@ -68,19 +67,22 @@ public:
     // claim none. GetFrameCount() counts only the frames the file holds.
     int StatedFrameCount() const { return m_nStatedFrames; }
     double GetFrameRate() const;
-    int NextKeyFrame() const;
+    // The first key frame after frame n; -1 when none or no stream.
+    int NextKeyFrame(int n) const;
     // Nearest key frame at or before / at or after sample n; -1 when none or no stream.
     int FindSample(int n, kivra::FindFlags flags) const;
     // Milliseconds of sample n; -1 without a stream.
     int64_t SampleToTime(int n) const;
 
-    // Decodes frame n (-1: the current frame) into the display bitmap.
-    void LoadFrame(int n = -1);
-    bool SaveFrameAsBmp(const std::string& path);
+    // Decodes frame n into the display bitmap.
+    void LoadFrame(int n);
+    bool SaveFrameAsBmp(int n, const std::string& path);
+    // Tells this opening apart from every other one in the run (0 before the first), so a
+    // frame remembered for one video is not taken for the next at the same address.
+    uint64_t Opening() const { return m_nOpening; }
 
     // The marker file beside the stream's file: extension replaced by "lff".
     std::string MarkerFilePath() const;
-    int m_nCurrentFrame = 0;
     const std::string& FileName() const { return m_strFileName; }
     const kivra::AviFileInfo& FileInfo() const { return m_fileInfo; }
     const kivra::AviStreamHeader& StreamInfo() const { return m_streamInfo; }
@@ -127,6 +129,7 @@ private:
     // The decoder's picture the display bitmap holds, so an unchanged repaint decodes nothing.
     int m_nDibPicture = -1;
     int m_nStatedFrames = 0;
+    uint64_t m_nOpening = 0;
     bool m_bDibDeinterlaced = false;
     bool m_bTopDown = false;
     bool m_bTemporary = false;

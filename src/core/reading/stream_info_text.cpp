@@ -20,14 +20,14 @@ std::string Format(const char* format, ...) {
 
 }  // namespace
 
-std::vector<std::string> StreamInfoLines(const CAviVideoStream* stream) {
+std::vector<std::string> StreamInfoLines(const CAviVideoStream* stream, int frame) {
     const bool open = stream != nullptr && stream->HasStream();
     const int start = open ? stream->GetStart() : -1;
     const int end = open ? stream->GetEnd() : -1;
     const int length = stream != nullptr ? stream->GetFrameCount() : 0;
     const double rate = stream != nullptr ? stream->GetFrameRate() : 0.0;
     const long long total = open ? (long long)stream->SampleToTime(length) : 0;
-    const int current = open ? stream->m_nCurrentFrame : -1;
+    const int current = open ? frame : -1;
     const long long currentMs = open ? (long long)stream->SampleToTime(current) : -1;
     const int nearest = open ? stream->FindSample(current, FindFlags::PrevKey) : -1;
     const int prevKey = open ? stream->FindSample(current - 1, FindFlags::PrevKey) : -1;

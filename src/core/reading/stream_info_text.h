@@ -8,7 +8,8 @@ class CAviVideoStream;
 
 namespace kivra {
 
-// stream may be null or closed: values then show as the "no stream" defaults.
-std::vector<std::string> StreamInfoLines(const CAviVideoStream* stream);
+// The lines with frame as the current one. stream may be null or closed: values then show as
+// the "no stream" defaults.
+std::vector<std::string> StreamInfoLines(const CAviVideoStream* stream, int frame);
 
 }  // namespace kivra

@@ -4,8 +4,8 @@
 // window's commands and kivra-cli call the same actions; each returns what happened, tells the user
 // what it must tell on the way through the document's host, and runs to its end on the
 // calling thread with a progress sink and its cancel. The long ones also come in steps whose
-// middle a window runs on a worker. Holds the document, the editing session and the settings,
-// which its owner (the application, the CLI's opened video) keeps alive.
+// middle a window runs on a worker. Holds the document, the editing session, the current frame
+// and the settings, which its owner (the application, the CLI's opened video) keeps alive.
 #include <functional>
 #include <string>
 #include <vector>
@@ -24,6 +24,7 @@ class CInifileManager;
 namespace kivra {
 
 class DocumentHost;
+class FrameCursor;
 class ProgressSink;
 
 // How an action ended, what the user is to be told and which file it wrote.
@@ -92,14 +93,16 @@ struct GaitRun {
 
 class Workspace {
 public:
-    Workspace(CVfwDoc& document, EditSession& session, CInifileManager& settings,
-              DocumentHost& host);
+    Workspace(CVfwDoc& document, EditSession& session, FrameCursor& cursor,
+              CInifileManager& settings, DocumentHost& host);
     ~Workspace();
     Workspace(const Workspace&) = delete;
     Workspace& operator=(const Workspace&) = delete;
 
     CVfwDoc& Document() const { return m_document; }
     EditSession& Session() const { return m_session; }
+    // The open video's current frame; a newly opened video stands on its first.
+    FrameCursor& Cursor() const { return m_cursor; }
     CInifileManager& Settings() const { return m_settings; }
     // The document holds a path and a stream.
     bool IsVideoOpen() const;
@@ -180,6 +183,7 @@ private:
 
     CVfwDoc& m_document;
     EditSession& m_session;
+    FrameCursor& m_cursor;
     CInifileManager& m_settings;
     DocumentHost& m_host;
     std::function<void(const ActionResult&)> m_savedListener;

@@ -8,9 +8,9 @@
 
 #include "frame/main_frame.h"
 #include "frame/qt_user_messages.h"
-#include "reading/avi_video_stream.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
+#include "reading/avi_video_stream.h"
 #include "settings/recent_file_list.h"
 #include "ui/text_stream_dlg.h"
 
@@ -82,7 +82,7 @@ void CMainFrame::OnSaveFrameAsBitmap() {
 
 bool CMainFrame::SaveFrameAsBitmap(const std::string& path) {
     CAviVideoStream* stream = Stream();
-    if (stream == nullptr || !stream->SaveFrameAsBmp(path)) {
+    if (stream == nullptr || !stream->SaveFrameAsBmp(Cursor().Current(), path)) {
         ShowMessage(kivra::LoadString(kivra::kIdsImageSaveFailed), kivra::MsgButtons::Ok,
                     kivra::MsgIcon::Error);
         return false;

@@ -18,9 +18,13 @@ FramePositionPane::FramePositionPane(QWidget* parent) : QLabel(parent) {
     setContentsMargins(0, 0, kGap, 0);  // apart from the rate pane on its right
 }
 
-void FramePositionPane::Refresh(const CAviVideoStream* stream) {
+void FramePositionPane::FollowFrames(const FrameCursor& cursor) {
+    m_frameFollow = cursor.Observe([this, &cursor](int frame) { Refresh(cursor.Stream(), frame); });
+}
+
+void FramePositionPane::Refresh(const CAviVideoStream* stream, int at) {
     const bool open = stream != nullptr && stream->HasStream();
-    const int frame = open ? stream->m_nCurrentFrame : -1;
+    const int frame = open ? at : -1;
     const int count = open ? stream->GetFrameCount() : -1;
     const int64_t ms = open ? stream->SampleToTime(frame) : -1;
     if (frame == m_nFrame && count == m_nCount && ms == m_nMs) {

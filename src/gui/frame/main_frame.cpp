@@ -54,6 +54,7 @@ CMainFrame::CMainFrame(kivra::MainFrameHost& app) : m_app(app), m_messages(this)
     CreateBars();
     m_pSetMarkerIdDlg = new CSetMarkerIDDlg(Settings(), this);
     m_pSetMarkerIdDlg->SetClosedCallback([this] { UpdateAllViews(); });
+    m_pSetMarkerIdDlg->FollowFrames(m_cursor);
     m_session.AddObserver(this);
 
     auto* pane = new CBasePaneV(*this, *this, this);
@@ -208,6 +209,7 @@ void CMainFrame::CreateMenus() {
 
 void CMainFrame::CreateSliderBar() {
     m_pSliderBar = new CSliderDlgBar(this);
+    m_pSliderBar->FollowFrames(m_cursor);
     m_pSliderBar->SetActions({
         [this] { return m_playback.IsForwardPlaying(); },
         [this] { m_playback.Stop(); },
@@ -232,6 +234,7 @@ void CMainFrame::CreateStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setStyleSheet(QStringLiteral("QStatusBar::item { border: 0px; }"));
     m_pFramePane = new kivra::FramePositionPane(bar);
+    m_pFramePane->FollowFrames(m_cursor);
     bar->addPermanentWidget(m_pFramePane);
     m_pRatePane = new QLabel(bar);
     m_pRatePane->setObjectName(QStringLiteral("RatePane"));
@@ -345,12 +348,6 @@ float CMainFrame::PlaySpeedRate() const {
     return Settings().PlaySpeedRate;
 }
 
-void CMainFrame::MoveTrackbar(int frame) {
-    if (m_pSliderBar != nullptr) {
-        m_pSliderBar->SetPos(frame);
-    }
-}
-
 void CMainFrame::RedrawVideoNow() {
     if (m_pVideoView != nullptr) {
         m_pVideoView->repaint();
@@ -401,12 +398,6 @@ void CMainFrame::OpenDocumentFile(const std::string& path) {
 
 kivra::EditSession::SkipFill CMainFrame::SkippedFramesFill() const {
     return Actions().SkippedFramesFill();
-}
-
-void CMainFrame::ResetMarkerId() {
-    if (m_pSetMarkerIdDlg != nullptr) {
-        m_pSetMarkerIdDlg->ResetIdOnFrameChange();
-    }
 }
 
 void CMainFrame::ToggleMarkerIdDialog() {
@@ -460,7 +451,7 @@ void CMainFrame::ShowSavedStatus(const QString& text) {
 
 void CMainFrame::UpdateAllViews() {
     if (m_pFramePane != nullptr) {
-        m_pFramePane->Refresh(Stream());
+        m_pFramePane->Refresh(Stream(), m_cursor.Current());
     }
     if (m_pVideoView != nullptr) {
         m_pVideoView->update();
@@ -477,7 +468,7 @@ void CMainFrame::UpdateAllViews() {
 void CMainFrame::UpdateRateStatus() {
     m_playback.UpdateRateStatus();
     if (m_pFramePane != nullptr) {
-        m_pFramePane->Refresh(Stream());  // also after the document emptied itself
+        m_pFramePane->Refresh(Stream(), m_cursor.Current());  // also once the video closed
     }
 }
 

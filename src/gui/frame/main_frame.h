@@ -23,6 +23,7 @@
 #include "frame/trimming_commands.h"
 #include "geometry/trimming_param.h"
 #include "session/edit_session.h"
+#include "session/frame_cursor.h"
 #include "view/view_host.h"
 
 class CAviVideoStream;
@@ -103,6 +104,8 @@ public:
 
     // The editing state of the open video and the commands that change it.
     kivra::EditSession& Session() const override { return m_session; }
+    // The open video's current frame; every move goes through it.
+    kivra::FrameCursor& Cursor() const override { return m_cursor; }
     CTrimmingCommands& Trimming() { return m_trimming; }
     CEditHistory& History() override { return m_history; }
     bool AreasSet() const { return m_session.AreasSet(); }
@@ -139,7 +142,6 @@ public:
     void OnViewDeinterlace();
 
     // kivra::PlaybackHost
-    CAviVideoStream* ActiveStream() const override { return Stream(); }
     bool HasDocumentPath() const override { return IsVideoOpen(); }
     int RangeStart() const override;
     int RangeEnd() const override;
@@ -152,8 +154,6 @@ public:
     float PlaySpeedRate() const override;
     kivra::ViewMode ViewMode() const override { return m_session.GetViewMode(); }
     void LeaveAreaMode() override { m_session.LeaveAreaMode(); }
-    void MoveTrackbar(int frame) override;
-    void ResetMarkerId() override;
     void RedrawVideoNow() override;
     void SetPlayButtonPlaying(bool playing) override;
     void SetRateText(const QString& text) override;
@@ -223,6 +223,7 @@ private:
     CVfwView* m_pVideoView = nullptr;
     CSliderView* m_pSliderView = nullptr;
     mutable kivra::EditSession m_session{[this] { return Annotations(); }};
+    mutable kivra::FrameCursor m_cursor{[this] { return Stream(); }};
     CTrimmingCommands m_trimming{*this};
     CEditHistory m_history{m_session};
     std::map<int, Command> m_commands;
@@ -251,7 +252,7 @@ private:
     CTextStreamDialog* m_pTextInfo = nullptr;
     QPointer<CHelpDlg> m_pNavigator;  // deletes itself when closed
     QTimer m_idleTimer;               // the idle update of command states
-    CPlaybackController m_playback{*this};
+    CPlaybackController m_playback{*this, m_cursor};
     std::unique_ptr<kivra::ProgressSink> m_pProgress;  // the progress dialog of long jobs
     kivra::JobRunner m_jobs{this, m_messages};  // last: a running job ends before the rest goes
 };

@@ -14,6 +14,7 @@ public:
 
     CAviVideoStream* Stream() const override;
     const CLFFManager* Markers() const override;
+    const FrameCursor& Cursor() const override { return m_frame.Cursor(); }
     std::string VideoPath() const override;
     Workspace& Actions() const override { return m_frame.Actions(); }
     int RangeStart() const override;

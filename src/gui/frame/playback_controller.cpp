@@ -1,13 +1,16 @@
 #include "frame/playback_controller.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 
 #include "geometry/view_geometry.h"
 #include "reading/avi_video_stream.h"
+#include "session/frame_cursor.h"
 
-CPlaybackController::CPlaybackController(kivra::PlaybackHost& host, QObject* parent)
-    : QObject(parent), m_host(host) {
+CPlaybackController::CPlaybackController(kivra::PlaybackHost& host, kivra::FrameCursor& cursor,
+                                         QObject* parent)
+    : QObject(parent), m_host(host), m_cursor(cursor) {
     m_forwardTimer.setTimerType(Qt::PreciseTimer);
     m_reverseTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_forwardTimer, &QTimer::timeout, this, &CPlaybackController::OnForwardTick);
@@ -20,38 +23,27 @@ uint32_t CPlaybackController::SystemTickCount() {
 }
 
 int CPlaybackController::CurrentFrame() const {
-    const CAviVideoStream* stream = m_host.ActiveStream();
-    return stream != nullptr ? stream->m_nCurrentFrame : -1;
-}
-
-void CPlaybackController::SetCurrentFrame(int n) {
-    if (CAviVideoStream* stream = m_host.ActiveStream()) {
-        stream->SetPosition(n);
-    }
+    return m_cursor.Current();
 }
 
 void CPlaybackController::ShowFrame(int n, bool keyRefreshAtZero) {
-    SetCurrentFrame(n);
-    m_host.MoveTrackbar(n);
-    m_host.ResetMarkerId();
     if (keyRefreshAtZero && n == 0) {
-        KeyFrameRefresh(0);
+        KeyFrameRefresh(n);
     }
-    m_host.UpdateAllViews();
+    m_cursor.MoveTo(n);
 }
 
 void CPlaybackController::KeyFrameRefresh(int target) {
-    CAviVideoStream* stream = m_host.ActiveStream();
+    const CAviVideoStream* stream = m_cursor.Stream();
     if (stream == nullptr) {
         return;
     }
-    stream->SetPosition(stream->NextKeyFrame());
-    m_host.RedrawVideoNow();
-    stream->SetPosition(target);
+    const int at = std::clamp(target, stream->GetStart(), stream->GetEnd());
+    m_cursor.ShowBriefly(stream->NextKeyFrame(at), [this] { m_host.RedrawVideoNow(); });
 }
 
 CAviVideoStream* CPlaybackController::PlayableStream() const {
-    CAviVideoStream* stream = m_host.ActiveStream();
+    CAviVideoStream* stream = m_cursor.Stream();
     // Without a frame rate there is no play clock: refuse instead of dividing by zero.
     return stream != nullptr && stream->GetFrameRate() > 0.0 ? stream : nullptr;
 }
@@ -77,11 +69,10 @@ void CPlaybackController::Play() {
     m_bPlay = 1;
     m_bReversePlay = 0;
     m_pPlayStream = stream;
-    int current = stream->m_nCurrentFrame;
+    int current = CurrentFrame();
     if (current < m_host.RangeStart() || current > m_host.RangeEnd()) {
-        SetCurrentFrame(m_host.RangeStart());
-        m_host.ResetMarkerId();
-        current = stream->m_nCurrentFrame;
+        m_cursor.MoveTo(m_host.RangeStart());
+        current = CurrentFrame();
     }
     const uint32_t t = m_tick();
     m_dwPrevTick = t;
@@ -108,11 +99,8 @@ void CPlaybackController::OnForwardTick() {
         ShowFrame(frame);
         return;
     }
-    SetCurrentFrame(rangeStart);
-    m_host.ResetMarkerId();
-    m_host.MoveTrackbar(rangeStart);
     KeyFrameRefresh(rangeStart);
-    m_host.UpdateAllViews();
+    m_cursor.MoveTo(rangeStart);
     Stop();
 }
 
@@ -124,10 +112,9 @@ void CPlaybackController::ReversePlay() {
     const double fps = stream->GetFrameRate();
     m_bReversePlay = 1;
     m_pPlayStream = stream;
-    const int current = stream->m_nCurrentFrame;
+    const int current = CurrentFrame();
     if (current < m_host.RangeStart() || current > m_host.RangeEnd()) {
-        SetCurrentFrame(m_host.RangeEnd());
-        m_host.ResetMarkerId();
+        m_cursor.MoveTo(m_host.RangeEnd());
     }
     m_reverseTimer.start(int(1000.0 / fps));
     m_host.SetPlayButtonPlaying(true);
@@ -155,7 +142,7 @@ void CPlaybackController::Stop() {
 }
 
 int CPlaybackController::NearestLandmark(int direction) const {
-    const CAviVideoStream* stream = m_host.ActiveStream();
+    const CAviVideoStream* stream = m_cursor.Stream();
     const int cur = CurrentFrame();
     int best = stream == nullptr ? -1 : (direction < 0 ? stream->GetStart() : stream->GetEnd());
     int dist = (best - cur) * direction;
@@ -191,7 +178,7 @@ void CPlaybackController::Next() {
 }
 
 void CPlaybackController::UpdateRateStatus() {
-    const CAviVideoStream* stream = m_host.ActiveStream();
+    const CAviVideoStream* stream = m_cursor.Stream();
     const auto text = [](double measured, double nominal) {
         return QString::asprintf("%3.2f / %3.2f(fps)", measured, nominal);
     };
@@ -203,12 +190,12 @@ void CPlaybackController::UpdateRateStatus() {
     const double fps = stream->GetFrameRate();
     if (m_bPlay != 0) {
         const uint32_t now = m_tick();
-        const int d = stream->m_nCurrentFrame - m_nRateFrame;
+        const int d = CurrentFrame() - m_nRateFrame;
         if (std::abs(d) >= 2 && now != m_dwRateTick) {
             const double measured = d / (double(uint32_t(now - m_dwRateTick)) / 1000.0);
             m_host.SetRateText(text(measured, fps));
             m_dwRateTick = now;
-            m_nRateFrame = stream->m_nCurrentFrame;
+            m_nRateFrame = CurrentFrame();
         }
         return;
     }

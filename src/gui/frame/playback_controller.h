@@ -1,7 +1,8 @@
 #pragma once
 // Moves the current frame: timed forward play at the set speed, reverse play one frame per
 // tick, stop, first/previous/next/last with landmarks, and the frame-rate pane. Owned by the
-// main frame; everything it needs of the window goes through PlaybackHost.
+// main frame; the moves go through the frame cursor, which tells the trackbar and the views,
+// and the rest it needs of the window through PlaybackHost.
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -14,10 +15,11 @@ class CAviVideoStream;
 
 namespace kivra {
 
+class FrameCursor;
+
 class PlaybackHost {
 public:
     virtual ~PlaybackHost() = default;
-    virtual CAviVideoStream* ActiveStream() const = 0;  // null while no video is open
     virtual bool HasDocumentPath() const = 0;
     virtual int RangeStart() const = 0;
     virtual int RangeEnd() const = 0;
@@ -26,11 +28,8 @@ public:
     virtual float PlaySpeedRate() const = 0;
     virtual kivra::ViewMode ViewMode() const = 0;
     virtual void LeaveAreaMode() = 0;  // view mode 0, area index 0
-    virtual void MoveTrackbar(int frame) = 0;
-    virtual void ResetMarkerId() = 0;  // the marker-ID reset rule on a frame change
     // Paints the frame view at once, so the picture of the current frame is decoded now.
     virtual void RedrawVideoNow() = 0;
-    virtual void UpdateAllViews() = 0;
     virtual void SetPlayButtonPlaying(bool playing) = 0;
     virtual void SetRateText(const QString& text) = 0;
 };
@@ -41,7 +40,8 @@ class CPlaybackController : public QObject {
     Q_OBJECT
 
 public:
-    explicit CPlaybackController(kivra::PlaybackHost& host, QObject* parent = nullptr);
+    CPlaybackController(kivra::PlaybackHost& host, kivra::FrameCursor& cursor,
+                        QObject* parent = nullptr);
 
     void Play();
     void ReversePlay();
@@ -54,6 +54,8 @@ public:
 
     // The shared procedures other commands use.
     void ShowFrame(int n, bool keyRefreshAtZero = false);
+    // Repaints through the key frame after target, so the decoder starts over from it; the
+    // move to target comes after, so what follows it shows target.
     void KeyFrameRefresh(int target);
 
     bool IsForwardPlaying() const { return m_bPlay != 0; }
@@ -94,9 +96,9 @@ private:
     // The nearest of the stream's end, the play range's ends and the area frames before
     // (direction -1) or after (+1) the current frame.
     int NearestLandmark(int direction) const;
-    void SetCurrentFrame(int n);
 
     kivra::PlaybackHost& m_host;
+    kivra::FrameCursor& m_cursor;
     QTimer m_forwardTimer;  // timer 1
     QTimer m_reverseTimer;  // timer 2
     std::function<uint32_t()> m_tick = &CPlaybackController::SystemTickCount;

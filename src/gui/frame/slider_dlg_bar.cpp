@@ -86,6 +86,10 @@ void CSliderDlgBar::SetPos(int frame) {
     m_bSettingPos = false;
 }
 
+void CSliderDlgBar::FollowFrames(const kivra::FrameCursor& cursor) {
+    m_frameFollow = cursor.Observe([this](int frame) { SetPos(frame); });
+}
+
 int CSliderDlgBar::GetPos() const {
     return m_wndSlider->value();
 }

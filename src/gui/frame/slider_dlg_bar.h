@@ -6,6 +6,8 @@
 #include <functional>
 #include <utility>
 
+#include "session/frame_cursor.h"
+
 class CInifileManager;
 class QComboBox;
 class QSlider;
@@ -46,6 +48,8 @@ public:
     void ResetTrackbar(int frameCount);
     // Mirrors the current frame, clamped to the trackbar's range; reports nothing back.
     void SetPos(int frame);
+    // From now on the trackbar stands wherever cursor moves.
+    void FollowFrames(const kivra::FrameCursor& cursor);
     int GetPos() const;
 
     QSlider* Trackbar() const { return m_wndSlider; }
@@ -62,4 +66,5 @@ private:
     CInifileManager* m_pSettings = nullptr;  // not owned
     kivra::SliderBarActions m_actions;
     bool m_bSettingPos = false;  // our own trackbar changes are not the user's
+    kivra::FrameCursor::Subscription m_frameFollow;
 };

@@ -125,6 +125,7 @@ CSliderView::CSliderView(kivra::SliderViewHost& host, QWidget* parent)
     setAutoFillBackground(false);
     setCursor(Qt::ArrowCursor);
     setMouseTracking(true);  // the cursor follows the handles without a button held
+    m_frameFollow = m_host.Cursor().Observe([this](int) { update(); });
 }
 
 CSliderView::~CSliderView() = default;
@@ -184,7 +185,7 @@ void CSliderView::OnDraw(QPainter& dc, const CAviVideoStream& stream) {
     DrawHandle(dc, m_rcEndHandle, false);
 
     // The knob is drawn a pixel right and down of its hit rectangle, and two pixels shorter.
-    const int xCurrent = TimelineFrameToX(stream.m_nCurrentFrame, scale);
+    const int xCurrent = TimelineFrameToX(m_host.Cursor().Current(), scale);
     m_rcPosition = {xCurrent - kKnobHalfWidth, 0, xCurrent + kKnobHalfWidth, h};
     const ViewRect knob{xCurrent - kKnobHalfWidth + 1, 1, xCurrent + kKnobHalfWidth + 1, h - 1};
     Rectangle(dc, knob, kLightEdge, kKnobFill);

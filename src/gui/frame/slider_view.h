@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "geometry/view_geometry.h"
+#include "session/frame_cursor.h"
 
 class CAviVideoStream;
 class QPainter;
@@ -25,6 +26,8 @@ public:
     virtual ~SliderViewHost() = default;
     // The open video's stream; null while none is open.
     virtual const CAviVideoStream* Stream() const = 0;
+    // The current frame, drawn as the knob and observed for redrawing.
+    virtual const FrameCursor& Cursor() const = 0;
     // The play range and the areas' frames; the handles change the range through it.
     virtual EditSession& Session() const = 0;
     // Frames that carry markers, in the marker store's order; read at every drawing.
@@ -86,4 +89,5 @@ private:
     QCursor m_curStartHandle;
     QCursor m_curEndHandle;
     const kivra::GaitEventList* m_gaitEvents = nullptr;
+    kivra::FrameCursor::Subscription m_frameFollow;
 };

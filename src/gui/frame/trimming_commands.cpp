@@ -19,6 +19,7 @@
 #include "platform/string_table.h"
 #include "reading/avi_video_stream.h"
 #include "session/edit_session.h"
+#include "session/frame_cursor.h"
 #include "settings/inifile_manager.h"
 #include "ui/icon_toolbar.h"
 #include "view/vfw_view.h"
@@ -126,9 +127,9 @@ void CTrimmingCommands::AddCommands(kivra::CommandTable& table, QMenu* trimming,
         Menu(QT_TRANSLATE_NOOP("CMainFrame", "表示フレーム(&C)")), {},
         [this] { OnMarkerDeleteFrame(); },
         [this] {
-            const CAviVideoStream* s = m_host.Stream();
-            return s != nullptr &&
-                   m_host.Session().Annotations()->m_markers.HasMarkers(s->m_nCurrentFrame) &&
+            return m_host.Stream() != nullptr &&
+                   m_host.Session().Annotations()->m_markers.HasMarkers(
+                       m_host.Cursor().Current()) &&
                    !m_host.IsMarkerIdDialogVisible();
         });
     table.AddCommand(
@@ -288,8 +289,8 @@ void CTrimmingCommands::OnMarkerDeleteFrame() {
         return;
     }
     // The video may have closed or moved on while the question was open.
-    if (const CAviVideoStream* now = m_host.Stream()) {
-        m_host.Session().DeleteFrameMarkers(now->m_nCurrentFrame);
+    if (m_host.Stream() != nullptr) {
+        m_host.Session().DeleteFrameMarkers(m_host.Cursor().Current());
     }
 }
 
@@ -340,8 +341,8 @@ bool CTrimmingCommands::CanFollowMarkers() const {
     const kivra::EditSession& session = m_host.Session();
     const VideoAnnotations* annotations = session.Annotations();
     return stream != nullptr && annotations != nullptr && m_host.IsVideoOpen() &&
-           annotations->m_markers.HasMarkers(stream->m_nCurrentFrame) &&
-           stream->m_nCurrentFrame < session.RangeEnd();
+           annotations->m_markers.HasMarkers(m_host.Cursor().Current()) &&
+           m_host.Cursor().Current() < session.RangeEnd();
 }
 
 void CTrimmingCommands::OnFollowMarkers() {
@@ -350,7 +351,7 @@ void CTrimmingCommands::OnFollowMarkers() {
     }
     kivra::Workspace* const workspace = &m_host.Actions();
     kivra::TrackRequest request;
-    request.startFrame = m_host.Stream()->m_nCurrentFrame;
+    request.startFrame = m_host.Cursor().Current();
     request.endFrame = m_host.Session().RangeEnd();
     request.caption =
         QCoreApplication::translate("CTrimmingCommands", "マーカを追跡しています").toStdString();

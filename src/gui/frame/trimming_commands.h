@@ -25,6 +25,7 @@ namespace kivra {
 
 class CommandTable;
 class EditSession;
+class FrameCursor;
 class JobRunner;
 class Workspace;
 struct FollowResult;
@@ -36,6 +37,7 @@ public:
     virtual EditSession& Session() const = 0;
     // The actions the commands run: saving, exporting, following markers.
     virtual Workspace& Actions() const = 0;
+    virtual const FrameCursor& Cursor() const = 0;
     virtual CInifileManager& Settings() const = 0;
     virtual CVfwDoc* GetDocument() const = 0;
     virtual CAviVideoStream* Stream() const = 0;

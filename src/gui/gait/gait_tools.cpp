@@ -63,7 +63,8 @@ GaitTools::GaitTools(std::unique_ptr<KinematicsHost> host, const CKinematicsComm
       m_kinematics(kinematics),
       m_history(history),
       m_maxId(maxId),
-      m_setup(LoadGaitSetup(m_host->IniPath())) {}
+      m_setup(LoadGaitSetup(m_host->IniPath())),
+      m_frameFollow(m_host->Cursor().Observe([this](int) { Refresh(); })) {}
 
 GaitTools::~GaitTools() = default;
 
@@ -261,8 +262,7 @@ void GaitTools::Refresh() {
         Analyse();
     }
     if (m_window != nullptr) {
-        const CAviVideoStream* stream = m_host->Stream();
-        m_window->SetCurrentFrame(stream != nullptr ? stream->m_nCurrentFrame : -1);
+        m_window->SetCurrentFrame(m_host->Cursor().Current());
     }
 }
 
@@ -427,7 +427,7 @@ bool GaitTools::WriteReport(const std::string& path) {
     input.made = QDateTime::currentDateTime();
     input.analysis = &*m_analysis;
     input.reference = m_reference;
-    const int shown = stream->m_nCurrentFrame;
+    const int shown = m_host->Cursor().Current();
     input.stills = ReportStills(*m_analysis, *markers, [stream](int frame) {
         stream->LoadFrame(frame);
         return &stream->DisplayBitmap();

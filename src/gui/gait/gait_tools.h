@@ -14,6 +14,7 @@
 #include "gait/gait_analysis.h"
 #include "gait/gait_event_list.h"
 #include "gait/gait_setup.h"
+#include "session/frame_cursor.h"
 
 class CKinematicsCommands;
 class QMenu;
@@ -103,6 +104,7 @@ private:
     std::optional<ReferenceBand> m_reference;
     bool m_stale = true;
     QPointer<GaitWindow> m_window;
+    FrameCursor::Subscription m_frameFollow;  // the plot's cursor follows the frame
 };
 
 }  // namespace kivra

@@ -25,7 +25,9 @@ CKinematicsCommands::CKinematicsCommands(std::unique_ptr<kivra::KinematicsHost> 
     : QObject(parent),
       m_host(std::move(host)),
       m_nMaxId(maxId),
-      m_settings(kivra::LoadKinematicsSettings(m_host->IniPath())) {}
+      m_settings(kivra::LoadKinematicsSettings(m_host->IniPath())) {
+    m_frameFollow = m_host->Cursor().Observe([this](int) { RefreshPlot(false); });
+}
 
 CKinematicsCommands::~CKinematicsCommands() {
     // The dialog stays with the window (and on the view as its hook) until the window goes;
@@ -271,5 +273,5 @@ void CKinematicsCommands::RefreshPlot(bool force) {
             m_pPlot->SetMessage(QString::fromStdString(kivra::TableOutOfMemoryText()));
         }
     }
-    m_pPlot->SetCurrentFrame(stream != nullptr ? stream->m_nCurrentFrame : -1);
+    m_pPlot->SetCurrentFrame(stream != nullptr ? m_host->Cursor().Current() : -1);
 }

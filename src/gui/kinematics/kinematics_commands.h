@@ -14,6 +14,7 @@
 #include "kinematics/kinematics_host.h"
 #include "kinematics/kinematics_settings.h"
 #include "kinematics/kinematics_table.h"
+#include "session/frame_cursor.h"
 
 class CCalibrationDlg;
 class CKinematicsPlotWnd;
@@ -75,4 +76,5 @@ private:
     QPointer<CCalibrationDlg> m_pCalibrationDlg;  // children of the host's window
     QPointer<CKinematicsPlotWnd> m_pPlot;
     bool m_bPlotStale = true;  // the markers or the range changed since the plot was built
+    kivra::FrameCursor::Subscription m_frameFollow;
 };

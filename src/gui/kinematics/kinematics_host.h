@@ -13,6 +13,7 @@ class QWidget;
 
 namespace kivra {
 
+class FrameCursor;
 class PictureClickHook;
 class Workspace;
 
@@ -23,6 +24,8 @@ public:
     // The open video and its markers; null while none is open.
     virtual CAviVideoStream* Stream() const = 0;
     virtual const CLFFManager* Markers() const = 0;
+    // The current frame, which the plot marks and follows.
+    virtual const FrameCursor& Cursor() const = 0;
     // The path the user opened (the calibration file lies beside it); empty without a video.
     virtual std::string VideoPath() const = 0;
     // The actions on the open video (the kinematics CSV).

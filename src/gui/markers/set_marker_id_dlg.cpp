@@ -175,6 +175,10 @@ void CSetMarkerIDDlg::ResetIdOnFrameChange() {
     }
 }
 
+void CSetMarkerIDDlg::FollowFrames(const kivra::FrameCursor& cursor) {
+    m_frameFollow = cursor.Observe([this](int) { ResetIdOnFrameChange(); });
+}
+
 int CSetMarkerIDDlg::ReadBack() {
     ExchangeSkipCount();
     return CurrentId();

@@ -5,6 +5,8 @@
 #include <QDialog>
 #include <functional>
 
+#include "session/frame_cursor.h"
+
 class CInifileManager;
 class QButtonGroup;
 class QCheckBox;
@@ -32,6 +34,8 @@ public:
     void AdvanceId();
     // In increment mode (SetIDMode 0) the ID goes back to 1; in skip mode nothing changes.
     void ResetIdOnFrameChange();
+    // From now on each move of cursor applies the rule above.
+    void FollowFrames(const kivra::FrameCursor& cursor);
     // The data exchange done before each click: an invalid skip field is restored from
     // SkipFrameNum, a valid one is stored there. Returns the current ID.
     int ReadBack();
@@ -71,4 +75,5 @@ private:
     QLineEdit* m_pSkipEdit = nullptr;
     QCheckBox* m_pTrackFillCheck = nullptr;  // skipped frames filled by following the point
     QLabel* m_pFillNote = nullptr;
+    kivra::FrameCursor::Subscription m_frameFollow;
 };

@@ -71,6 +71,7 @@ CVfwView::CVfwView(kivra::FrameViewHost& host, QWidget* parent) : QWidget(parent
     m_cursorOpenHand = kivra::OpenHandCursor();
     m_cursorClosedHand = kivra::ClosedHandCursor();
     CreateMarkerMenu();
+    m_frameFollow = m_host.Cursor().Observe([this](int) { update(); });
 }
 
 CVfwView::~CVfwView() = default;
@@ -169,11 +170,11 @@ void CVfwView::OnDraw(QPainter& dc) {
         DrawStreamInfo(dc, *stream);
     }
     DrawModeBanner(dc);
-    DrawTrimmingAreas(dc, *stream);
-    DrawLocus(dc, *stream);
-    DrawMarkers(dc, *stream);
+    DrawTrimmingAreas(dc);
+    DrawLocus(dc);
+    DrawMarkers(dc);
     if (m_pClickHook != nullptr) {
-        const int frame = stream->m_nCurrentFrame;
+        const int frame = ShownFrame();
         m_pClickHook->PaintOverPicture(dc, [this, mode, frame](ImagePoint p) {
             return ImageToView(p, m_rcImage, mode, frame);
         });
@@ -186,7 +187,7 @@ void CVfwView::SetPictureClickHook(kivra::PictureClickHook* hook) {
 }
 
 ViewRect CVfwView::DrawFrame(QPainter& dc, CAviVideoStream& stream, const ViewRect& box) {
-    stream.LoadFrame(-1);  // decodes only when the frame or the deinterlacing changed
+    m_host.Cursor().LoadPicture();  // decodes only when the frame or the deinterlacing changed
     const auto [width, height] = PictureSize(stream);
     const double aspect = kivra::PictureAspect(m_host.Session().GetViewMode(),
                                                m_host.Session().Direction(), width, height);
@@ -199,7 +200,7 @@ ViewRect CVfwView::DrawFrame(QPainter& dc, CAviVideoStream& stream, const ViewRe
     const ViewRect whole{0, 0, width, height};
     kivra::TrimPlacement place{whole, {0, 0, fit.picture.Width(), fit.picture.Height()}};
     if (m_host.Session().GetViewMode() == kivra::kPreviewMode) {
-        place = kivra::PlaceTrimRect(TrimRectOfFrame(stream.m_nCurrentFrame), width, height,
+        place = kivra::PlaceTrimRect(TrimRectOfFrame(ShownFrame()), width, height,
                                      fit.picture.Width(), fit.picture.Height());
     }
     if (UsableDib(stream.DisplayBitmap()) && !fit.picture.IsEmpty() && !place.source.IsEmpty()) {
@@ -214,7 +215,7 @@ const QImage& CVfwView::ScaledFrame(const CAviVideoStream& stream,
     const kivra::Dib& dib = stream.DisplayBitmap();
     const bool deinterlaced = m_host.Settings().Deinterlace != 0;
     ScaledPicture& s = m_scaled;
-    if (!s.image.isNull() && s.stream == &stream && s.sample == stream.m_nCurrentFrame &&
+    if (!s.image.isNull() && s.stream == &stream && s.sample == ShownFrame() &&
         s.deinterlaced == deinterlaced && s.dibWidth == dib.Width() &&
         s.dibHeight == dib.Height() && s.source == place.source && s.dest == place.dest &&
         s.picture == picture) {
@@ -237,7 +238,7 @@ const QImage& CVfwView::ScaledFrame(const CAviVideoStream& stream,
         s.image.fill(Qt::black);
     }
     s.stream = &stream;
-    s.sample = stream.m_nCurrentFrame;
+    s.sample = ShownFrame();
     s.deinterlaced = deinterlaced;
     s.dibWidth = dib.Width();
     s.dibHeight = dib.Height();
@@ -254,7 +255,7 @@ void CVfwView::TextOut(QPainter& dc, int x, int y, const QString& text) const {
 
 void CVfwView::DrawStreamInfo(QPainter& dc, const CAviVideoStream& stream) {
     QStringList lines;
-    for (const std::string& line : kivra::StreamInfoLines(&stream)) {
+    for (const std::string& line : kivra::StreamInfoLines(&stream, ShownFrame())) {
         lines << QString::fromStdString(line);
     }
     dc.save();

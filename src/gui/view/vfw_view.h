@@ -14,6 +14,7 @@
 #include "geometry/view_geometry.h"
 #include "rendering/picture_scaler.h"
 #include "session/edit_session.h"
+#include "session/frame_cursor.h"
 #include "view/view_host.h"
 
 class CAviVideoStream;
@@ -91,20 +92,22 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    // The frame being painted: the current one, or the key-frame refresh's.
+    int ShownFrame() const { return m_host.Cursor().Shown(); }
     void OnDraw(QPainter& dc);
     // Fits the current frame into box, paints bars and picture, returns the picture rectangle.
     kivra::ViewRect DrawFrame(QPainter& dc, CAviVideoStream& stream, const kivra::ViewRect& box);
     void DrawStreamInfo(QPainter& dc, const CAviVideoStream& stream);
     void DrawModeBanner(QPainter& dc);
-    void DrawTrimmingAreas(QPainter& dc, const CAviVideoStream& stream);
-    void DrawLocus(QPainter& dc, const CAviVideoStream& stream);
-    void DrawMarkers(QPainter& dc, const CAviVideoStream& stream);
+    void DrawTrimmingAreas(QPainter& dc);
+    void DrawLocus(QPainter& dc);
+    void DrawMarkers(QPainter& dc);
     // Mouse work (view_mouse.cpp).
     void CreateMarkerMenu();
     void ChooseCursor(kivra::ViewPoint point);
-    void SetAreaAtCursor(CAviVideoStream& stream);
-    void PlaceMarker(CAviVideoStream& stream, kivra::ViewPoint point);
-    void DragMarkerTo(CAviVideoStream& stream, kivra::ViewPoint point);
+    void SetAreaAtCursor();
+    void PlaceMarker(kivra::ViewPoint point);
+    void DragMarkerTo(kivra::ViewPoint point);
 
     // Text with its cell's top-left corner at (x, y).
     void TextOut(QPainter& dc, int x, int y, const QString& text) const;
@@ -148,6 +151,7 @@ private:
     QCursor m_cursorSetId;           // placing markers with the ID dialog
     QCursor m_cursorOpenHand;        // over a marker
     QCursor m_cursorClosedHand;      // dragging a marker
+    kivra::FrameCursor::Subscription m_frameFollow;
 
     kivra::PictureClickHook* m_pClickHook = nullptr;  // not owned
 };

@@ -13,6 +13,8 @@ struct VideoAnnotations;
 
 namespace kivra {
 
+class FrameCursor;
+
 class FrameViewHost {
 public:
     virtual ~FrameViewHost() = default;
@@ -25,6 +27,8 @@ public:
     virtual CInifileManager& Settings() const = 0;
     // The modes, areas and play range the view draws and its mouse work changes.
     virtual EditSession& Session() const = 0;
+    // The current frame the view draws and observes; the skip-mode click moves it.
+    virtual FrameCursor& Cursor() const = 0;
 
     // The marker ID dialog: whether it is up, the ID it holds (read back from its fields, so
     // the skip count in the settings is current too; nothing without the dialog), and the step
@@ -36,8 +40,7 @@ public:
     // How a skip-mode click fills the frames it passes over; empty: in a straight line.
     virtual EditSession::SkipFill SkippedFramesFill() const { return {}; }
 
-    // The frame moves of the area and marker work.
-    virtual void MoveTrackbar(int frame) = 0;
+    // The frame moves of the area work.
     virtual void ShowFirstFrame() = 0;  // the First command
     virtual void ShowLastFrame() = 0;   // the Last command
 

@@ -74,7 +74,7 @@ void CVfwView::ChooseCursor(ViewPoint point) {
         setCursor(m_cursorClosedHand);
     } else if (CAviVideoStream* stream = m_host.Stream();
                stream != nullptr &&
-               HitTestMarker(m_host.Session().GetViewMode(), stream->m_nCurrentFrame, point) >= 0) {
+               HitTestMarker(m_host.Session().GetViewMode(), ShownFrame(), point) >= 0) {
         setCursor(m_cursorOpenHand);
     } else {
         unsetCursor();
@@ -91,21 +91,19 @@ void CVfwView::mouseMoveEvent(QMouseEvent* event) {
     } else {
         m_rcCursorBox = {};
     }
-    if (m_bDragging) {
-        if (CAviVideoStream* stream = m_host.Stream()) {
-            DragMarkerTo(*stream, p);
-        }
+    if (m_bDragging && m_host.Stream() != nullptr) {
+        DragMarkerTo(p);
     }
 }
 
-void CVfwView::DragMarkerTo(CAviVideoStream& stream, ViewPoint point) {
+void CVfwView::DragMarkerTo(ViewPoint point) {
     // The marker stays on the picture however far the pointer goes.
     if (m_rcImage.IsEmpty()) {
         return;
     }
     point.x = std::clamp(point.x, m_rcImage.left, m_rcImage.right - 1);
     point.y = std::clamp(point.y, m_rcImage.top, m_rcImage.bottom - 1);
-    const int frame = stream.m_nCurrentFrame;
+    const int frame = ShownFrame();
     if (const auto image = ViewToImage(point, m_rcImage, m_host.Session().GetViewMode(), frame)) {
         m_host.Session().SetMarker(m_nHitMarkerId, frame, image->x, image->y);
     }
@@ -128,21 +126,21 @@ void CVfwView::mousePressEvent(QMouseEvent* event) {
     const ViewPoint p = ToViewPoint(event->position());
     const kivra::ViewMode mode = m_host.Session().GetViewMode();
     if (mode == kivra::kAreaMode) {
-        SetAreaAtCursor(*stream);
+        SetAreaAtCursor();
         return;
     }
     if (m_pClickHook != nullptr && p.x >= m_rcImage.left && p.x < m_rcImage.right &&
         p.y >= m_rcImage.top && p.y < m_rcImage.bottom) {
-        const auto image = ViewToImage(p, m_rcImage, mode, stream->m_nCurrentFrame);
+        const auto image = ViewToImage(p, m_rcImage, mode, ShownFrame());
         if (image && m_pClickHook->OnPictureClick(*image)) {
             return;
         }
     }
     if (mode == kivra::kPreviewMode && m_host.IsMarkerIdDialogVisible()) {
-        PlaceMarker(*stream, p);
+        PlaceMarker(p);
         return;
     }
-    const int id = HitTestMarker(mode, stream->m_nCurrentFrame, p);
+    const int id = HitTestMarker(mode, ShownFrame(), p);
     if (id < 0) {
         return;
     }
@@ -165,13 +163,13 @@ void CVfwView::mouseReleaseEvent(QMouseEvent* event) {
     }
 }
 
-void CVfwView::SetAreaAtCursor(CAviVideoStream& stream) {
+void CVfwView::SetAreaAtCursor() {
     kivra::EditSession& session = m_host.Session();
     const bool second = session.AreaIndex() == 1;
     const auto [imageWidth, imageHeight] = ImageSize();
     const kivra::PixelRect rect =
         kivra::BoxToImageRect(m_rcCursorBox, m_rcImage, imageWidth, imageHeight);
-    if (!session.SetArea(second ? 1 : 0, rect, stream.m_nCurrentFrame)) {
+    if (!session.SetArea(second ? 1 : 0, rect, ShownFrame())) {
         return;
     }
     session.SetAreaBoxHalfSize(second ? 1 : 0, m_nBoxHalfSize);
@@ -190,8 +188,8 @@ void CVfwView::SetAreaAtCursor(CAviVideoStream& stream) {
     m_host.UpdateAllViews();
 }
 
-void CVfwView::PlaceMarker(CAviVideoStream& stream, ViewPoint point) {
-    const int frame = stream.m_nCurrentFrame;
+void CVfwView::PlaceMarker(ViewPoint point) {
+    const int frame = ShownFrame();
     const auto image = ViewToImage(point, m_rcImage, kivra::kPreviewMode, frame);
     if (!image) {
         return;  // no trimmed picture to place it on
@@ -208,8 +206,7 @@ void CVfwView::PlaceMarker(CAviVideoStream& stream, ViewPoint point) {
         session.SetMarkerFillingSkipped(id, frame, image->x, image->y, skip,
                                         m_host.SkippedFramesFill());
         const int64_t next = std::min<int64_t>(session.RangeEnd(), int64_t{frame} + skip);
-        stream.SetPosition(static_cast<int>(next));
-        m_host.MoveTrackbar(stream.m_nCurrentFrame);
+        m_host.Cursor().MoveTo(static_cast<int>(next));
     } else {
         session.SetMarker(id, frame, image->x, image->y);
         m_host.AdvanceMarkerId();
@@ -230,7 +227,7 @@ void CVfwView::contextMenuEvent(QContextMenuEvent* event) {
     if (stream == nullptr || !m_host.IsVideoOpen() || m_bDragging || m_host.IsForwardPlaying()) {
         return;
     }
-    m_nHitMarkerId = HitTestMarker(m_host.Session().GetViewMode(), stream->m_nCurrentFrame,
+    m_nHitMarkerId = HitTestMarker(m_host.Session().GetViewMode(), ShownFrame(),
                                    {event->pos().x(), event->pos().y()});
     if (m_nHitMarkerId >= 0) {
         m_pMarkerMenu->exec(event->globalPos());
@@ -242,7 +239,7 @@ void CVfwView::OnMarkerDelete() {
     if (stream == nullptr || m_nHitMarkerId < 0) {
         return;
     }
-    m_host.Session().DeleteMarker(m_nHitMarkerId, stream->m_nCurrentFrame);
+    m_host.Session().DeleteMarker(m_nHitMarkerId, ShownFrame());
 }
 
 void CVfwView::OnMarkerDeleteAllFrames() {

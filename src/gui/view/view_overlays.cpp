@@ -60,8 +60,8 @@ QColor FromColorRef(int colorRef) {
 
 }  // namespace
 
-void CVfwView::DrawTrimmingAreas(QPainter& dc, const CAviVideoStream& stream) {
-    const int frame = stream.m_nCurrentFrame;
+void CVfwView::DrawTrimmingAreas(QPainter& dc) {
+    const int frame = ShownFrame();
     const kivra::EditSession& session = m_host.Session();
     const kivra::AreaState& area1 = session.Area1();
     const kivra::AreaState& area2 = session.Area2();
@@ -99,13 +99,13 @@ void CVfwView::DrawTrimmingAreas(QPainter& dc, const CAviVideoStream& stream) {
     }
 }
 
-void CVfwView::DrawLocus(QPainter& dc, const CAviVideoStream& stream) {
+void CVfwView::DrawLocus(QPainter& dc) {
     const CInifileManager& settings = m_host.Settings();
     if (settings.ShowLocus == 0 || m_host.Session().GetViewMode() != kivra::kPreviewMode ||
         m_host.IsMarkerIdDialogVisible()) {
         return;
     }
-    const int current = stream.m_nCurrentFrame;
+    const int current = ShownFrame();
     const int rows = std::min(settings.MaxID, m_host.Annotations()->m_markers.GetRowCount());
     dc.save();
     dc.setRenderHint(QPainter::Antialiasing, false);
@@ -131,14 +131,14 @@ void CVfwView::DrawLocus(QPainter& dc, const CAviVideoStream& stream) {
     dc.restore();
 }
 
-void CVfwView::DrawMarkers(QPainter& dc, const CAviVideoStream& stream) {
+void CVfwView::DrawMarkers(QPainter& dc) {
     std::vector<T_DRAW_MARKER> markers;
-    m_host.Annotations()->m_markers.GetFrameMarkers(stream.m_nCurrentFrame, markers);
+    m_host.Annotations()->m_markers.GetFrameMarkers(ShownFrame(), markers);
     if (markers.empty()) {
         return;
     }
     const kivra::ImageMapping mapping =
-        MappingFor(m_rcImage, m_host.Session().GetViewMode(), stream.m_nCurrentFrame);
+        MappingFor(m_rcImage, m_host.Session().GetViewMode(), ShownFrame());
     dc.save();
     dc.setFont(m_fontLabel);
     dc.setBackgroundMode(Qt::OpaqueMode);

@@ -176,7 +176,7 @@ protected:
 
     // Lets the play timers fire until the picture leaves `frame`; false if it stays for seconds.
     bool WaitWhileAt(int frame) {
-        return QTest::qWaitFor([&] { return m_frame->Stream()->m_nCurrentFrame != frame; }, 5000);
+        return QTest::qWaitFor([&] { return m_frame->Cursor().Current() != frame; }, 5000);
     }
 
     // Runs the event loop until a timer started now with twice the play interval fires: a play
