@@ -308,6 +308,23 @@ TEST_F(HostileSourceTest, StuckEncoderFailsTheOpenCleanly) {
     EXPECT_EQ(::waitpid(-1, &status, WNOHANG), -1);
 }
 
+// The direct reader runs the library in this process: a RIFF header and gigabytes of zeros (a
+// hole) named like a phone clip once kept it reading for hours. Its headers get a deadline,
+// and the encoder, ended when it makes no progress, fails the open.
+TEST_F(HostileSourceTest, ZerosNamedLikeAClipFailTheOpenInBoundedTime) {
+    const std::string mkv = media.File("zeros.mkv");
+    ASSERT_TRUE(WriteFile(mkv, std::string("RIFF\0\0\0\0AVI ", 12)));
+    std::filesystem::resize_file(mkv, 8ull << 30);
+    ASSERT_NE(settings.OpenDirect, 0);
+    const TempDir tools;
+    doc.Encoder().SetEncoderPath(MakeScript(tools, "ffmpeg", "exec sleep 600\n"));
+    doc.Encoder().SetStallTimeout(std::chrono::milliseconds(500));
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(doc.OnOpenDocument(mkv));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(40));
+    EXPECT_EQ(media.Names(), std::vector<std::string>{"zeros.mkv"});
+}
+
 // Works in another folder for as long as it lives.
 class CurrentFolder {
 public:

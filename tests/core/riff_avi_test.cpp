@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -679,6 +680,50 @@ TEST(RiffAviHostileTest, ChunksThatPointBackOrRepeatDoNotLoop) {
     ASSERT_TRUE(huge);
     EXPECT_EQ(huge->indexSource, AviIndexSource::Scan);
     EXPECT_EQ(huge->streams[0].samples.size(), 7u);
+}
+
+// Read calls this process has made so far, preads included.
+uint64_t ReadCalls() {
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    uint64_t value = 0;
+    while (io >> key >> value) {
+        if (key == "syscr:") {
+            return value;
+        }
+    }
+    return 0;
+}
+
+TEST(RiffAviHostileTest, ZerosWhereAChunkShouldStartEndTheWalk) {
+    // A recorder that preallocated its file and stopped: streaming sizes, no index, then zeros
+    // to the end (a hole here). Walking them 8 bytes a step took hours for 64 GB.
+    TempDir dir;
+    HandAvi avi;
+    avi.chunks = MixedChunks();
+    avi.idx1 = false;
+    const std::string path = dir.File("zeros.avi");
+    const auto expected = WriteHandAvi(path, avi);
+    auto bytes = ReadBytes(path);
+    Put32(bytes, 4, 0);
+    Put32(bytes, FindId(bytes, "movi") - 4, 0xFFFFFFF0u);
+    WriteBytes(path, bytes);
+    std::filesystem::resize_file(path, 64u << 20);
+    uint64_t before = ReadCalls();
+    const auto scanned = Parse(path);
+    EXPECT_LT(ReadCalls() - before, 1000u);
+    ASSERT_TRUE(scanned);
+    EXPECT_EQ(scanned->indexSource, AviIndexSource::Scan);
+    EXPECT_TRUE(SameTable(scanned->streams[0].samples, expected[0], false));
+
+    // Nothing but the RIFF header before the zeros.
+    WriteBytes(path, {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'A', 'V', 'I', ' '});
+    std::filesystem::resize_file(path, 64u << 20);
+    before = ReadCalls();
+    AviParseError error = AviParseError::None;
+    EXPECT_FALSE(Parse(path, &error));
+    EXPECT_EQ(error, AviParseError::NoHeaderList);
+    EXPECT_LT(ReadCalls() - before, 1000u);
 }
 
 }  // namespace

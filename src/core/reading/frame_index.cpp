@@ -1,6 +1,7 @@
 #include "reading/frame_index.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 extern "C" {
@@ -14,6 +15,8 @@ extern "C" {
 namespace kivra {
 
 namespace {
+
+constexpr std::chrono::seconds kHeaderDeadline{10};
 
 struct DictionaryDeleter {
     void operator()(AVDictionary* dict) const { av_dict_free(&dict); }
@@ -319,6 +322,9 @@ std::shared_ptr<const FrameIndex> BuildFrameIndex(const std::string& path,
     av_dict_set(&rawOptions, "scan_all_pmts", "1", 0);  // as the encoder opens it
     std::unique_ptr<AVDictionary, DictionaryDeleter> options(rawOptions);
     rawOptions = options.release();
+    // Real headers are read in well under a second; a demuxer walking gigabytes of zeros in a
+    // hostile file would hold the open for hours. Past this, the encoder's route takes over.
+    file->SetDeadline(std::chrono::steady_clock::now() + kHeaderDeadline);
     const int opened = avformat_open_input(&raw, path.c_str(), nullptr, &rawOptions);
     options.reset(rawOptions);
     if (opened < 0) {
@@ -368,6 +374,7 @@ std::shared_ptr<const FrameIndex> BuildFrameIndex(const std::string& path,
         file->SkipRanges(SampleRanges(*input));
         index->skimmed = true;
     }
+    file->SetDeadline(std::chrono::steady_clock::time_point::max());  // the scan has a Cancel
     if (!ScanPackets(*input, *index, progress, failure, why) ||
         !OrderPictures(*index, failure, why)) {
         return nullptr;

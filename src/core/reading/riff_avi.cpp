@@ -69,14 +69,17 @@ struct Chunk {
 };
 
 // Visits the chunks of [begin, end) in order until visit returns false. Every step moves at
-// least 8 bytes forward, so the walk is linear in the range whatever the sizes claim.
+// least 8 bytes forward, so the walk is linear in the range whatever the sizes claim. Eight
+// zero bytes where a chunk should start end it: no writer makes such a chunk, and what
+// follows them in a preallocated or sparse file may be gigabytes of zeros, 8 bytes a step.
 template <class Visit>
 void ForEachChunk(const ReadOnlyFile& file, uint64_t begin, uint64_t end, Visit&& visit) {
     end = std::min(end, file.size());
     uint64_t pos = begin;
     while (pos <= end && end - pos >= 8) {
         std::array<uint8_t, 8> head{};
-        if (!file.Read(pos, head.data(), head.size())) {
+        if (!file.Read(pos, head.data(), head.size()) ||
+            std::all_of(head.begin(), head.end(), [](uint8_t b) { return b == 0; })) {
             return;
         }
         Chunk chunk;

@@ -73,6 +73,9 @@ int SkimmedFile::Read(void* opaque, uint8_t* buffer, int size) {
     if (file.position_ >= file.size_) {
         return AVERROR_EOF;
     }
+    if (std::chrono::steady_clock::now() > file.deadline_) {
+        return AVERROR_EXIT;
+    }
     int64_t wanted = std::min<int64_t>(size, file.size_ - file.position_);
     // The first skipped range that ends after the position.
     const auto range = std::upper_bound(

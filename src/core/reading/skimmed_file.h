@@ -3,6 +3,7 @@
 // which byte ranges hold the samples' own data, then those ranges are passed over without
 // touching the disk, so a demuxer that numbers its samples from its tables alone walks a long
 // clip in moments. Owned by the index builder for the length of one scan.
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -26,6 +27,8 @@ public:
     AVIOContext* Context() const { return context_; }
     // From here on the bytes of these [start, end) ranges are not read.
     void SkipRanges(std::vector<std::pair<int64_t, int64_t>> ranges);
+    // Reads after this moment fail, so a demuxer lost in a hostile file gives up.
+    void SetDeadline(std::chrono::steady_clock::time_point deadline) { deadline_ = deadline; }
 
 private:
     explicit SkimmedFile(int fd, int64_t size);
@@ -37,6 +40,7 @@ private:
     int64_t position_ = 0;
     std::vector<std::pair<int64_t, int64_t>> skipped_;  // sorted, not overlapping
     AVIOContext* context_ = nullptr;
+    std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
 };
 
 }  // namespace kivra
