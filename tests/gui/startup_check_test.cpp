@@ -79,10 +79,16 @@ protected:
                                          : std::string("exec \"$@\"\n")));
     }
 
+    // Start-up up to the main window, or to its end when the installer ran.
     bool Start() {
         m_app = std::make_unique<CMirandelApp>();
         m_app->SetInstallerLaunch(m_launch);
-        return m_app->InitInstance({QStringLiteral("kivra")});
+        if (!m_app->InitInstance({QStringLiteral("kivra")})) {
+            return false;
+        }
+        // The installer runs while the event loop goes on; start-up goes on once it has ended.
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !m_app->IsStarting(); }, 15000));
+        return m_app->GetMainFrame() != nullptr;
     }
 
     // Ends the run and gives a restarted program time to note itself: until `awaited` shows,
@@ -167,6 +173,30 @@ TEST_F(StartupCheck, MissingCompressorRunsTheInstallerWhilePaintingAndRestarts) 
             (elevated ? "elevate " + folder + "/pellam\n" : std::string()) + "pellam 0\nkivra 0\n";
         EXPECT_EQ(ExitAndCollect("\nkivra 0\n"), expected);
     }
+}
+
+// The event loop that waited for the installer ends by itself once it has run, and the program
+// starts again.
+TEST_F(StartupCheck, RunEndsOnceTheInstallerHasRun) {
+    WriteStandIns();
+    ASSERT_TRUE(WriteFile(Record() + ".go", ""));
+    ASSERT_TRUE(WriteFile(m_statePath, "ZZZZ"));
+    MessageBoxCatcher boxes;
+    bool stuck = false;
+    QTimer::singleShot(20000, [&stuck] {
+        stuck = true;
+        QCoreApplication::exit(1);
+    });
+    m_app = std::make_unique<CMirandelApp>();
+    m_app->SetInstallerLaunch(m_launch);
+    EXPECT_EQ(m_app->Run({QStringLiteral("kivra")}), 0);
+    EXPECT_FALSE(stuck);
+    EXPECT_TRUE(m_app->IsRestartPending());
+    EXPECT_EQ(m_app->GetMainFrame(), nullptr);
+    m_app.reset();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [this] { return ReadFile(Record()).find("\nkivra 0\n") != std::string::npos; }, 5000));
+    EXPECT_EQ(ReadFile(Record()), "pellam 0\nkivra 0\n");
 }
 
 TEST_F(StartupCheck, RefusedElevationRunsOnWithoutRestart) {

@@ -92,7 +92,11 @@ std::string CalibrationPath(const std::string& videoPath) {
 }
 
 std::string FormatCalibration(const Calibration& c) {
-    std::string out = std::string(kMagic) + " " + std::to_string(kVersion) + "\n";
+    // Appended piece by piece: GCC 12 warns about the same line written as one sum.
+    std::string out(kMagic);
+    out += ' ';
+    out += std::to_string(kVersion);
+    out += '\n';
     out += "scale_mm_per_pixel " + Number(c.mmPerPixel) + "\n";
     if (c.origin) {
         out += "origin " + Number(c.origin->x) + " " + Number(c.origin->y) + "\n";

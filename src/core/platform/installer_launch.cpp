@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <ctime>
 #include <memory>
 
 #include "platform/child_process.h"
@@ -20,7 +19,6 @@ namespace {
 constexpr char kInstallerName[] = "pellam";
 constexpr char kProgramName[] = "kivra";
 constexpr char kElevator[] = "pkexec";
-constexpr long kWaitSliceNs = 100L * 1000 * 1000;
 
 std::vector<char*> ArgumentPointers(const std::vector<std::string>& argv) {
     std::vector<char*> pointers;
@@ -33,21 +31,16 @@ std::vector<char*> ArgumentPointers(const std::vector<std::string>& argv) {
 }
 
 // The child's status once it has ended, -1 for an error of our own.
-int WaitPolling(pid_t pid, const std::function<void()>& pump) {
+int WaitForChild(pid_t pid) {
+    int status = 0;
     for (;;) {
-        int status = 0;
-        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        const pid_t done = ::waitpid(pid, &status, 0);
         if (done == pid) {
             return status;
         }
         if (done < 0 && errno != EINTR) {
             return -1;
         }
-        if (pump) {
-            pump();
-        }
-        const timespec slice{0, kWaitSliceNs};
-        ::nanosleep(&slice, nullptr);
     }
 }
 
@@ -84,14 +77,14 @@ bool InstallerExists(const InstallerLaunch& launch) {
     return ::stat(InstallerPath(launch).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-InstallerResult RunInstaller(const InstallerLaunch& launch, const std::function<void()>& pump) {
+InstallerResult RunInstaller(const InstallerLaunch& launch) {
     // The elevator comes from PATH like any desktop tool; the installer only from our folder.
     const pid_t pid = SpawnChild(InstallerCommand(launch), kChildInherit, kChildInherit,
                                  !launch.elevator.empty());
     if (pid < 0) {
         return InstallerResult::Refused;
     }
-    const int status = WaitPolling(pid, pump);
+    const int status = WaitForChild(pid);
     if (!launch.elevator.empty() && WIFEXITED(status) &&
         (WEXITSTATUS(status) == 126 || WEXITSTATUS(status) == 127)) {
         return InstallerResult::Refused;

@@ -2,7 +2,6 @@
 // Starting the codec installer with administrator rights, waiting for it, and starting Kivra
 // again afterwards. Plain functions over a small description of where the programs are; the
 // application holds one description (tests point it at a scratch program folder).
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,10 +31,10 @@ enum class InstallerResult {
     Ran,      // started and waited for to its end, whatever it did
 };
 
-// Starts the installer without a shell and waits for it to end, calling `pump` about every
-// 100 ms meanwhile so that windows keep painting. An elevator that ends with 126 or 127 (no
-// authorisation, prompt dismissed, no agent) counts as refused.
-InstallerResult RunInstaller(const InstallerLaunch& launch, const std::function<void()>& pump);
+// Starts the installer without a shell and waits for it to end (long: the caller runs it off the
+// window's thread). An elevator that ends with 126 or 127 (no authorisation, prompt dismissed,
+// no agent) counts as refused.
+InstallerResult RunInstaller(const InstallerLaunch& launch);
 
 // Starts `program` with no arguments in a session of its own, not as our child (it outlives us
 // and is never left for us to reap). False when it could not be started.

@@ -63,7 +63,9 @@ CMirandelApp* CMirandelApp::GetApp() {
 
 int CMirandelApp::Run(const QStringList& arguments) {
     if (InitInstance(arguments)) {
+        m_bInEventLoop = true;
         m_nExitCode = QApplication::exec();
+        m_bInEventLoop = false;
     }
     return ExitInstance();
 }
@@ -79,10 +81,14 @@ bool CMirandelApp::InitInstance(const QStringList& arguments) {
 
     m_locale.SetUserLocale();  // a locale that is not installed is no error
 
-    if (!CheckRecommendedCompressor()) {
-        return false;
+    const std::string path = CommandLineFile(arguments);
+    if (ZebsCCodecOption::CheckRecommendedCompressor(m_strSettingsFolder)) {
+        return StartMainWindow(path);
     }
+    return OfferCodecInstaller(path);
+}
 
+bool CMirandelApp::StartMainWindow(const std::string& path) {
     m_pRecentFiles = std::make_unique<kivra::RecentFileList>(m_strProfileName);
     m_pRecentFiles->Load();
 
@@ -101,7 +107,6 @@ bool CMirandelApp::InitInstance(const QStringList& arguments) {
 
     // The document opens files only for an existing main window, so a command-line video
     // waits until the window is up and the event loop runs.
-    const std::string path = CommandLineFile(arguments);
     if (!path.empty()) {
         QMetaObject::invokeMethod(
             m_pMainFrame.get(), [this, path] { OpenDocumentFile(path); }, Qt::QueuedConnection);
@@ -112,6 +117,7 @@ bool CMirandelApp::InitInstance(const QStringList& arguments) {
 int CMirandelApp::ExitInstance() {
     // What the framework does before its exit hook: the document closes, the window goes. A
     // job still at work on the document stops first.
+    m_pInstaller.reset();
     if (m_pMainFrame != nullptr) {
         m_pMainFrame->Jobs().Abandon();
     }
@@ -141,24 +147,27 @@ kivra::UiLanguage CMirandelApp::Language() const {
     return m_pTranslations != nullptr ? m_pTranslations->Language() : kivra::UiLanguage::Japanese;
 }
 
-bool CMirandelApp::CheckRecommendedCompressor() {
-    if (ZebsCCodecOption::CheckRecommendedCompressor(m_strSettingsFolder)) {
-        return true;
-    }
+bool CMirandelApp::OfferCodecInstaller(const std::string& path) {
     kivra::QtUserMessages messages(nullptr);
     messages.ShowMessage(kivra::LoadString(kivra::kIdsInstallCodec), kivra::MsgButtons::Ok,
                          kivra::MsgIcon::Information);
     if (!kivra::InstallerExists(m_installerLaunch)) {
         messages.ShowMessage(kInstallerNotFound, kivra::MsgButtons::Ok, kivra::MsgIcon::None);
-        return true;  // runs on with the uncompressed choice
+        return StartMainWindow(path);  // runs on with the uncompressed choice
     }
-    // Only painting: no window takes input yet, and the message box has gone.
-    const auto pump = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
-    if (kivra::RunInstaller(m_installerLaunch, pump) == kivra::InstallerResult::Refused) {
-        return true;
-    }
-    m_bRestart = true;
-    return false;
+    // No window is up while it runs; the main window comes only when it was refused, and a
+    // run in which it ran ends here and starts again.
+    m_pInstaller = std::make_unique<kivra::InstallerJob>(
+        m_installerLaunch, [this, path](kivra::InstallerResult result) {
+            if (result == kivra::InstallerResult::Refused && StartMainWindow(path)) {
+                return;
+            }
+            m_bRestart = result == kivra::InstallerResult::Ran;
+            if (m_bInEventLoop) {
+                QCoreApplication::exit(0);
+            }
+        });
+    return true;
 }
 
 void CMirandelApp::RestartProgram() const {

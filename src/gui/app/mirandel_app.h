@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "app/installer_job.h"
 #include "frame/main_frame_host.h"
 #include "platform/installer_launch.h"
 #include "platform/locale_guard.h"
@@ -36,7 +37,10 @@ public:
     int Run(const QStringList& arguments);
     // Start-up; false ends the run (ExitInstance must still be called). The main window is
     // shown on success, and a video path among the arguments opens once the event loop runs.
+    // When the codec installer has to run, start-up goes on in the event loop once it has
+    // ended (IsStarting until then): the window comes when it was refused, else Run ends.
     bool InitInstance(const QStringList& arguments);
+    bool IsStarting() const { return m_pInstaller != nullptr && m_pInstaller->Running(); }
     // Shut-down: closes the document and the window, restarts when the codec installer ran,
     // writes the settings. Returns the exit code.
     int ExitInstance();
@@ -76,14 +80,19 @@ private:
     void OpenEnded(const std::string& path, bool opened, const std::function<void(bool)>& then);
     // The user interface's language from the settings and the locale, with Qt's own texts.
     void InstallTranslations();
-    // Seeds and checks the compressor state; when the recommended compressor is missing, runs
-    // the codec installer. False when it ran: this run ends and ExitInstance starts a new one.
-    bool CheckRecommendedCompressor();
+    // The recent files, the document and the main window; a video path opens once the event
+    // loop runs. False when the document could not start.
+    bool StartMainWindow(const std::string& path);
+    // For a missing recommended compressor: says so and starts the codec installer. When it
+    // runs, ExitInstance starts a new run once it has ended.
+    bool OfferCodecInstaller(const std::string& path);
     void RestartProgram() const;
 
     std::unique_ptr<CInifileManager> m_pSettings;
     std::string m_strSettingsFolder;
     bool m_bRestart = false;
+    bool m_bInEventLoop = false;                        // inside Run's event loop
+    std::unique_ptr<kivra::InstallerJob> m_pInstaller;  // while start-up waits for it
     kivra::InstallerLaunch m_installerLaunch;
     ZebsCLocale m_locale;
     std::string m_strProfileName;
