@@ -154,8 +154,8 @@ TEST_F(CliOutputsTest, NamesUpToTheFileNameLimitAreSaved) {
     const std::string stem(240, 'k');
     const std::string video = dir.File(stem + ".avi");
     MakeVideo(video);
-    const std::string csv = dir.File(std::string(240, 'c') + ".csv");
-    const std::string kine = dir.File(std::string(240, 'n') + ".csv");
+    const std::string csv = dir.File(std::string(240, 'c').append(".csv"));
+    const std::string kine = dir.File(std::string(240, 'n').append(".csv"));
     ASSERT_EQ(Run("csv", {video, csv}), 0) << Err();
     EXPECT_EQ(ReadFile(csv).substr(0, 4), "Time");
     ASSERT_EQ(Run("kinematics", {video, kine}), 0) << Err();
@@ -166,7 +166,7 @@ TEST_F(CliOutputsTest, NamesUpToTheFileNameLimitAreSaved) {
     ASSERT_EQ(markers.LoadMarkers(lff, 100), 1);
     markers.SetMarker(4, 2, 1.0, 2.0);
     ASSERT_TRUE(markers.SaveMarkers(lff, 0, 0, 0));
-    EXPECT_TRUE(kivra::ReplaceFileContents(dir.File(std::string(250, 'r') + ".txt"), "x"));
+    EXPECT_TRUE(kivra::ReplaceFileContents(dir.File(std::string(250, 'r').append(".txt")), "x"));
     EXPECT_EQ(dir.Names().size(), 7u);  // video, .lff, .kcal, two CSVs, .txt and err.txt
 }
 

@@ -30,8 +30,8 @@ protected:
         std::string arch;
         ASSERT_TRUE(RunProgramOutput({"dpkg", "--print-architecture"}, arch));
         m_arch = Trimmed(arch);
-        m_deb = std::string(KIVRA_BINARY_DIR) + "/package-test/kivra_" + KIVRA_VERSION + "_" +
-                m_arch + ".deb";
+        m_deb = KIVRA_BINARY_DIR "/package-test/kivra_" KIVRA_VERSION "_";
+        m_deb.append(m_arch).append(".deb");
         ASSERT_TRUE(fs::exists(m_deb)) << m_deb << " was not made";
     }
 

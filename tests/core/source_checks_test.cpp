@@ -180,7 +180,7 @@ TEST(NotARegularFileTest, FifoAndFolderAreRefusedWithoutBlocking) {
         EXPECT_EQ(status, 0) << path << (status == -1 ? ": the open blocked" : "");
 
         const std::string err = dir.File("err.txt");
-        const std::string cli = std::string(KIVRA_BINARY_DIR) + "/kivra-cli";
+        const std::string cli = KIVRA_BINARY_DIR "/kivra-cli";
         const int cliStatus = ExitWithin(
             [&] {
                 const int out = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);

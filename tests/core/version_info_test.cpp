@@ -108,7 +108,8 @@ std::string SyntheticElf(bool elf64, bool bigEndian, const std::string& block) {
         for (size_t i = 0; i < width; ++i)
             out[at + (bigEndian ? width - 1 - i : i)] = char((value >> (8 * i)) & 0xff);
     };
-    const std::string names = std::string("\0.shstrtab\0", 11) + ".kivra_version" + '\0';
+    std::string names("\0.shstrtab\0", 11);
+    names.append(".kivra_version").push_back('\0');
     const size_t header = elf64 ? 64 : 52, entry = elf64 ? 64 : 40, word = elf64 ? 8 : 4;
     const size_t namesAt = header, blockAt = namesAt + names.size();
     const size_t shoff = blockAt + block.size();
