@@ -18,8 +18,9 @@ build: configure
 run: build
 	$(BUILD)/kivra $(BUILD)/sample/walker.avi
 
+# One test more than cores: many tests wait on a child program or a deadline, not the processor.
 test: build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j3
 
 bench: build
 	$(BUILD)/bench/kivra-bench-decode --media $(BUILD)/bench/media
