@@ -259,9 +259,7 @@ DecoderStats DirectReader::Stats() const {
     DecoderStats stats = pipeline_->Stats();
     stats.conversions = conversions_;
     stats.cacheHits = cacheHits_;
-    stats.prefetched = prefetcher_->Prefetched();
-    stats.prefetchDecoded = prefetcher_->Decoded();
-    stats.prefetchWaits = prefetcher_->Waits();
+    prefetcher_->AddStats(stats);
     return stats;
 }
 

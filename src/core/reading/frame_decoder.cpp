@@ -182,9 +182,7 @@ DecoderStats AviFrameDecoder::Impl::Stats() const {
     DecoderStats stats = pipeline->Stats();
     stats.conversions = conversions_;
     stats.cacheHits = cacheHits_;
-    stats.prefetched = prefetcher->Prefetched();
-    stats.prefetchDecoded = prefetcher->Decoded();
-    stats.prefetchWaits = prefetcher->Waits();
+    prefetcher->AddStats(stats);
     return stats;
 }
 

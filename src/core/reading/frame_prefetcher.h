@@ -13,6 +13,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "reading/decoder_stats.h"
 #include "reading/group_decoder.h"
 #include "rendering/picture_cache.h"
 
@@ -47,6 +48,12 @@ public:
     int64_t Prefetched() const { return prefetched_.load(std::memory_order_relaxed); }
     int64_t Decoded() const { return decoded_.load(std::memory_order_relaxed); }
     int64_t Waits() const { return waits_; }
+    // Puts the three counts above into a reader's figures.
+    void AddStats(DecoderStats& stats) const {
+        stats.prefetched = Prefetched();
+        stats.prefetchDecoded = Decoded();
+        stats.prefetchWaits = Waits();
+    }
 
 private:
     // What the shown pictures ask for: fill [low, fillHigh], keep [low, display].

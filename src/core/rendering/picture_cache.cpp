@@ -158,15 +158,7 @@ void PictureCache::Reserve(int pictures) {
     reserved_ = pictures;
     // The room goes at once, not with the next picture stored: the decoder it is for takes its
     // buffers from the pool these return to, instead of from the system on top of a full cache.
-    const size_t capacity = CapacityLocked();
-    for (auto it = uses_.end(); bytes_ > capacity && it != uses_.begin();) {
-        --it;
-        if (*it < keepLow_ || *it > keepHigh_) {
-            const int victim = *it;
-            it = std::next(it);
-            Evict(victim, freed);
-        }
-    }
+    EvictUnkept(0, CapacityLocked(), freed);
 }
 
 size_t PictureCache::Capacity() const {
@@ -312,6 +304,18 @@ void PictureCache::DecodeInto(AVCodecContext& ctx, BufferSource& source) {
 #endif
 }
 
+void PictureCache::EvictUnkept(size_t room, size_t capacity,
+                               std::vector<std::shared_ptr<AVFrame>>& freed) {
+    for (auto it = uses_.end(); bytes_ + room > capacity && it != uses_.begin();) {
+        --it;
+        if (*it < keepLow_ || *it > keepHigh_) {
+            const int victim = *it;
+            it = std::next(it);
+            Evict(victim, freed);
+        }
+    }
+}
+
 void PictureCache::Evict(int display, std::vector<std::shared_ptr<AVFrame>>& freed) {
     const auto it = entries_.find(display);
     bytes_ -= it->second.bytes;
@@ -352,15 +356,7 @@ bool PictureCache::Insert(int display, const AVFrame& frame, bool shared, bool m
         freed.push_back(std::move(copy));
         return false;
     }
-    const auto kept = [this](int d) { return d >= keepLow_ && d <= keepHigh_; };
-    for (auto it = uses_.end(); bytes_ + bytes > capacity && it != uses_.begin();) {
-        --it;
-        if (!kept(*it)) {
-            const int victim = *it;
-            it = std::next(it);
-            Evict(victim, freed);
-        }
-    }
+    EvictUnkept(bytes, capacity, freed);
     if (bytes_ + bytes > capacity) {
         if (!mayEvictKept) {
             freed.push_back(std::move(copy));

@@ -74,6 +74,9 @@ private:
     };
     AVBufferRef* PoolBuffer(size_t size);
     void Evict(int display, std::vector<std::shared_ptr<AVFrame>>& freed);
+    // Lets the least recently used pictures outside the kept range go until room more bytes
+    // fit under capacity, or only kept ones are left. Called with the lock held.
+    void EvictUnkept(size_t room, size_t capacity, std::vector<std::shared_ptr<AVFrame>>& freed);
 
     mutable std::mutex mutex_;
     size_t CapacityLocked() const;
