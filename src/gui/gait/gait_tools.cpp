@@ -312,15 +312,16 @@ bool GaitTools::DetectAgain() {
 }
 
 void GaitTools::Edit(std::vector<GaitEvent> before, const QString& text) {
-    m_edited = true;
     m_history.push(new GaitEventsEdit(*this, std::move(before), m_events.Events(), text));
-    SaveEvents();
-    m_stale = true;
-    Analyse();
+    TakeEditedEvents();
 }
 
 void GaitTools::RestoreEvents(const std::vector<GaitEvent>& events) {
     m_events.Replace(events);
+    TakeEditedEvents();
+}
+
+void GaitTools::TakeEditedEvents() {
     m_edited = true;
     SaveEvents();
     m_stale = true;

@@ -87,6 +87,7 @@ public:
 private:
     GaitRun Run(bool detect) const;
     void Edit(std::vector<GaitEvent> before, const QString& text);
+    void TakeEditedEvents();  // the list is the user's now: written, and the analysis made again
     void SaveEvents();
     void LoadEventsFile();
     void Refresh();
