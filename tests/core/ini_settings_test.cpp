@@ -259,6 +259,8 @@ TEST(Settings, PictureCacheBoundIsReadOnly) {
         CInifileManager settings(ini);
         settings.LoadSettings();
         EXPECT_EQ(settings.PictureCacheMB, 512);
+        EXPECT_FALSE(settings.PictureCacheSet);
+        settings.SaveSettings();
     }
     EXPECT_EQ(ReadFile(ini).find("PictureCacheMB"), std::string::npos);
     WriteFile(ini, "[Slider]\nPictureCacheMB=64\n");

@@ -1,15 +1,20 @@
 // The picture cache with real decoded pictures: what it counts is what its pictures hold, it
 // keeps within its bound by letting the least recently used go, its copies are compact and
 // written to the last byte, and going backwards over groups longer than it holds shows the
-// forward pictures without decoding the start of a group once per step.
+// forward pictures without decoding the start of a group once per step. Without a bound in the
+// settings, very large pictures get a bound that holds a camera's group of them.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "platform/memory_policy.h"
 #include "reading/avi_video_stream.h"
 #include "reading/decode_pipeline.h"
 #include "rendering/picture_cache.h"
+#include "settings/inifile_manager.h"
 #include "support/ffmpeg_tool.h"
 
 extern "C" {
@@ -24,6 +29,7 @@ using kivra::DecodePipeline;
 using kivra::PictureCache;
 using kivra::test::RunFfmpeg;
 using kivra::test::TempDir;
+using kivra::test::WriteFile;
 
 std::string MakeClip(const TempDir& dir, const std::string& name, const std::string& size,
                      int frames, const std::vector<std::string>& options) {
@@ -258,6 +264,52 @@ TEST(PictureCacheTest, BackwardOverLongGroupsShowsForwardPicturesDecodingEachGro
         const double bound = pictures >= 200 ? 1.5 : 2.5;
         EXPECT_LE(double(decoded), bound * kFrames) << pictures << " cache pictures";
         EXPECT_LE(stream.PictureCacheBytes(), size_t(pictures) * size_t(tight + tight / 8));
+    }
+}
+
+// 512 MB holds five seconds of 1080p but only forty 4K pictures, less than the sixty of a
+// camera's group: backward steps would decode most groups twice. Without a bound in the settings
+// the cache grows for such pictures, within a quarter of the machine's memory; a bound the user
+// named is used as it is.
+TEST(PictureCacheTest, AutomaticBoundHoldsACameraGroupOfLargePictures) {
+    using kivra::AutomaticCacheLimit;
+    constexpr size_t kBase = size_t(512) << 20;
+    constexpr size_t kMachine = size_t(16) << 30;
+    const auto yuv420 = [](size_t width, size_t height) { return width * height * 3 / 2; };
+
+    EXPECT_EQ(AutomaticCacheLimit(kBase, 1920, 1080, kMachine), kBase);
+    EXPECT_EQ(AutomaticCacheLimit(kBase, 1080, 1920, kMachine), kBase);
+    const size_t uhd = AutomaticCacheLimit(kBase, 3840, 2160, kMachine);
+    // The group's sixty pictures and the second decoder's eight, as HEVC decoders pad them.
+    EXPECT_GE(uhd, 68 * yuv420(3840, 2176));
+    EXPECT_LT(uhd, size_t(1) << 30);
+    EXPECT_EQ(AutomaticCacheLimit(kBase, 2160, 3840, kMachine), uhd);
+    // Never above a quarter of the memory, never below the usual bound.
+    EXPECT_EQ(AutomaticCacheLimit(kBase, 7680, 4320, size_t(8) << 30), size_t(2) << 30);
+    EXPECT_EQ(AutomaticCacheLimit(kBase, 3840, 2160, size_t(2) << 30), kBase);
+    EXPECT_EQ(AutomaticCacheLimit(kBase, 3840, 2160, 0), kBase);
+    EXPECT_EQ(AutomaticCacheLimit(kBase, 0, 2160, kMachine), kBase);
+    EXPECT_EQ(AutomaticCacheLimit(kBase, INT_MAX, INT_MAX, kMachine), kMachine / 4);
+
+    const TempDir dir;
+    const std::string ini = dir.File("Kivra.ini");
+    const std::string clip = dir.File("clip.avi");
+    {
+        CInifileManager settings(ini);
+        settings.LoadSettings();
+        EXPECT_FALSE(settings.PictureCacheSet);
+        const CAviVideoStream stream(clip, settings);
+        EXPECT_EQ(stream.CacheLimitFor(3840, 2160),
+                  AutomaticCacheLimit(kBase, 3840, 2160, kivra::PhysicalMemoryBytes()));
+        EXPECT_EQ(stream.CacheLimitFor(1920, 1080), kBase);
+    }
+    for (const char* named : {"512", "64", "0"}) {
+        WriteFile(ini, std::string("[Slider]\nPictureCacheMB=") + named + "\n");
+        CInifileManager settings(ini);
+        settings.LoadSettings();
+        EXPECT_TRUE(settings.PictureCacheSet);
+        const CAviVideoStream stream(clip, settings);
+        EXPECT_EQ(stream.CacheLimitFor(3840, 2160), size_t(std::atoi(named)) << 20) << named;
     }
 }
 

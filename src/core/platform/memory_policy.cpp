@@ -2,6 +2,7 @@
 
 #include <malloc.h>
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstdint>
 
@@ -31,6 +32,15 @@ void FreePictureMemory(void* memory, size_t size) {
     if (memory != nullptr) {
         munmap(memory, size);
     }
+}
+
+size_t PhysicalMemoryBytes() {
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0 || size_t(pages) > SIZE_MAX / size_t(pageSize)) {
+        return 0;
+    }
+    return size_t(pages) * size_t(pageSize);
 }
 
 }  // namespace kivra

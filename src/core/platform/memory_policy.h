@@ -17,4 +17,7 @@ void UseLargeBufferPolicy();
 void* MapPictureMemory(size_t size);
 void FreePictureMemory(void* memory, size_t size);
 
+// The machine's memory in bytes; 0 when it cannot be told.
+size_t PhysicalMemoryBytes();
+
 }  // namespace kivra

@@ -5,10 +5,12 @@
 #include <filesystem>
 
 #include "platform/compressors.h"
+#include "platform/memory_policy.h"
 #include "platform/path_util.h"
 #include "platform/picture_limits.h"
 #include "platform/utf8.h"
 #include "reading/stream_time.h"
+#include "rendering/picture_cache.h"
 #include "settings/inifile_manager.h"
 
 namespace {
@@ -114,7 +116,7 @@ int CAviVideoStream::OpenStream() {
         return result == kivra::AviFrameDecoder::OpenResult::NoDecoder ? kNoDecompressor : kNotAvi;
     }
     m_pGetFrame = std::move(decoder);
-    m_pGetFrame->SetCacheLimit(size_t(std::max(m_settings.PictureCacheMB, 0)) << 20);
+    m_pGetFrame->SetCacheLimit(CacheLimitFor(int(file->main.width), int(file->main.height)));
 
     if (!m_pGetFrame->GetFrame(0, m_dib)) {
         CloseStream();
@@ -162,7 +164,7 @@ int CAviVideoStream::OpenReader(std::unique_ptr<kivra::VideoReader> reader) {
     m_strCodecDesc.clear();
     m_strCodecDriver.clear();
     m_pGetFrame = std::move(reader);
-    m_pGetFrame->SetCacheLimit(size_t(std::max(m_settings.PictureCacheMB, 0)) << 20);
+    m_pGetFrame->SetCacheLimit(CacheLimitFor(format.width, format.height));
     m_bDirect = true;
     if (!m_pGetFrame->GetFrame(0, m_dib)) {
         CloseStream();
@@ -277,6 +279,13 @@ std::string CAviVideoStream::MarkerFilePath() const {
 
 std::unique_ptr<kivra::VideoReader> CAviVideoStream::OpenDecoder() const {
     return m_pGetFrame ? m_pGetFrame->OpenSibling() : nullptr;
+}
+
+size_t CAviVideoStream::CacheLimitFor(int width, int height) const {
+    const size_t bytes = size_t(std::max(m_settings.PictureCacheMB, 0)) << 20;
+    return m_settings.PictureCacheSet
+               ? bytes
+               : kivra::AutomaticCacheLimit(bytes, width, height, kivra::PhysicalMemoryBytes());
 }
 
 void CAviVideoStream::SetPictureCacheBytes(size_t bytes) {

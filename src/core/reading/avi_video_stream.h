@@ -107,6 +107,8 @@ public:
     // Bound of the decoded-picture cache (see AviFrameDecoder::SetCacheLimit).
     void SetPictureCacheBytes(size_t bytes);
     size_t PictureCacheBytes() const;
+    // The cache bound for pictures of this size: the user's, or one that grows with them.
+    size_t CacheLimitFor(int width, int height) const;
 
     // For measurements: what the decoder has done so far (zeros without a stream).
     kivra::DecoderStats DecoderStats() const;

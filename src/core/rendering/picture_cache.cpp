@@ -1,5 +1,6 @@
 #include "rendering/picture_cache.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
@@ -126,6 +127,17 @@ AVBufferRef* AllocatePoolBuffer(size_t size) {
 }
 
 }  // namespace
+
+size_t AutomaticCacheLimit(size_t base, int width, int height, size_t physicalMemory) {
+    // Sixty pictures of a group, the eight a second decoder holds, and the decoders' padding.
+    constexpr size_t kPictures = 72;
+    if (width <= 0 || height <= 0) {
+        return base;
+    }
+    const size_t picture = (size_t(width) + 64) * (size_t(height) + 64) * 3 / 2;
+    const size_t wanted = picture > SIZE_MAX / kPictures ? SIZE_MAX : picture * kPictures;
+    return std::max(base, std::min(wanted, physicalMemory / 4));
+}
 
 PictureCache::PictureCache() = default;
 

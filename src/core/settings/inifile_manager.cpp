@@ -183,7 +183,9 @@ void CInifileManager::LoadSettings() {
             s.field);
     }
     // Read but never written, so the file keeps its long-standing layout; edited by hand.
-    PictureCacheMB = kivra::TextToInt(doc.GetString("Slider", "PictureCacheMB", "512"));
+    const std::string cacheMB = doc.GetString("Slider", "PictureCacheMB", "");
+    PictureCacheSet = !cacheMB.empty();
+    PictureCacheMB = PictureCacheSet ? kivra::TextToInt(cacheMB) : 512;
     Language = doc.GetString(kivra::kLanguageSection, kivra::kLanguageKey, "");
     SkipFillByTracking =
         kivra::TextToInt(doc.GetString(kivra::kSkipFillSection, kivra::kSkipFillKey, "0")) == 1;

@@ -77,7 +77,9 @@ public:
     int ShowSetIDBtnMsg = 1;
     // [Slider] "PictureCacheMB", ours, read only: megabytes of decoded pictures kept so that
     // backward steps and reverse play do not decode a group of pictures again; 0 keeps none.
+    // Without the key the bound grows for very large pictures (see AutomaticCacheLimit).
     int PictureCacheMB = 512;
+    bool PictureCacheSet = false;  // the file names the bound
     // [Settings] "Language", ours: "ja", "en", or empty for the user's locale; read at start
     // and taking effect then. Written only once it has a value or the file has the key, so a
     // file that never had it keeps its layout.
