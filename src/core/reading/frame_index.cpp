@@ -228,11 +228,44 @@ void NumberFrames(const AVFormatContext& input, const AVStream& stream, bool vid
     }
 }
 
-// The MP4 demuxer takes a sample's timestamps, flags and position from its tables; only a
-// parser, which libavformat runs on H.264 there, would look at the bytes.
-bool SkimsExactly(const AVFormatContext& input, const AVStream& stream) {
+bool IsMov(const AVFormatContext& input) {
     const std::string format = input.iformat != nullptr ? input.iformat->name : "";
-    return format.rfind("mov,", 0) == 0 && stream.codecpar->codec_id == AV_CODEC_ID_HEVC;
+    return format.rfind("mov,", 0) == 0;
+}
+
+// The MP4 demuxer takes a sample's timestamps, flags and position from its tables; only a
+// parser would look at the bytes. libavformat runs one on H.264 there, to find the key
+// pictures the sync-sample table names anyway: it is turned off for the scan.
+bool SkimsExactly(const AVFormatContext& input, const AVStream& stream) {
+    const AVCodecID codec = stream.codecpar->codec_id;
+    return IsMov(input) && (codec == AV_CODEC_ID_HEVC ||
+                            (codec == AV_CODEC_ID_H264 && (input.flags & AVFMT_FLAG_NOPARSE) != 0));
+}
+
+bool OnlyH264Video(const AVFormatContext& input) {
+    bool any = false;
+    for (unsigned i = 0; i < input.nb_streams; ++i) {
+        const AVStream& stream = *input.streams[i];
+        if (stream.codecpar->codec_type != AVMEDIA_TYPE_VIDEO ||
+            (stream.disposition & AV_DISPOSITION_ATTACHED_PIC) != 0) {
+            continue;
+        }
+        if (stream.codecpar->codec_id != AV_CODEC_ID_H264) {
+            return false;
+        }
+        any = true;
+    }
+    return any;
+}
+
+// Without a sync-sample table every sample counts as a key picture, and only the parser tells
+// which are; fragments may leave durations to it. Such a clip is read whole.
+bool TablesFallShort(const FrameIndex& index) {
+    const std::vector<IndexedPacket>& packets = index.packets;
+    return (packets.size() > 1 && std::all_of(packets.begin(), packets.end(),
+                                              [](const IndexedPacket& p) { return p.key; })) ||
+           std::any_of(packets.begin(), packets.end(),
+                       [](const IndexedPacket& p) { return p.duration <= 0; });
 }
 
 // Every sample the container lists, of every stream.
@@ -332,6 +365,11 @@ std::shared_ptr<const FrameIndex> BuildFrameIndex(const std::string& path,
         return nullptr;
     }
     AvFormatInputPtr input(raw);
+    const bool withoutParser =
+        reading == SampleReading::SkimWhereExact && IsMov(*input) && OnlyH264Video(*input);
+    if (withoutParser) {
+        input->flags |= AVFMT_FLAG_NOPARSE;  // before any packet is read, so all are alike
+    }
     if (avformat_find_stream_info(input.get(), nullptr) < 0) {
         Fail(IndexFailure::CannotOpen, "the container cannot be read", failure, why);
         return nullptr;
@@ -375,8 +413,14 @@ std::shared_ptr<const FrameIndex> BuildFrameIndex(const std::string& path,
         index->skimmed = true;
     }
     file->SetDeadline(std::chrono::steady_clock::time_point::max());  // the scan has a Cancel
-    if (!ScanPackets(*input, *index, progress, failure, why) ||
-        !OrderPictures(*index, failure, why)) {
+    if (!ScanPackets(*input, *index, progress, failure, why)) {
+        return nullptr;
+    }
+    if (withoutParser && index->skimmed && TablesFallShort(*index)) {
+        input.reset();
+        return BuildFrameIndex(path, geometry, progress, failure, why, SampleReading::ReadAll);
+    }
+    if (!OrderPictures(*index, failure, why)) {
         return nullptr;
     }
 
