@@ -16,11 +16,11 @@
 #include <vector>
 
 #include "app/mirandel_app.h"
+#include "direct/direct_reader.h"
+#include "direct/frame_index.h"
 #include "frame/main_frame.h"
 #include "platform/memory_policy.h"
 #include "reading/avi_video_stream.h"
-#include "reading/direct_reader.h"
-#include "reading/frame_index.h"
 #include "settings/inifile_manager.h"
 #include "view/vfw_view.h"
 

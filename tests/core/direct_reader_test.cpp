@@ -14,9 +14,9 @@
 #include <random>
 #include <thread>
 
+#include "direct/direct_reader.h"
+#include "direct/frame_index.h"
 #include "document/vfw_doc.h"
-#include "reading/direct_reader.h"
-#include "reading/frame_index.h"
 #include "settings/inifile_manager.h"
 #include "support/ffmpeg_tool.h"
 #include "support/recording_host.h"

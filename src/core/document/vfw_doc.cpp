@@ -16,12 +16,12 @@
 
 #include "convert/encoder_command.h"
 #include "convert/probe_options.h"
+#include "direct/direct_reader.h"
 #include "platform/path_util.h"
 #include "platform/read_only_file.h"
 #include "platform/scratch_file.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
-#include "reading/direct_reader.h"
 #include "settings/inifile_manager.h"
 
 namespace {

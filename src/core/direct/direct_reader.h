@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
+#include "direct/direct_pipeline.h"
+#include "direct/frame_index.h"
 #include "platform/ffmpeg_handles.h"
-#include "reading/direct_pipeline.h"
-#include "reading/frame_index.h"
 #include "reading/frame_prefetcher.h"
 #include "reading/video_reader.h"
 #include "rendering/picture_cache.h"

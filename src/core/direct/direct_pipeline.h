@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "direct/frame_index.h"
 #include "platform/ffmpeg_handles.h"
-#include "reading/frame_index.h"
 #include "reading/group_decoder.h"
 #include "rendering/picture_cache.h"
 

@@ -1,4 +1,4 @@
-#include "reading/frame_index.h"
+#include "direct/frame_index.h"
 
 #include <algorithm>
 #include <chrono>
@@ -8,9 +8,9 @@ extern "C" {
 #include <libavutil/display.h>
 }
 
+#include "direct/skimmed_file.h"
 #include "platform/picture_limits.h"
 #include "reading/group_decoder.h"
-#include "reading/skimmed_file.h"
 
 namespace kivra {
 

@@ -1,4 +1,4 @@
-#include "reading/direct_pipeline.h"
+#include "direct/direct_pipeline.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "reading/direct_reader.h"
+#include "direct/direct_reader.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "reading/skimmed_file.h"
+#include "direct/skimmed_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
