@@ -15,14 +15,14 @@
 
 namespace kivra {
 
-// Least recently used pictures go first, except those in the kept range (the pictures about to
-// be shown), which go only to make room for a picture the user asked for. Every member locks;
-// the lock is never held while copying or freeing picture data.
 // The cache bound for pictures of this size when the user names none: base, raised for pictures
 // so large that base would hold less than a phone's or camera's group of pictures (two seconds)
 // besides what a second decoder holds, never above a quarter of the machine's memory.
 size_t AutomaticCacheLimit(size_t base, int width, int height, size_t physicalMemory);
 
+// Least recently used pictures go first, except those in the kept range (the pictures about to
+// be shown), which go only to make room for a picture the user asked for. Every member locks;
+// the lock is never held while copying or freeing picture data.
 class PictureCache {
 public:
     using Picture = std::shared_ptr<const AVFrame>;
