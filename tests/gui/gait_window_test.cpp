@@ -8,6 +8,7 @@
 #include <QChart>
 #include <QComboBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTableWidget>
 
 #include "gait/gait_cycle_plot.h"
@@ -16,6 +17,7 @@
 #include "gait/gait_window.h"
 #include "geometry/timeline_geometry.h"
 #include "kinematics/kinematics_commands.h"
+#include "markers/set_marker_id_dlg.h"
 #include "support/app_fixture.h"
 
 namespace {
@@ -169,9 +171,16 @@ TEST_F(GaitWindowTest, DetectsWhatTheCommandLineDetectsAndEachEditIsAnUndoStepIn
     ASSERT_TRUE(Tools().Analyse());
     EXPECT_EQ(window.Plot()->Chart()->series().size(), curves + 1);
 
-    // The report of what the window shows: A4 pages.
+    // The report of what the window shows: A4 pages. Its stills leave the frame and the marker
+    // ID as they were.
+    CSetMarkerIDDlg* dialog = m_frame->MarkerIdDialog();
+    dialog->IncrementRadio()->click();
+    dialog->SetCurrentId(3);
+    const int frame = m_frame->Cursor().Current();
     const std::string pdf = m_files.File("report 01.pdf");
     ASSERT_TRUE(Tools().WriteReport(pdf));
+    EXPECT_EQ(dialog->CurrentId(), 3);
+    EXPECT_EQ(m_frame->Cursor().Current(), frame);
     std::string info;
     ASSERT_TRUE(kivra::test::RunProgramOutput({"pdfinfo", pdf}, info));
     EXPECT_NE(info.find("Pages:           2"), std::string::npos) << info;

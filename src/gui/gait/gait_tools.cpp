@@ -428,12 +428,13 @@ bool GaitTools::WriteReport(const std::string& path) {
     input.made = QDateTime::currentDateTime();
     input.analysis = &*m_analysis;
     input.reference = m_reference;
-    const int shown = m_host->Cursor().Current();
     input.stills = ReportStills(*m_analysis, *markers, [stream](int frame) {
         stream->LoadFrame(frame);
         return &stream->DisplayBitmap();
     });
-    m_host->ShowFrame(shown);  // the view decodes its own frame again
+    // The frame stays where it is (moving it, even onto itself, resets the marker ID); the view
+    // decodes it again over the last still.
+    m_host->RedrawViews();
     if (const auto problem = WriteGaitReport(QFile::decodeName(path.c_str()), input)) {
         m_host->ShowMessage(tr("歩行レポートを作成できませんでした。\n").toStdString() + path +
                                 "\n(" + problem->toStdString() + ")",
