@@ -425,11 +425,7 @@ GaitRun Workspace::AnalyseGait(const GaitRequest& request) const {
     const CLFFManager& markers = annotations->m_markers;
     const int first = m_session.RangeStart();
     const int last = m_session.RangeEnd();
-    GaitAnalysisOptions options;
-    options.setup = request.setup;
-    options.angles = request.angles;
-    options.calibration = request.calibration;
-    options.events = request.events;
+    GaitAnalysisOptions options = request;
     run.missing = GaitMarkersWithoutData(markers, options, first, last);
     if (!run.missing.empty()) {
         run.failure = GaitRun::kMarkersWithoutData;
@@ -448,7 +444,6 @@ GaitRun Workspace::AnalyseGait(const GaitRequest& request) const {
         }
         if (read.status == GaitFileRead::kLoaded) {
             options.events = std::move(read.events);
-            run.eventsFromFile = true;
         }
     }
     try {

@@ -73,12 +73,9 @@ struct FollowResult {
 };
 
 // A gait analysis of the play range: the feet, angles and scale to use, and which events.
-struct GaitRequest {
-    GaitSetup setup;
-    std::vector<NamedAngle> angles;
-    std::optional<Calibration> calibration;  // lengths in pixels without it
-    // Taken as they are; without them the events file's are used, or they are detected.
-    std::optional<std::vector<GaitEvent>> events;
+// Events given are taken as they are; without them the events file's are used, or they are
+// detected.
+struct GaitRequest : GaitAnalysisOptions {
     bool detect = false;  // the events file is left unread
 };
 
@@ -88,7 +85,6 @@ struct GaitRun {
     Failure failure = kNone;
     std::vector<GaitMarkerWithoutData> missing;  // with kMarkersWithoutData
     GaitAnalysis analysis;                       // whole when result.ok()
-    bool eventsFromFile = false;
 };
 
 class Workspace {

@@ -134,11 +134,8 @@ void GaitTools::OnAnalyse() {
     }
     if (m_window == nullptr) {
         m_window = new GaitWindow(m_host->Window());
-        connect(m_window, &GaitWindow::frameRequested, this, [this](int frame) {
-            if (m_host->Stream() != nullptr && !m_host->IsPlaying()) {
-                m_host->ShowFrame(frame);
-            }
-        });
+        connect(m_window, &GaitWindow::frameRequested, this,
+                [this](int frame) { m_host->ShowFrame(frame); });
         const auto refused = [this] {
             m_host->ShowMessage(
                 tr("再生範囲の外か、同じイベントがすでにあるため、変更できません。").toStdString(),
@@ -218,6 +215,10 @@ QString GaitTools::FailureText(const GaitRun& run) const {
 }
 
 bool GaitTools::Analyse() {
+    return AnalyseOrSayWhyNot().isEmpty();
+}
+
+QString GaitTools::AnalyseOrSayWhyNot() {
     m_stale = false;
     const CAviVideoStream* stream = m_host->Stream();
     const double fps = stream != nullptr ? stream->GetFrameRate() : 0.0;
@@ -242,7 +243,7 @@ bool GaitTools::Analyse() {
             m_window->SetMessage(problem, m_events.Events(), fps);
         }
         m_host->RedrawViews();
-        return false;
+        return problem;
     }
     if (run.analysis.detected) {
         m_events.Replace(run.analysis.events);
@@ -252,7 +253,7 @@ bool GaitTools::Analyse() {
         m_window->SetAnalysis(*m_analysis, m_edited, m_reference);
     }
     m_host->RedrawViews();
-    return true;
+    return {};
 }
 
 void GaitTools::Refresh() {
@@ -261,7 +262,7 @@ void GaitTools::Refresh() {
     if (m_stale && (shown || (!m_edited && !m_events.Events().empty()))) {
         Analyse();
     }
-    if (m_window != nullptr) {
+    if (shown) {  // OnAnalyse shows the window before it refreshes
         m_window->SetCurrentFrame(m_host->Cursor().Current());
     }
 }
@@ -378,12 +379,14 @@ void GaitTools::OnReport() {
     if (!CanReport() || !EnsureSetup()) {
         return;
     }
-    if ((m_stale || !m_analysis) && !Analyse()) {
-        if (m_window == nullptr || !m_window->isVisible()) {
-            m_host->ShowMessage(FailureText(Run(false)).toStdString(), MsgButtons::Ok,
-                                MsgIcon::Warning);
+    if (m_stale || !m_analysis) {
+        const QString problem = AnalyseOrSayWhyNot();
+        if (!problem.isEmpty()) {
+            if (m_window == nullptr || !m_window->isVisible()) {  // the window says it already
+                m_host->ShowMessage(problem.toStdString(), MsgButtons::Ok, MsgIcon::Warning);
+            }
+            return;
         }
-        return;
     }
     // "<video>_gait.pdf" beside the video, so the report is found with its source.
     const QFileInfo video(ShownPath(m_host->VideoPath()));

@@ -93,6 +93,8 @@ private:
     void Refresh();
     bool EnsureSetup();
     QString FailureText(const GaitRun& run) const;
+    // Analyse(), giving why it failed in words (shown in the window too); empty when it did not.
+    QString AnalyseOrSayWhyNot();
 
     std::unique_ptr<KinematicsHost> m_host;
     const CKinematicsCommands& m_kinematics;

@@ -225,10 +225,10 @@ void GaitWindow::ShowParameters(const GaitParameters* parameters) {
 }
 
 void GaitWindow::UpdateButtons() {
-    const bool selected = SelectedEvent().has_value();
+    const std::optional<GaitEvent> selected = SelectedEvent();
     m_add->setEnabled(m_frame >= 0);
-    m_move->setEnabled(selected && m_frame >= 0 && SelectedEvent()->frame != m_frame);
-    m_delete->setEnabled(selected);
+    m_move->setEnabled(selected && m_frame >= 0 && selected->frame != m_frame);
+    m_delete->setEnabled(selected.has_value());
 }
 
 }  // namespace kivra
