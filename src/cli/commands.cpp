@@ -35,7 +35,6 @@
 #include "platform/string_table.h"
 #include "reading/stream_info_text.h"
 #include "session/edit_session.h"
-#include "session/frame_cursor.h"
 #include "settings/inifile_manager.h"
 #include "tracking/marker_tracker.h"
 #include "workspace/workspace.h"
@@ -105,10 +104,9 @@ public:
     OpenedVideo(const std::string& path, std::ostream& err, bool withSound)
         : settings_(std::string()),
           session_([this] { return doc_.Annotations(); }),
-          cursor_([this] { return doc_.Stream(); }),
           host_(err),
           doc_(host_, settings_, UserSettingsFolder()),
-          workspace_(doc_, session_, cursor_, settings_, host_) {
+          workspace_(doc_, session_, settings_, host_) {
         settings_.OpenDirect = g_convertSources ? 0 : 1;
         session_.LoadSettings(settings_);
         doc_.SetSplitSound(withSound);
@@ -120,7 +118,6 @@ public:
     int RangeEnd() const { return session_.RangeEnd(); }
     bool AreasSet() const { return session_.AreasSet(); }
     EditSession& Session() const { return session_; }
-    FrameCursor& Cursor() const { return cursor_; }
     const CInifileManager& Settings() const { return settings_; }
     Workspace& Actions() const { return workspace_; }
     VideoOwnFiles OwnFiles() const { return VideoOwnFiles(doc_.PathName(), doc_.Stream()); }
@@ -129,7 +126,6 @@ private:
     // Defaults in memory only: the batch tool never reads or writes the user's settings.
     CInifileManager settings_;
     mutable EditSession session_;
-    mutable FrameCursor cursor_;
     HeadlessHost host_;
     mutable CVfwDoc doc_;
     mutable Workspace workspace_;
@@ -193,13 +189,12 @@ bool RefusedOutput(const OpenedVideo& video, const std::string& output, std::ost
 }
 
 int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    return OnVideo(
-        args.size() == 2, args, err, [&](const OpenedVideo& video, CAviVideoStream& stream) {
-            for (const std::string& line : StreamInfoLines(&stream, video.Cursor().Current())) {
-                out << line << "\n";
-            }
-            return 0;
-        });
+    return OnVideo(args.size() == 2, args, err, [&](const OpenedVideo&, CAviVideoStream& stream) {
+        for (const std::string& line : StreamInfoLines(&stream, stream.GetStart())) {
+            out << line << "\n";
+        }
+        return 0;
+    });
 }
 
 int Frame(const std::vector<std::string>& args, std::ostream& err) {
@@ -214,8 +209,7 @@ int Frame(const std::vector<std::string>& args, std::ostream& err) {
                 << stream.GetEnd() << "\n";
             return 1;
         }
-        video.Cursor().MoveTo(int(frame));
-        if (!stream.SaveFrameAsBmp(video.Cursor().Current(), args[3])) {
+        if (!stream.SaveFrameAsBmp(int(frame), args[3])) {
             err << "cannot write " << args[3] << "\n";
             return 1;
         }

@@ -346,8 +346,7 @@ protected:
     RecordingHost host;
     CVfwDoc doc{host, converting, settings.path()};
     kivra::EditSession session{[this] { return doc.Annotations(); }};
-    kivra::FrameCursor cursor{[this] { return doc.Stream(); }};
-    kivra::Workspace workspace{doc, session, cursor, converting, host};
+    kivra::Workspace workspace{doc, session, converting, host};
     std::string source;
     CAviVideoStream* stream = nullptr;
     VideoAnnotations* annotations = nullptr;

@@ -7,7 +7,6 @@
 
 #include "document/vfw_doc.h"
 #include "session/edit_session.h"
-#include "session/frame_cursor.h"
 #include "settings/inifile_manager.h"
 #include "support/ffmpeg_tool.h"
 #include "workspace/workspace.h"
@@ -69,8 +68,7 @@ struct RecordedDocument {
     RecordingHost host;
     CVfwDoc doc{host, settings, settingsDir.path()};
     EditSession session{[this] { return doc.Annotations(); }};
-    FrameCursor cursor{[this] { return doc.Stream(); }};
-    Workspace workspace{doc, session, cursor, settings, host};
+    Workspace workspace{doc, session, settings, host};
 };
 
 }  // namespace kivra::test

@@ -1,8 +1,7 @@
 #pragma once
 // The open video's current frame: the one place that moves it, always inside the video's
-// frames, and that tells its observers after each move. Owned beside the editing session by
-// whoever drives the video (the main frame, kivra-cli) and reached through the workspace; views
-// and bars only read and observe it.
+// frames, and that tells its observers after each move. Owned beside the editing session by the
+// main frame; views and bars only read and observe it.
 #include <cstdint>
 #include <functional>
 #include <memory>

@@ -39,13 +39,9 @@ ActionResult Done(const std::string& path) {
 
 }  // namespace
 
-Workspace::Workspace(CVfwDoc& document, EditSession& session, FrameCursor& cursor,
-                     CInifileManager& settings, DocumentHost& host)
-    : m_document(document),
-      m_session(session),
-      m_cursor(cursor),
-      m_settings(settings),
-      m_host(host) {
+Workspace::Workspace(CVfwDoc& document, EditSession& session, CInifileManager& settings,
+                     DocumentHost& host)
+    : m_document(document), m_session(session), m_settings(settings), m_host(host) {
     m_document.SetClosedHandler([this] { m_session.EndVideo(); });
 }
 

@@ -24,7 +24,6 @@ class CInifileManager;
 namespace kivra {
 
 class DocumentHost;
-class FrameCursor;
 class ProgressSink;
 
 // How an action ended, what the user is to be told and which file it wrote.
@@ -89,16 +88,14 @@ struct GaitRun {
 
 class Workspace {
 public:
-    Workspace(CVfwDoc& document, EditSession& session, FrameCursor& cursor,
-              CInifileManager& settings, DocumentHost& host);
+    Workspace(CVfwDoc& document, EditSession& session, CInifileManager& settings,
+              DocumentHost& host);
     ~Workspace();
     Workspace(const Workspace&) = delete;
     Workspace& operator=(const Workspace&) = delete;
 
     CVfwDoc& Document() const { return m_document; }
     EditSession& Session() const { return m_session; }
-    // The open video's current frame; a newly opened video stands on its first.
-    FrameCursor& Cursor() const { return m_cursor; }
     CInifileManager& Settings() const { return m_settings; }
     // The document holds a path and a stream.
     bool IsVideoOpen() const;
@@ -179,7 +176,6 @@ private:
 
     CVfwDoc& m_document;
     EditSession& m_session;
-    FrameCursor& m_cursor;
     CInifileManager& m_settings;
     DocumentHost& m_host;
     std::function<void(const ActionResult&)> m_savedListener;

@@ -94,8 +94,8 @@ bool CMirandelApp::StartMainWindow(const std::string& path) {
 
     m_pMainFrame = std::make_unique<CMainFrame>(*this);
     m_pDocument = std::make_unique<CVfwDoc>(*m_pMainFrame, *m_pSettings, m_strSettingsFolder);
-    m_pWorkspace = std::make_unique<kivra::Workspace>(
-        *m_pDocument, m_pMainFrame->Session(), m_pMainFrame->Cursor(), *m_pSettings, *m_pMainFrame);
+    m_pWorkspace = std::make_unique<kivra::Workspace>(*m_pDocument, m_pMainFrame->Session(),
+                                                      *m_pSettings, *m_pMainFrame);
     m_pMainFrame->AttachWorkspace(*m_pWorkspace);
     if (!m_pDocument->OnNewDocument()) {
         return false;
