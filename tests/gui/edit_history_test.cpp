@@ -57,16 +57,7 @@ protected:
     // Whether giving the video up would ask to save.
     bool Unsaved() { return m_frame->Actions().MarkersModified(); }
     // A click on the picture at a fraction of its size, as the mouse makes it.
-    void Click(double fx, double fy) {
-        const kivra::ViewRect pic = m_view->ImageRect();
-        const QPoint p(pic.left + int(pic.Width() * fx), pic.top + int(pic.Height() * fy));
-        QMouseEvent move(QEvent::MouseMove, p, m_view->mapToGlobal(p), Qt::NoButton, Qt::NoButton,
-                         {});
-        QApplication::sendEvent(m_view, &move);
-        QTest::mouseClick(m_view, Qt::LeftButton, {}, p);
-        m_view->repaint();
-        QCoreApplication::processEvents();
-    }
+    void Click(double fx, double fy) { AppFixture::Click(At(fx, fy)); }
     void SetBothAreas() {
         ASSERT_TRUE(Run(kivra::ID_TRIMMING_AREA));
         Click(0.35, 0.5);

@@ -33,15 +33,12 @@ std::vector<char*> ArgumentPointers(const std::vector<std::string>& argv) {
 // The child's status once it has ended, -1 for an error of our own.
 int WaitForChild(pid_t pid) {
     int status = 0;
-    for (;;) {
-        const pid_t done = ::waitpid(pid, &status, 0);
-        if (done == pid) {
-            return status;
-        }
-        if (done < 0 && errno != EINTR) {
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) {
             return -1;
         }
     }
+    return status;
 }
 
 }  // namespace
@@ -120,9 +117,7 @@ bool StartDetached(const std::string& program) {
         ::_exit(grandchild < 0 ? 1 : 0);
     }
     writeEnd.Close();
-    int status = 0;
-    while (::waitpid(middle, &status, 0) < 0 && errno == EINTR) {
-    }
+    const int status = WaitForChild(middle);  // -1 fails the test below too
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         return false;
     }
