@@ -210,7 +210,24 @@ INSTANTIATE_TEST_SUITE_P(
              "camcorder 59.94.M2TS",
              With({"-f", "mpegts"}, kH264),
              {},
-             "60000/1001"}),
+             "60000/1001"},
+        // The H.264 timing states half the rate, so the encoder takes each B-frame picture for
+        // two frames long, which decides what the run of close pictures at the end keeps.
+        Clip{"H264TimingOfHalfTheRate",
+             "long pictures.mp4",
+             With({"-vf", "setpts='if(lt(N,30),N*1.3,39+(N-30)*0.7)/30/TB'", "-vsync", "vfr",
+                   "-enc_time_base", "1/15360"},
+                  With(kH264, {"-movflags", "negative_cts_offsets", "-bsf:v",
+                               "h264_metadata=tick_rate=30"})),
+             {}},
+        // Above 1000 frames a second the AVI states 600 and moves the frames onto its ticks.
+        Clip{"HighSpeed1000", "high speed 1000.mp4", kH264, {}, "1000"},
+        Clip{"HighSpeed2000", "high speed 2000.mp4", kH264, {}, "2000"},
+        Clip{"HighSpeed2000WithGap",
+             "high speed gap.mp4",
+             With({"-vf", "setpts='if(lt(N,20),N,N+200)'", "-vsync", "vfr"}, kH264),
+             {},
+             "2000"}),
     [](const ::testing::TestParamInfo<Clip>& info) { return std::string(info.param.name); });
 
 // The index of a clip whose samples are skimmed is the index of reading every sample: same

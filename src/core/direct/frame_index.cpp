@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <limits>
 
 extern "C" {
 #include <libavutil/display.h>
@@ -172,10 +173,20 @@ bool OrderPictures(FrameIndex& index, IndexFailure* failure, std::string* why) {
     return true;
 }
 
+// Whether the pictures' lengths change the conversion's frames: a picture the encoder is given
+// lasts a frame at least, and only one that comes far enough ahead of its frame is dropped by
+// its length.
+bool LengthsDecide(const std::vector<double>& times) {
+    const std::vector<double> shortest(times.size(), 1.0);
+    const std::vector<double> endless(times.size(), std::numeric_limits<double>::infinity());
+    return ConversionFrames(times, shortest) != ConversionFrames(times, endless);
+}
+
 // The frame numbering of the conversion: the encoder's rate, its timestamps in output frames
-// (the file's start time taken off, as the encoder does) and the AVI it writes.
-void NumberFrames(const AVFormatContext& input, const AVStream& stream, bool videoFilter,
-                  const ConversionGeometry& geometry, FrameIndex& index) {
+// (the file's start time taken off, as the encoder does) and the AVI it writes. With lengths
+// that may not be the encoder's, true when they change the frames.
+bool NumberFrames(const AVFormatContext& input, const AVStream& stream, bool videoFilter,
+                  const ConversionGeometry& geometry, bool lengthsUnsure, FrameIndex& index) {
     AVRational rate = av_guess_frame_rate(const_cast<AVFormatContext*>(&input),
                                           const_cast<AVStream*>(&stream), nullptr);
     if (rate.num <= 0 || rate.den <= 0) {
@@ -189,8 +200,16 @@ void NumberFrames(const AVFormatContext& input, const AVStream& stream, bool vid
         rate = forced;
     }
     av_reduce(&rate.num, &rate.den, rate.num, rate.den, INT32_MAX);
-    index.rate = uint32_t(rate.num);
-    index.scale = uint32_t(rate.den);
+    // The AVI muxer keeps no rate above 1000 frames a second: it states 600 instead and puts
+    // each frame at its time in those ticks, or on the tick after the frame before.
+    AVRational aviRate = rate;
+    AVRational aviTicks{1, 1};
+    if (int64_t(rate.num) > int64_t(1000) * rate.den) {
+        aviRate = AVRational{600, 1};
+        av_reduce(&aviTicks.num, &aviTicks.den, int64_t(600) * rate.den, rate.num, INT32_MAX);
+    }
+    index.rate = uint32_t(aviRate.num);
+    index.scale = uint32_t(aviRate.den);
 
     const AVRational encoder{rate.den, rate.num};
     const int extraBits = std::clamp(29 - av_log2(unsigned(encoder.den)), 0, 16);
@@ -218,7 +237,7 @@ void NumberFrames(const AVFormatContext& input, const AVStream& stream, bool vid
         }
         durations.push_back(duration);
     }
-    index.pictureAtSample = ConversionFrames(times, durations);
+    index.pictureAtSample = ConversionFrames(times, durations, aviTicks);
     for (size_t n = 0; n < index.pictureAtSample.size(); ++n) {
         const int32_t picture = index.pictureAtSample[n];
         if ((n == 0 || index.pictureAtSample[n - 1] != picture) &&
@@ -226,6 +245,7 @@ void NumberFrames(const AVFormatContext& input, const AVStream& stream, bool vid
             index.keySamples.push_back(int32_t(n));
         }
     }
+    return lengthsUnsure && !videoFilter && LengthsDecide(times);
 }
 
 bool IsMov(const AVFormatContext& input) {
@@ -288,12 +308,13 @@ std::vector<std::pair<int64_t, int64_t>> SampleRanges(AVFormatContext& input) {
 }  // namespace
 
 std::vector<int32_t> ConversionFrames(const std::vector<double>& times,
-                                      const std::vector<double>& durations) {
+                                      const std::vector<double>& durations, AVRational aviTicks) {
     std::vector<int32_t> frames;
     // Gaps are filled picture by picture: timestamps far beyond the pictures there are mean a
     // damaged file, which gets no frames rather than a table without bound.
     const size_t limit = times.size() * 16 + 100000;
-    double next = 0;  // the output timestamp the next frame gets unless it moves on
+    double next = 0;     // the output timestamp the next frame gets unless it moves on
+    int64_t taken = -1;  // the AVI tick of the frame before
     for (size_t i = 0; i < times.size() && i < durations.size(); ++i) {
         double time = times[i];
         double delta0 = time - next;
@@ -308,9 +329,14 @@ std::vector<int32_t> ConversionFrames(const std::vector<double>& times,
         if (delta > 0.6) {
             next = double(std::llrint(time));
         }
-        const int64_t at = int64_t(next);
+        const int64_t slot = int64_t(next);
         next += 1;
-        if (at < 0 || (!frames.empty() && size_t(at) > limit)) {
+        if (slot < 0) {
+            return {};
+        }
+        const int64_t at = std::max(av_rescale(slot, aviTicks.num, aviTicks.den), taken + 1);
+        taken = at;
+        if (!frames.empty() && size_t(at) > limit) {
             return {};
         }
         // The AVI muxer fills a gap with empty chunks, which show the picture before; not
@@ -435,7 +461,14 @@ std::shared_ptr<const FrameIndex> BuildFrameIndex(const std::string& path,
         index->width = geometry.width;
         index->height = geometry.height;
     }
-    NumberFrames(*input, stream, filtered, geometry, *index);
+    // Read without the parser, a B-frame picture lasts a frame of the stream's rate; the encoder
+    // takes its length from the H.264 timing, which may state another. Such an index stands only
+    // where the lengths cannot change the frames.
+    const bool lengthsUnsure = withoutParser && index->skimmed;
+    if (NumberFrames(*input, stream, filtered, geometry, lengthsUnsure, *index)) {
+        input.reset();
+        return BuildFrameIndex(path, geometry, progress, failure, why, SampleReading::ReadAll);
+    }
     if (index->pictureAtSample.empty()) {
         Fail(IndexFailure::Damaged, "no frames", failure, why);
         return nullptr;

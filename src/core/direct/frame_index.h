@@ -52,7 +52,7 @@ struct FrameIndex {
     std::vector<int32_t> pictureAtSample;              // frame number -> picture
     std::vector<int32_t> keySamples;  // frames that show a key picture first, ascending
 
-    // What the frames look like: the rate of the conversion's output, and the picture after
+    // What the frames look like: the rate the conversion's AVI states, and the picture after
     // its turn and resize.
     uint32_t rate = 0;
     uint32_t scale = 0;
@@ -95,8 +95,10 @@ std::shared_ptr<const FrameIndex> BuildFrameIndex(
 
 // The picture each frame of the conversion's AVI shows, given every picture's time in output
 // frames and its length in frames: pictures closer than the output rate are dropped, gaps
-// repeat the picture before, as the encoder and its AVI muxer do.
+// repeat the picture before, as the encoder and its AVI muxer do. aviTicks is an output frame's
+// length in the AVI's own ticks where the muxer could not keep the output rate.
 std::vector<int32_t> ConversionFrames(const std::vector<double>& times,
-                                      const std::vector<double>& durations);
+                                      const std::vector<double>& durations,
+                                      AVRational aviTicks = {1, 1});
 
 }  // namespace kivra
