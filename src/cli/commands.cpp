@@ -49,6 +49,8 @@ constexpr const char* kUsage =
     "  kivra-cli frame FILE N OUT.bmp\n"
     "  kivra-cli decode FILE --order forward|backward|random [--count N]\n"
     "  kivra-cli csv VIDEO OUT.csv\n"
+    "      the markers of the play range in the pixels of the trimmed output picture, scaled\n"
+    "      from each frame's trimming area (none set in VIDEO's marker file: refused).\n"
     "  kivra-cli kinematics VIDEO OUT.csv [--angle NAME=A,B,C]... [--scale MM_PER_PIXEL]\n"
     "                       [--filter HZ]\n"
     "      positions (mm with VIDEO's .kcal calibration or --scale, which replaces it; image\n"
@@ -209,8 +211,13 @@ int Frame(const std::vector<std::string>& args, std::ostream& err) {
                 << stream.GetEnd() << "\n";
             return 1;
         }
-        if (!stream.SaveFrameAsBmp(int(frame), args[3])) {
-            err << "cannot write " << args[3] << "\n";
+        bool decoded = false;
+        if (!stream.SaveFrameAsBmp(int(frame), args[3], &decoded)) {
+            if (decoded) {
+                err << "cannot write " << args[3] << "\n";
+            } else {
+                err << "frame " << frame << " of " << args[1] << " cannot be decoded\n";
+            }
             return 1;
         }
         return 0;
@@ -620,13 +627,16 @@ int Kinematics(const std::vector<std::string>& args, std::ostream& err) {
                 problem = "--angle " + args[i] + ": " + why;
                 argsOk = false;
             }
-        } else if (args[i] == "--scale" && i + 1 < args.size() &&
-                   ParsePositive(args[i + 1], &value)) {
-            scale = value;
-            ++i;
-        } else if (args[i] == "--filter" && i + 1 < args.size() &&
-                   ParsePositive(args[i + 1], &value)) {
-            options.filterHz = value;
+        } else if ((args[i] == "--scale" || args[i] == "--filter") && i + 1 < args.size()) {
+            if (!ParsePositive(args[i + 1], &value)) {
+                problem = args[i] + " " + Excerpt(args[i + 1]) + ": give a number above 0" +
+                          (args[i] == "--scale" ? " (millimetres per pixel)" : " (Hz)");
+                argsOk = false;
+            } else if (args[i] == "--scale") {
+                scale = value;
+            } else {
+                options.filterHz = value;
+            }
             ++i;
         } else {
             argsOk = false;

@@ -65,7 +65,41 @@ int Analyse(const GaitArguments& arguments, const GaitSource& source, std::ostre
         return 1;
     }
     analysis = std::move(run.analysis);
+    // The numbers are written all the same; what they leave out is said.
+    for (const FootWithoutStrides& foot : analysis.feetWithoutStrides) {
+        err << "warning: " << foot.Text() << "\n";
+    }
+    for (const LeftOutStride& s : analysis.parameters.leftOut) {
+        err << "warning: the " << (s.side == FootSide::kRight ? "right" : "left")
+            << " stride of frames " << s.startFrame << "-" << s.endFrame
+            << " is left out: " << s.Reason() << "\n";
+    }
     return 0;
+}
+
+// Why "SIDE=HEEL,TOE" gave no foot: IDs that are no IDs, or the same ID twice.
+std::string FootProblem(const std::string& given, std::size_t equals) {
+    const std::string ids = equals == std::string::npos ? std::string() : given.substr(equals + 1);
+    const std::size_t comma = ids.find(',');
+    if (comma != std::string::npos) {
+        const std::string heel = ids.substr(0, comma);
+        const std::string toe = ids.substr(comma + 1);
+        const auto id = [](const std::string& text) {
+            int value = 0;
+            const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+            return ec == std::errc() && end == text.data() + text.size() && value >= 1 &&
+                   value <= kMaxAngleMarkerId;
+        };
+        if (!heel.empty() && !toe.empty() &&
+            heel.find_first_not_of("0123456789-+") == std::string::npos &&
+            toe.find_first_not_of("0123456789-+") == std::string::npos) {
+            if (!id(heel) || !id(toe)) {
+                return "marker IDs are whole numbers from 1 to 100000";
+            }
+            return "give two different IDs for the heel and the toe";
+        }
+    }
+    return "give SIDE=HEEL,TOE with two marker IDs";
 }
 
 }  // namespace
@@ -91,14 +125,19 @@ int ParseGaitArguments(const std::vector<std::string>& args, GaitArguments& pars
                                   ? std::nullopt
                                   : ParseFootMarkers(std::string_view(given).substr(equals + 1));
             if (!foot) {
-                problem = "--foot " + given + ": give SIDE=HEEL,TOE with two different IDs";
+                problem = "--foot " + given + ": " + FootProblem(given, equals);
                 return 2;
             }
             if (side != "R" && side != "L") {
                 problem = "--foot " + given + ": the side must be R or L";
                 return 1;
             }
-            (side == "R" ? parsed.setup.right : parsed.setup.left) = foot;
+            auto& target = side == "R" ? parsed.setup.right : parsed.setup.left;
+            if (target) {
+                problem = "--foot " + side + " is given twice";
+                return 2;
+            }
+            target = foot;
         } else if (arg == "--pelvis" && hasValue) {
             int id = 0;
             const std::string& text = args[++i];
@@ -109,11 +148,17 @@ int ParseGaitArguments(const std::vector<std::string>& args, GaitArguments& pars
                 return 2;
             }
             parsed.setup.pelvisId = id;
-        } else if (arg == "--scale" && value > 0.0) {
-            parsed.scale = value;
-            ++i;
-        } else if (arg == "--filter" && value > 0.0) {
-            parsed.setup.filterHz = value;
+        } else if ((arg == "--scale" || arg == "--filter") && hasValue) {
+            if (!(value > 0.0)) {
+                problem = arg + " " + Excerpt(args[i + 1]) + ": give a number above 0" +
+                          (arg == "--scale" ? " (millimetres per pixel)" : " (Hz)");
+                return 2;
+            }
+            if (arg == "--scale") {
+                parsed.scale = value;
+            } else {
+                parsed.setup.filterHz = value;
+            }
             ++i;
         } else if (arg == "--angle" && hasValue) {
             std::string why;
@@ -153,8 +198,13 @@ int RunGait(const GaitArguments& arguments, const GaitSource& source, std::ostre
         err << arguments.output << ": the folder cannot be made\n";
         return 1;
     }
-    if (const auto failed = WriteGaitCsvFiles(analysis, arguments.output)) {
-        err << arguments.output << "/" << *failed << ": the file cannot be written\n";
+    const ActionResult written = source.actions->WriteGaitCsv(analysis, arguments.output);
+    if (written.status == ActionResult::kRefused) {
+        err << written.message << "\n" << written.path << "\n";
+        return 1;
+    }
+    if (!written.ok()) {
+        err << written.path << ": the file cannot be written\n";
         return 1;
     }
     return 0;

@@ -18,7 +18,12 @@ int main(int argc, char** argv) {
     // The messages of the core follow the locale; the batch tool reads no user settings.
     // The report draws its pages with Qt's fonts, which need an application without a window.
     std::unique_ptr<QGuiApplication> pages;
-    if (argc > 1 && std::string(argv[1]) == "report") {
+    // The command is the first word that is not the --convert switch, which may come first.
+    int command = 1;
+    while (command < argc && std::string(argv[command]) == "--convert") {
+        ++command;
+    }
+    if (command < argc && std::string(argv[command]) == "report") {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         // Qt's notes on a machine without a desktop session are no news to a batch user.
         qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {

@@ -2,7 +2,10 @@
 // sample, its marker file and calibration, with the user's edited events and without.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <functional>
 
 #include "gait/gait_file.h"
 #include "support/ffmpeg_tool.h"
@@ -43,8 +46,8 @@ TEST_F(CliGaitTest, WritesTheFourFilesAndUsesTheEditedEvents) {
               0)
         << ReadFile(err);
     const std::string events = ReadFile(out + "/events.csv");
-    EXPECT_TRUE(events.starts_with("Frame,Time,Side,Event\r\n28,0.9333,R,HS\r\n") ||
-                events.find("\r\n28,0.9333,R,HS\r\n") != std::string::npos)
+    EXPECT_TRUE(events.starts_with("Frame,Time,Side,Event\r\n28,0.9201,R,HS\r\n") ||
+                events.find("\r\n28,0.9201,R,HS\r\n") != std::string::npos)
         << events;
     const std::string summary = ReadFile(out + "/summary.csv");
     for (const char* row : {"Cadence,", "Speed,", "StrideTime,1.1000,s", "StancePercent,",
@@ -67,7 +70,7 @@ TEST_F(CliGaitTest, WritesTheFourFilesAndUsesTheEditedEvents) {
     EXPECT_EQ(ReadFile(out + "/events.csv"),
               "Frame,Time,Side,Event\r\n30,1.0000,R,HS\r\n63,2.1000,R,HS\r\n");
     ASSERT_EQ(Cli({"gait", video, out, "--foot", "R=5,6", "--detect"}, err), 0);
-    EXPECT_NE(ReadFile(out + "/events.csv").find("\r\n28,0.9333,R,HS\r\n"), std::string::npos);
+    EXPECT_NE(ReadFile(out + "/events.csv").find("\r\n28,0.9203,R,HS\r\n"), std::string::npos);
     WriteFile(kgait, "kivra-gait 7\n");
     EXPECT_EQ(Cli({"gait", video, out, "--foot", "R=5,6"}, err), 1);
     EXPECT_NE(ReadFile(err).find("version 7"), std::string::npos) << ReadFile(err);
@@ -83,6 +86,9 @@ TEST_F(CliGaitTest, WritesTheFourFilesAndUsesTheEditedEvents) {
     std::string info;
     ASSERT_TRUE(kivra::test::RunProgramOutput({"pdfinfo", pdf}, info));
     EXPECT_NE(info.find("Pages:           2"), std::string::npos) << info;
+    // --convert may come before the command.
+    ASSERT_EQ(Cli({"--convert", "report", video, pdf, "--foot", "R=5,6", "--detect"}, err), 0)
+        << ReadFile(err);
 }
 
 TEST_F(CliGaitTest, RefusalsSayWhyWithTheirExitStatus) {
@@ -103,6 +109,132 @@ TEST_F(CliGaitTest, RefusalsSayWhyWithTheirExitStatus) {
     EXPECT_NE(ReadFile(err).find("no marker file"), std::string::npos);
     EXPECT_FALSE(fs::exists(out));
     EXPECT_FALSE(fs::exists(dir.File("r.pdf")));
+}
+
+// Hostile inputs end at once with a message naming what is wrong, and never touch the
+// video's own files, the edited events above all.
+TEST_F(CliGaitTest, HostileInputsAreRefusedWithTheRightMessage) {
+    const std::string out = dir.File("out");
+    const std::string kgait = dir.File("-walk 01.kgait");
+    const std::string lff = dir.File("-walk 01.lff");
+    const std::string band = dir.File("band.csv");
+    struct Case {
+        const char* what;
+        std::function<void()> prepare;
+        std::vector<std::string> args;
+        int status;
+        const char* message;
+    };
+    const std::vector<std::string> feet = {"--foot", "R=5,6", "--foot", "L=7,8"};
+    const auto with = [&](std::vector<std::string> args, const std::vector<std::string>& more) {
+        args.insert(args.end(), more.begin(), more.end());
+        return args;
+    };
+    const auto events = [&](const std::string& text) {
+        return [&, text] { WriteFile(kgait, "kivra-gait 1\n" + text); };
+    };
+    const auto link = [&](const char* name, const std::string& target) {
+        return [&, name, target] {
+            fs::create_directories(out);
+            fs::create_symlink(target, out + "/" + name);
+        };
+    };
+    const auto bandOf = [&](const std::string& text) {
+        return [&, text] { WriteFile(band, text); };
+    };
+    const Case cases[] = {
+        {"events.csv leads to the marker file", link("events.csv", lff),
+         with({"gait", video, out}, feet), 1, "marker file cannot be overwritten"},
+        {"summary.csv leads to the video", link("summary.csv", video),
+         with({"gait", video, out}, feet), 1, "open video cannot be overwritten"},
+        {"a report over the edited events", events("event 28 R HS\n"),
+         with({"report", video, kgait}, feet), 1, "gait events file"},
+        {"a coordinate CSV over the edited events",
+         events("event 28 R HS\n"),
+         {"csv", video, kgait},
+         1,
+         "gait events file"},
+        {"a strike at the last int", events("event 2147483646 R HS\nevent 2147483647 R HS\n"),
+         with({"gait", video, out}, feet), 1, "frame 2147483646 lies outside the play range"},
+        {"strikes beyond the video", events("event 5000 R HS\nevent 5030 R HS\n"),
+         with({"report", video, dir.File("r.pdf")}, feet), 1, "frame 5000 lies outside"},
+        {"a cut-off at half the rate with edited events", events("event 28 R HS\n"),
+         with({"gait", video, out, "--filter", "15", "--angle", "knee=2,3,4"}, feet), 1,
+         "below half the frame rate"},
+        {"a cut-off whose start-up cannot settle",
+         {},
+         with({"gait", video, out, "--filter", "0.0001"}, feet),
+         1,
+         "lowest usable cut-off"},
+        {"a 4 MB word in the events file",
+         [&] { WriteFile(kgait, "kivra-gait 1\n" + std::string(4000000, 'x') + "\n"); },
+         with({"gait", video, out}, feet), 1, "unknown entry \"xxxx"},
+        {"a band of 1e300 degrees", bandOf("Percent,Mean,SD\n0,1e300,1\n100,-1e300,1\n"),
+         with({"report", video, dir.File("r.pdf"), "--reference", band}, feet), 1,
+         "from -360 to 360"},
+        {"a FIFO as the band", [&] { ::mkfifo(band.c_str(), 0600); },
+         with({"report", video, dir.File("r.pdf"), "--reference", band}, feet), 1,
+         "not a regular file"},
+        {"a folder as the band", [&] { fs::create_directory(band); },
+         with({"report", video, dir.File("r.pdf"), "--reference", band}, feet), 1, "a folder"},
+        {"a foot given twice",
+         {},
+         with({"gait", video, out, "--foot", "R=1,2"}, feet),
+         2,
+         "--foot R is given twice"},
+        {"an ID out of range", {}, {"gait", video, out, "--foot", "R=0,6"}, 2, "from 1 to 100000"},
+        {"a zero cut-off",
+         {},
+         with({"gait", video, out, "--filter", "0"}, feet),
+         2,
+         "--filter 0: give a number above 0"},
+        {"a scale that is no number",
+         {},
+         {"kinematics", video, dir.File("k.csv"), "--scale", "nan"},
+         2,
+         "--scale nan: give a number above 0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(out);
+        fs::remove_all(band);
+        fs::remove(kgait);
+        if (c.prepare) {
+            c.prepare();
+        }
+        const std::string before[] = {ReadFile(video), ReadFile(lff), ReadFile(kgait)};
+        EXPECT_EQ(Cli(c.args, err), c.status);
+        const std::string said = ReadFile(err);
+        EXPECT_NE(said.find(c.message), std::string::npos) << said;
+        EXPECT_LT(said.size(), 4000u) << "a message quotes an excerpt, not the file";
+        EXPECT_EQ(ReadFile(video), before[0]);
+        EXPECT_EQ(ReadFile(lff), before[1]);
+        EXPECT_EQ(ReadFile(kgait), before[2]);
+    }
+}
+
+// Numbers too large for a fixed buffer are written in full, never as the buffer's bytes.
+TEST_F(CliGaitTest, HugeLengthsAreWrittenInFull) {
+    const std::string out = dir.File("out");
+    ASSERT_EQ(
+        Cli({"gait", video, out, "--foot", "R=5,6", "--foot", "L=7,8", "--scale", "1e300"}, err), 0)
+        << ReadFile(err);
+    for (const char* name : {"/strides.csv", "/summary.csv"}) {
+        const std::string text = ReadFile(out + name);
+        EXPECT_EQ(text.find('\0'), std::string::npos) << name;
+        for (const auto& row : kivra::test::CsvFields(text)) {
+            for (const std::string& cell : row) {
+                EXPECT_EQ(cell.find_first_not_of("0123456789.-+ RLsmpx%/_abcdefghijklmnopqrstuvwxyz"
+                                                 "ABCDEFGHIJKLMNOPQRSTUVWXYZ"),
+                          std::string::npos)
+                    << name << ": " << cell.substr(0, 80);
+            }
+        }
+    }
+    const std::string summary = ReadFile(out + "/summary.csv");
+    const std::size_t row = summary.find("\nStrideLength,");
+    ASSERT_NE(row, std::string::npos);
+    EXPECT_GT(summary.find(',', row + 14) - row, 300u) << "about 1.3e303 mm, every digit";
 }
 
 }  // namespace

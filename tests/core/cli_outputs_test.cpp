@@ -24,9 +24,9 @@ using kivra::test::RunFfmpeg;
 using kivra::test::TempDir;
 using kivra::test::WriteFile;
 
-// Marker file beside video (named after what the stream reads): play range 4..13, both areas,
-// and IDs 1 and 2 on every frame of the range.
-void StoreMarkers(const std::string& markerFile) {
+// Marker file beside video (named after what the stream reads): play range 4..13, the first
+// `areas` of the two areas, and IDs 1 and 2 on every frame of the range.
+void StoreMarkers(const std::string& markerFile, int areas = 2) {
     CLFFManager markers;
     markers.LoadMarkers("", 100);
     kivra::TrimmingState state;
@@ -34,8 +34,12 @@ void StoreMarkers(const std::string& markerFile) {
     state.rangeEnd = 13;
     state.mode = kivra::kSideMode;
     state.direction = kivra::kLandscape;
-    state.area1 = kivra::AreaFromSaved({0, 0, 80, 60}, 4);
-    state.area2 = kivra::AreaFromSaved({80, 60, 160, 120}, 13);
+    if (areas >= 1) {
+        state.area1 = kivra::AreaFromSaved({0, 0, 80, 60}, 4);
+    }
+    if (areas >= 2) {
+        state.area2 = kivra::AreaFromSaved({80, 60, 160, 120}, 13);
+    }
     kivra::StoreTrimmingState(markers, state);
     for (int f = 4; f <= 13; ++f) {
         markers.SetMarker(0, f, 10.0 + f, 20.0);
@@ -95,6 +99,33 @@ TEST_F(CliOutputsTest, CsvAndKinematicsNeverWriteOverTheVideosOwnFiles) {
     ASSERT_EQ(Run("csv", {video, dir.File("walk.csv")}), 0) << Err();
     EXPECT_EQ(ReadFile(dir.File("walk.csv")).substr(0, 28), "Time,M01_x,M01_y,M02_x,M02_y");
     ASSERT_EQ(Run("kinematics", {video, dir.File("kine.csv")}), 0) << Err();
+}
+
+// The coordinate CSV scales each point by its frame's trimming rectangle: without both areas no
+// frame has one, and the table that would hold no coordinate is refused, saying why and where
+// image pixels are to be had, with nothing written.
+TEST_F(CliOutputsTest, CsvWithoutTrimmingAreasIsRefusedWithTheReason) {
+    const std::string video = dir.File("walk.avi");
+    MakeVideo(video);
+    const struct {
+        int areas;
+        int status;
+    } cases[] = {{0, 1}, {1, 1}, {2, 0}};
+    for (const auto& c : cases) {
+        StoreMarkers(dir.File("walk.lff"), c.areas);
+        const auto before = Snapshot();
+        ASSERT_EQ(Run("csv", {video, dir.File("out.csv")}), c.status) << c.areas << Err();
+        if (c.status != 0) {
+            EXPECT_NE(Err().find("kivra-cli kinematics"), std::string::npos) << Err();
+            EXPECT_EQ(Snapshot(), before) << c.areas;
+        } else {
+            const auto rows = kivra::test::CsvFields(ReadFile(dir.File("out.csv")));
+            ASSERT_EQ(rows.size(), 11u);
+            for (size_t field = 1; field < rows[1].size(); ++field) {
+                EXPECT_FALSE(rows[1][field].empty()) << field;
+            }
+        }
+    }
 }
 
 TEST_F(CliOutputsTest, ExportRefusesTargetsWhoseScratchFilesAreTheVideosOwn) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <numbers>
 #include <random>
 
@@ -16,7 +17,9 @@
 #include "gait/gait_file.h"
 #include "gait/gait_parameters.h"
 #include "gait/gait_setup.h"
+#include "kinematics/butterworth.h"
 #include "markers/lff_manager.h"
+#include "platform/number_text.h"
 #include "support/ffmpeg_tool.h"
 
 namespace {
@@ -271,6 +274,161 @@ TEST(GaitParametersTest, HandMadeEventsGiveTheTextbookNumbers) {
     EXPECT_FALSE(FindParameter(q, "StepLengthSymmetry")->both.mean);
 }
 
+// A lost or stray event never merges or invents a stride: a marker gap and a strike added
+// in mid-stance leave their strides out with the reason, cadence keeps counting real steps,
+// and moments between frames carry into the times.
+TEST(GaitParametersTest, StridesFollowTheWalkingPatternOrAreLeftOutWithTheReason) {
+    using enum GaitEventKind;
+    // At 100 fps: the textbook walk of HandMadeEventsGiveTheTextbookNumbers, a stride longer.
+    const std::vector<GaitEvent> walk = {
+        {0, FootSide::kRight, kHeelStrike},   {10, FootSide::kLeft, kToeOff},
+        {50, FootSide::kLeft, kHeelStrike},   {60, FootSide::kRight, kToeOff},
+        {100, FootSide::kRight, kHeelStrike}, {110, FootSide::kLeft, kToeOff},
+        {150, FootSide::kLeft, kHeelStrike},  {160, FootSide::kRight, kToeOff},
+        {200, FootSide::kRight, kHeelStrike}, {210, FootSide::kLeft, kToeOff},
+        {250, FootSide::kLeft, kHeelStrike}};
+    const auto without = [&](int frame) {
+        std::vector<GaitEvent> e;
+        std::copy_if(walk.begin(), walk.end(), std::back_inserter(e),
+                     [&](const GaitEvent& x) { return x.frame != frame; });
+        return e;
+    };
+    auto with = walk;
+    with.push_back({30, FootSide::kRight, kHeelStrike});  // in the right foot's stance
+    auto late = walk;
+    late[4].moment = 100.5;  // the strike between frames 100 and 101
+    struct Case {
+        const char* what;
+        std::vector<GaitEvent> events;
+        int gapFrom, gapTo;  // of the right heel marker; -1: none
+        std::size_t strides;
+        std::vector<std::string> leftOut;  // "R 0-100: reason"
+        double cadence;
+    };
+    const std::string pattern =
+        "the events between do not follow the walking pattern (HS, opposite TO, opposite HS, "
+        "TO, HS)";
+    const Case cases[] = {
+        {"the whole walk", walk, -1, -1, 4, {}, 120.0},
+        {"a strike lost in a gap",
+         without(100),
+         97,
+         103,
+         1,
+         {"R 0-200: gap in the right heel marker, frames 97-103",
+          "L 50-150: gap in the right heel marker, frames 97-103"},
+         120.0},
+        {"a strike added in mid-stance",
+         with,
+         -1,
+         -1,
+         3,
+         {"R 0-30: " + pattern, "R 30-100: " + pattern},
+         120.0},
+        {"a strike between frames", late, -1, -1, 4, {}, 120.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        GaitParameterInput input;
+        input.fps = 100.0;
+        MarkerTrack heel = Line(0, 260, 0.0, 10.0);
+        if (c.gapFrom >= 0) {
+            heel.frames.erase(heel.frames.begin() + c.gapFrom, heel.frames.begin() + c.gapTo + 1);
+            heel.points.erase(heel.points.begin() + c.gapFrom, heel.points.begin() + c.gapTo + 1);
+        }
+        input.feet = {{FootSide::kRight, heel, Line(0, 260, 0.0, 10.0)},
+                      {FootSide::kLeft, Line(0, 260, 0.0, 10.0), Line(0, 260, 0.0, 10.0)}};
+        auto events = c.events;
+        std::sort(events.begin(), events.end());
+        const GaitParameters p = ComputeGaitParameters(events, input);
+        EXPECT_EQ(p.strides.size(), c.strides);
+        std::vector<std::string> leftOut;
+        for (const LeftOutStride& s : p.leftOut) {
+            leftOut.push_back(std::string(SideName(s.side)) + " " + std::to_string(s.startFrame) +
+                              "-" + std::to_string(s.endFrame) + ": " + s.Reason());
+        }
+        EXPECT_EQ(leftOut, c.leftOut);
+        for (const StrideParameters& s : p.strides) {
+            EXPECT_NEAR(s.strideTime, 1.0, 0.006) << s.startFrame;
+            ASSERT_TRUE(s.doubleSupportPercent) << s.startFrame;
+            EXPECT_NEAR(*s.doubleSupportPercent, 20.0, 1.0) << s.startFrame;
+        }
+        EXPECT_NEAR(*FindParameter(p, "Cadence")->both.mean, c.cadence, 0.7);
+    }
+    // The moment, not the frame, times the strides around it.
+    GaitParameterInput input;
+    input.fps = 100.0;
+    input.feet = {{FootSide::kRight, Line(0, 260, 0.0, 10.0), {}},
+                  {FootSide::kLeft, Line(0, 260, 0.0, 10.0), {}}};
+    const GaitParameters p = ComputeGaitParameters(late, input);
+    ASSERT_EQ(p.strides.size(), 4u);
+    EXPECT_DOUBLE_EQ(p.strides[0].strideTime, 1.005);
+    EXPECT_DOUBLE_EQ(*p.strides[0].stepTime, 0.505);
+    EXPECT_DOUBLE_EQ(*p.strides[0].strideLength, 1005.0);  // the heel between frames
+}
+
+// Damaged numbers stay out of the results: a non-finite heel spoils only its own stride, a
+// list of 200,000 strikes is read in one pass, and a cut-off too low to settle is refused.
+TEST(GaitParametersTest, DamagedNumbersAndHugeListsStayBounded) {
+    using enum GaitEventKind;
+    GaitParameterInput input;
+    input.fps = 100.0;
+    input.feet = {{FootSide::kRight, Line(0, 220, 0.0, 10.0), {}},
+                  {FootSide::kLeft, Line(0, 220, 0.0, 10.0), {}}};
+    input.feet[0].heel.points[0].x = -std::numeric_limits<double>::infinity();
+    GaitAnalysis analysis;
+    analysis.fps = 100.0;
+    analysis.events = {{0, FootSide::kRight, kHeelStrike},   {10, FootSide::kLeft, kToeOff},
+                       {50, FootSide::kLeft, kHeelStrike},   {60, FootSide::kRight, kToeOff},
+                       {100, FootSide::kRight, kHeelStrike}, {110, FootSide::kLeft, kToeOff},
+                       {150, FootSide::kLeft, kHeelStrike}};
+    analysis.parameters = ComputeGaitParameters(analysis.events, input);
+    const ParameterSummary* length = FindParameter(analysis.parameters, "StrideLength");
+    EXPECT_EQ(length->both.count, 1);
+    EXPECT_DOUBLE_EQ(*length->both.mean, 1000.0);  // the left stride alone
+    EXPECT_NE(FormatStridesCsv(analysis).find("\r\nR,0,100,1.0000,0.6000,0.4000,60.00,,"),
+              std::string::npos)
+        << FormatStridesCsv(analysis);
+    EXPECT_EQ(FormatSummaryCsv(analysis).find("nan"), std::string::npos);
+    EXPECT_EQ(FormatSummaryCsv(analysis).find("inf"), std::string::npos);
+
+    std::vector<GaitEvent> many;
+    for (int f = 0; f < 200000; ++f) {
+        many.push_back({f * 2, FootSide::kRight, f % 2 == 0 ? kHeelStrike : kToeOff});
+    }
+    input.feet.pop_back();
+    input.feet[0].heel = Line(0, 400000, 0.0, 1.0);
+    input.feet[0].toe = input.feet[0].heel;
+    const GaitParameters p = ComputeGaitParameters(many, input);
+    EXPECT_EQ(p.strides.size(), 99999u);
+    EXPECT_TRUE(p.leftOut.empty());
+
+    EXPECT_FALSE(ZeroLagLowPass::Make(0.0001, 30.0));
+    EXPECT_NE(CutoffProblem(0.0001, 30.0)
+                  .find("lowest usable cut-off at 30.000 frames per "
+                        "second is 0.0009 Hz"),
+              std::string::npos)
+        << CutoffProblem(0.0001, 30.0);
+    EXPECT_NE(CutoffProblem(15.0, 30.0).find("below half the frame rate"), std::string::npos);
+    EXPECT_EQ(CutoffProblem(6.0, 30.0), "");
+    // At the lowest usable cut-off the start-up has settled: a slow drift comes back as it went.
+    const auto lowest = ZeroLagLowPass::Make(ZeroLagLowPass::LowestCutoff(30.0), 30.0);
+    ASSERT_TRUE(lowest);
+    std::vector<double> drift;
+    for (int i = 0; i < 40; ++i) {
+        drift.push_back(10.0 + 0.5 * i);
+    }
+    const std::vector<double> filtered = lowest->Run(drift);
+    for (std::size_t i = 0; i < drift.size(); ++i) {
+        EXPECT_NEAR(filtered[i], drift[i], 0.01) << i;
+    }
+
+    // A message quotes a short excerpt, never splitting a character.
+    EXPECT_EQ(Excerpt(std::string(5000, 'x')), std::string(40, 'x') + "...");
+    EXPECT_EQ(Excerpt(std::string(39, 'a') + "歩行"), std::string(39, 'a') + "...");
+    EXPECT_EQ(Excerpt("short"), "short");
+}
+
 TEST(GaitCyclesTest, StridesResampledAveragedAndTheReferenceBandRead) {
     AngleSeries knee{"knee", {}, {}};
     for (int f = 0; f <= 220; ++f) {
@@ -331,12 +489,23 @@ TEST(GaitFileTest, RoundTripAndDamagedFilesRefusedWithTheirReason) {
     EXPECT_EQ(read.events, events);
     EXPECT_EQ(ParseGaitFile("# by hand\nkivra-gait 1\r\n\nevent 5 R TO\r\n").events,
               (std::vector<GaitEvent>{{5, FootSide::kRight, kToeOff}}));
+    // Moments between frames survive an edit of another event; whole frames stay version 1.
+    EXPECT_TRUE(FormatGaitFile(events).starts_with("kivra-gait 1\n"));
+    std::vector<GaitEvent> moments = events;
+    moments[1].moment = 30.625;
+    EXPECT_EQ(FormatGaitFile(moments),
+              "kivra-gait 2\nevent 3 L TO\nevent 31 R HS 30.625\nevent 52 L HS\n");
+    const GaitFileRead back = ParseGaitFile(FormatGaitFile(moments));
+    ASSERT_EQ(back.events.size(), 3u);
+    EXPECT_EQ(back.events[1].moment, 30.625);
+    EXPECT_EQ(back.events[2].moment, 52.0);
 
     for (const char* bad :
-         {"", "kivra-gait 2\n", "kivra-calibration 1\n", "kivra-gait 1\nevent 5 X HS\n",
-          "kivra-gait 1\nevent 5 R XX\n", "kivra-gait 1\nevent -5 R HS\n",
-          "kivra-gait 1\nevent 99999999999 R HS\n", "kivra-gait 1\nevent 5 R\n",
-          "kivra-gait 1\nstride 1 2\n"}) {
+         {"", "kivra-gait 3\n", "kivra-calibration 1\n", "kivra-gait 1\nevent 5 X HS\n",
+          "kivra-gait 1\nevent 5 R HS 5.2\n", "kivra-gait 2\nevent 5 R HS 5.6\n",
+          "kivra-gait 2\nevent 5 R HS nan\n", "kivra-gait 1\nevent 5 R XX\n",
+          "kivra-gait 1\nevent -5 R HS\n", "kivra-gait 1\nevent 99999999999 R HS\n",
+          "kivra-gait 1\nevent 5 R\n", "kivra-gait 1\nstride 1 2\n"}) {
         const GaitFileRead damaged = ParseGaitFile(bad);
         EXPECT_EQ(damaged.status, GaitFileRead::kDamaged) << bad;
         EXPECT_FALSE(damaged.problem.empty()) << bad;
@@ -488,7 +657,10 @@ TEST(GaitSampleTest, EventsAndParametersMatchTheRenderedWalk) {
             return *FindParameter(a.parameters, name)->both.mean;
         };
         EXPECT_NEAR(mean("StrideTime"), TrueParameter("StrideTime"), 0.02);
-        EXPECT_NEAR(mean("StancePercent"), TrueParameter("StancePercent"), 3.0);
+        // The sample's heel lands without speed and its ball stays down until the toe leaves,
+        // unlike a real foot: its moments come half a frame early and late.
+        EXPECT_NEAR(mean("StancePercent"), TrueParameter("StancePercent"), 3.5);
+        EXPECT_LT(*FindParameter(a.parameters, "StepTimeSymmetry")->both.mean, 2.0);
         EXPECT_NEAR(mean("StrideLength"), TrueParameter("StrideLength"),
                     0.01 * TrueParameter("StrideLength"));
         EXPECT_NEAR(mean("StepLength"), TrueParameter("StepLength"),

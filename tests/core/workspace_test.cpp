@@ -221,4 +221,17 @@ TEST_F(WorkspaceTest, RefusedActionsChangeNothing) {
     EXPECT_EQ(f.doc.Annotations()->m_markers.HasMarkers(2), true);
 }
 
+// The gait events file removed by Detect Again: one that cannot go is a failure naming it.
+TEST_F(WorkspaceTest, AGaitEventsFileThatCannotBeRemovedIsAFailureNamingIt) {
+    EXPECT_EQ(f.workspace.RemoveGaitEvents().stage, ActionResult::kNoVideo);
+    OpenAndClick();
+    const std::string kgait = f.workspace.GaitEventsPath();
+    fs::create_directory(kgait);
+    ASSERT_TRUE(WriteFile(kgait + "/notes.txt", "x"));
+    const ActionResult removed = f.workspace.RemoveGaitEvents();
+    EXPECT_EQ(removed.status, ActionResult::kFailed);
+    EXPECT_EQ(removed.path, kgait);
+    EXPECT_TRUE(fs::exists(kgait + "/notes.txt"));
+}
+
 }  // namespace

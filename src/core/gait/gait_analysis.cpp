@@ -1,22 +1,16 @@
 #include "gait/gait_analysis.h"
 
-#include <charconv>
+#include <algorithm>
 
+#include "gait/gait_event_list.h"
+#include "kinematics/butterworth.h"
 #include "kinematics/kinematics_table.h"
 #include "markers/lff_manager.h"
+#include "platform/number_text.h"
 #include "platform/replace_file.h"
 
 namespace kivra {
 namespace {
-
-void AppendFixed(std::string& out, const std::optional<double>& v, int decimals) {
-    if (!v) {
-        return;
-    }
-    char buf[64];
-    const auto res = std::to_chars(buf, buf + sizeof buf, *v, std::chars_format::fixed, decimals);
-    out.append(buf, res.ptr);
-}
 
 bool HasData(const CLFFManager& store, int id, int first, int last) {
     for (const T_MARKER& m : store.Row(id - 1)) {
@@ -46,7 +40,29 @@ std::vector<AngleSeries> AngleSeriesOf(const CLFFManager& store, int first, int 
     return series;
 }
 
+// The most frames in a row the track has.
+int LongestRun(const MarkerTrack& track) {
+    int longest = 0;
+    int run = 0;
+    for (std::size_t i = 0; i < track.frames.size(); ++i) {
+        run = i > 0 && track.frames[i] == track.frames[i - 1] + 1 ? run + 1 : 1;
+        longest = std::max(longest, run);
+    }
+    return longest;
+}
+
 }  // namespace
+
+std::string FootWithoutStrides::Text() const {
+    const std::string foot = side == FootSide::kRight ? "the right foot" : "the left foot";
+    if (why == kTooFewFrames) {
+        return foot + " gives no stride: its markers have at most " + std::to_string(longestRun) +
+               " frames in a row in the play range, and a stance needs " +
+               std::to_string(neededRun) + " to be seen";
+    }
+    return foot + " gives no stride: " + std::to_string(strikes) +
+           " heel strike(s) in the play range, and a stride needs two with a toe-off between";
+}
 
 std::vector<GaitMarkerWithoutData> GaitMarkersWithoutData(const CLFFManager& store,
                                                           const GaitAnalysisOptions& options,
@@ -84,6 +100,19 @@ GaitAnalysis AnalyseGait(const CLFFManager& store, int first, int last, double f
         analysis.error = "no foot markers are chosen";
         return analysis;
     }
+    // The same rule whether the events are detected or given: the cycle curves filter too.
+    if (options.setup.filterHz != 0.0) {
+        if (std::string problem = CutoffProblem(options.setup.filterHz, fps); !problem.empty()) {
+            analysis.error = std::move(problem);
+            return analysis;
+        }
+    }
+    if (options.events) {
+        if (auto outside = EventOutsideRange(*options.events, first, last)) {
+            analysis.error = std::move(*outside);
+            return analysis;
+        }
+    }
     const std::vector<FootTrack> feet = FootTracksOf(store, options.setup, first, last);
     const EventDetection detection = DetectGaitEvents(feet, {fps, options.setup.filterHz});
     if (options.events) {
@@ -109,6 +138,26 @@ GaitAnalysis AnalyseGait(const CLFFManager& store, int first, int last, double f
     analysis.parameters = ComputeGaitParameters(analysis.events, input);
     analysis.cycles = BuildCycleCurves(AngleSeriesOf(store, first, last, fps, options),
                                        analysis.parameters.strides);
+    for (const FootTrack& foot : feet) {
+        const auto ofFoot = [&](const auto& s) { return s.side == foot.side; };
+        if (std::any_of(analysis.parameters.strides.begin(), analysis.parameters.strides.end(),
+                        ofFoot) ||
+            std::any_of(analysis.parameters.leftOut.begin(), analysis.parameters.leftOut.end(),
+                        ofFoot)) {
+            continue;
+        }
+        FootWithoutStrides problem;
+        problem.side = foot.side;
+        problem.neededRun = MinimumRunFrames(fps);
+        problem.longestRun = std::min(LongestRun(foot.heel), LongestRun(foot.toe));
+        problem.strikes = static_cast<int>(
+            std::count_if(analysis.events.begin(), analysis.events.end(), [&](const GaitEvent& e) {
+                return e.side == foot.side && e.kind == GaitEventKind::kHeelStrike;
+            }));
+        problem.why = problem.longestRun < problem.neededRun ? FootWithoutStrides::kTooFewFrames
+                                                             : FootWithoutStrides::kTooFewStrikes;
+        analysis.feetWithoutStrides.push_back(problem);
+    }
     return analysis;
 }
 
@@ -116,9 +165,9 @@ std::string FormatEventsCsv(const GaitAnalysis& analysis) {
     std::string out = "Frame,Time,Side,Event\r\n";
     for (const GaitEvent& e : analysis.events) {
         out += std::to_string(e.frame) + ",";
-        AppendFixed(out,
-                    analysis.fps > 0 ? std::optional<double>(e.frame / analysis.fps) : std::nullopt,
-                    4);
+        AppendFixed(
+            out, analysis.fps > 0 ? std::optional<double>(e.moment / analysis.fps) : std::nullopt,
+            4);
         out += std::string(",") + SideName(e.side) + "," + EventName(e.kind) + "\r\n";
     }
     return out;
@@ -164,6 +213,14 @@ std::string FormatSummaryCsv(const GaitAnalysis& analysis) {
         row(p.name + "_L_SD", p.left.sd, p.unit);
         out += p.name + "_Count," + std::to_string(p.both.count) + ",strides\r\n";
     }
+    // Strikes that make no stride, each with its reason, so that no number hides a lost event.
+    const auto& leftOut = analysis.parameters.leftOut;
+    out += "StridesLeftOut," + std::to_string(leftOut.size()) + ",strides\r\n";
+    for (const LeftOutStride& s : leftOut) {
+        out += std::string("StrideLeftOut_") + SideName(s.side) + "," +
+               std::to_string(s.startFrame) + ",\"frames " + std::to_string(s.startFrame) + "-" +
+               std::to_string(s.endFrame) + ": " + s.Reason() + "\"\r\n";
+    }
     return out;
 }
 
@@ -195,14 +252,12 @@ std::string FormatCyclesCsv(const GaitAnalysis& analysis) {
 
 std::optional<std::string> WriteGaitCsvFiles(const GaitAnalysis& analysis,
                                              const std::string& folder) {
-    const std::pair<const char*, std::string> files[] = {
-        {"events.csv", FormatEventsCsv(analysis)},
-        {"strides.csv", FormatStridesCsv(analysis)},
-        {"summary.csv", FormatSummaryCsv(analysis)},
-        {"cycles.csv", FormatCyclesCsv(analysis)}};
-    for (const auto& [name, text] : files) {
-        if (!ReplaceFileContents(folder + "/" + name, text)) {
-            return std::string(name);
+    const std::string texts[] = {FormatEventsCsv(analysis), FormatStridesCsv(analysis),
+                                 FormatSummaryCsv(analysis), FormatCyclesCsv(analysis)};
+    static_assert(std::size(texts) == std::size(kGaitCsvFileNames));
+    for (std::size_t i = 0; i < std::size(texts); ++i) {
+        if (!ReplaceFileContents(folder + "/" + kGaitCsvFileNames[i], texts[i])) {
+            return std::string(kGaitCsvFileNames[i]);
         }
     }
     return std::nullopt;

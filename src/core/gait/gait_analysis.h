@@ -23,12 +23,26 @@ struct GaitAnalysisOptions {
     std::optional<std::vector<GaitEvent>> events;  // as edited; nothing: detect them
 };
 
+// A foot the setup names that gives no stride at all, and why, for the user.
+struct FootWithoutStrides {
+    enum Why { kTooFewFrames, kTooFewStrikes };
+    FootSide side = FootSide::kRight;
+    Why why = kTooFewStrikes;
+    int longestRun = 0;  // kTooFewFrames: its markers' most frames in a row
+    int neededRun = 0;   // the frames in a row a stance needs to be seen
+    int strikes = 0;     // kTooFewStrikes: its heel strikes in the range
+
+    // "the left foot gives no stride: ...", for the command line.
+    std::string Text() const;
+};
+
 struct GaitAnalysis {
     std::vector<GaitEvent> events;
     bool detected = false;  // the events were detected now, not taken as given
     FloorLine floor;
     GaitParameters parameters;
     std::vector<AngleCycles> cycles;
+    std::vector<FootWithoutStrides> feetWithoutStrides;
     double fps = 0.0;
     std::string error;  // why there is no analysis, in words; empty otherwise
 };
@@ -47,11 +61,16 @@ GaitAnalysis AnalyseGait(const CLFFManager& store, int first, int last, double f
                          const GaitAnalysisOptions& options);
 
 // events.csv, strides.csv, summary.csv and cycles.csv of the analysis: decimal points in every
-// locale, CR LF line ends, empty fields where a value cannot be computed.
+// locale, CR LF line ends, empty fields where a value cannot be computed. An event's Frame is
+// the nearest frame, its Time the moment between frames. summary.csv ends with
+// "StridesLeftOut,N,strides" and a row "StrideLeftOut_R,START,"frames A-B: reason"" for each.
 std::string FormatEventsCsv(const GaitAnalysis& analysis);
 std::string FormatStridesCsv(const GaitAnalysis& analysis);
 std::string FormatSummaryCsv(const GaitAnalysis& analysis);
 std::string FormatCyclesCsv(const GaitAnalysis& analysis);
+// The names of the four files, in the order they are written.
+inline constexpr const char* kGaitCsvFileNames[] = {"events.csv", "strides.csv", "summary.csv",
+                                                    "cycles.csv"};
 // Writes the four files into folder (which must exist), each replaced in one step; the name
 // of the first that could not be written, or nothing.
 std::optional<std::string> WriteGaitCsvFiles(const GaitAnalysis& analysis,

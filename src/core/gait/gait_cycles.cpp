@@ -3,11 +3,16 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <fstream>
+#include <filesystem>
 #include <sstream>
+
+#include "platform/number_text.h"
+#include "platform/read_only_file.h"
 
 namespace kivra {
 namespace {
+
+constexpr double kMaxBandDegrees = 360.0;
 
 std::optional<double> ValueAt(const AngleSeries& series, int frame) {
     const auto it = std::lower_bound(series.frames.begin(), series.frames.end(), frame);
@@ -132,21 +137,36 @@ std::optional<double> CyclePosition(const std::vector<StrideParameters>& strides
 }
 
 ReferenceBandResult ReadReferenceBand(const std::string& path) {
-    constexpr std::uintmax_t kMaxBytes = 1 << 20;
+    constexpr std::uint64_t kMaxBytes = 1 << 20;
     ReferenceBandResult result;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::error_code ec;
+    const auto type = std::filesystem::status(path, ec).type();
+    if (type == std::filesystem::file_type::not_found) {
+        result.error = "there is no such file";
+        return result;
+    }
+    // A folder, a FIFO or a device is no table, and a FIFO would never end a read.
+    if (type != std::filesystem::file_type::regular) {
+        result.error = type == std::filesystem::file_type::directory
+                           ? "this is a folder, not a file"
+                           : "this is not a regular file";
+        return result;
+    }
+    const ReadOnlyFile file(path);
+    if (!file.ok()) {
         result.error = "the file cannot be read";
         return result;
     }
-    std::string bytes;
-    bytes.resize(kMaxBytes + 1);
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    if (bytes.size() > kMaxBytes) {
+    if (file.size() > kMaxBytes) {
         result.error = "the file is larger than 1 MB";
         return result;
     }
+    const std::vector<uint8_t> read = file.ReadUpTo(0, file.size());
+    if (read.size() != file.size()) {
+        result.error = "the file cannot be read";
+        return result;
+    }
+    const std::string bytes(read.begin(), read.end());
     std::istringstream lines(bytes);
     std::string line;
     std::getline(lines, line);  // header
@@ -168,11 +188,18 @@ ReferenceBandResult ReadReferenceBand(const std::string& path) {
             start = end + 1;
         }
         if (!ok) {
-            result.error = "line " + std::to_string(number) + " is not Percent,Mean,SD";
+            result.error = "line " + std::to_string(number) + " is not Percent,Mean,SD: \"" +
+                           Excerpt(line) + "\"";
             return result;
         }
         if (values[2] < 0.0) {
             result.error = "line " + std::to_string(number) + ": a negative SD";
+            return result;
+        }
+        // Joint angles in degrees: anything wider is another quantity or a damaged file.
+        if (std::abs(values[1]) > kMaxBandDegrees || values[2] > kMaxBandDegrees) {
+            result.error = "line " + std::to_string(number) +
+                           ": Mean and SD are joint angles in degrees, from -360 to 360";
             return result;
         }
         if (!percent.empty() && values[0] <= percent.back()) {
@@ -183,7 +210,11 @@ ReferenceBandResult ReadReferenceBand(const std::string& path) {
         mean.push_back(values[1]);
         sd.push_back(values[2]);
     }
-    if (percent.empty() || percent.front() > 0.0 || percent.back() < 100.0) {
+    if (percent.empty()) {
+        result.error = "the file holds no Percent,Mean,SD rows";
+        return result;
+    }
+    if (percent.front() > 0.0 || percent.back() < 100.0) {
         result.error = "the percents do not cover 0 to 100";
         return result;
     }

@@ -55,8 +55,9 @@ struct ReferenceBandResult {
 };
 
 // "Percent,Mean,SD" with a header line, percents ascending from 0 to 100 (any spacing; values
-// between rows are interpolated). Refused: a missing or unreadable file, a file over 1 MB, a
-// row that does not parse, percents out of order or not covering 0 and 100.
+// between rows are interpolated), in degrees. Refused: a missing or unreadable file, anything
+// but a regular file (never waiting on a FIFO), a file over 1 MB, a row that does not parse,
+// percents out of order or not covering 0 and 100, degrees beyond +-360.
 ReferenceBandResult ReadReferenceBand(const std::string& path);
 
 }  // namespace kivra

@@ -23,6 +23,7 @@ bool GaitEventList::Add(const GaitEvent& event, int first, int last) {
 bool GaitEventList::Move(const GaitEvent& event, int toFrame, int first, int last) {
     GaitEvent moved = event;
     moved.frame = toFrame;
+    moved.moment = toFrame;  // placed by hand on a frame
     if (toFrame < first || toFrame > last || moved == event ||
         !std::binary_search(events_.begin(), events_.end(), event) ||
         std::binary_search(events_.begin(), events_.end(), moved)) {
@@ -51,6 +52,20 @@ std::optional<GaitEvent> GaitEventList::Nearest(int frame, int within) const {
         }
     }
     return best;
+}
+
+std::optional<std::string> EventOutsideRange(const std::vector<GaitEvent>& events, int first,
+                                             int last) {
+    for (const GaitEvent& e : events) {
+        if (e.frame < first || e.frame > last) {
+            return std::string(e.side == FootSide::kRight ? "a right " : "a left ") +
+                   (e.kind == GaitEventKind::kHeelStrike ? "heel strike" : "toe-off") +
+                   " at frame " + std::to_string(e.frame) +
+                   " lies outside the play range (frames " + std::to_string(first) + " to " +
+                   std::to_string(last) + ")";
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace kivra

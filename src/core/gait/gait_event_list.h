@@ -3,6 +3,7 @@
 // changing anything, so each taken one can become one undo step. Owned beside the editing
 // session; the window shows the list, the timeline its ticks.
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "gait/gait_events.h"
@@ -27,5 +28,10 @@ public:
 private:
     std::vector<GaitEvent> events_;
 };
+
+// "a right heel strike at frame 5000 lies outside the play range (frames 0 to 199)" for the
+// first event outside first ... last, or nothing.
+std::optional<std::string> EventOutsideRange(const std::vector<GaitEvent>& events, int first,
+                                             int last);
 
 }  // namespace kivra

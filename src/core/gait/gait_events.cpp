@@ -202,66 +202,106 @@ FloorFit FitFloor(const std::vector<MarkerRuns>& markers) {
     return fit;
 }
 
-// The moment (in run indices, fractional) at which the distance to the resting point reaches
-// zero, from the frames just outside the resting band. step is -1 for an arrival (look back
-// from the first resting index edge) and +1 for a departure. Movement near rest is either
-// about linear in time or, easing in or out, about quadratic: the model that fits the nearby
-// distances better decides.
-double ExtrapolatedMoment(const std::vector<double>& distance, int edge, int step, double band) {
-    std::vector<double> t, d;
-    for (int k = 1; k <= 4; ++k) {
-        const int i = edge + step * k;
-        if (i < 0 || i >= static_cast<int>(distance.size())) {
-            break;
+// The walking speed along the floor in pixels per frame: successive resting places of one
+// marker lie a stride apart, so their distance over the frames between them, pooled over the
+// markers. Without two resting places on any marker, the tracks' mean pace.
+double WalkingSpeed(const std::vector<MarkerRuns>& markers,
+                    const std::vector<std::vector<const Rest*>>& grounded, const FloorLine& floor) {
+    const auto middle = [](const Rest& r) { return r.run->firstFrame + 0.5 * (r.first + r.last); };
+    double distance = 0.0;
+    double frames = 0.0;
+    for (const std::vector<const Rest*>& rests : grounded) {
+        for (std::size_t k = 1; k < rests.size(); ++k) {
+            const double along =
+                floor.Progression(rests[k]->point) - floor.Progression(rests[k - 1]->point);
+            const double span = middle(*rests[k]) - middle(*rests[k - 1]);
+            if (along > 0.0 && span > 0.0) {
+                distance += along;
+                frames += span;
+            }
         }
-        if (distance[i] <= band) {
-            continue;
-        }
-        if (!d.empty() && distance[i] <= d.back()) {
-            break;  // no longer moving away from the resting point
-        }
-        t.push_back(static_cast<double>(i));
-        d.push_back(distance[i]);
     }
-    if (d.empty()) {
-        return static_cast<double>(edge);
+    if (frames > 0.0) {
+        return distance / frames;
     }
-    if (d.size() == 1) {
-        // One frame outside: the moment lies between it and the edge, nearer the edge the
-        // smaller its distance is against the band.
-        const double share = std::clamp(band / d[0], 0.0, 1.0);
-        return edge + step * (1.0 - share) * 0.5;
+    for (const MarkerRuns& marker : markers) {
+        for (const Run& run : marker.runs) {
+            distance +=
+                floor.Progression(run.points.back()) - floor.Progression(run.points.front());
+            frames += static_cast<double>(run.points.size() - 1);
+        }
     }
-    // Fits value = a + b * t; returns the root t0 = -a / b and the squared error in distance.
-    const auto fitRoot = [&](bool quadratic, double& sse) {
-        const std::size_t n = d.size();
-        double st = 0, sv = 0, stt = 0, stv = 0;
-        for (std::size_t i = 0; i < n; ++i) {
-            const double v = quadratic ? std::sqrt(d[i]) : d[i];
-            st += t[i];
-            sv += v;
-            stt += t[i] * t[i];
-            stv += t[i] * v;
+    return frames > 0.0 ? distance / frames : 0.0;
+}
+
+// Forward steps along the floor between successive points of a run: step[i] lies between
+// points i and i + 1, at i + 0.5.
+std::vector<double> ForwardSteps(const Run& run, const FloorLine& floor) {
+    std::vector<double> steps;
+    for (std::size_t i = 0; i + 1 < run.points.size(); ++i) {
+        steps.push_back(floor.Progression(run.points[i + 1]) - floor.Progression(run.points[i]));
+    }
+    return steps;
+}
+
+// The stillest step of a rest: where the search for its strike and toe-off starts.
+int StillestStep(const std::vector<double>& steps, const Rest& rest) {
+    int best = std::min(rest.first, static_cast<int>(steps.size()) - 1);
+    for (int i = best; i <= rest.last && i < static_cast<int>(steps.size()); ++i) {
+        if (std::abs(steps[i]) < std::abs(steps[best])) {
+            best = i;
         }
-        const double den = n * stt - st * st;
-        const double b = den != 0.0 ? (n * stv - st * sv) / den : 0.0;
-        const double a = (sv - b * st) / n;
-        sse = 0.0;
-        for (std::size_t i = 0; i < n; ++i) {
-            const double v = a + b * t[i];
-            const double predicted = quadratic ? v * v : v;
-            sse += (predicted - d[i]) * (predicted - d[i]);
-        }
-        return b != 0.0 ? -a / b : static_cast<double>(edge);
-    };
-    double linearError = 0.0;
-    double quadraticError = 0.0;
-    const double linear = fitRoot(false, linearError);
-    const double quadratic = fitRoot(true, quadraticError);
-    const double root = quadraticError < linearError ? quadratic : linear;
-    // The moment lies within a frame of the band's edge, on either side: the marker may have
-    // crept within the band before it came to rest.
-    return std::clamp(root, edge - 1.0, edge + 1.0);
+    }
+    return best;
+}
+
+// The moment, in run indices, at which the forward step falls through level on the way into the
+// rest around step `still`: nothing unless a swing (steps past twice the level within `swing`
+// steps) leads into it and steps on both sides bracket the crossing.
+std::optional<double> StrikeMoment(const std::vector<double>& steps, int still, double level,
+                                   int swing) {
+    if (steps[still] > level) {
+        return std::nullopt;  // a rest that never slows down enough
+    }
+    int i = still - 1;
+    while (i >= 0 && steps[i] <= level) {
+        --i;
+    }
+    if (i < 1) {
+        return std::nullopt;  // the run starts in stance, or too close to the crossing
+    }
+    bool swinging = false;
+    for (int k = std::max(0, i - swing); k <= i; ++k) {
+        swinging = swinging || steps[k] > 2.0 * level;
+    }
+    if (!swinging) {
+        return std::nullopt;
+    }
+    return i + 0.5 + (steps[i] - level) / (steps[i] - steps[i + 1]);
+}
+
+// The same for the step rising through level on the way out of the rest.
+std::optional<double> ToeOffMoment(const std::vector<double>& steps, int still, double level,
+                                   int swing) {
+    const int n = static_cast<int>(steps.size());
+    if (steps[still] > level) {
+        return std::nullopt;
+    }
+    int i = still + 1;
+    while (i < n && steps[i] <= level) {
+        ++i;
+    }
+    if (i + 1 >= n) {
+        return std::nullopt;  // the run ends in stance, or too close to the crossing
+    }
+    bool swinging = false;
+    for (int k = i; k < n && k <= i + swing; ++k) {
+        swinging = swinging || steps[k] > 2.0 * level;
+    }
+    if (!swinging) {
+        return std::nullopt;
+    }
+    return i - 0.5 + (level - steps[i - 1]) / (steps[i] - steps[i - 1]);
 }
 
 }  // namespace
@@ -282,6 +322,13 @@ std::optional<ImagePoint> MarkerTrack::At(int frame) const {
     return points[static_cast<std::size_t>(it - frames.begin())];
 }
 
+int MinimumRunFrames(double fps) {
+    // A foot rests on the floor for a good part of a stride; a pause shorter than about
+    // 150 ms is a swing turning, not a stance. At least three frames to see one, and a swing
+    // as long around it.
+    return 2 * std::max(3, static_cast<int>(std::lround(0.15 * fps)));
+}
+
 double FloorLine::Progression(ImagePoint point) const {
     return direction * (point.x + slope * point.y) / std::sqrt(1.0 + slope * slope);
 }
@@ -297,13 +344,11 @@ EventDetection DetectGaitEvents(const std::vector<FootTrack>& feet,
     if (options.filterHz > 0.0) {
         filter = ZeroLagLowPass::Make(options.filterHz, options.fps);
         if (!filter) {
-            result.error = "the filter's cut-off must lie below half the frame rate";
+            result.error = CutoffProblem(options.filterHz, options.fps);
             return result;
         }
     }
-    // A foot rests on the floor for a good part of a stride; a pause shorter than about
-    // 150 ms is a swing turning, not a stance. At least three frames to see one.
-    const int minRest = std::max(3, static_cast<int>(std::lround(0.15 * options.fps)));
+    const int minRest = MinimumRunFrames(options.fps) / 2;
     std::vector<MarkerRuns> markers;
     for (const FootTrack& foot : feet) {
         for (const MarkerRole role : {MarkerRole::kHeel, MarkerRole::kToe}) {
@@ -351,59 +396,46 @@ EventDetection DetectGaitEvents(const std::vector<FootTrack>& feet,
     floor.heelIntercept = heelCount > 0 ? heelIntercepts / heelCount : 0.0;
     result.floor = floor;
 
+    // Only the rests on the floor are stances: the swing height tells a foot resting on the
+    // floor from one paused in the air.
+    std::vector<std::vector<const Rest*>> grounded(markers.size());
     for (std::size_t m = 0; m < markers.size(); ++m) {
-        const MarkerRuns& marker = markers[m];
-        // How far a resting marker wanders: the band within which it counts as still resting.
-        std::vector<double> wander;
-        for (const Rest& rest : marker.rests) {
-            const double at = floor.Progression(rest.point);
-            for (int i = rest.first; i <= rest.last; ++i) {
-                wander.push_back(std::abs(floor.Progression(rest.run->points[i]) - at));
-            }
-        }
-        const double band = std::max(1.0, 3.0 * 1.4826 * Median(wander));
-        // The swing height tells a foot resting on the floor from one paused in the air.
         std::vector<double> heights;
-        for (const Run& run : marker.runs) {
+        for (const Run& run : markers[m].runs) {
             for (const ImagePoint& p : run.points) {
                 heights.push_back(fit.slope * p.x + fit.intercepts[m] - p.y);
             }
         }
         const double airborne = std::max(3.0, 0.3 * Percentile(heights, 0.95));
-        for (const Rest& rest : marker.rests) {
-            if (std::abs(fit.slope * rest.point.x + fit.intercepts[m] - rest.point.y) > airborne) {
+        for (const Rest& rest : markers[m].rests) {
+            if (std::abs(fit.slope * rest.point.x + fit.intercepts[m] - rest.point.y) <= airborne) {
+                grounded[m].push_back(&rest);
+            }
+        }
+    }
+    // The heel is slowing down hard as it lands and the toe speeding up as it leaves, so the
+    // moments follow the walking speed's share closely; the shares sit where the heel touches
+    // and the toe tip leaves on walks with a rolling foot.
+    constexpr double kStrikeShare = 0.4;
+    constexpr double kToeOffShare = 0.6;
+    const double speed = WalkingSpeed(markers, grounded, floor);
+    const int swing = std::max(2, static_cast<int>(std::lround(0.15 * options.fps)));
+    for (std::size_t m = 0; m < markers.size() && speed > 0.0; ++m) {
+        const MarkerRuns& marker = markers[m];
+        const bool heel = marker.role == MarkerRole::kHeel;
+        for (const Rest* rest : grounded[m]) {
+            const std::vector<double> steps = ForwardSteps(*rest->run, floor);
+            const int still = StillestStep(steps, *rest);
+            const std::optional<double> moment =
+                heel ? StrikeMoment(steps, still, kStrikeShare * speed, swing)
+                     : ToeOffMoment(steps, still, kToeOffShare * speed, swing);
+            if (!moment) {
                 continue;
             }
-            const Run& run = *rest.run;
-            const double at = floor.Progression(rest.point);
-            std::vector<double> distance(run.points.size());
-            for (std::size_t i = 0; i < run.points.size(); ++i) {
-                distance[i] = std::abs(floor.Progression(run.points[i]) - at);
-            }
-            const int n = static_cast<int>(run.points.size());
-            if (marker.role == MarkerRole::kHeel) {
-                int edge = rest.first;
-                while (edge > 0 && distance[edge - 1] <= band) {
-                    --edge;
-                }
-                if (edge == 0) {
-                    continue;  // the track starts at rest: the strike lies before it
-                }
-                const double moment = ExtrapolatedMoment(distance, edge, -1, band);
-                result.events.push_back({run.firstFrame + static_cast<int>(std::lround(moment)),
-                                         marker.side, GaitEventKind::kHeelStrike});
-            } else {
-                int edge = rest.last;
-                while (edge + 1 < n && distance[edge + 1] <= band) {
-                    ++edge;
-                }
-                if (edge == n - 1) {
-                    continue;  // still resting at the track's end: the toe-off lies after it
-                }
-                const double moment = ExtrapolatedMoment(distance, edge, +1, band);
-                result.events.push_back({run.firstFrame + static_cast<int>(std::lround(moment)),
-                                         marker.side, GaitEventKind::kToeOff});
-            }
+            const double at = rest->run->firstFrame + *moment;
+            result.events.push_back({static_cast<int>(std::lround(at)), marker.side,
+                                     heel ? GaitEventKind::kHeelStrike : GaitEventKind::kToeOff,
+                                     at});
         }
     }
     std::sort(result.events.begin(), result.events.end());

@@ -1,8 +1,10 @@
 #pragma once
 // Heel strikes and toe-offs found in the clicked (or followed) heel and toe trajectories of a
 // side view. Image pixels in, y down; frames are the video's frame numbers.
+#include <compare>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "geometry/view_geometry.h"
@@ -12,12 +14,19 @@ namespace kivra {
 enum class FootSide { kRight, kLeft };
 enum class GaitEventKind { kHeelStrike, kToeOff };
 
+// One heel strike or toe-off: the frame nearest to it, and the moment itself between frames.
+// Events are found, edited and compared by frame, side and kind only.
 struct GaitEvent {
     int frame = 0;
     FootSide side = FootSide::kRight;
     GaitEventKind kind = GaitEventKind::kHeelStrike;
+    double moment = frame;  // in frames, e.g. 41.37; the frame itself when given as a frame
 
-    auto operator<=>(const GaitEvent&) const = default;
+    bool operator==(const GaitEvent& other) const { return Key() == other.Key(); }
+    std::strong_ordering operator<=>(const GaitEvent& other) const { return Key() <=> other.Key(); }
+
+private:
+    std::tuple<int, FootSide, GaitEventKind> Key() const { return {frame, side, kind}; }
 };
 
 // "R" / "L" and "HS" / "TO", as the files and the window show them.
@@ -62,12 +71,17 @@ struct EventDetection {
     std::string error;  // why nothing could be detected, in words; empty otherwise
 };
 
-// Heel strike: the heel comes to rest on the floor; toe-off: the toe leaves its resting place.
-// Each is put at the frame nearest to the moment the marker reaches (or leaves) rest, found by
-// extrapolating its approach (or departure), so a foot that rolls off slowly is not reported
-// late. An event that the data around it cannot decide (a track that starts in stance or ends
-// before the foot moves) is left out.
+// Heel strike: the heel, coming down to a stance, slows below a share of the walking speed;
+// toe-off: the toe, leaving its stance, speeds up past a share of it. The walking speed comes
+// from how far the resting places of each marker lie apart. A toe marker on the metatarsal
+// head starts to roll forward well before the toe tip leaves the floor, so its leaving rest is
+// no toe-off. Each moment is interpolated between frames. An event that the data on both sides
+// of it cannot decide (a track that starts in stance or ends before the foot moves, a gap) is
+// left out.
 EventDetection DetectGaitEvents(const std::vector<FootTrack>& feet,
                                 const EventDetectionOptions& options);
+
+// The fewest frames in a row a marker needs at fps for its stances to be seen.
+int MinimumRunFrames(double fps);
 
 }  // namespace kivra

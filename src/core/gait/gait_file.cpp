@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <filesystem>
 #include <sstream>
 
+#include "platform/number_text.h"
 #include "platform/path_util.h"
 #include "platform/read_only_file.h"
 #include "platform/replace_file.h"
@@ -49,10 +51,16 @@ std::string GaitFilePath(const std::string& markerPath) {
 }
 
 std::string FormatGaitFile(const std::vector<GaitEvent>& events) {
-    std::string text = "kivra-gait " + std::to_string(kGaitFileVersion) + "\n";
+    const bool moments = std::any_of(events.begin(), events.end(),
+                                     [](const GaitEvent& e) { return e.moment != e.frame; });
+    std::string text = "kivra-gait " + std::to_string(moments ? kGaitFileVersion : 1) + "\n";
     for (const GaitEvent& e : events) {
-        text += "event " + std::to_string(e.frame) + " " + SideName(e.side) + " " +
-                EventName(e.kind) + "\n";
+        text +=
+            "event " + std::to_string(e.frame) + " " + SideName(e.side) + " " + EventName(e.kind);
+        if (e.moment != e.frame) {
+            text += " " + FixedText(e.moment, 3);
+        }
+        text += "\n";
     }
     return text;
 }
@@ -62,6 +70,7 @@ GaitFileRead ParseGaitFile(std::string_view text) {
     std::size_t pos = 0;
     int number = 0;
     bool headed = false;
+    int headedVersion = 0;
     while (pos < text.size()) {
         const std::size_t end = std::min(text.find('\n', pos), text.size());
         const std::string_view line = text.substr(pos, end - pos);
@@ -77,19 +86,33 @@ GaitFileRead ParseGaitFile(std::string_view text) {
             if (words.size() != 2 || words[0] != "kivra-gait" || !ParseInt(words[1], version)) {
                 return Damaged("this is not a gait events file");
             }
-            if (version != kGaitFileVersion) {
+            if (version < 1 || version > kGaitFileVersion) {
                 return Damaged("the file is of version " + std::to_string(version) +
                                ", which this program does not read");
             }
             headed = true;
+            headedVersion = version;
             continue;
         }
         if (words[0] != "event") {
-            return Damaged(where + "unknown entry \"" + std::string(words[0]) + "\"");
+            return Damaged(where + "unknown entry \"" + Excerpt(words[0]) + "\"");
         }
         GaitEvent e;
-        if (words.size() != 4 || !ParseInt(words[1], e.frame) || e.frame < 0) {
+        const std::size_t given = headedVersion >= 2 ? 5 : 4;
+        if (words.size() < 4 || words.size() > given || !ParseInt(words[1], e.frame) ||
+            e.frame < 0) {
             return Damaged(where + "an event needs a frame, a side and a kind");
+        }
+        e.moment = e.frame;
+        if (words.size() == 5) {
+            double moment = 0.0;
+            const auto [end, error] =
+                std::from_chars(words[4].data(), words[4].data() + words[4].size(), moment);
+            if (error != std::errc() || end != words[4].data() + words[4].size() ||
+                !(std::abs(moment - e.frame) <= 0.5)) {
+                return Damaged(where + "an event's moment lies within half a frame of its frame");
+            }
+            e.moment = moment;
         }
         if (words[2] == "R" || words[2] == "L") {
             e.side = words[2] == "R" ? FootSide::kRight : FootSide::kLeft;

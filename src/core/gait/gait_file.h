@@ -2,12 +2,14 @@
 // The gait events of one video, as detected and then edited, in a small text file of our own
 // beside the marker file, "<marker file base>.kgait":
 //
-//   kivra-gait 1
-//   event 31 R HS
+//   kivra-gait 2
+//   event 31 R HS 30.62
 //   event 52 L TO
 //
 // One "key values" line each, '#' starts a comment line. Unknown keys are refused, so a newer
-// file is never half understood.
+// file is never half understood. The moment between frames follows the kind where it is not
+// the frame itself (a detected event kept through an edit of another); only then is the file
+// of version 2, so a list of whole frames stays readable by version 1.
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,7 +21,7 @@ namespace kivra {
 // The events file of a marker file: its extension replaced by ".kgait".
 std::string GaitFilePath(const std::string& markerPath);
 
-inline constexpr int kGaitFileVersion = 1;
+inline constexpr int kGaitFileVersion = 2;
 // Files larger than this are not ours (about 200,000 events).
 inline constexpr std::size_t kMaxGaitFileBytes = 4u << 20;
 

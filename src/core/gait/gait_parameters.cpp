@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <tuple>
 
 namespace kivra {
@@ -12,25 +13,34 @@ FootSide Other(FootSide side) {
     return side == FootSide::kRight ? FootSide::kLeft : FootSide::kRight;
 }
 
-// The first event of side and kind in the frames (after, before), exclusive.
-std::optional<int> FirstBetween(const std::vector<GaitEvent>& events, FootSide side,
-                                GaitEventKind kind, int after, int before) {
-    for (const GaitEvent& e : events) {
-        if (e.side == side && e.kind == kind && e.frame > after && e.frame < before) {
-            return e.frame;
+// A marker's point on frame, or on the nearest frame at most two away (a skipped click).
+std::optional<ImagePoint> NearPoint(const MarkerTrack& track, int frame) {
+    for (const int offset : {0, -1, 1, -2, 2}) {
+        const long long near = static_cast<long long>(frame) + offset;
+        if (near < 0 || near > std::numeric_limits<int>::max()) {
+            continue;
+        }
+        if (const auto p = track.At(static_cast<int>(near))) {
+            return p;
         }
     }
     return std::nullopt;
 }
 
-// A marker's point on frame, or on the nearest frame at most two away (a skipped click).
-std::optional<ImagePoint> NearPoint(const MarkerTrack& track, int frame) {
-    for (const int offset : {0, -1, 1, -2, 2}) {
-        if (const auto p = track.At(frame + offset)) {
-            return p;
-        }
+// The point at a moment between frames, linear between the two frames around it; the nearest
+// point when one of them is missing.
+std::optional<ImagePoint> PointAt(const MarkerTrack& track, double moment) {
+    if (!std::isfinite(moment) || moment < 0.0 || moment >= std::numeric_limits<int>::max()) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    const int below = static_cast<int>(std::floor(moment));
+    const double share = moment - below;
+    const auto a = track.At(below);
+    const auto b = track.At(below + 1);
+    if (a && b) {
+        return ImagePoint{a->x + (b->x - a->x) * share, a->y + (b->y - a->y) * share};
+    }
+    return NearPoint(track, static_cast<int>(std::lround(moment)));
 }
 
 const FootTrack* FootOf(const GaitParameterInput& input, FootSide side) {
@@ -40,6 +50,44 @@ const FootTrack* FootOf(const GaitParameterInput& input, FootSide side) {
         }
     }
     return nullptr;
+}
+
+// The first frames of first ... last the track has no point on, as a left-out stride's gap.
+std::optional<LeftOutStride> GapIn(const MarkerTrack& track, FootSide side, bool toe, int first,
+                                   int last) {
+    auto it = std::lower_bound(track.frames.begin(), track.frames.end(), first);
+    for (int expected = first; expected <= last; ++it, ++expected) {
+        if (it == track.frames.end() || *it != expected) {
+            LeftOutStride gap;
+            gap.why = LeftOutStride::kGap;
+            gap.gapSide = side;
+            gap.gapInToe = toe;
+            gap.gapFirst = expected;
+            gap.gapLast = it == track.frames.end() ? last : std::min(last, *it - 1);
+            return gap;
+        }
+    }
+    return std::nullopt;
+}
+
+// The first gap of any marker of the feet named in first ... last.
+std::optional<LeftOutStride> GapInFeet(const GaitParameterInput& input,
+                                       std::initializer_list<FootSide> sides, int first, int last) {
+    for (const FootSide side : sides) {
+        if (const FootTrack* foot = FootOf(input, side)) {
+            for (const bool toe : {false, true}) {
+                const MarkerTrack& track = toe ? foot->toe : foot->heel;
+                // A marker not given at all cannot have lost an event.
+                if (track.Empty()) {
+                    continue;
+                }
+                if (auto gap = GapIn(track, side, toe, first, last)) {
+                    return gap;
+                }
+            }
+        }
+    }
+    return std::nullopt;
 }
 
 Statistic Summarise(const std::vector<double>& values) {
@@ -70,7 +118,7 @@ ParameterSummary SummaryOf(const std::vector<StrideParameters>& strides, std::st
                            std::string unit, const Field& field) {
     std::vector<double> right, left, both;
     for (const StrideParameters& stride : strides) {
-        if (const auto v = field(stride)) {
+        if (const auto v = field(stride); v && std::isfinite(*v)) {
             (stride.side == FootSide::kRight ? right : left).push_back(*v);
             both.push_back(*v);
         }
@@ -80,7 +128,7 @@ ParameterSummary SummaryOf(const std::vector<StrideParameters>& strides, std::st
 
 ParameterSummary BothOnly(std::string name, std::string unit, std::optional<double> value) {
     ParameterSummary row{std::move(name), std::move(unit), {}, {}, {}};
-    if (value) {
+    if (value && std::isfinite(*value)) {
         row.both.mean = value;
         row.both.count = 1;
     }
@@ -94,75 +142,127 @@ std::optional<double> Symmetry(const Statistic& right, const Statistic& left) {
     return 100.0 * std::abs(*right.mean - *left.mean) / (0.5 * (*right.mean + *left.mean));
 }
 
+bool Is(const GaitEvent& e, FootSide side, GaitEventKind kind) {
+    return e.side == side && e.kind == kind;
+}
+
 }  // namespace
 
-GaitParameters ComputeGaitParameters(const std::vector<GaitEvent>& events,
+GaitParameters ComputeGaitParameters(const std::vector<GaitEvent>& given,
                                      const GaitParameterInput& input) {
     GaitParameters result;
     result.millimetres = input.mmPerPixel.has_value();
     if (!(input.fps > 0.0)) {
         return result;
     }
+    // In the order they happened, so that the pattern between two strikes can be read off.
+    std::vector<GaitEvent> events = given;
+    std::stable_sort(events.begin(), events.end(), [](const GaitEvent& a, const GaitEvent& b) {
+        return std::tie(a.moment, a.frame) < std::tie(b.moment, b.frame);
+    });
     const double scale = input.mmPerPixel.value_or(1.0);
-    const auto seconds = [&](int frames) { return frames / input.fps; };
-    const auto heelAt = [&](FootSide side, int frame) -> std::optional<double> {
+    const auto seconds = [&](double frames) { return frames / input.fps; };
+    const auto heelAt = [&](FootSide side, double moment) -> std::optional<double> {
         const FootTrack* foot = FootOf(input, side);
         if (foot == nullptr) {
             return std::nullopt;
         }
-        const auto p = NearPoint(foot->heel, frame);
+        const auto p = PointAt(foot->heel, moment);
         return p ? std::optional<double>(input.floor.Progression(*p)) : std::nullopt;
     };
-    for (const FootSide side : {FootSide::kRight, FootSide::kLeft}) {
-        std::vector<int> strikes;
-        for (const GaitEvent& e : events) {
-            if (e.side == side && e.kind == GaitEventKind::kHeelStrike) {
-                strikes.push_back(e.frame);
+    const bool bothFeet =
+        FootOf(input, FootSide::kRight) != nullptr && FootOf(input, FootSide::kLeft) != nullptr;
+
+    // Every step between opposite strikes with the other foot's toe-off alone between them;
+    // a step across a gap or an edit that breaks the pattern is no step.
+    std::vector<double> stepTimes;
+    std::optional<std::size_t> lastStrike;
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        if (events[i].kind != GaitEventKind::kHeelStrike) {
+            continue;
+        }
+        if (lastStrike) {
+            const GaitEvent& a = events[*lastStrike];
+            const GaitEvent& b = events[i];
+            if (a.side != b.side && i == *lastStrike + 2 &&
+                Is(events[*lastStrike + 1], b.side, GaitEventKind::kToeOff) &&
+                !GapInFeet(input, {FootSide::kRight, FootSide::kLeft}, a.frame, b.frame)) {
+                stepTimes.push_back(seconds(b.moment - a.moment));
             }
         }
-        for (std::size_t i = 0; i + 1 < strikes.size(); ++i) {
+        lastStrike = i;
+    }
+
+    for (const FootSide side : {FootSide::kRight, FootSide::kLeft}) {
+        const FootSide other = Other(side);
+        std::vector<std::size_t> strikes;
+        for (std::size_t i = 0; i < events.size(); ++i) {
+            if (Is(events[i], side, GaitEventKind::kHeelStrike)) {
+                strikes.push_back(i);
+            }
+        }
+        for (std::size_t k = 0; k + 1 < strikes.size(); ++k) {
+            const GaitEvent& start = events[strikes[k]];
+            const GaitEvent& end = events[strikes[k + 1]];
+            // HS, opposite TO, opposite HS, TO, HS: anything else is a lost or a stray event.
+            const std::vector<GaitEvent> between(
+                events.begin() + static_cast<std::ptrdiff_t>(strikes[k] + 1),
+                events.begin() + static_cast<std::ptrdiff_t>(strikes[k + 1]));
+            const bool pattern =
+                bothFeet ? between.size() == 3 && Is(between[0], other, GaitEventKind::kToeOff) &&
+                               Is(between[1], other, GaitEventKind::kHeelStrike) &&
+                               Is(between[2], side, GaitEventKind::kToeOff)
+                         : between.size() == 1 && Is(between[0], side, GaitEventKind::kToeOff);
+            std::optional<LeftOutStride> why =
+                bothFeet ? GapInFeet(input, {side, other}, start.frame, end.frame)
+                         : GapInFeet(input, {side}, start.frame, end.frame);
+            if (!why && (!pattern || !(end.moment > start.moment))) {
+                why = LeftOutStride{};
+            }
+            if (why) {
+                why->side = side;
+                why->startFrame = start.frame;
+                why->endFrame = end.frame;
+                result.leftOut.push_back(*why);
+                continue;
+            }
             StrideParameters s;
             s.side = side;
-            s.startFrame = strikes[i];
-            s.endFrame = strikes[i + 1];
-            s.strideTime = seconds(s.endFrame - s.startFrame);
-            const auto toeOff =
-                FirstBetween(events, side, GaitEventKind::kToeOff, s.startFrame, s.endFrame);
-            if (toeOff) {
-                s.stanceTime = seconds(*toeOff - s.startFrame);
-                s.swingTime = seconds(s.endFrame - *toeOff);
-                s.stancePercent = 100.0 * *s.stanceTime / s.strideTime;
-            }
-            const auto from = heelAt(side, s.startFrame);
-            const auto to = heelAt(side, s.endFrame);
+            s.startFrame = start.frame;
+            s.endFrame = end.frame;
+            s.strideTime = seconds(end.moment - start.moment);
+            const GaitEvent& toeOff = between.back();
+            s.stanceTime = seconds(toeOff.moment - start.moment);
+            s.swingTime = seconds(end.moment - toeOff.moment);
+            s.stancePercent = 100.0 * *s.stanceTime / s.strideTime;
+            const auto from = heelAt(side, start.moment);
+            const auto to = heelAt(side, end.moment);
             if (from && to) {
                 s.strideLength = (*to - *from) * scale;
             }
-            const FootSide other = Other(side);
-            const auto otherStrike =
-                FirstBetween(events, other, GaitEventKind::kHeelStrike, s.startFrame, s.endFrame);
-            if (otherStrike) {
-                s.stepTime = seconds(s.endFrame - *otherStrike);
-                const auto otherHeel = heelAt(other, *otherStrike);
+            if (bothFeet) {
+                const GaitEvent& otherOff = between[0];
+                const GaitEvent& otherStrike = between[1];
+                s.stepTime = seconds(end.moment - otherStrike.moment);
+                const auto otherHeel = heelAt(other, otherStrike.moment);
                 if (to && otherHeel) {
                     s.stepLength = (*to - *otherHeel) * scale;
                 }
                 // Both feet down: from this strike to the other's toe-off, and from the
                 // other's strike to this foot's toe-off.
-                const auto otherOff =
-                    FirstBetween(events, other, GaitEventKind::kToeOff, s.startFrame, *otherStrike);
-                if (toeOff && otherOff && *toeOff > *otherStrike) {
-                    const int frames = (*otherOff - s.startFrame) + (*toeOff - *otherStrike);
-                    s.doubleSupportPercent = 100.0 * seconds(frames) / s.strideTime;
-                }
+                s.doubleSupportPercent =
+                    100.0 *
+                    ((otherOff.moment - start.moment) + (toeOff.moment - otherStrike.moment)) /
+                    (end.moment - start.moment);
             }
             result.strides.push_back(s);
         }
     }
-    std::sort(result.strides.begin(), result.strides.end(),
-              [](const StrideParameters& a, const StrideParameters& b) {
-                  return std::tie(a.startFrame, a.side) < std::tie(b.startFrame, b.side);
-              });
+    const auto byStart = [](const auto& a, const auto& b) {
+        return std::tie(a.startFrame, a.side) < std::tie(b.startFrame, b.side);
+    };
+    std::sort(result.strides.begin(), result.strides.end(), byStart);
+    std::sort(result.leftOut.begin(), result.leftOut.end(), byStart);
 
     const std::string length = result.millimetres ? "mm" : "px";
     const auto& strides = result.strides;
@@ -184,12 +284,13 @@ GaitParameters ComputeGaitParameters(const std::vector<GaitEvent>& events,
         SummaryOf(strides, "StrideLength", length, [](auto& s) { return s.strideLength; }));
     rows.push_back(SummaryOf(strides, "StepLength", length, [](auto& s) { return s.stepLength; }));
 
-    const ParameterSummary& stepTime = rows[1];
+    // Steps per minute over every step of the range; one foot alone gives two per stride.
     const ParameterSummary& strideTime = rows[0];
+    const Statistic steps = Summarise(stepTimes);
     std::optional<double> cadence;
-    if (stepTime.both.mean && *stepTime.both.mean > 0.0) {
-        cadence = 60.0 / *stepTime.both.mean;
-    } else if (strideTime.both.mean && *strideTime.both.mean > 0.0) {
+    if (bothFeet && steps.mean && *steps.mean > 0.0) {
+        cadence = 60.0 / *steps.mean;
+    } else if (!bothFeet && strideTime.both.mean && *strideTime.both.mean > 0.0) {
         cadence = 120.0 / *strideTime.both.mean;
     }
     rows.push_back(BothOnly("Cadence", "steps/min", cadence));
@@ -214,7 +315,7 @@ GaitParameters ComputeGaitParameters(const std::vector<GaitEvent>& events,
         double lengths = 0.0;
         double times = 0.0;
         for (const StrideParameters& s : strides) {
-            if (s.strideLength) {
+            if (s.strideLength && std::isfinite(*s.strideLength)) {
                 lengths += *s.strideLength;
                 times += s.strideTime;
             }
@@ -227,6 +328,16 @@ GaitParameters ComputeGaitParameters(const std::vector<GaitEvent>& events,
     rows.push_back(BothOnly("StepTimeSymmetry", "%", Symmetry(rows[1].right, rows[1].left)));
     rows.push_back(BothOnly("StepLengthSymmetry", "%", Symmetry(rows[8].right, rows[8].left)));
     return result;
+}
+
+std::string LeftOutStride::Reason() const {
+    if (why == kPattern) {
+        return "the events between do not follow the walking pattern (HS, opposite TO, "
+               "opposite HS, TO, HS)";
+    }
+    return std::string("gap in the ") + (gapSide == FootSide::kRight ? "right " : "left ") +
+           (gapInToe ? "toe" : "heel") + " marker, frames " + std::to_string(gapFirst) + "-" +
+           std::to_string(gapLast);
 }
 
 const ParameterSummary* FindParameter(const GaitParameters& parameters, const std::string& name) {

@@ -41,12 +41,35 @@ struct ParameterSummary {
     Statistic right, left, both;
 };
 
+// Two strikes of one foot that make no stride: an event between them was lost in a marker
+// gap, or the events do not follow the walking pattern; reason says which, for the user.
+struct LeftOutStride {
+    enum Why { kGap, kPattern };
+    FootSide side = FootSide::kRight;
+    int startFrame = 0;
+    int endFrame = 0;
+    Why why = kPattern;
+    // With kGap: the marker without points, and the frames it lacks.
+    FootSide gapSide = FootSide::kRight;
+    bool gapInToe = false;
+    int gapFirst = 0, gapLast = 0;
+
+    // "gap in the right heel marker, frames 57-60", for the files.
+    std::string Reason() const;
+};
+
 struct GaitParameters {
     std::vector<StrideParameters> strides;  // by start frame
+    std::vector<LeftOutStride> leftOut;     // by start frame
     std::vector<ParameterSummary> summary;  // in a fixed order, see ComputeGaitParameters
     bool millimetres = false;
 };
 
+// A stride runs from a heel strike to the next of the same foot, through the other foot's
+// toe-off and strike and its own toe-off (HS, opposite TO, opposite HS, TO, HS; with one foot
+// marked, HS, TO, HS), with every marker of the feet on every frame between; times are taken
+// between the events' moments, lengths from the heels at those moments. Cadence counts every
+// step of the range: two opposite strikes with the other foot's toe-off alone between them.
 // The summary holds, in this order: StrideTime, StepTime, StanceTime, SwingTime,
 // StancePercent, SwingPercent, DoubleSupportPercent, StrideLength, StepLength, Cadence (both
 // only), Speed (both only; from the pelvis when it is marked over the strides, else stride

@@ -78,6 +78,10 @@ MarkerTrack MarkerTrackOf(const CLFFManager& store, int id, int first, int last)
         if (!track.frames.empty() && track.frames.back() == m.frame) {
             continue;
         }
+        // A damaged file's inf or nan is no position; the frame counts as unmarked.
+        if (!std::isfinite(m.x) || !std::isfinite(m.y)) {
+            continue;
+        }
         track.frames.push_back(m.frame);
         track.points.push_back({m.x, m.y});
     }

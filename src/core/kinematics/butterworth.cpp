@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <numbers>
 
 namespace kivra {
@@ -28,7 +29,8 @@ void Pass(const Biquad& s, std::vector<double>& x) {
 
 std::optional<ZeroLagLowPass> ZeroLagLowPass::Make(double cutoffHz, double sampleRateHz) {
     if (!std::isfinite(cutoffHz) || !std::isfinite(sampleRateHz) || cutoffHz <= 0.0 ||
-        sampleRateHz <= 0.0 || cutoffHz >= sampleRateHz / 2.0) {
+        sampleRateHz <= 0.0 || cutoffHz >= sampleRateHz / 2.0 ||
+        cutoffHz < LowestCutoff(sampleRateHz)) {
         return std::nullopt;
     }
     const double correction = std::pow(std::numbers::sqrt2 - 1.0, 0.25);
@@ -42,12 +44,36 @@ std::optional<ZeroLagLowPass> ZeroLagLowPass::Make(double cutoffHz, double sampl
     s.a1 = 2.0 * (k2 - 1.0) / norm;
     s.a2 = (1.0 - std::numbers::sqrt2 * k + k2) / norm;
     // The section settles within a few of its periods; three cut-off periods of reflection
-    // keep the start-up out of the samples (never fewer than nine, and bounded for absurd
-    // ratios, where the filter passes next to nothing anyway).
+    // keep the start-up out of the samples (never fewer than nine).
     const double periods = 3.0 * sampleRateHz / cutoffHz;
     const std::size_t padding =
-        std::max<std::size_t>(9, static_cast<std::size_t>(std::ceil(std::min(periods, 1e5))));
-    return ZeroLagLowPass(s, padding);
+        std::max<std::size_t>(9, static_cast<std::size_t>(std::ceil(periods)));
+    return ZeroLagLowPass(s, std::min(padding, kMaxPadding));
+}
+
+double ZeroLagLowPass::LowestCutoff(double sampleRateHz) {
+    return 3.0 * sampleRateHz / static_cast<double>(kMaxPadding);
+}
+
+std::string CutoffProblem(double cutoffHz, double sampleRateHz) {
+    if (ZeroLagLowPass::Make(cutoffHz, sampleRateHz)) {
+        return {};
+    }
+    char text[200];
+    if (!std::isfinite(sampleRateHz) || sampleRateHz <= 0.0) {
+        return "the video has no frame rate to filter at";
+    }
+    if (std::isfinite(cutoffHz) && cutoffHz > 0.0 && cutoffHz < sampleRateHz / 2.0) {
+        std::snprintf(text, sizeof text,
+                      "the filter cut-off %g Hz is too low for its start-up to settle; the "
+                      "lowest usable cut-off at %.3f frames per second is %.4f Hz",
+                      cutoffHz, sampleRateHz, ZeroLagLowPass::LowestCutoff(sampleRateHz));
+        return text;
+    }
+    std::snprintf(text, sizeof text,
+                  "the filter cut-off must be above 0 and below half the frame rate (%.3f Hz)",
+                  sampleRateHz / 2.0);
+    return text;
 }
 
 std::vector<double> ZeroLagLowPass::Run(std::span<const double> samples) const {

@@ -3,6 +3,7 @@
 // forwards and then backwards, which makes a fourth-order response without phase shift.
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace kivra {
@@ -19,8 +20,10 @@ public:
     // Two passes square the section's response, so the section is designed for a cut-off
     // raised by the usual correction (2^(1/2) - 1)^(-1/4) on the pre-warped frequency: the
     // whole filter then passes exactly 1/sqrt(2) of the amplitude at cutoffHz. Nothing unless
-    // 0 < cutoffHz < sampleRateHz / 2 and both are finite.
+    // 0 < cutoffHz < sampleRateHz / 2, both are finite, and the cut-off is at least
+    // LowestCutoff(sampleRateHz), below which the start-up could not settle in the padding.
     static std::optional<ZeroLagLowPass> Make(double cutoffHz, double sampleRateHz);
+    static double LowestCutoff(double sampleRateHz);
 
     // The filtered samples. The ends are extended by point reflection before filtering (and
     // the state starts settled on the first value), so a trend runs on through the ends
@@ -29,6 +32,8 @@ public:
     std::vector<double> Run(std::span<const double> samples) const;
 
     static constexpr std::size_t kMinSamples = 3;
+    // Reflected samples at each end at most: three cut-off periods must fit.
+    static constexpr std::size_t kMaxPadding = 100000;
 
 private:
     ZeroLagLowPass(const Biquad& section, std::size_t padding)
@@ -37,5 +42,9 @@ private:
     Biquad section_;
     std::size_t padding_;  // reflected samples added at each end (fewer on short runs)
 };
+
+// Why a filter of cutoffHz cannot run on samples at sampleRateHz, in words with the usable
+// range; empty when ZeroLagLowPass::Make would make it.
+std::string CutoffProblem(double cutoffHz, double sampleRateHz);
 
 }  // namespace kivra

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "platform/number_text.h"
 #include "platform/path_util.h"
 #include "platform/read_only_file.h"
 #include "platform/replace_file.h"
@@ -136,7 +137,7 @@ CalibrationRead ParseCalibration(std::string_view text) {
                                std::to_string(kVersion) + "\")");
             }
             if (w[1] != std::to_string(kVersion)) {
-                return Damaged("calibration file version " + std::string(w[1]) +
+                return Damaged("calibration file version " + Excerpt(w[1]) +
                                " is not one this program reads");
             }
             header = true;

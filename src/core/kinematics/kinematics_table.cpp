@@ -1,7 +1,6 @@
 #include "kinematics/kinematics_table.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -11,20 +10,11 @@
 #include "kinematics/butterworth.h"
 #include "markers/csv_export.h"
 #include "markers/lff_manager.h"
+#include "platform/number_text.h"
 #include "platform/replace_file.h"
 
 namespace kivra {
 namespace {
-
-// "%.<decimals>f" in every locale; nothing for a value that is missing or not finite.
-void AppendFixed(std::string& out, const std::optional<double>& v, int decimals) {
-    if (!v || !std::isfinite(*v)) {
-        return;
-    }
-    char buf[400];  // enough for any finite double in fixed notation
-    const auto res = std::to_chars(buf, buf + sizeof buf, *v, std::chars_format::fixed, decimals);
-    out.append(buf, res.ptr);
-}
 
 // "M%02d".
 std::string MarkerName(int id) {
@@ -87,13 +77,8 @@ KinematicsResult Build(const CLFFManager& store, int firstFrame, int lastFrame, 
         }
         filter = ZeroLagLowPass::Make(options.filterHz, fps);
         if (!filter) {
-            char text[160];
-            std::snprintf(text, sizeof text,
-                          "the filter cut-off must be above 0 and below half the frame rate "
-                          "(%.3f Hz)",
-                          fps / 2.0);
             result.failure = KinematicsResult::kCutoffOutOfRange;
-            result.error = text;
+            result.error = CutoffProblem(options.filterHz, fps);
             return result;
         }
     }

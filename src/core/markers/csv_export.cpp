@@ -1,13 +1,13 @@
 #include "markers/csv_export.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <new>
 #include <vector>
 
 #include "geometry/trimming_param.h"
 #include "markers/lff_manager.h"
+#include "platform/number_text.h"
 #include "platform/replace_file.h"
 #include "platform/translation.h"
 
@@ -16,16 +16,6 @@ namespace {
 
 // Lines are handed to the file in pieces of about this size.
 constexpr size_t kFlushBytes = 1 << 16;
-
-// "%.2f" in every locale; nothing for a value that is not a finite number.
-void AppendFixed2(std::string& out, double v) {
-    if (!std::isfinite(v)) {
-        return;
-    }
-    char buf[400];  // enough for any finite double in fixed notation
-    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 2);
-    out.append(buf, res.ptr);
-}
 
 // "%02d".
 void AppendId(std::string& out, int id) {
@@ -51,6 +41,15 @@ std::string TableTooLargeText(long long rows, long long columns) {
     put("%1", rows);
     put("%2", columns);
     return text;
+}
+
+std::string NoCoordinatesText() {
+    return translate(
+        "CoordinateCsv",
+        "再生範囲にトリミングエリアが設定されていないため、座標CSVに出力できる座標が"
+        "ありません。\n座標CSVは、トリミング後の出力画像のピクセルで位置を出力します。\n"
+        "画像のピクセル (キャリブレーションがあればミリメートル) で出力するには、"
+        "運動学出力 (kivra-cli kinematics) を使ってください。");
 }
 
 std::string TableOutOfMemoryText() {
@@ -90,6 +89,18 @@ bool ExportCsv(const CLFFManager& store, const std::string& path, int firstFrame
             }
             return false;
         }
+        // Points are scaled by their frame's trimming rectangle: without one on any line, every
+        // field would be empty.
+        const auto scalable = [&trimRectOfFrame](int f) {
+            const ViewRect r = trimRectOfFrame ? trimRectOfFrame(f) : ViewRect{};
+            return r.right != r.left && r.bottom != r.top;
+        };
+        if (rows > 0 && std::none_of(frames.begin(), frames.end(), scalable)) {
+            if (problem != nullptr) {
+                *problem = NoCoordinatesText();
+            }
+            return false;
+        }
         std::vector<size_t> cursor(ids.size(), 0);
 
         return ReplaceFileStreamed(path, [&](const ByteSink& sink) {
@@ -104,7 +115,7 @@ bool ExportCsv(const CLFFManager& store, const std::string& path, int firstFrame
             out += "\r\n";
             for (const int f : frames) {
                 if (std::isfinite(fps) && fps > 0.0) {
-                    AppendFixed2(out, f / fps);
+                    AppendFixed(out, f / fps, 2);
                 }
                 const ViewRect r = trimRectOfFrame ? trimRectOfFrame(f) : ViewRect{};
                 const double width = static_cast<double>(r.right) - r.left;
@@ -118,9 +129,9 @@ bool ExportCsv(const CLFFManager& store, const std::string& path, int firstFrame
                     out.push_back(',');
                     // No rectangle to scale by: both fields stay empty rather than inf or nan.
                     if (c < row.size() && row[c].frame == f && width != 0.0 && height != 0.0) {
-                        AppendFixed2(out, (row[c].x - r.left) * outputWidth / width);
+                        AppendFixed(out, (row[c].x - r.left) * outputWidth / width, 2);
                         out.push_back(',');
-                        AppendFixed2(out, (row[c].y - r.top) * outputHeight / height);
+                        AppendFixed(out, (row[c].y - r.top) * outputHeight / height, 2);
                     } else {
                         out.push_back(',');
                     }

@@ -22,14 +22,16 @@ inline constexpr long long kMaxTableCells = 1LL << 24;
 std::string TableTooLargeText(long long rows, long long columns);
 // The user's message when the memory for such a table ran out.
 std::string TableOutOfMemoryText();
+// The user's message for a table of which no frame has a trimming rectangle, so no coordinate.
+std::string NoCoordinatesText();
 
 // Writes one line per frame firstFrame ... lastFrame that holds a marker: the time
 // (frame / fps, "%.2f") and, per ID used anywhere in the store, its point in the output
 // picture or two empty fields. CR LF line ends, decimal points in every locale. A time or
 // coordinate that cannot be computed (fps not positive, a frame without a trimming
 // rectangle) is left empty. The file is replaced in one step, written line by line; false leaves
-// an old one intact, with *problem the user's message when the table is over kMaxTableCells
-// (empty when writing failed).
+// an old one intact, with *problem the user's message when the table is over kMaxTableCells or
+// has lines but no frame of them has a trimming rectangle (empty when writing failed).
 bool ExportCsv(const CLFFManager& store, const std::string& path, int firstFrame, int lastFrame,
                const TrimRectOfFrame& trimRectOfFrame, double fps, int outputWidth,
                int outputHeight, std::string* problem = nullptr);

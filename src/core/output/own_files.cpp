@@ -4,12 +4,14 @@
 
 #include <filesystem>
 
+#include "gait/gait_file.h"
 #include "kinematics/calibration.h"
-#include "reading/avi_video_stream.h"
 #include "platform/path_util.h"
+#include "platform/replace_file.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "platform/translation.h"
+#include "reading/avi_video_stream.h"
 
 namespace kivra {
 namespace {
@@ -46,6 +48,8 @@ VideoOwnFiles::VideoOwnFiles(const std::string& videoPath, const CAviVideoStream
     if (stream != nullptr) {
         files_.emplace_back(stream->FileName(), OwnFile::kVideo);
         files_.emplace_back(stream->MarkerFilePath(), OwnFile::kMarkerFile);
+        // The user's edited gait events: nothing else keeps them.
+        files_.emplace_back(GaitFilePath(stream->MarkerFilePath()), OwnFile::kGaitEvents);
     }
 }
 
@@ -53,8 +57,10 @@ OwnFile VideoOwnFiles::Which(const std::string& path) const {
     if (path.empty()) {
         return OwnFile::kNone;
     }
+    // A link is replaced at the file it leads to (even one that does not exist yet).
+    const std::string target = ReplacementTarget(path);
     for (const auto& [name, which] : files_) {
-        if (!name.empty() && SameFile(path, name)) {
+        if (!name.empty() && (SameFile(path, name) || SameFile(target, name))) {
             return which;
         }
     }
@@ -73,6 +79,10 @@ std::string OwnFileRefusalText(OwnFile which) {
             return translate("OwnFiles",
                              "開いている動画のキャリブレーションファイルに上書きすることは出来ま"
                              "せん。\n別のファイルを指定してください。");
+        case OwnFile::kGaitEvents:
+            return translate("OwnFiles",
+                             "開いている動画の歩行イベントファイルに上書きすることは出来ません。\n"
+                             "別のファイルを指定してください。");
         case OwnFile::kNone:
             break;
     }

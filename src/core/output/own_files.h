@@ -11,9 +11,10 @@ class CAviVideoStream;
 namespace kivra {
 
 // Which of the open video's files a name is.
-enum class OwnFile { kNone, kVideo, kMarkerFile, kCalibration };
+enum class OwnFile { kNone, kVideo, kMarkerFile, kCalibration, kGaitEvents };
 
-// The names of one open video's files, made by a command for the save it checks.
+// The names of one open video's files, made by a command for the save it checks. A name is
+// compared by where it leads: a link to one of them counts as that file.
 class VideoOwnFiles {
 public:
     // videoPath: the path the user opened; stream: what reads it (its converted twin and the

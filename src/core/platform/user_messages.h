@@ -5,7 +5,8 @@
 
 namespace kivra {
 
-enum class MsgButtons { Ok, YesNo, YesNoCancel };
+// YesNoDefaultNo: Enter answers No, for a question whose Yes throws the user's work away.
+enum class MsgButtons { Ok, YesNo, YesNoCancel, YesNoDefaultNo };
 enum class MsgIcon { None, Information, Question, Warning, Error };
 enum class MsgAnswer { Ok, Yes, No, Cancel };
 

@@ -259,12 +259,13 @@ void CAviVideoStream::LoadFrame(int n) {
     m_bDibDeinterlaced = deinterlace;
 }
 
-bool CAviVideoStream::SaveFrameAsBmp(int n, const std::string& path) {
-    if (!m_pGetFrame) {
-        return false;
-    }
+bool CAviVideoStream::SaveFrameAsBmp(int n, const std::string& path, bool* decoded) {
     kivra::Dib picture;
-    if (!m_pGetFrame->GetFrame(n - GetStart(), picture)) {
+    const bool got = m_pGetFrame && m_pGetFrame->GetFrame(n - GetStart(), picture);
+    if (decoded != nullptr) {
+        *decoded = got;
+    }
+    if (!got) {
         return false;
     }
     if (DeinterlaceOn()) {

@@ -76,7 +76,9 @@ public:
 
     // Decodes frame n into the display bitmap.
     void LoadFrame(int n);
-    bool SaveFrameAsBmp(int n, const std::string& path);
+    // Frame n as a 24-bit BMP at path; *decoded (when given) tells a frame that could not be
+    // decoded from a file that could not be written.
+    bool SaveFrameAsBmp(int n, const std::string& path, bool* decoded = nullptr);
     // Tells this opening apart from every other one in the run (0 before the first), so a
     // frame remembered for one video is not taken for the next at the same address.
     uint64_t Opening() const { return m_nOpening; }

@@ -1,10 +1,12 @@
 #include "workspace/workspace.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <new>
 #include <tuple>
 
 #include "document/vfw_doc.h"
+#include "gait/gait_event_list.h"
 #include "gait/gait_file.h"
 #include "markers/csv_export.h"
 #include "markers/trimming_state.h"
@@ -439,6 +441,13 @@ GaitRun Workspace::AnalyseGait(const GaitRequest& request) const {
             return run;
         }
         if (read.status == GaitFileRead::kLoaded) {
+            if (auto outside = EventOutsideRange(read.events, first, last)) {
+                run.failure = GaitRun::kDamagedEventsFile;
+                run.result = Ended(ActionResult::kFailed, ActionResult::kNoStage, {});
+                run.result.detail = std::move(*outside);
+                run.result.path = path;
+                return run;
+            }
             options.events = std::move(read.events);
         }
     }
@@ -468,6 +477,43 @@ ActionResult Workspace::SaveGaitEvents(const std::vector<GaitEvent>& events) {
         return result;
     }
     return Done(path);
+}
+
+ActionResult Workspace::RemoveGaitEvents() {
+    if (!IsVideoOpen()) {
+        return Ended(ActionResult::kRefused, ActionResult::kNoVideo, {});
+    }
+    const std::string path = GaitEventsPath();
+    std::error_code failed;
+    const bool removed = std::filesystem::remove(path, failed);
+    if (failed) {
+        ActionResult result = Ended(ActionResult::kFailed, ActionResult::kWrite, {});
+        result.detail = failed.message();
+        result.path = path;
+        return result;
+    }
+    return Done(removed ? path : std::string());
+}
+
+ActionResult Workspace::WriteGaitCsv(const GaitAnalysis& analysis,
+                                     const std::string& folder) const {
+    ActionResult refused;
+    for (const char* name : kGaitCsvFileNames) {
+        if (RefuseOwnFile(folder + "/" + name, &refused)) {
+            return refused;
+        }
+    }
+    if (const auto failed = WriteGaitCsvFiles(analysis, folder)) {
+        ActionResult result = Ended(ActionResult::kFailed, ActionResult::kWrite, {});
+        result.path = folder + "/" + *failed;
+        return result;
+    }
+    return Done(folder);
+}
+
+ActionResult Workspace::CheckOutputTarget(const std::string& path) const {
+    ActionResult refused;
+    return RefuseOwnFile(path, &refused) ? refused : Done(path);
 }
 
 EditSession::SkipFill Workspace::SkippedFramesFill() const {

@@ -165,6 +165,15 @@ public:
     GaitRun AnalyseGait(const GaitRequest& request) const;
     // Replaces the gait events file in one step; a failure leaves the old one.
     ActionResult SaveGaitEvents(const std::vector<GaitEvent>& events);
+    // Deletes the gait events file, so that the events are detected again; path is the file
+    // removed, empty when there was none. A failure leaves it.
+    ActionResult RemoveGaitEvents();
+    // The analysis's CSV files into folder (which must exist), each refused when it is, or
+    // leads through a link to, one of the open video's own files; nothing is written then.
+    ActionResult WriteGaitCsv(const GaitAnalysis& analysis, const std::string& folder) const;
+    // Done when an output may be written at path; refused, with its text, when path is one of
+    // the open video's own files (for outputs written elsewhere, such as the report).
+    ActionResult CheckOutputTarget(const std::string& path) const;
     // How a skip-mode click fills the frames it passes over: by tracking when the settings
     // say so, else empty (a straight line).
     EditSession::SkipFill SkippedFramesFill() const;
