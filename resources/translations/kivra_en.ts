@@ -712,6 +712,10 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
         <source>座標を出力しました: %1</source>
         <translation>Coordinates written: %1</translation>
     </message>
+    <message>
+        <source>トリミング後の画像のピクセルで出力するため、トリミングエリアが必要です。画像のピクセルやミリメートルでは運動学出力を使ってください。</source>
+        <translation>Gives positions in the trimmed picture&apos;s pixels, so it needs the trimming areas. For image pixels or millimetres, use Export Kinematics.</translation>
+    </message>
 </context>
 <context>
     <name>CVfwView</name>
@@ -722,6 +726,17 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
     <message>
         <source>削除(全フレーム)(&amp;U)</source>
         <translation>Delete This ID on &amp;All Frames</translation>
+    </message>
+</context>
+<context>
+    <name>CoordinateCsv</name>
+    <message>
+        <source>再生範囲にトリミングエリアが設定されていないため、座標CSVに出力できる座標がありません。
+座標CSVは、トリミング後の出力画像のピクセルで位置を出力します。
+画像のピクセル (キャリブレーションがあればミリメートル) で出力するには、運動学出力 (kivra-cli kinematics) を使ってください。</source>
+        <translation>No trimming area is set in the play range, so the coordinate CSV would hold no coordinate.
+The coordinate CSV gives positions in the pixels of the trimmed output picture.
+For positions in image pixels (millimetres with a calibration), use Export Kinematics (kivra-cli kinematics).</translation>
     </message>
 </context>
 <context>
@@ -850,6 +865,46 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
         <source>平均 ± 標準偏差。対称性指数は右と左の差の大きさを両者の平均で割った百分率。</source>
         <translation>Mean ± standard deviation. Symmetry index: the size of the difference between right and left as a percentage of their mean.</translation>
     </message>
+    <message>
+        <source>%1: イベントが歩行の順序 (踵接地、反対側の離地、反対側の踵接地、離地、踵接地) に沿っていません</source>
+        <translation>%1: the events do not follow the walking pattern (heel strike, opposite toe-off, opposite heel strike, toe-off, heel strike)</translation>
+    </message>
+    <message>
+        <source>%1のつま先マーカ</source>
+        <translation>toe marker (%1)</translation>
+    </message>
+    <message>
+        <source>%1の踵マーカ</source>
+        <translation>heel marker (%1)</translation>
+    </message>
+    <message>
+        <source>%1: %2の欠落 (フレーム %3-%4)</source>
+        <translation>%1: gap in the %2, frames %3-%4</translation>
+    </message>
+    <message>
+        <source>右足</source>
+        <translation>The right foot</translation>
+    </message>
+    <message>
+        <source>左足</source>
+        <translation>The left foot</translation>
+    </message>
+    <message>
+        <source>%1からはストライドが得られません: マーカが再生範囲で続けて %2 フレームしかなく、立脚期を見るには %3 フレーム必要です。</source>
+        <translation>%1 gives no stride: its markers have at most %2 frames in a row in the play range, and a stance needs %3 to be seen.</translation>
+    </message>
+    <message>
+        <source>%1からはストライドが得られません: 再生範囲の踵接地が %2 回で、ストライドには離地を挟んだ 2 回が必要です。</source>
+        <translation>%1 gives no stride: it has %2 heel strike(s) in the play range, and a stride needs two with a toe-off between them.</translation>
+    </message>
+    <message>
+        <source>除外したストライド: %1</source>
+        <translation>Strides left out: %1</translation>
+    </message>
+    <message>
+        <source>ほか %1 件</source>
+        <translation>and %1 more</translation>
+    </message>
 </context>
 <context>
     <name>LanguageMenu</name>
@@ -915,6 +970,12 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
         <source>開いている動画のマーカファイルに上書きすることは出来ません。
 別のファイルを指定してください。</source>
         <translation>The open video&apos;s marker file cannot be overwritten.
+Please choose another file.</translation>
+    </message>
+    <message>
+        <source>開いている動画の歩行イベントファイルに上書きすることは出来ません。
+別のファイルを指定してください。</source>
+        <translation>The open video&apos;s gait events file cannot be overwritten.
 Please choose another file.</translation>
     </message>
     <message>
@@ -1345,6 +1406,20 @@ Narrow the play range or delete the markers of IDs not in use.</translation>
         <translation>The normal band file cannot be read.
 </translation>
     </message>
+    <message>
+        <source>編集した歩行イベントを、自動検出したイベントで置き換えますか？</source>
+        <translation>Replace the edited gait events with detected ones?</translation>
+    </message>
+    <message>
+        <source>歩行イベントファイルを削除できませんでした。
+</source>
+        <translation>The gait events file could not be removed.
+</translation>
+    </message>
+    <message>
+        <source>歩行イベントファイルを削除しました: %1</source>
+        <translation>Gait events file removed: %1</translation>
+    </message>
 </context>
 <context>
     <name>kivra::GaitWindow</name>
@@ -1455,6 +1530,14 @@ Narrow the play range or delete the markers of IDs not in use.</translation>
     <message>
         <source>正常歩行の基準範囲 (Percent,Mean,SD の CSV) をグラフに重ねます</source>
         <translation>Draws a normal band (a CSV of Percent,Mean,SD) behind the curves</translation>
+    </message>
+    <message>
+        <source>除外したストライド: %1</source>
+        <translation>Strides left out: %1</translation>
+    </message>
+    <message>
+        <source>ほか %1 件</source>
+        <translation>and %1 more</translation>
     </message>
 </context>
 </TS>

@@ -1,15 +1,19 @@
 // The gait tools in the running window on a copy of the gait sample: the events the window
 // detects are the command line's, each edit is a step of the window's undo history and lands
-// in the events file at once, a reopened video reads that file back (a damaged one is refused
-// with its reason), the timeline marks each event on its frame and side, and the report.
+// in the events file at once, detecting again never drops edits unasked, a reopened video reads
+// that file back (a damaged one is refused with its reason), the timeline marks each event on
+// its frame and side, and the report. Also why the coordinate CSV is greyed out for the sample.
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QChart>
 #include <QComboBox>
+#include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
+#include <QToolTip>
 
 #include "gait/gait_cycle_plot.h"
 #include "gait/gait_file.h"
@@ -19,6 +23,7 @@
 #include "kinematics/kinematics_commands.h"
 #include "markers/set_marker_id_dlg.h"
 #include "support/app_fixture.h"
+#include "support/modal_script.h"
 
 namespace {
 
@@ -150,7 +155,8 @@ TEST_F(GaitWindowTest, DetectsWhatTheCommandLineDetectsAndEachEditIsAnUndoStepIn
     EXPECT_EQ(FileEvents(), Events());
     Command(ID_MARKER_UNDO);
     EXPECT_EQ(Events(), detected);
-    EXPECT_EQ(FileEvents(), detected);
+    EXPECT_FALSE(Tools().EventsEdited());  // detected again, so no longer written
+    EXPECT_FALSE(fs::exists(KgaitPath()));
     EXPECT_NE(FirstStrideTime(FootSide::kRight), strideBefore);
     Command(ID_MARKER_REDO);
     EXPECT_NE(std::find(Events().begin(), Events().end(), moved), Events().end());
@@ -184,6 +190,114 @@ TEST_F(GaitWindowTest, DetectsWhatTheCommandLineDetectsAndEachEditIsAnUndoStepIn
     std::string info;
     ASSERT_TRUE(kivra::test::RunProgramOutput({"pdfinfo", pdf}, info));
     EXPECT_NE(info.find("Pages:           2"), std::string::npos) << info;
+}
+
+// Detect Again asks before edited events (edited now or read from the file) give way to
+// detected ones, Enter answering No; taken, the file goes in the same undo step, and each undo
+// and redo brings back the list, the label and the file together.
+TEST_F(GaitWindowTest, DetectAgainAsksBeforeDroppingEditsAndUndoBringsListLabelAndFileBack) {
+    OpenWithWindow();
+    GaitWindow& window = *Tools().Window();
+    const std::vector<GaitEvent> detected = Events();
+    // What the user sees and what lies on disk: the list, the label's state, the file.
+    const auto expectShown = [&](const std::vector<GaitEvent>& events, const std::string& file,
+                                 const char* step) {
+        EXPECT_EQ(Events(), events) << step;
+        EXPECT_EQ(window.EventTable()->rowCount(), int(events.size())) << step;
+        const bool edited = !file.empty();
+        EXPECT_EQ(Tools().EventsEdited(), edited) << step;
+        EXPECT_TRUE(window.StatusLabel()->text().contains(edited ? "(編集済み)" : "(自動検出)"))
+            << step << " " << window.StatusLabel()->text().toStdString();
+        EXPECT_EQ(fs::exists(KgaitPath()), edited) << step;
+        if (edited) {
+            EXPECT_EQ(ReadFile(KgaitPath()), file) << step;
+        }
+    };
+    {
+        MessageBoxCatcher boxes;  // detected events: nothing to ask, nothing written
+        window.DetectButton()->click();
+        EXPECT_TRUE(boxes.Texts().isEmpty());
+    }
+    expectShown(detected, "", "detected");
+
+    const GaitEvent strike = First(FootSide::kRight, GaitEventKind::kHeelStrike);
+    Select(strike);
+    m_frame->ShowFrame(strike.frame + 2);
+    window.MoveButton()->click();
+    const std::vector<GaitEvent> edited = Events();
+    ASSERT_NE(edited, detected);
+    const std::string file = ReadFile(KgaitPath());
+    ASSERT_FALSE(file.empty());
+
+    QString question;
+    {
+        kivra::test::ModalScript script({[&question](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            if (box == nullptr) {
+                return false;
+            }
+            question = box->text();
+            QWidget* focus = box->focusWidget();
+            QTest::keyClick(focus != nullptr ? focus : box, Qt::Key_Return);
+            return true;
+        }});
+        window.DetectButton()->click();
+        EXPECT_TRUE(script.Done());
+    }
+    EXPECT_TRUE(question.contains("置き換え")) << question.toStdString();
+    expectShown(edited, file, "Enter on the question");
+    {
+        kivra::test::ModalScript script({kivra::test::Answer(QMessageBox::Yes)});
+        window.DetectButton()->click();
+        EXPECT_TRUE(script.Done());
+    }
+    expectShown(detected, "", "Yes");
+
+    const struct {
+        CommandId command;
+        const std::vector<GaitEvent>& events;
+        std::string file;
+    } steps[] = {
+        {ID_MARKER_UNDO, edited, file},  // the detection taken back
+        {ID_MARKER_REDO, detected, ""},  // and made again
+        {ID_MARKER_UNDO, edited, file},  // taken back again
+        {ID_MARKER_UNDO, detected, ""},  // the move taken back
+        {ID_MARKER_REDO, edited, file},  // and made again
+    };
+    for (const auto& step : steps) {
+        Command(step.command);
+        expectShown(step.events, step.file, step.command == ID_MARKER_UNDO ? "undo" : "redo");
+    }
+
+    // Events read back from the file are the user's too.
+    Command(ID_FILE_NEW);
+    Open(m_base + ".avi");
+    Command(ID_MARKER_GAIT);
+    ASSERT_EQ(Tools().Window(), &window);
+    {
+        MessageBoxCatcher boxes(QMessageBox::No);
+        window.DetectButton()->click();
+        EXPECT_EQ(boxes.Texts().size(), 1);
+    }
+    expectShown(edited, file, "No after reopening");
+}
+
+// The gait sample sets no trimming area, so its coordinate CSV (in the trimmed picture's
+// pixels) is greyed out; the menu entry says why when the pointer rests on it.
+TEST_F(GaitWindowTest, GreyedOutCoordinateCsvSaysWhyInItsMenu) {
+    Open(m_base + ".avi");
+    m_frame->UpdateCommandUI();
+    QAction* csv = m_frame->Action(ID_MARKER_COORDINATE_OUTPUT);
+    ASSERT_FALSE(csv->isEnabled());
+    QMenu* menu = m_frame->MarkerMenu();
+    menu->popup(m_frame->mapToGlobal(QPoint(10, 10)));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+    const QPoint at = menu->actionGeometry(csv).center();
+    QHelpEvent hover(QEvent::ToolTip, at, menu->mapToGlobal(at));
+    QApplication::sendEvent(menu, &hover);
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_TRUE(QToolTip::text().contains("運動学出力")) << QToolTip::text().toStdString();
+    menu->close();
 }
 
 TEST_F(GaitWindowTest, ReopenReadsTheEditedEventsMarksThemOnTheTimelineAndRefusesADamagedFile) {

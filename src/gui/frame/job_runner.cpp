@@ -62,9 +62,9 @@ public:
     }
 
     MsgAnswer ShowMessage(const std::string& text, MsgButtons buttons, MsgIcon icon) override {
-        MsgAnswer answer = buttons == MsgButtons::Ok      ? MsgAnswer::Ok
-                           : buttons == MsgButtons::YesNo ? MsgAnswer::No
-                                                          : MsgAnswer::Cancel;
+        MsgAnswer answer = buttons == MsgButtons::Ok            ? MsgAnswer::Ok
+                           : buttons == MsgButtons::YesNoCancel ? MsgAnswer::Cancel
+                                                                : MsgAnswer::No;
         m_runner.CallOnWindowThread(
             [&] { answer = m_runner.m_messages.ShowMessage(text, buttons, icon); });
         return answer;

@@ -35,8 +35,12 @@ MsgAnswer QtUserMessages::ShowMessage(const std::string& text, MsgButtons button
             box.setStandardButtons(QMessageBox::Ok);
             break;
         case MsgButtons::YesNo:
+        case MsgButtons::YesNoDefaultNo:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
             box.setEscapeButton(QMessageBox::No);
+            if (buttons == MsgButtons::YesNoDefaultNo) {
+                box.setDefaultButton(QMessageBox::No);
+            }
             break;
         case MsgButtons::YesNoCancel:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
@@ -58,6 +62,7 @@ MsgAnswer QtUserMessages::ShowMessage(const std::string& text, MsgButtons button
         case MsgButtons::Ok:
             return MsgAnswer::Ok;
         case MsgButtons::YesNo:
+        case MsgButtons::YesNoDefaultNo:
             return MsgAnswer::No;
         case MsgButtons::YesNoCancel:
             break;

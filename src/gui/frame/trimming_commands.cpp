@@ -157,11 +157,20 @@ void CTrimmingCommands::AddCommands(kivra::CommandTable& table, QMenu* trimming,
             return s != nullptr && (m_host.Actions().MarkersModified() ||
                                     m_host.Session().Annotations()->m_markers.AnyMarkers());
         });
-    table.AddCommand(
+    QAction* coordinates = table.AddCommand(
         marker, kivra::ID_MARKER_COORDINATE_OUTPUT,
         Menu(QT_TRANSLATE_NOOP("CMainFrame", "座標出力(&T)...")), {},
         [this] { OnCoordinateOutput(); },
         [this] { return AnyMarkers() && m_host.Session().AreasSet(); });
+    // Greyed out without areas: the tip says why. A menu shows tooltips of disabled entries
+    // too, while the status bar hears only of enabled ones.
+    const QString why = QCoreApplication::translate(
+        "CTrimmingCommands",
+        "トリミング後の画像のピクセルで出力するため、トリミングエリアが必要です。"
+        "画像のピクセルやミリメートルでは運動学出力を使ってください。");
+    coordinates->setToolTip(why);
+    coordinates->setStatusTip(why);
+    marker->setToolTipsVisible(true);
     marker->addSeparator();
     table.AddCommand(
         marker, kivra::ID_MARKER_CALIBRATION,

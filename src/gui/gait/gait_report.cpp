@@ -51,6 +51,48 @@ QString SideLabel(FootSide side) {
 
 }  // namespace
 
+QString LeftOutText(const LeftOutStride& stride) {
+    const QString frames = QStringLiteral("%1 %2-%3")
+                               .arg(SideLabel(stride.side))
+                               .arg(stride.startFrame)
+                               .arg(stride.endFrame);
+    if (stride.why == LeftOutStride::kPattern) {
+        return QCoreApplication::translate(
+                   "GaitReport",
+                   "%1: イベントが歩行の順序 (踵接地、反対側の離地、反対側の踵接地、"
+                   "離地、踵接地) に沿っていません")
+            .arg(frames);
+    }
+    const QString marker = stride.gapInToe
+                               ? QCoreApplication::translate("GaitReport", "%1のつま先マーカ")
+                               : QCoreApplication::translate("GaitReport", "%1の踵マーカ");
+    return QCoreApplication::translate("GaitReport", "%1: %2の欠落 (フレーム %3-%4)")
+        .arg(frames, marker.arg(SideLabel(stride.gapSide)))
+        .arg(stride.gapFirst)
+        .arg(stride.gapLast);
+}
+
+QString FootWithoutStridesText(const FootWithoutStrides& foot) {
+    const QString side = foot.side == FootSide::kRight
+                             ? QCoreApplication::translate("GaitReport", "右足")
+                             : QCoreApplication::translate("GaitReport", "左足");
+    if (foot.why == FootWithoutStrides::kTooFewFrames) {
+        return QCoreApplication::translate(
+                   "GaitReport",
+                   "%1からはストライドが得られません: マーカが再生範囲で続けて %2 "
+                   "フレームしかなく、立脚期を見るには %3 フレーム必要です。")
+            .arg(side)
+            .arg(foot.longestRun)
+            .arg(foot.neededRun);
+    }
+    return QCoreApplication::translate(
+               "GaitReport",
+               "%1からはストライドが得られません: 再生範囲の踵接地が %2 回で、"
+               "ストライドには離地を挟んだ 2 回が必要です。")
+        .arg(side)
+        .arg(foot.strikes);
+}
+
 QString StatisticText(const Statistic& s, int decimals) {
     if (!s.mean) {
         return QStringLiteral("–");
@@ -224,8 +266,14 @@ void DrawCycleChart(QPainter& p, const QRectF& box, const QString& title, FootSi
                        plot.bottom() - plot.height() * (degrees - lo) / (hi - lo));
     };
     p.setPen(QPen(QColor(215, 215, 215), 0.2 * mm));
-    const double step = (hi - lo) > 60 ? 20.0 : 10.0;
-    for (double v = lo; v <= hi + 1e-9; v += step) {
+    // Counted, not summed: with a step far below the values' precision a sum never ends.
+    double step = (hi - lo) > 60 ? 20.0 : 10.0;
+    while ((hi - lo) / step > 12.0 && std::isfinite(step)) {
+        step *= 2.0;
+    }
+    const int lines = static_cast<int>(std::min(12.0, std::floor((hi - lo) / step + 1e-9)));
+    for (int k = 0; k <= lines; ++k) {
+        const double v = lo + k * step;
         p.drawLine(at(0, v), at(100, v));
         p.setPen(QColor(60, 60, 60));
         p.drawText(QRectF(box.left(), at(0, v).y() - 3 * mm, 12.5 * mm, 6 * mm),
@@ -403,6 +451,37 @@ std::optional<QString> WriteGaitReport(const QString& path, const GaitReportInpu
         p.drawText(QRectF(page.area.left(), top, page.area.width(), 6 * page.mm),
                    Qt::AlignLeft | Qt::AlignVCenter, line);
         top += 6 * page.mm;
+    }
+    p.setPen(QColor(170, 40, 20));
+    for (const FootWithoutStrides& foot : a.feetWithoutStrides) {
+        p.drawText(QRectF(page.area.left(), top, page.area.width(), 6 * page.mm),
+                   Qt::AlignLeft | Qt::AlignVCenter, FootWithoutStridesText(foot));
+        top += 6 * page.mm;
+    }
+    p.setPen(Qt::black);
+    // Strides left out are named, a few of them, so no number hides a lost event.
+    const auto& leftOut = a.parameters.leftOut;
+    if (!leftOut.empty()) {
+        p.setPen(QColor(170, 40, 20));
+        p.drawText(QRectF(page.area.left(), top, page.area.width(), 6 * page.mm),
+                   Qt::AlignLeft | Qt::AlignVCenter,
+                   QCoreApplication::translate("GaitReport", "除外したストライド: %1")
+                       .arg(leftOut.size()));
+        top += 6 * page.mm;
+        constexpr std::size_t kShown = 3;
+        for (std::size_t i = 0; i < leftOut.size() && i < kShown; ++i) {
+            p.drawText(QRectF(page.area.left() + 4 * page.mm, top, page.area.width(), 5 * page.mm),
+                       Qt::AlignLeft | Qt::AlignVCenter, LeftOutText(leftOut[i]));
+            top += 5 * page.mm;
+        }
+        if (leftOut.size() > kShown) {
+            p.drawText(QRectF(page.area.left() + 4 * page.mm, top, page.area.width(), 5 * page.mm),
+                       Qt::AlignLeft | Qt::AlignVCenter,
+                       QCoreApplication::translate("GaitReport", "ほか %1 件")
+                           .arg(leftOut.size() - kShown));
+            top += 5 * page.mm;
+        }
+        p.setPen(Qt::black);
     }
     top += 4 * page.mm;
     top = DrawParameterTable(p, page, top, a);

@@ -41,6 +41,11 @@ QString ParameterLabel(const std::string& name);
 int DecimalsOf(const std::string& unit);
 QString StatisticText(const Statistic& s, int decimals);
 
+// "右 45-78: 右の踵マーカの欠落 (フレーム 57-60)": a stride left out and why, for the user.
+QString LeftOutText(const LeftOutStride& stride);
+// Why a foot gives no stride, for the user.
+QString FootWithoutStridesText(const FootWithoutStrides& foot);
+
 // The picture of a decoded frame (24 bits, any row order), as a QImage of its own.
 QImage PictureOfDib(const Dib& dib);
 

@@ -25,28 +25,35 @@
 namespace kivra {
 namespace {
 
+// The event list with whether it is the user's: each step brings back both, and with them the
+// events file (written for edited events, removed for detected ones).
+struct GaitEventsState {
+    std::vector<GaitEvent> events;
+    bool edited = false;
+};
+
 // One edit of the event list: the tools already made it when it is pushed, so the first redo
 // does nothing. Owned by the undo stack, which the main frame drops before its children.
 class GaitEventsEdit : public QUndoCommand {
 public:
-    GaitEventsEdit(GaitTools& tools, std::vector<GaitEvent> before, std::vector<GaitEvent> after,
+    GaitEventsEdit(GaitTools& tools, GaitEventsState before, GaitEventsState after,
                    const QString& text)
         : QUndoCommand(text),
           m_tools(tools),
           m_before(std::move(before)),
           m_after(std::move(after)) {}
 
-    void undo() override { m_tools.RestoreEvents(m_before); }
+    void undo() override { m_tools.RestoreEvents(m_before.events, m_before.edited); }
     void redo() override {
         if (m_done) {
-            m_tools.RestoreEvents(m_after);
+            m_tools.RestoreEvents(m_after.events, m_after.edited);
         }
         m_done = true;
     }
 
 private:
     GaitTools& m_tools;
-    std::vector<GaitEvent> m_before, m_after;
+    GaitEventsState m_before, m_after;
     bool m_done = false;
 };
 
@@ -303,28 +310,40 @@ bool GaitTools::DetectAgain() {
         m_host->ShowMessage(FailureText(run).toStdString(), MsgButtons::Ok, MsgIcon::Warning);
         return false;
     }
-    std::vector<GaitEvent> before = m_events.Events();
-    if (m_edited && before == run.analysis.events) {
-        return false;  // nothing to take back
+    if (!m_edited) {  // detected already: they follow the markers, nothing to take back
+        m_stale = true;
+        return Analyse();
     }
-    m_events.Replace(run.analysis.events);
-    Edit(std::move(before), tr("歩行イベントの再検出"));
+    if (m_host->ShowMessage(
+            tr("編集した歩行イベントを、自動検出したイベントで置き換えますか？").toStdString(),
+            MsgButtons::YesNoDefaultNo, MsgIcon::Question) != MsgAnswer::Yes) {
+        return false;
+    }
+    m_history.push(new GaitEventsEdit(*this, {m_events.Events(), true},
+                                      {run.analysis.events, false}, tr("歩行イベントの再検出")));
+    RestoreEvents(run.analysis.events, false);
     return true;
 }
 
 void GaitTools::Edit(std::vector<GaitEvent> before, const QString& text) {
-    m_history.push(new GaitEventsEdit(*this, std::move(before), m_events.Events(), text));
-    TakeEditedEvents();
+    m_history.push(
+        new GaitEventsEdit(*this, {std::move(before), m_edited}, {m_events.Events(), true}, text));
+    TakeEvents(true);
 }
 
-void GaitTools::RestoreEvents(const std::vector<GaitEvent>& events) {
-    m_events.Replace(events);
-    TakeEditedEvents();
+void GaitTools::RestoreEvents(std::vector<GaitEvent> events, bool edited) {
+    m_events.Replace(std::move(events));
+    TakeEvents(edited);
 }
 
-void GaitTools::TakeEditedEvents() {
-    m_edited = true;
-    SaveEvents();
+void GaitTools::TakeEvents(bool edited) {
+    m_edited = edited;
+    // Detected events are never written: they follow the markers.
+    if (edited) {
+        SaveEvents();
+    } else {
+        RemoveEventsFile();
+    }
     m_stale = true;
     Analyse();
 }
@@ -337,6 +356,18 @@ void GaitTools::SaveEvents() {
                             MsgButtons::Ok, MsgIcon::Warning);
     } else if (saved.ok()) {
         m_host->ShowSavedStatus(tr("歩行イベントを保存しました: %1").arg(ShownPath(saved.path)));
+    }
+}
+
+void GaitTools::RemoveEventsFile() {
+    const ActionResult removed = m_host->Actions().RemoveGaitEvents();
+    if (removed.status == ActionResult::kFailed) {
+        m_host->ShowMessage(
+            tr("歩行イベントファイルを削除できませんでした。\n").toStdString() + removed.path,
+            MsgButtons::Ok, MsgIcon::Warning);
+    } else if (removed.ok() && !removed.path.empty()) {
+        m_host->ShowSavedStatus(
+            tr("歩行イベントファイルを削除しました: %1").arg(ShownPath(removed.path)));
     }
 }
 
@@ -424,6 +455,10 @@ bool GaitTools::WriteReport(const std::string& path) {
     CAviVideoStream* stream = m_host->Stream();
     const CLFFManager* markers = m_host->Markers();
     if (stream == nullptr || markers == nullptr || !m_analysis) {
+        return false;
+    }
+    if (const ActionResult refused = m_host->Actions().CheckOutputTarget(path); !refused.ok()) {
+        m_host->ShowMessage(refused.message + "\n" + path, MsgButtons::Ok, MsgIcon::Warning);
         return false;
     }
     GaitReportInput input;

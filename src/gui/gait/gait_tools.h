@@ -62,7 +62,9 @@ public:
     bool AddEvent(const GaitEvent& event);
     bool MoveEvent(const GaitEvent& event, int toFrame);
     bool DeleteEvent(const GaitEvent& event);
-    // The events detected afresh from the markers, as one undo step.
+    // The events detected afresh from the markers. Edited ones are replaced only when the user
+    // says so, as one undo step that removes the events file; false when the user kept them or
+    // nothing could be detected (told).
     bool DetectAgain();
 
     // The analysis as last made; nothing before the first or after a failure.
@@ -81,14 +83,17 @@ public:
     // Null until the gait command is first used.
     GaitWindow* Window() const;
 
-    // Called by the undo steps: the list as it was before or after an edit.
-    void RestoreEvents(const std::vector<GaitEvent>& events);
+    // Called by the undo steps: the list as it was before or after an edit, the user's (written
+    // to the events file) or detected (the file removed).
+    void RestoreEvents(std::vector<GaitEvent> events, bool edited);
 
 private:
     GaitRun Run(bool detect) const;
     void Edit(std::vector<GaitEvent> before, const QString& text);
-    void TakeEditedEvents();  // the list is the user's now: written, and the analysis made again
+    // The list is the user's (written) or detected (its file removed); the analysis made again.
+    void TakeEvents(bool edited);
     void SaveEvents();
+    void RemoveEventsFile();
     void LoadEventsFile();
     void Refresh();
     bool EnsureSetup();

@@ -41,6 +41,11 @@ GaitWindow::GaitWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("GaitWindow"));
     setWindowTitle(tr("歩行分析"));
     m_status = new QLabel(this);
+    m_notes = new QLabel(this);
+    m_notes->setObjectName(QStringLiteral("GaitNotes"));
+    m_notes->setWordWrap(true);
+    m_notes->setStyleSheet(QStringLiteral("color: #a82814;"));
+    m_notes->hide();
     m_status->setWordWrap(true);
     auto* feet = new QPushButton(tr("足のマーカ(&E)..."), this);
     auto* reference = new QPushButton(tr("基準範囲(&N)..."), this);
@@ -124,6 +129,7 @@ GaitWindow::GaitWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     split->setStretchFactor(1, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
+    layout->addWidget(m_notes);
     layout->addWidget(split, 1);
     resize(1000, 560);
     split->setSizes({340, 660});
@@ -143,6 +149,23 @@ void GaitWindow::SetAnalysis(const GaitAnalysis& analysis, bool edited,
                       (analysis.parameters.millimetres
                            ? QString()
                            : QStringLiteral("  ") + tr("(長さはピクセル)")));
+    QStringList notes;
+    for (const FootWithoutStrides& foot : analysis.feetWithoutStrides) {
+        notes << FootWithoutStridesText(foot);
+    }
+    const auto& leftOut = analysis.parameters.leftOut;
+    if (!leftOut.empty()) {
+        notes << tr("除外したストライド: %1").arg(leftOut.size());
+        constexpr std::size_t kShown = 5;
+        for (std::size_t i = 0; i < leftOut.size() && i < kShown; ++i) {
+            notes << QStringLiteral("  ") + LeftOutText(leftOut[i]);
+        }
+        if (leftOut.size() > kShown) {
+            notes << QStringLiteral("  ") + tr("ほか %1 件").arg(leftOut.size() - kShown);
+        }
+    }
+    m_notes->setText(notes.join(QLatin1Char('\n')));
+    m_notes->setVisible(!notes.isEmpty());
     ShowEvents(analysis.events, analysis.fps);
     ShowParameters(&analysis.parameters);
     m_plot->SetAnalysis(analysis, reference);
@@ -151,6 +174,8 @@ void GaitWindow::SetAnalysis(const GaitAnalysis& analysis, bool edited,
 
 void GaitWindow::SetMessage(const QString& text, const std::vector<GaitEvent>& events, double fps) {
     m_status->setText(text);
+    m_notes->clear();
+    m_notes->hide();
     ShowEvents(events, fps);
     ShowParameters(nullptr);
     m_plot->SetMessage(text);
@@ -190,7 +215,7 @@ void GaitWindow::ShowEvents(const std::vector<GaitEvent>& events, double fps) {
         const GaitEvent& e = events[std::size_t(row)];
         m_events->setItem(row, 0, Cell(QString::number(e.frame), Qt::AlignRight));
         m_events->setItem(
-            row, 1, Cell(fps > 0 ? c.toString(e.frame / fps, 'f', 3) : QString(), Qt::AlignRight));
+            row, 1, Cell(fps > 0 ? c.toString(e.moment / fps, 'f', 3) : QString(), Qt::AlignRight));
         m_events->setItem(row, 2, Cell(e.side == FootSide::kRight ? tr("右") : tr("左")));
         m_events->setItem(row, 3, Cell(QString::fromLatin1(EventName(e.kind))));
     }

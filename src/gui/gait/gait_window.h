@@ -45,6 +45,8 @@ public:
     QPushButton* DetectButton() const { return m_detect; }
     QPushButton* ReportButton() const { return m_report; }
     QLabel* StatusLabel() const { return m_status; }
+    // What the numbers leave out: strides left out and feet without strides, with why.
+    QLabel* NotesLabel() const { return m_notes; }
 
 signals:
     void frameRequested(int frame);
@@ -63,6 +65,7 @@ private:
     void UpdateButtons();
 
     QLabel* m_status = nullptr;
+    QLabel* m_notes = nullptr;
     QTableWidget* m_events = nullptr;
     QTableWidget* m_parameters = nullptr;
     GaitCyclePlot* m_plot = nullptr;
