@@ -1531,13 +1531,5 @@ Narrow the play range or delete the markers of IDs not in use.</translation>
         <source>正常歩行の基準範囲 (Percent,Mean,SD の CSV) をグラフに重ねます</source>
         <translation>Draws a normal band (a CSV of Percent,Mean,SD) behind the curves</translation>
     </message>
-    <message>
-        <source>除外したストライド: %1</source>
-        <translation>Strides left out: %1</translation>
-    </message>
-    <message>
-        <source>ほか %1 件</source>
-        <translation>and %1 more</translation>
-    </message>
 </context>
 </TS>

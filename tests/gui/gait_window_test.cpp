@@ -300,6 +300,31 @@ TEST_F(GaitWindowTest, GreyedOutCoordinateCsvSaysWhyInItsMenu) {
     menu->close();
 }
 
+// An added strike that breaks the walking pattern never turns into a stride: the window names
+// the strides it leaves out, and the undo of the edit takes the note away with it.
+TEST_F(GaitWindowTest, AStrikeInTheMiddleOfAStanceLeavesItsStridesOutWithTheReason) {
+    OpenWithWindow();
+    GaitWindow& window = *Tools().Window();
+    EXPECT_TRUE(window.NotesLabel()->isHidden());
+    const std::size_t strides = Tools().Analysis()->parameters.strides.size();
+    const GaitEvent strike = First(FootSide::kRight, GaitEventKind::kHeelStrike);
+    m_frame->ShowFrame(strike.frame + 12);  // still standing on it
+    window.SideChoice()->setCurrentIndex(0);
+    window.KindChoice()->setCurrentIndex(0);
+    QTest::mouseClick(window.AddButton(), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    const GaitParameters& p = Tools().Analysis()->parameters;
+    ASSERT_EQ(p.leftOut.size(), 3u) << window.NotesLabel()->text().toStdString();
+    EXPECT_EQ(p.strides.size(), strides - 2);
+    EXPECT_FALSE(window.NotesLabel()->isHidden());
+    const QString notes = window.NotesLabel()->text();
+    EXPECT_TRUE(notes.contains(QStringLiteral("%1-%2").arg(strike.frame).arg(strike.frame + 12)))
+        << notes.toStdString();
+    Command(ID_MARKER_UNDO);
+    EXPECT_TRUE(Tools().Analysis()->parameters.leftOut.empty());
+    EXPECT_TRUE(window.NotesLabel()->isHidden());
+}
+
 TEST_F(GaitWindowTest, ReopenReadsTheEditedEventsMarksThemOnTheTimelineAndRefusesADamagedFile) {
     OpenWithWindow();
     const GaitEvent strike = First(FootSide::kRight, GaitEventKind::kHeelStrike);

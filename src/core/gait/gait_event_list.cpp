@@ -11,7 +11,9 @@ void GaitEventList::Replace(std::vector<GaitEvent> events) {
     events_ = std::move(events);
 }
 
-bool GaitEventList::Add(const GaitEvent& event, int first, int last) {
+bool GaitEventList::Add(const GaitEvent& given, int first, int last) {
+    GaitEvent event = given;
+    event.moment = event.frame;  // placed by hand on a frame
     if (event.frame < first || event.frame > last ||
         std::binary_search(events_.begin(), events_.end(), event)) {
         return false;

@@ -20,7 +20,9 @@ struct GaitEvent {
     int frame = 0;
     FootSide side = FootSide::kRight;
     GaitEventKind kind = GaitEventKind::kHeelStrike;
-    double moment = frame;  // in frames, e.g. 41.37; the frame itself when given as a frame
+    // In frames, e.g. 41.37; the frame itself when given as a frame. Taken from the frame at
+    // construction only: code that sets frame afterwards sets the moment too.
+    double moment = frame;
 
     bool operator==(const GaitEvent& other) const { return Key() == other.Key(); }
     std::strong_ordering operator<=>(const GaitEvent& other) const { return Key() <=> other.Key(); }

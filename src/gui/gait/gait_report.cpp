@@ -93,6 +93,26 @@ QString FootWithoutStridesText(const FootWithoutStrides& foot) {
         .arg(foot.strikes);
 }
 
+QStringList AnalysisNotes(const GaitAnalysis& analysis, std::size_t strides) {
+    QStringList notes;
+    for (const FootWithoutStrides& foot : analysis.feetWithoutStrides) {
+        notes << FootWithoutStridesText(foot);
+    }
+    const auto& leftOut = analysis.parameters.leftOut;
+    if (!leftOut.empty()) {
+        notes << QCoreApplication::translate("GaitReport", "除外したストライド: %1")
+                     .arg(leftOut.size());
+        for (std::size_t i = 0; i < leftOut.size() && i < strides; ++i) {
+            notes << QStringLiteral("  ") + LeftOutText(leftOut[i]);
+        }
+        if (leftOut.size() > strides) {
+            notes << QStringLiteral("  ") + QCoreApplication::translate("GaitReport", "ほか %1 件")
+                                                .arg(leftOut.size() - strides);
+        }
+    }
+    return notes;
+}
+
 QString StatisticText(const Statistic& s, int decimals) {
     if (!s.mean) {
         return QStringLiteral("–");
@@ -452,37 +472,14 @@ std::optional<QString> WriteGaitReport(const QString& path, const GaitReportInpu
                    Qt::AlignLeft | Qt::AlignVCenter, line);
         top += 6 * page.mm;
     }
+    // What the numbers leave out, a few strides of it, so no number hides a lost event.
     p.setPen(QColor(170, 40, 20));
-    for (const FootWithoutStrides& foot : a.feetWithoutStrides) {
-        p.drawText(QRectF(page.area.left(), top, page.area.width(), 6 * page.mm),
-                   Qt::AlignLeft | Qt::AlignVCenter, FootWithoutStridesText(foot));
-        top += 6 * page.mm;
+    for (const QString& line : AnalysisNotes(a, 3)) {
+        p.drawText(QRectF(page.area.left(), top, page.area.width(), 5.5 * page.mm),
+                   Qt::AlignLeft | Qt::AlignVCenter, line);
+        top += 5.5 * page.mm;
     }
     p.setPen(Qt::black);
-    // Strides left out are named, a few of them, so no number hides a lost event.
-    const auto& leftOut = a.parameters.leftOut;
-    if (!leftOut.empty()) {
-        p.setPen(QColor(170, 40, 20));
-        p.drawText(QRectF(page.area.left(), top, page.area.width(), 6 * page.mm),
-                   Qt::AlignLeft | Qt::AlignVCenter,
-                   QCoreApplication::translate("GaitReport", "除外したストライド: %1")
-                       .arg(leftOut.size()));
-        top += 6 * page.mm;
-        constexpr std::size_t kShown = 3;
-        for (std::size_t i = 0; i < leftOut.size() && i < kShown; ++i) {
-            p.drawText(QRectF(page.area.left() + 4 * page.mm, top, page.area.width(), 5 * page.mm),
-                       Qt::AlignLeft | Qt::AlignVCenter, LeftOutText(leftOut[i]));
-            top += 5 * page.mm;
-        }
-        if (leftOut.size() > kShown) {
-            p.drawText(QRectF(page.area.left() + 4 * page.mm, top, page.area.width(), 5 * page.mm),
-                       Qt::AlignLeft | Qt::AlignVCenter,
-                       QCoreApplication::translate("GaitReport", "ほか %1 件")
-                           .arg(leftOut.size() - kShown));
-            top += 5 * page.mm;
-        }
-        p.setPen(Qt::black);
-    }
     top += 4 * page.mm;
     top = DrawParameterTable(p, page, top, a);
     p.setFont(body);

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QImage>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -45,6 +46,9 @@ QString StatisticText(const Statistic& s, int decimals);
 QString LeftOutText(const LeftOutStride& stride);
 // Why a foot gives no stride, for the user.
 QString FootWithoutStridesText(const FootWithoutStrides& foot);
+// The feet without strides and the strides left out (the first `strides` of them named), one
+// line each; empty when the analysis leaves nothing out.
+QStringList AnalysisNotes(const GaitAnalysis& analysis, std::size_t strides);
 
 // The picture of a decoded frame (24 bits, any row order), as a QImage of its own.
 QImage PictureOfDib(const Dib& dib);

@@ -87,6 +87,7 @@ GaitWindow::GaitWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(m_add, &QPushButton::clicked, this, [this] {
         GaitEvent event;
         event.frame = m_frame;
+        event.moment = m_frame;
         event.side = m_side->currentIndex() == 0 ? FootSide::kRight : FootSide::kLeft;
         event.kind =
             m_kind->currentIndex() == 0 ? GaitEventKind::kHeelStrike : GaitEventKind::kToeOff;
@@ -149,21 +150,7 @@ void GaitWindow::SetAnalysis(const GaitAnalysis& analysis, bool edited,
                       (analysis.parameters.millimetres
                            ? QString()
                            : QStringLiteral("  ") + tr("(長さはピクセル)")));
-    QStringList notes;
-    for (const FootWithoutStrides& foot : analysis.feetWithoutStrides) {
-        notes << FootWithoutStridesText(foot);
-    }
-    const auto& leftOut = analysis.parameters.leftOut;
-    if (!leftOut.empty()) {
-        notes << tr("除外したストライド: %1").arg(leftOut.size());
-        constexpr std::size_t kShown = 5;
-        for (std::size_t i = 0; i < leftOut.size() && i < kShown; ++i) {
-            notes << QStringLiteral("  ") + LeftOutText(leftOut[i]);
-        }
-        if (leftOut.size() > kShown) {
-            notes << QStringLiteral("  ") + tr("ほか %1 件").arg(leftOut.size() - kShown);
-        }
-    }
+    const QStringList notes = AnalysisNotes(analysis, 5);
     m_notes->setText(notes.join(QLatin1Char('\n')));
     m_notes->setVisible(!notes.isEmpty());
     ShowEvents(analysis.events, analysis.fps);
