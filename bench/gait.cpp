@@ -22,7 +22,7 @@
 #include "gait/gait_analysis.h"
 #include "markers/lff_manager.h"
 #include "platform/settings_folder.h"
-#include "support/realistic_walk.h"
+#include "realistic_walk.h"
 
 namespace kivra {
 namespace {
@@ -131,7 +131,7 @@ struct TemporalFigures {
     double symmetry = 0.0;
 };
 
-TemporalFigures FiguresOf(const std::vector<GaitEvent>& events, const test::RealisticWalk& walk,
+TemporalFigures FiguresOf(const std::vector<GaitEvent>& events, const walks::RealisticWalk& walk,
                           const FloorLine& floor) {
     GaitParameterInput input;
     input.fps = walk.fps;
@@ -191,17 +191,17 @@ bool RunRealisticWalks(int walkers) {
             TemporalErrors temporal;
             for (int seed = 1; seed <= walkers; ++seed) {
                 for (const int direction : {1, -1}) {
-                    test::WalkOptions options;
+                    walks::WalkOptions options;
                     options.fps = fps;
                     options.seed = static_cast<unsigned>(seed);
                     options.direction = direction;
                     options.clickNoisePx = noise;
                     options.noiseSeed = static_cast<unsigned>(seed) + 100u;
-                    const test::RealisticWalk walk = test::MakeRealisticWalk(options);
+                    const walks::RealisticWalk walk = walks::MakeRealisticWalk(options);
                     const EventDetection found =
                         DetectGaitEvents(walk.feet, {fps, noise > 0 ? 6.0 : 0.0});
                     std::vector<GaitEvent> truth;
-                    for (const test::TrueEvent& t : walk.events) {
+                    for (const walks::TrueEvent& t : walk.events) {
                         const double at = t.seconds * fps;
                         truth.push_back({static_cast<int>(std::lround(at)), t.side, t.kind, at});
                     }

@@ -6,16 +6,16 @@
 #include <string>
 
 #include "gait/gait_events.h"
-#include "support/realistic_walk.h"
+#include "realistic_walk.h"
 
 namespace {
 
 using namespace kivra;
-using kivra::test::MakeRealisticWalk;
-using kivra::test::MarkerGap;
-using kivra::test::RealisticWalk;
-using kivra::test::TrueEvent;
-using kivra::test::WalkOptions;
+using kivra::walks::MakeRealisticWalk;
+using kivra::walks::MarkerGap;
+using kivra::walks::RealisticWalk;
+using kivra::walks::TrueEvent;
+using kivra::walks::WalkOptions;
 
 struct Errors {
     int missing = 0;          // true events away from the ends that were not found

@@ -2,13 +2,14 @@
 // Walks as a gait lab records them, for testing and measuring the event detection: a 3D walker
 // whose feet roll heel, flat, over the metatarsal heads and about the toe tip, with heel, toe
 // (second metatarsal head) and sacrum markers seen by a pinhole side camera. The true events
-// are the contacts of the foot itself, at continuous times. Plain C++, no Qt.
+// are the contacts of the foot itself, at continuous times. Plain C++, no Qt; the gait
+// benchmark and the gait tests share it.
 #include <optional>
 #include <vector>
 
 #include "gait/gait_events.h"
 
-namespace kivra::test {
+namespace kivra::walks {
 
 // One marker missing on the frames between two moments, as a hidden or unclicked marker.
 struct MarkerGap {
@@ -60,4 +61,4 @@ struct RealisticWalk {
 
 RealisticWalk MakeRealisticWalk(const WalkOptions& options);
 
-}  // namespace kivra::test
+}  // namespace kivra::walks

@@ -1,4 +1,4 @@
-#include "support/realistic_walk.h"
+#include "realistic_walk.h"
 
 #include <algorithm>
 #include <array>
@@ -6,7 +6,7 @@
 #include <numbers>
 #include <random>
 
-namespace kivra::test {
+namespace kivra::walks {
 namespace {
 
 constexpr double kDegree = std::numbers::pi / 180.0;
@@ -407,4 +407,4 @@ RealisticWalk MakeRealisticWalk(const WalkOptions& options) {
     return walk;
 }
 
-}  // namespace kivra::test
+}  // namespace kivra::walks
