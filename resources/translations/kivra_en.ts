@@ -830,10 +830,6 @@ For positions in image pixels (millimetres with a calibration), use Export Kinem
         <translation>There is no analysis to report</translation>
     </message>
     <message>
-        <source>歩行解析レポート</source>
-        <translation>Gait analysis report</translation>
-    </message>
-    <message>
         <source>PDFを作成できません</source>
         <translation>The PDF cannot be made</translation>
     </message>
@@ -904,6 +900,14 @@ For positions in image pixels (millimetres with a calibration), use Export Kinem
     <message>
         <source>ほか %1 件</source>
         <translation>and %1 more</translation>
+    </message>
+    <message>
+        <source>歩/分</source>
+        <translation>steps/min</translation>
+    </message>
+    <message>
+        <source>歩行分析レポート</source>
+        <translation>Gait analysis report</translation>
     </message>
 </context>
 <context>

@@ -325,6 +325,26 @@ TEST_F(GaitWindowTest, AStrikeInTheMiddleOfAStanceLeavesItsStridesOutWithTheReas
     EXPECT_TRUE(window.NotesLabel()->isHidden());
 }
 
+// The window follows what its numbers are built on without Detect Again: angles defined while it
+// shows, and the band chosen last time, which the next start reads again.
+TEST_F(GaitWindowTest, NewAnglesRefreshTheCurvesAndTheBandIsRememberedForTheNextStart) {
+    OpenWithWindow();
+    KinematicsSettings angles;
+    angles.angles = {{"knee", 2, 3, 4}, {"hip", 1, 2, 3}};
+    ASSERT_TRUE(m_frame->Kinematics()->StoreSettings(angles));
+    ASSERT_EQ(Tools().Analysis()->cycles.size(), 2u);
+    EXPECT_EQ(Tools().Analysis()->cycles[1].name, "hip");
+
+    const std::string band = m_files.File("normal 膝.csv");
+    ASSERT_TRUE(kivra::test::WriteFile(band, "Percent,Mean,SD\n0,10,5\n100,10,5\n"));
+    ASSERT_TRUE(Tools().LoadReference(band));
+    EXPECT_EQ(LoadGaitSetup(m_frame->IniPath()).normalBand, band);
+    GaitTools again(MakeKinematicsHost(*m_frame), *m_frame->Kinematics(),
+                    m_frame->History().Stack(), 99);
+    ASSERT_TRUE(again.Reference().has_value());
+    EXPECT_DOUBLE_EQ(again.Reference()->mean[50], 10.0);
+}
+
 TEST_F(GaitWindowTest, ReopenReadsTheEditedEventsMarksThemOnTheTimelineAndRefusesADamagedFile) {
     OpenWithWindow();
     const GaitEvent strike = First(FootSide::kRight, GaitEventKind::kHeelStrike);

@@ -47,6 +47,7 @@ GaitSetup LoadGaitSetup(const std::string& iniPath) {
         setup.pelvisId = pelvis;
     }
     setup.filterHz = ParsePositiveNumber(doc.GetString(kSection, "FilterHz", "0")).value_or(0.0);
+    setup.normalBand = doc.GetString(kSection, "NormalBand", "");
     return setup;
 }
 
@@ -65,6 +66,9 @@ bool SaveGaitSetup(const std::string& iniPath, const GaitSetup& setup) {
     const double filterHz =
         std::isfinite(setup.filterHz) && setup.filterHz > 0.0 ? setup.filterHz : 0.0;
     stored = doc.WriteString(kSection, "FilterHz", FixedText(filterHz, 3)) && stored;
+    if (!setup.normalBand.empty()) {
+        stored = doc.WriteString(kSection, "NormalBand", setup.normalBand) && stored;
+    }
     return stored && doc.Save();
 }
 

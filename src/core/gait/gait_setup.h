@@ -7,6 +7,7 @@
 //   LeftFoot=7,8
 //   Pelvis=2             (0: none)
 //   FilterHz=6.000       (0: no filtering)
+//   NormalBand=/path/knee.csv   (the clinic's band last chosen; empty: none)
 //
 // And the tracks of those markers taken from the marker store.
 #include <optional>
@@ -29,6 +30,7 @@ struct GaitSetup {
     std::optional<FootMarkers> right, left;
     int pelvisId = 0;
     double filterHz = 0.0;
+    std::string normalBand;  // a file path, as chosen
     bool operator==(const GaitSetup&) const = default;
 
     bool AnyFoot() const { return right.has_value() || left.has_value(); }

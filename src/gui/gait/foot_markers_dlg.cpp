@@ -66,7 +66,9 @@ FootMarkersDlg::FootMarkersDlg(const GaitSetup& setup, int maxId, QWidget* paren
 }
 
 void FootMarkersDlg::accept() {
-    GaitSetup result;
+    GaitSetup result = m_result;  // what the dialog does not show, such as the band, stays
+    result.right.reset();
+    result.left.reset();
     for (const FootSide side : {FootSide::kRight, FootSide::kLeft}) {
         const int i = side == FootSide::kRight ? 0 : 1;
         if (!m_foot[i]->isChecked()) {

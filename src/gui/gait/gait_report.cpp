@@ -125,6 +125,13 @@ QString StatisticText(const Statistic& s, int decimals) {
     return text;
 }
 
+QString UnitLabel(const std::string& unit) {
+    if (unit == "steps/min") {
+        return QCoreApplication::translate("GaitReport", "歩/分");
+    }
+    return QString::fromStdString(unit);
+}
+
 int DecimalsOf(const std::string& unit) {
     if (unit == "s") {
         return 3;
@@ -188,7 +195,7 @@ double DrawParameterTable(QPainter& p, const Page& page, double top, const GaitA
                        QColor(242, 244, 247));
         }
         const int decimals = DecimalsOf(s.unit);
-        const QString cells[] = {ParameterLabel(s.name), QString::fromStdString(s.unit),
+        const QString cells[] = {ParameterLabel(s.name), UnitLabel(s.unit),
                                  StatisticText(s.both, decimals), StatisticText(s.right, decimals),
                                  StatisticText(s.left, decimals)};
         x = page.area.left();
@@ -423,7 +430,7 @@ std::optional<QString> WriteGaitReport(const QString& path, const GaitReportInpu
     writer.setResolution(300);
     writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                      QMarginsF(15, 18, 15, 15), QPageLayout::Millimeter));
-    writer.setTitle(QCoreApplication::translate("GaitReport", "歩行解析レポート"));
+    writer.setTitle(QCoreApplication::translate("GaitReport", "歩行分析レポート"));
     writer.setCreator(QStringLiteral("Kivra"));
     QPainter p;
     if (!p.begin(&writer)) {
@@ -447,7 +454,7 @@ std::optional<QString> WriteGaitReport(const QString& path, const GaitReportInpu
     double top = page.area.top();
     p.drawText(QRectF(page.area.left(), top, page.area.width(), 12 * page.mm),
                Qt::AlignLeft | Qt::AlignVCenter,
-               QCoreApplication::translate("GaitReport", "歩行解析レポート"));
+               QCoreApplication::translate("GaitReport", "歩行分析レポート"));
     top += 14 * page.mm;
     QFont body = p.font();
     body.setPointSizeF(10);

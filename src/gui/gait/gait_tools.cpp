@@ -71,7 +71,17 @@ GaitTools::GaitTools(std::unique_ptr<KinematicsHost> host, const CKinematicsComm
       m_history(history),
       m_maxId(maxId),
       m_setup(LoadGaitSetup(m_host->IniPath())),
-      m_frameFollow(m_host->Cursor().Observe([this](int) { Refresh(); })) {}
+      m_frameFollow(m_host->Cursor().Observe([this](int) { Refresh(); })) {
+    // The band chosen last time, quietly left out when its file is gone or changed.
+    if (!m_setup.normalBand.empty()) {
+        m_reference = ReadReferenceBand(m_setup.normalBand).band;
+    }
+    // New angles or a new calibration change the curves and lengths shown.
+    connect(&kinematics, &CKinematicsCommands::settingsChanged, this, [this] {
+        m_stale = true;
+        Refresh();
+    });
+}
 
 GaitTools::~GaitTools() = default;
 
@@ -448,6 +458,10 @@ bool GaitTools::LoadReference(const std::string& path) {
         return false;
     }
     m_reference = read.band;
+    // Remembered for the next start; the feet and filter go along unchanged.
+    GaitSetup setup = m_setup;
+    setup.normalBand = path;
+    StoreSetup(setup);
     return true;
 }
 

@@ -223,7 +223,7 @@ void GaitWindow::ShowParameters(const GaitParameters* parameters) {
     for (const ParameterSummary& p : parameters->summary) {
         const int decimals = DecimalsOf(p.unit);
         m_parameters->setItem(row, 0, Cell(ParameterLabel(p.name)));
-        m_parameters->setItem(row, 1, Cell(QString::fromStdString(p.unit)));
+        m_parameters->setItem(row, 1, Cell(UnitLabel(p.unit)));
         const Statistic* columns[] = {&p.both, &p.right, &p.left};
         for (int i = 0; i < 3; ++i) {
             // Cadence, speed and the symmetry indices exist for both sides together only.

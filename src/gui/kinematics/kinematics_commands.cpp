@@ -118,6 +118,7 @@ bool CKinematicsCommands::StoreCalibration(const kivra::Calibration& calibration
     m_calibration = calibration;
     m_calibrationVideo = video;
     RefreshPlot(true);
+    emit settingsChanged();
     m_host->ShowSavedStatus(
         tr("キャリブレーションを保存しました: %1").arg(QFile::decodeName(path.c_str())));
     return true;
@@ -133,6 +134,7 @@ void CKinematicsCommands::OnAngles() {
 bool CKinematicsCommands::StoreSettings(const kivra::KinematicsSettings& settings) {
     m_settings = settings;
     RefreshPlot(true);
+    emit settingsChanged();
     const std::string ini = m_host->IniPath();
     if (!ini.empty() && !kivra::SaveKinematicsSettings(ini, settings)) {
         m_host->ShowMessage(tr("関節角度の設定を保存できませんでした。\n").toStdString() + ini,

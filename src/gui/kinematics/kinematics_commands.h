@@ -57,6 +57,11 @@ public:
     // Keeps new settings and writes them to the settings ini; false after telling the user.
     bool StoreSettings(const kivra::KinematicsSettings& settings);
 
+signals:
+    // The angles, the filter or the calibration changed: what is built on them is stale.
+    void settingsChanged();
+
+public:
     // The table of the play range with the current settings and calibration.
     kivra::KinematicsResult Compute() const;
 
