@@ -909,6 +909,26 @@ For positions in image pixels (millimetres with a calibration), use Export Kinem
         <source>歩行分析レポート</source>
         <translation>Gait analysis report</translation>
     </message>
+    <message>
+        <source>長さはピクセル単位です: 動画にキャリブレーションがありません。</source>
+        <translation>Lengths are in pixels: the video has no calibration.</translation>
+    </message>
+    <message>
+        <source>%1のストライドは %2 件です。%3 件未満ではばらつきを読めません。</source>
+        <translation>%1 has %2 stride(s); fewer than %3 give no spread worth reading.</translation>
+    </message>
+    <message>
+        <source>1 ステップが %1 フレームしかなく、半フレームのずれがステップの %2 % になります。</source>
+        <translation>A step has only %1 frames: half a frame of event timing is %2 % of a step.</translation>
+    </message>
+    <message>
+        <source>%1の長さがストライドにより %2 % 変わります: カメラに近づくか遠ざかって歩いています。</source>
+        <translation>%1 looks %2 % longer in one stride than in another: the walker walks towards or away from the camera.</translation>
+    </message>
+    <message>
+        <source>%1の長さがストライドにより %2 % 変わります: カメラが捉える面から外れています。</source>
+        <translation>%1 looks %2 % longer in one stride than in another: the walker leaves the plane the camera sees.</translation>
+    </message>
 </context>
 <context>
     <name>LanguageMenu</name>

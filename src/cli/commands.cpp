@@ -51,11 +51,14 @@ constexpr const char* kUsage =
     "  kivra-cli csv VIDEO OUT.csv\n"
     "      the markers of the play range in the pixels of the trimmed output picture, scaled\n"
     "      from each frame's trimming area (none set in VIDEO's marker file: refused).\n"
-    "  kivra-cli kinematics VIDEO OUT.csv [--angle NAME=A,B,C]... [--scale MM_PER_PIXEL]\n"
-    "                       [--filter HZ]\n"
+    "  kivra-cli kinematics VIDEO OUT.csv [--angle NAME=A,B,C]... [--joint SIDE:JOINT=A,B,C]...\n"
+    "                       [--scale MM_PER_PIXEL] [--filter HZ]\n"
     "      positions (mm with VIDEO's .kcal calibration or --scale, which replaces it; image\n"
     "      pixels otherwise), speeds and the joint angles at marker B, over the play range in\n"
     "      VIDEO's marker file; --filter low-passes the trajectories at HZ (zero lag).\n"
+    "      --joint: SIDE R or L; JOINT hip (trunk ID or - for the vertical, hip, knee), knee\n"
+    "      (hip, knee, ankle) or ankle (knee, ankle, toe); degrees, 0 standing upright,\n"
+    "      flexion and dorsiflexion positive, in column JOINT_SIDE.\n"
     "  kivra-cli export VIDEO OUT [--codec CODE] [--options TEXT] [--profile N]\n"
     "      the trimmed movie of the play range stored in VIDEO's marker file. CODE as the\n"
     "      codec list shows it (H264, MJPG, XVID, DIB for uncompressed ...; default H264 with\n"
@@ -68,7 +71,8 @@ constexpr const char* kUsage =
     "      file) up to frame G (default: the range's end) and saves the marker file. LIST:\n"
     "      marker IDs separated by commas (default: every ID on frame F).\n"
     "  kivra-cli gait VIDEO OUTDIR --foot SIDE=HEEL,TOE [--foot SIDE=HEEL,TOE] [--pelvis ID]\n"
-    "                 [--scale MM_PER_PIXEL] [--filter HZ] [--angle NAME=A,B,C]... [--detect]\n"
+    "                 [--scale MM_PER_PIXEL] [--filter HZ] [--angle NAME=A,B,C]...\n"
+    "                 [--joint SIDE:JOINT=A,B,C]... [--detect]\n"
     "      heel strikes and toe-offs (SIDE R or L; marker IDs as the window shows them),\n"
     "      stride parameters and joint angles over the gait cycle, over the play range in\n"
     "      VIDEO's marker file, into OUTDIR/events.csv, strides.csv, summary.csv and\n"
@@ -627,6 +631,15 @@ int Kinematics(const std::vector<std::string>& args, std::ostream& err) {
                 problem = "--angle " + args[i] + ": " + why;
                 argsOk = false;
             }
+        } else if (args[i] == "--joint" && i + 1 < args.size()) {
+            std::string why;
+            std::optional<ClinicalAngle> joint = ParseClinicalAngle(args[++i], &why);
+            if (joint) {
+                options.joints.push_back(*joint);
+            } else {
+                problem = "--joint " + args[i] + ": " + why;
+                argsOk = false;
+            }
         } else if ((args[i] == "--scale" || args[i] == "--filter") && i + 1 < args.size()) {
             if (!ParsePositive(args[i + 1], &value)) {
                 problem = args[i] + " " + Excerpt(args[i + 1]) + ": give a number above 0" +
@@ -645,6 +658,12 @@ int Kinematics(const std::vector<std::string>& args, std::ostream& err) {
     if (const auto twice = DuplicateAngleName(options.angles); argsOk && twice) {
         problem = "the angle name " + *twice + " is given twice";
         argsOk = false;
+    }
+    if (argsOk) {
+        if (auto twice = JointGivenTwice(options.angles, options.joints, /*cycleColumns=*/false)) {
+            problem = std::move(*twice);
+            argsOk = false;
+        }
     }
     if (!argsOk) {
         if (!problem.empty()) {
@@ -680,7 +699,10 @@ int Kinematics(const std::vector<std::string>& args, std::ostream& err) {
             }
             const int first = video.RangeStart();
             const int last = video.RangeEnd();
-            const auto missing = AnglesWithoutData(markers, first, last, options.angles);
+            auto missing = AnglesWithoutData(markers, first, last, options.angles);
+            for (AngleWithoutData& m : AnglesWithoutData(markers, first, last, options.joints)) {
+                missing.push_back(std::move(m));
+            }
             for (const AngleWithoutData& m : missing) {
                 err << "angle " << m.name << " names marker " << m.id
                     << ", which has no data in the play range of " << args[1] << "\n";

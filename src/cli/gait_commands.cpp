@@ -27,6 +27,7 @@ int Analyse(const GaitArguments& arguments, const GaitSource& source, std::ostre
     GaitRequest request;
     request.setup = arguments.setup;
     request.angles = arguments.angles;
+    request.joints = arguments.joints;
     request.detect = arguments.detect;
     if (arguments.scale) {
         request.calibration = Calibration{*arguments.scale, std::nullopt, std::nullopt};
@@ -68,6 +69,11 @@ int Analyse(const GaitArguments& arguments, const GaitSource& source, std::ostre
     // The numbers are written all the same; what they leave out is said.
     for (const FootWithoutStrides& foot : analysis.feetWithoutStrides) {
         err << "warning: " << foot.Text() << "\n";
+    }
+    for (const GaitWarning& w : analysis.warnings) {
+        if (w.code != GaitWarning::kMarkerGaps && w.code != GaitWarning::kStridesLeftOut) {
+            err << "warning: " << w.Text() << "\n";  // the strides left out follow one by one
+        }
     }
     for (const LeftOutStride& s : analysis.parameters.leftOut) {
         err << "warning: the " << (s.side == FootSide::kRight ? "right" : "left")
@@ -168,6 +174,14 @@ int ParseGaitArguments(const std::vector<std::string>& args, GaitArguments& pars
                 return 2;
             }
             parsed.angles.push_back(std::move(*angle));
+        } else if (arg == "--joint" && hasValue) {
+            std::string why;
+            const auto joint = ParseClinicalAngle(args[++i], &why);
+            if (!joint) {
+                problem = "--joint " + args[i] + ": " + why;
+                return 2;
+            }
+            parsed.joints.push_back(*joint);
         } else if (arg == "--detect") {
             parsed.detect = true;
         } else if (report && arg == "--reference" && hasValue) {
@@ -180,11 +194,34 @@ int ParseGaitArguments(const std::vector<std::string>& args, GaitArguments& pars
         problem = "the angle name " + *twice + " is given twice";
         return 2;
     }
+    if (auto twice = JointGivenTwice(parsed.angles, parsed.joints, /*cycleColumns=*/true)) {
+        problem = std::move(*twice);
+        return 2;
+    }
     if (!parsed.setup.AnyFoot()) {
         problem = "name at least one foot with --foot SIDE=HEEL,TOE";
         return 2;
     }
     return 0;
+}
+
+std::optional<std::string> JointGivenTwice(const std::vector<NamedAngle>& angles,
+                                           const std::vector<ClinicalAngle>& joints,
+                                           bool cycleColumns) {
+    if (const auto twice = DuplicateClinicalAngle(joints)) {
+        return "--joint " + *twice + " is given twice";
+    }
+    for (const ClinicalAngle& joint : joints) {
+        const std::string column = ClinicalAngleName(joint);
+        const std::string kind = column.substr(0, column.size() - 2);  // without "_R"
+        for (const NamedAngle& angle : angles) {
+            if (angle.name == column || (cycleColumns && angle.name == kind)) {
+                return "the angle name " + angle.name + " would repeat the columns of --joint " +
+                       FormatClinicalAngle(joint) + "; give the angle another name";
+            }
+        }
+    }
+    return std::nullopt;
 }
 
 int RunGait(const GaitArguments& arguments, const GaitSource& source, std::ostream& err) {

@@ -22,6 +22,7 @@ struct GaitArguments {
     GaitSetup setup;
     std::optional<double> scale;
     std::vector<NamedAngle> angles;
+    std::vector<ClinicalAngle> joints;
     std::string reference;  // "Percent,Mean,SD" CSV for the report's curves
     bool detect = false;
 };
@@ -39,6 +40,13 @@ struct GaitSource {
 // usable.
 int ParseGaitArguments(const std::vector<std::string>& args, GaitArguments& parsed,
                        std::string& problem);
+
+// Why the joints cannot each have columns of their own: a joint of a side given twice, an angle
+// named as a joint's column ("knee_R"), or, with cycleColumns, as the joint itself ("knee",
+// whose knee_R_mean would repeat the joint's); nothing when they can.
+std::optional<std::string> JointGivenTwice(const std::vector<NamedAngle>& angles,
+                                           const std::vector<ClinicalAngle>& joints,
+                                           bool cycleColumns);
 
 int RunGait(const GaitArguments& arguments, const GaitSource& source, std::ostream& err);
 int RunReport(const GaitArguments& arguments, const GaitSource& source, std::ostream& err);

@@ -18,7 +18,6 @@ using kivra::test::RunFfmpeg;
 using kivra::test::TempDir;
 using kivra::test::WriteFile;
 
-
 class CliKinematicsTest : public ::testing::Test {
 protected:
     // A video at an NTSC rate, so the rate must come from the stream's rate and scale.
@@ -65,6 +64,41 @@ TEST_F(CliKinematicsTest, TimesAndSpeedsFollowTheVideosOwnFrameRate) {
     EXPECT_EQ(rows[1][0], "0.0000");
     EXPECT_EQ(rows[1][3], "");    // no frame before the first
     EXPECT_EQ(rows[21][10], "");  // ID 1 on ID 2: a segment without length has no angle
+}
+
+// ID 1 walks towards +x past ID 2: the knee at ID 2 reads -90 (bent backwards) before, +90
+// after, in a column after the plain angle's.
+TEST_F(CliKinematicsTest, JointColumnsComeAfterThePlainAnglesSignedByTheWalk) {
+    StoreMarkers();
+    ASSERT_EQ(Run({video, out, "--joint", "R:knee=1,2,3", "--angle", "elbow=1,2,3"}), 0) << Err();
+    const auto rows = kivra::test::CsvFields(ReadFile(out));
+    ASSERT_EQ(rows.size(), 41u);
+    ASSERT_EQ(rows[0].size(), 12u);
+    EXPECT_EQ(rows[0][10], "elbow");
+    EXPECT_EQ(rows[0][11], "knee_R");
+    EXPECT_EQ(rows[1][11], "-90.000");
+    EXPECT_EQ(rows[21][11], "");
+    EXPECT_EQ(rows[31][11], "90.000");
+
+    struct Refused {
+        std::vector<std::string> joints;
+        const char* message;
+    };
+    for (const Refused& r :
+         {Refused{{"--joint", "L:knee=1,2"}, "--joint L:knee=1,2: a joint names exactly three"},
+          Refused{{"--joint", "R:knee=1,2,3", "--joint", "R:knee=3,2,1"},
+                  "--joint knee_R is given twice"},
+          Refused{{"--angle", "knee_R=1,2,3", "--joint", "R:knee=1,2,3"},
+                  "the angle name knee_R would repeat"}}) {
+        std::vector<std::string> args = {video, out};
+        args.insert(args.end(), r.joints.begin(), r.joints.end());
+        EXPECT_EQ(Run(args), 2) << r.message;
+        EXPECT_NE(Err().find(r.message), std::string::npos) << Err();
+    }
+    // A plain angle may share the joint's kind: the table has no cycle columns to repeat.
+    EXPECT_EQ(Run({video, out, "--angle", "knee=1,2,3", "--joint", "R:knee=1,2,3"}), 0) << Err();
+    EXPECT_EQ(Run({video, out, "--joint", "R:knee=1,2,9"}), 1);
+    EXPECT_NE(Err().find("angle knee_R names marker 9"), std::string::npos) << Err();
 }
 
 TEST_F(CliKinematicsTest, CalibrationFileGivesMillimetresAndScaleReplacesIt) {

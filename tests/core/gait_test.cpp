@@ -17,6 +17,7 @@
 #include "gait/gait_file.h"
 #include "gait/gait_parameters.h"
 #include "gait/gait_setup.h"
+#include "gait/gait_warnings.h"
 #include "kinematics/butterworth.h"
 #include "markers/lff_manager.h"
 #include "platform/number_text.h"
@@ -367,6 +368,66 @@ TEST(GaitParametersTest, StridesFollowTheWalkingPatternOrAreLeftOutWithTheReason
     EXPECT_DOUBLE_EQ(*p.strides[0].strideLength, 1005.0);  // the heel between frames
 }
 
+// Each warning is raised by a walk built to raise it, and a clean calibrated walk raises none.
+TEST(GaitWarningsTest, RaisedByTheWalksThatCallForThemAndNoOther) {
+    using enum GaitEventKind;
+    struct Case {
+        const char* what;
+        int framesPerStride, strides;
+        bool calibrated;
+        double toeGrowth;  // pixels a frame the heel-to-toe distance grows by
+        int gapAt;         // a right heel gap of three frames from here; -1: none
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"clean", 100, 5, true, 0.0, -1, ""},
+        {"in pixels", 100, 5, false, 0.0, -1, "NoCalibration"},
+        {"two strides a side", 100, 2, true, 0.0, -1, "FewStrides R,FewStrides L"},
+        {"ten frames a stride", 10, 5, true, 0.0, -1, "LowFrameRate"},
+        {"walking towards the camera", 100, 5, true, 0.02, -1, "OutOfPlane R,OutOfPlane L"},
+        {"a gap", 100, 5, true, 0.0, 220, "MarkerGaps"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const int p = c.framesPerStride;
+        std::vector<GaitEvent> events;
+        for (int k = 0; k <= c.strides; ++k) {
+            events.push_back({p * k, FootSide::kRight, kHeelStrike});
+            events.push_back({p * k + p / 10, FootSide::kLeft, kToeOff});
+            events.push_back({p * k + p / 2, FootSide::kLeft, kHeelStrike});
+            events.push_back({p * k + 6 * p / 10, FootSide::kRight, kToeOff});
+        }
+        const int last = p * (c.strides + 1);
+        std::vector<FootTrack> feet;
+        for (const FootSide side : {FootSide::kRight, FootSide::kLeft}) {
+            FootTrack foot{side, Line(0, last, 0.0, 1.0), Line(0, last, 20.0, 1.0 + c.toeGrowth)};
+            if (side == FootSide::kRight && c.gapAt >= 0) {
+                for (MarkerTrack* t : {&foot.heel}) {
+                    t->frames.erase(t->frames.begin() + c.gapAt, t->frames.begin() + c.gapAt + 3);
+                    t->points.erase(t->points.begin() + c.gapAt, t->points.begin() + c.gapAt + 3);
+                }
+            }
+            feet.push_back(foot);
+        }
+        GaitParameterInput input;
+        input.fps = 100.0;
+        input.feet = feet;
+        if (c.calibrated) {
+            input.mmPerPixel = 2.0;
+        }
+        std::string codes;
+        for (const GaitWarning& w :
+             GaitWarnings(ComputeGaitParameters(events, input), feet, 100.0)) {
+            codes += (codes.empty() ? "" : ",") + std::string(w.CodeName());
+            if (w.code == GaitWarning::kFewStrides || w.code == GaitWarning::kOutOfPlane) {
+                codes += std::string(" ") + SideName(w.side);
+            }
+            EXPECT_FALSE(w.Text().empty());
+        }
+        EXPECT_EQ(codes, c.expected);
+    }
+}
+
 // Damaged numbers stay out of the results: a non-finite heel spoils only its own stride, a
 // list of 200,000 strikes is read in one pass, and a cut-off too low to settle is refused.
 TEST(GaitParametersTest, DamagedNumbersAndHugeListsStayBounded) {
@@ -474,6 +535,57 @@ TEST(GaitCyclesTest, StridesResampledAveragedAndTheReferenceBandRead) {
     EXPECT_FALSE(ReadReferenceBand(dir.File("none.csv")).band);
 }
 
+// One leg's joint is curved over its own strides only, whichever side the strides alternate
+// with; cycles.csv gives it its two columns after the plain angles'.
+TEST(GaitCyclesTest, ASidedAngleTakesOnlyItsSidesStrides) {
+    AngleSeries plain{"k", {}, {}};
+    for (int f = 0; f <= 200; ++f) {
+        plain.frames.push_back(f);
+        plain.degrees.push_back(f < 100 ? 10.0 : 30.0);
+    }
+    std::vector<StrideParameters> strides(2);
+    strides[0] = {FootSide::kRight, 0, 99, 1.0, 0.6, 0.4, 60.0};
+    strides[1] = {FootSide::kLeft, 100, 200, 1.0, 0.6, 0.4, 60.0};
+    struct Case {
+        std::optional<FootSide> side;
+        bool right, left;
+        const char* columns;
+    };
+    for (const Case& c :
+         {Case{std::nullopt, true, true,
+               ",k_R_mean,k_R_sd,k_L_mean,k_L_sd,x_R_mean,x_R_sd,x_L_mean,"
+               "x_L_sd\r\n"},
+          Case{FootSide::kRight, true, false, ",k_R_mean,k_R_sd,k_L_mean,k_L_sd,x_mean,x_sd\r\n"},
+          Case{FootSide::kLeft, false, true, ",k_R_mean,k_R_sd,k_L_mean,k_L_sd,x_mean,x_sd\r\n"}}) {
+        AngleSeries sided = plain;
+        sided.name = "x";
+        sided.side = c.side;
+        GaitAnalysis analysis;
+        analysis.cycles = BuildCycleCurves({plain, sided}, strides);
+        ASSERT_EQ(analysis.cycles.size(), 2u);
+        const AngleCycles& x = analysis.cycles[1];
+        EXPECT_EQ(x.side, c.side);
+        EXPECT_EQ(x.right.mean.has_value(), c.right);
+        EXPECT_EQ(x.left.mean.has_value(), c.left);
+        if (c.right) {
+            EXPECT_DOUBLE_EQ((*x.right.mean)[50], 10.0);
+        }
+        if (c.left) {
+            EXPECT_DOUBLE_EQ((*x.left.mean)[50], 30.0);
+        }
+        const std::string csv = FormatCyclesCsv(analysis);
+        EXPECT_EQ(csv.substr(0, csv.find("\r\n") + 2), std::string("Percent") + c.columns);
+        // The sided columns hold its side's mean: 10 on the right, 30 on the left.
+        const std::string row50 =
+            csv.substr(csv.find("\r\n50,"), csv.find("\r\n51,") - csv.find("\r\n50,"));
+        if (c.side == FootSide::kLeft) {
+            EXPECT_TRUE(row50.ends_with(",30.000,")) << row50;
+        } else if (c.side == FootSide::kRight) {
+            EXPECT_TRUE(row50.ends_with(",10.000,")) << row50;
+        }
+    }
+}
+
 TEST(GaitFileTest, RoundTripAndDamagedFilesRefusedWithTheirReason) {
     using enum GaitEventKind;
     const std::vector<GaitEvent> events = {{3, FootSide::kLeft, kToeOff},
@@ -556,6 +668,7 @@ TEST(GaitSetupTest, IniRoundTripAndTracksFromTheMarkerStore) {
     setup.right = FootMarkers{5, 6};
     setup.pelvisId = 2;
     setup.filterHz = 6.0;
+    setup.normalBand = dir.File("normal knee 膝.csv");
     ASSERT_TRUE(SaveGaitSetup(ini, setup));
     EXPECT_EQ(LoadGaitSetup(ini), setup);
     std::ifstream in(ini);

@@ -91,6 +91,114 @@ TEST(JointAngle, NamedAnglesParseAndRefuseWhatCannotHeadAColumn) {
     EXPECT_EQ(kivra::DuplicateAngleName({{"a", 1, 2, 3}, {"b", 1, 2, 3}, {"a", 4, 5, 6}}), "a");
 }
 
+// Clinical angles: each case drawn walking towards +x (y up), then mirrored for a walk
+// towards -x, which must read the same; the wrong direction reads the sign flipped.
+TEST(ClinicalAngle, HandComputedForBothWalkingDirections) {
+    using kivra::ClinicalJoint;
+    const auto at = [](Point2D from, double length, double degreesFromDown) {
+        const double r = degreesFromDown * kPi / 180.0;  // counter-clockwise from straight down
+        return Point2D{from.x + length * std::sin(r), from.y - length * std::cos(r)};
+    };
+    const Point2D hip{0, 100};
+    const Point2D knee{0, 50};
+    const Point2D ankle{0, 0};
+    struct Case {
+        const char* what;
+        ClinicalJoint joint;
+        std::optional<Point2D> a;
+        Point2D b, c;
+        double expected;
+    };
+    const Point2D leaning = at(hip, -60, -10);  // trunk 10 degrees forward of the vertical
+    const Case cases[] = {
+        {"knee straight", ClinicalJoint::kKnee, hip, knee, ankle, 0.0},
+        {"knee 30", ClinicalJoint::kKnee, hip, knee, at(knee, 50, -30), 30.0},
+        {"knee 60", ClinicalJoint::kKnee, hip, knee, at(knee, 50, -60), 60.0},
+        {"knee 60, thigh flexed 20", ClinicalJoint::kKnee, hip, at(hip, 50, 20),
+         at(at(hip, 50, 20), 50, -40), 60.0},
+        {"knee hyperextended 5", ClinicalJoint::kKnee, hip, knee, at(knee, 50, 5), -5.0},
+        {"hip straight, vertical", ClinicalJoint::kHip, std::nullopt, hip, knee, 0.0},
+        {"hip 20, vertical", ClinicalJoint::kHip, std::nullopt, hip, at(hip, 50, 20), 20.0},
+        {"hip 20, trunk upright", ClinicalJoint::kHip, Point2D{0, 160}, hip, at(hip, 50, 20), 20.0},
+        {"hip 20, trunk forward 10", ClinicalJoint::kHip, leaning, hip, at(hip, 50, 10), 20.0},
+        {"hip extended 10, vertical", ClinicalJoint::kHip, std::nullopt, hip, at(hip, 50, -10),
+         -10.0},
+        {"ankle neutral", ClinicalJoint::kAnkle, knee, ankle, at(ankle, 20, 90), 0.0},
+        {"ankle dorsiflexed 10", ClinicalJoint::kAnkle, knee, ankle, at(ankle, 20, 100), 10.0},
+        {"ankle plantarflexed 15", ClinicalJoint::kAnkle, knee, ankle, at(ankle, 20, 75), -15.0},
+        {"ankle 10, shank tilted 30", ClinicalJoint::kAnkle, at(ankle, -50, -30), ankle,
+         at(ankle, 20, 70), 10.0},
+    };
+    const auto mirror = [](Point2D p) { return Point2D{-p.x, p.y}; };
+    for (const Case& c : cases) {
+        const auto right = kivra::ClinicalAngleDegrees(c.joint, c.a, c.b, c.c, +1);
+        ASSERT_TRUE(right) << c.what;
+        EXPECT_NEAR(*right, c.expected, 1e-9) << c.what;
+        const std::optional<Point2D> ma = c.a ? std::optional(mirror(*c.a)) : std::nullopt;
+        const auto left = kivra::ClinicalAngleDegrees(c.joint, ma, mirror(c.b), mirror(c.c), -1);
+        ASSERT_TRUE(left) << c.what;
+        EXPECT_NEAR(*left, c.expected, 1e-9) << c.what << ", walking left";
+        if (c.joint != ClinicalJoint::kAnkle && c.expected != 0.0) {
+            EXPECT_NEAR(*kivra::ClinicalAngleDegrees(c.joint, ma, mirror(c.b), mirror(c.c), +1),
+                        -c.expected, 1e-9)
+                << c.what << ", direction taken wrongly";
+        }
+    }
+    // Only the hip has a vertical; a segment without length has no direction.
+    EXPECT_FALSE(kivra::ClinicalAngleDegrees(ClinicalJoint::kKnee, std::nullopt, knee, ankle, 1));
+    EXPECT_FALSE(kivra::ClinicalAngleDegrees(ClinicalJoint::kAnkle, knee, ankle, ankle, 1));
+    EXPECT_FALSE(kivra::ClinicalAngleDegrees(ClinicalJoint::kHip, hip, hip, knee, 1));
+}
+
+TEST(ClinicalAngle, ParsedFormattedAndRefusedWithAReason) {
+    using kivra::ClinicalAngle;
+    using kivra::ClinicalJoint;
+    using kivra::LimbSide;
+    struct Good {
+        const char* text;
+        ClinicalAngle angle;
+        const char* formatted;
+        const char* name;
+    };
+    for (const Good& g : {
+             Good{"R:knee=2,3,4",
+                  {LimbSide::kRight, ClinicalJoint::kKnee, 2, 3, 4},
+                  "R:knee=2,3,4",
+                  "knee_R"},
+             Good{" L : hip = - , 5,6",
+                  {LimbSide::kLeft, ClinicalJoint::kHip, 0, 5, 6},
+                  "L:hip=-,5,6",
+                  "hip_L"},
+             Good{"L:ankle=3,4,100000",
+                  {LimbSide::kLeft, ClinicalJoint::kAnkle, 3, 4, 100000},
+                  "L:ankle=3,4,100000",
+                  "ankle_L"},
+         }) {
+        std::string error;
+        const auto parsed = kivra::ParseClinicalAngle(g.text, &error);
+        ASSERT_TRUE(parsed) << g.text << ": " << error;
+        EXPECT_EQ(*parsed, g.angle) << g.text;
+        EXPECT_EQ(kivra::FormatClinicalAngle(*parsed), g.formatted);
+        EXPECT_EQ(kivra::ClinicalAngleName(*parsed), g.name);
+    }
+    struct Bad {
+        const char* text;
+        const char* why;
+    };
+    for (const Bad& b : {Bad{"X:knee=1,2,3", "R or L"}, Bad{"R:elbow=1,2,3", "hip, knee or ankle"},
+                         Bad{"knee=1,2,3", "SIDE:JOINT"}, Bad{"R:knee=1,2", "exactly three"},
+                         Bad{"R:knee=-,2,3", "whole numbers"}, Bad{"R:hip=0,2,3", "or -"},
+                         Bad{"R:knee=1,1,2", "differ"}, Bad{"R:knee=1,2,x", "whole numbers"}}) {
+        std::string error;
+        EXPECT_FALSE(kivra::ParseClinicalAngle(b.text, &error)) << b.text;
+        EXPECT_NE(error.find(b.why), std::string::npos) << b.text << ": " << error;
+    }
+    EXPECT_EQ(kivra::DuplicateClinicalAngle({{LimbSide::kRight, ClinicalJoint::kKnee, 1, 2, 3},
+                                             {LimbSide::kLeft, ClinicalJoint::kKnee, 1, 2, 3},
+                                             {LimbSide::kRight, ClinicalJoint::kKnee, 4, 5, 6}}),
+              "knee_R");
+}
+
 TEST(Calibration, ScaleIsTheRealLengthOverThePixelDistance) {
     const auto c = kivra::CalibrationFromPoints({100, 200}, {400, 600}, 1000.0);
     ASSERT_TRUE(c);
@@ -296,6 +404,52 @@ TEST(KinematicsTable, ColumnsEmptyFieldsSpeedsAndAnglesInImagePixelsYUp) {
     EXPECT_EQ(missing[0].id, 5);
 }
 
+// A walk towards -x in the picture: the joints' columns come after the plain angles', read in
+// that direction, and stay empty where a marker is missing.
+TEST(KinematicsTable, ClinicalJointColumnsFollowTheWalkingDirection) {
+    using kivra::ClinicalJoint;
+    using kivra::LimbSide;
+    CLFFManager store = Store(5);
+    const double height = 200.0;
+    // Hip above the knee, the ankle 30 degrees behind the knee (behind is +x walking left).
+    const double ankleX = 50 * std::sin(30 * kPi / 180);
+    const double ankleY = 50 - 50 * std::cos(30 * kPi / 180);
+    for (int f = 0; f <= 3; ++f) {
+        const double shift = -5.0 * f;
+        store.SetMarker(0, f, shift, height - 100);
+        store.SetMarker(1, f, shift, height - 50);
+        if (f != 2) {
+            store.SetMarker(2, f, shift + ankleX, height - ankleY);
+        }
+    }
+    kivra::KinematicsOptions options;
+    options.imageHeight = static_cast<int>(height);
+    options.angles = {{"plain", 1, 2, 3}};
+    options.joints = {{LimbSide::kRight, ClinicalJoint::kKnee, 1, 2, 3},
+                      {LimbSide::kLeft, ClinicalJoint::kHip, 0, 1, 2}};
+    const kivra::KinematicsResult result = kivra::BuildKinematics(store, 0, 3, 25.0, options);
+    ASSERT_TRUE(result.table) << result.error;
+    EXPECT_EQ(result.table->walkingDirection, -1);
+    const auto rows = CsvRows(kivra::FormatKinematicsCsv(*result.table));
+    ASSERT_EQ(rows.size(), 5u);
+    const std::vector<std::string> tail(rows[0].end() - 3, rows[0].end());
+    EXPECT_EQ(tail, (std::vector<std::string>{"plain", "knee_R", "hip_L"}));
+    for (int f = 0; f <= 3; ++f) {
+        const std::vector<std::string> values(rows[f + 1].end() - 3, rows[f + 1].end());
+        if (f == 2) {
+            EXPECT_EQ(values, (std::vector<std::string>{"", "", "0.000"}));
+        } else {
+            EXPECT_EQ(values, (std::vector<std::string>{"150.000", "30.000", "0.000"})) << f;
+        }
+    }
+    // A joint naming a marker without data is reported by its column; the vertical needs none.
+    options.joints.push_back({LimbSide::kLeft, ClinicalJoint::kAnkle, 2, 3, 4});
+    const auto missing = kivra::AnglesWithoutData(store, 0, 3, options.joints);
+    ASSERT_EQ(missing.size(), 1u);
+    EXPECT_EQ(missing[0].name, "ankle_L");
+    EXPECT_EQ(missing[0].id, 4);
+}
+
 TEST(KinematicsTable, CalibrationScalesFromItsOriginAndAnglesDoNotChange) {
     CLFFManager store = Store(3);
     for (int f = 0; f < 3; ++f) {
@@ -421,6 +575,38 @@ TEST(KinematicsSettings, KeptInTheirOwnSectionBesideTheOtherSettings) {
     EXPECT_EQ(odd.angles, (std::vector<kivra::NamedAngle>{{"a", 1, 2, 3}}));
     EXPECT_EQ(odd.filterHz, 0.0);
     EXPECT_EQ(kivra::LoadKinematicsSettings(dir.File("none.ini")), kivra::KinematicsSettings{});
+}
+
+TEST(KinematicsSettings, JointsRoundTripBesideTheAnglesAndDamagedOnesReadAsUnset) {
+    using kivra::ClinicalJoint;
+    using kivra::LimbSide;
+    TempDir dir;
+    const std::string ini = dir.File("Kivra.ini");
+    kivra::KinematicsSettings settings;
+    settings.angles = {{"knee", 2, 3, 4}};
+    settings.joints = {{LimbSide::kRight, ClinicalJoint::kKnee, 2, 3, 4},
+                       {LimbSide::kLeft, ClinicalJoint::kHip, 0, 5, 6},
+                       {LimbSide::kLeft, ClinicalJoint::kAnkle, 6, 7, 8}};
+    settings.filterHz = 6.0;
+    ASSERT_TRUE(kivra::SaveKinematicsSettings(ini, settings));
+    EXPECT_EQ(kivra::LoadKinematicsSettings(ini), settings);
+    EXPECT_NE(ReadFile(ini).find("Angle1=knee=2,3,4\nFilterHz=6.000\n"
+                                 "Joints=R:knee=2,3,4;L:hip=-,5,6;L:ankle=6,7,8\n"),
+              std::string::npos)
+        << ReadFile(ini);
+
+    struct Case {
+        const char* joints;
+        std::size_t read;
+    };
+    for (const Case& c : {Case{"R:knee=2,3,4", 1}, Case{"R:knee=2,3,4;X:knee=1,2,3", 0},
+                          Case{"R:knee=2,3,4;R:knee=5,6,7", 0}, Case{"R:knee=2,3,4;", 1},
+                          Case{";", 0}, Case{"", 0}}) {
+        WriteFile(ini, std::string("[Kinematics]\nAngle1=a=1,2,3\nJoints=") + c.joints + "\n");
+        const kivra::KinematicsSettings read = kivra::LoadKinematicsSettings(ini);
+        EXPECT_EQ(read.joints.size(), c.read) << c.joints;
+        EXPECT_EQ(read.angles.size(), 1u) << c.joints;  // the angles read as ever
+    }
 }
 
 }  // namespace

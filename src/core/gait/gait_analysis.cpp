@@ -24,11 +24,12 @@ bool HasData(const CLFFManager& store, int id, int first, int last) {
 std::vector<AngleSeries> AngleSeriesOf(const CLFFManager& store, int first, int last, double fps,
                                        const GaitAnalysisOptions& options) {
     std::vector<AngleSeries> series;
-    if (options.angles.empty()) {
+    if (options.angles.empty() && options.joints.empty()) {
         return series;
     }
     KinematicsOptions kinematics;
     kinematics.angles = options.angles;
+    kinematics.joints = options.joints;
     kinematics.filterHz = options.setup.filterHz;
     const KinematicsResult result = BuildKinematics(store, first, last, fps, kinematics);
     if (!result.table) {
@@ -36,6 +37,12 @@ std::vector<AngleSeries> AngleSeriesOf(const CLFFManager& store, int first, int 
     }
     for (const AngleKinematics& angle : result.table->angles) {
         series.push_back({angle.name, result.table->frames, angle.degrees});
+    }
+    for (std::size_t i = 0; i < result.table->joints.size(); ++i) {
+        const AngleKinematics& joint = result.table->joints[i];
+        const FootSide side =
+            options.joints[i].side == LimbSide::kRight ? FootSide::kRight : FootSide::kLeft;
+        series.push_back({joint.name, result.table->frames, joint.degrees, side});
     }
     return series;
 }
@@ -88,6 +95,9 @@ std::vector<GaitMarkerWithoutData> GaitMarkersWithoutData(const CLFFManager& sto
                 break;
             }
         }
+    }
+    for (const AngleWithoutData& joint : AnglesWithoutData(store, first, last, options.joints)) {
+        missing.push_back({joint.name, joint.id});
     }
     return missing;
 }
@@ -158,6 +168,7 @@ GaitAnalysis AnalyseGait(const CLFFManager& store, int first, int last, double f
                                                              : FootWithoutStrides::kTooFewStrikes;
         analysis.feetWithoutStrides.push_back(problem);
     }
+    analysis.warnings = GaitWarnings(analysis.parameters, feet, fps);
     return analysis;
 }
 
@@ -221,6 +232,9 @@ std::string FormatSummaryCsv(const GaitAnalysis& analysis) {
                std::to_string(s.startFrame) + ",\"frames " + std::to_string(s.startFrame) + "-" +
                std::to_string(s.endFrame) + ": " + s.Reason() + "\"\r\n";
     }
+    for (const GaitWarning& w : analysis.warnings) {
+        out += std::string("Warning,") + w.CodeName() + ",\"" + w.Text() + "\"\r\n";
+    }
     return out;
 }
 
@@ -229,9 +243,13 @@ std::string FormatCyclesCsv(const GaitAnalysis& analysis) {
     std::vector<const std::optional<CycleCurve>*> columns;
     for (const AngleCycles& a : analysis.cycles) {
         for (const FootSide side : {FootSide::kRight, FootSide::kLeft}) {
+            if (a.side && *a.side != side) {
+                continue;  // one leg's joint has no curve of the other
+            }
             const SideCycles& c = side == FootSide::kRight ? a.right : a.left;
-            out += "," + a.name + "_" + SideName(side) + "_mean," + a.name + "_" + SideName(side) +
-                   "_sd";
+            // A sided angle's name ("knee_R") carries its side already.
+            const std::string name = a.side ? a.name : a.name + "_" + SideName(side);
+            out += "," + name + "_mean," + name + "_sd";
             columns.push_back(&c.mean);
             columns.push_back(&c.sd);
         }

@@ -9,6 +9,7 @@
 #include "gait/gait_cycles.h"
 #include "gait/gait_parameters.h"
 #include "gait/gait_setup.h"
+#include "gait/gait_warnings.h"
 #include "kinematics/calibration.h"
 #include "kinematics/joint_angle.h"
 
@@ -20,6 +21,7 @@ struct GaitAnalysisOptions {
     GaitSetup setup;
     std::optional<Calibration> calibration;        // lengths in pixels without it
     std::vector<NamedAngle> angles;                // the cycle curves' angles
+    std::vector<ClinicalAngle> joints;             // and the sided ones, after them
     std::optional<std::vector<GaitEvent>> events;  // as edited; nothing: detect them
 };
 
@@ -43,12 +45,13 @@ struct GaitAnalysis {
     GaitParameters parameters;
     std::vector<AngleCycles> cycles;
     std::vector<FootWithoutStrides> feetWithoutStrides;
+    std::vector<GaitWarning> warnings;
     double fps = 0.0;
     std::string error;  // why there is no analysis, in words; empty otherwise
 };
 
 // The IDs the setup names (feet, pelvis) and the angles name that have no marker in
-// first ... last, each with what names it ("R heel", "pelvis", an angle's name).
+// first ... last, each with what names it ("R heel", "pelvis", an angle's name, "knee_R").
 struct GaitMarkerWithoutData {
     std::string role;
     int id = 0;
@@ -63,7 +66,8 @@ GaitAnalysis AnalyseGait(const CLFFManager& store, int first, int last, double f
 // events.csv, strides.csv, summary.csv and cycles.csv of the analysis: decimal points in every
 // locale, CR LF line ends, empty fields where a value cannot be computed. An event's Frame is
 // the nearest frame, its Time the moment between frames. summary.csv ends with
-// "StridesLeftOut,N,strides" and a row "StrideLeftOut_R,START,"frames A-B: reason"" for each.
+// "StridesLeftOut,N,strides" and a row "StrideLeftOut_R,START,"frames A-B: reason"" for each,
+// then a row "Warning,CODE,"text"" for each warning.
 std::string FormatEventsCsv(const GaitAnalysis& analysis);
 std::string FormatStridesCsv(const GaitAnalysis& analysis);
 std::string FormatSummaryCsv(const GaitAnalysis& analysis);

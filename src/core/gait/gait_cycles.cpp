@@ -91,7 +91,11 @@ std::vector<AngleCycles> BuildCycleCurves(const std::vector<AngleSeries>& angles
     for (const AngleSeries& series : angles) {
         AngleCycles cycles;
         cycles.name = series.name;
+        cycles.side = series.side;
         for (const FootSide side : {FootSide::kRight, FootSide::kLeft}) {
+            if (series.side && *series.side != side) {
+                continue;  // the other leg's strides would show this leg cut on them
+            }
             SideCycles& target = side == FootSide::kRight ? cycles.right : cycles.left;
             double stance = 0.0;
             int stanceCount = 0;

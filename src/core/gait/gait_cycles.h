@@ -19,6 +19,7 @@ struct AngleSeries {
     std::string name;
     std::vector<int> frames;
     std::vector<std::optional<double>> degrees;
+    std::optional<FootSide> side;  // a joint of one leg: resampled over that side's strides only
 };
 
 struct SideCycles {
@@ -31,11 +32,13 @@ struct SideCycles {
 
 struct AngleCycles {
     std::string name;
-    SideCycles right, left;
+    SideCycles right, left;        // a sided angle's other side stays empty
+    std::optional<FootSide> side;  // as its series
 };
 
 // The angle at every whole percent of each stride, linear between frames; a stride with a
-// frame missing (or an angle that cannot be computed) inside it is left out.
+// frame missing (or an angle that cannot be computed) inside it is left out. A sided angle
+// takes only the strides of its side.
 std::vector<AngleCycles> BuildCycleCurves(const std::vector<AngleSeries>& angles,
                                           const std::vector<StrideParameters>& strides);
 

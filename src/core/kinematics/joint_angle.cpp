@@ -1,5 +1,6 @@
 #include "kinematics/joint_angle.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <numbers>
@@ -37,6 +38,18 @@ void SetError(std::string* error, std::string text) {
         *error = std::move(text);
     }
 }
+
+bool HasDirection(double x, double y) {
+    const double length = std::hypot(x, y);
+    return std::isfinite(length) && length >= kMinSegmentLength;
+}
+
+// The angle turning a to b, counter-clockwise positive, in (-180, 180].
+double SignedDegrees(Point2D a, Point2D b) {
+    return std::atan2(a.x * b.y - a.y * b.x, a.x * b.x + a.y * b.y) * 180.0 / std::numbers::pi;
+}
+
+constexpr std::string_view kJointNames[] = {"hip", "knee", "ankle"};
 
 }  // namespace
 
@@ -118,6 +131,111 @@ std::optional<std::string> DuplicateAngleName(const std::vector<NamedAngle>& ang
     for (const NamedAngle& a : angles) {
         if (!seen.insert(a.name).second) {
             return a.name;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<double> ClinicalAngleDegrees(ClinicalJoint joint,
+                                           const std::optional<Point2D>& proximal, Point2D middle,
+                                           Point2D distal, int walkingDirection) {
+    // The vertical stands in for a missing trunk marker; other joints need all three.
+    const Point2D upper =
+        proximal ? Point2D{middle.x - proximal->x, middle.y - proximal->y} : Point2D{0.0, -1.0};
+    const Point2D lower{distal.x - middle.x, distal.y - middle.y};
+    if ((!proximal && joint != ClinicalJoint::kHip) || !HasDirection(upper.x, upper.y) ||
+        !HasDirection(lower.x, lower.y)) {
+        return std::nullopt;
+    }
+    // Walking towards +x, forward rotation of a segment hanging down is counter-clockwise.
+    const double forward = walkingDirection < 0 ? -1.0 : 1.0;
+    const double turn = SignedDegrees(upper, lower);
+    double degrees = 0.0;
+    switch (joint) {
+        case ClinicalJoint::kHip:
+            degrees = forward * turn;
+            break;
+        case ClinicalJoint::kKnee:
+            degrees = -forward * turn;
+            break;
+        case ClinicalJoint::kAnkle:
+            degrees = forward * turn - 90.0;
+            degrees = degrees <= -180.0 ? degrees + 360.0 : degrees;
+            break;
+    }
+    return degrees + 0.0;  // a straight joint reads 0, never -0
+}
+
+std::string ClinicalAngleName(const ClinicalAngle& angle) {
+    return std::string(kJointNames[static_cast<int>(angle.joint)]) +
+           (angle.side == LimbSide::kRight ? "_R" : "_L");
+}
+
+std::optional<ClinicalAngle> ParseClinicalAngle(std::string_view text, std::string* error) {
+    const std::size_t colon = text.find(':');
+    const std::size_t eq = text.find('=');
+    if (colon == std::string_view::npos || eq == std::string_view::npos || eq < colon) {
+        SetError(error, "a joint is written SIDE:JOINT=A,B,C");
+        return std::nullopt;
+    }
+    ClinicalAngle angle;
+    const std::string_view side = Trim(text.substr(0, colon));
+    if (side != "R" && side != "L") {
+        SetError(error, "the side must be R or L");
+        return std::nullopt;
+    }
+    angle.side = side == "R" ? LimbSide::kRight : LimbSide::kLeft;
+    const std::string_view joint = Trim(text.substr(colon + 1, eq - colon - 1));
+    const auto* known = std::find(std::begin(kJointNames), std::end(kJointNames), joint);
+    if (known == std::end(kJointNames)) {
+        SetError(error, "the joint must be hip, knee or ankle");
+        return std::nullopt;
+    }
+    angle.joint = static_cast<ClinicalJoint>(known - std::begin(kJointNames));
+    std::string_view rest = text.substr(eq + 1);
+    int ids[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        const std::size_t comma = rest.find(',');
+        if ((i < 2) != (comma != std::string_view::npos)) {
+            SetError(error, "a joint names exactly three marker IDs: SIDE:JOINT=A,B,C");
+            return std::nullopt;
+        }
+        const std::string_view part = rest.substr(0, comma);
+        if (i == 0 && angle.joint == ClinicalJoint::kHip && Trim(part) == "-") {
+            ids[i] = 0;  // the picture's vertical
+        } else if (const std::optional<int> id = ParseId(part)) {
+            ids[i] = *id;
+        } else {
+            SetError(error,
+                     "marker IDs are whole numbers from 1 to " + std::to_string(kMaxAngleMarkerId) +
+                         (angle.joint == ClinicalJoint::kHip && i == 0 ? ", or - for the vertical"
+                                                                       : ""));
+            return std::nullopt;
+        }
+        rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+    }
+    if (ids[0] == ids[1] || ids[1] == ids[2] || ids[0] == ids[2]) {
+        SetError(error, "the three marker IDs of a joint must differ");
+        return std::nullopt;
+    }
+    angle.proximal = ids[0];
+    angle.middle = ids[1];
+    angle.distal = ids[2];
+    return angle;
+}
+
+std::string FormatClinicalAngle(const ClinicalAngle& angle) {
+    return std::string(angle.side == LimbSide::kRight ? "R:" : "L:") +
+           std::string(kJointNames[static_cast<int>(angle.joint)]) + "=" +
+           (angle.proximal > 0 ? std::to_string(angle.proximal) : std::string("-")) + "," +
+           std::to_string(angle.middle) + "," + std::to_string(angle.distal);
+}
+
+std::optional<std::string> DuplicateClinicalAngle(const std::vector<ClinicalAngle>& angles) {
+    std::set<std::string> seen;
+    for (const ClinicalAngle& a : angles) {
+        if (!seen.insert(ClinicalAngleName(a)).second) {
+            return ClinicalAngleName(a);
         }
     }
     return std::nullopt;

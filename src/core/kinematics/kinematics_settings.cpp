@@ -16,6 +16,25 @@ std::string AngleKey(int i) {
     return "Angle" + std::to_string(i);
 }
 
+// "R:knee=2,3,4;L:knee=5,6,7"; nothing at all when a part is damaged, so that no half list
+// passes for the user's choice.
+std::vector<ClinicalAngle> ParseJoints(std::string_view text) {
+    std::vector<ClinicalAngle> joints;
+    while (!text.empty()) {
+        const std::size_t semi = text.find(';');
+        auto joint = ParseClinicalAngle(text.substr(0, semi));
+        if (!joint) {
+            return {};
+        }
+        joints.push_back(*joint);
+        text = semi == std::string_view::npos ? std::string_view() : text.substr(semi + 1);
+    }
+    if (DuplicateClinicalAngle(joints)) {
+        return {};
+    }
+    return joints;
+}
+
 }  // namespace
 
 KinematicsSettings LoadKinematicsSettings(const std::string& iniPath) {
@@ -37,6 +56,7 @@ KinematicsSettings LoadKinematicsSettings(const std::string& iniPath) {
         }
     }
     settings.filterHz = ParsePositiveNumber(doc.GetString(kSection, "FilterHz", "0")).value_or(0.0);
+    settings.joints = ParseJoints(doc.GetString(kSection, "Joints", ""));
     return settings;
 }
 
@@ -60,6 +80,13 @@ bool SaveKinematicsSettings(const std::string& iniPath, const KinematicsSettings
     const double filterHz =
         std::isfinite(settings.filterHz) && settings.filterHz > 0.0 ? settings.filterHz : 0.0;
     stored = doc.WriteString(kSection, "FilterHz", FixedText(filterHz, 3)) && stored;
+    std::string joints;
+    for (const ClinicalAngle& joint : settings.joints) {
+        joints += (joints.empty() ? "" : ";") + FormatClinicalAngle(joint);
+    }
+    if (!joints.empty()) {
+        stored = doc.WriteString(kSection, "Joints", joints) && stored;
+    }
     return stored && doc.Save();
 }
 

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <new>
+#include <set>
 
 #include "kinematics/butterworth.h"
 #include "markers/csv_export.h"
@@ -51,6 +52,31 @@ void FilterTrack(Track& track, const std::vector<int>& frames, const ZeroLagLowP
         }
         i = end;
     }
+}
+
+// The sign of the joints' markers' summed progression along x from their first to their last
+// point; +1 when they do not move (either convention reads alike then).
+int WalkingDirection(const std::map<int, Track>& tracks, const std::vector<ClinicalAngle>& joints) {
+    std::set<int> ids;
+    for (const ClinicalAngle& c : joints) {
+        ids.insert({c.proximal, c.middle, c.distal});
+    }
+    double progression = 0.0;
+    for (const int id : ids) {
+        const auto it = tracks.find(id);
+        if (it == tracks.end()) {
+            continue;
+        }
+        const auto& points = it->second.points;
+        const auto first =
+            std::find_if(points.begin(), points.end(), [](const auto& p) { return p.has_value(); });
+        const auto last = std::find_if(points.rbegin(), points.rend(),
+                                       [](const auto& p) { return p.has_value(); });
+        if (first != points.end()) {
+            progression += (*last)->x - (*first)->x;
+        }
+    }
+    return progression < 0.0 ? -1 : 1;
 }
 
 }  // namespace
@@ -108,8 +134,9 @@ KinematicsResult Build(const CLFFManager& store, int firstFrame, int lastFrame, 
     std::sort(table.frames.begin(), table.frames.end());
     table.frames.erase(std::unique(table.frames.begin(), table.frames.end()), table.frames.end());
     const std::size_t rows = table.frames.size();
-    const long long columns =
-        3LL * static_cast<long long>(ids.size()) + static_cast<long long>(options.angles.size());
+    const long long columns = 3LL * static_cast<long long>(ids.size()) +
+                              static_cast<long long>(options.angles.size()) +
+                              static_cast<long long>(options.joints.size());
     if (rows > 0 && columns > kMaxTableCells / static_cast<long long>(rows)) {
         result.failure = KinematicsResult::kTooLarge;
         result.error = TableTooLargeText(static_cast<long long>(rows), columns);
@@ -192,6 +219,35 @@ KinematicsResult Build(const CLFFManager& store, int firstFrame, int lastFrame, 
         }
         table.angles.push_back(std::move(ak));
     }
+
+    table.walkingDirection = WalkingDirection(tracks, options.joints);
+    for (const ClinicalAngle& c : options.joints) {
+        AngleKinematics ak;
+        ak.name = ClinicalAngleName(c);
+        ak.degrees.assign(rows, std::nullopt);
+        const auto pa = c.proximal > 0 ? tracks.find(c.proximal) : tracks.end();
+        const auto pm = tracks.find(c.middle);
+        const auto pd = tracks.find(c.distal);
+        const bool vertical = c.joint == ClinicalJoint::kHip && c.proximal == 0;
+        if ((vertical || pa != tracks.end()) && pm != tracks.end() && pd != tracks.end()) {
+            for (std::size_t r = 0; r < rows; ++r) {
+                const auto& m = pm->second.points[r];
+                const auto& d = pd->second.points[r];
+                std::optional<Point2D> p;
+                if (!vertical) {
+                    if (!pa->second.points[r]) {
+                        continue;
+                    }
+                    p = toOutput(*pa->second.points[r]);
+                }
+                if (m && d) {
+                    ak.degrees[r] = ClinicalAngleDegrees(c.joint, p, toOutput(*m), toOutput(*d),
+                                                         table.walkingDirection);
+                }
+            }
+        }
+        table.joints.push_back(std::move(ak));
+    }
     result.table = std::move(table);
     return result;
 }
@@ -210,20 +266,40 @@ KinematicsResult BuildKinematics(const CLFFManager& store, int firstFrame, int l
     }
 }
 
+namespace {
+
+bool HasMarkerIn(const CLFFManager& store, int id, int firstFrame, int lastFrame) {
+    const std::vector<T_MARKER>& row = store.Row(id - 1);
+    return std::any_of(row.begin(), row.end(), [&](const T_MARKER& m) {
+        return m.frame >= firstFrame && m.frame <= lastFrame;
+    });
+}
+
+}  // namespace
+
 std::vector<AngleWithoutData> AnglesWithoutData(const CLFFManager& store, int firstFrame,
                                                 int lastFrame,
                                                 const std::vector<NamedAngle>& angles) {
-    const auto hasData = [&](int id) {
-        const std::vector<T_MARKER>& row = store.Row(id - 1);
-        return std::any_of(row.begin(), row.end(), [&](const T_MARKER& m) {
-            return m.frame >= firstFrame && m.frame <= lastFrame;
-        });
-    };
     std::vector<AngleWithoutData> missing;
     for (const NamedAngle& a : angles) {
         for (const int id : {a.proximal, a.joint, a.distal}) {
-            if (!hasData(id)) {
+            if (!HasMarkerIn(store, id, firstFrame, lastFrame)) {
                 missing.push_back({a.name, id});
+                break;
+            }
+        }
+    }
+    return missing;
+}
+
+std::vector<AngleWithoutData> AnglesWithoutData(const CLFFManager& store, int firstFrame,
+                                                int lastFrame,
+                                                const std::vector<ClinicalAngle>& joints) {
+    std::vector<AngleWithoutData> missing;
+    for (const ClinicalAngle& c : joints) {
+        for (const int id : {c.proximal, c.middle, c.distal}) {
+            if (id > 0 && !HasMarkerIn(store, id, firstFrame, lastFrame)) {
+                missing.push_back({ClinicalAngleName(c), id});
                 break;
             }
         }
@@ -243,6 +319,9 @@ bool FormatRows(const KinematicsTable& table, const std::function<bool(std::stri
     for (const AngleKinematics& a : table.angles) {
         out += "," + a.name;
     }
+    for (const AngleKinematics& a : table.joints) {
+        out += "," + a.name;
+    }
     out += "\r\n";
     for (std::size_t r = 0; r < table.frames.size(); ++r) {
         AppendFixed(out, table.TimeOf(r), 4);
@@ -254,9 +333,11 @@ bool FormatRows(const KinematicsTable& table, const std::function<bool(std::stri
             out.push_back(',');
             AppendFixed(out, m.speed[r], 3);
         }
-        for (const AngleKinematics& a : table.angles) {
-            out.push_back(',');
-            AppendFixed(out, a.degrees[r], 3);
+        for (const auto* group : {&table.angles, &table.joints}) {
+            for (const AngleKinematics& a : *group) {
+                out.push_back(',');
+                AppendFixed(out, a.degrees[r], 3);
+            }
         }
         out += "\r\n";
         if (out.size() >= (1 << 16) && !flush(out)) {

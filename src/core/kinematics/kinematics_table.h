@@ -15,6 +15,7 @@ namespace kivra {
 
 struct KinematicsOptions {
     std::vector<NamedAngle> angles;
+    std::vector<ClinicalAngle> joints;
     std::optional<Calibration> calibration;  // nothing: image pixels, no scale
     double filterHz = 0.0;                   // 0: positions as placed
     int imageHeight = 0;                     // where the default origin (bottom-left) lies
@@ -37,6 +38,9 @@ struct KinematicsTable {
     std::vector<int> frames;  // rows: frames of the range that hold a marker, ascending
     std::vector<MarkerKinematics> markers;  // IDs with a marker in the range, ascending
     std::vector<AngleKinematics> angles;    // in the order of the options
+    std::vector<AngleKinematics> joints;    // clinical, named "knee_R", in the options' order
+    // +1 walking towards +x, -1 towards -x: how the joints' markers progress over the range.
+    int walkingDirection = 1;
 
     // Seconds of a row's frame; nothing without a frame rate.
     std::optional<double> TimeOf(std::size_t row) const;
@@ -67,9 +71,14 @@ struct AngleWithoutData {
 std::vector<AngleWithoutData> AnglesWithoutData(const CLFFManager& store, int firstFrame,
                                                 int lastFrame,
                                                 const std::vector<NamedAngle>& angles);
+// The same for clinical joints, named as their columns ("knee_R"); the vertical needs no data.
+std::vector<AngleWithoutData> AnglesWithoutData(const CLFFManager& store, int firstFrame,
+                                                int lastFrame,
+                                                const std::vector<ClinicalAngle>& joints);
 
-// Header "Time", then "Mnn_x,Mnn_y,Mnn_speed" per marker, then the angles' names; one line per
-// row. Decimal points in every locale, CR LF line ends, empty fields where a value is missing.
+// Header "Time", then "Mnn_x,Mnn_y,Mnn_speed" per marker, then the angles' names, then the
+// clinical joints' ("knee_R"); one line per row. Decimal points in every locale, CR LF line
+// ends, empty fields where a value is missing.
 std::string FormatKinematicsCsv(const KinematicsTable& table);
 // Replaces the file in one step, written line by line; false leaves an old one intact.
 bool WriteKinematicsCsv(const KinematicsTable& table, const std::string& path);

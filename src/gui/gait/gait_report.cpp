@@ -93,8 +93,52 @@ QString FootWithoutStridesText(const FootWithoutStrides& foot) {
         .arg(foot.strikes);
 }
 
+QString GaitWarningText(const GaitWarning& warning) {
+    const QString foot = warning.side == FootSide::kRight
+                             ? QCoreApplication::translate("GaitReport", "右足")
+                             : QCoreApplication::translate("GaitReport", "左足");
+    switch (warning.code) {
+        case GaitWarning::kPixels:
+            return QCoreApplication::translate(
+                "GaitReport", "長さはピクセル単位です: 動画にキャリブレーションがありません。");
+        case GaitWarning::kFewStrides:
+            return QCoreApplication::translate(
+                       "GaitReport",
+                       "%1のストライドは %2 件です。%3 件未満ではばらつきを読めません。")
+                .arg(foot)
+                .arg(warning.count)
+                .arg(kFewStridesPerSide);
+        case GaitWarning::kLowFrameRate:
+            return QCoreApplication::translate(
+                       "GaitReport",
+                       "1 ステップが %1 フレームしかなく、半フレームのずれがステップの %2 % に"
+                       "なります。")
+                .arg(warning.value, 0, 'f', 1)
+                .arg(50.0 / warning.value, 0, 'f', 0);
+        case GaitWarning::kOutOfPlane:
+            return (warning.towards
+                        ? QCoreApplication::translate("GaitReport",
+                                                      "%1の長さがストライドにより %2 % 変わります: "
+                                                      "カメラに近づくか遠ざかって歩いています。")
+                        : QCoreApplication::translate("GaitReport",
+                                                      "%1の長さがストライドにより %2 % 変わります: "
+                                                      "カメラが捉える面から外れています。"))
+                .arg(foot)
+                .arg(warning.value, 0, 'f', 0);
+        case GaitWarning::kMarkerGaps:
+        case GaitWarning::kStridesLeftOut:
+            break;  // the strides left out are listed one by one
+    }
+    return {};
+}
+
 QStringList AnalysisNotes(const GaitAnalysis& analysis, std::size_t strides) {
     QStringList notes;
+    for (const GaitWarning& warning : analysis.warnings) {
+        if (const QString text = GaitWarningText(warning); !text.isEmpty()) {
+            notes << text;
+        }
+    }
     for (const FootWithoutStrides& foot : analysis.feetWithoutStrides) {
         notes << FootWithoutStridesText(foot);
     }

@@ -46,6 +46,9 @@ QString StatisticText(const Statistic& s, int decimals);
 
 // "右 45-78: 右の踵マーカの欠落 (フレーム 57-60)": a stride left out and why, for the user.
 QString LeftOutText(const LeftOutStride& stride);
+// A warning that the measurement may not hold, for the user; empty for those AnalysisNotes
+// lists stride by stride.
+QString GaitWarningText(const GaitWarning& warning);
 // Why a foot gives no stride, for the user.
 QString FootWithoutStridesText(const FootWithoutStrides& foot);
 // The feet without strides and the strides left out (the first `strides` of them named), one

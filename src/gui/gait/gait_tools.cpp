@@ -191,6 +191,7 @@ GaitRun GaitTools::Run(bool detect) const {
     GaitRequest request;
     request.setup = m_setup;
     request.angles = m_kinematics.Settings().angles;
+    request.joints = m_kinematics.Settings().joints;
     request.calibration = m_kinematics.CurrentCalibration();
     if (m_edited && !detect) {
         request.events = m_events.Events();

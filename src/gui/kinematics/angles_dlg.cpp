@@ -22,7 +22,9 @@ constexpr double kUsualGaitCutoff = 6.0;  // Hz
 }  // namespace
 
 CAnglesDlg::CAnglesDlg(const kivra::KinematicsSettings& settings, int maxId, QWidget* parent)
-    : QDialog(parent), m_nMaxId(std::clamp(maxId, 3, kivra::kMaxAngleMarkerId)) {
+    : QDialog(parent),
+      m_nMaxId(std::clamp(maxId, 3, kivra::kMaxAngleMarkerId)),
+      m_joints(settings.joints) {
     setObjectName(QStringLiteral("CAnglesDlg"));
     setWindowTitle(tr("関節角度"));
     auto* layout = new QVBoxLayout(this);
@@ -104,6 +106,7 @@ void CAnglesDlg::accept() {
         }
     };
     kivra::KinematicsSettings result;
+    result.joints = m_joints;  // set on the command line or by hand in the ini; kept as they are
     for (int row = 0; row < m_pTable->rowCount(); ++row) {
         const QTableWidgetItem* item = m_pTable->item(row, kNameColumn);
         QString text = (item != nullptr ? item->text().trimmed() : QString()) + QLatin1Char('=');

@@ -41,5 +41,6 @@ private:
     QDoubleSpinBox* m_pCutoff = nullptr;
     int m_nMaxId;
     kivra::KinematicsSettings m_result;
+    std::vector<kivra::ClinicalAngle> m_joints;  // not edited here
     std::function<void(const QString&)> m_message;
 };

@@ -152,6 +152,7 @@ kivra::KinematicsResult CKinematicsCommands::Compute() const {
     }
     kivra::KinematicsOptions options;
     options.angles = m_settings.angles;
+    options.joints = m_settings.joints;
     options.filterHz = m_settings.filterHz;
     options.calibration = CurrentCalibration();
     options.imageHeight = int(stream->FileInfo().dwHeight);
@@ -200,6 +201,7 @@ bool CKinematicsCommands::ExportKinematics(const std::string& path) {
     }
     kivra::KinematicsOptions options;
     options.angles = m_settings.angles;
+    options.joints = m_settings.joints;
     options.filterHz = m_settings.filterHz;
     options.calibration = CurrentCalibration();
     const kivra::KinematicsExport exported = m_host->Actions().ExportKinematicsCsv(path, options);
