@@ -526,9 +526,11 @@ std::optional<QString> WriteGaitReport(const QString& path, const GaitReportInpu
     // What the numbers leave out, a few strides of it, so no number hides a lost event.
     p.setPen(QColor(170, 40, 20));
     for (const QString& line : AnalysisNotes(a, 3)) {
-        p.drawText(QRectF(page.area.left(), top, page.area.width(), 5.5 * page.mm),
-                   Qt::AlignLeft | Qt::AlignVCenter, line);
-        top += 5.5 * page.mm;
+        // Wrapped: a reason in a long language must not run off the page.
+        const QRectF room(page.area.left(), top, page.area.width(), 20 * page.mm);
+        const QRectF used = p.boundingRect(room, Qt::AlignLeft | Qt::TextWordWrap, line);
+        p.drawText(room, Qt::AlignLeft | Qt::TextWordWrap, line);
+        top += used.height() + 0.8 * page.mm;
     }
     p.setPen(Qt::black);
     top += 4 * page.mm;
