@@ -1,6 +1,7 @@
 #include "kinematics/joint_angle.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <numbers>
@@ -84,6 +85,24 @@ bool IsValidAngleName(std::string_view name) {
     return true;
 }
 
+namespace {
+
+// "A,B,C" as its three parts, or nothing for more or fewer.
+std::optional<std::array<std::string_view, 3>> ThreeParts(std::string_view text) {
+    std::array<std::string_view, 3> parts;
+    for (int i = 0; i < 3; ++i) {
+        const std::size_t comma = text.find(',');
+        if ((i < 2) != (comma != std::string_view::npos)) {
+            return std::nullopt;
+        }
+        parts[i] = text.substr(0, comma);
+        text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+    }
+    return parts;
+}
+
+}  // namespace
+
 std::optional<NamedAngle> ParseNamedAngle(std::string_view text, std::string* error) {
     const std::size_t eq = text.find('=');
     if (eq == std::string_view::npos) {
@@ -97,22 +116,20 @@ std::optional<NamedAngle> ParseNamedAngle(std::string_view text, std::string* er
                  "or control characters");
         return std::nullopt;
     }
-    std::string_view rest = text.substr(eq + 1);
+    const auto parts = ThreeParts(text.substr(eq + 1));
+    if (!parts) {
+        SetError(error, "an angle names exactly three marker IDs: NAME=A,B,C");
+        return std::nullopt;
+    }
     int ids[3] = {};
     for (int i = 0; i < 3; ++i) {
-        const std::size_t comma = rest.find(',');
-        if ((i < 2) != (comma != std::string_view::npos)) {
-            SetError(error, "an angle names exactly three marker IDs: NAME=A,B,C");
-            return std::nullopt;
-        }
-        const std::optional<int> id = ParseId(rest.substr(0, comma));
+        const std::optional<int> id = ParseId((*parts)[i]);
         if (!id) {
             SetError(error,
                      "marker IDs are whole numbers from 1 to " + std::to_string(kMaxAngleMarkerId));
             return std::nullopt;
         }
         ids[i] = *id;
-        rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
     }
     if (ids[0] == ids[1] || ids[1] == ids[2] || ids[0] == ids[2]) {
         SetError(error, "the three marker IDs of an angle must differ");
@@ -192,15 +209,14 @@ std::optional<ClinicalAngle> ParseClinicalAngle(std::string_view text, std::stri
         return std::nullopt;
     }
     angle.joint = static_cast<ClinicalJoint>(known - std::begin(kJointNames));
-    std::string_view rest = text.substr(eq + 1);
+    const auto parts = ThreeParts(text.substr(eq + 1));
+    if (!parts) {
+        SetError(error, "a joint names exactly three marker IDs: SIDE:JOINT=A,B,C");
+        return std::nullopt;
+    }
     int ids[3] = {};
     for (int i = 0; i < 3; ++i) {
-        const std::size_t comma = rest.find(',');
-        if ((i < 2) != (comma != std::string_view::npos)) {
-            SetError(error, "a joint names exactly three marker IDs: SIDE:JOINT=A,B,C");
-            return std::nullopt;
-        }
-        const std::string_view part = rest.substr(0, comma);
+        const std::string_view part = (*parts)[i];
         if (i == 0 && angle.joint == ClinicalJoint::kHip && Trim(part) == "-") {
             ids[i] = 0;  // the picture's vertical
         } else if (const std::optional<int> id = ParseId(part)) {
@@ -212,7 +228,6 @@ std::optional<ClinicalAngle> ParseClinicalAngle(std::string_view text, std::stri
                                                                        : ""));
             return std::nullopt;
         }
-        rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
     }
     if (ids[0] == ids[1] || ids[1] == ids[2] || ids[0] == ids[2]) {
         SetError(error, "the three marker IDs of a joint must differ");
