@@ -173,6 +173,7 @@ const Rule kEnabled[] = {
     {"xxxxxxxxxxx", kivra::ID_MARKER_SHOW_LOCUS, "Show locus"},
     {"...xxxxxxx.", kivra::ID_MARKER_SAVE, "Save markers"},  // areas alone are worth saving
     {"....xxxxx..", kivra::ID_MARKER_COORDINATE_OUTPUT, "Coordinate output"},
+    {"xxxxxxxxxxx", kivra::ID_HELP_QUICK_START, "Quick start"},
     {"xxxxxxxxxxx", kivra::ID_APP_ABOUT, "About"},
     {"xxxxxxxxxxx", kivra::ID_VIEW_CODEC_LIST, "Codec list"},
     {"...........", kivra::ID_VIEW_TEXT_INFO, "Text information"},  // the sample has no text

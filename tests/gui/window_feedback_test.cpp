@@ -1,18 +1,26 @@
 // What the main window tells the user on the way: the frame pane of the status bar through
-// every kind of frame change, reverse play from its menu entry, key and button, and the status
-// message after each save, with the kinematics table's proposed name.
+// every kind of frame change, reverse play from its menu entry, key and button, the status
+// message after each save, with the kinematics table's proposed name, the step a click on the
+// picture still waits for, and the quick start page in each language.
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QChartView>
+#include <QFile>
 #include <QFileDialog>
+#include <QImage>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTest>
+#include <QTextBrowser>
+#include <QTextDocument>
 #include <QToolButton>
+#include <QUrl>
 #include <filesystem>
+#include <functional>
 
 #include "frame/frame_position_pane.h"
 #include "frame/slider_view.h"
@@ -21,6 +29,7 @@
 #include "support/app_fixture.h"
 #include "support/modal_script.h"
 #include "ui/icon_toolbar.h"
+#include "ui/quick_start_dlg.h"
 
 namespace {
 
@@ -262,6 +271,106 @@ TEST_F(WindowFeedbackTest, EachSaveSaysWhatItWroteWhere) {
         EXPECT_EQ(failure.Texts().size(), 1);
     }
     EXPECT_EQ(Status(), QStringLiteral("運動学データを出力しました: ") + proposed);
+}
+
+TEST_F(WindowFeedbackTest, AClickThatPlacesNoMarkerNamesTheMissingStep) {
+    ShowWindow();
+    Open(m_sample);
+    Paint();
+    m_frame->Settings().ShowSetIDBtnMsg = 0;  // no toolbar question in the way
+    // Each state is reached from the one before; reaching it (the area clicks too) says nothing.
+    const struct {
+        const char* state;
+        std::function<void()> enter;
+        const char* says;
+    } steps[] = {
+        {"no areas", [] {}, "[トリミング]-[エリア指定]"},
+        {"areas, no preview", [&] { SetBothAreas(); }, "[トリミング]-[プレビュー]"},
+        {"preview, no marker ID", [&] { Act(kivra::ID_TRIMMING_PREVIEW)->trigger(); },
+         "[マーカ]-[IDの指定]"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.state);
+        m_frame->statusBar()->clearMessage();
+        step.enter();
+        Paint();
+        EXPECT_TRUE(Status().isEmpty()) << Status().toStdString();
+        Click(At(0.5, 0.3));
+        EXPECT_TRUE(Status().startsWith(QStringLiteral("マーカを置くには")) &&
+                    Status().contains(QString::fromUtf8(step.says)))
+            << Status().toStdString();
+        EXPECT_FALSE(m_frame->AnyMarkers());
+    }
+
+    // Clicks that do something, or aim beside the picture, leave the bar alone.
+    m_frame->statusBar()->clearMessage();
+    const QPoint beside(m_view->ImageRect().left / 2, At(0.5, 0.5).y());
+    ASSERT_GT(m_view->ImageRect().left, 4) << "the preview stands between bars";
+    Click(beside);
+    m_frame->Trimming().OnMarkerSetId();
+    Paint();
+    Click(At(0.5, 0.3));
+    EXPECT_TRUE(m_frame->AnyMarkers()) << "placed with the ID dialog";
+    m_frame->Trimming().OnMarkerSetId();  // hidden again: the click grabs the marker
+    Paint();
+    Click(At(0.5, 0.3));
+    EXPECT_TRUE(Status().isEmpty()) << Status().toStdString();
+}
+
+// The Help menu's page in the language the program started in: it names the real menu entries
+// of every step, and each of its pictures, and those of the other language's page, loads.
+TEST_F(WindowFeedbackTest, QuickStartShowsThePageOfTheInterfaceLanguage) {
+    using kivra::UiLanguage;
+    const kivra::CommandId named[] = {
+        kivra::ID_FILE_OPEN,         kivra::ID_TRIMMING_SIDE_MODE, kivra::ID_TRIMMING_FRONT_MODE,
+        kivra::ID_TRIMMING_AREA,     kivra::ID_TRIMMING_PREVIEW,   kivra::ID_MARKER_SET_ID,
+        kivra::ID_MARKER_FOLLOW,     kivra::ID_MARKER_SAVE,        kivra::ID_MARKER_FOOT_MARKERS,
+        kivra::ID_MARKER_ANGLES,     kivra::ID_MARKER_GAIT,        kivra::ID_MARKER_GAIT_REPORT,
+        kivra::ID_MARKER_CALIBRATION};
+    for (const UiLanguage language : {UiLanguage::Japanese, UiLanguage::English}) {
+        SCOPED_TRACE(kivra::LanguageCode(language));
+        if (language == UiLanguage::English) {
+            SetLanguageSetting("en");
+            StartAgain();
+        }
+        ShowWindow();
+        QAction* entry = Act(kivra::ID_HELP_QUICK_START);
+        ASSERT_NE(entry, nullptr);
+        EXPECT_LT(m_frame->HelpMenu()->actions().indexOf(entry),
+                  m_frame->HelpMenu()->actions().indexOf(Act(kivra::ID_APP_ABOUT)));
+        ClickMenuEntry(m_frame->HelpMenu(), entry);
+        ClickMenuEntry(m_frame->HelpMenu(), entry);  // the same window comes up again
+        ASSERT_EQ(m_frame->findChildren<CQuickStartDlg*>().size(), 1);
+        CQuickStartDlg* page = m_frame->QuickStart();
+        ASSERT_TRUE(page != nullptr && page->isVisible() && !page->isModal());
+
+        // "[マーカ]-[歩行分析]" for "歩行分析(&W)...": the entry as the menu shows it.
+        const QString text = page->Browser()->toPlainText();
+        for (const kivra::CommandId id : named) {
+            QString shown = Act(id)->text();
+            shown.remove(QRegularExpression(QStringLiteral("\\(&.\\)|&|\\.\\.\\.$")));
+            EXPECT_TRUE(text.contains(QLatin1Char('[') + shown + QLatin1Char(']')))
+                << shown.toStdString();
+        }
+
+        QTextBrowser* browser = page->Browser();
+        for (const UiLanguage pageLanguage : {UiLanguage::English, UiLanguage::Japanese}) {
+            QFile html(CQuickStartDlg::PagePath(pageLanguage));
+            ASSERT_TRUE(html.open(QIODevice::ReadOnly));
+            const QString source = QString::fromUtf8(html.readAll());
+            browser->setSource(QUrl(QStringLiteral("qrc") + html.fileName()));
+            int pictures = 0;
+            auto it =
+                QRegularExpression(QStringLiteral("<img src=\"([^\"]+)\"")).globalMatch(source);
+            for (; it.hasNext(); ++pictures) {
+                const QUrl src(it.next().captured(1));
+                const QImage picture = QImage::fromData(
+                    browser->loadResource(QTextDocument::ImageResource, src).toByteArray());
+                EXPECT_FALSE(picture.isNull()) << src.toString().toStdString();
+            }
+            EXPECT_GE(pictures, 4) << html.fileName().toStdString();
+        }
+    }
 }
 
 }  // namespace

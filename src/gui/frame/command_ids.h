@@ -62,6 +62,9 @@ enum CommandId : int {
     ID_MARKER_FOOT_MARKERS = 32860,
     ID_MARKER_GAIT = 32861,
     ID_MARKER_GAIT_REPORT = 32862,
+
+    // Help menu.
+    ID_HELP_QUICK_START = 32870,
 };
 
 }  // namespace kivra

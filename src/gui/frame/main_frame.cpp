@@ -23,6 +23,7 @@
 #include "reading/avi_video_stream.h"
 #include "settings/inifile_manager.h"
 #include "ui/icon_toolbar.h"
+#include "ui/quick_start_dlg.h"
 #include "view/vfw_view.h"
 #include "workspace/workspace.h"
 
@@ -34,6 +35,7 @@ constexpr int kIdleUpdateMs = 100;
 constexpr int kMinTrackWidth = 470;
 constexpr int kMinTrackHeight = 420;
 constexpr int kSavedStatusMs = 15000;
+constexpr int kStepHintStatusMs = 6000;
 
 }  // namespace
 
@@ -203,8 +205,21 @@ void CMainFrame::CreateMenus() {
     m_pGait->AddCommands(*this, m_pMenuMarker);
 
     AddCommand(
+        m_pMenuHelp, kivra::ID_HELP_QUICK_START, tr("クイックスタート(&Q)"), {},
+        [this] { OnHelpQuickStart(); }, always);
+    m_pMenuHelp->addSeparator();
+    AddCommand(
         m_pMenuHelp, kivra::ID_APP_ABOUT, tr("バージョン情報(&A)..."), {},
         [this] { m_app.OnAppAbout(); }, always);
+}
+
+void CMainFrame::OnHelpQuickStart() {
+    if (m_pQuickStart == nullptr) {
+        m_pQuickStart = new CQuickStartDlg(m_app.Language(), this);
+    }
+    m_pQuickStart->show();
+    m_pQuickStart->raise();
+    m_pQuickStart->activateWindow();
 }
 
 void CMainFrame::CreateSliderBar() {
@@ -394,6 +409,25 @@ void CMainFrame::AdvanceMarkerId() {
 
 void CMainFrame::OpenDocumentFile(const std::string& path) {
     m_app.OpenDocumentFile(path);
+}
+
+void CMainFrame::ClickPlacedNothing(kivra::MarkerStep missing) {
+    QString text;
+    switch (missing) {
+        case kivra::MarkerStep::kAreas:
+            text =
+                tr("マーカを置くには、まず[トリミング]-[エリア指定]でエリア１とエリア２を"
+                   "指定してください。");
+            break;
+        case kivra::MarkerStep::kPreview:
+            text =
+                tr("マーカを置くには、[トリミング]-[プレビュー]でプレビューモードにしてください。");
+            break;
+        case kivra::MarkerStep::kMarkerId:
+            text = tr("マーカを置くには、[マーカ]-[IDの指定]でマーカのIDを選んでください。");
+            break;
+    }
+    statusBar()->showMessage(text, kStepHintStatusMs);
 }
 
 kivra::EditSession::SkipFill CMainFrame::SkippedFramesFill() const {

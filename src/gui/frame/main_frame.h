@@ -35,6 +35,7 @@ class CCodecListDialog;
 class CTextStreamDialog;
 class CHelpDlg;
 class CSetMarkerIDDlg;
+class CQuickStartDlg;
 class CInifileManager;
 class CKinematicsCommands;
 class CVfwView;
@@ -165,6 +166,8 @@ public:
     void ShowLastFrame() override { m_playback.Last(); }
     void OpenDocumentFile(const std::string& path) override;
     kivra::EditSession::SkipFill SkippedFramesFill() const override;
+    // Says in the status bar, for a while, which step the user still has to take.
+    void ClickPlacedNothing(kivra::MarkerStep missing) override;
 
     // kivra::UserMessages
     kivra::MsgAnswer ShowMessage(const std::string& text, kivra::MsgButtons buttons,
@@ -179,6 +182,8 @@ public:
     // Runs the long jobs (save, follow, open) off this window's thread.
     kivra::JobRunner& Jobs() override { return m_jobs; }
 
+    // The Help menu's quick start; made at its first showing, then kept (null before).
+    CQuickStartDlg* QuickStart() const { return m_pQuickStart; }
     // The marker ID dialog (owned by this window; hidden until the ID command shows it).
     CSetMarkerIDDlg* MarkerIdDialog() const override { return m_pSetMarkerIdDlg; }
     // Calibration, joint angles, kinematics CSV and plot (a child of this window).
@@ -214,6 +219,7 @@ private:
     void CreateMenus();
     void CreateStatusBar();
     void CreateSliderBar();
+    void OnHelpQuickStart();
     void UpdateCommand(Command& command);
     void VideoChanged();
 
@@ -242,6 +248,7 @@ private:
     QToolBar* m_pMosaicToolBar = nullptr;
     QAction* m_pStatusBarToggle = nullptr;
     CSetMarkerIDDlg* m_pSetMarkerIdDlg = nullptr;  // child of this window
+    CQuickStartDlg* m_pQuickStart = nullptr;       // child of this window
     CKinematicsCommands* m_pKinematics = nullptr;  // child of this window
     kivra::GaitTools* m_pGait = nullptr;           // child of this window
     ZebsCOOIconToolBar* m_pMovieBar = nullptr;     // children of this window

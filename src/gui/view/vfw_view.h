@@ -107,6 +107,9 @@ private:
     void ChooseCursor(kivra::ViewPoint point);
     void SetAreaAtCursor();
     void PlaceMarker(kivra::ViewPoint point);
+    // A click on the picture that placed, moved and set nothing: tells the host which step
+    // before placing markers is still missing.
+    void ReportMissingMarkerStep(kivra::ViewPoint point, kivra::ViewMode mode);
     void DragMarkerTo(kivra::ViewPoint point);
 
     // Text with its cell's top-left corner at (x, y).

@@ -15,6 +15,9 @@ namespace kivra {
 
 class FrameCursor;
 
+// The steps a click on the picture needs before it places a marker, in the order they are taken.
+enum class MarkerStep { kAreas, kPreview, kMarkerId };
+
 class FrameViewHost {
 public:
     virtual ~FrameViewHost() = default;
@@ -36,6 +39,9 @@ public:
     virtual bool IsMarkerIdDialogVisible() const = 0;
     virtual std::optional<int> ReadBackMarkerId() = 0;
     virtual void AdvanceMarkerId() = 0;
+
+    // A left click on the picture placed nothing because `missing` has not been taken yet.
+    virtual void ClickPlacedNothing(MarkerStep /*missing*/) {}
 
     // How a skip-mode click fills the frames it passes over; empty: in a straight line.
     virtual EditSession::SkipFill SkippedFramesFill() const { return {}; }

@@ -32,6 +32,10 @@ ViewPoint ToViewPoint(const QPointF& p) {
     return {q.x(), q.y()};
 }
 
+bool Inside(ViewPoint p, const kivra::ViewRect& r) {
+    return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
+}
+
 }  // namespace
 
 void CVfwView::CreateMarkerMenu() {
@@ -129,8 +133,7 @@ void CVfwView::mousePressEvent(QMouseEvent* event) {
         SetAreaAtCursor();
         return;
     }
-    if (m_pClickHook != nullptr && p.x >= m_rcImage.left && p.x < m_rcImage.right &&
-        p.y >= m_rcImage.top && p.y < m_rcImage.bottom) {
+    if (m_pClickHook != nullptr && Inside(p, m_rcImage)) {
         const auto image = ViewToImage(p, m_rcImage, mode, ShownFrame());
         if (image && m_pClickHook->OnPictureClick(*image)) {
             return;
@@ -142,6 +145,7 @@ void CVfwView::mousePressEvent(QMouseEvent* event) {
     }
     const int id = HitTestMarker(mode, ShownFrame(), p);
     if (id < 0) {
+        ReportMissingMarkerStep(p, mode);
         return;
     }
     // Qt holds the mouse for this view until the button is released; the whole drag is one edit.
@@ -149,6 +153,19 @@ void CVfwView::mousePressEvent(QMouseEvent* event) {
     m_nHitMarkerId = id;
     m_bDragging = true;
     ChooseCursor(p);
+}
+
+void CVfwView::ReportMissingMarkerStep(ViewPoint point, kivra::ViewMode mode) {
+    // A click beside the picture aimed at nothing, so there is nothing to explain.
+    if (!Inside(point, m_rcImage)) {
+        return;
+    }
+    const kivra::EditSession& session = m_host.Session();
+    using kivra::MarkerStep;
+    const MarkerStep missing = !session.AreasSet()           ? MarkerStep::kAreas
+                               : mode != kivra::kPreviewMode ? MarkerStep::kPreview
+                                                             : MarkerStep::kMarkerId;
+    m_host.ClickPlacedNothing(missing);
 }
 
 void CVfwView::mouseReleaseEvent(QMouseEvent* event) {
