@@ -153,7 +153,7 @@ TEST_F(WindowLayoutTest, MenusHoldTheirCommandsInSeparatedGroups) {
         "保存(&S), 座標出力(&T)..., |, キャリブレーション(&B)..., 関節角度(&J)..., "
         "運動学出力(&K)..., グラフ(&G), |, 足のマーカ(&E)..., 歩行分析(&W)..., "
         "歩行レポート(&P)...",
-        "バージョン情報(&A)...",
+        "クイックスタート(&Q), |, バージョン情報(&A)...",
     };
     ASSERT_EQ(outlines.size(), expected.size());
     for (qsizetype i = 0; i < expected.size(); ++i) {
