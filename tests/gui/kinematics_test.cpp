@@ -9,7 +9,9 @@
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QPushButton>
@@ -319,6 +321,104 @@ TEST_F(KinematicsAppTest, AnglesDialogKeepsTheAnglesAndTheFilterInKivraIni) {
     StartAgain();
     EXPECT_EQ(Kinematics().Settings(), expected);
     EXPECT_NE(ReadFile(ini).find("FilterHz=8.000"), std::string::npos) << "kept past the exit";
+}
+
+// Clinical joints typed into the angles dialog (maxId 10): right rows give the joints in the
+// rows' order, a joint it was given keeps its ID past the bound, and a wrong row is named while
+// the dialog stays open.
+TEST(AnglesDialogTest, TypedJointRowsGiveTheClinicalAnglesAndAWrongRowIsNamed) {
+    using S = kivra::LimbSide;
+    using J = kivra::ClinicalJoint;
+    struct Row {
+        S side;
+        J joint;
+        std::array<QString, 3> ids;
+    };
+    struct Case {
+        std::vector<Row> rows;
+        std::vector<kivra::ClinicalAngle> joints;  // when accepted
+        QString told;                              // a part of the message when refused
+    };
+    const kivra::ClinicalAngle given{S::kLeft, J::kHip, 0, 11, 12};
+    const std::vector<Case> cases = {
+        {{{S::kRight, J::kHip, {"", "5", "6"}},
+          {S::kLeft, J::kKnee, {"7", "8", "9"}},
+          {S::kLeft, J::kAnkle, {"８", " 9 ", "10"}},  // full-width, blanks
+          {S::kRight, J::kHip, {"-", "2", "3"}}},
+         {},
+         "関節角度（臨床）の 5 行目 (右股関節): 2 行目と同じ関節です。"},
+        {{{S::kRight, J::kHip, {"-", "5", "6"}},
+          {S::kRight, J::kKnee, {"5", "6", "7"}},
+          {S::kLeft, J::kAnkle, {"8", "9", "10"}}},
+         {given,
+          {S::kRight, J::kHip, 0, 5, 6},
+          {S::kRight, J::kKnee, 5, 6, 7},
+          {S::kLeft, J::kAnkle, 8, 9, 10}},
+         {}},
+        {{{S::kRight, J::kKnee, {"5", "x", "7"}}}, {}, "2 行目 (右膝関節): 膝のマーカ ID「x」"},
+        {{{S::kRight, J::kKnee, {"-", "2", "3"}}}, {}, "股のマーカ ID「-」は番号ではありません"},
+        {{{S::kLeft, J::kKnee, {"", "2", "3"}}}, {}, "股のマーカ ID を入れてください"},
+        {{{S::kRight, J::kHip, {"-", "11", "2"}}}, {}, "股のマーカ ID 11 は 1〜10 の範囲"},
+        {{{S::kLeft, J::kAnkle, {"0", "2", "3"}}}, {}, "膝のマーカ ID 0 は 1〜10 の範囲"},
+        {{{S::kRight, J::kKnee, {"2", "3", "2"}}}, {}, "3つのマーカ ID は異なる番号に"},
+    };
+    for (const Case& c : cases) {
+        kivra::KinematicsSettings settings;
+        settings.joints = {given};
+        CAnglesDlg dialog(settings, 10);
+        QStringList told;
+        dialog.SetMessageSink([&](const QString& text) { told << text; });
+        dialog.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+        QTableWidget* table = dialog.JointTable();
+        ASSERT_EQ(table->item(0, 2)->text(), "-");
+        for (const Row& row : c.rows) {
+            QTest::mouseClick(dialog.AddJointButton(), Qt::LeftButton);
+            const int r = table->rowCount() - 1;
+            const auto editorAt = [table, r](int column) {
+                return qobject_cast<QLineEdit*>(
+                    table->indexWidget(table->model()->index(r, column)));
+            };
+            for (const int column : {2, 3}) {  // "追加" opened the first ID to fill: left as it is
+                if (QLineEdit* editor = editorAt(column)) {
+                    QTest::keyClick(editor, Qt::Key_Escape);
+                }
+            }
+            for (const auto& [column, value] : {std::pair{0, int(row.side)}, {1, int(row.joint)}}) {
+                auto* combo = qobject_cast<QComboBox*>(table->cellWidget(r, column));
+                combo->setCurrentIndex(combo->findData(value));
+            }
+            for (int i = 0; i < 3; ++i) {
+                table->editItem(table->item(r, 2 + i));
+                QLineEdit* editor = editorAt(2 + i);
+                ASSERT_NE(editor, nullptr);
+                editor->selectAll();
+                QTest::keyClick(editor, Qt::Key_Backspace);
+                const QString& text = row.ids[size_t(i)];
+                if (QString::fromLatin1(text.toLatin1()) == text) {
+                    QTest::keyClicks(editor, text);
+                } else {  // what the input method hands over
+                    QInputMethodEvent input;
+                    input.setCommitString(text);
+                    QCoreApplication::sendEvent(editor, &input);
+                }
+                QTest::keyClick(editor, Qt::Key_Return);
+                QCoreApplication::processEvents();  // the editor closes by a queued call
+            }
+        }
+        // A row added and removed again leaves nothing behind.
+        QTest::mouseClick(dialog.AddJointButton(), Qt::LeftButton);
+        QTest::mouseClick(dialog.RemoveJointButton(), Qt::LeftButton);
+        dialog.accept();
+        if (c.told.isEmpty()) {
+            EXPECT_TRUE(told.isEmpty()) << told.join('\n').toStdString();
+            EXPECT_EQ(dialog.Result().joints, c.joints);
+        } else {
+            ASSERT_EQ(told.size(), 1) << c.told.toStdString();
+            EXPECT_TRUE(told[0].contains(c.told)) << told[0].toStdString();
+            EXPECT_TRUE(dialog.isVisible());
+        }
+    }
 }
 
 TEST_F(KinematicsAppTest, CalibrationFileIsReadAtOpenAndADamagedOneIsReportedAndUnused) {
