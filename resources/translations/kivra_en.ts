@@ -78,6 +78,122 @@
         <source>名前「%1」が2回使われています。</source>
         <translation>The name &quot;%1&quot; is used twice.</translation>
     </message>
+    <message>
+        <source>体幹</source>
+        <translation>Trunk</translation>
+    </message>
+    <message>
+        <source>股</source>
+        <translation>Hip</translation>
+    </message>
+    <message>
+        <source>膝</source>
+        <translation>Knee</translation>
+    </message>
+    <message>
+        <source>足首</source>
+        <translation>Ankle</translation>
+    </message>
+    <message>
+        <source>つま先</source>
+        <translation>Toe</translation>
+    </message>
+    <message>
+        <source>3点の角度</source>
+        <translation>Three-point angles</translation>
+    </message>
+    <message>
+        <source>関節角度（臨床）</source>
+        <translation>Clinical joint angles</translation>
+    </message>
+    <message>
+        <source>※ 直立姿勢で 0°。股・膝の屈曲と足関節の背屈が正、膝の過伸展は負です。</source>
+        <translation>0° in the upright standing posture. Hip and knee flexion and ankle dorsiflexion are positive, knee hyperextension is negative.</translation>
+    </message>
+    <message>
+        <source>側</source>
+        <translation>Side</translation>
+    </message>
+    <message>
+        <source>関節</source>
+        <translation>Joint</translation>
+    </message>
+    <message>
+        <source>中央 ID</source>
+        <translation>Middle ID</translation>
+    </message>
+    <message>
+        <source>右</source>
+        <translation>Right</translation>
+    </message>
+    <message>
+        <source>左</source>
+        <translation>Left</translation>
+    </message>
+    <message>
+        <source>股関節</source>
+        <translation>Hip</translation>
+    </message>
+    <message>
+        <source>膝関節</source>
+        <translation>Knee</translation>
+    </message>
+    <message>
+        <source>足関節</source>
+        <translation>Ankle</translation>
+    </message>
+    <message>
+        <source>股関節のマーカ: 体幹・股・膝 (体幹が空欄か「-」なら画面の鉛直)
+膝関節のマーカ: 股・膝・足首
+足関節のマーカ: 膝・足首・つま先</source>
+        <translation>Hip markers: trunk, hip, knee (an empty trunk or &quot;-&quot; means the picture&apos;s vertical)
+Knee markers: hip, knee, ankle
+Ankle markers: knee, ankle, toe</translation>
+    </message>
+    <message>
+        <source>追加(&amp;J)</source>
+        <translation>Add &amp;Joint</translation>
+    </message>
+    <message>
+        <source>削除(&amp;E)</source>
+        <translation>D&amp;elete</translation>
+    </message>
+    <message>
+        <source>%1のマーカ ID。空欄か「-」なら画面の鉛直を基準にします。</source>
+        <translation>%1 marker ID. Leave it empty or type &quot;-&quot; to measure from the picture&apos;s vertical.</translation>
+    </message>
+    <message>
+        <source>%1のマーカ ID</source>
+        <translation>%1 marker ID</translation>
+    </message>
+    <message>
+        <source>%1 ID</source>
+        <translation>%1 ID</translation>
+    </message>
+    <message>
+        <source>関節角度（臨床）の %1 行目 (%2%3): </source>
+        <translation>Clinical joint angles, row %1 (%2 %3): </translation>
+    </message>
+    <message>
+        <source>%1のマーカ ID を入れてください。</source>
+        <translation>Enter the %1 marker ID.</translation>
+    </message>
+    <message>
+        <source>%1のマーカ ID「%2」は番号ではありません。</source>
+        <translation>The %1 marker ID &quot;%2&quot; is not a number.</translation>
+    </message>
+    <message>
+        <source>%1のマーカ ID %2 は 1〜%3 の範囲にありません。</source>
+        <translation>The %1 marker ID %2 is not between 1 and %3.</translation>
+    </message>
+    <message>
+        <source>3つのマーカ ID は異なる番号にしてください。</source>
+        <translation>The three marker IDs must be different numbers.</translation>
+    </message>
+    <message>
+        <source>%1 行目と同じ関節です。</source>
+        <translation>It is the same joint as row %1.</translation>
+    </message>
 </context>
 <context>
     <name>CCalibrationDlg</name>
@@ -602,6 +718,22 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
         <source>動画を変換せずに開く(&amp;R)</source>
         <translation>&amp;Read Videos Without Conversion</translation>
     </message>
+    <message>
+        <source>クイックスタート(&amp;Q)</source>
+        <translation>&amp;Quick Start</translation>
+    </message>
+    <message>
+        <source>マーカを置くには、まず[トリミング]-[エリア指定]でエリア１とエリア２を指定してください。</source>
+        <translation>To place markers, first set area 1 and area 2 with [Trimming]-[Set Areas].</translation>
+    </message>
+    <message>
+        <source>マーカを置くには、[トリミング]-[プレビュー]でプレビューモードにしてください。</source>
+        <translation>To place markers, turn on preview mode with [Trimming]-[Preview].</translation>
+    </message>
+    <message>
+        <source>マーカを置くには、[マーカ]-[IDの指定]でマーカのIDを選んでください。</source>
+        <translation>To place markers, choose a marker ID with [Markers]-[Set ID].</translation>
+    </message>
 </context>
 <context>
     <name>CMirandelApp</name>
@@ -623,6 +755,17 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
     <message>
         <source>残り時間 約 %1</source>
         <translation>About %1 left</translation>
+    </message>
+</context>
+<context>
+    <name>CQuickStartDlg</name>
+    <message>
+        <source>クイックスタート</source>
+        <translation>Quick Start</translation>
+    </message>
+    <message>
+        <source>閉じる</source>
+        <translation>Close</translation>
     </message>
 </context>
 <context>
@@ -802,64 +945,12 @@ For positions in image pixels (millimetres with a calibration), use Export Kinem
         <translation>Left</translation>
     </message>
     <message>
-        <source>項目</source>
-        <translation>Parameter</translation>
-    </message>
-    <message>
-        <source>単位</source>
-        <translation>Unit</translation>
-    </message>
-    <message>
-        <source>両側</source>
-        <translation>Both</translation>
-    </message>
-    <message>
-        <source>%1 踵接地 フレーム %2</source>
-        <translation>%1 heel strike, frame %2</translation>
-    </message>
-    <message>
-        <source>データなし</source>
-        <translation>No data</translation>
-    </message>
-    <message>
-        <source>歩行周期 (%)</source>
-        <translation>Gait cycle (%)</translation>
-    </message>
-    <message>
         <source>解析結果がありません</source>
         <translation>There is no analysis to report</translation>
     </message>
     <message>
         <source>PDFを作成できません</source>
         <translation>The PDF cannot be made</translation>
-    </message>
-    <message>
-        <source>動画: %1</source>
-        <translation>Video: %1</translation>
-    </message>
-    <message>
-        <source>作成日時: %1</source>
-        <translation>Made: %1</translation>
-    </message>
-    <message>
-        <source>イベント: %1 件 (%2)</source>
-        <translation>Events: %1 (%2)</translation>
-    </message>
-    <message>
-        <source>自動検出</source>
-        <translation>detected</translation>
-    </message>
-    <message>
-        <source>編集済み</source>
-        <translation>edited</translation>
-    </message>
-    <message>
-        <source>ストライド: 右 %1、左 %2</source>
-        <translation>Strides: right %1, left %2</translation>
-    </message>
-    <message>
-        <source>平均 ± 標準偏差。対称性指数は右と左の差の大きさを両者の平均で割った百分率。</source>
-        <translation>Mean ± standard deviation. Symmetry index: the size of the difference between right and left as a percentage of their mean.</translation>
     </message>
     <message>
         <source>%1: イベントが歩行の順序 (踵接地、反対側の離地、反対側の踵接地、離地、踵接地) に沿っていません</source>
@@ -928,6 +1019,341 @@ For positions in image pixels (millimetres with a calibration), use Export Kinem
     <message>
         <source>%1の長さがストライドにより %2 % 変わります: カメラが捉える面から外れています。</source>
         <translation>%1 looks %2 % longer in one stride than in another: the walker leaves the plane the camera sees.</translation>
+    </message>
+    <message>
+        <source>右体幹</source>
+        <translation>R trunk</translation>
+    </message>
+    <message>
+        <source>左体幹</source>
+        <translation>L trunk</translation>
+    </message>
+    <message>
+        <source>右股関節</source>
+        <translation>R hip</translation>
+    </message>
+    <message>
+        <source>左股関節</source>
+        <translation>L hip</translation>
+    </message>
+    <message>
+        <source>右膝</source>
+        <translation>R knee</translation>
+    </message>
+    <message>
+        <source>左膝</source>
+        <translation>L knee</translation>
+    </message>
+    <message>
+        <source>右足関節</source>
+        <translation>R ankle</translation>
+    </message>
+    <message>
+        <source>左足関節</source>
+        <translation>L ankle</translation>
+    </message>
+    <message>
+        <source>右つま先</source>
+        <translation>R toe</translation>
+    </message>
+    <message>
+        <source>左つま先</source>
+        <translation>L toe</translation>
+    </message>
+    <message>
+        <source>右踵</source>
+        <translation>R heel</translation>
+    </message>
+    <message>
+        <source>左踵</source>
+        <translation>L heel</translation>
+    </message>
+    <message>
+        <source>骨盤</source>
+        <translation>Pelvis</translation>
+    </message>
+    <message>
+        <source>右踵 %1</source>
+        <translation>R heel %1</translation>
+    </message>
+    <message>
+        <source>右つま先 %1</source>
+        <translation>R toe %1</translation>
+    </message>
+    <message>
+        <source>左踵 %1</source>
+        <translation>L heel %1</translation>
+    </message>
+    <message>
+        <source>左つま先 %1</source>
+        <translation>L toe %1</translation>
+    </message>
+    <message>
+        <source>ストライド長 / 脚長</source>
+        <translation>Stride length / leg length</translation>
+    </message>
+    <message>
+        <source>ステップ長 / 脚長</source>
+        <translation>Step length / leg length</translation>
+    </message>
+    <message>
+        <source>作成日時: %1</source>
+        <translation>Made: %1</translation>
+    </message>
+    <message>
+        <source>氏名 / ID</source>
+        <translation>Name / ID</translation>
+    </message>
+    <message>
+        <source>生年月日 / 年齢</source>
+        <translation>Date of birth / age</translation>
+    </message>
+    <message>
+        <source>検査日</source>
+        <translation>Visit date</translation>
+    </message>
+    <message>
+        <source>検査者</source>
+        <translation>Examiner</translation>
+    </message>
+    <message>
+        <source>歩行条件</source>
+        <translation>Walking condition</translation>
+    </message>
+    <message>
+        <source>脚長</source>
+        <translation>Leg length</translation>
+    </message>
+    <message>
+        <source>コメント</source>
+        <translation>Comment</translation>
+    </message>
+    <message>
+        <source>骨盤 %1</source>
+        <translation>pelvis %1</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>鉛直</source>
+        <translation>vertical</translation>
+    </message>
+    <message>
+        <source>動画</source>
+        <translation>Video</translation>
+    </message>
+    <message>
+        <source>フレームレート</source>
+        <translation>Frame rate</translation>
+    </message>
+    <message>
+        <source>%1 フレーム/秒</source>
+        <translation>%1 frames/s</translation>
+    </message>
+    <message>
+        <source>キャリブレーション</source>
+        <translation>Calibration</translation>
+    </message>
+    <message>
+        <source>%1 mm/ピクセル</source>
+        <translation>%1 mm/pixel</translation>
+    </message>
+    <message>
+        <source>ピクセル: キャリブレーションなし</source>
+        <translation>pixels: no calibration</translation>
+    </message>
+    <message>
+        <source>フィルタ</source>
+        <translation>Filter</translation>
+    </message>
+    <message>
+        <source>ローパス %1 Hz</source>
+        <translation>low-pass %1 Hz</translation>
+    </message>
+    <message>
+        <source>なし</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>マーカ ID</source>
+        <translation>Marker IDs</translation>
+    </message>
+    <message>
+        <source>角度 (A-B-C)</source>
+        <translation>Angles (A-B-C)</translation>
+    </message>
+    <message>
+        <source>イベント</source>
+        <translation>Event</translation>
+    </message>
+    <message>
+        <source>%1 件 (%2)、ストライド: 右 %3、左 %4</source>
+        <translation>%1 (%2); strides: right %3, left %4</translation>
+    </message>
+    <message>
+        <source>自動検出</source>
+        <translation>detected</translation>
+    </message>
+    <message>
+        <source>編集済み</source>
+        <translation>edited</translation>
+    </message>
+    <message>
+        <source>記録</source>
+        <translation>Recording</translation>
+    </message>
+    <message>
+        <source>注意</source>
+        <translation>Notes</translation>
+    </message>
+    <message>
+        <source>無次元速度 v/√(g·L)</source>
+        <translation>Dimensionless speed v/√(g·L)</translation>
+    </message>
+    <message>
+        <source>項目</source>
+        <translation>Parameter</translation>
+    </message>
+    <message>
+        <source>単位</source>
+        <translation>Unit</translation>
+    </message>
+    <message>
+        <source>両側</source>
+        <translation>Both</translation>
+    </message>
+    <message>
+        <source>平均 ± 標準偏差。対称性指数は右と左の差の大きさを両者の平均で割った百分率。</source>
+        <translation>Mean ± standard deviation. Symmetry index: the size of the difference between right and left as a percentage of their mean.</translation>
+    </message>
+    <message>
+        <source>長さと速度はピクセル単位 (px、px/s) です: キャリブレーションがありません。</source>
+        <translation>Lengths and speed are in pixels (px, px/s): there is no calibration.</translation>
+    </message>
+    <message>
+        <source>脚長 L = %1 mm で正規化。無次元速度は Hof (1996) による v/√(g·L)、g = 9.81 m/s²。</source>
+        <translation>Normalised to the leg length L = %1 mm. Dimensionless speed after Hof (1996): v/√(g·L), g = 9.81 m/s².</translation>
+    </message>
+    <message>
+        <source>矢状面プロファイルスコア (正常範囲からの RMS 偏差): 全体 %1、右 %2、左 %3</source>
+        <translation>Sagittal profile score (RMS deviation from the normal band): overall %1, right %2, left %3</translation>
+    </message>
+    <message>
+        <source>歩行パラメータ</source>
+        <translation>Gait parameters</translation>
+    </message>
+    <message>
+        <source>フレーム</source>
+        <translation>Frame</translation>
+    </message>
+    <message>
+        <source>時間 [s]</source>
+        <translation>Time [s]</translation>
+    </message>
+    <message>
+        <source>側</source>
+        <translation>Side</translation>
+    </message>
+    <message>
+        <source>歩行イベント (%1 件)</source>
+        <translation>Gait events (%1)</translation>
+    </message>
+    <message>
+        <source>踵接地</source>
+        <translation>Heel strike</translation>
+    </message>
+    <message>
+        <source>足尖離地</source>
+        <translation>Toe-off</translation>
+    </message>
+    <message>
+        <source>静止画</source>
+        <translation>Stills</translation>
+    </message>
+    <message>
+        <source>顔のモザイクは切り出し動画と同じ位置にかけています。</source>
+        <translation>Faces are masked with the mosaic of the trimmed movie, in the same place.</translation>
+    </message>
+    <message>
+        <source>股関節</source>
+        <translation>Hip</translation>
+    </message>
+    <message>
+        <source>膝関節</source>
+        <translation>Knee</translation>
+    </message>
+    <message>
+        <source>足関節</source>
+        <translation>Ankle</translation>
+    </message>
+    <message>
+        <source>データなし</source>
+        <translation>No data</translation>
+    </message>
+    <message>
+        <source>歩行周期 [%]</source>
+        <translation>Gait cycle [%]</translation>
+    </message>
+    <message>
+        <source>角度 [°]</source>
+        <translation>Angle [°]</translation>
+    </message>
+    <message>
+        <source>正常範囲からの RMS 偏差: %1°</source>
+        <translation>RMS deviation from the band: %1°</translation>
+    </message>
+    <message>
+        <source>足尖離地 %1%</source>
+        <translation>Toe-off %1%</translation>
+    </message>
+    <message>
+        <source>各ストライド</source>
+        <translation>Strides</translation>
+    </message>
+    <message>
+        <source>平均 (右 / 左)</source>
+        <translation>Mean (right / left)</translation>
+    </message>
+    <message>
+        <source>±1 SD</source>
+        <translation>±1 SD</translation>
+    </message>
+    <message>
+        <source>正常範囲 (平均 ± SD)</source>
+        <translation>Normal band (mean ± SD)</translation>
+    </message>
+    <message>
+        <source>正常範囲のファイル: %1</source>
+        <translation>Normal band files: %1</translation>
+    </message>
+    <message>
+        <source>関節角度の周期曲線</source>
+        <translation>Joint angles over the gait cycle</translation>
+    </message>
+    <message>
+        <source>右</source>
+        <comment>short, in a table</comment>
+        <translation>R</translation>
+    </message>
+    <message>
+        <source>左</source>
+        <comment>short, in a table</comment>
+        <translation>L</translation>
+    </message>
+    <message>
+        <source>%1 踵接地 フレーム %2</source>
+        <translation>%1 heel strike, frame %2</translation>
+    </message>
+    <message>
+        <source>%1 足尖離地 フレーム %2</source>
+        <translation>%1 toe-off, frame %2</translation>
+    </message>
+    <message>
+        <source>%1 %2</source>
+        <comment>chart title: angle, side</comment>
+        <translation>%1 (%2)</translation>
     </message>
 </context>
 <context>
@@ -1006,6 +1432,12 @@ Please choose another file.</translation>
         <source>開いている動画のキャリブレーションファイルに上書きすることは出来ません。
 別のファイルを指定してください。</source>
         <translation>The open video&apos;s calibration file cannot be overwritten.
+Please choose another file.</translation>
+    </message>
+    <message>
+        <source>開いている動画の患者・検査情報ファイルに上書きすることは出来ません。
+別のファイルを指定してください。</source>
+        <translation>The open video&apos;s patient and visit file cannot be overwritten.
 Please choose another file.</translation>
     </message>
 </context>
@@ -1299,6 +1731,14 @@ Narrow the play range or delete the markers of IDs not in use.</translation>
         <source> 平均</source>
         <translation> mean</translation>
     </message>
+    <message>
+        <source>基準範囲 %1</source>
+        <translation>Normal band %1</translation>
+    </message>
+    <message>
+        <source>基準範囲からの偏差 (RMS): %1</source>
+        <translation>Deviation from the normal band (RMS): %1</translation>
+    </message>
 </context>
 <context>
     <name>kivra::GaitTools</name>
@@ -1444,6 +1884,30 @@ Narrow the play range or delete the markers of IDs not in use.</translation>
         <source>歩行イベントファイルを削除しました: %1</source>
         <translation>Gait events file removed: %1</translation>
     </message>
+    <message>
+        <source>患者・検査情報のファイルが壊れているため使用しません。
+</source>
+        <translation>The patient and visit file is damaged and is not used.
+</translation>
+    </message>
+    <message>
+        <source>患者・検査情報を保存しました: %1</source>
+        <translation>Patient and visit saved: %1</translation>
+    </message>
+    <message>
+        <source>患者・検査情報を保存できませんでした。
+</source>
+        <translation>The patient and visit could not be saved.
+</translation>
+    </message>
+    <message>
+        <source>角度が定義されていません。角度の設定で関節角度を定義してください。</source>
+        <translation>No angles are defined. Define joint angles in the angle settings.</translation>
+    </message>
+    <message>
+        <source>この基準範囲 (Percent,Mean,SD) を重ねる角度:</source>
+        <translation>The angle this normal band (Percent,Mean,SD) belongs to:</translation>
+    </message>
 </context>
 <context>
     <name>kivra::GaitWindow</name>
@@ -1548,12 +2012,103 @@ Narrow the play range or delete the markers of IDs not in use.</translation>
         <translation>(lengths in pixels)</translation>
     </message>
     <message>
-        <source>基準範囲(&amp;N)...</source>
-        <translation>&amp;Normal Band...</translation>
+        <source>基準範囲(&amp;N)</source>
+        <translation>&amp;Normal Band</translation>
     </message>
     <message>
-        <source>正常歩行の基準範囲 (Percent,Mean,SD の CSV) をグラフに重ねます</source>
-        <translation>Draws a normal band (a CSV of Percent,Mean,SD) behind the curves</translation>
+        <source>正常歩行の基準範囲 (Angle,Percent,Mean,SD または Percent,Mean,SD の CSV) を、その角度のグラフに重ねます</source>
+        <translation>Draws normal walking bands (a CSV of Angle,Percent,Mean,SD or Percent,Mean,SD) behind the curves of their angles</translation>
+    </message>
+    <message>
+        <source>基準範囲を追加(&amp;A)...</source>
+        <translation>&amp;Add Normal Band...</translation>
+    </message>
+    <message>
+        <source>基準範囲をすべて外す(&amp;C)</source>
+        <translation>&amp;Clear All Normal Bands</translation>
+    </message>
+    <message>
+        <source>患者・検査情報(&amp;I)...</source>
+        <translation>Patient and &amp;Visit...</translation>
+    </message>
+    <message>
+        <source>基準範囲からの偏差 (RMS) %1</source>
+        <translation>Deviation from the normal band (RMS) %1</translation>
+    </message>
+    <message>
+        <source>矢状面プロファイルスコア</source>
+        <translation>Sagittal profile score</translation>
+    </message>
+    <message>
+        <source>基準範囲のある角度の偏差の二乗平均平方根 (9 変数の GPS ではありません)</source>
+        <translation>The root mean square of the deviations of the angles that have a band (not the nine-variable gait profile score)</translation>
+    </message>
+</context>
+<context>
+    <name>kivra::ReportHeaderDlg</name>
+    <message>
+        <source>患者・検査情報</source>
+        <translation>Patient and Visit</translation>
+    </message>
+    <message>
+        <source>例: 1950-04-01 または 74歳</source>
+        <translation>e.g. 1950-04-01 or 74 years</translation>
+    </message>
+    <message>
+        <source>裸足</source>
+        <translation>Barefoot</translation>
+    </message>
+    <message>
+        <source>靴</source>
+        <translation>Shoes</translation>
+    </message>
+    <message>
+        <source>装具</source>
+        <translation>Orthosis</translation>
+    </message>
+    <message>
+        <source>歩行補助具</source>
+        <translation>Walking aid</translation>
+    </message>
+    <message>
+        <source>空欄: 記載しない</source>
+        <translation>Empty: not given</translation>
+    </message>
+    <message>
+        <source>氏名またはID(&amp;N):</source>
+        <translation>&amp;Name or ID:</translation>
+    </message>
+    <message>
+        <source>生年月日または年齢(&amp;B):</source>
+        <translation>Date of &amp;birth or age:</translation>
+    </message>
+    <message>
+        <source>検査日(&amp;D):</source>
+        <translation>Visit &amp;date:</translation>
+    </message>
+    <message>
+        <source>検査者(&amp;E):</source>
+        <translation>&amp;Examiner:</translation>
+    </message>
+    <message>
+        <source>歩行条件(&amp;W):</source>
+        <translation>&amp;Walking condition:</translation>
+    </message>
+    <message>
+        <source>コメント(&amp;C):</source>
+        <translation>&amp;Comment:</translation>
+    </message>
+    <message>
+        <source>脚長 (mm)(&amp;L):</source>
+        <translation>&amp;Leg length (mm):</translation>
+    </message>
+    <message>
+        <source>脚長は 0 より大きく %1 mm 未満の数値で入力してください。</source>
+        <translation>Please enter the leg length as a number above 0 and below %1 mm.</translation>
+    </message>
+    <message>
+        <source>入力が長すぎます。コメントを短くしてください。</source>
+        <translation>The entries are too long. Please shorten the comment.</translation>
     </message>
 </context>
 </TS>

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QString>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -18,13 +19,21 @@ namespace kivra::cli {
 namespace {
 
 // The analysis both commands share; 0 with it made, else the exit status (message written).
+// *used, when given, receives the options it ran with.
 int Analyse(const GaitArguments& arguments, const GaitSource& source, std::ostream& err,
-            GaitAnalysis& analysis) {
+            GaitAnalysis& analysis, GaitAnalysisOptions* used = nullptr) {
     if (!source.markerFileLoaded) {
         err << "no marker file for " << arguments.video << "\n";
         return 1;
     }
     GaitRequest request;
+    std::string problem;
+    if (auto bands = ReadBands(arguments, problem)) {
+        request.bands = std::move(*bands);
+    } else {
+        err << problem << "\n";
+        return 1;
+    }
     request.setup = arguments.setup;
     request.angles = arguments.angles;
     request.joints = arguments.joints;
@@ -66,6 +75,9 @@ int Analyse(const GaitArguments& arguments, const GaitSource& source, std::ostre
         return 1;
     }
     analysis = std::move(run.analysis);
+    if (used != nullptr) {
+        *used = request;  // the report names the setup it ran with
+    }
     // The numbers are written all the same; what they leave out is said.
     for (const FootWithoutStrides& foot : analysis.feetWithoutStrides) {
         err << "warning: " << foot.Text() << "\n";
@@ -81,6 +93,20 @@ int Analyse(const GaitArguments& arguments, const GaitSource& source, std::ostre
             << " is left out: " << s.Reason() << "\n";
     }
     return 0;
+}
+
+// The header text field an option names, or null.
+std::optional<std::string>* HeaderText(HeaderOptions& header, const std::string& option) {
+    const std::pair<const char*, std::optional<std::string> HeaderOptions::*> fields[] = {
+        {"--patient", &HeaderOptions::patient},     {"--birth", &HeaderOptions::birth},
+        {"--visit", &HeaderOptions::visit},         {"--examiner", &HeaderOptions::examiner},
+        {"--condition", &HeaderOptions::condition}, {"--comment", &HeaderOptions::comment}};
+    for (const auto& [name, field] : fields) {
+        if (option == name) {
+            return &(header.*field);
+        }
+    }
+    return nullptr;
 }
 
 // Why "SIDE=HEEL,TOE" gave no foot: IDs that are no IDs, or the same ID twice.
@@ -115,7 +141,6 @@ int ParseGaitArguments(const std::vector<std::string>& args, GaitArguments& pars
     if (args.size() < 3) {
         return 2;
     }
-    const bool report = args[0] == "report";
     parsed.video = args[1];
     parsed.output = args[2];
     for (std::size_t i = 3; i < args.size(); ++i) {
@@ -184,8 +209,27 @@ int ParseGaitArguments(const std::vector<std::string>& args, GaitArguments& pars
             parsed.joints.push_back(*joint);
         } else if (arg == "--detect") {
             parsed.detect = true;
-        } else if (report && arg == "--reference" && hasValue) {
-            parsed.reference = args[++i];
+        } else if (arg == "--reference" && hasValue) {
+            parsed.references.push_back(args[++i]);
+        } else if (args[0] == "report" && arg == "--leg-length" && hasValue) {
+            const std::string& text = args[++i];
+            if (parsed.header.legLengthMm) {
+                problem = "--leg-length is given twice";
+                return 2;
+            }
+            parsed.header.legLengthMm = ParseLegLength(text);
+            if (!parsed.header.legLengthMm) {
+                problem = "--leg-length " + Excerpt(text) + ": give a length in mm above 0 and " +
+                          "below " + std::to_string(int(kMaxLegLengthMm));
+                return 2;
+            }
+        } else if (auto* field =
+                       args[0] == "report" && hasValue ? HeaderText(parsed.header, arg) : nullptr) {
+            if (field->has_value()) {
+                problem = arg + " is given twice";
+                return 2;
+            }
+            *field = args[++i];  // as typed: blanks, quotes and leading dashes included
         } else {
             return 2;
         }
@@ -224,6 +268,70 @@ std::optional<std::string> JointGivenTwice(const std::vector<NamedAngle>& angles
     return std::nullopt;
 }
 
+std::optional<std::vector<NormalBand>> ReadBands(const GaitArguments& arguments,
+                                                 std::string& problem) {
+    // The names a band may be given for, and the curves there are to tie an untied file to.
+    std::vector<std::string> names, curves;
+    for (const NamedAngle& angle : arguments.angles) {
+        curves.push_back(angle.name);
+        names.insert(names.end(), {angle.name, angle.name + "_R", angle.name + "_L"});
+    }
+    for (const ClinicalAngle& joint : arguments.joints) {
+        const std::string column = ClinicalAngleName(joint);
+        curves.push_back(column);
+        names.insert(names.end(), {column, column.substr(0, column.size() - 2)});
+    }
+    std::vector<NormalBand> bands;
+    for (const std::string& given : arguments.references) {
+        NormalBandChoice choice{given, ""};
+        const std::size_t equals = given.find('=');
+        if (equals != std::string::npos &&
+            std::find(names.begin(), names.end(), given.substr(0, equals)) != names.end()) {
+            choice = {given.substr(equals + 1), given.substr(0, equals)};
+        }
+        NormalBandsResult read = ReadNormalBands(choice);
+        if (read.needsAngle && curves.size() == 1) {
+            choice.angle = curves.front();
+            read = ReadNormalBands(choice);
+        }
+        if (read.needsAngle) {
+            problem = "--reference " + given + ": a Percent,Mean,SD file is the band of one " +
+                      "angle; give it as --reference ANGLE=FILE, ANGLE one of the angles' " +
+                      "names (such as knee_R, or knee for both sides)";
+            return std::nullopt;
+        }
+        if (!read.error.empty()) {
+            problem = choice.file + ": " + read.error;
+            return std::nullopt;
+        }
+        bands.insert(bands.end(), read.bands.begin(), read.bands.end());
+    }
+    return bands;
+}
+
+std::optional<ReportHeader> ReportHeaderOf(const HeaderOptions& given, const std::string& path,
+                                           std::string& problem) {
+    ReportHeaderRead read = ReadReportHeader(path);
+    if (read.status == ReportHeaderRead::kDamaged) {
+        problem = path + ": " + read.problem;
+        return std::nullopt;
+    }
+    ReportHeader header = std::move(read.header);
+    const std::pair<const std::optional<std::string>*, std::string*> fields[] = {
+        {&given.patient, &header.patient},     {&given.birth, &header.birth},
+        {&given.visit, &header.visit},         {&given.examiner, &header.examiner},
+        {&given.condition, &header.condition}, {&given.comment, &header.comment}};
+    for (const auto& [option, field] : fields) {
+        if (*option) {
+            *field = **option;
+        }
+    }
+    if (given.legLengthMm) {
+        header.legLengthMm = given.legLengthMm;
+    }
+    return header;
+}
+
 int RunGait(const GaitArguments& arguments, const GaitSource& source, std::ostream& err) {
     GaitAnalysis analysis;
     if (const int status = Analyse(arguments, source, err, analysis); status != 0) {
@@ -248,24 +356,26 @@ int RunGait(const GaitArguments& arguments, const GaitSource& source, std::ostre
 }
 
 int RunReport(const GaitArguments& arguments, const GaitSource& source, std::ostream& err) {
+    std::string headerProblem;
+    const std::optional<ReportHeader> header =
+        ReportHeaderOf(arguments.header, source.actions->VisitPath(), headerProblem);
+    if (!header) {
+        err << headerProblem << "\n";
+        return 1;
+    }
     GaitAnalysis analysis;
-    if (const int status = Analyse(arguments, source, err, analysis); status != 0) {
+    GaitAnalysisOptions options;
+    if (const int status = Analyse(arguments, source, err, analysis, &options); status != 0) {
         return status;
     }
     GaitReportInput input;
-    if (!arguments.reference.empty()) {
-        const ReferenceBandResult band = ReadReferenceBand(arguments.reference);
-        if (!band.band) {
-            err << arguments.reference << ": " << band.error << "\n";
-            return 1;
-        }
-        input.reference = band.band;
-    }
     input.videoName = QFileInfo(QString::fromStdString(arguments.video)).fileName();
     input.made = QDateTime::currentDateTime();
+    input.header = *header;
     input.analysis = &analysis;
-    input.stills =
-        ReportStills(analysis, source.actions->Document().Annotations()->m_markers, source.picture);
+    input.options = &options;
+    input.bands = analysis.bands;
+    input.stills = ReportStills(analysis, &options, *source.actions, source.picture);
     if (const auto problem = WriteGaitReport(QString::fromStdString(arguments.output), input)) {
         err << arguments.output << ": " << problem->toStdString() << "\n";
         return 1;

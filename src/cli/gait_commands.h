@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "gait/gait_analysis.h"
+#include "gait/report_header.h"
 
 namespace kivra {
 struct Dib;
@@ -16,6 +17,12 @@ class Workspace;
 
 namespace kivra::cli {
 
+// The report header's fields given on the command line, each in place of the header file's.
+struct HeaderOptions {
+    std::optional<std::string> patient, birth, visit, examiner, condition, comment;
+    std::optional<double> legLengthMm;
+};
+
 struct GaitArguments {
     std::string video;
     std::string output;  // OUTDIR for gait, OUT.pdf for report
@@ -23,8 +30,10 @@ struct GaitArguments {
     std::optional<double> scale;
     std::vector<NamedAngle> angles;
     std::vector<ClinicalAngle> joints;
-    std::string reference;  // "Percent,Mean,SD" CSV for the report's curves
+    // The band files as given: "FILE" or "ANGLE=FILE" (see BandChoices).
+    std::vector<std::string> references;
     bool detect = false;
+    HeaderOptions header;  // report only
 };
 
 // What the opened video gives the commands.
@@ -47,6 +56,19 @@ int ParseGaitArguments(const std::vector<std::string>& args, GaitArguments& pars
 std::optional<std::string> JointGivenTwice(const std::vector<NamedAngle>& angles,
                                            const std::vector<ClinicalAngle>& joints,
                                            bool cycleColumns);
+
+// The band files of --reference: "ANGLE=FILE" where ANGLE names a cycle curve of the angles
+// (knee_R, knee, a plain angle's name or its _R/_L column), else the whole text is the file;
+// a Percent,Mean,SD file given without an angle goes to the one angle there is. Nothing, with
+// problem said, when a file cannot be read or its angle is unclear.
+std::optional<std::vector<NormalBand>> ReadBands(const GaitArguments& arguments,
+                                                 std::string& problem);
+
+// The report's header: the header file at path (missing: empty) with each field the command
+// line gives in its place; the file is never written. Nothing, with problem said, when it is
+// damaged.
+std::optional<ReportHeader> ReportHeaderOf(const HeaderOptions& given, const std::string& path,
+                                           std::string& problem);
 
 int RunGait(const GaitArguments& arguments, const GaitSource& source, std::ostream& err);
 int RunReport(const GaitArguments& arguments, const GaitSource& source, std::ostream& err);

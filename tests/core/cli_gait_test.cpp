@@ -4,11 +4,14 @@
 
 #include <sys/stat.h>
 
+#include <cmath>
 #include <filesystem>
 #include <functional>
 #include <sstream>
 
 #include "gait/gait_file.h"
+#include "gait/report_header.h"
+#include "platform/number_text.h"
 #include "support/ffmpeg_tool.h"
 
 namespace {
@@ -131,6 +134,32 @@ TEST_F(CliGaitTest, SidedJointsAreCurvedOverTheirOwnStridesInTheClinicalConventi
     // The left side has the plain angle only, as before.
     EXPECT_FALSE(rows[1][3].empty());
 
+    // A band measures its own curve only: the knee's RMS distance from a flat 0, and nothing
+    // for the plain angle; a band file without its angle is refused while two angles could
+    // take it.
+    const std::string band = dir.File("knee band $1.csv");
+    ASSERT_TRUE(kivra::test::WriteFile(band, "Percent,Mean,SD\n0,0,5\n100,0,5\n"));
+    const std::vector<std::string> banded = {
+        "gait",    video,         out,       "--foot",       "R=5,6",    "--foot",     "L=7,8",
+        "--angle", "plain=2,3,4", "--joint", "R:knee=2,3,4", "--detect", "--reference"};
+    std::vector<std::string> tied = banded;
+    tied.push_back("knee=" + band);
+    ASSERT_EQ(Cli(tied, err), 0) << ReadFile(err);
+    double squares = 0.0;
+    for (std::size_t p = 1; p < rows.size(); ++p) {
+        squares += std::pow(std::stod(rows[p][5]), 2);
+    }
+    const std::string rms = kivra::FixedText(std::sqrt(squares / 101.0), 4);
+    const std::string summary = ReadFile(out + "/summary.csv");
+    EXPECT_NE(summary.find("BandDeviation_knee_R," + rms + ",deg\r\n"), std::string::npos)
+        << summary;
+    EXPECT_NE(summary.find("SagittalProfileScore," + rms + ",deg\r\n"), std::string::npos);
+    EXPECT_EQ(summary.find("BandDeviation_plain"), std::string::npos);
+    std::vector<std::string> untied = banded;
+    untied.push_back(band);
+    EXPECT_EQ(Cli(untied, err), 1);
+    EXPECT_NE(ReadFile(err).find("--reference ANGLE=FILE"), std::string::npos) << ReadFile(err);
+
     // The kinematics table gives the same knee per frame, after the plain angle.
     const std::string table = dir.File("k.csv");
     ASSERT_EQ(
@@ -175,6 +204,7 @@ TEST_F(CliGaitTest, HostileInputsAreRefusedWithTheRightMessage) {
     const std::string kgait = dir.File("-walk 01.kgait");
     const std::string lff = dir.File("-walk 01.lff");
     const std::string band = dir.File("band.csv");
+    const std::string kvisit = dir.File("-walk 01.kvisit");
     struct Case {
         const char* what;
         std::function<void()> prepare;
@@ -260,6 +290,28 @@ TEST_F(CliGaitTest, HostileInputsAreRefusedWithTheRightMessage) {
          with({"gait", video, out, "--angle", "knee=2,3,4", "--joint", "L:knee=2,3,4"}, feet),
          2,
          "the angle name knee would repeat the columns of --joint L:knee=2,3,4"},
+        {"a damaged visit file", [&] { WriteFile(kvisit, "kivra-visit 1\nweight 80\n"); },
+         with({"report", video, dir.File("r.pdf")}, feet), 1, "unknown entry \"weight\""},
+        {"a leg length of 3 m",
+         {},
+         with({"report", video, dir.File("r.pdf"), "--leg-length", "3000"}, feet),
+         2,
+         "--leg-length 3000: give a length in mm above 0 and below 3000"},
+        {"a leg length that is no number",
+         {},
+         with({"report", video, dir.File("r.pdf"), "--leg-length", "inf"}, feet),
+         2,
+         "--leg-length inf"},
+        {"a patient given twice",
+         {},
+         with({"report", video, dir.File("r.pdf"), "--patient", "a", "--patient", "b"}, feet),
+         2,
+         "--patient is given twice"},
+        {"a header option for the CSV files",
+         {},
+         with({"gait", video, out, "--patient", "a"}, feet),
+         2,
+         "usage:"},
         {"a joint naming a marker without data",
          {},
          with({"gait", video, out, "--joint", "R:hip=-,2,30"}, feet),
@@ -271,10 +323,12 @@ TEST_F(CliGaitTest, HostileInputsAreRefusedWithTheRightMessage) {
         fs::remove_all(out);
         fs::remove_all(band);
         fs::remove(kgait);
+        fs::remove(kvisit);
         if (c.prepare) {
             c.prepare();
         }
-        const std::string before[] = {ReadFile(video), ReadFile(lff), ReadFile(kgait)};
+        const std::string before[] = {ReadFile(video), ReadFile(lff), ReadFile(kgait),
+                                      ReadFile(kvisit)};
         EXPECT_EQ(Cli(c.args, err), c.status);
         const std::string said = ReadFile(err);
         EXPECT_NE(said.find(c.message), std::string::npos) << said;
@@ -282,7 +336,34 @@ TEST_F(CliGaitTest, HostileInputsAreRefusedWithTheRightMessage) {
         EXPECT_EQ(ReadFile(video), before[0]);
         EXPECT_EQ(ReadFile(lff), before[1]);
         EXPECT_EQ(ReadFile(kgait), before[2]);
+        EXPECT_EQ(ReadFile(kvisit), before[3]);
     }
+}
+
+// The report's header is the video's .kvisit with each option in its field's place, typed
+// texts passing as they are; the file itself is never written.
+TEST_F(CliGaitTest, ReportHeaderOptionsReplaceTheVisitFilesFieldsAsTyped) {
+    const std::string kvisit = dir.File("-walk 01.kvisit");
+    ASSERT_TRUE(kivra::WriteReportHeader(kvisit, {"File Patient", "1950-04-01", "2024-05-01",
+                                                  "File Examiner", "Barefoot", "", 850.0}));
+    const std::string stored = ReadFile(kvisit);
+    const std::string patient = "--O'Brien \"Q\" $HOME; `id` 佐藤 さん";
+    const std::string pdf = dir.File("header.pdf");
+    ASSERT_EQ(Cli({"report", video, pdf, "--foot", "R=5,6", "--detect", "--patient", patient,
+                   "--condition", "-装具", "--leg-length", "812.5"},
+                  err),
+              0)
+        << ReadFile(err);
+    EXPECT_EQ(ReadFile(kvisit), stored);
+    std::string text;
+    ASSERT_TRUE(kivra::test::RunProgramOutput({"pdftotext", "-enc", "UTF-8", pdf, "-"}, text));
+    // Kana and kanji that are no radicals: pdftotext reads a radical as its own code point.
+    for (const std::string& shown :
+         {patient, std::string("-装具"), std::string("File Examiner"), std::string("1950-04-01")}) {
+        EXPECT_NE(text.find(shown), std::string::npos) << shown << "\n" << text;
+    }
+    EXPECT_EQ(text.find("File Patient"), std::string::npos) << text;
+    EXPECT_EQ(text.find("Barefoot"), std::string::npos) << text;
 }
 
 // Numbers too large for a fixed buffer are written in full, never as the buffer's bytes.

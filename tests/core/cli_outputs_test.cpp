@@ -89,7 +89,7 @@ TEST_F(CliOutputsTest, CsvAndKinematicsNeverWriteOverTheVideosOwnFiles) {
     for (const std::string command : {"csv", "kinematics"}) {
         for (const std::string& out :
              {video, markers, kcal, dir.File("sub/../-walk 01.lff"), dir.File("link.csv"),
-              dir.File("hard.csv"), dir.File("-walk 01.$tmp$.wav")}) {
+              dir.File("hard.csv"), dir.File("-walk 01.$tmp$.wav"), dir.File("-walk 01.kvisit")}) {
             EXPECT_EQ(Run(command, {video, out}), 1) << command << " " << out;
             EXPECT_NE(Err().find(out), std::string::npos) << Err();
             EXPECT_EQ(Snapshot(), before) << command << " " << out;

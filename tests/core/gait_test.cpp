@@ -18,6 +18,7 @@
 #include "gait/gait_parameters.h"
 #include "gait/gait_setup.h"
 #include "gait/gait_warnings.h"
+#include "gait/normal_bands.h"
 #include "kinematics/butterworth.h"
 #include "markers/lff_manager.h"
 #include "platform/number_text.h"
@@ -375,17 +376,19 @@ TEST(GaitWarningsTest, RaisedByTheWalksThatCallForThemAndNoOther) {
         const char* what;
         int framesPerStride, strides;
         bool calibrated;
-        double toeGrowth;  // pixels a frame the heel-to-toe distance grows by
-        int gapAt;         // a right heel gap of three frames from here; -1: none
+        double toeGrowth;    // pixels a frame the heel-to-toe distance grows by
+        int gapAt;           // a right heel gap of three frames from here; -1: none
+        double thighGrowth;  // the same for a right thigh of 100 px
         const char* expected;
     };
     const Case cases[] = {
-        {"clean", 100, 5, true, 0.0, -1, ""},
-        {"in pixels", 100, 5, false, 0.0, -1, "NoCalibration"},
-        {"two strides a side", 100, 2, true, 0.0, -1, "FewStrides R,FewStrides L"},
-        {"ten frames a stride", 10, 5, true, 0.0, -1, "LowFrameRate"},
-        {"walking towards the camera", 100, 5, true, 0.02, -1, "OutOfPlane R,OutOfPlane L"},
-        {"a gap", 100, 5, true, 0.0, 220, "MarkerGaps"},
+        {"clean", 100, 5, true, 0.0, -1, 0.0, ""},
+        {"in pixels", 100, 5, false, 0.0, -1, 0.0, "NoCalibration"},
+        {"two strides a side", 100, 2, true, 0.0, -1, 0.0, "FewStrides R,FewStrides L"},
+        {"ten frames a stride", 10, 5, true, 0.0, -1, 0.0, "LowFrameRate"},
+        {"walking towards the camera", 100, 5, true, 0.02, -1, 0.0, "OutOfPlane R,OutOfPlane L"},
+        {"a gap", 100, 5, true, 0.0, 220, 0.0, "MarkerGaps"},
+        {"a thigh turning out of the plane", 100, 5, true, 0.0, -1, 0.05, "OutOfPlane R thigh"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -415,12 +418,18 @@ TEST(GaitWarningsTest, RaisedByTheWalksThatCallForThemAndNoOther) {
         if (c.calibrated) {
             input.mmPerPixel = 2.0;
         }
+        // The thigh of a right hip joint, measured on right strides only.
+        const SegmentTrack thigh{"thigh", FootSide::kRight, Line(0, last, 0.0, 1.0),
+                                 Line(0, last, 100.0, 1.0 + c.thighGrowth)};
         std::string codes;
         for (const GaitWarning& w :
-             GaitWarnings(ComputeGaitParameters(events, input), feet, 100.0)) {
+             GaitWarnings(ComputeGaitParameters(events, input), feet, 100.0, {thigh})) {
             codes += (codes.empty() ? "" : ",") + std::string(w.CodeName());
             if (w.code == GaitWarning::kFewStrides || w.code == GaitWarning::kOutOfPlane) {
                 codes += std::string(" ") + SideName(w.side);
+            }
+            if (!w.segment.empty()) {
+                codes += " " + w.segment;
             }
             EXPECT_FALSE(w.Text().empty());
         }
@@ -514,25 +523,80 @@ TEST(GaitCyclesTest, StridesResampledAveragedAndTheReferenceBandRead) {
     EXPECT_TRUE(cycles[0].left.strides.empty());  // a missing frame leaves the stride out
     EXPECT_DOUBLE_EQ(*CyclePosition(strides, FootSide::kRight, 125), 25.0);
     EXPECT_FALSE(CyclePosition(strides, FootSide::kLeft, 120));
+}
 
+// A band file gives bands for the angles it names, or for the one the user ties it to; each
+// curve is measured against its own band only.
+TEST(NormalBandsTest, ReadTiedMatchedAndMeasured) {
     TempDir dir;
-    const auto write = [&](const std::string& text) {
+    const auto read = [&](const std::string& text, const std::string& angle) {
         const std::string path = dir.File("band.csv");
         std::ofstream(path, std::ios::binary) << text;
-        return ReadReferenceBand(path);
+        return ReadNormalBands({path, angle});
     };
-    const ReferenceBandResult band = write("Percent,Mean,SD\r\n0,10,2\r\n50,60,4\r\n100,10,2\r\n");
-    ASSERT_TRUE(band.band) << band.error;
-    EXPECT_DOUBLE_EQ(band.band->mean[25], 35.0);
-    EXPECT_DOUBLE_EQ(band.band->sd[75], 3.0);
-    for (const char* bad : {"Percent,Mean,SD\n0,1\n100,1,1\n", "Percent,Mean,SD\n0,1,1\n50,x,1\n",
-                            "Percent,Mean,SD\n0,1,1\n60,1,1\n50,1,1\n100,1,1\n",
-                            "Percent,Mean,SD\n10,1,1\n100,1,1\n", "Percent,Mean,SD\n0,1,-1\n"}) {
-        const ReferenceBandResult refused = write(bad);
-        EXPECT_FALSE(refused.band) << bad;
-        EXPECT_FALSE(refused.error.empty()) << bad;
+    const NormalBandsResult tied =
+        read("Percent,Mean,SD\r\n0,10,2\r\n50,60,4\r\n100,10,2\r\n", "knee_R");
+    ASSERT_EQ(tied.bands.size(), 1u) << tied.error;
+    EXPECT_EQ(tied.bands[0].angle, "knee_R");
+    EXPECT_DOUBLE_EQ(tied.bands[0].band.mean[25], 35.0);
+    EXPECT_DOUBLE_EQ(tied.bands[0].band.sd[75], 3.0);
+    // Rows of two angles interleaved, each ascending on its own.
+    const NormalBandsResult named = read(
+        "Angle,Percent,Mean,SD\nknee,0,5,1\nhip_L,0,30,1\nknee,100,25,3\nhip_L,100,30,1\n", "");
+    ASSERT_EQ(named.bands.size(), 2u) << named.error;
+    EXPECT_EQ(named.bands[1].angle, "hip_L");
+    EXPECT_DOUBLE_EQ(named.bands[0].band.mean[50], 15.0);
+    struct Refused {
+        const char* text;
+        const char* angle;
+        bool needsAngle;
+    };
+    for (const Refused& r :
+         {Refused{"Percent,Mean,SD\n0,1\n100,1,1\n", "k", false},
+          Refused{"Percent,Mean,SD\n0,1,1\n50,x,1\n", "k", false},
+          Refused{"Percent,Mean,SD\n0,1,1\n60,1,1\n50,1,1\n100,1,1\n", "k", false},
+          Refused{"Percent,Mean,SD\n10,1,1\n100,1,1\n", "k", false},
+          Refused{"Percent,Mean,SD\n0,1,-1\n", "k", false},
+          Refused{"Percent,Mean,SD\n0,1,1\n100,1,1\n", "", true},
+          Refused{"Angle,Percent,Mean,SD\nk,0,1,1\nk,100,1,1\n", "k", false},
+          Refused{"Angle,Percent,Mean,SD\nk,0,1,1\nk,100,1,1\nh,0,1,1\n", "", false},
+          Refused{"Angle,Percent,Mean,SD\n,0,1,1\n,100,1,1\n", "", false}}) {
+        const NormalBandsResult refused = read(r.text, r.angle);
+        EXPECT_TRUE(refused.bands.empty()) << r.text;
+        EXPECT_FALSE(refused.error.empty()) << r.text;
+        EXPECT_EQ(refused.needsAngle, r.needsAngle) << r.text;
     }
-    EXPECT_FALSE(ReadReferenceBand(dir.File("none.csv")).band);
+    EXPECT_FALSE(ReadNormalBands({dir.File("none.csv"), "k"}).error.empty());
+
+    // A plain angle "knee" (both sides) and a right knee joint "knee_R" are matched by column
+    // first, then by name; the later of two bands for one name wins.
+    const auto flat = [](double degrees) {
+        CycleCurve curve;
+        curve.fill(degrees);
+        return curve;
+    };
+    const auto band = [&](const std::string& angle, double mean) {
+        return NormalBand{angle, angle + ".csv", {flat(mean), flat(1.0)}};
+    };
+    AngleCycles plain{"knee", {}, {}, std::nullopt};
+    plain.right.mean = flat(10.0);
+    plain.left.mean = flat(10.0);
+    AngleCycles joint{"ankle_R", {}, {}, FootSide::kRight};
+    joint.right.mean = flat(0.0);
+    const std::vector<NormalBand> bands = {band("knee", 0.0), band("knee_L", 13.0),
+                                           band("ankle", 50.0), band("ankle", 4.0)};
+    EXPECT_EQ(BandFor(bands, plain, FootSide::kRight), &bands[0]);
+    EXPECT_EQ(BandFor(bands, plain, FootSide::kLeft), &bands[1]);
+    EXPECT_EQ(BandFor(bands, joint, FootSide::kRight), &bands[3]);
+    EXPECT_EQ(BandFor(bands, joint, FootSide::kLeft), nullptr);
+    const ProfileDeviation deviation = DeviationFromBands({plain, joint}, bands);
+    ASSERT_EQ(deviation.angles.size(), 3u);
+    EXPECT_EQ(deviation.angles[1].column, "knee_L");
+    EXPECT_DOUBLE_EQ(deviation.angles[1].rmsDegrees, 3.0);
+    EXPECT_DOUBLE_EQ(*deviation.scoreRight, std::sqrt((100.0 + 16.0) / 2));
+    EXPECT_DOUBLE_EQ(*deviation.scoreLeft, 3.0);
+    EXPECT_DOUBLE_EQ(*deviation.score, std::sqrt((100.0 + 9.0 + 16.0) / 3));
+    EXPECT_FALSE(DeviationFromBands({plain}, {}).score);
 }
 
 // One leg's joint is curved over its own strides only, whichever side the strides alternate
@@ -668,7 +732,7 @@ TEST(GaitSetupTest, IniRoundTripAndTracksFromTheMarkerStore) {
     setup.right = FootMarkers{5, 6};
     setup.pelvisId = 2;
     setup.filterHz = 6.0;
-    setup.normalBand = dir.File("normal knee 膝.csv");
+    setup.bands = {{dir.File("normal knee 膝.csv"), ""}, {dir.File("a=b;c.csv"), "knee_R"}};
     ASSERT_TRUE(SaveGaitSetup(ini, setup));
     EXPECT_EQ(LoadGaitSetup(ini), setup);
     std::ifstream in(ini);

@@ -8,8 +8,12 @@
 #include <QAction>
 #include <QChart>
 #include <QComboBox>
+#include <QDate>
+#include <QDialogButtonBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
@@ -19,6 +23,7 @@
 #include "gait/gait_file.h"
 #include "gait/gait_tools.h"
 #include "gait/gait_window.h"
+#include "gait/report_header_dlg.h"
 #include "geometry/timeline_geometry.h"
 #include "kinematics/kinematics_commands.h"
 #include "markers/set_marker_id_dlg.h"
@@ -168,14 +173,16 @@ TEST_F(GaitWindowTest, DetectsWhatTheCommandLineDetectsAndEachEditIsAnUndoStepIn
     ASSERT_TRUE(kivra::test::WriteFile(m_files.File("normal.csv"), "Percent,Mean,SD\n0,150,5\n"));
     {
         MessageBoxCatcher boxes;
-        EXPECT_FALSE(Tools().LoadReference(m_files.File("normal.csv")));
+        EXPECT_FALSE(Tools().LoadReference({m_files.File("normal.csv"), "knee"}));
         EXPECT_EQ(boxes.Texts().size(), 1);
     }
     ASSERT_TRUE(kivra::test::WriteFile(m_files.File("normal.csv"),
                                        "Percent,Mean,SD\n0,150,5\n100,150,5\n"));
-    ASSERT_TRUE(Tools().LoadReference(m_files.File("normal.csv")));
+    ASSERT_TRUE(Tools().LoadReference(
+        {m_files.File("normal.csv"), window.Plot()->ShownAngle().toStdString()}));
     ASSERT_TRUE(Tools().Analyse());
     EXPECT_EQ(window.Plot()->Chart()->series().size(), curves + 1);
+    EXPECT_TRUE(window.Plot()->DeviationLabel()->text().contains(QStringLiteral("°")));
 
     // The report of what the window shows: A4 pages. Its stills leave the frame and the marker
     // ID as they were.
@@ -337,12 +344,14 @@ TEST_F(GaitWindowTest, NewAnglesRefreshTheCurvesAndTheBandIsRememberedForTheNext
 
     const std::string band = m_files.File("normal 膝.csv");
     ASSERT_TRUE(kivra::test::WriteFile(band, "Percent,Mean,SD\n0,10,5\n100,10,5\n"));
-    ASSERT_TRUE(Tools().LoadReference(band));
-    EXPECT_EQ(LoadGaitSetup(m_frame->IniPath()).normalBand, band);
+    ASSERT_TRUE(Tools().LoadReference({band, "knee"}));
+    const std::vector<NormalBandChoice> stored = {{band, "knee"}};
+    EXPECT_EQ(LoadGaitSetup(m_frame->IniPath()).bands, stored);
     GaitTools again(MakeKinematicsHost(*m_frame), *m_frame->Kinematics(),
                     m_frame->History().Stack(), 99);
-    ASSERT_TRUE(again.Reference().has_value());
-    EXPECT_DOUBLE_EQ(again.Reference()->mean[50], 10.0);
+    ASSERT_EQ(again.Bands().size(), 1u);
+    EXPECT_EQ(again.Bands()[0].angle, "knee");
+    EXPECT_DOUBLE_EQ(again.Bands()[0].band.mean[50], 10.0);
 }
 
 TEST_F(GaitWindowTest, ReopenReadsTheEditedEventsMarksThemOnTheTimelineAndRefusesADamagedFile) {
@@ -396,6 +405,82 @@ TEST_F(GaitWindowTest, ReopenReadsTheEditedEventsMarksThemOnTheTimelineAndRefuse
     Command(ID_MARKER_GAIT);
     EXPECT_FALSE(Events().empty());
     EXPECT_EQ(ReadFile(KgaitPath()), "kivra-gait 7\n");  // left as it was until an edit
+}
+
+// The report asks for the patient and visit first, filled from the video's .kvisit: OK keeps
+// what was typed there for the next time, Cancel writes no report. The gait window's button
+// edits them alone; a leg length that is no length keeps the dialog open.
+TEST_F(GaitWindowTest, ReportHeaderIsTypedOnceAndKeptBesideTheVideo) {
+    OpenWithWindow();
+    const std::string kvisit = m_base + ".kvisit";
+    using kivra::test::ModalScript;
+    const auto onHeader = [](std::function<void(ReportHeaderDlg&)> act) -> ModalScript::Step {
+        return [act](QWidget* modal) {
+            auto* dialog = qobject_cast<ReportHeaderDlg*>(modal);
+            if (dialog != nullptr) {
+                act(*dialog);
+            }
+            return dialog != nullptr;
+        };
+    };
+    const auto press = [](ReportHeaderDlg& d, QDialogButtonBox::StandardButton which) {
+        QAbstractButton* button = d.findChild<QDialogButtonBox*>()->button(which);
+        QMetaObject::invokeMethod(
+            button, [button] { QTest::mouseClick(button, Qt::LeftButton); }, Qt::QueuedConnection);
+    };
+    const ReportHeader typed{"  ID 42 'Ö' $x; ",  "1950-04-01", "2024-05-01", "検査 花子", "装具",
+                             "右膝術後\n-杖なし", 845.5};
+    QString refused;
+    {
+        ModalScript user(
+            {onHeader([&](ReportHeaderDlg& d) {
+                 EXPECT_TRUE(d.PatientEdit()->text().isEmpty());
+                 EXPECT_EQ(d.VisitEdit()->text(), QDate::currentDate().toString(Qt::ISODate));
+                 d.PatientEdit()->setText(QString::fromStdString(typed.patient));
+                 QTest::keyClicks(d.BirthEdit(), QStringLiteral("1950-04-01"));
+                 d.VisitEdit()->setText(QStringLiteral("2024-05-01"));
+                 d.ExaminerEdit()->setText(QStringLiteral("検査 花子"));
+                 d.ConditionChoice()->setCurrentIndex(2);
+                 d.CommentEdit()->setPlainText(QStringLiteral("右膝術後\n-杖なし"));
+                 d.LegLengthEdit()->setText(QStringLiteral("0"));
+                 press(d, QDialogButtonBox::Ok);
+             }),
+             kivra::test::Answer(QMessageBox::Ok, &refused), onHeader([&](ReportHeaderDlg& d) {
+                 d.LegLengthEdit()->setText(QStringLiteral("８４５．５"));  // typed full-width
+                 press(d, QDialogButtonBox::Ok);
+             })});
+        Tools().Window()->HeaderButton()->click();
+        EXPECT_TRUE(user.Done());
+    }
+    EXPECT_TRUE(refused.contains(QStringLiteral("脚長"))) << refused.toStdString();
+    const ReportHeaderRead saved = ReadReportHeader(kvisit);
+    ASSERT_EQ(saved.status, ReportHeaderRead::kLoaded) << saved.problem;
+    EXPECT_EQ(saved.header, typed);
+
+    // Reopened for the report: the same values; Cancel there writes no report.
+    const std::string pdf = m_files.File("report 02.pdf");
+    for (const bool accept : {false, true}) {
+        ReportHeader shown;
+        std::deque<ModalScript::Step> steps = {onHeader([&](ReportHeaderDlg& d) {
+            shown = {d.PatientEdit()->text().toStdString(),
+                     d.BirthEdit()->text().toStdString(),
+                     d.VisitEdit()->text().toStdString(),
+                     d.ExaminerEdit()->text().toStdString(),
+                     d.ConditionChoice()->currentText().toStdString(),
+                     d.CommentEdit()->toPlainText().toStdString(),
+                     ParseLegLength(d.LegLengthEdit()->text().toStdString())};
+            press(d, accept ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel);
+        })};
+        if (accept) {
+            steps.push_back(kivra::test::TypeName(QString::fromStdString(pdf)));
+        }
+        ModalScript user(std::move(steps));
+        Command(ID_MARKER_GAIT_REPORT);
+        EXPECT_TRUE(user.Done());
+        EXPECT_EQ(shown, typed);
+        EXPECT_EQ(fs::exists(pdf), accept);
+    }
+    EXPECT_EQ(ReadReportHeader(kvisit).header, typed);
 }
 
 }  // namespace

@@ -58,6 +58,33 @@ int LongestRun(const MarkerTrack& track) {
     return longest;
 }
 
+// The body segments the angles are drawn between, each pair of markers once ("knee_R 2-3").
+std::vector<SegmentTrack> SegmentsOf(const CLFFManager& store, int first, int last,
+                                     const GaitAnalysisOptions& options) {
+    std::vector<SegmentTrack> segments;
+    std::vector<std::pair<int, int>> seen;
+    const auto add = [&](const std::string& angle, std::optional<FootSide> side, int a, int b) {
+        const std::pair<int, int> pair = std::minmax(a, b);
+        if (a <= 0 || b <= 0 || a == b || std::find(seen.begin(), seen.end(), pair) != seen.end()) {
+            return;
+        }
+        seen.push_back(pair);
+        segments.push_back({angle + " " + std::to_string(a) + "-" + std::to_string(b), side,
+                            MarkerTrackOf(store, a, first, last),
+                            MarkerTrackOf(store, b, first, last)});
+    };
+    for (const NamedAngle& angle : options.angles) {
+        add(angle.name, std::nullopt, angle.proximal, angle.joint);
+        add(angle.name, std::nullopt, angle.joint, angle.distal);
+    }
+    for (const ClinicalAngle& joint : options.joints) {
+        const FootSide side = joint.side == LimbSide::kRight ? FootSide::kRight : FootSide::kLeft;
+        add(ClinicalAngleName(joint), side, joint.proximal, joint.middle);  // none: the vertical
+        add(ClinicalAngleName(joint), side, joint.middle, joint.distal);
+    }
+    return segments;
+}
+
 }  // namespace
 
 std::string FootWithoutStrides::Text() const {
@@ -148,6 +175,8 @@ GaitAnalysis AnalyseGait(const CLFFManager& store, int first, int last, double f
     analysis.parameters = ComputeGaitParameters(analysis.events, input);
     analysis.cycles = BuildCycleCurves(AngleSeriesOf(store, first, last, fps, options),
                                        analysis.parameters.strides);
+    analysis.bands = options.bands;
+    analysis.deviation = DeviationFromBands(analysis.cycles, analysis.bands);
     for (const FootTrack& foot : feet) {
         const auto ofFoot = [&](const auto& s) { return s.side == foot.side; };
         if (std::any_of(analysis.parameters.strides.begin(), analysis.parameters.strides.end(),
@@ -168,7 +197,8 @@ GaitAnalysis AnalyseGait(const CLFFManager& store, int first, int last, double f
                                                              : FootWithoutStrides::kTooFewStrikes;
         analysis.feetWithoutStrides.push_back(problem);
     }
-    analysis.warnings = GaitWarnings(analysis.parameters, feet, fps);
+    analysis.warnings =
+        GaitWarnings(analysis.parameters, feet, fps, SegmentsOf(store, first, last, options));
     return analysis;
 }
 
@@ -223,6 +253,16 @@ std::string FormatSummaryCsv(const GaitAnalysis& analysis) {
         row(p.name + "_L", p.left.mean, p.unit);
         row(p.name + "_L_SD", p.left.sd, p.unit);
         out += p.name + "_Count," + std::to_string(p.both.count) + ",strides\r\n";
+    }
+    // Only with a band: a table without one keeps its rows.
+    for (const BandDeviation& d : analysis.deviation.angles) {
+        row("BandDeviation_" + d.column, d.rmsDegrees, "deg");
+    }
+    const ProfileDeviation& profile = analysis.deviation;
+    if (profile.score) {
+        row("SagittalProfileScore", profile.score, "deg");
+        row("SagittalProfileScore_R", profile.scoreRight, "deg");
+        row("SagittalProfileScore_L", profile.scoreLeft, "deg");
     }
     // Strikes that make no stride, each with its reason, so that no number hides a lost event.
     const auto& leftOut = analysis.parameters.leftOut;

@@ -10,6 +10,7 @@
 #include "gait/gait_parameters.h"
 #include "gait/gait_setup.h"
 #include "gait/gait_warnings.h"
+#include "gait/normal_bands.h"
 #include "kinematics/calibration.h"
 #include "kinematics/joint_angle.h"
 
@@ -22,6 +23,7 @@ struct GaitAnalysisOptions {
     std::optional<Calibration> calibration;        // lengths in pixels without it
     std::vector<NamedAngle> angles;                // the cycle curves' angles
     std::vector<ClinicalAngle> joints;             // and the sided ones, after them
+    std::vector<NormalBand> bands;                 // the curves measured against a band
     std::optional<std::vector<GaitEvent>> events;  // as edited; nothing: detect them
 };
 
@@ -44,6 +46,8 @@ struct GaitAnalysis {
     FloorLine floor;
     GaitParameters parameters;
     std::vector<AngleCycles> cycles;
+    std::vector<NormalBand> bands;  // as the options gave them
+    ProfileDeviation deviation;     // of the curves that have a band
     std::vector<FootWithoutStrides> feetWithoutStrides;
     std::vector<GaitWarning> warnings;
     double fps = 0.0;
@@ -65,7 +69,8 @@ GaitAnalysis AnalyseGait(const CLFFManager& store, int first, int last, double f
 
 // events.csv, strides.csv, summary.csv and cycles.csv of the analysis: decimal points in every
 // locale, CR LF line ends, empty fields where a value cannot be computed. An event's Frame is
-// the nearest frame, its Time the moment between frames. summary.csv ends with
+// the nearest frame, its Time the moment between frames. With bands, summary.csv gives each
+// banded curve's "BandDeviation_knee_R" and the "SagittalProfileScore" (_R, _L); it ends with
 // "StridesLeftOut,N,strides" and a row "StrideLeftOut_R,START,"frames A-B: reason"" for each,
 // then a row "Warning,CODE,"text"" for each warning.
 std::string FormatEventsCsv(const GaitAnalysis& analysis);

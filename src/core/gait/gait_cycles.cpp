@@ -1,18 +1,10 @@
 #include "gait/gait_cycles.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
-#include <filesystem>
-#include <sstream>
-
-#include "platform/number_text.h"
-#include "platform/read_only_file.h"
 
 namespace kivra {
 namespace {
-
-constexpr double kMaxBandDegrees = 360.0;
 
 std::optional<double> ValueAt(const AngleSeries& series, int frame) {
     const auto it = std::lower_bound(series.frames.begin(), series.frames.end(), frame);
@@ -72,17 +64,6 @@ void Summarise(SideCycles& side) {
     side.sd = sd;
 }
 
-bool ParseNumber(std::string_view text, double& value) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
-        text.remove_suffix(1);
-    }
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end == text.data() + text.size() && std::isfinite(value);
-}
-
 }  // namespace
 
 std::vector<AngleCycles> BuildCycleCurves(const std::vector<AngleSeries>& angles,
@@ -138,104 +119,6 @@ std::optional<double> CyclePosition(const std::vector<StrideParameters>& strides
         }
     }
     return end;
-}
-
-ReferenceBandResult ReadReferenceBand(const std::string& path) {
-    constexpr std::uint64_t kMaxBytes = 1 << 20;
-    ReferenceBandResult result;
-    std::error_code ec;
-    const auto type = std::filesystem::status(path, ec).type();
-    if (type == std::filesystem::file_type::not_found) {
-        result.error = "there is no such file";
-        return result;
-    }
-    // A folder, a FIFO or a device is no table, and a FIFO would never end a read.
-    if (type != std::filesystem::file_type::regular) {
-        result.error = type == std::filesystem::file_type::directory
-                           ? "this is a folder, not a file"
-                           : "this is not a regular file";
-        return result;
-    }
-    const ReadOnlyFile file(path);
-    if (!file.ok()) {
-        result.error = "the file cannot be read";
-        return result;
-    }
-    if (file.size() > kMaxBytes) {
-        result.error = "the file is larger than 1 MB";
-        return result;
-    }
-    const std::vector<uint8_t> read = file.ReadUpTo(0, file.size());
-    if (read.size() != file.size()) {
-        result.error = "the file cannot be read";
-        return result;
-    }
-    const std::string bytes(read.begin(), read.end());
-    std::istringstream lines(bytes);
-    std::string line;
-    std::getline(lines, line);  // header
-    std::vector<double> percent, mean, sd;
-    int number = 1;
-    while (std::getline(lines, line)) {
-        ++number;
-        if (line.empty() || line == "\r") {
-            continue;
-        }
-        double values[3];
-        std::size_t start = 0;
-        bool ok = true;
-        for (int k = 0; k < 3 && ok; ++k) {
-            const std::size_t comma = line.find(',', start);
-            const std::size_t end = k < 2 ? comma : line.size();
-            ok = end != std::string::npos &&
-                 ParseNumber(std::string_view(line).substr(start, end - start), values[k]);
-            start = end + 1;
-        }
-        if (!ok) {
-            result.error = "line " + std::to_string(number) + " is not Percent,Mean,SD: \"" +
-                           Excerpt(line) + "\"";
-            return result;
-        }
-        if (values[2] < 0.0) {
-            result.error = "line " + std::to_string(number) + ": a negative SD";
-            return result;
-        }
-        // Joint angles in degrees: anything wider is another quantity or a damaged file.
-        if (std::abs(values[1]) > kMaxBandDegrees || values[2] > kMaxBandDegrees) {
-            result.error = "line " + std::to_string(number) +
-                           ": Mean and SD are joint angles in degrees, from -360 to 360";
-            return result;
-        }
-        if (!percent.empty() && values[0] <= percent.back()) {
-            result.error = "line " + std::to_string(number) + ": the percents do not ascend";
-            return result;
-        }
-        percent.push_back(values[0]);
-        mean.push_back(values[1]);
-        sd.push_back(values[2]);
-    }
-    if (percent.empty()) {
-        result.error = "the file holds no Percent,Mean,SD rows";
-        return result;
-    }
-    if (percent.front() > 0.0 || percent.back() < 100.0) {
-        result.error = "the percents do not cover 0 to 100";
-        return result;
-    }
-    ReferenceBand band;
-    std::size_t j = 0;
-    for (int p = 0; p < kCyclePoints; ++p) {
-        while (j + 1 < percent.size() && percent[j + 1] < p) {
-            ++j;
-        }
-        const std::size_t k = std::min(j + 1, percent.size() - 1);
-        const double share =
-            k == j ? 0.0 : std::clamp((p - percent[j]) / (percent[k] - percent[j]), 0.0, 1.0);
-        band.mean[p] = mean[j] + (mean[k] - mean[j]) * share;
-        band.sd[p] = sd[j] + (sd[k] - sd[j]) * share;
-    }
-    result.band = band;
-    return result;
 }
 
 }  // namespace kivra

@@ -1,7 +1,6 @@
 #pragma once
 // Joint angles over the gait cycle: each stride's curve resampled to 0..100 % (101 points),
-// and their mean and standard deviation per side; and a clinic's own normal band read from a
-// "Percent,Mean,SD" CSV file.
+// and their mean and standard deviation per side; and the shape of a clinic's normal band.
 #include <array>
 #include <optional>
 #include <string>
@@ -47,20 +46,10 @@ std::vector<AngleCycles> BuildCycleCurves(const std::vector<AngleSeries>& angles
 std::optional<double> CyclePosition(const std::vector<StrideParameters>& strides, FootSide side,
                                     int frame);
 
+// A normal band over the cycle, in degrees.
 struct ReferenceBand {
     CycleCurve mean{};
     CycleCurve sd{};
 };
-
-struct ReferenceBandResult {
-    std::optional<ReferenceBand> band;
-    std::string error;  // why the file was refused, in words
-};
-
-// "Percent,Mean,SD" with a header line, percents ascending from 0 to 100 (any spacing; values
-// between rows are interpolated), in degrees. Refused: a missing or unreadable file, anything
-// but a regular file (never waiting on a FIFO), a file over 1 MB, a row that does not parse,
-// percents out of order or not covering 0 and 100, degrees beyond +-360.
-ReferenceBandResult ReadReferenceBand(const std::string& path);
 
 }  // namespace kivra

@@ -12,6 +12,7 @@ namespace {
 
 constexpr std::string_view kSection = "Gait";
 constexpr int kMaxId = 100000;
+constexpr std::size_t kMaxBandFiles = 32;
 
 bool ParseId(std::string_view text, int& id) {
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), id);
@@ -47,7 +48,16 @@ GaitSetup LoadGaitSetup(const std::string& iniPath) {
         setup.pelvisId = pelvis;
     }
     setup.filterHz = ParsePositiveNumber(doc.GetString(kSection, "FilterHz", "0")).value_or(0.0);
-    setup.normalBand = doc.GetString(kSection, "NormalBand", "");
+    // Numbered from 2 after the first, which keeps the key a single band was stored under.
+    for (std::size_t n = 0; n < kMaxBandFiles; ++n) {
+        const std::string suffix = n == 0 ? "" : std::to_string(n + 1);
+        NormalBandChoice choice{doc.GetString(kSection, "NormalBand" + suffix, ""),
+                                doc.GetString(kSection, "NormalBandAngle" + suffix, "")};
+        if (choice.file.empty()) {
+            break;
+        }
+        setup.bands.push_back(std::move(choice));
+    }
     return setup;
 }
 
@@ -66,8 +76,13 @@ bool SaveGaitSetup(const std::string& iniPath, const GaitSetup& setup) {
     const double filterHz =
         std::isfinite(setup.filterHz) && setup.filterHz > 0.0 ? setup.filterHz : 0.0;
     stored = doc.WriteString(kSection, "FilterHz", FixedText(filterHz, 3)) && stored;
-    if (!setup.normalBand.empty()) {
-        stored = doc.WriteString(kSection, "NormalBand", setup.normalBand) && stored;
+    for (std::size_t n = 0; n < setup.bands.size() && n < kMaxBandFiles; ++n) {
+        const std::string suffix = n == 0 ? "" : std::to_string(n + 1);
+        stored = doc.WriteString(kSection, "NormalBand" + suffix, setup.bands[n].file) && stored;
+        if (!setup.bands[n].angle.empty()) {
+            stored = doc.WriteString(kSection, "NormalBandAngle" + suffix, setup.bands[n].angle) &&
+                     stored;
+        }
     }
     return stored && doc.Save();
 }

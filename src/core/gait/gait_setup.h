@@ -7,7 +7,10 @@
 //   LeftFoot=7,8
 //   Pelvis=2             (0: none)
 //   FilterHz=6.000       (0: no filtering)
-//   NormalBand=/path/knee.csv   (the clinic's band last chosen; empty: none)
+//   NormalBand=/path/bands.csv  (the clinic's band files, in the order chosen; none: no key)
+//   NormalBandAngle=            (the angle a Percent,Mean,SD file is tied to; empty for a
+//   NormalBand2=/path/knee.csv   file that names its angles)
+//   NormalBandAngle2=knee_R
 //
 // And the tracks of those markers taken from the marker store.
 #include <optional>
@@ -15,6 +18,7 @@
 #include <vector>
 
 #include "gait/gait_events.h"
+#include "gait/normal_bands.h"
 
 class CLFFManager;
 
@@ -30,7 +34,7 @@ struct GaitSetup {
     std::optional<FootMarkers> right, left;
     int pelvisId = 0;
     double filterHz = 0.0;
-    std::string normalBand;  // a file path, as chosen
+    std::vector<NormalBandChoice> bands;
     bool operator==(const GaitSetup&) const = default;
 
     bool AnyFoot() const { return right.has_value() || left.has_value(); }

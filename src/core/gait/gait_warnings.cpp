@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/number_text.h"
+
 namespace kivra {
 namespace {
 
@@ -11,24 +13,41 @@ const char* SideWord(FootSide side) {
     return side == FootSide::kRight ? "right" : "left";
 }
 
-// The foot's heel-to-toe length in the middle of each of its strides' stances, in pixels: the
-// foot is flat there, so only the distance to the camera changes it.
-std::vector<double> FootLengths(const FootTrack& foot, const GaitParameters& parameters) {
+// The distance between two markers in the middle of each stance of side, in pixels: the foot
+// is flat there and the legs pass the same pose, so only the distance to the camera changes it.
+std::vector<double> MidStanceLengths(const MarkerTrack& from, const MarkerTrack& to, FootSide side,
+                                     const GaitParameters& parameters) {
     std::vector<double> lengths;
     for (const StrideParameters& s : parameters.strides) {
-        if (s.side != foot.side || !s.stancePercent) {
+        if (s.side != side || !s.stancePercent) {
             continue;
         }
         const int middle =
             s.startFrame + static_cast<int>(std::lround(0.3 * *s.stancePercent / 100.0 *
                                                         (s.endFrame - s.startFrame)));
-        const auto heel = foot.heel.At(middle);
-        const auto toe = foot.toe.At(middle);
-        if (heel && toe) {
-            lengths.push_back(std::hypot(toe->x - heel->x, toe->y - heel->y));
+        const auto a = from.At(middle);
+        const auto b = to.At(middle);
+        if (a && b) {
+            lengths.push_back(std::hypot(b->x - a->x, b->y - a->y));
         }
     }
     return lengths;
+}
+
+// A warning when the lengths change by more than the bound across strides.
+std::optional<GaitWarning> PlaneWarning(const std::vector<double>& lengths, FootSide side) {
+    if (lengths.size() < 2) {
+        return std::nullopt;
+    }
+    const auto [shortest, longest] = std::minmax_element(lengths.begin(), lengths.end());
+    const double change = *shortest > 0.0 ? 100.0 * (*longest / *shortest - 1.0) : 0.0;
+    if (change <= kOutOfPlanePercent) {
+        return std::nullopt;
+    }
+    // Steadily growing or shrinking: the walk runs at an angle to the picture.
+    const bool rising = std::is_sorted(lengths.begin(), lengths.end());
+    const bool falling = std::is_sorted(lengths.rbegin(), lengths.rend());
+    return GaitWarning{GaitWarning::kOutOfPlane, side, 0, change, rising || falling};
 }
 
 }  // namespace
@@ -68,12 +87,14 @@ std::string GaitWarning::Text() const {
                           value, 50.0 / value);
             return text;
         case kOutOfPlane:
-            std::snprintf(text, sizeof text,
-                          "the %s foot looks %.0f %% longer in one stride than in another: the "
-                          "walker %s",
-                          SideWord(side), value,
-                          towards ? "walks towards or away from the camera"
-                                  : "leaves the plane the camera sees");
+            std::snprintf(
+                text, sizeof text,
+                "%s%s%s looks %.0f %% longer in one stride than in another: the walker %s",
+                segment.empty() ? "the " : "the segment ",
+                segment.empty() ? SideWord(side) : Excerpt(segment).c_str(),
+                segment.empty() ? " foot" : "", value,
+                towards ? "walks towards or away from the camera"
+                        : "leaves the plane the camera sees");
             return text;
         case kMarkerGaps:
             std::snprintf(text, sizeof text, "%d stride(s) lost an event to a marker gap", count);
@@ -88,7 +109,8 @@ std::string GaitWarning::Text() const {
 }
 
 std::vector<GaitWarning> GaitWarnings(const GaitParameters& parameters,
-                                      const std::vector<FootTrack>& feet, double fps) {
+                                      const std::vector<FootTrack>& feet, double fps,
+                                      const std::vector<SegmentTrack>& segments) {
     std::vector<GaitWarning> warnings;
     if (!parameters.millimetres) {
         warnings.push_back({GaitWarning::kPixels});
@@ -109,17 +131,27 @@ std::vector<GaitWarning> GaitWarnings(const GaitParameters& parameters,
         }
     }
     for (const FootTrack& foot : feet) {
-        const std::vector<double> lengths = FootLengths(foot, parameters);
-        if (lengths.size() < 2) {
-            continue;
+        if (auto w = PlaneWarning(MidStanceLengths(foot.heel, foot.toe, foot.side, parameters),
+                                  foot.side)) {
+            warnings.push_back(std::move(*w));
         }
-        const auto [shortest, longest] = std::minmax_element(lengths.begin(), lengths.end());
-        const double change = *shortest > 0.0 ? 100.0 * (*longest / *shortest - 1.0) : 0.0;
-        if (change > kOutOfPlanePercent) {
-            // Steadily growing or shrinking: the walk runs at an angle to the picture.
-            const bool rising = std::is_sorted(lengths.begin(), lengths.end());
-            const bool falling = std::is_sorted(lengths.rbegin(), lengths.rend());
-            warnings.push_back({GaitWarning::kOutOfPlane, foot.side, 0, change, rising || falling});
+    }
+    // A segment is said once, on the side where it changes most.
+    for (const SegmentTrack& segment : segments) {
+        std::optional<GaitWarning> worst;
+        for (const FootSide side : {FootSide::kRight, FootSide::kLeft}) {
+            if (segment.side && *segment.side != side) {
+                continue;
+            }
+            auto w =
+                PlaneWarning(MidStanceLengths(segment.from, segment.to, side, parameters), side);
+            if (w && (!worst || w->value > worst->value)) {
+                worst = std::move(w);
+            }
+        }
+        if (worst) {
+            worst->segment = segment.name;
+            warnings.push_back(std::move(*worst));
         }
     }
     const int gaps = static_cast<int>(

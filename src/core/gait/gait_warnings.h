@@ -3,6 +3,7 @@
 // analysis itself: no calibration, too few strides, too few frames a step, the walker leaving
 // the plane the camera sees, strides lost to marker gaps or broken patterns. The window, the
 // report and summary.csv show the same list.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,8 @@ struct GaitWarning {
     int count = 0;         // kFewStrides: strides; kMarkerGaps, kStridesLeftOut: strides left out
     double value = 0.0;    // kLowFrameRate: frames a step; kOutOfPlane: change in percent
     bool towards = false;  // kOutOfPlane: the foot grows or shrinks steadily (walking to or away)
+    std::string segment;   // kOutOfPlane: the body segment that changed ("knee_R 2-3"); empty:
+                           // the foot
 
     // "NoCalibration", "FewStrides", ...: the code summary.csv names.
     const char* CodeName() const;
@@ -31,8 +34,19 @@ inline constexpr double kFewFramesPerStep = 12.0;
 // A foot whose heel-to-toe length changes more than this across strides is not in one plane.
 inline constexpr double kOutOfPlanePercent = 10.0;
 
-// The warnings of parameters worked out of the feet the setup names (image pixels) at fps.
+// A body segment between two markers of an angle, whose length in the picture stays while the
+// walker keeps to the plane; compared at the same moment of each stride of a side (of its own
+// side only for a sided joint).
+struct SegmentTrack {
+    std::string name;
+    std::optional<FootSide> side;
+    MarkerTrack from, to;
+};
+
+// The warnings of parameters worked out of the feet the setup names and the angles' segments
+// (image pixels) at fps.
 std::vector<GaitWarning> GaitWarnings(const GaitParameters& parameters,
-                                      const std::vector<FootTrack>& feet, double fps);
+                                      const std::vector<FootTrack>& feet, double fps,
+                                      const std::vector<SegmentTrack>& segments = {});
 
 }  // namespace kivra

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "gait/gait_file.h"
+#include "gait/report_header.h"
 #include "kinematics/calibration.h"
 #include "platform/path_util.h"
 #include "platform/replace_file.h"
@@ -50,6 +51,8 @@ VideoOwnFiles::VideoOwnFiles(const std::string& videoPath, const CAviVideoStream
         files_.emplace_back(stream->MarkerFilePath(), OwnFile::kMarkerFile);
         // The user's edited gait events: nothing else keeps them.
         files_.emplace_back(GaitFilePath(stream->MarkerFilePath()), OwnFile::kGaitEvents);
+        // The patient and visit of the report, typed once.
+        files_.emplace_back(ReportHeaderPath(stream->MarkerFilePath()), OwnFile::kVisit);
     }
 }
 
@@ -83,6 +86,10 @@ std::string OwnFileRefusalText(OwnFile which) {
             return translate("OwnFiles",
                              "開いている動画の歩行イベントファイルに上書きすることは出来ません。\n"
                              "別のファイルを指定してください。");
+        case OwnFile::kVisit:
+            return translate("OwnFiles",
+                             "開いている動画の患者・検査情報ファイルに上書きすることは出来ません。"
+                             "\n別のファイルを指定してください。");
         case OwnFile::kNone:
             break;
     }

@@ -11,7 +11,7 @@ class CAviVideoStream;
 namespace kivra {
 
 // Which of the open video's files a name is.
-enum class OwnFile { kNone, kVideo, kMarkerFile, kCalibration, kGaitEvents };
+enum class OwnFile { kNone, kVideo, kMarkerFile, kCalibration, kGaitEvents, kVisit };
 
 // The names of one open video's files, made by a command for the save it checks. A name is
 // compared by where it leads: a link to one of them counts as that file.

@@ -30,16 +30,17 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
-// Opens a fresh file beside target. Created with 0666 so the umask decides, as for any new
-// file; the name carries the process id and a counter, so writers never collide, and stays
-// short whatever target's name, so a target near the file-name limit can still be replaced.
-int CreateTemporary(const std::string& target, std::string& name) {
+// Opens a fresh file beside target. Created with mode less the umask, as any new file; the
+// name carries the process id and a counter, so writers never collide, and stays short
+// whatever target's name, so a target near the file-name limit can still be replaced.
+int CreateTemporary(const std::string& target, unsigned mode, std::string& name) {
     static std::atomic<unsigned> counter{0};
     const std::string folder = FolderOf(target);
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = folder + ".kivra-" + std::to_string(::getpid()) + "-" +
                std::to_string(counter.fetch_add(1)) + ".tmp";
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                              static_cast<mode_t>(mode & 0777));
         if (fd >= 0 || errno != EEXIST) {
             return fd;
         }
@@ -57,12 +58,14 @@ void SyncFolderOf(const std::string& path) {
 
 }  // namespace
 
-bool ReplaceFileContents(const std::string& path, std::string_view bytes) {
-    return ReplaceFileStreamed(path, [bytes](const ByteSink& sink) { return sink(bytes); });
+bool ReplaceFileContents(const std::string& path, std::string_view bytes, unsigned newFileMode) {
+    return ReplaceFileStreamed(
+        path, [bytes](const ByteSink& sink) { return sink(bytes); }, newFileMode);
 }
 
 bool ReplaceFileStreamed(const std::string& path,
-                         const std::function<bool(const ByteSink&)>& produce) {
+                         const std::function<bool(const ByteSink&)>& produce,
+                         unsigned newFileMode) {
     if (path.empty()) {
         return false;
     }
@@ -73,7 +76,7 @@ bool ReplaceFileStreamed(const std::string& path,
         return false;  // never rename over a folder or a device
     }
     std::string tempName;
-    UniqueFd fd(CreateTemporary(target, tempName));
+    UniqueFd fd(CreateTemporary(target, newFileMode, tempName));
     if (fd.get() < 0) {
         return false;
     }

@@ -8,6 +8,7 @@
 #include "document/vfw_doc.h"
 #include "gait/gait_event_list.h"
 #include "gait/gait_file.h"
+#include "gait/report_header.h"
 #include "markers/csv_export.h"
 #include "markers/trimming_state.h"
 #include "output/movie_target.h"
@@ -410,6 +411,11 @@ FollowResult Workspace::FinishFollow(const TrackRequest& request, TrackResult tr
 std::string Workspace::GaitEventsPath() const {
     const CAviVideoStream* stream = m_document.Stream();
     return stream != nullptr ? GaitFilePath(stream->MarkerFilePath()) : std::string();
+}
+
+std::string Workspace::VisitPath() const {
+    const CAviVideoStream* stream = m_document.Stream();
+    return stream != nullptr ? ReportHeaderPath(stream->MarkerFilePath()) : std::string();
 }
 
 GaitRun Workspace::AnalyseGait(const GaitRequest& request) const {

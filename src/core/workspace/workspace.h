@@ -161,6 +161,8 @@ public:
     FollowResult FinishFollow(const TrackRequest& request, TrackResult track);
     // The gait events file of the open video: beside its marker file, "<base>.kgait".
     std::string GaitEventsPath() const;
+    // The report header file of the open video: beside its marker file, "<base>.kvisit".
+    std::string VisitPath() const;
     // Heel strikes, toe-offs, stride parameters and cycle curves of the play range.
     GaitRun AnalyseGait(const GaitRequest& request) const;
     // Replaces the gait events file in one step; a failure leaves the old one.

@@ -48,9 +48,12 @@ GaitCyclePlot::GaitCyclePlot(QWidget* parent) : QWidget(parent, Qt::Window) {
     m_message = new QLabel(this);
     m_message->setWordWrap(true);
     m_message->hide();
+    m_deviation = new QLabel(this);
+    m_deviation->setObjectName(QStringLiteral("BandDeviation"));
     auto* top = new QHBoxLayout;
     top->addWidget(new QLabel(tr("角度:"), this));
     top->addWidget(m_angles, 1);
+    top->addWidget(m_deviation);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(m_message);
@@ -58,11 +61,9 @@ GaitCyclePlot::GaitCyclePlot(QWidget* parent) : QWidget(parent, Qt::Window) {
     resize(760, 480);
 }
 
-void GaitCyclePlot::SetAnalysis(const GaitAnalysis& analysis,
-                                const std::optional<ReferenceBand>& reference) {
+void GaitCyclePlot::SetAnalysis(const GaitAnalysis& analysis) {
     const QString shown = ShownAngle();
     m_analysis = analysis;
-    m_reference = reference;
     m_message->hide();
     {
         const QSignalBlocker quiet(m_angles);
@@ -81,6 +82,7 @@ void GaitCyclePlot::SetAnalysis(const GaitAnalysis& analysis,
 }
 
 void GaitCyclePlot::SetMessage(const QString& text) {
+    m_deviation->clear();
     m_message->setText(text);
     m_message->show();
     m_chart->removeAllSeries();
@@ -111,6 +113,7 @@ void GaitCyclePlot::SetCurrentFrame(int frame) {
 
 void GaitCyclePlot::Rebuild() {
     m_chart->removeAllSeries();
+    m_deviation->clear();
     m_cursor[0] = m_cursor[1] = nullptr;
     if (!m_analysis || m_angles->currentIndex() < 0 ||
         m_angles->currentIndex() >= static_cast<int>(m_analysis->cycles.size())) {
@@ -147,9 +150,34 @@ void GaitCyclePlot::Rebuild() {
         area->setPen(Qt::NoPen);
         attach(area);
     };
-    if (m_reference) {
-        band(m_reference->mean, m_reference->sd, QColor(150, 150, 150, 80), tr("基準範囲"));
+    // Only this angle's bands; one band for both sides is drawn once.
+    const NormalBand* bands[2] = {BandFor(m_analysis->bands, cycles, FootSide::kRight),
+                                  BandFor(m_analysis->bands, cycles, FootSide::kLeft)};
+    QStringList deviations;
+    for (const FootSide side : {FootSide::kRight, FootSide::kLeft}) {
+        const NormalBand* own = bands[Index(side)];
+        const QString sideName = side == FootSide::kRight ? tr("右") : tr("左");
+        if (own == nullptr) {
+            continue;
+        }
+        if (side == FootSide::kRight || own != bands[0]) {
+            const bool shared = own == bands[1 - Index(side)];
+            QColor fill = shared ? QColor(150, 150, 150) : kSideColour[Index(side)].lighter(160);
+            fill.setAlpha(80);
+            band(own->band.mean, own->band.sd, fill,
+                 shared ? tr("基準範囲") : tr("基準範囲 %1").arg(sideName));
+        }
+        const std::string column = CycleColumnName(cycles, side);
+        for (const BandDeviation& d : m_analysis->deviation.angles) {
+            if (d.column == column) {
+                deviations << QStringLiteral("%1 %2°").arg(sideName).arg(d.rmsDegrees, 0, 'f', 1);
+            }
+        }
     }
+    m_deviation->setText(
+        deviations.isEmpty()
+            ? QString()
+            : tr("基準範囲からの偏差 (RMS): %1").arg(deviations.join(QStringLiteral("  "))));
     for (const FootSide side : {FootSide::kRight, FootSide::kLeft}) {
         const SideCycles& c = side == FootSide::kRight ? cycles.right : cycles.left;
         const QColor colour = kSideColour[Index(side)];

@@ -1,8 +1,9 @@
 #pragma once
 // The gait-cycle plot window: one joint angle over 0..100 % of the cycle per side (each stride
-// faint, the mean bold, its SD band, the clinic's normal band behind), where stance gives way
-// to swing, and a line at the current frame's place in its cycle that follows stepping and
-// playback. A window of its own, a child of the main window; it shows what it is handed.
+// faint, the mean bold, its SD band, the clinic's normal band of that angle behind), where
+// stance gives way to swing, and a line at the current frame's place in its cycle that follows
+// stepping and playback. A window of its own, a child of the main window; it shows what it is
+// handed.
 #include <QWidget>
 
 #include <optional>
@@ -24,7 +25,9 @@ class GaitCyclePlot : public QWidget {
 public:
     explicit GaitCyclePlot(QWidget* parent = nullptr);
 
-    void SetAnalysis(const GaitAnalysis& analysis, const std::optional<ReferenceBand>& reference);
+    // Each angle is drawn over its own normal bands, from the analysis.
+    void SetAnalysis(const GaitAnalysis& analysis);
+    QLabel* DeviationLabel() const { return m_deviation; }
     // Nothing to plot, and why.
     void SetMessage(const QString& text);
     void SetCurrentFrame(int frame);
@@ -44,11 +47,11 @@ private:
     QChartView* m_view = nullptr;
     QComboBox* m_angles = nullptr;
     QLabel* m_message = nullptr;
+    QLabel* m_deviation = nullptr;  // the shown angle's distance from its bands
     QValueAxis* m_axisX = nullptr;  // owned by the chart
     QValueAxis* m_axisY = nullptr;
     QLineSeries* m_cursor[2] = {nullptr, nullptr};  // right, left; owned by the chart
     std::optional<GaitAnalysis> m_analysis;
-    std::optional<ReferenceBand> m_reference;
     int m_frame = -1;
     std::optional<double> m_cursorPercent[2];
 };

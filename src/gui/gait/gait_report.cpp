@@ -1,20 +1,25 @@
 #include "gait/gait_report.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QLocale>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPdfWriter>
 #include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
 
+#include "document/vfw_doc.h"
+#include "gait/gait_report_pages.h"
 #include "markers/lff_manager.h"
+#include "markers/video_annotations.h"
 #include "rendering/dib.h"
+#include "rendering/trimmed_picture.h"
+#include "session/edit_session.h"
+#include "workspace/workspace.h"
 
 namespace kivra {
 
@@ -42,18 +47,14 @@ QString ParameterLabel(const std::string& name) {
     return QString::fromStdString(name);
 }
 
-namespace {
-
-QString SideLabel(FootSide side) {
+QString ReportSideLabel(FootSide side) {
     return side == FootSide::kRight ? QCoreApplication::translate("GaitReport", "右")
                                     : QCoreApplication::translate("GaitReport", "左");
 }
 
-}  // namespace
-
 QString LeftOutText(const LeftOutStride& stride) {
     const QString frames = QStringLiteral("%1 %2-%3")
-                               .arg(SideLabel(stride.side))
+                               .arg(ReportSideLabel(stride.side))
                                .arg(stride.startFrame)
                                .arg(stride.endFrame);
     if (stride.why == LeftOutStride::kPattern) {
@@ -67,7 +68,7 @@ QString LeftOutText(const LeftOutStride& stride) {
                                ? QCoreApplication::translate("GaitReport", "%1のつま先マーカ")
                                : QCoreApplication::translate("GaitReport", "%1の踵マーカ");
     return QCoreApplication::translate("GaitReport", "%1: %2の欠落 (フレーム %3-%4)")
-        .arg(frames, marker.arg(SideLabel(stride.gapSide)))
+        .arg(frames, marker.arg(ReportSideLabel(stride.gapSide)))
         .arg(stride.gapFirst)
         .arg(stride.gapLast);
 }
@@ -186,232 +187,6 @@ int DecimalsOf(const std::string& unit) {
     return 1;
 }
 
-namespace {
-
-// Page geometry in device pixels of the writer.
-struct Page {
-    QRectF area;
-    double mm = 1.0;  // device pixels per millimetre
-};
-
-void DrawHeader(QPainter& p, const Page& page, const GaitReportInput& input, int number,
-                int count) {
-    QFont small = p.font();
-    small.setPointSizeF(8);
-    p.setFont(small);
-    p.setPen(QColor(90, 90, 90));
-    const QRectF line(page.area.left(), page.area.top() - 9 * page.mm, page.area.width(),
-                      6 * page.mm);
-    p.drawText(line, Qt::AlignLeft | Qt::AlignVCenter, input.videoName);
-    p.drawText(line, Qt::AlignRight | Qt::AlignVCenter,
-               QStringLiteral("%1 / %2").arg(number).arg(count));
-}
-
-double DrawParameterTable(QPainter& p, const Page& page, double top, const GaitAnalysis& a) {
-    const double rowHeight = 7.0 * page.mm;
-    const double widths[] = {0.34, 0.12, 0.18, 0.18, 0.18};
-    const QString headings[] = {QCoreApplication::translate("GaitReport", "項目"),
-                                QCoreApplication::translate("GaitReport", "単位"),
-                                QCoreApplication::translate("GaitReport", "両側"),
-                                QCoreApplication::translate("GaitReport", "右"),
-                                QCoreApplication::translate("GaitReport", "左")};
-    QFont font = p.font();
-    font.setPointSizeF(9.5);
-    font.setBold(true);
-    p.setFont(font);
-    double x = page.area.left();
-    p.setPen(Qt::black);
-    for (int c = 0; c < 5; ++c) {
-        const QRectF cell(x, top, widths[c] * page.area.width(), rowHeight);
-        p.drawText(cell.adjusted(1.5 * page.mm, 0, -1.5 * page.mm, 0),
-                   (c == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter, headings[c]);
-        x += cell.width();
-    }
-    top += rowHeight;
-    p.setPen(QPen(Qt::black, 0.3 * page.mm));
-    p.drawLine(QPointF(page.area.left(), top), QPointF(page.area.right(), top));
-    font.setBold(false);
-    p.setFont(font);
-    int row = 0;
-    for (const ParameterSummary& s : a.parameters.summary) {
-        if (row % 2 == 1) {
-            p.fillRect(QRectF(page.area.left(), top, page.area.width(), rowHeight),
-                       QColor(242, 244, 247));
-        }
-        const int decimals = DecimalsOf(s.unit);
-        const QString cells[] = {ParameterLabel(s.name), UnitLabel(s.unit),
-                                 StatisticText(s.both, decimals), StatisticText(s.right, decimals),
-                                 StatisticText(s.left, decimals)};
-        x = page.area.left();
-        p.setPen(Qt::black);
-        for (int c = 0; c < 5; ++c) {
-            const QRectF cell(x, top, widths[c] * page.area.width(), rowHeight);
-            p.drawText(cell.adjusted(1.5 * page.mm, 0, -1.5 * page.mm, 0),
-                       (c == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter, cells[c]);
-            x += cell.width();
-        }
-        top += rowHeight;
-        ++row;
-    }
-    p.setPen(QPen(Qt::black, 0.3 * page.mm));
-    p.drawLine(QPointF(page.area.left(), top), QPointF(page.area.right(), top));
-    return top;
-}
-
-void DrawStill(QPainter& p, const QRectF& box, const ReportStill& still, double mm) {
-    if (still.picture.isNull()) {
-        return;
-    }
-    const QSizeF size =
-        QSizeF(still.picture.size()).scaled(box.size() - QSizeF(0, 7 * mm), Qt::KeepAspectRatio);
-    const QRectF target(box.left() + (box.width() - size.width()) / 2, box.top(), size.width(),
-                        size.height());
-    p.drawImage(target, still.picture);
-    const double sx = target.width() / still.picture.width();
-    const double sy = target.height() / still.picture.height();
-    p.setPen(QPen(QColor(255, 255, 255), 0.4 * mm));
-    p.setBrush(QColor(230, 30, 30));
-    for (const ImagePoint& m : still.markers) {
-        p.drawEllipse(QPointF(target.left() + m.x * sx, target.top() + m.y * sy), 1.3 * mm,
-                      1.3 * mm);
-    }
-    p.setPen(Qt::black);
-    QFont font = p.font();
-    font.setPointSizeF(9);
-    p.setFont(font);
-    p.drawText(QRectF(box.left(), target.bottom() + 1 * mm, box.width(), 6 * mm), Qt::AlignCenter,
-               QCoreApplication::translate("GaitReport", "%1 踵接地 フレーム %2")
-                   .arg(SideLabel(still.side))
-                   .arg(still.frame));
-}
-
-// One side's cycle curves of one angle: strides faint, mean bold, SD band, the clinic's band
-// behind them, and where stance gives way to swing.
-void DrawCycleChart(QPainter& p, const QRectF& box, const QString& title, FootSide side,
-                    const SideCycles& c, const std::optional<ReferenceBand>& reference, double mm) {
-    QFont font = p.font();
-    font.setPointSizeF(9.5);
-    font.setBold(true);
-    p.setFont(font);
-    p.setPen(Qt::black);
-    p.drawText(QRectF(box.left(), box.top(), box.width(), 6 * mm), Qt::AlignCenter, title);
-    const QRectF plot = box.adjusted(14 * mm, 8 * mm, -3 * mm, -10 * mm);
-    double lo = 1e300;
-    double hi = -1e300;
-    const auto widen = [&](double v) {
-        lo = std::min(lo, v);
-        hi = std::max(hi, v);
-    };
-    for (const CycleCurve& s : c.strides) {
-        for (const double v : s) {
-            widen(v);
-        }
-    }
-    if (c.mean && c.sd) {
-        for (int i = 0; i < kCyclePoints; ++i) {
-            widen((*c.mean)[i] + (*c.sd)[i]);
-            widen((*c.mean)[i] - (*c.sd)[i]);
-        }
-    }
-    if (reference) {
-        for (int i = 0; i < kCyclePoints; ++i) {
-            widen(reference->mean[i] + reference->sd[i]);
-            widen(reference->mean[i] - reference->sd[i]);
-        }
-    }
-    font.setBold(false);
-    font.setPointSizeF(7.5);
-    p.setFont(font);
-    if (lo > hi) {
-        p.drawText(plot, Qt::AlignCenter, QCoreApplication::translate("GaitReport", "データなし"));
-        return;
-    }
-    // Round the range out to tens of degrees so the grid reads easily.
-    lo = std::floor(lo / 10.0) * 10.0;
-    hi = std::ceil(hi / 10.0) * 10.0;
-    if (hi - lo < 10.0) {
-        hi = lo + 10.0;
-    }
-    const auto at = [&](double percent, double degrees) {
-        return QPointF(plot.left() + plot.width() * percent / 100.0,
-                       plot.bottom() - plot.height() * (degrees - lo) / (hi - lo));
-    };
-    p.setPen(QPen(QColor(215, 215, 215), 0.2 * mm));
-    // Counted, not summed: with a step far below the values' precision a sum never ends.
-    double step = (hi - lo) > 60 ? 20.0 : 10.0;
-    while ((hi - lo) / step > 12.0 && std::isfinite(step)) {
-        step *= 2.0;
-    }
-    const int lines = static_cast<int>(std::min(12.0, std::floor((hi - lo) / step + 1e-9)));
-    for (int k = 0; k <= lines; ++k) {
-        const double v = lo + k * step;
-        p.drawLine(at(0, v), at(100, v));
-        p.setPen(QColor(60, 60, 60));
-        p.drawText(QRectF(box.left(), at(0, v).y() - 3 * mm, 12.5 * mm, 6 * mm),
-                   Qt::AlignRight | Qt::AlignVCenter, QLocale::c().toString(v, 'f', 0));
-        p.setPen(QPen(QColor(215, 215, 215), 0.2 * mm));
-    }
-    for (int x = 0; x <= 100; x += 20) {
-        p.drawLine(at(x, lo), at(x, hi));
-        p.setPen(QColor(60, 60, 60));
-        p.drawText(QRectF(at(x, lo).x() - 6 * mm, plot.bottom() + 0.5 * mm, 12 * mm, 4 * mm),
-                   Qt::AlignCenter, QString::number(x));
-        p.setPen(QPen(QColor(215, 215, 215), 0.2 * mm));
-    }
-    p.setPen(QColor(60, 60, 60));
-    p.drawText(QRectF(plot.left(), plot.bottom() + 4.5 * mm, plot.width(), 4 * mm), Qt::AlignCenter,
-               QCoreApplication::translate("GaitReport", "歩行周期 (%)"));
-    const auto band = [&](const CycleCurve& mean, const CycleCurve& sd, const QColor& colour) {
-        QPainterPath path;
-        path.moveTo(at(0, mean[0] + sd[0]));
-        for (int i = 1; i < kCyclePoints; ++i) {
-            path.lineTo(at(i, mean[i] + sd[i]));
-        }
-        for (int i = kCyclePoints - 1; i >= 0; --i) {
-            path.lineTo(at(i, mean[i] - sd[i]));
-        }
-        path.closeSubpath();
-        p.fillPath(path, colour);
-    };
-    const auto curve = [&](const CycleCurve& values, const QPen& pen) {
-        QPainterPath path;
-        path.moveTo(at(0, values[0]));
-        for (int i = 1; i < kCyclePoints; ++i) {
-            path.lineTo(at(i, values[i]));
-        }
-        p.strokePath(path, pen);
-    };
-    p.save();
-    p.setClipRect(plot);
-    if (reference) {
-        band(reference->mean, reference->sd, QColor(160, 160, 160, 90));
-    }
-    const QColor colour = side == FootSide::kRight ? QColor(200, 40, 40) : QColor(30, 90, 200);
-    if (c.mean && c.sd) {
-        QColor light = colour;
-        light.setAlpha(50);
-        band(*c.mean, *c.sd, light);
-    }
-    QColor faint = colour;
-    faint.setAlpha(90);
-    for (const CycleCurve& s : c.strides) {
-        curve(s, QPen(faint, 0.25 * mm));
-    }
-    if (c.mean) {
-        curve(*c.mean, QPen(colour, 0.7 * mm));
-    }
-    if (c.stancePercent) {
-        p.setPen(QPen(QColor(40, 40, 40), 0.3 * mm, Qt::DashLine));
-        p.drawLine(at(*c.stancePercent, lo), at(*c.stancePercent, hi));
-    }
-    p.restore();
-    p.setPen(QPen(Qt::black, 0.25 * mm));
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(plot);
-}
-
-}  // namespace
-
 QImage PictureOfDib(const Dib& dib) {
     if (dib.Empty() || dib.header.biBitCount != 24) {
         return {};
@@ -429,12 +204,88 @@ QImage PictureOfDib(const Dib& dib) {
     return image;
 }
 
-std::vector<std::pair<FootSide, int>> ReportStillFrames(const GaitAnalysis& analysis) {
-    std::vector<std::pair<FootSide, int>> frames;
+namespace {
+
+// A body part a joint's marker stands at.
+enum class BodyPart { kTrunk, kHip, kKnee, kAnkle, kToe };
+
+QString BodyPartRole(BodyPart part, FootSide side) {
+    const bool right = side == FootSide::kRight;
+    switch (part) {
+        case BodyPart::kTrunk:
+            return right ? QCoreApplication::translate("GaitReport", "右体幹")
+                         : QCoreApplication::translate("GaitReport", "左体幹");
+        case BodyPart::kHip:
+            return right ? QCoreApplication::translate("GaitReport", "右股関節")
+                         : QCoreApplication::translate("GaitReport", "左股関節");
+        case BodyPart::kKnee:
+            return right ? QCoreApplication::translate("GaitReport", "右膝")
+                         : QCoreApplication::translate("GaitReport", "左膝");
+        case BodyPart::kAnkle:
+            return right ? QCoreApplication::translate("GaitReport", "右足関節")
+                         : QCoreApplication::translate("GaitReport", "左足関節");
+        case BodyPart::kToe:
+            break;
+    }
+    return right ? QCoreApplication::translate("GaitReport", "右つま先")
+                 : QCoreApplication::translate("GaitReport", "左つま先");
+}
+
+}  // namespace
+
+std::map<int, MarkerRole> MarkerRoles(const GaitAnalysisOptions& options) {
+    std::map<int, MarkerRole> roles;
+    const auto add = [&](int id, const QString& name, std::optional<FootSide> side) {
+        if (id > 0) {
+            roles.try_emplace(id, MarkerRole{name, side});
+        }
+    };
     for (const FootSide side : {FootSide::kRight, FootSide::kLeft}) {
-        for (const StrideParameters& s : analysis.parameters.strides) {
-            if (s.side == side) {
-                frames.emplace_back(side, s.startFrame);
+        const auto& foot = side == FootSide::kRight ? options.setup.right : options.setup.left;
+        if (foot) {
+            add(foot->heelId,
+                side == FootSide::kRight ? QCoreApplication::translate("GaitReport", "右踵")
+                                         : QCoreApplication::translate("GaitReport", "左踵"),
+                side);
+            add(foot->toeId, BodyPartRole(BodyPart::kToe, side), side);
+        }
+    }
+    add(options.setup.pelvisId, QCoreApplication::translate("GaitReport", "骨盤"), std::nullopt);
+    // The joint's own marker first: it names the place best when two joints share one.
+    static constexpr BodyPart kParts[][3] = {{BodyPart::kTrunk, BodyPart::kHip, BodyPart::kKnee},
+                                             {BodyPart::kHip, BodyPart::kKnee, BodyPart::kAnkle},
+                                             {BodyPart::kKnee, BodyPart::kAnkle, BodyPart::kToe}};
+    for (const int which : {1, 0, 2}) {
+        for (const ClinicalAngle& joint : options.joints) {
+            const FootSide side =
+                joint.side == LimbSide::kRight ? FootSide::kRight : FootSide::kLeft;
+            const int ids[] = {joint.proximal, joint.middle, joint.distal};
+            add(ids[which], BodyPartRole(kParts[static_cast<int>(joint.joint)][which], side), side);
+        }
+    }
+    for (const NamedAngle& angle : options.angles) {
+        const QString name = QString::fromStdString(angle.name);
+        add(angle.proximal, name + QStringLiteral(" A"), std::nullopt);
+        add(angle.joint, name + QStringLiteral(" B"), std::nullopt);
+        add(angle.distal, name + QStringLiteral(" C"), std::nullopt);
+    }
+    return roles;
+}
+
+std::vector<StillFrame> ReportStillFrames(const GaitAnalysis& analysis) {
+    std::vector<StillFrame> frames;
+    for (const FootSide side : {FootSide::kRight, FootSide::kLeft}) {
+        const auto stride =
+            std::find_if(analysis.parameters.strides.begin(), analysis.parameters.strides.end(),
+                         [side](const StrideParameters& s) { return s.side == side; });
+        if (stride == analysis.parameters.strides.end()) {
+            continue;
+        }
+        frames.push_back({side, GaitEventKind::kHeelStrike, stride->startFrame});
+        for (const GaitEvent& e : analysis.events) {
+            if (e.side == side && e.kind == GaitEventKind::kToeOff &&
+                e.frame > stride->startFrame && e.frame < stride->endFrame) {
+                frames.push_back({side, GaitEventKind::kToeOff, e.frame});
                 break;
             }
         }
@@ -442,138 +293,149 @@ std::vector<std::pair<FootSide, int>> ReportStillFrames(const GaitAnalysis& anal
     return frames;
 }
 
-std::vector<ReportStill> ReportStills(const GaitAnalysis& analysis, const CLFFManager& markers,
+bool ApplyMovieMosaic(QImage& picture, const Dib& frame, const MovieMosaic& mosaic,
+                      int frameNumber) {
+    if (mosaic.trims == nullptr || picture.isNull()) {
+        return false;
+    }
+    if (picture.size() != QSize(frame.Width(), frame.Height())) {
+        picture = QImage();  // no way to tell where the face is: no picture rather than a face
+        return false;
+    }
+    const PixelRect trim = mosaic.trims->At(frameNumber);
+    const TrimPlacement place =
+        PlaceTrimRect(trim, frame.Width(), frame.Height(), mosaic.width, mosaic.height);
+    const PixelRect whole = MosaicRect({0, 0, mosaic.width, mosaic.height}, mosaic.type);
+    const PixelRect patch{
+        std::max(whole.left, place.dest.left), std::max(whole.top, place.dest.top),
+        std::min(whole.right, place.dest.right), std::min(whole.bottom, place.dest.bottom)};
+    if (place.source.IsEmpty() || place.dest.IsEmpty() || patch.IsEmpty()) {
+        return false;
+    }
+    // The movie's own picture, so the still shows the very cells the movie shows.
+    TrimmedPictureRenderer movie;
+    movie.Render(&frame, trim, mosaic.width, mosaic.height, mosaic.type);
+    const double sx = double(place.source.Width()) / place.dest.Width();
+    const double sy = double(place.source.Height()) / place.dest.Height();
+    const int x0 =
+        std::max(0, int(std::floor(place.source.left + (patch.left - place.dest.left) * sx)));
+    const int x1 = std::min(
+        picture.width(), int(std::ceil(place.source.left + (patch.right - place.dest.left) * sx)));
+    const int y0 =
+        std::max(0, int(std::floor(place.source.top + (patch.top - place.dest.top) * sy)));
+    const int y1 = std::min(
+        picture.height(), int(std::ceil(place.source.top + (patch.bottom - place.dest.top) * sy)));
+    if (picture.format() != QImage::Format_RGB888) {
+        picture = picture.convertToFormat(QImage::Format_RGB888);
+    }
+    for (int y = y0; y < y1; ++y) {
+        const int v =
+            std::clamp(place.dest.top + int(std::floor((y + 0.5 - place.source.top) / sy)),
+                       patch.top, patch.bottom - 1);
+        const uint8_t* from = movie.Pixels() + std::size_t(v) * std::size_t(movie.Stride());
+        uint8_t* to = picture.scanLine(y);
+        for (int x = x0; x < x1; ++x) {
+            const int u =
+                std::clamp(place.dest.left + int(std::floor((x + 0.5 - place.source.left) / sx)),
+                           patch.left, patch.right - 1);
+            to[3 * x] = from[4 * u + 2];  // BGRx to RGB
+            to[3 * x + 1] = from[4 * u + 1];
+            to[3 * x + 2] = from[4 * u];
+        }
+    }
+    return true;
+}
+
+std::vector<ReportStill> ReportStills(const GaitAnalysis& analysis,
+                                      const GaitAnalysisOptions* options,
+                                      const CLFFManager& markers, const MovieMosaic& mosaic,
                                       const std::function<const Dib*(int frame)>& picture) {
+    const std::map<int, MarkerRole> roles =
+        options != nullptr ? MarkerRoles(*options) : std::map<int, MarkerRole>{};
     std::vector<ReportStill> stills;
-    for (const auto& [side, frame] : ReportStillFrames(analysis)) {
+    for (const StillFrame& at : ReportStillFrames(analysis)) {
         ReportStill still;
-        still.side = side;
-        still.frame = frame;
-        if (const Dib* dib = picture ? picture(frame) : nullptr) {
+        still.side = at.side;
+        still.kind = at.kind;
+        still.frame = at.frame;
+        if (const Dib* dib = picture ? picture(at.frame) : nullptr) {
             still.picture = PictureOfDib(*dib);
+            still.masked = ApplyMovieMosaic(still.picture, *dib, mosaic, at.frame);
         }
         std::vector<T_DRAW_MARKER> placed;
-        markers.GetFrameMarkers(frame, placed);
+        markers.GetFrameMarkers(at.frame, placed);
         for (const T_DRAW_MARKER& m : placed) {
-            still.markers.push_back({m.x, m.y});
+            const auto role = roles.find(m.ID);
+            still.markers.push_back(
+                {{m.x, m.y}, m.ID, role != roles.end() ? role->second : MarkerRole{}});
         }
         stills.push_back(std::move(still));
     }
     return stills;
 }
 
+std::vector<ReportStill> ReportStills(const GaitAnalysis& analysis,
+                                      const GaitAnalysisOptions* options,
+                                      const Workspace& workspace,
+                                      const std::function<const Dib*(int frame)>& picture) {
+    const VideoAnnotations* annotations = workspace.Document().Annotations();
+    if (annotations == nullptr) {
+        return {};
+    }
+    MovieMosaic mosaic;
+    mosaic.trims = &annotations->m_trimParam;
+    mosaic.type = workspace.Session().MosaicType();
+    std::tie(mosaic.width, mosaic.height) = workspace.Session().OutputSize();
+    return ReportStills(analysis, options, annotations->m_markers, mosaic, picture);
+}
+
+namespace {
+
+void SetUpWriter(QPdfWriter& writer) {
+    writer.setResolution(300);
+    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                     QMarginsF(15, 18, 15, 15), QPageLayout::Millimeter));
+    writer.setTitle(QCoreApplication::translate("GaitReport", "歩行分析レポート"));
+    writer.setCreator(QStringLiteral("Kivra"));
+}
+
+}  // namespace
+
 std::optional<QString> WriteGaitReport(const QString& path, const GaitReportInput& input) {
     if (input.analysis == nullptr) {
         return QCoreApplication::translate("GaitReport", "解析結果がありません");
+    }
+    const QString cannot = QCoreApplication::translate("GaitReport", "PDFを作成できません");
+    // Every page names the total: a first run into memory counts the pages, on the same kind
+    // of device so the text breaks the same way.
+    int pages = 0;
+    {
+        QBuffer scratch;
+        scratch.open(QIODevice::WriteOnly);
+        QPdfWriter counting(&scratch);
+        SetUpWriter(counting);
+        QPainter p;
+        if (!p.begin(&counting)) {
+            return cannot;
+        }
+        pages = DrawGaitReportPages(counting, p, input, 0);
+        p.end();
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         return file.errorString();
     }
     QPdfWriter writer(&file);
-    writer.setResolution(300);
-    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                     QMarginsF(15, 18, 15, 15), QPageLayout::Millimeter));
-    writer.setTitle(QCoreApplication::translate("GaitReport", "歩行分析レポート"));
-    writer.setCreator(QStringLiteral("Kivra"));
+    SetUpWriter(writer);
     QPainter p;
     if (!p.begin(&writer)) {
         file.cancelWriting();
-        return QCoreApplication::translate("GaitReport", "PDFを作成できません");
+        return cannot;
     }
-    Page page;
-    page.mm = writer.resolution() / 25.4;
-    page.area = QRectF(0, 0, writer.width(), writer.height());
-
-    const GaitAnalysis& a = *input.analysis;
-    // The charts: one row per angle, right and left beside each other, three rows a page.
-    const int angleRows = static_cast<int>(a.cycles.size());
-    const int pages = 1 + (angleRows + 2) / 3;
-
-    QFont title = p.font();
-    title.setPointSizeF(17);
-    title.setBold(true);
-    p.setFont(title);
-    p.setPen(Qt::black);
-    double top = page.area.top();
-    p.drawText(QRectF(page.area.left(), top, page.area.width(), 12 * page.mm),
-               Qt::AlignLeft | Qt::AlignVCenter,
-               QCoreApplication::translate("GaitReport", "歩行分析レポート"));
-    top += 14 * page.mm;
-    QFont body = p.font();
-    body.setPointSizeF(10);
-    body.setBold(false);
-    p.setFont(body);
-    // The machine's locale may speak another language than the report: a date without words.
-    const QString date = input.made.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
-    const QString lines[] = {
-        QCoreApplication::translate("GaitReport", "動画: %1").arg(input.videoName),
-        QCoreApplication::translate("GaitReport", "作成日時: %1").arg(date),
-        QCoreApplication::translate("GaitReport", "イベント: %1 件 (%2)")
-            .arg(a.events.size())
-            .arg(a.detected ? QCoreApplication::translate("GaitReport", "自動検出")
-                            : QCoreApplication::translate("GaitReport", "編集済み")),
-        QCoreApplication::translate("GaitReport", "ストライド: 右 %1、左 %2")
-            .arg(std::count_if(a.parameters.strides.begin(), a.parameters.strides.end(),
-                               [](const auto& s) { return s.side == FootSide::kRight; }))
-            .arg(std::count_if(a.parameters.strides.begin(), a.parameters.strides.end(),
-                               [](const auto& s) { return s.side == FootSide::kLeft; }))};
-    for (const QString& line : lines) {
-        p.drawText(QRectF(page.area.left(), top, page.area.width(), 6 * page.mm),
-                   Qt::AlignLeft | Qt::AlignVCenter, line);
-        top += 6 * page.mm;
-    }
-    // What the numbers leave out, a few strides of it, so no number hides a lost event.
-    p.setPen(QColor(170, 40, 20));
-    for (const QString& line : AnalysisNotes(a, 3)) {
-        // Wrapped: a reason in a long language must not run off the page.
-        const QRectF room(page.area.left(), top, page.area.width(), 20 * page.mm);
-        const QRectF used = p.boundingRect(room, Qt::AlignLeft | Qt::TextWordWrap, line);
-        p.drawText(room, Qt::AlignLeft | Qt::TextWordWrap, line);
-        top += used.height() + 0.8 * page.mm;
-    }
-    p.setPen(Qt::black);
-    top += 4 * page.mm;
-    top = DrawParameterTable(p, page, top, a);
-    p.setFont(body);
-    // Two lines where a language needs them: the note must not run off the page.
-    p.drawText(QRectF(page.area.left(), top + 1 * page.mm, page.area.width(), 9 * page.mm),
-               Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
-               QCoreApplication::translate(
-                   "GaitReport",
-                   "平均 ± 標準偏差。対称性指数は右と左の差の大きさを両者の平均で割った百分率。"));
-    top += 12 * page.mm;
-    if (!input.stills.empty()) {
-        const double width = page.area.width() / 2;
-        const double height = std::min(page.area.bottom() - top, width * 0.75);
-        for (std::size_t i = 0; i < input.stills.size() && i < 2; ++i) {
-            DrawStill(p, QRectF(page.area.left() + i * width, top, width - 3 * page.mm, height),
-                      input.stills[i], page.mm);
-        }
-    }
-    DrawHeader(p, page, input, 1, pages);
-
-    for (int row = 0; row < angleRows; ++row) {
-        if (row % 3 == 0) {
-            writer.newPage();
-            DrawHeader(p, page, input, 2 + row / 3, pages);
-        }
-        const double height = page.area.height() / 3;
-        const double y = page.area.top() + (row % 3) * height;
-        const AngleCycles& cycles = a.cycles[static_cast<std::size_t>(row)];
-        const QString name = QString::fromStdString(cycles.name);
-        DrawCycleChart(p, QRectF(page.area.left(), y, page.area.width() / 2, height - 4 * page.mm),
-                       name + QStringLiteral(" ") + QCoreApplication::translate("GaitReport", "右"),
-                       FootSide::kRight, cycles.right, input.reference, page.mm);
-        DrawCycleChart(p,
-                       QRectF(page.area.left() + page.area.width() / 2, y, page.area.width() / 2,
-                              height - 4 * page.mm),
-                       name + QStringLiteral(" ") + QCoreApplication::translate("GaitReport", "左"),
-                       FootSide::kLeft, cycles.left, input.reference, page.mm);
-    }
+    DrawGaitReportPages(writer, p, input, pages);
     if (!p.end()) {
         file.cancelWriting();
-        return QCoreApplication::translate("GaitReport", "PDFを作成できません");
+        return cannot;
     }
     if (!file.commit()) {
         return file.errorString();

@@ -1,38 +1,63 @@
 #pragma once
 // The clinical gait report: A4 pages drawn with Qt's own PDF writer, in the interface
-// language: the video and the date, the parameter table (mean ± SD, right and left), the
-// joint-angle cycle curves and still frames at the heel strikes with the markers drawn.
-// Used by the window and by kivra-cli; needs a QGuiApplication for its fonts.
+// language, flowed so each page is used: the patient and visit, the recording and its marker
+// IDs, what the numbers leave out, the parameter table (mean ± SD, right and left), every
+// event, still frames at a heel strike and a toe-off of each side with the markers named and
+// the face masked as in the trimmed movie, and the joint-angle cycle curves against their
+// normal bands. Used by the window and by kivra-cli; needs a QGuiApplication for its fonts.
 #include <QDateTime>
 #include <QImage>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <vector>
 
 #include "gait/gait_analysis.h"
+#include "gait/normal_bands.h"
+#include "gait/report_header.h"
 
 class CLFFManager;
+class CTrimmingParam;
 
 namespace kivra {
 
 struct Dib;
+class Workspace;
 
-// One still: a frame's picture and the markers on it (image pixels), with its caption data.
+// What a marker ID stands for in the analysis ("R heel", "R knee", "knee B"), in the
+// interface language, and the side it belongs to (none: pelvis, a plain angle's markers).
+struct MarkerRole {
+    QString name;
+    std::optional<FootSide> side;
+};
+
+// One marker on a still: image pixels, its ID and role (an empty name: no role).
+struct StillMarker {
+    ImagePoint at;
+    int id = 0;
+    MarkerRole role;
+};
+
+// One still: a frame's picture (the face mosaic already applied) and its markers.
 struct ReportStill {
     QImage picture;
-    std::vector<ImagePoint> markers;
+    std::vector<StillMarker> markers;
     int frame = 0;
     FootSide side = FootSide::kRight;
+    GaitEventKind kind = GaitEventKind::kHeelStrike;
+    bool masked = false;  // the movie's face mosaic lies over it
 };
 
 struct GaitReportInput {
     QString videoName;
     QDateTime made;
+    ReportHeader header;
     const GaitAnalysis* analysis = nullptr;
-    std::optional<ReferenceBand> reference;
+    const GaitAnalysisOptions* options = nullptr;  // the recording's setup; null: not shown
+    std::vector<NormalBand> bands;                 // each drawn behind its own curve only
     std::vector<ReportStill> stills;
 };
 
@@ -58,12 +83,44 @@ QStringList AnalysisNotes(const GaitAnalysis& analysis, std::size_t strides);
 // The picture of a decoded frame (24 bits, any row order), as a QImage of its own.
 QImage PictureOfDib(const Dib& dib);
 
-// The heel-strike frame of the first stride of each side, right first.
-std::vector<std::pair<FootSide, int>> ReportStillFrames(const GaitAnalysis& analysis);
+// The role of every marker ID the options name: the feet and the pelvis first, then the
+// joints (the marker at "R knee" of R:knee=2,3,4 is "R knee"), then the plain angles (name and
+// A, B or C); an ID keeps the first role it gets.
+std::map<int, MarkerRole> MarkerRoles(const GaitAnalysisOptions& options);
 
-// The stills of ReportStillFrames with the markers placed on them; picture decodes a frame
-// (null: the still is left blank).
-std::vector<ReportStill> ReportStills(const GaitAnalysis& analysis, const CLFFManager& markers,
+// The heel strike and the toe-off of the first stride of each side, right first.
+struct StillFrame {
+    FootSide side = FootSide::kRight;
+    GaitEventKind kind = GaitEventKind::kHeelStrike;
+    int frame = 0;
+};
+std::vector<StillFrame> ReportStillFrames(const GaitAnalysis& analysis);
+
+// The trimmed movie's face mosaic: the trimming rectangle of every frame, the patch's shape
+// and the movie's picture size.
+struct MovieMosaic {
+    const CTrimmingParam* trims = nullptr;
+    int type = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// Lays over picture (the decoded frame as PictureOfDib gives it) the patch the trimmed movie
+// pixelates on that frame, as the movie renders it, scaled back onto the frame's pixels and
+// rounded outward; nothing without a trimming rectangle or a mosaic. Whether it laid one.
+bool ApplyMovieMosaic(QImage& picture, const Dib& frame, const MovieMosaic& mosaic,
+                      int frameNumber);
+
+// The stills of ReportStillFrames, masked, with the markers and their roles (options may be
+// null); picture decodes a frame (null: the still is left blank).
+std::vector<ReportStill> ReportStills(const GaitAnalysis& analysis,
+                                      const GaitAnalysisOptions* options,
+                                      const CLFFManager& markers, const MovieMosaic& mosaic,
+                                      const std::function<const Dib*(int frame)>& picture);
+// The same with the open video's markers, trimming rectangles and mosaic.
+std::vector<ReportStill> ReportStills(const GaitAnalysis& analysis,
+                                      const GaitAnalysisOptions* options,
+                                      const Workspace& workspace,
                                       const std::function<const Dib*(int frame)>& picture);
 
 // Writes the report in one step (a failed write leaves an older file as it was); the reason

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QMenu>
 #include <QUndoCommand>
 #include <QUndoStack>
@@ -15,6 +16,7 @@
 #include "gait/gait_file.h"
 #include "gait/gait_report.h"
 #include "gait/gait_window.h"
+#include "gait/report_header_dlg.h"
 #include "kinematics/kinematics_commands.h"
 #include "kinematics/kinematics_host.h"
 #include "markers/lff_manager.h"
@@ -72,9 +74,10 @@ GaitTools::GaitTools(std::unique_ptr<KinematicsHost> host, const CKinematicsComm
       m_maxId(maxId),
       m_setup(LoadGaitSetup(m_host->IniPath())),
       m_frameFollow(m_host->Cursor().Observe([this](int) { Refresh(); })) {
-    // The band chosen last time, quietly left out when its file is gone or changed.
-    if (!m_setup.normalBand.empty()) {
-        m_reference = ReadReferenceBand(m_setup.normalBand).band;
+    // The bands chosen last time, each quietly left out when its file is gone or changed.
+    for (const NormalBandChoice& choice : m_setup.bands) {
+        const NormalBandsResult read = ReadNormalBands(choice);
+        m_bands.insert(m_bands.end(), read.bands.begin(), read.bands.end());
     }
     // New angles or a new calibration change the curves and lengths shown.
     connect(&kinematics, &CKinematicsCommands::settingsChanged, this, [this] {
@@ -178,8 +181,10 @@ void GaitTools::OnAnalyse() {
                 [this](GaitEvent event) { DeleteEvent(event); });
         connect(m_window, &GaitWindow::detectRequested, this, [this] { DetectAgain(); });
         connect(m_window, &GaitWindow::reportRequested, this, [this] { OnReport(); });
+        connect(m_window, &GaitWindow::headerRequested, this, [this] { EditReportHeader(); });
         connect(m_window, &GaitWindow::footMarkersRequested, this, [this] { OnFootMarkers(); });
         connect(m_window, &GaitWindow::referenceRequested, this, [this] { OnReference(); });
+        connect(m_window, &GaitWindow::referencesCleared, this, [this] { ClearReferences(); });
     }
     m_window->show();
     m_window->raise();
@@ -193,6 +198,7 @@ GaitRun GaitTools::Run(bool detect) const {
     request.angles = m_kinematics.Settings().angles;
     request.joints = m_kinematics.Settings().joints;
     request.calibration = m_kinematics.CurrentCalibration();
+    request.bands = m_bands;
     if (m_edited && !detect) {
         request.events = m_events.Events();
     }
@@ -268,7 +274,7 @@ QString GaitTools::AnalyseOrSayWhyNot() {
     }
     m_analysis = std::move(run.analysis);
     if (m_window != nullptr) {
-        m_window->SetAnalysis(*m_analysis, m_edited, m_reference);
+        m_window->SetAnalysis(*m_analysis, m_edited);
     }
     m_host->RedrawViews();
     return {};
@@ -430,6 +436,10 @@ void GaitTools::OnReport() {
             return;
         }
     }
+    const std::optional<ReportHeader> header = EditReportHeader();
+    if (!header) {
+        return;
+    }
     // "<video>_gait.pdf" beside the video, so the report is found with its source.
     const QFileInfo video(ShownPath(m_host->VideoPath()));
     const QString proposed =
@@ -437,36 +447,116 @@ void GaitTools::OnReport() {
     const QString path = AskSaveFileName(m_host->Window(), "PDF file(*.pdf)|*.pdf||",
                                          QStringLiteral("pdf"), nullptr, proposed);
     if (!path.isEmpty()) {
-        WriteReport(QFile::encodeName(path).toStdString());
+        WriteReport(QFile::encodeName(path).toStdString(), header);
     }
+}
+
+ReportHeaderRead GaitTools::ReadHeaderFile() const {
+    const std::string path = m_host->Actions().VisitPath();
+    const ReportHeaderRead read = ReadReportHeader(path);
+    if (read.status == ReportHeaderRead::kDamaged) {
+        m_host->ShowMessage(
+            tr("患者・検査情報のファイルが壊れているため使用しません。\n").toStdString() + path +
+                "\n(" + read.problem + ")",
+            MsgButtons::Ok, MsgIcon::Warning);
+    }
+    return read;
+}
+
+std::optional<ReportHeader> GaitTools::EditReportHeader() {
+    const std::string path = m_host->Actions().VisitPath();
+    if (path.empty()) {
+        return std::nullopt;
+    }
+    const ReportHeaderRead stored = ReadHeaderFile();
+    ReportHeaderDlg dialog(stored.header, m_host->Window());
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    const ReportHeader& header = dialog.Result();
+    // Nothing typed makes no file; a damaged one is replaced by what the user accepted.
+    const bool unchanged =
+        stored.status == ReportHeaderRead::kMissing
+            ? header.Empty()
+            : stored.status == ReportHeaderRead::kLoaded && header == stored.header;
+    if (unchanged) {
+        return header;
+    }
+    if (WriteReportHeader(path, header)) {
+        m_host->ShowSavedStatus(tr("患者・検査情報を保存しました: %1").arg(ShownPath(path)));
+    } else {
+        m_host->ShowMessage(tr("患者・検査情報を保存できませんでした。\n").toStdString() + path,
+                            MsgButtons::Ok, MsgIcon::Warning);
+    }
+    return header;
 }
 
 void GaitTools::OnReference() {
     const QString path = QFileDialog::getOpenFileName(m_host->Window(), tr("基準範囲"), QString(),
                                                       tr("CSV ファイル (*.csv)"));
-    if (!path.isEmpty() && LoadReference(QFile::encodeName(path).toStdString())) {
+    if (path.isEmpty()) {
+        return;
+    }
+    NormalBandChoice choice{QFile::encodeName(path).toStdString(), ""};
+    if (ReadNormalBands(choice).needsAngle) {
+        // A band of one angle without its name: the user says which curve it belongs to.
+        QStringList names;
+        for (const NamedAngle& angle : m_kinematics.Settings().angles) {
+            names << QString::fromStdString(angle.name);
+        }
+        for (const ClinicalAngle& joint : m_kinematics.Settings().joints) {
+            names << QString::fromStdString(ClinicalAngleName(joint));
+        }
+        if (names.isEmpty()) {
+            m_host->ShowMessage(tr("角度が定義されていません。角度の設定で関節角度を定義してく"
+                                   "ださい。")
+                                    .toStdString(),
+                                MsgButtons::Ok, MsgIcon::Warning);
+            return;
+        }
+        bool chosen = false;
+        const QString angle = QInputDialog::getItem(
+            m_host->Window(), tr("基準範囲"), tr("この基準範囲 (Percent,Mean,SD) を重ねる角度:"),
+            names, 0, false, &chosen);
+        if (!chosen) {
+            return;
+        }
+        choice.angle = angle.toStdString();
+    }
+    if (LoadReference(choice)) {
         m_stale = true;
         Refresh();
     }
 }
 
-bool GaitTools::LoadReference(const std::string& path) {
-    const ReferenceBandResult read = ReadReferenceBand(path);
-    if (!read.band) {
-        m_host->ShowMessage(tr("基準範囲のファイルを読めません。\n").toStdString() + path + "\n(" +
-                                read.error + ")",
+bool GaitTools::LoadReference(const NormalBandChoice& choice) {
+    const NormalBandsResult read = ReadNormalBands(choice);
+    if (!read.error.empty()) {
+        m_host->ShowMessage(tr("基準範囲のファイルを読めません。\n").toStdString() + choice.file +
+                                "\n(" + read.error + ")",
                             MsgButtons::Ok, MsgIcon::Warning);
         return false;
     }
-    m_reference = read.band;
-    // Remembered for the next start; the feet and filter go along unchanged.
+    m_bands.insert(m_bands.end(), read.bands.begin(), read.bands.end());
+    // Remembered for the next start; the feet and filter go along unchanged. Choosing a file
+    // again moves it last, where its bands win.
     GaitSetup setup = m_setup;
-    setup.normalBand = path;
+    std::erase_if(setup.bands, [&](const NormalBandChoice& c) { return c == choice; });
+    setup.bands.push_back(choice);
     StoreSetup(setup);
     return true;
 }
 
-bool GaitTools::WriteReport(const std::string& path) {
+void GaitTools::ClearReferences() {
+    m_bands.clear();
+    GaitSetup setup = m_setup;
+    setup.bands.clear();
+    StoreSetup(setup);
+    m_stale = true;
+    Refresh();
+}
+
+bool GaitTools::WriteReport(const std::string& path, const std::optional<ReportHeader>& header) {
     CAviVideoStream* stream = m_host->Stream();
     const CLFFManager* markers = m_host->Markers();
     if (stream == nullptr || markers == nullptr || !m_analysis) {
@@ -479,9 +569,16 @@ bool GaitTools::WriteReport(const std::string& path) {
     GaitReportInput input;
     input.videoName = QFileInfo(ShownPath(m_host->VideoPath())).fileName();
     input.made = QDateTime::currentDateTime();
+    input.header = header ? *header : ReadHeaderFile().header;
     input.analysis = &*m_analysis;
-    input.reference = m_reference;
-    input.stills = ReportStills(*m_analysis, *markers, [stream](int frame) {
+    GaitAnalysisOptions options;  // as Run analyses, for the report's recording details
+    options.setup = m_setup;
+    options.calibration = m_kinematics.CurrentCalibration();
+    options.angles = m_kinematics.Settings().angles;
+    options.joints = m_kinematics.Settings().joints;
+    input.options = &options;
+    input.bands = m_analysis->bands;
+    input.stills = ReportStills(*m_analysis, &options, m_host->Actions(), [stream](int frame) {
         stream->LoadFrame(frame);
         return &stream->DisplayBitmap();
     });

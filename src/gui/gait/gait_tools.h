@@ -14,6 +14,7 @@
 #include "gait/gait_analysis.h"
 #include "gait/gait_event_list.h"
 #include "gait/gait_setup.h"
+#include "gait/report_header.h"
 #include "session/frame_cursor.h"
 
 class CKinematicsCommands;
@@ -42,13 +43,14 @@ public:
     bool CanReport() const;   // and it is not playing
     void OnFootMarkers();     // the dialog; stores what it accepts
     void OnAnalyse();         // shows the gait window (after the dialog when no foot is set)
-    void OnReport();          // asks for the file, then WriteReport
-    void OnReference();       // asks for a clinic's normal band to draw behind the curves
+    void OnReport();          // asks for the header and the file, then WriteReport
+    void OnReference();       // asks for a clinic's band file (and its angle when it names none)
 
-    // The normal band (read from a "Percent,Mean,SD" CSV) the plot and report draw, if any;
-    // kept while the program runs. False after telling the user why the file was refused.
-    bool LoadReference(const std::string& path);
-    const std::optional<ReferenceBand>& Reference() const { return m_reference; }
+    // The normal bands the plot and report draw and the deviations measure against. Adds the
+    // bands of a file, remembered in the ini; false after telling the user why it was refused.
+    bool LoadReference(const NormalBandChoice& choice);
+    void ClearReferences();
+    const std::vector<NormalBand>& Bands() const { return m_bands; }
 
     const GaitSetup& Setup() const { return m_setup; }
     // Keeps a new setup and writes [Gait]; false after telling the user.
@@ -71,8 +73,13 @@ public:
     const std::optional<GaitAnalysis>& Analysis() const { return m_analysis; }
     // Makes it again now; false after showing why in the window (or telling the user).
     bool Analyse();
-    // The report of the current analysis; false after telling the user why.
-    bool WriteReport(const std::string& path);
+    // The report header dialog on the video's header file: filled from it, what is accepted
+    // saved back (a failed save told). The header accepted; nothing when cancelled.
+    std::optional<ReportHeader> EditReportHeader();
+    // The report of the current analysis under header (none: the video's header file as it
+    // is); false after telling the user why.
+    bool WriteReport(const std::string& path,
+                     const std::optional<ReportHeader>& header = std::nullopt);
 
     // The session changed (a kivra::SessionChange mask): another video reads its events file,
     // changed markers or range make the analysis stale.
@@ -100,6 +107,8 @@ private:
     QString FailureText(const GaitRun& run) const;
     // Analyse(), giving why it failed in words (shown in the window too); empty when it did not.
     QString AnalyseOrSayWhyNot();
+    // The video's header file; what is wrong with it told, and it left empty then.
+    ReportHeaderRead ReadHeaderFile() const;
 
     std::unique_ptr<KinematicsHost> m_host;
     const CKinematicsCommands& m_kinematics;
@@ -109,7 +118,7 @@ private:
     GaitEventList m_events;
     bool m_edited = false;
     std::optional<GaitAnalysis> m_analysis;
-    std::optional<ReferenceBand> m_reference;
+    std::vector<NormalBand> m_bands;  // of the files chosen, in their order
     bool m_stale = true;
     QPointer<GaitWindow> m_window;
     FrameCursor::Subscription m_frameFollow;  // the plot's cursor follows the frame

@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
+#include <QMenu>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTabWidget>
@@ -48,19 +49,29 @@ GaitWindow::GaitWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     m_notes->hide();
     m_status->setWordWrap(true);
     auto* feet = new QPushButton(tr("足のマーカ(&E)..."), this);
-    auto* reference = new QPushButton(tr("基準範囲(&N)..."), this);
-    reference->setToolTip(tr("正常歩行の基準範囲 (Percent,Mean,SD の CSV) をグラフに重ねます"));
-    connect(reference, &QPushButton::clicked, this, &GaitWindow::referenceRequested);
+    auto* reference = new QPushButton(tr("基準範囲(&N)"), this);
+    reference->setToolTip(
+        tr("正常歩行の基準範囲 (Angle,Percent,Mean,SD または Percent,Mean,SD の CSV) を、その角度の"
+           "グラフに重ねます"));
+    auto* bands = new QMenu(reference);
+    bands->addAction(tr("基準範囲を追加(&A)..."), this, &GaitWindow::referenceRequested);
+    m_clearBands =
+        bands->addAction(tr("基準範囲をすべて外す(&C)"), this, &GaitWindow::referencesCleared);
+    m_clearBands->setEnabled(false);
+    reference->setMenu(bands);
     m_detect = new QPushButton(tr("再検出(&D)"), this);
     m_report = new QPushButton(tr("レポート作成(&P)..."), this);
+    m_header = new QPushButton(tr("患者・検査情報(&I)..."), this);
     connect(feet, &QPushButton::clicked, this, &GaitWindow::footMarkersRequested);
     connect(m_detect, &QPushButton::clicked, this, &GaitWindow::detectRequested);
     connect(m_report, &QPushButton::clicked, this, &GaitWindow::reportRequested);
+    connect(m_header, &QPushButton::clicked, this, &GaitWindow::headerRequested);
     auto* top = new QHBoxLayout;
     top->addWidget(m_status, 1);
     top->addWidget(feet);
     top->addWidget(reference);
     top->addWidget(m_detect);
+    top->addWidget(m_header);
     top->addWidget(m_report);
 
     auto* left = new QWidget(this);
@@ -137,8 +148,7 @@ GaitWindow::GaitWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     UpdateButtons();
 }
 
-void GaitWindow::SetAnalysis(const GaitAnalysis& analysis, bool edited,
-                             const std::optional<ReferenceBand>& reference) {
+void GaitWindow::SetAnalysis(const GaitAnalysis& analysis, bool edited) {
     int right = 0;
     int left = 0;
     for (const StrideParameters& s : analysis.parameters.strides) {
@@ -154,8 +164,9 @@ void GaitWindow::SetAnalysis(const GaitAnalysis& analysis, bool edited,
     m_notes->setText(notes.join(QLatin1Char('\n')));
     m_notes->setVisible(!notes.isEmpty());
     ShowEvents(analysis.events, analysis.fps);
-    ShowParameters(&analysis.parameters);
-    m_plot->SetAnalysis(analysis, reference);
+    ShowParameters(&analysis.parameters, &analysis.deviation);
+    m_clearBands->setEnabled(!analysis.bands.empty());
+    m_plot->SetAnalysis(analysis);
     m_plot->SetCurrentFrame(m_frame);
 }
 
@@ -164,7 +175,7 @@ void GaitWindow::SetMessage(const QString& text, const std::vector<GaitEvent>& e
     m_notes->clear();
     m_notes->hide();
     ShowEvents(events, fps);
-    ShowParameters(nullptr);
+    ShowParameters(nullptr, nullptr);
     m_plot->SetMessage(text);
 }
 
@@ -212,13 +223,16 @@ void GaitWindow::ShowEvents(const std::vector<GaitEvent>& events, double fps) {
     UpdateButtons();
 }
 
-void GaitWindow::ShowParameters(const GaitParameters* parameters) {
+void GaitWindow::ShowParameters(const GaitParameters* parameters,
+                                const ProfileDeviation* deviation) {
     m_parameters->clearContents();
     m_parameters->setRowCount(0);
     if (parameters == nullptr) {
         return;
     }
-    m_parameters->setRowCount(int(parameters->summary.size()));
+    const std::size_t deviations =
+        deviation == nullptr || !deviation->score ? 0 : deviation->angles.size() + 1;
+    m_parameters->setRowCount(int(parameters->summary.size() + deviations));
     int row = 0;
     for (const ParameterSummary& p : parameters->summary) {
         const int decimals = DecimalsOf(p.unit);
@@ -234,6 +248,29 @@ void GaitWindow::ShowParameters(const GaitParameters* parameters) {
         }
         ++row;
     }
+    if (deviations == 0) {
+        return;
+    }
+    // How far each banded mean curve lies from its band, in the column of its side.
+    const QLocale c = QLocale::c();
+    const auto degrees = [&](const std::optional<double>& v) {
+        return v ? c.toString(*v, 'f', 1) : QString();
+    };
+    for (const BandDeviation& d : deviation->angles) {
+        m_parameters->setItem(
+            row, 0, Cell(tr("基準範囲からの偏差 (RMS) %1").arg(QString::fromStdString(d.column))));
+        m_parameters->setItem(row, 1, Cell(UnitLabel("deg")));
+        m_parameters->setItem(row, d.side == FootSide::kRight ? 3 : 4,
+                              Cell(degrees(d.rmsDegrees), Qt::AlignRight));
+        ++row;
+    }
+    QTableWidgetItem* score = Cell(tr("矢状面プロファイルスコア"));
+    score->setToolTip(tr("基準範囲のある角度の偏差の二乗平均平方根 (9 変数の GPS ではありません)"));
+    m_parameters->setItem(row, 0, score);
+    m_parameters->setItem(row, 1, Cell(UnitLabel("deg")));
+    m_parameters->setItem(row, 2, Cell(degrees(deviation->score), Qt::AlignRight));
+    m_parameters->setItem(row, 3, Cell(degrees(deviation->scoreRight), Qt::AlignRight));
+    m_parameters->setItem(row, 4, Cell(degrees(deviation->scoreLeft), Qt::AlignRight));
 }
 
 void GaitWindow::UpdateButtons() {

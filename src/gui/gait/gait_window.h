@@ -8,6 +8,7 @@
 
 #include "gait/gait_analysis.h"
 
+class QAction;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -24,8 +25,7 @@ public:
     explicit GaitWindow(QWidget* parent = nullptr);
 
     // edited: the events are the user's (or the events file's), not detected now.
-    void SetAnalysis(const GaitAnalysis& analysis, bool edited,
-                     const std::optional<ReferenceBand>& reference = std::nullopt);
+    void SetAnalysis(const GaitAnalysis& analysis, bool edited);
     // Nothing to show, and why; the events listed stay editable.
     void SetMessage(const QString& text, const std::vector<GaitEvent>& events, double fps);
     void SetCurrentFrame(int frame);
@@ -44,6 +44,7 @@ public:
     QPushButton* DeleteButton() const { return m_delete; }
     QPushButton* DetectButton() const { return m_detect; }
     QPushButton* ReportButton() const { return m_report; }
+    QPushButton* HeaderButton() const { return m_header; }
     QLabel* StatusLabel() const { return m_status; }
     // What the numbers leave out: strides left out and feet without strides, with why.
     QLabel* NotesLabel() const { return m_notes; }
@@ -56,16 +57,19 @@ signals:
     void deleteRequested(kivra::GaitEvent event);
     void detectRequested();
     void reportRequested();
+    void headerRequested();  // the patient and visit for the report, without writing it
     void footMarkersRequested();
-    void referenceRequested();
+    void referenceRequested();  // a band file to add
+    void referencesCleared();   // no band any more
 
 private:
     void ShowEvents(const std::vector<GaitEvent>& events, double fps);
-    void ShowParameters(const GaitParameters* parameters);
+    void ShowParameters(const GaitParameters* parameters, const ProfileDeviation* deviation);
     void UpdateButtons();
 
     QLabel* m_status = nullptr;
     QLabel* m_notes = nullptr;
+    QAction* m_clearBands = nullptr;  // owned by the band button's menu
     QTableWidget* m_events = nullptr;
     QTableWidget* m_parameters = nullptr;
     GaitCyclePlot* m_plot = nullptr;
@@ -76,6 +80,7 @@ private:
     QPushButton* m_delete = nullptr;
     QPushButton* m_detect = nullptr;
     QPushButton* m_report = nullptr;
+    QPushButton* m_header = nullptr;
     std::vector<GaitEvent> m_shown;  // the list's rows
     int m_frame = -1;
 };
