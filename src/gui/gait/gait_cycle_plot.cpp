@@ -161,11 +161,14 @@ void GaitCyclePlot::Rebuild() {
             continue;
         }
         if (side == FootSide::kRight || own != bands[0]) {
-            const bool shared = own == bands[1 - Index(side)];
-            QColor fill = shared ? QColor(150, 150, 150) : kSideColour[Index(side)].lighter(160);
-            fill.setAlpha(80);
-            band(own->band.mean, own->band.sd, fill,
-                 shared ? tr("基準範囲") : tr("基準範囲 %1").arg(sideName));
+            // Grey, apart from the sides' own SD bands; a side's own band only when the sides
+            // have different ones.
+            const NormalBand* other = bands[1 - Index(side)];
+            const bool named = other != nullptr && other != own;
+            band(own->band.mean, own->band.sd,
+                 side == FootSide::kLeft && named ? QColor(90, 90, 110, 70)
+                                                  : QColor(150, 150, 150, 80),
+                 named ? tr("基準範囲 %1").arg(sideName) : tr("基準範囲"));
         }
         const std::string column = CycleColumnName(cycles, side);
         for (const BandDeviation& d : m_analysis->deviation.angles) {

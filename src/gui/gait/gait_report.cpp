@@ -174,6 +174,9 @@ QString UnitLabel(const std::string& unit) {
     if (unit == "steps/min") {
         return QCoreApplication::translate("GaitReport", "歩/分");
     }
+    if (unit == "deg") {
+        return QStringLiteral("°");
+    }
     return QString::fromStdString(unit);
 }
 

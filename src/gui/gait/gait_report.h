@@ -64,7 +64,7 @@ struct GaitReportInput {
 // A summary parameter's name for the user ("StrideTime": stride time), and a statistic as
 // "mean ± SD" with the decimals its unit wants (DecimalsOf), "–" without a mean.
 QString ParameterLabel(const std::string& name);
-// A summary unit as the user reads it ("steps/min": 歩/分); the others are symbols.
+// A summary unit as the user reads it ("steps/min": 歩/分, "deg": °); the others are symbols.
 QString UnitLabel(const std::string& unit);
 int DecimalsOf(const std::string& unit);
 QString StatisticText(const Statistic& s, int decimals);
