@@ -1355,6 +1355,18 @@ For positions in image pixels (millimetres with a calibration), use Export Kinem
         <comment>chart title: angle, side</comment>
         <translation>%1 (%2)</translation>
     </message>
+    <message>
+        <source>元の動画のフレームレートが一定ではありません: %1 フレーム中 %2 フレームが前と同じ画像で、%3 枚の画像が %4 フレーム/秒の間に落ちています。そこでは時間と速度が 1 フレームずれることがあります。</source>
+        <translation>The source&apos;s frame rate varies: of %1 frames %2 repeat the picture before and %3 picture(s) fall between frames at %4 frames per second; times and speeds may be a frame off there.</translation>
+    </message>
+    <message>
+        <source>体節 %1 の長さがストライドにより %2 % 変わります: カメラに近づくか遠ざかって歩いています。</source>
+        <translation>The segment %1 changes its length by %2 % across strides: the walker walks towards or away from the camera.</translation>
+    </message>
+    <message>
+        <source>体節 %1 の長さがストライドにより %2 % 変わります: カメラが捉える面から外れています。</source>
+        <translation>The segment %1 changes its length by %2 % across strides: the walker leaves the plane the camera sees.</translation>
+    </message>
 </context>
 <context>
     <name>LanguageMenu</name>

@@ -388,3 +388,28 @@ TEST_F(CliGaitTest, HugeLengthsAreWrittenInFull) {
 }
 
 }  // namespace
+
+// A phone clip of varying rate, opened as it is, shows some pictures on two frames at the
+// constant rate it is numbered at: the analysis says so; the same walk at a steady rate does not.
+TEST_F(CliGaitTest, AClipOfVaryingRateIsWarnedOfAndASteadyOneIsNot) {
+    for (const bool varying : {true, false}) {
+        SCOPED_TRACE(varying ? "varying" : "steady");
+        const std::string clip = dir.File(varying ? "vfr.mp4" : "cfr.mp4");
+        // Half a frame's pause after every eighth picture.
+        ASSERT_TRUE(kivra::test::RunFfmpeg({"-i", video, "-vf",
+                                            varying ? "setpts='(N+0.5*floor(N/8))/30/TB'" : "null",
+                                            "-fps_mode", varying ? "vfr" : "cfr", "-c:v", "libx264",
+                                            "-preset", "ultrafast", clip}));
+        fs::copy_file(dir.File("-walk 01.lff"),
+                      dir.File(varying ? "vfr.$tmp$.lff" : "cfr.$tmp$.lff"));
+        const std::string out = dir.File(varying ? "out-vfr" : "out-cfr");
+        ASSERT_EQ(Cli({"gait", clip, out, "--foot", "R=5,6", "--foot", "L=7,8", "--detect"}, err),
+                  0)
+            << ReadFile(err);
+        const std::string summary = ReadFile(out + "/summary.csv");
+        EXPECT_EQ(summary.find("Warning,VariableFrameRate,\"the source's frame rate varies: of "
+                               "120 frames 7 repeat") != std::string::npos,
+                  varying)
+            << summary;
+    }
+}

@@ -199,6 +199,13 @@ GaitAnalysis AnalyseGait(const CLFFManager& store, int first, int last, double f
     }
     analysis.warnings =
         GaitWarnings(analysis.parameters, feet, fps, SegmentsOf(store, first, last, options));
+    if (VariableFrameRate(options.timing)) {
+        GaitWarning w{GaitWarning::kVariableFrameRate, FootSide::kRight, options.timing.frames,
+                      fps};
+        w.repeated = options.timing.repeated;
+        w.skipped = options.timing.skipped;
+        analysis.warnings.insert(analysis.warnings.begin(), w);
+    }
     return analysis;
 }
 

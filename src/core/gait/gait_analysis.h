@@ -24,6 +24,7 @@ struct GaitAnalysisOptions {
     std::vector<NamedAngle> angles;                // the cycle curves' angles
     std::vector<ClinicalAngle> joints;             // and the sided ones, after them
     std::vector<NormalBand> bands;                 // the curves measured against a band
+    FrameTiming timing;                            // of the video's frames over the range
     std::optional<std::vector<GaitEvent>> events;  // as edited; nothing: detect them
 };
 

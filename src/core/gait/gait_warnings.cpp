@@ -66,6 +66,8 @@ const char* GaitWarning::CodeName() const {
             return "MarkerGaps";
         case kStridesLeftOut:
             return "StridesLeftOut";
+        case kVariableFrameRate:
+            return "VariableFrameRate";
     }
     return "";
 }
@@ -104,8 +106,20 @@ std::string GaitWarning::Text() const {
                           "%d stride(s) left out: their events do not follow the walking pattern",
                           count);
             return text;
+        case kVariableFrameRate:
+            std::snprintf(text, sizeof text,
+                          "the source's frame rate varies: of %d frames %d repeat the picture "
+                          "before and %d picture(s) fall between frames at %.3f frames per "
+                          "second; times and speeds may be a frame off there",
+                          count, repeated, skipped, value);
+            return text;
     }
     return {};
+}
+
+bool VariableFrameRate(const FrameTiming& timing) {
+    const int irregular = timing.repeated + timing.skipped;
+    return irregular >= 2 && irregular * 500 >= timing.frames;
 }
 
 std::vector<GaitWarning> GaitWarnings(const GaitParameters& parameters,

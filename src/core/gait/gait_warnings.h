@@ -12,11 +12,23 @@
 namespace kivra {
 
 struct GaitWarning {
-    enum Code { kPixels, kFewStrides, kLowFrameRate, kOutOfPlane, kMarkerGaps, kStridesLeftOut };
+    enum Code {
+        kPixels,
+        kFewStrides,
+        kLowFrameRate,
+        kOutOfPlane,
+        kMarkerGaps,
+        kStridesLeftOut,
+        kVariableFrameRate,
+    };
     Code code = kPixels;
     FootSide side = FootSide::kRight;  // kFewStrides, kOutOfPlane: the foot
-    int count = 0;         // kFewStrides: strides; kMarkerGaps, kStridesLeftOut: strides left out
-    double value = 0.0;    // kLowFrameRate: frames a step; kOutOfPlane: change in percent
+    int count = 0;         // kFewStrides: strides; kMarkerGaps, kStridesLeftOut: strides left out;
+                           // kVariableFrameRate: frames in the range
+    double value = 0.0;    // kLowFrameRate: frames a step; kOutOfPlane: change in percent;
+                           // kVariableFrameRate: the frames' constant rate
+    int repeated = 0;      // kVariableFrameRate: frames showing the picture of the frame before
+    int skipped = 0;       // kVariableFrameRate: pictures no frame shows
     bool towards = false;  // kOutOfPlane: the foot grows or shrinks steadily (walking to or away)
     std::string segment;   // kOutOfPlane: the body segment that changed ("knee_R 2-3"); empty:
                            // the foot
@@ -42,6 +54,18 @@ struct SegmentTrack {
     std::optional<FootSide> side;
     MarkerTrack from, to;
 };
+
+// How a video's frames, numbered at one constant rate, show the source's pictures over a range:
+// a source of varying rate repeats pictures on some frames and leaves others out.
+struct FrameTiming {
+    int frames = 0;
+    int repeated = 0;
+    int skipped = 0;
+};
+
+// The source's rate varied: two or more pictures repeated or left out, and at least one in
+// 500 frames (an edit list's first picture shown twice is no varying rate).
+bool VariableFrameRate(const FrameTiming& timing);
 
 // The warnings of parameters worked out of the feet the setup names and the angles' segments
 // (image pixels) at fps.

@@ -226,6 +226,10 @@ int CAviVideoStream::NextKeyFrame(int n) const {
     return HasStream() && n < INT32_MAX ? FindSample(n + 1, kivra::FindFlags::NextKey) : -1;
 }
 
+int CAviVideoStream::PictureOf(int n) const {
+    return HasStream() ? m_pGetFrame->PictureOf(n) : -1;
+}
+
 int64_t CAviVideoStream::SampleToTime(int n) const {
     if (!HasStream()) {
         return -1;

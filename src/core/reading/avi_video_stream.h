@@ -69,6 +69,8 @@ public:
     double GetFrameRate() const;
     // The first key frame after frame n; -1 when none or no stream.
     int NextKeyFrame(int n) const;
+    // Which of the source's pictures frame n shows (the reader's numbering); -1 without one.
+    int PictureOf(int n) const;
     // Nearest key frame at or before / at or after sample n; -1 when none or no stream.
     int FindSample(int n, kivra::FindFlags flags) const;
     // Milliseconds of sample n; -1 without a stream.

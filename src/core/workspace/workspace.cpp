@@ -457,6 +457,16 @@ GaitRun Workspace::AnalyseGait(const GaitRequest& request) const {
             options.events = std::move(read.events);
         }
     }
+    // Which picture each frame shows: a source of varying rate repeats some and leaves some out.
+    options.timing.frames = last - first + 1;
+    for (int n = first + 1, before = stream->PictureOf(first); n <= last; ++n) {
+        const int picture = stream->PictureOf(n);
+        if (picture >= 0 && before >= 0) {
+            options.timing.repeated += picture == before ? 1 : 0;
+            options.timing.skipped += std::max(0, picture - before - 1);
+        }
+        before = picture;
+    }
     try {
         run.analysis = kivra::AnalyseGait(markers, first, last, stream->GetFrameRate(), options);
     } catch (const std::bad_alloc&) {

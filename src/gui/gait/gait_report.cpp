@@ -116,7 +116,30 @@ QString GaitWarningText(const GaitWarning& warning) {
                        "なります。")
                 .arg(warning.value, 0, 'f', 1)
                 .arg(50.0 / warning.value, 0, 'f', 0);
+        case GaitWarning::kVariableFrameRate:
+            return QCoreApplication::translate(
+                       "GaitReport",
+                       "元の動画のフレームレートが一定ではありません: %1 フレーム中 %2 "
+                       "フレームが前と"
+                       "同じ画像で、%3 枚の画像が %4 フレーム/秒の間に落ちています。そこでは時間と"
+                       "速度が 1 フレームずれることがあります。")
+                .arg(warning.count)
+                .arg(warning.repeated)
+                .arg(warning.skipped)
+                .arg(warning.value, 0, 'f', 3);
         case GaitWarning::kOutOfPlane:
+            if (!warning.segment.empty()) {
+                return (warning.towards ? QCoreApplication::translate(
+                                              "GaitReport",
+                                              "体節 %1 の長さがストライドにより %2 % 変わります: "
+                                              "カメラに近づくか遠ざかって歩いています。")
+                                        : QCoreApplication::translate(
+                                              "GaitReport",
+                                              "体節 %1 の長さがストライドにより %2 % 変わります: "
+                                              "カメラが捉える面から外れています。"))
+                    .arg(QString::fromStdString(warning.segment))
+                    .arg(warning.value, 0, 'f', 0);
+            }
             return (warning.towards
                         ? QCoreApplication::translate("GaitReport",
                                                       "%1の長さがストライドにより %2 % 変わります: "
