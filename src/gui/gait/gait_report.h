@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "gait/gait_analysis.h"
-#include "gait/normal_bands.h"
-#include "gait/report_header.h"
+#include "gait/gait_report_input.h"
+#include "gait/gait_texts.h"
 
 class CLFFManager;
 class CTrimmingParam;
@@ -26,59 +26,6 @@ namespace kivra {
 
 struct Dib;
 class Workspace;
-
-// What a marker ID stands for in the analysis ("R heel", "R knee", "knee B"), in the
-// interface language, and the side it belongs to (none: pelvis, a plain angle's markers).
-struct MarkerRole {
-    QString name;
-    std::optional<FootSide> side;
-};
-
-// One marker on a still: image pixels, its ID and role (an empty name: no role).
-struct StillMarker {
-    ImagePoint at;
-    int id = 0;
-    MarkerRole role;
-};
-
-// One still: a frame's picture (the face mosaic already applied) and its markers.
-struct ReportStill {
-    QImage picture;
-    std::vector<StillMarker> markers;
-    int frame = 0;
-    FootSide side = FootSide::kRight;
-    GaitEventKind kind = GaitEventKind::kHeelStrike;
-    bool masked = false;  // the movie's face mosaic lies over it
-};
-
-struct GaitReportInput {
-    QString videoName;
-    QDateTime made;
-    ReportHeader header;
-    const GaitAnalysis* analysis = nullptr;
-    const GaitAnalysisOptions* options = nullptr;  // the recording's setup; null: not shown
-    std::vector<NormalBand> bands;                 // each drawn behind its own curve only
-    std::vector<ReportStill> stills;
-};
-
-// A summary parameter's name for the user ("StrideTime": stride time), and a statistic as
-// "mean ± SD" with the decimals its unit wants (DecimalsOf), "–" without a mean.
-QString ParameterLabel(const std::string& name);
-// A summary unit as the user reads it ("steps/min": 歩/分, "deg": °); the others are symbols.
-QString UnitLabel(const std::string& unit);
-int DecimalsOf(const std::string& unit);
-QString StatisticText(const Statistic& s, int decimals);
-
-// "右 45-78: 右の踵マーカの欠落 (フレーム 57-60)": a stride left out and why, for the user.
-QString LeftOutText(const LeftOutStride& stride);
-// A warning that the measurement may not hold, for the user; empty for those AnalysisNotes
-// lists stride by stride.
-QString GaitWarningText(const GaitWarning& warning);
-// Why a foot gives no stride, for the user.
-QString FootWithoutStridesText(const FootWithoutStrides& foot);
-// The feet without strides and the strides left out (the first `strides` of them named), one
-// line each; empty when the analysis leaves nothing out.
-QStringList AnalysisNotes(const GaitAnalysis& analysis, std::size_t strides);
 
 // The picture of a decoded frame (24 bits, any row order), as a QImage of its own.
 QImage PictureOfDib(const Dib& dib);

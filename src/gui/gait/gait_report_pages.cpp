@@ -15,6 +15,8 @@
 #include <cmath>
 #include <set>
 
+#include "gait/gait_texts.h"
+
 namespace kivra {
 namespace {
 

@@ -3,15 +3,12 @@
 // the pages, one that writes them); private to kivra_gait_report.
 #include <QString>
 
-#include "gait/gait_report.h"
+#include "gait/gait_report_input.h"
 
 class QPainter;
 class QPdfWriter;
 
 namespace kivra {
-
-// "右" / "左" in the interface language.
-QString ReportSideLabel(FootSide side);
 
 // Draws the whole report with painter, active on writer; count heads each page as its total
 // (0 while it is not known). The pages drawn.

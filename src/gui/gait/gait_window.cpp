@@ -13,7 +13,7 @@
 #include <QVBoxLayout>
 
 #include "gait/gait_cycle_plot.h"
-#include "gait/gait_report.h"
+#include "gait/gait_texts.h"
 
 namespace kivra {
 namespace {
