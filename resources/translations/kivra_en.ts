@@ -872,6 +872,121 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
     </message>
 </context>
 <context>
+    <name>CliMessages</name>
+    <message>
+        <source>角度 %1 (マーカ %2) には、%3 の再生範囲にデータがありません</source>
+        <translation>angle %1 names marker %2, which has no data in the play range of %3</translation>
+    </message>
+    <message>
+        <source>マーカ ID は 1 から %1 までの整数です</source>
+        <translation>marker IDs are whole numbers from 1 to %1</translation>
+    </message>
+    <message>
+        <source>右の踵</source>
+        <translation>R heel</translation>
+    </message>
+    <message>
+        <source>右のつま先</source>
+        <translation>R toe</translation>
+    </message>
+    <message>
+        <source>左の踵</source>
+        <translation>L heel</translation>
+    </message>
+    <message>
+        <source>左のつま先</source>
+        <translation>L toe</translation>
+    </message>
+    <message>
+        <source>骨盤</source>
+        <translation>pelvis</translation>
+    </message>
+    <message>
+        <source>%1 (マーカ %2) には、%3 の再生範囲にデータがありません</source>
+        <translation>%1 names marker %2, which has no data in the play range of %3</translation>
+    </message>
+    <message>
+        <source>%1: %2 (イベントを検出し直すには --detect を指定してください)</source>
+        <translation>%1: %2 (give --detect to detect the events afresh)</translation>
+    </message>
+    <message>
+        <source>動画が開かれていません</source>
+        <translation>no video</translation>
+    </message>
+    <message>
+        <source>警告: %1</source>
+        <translation>warning: %1</translation>
+    </message>
+    <message>
+        <source>フレーム %1-%2 の右のストライドを除外しました: %3</source>
+        <translation>the right stride of frames %1-%2 is left out: %3</translation>
+    </message>
+    <message>
+        <source>フレーム %1-%2 の左のストライドを除外しました: %3</source>
+        <translation>the left stride of frames %1-%2 is left out: %3</translation>
+    </message>
+    <message>
+        <source>踵とつま先には別の ID を指定してください</source>
+        <translation>give two different IDs for the heel and the toe</translation>
+    </message>
+    <message>
+        <source>SIDE=HEEL,TOE の形で 2 つのマーカ ID を指定してください</source>
+        <translation>give SIDE=HEEL,TOE with two marker IDs</translation>
+    </message>
+    <message>
+        <source>%1 のマーカファイルがありません</source>
+        <translation>no marker file for %1</translation>
+    </message>
+    <message>
+        <source>%1: %2 (キャリブレーションなしで進めるには --scale を指定してください)</source>
+        <translation>%1: %2 (give --scale to work without it)</translation>
+    </message>
+    <message>
+        <source>0 より大きい数値を指定してください (ピクセルあたりのミリメートル)</source>
+        <translation>give a number above 0 (millimetres per pixel)</translation>
+    </message>
+    <message>
+        <source>0 より大きい数値を指定してください (Hz)</source>
+        <translation>give a number above 0 (Hz)</translation>
+    </message>
+    <message>
+        <source>%1 が 2 回指定されています</source>
+        <translation>%1 is given twice</translation>
+    </message>
+    <message>
+        <source>角度の名前 %1 が 2 回指定されています</source>
+        <translation>the angle name %1 is given twice</translation>
+    </message>
+    <message>
+        <source>左右は R か L で指定してください</source>
+        <translation>the side must be R or L</translation>
+    </message>
+    <message>
+        <source>0 より大きく %1 未満の長さを mm で指定してください</source>
+        <translation>give a length in mm above 0 and below %1</translation>
+    </message>
+    <message>
+        <source>--foot SIDE=HEEL,TOE で少なくとも片方の足を指定してください</source>
+        <translation>name at least one foot with --foot SIDE=HEEL,TOE</translation>
+    </message>
+    <message>
+        <source>角度の名前 %1 は --joint %2 の列と重なります。角度に別の名前を付けてください</source>
+        <translation>the angle name %1 would repeat the columns of --joint %2; give the angle another name</translation>
+    </message>
+    <message>
+        <source>フォルダを作れません</source>
+        <translation>the folder cannot be made</translation>
+    </message>
+    <message>
+        <source>ファイルに書き込めません</source>
+        <translation>the file cannot be written</translation>
+    </message>
+    <message>
+        <source>%1 のファイルは 1 つの角度の基準範囲です。--reference ANGLE=FILE の形で、ANGLE に角度の名前 (knee_R など。両側なら knee) を指定してください</source>
+        <translation>a %1 file is the band of one angle; give it as --reference ANGLE=FILE, ANGLE one of the angles&apos; names (such as knee_R, or knee for both sides)</translation>
+    </message>
+</context>
+<context>
     <name>CoordinateCsv</name>
     <message>
         <source>再生範囲にトリミングエリアが設定されていないため、座標CSVに出力できる座標がありません。
@@ -880,6 +995,245 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
         <translation>No trimming area is set in the play range, so the coordinate CSV would hold no coordinate.
 The coordinate CSV gives positions in the pixels of the trimmed output picture.
 For positions in image pixels (millimetres with a calibration), use Export Kinematics (kivra-cli kinematics).</translation>
+    </message>
+</context>
+<context>
+    <name>GaitMessages</name>
+    <message>
+        <source>%1からはストライドが得られません: マーカが再生範囲で続けて最大 %2 フレームしかなく、立脚期を見るには %3 フレーム必要です</source>
+        <translation>%1 gives no stride: its markers have at most %2 frames in a row in the play range, and a stance needs %3 to be seen</translation>
+    </message>
+    <message>
+        <source>%1からはストライドが得られません: 再生範囲の踵接地が %2 回で、ストライドには足尖離地を挟んだ 2 回が必要です</source>
+        <translation>%1 gives no stride: %2 heel strike(s) in the play range, and a stride needs two with a toe-off between</translation>
+    </message>
+    <message>
+        <source>足のマーカが指定されていません</source>
+        <translation>no foot markers are chosen</translation>
+    </message>
+    <message>
+        <source>フレーム %1-%2: %3</source>
+        <translation>frames %1-%2: %3</translation>
+    </message>
+    <message>
+        <source>フレーム %1 の右の踵接地が再生範囲 (フレーム %2 から %3) の外にあります</source>
+        <translation>a right heel strike at frame %1 lies outside the play range (frames %2 to %3)</translation>
+    </message>
+    <message>
+        <source>フレーム %1 の左の踵接地が再生範囲 (フレーム %2 から %3) の外にあります</source>
+        <translation>a left heel strike at frame %1 lies outside the play range (frames %2 to %3)</translation>
+    </message>
+    <message>
+        <source>フレーム %1 の右の足尖離地が再生範囲 (フレーム %2 から %3) の外にあります</source>
+        <translation>a right toe-off at frame %1 lies outside the play range (frames %2 to %3)</translation>
+    </message>
+    <message>
+        <source>フレーム %1 の左の足尖離地が再生範囲 (フレーム %2 から %3) の外にあります</source>
+        <translation>a left toe-off at frame %1 lies outside the play range (frames %2 to %3)</translation>
+    </message>
+    <message>
+        <source>右足</source>
+        <translation>the right foot</translation>
+    </message>
+    <message>
+        <source>左足</source>
+        <translation>the left foot</translation>
+    </message>
+    <message>
+        <source>動画にフレームレートがありません</source>
+        <translation>the video has no frame rate</translation>
+    </message>
+    <message>
+        <source>踵とつま先のマーカに連続したフレームが少なすぎます</source>
+        <translation>the heel and toe markers have too few frames in a row</translation>
+    </message>
+    <message>
+        <source>%1 行目: %2</source>
+        <translation>line %1: %2</translation>
+    </message>
+    <message>
+        <source>歩行イベントファイルではありません</source>
+        <translation>this is not a gait events file</translation>
+    </message>
+    <message>
+        <source>ファイルのバージョン %1 はこのプログラムでは読めません</source>
+        <translation>the file is of version %1, which this program does not read</translation>
+    </message>
+    <message>
+        <source>不明な項目 &quot;%1&quot;</source>
+        <translation>unknown entry &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>イベントにはフレーム、足、種類が必要です</source>
+        <translation>an event needs a frame, a side and a kind</translation>
+    </message>
+    <message>
+        <source>イベントの時刻はそのフレームから半フレーム以内でなければなりません</source>
+        <translation>an event&apos;s moment lies within half a frame of its frame</translation>
+    </message>
+    <message>
+        <source>足は R か L で指定してください</source>
+        <translation>the side must be R or L</translation>
+    </message>
+    <message>
+        <source>イベントは HS か TO で指定してください</source>
+        <translation>the event must be HS or TO</translation>
+    </message>
+    <message>
+        <source>ファイルを読めません</source>
+        <translation>the file cannot be read</translation>
+    </message>
+    <message>
+        <source>歩行イベントファイルとしては大きすぎます</source>
+        <translation>the file is too large to be a gait events file</translation>
+    </message>
+    <message>
+        <source>間のイベントが歩行の順序 (HS、反対側の TO、反対側の HS、TO、HS) に沿っていません</source>
+        <translation>the events between do not follow the walking pattern (HS, opposite TO, opposite HS, TO, HS)</translation>
+    </message>
+    <message>
+        <source>右のつま先マーカの欠落 (フレーム %1-%2)</source>
+        <translation>gap in the right toe marker, frames %1-%2</translation>
+    </message>
+    <message>
+        <source>左のつま先マーカの欠落 (フレーム %1-%2)</source>
+        <translation>gap in the left toe marker, frames %1-%2</translation>
+    </message>
+    <message>
+        <source>右の踵マーカの欠落 (フレーム %1-%2)</source>
+        <translation>gap in the right heel marker, frames %1-%2</translation>
+    </message>
+    <message>
+        <source>左の踵マーカの欠落 (フレーム %1-%2)</source>
+        <translation>gap in the left heel marker, frames %1-%2</translation>
+    </message>
+    <message>
+        <source>長さはピクセル単位です: 動画にキャリブレーションがありません</source>
+        <translation>lengths are in pixels: the video has no calibration</translation>
+    </message>
+    <message>
+        <source>%1のストライドは %2 件です。%3 件未満ではばらつきを読み取れません</source>
+        <translation>%1 has %2 stride(s); fewer than %3 give no spread worth reading</translation>
+    </message>
+    <message>
+        <source>1 歩が %1 フレームしかありません: イベント時刻の半フレームのずれが 1 歩の %2 % に当たります</source>
+        <translation>%1 frames a step: half a frame of event timing is %2 % of a step</translation>
+    </message>
+    <message>
+        <source>%1の長さがストライドにより %2 % 変わります: カメラに近づくか遠ざかって歩いています</source>
+        <translation>%1 looks %2 % longer in one stride than in another: the walker walks towards or away from the camera</translation>
+    </message>
+    <message>
+        <source>%1の長さがストライドにより %2 % 変わります: カメラが捉える面から外れています</source>
+        <translation>%1 looks %2 % longer in one stride than in another: the walker leaves the plane the camera sees</translation>
+    </message>
+    <message>
+        <source>体節 %1 の長さがストライドにより %2 % 変わります: カメラに近づくか遠ざかって歩いています</source>
+        <translation>the segment %1 looks %2 % longer in one stride than in another: the walker walks towards or away from the camera</translation>
+    </message>
+    <message>
+        <source>体節 %1 の長さがストライドにより %2 % 変わります: カメラが捉える面から外れています</source>
+        <translation>the segment %1 looks %2 % longer in one stride than in another: the walker leaves the plane the camera sees</translation>
+    </message>
+    <message>
+        <source>%1 件のストライドでマーカの欠落によりイベントが失われました</source>
+        <translation>%1 stride(s) lost an event to a marker gap</translation>
+    </message>
+    <message>
+        <source>%1 件のストライドを除外しました: イベントが歩行の順序に沿っていません</source>
+        <translation>%1 stride(s) left out: their events do not follow the walking pattern</translation>
+    </message>
+    <message>
+        <source>元の動画のフレームレートが一定ではありません: %1 フレーム中 %2 フレームが前と同じ画像で、%3 枚の画像が %4 フレーム/秒のフレームの間に落ちています。そこでは時間と速度が 1 フレームずれることがあります</source>
+        <translation>the source&apos;s frame rate varies: of %1 frames %2 repeat the picture before and %3 picture(s) fall between frames at %4 frames per second; times and speeds may be a frame off there</translation>
+    </message>
+    <message>
+        <source>ファイルがありません</source>
+        <translation>there is no such file</translation>
+    </message>
+    <message>
+        <source>ファイルではなくフォルダです</source>
+        <translation>this is a folder, not a file</translation>
+    </message>
+    <message>
+        <source>通常のファイルではありません</source>
+        <translation>this is not a regular file</translation>
+    </message>
+    <message>
+        <source>ファイルが 1 MB を超えています</source>
+        <translation>the file is larger than 1 MB</translation>
+    </message>
+    <message>
+        <source>このファイルは角度ごとの基準範囲 (Angle,Percent,Mean,SD) を持つため、1 つの角度には結び付けられません</source>
+        <translation>the file names its own angles (Angle,Percent,Mean,SD); it is not tied to one angle</translation>
+    </message>
+    <message>
+        <source>%1 行目が %2 の形式ではありません: &quot;%3&quot;</source>
+        <translation>line %1 is not %2: &quot;%3&quot;</translation>
+    </message>
+    <message>
+        <source>SD が負の値です</source>
+        <translation>a negative SD</translation>
+    </message>
+    <message>
+        <source>Mean と SD は -360 から 360 までの関節角度 (度) です</source>
+        <translation>Mean and SD are joint angles in degrees, from -360 to 360</translation>
+    </message>
+    <message>
+        <source>角度が 256 を超えています</source>
+        <translation>more than 256 angles</translation>
+    </message>
+    <message>
+        <source>Percent の値が昇順になっていません</source>
+        <translation>the percents do not ascend</translation>
+    </message>
+    <message>
+        <source>%1 の Percent の値が昇順になっていません</source>
+        <translation>the percents do not ascend for %1</translation>
+    </message>
+    <message>
+        <source>ファイルに %1 の行がありません</source>
+        <translation>the file holds no %1 rows</translation>
+    </message>
+    <message>
+        <source>Percent の値が 0 から 100 までを網羅していません</source>
+        <translation>the percents do not cover 0 to 100</translation>
+    </message>
+    <message>
+        <source>%1 の Percent の値が 0 から 100 までを網羅していません</source>
+        <translation>the percents do not cover 0 to 100 for %1</translation>
+    </message>
+    <message>
+        <source>Percent,Mean,SD のファイルは 1 つの角度の基準範囲です: 角度を指定してください</source>
+        <translation>a Percent,Mean,SD file is the band of one angle: name the angle</translation>
+    </message>
+    <message>
+        <source>ファイルが UTF-8 のテキストではありません</source>
+        <translation>the file is not UTF-8 text</translation>
+    </message>
+    <message>
+        <source>患者・検査情報のファイルではありません</source>
+        <translation>this is not a report header file</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; が 2 回指定されています</source>
+        <translation>&quot;%1&quot; is given twice</translation>
+    </message>
+    <message>
+        <source>脚長は 0 より大きく %1 未満の mm の数値でなければなりません</source>
+        <translation>the leg length must be a number of mm above 0 and below %1</translation>
+    </message>
+    <message>
+        <source>バックスラッシュは \\、\n、\r、\t、\s、\xHH のいずれかの始まりでなければなりません</source>
+        <translation>a backslash must start \\, \n, \r, \t, \s or \xHH</translation>
+    </message>
+    <message>
+        <source>患者・検査情報のファイルとしては大きすぎます</source>
+        <translation>the file is too large to be a report header file</translation>
+    </message>
+    <message>
+        <source>メモリが足りません</source>
+        <translation>out of memory</translation>
     </message>
 </context>
 <context>
@@ -1366,6 +1720,118 @@ For positions in image pixels (millimetres with a calibration), use Export Kinem
     <message>
         <source>体節 %1 の長さがストライドにより %2 % 変わります: カメラが捉える面から外れています。</source>
         <translation>The segment %1 changes its length by %2 % across strides: the walker leaves the plane the camera sees.</translation>
+    </message>
+    <message>
+        <source>イベント</source>
+        <comment>the recording&apos;s count of them</comment>
+        <translation>Events</translation>
+    </message>
+</context>
+<context>
+    <name>KinematicsMessages</name>
+    <message>
+        <source>動画にフレームレートがないため、フィルタをかけられません</source>
+        <translation>the video has no frame rate to filter at</translation>
+    </message>
+    <message>
+        <source>フィルタのカットオフ周波数 %1 Hz は低すぎるため、立ち上がりが収まりません。%2 フレーム/秒で使える最も低いカットオフ周波数は %3 Hz です</source>
+        <translation>the filter cut-off %1 Hz is too low for its start-up to settle; the lowest usable cut-off at %2 frames per second is %3 Hz</translation>
+    </message>
+    <message>
+        <source>フィルタのカットオフ周波数は 0 より大きく、フレームレートの半分 (%1 Hz) 未満にしてください</source>
+        <translation>the filter cut-off must be above 0 and below half the frame rate (%1 Hz)</translation>
+    </message>
+    <message>
+        <source>キャリブレーションファイルとしては大きすぎます</source>
+        <translation>the file is too large to be a calibration</translation>
+    </message>
+    <message>
+        <source>%1 行目: %2</source>
+        <translation>line %1: %2</translation>
+    </message>
+    <message>
+        <source>キャリブレーションファイルのバージョン %1 はこのプログラムでは読めません</source>
+        <translation>calibration file version %1 is not one this program reads</translation>
+    </message>
+    <message>
+        <source>縮尺は正の数でなければなりません</source>
+        <translation>the scale must be a positive number</translation>
+    </message>
+    <message>
+        <source>原点は 2 つの数値でなければなりません</source>
+        <translation>the origin must be two numbers</translation>
+    </message>
+    <message>
+        <source>基準は 4 つの座標と 1 つの長さでなければなりません</source>
+        <translation>the reference must be four coordinates and a length</translation>
+    </message>
+    <message>
+        <source>予期しない内容 &quot;%1&quot;</source>
+        <translation>unexpected &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>ファイルが空です</source>
+        <translation>the file is empty</translation>
+    </message>
+    <message>
+        <source>ファイルに縮尺がありません</source>
+        <translation>the file holds no scale</translation>
+    </message>
+    <message>
+        <source>ファイルを読めません</source>
+        <translation>the file cannot be read</translation>
+    </message>
+    <message>
+        <source>角度は NAME=A,B,C の形で指定してください</source>
+        <translation>an angle is written NAME=A,B,C</translation>
+    </message>
+    <message>
+        <source>角度の名前は、カンマ、&apos;=&apos;、&apos;;&apos;、引用符、制御文字を含まない 1 から 64 バイトにしてください</source>
+        <translation>the angle name must be 1 to 64 bytes without commas, &apos;=&apos;, &apos;;&apos;, quotes or control characters</translation>
+    </message>
+    <message>
+        <source>角度にはマーカ ID をちょうど 3 つ指定してください: NAME=A,B,C</source>
+        <translation>an angle names exactly three marker IDs: NAME=A,B,C</translation>
+    </message>
+    <message>
+        <source>マーカ ID は 1 から %1 までの整数です</source>
+        <translation>marker IDs are whole numbers from 1 to %1</translation>
+    </message>
+    <message>
+        <source>角度の 3 つのマーカ ID は互いに異なる必要があります</source>
+        <translation>the three marker IDs of an angle must differ</translation>
+    </message>
+    <message>
+        <source>関節は SIDE:JOINT=A,B,C の形で指定してください</source>
+        <translation>a joint is written SIDE:JOINT=A,B,C</translation>
+    </message>
+    <message>
+        <source>左右は R か L で指定してください</source>
+        <translation>the side must be R or L</translation>
+    </message>
+    <message>
+        <source>関節は hip、knee、ankle のいずれかにしてください</source>
+        <translation>the joint must be hip, knee or ankle</translation>
+    </message>
+    <message>
+        <source>関節にはマーカ ID をちょうど 3 つ指定してください: SIDE:JOINT=A,B,C</source>
+        <translation>a joint names exactly three marker IDs: SIDE:JOINT=A,B,C</translation>
+    </message>
+    <message>
+        <source>マーカ ID は 1 から %1 までの整数か、鉛直を表す - です</source>
+        <translation>marker IDs are whole numbers from 1 to %1, or - for the vertical</translation>
+    </message>
+    <message>
+        <source>関節の 3 つのマーカ ID は互いに異なる必要があります</source>
+        <translation>the three marker IDs of a joint must differ</translation>
+    </message>
+    <message>
+        <source>キャリブレーションに使える縮尺がありません</source>
+        <translation>the calibration has no usable scale</translation>
+    </message>
+    <message>
+        <source>キャリブレーションファイルではありません (&quot;%1 %2&quot; で始まる必要があります)</source>
+        <translation>not a calibration file (it must start with &quot;%1 %2&quot;)</translation>
     </message>
 </context>
 <context>

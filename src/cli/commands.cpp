@@ -33,6 +33,7 @@
 #include "platform/settings_folder.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
+#include "platform/translation.h"
 #include "reading/stream_info_text.h"
 #include "session/edit_session.h"
 #include "settings/inifile_manager.h"
@@ -651,8 +652,7 @@ int Kinematics(const std::vector<std::string>& args, std::ostream& err) {
             }
         } else if ((args[i] == "--scale" || args[i] == "--filter") && i + 1 < args.size()) {
             if (!ParsePositive(args[i + 1], &value)) {
-                problem = args[i] + " " + Excerpt(args[i + 1]) + ": give a number above 0" +
-                          (args[i] == "--scale" ? " (millimetres per pixel)" : " (Hz)");
+                problem = NumberProblem(args[i], args[i + 1]);
                 argsOk = false;
             } else if (args[i] == "--scale") {
                 scale = value;
@@ -665,7 +665,7 @@ int Kinematics(const std::vector<std::string>& args, std::ostream& err) {
         }
     }
     if (const auto twice = DuplicateAngleName(options.angles); argsOk && twice) {
-        problem = "the angle name " + *twice + " is given twice";
+        problem = AngleNameTwiceText(*twice);
         argsOk = false;
     }
     if (argsOk) {
@@ -686,7 +686,7 @@ int Kinematics(const std::vector<std::string>& args, std::ostream& err) {
         [&](const OpenedVideo& video, CAviVideoStream&) {
             const CLFFManager& markers = video.Annotations()->m_markers;
             if (markers.GetLoadState() != CLFFManager::kLoaded) {
-                err << "no marker file for " << args[1] << "\n";
+                err << NoMarkerFileText(args[1]) << "\n";
                 return 1;
             }
             if (RefusedOutput(video, args[2], err)) {
@@ -699,7 +699,7 @@ int Kinematics(const std::vector<std::string>& args, std::ostream& err) {
                 const CalibrationRead read = ReadCalibrationFile(kcal);
                 // Pixels written where millimetres were meant would pass unnoticed downstream.
                 if (read.status == CalibrationRead::kDamaged) {
-                    err << kcal << ": " << read.problem << " (give --scale to work without it)\n";
+                    err << DamagedCalibrationText(kcal, read.problem) << "\n";
                     return 1;
                 }
                 if (read.status == CalibrationRead::kLoaded) {
@@ -713,8 +713,11 @@ int Kinematics(const std::vector<std::string>& args, std::ostream& err) {
                 missing.push_back(std::move(m));
             }
             for (const AngleWithoutData& m : missing) {
-                err << "angle " << m.name << " names marker " << m.id
-                    << ", which has no data in the play range of " << args[1] << "\n";
+                err << ArgText(
+                           translate("CliMessages",
+                                     "角度 %1 (マーカ %2) には、%3 の再生範囲にデータがありません"),
+                           {m.name, std::to_string(m.id), args[1]})
+                    << "\n";
             }
             if (!missing.empty()) {
                 return 1;

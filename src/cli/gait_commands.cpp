@@ -13,17 +13,39 @@
 
 #include "gait/gait_report.h"
 #include "platform/number_text.h"
+#include "platform/translation.h"
 #include "workspace/workspace.h"
 
 namespace kivra::cli {
 namespace {
+
+std::string MarkerIdProblem() {
+    return ArgText(translate("CliMessages", "マーカ ID は 1 から %1 までの整数です"),
+                   {std::to_string(kMaxAngleMarkerId)});
+}
+
+// A marker's role in the gait setup as the user reads it; an angle's name stays as given.
+std::string RoleText(const std::string& role) {
+    static const std::pair<const char*, const char*> kRoles[] = {
+        {"R heel", QT_TRANSLATE_NOOP("CliMessages", "右の踵")},
+        {"R toe", QT_TRANSLATE_NOOP("CliMessages", "右のつま先")},
+        {"L heel", QT_TRANSLATE_NOOP("CliMessages", "左の踵")},
+        {"L toe", QT_TRANSLATE_NOOP("CliMessages", "左のつま先")},
+        {"pelvis", QT_TRANSLATE_NOOP("CliMessages", "骨盤")}};
+    for (const auto& [key, text] : kRoles) {
+        if (role == key) {
+            return translate("CliMessages", text);
+        }
+    }
+    return role;
+}
 
 // The analysis both commands share; 0 with it made, else the exit status (message written).
 // *used, when given, receives the options it ran with.
 int Analyse(const GaitArguments& arguments, const GaitSource& source, std::ostream& err,
             GaitAnalysis& analysis, GaitAnalysisOptions* used = nullptr) {
     if (!source.markerFileLoaded) {
-        err << "no marker file for " << arguments.video << "\n";
+        err << NoMarkerFileText(arguments.video) << "\n";
         return 1;
     }
     GaitRequest request;
@@ -44,8 +66,7 @@ int Analyse(const GaitArguments& arguments, const GaitSource& source, std::ostre
         const CalibrationRead read = ReadCalibrationFile(source.calibrationPath);
         // Pixels written where millimetres were meant would pass unnoticed downstream.
         if (read.status == CalibrationRead::kDamaged) {
-            err << source.calibrationPath << ": " << read.problem
-                << " (give --scale to work without it)\n";
+            err << DamagedCalibrationText(source.calibrationPath, read.problem) << "\n";
             return 1;
         }
         if (read.status == CalibrationRead::kLoaded) {
@@ -56,13 +77,18 @@ int Analyse(const GaitArguments& arguments, const GaitSource& source, std::ostre
     switch (run.failure) {
         case GaitRun::kMarkersWithoutData:
             for (const GaitMarkerWithoutData& m : run.missing) {
-                err << m.role << " names marker " << m.id
-                    << ", which has no data in the play range of " << arguments.video << "\n";
+                err << ArgText(translate("CliMessages",
+                                         "%1 (マーカ %2) には、%3 の再生範囲にデータがありません"),
+                               {RoleText(m.role), std::to_string(m.id), arguments.video})
+                    << "\n";
             }
             return 1;
         case GaitRun::kDamagedEventsFile:
-            err << run.result.path << ": " << run.result.detail
-                << " (give --detect to detect the events afresh)\n";
+            err << ArgText(
+                       translate("CliMessages",
+                                 "%1: %2 (イベントを検出し直すには --detect を指定してください)"),
+                       {run.result.path, run.result.detail})
+                << "\n";
             return 1;
         case GaitRun::kNoEvents:
             err << run.result.detail << "\n";
@@ -71,7 +97,7 @@ int Analyse(const GaitArguments& arguments, const GaitSource& source, std::ostre
             break;
     }
     if (!run.result.ok()) {
-        err << "no video\n";
+        err << translate("CliMessages", "動画が開かれていません") << "\n";
         return 1;
     }
     analysis = std::move(run.analysis);
@@ -79,18 +105,23 @@ int Analyse(const GaitArguments& arguments, const GaitSource& source, std::ostre
         *used = request;  // the report names the setup it ran with
     }
     // The numbers are written all the same; what they leave out is said.
+    const auto warn = [&err](const std::string& text) {
+        err << ArgText(translate("CliMessages", "警告: %1"), {text}) << "\n";
+    };
     for (const FootWithoutStrides& foot : analysis.feetWithoutStrides) {
-        err << "warning: " << foot.Text() << "\n";
+        warn(foot.Text());
     }
     for (const GaitWarning& w : analysis.warnings) {
         if (w.code != GaitWarning::kMarkerGaps && w.code != GaitWarning::kStridesLeftOut) {
-            err << "warning: " << w.Text() << "\n";  // the strides left out follow one by one
+            warn(w.Text());  // the strides left out follow one by one
         }
     }
     for (const LeftOutStride& s : analysis.parameters.leftOut) {
-        err << "warning: the " << (s.side == FootSide::kRight ? "right" : "left")
-            << " stride of frames " << s.startFrame << "-" << s.endFrame
-            << " is left out: " << s.Reason() << "\n";
+        warn(ArgText(
+            s.side == FootSide::kRight
+                ? translate("CliMessages", "フレーム %1-%2 の右のストライドを除外しました: %3")
+                : translate("CliMessages", "フレーム %1-%2 の左のストライドを除外しました: %3"),
+            {std::to_string(s.startFrame), std::to_string(s.endFrame), s.Reason()}));
     }
     return 0;
 }
@@ -126,15 +157,42 @@ std::string FootProblem(const std::string& given, std::size_t equals) {
             heel.find_first_not_of("0123456789-+") == std::string::npos &&
             toe.find_first_not_of("0123456789-+") == std::string::npos) {
             if (!id(heel) || !id(toe)) {
-                return "marker IDs are whole numbers from 1 to 100000";
+                return MarkerIdProblem();
             }
-            return "give two different IDs for the heel and the toe";
+            return translate("CliMessages", "踵とつま先には別の ID を指定してください");
         }
     }
-    return "give SIDE=HEEL,TOE with two marker IDs";
+    return translate("CliMessages", "SIDE=HEEL,TOE の形で 2 つのマーカ ID を指定してください");
 }
 
 }  // namespace
+
+std::string NoMarkerFileText(const std::string& video) {
+    return ArgText(translate("CliMessages", "%1 のマーカファイルがありません"), {video});
+}
+
+std::string DamagedCalibrationText(const std::string& path, const std::string& problem) {
+    return ArgText(
+        translate("CliMessages",
+                  "%1: %2 (キャリブレーションなしで進めるには --scale を指定してください)"),
+        {path, problem});
+}
+
+std::string NumberProblem(const std::string& option, const std::string& given) {
+    return option + " " + Excerpt(given) + ": " +
+           (option == "--scale"
+                ? translate("CliMessages",
+                            "0 より大きい数値を指定してください (ピクセルあたりのミリメートル)")
+                : translate("CliMessages", "0 より大きい数値を指定してください (Hz)"));
+}
+
+std::string GivenTwiceText(const std::string& option) {
+    return ArgText(translate("CliMessages", "%1 が 2 回指定されています"), {option});
+}
+
+std::string AngleNameTwiceText(const std::string& name) {
+    return ArgText(translate("CliMessages", "角度の名前 %1 が 2 回指定されています"), {name});
+}
 
 int ParseGaitArguments(const std::vector<std::string>& args, GaitArguments& parsed,
                        std::string& problem) {
@@ -160,12 +218,13 @@ int ParseGaitArguments(const std::vector<std::string>& args, GaitArguments& pars
                 return 2;
             }
             if (side != "R" && side != "L") {
-                problem = "--foot " + given + ": the side must be R or L";
+                problem = "--foot " + given + ": " +
+                          translate("CliMessages", "左右は R か L で指定してください");
                 return 1;
             }
             auto& target = side == "R" ? parsed.setup.right : parsed.setup.left;
             if (target) {
-                problem = "--foot " + side + " is given twice";
+                problem = GivenTwiceText("--foot " + side);
                 return 2;
             }
             target = foot;
@@ -175,14 +234,13 @@ int ParseGaitArguments(const std::vector<std::string>& args, GaitArguments& pars
             const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), id);
             if (ec != std::errc() || end != text.data() + text.size() || id < 1 ||
                 id > kMaxAngleMarkerId) {
-                problem = "--pelvis " + text + ": marker IDs are whole numbers from 1 to 100000";
+                problem = "--pelvis " + text + ": " + MarkerIdProblem();
                 return 2;
             }
             parsed.setup.pelvisId = id;
         } else if ((arg == "--scale" || arg == "--filter") && hasValue) {
             if (!(value > 0.0)) {
-                problem = arg + " " + Excerpt(args[i + 1]) + ": give a number above 0" +
-                          (arg == "--scale" ? " (millimetres per pixel)" : " (Hz)");
+                problem = NumberProblem(arg, args[i + 1]);
                 return 2;
             }
             if (arg == "--scale") {
@@ -214,19 +272,21 @@ int ParseGaitArguments(const std::vector<std::string>& args, GaitArguments& pars
         } else if (args[0] == "report" && arg == "--leg-length" && hasValue) {
             const std::string& text = args[++i];
             if (parsed.header.legLengthMm) {
-                problem = "--leg-length is given twice";
+                problem = GivenTwiceText("--leg-length");
                 return 2;
             }
             parsed.header.legLengthMm = ParseLegLength(text);
             if (!parsed.header.legLengthMm) {
-                problem = "--leg-length " + Excerpt(text) + ": give a length in mm above 0 and " +
-                          "below " + std::to_string(int(kMaxLegLengthMm));
+                problem = "--leg-length " + Excerpt(text) + ": " +
+                          ArgText(translate("CliMessages",
+                                            "0 より大きく %1 未満の長さを mm で指定してください"),
+                                  {std::to_string(int(kMaxLegLengthMm))});
                 return 2;
             }
         } else if (auto* field =
                        args[0] == "report" && hasValue ? HeaderText(parsed.header, arg) : nullptr) {
             if (field->has_value()) {
-                problem = arg + " is given twice";
+                problem = GivenTwiceText(arg);
                 return 2;
             }
             *field = args[++i];  // as typed: blanks, quotes and leading dashes included
@@ -235,7 +295,7 @@ int ParseGaitArguments(const std::vector<std::string>& args, GaitArguments& pars
         }
     }
     if (const auto twice = DuplicateAngleName(parsed.angles)) {
-        problem = "the angle name " + *twice + " is given twice";
+        problem = AngleNameTwiceText(*twice);
         return 2;
     }
     if (auto twice = JointGivenTwice(parsed.angles, parsed.joints, /*cycleColumns=*/true)) {
@@ -243,7 +303,8 @@ int ParseGaitArguments(const std::vector<std::string>& args, GaitArguments& pars
         return 2;
     }
     if (!parsed.setup.AnyFoot()) {
-        problem = "name at least one foot with --foot SIDE=HEEL,TOE";
+        problem =
+            translate("CliMessages", "--foot SIDE=HEEL,TOE で少なくとも片方の足を指定してください");
         return 2;
     }
     return 0;
@@ -253,15 +314,17 @@ std::optional<std::string> JointGivenTwice(const std::vector<NamedAngle>& angles
                                            const std::vector<ClinicalAngle>& joints,
                                            bool cycleColumns) {
     if (const auto twice = DuplicateClinicalAngle(joints)) {
-        return "--joint " + *twice + " is given twice";
+        return GivenTwiceText("--joint " + *twice);
     }
     for (const ClinicalAngle& joint : joints) {
         const std::string column = ClinicalAngleName(joint);
         const std::string kind = column.substr(0, column.size() - 2);  // without "_R"
         for (const NamedAngle& angle : angles) {
             if (angle.name == column || (cycleColumns && angle.name == kind)) {
-                return "the angle name " + angle.name + " would repeat the columns of --joint " +
-                       FormatClinicalAngle(joint) + "; give the angle another name";
+                return ArgText(translate("CliMessages",
+                                         "角度の名前 %1 は --joint %2 の列と重なります。"
+                                         "角度に別の名前を付けてください"),
+                               {angle.name, FormatClinicalAngle(joint)});
             }
         }
     }
@@ -295,9 +358,13 @@ std::optional<std::vector<NormalBand>> ReadBands(const GaitArguments& arguments,
             read = ReadNormalBands(choice);
         }
         if (read.needsAngle) {
-            problem = "--reference " + given + ": a Percent,Mean,SD file is the band of one " +
-                      "angle; give it as --reference ANGLE=FILE, ANGLE one of the angles' " +
-                      "names (such as knee_R, or knee for both sides)";
+            // The layout is filled in, so that its commas are no part of the sentence.
+            problem = "--reference " + given + ": " +
+                      ArgText(translate("CliMessages",
+                                        "%1 のファイルは 1 つの角度の基準範囲です。"
+                                        "--reference ANGLE=FILE の形で、ANGLE に角度の名前 "
+                                        "(knee_R など。両側なら knee) を指定してください"),
+                              {"Percent,Mean,SD"});
             return std::nullopt;
         }
         if (!read.error.empty()) {
@@ -340,7 +407,7 @@ int RunGait(const GaitArguments& arguments, const GaitSource& source, std::ostre
     std::error_code error;
     std::filesystem::create_directories(arguments.output, error);
     if (!std::filesystem::is_directory(arguments.output, error)) {
-        err << arguments.output << ": the folder cannot be made\n";
+        err << arguments.output << ": " << translate("CliMessages", "フォルダを作れません") << "\n";
         return 1;
     }
     const ActionResult written = source.actions->WriteGaitCsv(analysis, arguments.output);
@@ -349,7 +416,7 @@ int RunGait(const GaitArguments& arguments, const GaitSource& source, std::ostre
         return 1;
     }
     if (!written.ok()) {
-        err << written.path << ": the file cannot be written\n";
+        err << written.path << ": " << translate("CliMessages", "ファイルに書き込めません") << "\n";
         return 1;
     }
     return 0;

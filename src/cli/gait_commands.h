@@ -70,6 +70,14 @@ std::optional<std::vector<NormalBand>> ReadBands(const GaitArguments& arguments,
 std::optional<ReportHeader> ReportHeaderOf(const HeaderOptions& given, const std::string& path,
                                            std::string& problem);
 
+// The messages kinematics shares with the gait commands, in the interface language.
+std::string NoMarkerFileText(const std::string& video);
+std::string DamagedCalibrationText(const std::string& path, const std::string& problem);
+// "--scale X: give a number above 0 ..." for --scale and --filter.
+std::string NumberProblem(const std::string& option, const std::string& given);
+std::string GivenTwiceText(const std::string& option);
+std::string AngleNameTwiceText(const std::string& name);
+
 int RunGait(const GaitArguments& arguments, const GaitSource& source, std::ostream& err);
 int RunReport(const GaitArguments& arguments, const GaitSource& source, std::ostream& err);
 

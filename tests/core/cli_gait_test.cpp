@@ -413,3 +413,63 @@ TEST_F(CliGaitTest, AClipOfVaryingRateIsWarnedOfAndASteadyOneIsNot) {
             << summary;
     }
 }
+
+namespace {
+
+// The gait messages follow the interface language: refusals of gait, report and kinematics, a
+// damaged events file, and the warnings, on stderr and in summary.csv alike.
+TEST_F(CliGaitTest, MessagesAndSummaryWarningsFollowTheLanguage) {
+    const std::string out = dir.File("out");
+    ASSERT_TRUE(WriteFile(dir.File("-walk 01.kgait"), "kivra-gait 7\n"));
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* japanese;
+        const char* english;
+    } runs[] = {
+        {{"gait", video, out, "--foot", "R=5,5"},
+         2,
+         "--foot R=5,5: 踵とつま先には別の ID を指定してください",
+         "--foot R=5,5: give two different IDs for the heel and the toe"},
+        {{"report", video, dir.File("r.pdf"), "--foot", "R=5,6", "--leg-length", "0"},
+         2,
+         "0 より大きく 3000 未満の長さを mm で指定してください",
+         "give a length in mm above 0 and below 3000"},
+        {{"kinematics", video, dir.File("k.csv"), "--joint", "X:knee=1,2,3"},
+         2,
+         "左右は R か L で指定してください",
+         "the side must be R or L"},
+        {{"kinematics", video, dir.File("k.csv"), "--filter", "20"},
+         1,
+         "フレームレートの半分 (15.000 Hz) 未満にしてください",
+         "below half the frame rate (15.000 Hz)"},
+        {{"gait", video, out, "--foot", "R=5,6"},
+         1,
+         "バージョン 7 はこのプログラムでは読めません (イベントを検出し直すには --detect",
+         "version 7, which this program does not read (give --detect"},
+        {{"gait", video, out, "--foot", "R=5,6", "--detect"},
+         0,
+         "警告: 右足のストライドは 2 件です。3 件未満では",
+         "warning: the right foot has 2 stride(s); fewer than 3 give"},
+    };
+    for (const bool japanese : {true, false}) {
+        SCOPED_TRACE(japanese ? "ja" : "C");
+        for (const auto& run : runs) {
+            std::vector<std::string> args = run.args;
+            const std::string command = args.front();
+            args.erase(args.begin());
+            EXPECT_EQ(kivra::test::RunCliCommand(dir, command, args,
+                                                 {japanese ? "LANG=ja_JP.UTF-8" : "LANG=C"}),
+                      run.status);
+            EXPECT_NE(ReadFile(err).find(japanese ? run.japanese : run.english), std::string::npos)
+                << ReadFile(err);
+        }
+        EXPECT_NE(ReadFile(out + "/summary.csv")
+                      .find(japanese ? "\r\nWarning,FewStrides,\"右足のストライドは 2 件です。"
+                                     : "\r\nWarning,FewStrides,\"the right foot has 2 stride(s);"),
+                  std::string::npos)
+            << ReadFile(out + "/summary.csv");
+    }
+}
+
+}  // namespace

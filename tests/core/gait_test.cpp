@@ -23,6 +23,7 @@
 #include "markers/lff_manager.h"
 #include "platform/number_text.h"
 #include "support/ffmpeg_tool.h"
+#include "ui_translations.h"
 
 namespace {
 
@@ -280,6 +281,7 @@ TEST(GaitParametersTest, HandMadeEventsGiveTheTextbookNumbers) {
 // in mid-stance leave their strides out with the reason, cadence keeps counting real steps,
 // and moments between frames carry into the times.
 TEST(GaitParametersTest, StridesFollowTheWalkingPatternOrAreLeftOutWithTheReason) {
+    const UiTranslations english(UiLanguage::English);  // the reasons are compared in English
     using enum GaitEventKind;
     // At 100 fps: the textbook walk of HandMadeEventsGiveTheTextbookNumbers, a stride longer.
     const std::vector<GaitEvent> walk = {
@@ -440,6 +442,7 @@ TEST(GaitWarningsTest, RaisedByTheWalksThatCallForThemAndNoOther) {
 // Damaged numbers stay out of the results: a non-finite heel spoils only its own stride, a
 // list of 200,000 strikes is read in one pass, and a cut-off too low to settle is refused.
 TEST(GaitParametersTest, DamagedNumbersAndHugeListsStayBounded) {
+    const UiTranslations english(UiLanguage::English);  // the reasons are compared in English
     using enum GaitEventKind;
     GaitParameterInput input;
     input.fps = 100.0;

@@ -22,6 +22,7 @@
 #include "markers/lff_manager.h"
 #include "settings/inifile_manager.h"
 #include "support/ffmpeg_tool.h"
+#include "ui_translations.h"
 
 namespace {
 
@@ -151,6 +152,8 @@ TEST(ClinicalAngle, HandComputedForBothWalkingDirections) {
 }
 
 TEST(ClinicalAngle, ParsedFormattedAndRefusedWithAReason) {
+    // The reasons are compared in English.
+    const kivra::UiTranslations english(kivra::UiLanguage::English);
     using kivra::ClinicalAngle;
     using kivra::ClinicalJoint;
     using kivra::LimbSide;

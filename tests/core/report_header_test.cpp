@@ -8,6 +8,7 @@
 
 #include "gait/report_header.h"
 #include "support/ffmpeg_tool.h"
+#include "ui_translations.h"
 
 namespace {
 
@@ -17,6 +18,7 @@ using kivra::test::TempDir;
 using kivra::test::WriteFile;
 
 TEST(ReportHeaderFileTest, AwkwardTextsComeBackExactlyAndDamagedFilesAreRefused) {
+    const UiTranslations english(UiLanguage::English);  // the reasons are compared in English
     TempDir dir{"kivra visit 歩行 $;"};
     const std::string path = ReportHeaderPath(dir.File("-walk 01.$tmp$.lff"));
     EXPECT_EQ(path, dir.File("-walk 01.$tmp$.kvisit"));

@@ -162,10 +162,16 @@ std::vector<std::vector<std::string>> CsvFields(const std::string& text) {
     return rows;
 }
 
-int RunCliCommand(const TempDir& dir, const std::string& command, std::vector<std::string> args) {
+int RunCliCommand(const TempDir& dir, const std::string& command, std::vector<std::string> args,
+                  const std::vector<std::string>& locale) {
     const std::string status = dir.File("status.txt");
-    std::vector<std::string> argv = {"sh", "-c", "\"$0\" \"$@\" 2> \"$ERR\"; echo $? > \"$STATUS\"",
-                                     std::string(KIVRA_BINARY_DIR) + "/kivra-cli", command};
+    std::vector<std::string> argv;
+    if (!locale.empty()) {
+        argv = {"env", "-u", "LANGUAGE", "-u", "LC_ALL", "-u", "LC_MESSAGES", "-u", "LANG"};
+        argv.insert(argv.end(), locale.begin(), locale.end());
+    }
+    argv.insert(argv.end(), {"sh", "-c", "\"$0\" \"$@\" 2> \"$ERR\"; echo $? > \"$STATUS\"",
+                             std::string(KIVRA_BINARY_DIR) + "/kivra-cli", command});
     argv.insert(argv.end(), args.begin(), args.end());
     setenv("ERR", dir.File("err.txt").c_str(), 1);
     setenv("STATUS", status.c_str(), 1);

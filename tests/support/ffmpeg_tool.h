@@ -52,7 +52,8 @@ bool WriteFile(const std::string& path, std::string_view bytes);
 std::vector<std::vector<std::string>> CsvFields(const std::string& text);
 
 // Exit status of `kivra-cli command args...` (-1 when it could not be run); what it writes on
-// stderr goes to dir/"err.txt".
-int RunCliCommand(const TempDir& dir, const std::string& command, std::vector<std::string> args);
+// stderr goes to dir/"err.txt". Locale variables given ("LANG=C") replace the test's own.
+int RunCliCommand(const TempDir& dir, const std::string& command, std::vector<std::string> args,
+                  const std::vector<std::string>& locale = {});
 
 }  // namespace kivra::test

@@ -8,6 +8,7 @@
 #include "markers/lff_manager.h"
 #include "platform/number_text.h"
 #include "platform/replace_file.h"
+#include "platform/translation.h"
 
 namespace kivra {
 namespace {
@@ -88,14 +89,17 @@ std::vector<SegmentTrack> SegmentsOf(const CLFFManager& store, int first, int la
 }  // namespace
 
 std::string FootWithoutStrides::Text() const {
-    const std::string foot = side == FootSide::kRight ? "the right foot" : "the left foot";
+    const std::string foot = FootText(side);
     if (why == kTooFewFrames) {
-        return foot + " gives no stride: its markers have at most " + std::to_string(longestRun) +
-               " frames in a row in the play range, and a stance needs " +
-               std::to_string(neededRun) + " to be seen";
+        return ArgText(translate("GaitMessages",
+                                 "%1からはストライドが得られません: マーカが再生範囲で続けて最大 "
+                                 "%2 フレームしかなく、立脚期を見るには %3 フレーム必要です"),
+                       {foot, std::to_string(longestRun), std::to_string(neededRun)});
     }
-    return foot + " gives no stride: " + std::to_string(strikes) +
-           " heel strike(s) in the play range, and a stride needs two with a toe-off between";
+    return ArgText(translate("GaitMessages",
+                             "%1からはストライドが得られません: 再生範囲の踵接地が %2 回で、"
+                             "ストライドには足尖離地を挟んだ 2 回が必要です"),
+                   {foot, std::to_string(strikes)});
 }
 
 std::vector<GaitMarkerWithoutData> GaitMarkersWithoutData(const CLFFManager& store,
@@ -134,7 +138,7 @@ GaitAnalysis AnalyseGait(const CLFFManager& store, int first, int last, double f
     GaitAnalysis analysis;
     analysis.fps = fps;
     if (!options.setup.AnyFoot()) {
-        analysis.error = "no foot markers are chosen";
+        analysis.error = translate("GaitMessages", "足のマーカが指定されていません");
         return analysis;
     }
     // The same rule whether the events are detected or given: the cycle curves filter too.
@@ -276,8 +280,10 @@ std::string FormatSummaryCsv(const GaitAnalysis& analysis) {
     out += "StridesLeftOut," + std::to_string(leftOut.size()) + ",strides\r\n";
     for (const LeftOutStride& s : leftOut) {
         out += std::string("StrideLeftOut_") + SideName(s.side) + "," +
-               std::to_string(s.startFrame) + ",\"frames " + std::to_string(s.startFrame) + "-" +
-               std::to_string(s.endFrame) + ": " + s.Reason() + "\"\r\n";
+               std::to_string(s.startFrame) + ",\"" +
+               ArgText(translate("GaitMessages", "フレーム %1-%2: %3"),
+                       {std::to_string(s.startFrame), std::to_string(s.endFrame), s.Reason()}) +
+               "\"\r\n";
     }
     for (const GaitWarning& w : analysis.warnings) {
         out += std::string("Warning,") + w.CodeName() + ",\"" + w.Text() + "\"\r\n";

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/translation.h"
+
 namespace kivra {
 
 void GaitEventList::Replace(std::vector<GaitEvent> events) {
@@ -60,11 +62,23 @@ std::optional<std::string> EventOutsideRange(const std::vector<GaitEvent>& event
                                              int last) {
     for (const GaitEvent& e : events) {
         if (e.frame < first || e.frame > last) {
-            return std::string(e.side == FootSide::kRight ? "a right " : "a left ") +
-                   (e.kind == GaitEventKind::kHeelStrike ? "heel strike" : "toe-off") +
-                   " at frame " + std::to_string(e.frame) +
-                   " lies outside the play range (frames " + std::to_string(first) + " to " +
-                   std::to_string(last) + ")";
+            const bool right = e.side == FootSide::kRight;
+            const std::string text =
+                e.kind == GaitEventKind::kHeelStrike
+                    ? (right ? translate("GaitMessages",
+                                         "フレーム %1 の右の踵接地が再生範囲 (フレーム %2 から "
+                                         "%3) の外にあります")
+                             : translate("GaitMessages",
+                                         "フレーム %1 の左の踵接地が再生範囲 (フレーム %2 から "
+                                         "%3) の外にあります"))
+                    : (right ? translate("GaitMessages",
+                                         "フレーム %1 の右の足尖離地が再生範囲 (フレーム %2 から "
+                                         "%3) の外にあります")
+                             : translate("GaitMessages",
+                                         "フレーム %1 の左の足尖離地が再生範囲 (フレーム %2 から "
+                                         "%3) の外にあります"));
+            return ArgText(text,
+                           {std::to_string(e.frame), std::to_string(first), std::to_string(last)});
         }
     }
     return std::nullopt;

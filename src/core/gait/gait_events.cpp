@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "kinematics/butterworth.h"
+#include "platform/translation.h"
 
 namespace kivra {
 namespace {
@@ -314,6 +315,11 @@ const char* EventName(GaitEventKind kind) {
     return kind == GaitEventKind::kHeelStrike ? "HS" : "TO";
 }
 
+std::string FootText(FootSide side) {
+    return side == FootSide::kRight ? translate("GaitMessages", "右足")
+                                    : translate("GaitMessages", "左足");
+}
+
 std::optional<ImagePoint> MarkerTrack::At(int frame) const {
     const auto it = std::lower_bound(frames.begin(), frames.end(), frame);
     if (it == frames.end() || *it != frame) {
@@ -337,7 +343,7 @@ EventDetection DetectGaitEvents(const std::vector<FootTrack>& feet,
                                 const EventDetectionOptions& options) {
     EventDetection result;
     if (!(options.fps > 0.0) || !std::isfinite(options.fps)) {
-        result.error = "the video has no frame rate";
+        result.error = translate("GaitMessages", "動画にフレームレートがありません");
         return result;
     }
     std::optional<ZeroLagLowPass> filter;
@@ -363,7 +369,8 @@ EventDetection DetectGaitEvents(const std::vector<FootTrack>& feet,
         }
     }
     if (markers.empty()) {
-        result.error = "the heel and toe markers have too few frames in a row";
+        result.error =
+            translate("GaitMessages", "踵とつま先のマーカに連続したフレームが少なすぎます");
         return result;
     }
     // The swing sets the scale of "moving": resting is below a sixth of a fast swing's speed.

@@ -34,6 +34,8 @@ private:
 // "R" / "L" and "HS" / "TO", as the files and the window show them.
 const char* SideName(FootSide side);
 const char* EventName(GaitEventKind kind);
+// The foot in a message, in the interface language: 右足 / 左足 ("the right foot").
+std::string FootText(FootSide side);
 
 // One marker's positions on the frames it has; frames ascending, one point per frame.
 struct MarkerTrack {

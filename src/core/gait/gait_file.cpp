@@ -10,6 +10,7 @@
 #include "platform/path_util.h"
 #include "platform/read_only_file.h"
 #include "platform/replace_file.h"
+#include "platform/translation.h"
 
 namespace kivra {
 namespace {
@@ -80,28 +81,35 @@ GaitFileRead ParseGaitFile(std::string_view text) {
         if (words.empty() || words[0].starts_with('#')) {
             continue;
         }
-        const std::string where = "line " + std::to_string(number) + ": ";
+        const auto where = [number](const std::string& problem) {
+            return ArgText(translate("GaitMessages", "%1 行目: %2"),
+                           {std::to_string(number), problem});
+        };
         if (!headed) {
             int version = 0;
             if (words.size() != 2 || words[0] != "kivra-gait" || !ParseInt(words[1], version)) {
-                return Damaged("this is not a gait events file");
+                return Damaged(translate("GaitMessages", "歩行イベントファイルではありません"));
             }
             if (version < 1 || version > kGaitFileVersion) {
-                return Damaged("the file is of version " + std::to_string(version) +
-                               ", which this program does not read");
+                return Damaged(ArgText(translate("GaitMessages",
+                                                 "ファイルのバージョン %1 は"
+                                                 "このプログラムでは読めません"),
+                                       {std::to_string(version)}));
             }
             headed = true;
             headedVersion = version;
             continue;
         }
         if (words[0] != "event") {
-            return Damaged(where + "unknown entry \"" + Excerpt(words[0]) + "\"");
+            return Damaged(where(
+                ArgText(translate("GaitMessages", "不明な項目 \"%1\""), {Excerpt(words[0])})));
         }
         GaitEvent e;
         const std::size_t given = headedVersion >= 2 ? 5 : 4;
         if (words.size() < 4 || words.size() > given || !ParseInt(words[1], e.frame) ||
             e.frame < 0) {
-            return Damaged(where + "an event needs a frame, a side and a kind");
+            return Damaged(
+                where(translate("GaitMessages", "イベントにはフレーム、足、種類が必要です")));
         }
         e.moment = e.frame;
         if (words.size() == 5) {
@@ -110,24 +118,27 @@ GaitFileRead ParseGaitFile(std::string_view text) {
                 std::from_chars(words[4].data(), words[4].data() + words[4].size(), moment);
             if (error != std::errc() || end != words[4].data() + words[4].size() ||
                 !(std::abs(moment - e.frame) <= 0.5)) {
-                return Damaged(where + "an event's moment lies within half a frame of its frame");
+                return Damaged(where(translate(
+                    "GaitMessages",
+                    "イベントの時刻はそのフレームから半フレーム以内でなければなりません")));
             }
             e.moment = moment;
         }
         if (words[2] == "R" || words[2] == "L") {
             e.side = words[2] == "R" ? FootSide::kRight : FootSide::kLeft;
         } else {
-            return Damaged(where + "the side must be R or L");
+            return Damaged(where(translate("GaitMessages", "足は R か L で指定してください")));
         }
         if (words[3] == "HS" || words[3] == "TO") {
             e.kind = words[3] == "HS" ? GaitEventKind::kHeelStrike : GaitEventKind::kToeOff;
         } else {
-            return Damaged(where + "the event must be HS or TO");
+            return Damaged(
+                where(translate("GaitMessages", "イベントは HS か TO で指定してください")));
         }
         read.events.push_back(e);
     }
     if (!headed) {
-        return Damaged("this is not a gait events file");
+        return Damaged(translate("GaitMessages", "歩行イベントファイルではありません"));
     }
     std::sort(read.events.begin(), read.events.end());
     read.events.erase(std::unique(read.events.begin(), read.events.end()), read.events.end());
@@ -142,18 +153,18 @@ GaitFileRead ReadGaitFile(const std::string& path) {
         return {};
     }
     if (status.type() != std::filesystem::file_type::regular) {
-        return Damaged("the file cannot be read");
+        return Damaged(translate("GaitMessages", "ファイルを読めません"));
     }
     const ReadOnlyFile file(path);
     if (!file.ok()) {
-        return Damaged("the file cannot be read");
+        return Damaged(translate("GaitMessages", "ファイルを読めません"));
     }
     if (file.size() > kMaxGaitFileBytes) {
-        return Damaged("the file is too large to be a gait events file");
+        return Damaged(translate("GaitMessages", "歩行イベントファイルとしては大きすぎます"));
     }
     const std::vector<uint8_t> bytes = file.ReadUpTo(0, file.size());
     if (bytes.size() != file.size()) {
-        return Damaged("the file cannot be read");
+        return Damaged(translate("GaitMessages", "ファイルを読めません"));
     }
     return ParseGaitFile(
         std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));

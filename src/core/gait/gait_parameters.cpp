@@ -6,6 +6,8 @@
 #include <limits>
 #include <tuple>
 
+#include "platform/translation.h"
+
 namespace kivra {
 namespace {
 
@@ -332,12 +334,17 @@ GaitParameters ComputeGaitParameters(const std::vector<GaitEvent>& given,
 
 std::string LeftOutStride::Reason() const {
     if (why == kPattern) {
-        return "the events between do not follow the walking pattern (HS, opposite TO, "
-               "opposite HS, TO, HS)";
+        return translate("GaitMessages",
+                         "間のイベントが歩行の順序 (HS、反対側の TO、反対側の HS、TO、HS) "
+                         "に沿っていません");
     }
-    return std::string("gap in the ") + (gapSide == FootSide::kRight ? "right " : "left ") +
-           (gapInToe ? "toe" : "heel") + " marker, frames " + std::to_string(gapFirst) + "-" +
-           std::to_string(gapLast);
+    const bool right = gapSide == FootSide::kRight;
+    const std::string marker =
+        gapInToe ? (right ? translate("GaitMessages", "右のつま先マーカの欠落 (フレーム %1-%2)")
+                          : translate("GaitMessages", "左のつま先マーカの欠落 (フレーム %1-%2)"))
+                 : (right ? translate("GaitMessages", "右の踵マーカの欠落 (フレーム %1-%2)")
+                          : translate("GaitMessages", "左の踵マーカの欠落 (フレーム %1-%2)"));
+    return ArgText(marker, {std::to_string(gapFirst), std::to_string(gapLast)});
 }
 
 const ParameterSummary* FindParameter(const GaitParameters& parameters, const std::string& name) {

@@ -2,16 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "platform/number_text.h"
+#include "platform/translation.h"
 
 namespace kivra {
 namespace {
-
-const char* SideWord(FootSide side) {
-    return side == FootSide::kRight ? "right" : "left";
-}
 
 // The distance between two markers in the middle of each stance of side, in pixels: the foot
 // is flat there and the legs pass the same pose, so only the distance to the camera changes it.
@@ -73,46 +69,55 @@ const char* GaitWarning::CodeName() const {
 }
 
 std::string GaitWarning::Text() const {
-    char text[240];
+    const auto number = [](long long n) { return std::to_string(n); };
     switch (code) {
         case kPixels:
-            return "lengths are in pixels: the video has no calibration";
+            return translate("GaitMessages",
+                             "長さはピクセル単位です: 動画にキャリブレーションがありません");
         case kFewStrides:
-            std::snprintf(
-                text, sizeof text,
-                "the %s foot has %d stride(s); fewer than %d give no spread worth reading",
-                SideWord(side), count, kFewStridesPerSide);
-            return text;
+            return ArgText(translate("GaitMessages",
+                                     "%1のストライドは %2 件です。%3 件未満では"
+                                     "ばらつきを読み取れません"),
+                           {FootText(side), number(count), number(kFewStridesPerSide)});
         case kLowFrameRate:
-            std::snprintf(text, sizeof text,
-                          "%.1f frames a step: half a frame of event timing is %.0f %% of a step",
-                          value, 50.0 / value);
-            return text;
-        case kOutOfPlane:
-            std::snprintf(
-                text, sizeof text,
-                "%s%s%s looks %.0f %% longer in one stride than in another: the walker %s",
-                segment.empty() ? "the " : "the segment ",
-                segment.empty() ? SideWord(side) : Excerpt(segment).c_str(),
-                segment.empty() ? " foot" : "", value,
-                towards ? "walks towards or away from the camera"
-                        : "leaves the plane the camera sees");
-            return text;
+            return ArgText(translate("GaitMessages",
+                                     "1 歩が %1 フレームしかありません: イベント時刻の半フレームの"
+                                     "ずれが 1 歩の %2 % に当たります"),
+                           {FixedText(value, 1), FixedText(50.0 / value, 0)});
+        case kOutOfPlane: {
+            const std::string text =
+                segment.empty()
+                    ? (towards ? translate("GaitMessages",
+                                           "%1の長さがストライドにより %2 % 変わります: "
+                                           "カメラに近づくか遠ざかって歩いています")
+                               : translate("GaitMessages",
+                                           "%1の長さがストライドにより %2 % 変わります: "
+                                           "カメラが捉える面から外れています"))
+                    : (towards ? translate("GaitMessages",
+                                           "体節 %1 の長さがストライドにより %2 % 変わります: "
+                                           "カメラに近づくか遠ざかって歩いています")
+                               : translate("GaitMessages",
+                                           "体節 %1 の長さがストライドにより %2 % 変わります: "
+                                           "カメラが捉える面から外れています"));
+            return ArgText(
+                text, {segment.empty() ? FootText(side) : Excerpt(segment), FixedText(value, 0)});
+        }
         case kMarkerGaps:
-            std::snprintf(text, sizeof text, "%d stride(s) lost an event to a marker gap", count);
-            return text;
+            return ArgText(translate("GaitMessages",
+                                     "%1 件のストライドでマーカの欠落によりイベントが失われました"),
+                           {number(count)});
         case kStridesLeftOut:
-            std::snprintf(text, sizeof text,
-                          "%d stride(s) left out: their events do not follow the walking pattern",
-                          count);
-            return text;
+            return ArgText(translate("GaitMessages",
+                                     "%1 件のストライドを除外しました: "
+                                     "イベントが歩行の順序に沿っていません"),
+                           {number(count)});
         case kVariableFrameRate:
-            std::snprintf(text, sizeof text,
-                          "the source's frame rate varies: of %d frames %d repeat the picture "
-                          "before and %d picture(s) fall between frames at %.3f frames per "
-                          "second; times and speeds may be a frame off there",
-                          count, repeated, skipped, value);
-            return text;
+            return ArgText(
+                translate("GaitMessages",
+                          "元の動画のフレームレートが一定ではありません: %1 フレーム中 %2 "
+                          "フレームが前と同じ画像で、%3 枚の画像が %4 フレーム/秒のフレームの間に"
+                          "落ちています。そこでは時間と速度が 1 フレームずれることがあります"),
+                {number(count), number(repeated), number(skipped), FixedText(value, 3)});
     }
     return {};
 }

@@ -9,6 +9,7 @@
 
 #include "platform/number_text.h"
 #include "platform/read_only_file.h"
+#include "platform/translation.h"
 
 namespace kivra {
 namespace {
@@ -76,8 +77,16 @@ ReferenceBand Interpolated(const BandRows& rows) {
     return band;
 }
 
-std::string LineText(int number) {
-    return "line " + std::to_string(number);
+// A problem of one line of the file, as the events file says it too.
+std::string AtLine(int number, const std::string& problem) {
+    return ArgText(translate("GaitMessages", "%1 行目: %2"), {std::to_string(number), problem});
+}
+
+// The text of the angle's problem when the file names its angles, else of the file's one.
+std::string ForAngle(bool named, const std::string& angle, const char* anyAngle,
+                     const char* thisAngle) {
+    return named ? ArgText(translate("GaitMessages", thisAngle), {Excerpt(angle)})
+                 : translate("GaitMessages", anyAngle);
 }
 
 }  // namespace
@@ -87,28 +96,28 @@ NormalBandsResult ReadNormalBands(const NormalBandChoice& choice) {
     std::error_code ec;
     const auto type = std::filesystem::status(choice.file, ec).type();
     if (type == std::filesystem::file_type::not_found) {
-        result.error = "there is no such file";
+        result.error = translate("GaitMessages", "ファイルがありません");
         return result;
     }
     // A folder, a FIFO or a device is no table, and a FIFO would never end a read.
     if (type != std::filesystem::file_type::regular) {
         result.error = type == std::filesystem::file_type::directory
-                           ? "this is a folder, not a file"
-                           : "this is not a regular file";
+                           ? translate("GaitMessages", "ファイルではなくフォルダです")
+                           : translate("GaitMessages", "通常のファイルではありません");
         return result;
     }
     const ReadOnlyFile file(choice.file);
     if (!file.ok()) {
-        result.error = "the file cannot be read";
+        result.error = translate("GaitMessages", "ファイルを読めません");
         return result;
     }
     if (file.size() > kMaxBandFileBytes) {
-        result.error = "the file is larger than 1 MB";
+        result.error = translate("GaitMessages", "ファイルが 1 MB を超えています");
         return result;
     }
     const std::vector<uint8_t> read = file.ReadUpTo(0, file.size());
     if (read.size() != file.size()) {
-        result.error = "the file cannot be read";
+        result.error = translate("GaitMessages", "ファイルを読めません");
         return result;
     }
     std::istringstream lines(std::string(read.begin(), read.end()));
@@ -118,9 +127,9 @@ NormalBandsResult ReadNormalBands(const NormalBandChoice& choice) {
     const bool named = !header.empty() && EqualsIgnoreCase(header.front(), "Angle");
     const char* const layout = named ? "Angle,Percent,Mean,SD" : "Percent,Mean,SD";
     if (named && !choice.angle.empty()) {
-        result.error =
-            "the file names its own angles (Angle,Percent,Mean,SD); it is not tied to "
-            "one angle";
+        result.error = translate("GaitMessages",
+                                 "このファイルは角度ごとの基準範囲 (Angle,Percent,Mean,SD) "
+                                 "を持つため、1 つの角度には結び付けられません");
         return result;
     }
     // Angles in the order of their first row, so that the report lists them as the file does.
@@ -140,24 +149,28 @@ NormalBandsResult ReadNormalBands(const NormalBandChoice& choice) {
             ok = ParseNumber(fields[first + k], values[k]);
         }
         if (!ok) {
-            result.error = LineText(number) + " is not " + layout + ": \"" + Excerpt(line) + "\"";
+            result.error =
+                ArgText(translate("GaitMessages", "%1 行目が %2 の形式ではありません: \"%3\""),
+                        {std::to_string(number), layout, Excerpt(line)});
             return result;
         }
         if (values[2] < 0.0) {
-            result.error = LineText(number) + ": a negative SD";
+            result.error = AtLine(number, translate("GaitMessages", "SD が負の値です"));
             return result;
         }
         // Joint angles in degrees: anything wider is another quantity or a damaged file.
         if (std::abs(values[1]) > kMaxBandDegrees || values[2] > kMaxBandDegrees) {
-            result.error =
-                LineText(number) + ": Mean and SD are joint angles in degrees, from -360 to 360";
+            result.error = AtLine(
+                number,
+                translate("GaitMessages", "Mean と SD は -360 から 360 までの関節角度 (度) です"));
             return result;
         }
         const std::string angle = named ? std::string(fields[0]) : choice.angle;
         auto it = rows.find(angle);
         if (it == rows.end()) {
             if (order.size() == kMaxBandAngles) {
-                result.error = LineText(number) + ": more than 256 angles";
+                result.error =
+                    AtLine(number, translate("GaitMessages", "角度が 256 を超えています"));
                 return result;
             }
             order.push_back(angle);
@@ -165,8 +178,12 @@ NormalBandsResult ReadNormalBands(const NormalBandChoice& choice) {
         }
         BandRows& band = it->second;
         if (!band.percent.empty() && values[0] <= band.percent.back()) {
-            result.error = LineText(number) + ": the percents do not ascend" +
-                           (named ? " for " + Excerpt(angle) : std::string());
+            result.error = AtLine(
+                number,
+                ForAngle(
+                    named, angle,
+                    QT_TRANSLATE_NOOP("GaitMessages", "Percent の値が昇順になっていません"),
+                    QT_TRANSLATE_NOOP("GaitMessages", "%1 の Percent の値が昇順になっていません")));
             return result;
         }
         band.percent.push_back(values[0]);
@@ -174,20 +191,27 @@ NormalBandsResult ReadNormalBands(const NormalBandChoice& choice) {
         band.sd.push_back(values[2]);
     }
     if (order.empty()) {
-        result.error = std::string("the file holds no ") + layout + " rows";
+        result.error =
+            ArgText(translate("GaitMessages", "ファイルに %1 の行がありません"), {layout});
         return result;
     }
     for (const std::string& angle : order) {
         const BandRows& band = rows.at(angle);
         if (band.percent.front() > 0.0 || band.percent.back() < 100.0) {
-            result.error = "the percents do not cover 0 to 100" +
-                           (named ? " for " + Excerpt(angle) : std::string());
+            result.error = ForAngle(
+                named, angle,
+                QT_TRANSLATE_NOOP("GaitMessages",
+                                  "Percent の値が 0 から 100 までを網羅していません"),
+                QT_TRANSLATE_NOOP("GaitMessages",
+                                  "%1 の Percent の値が 0 から 100 までを網羅していません"));
             return result;
         }
     }
     // What is wrong inside the file comes first; then whether it says whose band it is.
     if (!named && choice.angle.empty()) {
-        result.error = "a Percent,Mean,SD file is the band of one angle: name the angle";
+        result.error = translate("GaitMessages",
+                                 "Percent,Mean,SD のファイルは 1 つの角度の基準範囲です: "
+                                 "角度を指定してください");
         result.needsAngle = true;
         return result;
     }

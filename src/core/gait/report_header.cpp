@@ -11,6 +11,7 @@
 #include "platform/path_util.h"
 #include "platform/read_only_file.h"
 #include "platform/replace_file.h"
+#include "platform/translation.h"
 
 namespace kivra {
 namespace {
@@ -202,7 +203,7 @@ std::string FormatReportHeader(const ReportHeader& header) {
 
 ReportHeaderRead ParseReportHeader(std::string_view text) {
     if (!ValidUtf8(text)) {
-        return Damaged("the file is not UTF-8 text");
+        return Damaged(translate("GaitMessages", "ファイルが UTF-8 のテキストではありません"));
     }
     ReportHeaderRead read;
     std::vector<std::string> seen;
@@ -233,31 +234,39 @@ ReportHeaderRead ParseReportHeader(std::string_view text) {
         while (!value.empty() && Blank(value.front())) {
             value.remove_prefix(1);
         }
-        const std::string where = "line " + std::to_string(number) + ": ";
+        const auto where = [number](const std::string& problem) {
+            return ArgText(translate("GaitMessages", "%1 行目: %2"),
+                           {std::to_string(number), problem});
+        };
         if (!headed) {
             int version = 0;
             const auto [last, error] =
                 std::from_chars(value.data(), value.data() + value.size(), version);
             if (key != kMagic || error != std::errc() || last != value.data() + value.size()) {
-                return Damaged("this is not a report header file");
+                return Damaged(translate("GaitMessages", "患者・検査情報のファイルではありません"));
             }
             if (version < 1 || version > kReportHeaderVersion) {
-                return Damaged("the file is of version " + std::to_string(version) +
-                               ", which this program does not read");
+                return Damaged(ArgText(translate("GaitMessages",
+                                                 "ファイルのバージョン %1 は"
+                                                 "このプログラムでは読めません"),
+                                       {std::to_string(version)}));
             }
             headed = true;
             continue;
         }
         for (const std::string& earlier : seen) {
             if (earlier == key) {
-                return Damaged(where + "\"" + earlier + "\" is given twice");
+                return Damaged(where(ArgText(
+                    translate("GaitMessages", "\"%1\" が 2 回指定されています"), {earlier})));
             }
         }
         if (key == kLegLengthKey) {
             read.header.legLengthMm = ParseLegLength(value);
             if (!read.header.legLengthMm) {
-                return Damaged(where + "the leg length must be a number of mm above 0 and below " +
-                               ShortestText(kMaxLegLengthMm));
+                return Damaged(where(ArgText(translate("GaitMessages",
+                                                       "脚長は 0 より大きく %1 未満の mm の"
+                                                       "数値でなければなりません"),
+                                             {ShortestText(kMaxLegLengthMm)})));
             }
             seen.emplace_back(key);
             continue;
@@ -269,17 +278,20 @@ ReportHeaderRead ParseReportHeader(std::string_view text) {
             }
         }
         if (field == nullptr) {
-            return Damaged(where + "unknown entry \"" + Excerpt(key) + "\"");
+            return Damaged(
+                where(ArgText(translate("GaitMessages", "不明な項目 \"%1\""), {Excerpt(key)})));
         }
         std::optional<std::string> unescaped = Unescaped(value);
         if (!unescaped || !ValidUtf8(*unescaped)) {
-            return Damaged(where + "a backslash must start \\\\, \\n, \\r, \\t, \\s or \\xHH");
+            return Damaged(where(translate("GaitMessages",
+                                           "バックスラッシュは \\\\、\\n、\\r、\\t、\\s、"
+                                           "\\xHH のいずれかの始まりでなければなりません")));
         }
         read.header.*field = std::move(*unescaped);
         seen.emplace_back(key);
     }
     if (!headed) {
-        return Damaged("this is not a report header file");
+        return Damaged(translate("GaitMessages", "患者・検査情報のファイルではありません"));
     }
     read.status = ReportHeaderRead::kLoaded;
     return read;
@@ -292,18 +304,18 @@ ReportHeaderRead ReadReportHeader(const std::string& path) {
         return {};
     }
     if (status.type() != std::filesystem::file_type::regular) {
-        return Damaged("the file cannot be read");
+        return Damaged(translate("GaitMessages", "ファイルを読めません"));
     }
     const ReadOnlyFile file(path);
     if (!file.ok()) {
-        return Damaged("the file cannot be read");
+        return Damaged(translate("GaitMessages", "ファイルを読めません"));
     }
     if (file.size() > kMaxReportHeaderBytes) {
-        return Damaged("the file is too large to be a report header file");
+        return Damaged(translate("GaitMessages", "患者・検査情報のファイルとしては大きすぎます"));
     }
     const std::vector<uint8_t> bytes = file.ReadUpTo(0, file.size());
     if (bytes.size() != file.size()) {
-        return Damaged("the file cannot be read");
+        return Damaged(translate("GaitMessages", "ファイルを読めません"));
     }
     return ParseReportHeader(
         std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));

@@ -5,6 +5,9 @@
 #include <cstdio>
 #include <numbers>
 
+#include "platform/number_text.h"
+#include "platform/translation.h"
+
 namespace kivra {
 namespace {
 
@@ -59,21 +62,24 @@ std::string CutoffProblem(double cutoffHz, double sampleRateHz) {
     if (ZeroLagLowPass::Make(cutoffHz, sampleRateHz)) {
         return {};
     }
-    char text[200];
     if (!std::isfinite(sampleRateHz) || sampleRateHz <= 0.0) {
-        return "the video has no frame rate to filter at";
+        return translate("KinematicsMessages",
+                         "動画にフレームレートがないため、フィルタをかけられません");
     }
     if (std::isfinite(cutoffHz) && cutoffHz > 0.0 && cutoffHz < sampleRateHz / 2.0) {
-        std::snprintf(text, sizeof text,
-                      "the filter cut-off %g Hz is too low for its start-up to settle; the "
-                      "lowest usable cut-off at %.3f frames per second is %.4f Hz",
-                      cutoffHz, sampleRateHz, ZeroLagLowPass::LowestCutoff(sampleRateHz));
-        return text;
+        char cutoff[64];  // as typed, mostly: 0.5, not 0.5000
+        std::snprintf(cutoff, sizeof cutoff, "%g", cutoffHz);
+        return ArgText(translate("KinematicsMessages",
+                                 "フィルタのカットオフ周波数 %1 Hz は低すぎるため、立ち上がりが"
+                                 "収まりません。%2 フレーム/秒で使える最も低いカットオフ周波数は "
+                                 "%3 Hz です"),
+                       {cutoff, FixedText(sampleRateHz, 3),
+                        FixedText(ZeroLagLowPass::LowestCutoff(sampleRateHz), 4)});
     }
-    std::snprintf(text, sizeof text,
-                  "the filter cut-off must be above 0 and below half the frame rate (%.3f Hz)",
-                  sampleRateHz / 2.0);
-    return text;
+    return ArgText(translate("KinematicsMessages",
+                             "フィルタのカットオフ周波数は 0 より大きく、フレームレートの半分 "
+                             "(%1 Hz) 未満にしてください"),
+                   {FixedText(sampleRateHz / 2.0, 3)});
 }
 
 std::vector<double> ZeroLagLowPass::Run(std::span<const double> samples) const {

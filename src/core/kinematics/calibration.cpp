@@ -9,6 +9,7 @@
 #include "platform/path_util.h"
 #include "platform/read_only_file.h"
 #include "platform/replace_file.h"
+#include "platform/translation.h"
 
 namespace kivra {
 namespace {
@@ -112,7 +113,8 @@ std::string FormatCalibration(const Calibration& c) {
 
 CalibrationRead ParseCalibration(std::string_view text) {
     if (text.size() > kMaxCalibrationFileBytes) {
-        return Damaged("the file is too large to be a calibration");
+        return Damaged(
+            translate("KinematicsMessages", "キャリブレーションファイルとしては大きすぎます"));
     }
     Calibration c;
     bool header = false;
@@ -130,15 +132,22 @@ CalibrationRead ParseCalibration(std::string_view text) {
         if (w.empty() || w[0].front() == '#') {
             continue;
         }
-        const std::string where = "line " + std::to_string(lineNumber) + ": ";
+        const auto where = [lineNumber](const std::string& problem) {
+            return ArgText(translate("KinematicsMessages", "%1 行目: %2"),
+                           {std::to_string(lineNumber), problem});
+        };
         if (!header) {
             if (w.size() != 2 || w[0] != kMagic) {
-                return Damaged("not a calibration file (it must start with \"kivra-calibration " +
-                               std::to_string(kVersion) + "\")");
+                return Damaged(ArgText(translate("KinematicsMessages",
+                                                 "キャリブレーションファイルではありません "
+                                                 "(\"%1 %2\" で始まる必要があります)"),
+                                       {kMagic, std::to_string(kVersion)}));
             }
             if (w[1] != std::to_string(kVersion)) {
-                return Damaged("calibration file version " + Excerpt(w[1]) +
-                               " is not one this program reads");
+                return Damaged(ArgText(translate("KinematicsMessages",
+                                                 "キャリブレーションファイルのバージョン %1 は"
+                                                 "このプログラムでは読めません"),
+                                       {Excerpt(w[1])}));
             }
             header = true;
             continue;
@@ -146,32 +155,36 @@ CalibrationRead ParseCalibration(std::string_view text) {
         if (w[0] == "scale_mm_per_pixel" && w.size() == 2 && !haveScale) {
             const auto v = ParseNumber(w[1]);
             if (!v || *v <= 0.0 || *v > kMaxCoordinate) {
-                return Damaged(where + "the scale must be a positive number");
+                return Damaged(
+                    where(translate("KinematicsMessages", "縮尺は正の数でなければなりません")));
             }
             c.mmPerPixel = *v;
             haveScale = true;
         } else if (w[0] == "origin" && w.size() == 3 && !c.origin) {
             c.origin = ParsePoint(w[1], w[2]);
             if (!c.origin) {
-                return Damaged(where + "the origin must be two numbers");
+                return Damaged(where(
+                    translate("KinematicsMessages", "原点は 2 つの数値でなければなりません")));
             }
         } else if (w[0] == "reference" && w.size() == 6 && !c.reference) {
             const auto first = ParsePoint(w[1], w[2]);
             const auto second = ParsePoint(w[3], w[4]);
             const auto length = ParseNumber(w[5]);
             if (!first || !second || !length || *length <= 0.0) {
-                return Damaged(where + "the reference must be four coordinates and a length");
+                return Damaged(where(translate(
+                    "KinematicsMessages", "基準は 4 つの座標と 1 つの長さでなければなりません")));
             }
             c.reference = CalibrationReference{*first, *second, *length};
         } else {
-            return Damaged(where + "unexpected \"" + std::string(line.substr(0, 60)) + "\"");
+            return Damaged(where(ArgText(translate("KinematicsMessages", "予期しない内容 \"%1\""),
+                                         {line.substr(0, 60)})));
         }
     }
     if (!header) {
-        return Damaged("the file is empty");
+        return Damaged(translate("KinematicsMessages", "ファイルが空です"));
     }
     if (!haveScale) {
-        return Damaged("the file holds no scale");
+        return Damaged(translate("KinematicsMessages", "ファイルに縮尺がありません"));
     }
     CalibrationRead read;
     read.status = CalibrationRead::kLoaded;
@@ -187,14 +200,15 @@ CalibrationRead ReadCalibrationFile(const std::string& path) {
     }
     const ReadOnlyFile file(path);
     if (!file.ok()) {
-        return Damaged("the file cannot be read");
+        return Damaged(translate("KinematicsMessages", "ファイルを読めません"));
     }
     if (file.size() > kMaxCalibrationFileBytes) {
-        return Damaged("the file is too large to be a calibration");
+        return Damaged(
+            translate("KinematicsMessages", "キャリブレーションファイルとしては大きすぎます"));
     }
     const std::vector<uint8_t> bytes = file.ReadUpTo(0, file.size());
     if (bytes.size() != file.size()) {
-        return Damaged("the file cannot be read");
+        return Damaged(translate("KinematicsMessages", "ファイルを読めません"));
     }
     return ParseCalibration(
         std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));

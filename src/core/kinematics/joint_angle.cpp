@@ -7,6 +7,8 @@
 #include <numbers>
 #include <set>
 
+#include "platform/translation.h"
+
 namespace kivra {
 namespace {
 
@@ -106,33 +108,37 @@ std::optional<std::array<std::string_view, 3>> ThreeParts(std::string_view text)
 std::optional<NamedAngle> ParseNamedAngle(std::string_view text, std::string* error) {
     const std::size_t eq = text.find('=');
     if (eq == std::string_view::npos) {
-        SetError(error, "an angle is written NAME=A,B,C");
+        SetError(error,
+                 translate("KinematicsMessages", "角度は NAME=A,B,C の形で指定してください"));
         return std::nullopt;
     }
     const std::string_view name = Trim(text.substr(0, eq));
     if (!IsValidAngleName(name)) {
-        SetError(error,
-                 "the angle name must be 1 to 64 bytes without commas, '=', ';', quotes "
-                 "or control characters");
+        SetError(error, translate("KinematicsMessages",
+                                  "角度の名前は、カンマ、'='、';'、引用符、制御文字を含まない "
+                                  "1 から 64 バイトにしてください"));
         return std::nullopt;
     }
     const auto parts = ThreeParts(text.substr(eq + 1));
     if (!parts) {
-        SetError(error, "an angle names exactly three marker IDs: NAME=A,B,C");
+        SetError(error, translate("KinematicsMessages",
+                                  "角度にはマーカ ID をちょうど 3 つ指定してください: NAME=A,B,C"));
         return std::nullopt;
     }
     int ids[3] = {};
     for (int i = 0; i < 3; ++i) {
         const std::optional<int> id = ParseId((*parts)[i]);
         if (!id) {
-            SetError(error,
-                     "marker IDs are whole numbers from 1 to " + std::to_string(kMaxAngleMarkerId));
+            SetError(error, ArgText(translate("KinematicsMessages",
+                                              "マーカ ID は 1 から %1 までの整数です"),
+                                    {std::to_string(kMaxAngleMarkerId)}));
             return std::nullopt;
         }
         ids[i] = *id;
     }
     if (ids[0] == ids[1] || ids[1] == ids[2] || ids[0] == ids[2]) {
-        SetError(error, "the three marker IDs of an angle must differ");
+        SetError(error, translate("KinematicsMessages",
+                                  "角度の 3 つのマーカ ID は互いに異なる必要があります"));
         return std::nullopt;
     }
     return NamedAngle{std::string(name), ids[0], ids[1], ids[2]};
@@ -192,26 +198,30 @@ std::optional<ClinicalAngle> ParseClinicalAngle(std::string_view text, std::stri
     const std::size_t colon = text.find(':');
     const std::size_t eq = text.find('=');
     if (colon == std::string_view::npos || eq == std::string_view::npos || eq < colon) {
-        SetError(error, "a joint is written SIDE:JOINT=A,B,C");
+        SetError(error,
+                 translate("KinematicsMessages", "関節は SIDE:JOINT=A,B,C の形で指定してください"));
         return std::nullopt;
     }
     ClinicalAngle angle;
     const std::string_view side = Trim(text.substr(0, colon));
     if (side != "R" && side != "L") {
-        SetError(error, "the side must be R or L");
+        SetError(error, translate("KinematicsMessages", "左右は R か L で指定してください"));
         return std::nullopt;
     }
     angle.side = side == "R" ? LimbSide::kRight : LimbSide::kLeft;
     const std::string_view joint = Trim(text.substr(colon + 1, eq - colon - 1));
     const auto* known = std::find(std::begin(kJointNames), std::end(kJointNames), joint);
     if (known == std::end(kJointNames)) {
-        SetError(error, "the joint must be hip, knee or ankle");
+        SetError(error, translate("KinematicsMessages",
+                                  "関節は hip、knee、ankle のいずれかにしてください"));
         return std::nullopt;
     }
     angle.joint = static_cast<ClinicalJoint>(known - std::begin(kJointNames));
     const auto parts = ThreeParts(text.substr(eq + 1));
     if (!parts) {
-        SetError(error, "a joint names exactly three marker IDs: SIDE:JOINT=A,B,C");
+        SetError(error,
+                 translate("KinematicsMessages",
+                           "関節にはマーカ ID をちょうど 3 つ指定してください: SIDE:JOINT=A,B,C"));
         return std::nullopt;
     }
     int ids[3] = {};
@@ -222,15 +232,19 @@ std::optional<ClinicalAngle> ParseClinicalAngle(std::string_view text, std::stri
         } else if (const std::optional<int> id = ParseId(part)) {
             ids[i] = *id;
         } else {
-            SetError(error,
-                     "marker IDs are whole numbers from 1 to " + std::to_string(kMaxAngleMarkerId) +
-                         (angle.joint == ClinicalJoint::kHip && i == 0 ? ", or - for the vertical"
-                                                                       : ""));
+            const bool vertical = angle.joint == ClinicalJoint::kHip && i == 0;
+            SetError(error, ArgText(vertical ? translate("KinematicsMessages",
+                                                         "マーカ ID は 1 から %1 までの整数か、"
+                                                         "鉛直を表す - です")
+                                             : translate("KinematicsMessages",
+                                                         "マーカ ID は 1 から %1 までの整数です"),
+                                    {std::to_string(kMaxAngleMarkerId)}));
             return std::nullopt;
         }
     }
     if (ids[0] == ids[1] || ids[1] == ids[2] || ids[0] == ids[2]) {
-        SetError(error, "the three marker IDs of a joint must differ");
+        SetError(error, translate("KinematicsMessages",
+                                  "関節の 3 つのマーカ ID は互いに異なる必要があります"));
         return std::nullopt;
     }
     angle.proximal = ids[0];

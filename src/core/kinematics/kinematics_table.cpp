@@ -13,6 +13,7 @@
 #include "markers/lff_manager.h"
 #include "platform/number_text.h"
 #include "platform/replace_file.h"
+#include "platform/translation.h"
 
 namespace kivra {
 namespace {
@@ -98,7 +99,8 @@ KinematicsResult Build(const CLFFManager& store, int firstFrame, int lastFrame, 
     if (options.filterHz != 0.0) {
         if (!haveRate) {
             result.failure = KinematicsResult::kNoFrameRate;
-            result.error = "the video has no frame rate to filter at";
+            result.error = translate("KinematicsMessages",
+                                     "動画にフレームレートがないため、フィルタをかけられません");
             return result;
         }
         filter = ZeroLagLowPass::Make(options.filterHz, fps);
@@ -111,7 +113,8 @@ KinematicsResult Build(const CLFFManager& store, int firstFrame, int lastFrame, 
     if (options.calibration && !(std::isfinite(options.calibration->mmPerPixel) &&
                                  options.calibration->mmPerPixel > 0.0)) {
         result.failure = KinematicsResult::kBadScale;
-        result.error = "the calibration has no usable scale";
+        result.error =
+            translate("KinematicsMessages", "キャリブレーションに使える縮尺がありません");
         return result;
     }
 

@@ -3,7 +3,9 @@
 // Texts are written in Japanese, the program's own language, and looked up by (context, text)
 // through one function that the program with a user interface installs; without one, every
 // text stays as written. The translation tools (lupdate) read the marked texts from the source.
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 // Marks a text for the translation tools where it is defined, leaving it unchanged. The same
 // definition as Qt's, so that either header may come first.
@@ -23,6 +25,11 @@ public:
 // The text to show for `sourceText` (UTF-8) of `context`: the installed translator's, else the
 // source itself. Spelled like Qt's so that lupdate also finds calls with literal arguments.
 std::string translate(const char* context, const char* sourceText);
+
+// `text` with %1 ... %9 replaced by the values in order, in one pass, so that a value holding
+// "%2" stays as it is; a number without a value is kept. Like QString::arg for the core's
+// texts, whose word order differs between the languages.
+std::string ArgText(std::string_view text, std::initializer_list<std::string_view> values);
 
 // Installs a translator for its own lifetime; the one before it comes back afterwards. Made
 // once at start, before any text is shown, and not while another thread asks for texts.

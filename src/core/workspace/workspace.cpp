@@ -16,6 +16,7 @@
 #include "output/trimmed_movie_writer.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
+#include "platform/translation.h"
 #include "settings/inifile_manager.h"
 
 namespace kivra {
@@ -470,7 +471,8 @@ GaitRun Workspace::AnalyseGait(const GaitRequest& request) const {
     try {
         run.analysis = kivra::AnalyseGait(markers, first, last, stream->GetFrameRate(), options);
     } catch (const std::bad_alloc&) {
-        run.analysis.error = "out of memory";  // the session and its unsaved markers stay
+        // The session and its unsaved markers stay.
+        run.analysis.error = translate("GaitMessages", "メモリが足りません");
     }
     if (!run.analysis.error.empty()) {
         run.failure = GaitRun::kNoEvents;

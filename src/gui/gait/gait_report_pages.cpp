@@ -319,7 +319,7 @@ void DrawRecording(Flow& flow) {
                              [side](const auto& s) { return s.side == side; });
     };
     rows.emplace_back(
-        QCoreApplication::translate("GaitReport", "イベント"),
+        QCoreApplication::translate("GaitReport", "イベント", "the recording's count of them"),
         QCoreApplication::translate("GaitReport", "%1 件 (%2)、ストライド: 右 %3、左 %4")
             .arg(a.events.size())
             .arg(a.detected ? QCoreApplication::translate("GaitReport", "自動検出")
