@@ -7,7 +7,7 @@ packages=(
     qt6-charts-dev libqt6opengl6-dev qt6-svg-dev
     libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
     libmediainfo-dev libmediainfo0v5
-    libopencv-dev
+    libopencv-core-dev libopencv-imgproc-dev libopencv-video-dev
     libgtest-dev googletest
     fonts-noto-cjk qt6-translations-l10n xvfb xauth imagemagick poppler-utils
     dpkg-dev
