@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -143,8 +144,9 @@ int main(int argc, char** argv) {
     CMainFrame& frame = *app.GetMainFrame();
     frame.resize(1280, 800);
     frame.show();
-    const size_t cacheBytes = size_t(frame.Settings().PictureCacheMB) << 20;
+    const size_t cacheBytes = size_t(frame.Settings().Slider().pictureCacheMB) << 20;
 
+    size_t largestCache = cacheBytes;
     bool allPass = true;
     std::printf("%-34s %10s %10s %10s %10s %10s %10s %10s\n", "file (1920x1080, 30 fps)", "fwd ms",
                 "back ms", "back/fwd", "dec b/f", "play fps", "rev fps", "max RSS");
@@ -164,6 +166,11 @@ int main(int argc, char** argv) {
             return 1;
         }
         QApplication::processEvents();
+        // Files of long groups get a cache that holds one whole (AutomaticCacheLimit).
+        const CAviVideoStream& stream = *frame.Stream();
+        largestCache = std::max(largestCache, stream.CacheLimitFor(int(stream.FileInfo().dwWidth),
+                                                                   int(stream.FileInfo().dwHeight),
+                                                                   stream.LongestGroup()));
         const double play = ShownPerSecond(frame, false, options.seconds);
         const double reverse = ShownPerSecond(frame, true, options.seconds);
         const double rss = MaxRssMb();
@@ -178,9 +185,9 @@ int main(int argc, char** argv) {
         app.OnFileNew();
     }
     const double rss = MaxRssMb();
-    const double bound = double(cacheBytes >> 20) + kCacheHeadroomMb;
+    const double bound = double(largestCache >> 20) + kCacheHeadroomMb;
     std::printf("peak memory %.0f MB, bound %.0f MB (picture cache %zu MB + %.0f MB): %s\n", rss,
-                bound, cacheBytes >> 20, kCacheHeadroomMb, Verdict(rss <= bound));
+                bound, largestCache >> 20, kCacheHeadroomMb, Verdict(rss <= bound));
     allPass = allPass && rss <= bound;
     std::printf("%s\n", allPass ? "all figures pass" : "some figures fail");
     app.ExitInstance();

@@ -10,10 +10,10 @@
 #include <fstream>
 #include <random>
 
+#include "picture/picture_converter.h"
 #include "reading/avi_video_stream.h"
 #include "reading/frame_decoder.h"
 #include "reading/stream_info_text.h"
-#include "rendering/picture_converter.h"
 #include "support/ffmpeg_tool.h"
 
 namespace {

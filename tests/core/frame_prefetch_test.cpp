@@ -12,8 +12,8 @@ extern "C" {
 #include <libavutil/imgutils.h>
 }
 
+#include "picture/picture_cache.h"
 #include "reading/avi_video_stream.h"
-#include "rendering/picture_cache.h"
 #include "support/ffmpeg_tool.h"
 
 namespace {
@@ -177,6 +177,47 @@ TEST(PrefetchJumpTest, JumpWithinAGroupKeepsWhatItPassed) {
     }
     EXPECT_EQ(stream.DecoderStats().seeks, jumped.seeks);
     EXPECT_EQ(stream.DecoderStats().framesDecoded, jumped.framesDecoded);
+}
+
+// Stepping back through a clip costs what stepping forward does: pictures that decode on their
+// own are decoded once, groups of pictures little more than once, and the cache lets the
+// pictures already shown go instead of filling up with them.
+TEST(PrefetchCostTest, BackwardDecodesAboutOnceAndKeepsOnlyWhatIsAhead) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> options;
+        double extra;  // decoded pictures beyond one each, as a share of the frames
+    };
+    const std::vector<Case> cases = {
+        {"mjpeg", {"-c:v", "mjpeg"}, 0.0},
+        {"msmpeg4v2", {"-c:v", "msmpeg4v2", "-g", "12"}, 0.05},
+        // Open groups: each run also decodes the references of the group before it.
+        {"mpeg4_bframes", {"-c:v", "mpeg4", "-bf", "2", "-g", "12"}, 0.15}};
+    constexpr int kFrames = 150;
+    for (const Case& c : cases) {
+        TempDir dir;
+        const std::string avi = MakeClip(dir, "160x120", kFrames, c.options);
+        ASSERT_FALSE(avi.empty()) << c.name;
+        CAviVideoStream stream(avi);
+        ASSERT_EQ(stream.OpenStream(), CAviVideoStream::kOpened);
+        stream.LoadFrame(kFrames - 1);
+        const auto before = stream.DecoderStats();
+        for (int n = kFrames - 2; n >= 0; --n) {
+            stream.LoadFrame(n);
+            if (n % 4 == 0) {
+                stream.WaitForPrefetch();  // as a user stepping at a steady pace
+            }
+        }
+        const auto after = stream.DecoderStats();
+        const int64_t decoded = after.framesDecoded - before.framesDecoded + after.prefetchDecoded -
+                                before.prefetchDecoded;
+        // A few more: steps that overtake the thread decode for themselves, and the decoder's
+        // second thread takes one picture past the wanted one.
+        EXPECT_LE(double(decoded), (kFrames - 1) * (1.0 + c.extra) + 4) << c.name;
+        // At the first frame only the few pictures above it are left.
+        const int picture = av_image_get_buffer_size(AV_PIX_FMT_YUV420P, 160, 120, 1);
+        EXPECT_LE(stream.PictureCacheBytes(), size_t(8 * 2 * picture)) << c.name;
+    }
 }
 
 // A picture the cache keeps as a copy (small or foreign ones) is defined in every byte the

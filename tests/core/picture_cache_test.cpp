@@ -10,10 +10,10 @@
 #include <cstring>
 #include <vector>
 
+#include "picture/picture_cache.h"
 #include "platform/memory_policy.h"
 #include "reading/avi_video_stream.h"
 #include "reading/decode_pipeline.h"
-#include "rendering/picture_cache.h"
 #include "settings/inifile_manager.h"
 #include "support/ffmpeg_tool.h"
 
@@ -290,6 +290,10 @@ TEST(PictureCacheTest, AutomaticBoundHoldsACameraGroupOfLargePictures) {
     EXPECT_EQ(AutomaticCacheLimit(kBase, 3840, 2160, 0), kBase);
     EXPECT_EQ(AutomaticCacheLimit(kBase, 0, 2160, kMachine), kBase);
     EXPECT_EQ(AutomaticCacheLimit(kBase, INT_MAX, INT_MAX, kMachine), kMachine / 4);
+    // A camera's groups of 250 pictures: going backwards decodes each whole once.
+    EXPECT_GE(AutomaticCacheLimit(kBase, 1920, 1080, kMachine, 250), 258 * yuv420(1920, 1088));
+    EXPECT_EQ(AutomaticCacheLimit(kBase, 1920, 1080, kMachine, 30), kBase);
+    EXPECT_EQ(AutomaticCacheLimit(kBase, 1920, 1080, size_t(2) << 30, 250), kBase);
 
     const TempDir dir;
     const std::string ini = dir.File("Kivra.ini");
@@ -297,7 +301,7 @@ TEST(PictureCacheTest, AutomaticBoundHoldsACameraGroupOfLargePictures) {
     {
         CInifileManager settings(ini);
         settings.LoadSettings();
-        EXPECT_FALSE(settings.PictureCacheSet);
+        EXPECT_FALSE(settings.Slider().pictureCacheSet);
         const CAviVideoStream stream(clip, settings);
         EXPECT_EQ(stream.CacheLimitFor(3840, 2160),
                   AutomaticCacheLimit(kBase, 3840, 2160, kivra::PhysicalMemoryBytes()));
@@ -307,7 +311,7 @@ TEST(PictureCacheTest, AutomaticBoundHoldsACameraGroupOfLargePictures) {
         WriteFile(ini, std::string("[Slider]\nPictureCacheMB=") + named + "\n");
         CInifileManager settings(ini);
         settings.LoadSettings();
-        EXPECT_TRUE(settings.PictureCacheSet);
+        EXPECT_TRUE(settings.Slider().pictureCacheSet);
         const CAviVideoStream stream(clip, settings);
         EXPECT_EQ(stream.CacheLimitFor(3840, 2160), size_t(std::atoi(named)) << 20) << named;
     }

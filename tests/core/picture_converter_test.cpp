@@ -8,9 +8,9 @@
 #include <cstring>
 #include <random>
 
+#include "picture/picture_converter.h"
 #include "reading/avi_video_stream.h"
 #include "reading/decode_pipeline.h"
-#include "rendering/picture_converter.h"
 #include "support/ffmpeg_tool.h"
 
 extern "C" {

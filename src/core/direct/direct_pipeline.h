@@ -7,9 +7,9 @@
 #include <string>
 
 #include "direct/frame_index.h"
+#include "picture/picture_cache.h"
 #include "platform/ffmpeg_handles.h"
 #include "reading/group_decoder.h"
-#include "rendering/picture_cache.h"
 
 namespace kivra {
 

@@ -1,6 +1,7 @@
 #include "direct/direct_reader.h"
 
 #include <algorithm>
+#include <utility>
 
 extern "C" {
 #include <libavutil/imgutils.h>
@@ -10,7 +11,8 @@ namespace kivra {
 
 namespace {
 
-constexpr int kAttempts = 3;  // a lost picture is tried again from one and two key pictures earlier
+// A lost picture is tried again from one and two key pictures earlier.
+constexpr int kOlderGroups = 2;
 
 bool IsYuv420(int format) {
     return format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P;
@@ -64,43 +66,25 @@ std::unique_ptr<DirectReader> DirectReader::Open(std::shared_ptr<const FrameInde
         *why = "out of memory";
         return nullptr;
     }
-    // Two threads, as the AVI side: forward play of long-GOP HD video needs them.
-    reader->pipeline_ = DirectPipeline::Open(index, 2, &reader->cache_, why);
-    if (!reader->pipeline_) {
+    // The groups the decoding ahead plans by live as long as the index. Only the showing
+    // decoder, made first, says why it could not be opened.
+    std::shared_ptr<const std::vector<int32_t>> keys(index, &index->keyPictures);
+    std::string* reason = why;
+    reader->source_ = PictureSource::Open(
+        std::move(keys),
+        [index, reason](int threads, PictureCache& cache) mutable -> std::unique_ptr<GroupDecoder> {
+            std::string* const out = std::exchange(reason, nullptr);
+            return DirectPipeline::Open(index, threads, &cache, out);
+        },
+        kOlderGroups);
+    if (!reader->source_) {
         return nullptr;
     }
-    // The groups the thread plans by live as long as the index.
-    std::shared_ptr<const std::vector<int32_t>> keys(index, &index->keyPictures);
-    reader->prefetcher_ = std::make_unique<FramePrefetcher>(
-        std::move(keys),
-        [index](int threads, PictureCache& cache) -> std::unique_ptr<GroupDecoder> {
-            return DirectPipeline::Open(index, threads, &cache, nullptr);
-        },
-        reader->cache_);
     return reader;
 }
 
 std::unique_ptr<VideoReader> DirectReader::OpenSibling() const {
     return Open(index_, nullptr);
-}
-
-bool DirectReader::DecodePicture(int picture) {
-    int group = GroupOf(index_->keyPictures, picture);
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        if (attempt > 0 || !pipeline_->CanContinueTo(picture)) {
-            pipeline_->StartRun(picture, group, false);
-        }
-        if (DecodeOnTo(*pipeline_, cache_, picture) == RunOutcome::Reached) {
-            return true;
-        }
-        // The picture did not come out whole: start one group earlier.
-        pipeline_->ReleasePicture();
-        if (group == 0) {
-            return false;
-        }
-        --group;
-    }
-    return false;
 }
 
 bool DirectReader::Rotate(const AVFrame& upright, AVFrame& into) const {
@@ -178,30 +162,13 @@ const AVFrame* DirectReader::GetPicture(int sample) {
         return shown_.get();
     }
     shownPicture_ = -1;
-    const int previous = lastPicture_;
-    const bool backward = previous >= 0 && picture < previous;
-    PictureCache::Picture cached = cache_.Find(picture);
-    // Decoding ahead may be on its way to this very picture: waiting costs less than starting
-    // the same work over.
-    if (!cached && backward && prefetcher_->WaitFor(picture)) {
-        cached = cache_.Find(picture);
-    }
-    if (cached) {
-        ++cacheHits_;
-        if (!Show(*cached)) {
-            return nullptr;
-        }
-    } else {
-        const bool shown = DecodePicture(picture) && Show(pipeline_->Picture());
-        pipeline_->ReleasePicture();
-        if (!shown) {
-            return nullptr;
-        }
+    const AVFrame* decoded = source_->Get(picture);
+    const bool shown = decoded != nullptr && Show(*decoded);
+    source_->Release();
+    if (!shown) {
+        return nullptr;
     }
     shownPicture_ = picture;
-    lastPicture_ = picture;
-    // One step back, or two over a picture that could not be shown.
-    prefetcher_->Shown(picture, backward && picture >= previous - 2, false);
     return shown_.get();
 }
 
@@ -235,16 +202,15 @@ int DirectReader::FindKeySample(int sample, bool forward) const {
 }
 
 void DirectReader::SetCacheLimit(size_t bytes) {
-    prefetcher_->Pause();
-    cache_.SetLimit(bytes);
+    source_->SetCacheLimit(bytes);
 }
 
 size_t DirectReader::CacheBytes() const {
-    return cache_.Bytes();
+    return source_->CacheBytes();
 }
 
 void DirectReader::WaitForPrefetch() {
-    prefetcher_->WaitIdle();
+    source_->WaitIdle();
 }
 
 int DirectReader::SampleCount() const {
@@ -256,10 +222,8 @@ ReaderFormat DirectReader::Format() const {
 }
 
 DecoderStats DirectReader::Stats() const {
-    DecoderStats stats = pipeline_->Stats();
+    DecoderStats stats = source_->Stats();
     stats.conversions = conversions_;
-    stats.cacheHits = cacheHits_;
-    prefetcher_->AddStats(stats);
     return stats;
 }
 

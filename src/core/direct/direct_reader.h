@@ -8,11 +8,10 @@
 
 #include "direct/direct_pipeline.h"
 #include "direct/frame_index.h"
+#include "picture/picture_converter.h"
 #include "platform/ffmpeg_handles.h"
-#include "reading/frame_prefetcher.h"
+#include "reading/picture_source.h"
 #include "reading/video_reader.h"
-#include "rendering/picture_cache.h"
-#include "rendering/picture_converter.h"
 
 namespace kivra {
 
@@ -42,24 +41,18 @@ public:
 
 private:
     explicit DirectReader(std::shared_ptr<const FrameIndex> index);
-    // Decodes until picture comes out; it is then the pipeline's picture.
-    bool DecodePicture(int picture);
     // Turns and resizes a decoded picture into shown_.
     bool Show(const AVFrame& decoded);
     bool Rotate(const AVFrame& upright, AVFrame& into) const;
 
     std::shared_ptr<const FrameIndex> index_;
-    PictureCache cache_;  // before the decoders, which take their buffers from it
-    std::unique_ptr<DirectPipeline> pipeline_;
-    std::unique_ptr<FramePrefetcher> prefetcher_;
+    std::unique_ptr<PictureSource> source_;
     AvFramePtr scaled_ = AvFramePtr(av_frame_alloc());
     AvFramePtr shown_ = AvFramePtr(av_frame_alloc());
     SwsContextPtr scaler_;
     PictureConverter converter_;
     int64_t conversions_ = 0;
-    int64_t cacheHits_ = 0;
     int shownPicture_ = -1;  // what shown_ holds
-    int lastPicture_ = -1;   // the picture shown last, which tells a step back
 };
 
 }  // namespace kivra

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "output/compress_options.h"
-#include "rendering/dib.h"
+#include "picture/dib.h"
 
 namespace kivra {
 

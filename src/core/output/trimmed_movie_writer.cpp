@@ -10,10 +10,10 @@
 
 #include "markers/video_annotations.h"
 #include "output/avi_movie_output.h"
+#include "picture/picture_converter.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "reading/avi_video_stream.h"
-#include "rendering/picture_converter.h"
 #include "rendering/trimmed_picture.h"
 #include "rendering/trimmed_planes.h"
 

@@ -3,14 +3,16 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <utility>
 
+#include "picture/picture_cache.h"
 #include "platform/compressors.h"
 #include "platform/memory_policy.h"
 #include "platform/path_util.h"
 #include "platform/picture_limits.h"
 #include "platform/utf8.h"
+#include "reading/index_only_reader.h"
 #include "reading/stream_time.h"
-#include "rendering/picture_cache.h"
 #include "settings/inifile_manager.h"
 
 namespace {
@@ -36,10 +38,10 @@ std::string Utf16LeToUtf8(const std::vector<uint8_t>& bytes) {
 }
 
 // The size the stream's BITMAPINFOHEADER claims (the decoder is set up with it); a negative
-// height only means top-down rows.
-bool FormatSizeAllowed(const std::vector<uint8_t>& format) {
+// height only means top-down rows. Zeros without one.
+std::pair<int64_t, int64_t> FormatSize(const std::vector<uint8_t>& format) {
     if (format.size() < 12) {
-        return true;
+        return {0, 0};
     }
     const auto le32 = [&format](size_t at) {
         return int32_t(uint32_t(format[at]) | uint32_t(format[at + 1]) << 8 |
@@ -47,7 +49,12 @@ bool FormatSizeAllowed(const std::vector<uint8_t>& format) {
     };
     const int64_t width = le32(4);
     const int64_t height = le32(8);
-    return kivra::PictureSizeAllowed(width < 0 ? -width : width, height < 0 ? -height : height);
+    return {width < 0 ? -width : width, height < 0 ? -height : height};
+}
+
+bool FormatSizeAllowed(const std::vector<uint8_t>& format) {
+    const auto [width, height] = FormatSize(format);
+    return format.size() < 12 || kivra::PictureSizeAllowed(width, height);
 }
 
 uint64_t NextOpening() {
@@ -66,6 +73,14 @@ CAviVideoStream::~CAviVideoStream() {
 }
 
 int CAviVideoStream::OpenStream() {
+    return OpenAvi(true);
+}
+
+int CAviVideoStream::OpenIndexOnly() {
+    return OpenAvi(false);
+}
+
+int CAviVideoStream::OpenAvi(bool decode) {
     using kivra::AviParseError;
     if (m_strFileName.empty()) {
         return kEmptyName;
@@ -108,6 +123,16 @@ int CAviVideoStream::OpenStream() {
     }
 
     DescribeCodec();
+    if (!decode) {
+        m_pGetFrame = kivra::IndexOnlyReader::ForAvi(*file, video);
+        if (m_fileInfo.dwWidth == 0 || m_fileInfo.dwHeight == 0) {
+            const auto [width, height] = FormatSize(stream.format);
+            m_fileInfo.dwWidth = uint32_t(width);
+            m_fileInfo.dwHeight = uint32_t(height);
+        }
+        m_nOpening = NextOpening();
+        return kOpened;
+    }
 
     kivra::AviFrameDecoder::OpenResult result{};
     std::unique_ptr<kivra::AviFrameDecoder> decoder =
@@ -116,7 +141,8 @@ int CAviVideoStream::OpenStream() {
         return result == kivra::AviFrameDecoder::OpenResult::NoDecoder ? kNoDecompressor : kNotAvi;
     }
     m_pGetFrame = std::move(decoder);
-    m_pGetFrame->SetCacheLimit(CacheLimitFor(int(file->main.width), int(file->main.height)));
+    m_pGetFrame->SetCacheLimit(
+        CacheLimitFor(int(file->main.width), int(file->main.height), LongestGroup()));
 
     if (!m_pGetFrame->GetFrame(0, m_dib)) {
         CloseStream();
@@ -138,6 +164,14 @@ int CAviVideoStream::OpenStream() {
 }
 
 int CAviVideoStream::OpenReader(std::unique_ptr<kivra::VideoReader> reader) {
+    return OpenWithReader(std::move(reader), true);
+}
+
+int CAviVideoStream::OpenReaderIndexOnly(std::unique_ptr<kivra::VideoReader> numbering) {
+    return OpenWithReader(std::move(numbering), false);
+}
+
+int CAviVideoStream::OpenWithReader(std::unique_ptr<kivra::VideoReader> reader, bool decode) {
     if (m_strFileName.empty()) {
         return kEmptyName;
     }
@@ -164,8 +198,12 @@ int CAviVideoStream::OpenReader(std::unique_ptr<kivra::VideoReader> reader) {
     m_strCodecDesc.clear();
     m_strCodecDriver.clear();
     m_pGetFrame = std::move(reader);
-    m_pGetFrame->SetCacheLimit(CacheLimitFor(format.width, format.height));
+    m_pGetFrame->SetCacheLimit(CacheLimitFor(format.width, format.height, LongestGroup()));
     m_bDirect = true;
+    if (!decode) {
+        m_nOpening = NextOpening();
+        return kOpened;
+    }
     if (!m_pGetFrame->GetFrame(0, m_dib)) {
         CloseStream();
         return kNoStreamInfoOrFrame;
@@ -238,14 +276,13 @@ int64_t CAviVideoStream::SampleToTime(int n) const {
 }
 
 bool CAviVideoStream::DeinterlaceOn() const {
-    return m_settings.Deinterlace != 0;
+    return m_settings.Trimming().deinterlace;
 }
 
-void CAviVideoStream::LoadFrame(int n) {
+void CAviVideoStream::LoadFrame(int n, bool deinterlace) {
     if (!m_pGetFrame) {
         return;
     }
-    const bool deinterlace = DeinterlaceOn();
     const int sample = n - GetStart();
     const int picture = m_pGetFrame->PictureOf(sample);
     if (picture >= 0 && picture == m_nDibPicture && deinterlace == m_bDibDeinterlaced &&
@@ -263,7 +300,8 @@ void CAviVideoStream::LoadFrame(int n) {
     m_bDibDeinterlaced = deinterlace;
 }
 
-bool CAviVideoStream::SaveFrameAsBmp(int n, const std::string& path, bool* decoded) {
+bool CAviVideoStream::SaveFrameAsBmp(int n, const std::string& path, bool deinterlace,
+                                     bool* decoded) {
     kivra::Dib picture;
     const bool got = m_pGetFrame && m_pGetFrame->GetFrame(n - GetStart(), picture);
     if (decoded != nullptr) {
@@ -272,7 +310,7 @@ bool CAviVideoStream::SaveFrameAsBmp(int n, const std::string& path, bool* decod
     if (!got) {
         return false;
     }
-    if (DeinterlaceOn()) {
+    if (deinterlace) {
         kivra::DoubleRows(picture);
     }
     return kivra::WriteBmpFile(path, picture);
@@ -286,11 +324,30 @@ std::unique_ptr<kivra::VideoReader> CAviVideoStream::OpenDecoder() const {
     return m_pGetFrame ? m_pGetFrame->OpenSibling() : nullptr;
 }
 
-size_t CAviVideoStream::CacheLimitFor(int width, int height) const {
-    const size_t bytes = size_t(std::max(m_settings.PictureCacheMB, 0)) << 20;
-    return m_settings.PictureCacheSet
+size_t CAviVideoStream::CacheLimitFor(int width, int height, int groupPictures) const {
+    const size_t bytes = size_t(std::max(m_settings.Slider().pictureCacheMB, 0)) << 20;
+    return m_settings.Slider().pictureCacheSet
                ? bytes
-               : kivra::AutomaticCacheLimit(bytes, width, height, kivra::PhysicalMemoryBytes());
+               : kivra::AutomaticCacheLimit(bytes, width, height, kivra::PhysicalMemoryBytes(),
+                                            groupPictures);
+}
+
+int CAviVideoStream::LongestGroup() const {
+    if (!m_pGetFrame) {
+        return 0;
+    }
+    const int count = m_pGetFrame->SampleCount();
+    int longest = 0;
+    for (int key = m_pGetFrame->FindKeySample(0, true); key >= 0 && key < count;) {
+        const int next = key + 1 < count ? m_pGetFrame->FindKeySample(key + 1, true) : -1;
+        const int end = next > key ? next : count;
+        longest = std::max(longest, end - key);
+        if (next <= key) {
+            break;
+        }
+        key = next;
+    }
+    return longest;
 }
 
 void CAviVideoStream::SetPictureCacheBytes(size_t bytes) {

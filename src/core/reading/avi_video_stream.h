@@ -7,10 +7,10 @@
 #include <optional>
 #include <string>
 
+#include "picture/dib.h"
 #include "reading/frame_decoder.h"
 #include "reading/riff_avi.h"
 #include "reading/video_reader.h"
-#include "rendering/dib.h"
 #include "settings/inifile_manager.h"
 
 namespace kivra {
@@ -44,7 +44,8 @@ public:
         kPictureTooLarge = 8,
     };
 
-    // settings must outlive the stream; it is read live for deinterlacing.
+    // settings must outlive the stream; the picture cache's bound comes from it, and the
+    // deinterlacing of callers that do not pass their own.
     explicit CAviVideoStream(std::string path,
                              const CInifileManager& settings = kivra::DefaultSettings());
     ~CAviVideoStream();
@@ -52,6 +53,11 @@ public:
     CAviVideoStream& operator=(const CAviVideoStream&) = delete;
 
     int OpenStream();
+    // OpenStream and OpenReader without a decoder: the frames are counted, timed and numbered
+    // from the index alone and no picture is ever shown, so a file whose codec is missing opens
+    // too. For work on the markers alone.
+    int OpenIndexOnly();
+    int OpenReaderIndexOnly(std::unique_ptr<kivra::VideoReader> numbering);
     // Opens the file through a reader of another container instead of as an AVI file. Its
     // marker file is the one the conversion's temporary AVI would have, so markers stay with
     // the clip whichever way it is opened.
@@ -76,11 +82,17 @@ public:
     // Milliseconds of sample n; -1 without a stream.
     int64_t SampleToTime(int n) const;
 
-    // Decodes frame n into the display bitmap.
-    void LoadFrame(int n);
+    // Decodes frame n into the display bitmap, its rows doubled from every other one when
+    // deinterlace is set: the setting travels with the request.
+    void LoadFrame(int n, bool deinterlace);
+    // As above, deinterlaced as the settings say at the time of the call.
+    void LoadFrame(int n) { LoadFrame(n, DeinterlaceOn()); }
     // Frame n as a 24-bit BMP at path; *decoded (when given) tells a frame that could not be
     // decoded from a file that could not be written.
-    bool SaveFrameAsBmp(int n, const std::string& path, bool* decoded = nullptr);
+    bool SaveFrameAsBmp(int n, const std::string& path, bool deinterlace, bool* decoded);
+    bool SaveFrameAsBmp(int n, const std::string& path, bool* decoded = nullptr) {
+        return SaveFrameAsBmp(n, path, DeinterlaceOn(), decoded);
+    }
     // Tells this opening apart from every other one in the run (0 before the first), so a
     // frame remembered for one video is not taken for the next at the same address.
     uint64_t Opening() const { return m_nOpening; }
@@ -111,8 +123,11 @@ public:
     // Bound of the decoded-picture cache (see AviFrameDecoder::SetCacheLimit).
     void SetPictureCacheBytes(size_t bytes);
     size_t PictureCacheBytes() const;
-    // The cache bound for pictures of this size: the user's, or one that grows with them.
-    size_t CacheLimitFor(int width, int height) const;
+    // The cache bound for pictures of this size: the user's, or one that grows with them and
+    // with the longest group of pictures (groupPictures) going backwards decodes whole.
+    size_t CacheLimitFor(int width, int height, int groupPictures = 0) const;
+    // The most samples from one key frame to the next (or to the end); 0 without a stream.
+    int LongestGroup() const;
 
     // For measurements: what the decoder has done so far (zeros without a stream).
     kivra::DecoderStats DecoderStats() const;
@@ -120,6 +135,8 @@ public:
     void WaitForPrefetch();
 
 private:
+    int OpenAvi(bool decode);
+    int OpenWithReader(std::unique_ptr<kivra::VideoReader> reader, bool decode);
     void DescribeCodec();
     bool DeinterlaceOn() const;
     void DeleteTemporaryFiles() const;

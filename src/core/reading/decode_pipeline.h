@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "picture/picture_cache.h"
 #include "platform/ffmpeg_handles.h"
 #include "platform/read_only_file.h"
 #include "reading/decoder_stats.h"
 #include "reading/group_decoder.h"
 #include "reading/riff_avi.h"
-#include "rendering/picture_cache.h"
 
 namespace kivra {
 
@@ -57,11 +57,11 @@ public:
     void ReleasePicture() override;
     int LeadingCount(int keyIndex) override;
 
-    bool Reorders() const { return reorder_; }
+    bool Reorders() const override { return reorder_; }
     void SetReorders(bool reorder) override;
     // A codec that may reorder but does not (no B pictures) is numbered by its chunks, which
     // survives damaged pictures; decided once the decoder has seen the stream's headers.
-    void SettleReordering();
+    void SettleReordering() override;
 
     const DecoderStats& Stats() const override { return stats_; }
     std::string CodecName() const;

@@ -11,7 +11,7 @@ struct DecoderStats {
     int64_t conversions = 0;      // pictures converted to 24-bit BGR
     int64_t cacheHits = 0;        // pictures served from the picture cache
     int64_t prefetched = 0;       // pictures the decoding-ahead thread put in the cache
-    int64_t prefetchDecoded = 0;  // pictures the decoding-ahead thread's decoder returned
+    int64_t prefetchDecoded = 0;  // pictures the decoding-ahead thread decoded, references too
     int64_t prefetchWaits = 0;    // times a request waited for the decoding-ahead thread
 };
 

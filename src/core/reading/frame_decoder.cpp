@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
+#include "picture/picture_cache.h"
+#include "picture/picture_converter.h"
 #include "platform/ffmpeg_handles.h"
 #include "reading/decode_pipeline.h"
-#include "reading/frame_prefetcher.h"
-#include "rendering/picture_cache.h"
-#include "rendering/picture_converter.h"
+#include "reading/picture_source.h"
 
 namespace kivra {
 
@@ -16,8 +16,8 @@ constexpr int kNoFrame = -1;
 
 }  // namespace
 
-// The showing side: the pipeline that decodes what is asked for, the picture cache it shares
-// with the decoding-ahead thread, and the conversion into the caller's bitmap.
+// The showing side: the pictures of the stream's picture source, kept by reference as the one
+// shown, and their conversion into the caller's bitmap.
 class AviFrameDecoder::Impl {
 public:
     bool Open(const std::string& path, const AviFile& file, int streamIndex, OpenResult* result);
@@ -28,13 +28,9 @@ public:
 
     std::shared_ptr<const ChunkTable> table;
     ReaderFormat format;
-    PictureCache cache;  // before the decoders, which take their buffers from it
-    std::unique_ptr<DecodePipeline> pipeline;
-    std::unique_ptr<FramePrefetcher> prefetcher;
+    std::unique_ptr<PictureSource> source;
 
 private:
-    bool FromCache(int target, bool backward);
-    bool DecodeDisplay(int target);
     // Keeps a reference to frame as the picture shown.
     bool Show(int display, const AVFrame& frame);
     bool Convert(const AVFrame& frame, Dib& into);
@@ -44,7 +40,6 @@ private:
     AvFramePtr shown_ = AvFramePtr(av_frame_alloc());
     int currentDisplay_ = kNoFrame;
     int64_t conversions_ = 0;
-    int64_t cacheHits_ = 0;
 };
 
 bool AviFrameDecoder::Impl::Open(const std::string& path, const AviFile& file, int streamIndex,
@@ -68,56 +63,21 @@ bool AviFrameDecoder::Impl::Open(const std::string& path, const AviFile& file, i
 
 bool AviFrameDecoder::Impl::OpenOn(std::shared_ptr<const ChunkTable> chunks, OpenResult* result) {
     table = std::move(chunks);
-    // Two threads: the machines this runs on have at least two cores, and forward play of
-    // long-GOP HD video needs them.
-    pipeline = DecodePipeline::Create(table, 2, &cache);
-    if (!pipeline || !shown_) {
-        *result = OpenResult::NoDecoder;
-        return false;
-    }
-    // The key frames are what the thread plans its runs by; they live as long as the table.
+    // The key frames are what the decoding ahead plans its runs by; they live as long as the
+    // table. A picture that does not come out is tried once more from its own key frame.
     std::shared_ptr<const std::vector<int32_t>> keys(table, &table->keyOrdinals);
-    prefetcher = std::make_unique<FramePrefetcher>(
+    source = PictureSource::Open(
         std::move(keys),
         [table = table](int threads, PictureCache& into) -> std::unique_ptr<GroupDecoder> {
             return DecodePipeline::Create(table, threads, &into);
         },
-        cache);
-    *result = OpenResult::Ok;
-    return true;
-}
-
-bool AviFrameDecoder::Impl::FromCache(int target, bool backward) {
-    PictureCache::Picture picture = cache.Find(target);
-    // Decoding ahead may be on its way to this very picture: waiting costs less than starting
-    // the same work over.
-    if (!picture && backward && prefetcher->WaitFor(target)) {
-        picture = cache.Find(target);
-    }
-    if (!picture) {
+        0);
+    if (!source || !shown_) {
+        *result = OpenResult::NoDecoder;
         return false;
     }
-    ++cacheHits_;
-    return Show(target, *picture);
-}
-
-bool AviFrameDecoder::Impl::DecodeDisplay(int target) {
-    bool restarted = false;
-    if (!pipeline->CanContinueTo(target)) {
-        pipeline->StartRun(target);
-        restarted = true;
-    }
-    RunOutcome outcome = DecodeOnTo(*pipeline, cache, target);
-    if (outcome == RunOutcome::Ended && !restarted) {
-        pipeline->StartRun(target);  // the run ended early (a damaged chunk): once from the key
-        outcome = DecodeOnTo(*pipeline, cache, target);
-    }
-    if (outcome != RunOutcome::Reached) {
-        return false;  // or the wanted picture was lost in the file
-    }
-    const bool ok = Show(target, pipeline->Picture());
-    pipeline->ReleasePicture();
-    return ok;
+    *result = OpenResult::Ok;
+    return true;
 }
 
 bool AviFrameDecoder::Impl::Show(int display, const AVFrame& frame) {
@@ -158,19 +118,10 @@ const AVFrame* AviFrameDecoder::Impl::GetPicture(int sample) {
     if (target == currentDisplay_ && shown_->buf[0] != nullptr) {
         return shown_.get();
     }
-    const int previous = currentDisplay_;
-    const bool backward = previous != kNoFrame && target < previous;
-    bool result = FromCache(target, backward);
-    if (!result) {
-        result = DecodeDisplay(target);
-        pipeline->SettleReordering();
-    }
-    if (!result) {
-        return nullptr;
-    }
-    // One step back, or two over a picture that could not be shown.
-    prefetcher->Shown(target, backward && target >= previous - 2, pipeline->Reorders());
-    return shown_.get();
+    const AVFrame* picture = source->Get(target);
+    const bool shown = picture != nullptr && Show(target, *picture);
+    source->Release();
+    return shown ? shown_.get() : nullptr;
 }
 
 bool AviFrameDecoder::Impl::GetFrame(int sample, Dib& into) {
@@ -179,10 +130,8 @@ bool AviFrameDecoder::Impl::GetFrame(int sample, Dib& into) {
 }
 
 DecoderStats AviFrameDecoder::Impl::Stats() const {
-    DecoderStats stats = pipeline->Stats();
+    DecoderStats stats = source->Stats();
     stats.conversions = conversions_;
-    stats.cacheHits = cacheHits_;
-    prefetcher->AddStats(stats);
     return stats;
 }
 
@@ -246,20 +195,19 @@ DecoderStats AviFrameDecoder::Stats() const {
     return impl_->Stats();
 }
 std::string AviFrameDecoder::CodecName() const {
-    return impl_->pipeline->CodecName();
+    return static_cast<const DecodePipeline&>(impl_->source->Decoder()).CodecName();
 }
 
 void AviFrameDecoder::SetCacheLimit(size_t bytes) {
-    impl_->prefetcher->Pause();
-    impl_->cache.SetLimit(bytes);
+    impl_->source->SetCacheLimit(bytes);
 }
 
 size_t AviFrameDecoder::CacheBytes() const {
-    return impl_->cache.Bytes();
+    return impl_->source->CacheBytes();
 }
 
 void AviFrameDecoder::WaitForPrefetch() {
-    impl_->prefetcher->WaitIdle();
+    impl_->source->WaitIdle();
 }
 
 }  // namespace kivra

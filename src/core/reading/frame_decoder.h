@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "picture/dib.h"
 #include "reading/decoder_stats.h"
-#include "rendering/dib.h"
 #include "reading/riff_avi.h"
 #include "reading/video_reader.h"
 

@@ -15,8 +15,16 @@ constexpr int kDecoderThreads = 2;
 // pictures, pictures in its threads, its tables), in pictures; counted against the cache.
 constexpr int kDecoderPictures = 8;
 constexpr int kMinCachePictures = 4 * kDecoderPictures;
-// How far below the shown picture decoding ahead reaches at least (about a second).
-constexpr int kAheadPictures = 30;
+// How far below the shown picture decoding ahead reaches at least: enough to even out the
+// steps, and no more, as every picture held ahead is a buffer the cache's pool takes from the
+// system once.
+constexpr int kAheadPictures = 8;
+// With pictures in another order than coded, each run also pays for the reference pictures its
+// first group's leading pictures need: the reach then moves down in steps this long, so that
+// runs over a few groups pay that less often.
+constexpr int kReorderedReach = 48;
+// Pictures above the shown one kept going backwards, so turning round shows a few at once.
+constexpr int kTurnPictures = 4;
 
 }  // namespace
 
@@ -46,7 +54,8 @@ FramePrefetcher::Request FramePrefetcher::RequestFor(int display, int fillHigh,
     // At least the group before the shown one: showing the rest of this group leaves time to
     // decode it. Short groups are taken a few at a time.
     const std::vector<int32_t>& keys = *keys_;
-    int low = display - kAheadPictures;
+    int low = reorder ? display / kReorderedReach * kReorderedReach - kReorderedReach
+                      : display - kAheadPictures;
     if (!keys.empty()) {
         low = std::min(keys[size_t(std::max(KeyIndexFor(display) - 1, 0))],
                        keys[size_t(KeyIndexFor(std::max(low, 0)))]);
@@ -88,6 +97,7 @@ void FramePrefetcher::Shown(int display, bool stepBack, bool reorder) {
     if (picture == 0 || cache_.Limit() / picture < size_t(kMinCachePictures)) {
         return;
     }
+    cache_.DropAbove(display + kTurnPictures);
     const Request request = RequestFor(display, display - 1, reorder);
     {
         const std::lock_guard<std::mutex> lock(mutex_);
@@ -176,6 +186,7 @@ void FramePrefetcher::Run() {
         if (!active_) {
             // Not going backwards any more: the decoder and the room it took go back.
             lock.unlock();
+            decodedBefore_ += pipeline_->Stats().framesDecoded;
             pipeline_.reset();
             lost_.clear();
             cache_.Reserve(0);
@@ -282,7 +293,9 @@ bool FramePrefetcher::RunOnce(const Request& request, uint64_t generation) {
         if (display == GroupDecoder::kRunEnded) {
             break;
         }
-        decoded_.fetch_add(1, std::memory_order_relaxed);
+        // Lead-in pictures, decoded only as references, count too.
+        decoded_.store(decodedBefore_ + pipeline_->Stats().framesDecoded,
+                       std::memory_order_relaxed);
         reached = reached || display == target;
         bool wanted;
         {
@@ -336,6 +349,11 @@ bool FramePrefetcher::Premature(int target, const Request& request, int fromGrou
         return false;  // the run keeps all it decodes of the wanted pictures
     }
     const size_t fits = std::min<size_t>(cache_.Capacity() / picture, INT_MAX / 2);
+    // A group the cache holds whole waits until all of it is wanted, however long: starting it
+    // earlier would decode its start twice.
+    if (size_t(target - keys[size_t(group)]) + 3 <= fits) {
+        return true;
+    }
     return size_t(target - request.low + 1) < fits / 2;
 }
 

@@ -13,9 +13,9 @@
 #include <unordered_set>
 #include <vector>
 
+#include "picture/picture_cache.h"
 #include "reading/decoder_stats.h"
 #include "reading/group_decoder.h"
-#include "rendering/picture_cache.h"
 
 namespace kivra {
 
@@ -79,6 +79,7 @@ private:
     PictureCache& cache_;
     std::unique_ptr<GroupDecoder> pipeline_;  // the thread's own, made on the thread
     std::unordered_set<int> lost_;            // the thread's: pictures its runs never gave
+    int64_t decodedBefore_ = 0;               // the thread's: by its decoders before this one
     std::thread thread_;
     bool uiActive_ = false;  // the showing thread's view of active_, to skip the lock
     int64_t waits_ = 0;

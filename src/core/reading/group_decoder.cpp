@@ -1,6 +1,6 @@
 #include "reading/group_decoder.h"
 
-#include "rendering/picture_cache.h"
+#include "picture/picture_cache.h"
 
 namespace kivra {
 

@@ -48,6 +48,9 @@ public:
     virtual int LeadingCount(int keyIndex) = 0;
     // How the showing side numbers pictures, so both number alike.
     virtual void SetReorders(bool reorder) = 0;
+    virtual bool Reorders() const { return false; }
+    // Called after the showing side decoded a picture, once the decoder has seen the stream.
+    virtual void SettleReordering() {}
 
     virtual const DecoderStats& Stats() const = 0;
 };

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "picture/dib.h"
 #include "reading/decoder_stats.h"
-#include "rendering/dib.h"
 
 struct AVFrame;
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "rendering/dib.h"
+#include "picture/dib.h"
 
 namespace kivra {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "geometry/trimming_param.h"
-#include "rendering/dib.h"
+#include "picture/dib.h"
 
 namespace kivra {
 

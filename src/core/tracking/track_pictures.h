@@ -7,7 +7,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "rendering/dib.h"
+#include "picture/dib.h"
 #include "reading/video_reader.h"
 
 class CAviVideoStream;

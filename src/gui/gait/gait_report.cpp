@@ -16,7 +16,7 @@
 #include "gait/gait_report_pages.h"
 #include "markers/lff_manager.h"
 #include "markers/video_annotations.h"
-#include "rendering/dib.h"
+#include "picture/dib.h"
 #include "rendering/trimmed_picture.h"
 #include "session/edit_session.h"
 #include "workspace/workspace.h"

@@ -1,4 +1,4 @@
-#include "rendering/picture_cache.h"
+#include "picture/picture_cache.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -128,14 +128,17 @@ AVBufferRef* AllocatePoolBuffer(size_t size) {
 
 }  // namespace
 
-size_t AutomaticCacheLimit(size_t base, int width, int height, size_t physicalMemory) {
+size_t AutomaticCacheLimit(size_t base, int width, int height, size_t physicalMemory,
+                           int groupPictures) {
     // Sixty pictures of a group, the eight a second decoder holds, and the decoders' padding.
-    constexpr size_t kPictures = 72;
+    constexpr int kGroup = 60;
+    constexpr size_t kBesides = 12;
+    const size_t pictures = size_t(std::max(groupPictures, kGroup)) + kBesides;
     if (width <= 0 || height <= 0) {
         return base;
     }
     const size_t picture = (size_t(width) + 64) * (size_t(height) + 64) * 3 / 2;
-    const size_t wanted = picture > SIZE_MAX / kPictures ? SIZE_MAX : picture * kPictures;
+    const size_t wanted = picture > SIZE_MAX / pictures ? SIZE_MAX : picture * pictures;
     return std::max(base, std::min(wanted, physicalMemory / 4));
 }
 
@@ -230,6 +233,19 @@ void PictureCache::Keep(int low, int high) {
     const std::lock_guard<std::mutex> lock(mutex_);
     keepLow_ = low;
     keepHigh_ = high;
+}
+
+void PictureCache::DropAbove(int display) {
+    // Pictures that leave are freed after the lock is released (declared before the lock).
+    std::vector<std::shared_ptr<AVFrame>> freed;
+    const std::lock_guard<std::mutex> lock(mutex_);
+    for (auto it = uses_.begin(); it != uses_.end();) {
+        const int victim = *it;
+        ++it;
+        if (victim > display) {
+            Evict(victim, freed);
+        }
+    }
 }
 
 AVBufferRef* PictureCache::PoolBuffer(size_t size) {

@@ -1,8 +1,8 @@
-#include "rendering/picture_converter.h"
+#include "picture/picture_converter.h"
 
 #include <cstring>
 
-#include "rendering/dib.h"
+#include "picture/dib.h"
 
 namespace kivra {
 

@@ -16,9 +16,11 @@
 namespace kivra {
 
 // The cache bound for pictures of this size when the user names none: base, raised for pictures
-// so large that base would hold less than a phone's or camera's group of pictures (two seconds)
-// besides what a second decoder holds, never above a quarter of the machine's memory.
-size_t AutomaticCacheLimit(size_t base, int width, int height, size_t physicalMemory);
+// so large that base would hold less than a phone's or camera's group of pictures (two seconds,
+// or the stream's longest group, groupPictures, when that is longer) besides what a second
+// decoder holds, never above a quarter of the machine's memory.
+size_t AutomaticCacheLimit(size_t base, int width, int height, size_t physicalMemory,
+                           int groupPictures = 0);
 
 // Least recently used pictures go first, except those in the kept range (the pictures about to
 // be shown), which go only to make room for a picture the user asked for. Every member locks;
@@ -70,6 +72,9 @@ public:
     bool Insert(int display, const AVFrame& frame, bool shared, bool mayEvictKept);
     // The range [low, high] to keep; low > high keeps nothing in particular.
     void Keep(int low, int high);
+    // Lets every picture above display go. Going backwards they are not shown again, and their
+    // buffers go back to the pool for the pictures decoded next instead of fresh pages.
+    void DropAbove(int display);
 
 private:
     struct Entry {

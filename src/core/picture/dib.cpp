@@ -1,4 +1,4 @@
-#include "rendering/dib.h"
+#include "picture/dib.h"
 
 #include <algorithm>
 #include <cstring>
