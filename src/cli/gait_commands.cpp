@@ -19,11 +19,6 @@
 namespace kivra::cli {
 namespace {
 
-std::string MarkerIdProblem() {
-    return ArgText(translate("CliMessages", "マーカ ID は 1 から %1 までの整数です"),
-                   {std::to_string(kMaxAngleMarkerId)});
-}
-
 // A marker's role in the gait setup as the user reads it; an angle's name stays as given.
 std::string RoleText(const std::string& role) {
     static const std::pair<const char*, const char*> kRoles[] = {
@@ -60,19 +55,13 @@ int Analyse(const GaitArguments& arguments, const GaitSource& source, std::ostre
     request.angles = arguments.angles;
     request.joints = arguments.joints;
     request.detect = arguments.detect;
-    if (arguments.scale) {
-        request.calibration = Calibration{*arguments.scale, std::nullopt, std::nullopt};
-    } else {
-        const CalibrationRead read = ReadCalibrationFile(source.calibrationPath);
-        // Pixels written where millimetres were meant would pass unnoticed downstream.
-        if (read.status == CalibrationRead::kDamaged) {
-            err << DamagedCalibrationText(source.calibrationPath, read.problem) << "\n";
-            return 1;
-        }
-        if (read.status == CalibrationRead::kLoaded) {
-            request.calibration = read.calibration;
-        }
+    const RunCalibration calibration = source.actions->CalibrationForRun(arguments.scale);
+    // Pixels written where millimetres were meant would pass unnoticed downstream.
+    if (calibration.damaged) {
+        err << DamagedCalibrationText(calibration.path, calibration.problem) << "\n";
+        return 1;
     }
+    request.calibration = calibration.calibration;
     GaitRun run = source.actions->AnalyseGait(request);
     switch (run.failure) {
         case GaitRun::kMarkersWithoutData:
@@ -126,45 +115,6 @@ int Analyse(const GaitArguments& arguments, const GaitSource& source, std::ostre
     return 0;
 }
 
-// The header text field an option names, or null.
-std::optional<std::string>* HeaderText(HeaderOptions& header, const std::string& option) {
-    const std::pair<const char*, std::optional<std::string> HeaderOptions::*> fields[] = {
-        {"--patient", &HeaderOptions::patient},     {"--birth", &HeaderOptions::birth},
-        {"--visit", &HeaderOptions::visit},         {"--examiner", &HeaderOptions::examiner},
-        {"--condition", &HeaderOptions::condition}, {"--comment", &HeaderOptions::comment}};
-    for (const auto& [name, field] : fields) {
-        if (option == name) {
-            return &(header.*field);
-        }
-    }
-    return nullptr;
-}
-
-// Why "SIDE=HEEL,TOE" gave no foot: IDs that are no IDs, or the same ID twice.
-std::string FootProblem(const std::string& given, std::size_t equals) {
-    const std::string ids = equals == std::string::npos ? std::string() : given.substr(equals + 1);
-    const std::size_t comma = ids.find(',');
-    if (comma != std::string::npos) {
-        const std::string heel = ids.substr(0, comma);
-        const std::string toe = ids.substr(comma + 1);
-        const auto id = [](const std::string& text) {
-            int value = 0;
-            const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-            return ec == std::errc() && end == text.data() + text.size() && value >= 1 &&
-                   value <= kMaxAngleMarkerId;
-        };
-        if (!heel.empty() && !toe.empty() &&
-            heel.find_first_not_of("0123456789-+") == std::string::npos &&
-            toe.find_first_not_of("0123456789-+") == std::string::npos) {
-            if (!id(heel) || !id(toe)) {
-                return MarkerIdProblem();
-            }
-            return translate("CliMessages", "踵とつま先には別の ID を指定してください");
-        }
-    }
-    return translate("CliMessages", "SIDE=HEEL,TOE の形で 2 つのマーカ ID を指定してください");
-}
-
 }  // namespace
 
 std::string NoMarkerFileText(const std::string& video) {
@@ -178,22 +128,6 @@ std::string DamagedCalibrationText(const std::string& path, const std::string& p
         {path, problem});
 }
 
-std::string NumberProblem(const std::string& option, const std::string& given) {
-    return option + " " + Excerpt(given) + ": " +
-           (option == "--scale"
-                ? translate("CliMessages",
-                            "0 より大きい数値を指定してください (ピクセルあたりのミリメートル)")
-                : translate("CliMessages", "0 より大きい数値を指定してください (Hz)"));
-}
-
-std::string GivenTwiceText(const std::string& option) {
-    return ArgText(translate("CliMessages", "%1 が 2 回指定されています"), {option});
-}
-
-std::string AngleNameTwiceText(const std::string& name) {
-    return ArgText(translate("CliMessages", "角度の名前 %1 が 2 回指定されています"), {name});
-}
-
 int ParseGaitArguments(const std::vector<std::string>& args, GaitArguments& parsed,
                        std::string& problem) {
     if (args.size() < 3) {
@@ -201,134 +135,17 @@ int ParseGaitArguments(const std::vector<std::string>& args, GaitArguments& pars
     }
     parsed.video = args[1];
     parsed.output = args[2];
-    for (std::size_t i = 3; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool hasValue = i + 1 < args.size();
-        // Above zero when the next argument is a positive number.
-        const double value = hasValue ? ParsePositiveNumber(args[i + 1]).value_or(0.0) : 0.0;
-        if (arg == "--foot" && hasValue) {
-            const std::string given = args[++i];
-            const std::size_t equals = given.find('=');
-            const std::string side = given.substr(0, equals);
-            const auto foot = equals == std::string::npos
-                                  ? std::nullopt
-                                  : ParseFootMarkers(std::string_view(given).substr(equals + 1));
-            if (!foot) {
-                problem = "--foot " + given + ": " + FootProblem(given, equals);
-                return 2;
-            }
-            if (side != "R" && side != "L") {
-                problem = "--foot " + given + ": " +
-                          translate("CliMessages", "左右は R か L で指定してください");
-                return 1;
-            }
-            auto& target = side == "R" ? parsed.setup.right : parsed.setup.left;
-            if (target) {
-                problem = GivenTwiceText("--foot " + side);
-                return 2;
-            }
-            target = foot;
-        } else if (arg == "--pelvis" && hasValue) {
-            int id = 0;
-            const std::string& text = args[++i];
-            const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), id);
-            if (ec != std::errc() || end != text.data() + text.size() || id < 1 ||
-                id > kMaxAngleMarkerId) {
-                problem = "--pelvis " + text + ": " + MarkerIdProblem();
-                return 2;
-            }
-            parsed.setup.pelvisId = id;
-        } else if ((arg == "--scale" || arg == "--filter") && hasValue) {
-            if (!(value > 0.0)) {
-                problem = NumberProblem(arg, args[i + 1]);
-                return 2;
-            }
-            if (arg == "--scale") {
-                parsed.scale = value;
-            } else {
-                parsed.setup.filterHz = value;
-            }
-            ++i;
-        } else if (arg == "--angle" && hasValue) {
-            std::string why;
-            auto angle = ParseNamedAngle(args[++i], &why);
-            if (!angle) {
-                problem = "--angle " + args[i] + ": " + why;
-                return 2;
-            }
-            parsed.angles.push_back(std::move(*angle));
-        } else if (arg == "--joint" && hasValue) {
-            std::string why;
-            const auto joint = ParseClinicalAngle(args[++i], &why);
-            if (!joint) {
-                problem = "--joint " + args[i] + ": " + why;
-                return 2;
-            }
-            parsed.joints.push_back(*joint);
-        } else if (arg == "--detect") {
-            parsed.detect = true;
-        } else if (arg == "--reference" && hasValue) {
-            parsed.references.push_back(args[++i]);
-        } else if (args[0] == "report" && arg == "--leg-length" && hasValue) {
-            const std::string& text = args[++i];
-            if (parsed.header.legLengthMm) {
-                problem = GivenTwiceText("--leg-length");
-                return 2;
-            }
-            parsed.header.legLengthMm = ParseLegLength(text);
-            if (!parsed.header.legLengthMm) {
-                problem = "--leg-length " + Excerpt(text) + ": " +
-                          ArgText(translate("CliMessages",
-                                            "0 より大きく %1 未満の長さを mm で指定してください"),
-                                  {std::to_string(int(kMaxLegLengthMm))});
-                return 2;
-            }
-        } else if (auto* field =
-                       args[0] == "report" && hasValue ? HeaderText(parsed.header, arg) : nullptr) {
-            if (field->has_value()) {
-                problem = GivenTwiceText(arg);
-                return 2;
-            }
-            *field = args[++i];  // as typed: blanks, quotes and leading dashes included
-        } else {
-            return 2;
-        }
+    const AcceptedOptions accepted{/*gait=*/true, /*header=*/args[0] == "report"};
+    if (const int status = ParseOptions(args, 3, accepted, parsed, problem); status != 0) {
+        return status;
     }
-    if (const auto twice = DuplicateAngleName(parsed.angles)) {
-        problem = AngleNameTwiceText(*twice);
-        return 2;
-    }
-    if (auto twice = JointGivenTwice(parsed.angles, parsed.joints, /*cycleColumns=*/true)) {
-        problem = std::move(*twice);
-        return 2;
-    }
+    parsed.setup.filterHz = parsed.filterHz;
     if (!parsed.setup.AnyFoot()) {
         problem =
             translate("CliMessages", "--foot SIDE=HEEL,TOE で少なくとも片方の足を指定してください");
         return 2;
     }
     return 0;
-}
-
-std::optional<std::string> JointGivenTwice(const std::vector<NamedAngle>& angles,
-                                           const std::vector<ClinicalAngle>& joints,
-                                           bool cycleColumns) {
-    if (const auto twice = DuplicateClinicalAngle(joints)) {
-        return GivenTwiceText("--joint " + *twice);
-    }
-    for (const ClinicalAngle& joint : joints) {
-        const std::string column = ClinicalAngleName(joint);
-        const std::string kind = column.substr(0, column.size() - 2);  // without "_R"
-        for (const NamedAngle& angle : angles) {
-            if (angle.name == column || (cycleColumns && angle.name == kind)) {
-                return ArgText(translate("CliMessages",
-                                         "角度の名前 %1 は --joint %2 の列と重なります。"
-                                         "角度に別の名前を付けてください"),
-                               {angle.name, FormatClinicalAngle(joint)});
-            }
-        }
-    }
-    return std::nullopt;
 }
 
 std::optional<std::vector<NormalBand>> ReadBands(const GaitArguments& arguments,

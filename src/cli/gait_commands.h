@@ -9,6 +9,7 @@
 
 #include "gait/gait_analysis.h"
 #include "gait/report_header.h"
+#include "options.h"
 
 namespace kivra {
 struct Dib;
@@ -17,30 +18,16 @@ class Workspace;
 
 namespace kivra::cli {
 
-// The report header's fields given on the command line, each in place of the header file's.
-struct HeaderOptions {
-    std::optional<std::string> patient, birth, visit, examiner, condition, comment;
-    std::optional<double> legLengthMm;
-};
-
-struct GaitArguments {
+// The options as given, setup.filterHz included; header is the report's only.
+struct GaitArguments : CommandOptions {
     std::string video;
     std::string output;  // OUTDIR for gait, OUT.pdf for report
-    GaitSetup setup;
-    std::optional<double> scale;
-    std::vector<NamedAngle> angles;
-    std::vector<ClinicalAngle> joints;
-    // The band files as given: "FILE" or "ANGLE=FILE" (see BandChoices).
-    std::vector<std::string> references;
-    bool detect = false;
-    HeaderOptions header;  // report only
 };
 
 // What the opened video gives the commands.
 struct GaitSource {
     Workspace* actions = nullptr;  // on the opened video: its markers, range and events file
     bool markerFileLoaded = false;
-    std::string calibrationPath;
     std::function<const Dib*(int frame)> picture;  // the report's stills, decoded
 };
 
@@ -49,13 +36,6 @@ struct GaitSource {
 // usable.
 int ParseGaitArguments(const std::vector<std::string>& args, GaitArguments& parsed,
                        std::string& problem);
-
-// Why the joints cannot each have columns of their own: a joint of a side given twice, an angle
-// named as a joint's column ("knee_R"), or, with cycleColumns, as the joint itself ("knee",
-// whose knee_R_mean would repeat the joint's); nothing when they can.
-std::optional<std::string> JointGivenTwice(const std::vector<NamedAngle>& angles,
-                                           const std::vector<ClinicalAngle>& joints,
-                                           bool cycleColumns);
 
 // The band files of --reference: "ANGLE=FILE" where ANGLE names a cycle curve of the angles
 // (knee_R, knee, a plain angle's name or its _R/_L column), else the whole text is the file;
@@ -73,10 +53,6 @@ std::optional<ReportHeader> ReportHeaderOf(const HeaderOptions& given, const std
 // The messages kinematics shares with the gait commands, in the interface language.
 std::string NoMarkerFileText(const std::string& video);
 std::string DamagedCalibrationText(const std::string& path, const std::string& problem);
-// "--scale X: give a number above 0 ..." for --scale and --filter.
-std::string NumberProblem(const std::string& option, const std::string& given);
-std::string GivenTwiceText(const std::string& option);
-std::string AngleNameTwiceText(const std::string& name);
 
 int RunGait(const GaitArguments& arguments, const GaitSource& source, std::ostream& err);
 int RunReport(const GaitArguments& arguments, const GaitSource& source, std::ostream& err);

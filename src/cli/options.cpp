@@ -1,0 +1,216 @@
+#include "options.h"
+
+#include <charconv>
+#include <string_view>
+
+#include "gait/report_header.h"
+#include "platform/number_text.h"
+#include "platform/translation.h"
+
+namespace kivra::cli {
+namespace {
+
+std::string MarkerIdProblem() {
+    return ArgText(translate("CliMessages", "マーカ ID は 1 から %1 までの整数です"),
+                   {std::to_string(kMaxAngleMarkerId)});
+}
+
+// The header text field an option names, or null.
+std::optional<std::string>* HeaderText(HeaderOptions& header, const std::string& option) {
+    const std::pair<const char*, std::optional<std::string> HeaderOptions::*> fields[] = {
+        {"--patient", &HeaderOptions::patient},     {"--birth", &HeaderOptions::birth},
+        {"--visit", &HeaderOptions::visit},         {"--examiner", &HeaderOptions::examiner},
+        {"--condition", &HeaderOptions::condition}, {"--comment", &HeaderOptions::comment}};
+    for (const auto& [name, field] : fields) {
+        if (option == name) {
+            return &(header.*field);
+        }
+    }
+    return nullptr;
+}
+
+// Why "SIDE=HEEL,TOE" gave no foot: IDs that are no IDs, or the same ID twice.
+std::string FootProblem(const std::string& given, std::size_t equals) {
+    const std::string ids = equals == std::string::npos ? std::string() : given.substr(equals + 1);
+    const std::size_t comma = ids.find(',');
+    if (comma != std::string::npos) {
+        const std::string heel = ids.substr(0, comma);
+        const std::string toe = ids.substr(comma + 1);
+        const auto id = [](const std::string& text) {
+            int value = 0;
+            const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+            return ec == std::errc() && end == text.data() + text.size() && value >= 1 &&
+                   value <= kMaxAngleMarkerId;
+        };
+        if (!heel.empty() && !toe.empty() &&
+            heel.find_first_not_of("0123456789-+") == std::string::npos &&
+            toe.find_first_not_of("0123456789-+") == std::string::npos) {
+            if (!id(heel) || !id(toe)) {
+                return MarkerIdProblem();
+            }
+            return translate("CliMessages", "踵とつま先には別の ID を指定してください");
+        }
+    }
+    return translate("CliMessages", "SIDE=HEEL,TOE の形で 2 つのマーカ ID を指定してください");
+}
+
+// --foot SIDE=HEEL,TOE into the setup; the exit status and problem as ParseOptions gives them.
+int ReadFoot(const std::string& given, GaitSetup& setup, std::string& problem) {
+    const std::size_t equals = given.find('=');
+    const std::string side = given.substr(0, equals);
+    const auto foot = equals == std::string::npos
+                          ? std::nullopt
+                          : ParseFootMarkers(std::string_view(given).substr(equals + 1));
+    if (!foot) {
+        problem = "--foot " + given + ": " + FootProblem(given, equals);
+        return 2;
+    }
+    if (side != "R" && side != "L") {
+        problem =
+            "--foot " + given + ": " + translate("CliMessages", "左右は R か L で指定してください");
+        return 1;
+    }
+    auto& target = side == "R" ? setup.right : setup.left;
+    if (target) {
+        problem = GivenTwiceText("--foot " + side);
+        return 2;
+    }
+    target = foot;
+    return 0;
+}
+
+// One option at args[i] and its value; i is left on the last argument taken. -1 for an option
+// the command does not take.
+int ReadOption(const std::vector<std::string>& args, std::size_t& i, AcceptedOptions accepted,
+               CommandOptions& parsed, std::string& problem) {
+    const std::string& arg = args[i];
+    const bool hasValue = i + 1 < args.size();
+    if (arg == "--angle" && hasValue) {
+        std::string why;
+        auto angle = ParseNamedAngle(args[++i], &why);
+        if (!angle) {
+            problem = "--angle " + args[i] + ": " + why;
+            return 2;
+        }
+        parsed.angles.push_back(std::move(*angle));
+    } else if (arg == "--joint" && hasValue) {
+        std::string why;
+        const auto joint = ParseClinicalAngle(args[++i], &why);
+        if (!joint) {
+            problem = "--joint " + args[i] + ": " + why;
+            return 2;
+        }
+        parsed.joints.push_back(*joint);
+    } else if ((arg == "--scale" || arg == "--filter") && hasValue) {
+        const std::optional<double> value = ParsePositiveNumber(args[++i]);
+        if (!value) {
+            problem = NumberProblem(arg, args[i]);
+            return 2;
+        }
+        if (arg == "--scale") {
+            parsed.scale = value;
+        } else {
+            parsed.filterHz = *value;
+        }
+    } else if (accepted.gait && arg == "--foot" && hasValue) {
+        return ReadFoot(args[++i], parsed.setup, problem);
+    } else if (accepted.gait && arg == "--pelvis" && hasValue) {
+        int id = 0;
+        const std::string& text = args[++i];
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), id);
+        if (ec != std::errc() || end != text.data() + text.size() || id < 1 ||
+            id > kMaxAngleMarkerId) {
+            problem = "--pelvis " + text + ": " + MarkerIdProblem();
+            return 2;
+        }
+        parsed.setup.pelvisId = id;
+    } else if (accepted.gait && arg == "--detect") {
+        parsed.detect = true;
+    } else if (accepted.gait && arg == "--reference" && hasValue) {
+        parsed.references.push_back(args[++i]);
+    } else if (accepted.header && arg == "--leg-length" && hasValue) {
+        const std::string& text = args[++i];
+        if (parsed.header.legLengthMm) {
+            problem = GivenTwiceText("--leg-length");
+            return 2;
+        }
+        parsed.header.legLengthMm = ParseLegLength(text);
+        if (!parsed.header.legLengthMm) {
+            problem = "--leg-length " + Excerpt(text) + ": " +
+                      ArgText(translate("CliMessages",
+                                        "0 より大きく %1 未満の長さを mm で指定してください"),
+                              {std::to_string(int(kMaxLegLengthMm))});
+            return 2;
+        }
+    } else if (auto* field =
+                   accepted.header && hasValue ? HeaderText(parsed.header, arg) : nullptr) {
+        if (field->has_value()) {
+            problem = GivenTwiceText(arg);
+            return 2;
+        }
+        *field = args[++i];  // as typed: blanks, quotes and leading dashes included
+    } else {
+        return -1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int ParseOptions(const std::vector<std::string>& args, std::size_t first, AcceptedOptions accepted,
+                 CommandOptions& parsed, std::string& problem) {
+    for (std::size_t i = first; i < args.size(); ++i) {
+        const int read = ReadOption(args, i, accepted, parsed, problem);
+        if (read != 0) {
+            return read < 0 ? 2 : read;
+        }
+    }
+    if (const auto twice = DuplicateAngleName(parsed.angles)) {
+        problem = AngleNameTwiceText(*twice);
+        return 2;
+    }
+    if (auto twice = JointGivenTwice(parsed.angles, parsed.joints, accepted.gait)) {
+        problem = std::move(*twice);
+        return 2;
+    }
+    return 0;
+}
+
+std::optional<std::string> JointGivenTwice(const std::vector<NamedAngle>& angles,
+                                           const std::vector<ClinicalAngle>& joints,
+                                           bool cycleColumns) {
+    if (const auto twice = DuplicateClinicalAngle(joints)) {
+        return GivenTwiceText("--joint " + *twice);
+    }
+    for (const ClinicalAngle& joint : joints) {
+        const std::string column = ClinicalAngleName(joint);
+        const std::string kind = column.substr(0, column.size() - 2);  // without "_R"
+        for (const NamedAngle& angle : angles) {
+            if (angle.name == column || (cycleColumns && angle.name == kind)) {
+                return ArgText(translate("CliMessages",
+                                         "角度の名前 %1 は --joint %2 の列と重なります。"
+                                         "角度に別の名前を付けてください"),
+                               {angle.name, FormatClinicalAngle(joint)});
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+std::string NumberProblem(const std::string& option, const std::string& given) {
+    return option + " " + Excerpt(given) + ": " +
+           (option == "--scale"
+                ? translate("CliMessages",
+                            "0 より大きい数値を指定してください (ピクセルあたりのミリメートル)")
+                : translate("CliMessages", "0 より大きい数値を指定してください (Hz)"));
+}
+
+std::string GivenTwiceText(const std::string& option) {
+    return ArgText(translate("CliMessages", "%1 が 2 回指定されています"), {option});
+}
+
+std::string AngleNameTwiceText(const std::string& name) {
+    return ArgText(translate("CliMessages", "角度の名前 %1 が 2 回指定されています"), {name});
+}
+
+}  // namespace kivra::cli
