@@ -130,7 +130,7 @@ int main(int argc, char** argv) {
     const Setup& setup = quick ? kQuick : kFull;
     // kivra-cli runs on the default settings, never the user's.
     const CInifileManager defaults{std::string()};
-    const double cacheMb = std::max(defaults.PictureCacheMB, 0);
+    const double cacheMb = std::max(defaults.Slider().pictureCacheMB, 0);
     const double maxRssMb = kMaxRssMb + cacheMb;
     const std::string exeFolder = GetProgramFolder();
     if (mediaDir.empty()) {

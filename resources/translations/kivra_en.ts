@@ -354,49 +354,6 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
     </message>
 </context>
 <context>
-    <name>CEditHistory</name>
-    <message>
-        <source>マーカの配置</source>
-        <translation>Place Marker</translation>
-    </message>
-    <message>
-        <source>マーカの移動</source>
-        <translation>Move Marker</translation>
-    </message>
-    <message>
-        <source>マーカの削除</source>
-        <translation>Delete Marker</translation>
-    </message>
-    <message>
-        <source>表示フレームのマーカ削除</source>
-        <translation>Delete Markers on This Frame</translation>
-    </message>
-    <message>
-        <source>全フレームのマーカ削除</source>
-        <translation>Delete Marker on All Frames</translation>
-    </message>
-    <message>
-        <source>全マーカの削除</source>
-        <translation>Delete All Markers</translation>
-    </message>
-    <message>
-        <source>マーカの追跡</source>
-        <translation>Follow Markers</translation>
-    </message>
-    <message>
-        <source>エリア指定</source>
-        <translation>Set Areas</translation>
-    </message>
-    <message>
-        <source>エリアクリア</source>
-        <translation>Clear Areas</translation>
-    </message>
-    <message>
-        <source>モザイク領域の形</source>
-        <translation>Mosaic Shape</translation>
-    </message>
-</context>
-<context>
     <name>CKinematicsCommands</name>
     <message>
         <source>キャリブレーションファイルが壊れているため使用しません。
@@ -2291,22 +2248,6 @@ Narrow the play range or delete the markers of IDs not in use.</translation>
     <message>
         <source>足のマーカを指定してください。</source>
         <translation>Choose the foot markers.</translation>
-    </message>
-    <message>
-        <source>歩行イベントの追加</source>
-        <translation>Add gait event</translation>
-    </message>
-    <message>
-        <source>歩行イベントの移動</source>
-        <translation>Move gait event</translation>
-    </message>
-    <message>
-        <source>歩行イベントの削除</source>
-        <translation>Delete gait event</translation>
-    </message>
-    <message>
-        <source>歩行イベントの再検出</source>
-        <translation>Detect gait events again</translation>
     </message>
     <message>
         <source>歩行イベントを保存できませんでした。

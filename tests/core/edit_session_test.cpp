@@ -306,7 +306,7 @@ TEST(EditSessionSettingsTest, ChoicesComeFromTheSettingsFileAndGoBackIntoIt) {
     {
         CInifileManager settings(ini);
         settings.LoadSettings();
-        session.LoadSettings(settings);
+        session.LoadSettings(settings.Trimming(), settings.MarkerId().maxId);
         EXPECT_EQ(session.GetTrimmingMode(), kivra::kFrontMode);
         EXPECT_EQ(session.OutputSize(), std::make_pair(1440, 1080));
         EXPECT_EQ(session.MosaicType(), 0);
@@ -331,7 +331,7 @@ TEST(EditSessionSettingsTest, ChoicesComeFromTheSettingsFileAndGoBackIntoIt) {
         session.EndVideo();
         session.StartVideo(kFrames);
         EXPECT_EQ(session.CurrentTrimmingState().mosaicType, 3);
-        session.StoreSettings(settings);
+        session.StoreSettings(settings.Trimming());
     }  // written back as the program's end does
     std::ifstream in(ini);
     const std::string written((std::istreambuf_iterator<char>(in)), {});

@@ -16,10 +16,10 @@
 
 #include "convert/probe_options.h"
 #include "convert/video_info.h"
-#include "reading/avi_video_stream.h"
 #include "document/vfw_doc.h"
 #include "platform/picture_limits.h"
 #include "platform/string_table.h"
+#include "reading/avi_video_stream.h"
 #include "settings/inifile_manager.h"
 #include "support/ffmpeg_tool.h"
 #include "support/recording_host.h"
@@ -292,7 +292,7 @@ TEST_F(HostileSourceTest, StuckEncoderFailsTheOpenCleanly) {
     const std::string clip = media.File("phone.mp4");
     ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc=size=64x48:rate=25", "-frames:v", "5",
                            "-c:v", "mpeg4", clip}));
-    settings.OpenDirect = 0;  // an MP4 would be read without the encoder
+    settings.Program().openDirect = false;  // an MP4 would be read without the encoder
     const TempDir tools;
     doc.Encoder().SetEncoderPath(MakeScript(tools, "ffmpeg", "exec sleep 600\n"));
     doc.Encoder().SetStallTimeout(std::chrono::milliseconds(500));
@@ -315,7 +315,7 @@ TEST_F(HostileSourceTest, ZerosNamedLikeAClipFailTheOpenInBoundedTime) {
     const std::string mkv = media.File("zeros.mkv");
     ASSERT_TRUE(WriteFile(mkv, std::string("RIFF\0\0\0\0AVI ", 12)));
     std::filesystem::resize_file(mkv, 8ull << 30);
-    ASSERT_NE(settings.OpenDirect, 0);
+    ASSERT_TRUE(settings.Program().openDirect);
     const TempDir tools;
     doc.Encoder().SetEncoderPath(MakeScript(tools, "ffmpeg", "exec sleep 600\n"));
     doc.Encoder().SetStallTimeout(std::chrono::milliseconds(500));

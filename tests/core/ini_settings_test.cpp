@@ -56,10 +56,10 @@ TEST(Settings, FirstRunWritesEveryKeyWithItsDefault) {
     {
         CInifileManager settings(ini);
         settings.LoadSettings();
-        EXPECT_EQ(settings.PlaySpeedRate, 1.0f);
-        EXPECT_EQ(settings.TmpFile_QScale, "4");
-        EXPECT_EQ(settings.MaxID, 100);
-        EXPECT_EQ(settings.LocusColor, 255);
+        EXPECT_EQ(settings.Slider().playSpeedRate, 1.0f);
+        EXPECT_EQ(settings.ScratchEncoder().qScale, "4");
+        EXPECT_EQ(settings.MarkerId().maxId, 100);
+        EXPECT_EQ(settings.MarkerId().locusColor, 255);
     }  // the destructor saves
     EXPECT_EQ(ReadFile(ini), kDefaultFile);
 }
@@ -75,17 +75,17 @@ TEST(Settings, ValuesAreConvertedAsTheyStandAndWrittenBack) {
               "[MarkerID]\nMaxID=abc\n");
     CInifileManager settings(ini);
     settings.LoadSettings();
-    EXPECT_EQ(settings.PlaySpeedRate, 1.25f);
-    EXPECT_EQ(settings.TmpFile_VCodec, "");
-    EXPECT_EQ(settings.TmpFile_QScale, "");  // present but empty: not the default "4"
-    EXPECT_EQ(settings.TmpFile_2GLimit, -12);
-    EXPECT_EQ(settings.Mode, 7);
-    EXPECT_EQ(settings.SizeType, INT_MAX);
-    EXPECT_EQ(settings.Direction, INT_MIN);
-    EXPECT_EQ(settings.LengthFromCenter1, 0);
-    EXPECT_EQ(settings.FilterIndex, 3);
-    EXPECT_EQ(settings.MaxID, 0);
-    EXPECT_EQ(settings.OutputSize(), std::make_pair(0, 0));
+    EXPECT_EQ(settings.Slider().playSpeedRate, 1.25f);
+    EXPECT_EQ(settings.ScratchEncoder().videoCodec, "");
+    EXPECT_EQ(settings.ScratchEncoder().qScale, "");  // present but empty: not the default "4"
+    EXPECT_TRUE(settings.ScratchEncoder().limit2G);   // read as -12: a flag that is not 0
+    EXPECT_EQ(settings.Trimming().mode, 7);
+    EXPECT_EQ(settings.Trimming().sizeType, INT_MAX);
+    EXPECT_EQ(settings.Trimming().direction, INT_MIN);
+    EXPECT_EQ(settings.Trimming().boxHalfSize1, 0);
+    EXPECT_EQ(settings.Trimming().filterIndex, 3);
+    EXPECT_EQ(settings.MarkerId().maxId, 0);
+    EXPECT_EQ(settings.Trimming().OutputSize(), std::make_pair(0, 0));
 
     ASSERT_TRUE(settings.SaveSettings());
     const std::string saved = ReadFile(ini);
@@ -119,8 +119,8 @@ TEST(Settings, SaveKeepsTheRestOfTheFile) {
               "State=AAAAAP8=\r\n");
     CInifileManager settings(ini);
     settings.LoadSettings();
-    EXPECT_EQ(settings.PlaySpeedRate, 0.5f);
-    settings.PlaySpeedRate = 2.0f;
+    EXPECT_EQ(settings.Slider().playSpeedRate, 0.5f);
+    settings.Slider().playSpeedRate = 2.0f;
     ASSERT_TRUE(settings.SaveSettings());
 
     const std::string saved = ReadFile(ini);
@@ -143,7 +143,7 @@ TEST(Settings, LongStringIsCutTo1023Characters) {
     WriteFile(ini, "[FFMpeg]\nTmpFile_VCodec=" + std::string(1500, 'v') + "\n");
     CInifileManager settings(ini);
     settings.LoadSettings();
-    EXPECT_EQ(settings.TmpFile_VCodec, std::string(1023, 'v'));
+    EXPECT_EQ(settings.ScratchEncoder().videoCodec, std::string(1023, 'v'));
     ASSERT_TRUE(settings.SaveSettings());
     EXPECT_NE(ReadFile(ini).find("TmpFile_VCodec=" + std::string(1023, 'v') + "\n"),
               std::string::npos);
@@ -175,8 +175,8 @@ TEST(Settings, DecimalPointInEveryLocale) {
     {
         CInifileManager settings(ini);
         settings.LoadSettings();
-        EXPECT_EQ(settings.PlaySpeedRate, 0.25f);
-        settings.PlaySpeedRate = 1.0f;
+        EXPECT_EQ(settings.Slider().playSpeedRate, 0.25f);
+        settings.Slider().playSpeedRate = 1.0f;
     }
     std::setlocale(LC_ALL, "C");
     ::unsetenv("LOCPATH");
@@ -212,10 +212,10 @@ TEST(Settings, FailedSaveLeavesTheOldFile) {
     const bool saved = RunWithoutPrivileges([&] {
         CInifileManager settings(ini);
         settings.LoadSettings();
-        if (settings.MaxID != 7) {
+        if (settings.MarkerId().maxId != 7) {
             return true;  // unreadable: shows up as a "saved" failure below
         }
-        settings.MaxID = 8;
+        settings.MarkerId().maxId = 8;
         return settings.SaveSettings();
     });
     EXPECT_FALSE(saved);
@@ -232,8 +232,8 @@ TEST(Settings, HostileFileGivesDefaultsAndSurvives) {
     {
         CInifileManager settings(junk);
         settings.LoadSettings();
-        EXPECT_EQ(settings.PlaySpeedRate, 0.0f);
-        EXPECT_EQ(settings.MaxID, 100);  // "[MarkerID" is no section header
+        EXPECT_EQ(settings.Slider().playSpeedRate, 0.0f);
+        EXPECT_EQ(settings.MarkerId().maxId, 100);  // "[MarkerID" is no section header
     }
     EXPECT_TRUE(
         ReadFile(junk).starts_with("[Slider]\nPlaySpeedRate=0.0\n" + junkLines + "[FFMpeg]\n"));
@@ -245,9 +245,9 @@ TEST(Settings, OutputSizeFollowsSizeTypeAndDirection) {
         {1, 0, {768, 1024}}, {1, 1, {1024, 768}}, {2, 1, {1440, 1080}},
         {0, 7, {480, 640}},  {3, 1, {0, 0}},      {-1, 0, {0, 0}}};
     for (const auto& [sizeType, direction, expected] : cases) {
-        settings.SizeType = sizeType;
-        settings.Direction = direction;
-        EXPECT_EQ(settings.OutputSize(), expected) << sizeType << " " << direction;
+        settings.Trimming().sizeType = sizeType;
+        settings.Trimming().direction = direction;
+        EXPECT_EQ(settings.Trimming().OutputSize(), expected) << sizeType << " " << direction;
     }
 }
 
@@ -258,15 +258,65 @@ TEST(Settings, PictureCacheBoundIsReadOnly) {
     {
         CInifileManager settings(ini);
         settings.LoadSettings();
-        EXPECT_EQ(settings.PictureCacheMB, 512);
-        EXPECT_FALSE(settings.PictureCacheSet);
+        EXPECT_EQ(settings.Slider().pictureCacheMB, 512);
+        EXPECT_FALSE(settings.Slider().pictureCacheSet);
         settings.SaveSettings();
     }
     EXPECT_EQ(ReadFile(ini).find("PictureCacheMB"), std::string::npos);
     WriteFile(ini, "[Slider]\nPictureCacheMB=64\n");
     CInifileManager settings(ini);
     settings.LoadSettings();
-    EXPECT_EQ(settings.PictureCacheMB, 64);
+    EXPECT_EQ(settings.Slider().pictureCacheMB, 64);
+}
+
+// Every key away from its default, flags flipped: each lands in its own group member, and a
+// save writes the same bytes back.
+TEST(Settings, EveryKeyRoundTripsThroughItsGroup) {
+    TempDir dir(kFolderPrefix);
+    const std::string ini = dir.File("Kivra.ini");
+    const std::string file =
+        "[Slider]\nPlaySpeedRate=0.5\n"
+        "[FFMpeg]\nTmpFile_VCodec=mpeg4\nTmpFile_BitRate(k)=800\nTmpFile_2GLimit=0\n"
+        "TmpFile_QScale(2-31)=9\n"
+        "[Trimming]\nMode=2\nSizeType=1\nDirection=1\nLengthFromCenter1=40\n"
+        "LengthFromCenter2=60\nFilterIndex=3\nMosaicRectType=0\nDeinterlace=1\n"
+        "[MarkerID]\nMaxID=12\nShowLocus=1\nLocusColor=65280\nSetIDMode=1\nSkipFrameNum=5\n"
+        "ShowSetIDBtnMsg=0\nSkipFill=1\n"
+        "[Settings]\nLanguage=en\nOpenDirect=0\n";
+    WriteFile(ini, file);
+    CInifileManager settings(ini);
+    settings.LoadSettings();
+    const kivra::SliderSettings& slider = settings.Slider();
+    const kivra::ScratchEncoderSettings& encoder = settings.ScratchEncoder();
+    const kivra::TrimmingSettings& trimming = settings.Trimming();
+    const kivra::MarkerIdSettings& ids = settings.MarkerId();
+    const std::pair<const char*, bool> read[] = {
+        {"PlaySpeedRate", slider.playSpeedRate == 0.5f},
+        {"TmpFile_VCodec", encoder.videoCodec == "mpeg4"},
+        {"TmpFile_BitRate(k)", encoder.bitRate == "800"},
+        {"TmpFile_2GLimit", !encoder.limit2G},
+        {"TmpFile_QScale(2-31)", encoder.qScale == "9"},
+        {"Mode", trimming.mode == 2},
+        {"SizeType Direction", trimming.OutputSize() == std::make_pair(1024, 768)},
+        {"LengthFromCenter", trimming.boxHalfSize1 == 40 && trimming.boxHalfSize2 == 60},
+        {"FilterIndex", trimming.filterIndex == 3},
+        {"MosaicRectType", trimming.mosaicType == 0},
+        {"Deinterlace", trimming.deinterlace},
+        {"MaxID", ids.maxId == 12},
+        {"ShowLocus", ids.showLocus},
+        {"LocusColor", ids.locusColor == 0xFF00},
+        {"SetIDMode", ids.Skipping()},
+        {"SkipFrameNum", ids.skipFrames == 5},
+        {"ShowSetIDBtnMsg", !ids.askToShowIdBar},
+        {"SkipFill", ids.skipFillByTracking},
+        {"Language", settings.Program().language == "en"},
+        {"OpenDirect", !settings.Program().openDirect},
+    };
+    for (const auto& [key, ok] : read) {
+        EXPECT_TRUE(ok) << key;
+    }
+    ASSERT_TRUE(settings.SaveSettings());
+    EXPECT_EQ(ReadFile(ini), file);
 }
 
 }  // namespace

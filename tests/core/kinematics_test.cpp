@@ -567,7 +567,7 @@ TEST(KinematicsSettings, KeptInTheirOwnSectionBesideTheOtherSettings) {
     {
         CInifileManager store(ini);
         store.LoadSettings();
-        EXPECT_EQ(store.PlaySpeedRate, 2.0f);
+        EXPECT_EQ(store.Slider().playSpeedRate, 2.0f);
     }
     EXPECT_EQ(kivra::LoadKinematicsSettings(ini), settings);
     EXPECT_NE(ReadFile(ini).find("MaxID=100"), std::string::npos);

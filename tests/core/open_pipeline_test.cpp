@@ -47,7 +47,7 @@ class OpenPipelineTest : public ::testing::Test {
 protected:
     void SetUp() override {
         settings.LoadSettings();
-        settings.OpenDirect = 0;  // these are the conversion's own cases
+        settings.Program().openDirect = false;  // these are the conversion's own cases
         host.doc = &doc;
     }
     std::string Log() { return kivra::test::ReadFile(settingsDir.File("VV_command.log")); }

@@ -90,7 +90,7 @@ TEST(UiLanguage, SettingIsKeptWithoutChangingTheFileOfThoseWhoNeverChoseOne) {
     {
         CInifileManager settings(ini);
         settings.LoadSettings();
-        EXPECT_EQ(settings.Language, "");
+        EXPECT_EQ(settings.Program().language, "");
     }
     EXPECT_EQ(ReadFile(ini).find("[Settings]"), std::string::npos);
 
@@ -99,19 +99,19 @@ TEST(UiLanguage, SettingIsKeptWithoutChangingTheFileOfThoseWhoNeverChoseOne) {
     {
         CInifileManager settings(ini);
         settings.LoadSettings();
-        settings.Language = "en";
+        settings.Program().language = "en";
         ASSERT_TRUE(settings.SaveLanguage());
         EXPECT_EQ(ReadFile(ini), "[Recent File List]\nFile1=/a.avi\n[Settings]\nLanguage=en\n");
     }
     {
         CInifileManager settings(ini);
         settings.LoadSettings();
-        EXPECT_EQ(settings.Language, "en");
-        settings.Language.clear();  // back to the locale: the key stays, empty
+        EXPECT_EQ(settings.Program().language, "en");
+        settings.Program().language.clear();  // back to the locale: the key stays, empty
     }
     CInifileManager settings(ini);
     settings.LoadSettings();
-    EXPECT_EQ(settings.Language, "");
+    EXPECT_EQ(settings.Program().language, "");
     EXPECT_NE(ReadFile(ini).find("[Settings]\nLanguage=\n"), std::string::npos) << ReadFile(ini);
 }
 

@@ -289,7 +289,7 @@ void PutLe32(std::string& bytes, size_t at, uint32_t value) {
 
 // The settings of a user who converts every clip.
 struct ConvertingSettings : CInifileManager {
-    ConvertingSettings() : CInifileManager(std::string()) { OpenDirect = 0; }
+    ConvertingSettings() : CInifileManager(std::string()) { Program().openDirect = false; }
 };
 
 // A video open from a converted source, with its temporary picture and sound beside it and a
@@ -344,9 +344,10 @@ protected:
     TempDir current;
     TempDir other;
     RecordingHost host;
-    CVfwDoc doc{host, converting, settings.path()};
-    kivra::EditSession session{[this] { return doc.Annotations(); }};
-    kivra::Workspace workspace{doc, session, converting, host};
+    kivra::OpenVideo video{host, converting, settings.path()};
+    CVfwDoc& doc = video.Document();
+    kivra::EditSession& session = video.Session();
+    kivra::Workspace workspace{video, converting, host};
     std::string source;
     CAviVideoStream* stream = nullptr;
     VideoAnnotations* annotations = nullptr;

@@ -324,30 +324,30 @@ TEST_F(SliderBarTest, SpeedListShowsTheStoredSpeed) {
         EXPECT_EQ(bar.SpeedList()->itemText(i), items[i]);
     }
 
-    settings->PlaySpeedRate = 0.8f;
-    ASSERT_TRUE(bar.InitializeBar(*settings));
+    settings->Slider().playSpeedRate = 0.8f;
+    ASSERT_TRUE(bar.InitializeBar(settings->Slider()));
     EXPECT_EQ(bar.m_nSpeedIndex, 2);
     EXPECT_EQ(bar.SpeedList()->currentText(), QStringLiteral("0.8"));
 
-    settings->PlaySpeedRate = 1.5f;  // not in the list
-    bar.InitializeBar(*settings);
+    settings->Slider().playSpeedRate = 1.5f;  // not in the list
+    bar.InitializeBar(settings->Slider());
     EXPECT_EQ(bar.m_nSpeedIndex, -1);
     EXPECT_EQ(bar.SpeedList()->currentIndex(), -1);
-    EXPECT_FLOAT_EQ(settings->PlaySpeedRate, 1.5f);
+    EXPECT_FLOAT_EQ(settings->Slider().playSpeedRate, 1.5f);
 }
 
 TEST_F(SliderBarTest, ChoosingASpeedStoresItAndRestartsOnlyForwardPlay) {
-    settings->PlaySpeedRate = 1.0f;
-    bar.InitializeBar(*settings);
+    settings->Slider().playSpeedRate = 1.0f;
+    bar.InitializeBar(settings->Slider());
 
     ChooseSpeed(QStringLiteral("0.5"));
     EXPECT_EQ(bar.m_nSpeedIndex, 3);
-    EXPECT_FLOAT_EQ(settings->PlaySpeedRate, 0.5f);
+    EXPECT_FLOAT_EQ(settings->Slider().playSpeedRate, 0.5f);
     EXPECT_TRUE(requests.empty());
 
     playing = true;
     ChooseSpeed(QStringLiteral("2.0"));
-    EXPECT_FLOAT_EQ(settings->PlaySpeedRate, 2.0f);
+    EXPECT_FLOAT_EQ(settings->Slider().playSpeedRate, 2.0f);
     EXPECT_EQ(requests, (std::vector<std::string>{"stop", "play"}));
 }
 

@@ -94,7 +94,7 @@ protected:
         Command(kivra::ID_TRIMMING_AREA);
         Click(At(0.35, 0.5));
         Click(At(0.6, 0.5));
-        ASSERT_TRUE(m_frame->AreasSet());
+        ASSERT_TRUE(m_frame->Session().AreasSet());
         ASSERT_EQ(m_frame->Session().GetViewMode(), kivra::kNormalMode);
     }
     // A key as the user types it: to the widget that has the keyboard focus.
@@ -235,7 +235,7 @@ const Rule kPressed[] = {
 };
 
 TEST_F(CommandTableTest, EveryCommandFollowsItsRulesThroughASession) {
-    m_frame->Settings().ShowSetIDBtnMsg = 0;  // the toolbar question has its own test
+    m_frame->Settings().MarkerId().askToShowIdBar = false;  // the toolbar question has its own test
     MessageBoxCatcher no(QMessageBox::No);
     const QPoint markerPoint(300, 200);
 
@@ -252,13 +252,14 @@ TEST_F(CommandTableTest, EveryCommandFollowsItsRulesThroughASession) {
          [&] {
              Click(At(0.35, 0.5));
              Click(At(0.6, 0.5));
-             ASSERT_TRUE(m_frame->AreasSet());
+             ASSERT_TRUE(m_frame->Session().AreasSet());
              Command(kivra::ID_MARKER_SHOW_LOCUS);
          }},
         {'M', "marker on another frame",
          [&] {
              ASSERT_EQ(Current(), 0);
-             m_frame->Annotations()->m_markers.SetMarker(0, 5, markerPoint.x(), markerPoint.y());
+             m_frame->Video().Annotations()->m_markers.SetMarker(0, 5, markerPoint.x(),
+                                                                 markerPoint.y());
              // The user's choice on the mosaic-shape bar, not the menu.
              auto* bar = m_frame->findChild<CMosaicSizeDlgBar*>();
              ASSERT_NE(bar, nullptr);
@@ -508,8 +509,8 @@ TEST_F(CommandTableTest, TextInformationNeedsTextInTheVideoAndTogglesItsWindow) 
 TEST_F(CommandTableTest, CommandRulesHoldWhileARefusedFileIsReported) {
     OpenSample();
     CAviVideoStream* stream = m_frame->Stream();
-    m_frame->Annotations()->m_markers.SetMarker(0, 3, 10.0, 20.0);
-    m_frame->Annotations()->m_markers.SetModified(true);
+    m_frame->Video().Annotations()->m_markers.SetMarker(0, 3, 10.0, 20.0);
+    m_frame->Video().Annotations()->m_markers.SetModified(true);
     const QString title = m_frame->windowTitle();
     const std::string notVideo = m_dir.File("メモ 1.txt");
     {
@@ -539,10 +540,10 @@ TEST_F(CommandTableTest, CommandRulesHoldWhileARefusedFileIsReported) {
     refusal.replace(refusal.find("%1"), 2, notVideo);
     EXPECT_EQ(texts, (QStringList{Text(2041), QString::fromStdString(refusal)}));
     EXPECT_TRUE(playableUnderBoxes);
-    EXPECT_TRUE(m_frame->IsVideoOpen());
+    EXPECT_TRUE(m_frame->Video().IsOpen());
     EXPECT_EQ(m_frame->Stream(), stream);
     EXPECT_EQ(m_frame->windowTitle(), title);
-    EXPECT_TRUE(m_frame->Annotations()->m_markers.IsModified());
+    EXPECT_TRUE(m_frame->Video().Annotations()->m_markers.IsModified());
     EXPECT_TRUE(Enabled(kivra::ID_MOVIE_PLAY));
 
     MessageBoxCatcher no(QMessageBox::No);
@@ -746,7 +747,7 @@ TEST_F(CommandTableTest, AreaKeysInFrontModeSwitchBetweenTheTwoSizes) {
     // Area 2 placed with the resized box keeps that size for next time.
     m_frame->Playback().Last();
     Click(At(0.6, 0.5));
-    ASSERT_TRUE(m_frame->AreasSet());
+    ASSERT_TRUE(m_frame->Session().AreasSet());
     EXPECT_EQ(m_frame->Session().AreaBoxHalfSize(1), 32);
     EXPECT_EQ(m_frame->Session().AreaBoxHalfSize(0), size1);
 }
@@ -755,7 +756,7 @@ TEST_F(CommandTableTest, AreaKeysInFrontModeSwitchBetweenTheTwoSizes) {
 // The first Marker ID command with the marker toolbar hidden offers the toolbar, once for good.
 
 TEST_F(CommandTableTest, MarkerToolbarQuestionIsAskedOnceAlsoAcrossARestart) {
-    ASSERT_EQ(m_frame->Settings().ShowSetIDBtnMsg, 1);
+    ASSERT_TRUE(m_frame->Settings().MarkerId().askToShowIdBar);
     OpenSample();
     SetBothAreas();
     ASSERT_TRUE(m_frame->MarkerBar()->isHidden());
@@ -775,7 +776,7 @@ TEST_F(CommandTableTest, MarkerToolbarQuestionIsAskedOnceAlsoAcrossARestart) {
     // A new run on the same settings folder.
     StartAgain();
     m_frame->resize(1000, 760);
-    EXPECT_EQ(m_frame->Settings().ShowSetIDBtnMsg, 0);
+    EXPECT_FALSE(m_frame->Settings().MarkerId().askToShowIdBar);
     OpenSample();
     SetBothAreas();
     ASSERT_TRUE(m_frame->MarkerBar()->isHidden());
@@ -794,14 +795,14 @@ TEST_F(CommandTableTest, MarkerToolbarQuestionOnlyWhileTheBarIsHiddenAndYesShows
     m_frame->MarkerBar()->show();
     Command(kivra::ID_MARKER_SET_ID);
     EXPECT_TRUE(yes.Texts().isEmpty()) << "asked although the marker toolbar is shown";
-    EXPECT_EQ(m_frame->Settings().ShowSetIDBtnMsg, 1);
+    EXPECT_TRUE(m_frame->Settings().MarkerId().askToShowIdBar);
     Command(kivra::ID_MARKER_SET_ID);
 
     m_frame->MarkerBar()->hide();
     Command(kivra::ID_MARKER_SET_ID);
     EXPECT_EQ(yes.Texts(), QStringList{Text(2044)});
     EXPECT_FALSE(m_frame->MarkerBar()->isHidden()) << "Yes shows the marker toolbar";
-    EXPECT_EQ(m_frame->Settings().ShowSetIDBtnMsg, 0);
+    EXPECT_FALSE(m_frame->Settings().MarkerId().askToShowIdBar);
     m_frame->UpdateCommandUI();
     EXPECT_TRUE(m_frame->MarkerBar()->IsPressed(kivra::ID_MARKER_SET_ID));
 }
@@ -813,8 +814,8 @@ TEST_F(CommandTableTest, CloseWithYesSavesMarkersAndAreasThenCloses) {
     OpenSample();
     SetBothAreas();
     CAviVideoStream* stream = m_frame->Stream();
-    m_frame->Annotations()->m_markers.SetMarker(2, 7, 123.5, 45.25);
-    m_frame->Annotations()->m_markers.SetModified(true);
+    m_frame->Video().Annotations()->m_markers.SetMarker(2, 7, 123.5, 45.25);
+    m_frame->Video().Annotations()->m_markers.SetModified(true);
     const std::string lff = stream->MarkerFilePath();
     const int area2Frame = m_frame->Session().Area2().frame;
 
@@ -824,7 +825,7 @@ TEST_F(CommandTableTest, CloseWithYesSavesMarkersAndAreasThenCloses) {
     EXPECT_FALSE(m_frame->isVisible());
 
     CLFFManager saved;
-    ASSERT_EQ(saved.LoadMarkers(lff, m_frame->Settings().MaxID), CLFFManager::kLoaded);
+    ASSERT_EQ(saved.LoadMarkers(lff, m_frame->Settings().MarkerId().maxId), CLFFManager::kLoaded);
     ASSERT_GE(saved.FindMarker(2, 7), 0);
     const T_MARKER& m = saved.Row(2)[size_t(saved.FindMarker(2, 7))];
     EXPECT_DOUBLE_EQ(m.x, 123.5);
@@ -836,13 +837,13 @@ TEST_F(CommandTableTest, CloseWithYesSavesMarkersAndAreasThenCloses) {
 TEST_F(CommandTableTest, CloseWithNoLeavesTheMarkerFileAsItWas) {
     OpenSample();
     CAviVideoStream* stream = m_frame->Stream();
-    m_frame->Annotations()->m_markers.SetMarker(0, 3, 10.0, 20.0);
+    m_frame->Video().Annotations()->m_markers.SetMarker(0, 3, 10.0, 20.0);
     Command(kivra::ID_MARKER_SAVE);
     const std::string lff = stream->MarkerFilePath();
     const std::string before = ReadAll(lff);
     ASSERT_FALSE(before.empty());
-    m_frame->Annotations()->m_markers.SetMarker(1, 4, 30.0, 40.0);
-    m_frame->Annotations()->m_markers.SetModified(true);
+    m_frame->Video().Annotations()->m_markers.SetMarker(1, 4, 30.0, 40.0);
+    m_frame->Video().Annotations()->m_markers.SetModified(true);
 
     MessageBoxCatcher no(QMessageBox::No);
     EXPECT_TRUE(m_frame->close());
@@ -854,12 +855,12 @@ TEST_F(CommandTableTest, CloseWithNoLeavesTheMarkerFileAsItWas) {
 TEST_F(CommandTableTest, ExitWithCancelKeepsTheWindowAndTheMarkers) {
     OpenSample();
     CAviVideoStream* stream = m_frame->Stream();
-    m_frame->Annotations()->m_markers.SetMarker(0, 3, 10.0, 20.0);
-    m_frame->Annotations()->m_markers.SetModified(true);
+    m_frame->Video().Annotations()->m_markers.SetMarker(0, 3, 10.0, 20.0);
+    m_frame->Video().Annotations()->m_markers.SetModified(true);
     const std::string lff = stream->MarkerFilePath();
     const auto barState = [&] {
-        return kivra::GetPrivateProfileString("ToolBarStatus", "State", "", m_frame->IniPath(),
-                                              1 << 16);
+        return kivra::GetPrivateProfileString("ToolBarStatus", "State", "",
+                                              m_frame->Settings().GetIniPath(), 1 << 16);
     };
     ASSERT_TRUE(barState().empty());
 
@@ -870,8 +871,8 @@ TEST_F(CommandTableTest, ExitWithCancelKeepsTheWindowAndTheMarkers) {
     }
     EXPECT_TRUE(m_frame->isVisible());
     ASSERT_EQ(m_frame->Stream(), stream);
-    EXPECT_TRUE(m_frame->Annotations()->m_markers.HasMarkers(3));
-    EXPECT_TRUE(m_frame->Annotations()->m_markers.IsModified()) << "still to be saved";
+    EXPECT_TRUE(m_frame->Video().Annotations()->m_markers.HasMarkers(3));
+    EXPECT_TRUE(m_frame->Video().Annotations()->m_markers.IsModified()) << "still to be saved";
     EXPECT_FALSE(fs::exists(lff));
     EXPECT_TRUE(barState().empty()) << "a cancelled close stores nothing";
 

@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "base/command_ids.h"
 #include "document/vfw_doc.h"
-#include "frame/command_ids.h"
 #include "markers/lff_manager.h"
 #include "platform/string_table.h"
 #include "reading/avi_video_stream.h"
@@ -39,7 +39,7 @@ protected:
         Open(m_sample);
         m_view->repaint();
     }
-    CLFFManager& Store() { return m_frame->Annotations()->m_markers; }
+    CLFFManager& Store() { return m_frame->Video().Annotations()->m_markers; }
     kivra::EditSession& Session() { return m_frame->Session(); }
     bool Modified() { return Store().IsModified(); }
     bool Run(CommandId id) {
@@ -154,7 +154,7 @@ TEST_F(EditHistoryTest, AreasAreAskedAboutBeforeTheVideoGoesUntilBackAtTheSavedS
         EXPECT_FALSE(m_frame->close());
         EXPECT_EQ(cancel.Texts(), (QStringList{Text(2041), Text(2041)}));
     }
-    ASSERT_EQ(m_frame->GetDocument()->PathName(), m_sample);
+    ASSERT_EQ((&m_frame->Video().Document())->PathName(), m_sample);
     ASSERT_TRUE(Session().AreasSet()) << "cancel keeps them";
 
     // Both steps undone: as opened, nothing to ask.
@@ -218,7 +218,7 @@ TEST_F(EditHistoryTest, FollowingMarkersFillsTheRangeAndUndoesAsOneStep) {
     }
     // The walker moves right; the head is followed, not left on the background.
     EXPECT_GT(Row(1).back().x, kHeadX + 100);
-    EXPECT_TRUE(m_frame->Annotations()->m_markers.HasMarkers(last)) << "timeline ticks";
+    EXPECT_TRUE(m_frame->Video().Annotations()->m_markers.HasMarkers(last)) << "timeline ticks";
 
     Press(QKeySequence(Qt::CTRL | Qt::Key_Z));
     EXPECT_EQ(Row(1).size(), 1u);

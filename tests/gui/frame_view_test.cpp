@@ -18,8 +18,8 @@
 #include <iostream>
 
 #include "app/mirandel_app.h"
+#include "base/qt_user_messages.h"
 #include "frame/main_frame.h"
-#include "frame/qt_user_messages.h"
 #include "geometry/trimming_param.h"
 #include "markers/lff_manager.h"
 #include "markers/set_marker_id_dlg.h"
@@ -231,7 +231,7 @@ TEST_F(FrameViewTest, RepaintOfAnUnchangedFrameNeitherDecodesNorRescales) {
 
     // What changes the picture does scale again: deinterlacing (Ctrl+D) and another frame.
     Press(QKeySequence(Qt::CTRL | Qt::Key_D));
-    EXPECT_EQ(m_app->GetSettings()->Deinterlace, 1);
+    EXPECT_TRUE(m_app->GetSettings()->Trimming().deinterlace);
     m_view->repaint();
     EXPECT_EQ(m_view->PictureScaleCount(), scaled + 1);
     m_frame->Cursor().MoveTo(3);
@@ -264,7 +264,7 @@ TEST_F(FrameViewTest, CommandLineVideoOpensOnceTheWindowIsUp) {
 
 TEST_F(FrameViewTest, TrimmingModeAndSettingsAreWrittenAtExit) {
     m_frame->Session().LoadTrimmingMode(1);
-    m_app->GetSettings()->Deinterlace = 1;
+    m_app->GetSettings()->Trimming().deinterlace = true;
     m_app->ExitInstance();
     m_app.reset();
 
@@ -305,14 +305,14 @@ protected:
                                     "drawbox=x=150:y=210:w=20:h=20:color=magenta:t=fill",
                                     "-frames:v", "10", "-c:v", "mjpeg", "-q:v", "2", path}));
         m_frame->resize(1000, 760);
-        m_frame->Settings().ShowSetIDBtnMsg = 0;
+        m_frame->Settings().MarkerId().askToShowIdBar = false;
         Open(path);
     }
 
     // Every frame trimmed to rect, as a marker file with two equal areas would; no area is
     // outlined, so nothing but the picture is drawn over it.
     void TrimEveryFrameTo(const kivra::PixelRect& rect) {
-        CTrimmingParam& trims = m_frame->Annotations()->m_trimParam;
+        CTrimmingParam& trims = m_frame->Video().Annotations()->m_trimParam;
         trims.Clear();
         for (int i = 0; i < m_frame->Stream()->GetFrameCount(); ++i) {
             trims.Add(rect);
@@ -355,7 +355,7 @@ TEST_F(PreviewEdgeTest, AreasPastEachEdgeShowTheRestBlackAndThePictureUndistorte
          {120, 237}},
     };
     ASSERT_TRUE(m_frame->Stream() != nullptr);
-    m_frame->Trimming().OnMarkerSetId();
+    m_frame->Markers().OnMarkerSetId();
     ASSERT_EQ(m_frame->Session().GetViewMode(), kivra::kPreviewMode);
     for (const Feature& f : features) {
         SCOPED_TRACE(f.edge);
@@ -406,7 +406,7 @@ TEST_F(PreviewEdgeTest, AreasPastEachEdgeShowTheRestBlackAndThePictureUndistorte
         // A click on the feature's centre as painted stores that point of the picture.
         const QPoint click(int(std::floor(seen.x() + 0.5)), int(std::floor(seen.y() + 0.5)));
         QTest::mouseClick(m_view, Qt::LeftButton, {}, click);
-        const CLFFManager& markers = m_frame->Annotations()->m_markers;
+        const CLFFManager& markers = m_frame->Video().Annotations()->m_markers;
         const int row = m_frame->MarkerIdDialog()->CurrentId() - 2;
         ASSERT_GE(row, 0);
         const int at = markers.FindMarker(row, 5);

@@ -166,7 +166,8 @@ TEST_F(GaitWindowTest, DetectsWhatTheCommandLineDetectsAndEachEditIsAnUndoStepIn
     Command(ID_MARKER_REDO);
     EXPECT_NE(std::find(Events().begin(), Events().end(), moved), Events().end());
     EXPECT_DOUBLE_EQ(FirstStrideTime(FootSide::kRight), strideBefore);
-    EXPECT_FALSE(m_frame->Annotations()->m_markers.IsModified());  // events are no marker edit
+    EXPECT_FALSE(
+        m_frame->Video().Annotations()->m_markers.IsModified());  // events are no marker edit
 
     // A clinic's normal band goes behind the curves; a file that is no band is refused.
     const qsizetype curves = window.Plot()->Chart()->series().size();
@@ -346,9 +347,8 @@ TEST_F(GaitWindowTest, NewAnglesRefreshTheCurvesAndTheBandIsRememberedForTheNext
     ASSERT_TRUE(kivra::test::WriteFile(band, "Percent,Mean,SD\n0,10,5\n100,10,5\n"));
     ASSERT_TRUE(Tools().LoadReference({band, "knee"}));
     const std::vector<NormalBandChoice> stored = {{band, "knee"}};
-    EXPECT_EQ(LoadGaitSetup(m_frame->IniPath()).bands, stored);
-    GaitTools again(MakeKinematicsHost(*m_frame), *m_frame->Kinematics(),
-                    m_frame->History().Stack(), 99);
+    EXPECT_EQ(LoadGaitSetup(m_frame->Settings().GetIniPath()).bands, stored);
+    GaitTools again(MakeKinematicsHost(*m_frame), *m_frame->Kinematics(), m_frame->Video(), 99);
     ASSERT_EQ(again.Bands().size(), 1u);
     EXPECT_EQ(again.Bands()[0].angle, "knee");
     EXPECT_DOUBLE_EQ(again.Bands()[0].band.mean[50], 10.0);

@@ -47,7 +47,7 @@ std::map<std::string, std::vector<std::string>> ReadCsv(const std::string& path)
 class GroundTruthTest : public kivra::test::AppFixture {
 protected:
     CAviVideoStream& Stream() { return *m_frame->Stream(); }
-    VideoAnnotations& Annotations() { return *m_frame->Annotations(); }
+    VideoAnnotations& Annotations() { return *m_frame->Video().Annotations(); }
     int Current() { return m_frame->Cursor().Current(); }
 
     // The view point of an image point on the current frame, as painted now.
@@ -124,7 +124,7 @@ TEST_F(GroundTruthTest, ClickedJointsExportAsTheTruthInOutputPixels) {
     // Boxes large enough for the whole figure; no toolbar question in the way.
     m_frame->Session().SetAreaBoxHalfSize(0, 120);
     m_frame->Session().SetAreaBoxHalfSize(1, 120);
-    m_frame->Settings().ShowSetIDBtnMsg = 0;
+    m_frame->Settings().MarkerId().askToShowIdBar = false;
     Open(m_sample);
     const int last = Stream().GetEnd();
 
@@ -136,18 +136,18 @@ TEST_F(GroundTruthTest, ClickedJointsExportAsTheTruthInOutputPixels) {
     SetAreaAround(truth.at(last));
     ASSERT_EQ(Current(), 0);
     ASSERT_EQ(m_frame->Session().GetViewMode(), kivra::kNormalMode);
-    ASSERT_TRUE(m_frame->AreasSet());
+    ASSERT_TRUE(m_frame->Session().AreasSet());
     ASSERT_EQ(Annotations().m_trimParam.GetSize(), last + 1);
 
     // The ID dialog in skip mode, five frames a click, one pass per joint.
-    m_frame->Trimming().OnMarkerSetId();
+    m_frame->Markers().OnMarkerSetId();
     CSetMarkerIDDlg& dialog = *m_frame->MarkerIdDialog();
     ASSERT_TRUE(dialog.isVisible());
     ASSERT_EQ(m_frame->Session().GetViewMode(), kivra::kPreviewMode);
     QTest::mouseClick(dialog.SkipRadio(), Qt::LeftButton);
     dialog.SkipEdit()->selectAll();
     QTest::keyClicks(dialog.SkipEdit(), QString::number(kSkip));
-    ASSERT_EQ(m_frame->Settings().SkipFrameNum, kSkip);
+    ASSERT_EQ(m_frame->Settings().MarkerId().skipFrames, kSkip);
 
     std::map<int, std::array<ImagePoint, kJoints>> expected;
     std::map<int, std::pair<double, double>> bounds;
@@ -179,14 +179,14 @@ TEST_F(GroundTruthTest, ClickedJointsExportAsTheTruthInOutputPixels) {
         bounds[f] = ClickBound(f);
 
     const std::string csv = m_dir.File("trial 01.csv");
-    ASSERT_TRUE(m_frame->Trimming().ExportCoordinates(csv));
+    ASSERT_TRUE(m_frame->Markers().ExportCoordinates(csv));
     CompareCsv(csv, expected, bounds);
     // Clicked frames hold the truth itself.
     EXPECT_EQ(clicked.front(), 0);
 
     // Increment mode on a few frames: IDs 1 to 4 in order on one frame, then the next.
     dialog.IncrementRadio()->click();
-    ASSERT_EQ(m_frame->Settings().SetIDMode, 0);
+    ASSERT_EQ(m_frame->Settings().MarkerId().mode, kivra::MarkerIdMode::kIncrement);
     for (const int f : {33, 34, 77}) {
         m_frame->Playback().ShowFrame(f);
         ASSERT_EQ(dialog.CurrentId(), 1) << "a new frame starts again at ID 1";
@@ -197,16 +197,16 @@ TEST_F(GroundTruthTest, ClickedJointsExportAsTheTruthInOutputPixels) {
         EXPECT_EQ(dialog.CurrentId(), kJoints + 1);
     }
     const std::string csv2 = m_dir.File("trial 01 again.csv");
-    ASSERT_TRUE(m_frame->Trimming().ExportCoordinates(csv2));
+    ASSERT_TRUE(m_frame->Markers().ExportCoordinates(csv2));
     CompareCsv(csv2, expected, bounds);
 
     // Saved, reopened: the same markers, areas and range give the same CSV.
-    ASSERT_TRUE(m_frame->Trimming().OnMarkerSave());
-    m_frame->Trimming().OnMarkerSetId();  // hide the dialog before reopening
+    ASSERT_TRUE(m_frame->Markers().OnMarkerSave());
+    m_frame->Markers().OnMarkerSetId();  // hide the dialog before reopening
     Open(m_sample);
-    ASSERT_TRUE(m_frame->AreasSet());
+    ASSERT_TRUE(m_frame->Session().AreasSet());
     const std::string csv3 = m_dir.File("reopened.csv");
-    ASSERT_TRUE(m_frame->Trimming().ExportCoordinates(csv3));
+    ASSERT_TRUE(m_frame->Markers().ExportCoordinates(csv3));
     std::ifstream a(csv2, std::ios::binary), b(csv3, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(a), {}),
               std::string(std::istreambuf_iterator<char>(b), {}));
@@ -222,7 +222,7 @@ class CloseQuestionTest : public kivra::test::AppFixture {};
 TEST_F(CloseQuestionTest, CloseAsksAboutChangedMarkers) {
     Open(m_sample);
     CAviVideoStream* stream = m_frame->Stream();
-    m_frame->Annotations()->m_markers.SetMarker(0, 3, 10.0, 20.0);
+    m_frame->Video().Annotations()->m_markers.SetMarker(0, 3, 10.0, 20.0);
     const std::string lff = stream->MarkerFilePath();
 
     {

@@ -216,7 +216,7 @@ protected:
     kivra::ViewMode m_paintedMode = kivra::kNoVideo;
 
     size_t MarkerCount() {
-        const CLFFManager& markers = m_frame->Annotations()->m_markers;
+        const CLFFManager& markers = m_frame->Video().Annotations()->m_markers;
         size_t count = 0;
         for (int row = 0; row < markers.GetRowCount(); ++row) {
             count += markers.Row(row).size();
@@ -316,7 +316,7 @@ TEST_F(KinematicsAppTest, AnglesDialogKeepsTheAnglesAndTheFilterInKivraIni) {
     ASSERT_EQ(told.size(), 1);
     const kivra::KinematicsSettings expected{{{"knee", 2, 3, 4}, {"股関節", 1, 2, 3}}, 8.0};
     EXPECT_EQ(Kinematics().Settings(), expected);
-    const std::string ini = m_frame->IniPath();
+    const std::string ini = m_frame->Settings().GetIniPath();
     EXPECT_NE(ReadFile(ini).find("Angle2=股関節=1,2,3"), std::string::npos) << ReadFile(ini);
     StartAgain();
     EXPECT_EQ(Kinematics().Settings(), expected);
@@ -456,7 +456,7 @@ TEST_F(KinematicsAppTest, CsvOutputsRefuseTheVideosOwnFilesAndTablesPastTheLimit
         const std::string before = ReadFile(own);
         MessageBoxCatcher catcher;
         EXPECT_FALSE(Kinematics().ExportKinematics(own)) << own;
-        EXPECT_FALSE(m_frame->Trimming().ExportCoordinates(own)) << own;
+        EXPECT_FALSE(m_frame->Markers().ExportCoordinates(own)) << own;
         ASSERT_EQ(catcher.Texts().size(), 2) << own;
         EXPECT_EQ(catcher.Texts()[0], catcher.Texts()[1]);
         if (own == m_sample) {
@@ -469,7 +469,7 @@ TEST_F(KinematicsAppTest, CsvOutputsRefuseTheVideosOwnFilesAndTablesPastTheLimit
 
     // 90,000 IDs over the 120 frames: either table would pass the limit. Refused with a
     // message; the markers and the window stay.
-    CLFFManager& markers = m_frame->Annotations()->m_markers;
+    CLFFManager& markers = m_frame->Video().Annotations()->m_markers;
     markers.LoadMarkers("", 90000);
     for (int id = 1; id <= 90000; ++id) {
         markers.SetMarker(id - 1, id % 120, 10.0, 20.0);
@@ -478,7 +478,7 @@ TEST_F(KinematicsAppTest, CsvOutputsRefuseTheVideosOwnFilesAndTablesPastTheLimit
     {
         MessageBoxCatcher catcher;
         EXPECT_FALSE(Kinematics().ExportKinematics(csv));
-        EXPECT_FALSE(m_frame->Trimming().ExportCoordinates(csv));
+        EXPECT_FALSE(m_frame->Markers().ExportCoordinates(csv));
         ASSERT_EQ(catcher.Texts().size(), 2);
         EXPECT_TRUE(catcher.Texts()[0].contains(QStringLiteral("270000")))
             << catcher.Texts()[0].toStdString();
@@ -500,7 +500,7 @@ TEST_F(KinematicsAppTest, WalkerKneeAngleFromClickedTruthAndTheBarLengthAfterCal
     ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame));
     m_frame->Session().SetAreaBoxHalfSize(0, 120);
     m_frame->Session().SetAreaBoxHalfSize(1, 120);
-    m_frame->Settings().ShowSetIDBtnMsg = 0;
+    m_frame->Settings().MarkerId().askToShowIdBar = false;
     Open(m_sample);
     const int last = Stream().GetEnd();
 
@@ -512,10 +512,10 @@ TEST_F(KinematicsAppTest, WalkerKneeAngleFromClickedTruthAndTheBarLengthAfterCal
     Click(around(0));
     ASSERT_EQ(Current(), last);
     Click(around(last));
-    ASSERT_TRUE(m_frame->AreasSet());
+    ASSERT_TRUE(m_frame->Session().AreasSet());
 
     // Hip, knee and ankle (IDs 2-4) clicked on every frame, one pass per joint.
-    m_frame->Trimming().OnMarkerSetId();
+    m_frame->Markers().OnMarkerSetId();
     CSetMarkerIDDlg& dialog = *m_frame->MarkerIdDialog();
     QTest::mouseClick(dialog.SkipRadio(), Qt::LeftButton);
     dialog.SkipEdit()->selectAll();
@@ -528,7 +528,7 @@ TEST_F(KinematicsAppTest, WalkerKneeAngleFromClickedTruthAndTheBarLengthAfterCal
             Click(ViewPointOf(truth.at(f)[size_t(j)]));
         }
     }
-    m_frame->Trimming().OnMarkerSetId();      // the ID dialog goes
+    m_frame->Markers().OnMarkerSetId();       // the ID dialog goes
     m_frame->Trimming().OnTrimmingPreview();  // back to the whole picture
 
     const size_t clickedMarkers = MarkerCount();

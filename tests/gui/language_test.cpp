@@ -12,10 +12,10 @@
 #include <optional>
 #include <tuple>
 
+#include "base/qt_user_messages.h"
 #include "document/vfw_doc.h"
 #include "frame/compressor_choose_dlg.h"
 #include "frame/config_trimming_dlg.h"
-#include "frame/qt_user_messages.h"
 #include "kinematics/angles_dlg.h"
 #include "kinematics/calibration_dlg.h"
 #include "kinematics/kinematics_plot.h"
@@ -156,7 +156,9 @@ TEST_F(EnglishTest, WindowSpeaksEnglishAndTheMenuChoiceHoldsFromTheNextStart) {
         EXPECT_EQ(reader.Buttons(), QStringList{"OK"});
     }
     EXPECT_TRUE(LanguageEntry(*m_frame, "ja")->isChecked());
-    EXPECT_EQ(kivra::GetPrivateProfileString("Settings", "Language", "", m_frame->IniPath()), "ja");
+    EXPECT_EQ(kivra::GetPrivateProfileString("Settings", "Language", "",
+                                             m_frame->Settings().GetIniPath()),
+              "ja");
     EXPECT_EQ(MenuTitles(*m_frame)[0], "&File");
     {
         MessageBoxReader reader;
@@ -197,7 +199,7 @@ TEST_F(EnglishTest, DialogsShowTheirEnglishTextsWhole) {
     EXPECT_EQ(trimming.DirectionButton(1)->text(), "Landscape");
     ExpectNothingCut(trimming);
 
-    CSetMarkerIDDlg markerId(*m_app->GetSettings(), m_frame);
+    CSetMarkerIDDlg markerId(m_frame->Session(), m_app->GetSettings()->MarkerId(), m_frame);
     EXPECT_EQ(markerId.windowTitle(), "Set ID");
     ExpectNothingCut(markerId);
 

@@ -47,7 +47,7 @@ TEST_F(MainFramePlaybackTest, KeysStepPlayAndStopWhileThePictureHasTheFocus) {
     Key(Qt::Key_Left);
     EXPECT_EQ(Current(), 1);
     Key(Qt::Key_End);
-    EXPECT_EQ(Current(), m_frame->RangeEnd());
+    EXPECT_EQ(Current(), m_frame->Session().RangeEnd());
     Key(Qt::Key_Home);
     EXPECT_EQ(Current(), 0);
     EXPECT_TRUE(Enabled(kivra::ID_MOVIE_NEXT));
@@ -90,7 +90,7 @@ TEST_F(MainFramePlaybackTest, SpeedChangeRestartsForwardPlayAndTrackbarFollows) 
     const int index = bar->SpeedList()->findText(QStringLiteral("0.5"));
     bar->SpeedList()->setCurrentIndex(index);
     emit bar->SpeedList()->activated(index);
-    EXPECT_FLOAT_EQ(m_frame->Settings().PlaySpeedRate, 0.5f);
+    EXPECT_FLOAT_EQ(m_frame->Settings().Slider().playSpeedRate, 0.5f);
     EXPECT_TRUE(m_frame->IsForwardPlaying());
     EXPECT_NE(m_frame->Playback().m_dwPlayTime, anchor);  // re-anchored at the current frame
     m_frame->Playback().Stop();
@@ -155,7 +155,8 @@ TEST_F(ConversionProgressTest, ProgressDialogDuringConversion) {
     ASSERT_TRUE(
         kivra::test::RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=1280x720:rate=30", "-frames:v",
                                 "150", "-c:v", "libx264", "-preset", "ultrafast", mp4}));
-    m_frame->Settings().OpenDirect = 0;  // read directly, the clip would need no conversion
+    // Read directly, the clip would need no conversion.
+    m_frame->Settings().Program().openDirect = false;
     m_frame->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame));
     bool sawDialog = false, sawDisabled = false, sawSize = false;
@@ -187,7 +188,7 @@ TEST_F(ConversionProgressTest, CancelledConversionKeepsTheOpenVideo) {
         kivra::test::RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=1280x720:rate=30", "-frames:v",
                                 "300", "-c:v", "libx264", "-preset", "ultrafast", mp4}));
     Open(m_sample);
-    m_frame->Settings().OpenDirect = 0;
+    m_frame->Settings().Program().openDirect = false;
     kivra::test::MessageBoxCatcher none;
     bool opened = true;
     {
@@ -198,7 +199,7 @@ TEST_F(ConversionProgressTest, CancelledConversionKeepsTheOpenVideo) {
     EXPECT_FALSE(opened);
     EXPECT_TRUE(none.Texts().isEmpty());
     EXPECT_EQ(m_app->GetDocument()->PathName(), m_sample);
-    EXPECT_TRUE(m_frame->IsVideoOpen());
+    EXPECT_TRUE(m_frame->Video().IsOpen());
     EXPECT_FALSE(std::filesystem::exists(m_dir.File("long clip.$tmp$.avi")));
     EXPECT_FALSE(std::filesystem::exists(m_dir.File("long clip.$tmp$.wav")));
     EXPECT_TRUE(m_frame->isEnabled());

@@ -1,4 +1,4 @@
-// The playback controller over a real stream, with the tick count under the test's control.
+// The playback controller over a real open video, with the tick count under the test's control.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,42 +8,27 @@
 #include "reading/avi_video_stream.h"
 #include "session/frame_cursor.h"
 #include "support/ffmpeg_tool.h"
+#include "support/recording_host.h"
 
 namespace {
 
 using kivra::test::RunFfmpeg;
 using kivra::test::TempDir;
 
-// The window's part: records where the trackbar and the views were told the frame went.
-class TestHost final : public kivra::PlaybackHost {
+// The window's part: what was painted at once, the play button and the rate pane.
+class WindowSide final : public kivra::PlaybackHost {
 public:
-    bool HasDocumentPath() const override { return stream != nullptr; }
-    int RangeStart() const override { return rangeStart; }
-    int RangeEnd() const override { return rangeEnd; }
-    int Area1Frame() const override { return area1; }
-    int Area2Frame() const override { return area2; }
-    float PlaySpeedRate() const override { return speed; }
-    kivra::ViewMode ViewMode() const override { return viewMode; }
-    void LeaveAreaMode() override { viewMode = kivra::kNormalMode; }
-    void RedrawVideoNow() override {
-        if (stream != nullptr)
-            redrawn.push_back(cursor.Shown());
-    }
+    explicit WindowSide(const kivra::FrameCursor& cursor) : m_cursor(cursor) {}
+    void RedrawVideoNow() override { redrawn.push_back(m_cursor.Shown()); }
     void SetPlayButtonPlaying(bool playing) override { playButton = playing; }
     void SetRateText(const QString& text) override { rate = text; }
 
-    CAviVideoStream* stream = nullptr;
-    int rangeStart = 0, rangeEnd = 0, area1 = -1, area2 = -1, trackbar = -1;
-    kivra::ViewMode viewMode = kivra::kNormalMode;
-    float speed = 1.0f;
     bool playButton = false;
     QString rate;
-    std::vector<int> shown, redrawn;
-    kivra::FrameCursor cursor{[this] { return stream; }};
-    const kivra::FrameCursor::Subscription follow = cursor.Observe([this](int frame) {
-        trackbar = frame;
-        shown.push_back(frame);
-    });
+    std::vector<int> redrawn;
+
+private:
+    const kivra::FrameCursor& m_cursor;
 };
 
 class PlaybackTest : public ::testing::Test {
@@ -52,36 +37,45 @@ protected:
         // 100 frames at 30000/1001 with a key frame every 10.
         ASSERT_TRUE(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=64x48:rate=30000/1001",
                                "-frames:v", "100", "-c:v", "msmpeg4v2", "-g", "10", avi}));
-        stream = std::make_unique<CAviVideoStream>(avi);
-        ASSERT_EQ(stream->OpenStream(), CAviVideoStream::kOpened);
-        host.stream = stream.get();
-        host.rangeStart = 0;
-        host.rangeEnd = 99;
+        ASSERT_TRUE(Open(avi));
         player.SetTickSource([this] { return tick; });
     }
-    int Current() const { return host.cursor.Current(); }
+    // Opens through the workspace, as the window does, with the whole video as the play range.
+    bool Open(const std::string& path) {
+        return doc.Open(path) && doc.video.IsOpen() && Session().SetPlayRange(0, 99);
+    }
+    kivra::EditSession& Session() const { return doc.video.Session(); }
+    int Current() const { return doc.video.Cursor().Current(); }
     // Where the test starts from, before anything is recorded.
     void StartAt(int frame) {
-        host.cursor.MoveTo(frame);
-        host.shown.clear();
-        host.trackbar = -1;
+        doc.video.Cursor().MoveTo(frame);
+        shown.clear();
+        trackbar = -1;
     }
 
     TempDir dir;
     const std::string avi = dir.File("walk.avi");
-    std::unique_ptr<CAviVideoStream> stream;
-    TestHost host;
-    CPlaybackController player{host, host.cursor};
+    mutable kivra::test::RecordedDocument doc;
+    WindowSide window{doc.video.Cursor()};
+    CPlaybackController player{doc.video, window};
+    // Where the trackbar and the views were told the frame went.
+    int trackbar = -1;
+    std::vector<int> shown;
+    const kivra::FrameCursor::Subscription follow = doc.video.Cursor().Observe([this](int frame) {
+        trackbar = frame;
+        shown.push_back(frame);
+    });
     uint32_t tick = 1000;
 };
 
 TEST_F(PlaybackTest, ForwardPlayFollowsTheClockAndEndsAtRangeStart) {
-    host.rangeStart = 10;
-    host.rangeEnd = 20;
+    ASSERT_TRUE(Session().SetPlayRange(10, 20));
+    ASSERT_TRUE(Session().SetViewMode(kivra::kAreaMode));
     StartAt(50);  // outside the range: play starts at range start
     player.Play();
     ASSERT_TRUE(player.IsForwardPlaying());
-    EXPECT_TRUE(host.playButton);
+    EXPECT_EQ(Session().GetViewMode(), kivra::kNormalMode);  // no area is set while playing
+    EXPECT_TRUE(window.playButton);
     EXPECT_EQ(Current(), 10);
     EXPECT_EQ(player.TimerInterval(), 33);  // 1000 / 29.97, truncated
     tick += 100;                            // a late tick skips frames instead of slowing down
@@ -93,16 +87,16 @@ TEST_F(PlaybackTest, ForwardPlayFollowsTheClockAndEndsAtRangeStart) {
         player.OnForwardTick();
     }
     // The trackbar and views hear of the start at range start and of each tick, once each.
-    EXPECT_EQ(host.shown.size(), size_t(ticks) + 1);
+    EXPECT_EQ(shown.size(), size_t(ticks) + 1);
     EXPECT_FALSE(player.IsPlaying());
-    EXPECT_FALSE(host.playButton);
+    EXPECT_FALSE(window.playButton);
     EXPECT_EQ(Current(), 10);
-    EXPECT_EQ(host.trackbar, 10);
+    EXPECT_EQ(trackbar, 10);
     // The range end itself is never shown while playing.
-    for (size_t i = 0; i + 1 < host.shown.size(); ++i) {
-        EXPECT_LT(host.shown[i], 20);
+    for (size_t i = 0; i + 1 < shown.size(); ++i) {
+        EXPECT_LT(shown[i], 20);
     }
-    EXPECT_FALSE(host.redrawn.empty());  // key-frame refresh before rewinding
+    EXPECT_FALSE(window.redrawn.empty());  // key-frame refresh before rewinding
 }
 
 TEST_F(PlaybackTest, PlayAtRangeEndRewindsOnTheFirstTick) {
@@ -115,7 +109,7 @@ TEST_F(PlaybackTest, PlayAtRangeEndRewindsOnTheFirstTick) {
 }
 
 TEST_F(PlaybackTest, SlowSpeedRepeatsFramesAndTheTickCountMayWrap) {
-    host.speed = 0.1f;
+    doc.settings.Slider().playSpeedRate = 0.1f;
     StartAt(30);
     tick = 0xFFFFFFF0u;
     player.Play();
@@ -136,12 +130,11 @@ TEST_F(PlaybackTest, SlowSpeedRepeatsFramesAndTheTickCountMayWrap) {
 }
 
 TEST_F(PlaybackTest, ReversePlayStepsOneFramePerTickAndStopsAtRangeStart) {
-    host.rangeStart = 5;
-    host.rangeEnd = 8;
+    ASSERT_TRUE(Session().SetPlayRange(5, 8));
     StartAt(60);
     player.ReversePlay();
     EXPECT_EQ(Current(), 8);
-    host.speed = 2.0f;  // ignored in reverse
+    doc.settings.Slider().playSpeedRate = 2.0f;  // ignored in reverse
     std::vector<int> seen;
     while (player.IsReversePlaying()) {
         player.OnReverseTick();
@@ -164,21 +157,18 @@ TEST_F(PlaybackTest, ZeroFrameRateRefusesToPlay) {
         std::memset(bytes.data() + strh + 20, 0, 4);
         std::ofstream(broken, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
     }
-    CAviVideoStream zero(broken);
-    if (zero.OpenStream() != CAviVideoStream::kOpened) {
+    if (!doc.Open(broken) || doc.video.Path() != broken) {
         GTEST_SKIP() << "the damaged copy does not open";
     }
-    host.stream = &zero;
     player.Play();
     player.ReversePlay();
     EXPECT_FALSE(player.IsPlaying());
 }
 
 TEST_F(PlaybackTest, FirstAndLastStopAtLandmarksInOrder) {
-    host.rangeStart = 20;
-    host.rangeEnd = 60;
-    host.area1 = 30;
-    host.area2 = 80;  // beyond range end
+    ASSERT_TRUE(Session().SetPlayRange(20, 60));
+    ASSERT_TRUE(Session().SetArea(0, {8, 8, 40, 40}, 30));
+    ASSERT_TRUE(Session().SetArea(1, {8, 8, 40, 40}, 80));  // beyond range end
     StartAt(45);
     player.Last();
     EXPECT_EQ(Current(), 60);
@@ -196,34 +186,34 @@ TEST_F(PlaybackTest, FirstAndLastStopAtLandmarksInOrder) {
     EXPECT_EQ(Current(), 30);
     player.First();
     EXPECT_EQ(Current(), 20);
-    host.redrawn.clear();
-    host.shown.clear();
+    window.redrawn.clear();
+    shown.clear();
     player.First();
     EXPECT_EQ(Current(), 0);
-    EXPECT_EQ(host.redrawn, (std::vector<int>{10}));  // refreshed through the next key frame
-    EXPECT_EQ(host.shown, (std::vector<int>{0})) << "the refresh is painted, not announced";
+    EXPECT_EQ(window.redrawn, (std::vector<int>{10}));  // refreshed through the next key frame
+    EXPECT_EQ(shown, (std::vector<int>{0})) << "the refresh is painted, not announced";
     player.First();
     EXPECT_EQ(Current(), 0);
     player.Previous();
     EXPECT_EQ(Current(), 0);
-    EXPECT_EQ(host.trackbar, 0);  // the trackbar is told the clamped frame
+    EXPECT_EQ(trackbar, 0);  // the trackbar is told the clamped frame
     player.Next();
     EXPECT_EQ(Current(), 1);
 }
 
 TEST_F(PlaybackTest, RatePaneTexts) {
     player.UpdateRateStatus();
-    EXPECT_EQ(host.rate, "0.00 / 29.97(fps)");
-    host.stream = nullptr;
+    EXPECT_EQ(window.rate, "0.00 / 29.97(fps)");
+    doc.workspace.CloseVideo();
     player.UpdateRateStatus();
-    EXPECT_EQ(host.rate, "0.00 / 0.00(fps)");
-    host.stream = stream.get();
+    EXPECT_EQ(window.rate, "0.00 / 0.00(fps)");
+    ASSERT_TRUE(Open(avi));
     StartAt(0);
     player.Play();
     tick += 100;
     player.OnForwardTick();
     player.UpdateRateStatus();
-    EXPECT_EQ(host.rate, "20.00 / 29.97(fps)");  // two frames in 100 ms
+    EXPECT_EQ(window.rate, "20.00 / 29.97(fps)");  // two frames in 100 ms
 }
 
 // A file whose index was lost has no key frame after its first: rewinding refreshes through the
@@ -235,13 +225,11 @@ TEST_F(PlaybackTest, RewindOfAScannedFileRefreshesThroughTheFirstFrame) {
     bytes.replace(idx1, 4, "JUNK");
     const std::string scannedPath = dir.File("walk scanned.avi");
     ASSERT_TRUE(kivra::test::WriteFile(scannedPath, bytes));
-    CAviVideoStream scanned(scannedPath);
-    ASSERT_EQ(scanned.OpenStream(), CAviVideoStream::kOpened);
-    host.stream = &scanned;
+    ASSERT_TRUE(Open(scannedPath));
     StartAt(5);
     player.First();
     EXPECT_EQ(Current(), 0);
-    EXPECT_EQ(host.redrawn, (std::vector<int>{0}));
+    EXPECT_EQ(window.redrawn, (std::vector<int>{0}));
 }
 
 }  // namespace

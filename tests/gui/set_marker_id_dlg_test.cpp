@@ -1,6 +1,6 @@
 // The marker ID dialog as a real window driven by keyboard and mouse: the ID range and its
-// wrap, the reset on navigation, the mode radios and the skip field writing the settings, and
-// the close box.
+// wrap, the reset on navigation of the open video, the mode radios and the skip field writing the
+// settings, and the close box.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -17,6 +17,8 @@
 #include "markers/set_marker_id_dlg.h"
 #include "settings/inifile_manager.h"
 #include "support/ffmpeg_tool.h"
+#include "support/recording_host.h"
+#include "workspace/open_video.h"
 
 namespace {
 
@@ -34,11 +36,16 @@ protected:
         owner.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&owner));
     }
-    void TearDown() override { dlg.reset(); }
+    void TearDown() override {
+        dlg.reset();
+        video.reset();
+    }
 
-    // Makes the dialog from the settings as they are now and shows it.
+    // Makes the open video and the dialog on it from the settings as they are now and shows it.
     CSetMarkerIDDlg& Open() {
-        dlg = std::make_unique<CSetMarkerIDDlg>(*settings, &owner);
+        dlg.reset();
+        video = std::make_unique<kivra::OpenVideo>(host, *settings, temp.path());
+        dlg = std::make_unique<CSetMarkerIDDlg>(video->Session(), settings->MarkerId(), &owner);
         EXPECT_FALSE(dlg->isVisible());
         dlg->show();
         dlg->activateWindow();
@@ -54,9 +61,21 @@ protected:
         QTest::keyClicks(edit, text);
     }
 
+    // A real clip open in the video, whose frames can be moved through.
+    void OpenClip() {
+        const std::string clip = temp.File("clip 1.avi");
+        ASSERT_TRUE(kivra::test::RunFfmpeg({"-f", "lavfi", "-i", "testsrc=size=64x48:rate=25",
+                                            "-frames:v", "5", "-c:v", "mjpeg", clip}));
+        kivra::Workspace actions(*video, *settings, host);
+        ASSERT_TRUE(actions.OpenVideo(clip).ok());
+    }
+    void MoveFrame() { video->Cursor().MoveTo(video->Cursor().Current() == 1 ? 2 : 1); }
+
     kivra::test::TempDir temp;
     std::unique_ptr<CInifileManager> settings;
     QMainWindow owner;
+    kivra::test::RecordingHost host;
+    std::unique_ptr<kivra::OpenVideo> video;
     std::unique_ptr<CSetMarkerIDDlg> dlg;
 };
 
@@ -79,8 +98,8 @@ TEST_F(SetMarkerIdDlgTest, StartsFromTheSettings) {
     EXPECT_LE(d.width(), 320);  // a small tool window
     EXPECT_LE(d.height(), 300);
 
-    settings->SetIDMode = 1;
-    settings->SkipFrameNum = 7;
+    settings->MarkerId().mode = kivra::MarkerIdMode::kSkip;
+    settings->MarkerId().skipFrames = 7;
     CSetMarkerIDDlg& skip = Open();
     EXPECT_TRUE(skip.SkipRadio()->isChecked());
     EXPECT_TRUE(skip.SkipEdit()->isEnabled());
@@ -88,7 +107,7 @@ TEST_F(SetMarkerIdDlgTest, StartsFromTheSettings) {
 }
 
 TEST_F(SetMarkerIdDlgTest, IdWrapsAfterMaxIdAndStepsStayInRange) {
-    settings->MaxID = 3;
+    settings->MarkerId().maxId = 3;
     CSetMarkerIDDlg& d = Open();
     d.SetCurrentId(3);
     EXPECT_EQ(d.CurrentId(), 3);
@@ -131,7 +150,7 @@ TEST_F(SetMarkerIdDlgTest, IdWrapsAfterMaxIdAndStepsStayInRange) {
 }
 
 TEST_F(SetMarkerIdDlgTest, BrokenMaxIdLeavesOnlyIdOne) {
-    settings->MaxID = 0;
+    settings->MarkerId().maxId = 0;
     CSetMarkerIDDlg& d = Open();
     EXPECT_EQ(d.IdSpin()->minimum(), 1);
     EXPECT_EQ(d.IdSpin()->maximum(), 1);
@@ -141,7 +160,7 @@ TEST_F(SetMarkerIdDlgTest, BrokenMaxIdLeavesOnlyIdOne) {
     EXPECT_EQ(d.CurrentId(), 1);
 
     // No overflow at the top of the int range.
-    settings->MaxID = INT_MAX;
+    settings->MarkerId().maxId = INT_MAX;
     CSetMarkerIDDlg& big = Open();
     big.SetCurrentId(INT_MAX);
     EXPECT_EQ(big.CurrentId(), INT_MAX);
@@ -151,82 +170,84 @@ TEST_F(SetMarkerIdDlgTest, BrokenMaxIdLeavesOnlyIdOne) {
 
 TEST_F(SetMarkerIdDlgTest, RadiosSetTheModeAndFrameChangesResetOnlyInIncrementMode) {
     CSetMarkerIDDlg& d = Open();
+    OpenClip();
     d.SetCurrentId(5);
-    d.ResetIdOnFrameChange();
+    MoveFrame();
     EXPECT_EQ(d.CurrentId(), 1);
+    EXPECT_EQ(d.IdSpin()->value(), 1) << "the spin box follows the video's ID";
 
     QTest::mouseClick(d.SkipRadio(), Qt::LeftButton, {}, OnIndicator(d.SkipRadio()));
-    EXPECT_EQ(settings->SetIDMode, 1);
+    EXPECT_EQ(settings->MarkerId().mode, kivra::MarkerIdMode::kSkip);
     EXPECT_TRUE(d.SkipEdit()->isEnabled());
     d.SetCurrentId(5);
-    d.ResetIdOnFrameChange();
+    MoveFrame();
     EXPECT_EQ(d.CurrentId(), 5);
 
     QTest::mouseClick(d.IncrementRadio(), Qt::LeftButton, {}, OnIndicator(d.IncrementRadio()));
-    EXPECT_EQ(settings->SetIDMode, 0);
+    EXPECT_EQ(settings->MarkerId().mode, kivra::MarkerIdMode::kIncrement);
     EXPECT_FALSE(d.SkipEdit()->isEnabled());
 
     // Moving through the group with the arrow keys counts as a click too.
     d.IncrementRadio()->setFocus();
     QTest::keyClick(d.IncrementRadio(), Qt::Key_Down);
     EXPECT_TRUE(d.SkipRadio()->isChecked());
-    EXPECT_EQ(settings->SetIDMode, 1);
+    EXPECT_EQ(settings->MarkerId().mode, kivra::MarkerIdMode::kSkip);
     EXPECT_TRUE(d.SkipEdit()->isEnabled());
 }
 
 TEST_F(SetMarkerIdDlgTest, FillNoteNamesTrackingWhileItsBoxIsTicked) {
     const QString straight = QStringLiteral("* スキップしたフレームは直線補間します");
     const QString tracking = QStringLiteral("* スキップしたフレームは追跡で補間します");
-    settings->SetIDMode = 1;
-    settings->SkipFillByTracking = 1;
+    settings->MarkerId().mode = kivra::MarkerIdMode::kSkip;
+    settings->MarkerId().skipFillByTracking = true;
     CSetMarkerIDDlg& d = Open();
     EXPECT_EQ(d.FillNote()->text(), tracking) << "the stored choice shows at once";
 
     QCheckBox* const box = d.TrackFillCheck();
     QTest::mouseClick(box, Qt::LeftButton, {}, OnIndicator(box));
-    EXPECT_EQ(settings->SkipFillByTracking, 0);
+    EXPECT_FALSE(settings->MarkerId().skipFillByTracking);
     EXPECT_EQ(d.FillNote()->text(), straight);
     box->setFocus();
     QTest::keyClick(box, Qt::Key_Space);
-    EXPECT_EQ(settings->SkipFillByTracking, 1);
+    EXPECT_TRUE(settings->MarkerId().skipFillByTracking);
     EXPECT_EQ(d.FillNote()->text(), tracking);
     EXPECT_GE(d.width(), d.FillNote()->sizeHint().width()) << "the longer note fits";
 }
 
 TEST_F(SetMarkerIdDlgTest, SkipFieldTakesOneToHundredAndRestoresAnythingElse) {
-    settings->SetIDMode = 1;
+    settings->MarkerId().mode = kivra::MarkerIdMode::kSkip;
     CSetMarkerIDDlg& d = Open();
     QLineEdit* const edit = d.SkipEdit();
 
     TypeSkip(QStringLiteral("7"));
-    EXPECT_EQ(settings->SkipFrameNum, 7);
+    EXPECT_EQ(settings->MarkerId().skipFrames, 7);
     EXPECT_EQ(edit->text(), QStringLiteral("7"));
 
     TypeSkip(QStringLiteral("0"));
     EXPECT_EQ(edit->text(), QStringLiteral("7"));
-    EXPECT_EQ(settings->SkipFrameNum, 7);
+    EXPECT_EQ(settings->MarkerId().skipFrames, 7);
 
     TypeSkip(QStringLiteral("xy-"));  // not even shown
     EXPECT_EQ(edit->text(), QStringLiteral("7"));
-    EXPECT_EQ(settings->SkipFrameNum, 7);
+    EXPECT_EQ(settings->MarkerId().skipFrames, 7);
 
     edit->end(false);
     QTest::keyClick(edit, Qt::Key_Backspace);  // empty
     EXPECT_EQ(edit->text(), QStringLiteral("7"));
-    EXPECT_EQ(settings->SkipFrameNum, 7);
+    EXPECT_EQ(settings->MarkerId().skipFrames, 7);
 
     // Typing 101 passes through 1 and 10; the third digit is refused.
     TypeSkip(QStringLiteral("101"));
     EXPECT_EQ(edit->text(), QStringLiteral("10"));
-    EXPECT_EQ(settings->SkipFrameNum, 10);
+    EXPECT_EQ(settings->MarkerId().skipFrames, 10);
     TypeSkip(QStringLiteral("100"));
-    EXPECT_EQ(settings->SkipFrameNum, 100);
+    EXPECT_EQ(settings->MarkerId().skipFrames, 100);
 
     // After a restore the value is selected, so the next digit replaces it.
     TypeSkip(QStringLiteral("0"));
     QTest::keyClicks(edit, QStringLiteral("3"));
     EXPECT_EQ(edit->text(), QStringLiteral("3"));
-    EXPECT_EQ(settings->SkipFrameNum, 3);
+    EXPECT_EQ(settings->MarkerId().skipFrames, 3);
 
     // The read-back at a click checks text the validator never saw.
     edit->setText(QStringLiteral("abc"));
@@ -235,16 +256,16 @@ TEST_F(SetMarkerIdDlgTest, SkipFieldTakesOneToHundredAndRestoresAnythingElse) {
     edit->setText(QStringLiteral("99999999999"));
     d.ReadBack();
     EXPECT_EQ(edit->text(), QStringLiteral("3"));
-    EXPECT_EQ(settings->SkipFrameNum, 3);
+    EXPECT_EQ(settings->MarkerId().skipFrames, 3);
 }
 
 TEST_F(SetMarkerIdDlgTest, StoredSkipCountOutsideTheRangeIsClamped) {
-    settings->SkipFrameNum = 0;
+    settings->MarkerId().skipFrames = 0;
     EXPECT_EQ(Open().SkipEdit()->text(), QStringLiteral("1"));
-    EXPECT_EQ(settings->SkipFrameNum, 1);
-    settings->SkipFrameNum = 500;
+    EXPECT_EQ(settings->MarkerId().skipFrames, 1);
+    settings->MarkerId().skipFrames = 500;
     EXPECT_EQ(Open().SkipEdit()->text(), QStringLiteral("100"));
-    EXPECT_EQ(settings->SkipFrameNum, 100);
+    EXPECT_EQ(settings->MarkerId().skipFrames, 100);
 }
 
 TEST_F(SetMarkerIdDlgTest, CloseBoxAndEscapeHideAndReport) {

@@ -11,7 +11,7 @@
 #include <map>
 #include <vector>
 
-#include "frame/command_ids.h"
+#include "base/command_ids.h"
 #include "frame/mosaic_size_dlg_bar.h"
 #include "ui/icon_toolbar.h"
 #include "ui/toolbar_icons.h"

@@ -172,7 +172,7 @@ protected:
         Paint();
         Click(At(0.35, 0.5));
         Click(At(0.6, 0.5));
-        ASSERT_TRUE(m_frame->AreasSet());
+        ASSERT_TRUE(m_frame->Session().AreasSet());
     }
     // Profiles read from the scratch folder: AVI, MP4 and one whose encoder cannot run.
     void UseProfiles() {
@@ -245,7 +245,7 @@ TEST_F(TrimmedMovieTest, SettingsDialogOpensOnTheSettingsAndOnlyOkWritesThem) {
     EXPECT_GT(landscape.Width(), landscape.Height());
     EXPECT_NEAR((landscape.top + landscape.bottom) / 2.0,
                 (uprightArea.top + uprightArea.bottom) / 2.0, 1);
-    EXPECT_EQ(m_frame->Annotations()->m_trimParam.At(0), landscape);
+    EXPECT_EQ(m_frame->Video().Annotations()->m_trimParam.At(0), landscape);
 
     // Cancel: size and direction stay, but a compressor chosen meanwhile is kept.
     {
@@ -476,7 +476,7 @@ TEST_F(TrimmedMovieTest, SavesAviByRenameAndOtherFormatsThroughTheirProfile) {
     const std::string avi = m_dir.File("walk 'one' $x.AVI");
     Save({SaveAs(2, avi)});
     EXPECT_EQ(FrameCount(avi), 10);
-    EXPECT_EQ(m_frame->Settings().FilterIndex, 2);
+    EXPECT_EQ(m_frame->Settings().Trimming().filterIndex, 2);
     EXPECT_TRUE(FilesWith("$out$").empty());
     EXPECT_EQ(ReadFile(m_app->GetDocument()->Encoder().LogPath()).find("[F]:"), std::string::npos);
     EXPECT_EQ(m_frame->Cursor().Current(), 5);  // the range start is shown
@@ -505,7 +505,7 @@ TEST_F(TrimmedMovieTest, SavesAviByRenameAndOtherFormatsThroughTheirProfile) {
 TEST_F(TrimmedMovieTest, RefusesTheOpenVideoAndKeepsTheOldTargetWhenSavingFails) {
     UseProfiles();
     OpenWithAreas();
-    m_frame->Settings().FilterIndex = 1;
+    m_frame->Settings().Trimming().filterIndex = 1;
 
     // The open video's own name in other letters: 2018, nothing written, nothing stored.
     const std::string shouted = m_dir.File("WALKER.avi");
@@ -514,11 +514,11 @@ TEST_F(TrimmedMovieTest, RefusesTheOpenVideoAndKeepsTheOldTargetWhenSavingFails)
     EXPECT_EQ(text, Text(2018));
     EXPECT_FALSE(fs::exists(shouted));
     EXPECT_TRUE(FilesWith("$out$").empty());
-    EXPECT_EQ(m_frame->Settings().FilterIndex, 1);
+    EXPECT_EQ(m_frame->Settings().Trimming().filterIndex, 1);
 
     // Cancel in the dialog: nothing happens.
     Save({Cancel()});
-    EXPECT_EQ(m_frame->Settings().FilterIndex, 1);
+    EXPECT_EQ(m_frame->Settings().Trimming().filterIndex, 1);
 
     // The encoder cannot be set up: the writer's message, then "Export error!!"; the file
     // the user agreed to replace is still the old one.
@@ -544,7 +544,7 @@ TEST_F(TrimmedMovieTest, RefusesTheOpenVideoAndKeepsTheOldTargetWhenSavingFails)
     EXPECT_TRUE(m_frame->statusBar()->currentMessage().isEmpty()) << "a failure claims no file";
     EXPECT_TRUE(FilesWith("$out$").empty());
     EXPECT_TRUE(FilesWith("$new").empty());
-    EXPECT_EQ(m_frame->Settings().FilterIndex, 3);
+    EXPECT_EQ(m_frame->Settings().Trimming().filterIndex, 3);
 
     // The disk fills while frames are written (a file-size limit stands in for it): reported,
     // the old file kept, nothing of the way left.
@@ -620,7 +620,7 @@ TEST_F(TrimmedMovieTest, WindowPaintsAndTimersFireWhileTheSaveRuns) {
     UseMjpeg();
     OpenWithAreas();
     const std::string avi = m_dir.File("beside the window.avi");
-    const int deinterlace = m_frame->Settings().Deinterlace;
+    const int deinterlace = m_frame->Settings().Trimming().deinterlace;
     int ticks = 0;
     int paints = 0;
     bool keySent = false;
@@ -664,9 +664,10 @@ TEST_F(TrimmedMovieTest, WindowPaintsAndTimersFireWhileTheSaveRuns) {
     EXPECT_GT(ticks, 0);
     EXPECT_GT(paints, 0);
     EXPECT_TRUE(keySent);
-    EXPECT_EQ(m_frame->Settings().Deinterlace, deinterlace) << "no command ran during the save";
+    EXPECT_EQ(m_frame->Settings().Trimming().deinterlace, deinterlace)
+        << "no command ran during the save";
     EXPECT_FALSE(dialogAtEnd);
-    EXPECT_EQ(FrameCount(avi), m_frame->RangeEnd() - m_frame->RangeStart() + 1);
+    EXPECT_EQ(FrameCount(avi), m_frame->Session().RangeEnd() - m_frame->Session().RangeStart() + 1);
     EXPECT_TRUE(m_frame->isEnabled());
 }
 

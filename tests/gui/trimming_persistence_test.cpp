@@ -99,7 +99,7 @@ protected:
         Paint();
         Click(At(0.35, 0.5));
         Click(At(0.6, 0.5));
-        ASSERT_TRUE(m_frame->AreasSet());
+        ASSERT_TRUE(m_frame->Session().AreasSet());
     }
     // The trimming settings dialog with output size and direction chosen, then OK.
     void ChooseOutput(int size, int direction) {
@@ -160,7 +160,7 @@ TEST_F(TrimmingPersistenceTest, SettingsFileAndMarkerFileKeepTheirBytes) {
         ChooseOutput(0, 0);
         Open(m_sample);
         Trigger(kivra::ID_TRIMMING_SIDE_MODE);
-        EXPECT_FALSE(m_frame->AreasSet());
+        EXPECT_FALSE(m_frame->Session().AreasSet());
         Restart();
     }
     EXPECT_EQ(TrimmingSection(Ini()),

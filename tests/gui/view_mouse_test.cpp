@@ -27,6 +27,7 @@
 #include "settings/inifile_manager.h"
 #include "support/app_fixture.h"
 #include "support/ffmpeg_tool.h"
+#include "support/recording_host.h"
 #include "view/view_cursors.h"
 #include "view/view_host.h"
 
@@ -69,11 +70,11 @@ protected:
         m_frame->resize(1000, 760);
         Open(m_sample);
         Paint();
-        m_frame->Settings().ShowSetIDBtnMsg = 0;  // no toolbar question in the way
+        m_frame->Settings().MarkerId().askToShowIdBar = false;  // no toolbar question in the way
     }
 
     CAviVideoStream& Stream() { return *m_frame->Stream(); }
-    VideoAnnotations& Annotations() { return *m_frame->Annotations(); }
+    VideoAnnotations& Annotations() { return *m_frame->Video().Annotations(); }
     CLFFManager& Markers() { return Annotations().m_markers; }
     int Current() { return m_frame->Cursor().Current(); }
     int Mode() const { return m_frame->Session().GetViewMode(); }
@@ -98,7 +99,7 @@ protected:
         Paint();
     }
     void ShowIdDialog() {
-        m_frame->Trimming().OnMarkerSetId();
+        m_frame->Markers().OnMarkerSetId();
         ASSERT_TRUE(m_frame->IsMarkerIdDialogVisible());
         ASSERT_EQ(Mode(), kivra::kPreviewMode);
         Paint();
@@ -331,7 +332,7 @@ TEST_F(ViewMouseTest, SkipModeCanFillTheSkippedFramesByFollowingThePoint) {
     auto* const trackFill = dlg.findChild<QCheckBox*>(QStringLiteral("TrackFill"));
     ASSERT_NE(trackFill, nullptr);
     trackFill->click();
-    ASSERT_EQ(m_frame->Settings().SkipFillByTracking, 1);
+    ASSERT_TRUE(m_frame->Settings().MarkerId().skipFillByTracking);
     m_frame->Playback().ShowFrame(20);
     Paint();
     // The walker's ankle (its truth, in the store's pixel-centre convention).
@@ -345,7 +346,7 @@ TEST_F(ViewMouseTest, SkipModeCanFillTheSkippedFramesByFollowingThePoint) {
     EXPECT_NEAR(mid.y, 587.653 - 0.5, 3.0);
 
     // The click and its fill are one step to take back.
-    m_frame->History().Undo();
+    m_frame->Video().History().Undo();
     EXPECT_EQ(Markers().Row(0).size(), 1u);
 }
 
@@ -452,7 +453,7 @@ TEST_F(ViewMouseTest, ContextMenuDeletesOnThisFrameOrOnAllFrames) {
 
 TEST_F(ViewMouseTest, LocusFollowsEachIdUpToTheCurrentFrame) {
     SetBothAreas();
-    m_frame->Settings().LocusColor = 0x0003FE01;  // 0x00BBGGRR
+    m_frame->Settings().MarkerId().locusColor = 0x0003FE01;  // 0x00BBGGRR
     const QColor locus(1, 254, 3);
     Command(kivra::ID_MARKER_SHOW_LOCUS);
     Command(kivra::ID_TRIMMING_PREVIEW);
@@ -491,38 +492,30 @@ TEST_F(ViewMouseTest, LocusFollowsEachIdUpToTheCurrentFrame) {
     EXPECT_FALSE(near(shot, (v2 + v6) / 2));
 }
 
-// The window's part in the view's work: a real stream, annotations and editing session, and a
+// The window's part in the view's work: a real open video with its editing session, and a
 // count of what the view asked for.
 class FakeViewHost : public kivra::FrameViewHost {
 public:
-    CAviVideoStream* Stream() const override { return stream.get(); }
-    VideoAnnotations* Annotations() const override { return stream ? &annotations : nullptr; }
-    bool IsVideoOpen() const override { return stream != nullptr; }
+    kivra::OpenVideo& Video() const override { return video; }
+    bool Deinterlaced() const override { return settings.Trimming().deinterlace; }
+    const kivra::MarkerIdSettings& MarkerIds() const override { return settings.MarkerId(); }
     bool IsForwardPlaying() const override { return false; }
-    CInifileManager& Settings() const override { return settings; }
-    kivra::EditSession& Session() const override { return session; }
-    kivra::FrameCursor& Cursor() const override { return cursor; }
-    bool IsMarkerIdDialogVisible() const override { return markerId.has_value(); }
-    std::optional<int> ReadBackMarkerId() override { return markerId; }
-    void AdvanceMarkerId() override { ++advances; }
-    void ShowFirstFrame() override { shown.push_back(stream->GetStart()); }
-    void ShowLastFrame() override { shown.push_back(stream->GetEnd()); }
-    void UpdateAllViews() override { ++viewUpdates; }
+    bool IsMarkerIdDialogVisible() const override { return idTool; }
+    void ShowFirstFrame() override { shown.push_back(video.Stream()->GetStart()); }
+    void ShowLastFrame() override { shown.push_back(video.Stream()->GetEnd()); }
     void UpdateRateStatus() override { ++rateUpdates; }
     kivra::MsgAnswer ShowMessage(const std::string&, kivra::MsgButtons, kivra::MsgIcon) override {
         return kivra::MsgAnswer::No;
     }
     void OpenDocumentFile(const std::string&) override {}
 
+    kivra::test::TempDir folder;
     mutable CInifileManager settings{std::string()};
-    std::unique_ptr<CAviVideoStream> stream;
-    mutable VideoAnnotations annotations;
-    mutable kivra::EditSession session{[this] { return stream ? &annotations : nullptr; }};
-    mutable kivra::FrameCursor cursor{[this] { return stream.get(); }};
-    std::optional<int> markerId;  // the ID dialog is up while set
-    std::vector<int> shown;       // frames the First and Last commands were asked for
-    int advances = 0;
-    int viewUpdates = 0;
+    kivra::test::RecordingHost messages;
+    mutable kivra::OpenVideo video{messages, settings, folder.path()};
+    kivra::Workspace actions{video, settings, messages};
+    bool idTool = false;     // the ID dialog is up
+    std::vector<int> shown;  // frames the First and Last commands were asked for
     int rateUpdates = 0;
 };
 
@@ -534,11 +527,10 @@ TEST(FrameViewOnHost, AreaClicksAndIdPlacementGoThroughTheHost) {
     ASSERT_TRUE(kivra::test::RunFfmpeg({"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25",
                                         "-frames:v", "10", "-c:v", "mjpeg", dir.File("walk.avi")}));
     FakeViewHost host;
-    host.stream = std::make_unique<CAviVideoStream>(dir.File("walk.avi"), host.settings);
-    ASSERT_EQ(host.stream->OpenStream(), CAviVideoStream::kOpened);
-    host.annotations.m_markers.LoadMarkers(host.stream->MarkerFilePath(), host.settings.MaxID);
-    host.session.StartVideo(host.stream->GetFrameCount());
-    host.session.ToggleAreaMode();
+    ASSERT_TRUE(host.actions.OpenVideo(dir.File("walk.avi")).ok());
+    kivra::EditSession& session = host.video.Session();
+    VideoAnnotations& annotations = *host.video.Annotations();
+    session.ToggleAreaMode();
     CVfwView view(host);
     view.resize(640, 480);
     view.show();
@@ -555,33 +547,33 @@ TEST(FrameViewOnHost, AreaClicksAndIdPlacementGoThroughTheHost) {
     };
 
     click(centre);
-    EXPECT_EQ(host.session.Area1().frame, 0);
-    EXPECT_EQ(host.session.AreaIndex(), 1);
+    EXPECT_EQ(session.Area1().frame, 0);
+    EXPECT_EQ(session.AreaIndex(), 1);
     EXPECT_EQ(host.shown, std::vector<int>{9});
-    host.cursor.MoveTo(9);
+    host.video.Cursor().MoveTo(9);
     click(centre + QPoint(20, 0));
-    EXPECT_EQ(host.session.Area2().frame, 9);
-    EXPECT_EQ(host.session.GetViewMode(), kivra::kNormalMode);
-    EXPECT_EQ(host.session.AreaIndex(), 0);
+    EXPECT_EQ(session.Area2().frame, 9);
+    EXPECT_EQ(session.GetViewMode(), kivra::kNormalMode);
+    EXPECT_EQ(session.AreaIndex(), 0);
     EXPECT_EQ(host.shown, (std::vector<int>{9, 0}));
-    EXPECT_EQ(host.viewUpdates, 2);
-    EXPECT_FALSE(host.annotations.m_trimParam.At(0).IsEmpty());
-    EXPECT_FALSE(host.annotations.m_trimParam.At(9).IsEmpty());
+    EXPECT_FALSE(annotations.m_trimParam.At(0).IsEmpty());
+    EXPECT_FALSE(annotations.m_trimParam.At(9).IsEmpty());
 
-    // Without the ID dialog a click places nothing; with it the dialog's ID goes in and steps on.
-    host.session.SetViewMode(kivra::kPreviewMode);
-    host.cursor.MoveTo(4);
+    // Without the ID dialog a click places nothing; with it the video's ID goes in and steps on.
+    session.SetViewMode(kivra::kPreviewMode);
+    host.video.Cursor().MoveTo(4);
     view.repaint();
     click(centre);
-    EXPECT_FALSE(host.annotations.m_markers.AnyMarkers());
-    host.markerId = 3;
+    EXPECT_FALSE(annotations.m_markers.AnyMarkers());
+    host.idTool = true;
+    session.SetMarkerId(3);
     click(centre);
     std::vector<T_DRAW_MARKER> markers;
-    host.annotations.m_markers.GetFrameMarkers(4, markers);
+    annotations.m_markers.GetFrameMarkers(4, markers);
     ASSERT_EQ(markers.size(), 1u);
     EXPECT_EQ(markers[0].ID, 3);
-    EXPECT_EQ(host.advances, 1);
-    EXPECT_EQ(host.viewUpdates, 3);
+    EXPECT_EQ(session.MarkerId(), 4);
+    EXPECT_EQ(host.video.History().Count(), 3) << "two areas and the marker, one step each";
 }
 
 }  // namespace

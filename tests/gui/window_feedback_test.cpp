@@ -76,7 +76,7 @@ protected:
         Paint();
         Click(At(0.35, 0.5));
         Click(At(0.6, 0.5));
-        ASSERT_TRUE(m_frame->AreasSet());
+        ASSERT_TRUE(m_frame->Session().AreasSet());
     }
     // Chooses an entry of an open menu with the mouse.
     static void ClickMenuEntry(QMenu* menu, QAction* action) {
@@ -134,7 +134,7 @@ TEST_F(WindowFeedbackTest, FramePaneFollowsEveryWayTheFrameMoves) {
     Key(Qt::Key_F7);
 
     // A click in the kinematics plot.
-    m_frame->Annotations()->m_markers.SetMarker(0, 3, 10.0, 20.0);
+    m_frame->Video().Annotations()->m_markers.SetMarker(0, 3, 10.0, 20.0);
     Act(kivra::ID_MARKER_PLOT)->trigger();
     CKinematicsPlotWnd* plot = m_frame->Kinematics()->PlotWindow();
     ASSERT_NE(plot, nullptr);
@@ -217,8 +217,8 @@ TEST_F(WindowFeedbackTest, EachSaveSaysWhatItWroteWhere) {
     Open(video);
     Paint();
     SetBothAreas();
-    m_frame->Annotations()->m_markers.SetMarker(0, 3, 300.0, 200.0);
-    m_frame->Annotations()->m_markers.SetModified(true);
+    m_frame->Video().Annotations()->m_markers.SetMarker(0, 3, 300.0, 200.0);
+    m_frame->Video().Annotations()->m_markers.SetModified(true);
     EXPECT_TRUE(Status().isEmpty());
 
     Act(kivra::ID_MARKER_SAVE)->trigger();
@@ -267,7 +267,7 @@ TEST_F(WindowFeedbackTest, EachSaveSaysWhatItWroteWhere) {
     {
         kivra::test::MessageBoxCatcher failure;
         const std::string nowhere = m_dir.File("missing folder/out.csv");
-        EXPECT_FALSE(m_frame->Trimming().ExportCoordinates(nowhere));
+        EXPECT_FALSE(m_frame->Markers().ExportCoordinates(nowhere));
         EXPECT_EQ(failure.Texts().size(), 1);
     }
     EXPECT_EQ(Status(), QStringLiteral("運動学データを出力しました: ") + proposed);
@@ -277,7 +277,7 @@ TEST_F(WindowFeedbackTest, AClickThatPlacesNoMarkerNamesTheMissingStep) {
     ShowWindow();
     Open(m_sample);
     Paint();
-    m_frame->Settings().ShowSetIDBtnMsg = 0;  // no toolbar question in the way
+    m_frame->Settings().MarkerId().askToShowIdBar = false;  // no toolbar question in the way
     // Each state is reached from the one before; reaching it (the area clicks too) says nothing.
     const struct {
         const char* state;
@@ -299,7 +299,7 @@ TEST_F(WindowFeedbackTest, AClickThatPlacesNoMarkerNamesTheMissingStep) {
         EXPECT_TRUE(Status().startsWith(QStringLiteral("マーカを置くには")) &&
                     Status().contains(QString::fromUtf8(step.says)))
             << Status().toStdString();
-        EXPECT_FALSE(m_frame->AnyMarkers());
+        EXPECT_FALSE(m_frame->Video().Annotations()->m_markers.AnyMarkers());
     }
 
     // Clicks that do something, or aim beside the picture, leave the bar alone.
@@ -307,11 +307,12 @@ TEST_F(WindowFeedbackTest, AClickThatPlacesNoMarkerNamesTheMissingStep) {
     const QPoint beside(m_view->ImageRect().left / 2, At(0.5, 0.5).y());
     ASSERT_GT(m_view->ImageRect().left, 4) << "the preview stands between bars";
     Click(beside);
-    m_frame->Trimming().OnMarkerSetId();
+    m_frame->Markers().OnMarkerSetId();
     Paint();
     Click(At(0.5, 0.3));
-    EXPECT_TRUE(m_frame->AnyMarkers()) << "placed with the ID dialog";
-    m_frame->Trimming().OnMarkerSetId();  // hidden again: the click grabs the marker
+    EXPECT_TRUE(m_frame->Video().Annotations()->m_markers.AnyMarkers())
+        << "placed with the ID dialog";
+    m_frame->Markers().OnMarkerSetId();  // hidden again: the click grabs the marker
     Paint();
     Click(At(0.5, 0.3));
     EXPECT_TRUE(Status().isEmpty()) << Status().toStdString();

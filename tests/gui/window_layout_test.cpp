@@ -14,7 +14,8 @@
 #include <fstream>
 #include <functional>
 
-#include "frame/qt_user_messages.h"
+#include "base/qt_user_messages.h"
+#include "file/file_commands.h"
 #include "platform/rw_ini_file.h"
 #include "settings/recent_file_list.h"
 #include "support/app_fixture.h"
@@ -366,7 +367,7 @@ TEST_F(WindowLayoutTest, SaveDialogAddsTheExtensionAndAsksBeforeReplacing) {
 
     // A folder that cannot be written: the user is told, nothing is left behind.
     MessageBoxCatcher catcher(QMessageBox::Ok);
-    EXPECT_FALSE(m_frame->SaveFrameAsBitmap(m_dir.File("no such folder/frame.bmp")));
+    EXPECT_FALSE(m_frame->Files().SaveFrameAsBitmap(m_dir.File("no such folder/frame.bmp")));
     EXPECT_EQ(catcher.Texts().size(), 1);
     EXPECT_FALSE(fs::exists(m_dir.File("no such folder")));
 }

@@ -9,6 +9,7 @@
 #include "session/edit_session.h"
 #include "settings/inifile_manager.h"
 #include "support/ffmpeg_tool.h"
+#include "workspace/open_video.h"
 #include "workspace/workspace.h"
 
 namespace kivra::test {
@@ -66,9 +67,10 @@ struct RecordedDocument {
     TempDir settingsDir;
     CInifileManager settings{std::string()};  // defaults, in memory only
     RecordingHost host;
-    CVfwDoc doc{host, settings, settingsDir.path()};
-    EditSession session{[this] { return doc.Annotations(); }};
-    Workspace workspace{doc, session, settings, host};
+    OpenVideo video{host, settings, settingsDir.path()};
+    CVfwDoc& doc = video.Document();
+    EditSession& session = video.Session();
+    Workspace workspace{video, settings, host};
 };
 
 }  // namespace kivra::test

@@ -258,10 +258,11 @@ CVfwDoc::PreparedSource CVfwDoc::PrepareSource(const std::string& path,
             kivra::ScratchFile::Create(kivra::ReplaceExtension(path, kTmpAvi));
         const bool ran = temporaryAvi.IsOpen();
         const bool converted =
-            ran && m_ffmpeg.ConvertVideo(path, temporaryAvi, m_settings.TmpFile_VCodec,
-                                         m_settings.TmpFile_BitRate, m_settings.TmpFile_QScale,
-                                         m_settings.TmpFile_2GLimit, kivra::ExtraOptions(probed),
-                                         progress, duration);
+            ran && m_ffmpeg.ConvertVideo(path, temporaryAvi, m_settings.ScratchEncoder().videoCodec,
+                                         m_settings.ScratchEncoder().bitRate,
+                                         m_settings.ScratchEncoder().qScale,
+                                         m_settings.ScratchEncoder().limit2G,
+                                         kivra::ExtraOptions(probed), progress, duration);
         if (ran && m_ffmpeg.Cancelled()) {
             prepared.cancelled = true;  // the job took its output with it
             return prepared;
@@ -306,7 +307,7 @@ CVfwDoc::PreparedSource CVfwDoc::PrepareSource(const std::string& path,
 
 bool CVfwDoc::OpensDirectly(const std::string& path) const {
     const std::string extension = kivra::FileExtension(path);
-    return m_settings.OpenDirect != 0 && !kivra::EqualsIgnoreCase(extension, ".avi") &&
+    return m_settings.Program().openDirect && !kivra::EqualsIgnoreCase(extension, ".avi") &&
            IsSupportedExtension(path);
 }
 
@@ -379,7 +380,7 @@ void CVfwDoc::CommitSource(const std::string& path, PreparedSource source) {
     m_strSoundPath = std::move(source.soundPath);
     m_pAnnotations = std::make_unique<VideoAnnotations>();
     CLFFManager& markers = m_pAnnotations->m_markers;
-    markers.LoadMarkers(m_pStream->MarkerFilePath(), m_settings.MaxID);
+    markers.LoadMarkers(m_pStream->MarkerFilePath(), m_settings.MarkerId().maxId);
 
     std::error_code exists;
     if (markers.GetLoadState() == CLFFManager::kLoadFailed &&

@@ -34,6 +34,9 @@ void Merge(AnnotationState& base, const AnnotationState& add, bool later) {
     if (add.mosaicType && (!base.mosaicType || later)) {
         base.mosaicType = add.mosaicType;
     }
+    if (add.gaitEvents && (!base.gaitEvents || later)) {
+        base.gaitEvents = add.gaitEvents;
+    }
 }
 
 }  // namespace
@@ -51,7 +54,8 @@ void EditSession::StartVideo(int frameCount) {
     m_nAreaIndex = 0;
     m_trimming.rangeStart = 0;
     m_trimming.rangeEnd = m_nFrameCount - 1;
-    Notify(kChangeVideo | kChangeViewMode | kChangeAreas | kChangeRange);
+    ClearGaitEvents();
+    Notify(kChangeVideo | kChangeViewMode | kChangeAreas | kChangeRange | kChangeGaitEvents);
 }
 
 void EditSession::EndVideo() {
@@ -64,7 +68,9 @@ void EditSession::EndVideo() {
     m_trimming.rangeStart = -1;
     m_trimming.rangeEnd = -1;
     m_bShowInfo = false;  // a reopened video starts without it
-    Notify(kChangeVideo | kChangeViewMode | kChangeAreas | kChangeRange | kChangeShowInfo);
+    ClearGaitEvents();
+    Notify(kChangeVideo | kChangeViewMode | kChangeAreas | kChangeRange | kChangeShowInfo |
+           kChangeGaitEvents);
 }
 
 bool EditSession::SetViewMode(ViewMode mode) {
@@ -335,22 +341,70 @@ bool EditSession::DeleteAllMarkers() {
     return true;
 }
 
-void EditSession::LoadSettings(const CInifileManager& settings) {
-    m_trimming.mode = settings.Mode;
-    m_trimming.sizeType = settings.SizeType;
-    m_trimming.direction = settings.Direction;
-    m_trimming.mosaicType = settings.MosaicRectType;
-    m_boxHalfSize[0] = settings.LengthFromCenter1;
-    m_boxHalfSize[1] = settings.LengthFromCenter2;
+void EditSession::LoadSettings(const TrimmingSettings& trimming, int maxMarkerId) {
+    m_trimming.mode = trimming.mode;
+    m_trimming.sizeType = trimming.sizeType;
+    m_trimming.direction = trimming.direction;
+    m_trimming.mosaicType = trimming.mosaicType;
+    m_boxHalfSize[0] = trimming.boxHalfSize1;
+    m_boxHalfSize[1] = trimming.boxHalfSize2;
+    // A MaxID of 0 or less from a hand-edited ini still leaves the one ID 1.
+    m_nMaxMarkerId = std::max(1, maxMarkerId);
+    m_nMarkerId = std::min(m_nMarkerId, m_nMaxMarkerId);
 }
 
-void EditSession::StoreSettings(CInifileManager& settings) const {
-    settings.Mode = m_trimming.mode;
-    settings.SizeType = m_trimming.sizeType;
-    settings.Direction = m_trimming.direction;
-    settings.MosaicRectType = m_trimming.mosaicType;
-    settings.LengthFromCenter1 = m_boxHalfSize[0];
-    settings.LengthFromCenter2 = m_boxHalfSize[1];
+void EditSession::StoreSettings(TrimmingSettings& trimming) const {
+    trimming.mode = m_trimming.mode;
+    trimming.sizeType = m_trimming.sizeType;
+    trimming.direction = m_trimming.direction;
+    trimming.mosaicType = m_trimming.mosaicType;
+    trimming.boxHalfSize1 = m_boxHalfSize[0];
+    trimming.boxHalfSize2 = m_boxHalfSize[1];
+}
+
+void EditSession::SetMarkerId(int id) {
+    if (id > m_nMaxMarkerId || id <= 0) {
+        id = 1;
+    }
+    if (id != m_nMarkerId) {
+        m_nMarkerId = id;
+        Notify(kChangeMarkerId);
+    }
+}
+
+void EditSession::AdvanceMarkerId() {
+    SetMarkerId(m_nMarkerId >= m_nMaxMarkerId ? 1 : m_nMarkerId + 1);
+}
+
+void EditSession::ClearGaitEvents() {
+    m_gaitEvents.Replace({});
+    m_bGaitEventsEdited = false;
+}
+
+bool EditSession::EditGaitEvents(const std::function<bool(GaitEventList&)>& change) {
+    if (!HasVideo()) {
+        return false;
+    }
+    GaitEventList changed = m_gaitEvents;
+    if (!change(changed)) {
+        return false;
+    }
+    AnnotationState before = CaptureGaitEvents();
+    m_gaitEvents = std::move(changed);
+    m_bGaitEventsEdited = true;
+    Notify(kChangeGaitEvents);
+    Record(EditKind::kGaitEvents, std::move(before), CaptureGaitEvents());
+    return true;
+}
+
+void EditSession::ReplaceGaitEvents(std::vector<GaitEvent> events, bool edited, bool asEdit) {
+    AnnotationState before = asEdit ? CaptureGaitEvents() : AnnotationState{};
+    m_gaitEvents.Replace(std::move(events));
+    m_bGaitEventsEdited = edited;
+    Notify(kChangeGaitEvents);
+    if (asEdit && HasVideo()) {
+        Record(EditKind::kGaitEvents, std::move(before), CaptureGaitEvents());
+    }
 }
 
 void EditSession::RestoreTrimmingState(const TrimmingState& state) {
@@ -398,6 +452,14 @@ AnnotationState EditSession::CaptureAreas() const {
     if (Recording() && annotations != nullptr) {
         state.areas =
             AnnotationState::Areas{m_trimming.area1, m_trimming.area2, annotations->m_trimParam};
+    }
+    return state;
+}
+
+AnnotationState EditSession::CaptureGaitEvents() const {
+    AnnotationState state;
+    if (Recording()) {
+        state.gaitEvents = GaitEventsState{m_gaitEvents.Events(), m_bGaitEventsEdited};
     }
     return state;
 }
@@ -468,7 +530,21 @@ void EditSession::ApplyAnnotationState(const AnnotationState& state) {
         m_trimming.mosaicType = *state.mosaicType;
         changes |= kChangeMosaic;
     }
+    if (state.gaitEvents) {
+        m_gaitEvents.Replace(state.gaitEvents->events);
+        m_bGaitEventsEdited = state.gaitEvents->edited;
+        changes |= kChangeGaitEvents;
+    }
     Notify(changes);
+}
+
+SessionFollow::SessionFollow(EditSession& session, std::function<void(unsigned)> changed)
+    : m_session(session), m_changed(std::move(changed)) {
+    m_session.AddObserver(this);
+}
+
+SessionFollow::~SessionFollow() {
+    m_session.RemoveObserver(this);
 }
 
 void EditSession::AddObserver(SessionObserver* observer) {
@@ -483,10 +559,13 @@ void EditSession::RemoveObserver(SessionObserver* observer) {
 }
 
 void EditSession::Notify(unsigned changes) {
-    // A copy, so an observer may add or remove observers while being told.
+    // A copy, so an observer may add or remove observers while being told; one removed on the
+    // way is not told any more.
     const std::vector<SessionObserver*> observers = m_observers;
     for (SessionObserver* observer : observers) {
-        observer->SessionChanged(changes);
+        if (std::find(m_observers.begin(), m_observers.end(), observer) != m_observers.end()) {
+            observer->SessionChanged(changes);
+        }
     }
 }
 

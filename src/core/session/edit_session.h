@@ -4,21 +4,22 @@
 // with the markers and per-frame rectangles the document keeps beside the stream. The trimming
 // choices outlive a video: the next one starts with them. Every change goes through a request
 // that tells whether it was taken (a refused one changes nothing) and notifies the observers.
-// Owned by whoever drives the editing (the main frame, kivra-cli).
+// Owned by the OpenVideo it belongs to.
 #include <functional>
 #include <limits>
 #include <optional>
 #include <utility>
 #include <vector>
 
+#include "gait/gait_event_list.h"
 #include "geometry/trimming_param.h"
 #include "geometry/view_geometry.h"
 #include "markers/trimming_state.h"
 #include "markers/video_annotations.h"
 
-class CInifileManager;
-
 namespace kivra {
+
+struct TrimmingSettings;
 
 // What changed, as bits; an observer gets the union of one request's changes.
 enum SessionChange : unsigned {
@@ -31,6 +32,9 @@ enum SessionChange : unsigned {
     kChangeShowInfo = 1u << 6,
     kChangeVideo = 1u << 7,   // a video came or went
     kChangeOutput = 1u << 8,  // output size or direction
+    kChangeGaitEvents = 1u << 9,
+    kChangeMarkerId = 1u << 10,  // the ID the next marker click places
+    kChangeDisplay = 1u << 11,   // how the picture is drawn (locus, deinterlace, tool windows)
 };
 
 class SessionObserver {
@@ -39,7 +43,32 @@ public:
     virtual void SessionChanged(unsigned changes) = 0;
 };
 
+class EditSession;
+
+// Keeps a function told of a session's changes while it lives: the views' and tools' way to
+// follow the session. The session must outlive it.
+class SessionFollow final : public SessionObserver {
+public:
+    SessionFollow(EditSession& session, std::function<void(unsigned)> changed);
+    ~SessionFollow() override;
+    SessionFollow(const SessionFollow&) = delete;
+    SessionFollow& operator=(const SessionFollow&) = delete;
+    void SessionChanged(unsigned changes) override { m_changed(changes); }
+
+private:
+    EditSession& m_session;
+    std::function<void(unsigned)> m_changed;
+};
+
 enum class ModeRequest { kUnchanged, kChanged, kRefused };
+
+// The gait events the user edits, and whether they are the user's (edited, or read from the
+// events file) rather than detected from the markers.
+struct GaitEventsState {
+    std::vector<GaitEvent> events;
+    bool edited = false;
+    bool operator==(const GaitEventsState&) const = default;
+};
 
 // The parts of the annotations one edit touched, as they were before or after it.
 struct AnnotationState {
@@ -52,6 +81,7 @@ struct AnnotationState {
     std::optional<CLFFManager::RowsState> markers;
     std::optional<Areas> areas;
     std::optional<int> mosaicType;
+    std::optional<GaitEventsState> gaitEvents;
     bool operator==(const AnnotationState&) const = default;
 };
 
@@ -66,6 +96,7 @@ enum class EditKind {
     kSetArea,
     kClearAreas,
     kMosaicType,
+    kGaitEvents,
 };
 
 // One step of the user's work that can be taken back: what it touched before and after.
@@ -104,10 +135,11 @@ public:
     // Setting the stored number without questions.
     void LoadTrimmingMode(int stored) { m_trimming.mode = stored; }
 
-    // The settings file's part: mode, output size and direction, mosaic type and the area box
-    // sizes, taken at start and given back before the file is written.
-    void LoadSettings(const CInifileManager& settings);
-    void StoreSettings(CInifileManager& settings) const;
+    // The trimming settings' part: mode, output size and direction, mosaic type and the area
+    // box sizes, taken at start and given back before the file is written; the highest marker
+    // ID is only read.
+    void LoadSettings(const TrimmingSettings& trimming, int maxMarkerId);
+    void StoreSettings(TrimmingSettings& trimming) const;
     // A new mode clears set areas, so confirmClear is asked first while area 1 is set; its No
     // leaves mode and areas as they were.
     ModeRequest RequestTrimmingMode(TrimmingMode mode, const std::function<bool()>& confirmClear);
@@ -160,6 +192,28 @@ public:
     bool DeleteMarkerAllFrames(int id);
     bool DeleteAllMarkers();
 
+    // The marker ID tool: the ID the next click places, 1 .. MaxMarkerId() (MaxID of the
+    // settings, at least 1); an ID outside becomes 1.
+    int MarkerId() const { return m_nMarkerId; }
+    int MaxMarkerId() const { return m_nMaxMarkerId; }
+    void SetMarkerId(int id);
+    // The ID after the current one, back to 1 after the last.
+    void AdvanceMarkerId();
+
+    // The gait events of the open video; emptied when a video comes or goes.
+    const GaitEventList& GaitEvents() const { return m_gaitEvents; }
+    bool GaitEventsEdited() const { return m_bGaitEventsEdited; }
+    // One edit of the list (add, move, delete): refused, changing nothing, when change returns
+    // false or there is no video. The list becomes the user's.
+    bool EditGaitEvents(const std::function<bool(GaitEventList&)>& change);
+    // The whole list at once; one edit when asEdit (a detection that replaces the user's),
+    // else no step (the events file read, detected events following the markers).
+    void ReplaceGaitEvents(std::vector<GaitEvent> events, bool edited, bool asEdit = false);
+
+    // How the picture is drawn changed outside the session (a display setting): observers
+    // redraw.
+    void DisplayChanged() { Notify(kChangeDisplay); }
+
     // The marker file's trimming state: restored from it (the rectangles too), and the
     // current one, which is the whole header a save writes now.
     void RestoreTrimmingState(const TrimmingState& state);
@@ -188,6 +242,8 @@ private:
                                    int first = std::numeric_limits<int>::min(),
                                    int last = CLFFManager::kAllFrames) const;
     AnnotationState CaptureAreas() const;
+    AnnotationState CaptureGaitEvents() const;
+    void ClearGaitEvents();
     void Record(EditKind kind, AnnotationState before, AnnotationState after);
     void ClearAreasUnrecorded();
     bool Recording() const { return static_cast<bool>(m_editListener); }
@@ -206,6 +262,10 @@ private:
     TrimmingState m_trimming{.rangeStart = -1, .rangeEnd = -1};
     int m_boxHalfSize[2] = {51, 51};
     bool m_bShowInfo = false;
+    int m_nMarkerId = 1;
+    int m_nMaxMarkerId = 100;
+    GaitEventList m_gaitEvents;
+    bool m_bGaitEventsEdited = false;
     std::function<void(SessionEdit)> m_editListener;
     int m_nGroupDepth = 0;
     EditKind m_groupKind = EditKind::kMoveMarker;

@@ -1,7 +1,7 @@
 #pragma once
 // The open video's current frame: the one place that moves it, always inside the video's
 // frames, and that tells its observers after each move. Owned beside the editing session by the
-// main frame; views and bars only read and observe it.
+// OpenVideo; views and bars only read and observe it.
 #include <cstdint>
 #include <functional>
 #include <memory>

@@ -37,8 +37,7 @@ std::size_t SkipDigits(std::string_view text, std::size_t i) {
     return i;
 }
 
-using Field =
-    std::variant<float CInifileManager::*, std::string CInifileManager::*, int CInifileManager::*>;
+using Field = std::variant<float*, std::string*, int*, bool*, MarkerIdMode*>;
 
 struct Setting {
     std::string_view section;
@@ -48,27 +47,68 @@ struct Setting {
 };
 
 // File order of writing; the defaults are the texts a missing key reads as.
-const std::array<Setting, 19> kSettings = {{
-    {"Slider", "PlaySpeedRate", "1.0", &CInifileManager::PlaySpeedRate},
-    {"FFMpeg", "TmpFile_VCodec", "", &CInifileManager::TmpFile_VCodec},
-    {"FFMpeg", "TmpFile_BitRate(k)", "", &CInifileManager::TmpFile_BitRate},
-    {"FFMpeg", "TmpFile_2GLimit", "1", &CInifileManager::TmpFile_2GLimit},
-    {"FFMpeg", "TmpFile_QScale(2-31)", "4", &CInifileManager::TmpFile_QScale},
-    {"Trimming", "Mode", "0", &CInifileManager::Mode},
-    {"Trimming", "SizeType", "0", &CInifileManager::SizeType},
-    {"Trimming", "Direction", "0", &CInifileManager::Direction},
-    {"Trimming", "LengthFromCenter1", "51", &CInifileManager::LengthFromCenter1},
-    {"Trimming", "LengthFromCenter2", "51", &CInifileManager::LengthFromCenter2},
-    {"Trimming", "FilterIndex", "1", &CInifileManager::FilterIndex},
-    {"Trimming", "MosaicRectType", "1", &CInifileManager::MosaicRectType},
-    {"Trimming", "Deinterlace", "0", &CInifileManager::Deinterlace},
-    {"MarkerID", "MaxID", "100", &CInifileManager::MaxID},
-    {"MarkerID", "ShowLocus", "0", &CInifileManager::ShowLocus},
-    {"MarkerID", "LocusColor", "255", &CInifileManager::LocusColor},
-    {"MarkerID", "SetIDMode", "0", &CInifileManager::SetIDMode},
-    {"MarkerID", "SkipFrameNum", "1", &CInifileManager::SkipFrameNum},
-    {"MarkerID", "ShowSetIDBtnMsg", "1", &CInifileManager::ShowSetIDBtnMsg},
-}};
+std::array<Setting, 19> SettingsOf(SliderSettings& slider, ScratchEncoderSettings& encoder,
+                                   TrimmingSettings& trimming, MarkerIdSettings& markerId) {
+    return {{
+        {"Slider", "PlaySpeedRate", "1.0", &slider.playSpeedRate},
+        {"FFMpeg", "TmpFile_VCodec", "", &encoder.videoCodec},
+        {"FFMpeg", "TmpFile_BitRate(k)", "", &encoder.bitRate},
+        {"FFMpeg", "TmpFile_2GLimit", "1", &encoder.limit2G},
+        {"FFMpeg", "TmpFile_QScale(2-31)", "4", &encoder.qScale},
+        {"Trimming", "Mode", "0", &trimming.mode},
+        {"Trimming", "SizeType", "0", &trimming.sizeType},
+        {"Trimming", "Direction", "0", &trimming.direction},
+        {"Trimming", "LengthFromCenter1", "51", &trimming.boxHalfSize1},
+        {"Trimming", "LengthFromCenter2", "51", &trimming.boxHalfSize2},
+        {"Trimming", "FilterIndex", "1", &trimming.filterIndex},
+        {"Trimming", "MosaicRectType", "1", &trimming.mosaicType},
+        {"Trimming", "Deinterlace", "0", &trimming.deinterlace},
+        {"MarkerID", "MaxID", "100", &markerId.maxId},
+        {"MarkerID", "ShowLocus", "0", &markerId.showLocus},
+        {"MarkerID", "LocusColor", "255", &markerId.locusColor},
+        {"MarkerID", "SetIDMode", "0", &markerId.mode},
+        {"MarkerID", "SkipFrameNum", "1", &markerId.skipFrames},
+        {"MarkerID", "ShowSetIDBtnMsg", "1", &markerId.askToShowIdBar},
+    }};
+}
+
+void Assign(const Field& field, const std::string& text) {
+    std::visit(
+        [&](auto* value) {
+            using T = std::remove_pointer_t<decltype(value)>;
+            if constexpr (std::is_same_v<T, float>) {
+                *value = TextToFloat(text);
+            } else if constexpr (std::is_same_v<T, int>) {
+                *value = TextToInt(text);
+            } else if constexpr (std::is_same_v<T, bool>) {
+                *value = TextToInt(text) != 0;
+            } else if constexpr (std::is_same_v<T, MarkerIdMode>) {
+                *value = static_cast<MarkerIdMode>(TextToInt(text));
+            } else {
+                *value = text;
+            }
+        },
+        field);
+}
+
+std::string TextOf(const Field& field) {
+    return std::visit(
+        [](const auto* value) -> std::string {
+            using T = std::remove_cv_t<std::remove_pointer_t<decltype(value)>>;
+            if constexpr (std::is_same_v<T, float>) {
+                return FormatOneDecimal(*value);
+            } else if constexpr (std::is_same_v<T, int>) {
+                return FormatInt(*value);
+            } else if constexpr (std::is_same_v<T, bool>) {
+                return FormatInt(*value ? 1 : 0);
+            } else if constexpr (std::is_same_v<T, MarkerIdMode>) {
+                return FormatInt(static_cast<int>(*value));
+            } else {
+                return *value;
+            }
+        },
+        field);
+}
 
 constexpr const char* kLanguageSection = "Settings";
 constexpr const char* kLanguageKey = "Language";
@@ -166,30 +206,18 @@ CInifileManager::~CInifileManager() {
 
 void CInifileManager::LoadSettings() {
     const kivra::IniDocument doc = kivra::IniDocument::Load(m_strIniPath);
-    for (const kivra::Setting& s : kivra::kSettings) {
-        const std::string text = doc.GetString(s.section, s.key, s.defaultText);
-        std::visit(
-            [&](auto member) {
-                auto& field = this->*member;
-                using T = std::remove_reference_t<decltype(field)>;
-                if constexpr (std::is_same_v<T, float>) {
-                    field = kivra::TextToFloat(text);
-                } else if constexpr (std::is_same_v<T, int>) {
-                    field = kivra::TextToInt(text);
-                } else {
-                    field = text;
-                }
-            },
-            s.field);
+    for (const kivra::Setting& s :
+         kivra::SettingsOf(m_slider, m_scratchEncoder, m_trimming, m_markerId)) {
+        kivra::Assign(s.field, doc.GetString(s.section, s.key, s.defaultText));
     }
     // Read but never written, so the file keeps its long-standing layout; edited by hand.
     const std::string cacheMB = doc.GetString("Slider", "PictureCacheMB", "");
-    PictureCacheSet = !cacheMB.empty();
-    PictureCacheMB = PictureCacheSet ? kivra::TextToInt(cacheMB) : 512;
-    Language = doc.GetString(kivra::kLanguageSection, kivra::kLanguageKey, "");
-    SkipFillByTracking =
+    m_slider.pictureCacheSet = !cacheMB.empty();
+    m_slider.pictureCacheMB = m_slider.pictureCacheSet ? kivra::TextToInt(cacheMB) : 512;
+    m_program.language = doc.GetString(kivra::kLanguageSection, kivra::kLanguageKey, "");
+    m_markerId.skipFillByTracking =
         kivra::TextToInt(doc.GetString(kivra::kSkipFillSection, kivra::kSkipFillKey, "0")) == 1;
-    OpenDirect =
+    m_program.openDirect =
         kivra::TextToInt(doc.GetString(kivra::kLanguageSection, kivra::kOpenDirectKey, "1")) != 0;
 }
 
@@ -201,36 +229,28 @@ bool CInifileManager::SaveSettings() const {
     // written since start-up are kept because the file is read again here.
     kivra::IniDocument doc = kivra::IniDocument::Load(m_strIniPath);
     bool allStored = true;
-    for (const kivra::Setting& s : kivra::kSettings) {
-        const std::string text = std::visit(
-            [&](auto member) -> std::string {
-                const auto& field = this->*member;
-                using T = std::remove_cvref_t<decltype(field)>;
-                if constexpr (std::is_same_v<T, float>) {
-                    return kivra::FormatOneDecimal(field);
-                } else if constexpr (std::is_same_v<T, int>) {
-                    return kivra::FormatInt(field);
-                } else {
-                    return field;
-                }
-            },
-            s.field);
-        allStored = doc.WriteString(s.section, s.key, text) && allStored;
+    kivra::SliderSettings slider = m_slider;
+    kivra::ScratchEncoderSettings encoder = m_scratchEncoder;
+    kivra::TrimmingSettings trimming = m_trimming;
+    kivra::MarkerIdSettings markerId = m_markerId;
+    for (const kivra::Setting& s : kivra::SettingsOf(slider, encoder, trimming, markerId)) {
+        allStored = doc.WriteString(s.section, s.key, kivra::TextOf(s.field)) && allStored;
     }
-    if (!Language.empty() || kivra::HasLanguageKey(doc)) {
+    if (!m_program.language.empty() || kivra::HasLanguageKey(doc)) {
         allStored =
-            doc.WriteString(kivra::kLanguageSection, kivra::kLanguageKey, Language) && allStored;
+            doc.WriteString(kivra::kLanguageSection, kivra::kLanguageKey, m_program.language) &&
+            allStored;
     }
-    if (SkipFillByTracking != 0 ||
+    if (m_markerId.skipFillByTracking ||
         doc.GetString(kivra::kSkipFillSection, kivra::kSkipFillKey, "\x01") != "\x01") {
         allStored = doc.WriteString(kivra::kSkipFillSection, kivra::kSkipFillKey,
-                                    kivra::FormatInt(SkipFillByTracking)) &&
+                                    m_markerId.skipFillByTracking ? "1" : "0") &&
                     allStored;
     }
-    if (OpenDirect != 1 ||
+    if (!m_program.openDirect ||
         doc.GetString(kivra::kLanguageSection, kivra::kOpenDirectKey, "\x01") != "\x01") {
         allStored = doc.WriteString(kivra::kLanguageSection, kivra::kOpenDirectKey,
-                                    kivra::FormatInt(OpenDirect)) &&
+                                    m_program.openDirect ? "1" : "0") &&
                     allStored;
     }
     return doc.Save() && allStored;
@@ -241,10 +261,11 @@ bool CInifileManager::SaveLanguage() const {
         return false;
     }
     kivra::IniDocument doc = kivra::IniDocument::Load(m_strIniPath);
-    if (Language.empty() && !kivra::HasLanguageKey(doc)) {
+    if (m_program.language.empty() && !kivra::HasLanguageKey(doc)) {
         return true;  // nothing to say: the file already leaves the choice to the locale
     }
-    return doc.WriteString(kivra::kLanguageSection, kivra::kLanguageKey, Language) && doc.Save();
+    return doc.WriteString(kivra::kLanguageSection, kivra::kLanguageKey, m_program.language) &&
+           doc.Save();
 }
 
 std::pair<int, int> kivra::OutputSizeOf(int sizeType, int direction) {
@@ -254,8 +275,4 @@ std::pair<int, int> kivra::OutputSizeOf(int sizeType, int direction) {
     }
     const auto [width, height] = kLandscape[sizeType];
     return direction == 1 ? std::pair{width, height} : std::pair{height, width};
-}
-
-std::pair<int, int> CInifileManager::OutputSize() const {
-    return kivra::OutputSizeOf(SizeType, Direction);
 }

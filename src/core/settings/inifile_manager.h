@@ -1,10 +1,8 @@
 #pragma once
-// Every user setting of the program, held in memory for the whole run: read from the settings
-// ini at start, read and assigned directly by the rest of the program, written back whole at
-// the end. The trimming mode, output size and direction, mosaic type and area box sizes are the
-// editing session's while the program runs: it takes them at start and gives them back before
-// the end. Values are taken as they are; nothing is
-// validated or clamped.
+// Every user setting of the program, held in memory for the whole run in one typed group per
+// ini section. The trimming mode, output size and direction, mosaic type and area box sizes are
+// the editing session's while the program runs: it takes them at start and gives them back
+// before the end.
 #include <string>
 #include <string_view>
 #include <utility>
@@ -26,77 +24,116 @@ std::string FormatInt(int value);
 // upright (width and height swapped) when direction is 0; 0x0 for any other size type.
 std::pair<int, int> OutputSizeOf(int sizeType, int direction);
 
+// The ini's groups, one struct a section; the store owns them and hands them out. Numbers keep
+// what the file says (an odd number in a choice is written back as it was); a flag is on when
+// its number is not 0, and is written as 0 or 1.
+
+// [Slider]: play speed, and the picture cache bound, which is ours and only ever read: megabytes
+// of decoded pictures kept so that backward steps and reverse play do not decode a group of
+// pictures again; 0 keeps none. Without the key the bound grows for very large pictures.
+struct SliderSettings {
+    float playSpeedRate = 1.0f;
+    int pictureCacheMB = 512;
+    bool pictureCacheSet = false;  // the file names the bound
+};
+
+// [FFMpeg]: how a clip is converted into the temporary AVI.
+struct ScratchEncoderSettings {
+    std::string videoCodec;
+    std::string bitRate;       // key "TmpFile_BitRate(k)"
+    bool limit2G = true;       // key "TmpFile_2GLimit"
+    std::string qScale = "4";  // key "TmpFile_QScale(2-31)"
+};
+
+// [Trimming]: the editing session's trimming state between runs (numbers as stored; the session
+// says what they stand for), the file dialog's filter, and deinterlacing of shown pictures.
+struct TrimmingSettings {
+    int mode = 0;
+    int sizeType = 0;
+    int direction = 0;
+    int boxHalfSize1 = 51;  // key "LengthFromCenter1"
+    int boxHalfSize2 = 51;  // key "LengthFromCenter2"
+    int filterIndex = 1;
+    int mosaicType = 1;  // key "MosaicRectType"
+    bool deinterlace = false;
+
+    // OutputSizeOf(sizeType, direction).
+    std::pair<int, int> OutputSize() const { return OutputSizeOf(sizeType, direction); }
+};
+
+// How the marker ID tool picks the next ID ("SetIDMode"): 0 counts up on each click, any other
+// number keeps the ID and skips frames ahead.
+enum class MarkerIdMode : int { kIncrement = 0, kSkip = 1 };
+
+// [MarkerID]: the marker ID tool and the locus overlay.
+struct MarkerIdSettings {
+    int maxId = 100;
+    bool showLocus = false;
+    int locusColor = 255;  // 0x00BBGGRR
+    MarkerIdMode mode = MarkerIdMode::kIncrement;
+    int skipFrames = 1;          // key "SkipFrameNum"
+    bool askToShowIdBar = true;  // key "ShowSetIDBtnMsg"
+    // "SkipFill", ours: skip mode fills the skipped frames by following the point from the
+    // earlier click rather than along a straight line. Written only once set or present.
+    bool skipFillByTracking = false;
+
+    bool Skipping() const { return mode != MarkerIdMode::kIncrement; }
+};
+
+// [Settings], ours. Language: "ja", "en", or empty for the user's locale, taking effect at
+// start; written only once it has a value or the file has the key, so a file that never had it
+// keeps its layout. OpenDirect: phone and camera clips are read straight from the file rather
+// than converted to a temporary AVI first; written only once off or present.
+struct ProgramSettings {
+    std::string language;
+    bool openDirect = true;
+};
+
 }  // namespace kivra
 
-// The settings store. One instance, owned by the application object; its destructor writes
-// every setting back.
+// The settings store: reads the groups from the settings ini at start and writes them back whole
+// at the end. One instance, owned by the application object, which hands each group to whoever
+// needs it. Values are taken as they are; nothing is validated or clamped.
 class CInifileManager {
 public:
     // `iniPath` is the settings file, normally ZebCRwIniFile::GetIniPath() of the settings
-    // folder; an empty path keeps the settings in memory only. Fields start at their defaults
-    // until LoadSettings.
+    // folder; an empty path keeps the settings in memory only. The groups start at their
+    // defaults until LoadSettings.
     explicit CInifileManager(std::string iniPath);
     CInifileManager(const CInifileManager&) = delete;
     CInifileManager& operator=(const CInifileManager&) = delete;
     virtual ~CInifileManager();  // SaveSettings
 
-    // Fills every field; a missing file, section or key gives the default, a key that is
+    // Fills every group; a missing file, section or key gives the default, a key that is
     // present but empty gives 0 or the empty string.
     void LoadSettings();
-    // Writes every field in one rewrite of the file; the file's other sections and lines stay.
+    // Writes every group in one rewrite of the file; the file's other sections and lines stay.
     // False when the file could not be written (it is then left as it was).
     bool SaveSettings() const;
-
-    // OutputSizeOf(SizeType, Direction).
-    std::pair<int, int> OutputSize() const;
-
-    const std::string& GetIniPath() const { return m_strIniPath; }
-
-    // [Slider]
-    float PlaySpeedRate = 1.0f;
-    // [FFMpeg]
-    std::string TmpFile_VCodec;
-    std::string TmpFile_BitRate;  // key "TmpFile_BitRate(k)"
-    int TmpFile_2GLimit = 1;
-    std::string TmpFile_QScale = "4";  // key "TmpFile_QScale(2-31)"
-    // [Trimming]
-    int Mode = 0;
-    int SizeType = 0;
-    int Direction = 0;
-    int LengthFromCenter1 = 51;
-    int LengthFromCenter2 = 51;
-    int FilterIndex = 1;
-    int MosaicRectType = 1;
-    int Deinterlace = 0;
-    // [MarkerID]
-    int MaxID = 100;
-    int ShowLocus = 0;
-    int LocusColor = 255;
-    int SetIDMode = 0;
-    int SkipFrameNum = 1;
-    int ShowSetIDBtnMsg = 1;
-    // [Slider] "PictureCacheMB", ours, read only: megabytes of decoded pictures kept so that
-    // backward steps and reverse play do not decode a group of pictures again; 0 keeps none.
-    // Without the key the bound grows for very large pictures (see AutomaticCacheLimit).
-    int PictureCacheMB = 512;
-    bool PictureCacheSet = false;  // the file names the bound
-    // [Settings] "Language", ours: "ja", "en", or empty for the user's locale; read at start
-    // and taking effect then. Written only once it has a value or the file has the key, so a
-    // file that never had it keeps its layout.
-    std::string Language;
-    // [MarkerID] "SkipFill", ours: how skip mode fills the frames it skipped, 0 a straight line,
-    // 1 following the point from the earlier click. Written only once set or present.
-    int SkipFillByTracking = 0;
-    // [Settings] "OpenDirect", ours: 1 reads phone and camera clips straight from the file, 0
-    // converts them to a temporary AVI first. Written only once it is 0 or the file has the key.
-    int OpenDirect = 1;
-
-    // Writes Language at once, so that a choice made in the menu holds for the next start
+    // Writes the language at once, so that a choice made in the menu holds for the next start
     // whatever becomes of this run. False when the file could not be written.
     bool SaveLanguage() const;
 
+    const std::string& GetIniPath() const { return m_strIniPath; }
+
+    kivra::SliderSettings& Slider() { return m_slider; }
+    const kivra::SliderSettings& Slider() const { return m_slider; }
+    kivra::ScratchEncoderSettings& ScratchEncoder() { return m_scratchEncoder; }
+    const kivra::ScratchEncoderSettings& ScratchEncoder() const { return m_scratchEncoder; }
+    kivra::TrimmingSettings& Trimming() { return m_trimming; }
+    const kivra::TrimmingSettings& Trimming() const { return m_trimming; }
+    kivra::MarkerIdSettings& MarkerId() { return m_markerId; }
+    const kivra::MarkerIdSettings& MarkerId() const { return m_markerId; }
+    kivra::ProgramSettings& Program() { return m_program; }
+    const kivra::ProgramSettings& Program() const { return m_program; }
+
 private:
     std::string m_strIniPath;
+    kivra::SliderSettings m_slider;
+    kivra::ScratchEncoderSettings m_scratchEncoder;
+    kivra::TrimmingSettings m_trimming;
+    kivra::MarkerIdSettings m_markerId;
+    kivra::ProgramSettings m_program;
 };
 
 namespace kivra {

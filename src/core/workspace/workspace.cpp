@@ -18,6 +18,8 @@
 #include "platform/string_table.h"
 #include "platform/translation.h"
 #include "settings/inifile_manager.h"
+#include "workspace/markers_only_open.h"
+#include "workspace/open_video.h"
 
 namespace kivra {
 
@@ -43,9 +45,8 @@ ActionResult Done(const std::string& path) {
 
 }  // namespace
 
-Workspace::Workspace(CVfwDoc& document, EditSession& session, CInifileManager& settings,
-                     DocumentHost& host)
-    : m_document(document), m_session(session), m_settings(settings), m_host(host) {
+Workspace::Workspace(kivra::OpenVideo& video, CInifileManager& settings, DocumentHost& host)
+    : m_document(video.Document()), m_session(video.Session()), m_settings(settings), m_host(host) {
     m_document.SetClosedHandler([this] { m_session.EndVideo(); });
 }
 
@@ -104,6 +105,20 @@ ActionResult Workspace::FinishOpen(const std::string& path, CVfwDoc::PreparedSou
     }
     annotations.m_savedTrimming = m_session.CurrentTrimmingState();  // nothing changed
     return Done(path);
+}
+
+ActionResult Workspace::OpenVideoMarkersOnly(const std::string& path) {
+    ActionResult ended;
+    if (!StartOpen(path, {}, &ended)) {
+        return ended;
+    }
+    std::optional<CVfwDoc::PreparedSource> light =
+        PrepareMarkersOnly(path, m_settings, m_host.Progress());
+    if (!light) {
+        return FinishOpen(
+            path, PrepareSource(path, m_host.Progress(), [this] { m_document.OnNewDocument(); }));
+    }
+    return FinishOpen(path, std::move(*light));
 }
 
 void Workspace::CloseVideo() {
@@ -314,7 +329,7 @@ bool Workspace::StartMovie(const MovieRequest& request, PendingMovie* pending,
     job.rangeEnd = m_session.RangeEnd();
     std::tie(job.outputWidth, job.outputHeight) = m_session.OutputSize();
     job.mosaicType = m_session.MosaicType();
-    job.deinterlace = m_settings.Deinterlace != 0;
+    job.deinterlace = m_settings.Trimming().deinterlace;
     job.compress = request.compress;
     return true;
 }
@@ -365,7 +380,7 @@ FollowResult Workspace::FollowMarkers(TrackRequest request, ProgressSink& progre
 }
 
 TrackRequest Workspace::FollowRequest(TrackRequest request) const {
-    request.deinterlace = m_settings.Deinterlace != 0;
+    request.deinterlace = m_settings.Trimming().deinterlace;
     return request;
 }
 
@@ -534,12 +549,29 @@ ActionResult Workspace::CheckOutputTarget(const std::string& path) const {
     return RefuseOwnFile(path, &refused) ? refused : Done(path);
 }
 
+RunCalibration Workspace::CalibrationForRun(std::optional<double> scaleMmPerPixel) const {
+    RunCalibration run;
+    run.path = CalibrationPath(m_document.PathName());
+    if (scaleMmPerPixel) {
+        run.calibration = Calibration{*scaleMmPerPixel, std::nullopt, std::nullopt};
+        return run;
+    }
+    CalibrationRead read = ReadCalibrationFile(run.path);
+    if (read.status == CalibrationRead::kDamaged) {
+        run.damaged = true;
+        run.problem = std::move(read.problem);
+    } else if (read.status == CalibrationRead::kLoaded) {
+        run.calibration = read.calibration;
+    }
+    return run;
+}
+
 EditSession::SkipFill Workspace::SkippedFramesFill() const {
     const CAviVideoStream* stream = m_document.Stream();
-    if (stream == nullptr || m_settings.SkipFillByTracking == 0) {
+    if (stream == nullptr || !m_settings.MarkerId().skipFillByTracking) {
         return {};
     }
-    const bool deinterlace = m_settings.Deinterlace != 0;
+    const bool deinterlace = m_settings.Trimming().deinterlace;
     return [stream, deinterlace](CLFFManager& markers, int row, int at, double x, double y,
                                  int count, int rangeStart) {
         FillSkippedFramesByTracking(*stream, markers, row, at, x, y, count, rangeStart,

@@ -7,11 +7,13 @@
 // middle a window runs on a worker. Holds the document, the editing session, the current frame
 // and the settings, which its owner (the application, the CLI's opened video) keeps alive.
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "document/vfw_doc.h"
 #include "gait/gait_analysis.h"
+#include "kinematics/calibration.h"
 #include "kinematics/kinematics_table.h"
 #include "output/compress_options.h"
 #include "output/trimmed_movie_writer.h"
@@ -24,6 +26,7 @@ class CInifileManager;
 namespace kivra {
 
 class DocumentHost;
+class OpenVideo;
 class ProgressSink;
 
 // How an action ended, what the user is to be told and which file it wrote.
@@ -78,6 +81,15 @@ struct GaitRequest : GaitAnalysisOptions {
     bool detect = false;  // the events file is left unread
 };
 
+// The calibration a run measures in: a scale given for the run replaces the video's
+// calibration file; with neither, image pixels. A damaged file is said, never taken for pixels.
+struct RunCalibration {
+    std::optional<Calibration> calibration;
+    std::string path;      // the video's calibration file
+    bool damaged = false;  // the file is there but unusable; the run should stop
+    std::string problem;   // what is wrong with it, for the user
+};
+
 struct GaitRun {
     enum Failure { kNone, kMarkersWithoutData, kDamagedEventsFile, kNoEvents };
     ActionResult result;  // detail: the events file's problem or why nothing was detected
@@ -88,8 +100,8 @@ struct GaitRun {
 
 class Workspace {
 public:
-    Workspace(CVfwDoc& document, EditSession& session, CInifileManager& settings,
-              DocumentHost& host);
+    // The actions on one open video: its document and session.
+    Workspace(kivra::OpenVideo& video, CInifileManager& settings, DocumentHost& host);
     ~Workspace();
     Workspace(const Workspace&) = delete;
     Workspace& operator=(const Workspace&) = delete;
@@ -116,6 +128,10 @@ public:
     CVfwDoc::PreparedSource PrepareSource(const std::string& path, ProgressSink& progress,
                                           const std::function<void()>& closeOpenVideo);
     ActionResult FinishOpen(const std::string& path, CVfwDoc::PreparedSource prepared);
+    // OpenVideo for work on the markers alone: the frames are numbered from the index without
+    // a decoder or the sound, so that it is quick and also opens a file whose codec is missing.
+    // No picture can be shown. A source the full open would convert first is opened in full.
+    ActionResult OpenVideoMarkersOnly(const std::string& path);
     // Closes the open video (no question).
     void CloseVideo();
 
@@ -176,6 +192,9 @@ public:
     // Done when an output may be written at path; refused, with its text, when path is one of
     // the open video's own files (for outputs written elsewhere, such as the report).
     ActionResult CheckOutputTarget(const std::string& path) const;
+    // The calibration of a run on the open video; scaleMmPerPixel, when given, replaces its
+    // calibration file.
+    RunCalibration CalibrationForRun(std::optional<double> scaleMmPerPixel) const;
     // How a skip-mode click fills the frames it passes over: by tracking when the settings
     // say so, else empty (a straight line).
     EditSession::SkipFill SkippedFramesFill() const;

@@ -2,22 +2,22 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <algorithm>
 #include <vector>
 
+#include "app/window_document_host.h"
+#include "base/qt_user_messages.h"
 #include "document/vfw_doc.h"
 #include "frame/main_frame.h"
-#include "frame/qt_user_messages.h"
 #include "output/codec_option.h"
 #include "platform/rw_ini_file.h"
 #include "platform/settings_folder.h"
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "settings/inifile_manager.h"
-#include "ui/about_dlg.h"
 #include "ui_translations.h"
+#include "workspace/open_video.h"
 #include "workspace/workspace.h"
 
 namespace {
@@ -49,9 +49,9 @@ CMirandelApp::CMirandelApp() : m_installerLaunch(kivra::DefaultInstallerLaunch()
 }
 
 CMirandelApp::~CMirandelApp() {
-    m_pWorkspace.reset();
-    m_pDocument.reset();
     m_pMainFrame.reset();
+    m_pWorkspace.reset();
+    m_pVideo.reset();
     if (g_pApp == this) {
         g_pApp = nullptr;
     }
@@ -92,12 +92,20 @@ bool CMirandelApp::StartMainWindow(const std::string& path) {
     m_pRecentFiles = std::make_unique<kivra::RecentFileList>(m_strProfileName);
     m_pRecentFiles->Load();
 
-    m_pMainFrame = std::make_unique<CMainFrame>(*this);
-    m_pDocument = std::make_unique<CVfwDoc>(*m_pMainFrame, *m_pSettings, m_strSettingsFolder);
-    m_pWorkspace = std::make_unique<kivra::Workspace>(*m_pDocument, m_pMainFrame->Session(),
-                                                      *m_pSettings, *m_pMainFrame);
-    m_pMainFrame->AttachWorkspace(*m_pWorkspace);
-    if (!m_pDocument->OnNewDocument()) {
+    m_pDocumentHost = std::make_unique<kivra::WindowDocumentHost>();
+    m_pVideo =
+        std::make_unique<kivra::OpenVideo>(*m_pDocumentHost, *m_pSettings, m_strSettingsFolder);
+    m_pWorkspace = std::make_unique<kivra::Workspace>(*m_pVideo, *m_pSettings, *m_pDocumentHost);
+    m_pMainFrame =
+        std::make_unique<CMainFrame>(*m_pVideo, *m_pWorkspace, m_pRecentFiles.get(), Language());
+    CMainFrame* const frame = m_pMainFrame.get();
+    QObject::connect(frame, &CMainFrame::OpenRequested, frame,
+                     [this](const std::string& file) { OpenDocumentFile(file); });
+    QObject::connect(frame, &CMainFrame::CloseRequested, frame, [this] { OnFileNew(); });
+    QObject::connect(frame, &CMainFrame::RecentFileRequested, frame,
+                     [this](std::size_t index) { OnOpenRecentFile(index); });
+    m_pDocumentHost->SetWindow(m_pMainFrame.get());
+    if (!m_pVideo->Document().OnNewDocument()) {
         return false;
     }
 
@@ -121,9 +129,13 @@ int CMirandelApp::ExitInstance() {
     if (m_pMainFrame != nullptr) {
         m_pMainFrame->Jobs().Abandon();
     }
-    m_pWorkspace.reset();
-    m_pDocument.reset();
+    if (m_pDocumentHost != nullptr) {
+        m_pDocumentHost->SetWindow(nullptr);
+    }
     m_pMainFrame.reset();
+    m_pWorkspace.reset();
+    m_pVideo.reset();
+    m_pDocumentHost.reset();
 
     m_pSettings.reset();  // writes every setting back
     // Only now, so the new run reads the settings this one has written.
@@ -138,8 +150,8 @@ void CMirandelApp::InstallTranslations() {
     if (m_pTranslations != nullptr) {
         return;
     }
-    m_pTranslations = std::make_unique<kivra::UiTranslations>(
-        kivra::ChooseUiLanguage(m_pSettings->Language, kivra::LocaleVariables::FromEnvironment()));
+    m_pTranslations = std::make_unique<kivra::UiTranslations>(kivra::ChooseUiLanguage(
+        m_pSettings->Program().language, kivra::LocaleVariables::FromEnvironment()));
     m_pTranslations->InstallIntoApplication();
 }
 
@@ -193,7 +205,9 @@ void CMirandelApp::OpenDocumentFile(const std::string& path, std::function<void(
         return;
     }
     // The probe, conversion and indexing run on the worker; the open video closes on this
-    // thread when a conversion would overwrite its files.
+    // thread when a conversion would overwrite its files. Until then it stays open, off the
+    // screen, so that a file that does not open gives it back as it was.
+    m_pMainFrame->ShowOpening(true);
     m_pMainFrame->Jobs().Run<CVfwDoc::PreparedSource>(
         [workspace, path](kivra::JobContext& job) {
             return workspace->PrepareSource(path, job.Progress(), [workspace, &job] {
@@ -211,23 +225,12 @@ void CMirandelApp::OpenEnded(const std::string& path, bool opened,
         m_pRecentFiles->Add(path);
         m_pMainFrame->RebuildRecentFileMenu();
     }
+    m_pMainFrame->ShowOpening(false);
     m_pMainFrame->UpdateTitle();
     m_pMainFrame->UpdateCommandUI();
-    m_pMainFrame->UpdateAllViews();
     if (then) {
         then(opened);
     }
-}
-
-void CMirandelApp::OnFileOpen() {
-    const QString filter = kivra::QtFileDialogFilter(kivra::LoadString(kivra::kIdsVideoFileFilter));
-    const QString file = QFileDialog::getOpenFileName(
-        m_pMainFrame.get(), QCoreApplication::translate("CMirandelApp", "開く"), QString(), filter);
-    if (file.isEmpty()) {
-        return;
-    }
-    m_pMainFrame->HideTextInformation();
-    OpenDocumentFile(QFile::encodeName(file).toStdString());
 }
 
 void CMirandelApp::OnOpenRecentFile(std::size_t index) {
@@ -264,16 +267,9 @@ void CMirandelApp::OnFileNew() {
     if (m_pMainFrame != nullptr) {
         m_pMainFrame->UpdateTitle();
         m_pMainFrame->UpdateCommandUI();
-        m_pMainFrame->UpdateAllViews();
     }
 }
 
-bool CMirandelApp::CanCloseVideo() const {
-    return m_pDocument != nullptr && !m_pDocument->PathName().empty() &&
-           (m_pMainFrame == nullptr || !m_pMainFrame->IsForwardPlaying());
-}
-
-void CMirandelApp::OnAppAbout() {
-    CAboutDlg about(m_pMainFrame.get());
-    about.exec();
+CVfwDoc* CMirandelApp::GetDocument() const {
+    return m_pVideo != nullptr ? &m_pVideo->Document() : nullptr;
 }

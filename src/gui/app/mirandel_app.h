@@ -1,16 +1,18 @@
 #pragma once
 // The application object: starts and ends Kivra, owns the settings store, the settings folder,
-// the document, the workspace of actions on it and the main window for the whole run, and handles
-// the open, close and about commands. Built on top of an existing QApplication; one at a time,
-// reachable by GetApp().
+// the open video, the workspace of actions on it and the main window for the whole run, and answers
+// the window's requests to open and close videos (the window never calls it). Built on top of an
+// existing QApplication; one at a time, reachable by GetApp().
 #include <QStringList>
+#include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "app/installer_job.h"
-#include "frame/main_frame_host.h"
 #include "platform/installer_launch.h"
 #include "platform/locale_guard.h"
+#include "platform/ui_language.h"
 #include "settings/recent_file_list.h"
 
 class CInifileManager;
@@ -18,14 +20,16 @@ class CMainFrame;
 class CVfwDoc;
 
 namespace kivra {
+class OpenVideo;
 class UiTranslations;
+class WindowDocumentHost;
 class Workspace;
 }  // namespace kivra
 
-class CMirandelApp : public kivra::MainFrameHost {
+class CMirandelApp {
 public:
     CMirandelApp();
-    ~CMirandelApp() override;
+    ~CMirandelApp();
     CMirandelApp(const CMirandelApp&) = delete;
     CMirandelApp& operator=(const CMirandelApp&) = delete;
 
@@ -45,13 +49,15 @@ public:
     // writes the settings. Returns the exit code.
     int ExitInstance();
 
-    CInifileManager* GetSettings() const override { return m_pSettings.get(); }
+    CInifileManager* GetSettings() const { return m_pSettings.get(); }
     // The per-user folder, ending with "/"; empty before start-up has set it.
     const std::string& SettingsFolder() const { return m_strSettingsFolder; }
     // The ini behind the recent-file list and the bar layout (the settings ini as well).
     const std::string& ProfileName() const { return m_strProfileName; }
-    CVfwDoc* GetDocument() const override { return m_pDocument.get(); }
-    kivra::Workspace* GetWorkspace() const override { return m_pWorkspace.get(); }
+    CVfwDoc* GetDocument() const;
+    // The open video of the window; null before start-up has made it.
+    kivra::OpenVideo* Video() const { return m_pVideo.get(); }
+    kivra::Workspace* GetWorkspace() const { return m_pWorkspace.get(); }
     CMainFrame* GetMainFrame() const { return m_pMainFrame.get(); }
     bool IsRestartPending() const { return m_bRestart; }
     // Where the codec installer and the program for the restart are, and how the installer gets
@@ -60,20 +66,18 @@ public:
         m_installerLaunch = std::move(launch);
     }
     // The File menu's recent files; null before start-up has read them.
-    const kivra::RecentFileList* RecentFiles() const override { return m_pRecentFiles.get(); }
+    const kivra::RecentFileList* RecentFiles() const { return m_pRecentFiles.get(); }
 
     // The one way a video is opened: open command, command line, dropped files. The probe and
     // a conversion run as a job of the main frame; `then` hears whether the video opened.
-    void OpenDocumentFile(const std::string& path, std::function<void(bool)> then = {}) override;
+    void OpenDocumentFile(const std::string& path, std::function<void(bool)> then = {});
 
-    // Commands.
-    void OnFileOpen() override;
-    void OnFileNew() override;  // "閉じる(&C)": closes the video
+    // The window's requests.
+    void OnFileNew();  // "閉じる(&C)": closes the video
     // Opens entry `index` of the recent files; an entry that no longer opens leaves the list.
-    void OnOpenRecentFile(std::size_t index) override;
-    bool CanCloseVideo() const override;
-    void OnAppAbout() override;
-    kivra::UiLanguage Language() const override;
+    void OnOpenRecentFile(std::size_t index);
+    // The language the user interface was started in.
+    kivra::UiLanguage Language() const;
 
 private:
     // What follows an open, whether it opened or not.
@@ -98,8 +102,9 @@ private:
     std::string m_strProfileName;
     std::unique_ptr<kivra::RecentFileList> m_pRecentFiles;
     std::unique_ptr<kivra::UiTranslations> m_pTranslations;
-    std::unique_ptr<CMainFrame> m_pMainFrame;
-    std::unique_ptr<CVfwDoc> m_pDocument;            // after the frame: it keeps a reference to it
-    std::unique_ptr<kivra::Workspace> m_pWorkspace;  // over the document, session and settings
+    std::unique_ptr<kivra::WindowDocumentHost> m_pDocumentHost;
+    std::unique_ptr<kivra::OpenVideo> m_pVideo;
+    std::unique_ptr<kivra::Workspace> m_pWorkspace;  // over the open video and the settings
+    std::unique_ptr<CMainFrame> m_pMainFrame;        // last: it works on the video
     int m_nExitCode = 0;
 };

@@ -33,7 +33,7 @@ QMenu* AddLanguageMenu(QMenu* menu, CInifileManager& settings, UserMessages& mes
         {UiLanguage::English, QT_TRANSLATE_NOOP("LanguageMenu", "English(&E)")},
     };
     // A value that names no language follows the locale, so it shows as the first entry.
-    const std::optional<UiLanguage> current = LanguageFromSetting(settings.Language);
+    const std::optional<UiLanguage> current = LanguageFromSetting(settings.Program().language);
     for (const auto& [language, text] : entries) {
         QAction* action = languages->addAction(Tr(text));
         action->setObjectName(
@@ -44,10 +44,10 @@ QMenu* AddLanguageMenu(QMenu* menu, CInifileManager& settings, UserMessages& mes
         group->addAction(action);
         QObject::connect(
             action, &QAction::triggered, languages, [&settings, &messages, language = language] {
-                if (LanguageFromSetting(settings.Language) == language) {
+                if (LanguageFromSetting(settings.Program().language) == language) {
                     return;  // already the choice
                 }
-                settings.Language = EntrySetting(language);
+                settings.Program().language = EntrySetting(language);
                 settings.SaveLanguage();
                 messages.ShowMessage(
                     Tr(QT_TRANSLATE_NOOP("LanguageMenu",

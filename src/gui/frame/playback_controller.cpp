@@ -7,10 +7,12 @@
 #include "geometry/view_geometry.h"
 #include "reading/avi_video_stream.h"
 #include "session/frame_cursor.h"
+#include "settings/inifile_manager.h"
+#include "workspace/open_video.h"
 
-CPlaybackController::CPlaybackController(kivra::PlaybackHost& host, kivra::FrameCursor& cursor,
+CPlaybackController::CPlaybackController(kivra::OpenVideo& video, kivra::PlaybackHost& host,
                                          QObject* parent)
-    : QObject(parent), m_host(host), m_cursor(cursor) {
+    : QObject(parent), m_video(video), m_host(host), m_cursor(video.Cursor()) {
     m_forwardTimer.setTimerType(Qt::PreciseTimer);
     m_reverseTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_forwardTimer, &QTimer::timeout, this, &CPlaybackController::OnForwardTick);
@@ -63,15 +65,15 @@ void CPlaybackController::Play() {
         return;
     }
     const double fps = stream->GetFrameRate();
-    if (m_host.ViewMode() == kivra::kAreaMode) {
-        m_host.LeaveAreaMode();
+    if (m_video.Session().GetViewMode() == kivra::kAreaMode) {
+        m_video.Session().LeaveAreaMode();
     }
     m_bPlay = 1;
     m_bReversePlay = 0;
     m_pPlayStream = stream;
     int current = CurrentFrame();
-    if (current < m_host.RangeStart() || current > m_host.RangeEnd()) {
-        m_cursor.MoveTo(m_host.RangeStart());
+    if (current < m_video.Session().RangeStart() || current > m_video.Session().RangeEnd()) {
+        m_cursor.MoveTo(m_video.Session().RangeStart());
         current = CurrentFrame();
     }
     const uint32_t t = m_tick();
@@ -89,13 +91,13 @@ void CPlaybackController::OnForwardTick() {
     }
     const uint32_t t = m_tick();
     const uint32_t elapsed = t - m_dwPrevTick;  // right across the wrap of the tick count
-    const float scaled = float(elapsed) * m_host.PlaySpeedRate();
+    const float scaled = float(elapsed) * m_video.Settings().Slider().playSpeedRate;
     m_dwPlayTime += scaled > 0.0f ? uint32_t(scaled) : 0u;
     m_dwPrevTick = t;
     const double fps = m_pPlayStream->GetFrameRate();
     const int frame = int(double(m_dwPlayTime) / 1000.0 * fps);
-    const int rangeStart = m_host.RangeStart();
-    if (frame < m_host.RangeEnd()) {
+    const int rangeStart = m_video.Session().RangeStart();
+    if (frame < m_video.Session().RangeEnd()) {
         ShowFrame(frame);
         return;
     }
@@ -113,8 +115,8 @@ void CPlaybackController::ReversePlay() {
     m_bReversePlay = 1;
     m_pPlayStream = stream;
     const int current = CurrentFrame();
-    if (current < m_host.RangeStart() || current > m_host.RangeEnd()) {
-        m_cursor.MoveTo(m_host.RangeEnd());
+    if (current < m_video.Session().RangeStart() || current > m_video.Session().RangeEnd()) {
+        m_cursor.MoveTo(m_video.Session().RangeEnd());
     }
     m_reverseTimer.start(int(1000.0 / fps));
     m_host.SetPlayButtonPlaying(true);
@@ -125,7 +127,7 @@ void CPlaybackController::OnReverseTick() {
         return;
     }
     const int current = CurrentFrame();
-    if (current <= m_host.RangeStart()) {
+    if (current <= m_video.Session().RangeStart()) {
         Stop();
         return;
     }
@@ -146,8 +148,8 @@ int CPlaybackController::NearestLandmark(int direction) const {
     const int cur = CurrentFrame();
     int best = stream == nullptr ? -1 : (direction < 0 ? stream->GetStart() : stream->GetEnd());
     int dist = (best - cur) * direction;
-    const int candidates[] = {m_host.RangeStart(), m_host.RangeEnd(), m_host.Area1Frame(),
-                              m_host.Area2Frame()};
+    const int candidates[] = {m_video.Session().RangeStart(), m_video.Session().RangeEnd(),
+                              m_video.Session().Area1().frame, m_video.Session().Area2().frame};
     for (int i = 0; i < 4; ++i) {
         const int c = candidates[i];
         const int away = (c - cur) * direction;
@@ -182,7 +184,7 @@ void CPlaybackController::UpdateRateStatus() {
     const auto text = [](double measured, double nominal) {
         return QString::asprintf("%3.2f / %3.2f(fps)", measured, nominal);
     };
-    if (!m_host.HasDocumentPath() || stream == nullptr) {
+    if (!m_video.IsOpen() || stream == nullptr) {
         m_host.SetRateText(text(0.0, 0.0));
         m_dwRateTick = 0;
         return;
@@ -212,13 +214,13 @@ void CPlaybackController::UpdateRateStatus() {
 }
 
 bool CPlaybackController::CanPlay() const {
-    return m_host.HasDocumentPath();
+    return m_video.IsOpen();
 }
 
 bool CPlaybackController::CanStop() const {
-    return m_host.HasDocumentPath() && IsPlaying();
+    return m_video.IsOpen() && IsPlaying();
 }
 
 bool CPlaybackController::CanStep() const {
-    return m_host.HasDocumentPath() && !IsPlaying();
+    return m_video.IsOpen() && !IsPlaying();
 }

@@ -1,33 +1,26 @@
 #pragma once
 // Moves the current frame: timed forward play at the set speed, reverse play one frame per
 // tick, stop, first/previous/next/last with landmarks, and the frame-rate pane. Owned by the
-// main frame; the moves go through the frame cursor, which tells the trackbar and the views,
-// and the rest it needs of the window through PlaybackHost.
+// main frame; it reads the open video's range, areas and view mode and the speed setting, moves
+// through the video's frame cursor (which tells the trackbar and the views), and reaches the
+// window only through PlaybackHost.
 #include <QObject>
 #include <QString>
 #include <QTimer>
 #include <cstdint>
 #include <functional>
 
-#include "geometry/view_geometry.h"
-
 class CAviVideoStream;
 
 namespace kivra {
 
 class FrameCursor;
+class OpenVideo;
 
+// What playback shows in the window: the picture now, the play button, the rate pane.
 class PlaybackHost {
 public:
     virtual ~PlaybackHost() = default;
-    virtual bool HasDocumentPath() const = 0;
-    virtual int RangeStart() const = 0;
-    virtual int RangeEnd() const = 0;
-    virtual int Area1Frame() const = 0;  // -1 when unset
-    virtual int Area2Frame() const = 0;
-    virtual float PlaySpeedRate() const = 0;
-    virtual kivra::ViewMode ViewMode() const = 0;
-    virtual void LeaveAreaMode() = 0;  // view mode 0, area index 0
     // Paints the frame view at once, so the picture of the current frame is decoded now.
     virtual void RedrawVideoNow() = 0;
     virtual void SetPlayButtonPlaying(bool playing) = 0;
@@ -40,7 +33,8 @@ class CPlaybackController : public QObject {
     Q_OBJECT
 
 public:
-    CPlaybackController(kivra::PlaybackHost& host, kivra::FrameCursor& cursor,
+    // video must outlive the controller.
+    CPlaybackController(kivra::OpenVideo& video, kivra::PlaybackHost& host,
                         QObject* parent = nullptr);
 
     void Play();
@@ -97,6 +91,7 @@ private:
     // (direction -1) or after (+1) the current frame.
     int NearestLandmark(int direction) const;
 
+    kivra::OpenVideo& m_video;
     kivra::PlaybackHost& m_host;
     kivra::FrameCursor& m_cursor;
     QTimer m_forwardTimer;  // timer 1

@@ -62,9 +62,9 @@ QToolBar* CSliderDlgBar::WrapInToolBar(QWidget* parent) {
     return bar;
 }
 
-bool CSliderDlgBar::InitializeBar(CInifileManager& settings) {
+bool CSliderDlgBar::InitializeBar(kivra::SliderSettings& settings) {
     m_pSettings = &settings;
-    const QString text = QString::fromStdString(kivra::FormatOneDecimal(settings.PlaySpeedRate));
+    const QString text = QString::fromStdString(kivra::FormatOneDecimal(settings.playSpeedRate));
     m_nSpeedIndex = m_pSpeedList->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
     m_pSpeedList->setCurrentIndex(m_nSpeedIndex);
     return true;
@@ -99,7 +99,7 @@ void CSliderDlgBar::OnSpeedSelected(int index) {
     if (m_pSettings == nullptr || index < 0 || index >= m_pSpeedList->count()) {
         return;
     }
-    m_pSettings->PlaySpeedRate = kivra::TextToFloat(m_pSpeedList->itemText(index).toStdString());
+    m_pSettings->playSpeedRate = kivra::TextToFloat(m_pSpeedList->itemText(index).toStdString());
     // Restarting re-anchors the play clock at the current frame with the new speed.
     if (m_actions.isForwardPlaying && m_actions.isForwardPlaying()) {
         if (m_actions.stop) {

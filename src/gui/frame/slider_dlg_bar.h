@@ -8,12 +8,13 @@
 
 #include "session/frame_cursor.h"
 
-class CInifileManager;
 class QComboBox;
 class QSlider;
 class QToolBar;
 
 namespace kivra {
+
+struct SliderSettings;
 
 // What the bar asks of the main frame. Empty members are skipped.
 struct SliderBarActions {
@@ -41,7 +42,7 @@ public:
 
     // Selects the speed item that reads exactly like PlaySpeedRate with one decimal, or none.
     // `settings` must outlive the bar.
-    bool InitializeBar(CInifileManager& settings);
+    bool InitializeBar(kivra::SliderSettings& settings);
 
     // A newly opened video of `frameCount` frames: position 0, range 0 .. frameCount, a tick
     // and a page every frameCount / 20 frames, line size 1.
@@ -63,7 +64,7 @@ private:
     void OnTrackbarValueChanged(int value);
 
     QComboBox* m_pSpeedList = nullptr;
-    CInifileManager* m_pSettings = nullptr;  // not owned
+    kivra::SliderSettings* m_pSettings = nullptr;  // not owned
     kivra::SliderBarActions m_actions;
     bool m_bSettingPos = false;  // our own trackbar changes are not the user's
     kivra::FrameCursor::Subscription m_frameFollow;

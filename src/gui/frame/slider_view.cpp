@@ -126,6 +126,8 @@ CSliderView::CSliderView(kivra::SliderViewHost& host, QWidget* parent)
     setCursor(Qt::ArrowCursor);
     setMouseTracking(true);  // the cursor follows the handles without a button held
     m_frameFollow = m_host.Cursor().Observe([this](int) { update(); });
+    m_sessionFollow =
+        std::make_unique<kivra::SessionFollow>(m_host.Session(), [this](unsigned) { update(); });
 }
 
 CSliderView::~CSliderView() = default;

@@ -7,9 +7,11 @@
 #include <QCursor>
 #include <QImage>
 #include <QWidget>
+#include <memory>
 #include <vector>
 
 #include "geometry/view_geometry.h"
+#include "session/edit_session.h"
 #include "session/frame_cursor.h"
 
 class CAviVideoStream;
@@ -17,7 +19,6 @@ class QPainter;
 
 namespace kivra {
 
-class EditSession;
 class GaitEventList;
 
 // What the strip reads from and asks of the rest of the program.
@@ -90,4 +91,5 @@ private:
     QCursor m_curEndHandle;
     const kivra::GaitEventList* m_gaitEvents = nullptr;
     kivra::FrameCursor::Subscription m_frameFollow;
+    std::unique_ptr<kivra::SessionFollow> m_sessionFollow;  // redraws on the session's notices
 };

@@ -7,11 +7,9 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QMenu>
-#include <QUndoCommand>
-#include <QUndoStack>
 
-#include "frame/command_table.h"
-#include "frame/qt_user_messages.h"
+#include "base/command_table.h"
+#include "base/qt_user_messages.h"
 #include "gait/foot_markers_dlg.h"
 #include "gait/gait_file.h"
 #include "gait/gait_report.h"
@@ -22,42 +20,11 @@
 #include "markers/lff_manager.h"
 #include "reading/avi_video_stream.h"
 #include "session/edit_session.h"
+#include "workspace/open_video.h"
 #include "workspace/workspace.h"
 
 namespace kivra {
 namespace {
-
-// The event list with whether it is the user's: each step brings back both, and with them the
-// events file (written for edited events, removed for detected ones).
-struct GaitEventsState {
-    std::vector<GaitEvent> events;
-    bool edited = false;
-};
-
-// One edit of the event list: the tools already made it when it is pushed, so the first redo
-// does nothing. Owned by the undo stack, which the main frame drops before its children.
-class GaitEventsEdit : public QUndoCommand {
-public:
-    GaitEventsEdit(GaitTools& tools, GaitEventsState before, GaitEventsState after,
-                   const QString& text)
-        : QUndoCommand(text),
-          m_tools(tools),
-          m_before(std::move(before)),
-          m_after(std::move(after)) {}
-
-    void undo() override { m_tools.RestoreEvents(m_before.events, m_before.edited); }
-    void redo() override {
-        if (m_done) {
-            m_tools.RestoreEvents(m_after.events, m_after.edited);
-        }
-        m_done = true;
-    }
-
-private:
-    GaitTools& m_tools;
-    GaitEventsState m_before, m_after;
-    bool m_done = false;
-};
 
 QString ShownPath(const std::string& path) {
     return QFile::decodeName(path.c_str());
@@ -66,11 +33,11 @@ QString ShownPath(const std::string& path) {
 }  // namespace
 
 GaitTools::GaitTools(std::unique_ptr<KinematicsHost> host, const CKinematicsCommands& kinematics,
-                     QUndoStack& history, int maxId, QObject* parent)
+                     OpenVideo& video, int maxId, QObject* parent)
     : QObject(parent),
       m_host(std::move(host)),
       m_kinematics(kinematics),
-      m_history(history),
+      m_session(video.Session()),
       m_maxId(maxId),
       m_setup(LoadGaitSetup(m_host->IniPath())),
       m_frameFollow(m_host->Cursor().Observe([this](int) { Refresh(); })) {
@@ -84,9 +51,12 @@ GaitTools::GaitTools(std::unique_ptr<KinematicsHost> host, const CKinematicsComm
         m_stale = true;
         Refresh();
     });
+    m_session.AddObserver(this);
 }
 
-GaitTools::~GaitTools() = default;
+GaitTools::~GaitTools() {
+    m_session.RemoveObserver(this);
+}
 
 GaitWindow* GaitTools::Window() const {
     return m_window;
@@ -127,8 +97,8 @@ bool GaitTools::StoreSetup(const GaitSetup& setup) {
     m_setup = setup;
     if (changed) {
         m_stale = true;
-        if (!m_edited) {
-            m_events.Replace({});  // detected with the old feet
+        if (!EventsEdited()) {
+            ReplaceQuietly({}, false);  // detected with the old feet
         }
         Refresh();
     }
@@ -199,8 +169,8 @@ GaitRun GaitTools::Run(bool detect) const {
     request.joints = m_kinematics.Settings().joints;
     request.calibration = m_kinematics.CurrentCalibration();
     request.bands = m_bands;
-    if (m_edited && !detect) {
-        request.events = m_events.Events();
+    if (EventsEdited() && !detect) {
+        request.events = Events().Events();
     }
     request.detect = true;  // the events file was read when the video opened
     return m_host->Actions().AnalyseGait(request);
@@ -260,21 +230,21 @@ QString GaitTools::AnalyseOrSayWhyNot() {
     }
     if (!problem.isEmpty()) {
         m_analysis.reset();
-        if (!m_edited) {
-            m_events.Replace({});
+        if (!EventsEdited()) {
+            ReplaceQuietly({}, false);
         }
         if (m_window != nullptr) {
-            m_window->SetMessage(problem, m_events.Events(), fps);
+            m_window->SetMessage(problem, Events().Events(), fps);
         }
         m_host->RedrawViews();
         return problem;
     }
     if (run.analysis.detected) {
-        m_events.Replace(run.analysis.events);
+        ReplaceQuietly(run.analysis.events, EventsEdited());
     }
     m_analysis = std::move(run.analysis);
     if (m_window != nullptr) {
-        m_window->SetAnalysis(*m_analysis, m_edited);
+        m_window->SetAnalysis(*m_analysis, EventsEdited());
     }
     m_host->RedrawViews();
     return {};
@@ -283,7 +253,7 @@ QString GaitTools::AnalyseOrSayWhyNot() {
 void GaitTools::Refresh() {
     const bool shown = m_window != nullptr && m_window->isVisible();
     // Detected ticks on the timeline follow the markers even while the window is closed.
-    if (m_stale && (shown || (!m_edited && !m_events.Events().empty()))) {
+    if (m_stale && (shown || (!EventsEdited() && !Events().Events().empty()))) {
         Analyse();
     }
     if (shown) {  // OnAnalyse shows the window before it refreshes
@@ -292,30 +262,19 @@ void GaitTools::Refresh() {
 }
 
 bool GaitTools::AddEvent(const GaitEvent& event) {
-    std::vector<GaitEvent> before = m_events.Events();
-    if (!m_events.Add(event, m_host->RangeStart(), m_host->RangeEnd())) {
-        return false;
-    }
-    Edit(std::move(before), tr("歩行イベントの追加"));
-    return true;
+    return m_session.EditGaitEvents([&](GaitEventList& list) {
+        return list.Add(event, m_host->RangeStart(), m_host->RangeEnd());
+    });
 }
 
 bool GaitTools::MoveEvent(const GaitEvent& event, int toFrame) {
-    std::vector<GaitEvent> before = m_events.Events();
-    if (!m_events.Move(event, toFrame, m_host->RangeStart(), m_host->RangeEnd())) {
-        return false;
-    }
-    Edit(std::move(before), tr("歩行イベントの移動"));
-    return true;
+    return m_session.EditGaitEvents([&](GaitEventList& list) {
+        return list.Move(event, toFrame, m_host->RangeStart(), m_host->RangeEnd());
+    });
 }
 
 bool GaitTools::DeleteEvent(const GaitEvent& event) {
-    std::vector<GaitEvent> before = m_events.Events();
-    if (!m_events.Delete(event)) {
-        return false;
-    }
-    Edit(std::move(before), tr("歩行イベントの削除"));
-    return true;
+    return m_session.EditGaitEvents([&](GaitEventList& list) { return list.Delete(event); });
 }
 
 bool GaitTools::DetectAgain() {
@@ -327,7 +286,7 @@ bool GaitTools::DetectAgain() {
         m_host->ShowMessage(FailureText(run).toStdString(), MsgButtons::Ok, MsgIcon::Warning);
         return false;
     }
-    if (!m_edited) {  // detected already: they follow the markers, nothing to take back
+    if (!EventsEdited()) {  // detected already: they follow the markers, nothing to take back
         m_stale = true;
         return Analyse();
     }
@@ -336,25 +295,17 @@ bool GaitTools::DetectAgain() {
             MsgButtons::YesNoDefaultNo, MsgIcon::Question) != MsgAnswer::Yes) {
         return false;
     }
-    m_history.push(new GaitEventsEdit(*this, {m_events.Events(), true},
-                                      {run.analysis.events, false}, tr("歩行イベントの再検出")));
-    RestoreEvents(run.analysis.events, false);
+    m_session.ReplaceGaitEvents(run.analysis.events, false, true);
     return true;
 }
 
-void GaitTools::Edit(std::vector<GaitEvent> before, const QString& text) {
-    m_history.push(
-        new GaitEventsEdit(*this, {std::move(before), m_edited}, {m_events.Events(), true}, text));
-    TakeEvents(true);
-}
-
-void GaitTools::RestoreEvents(std::vector<GaitEvent> events, bool edited) {
-    m_events.Replace(std::move(events));
-    TakeEvents(edited);
+void GaitTools::ReplaceQuietly(std::vector<GaitEvent> events, bool edited) {
+    m_replacing = true;
+    m_session.ReplaceGaitEvents(std::move(events), edited);
+    m_replacing = false;
 }
 
 void GaitTools::TakeEvents(bool edited) {
-    m_edited = edited;
     // Detected events are never written: they follow the markers.
     if (edited) {
         SaveEvents();
@@ -367,7 +318,7 @@ void GaitTools::TakeEvents(bool edited) {
 
 // Written at once, so closing the video never loses an edit and asks nothing more.
 void GaitTools::SaveEvents() {
-    const ActionResult saved = m_host->Actions().SaveGaitEvents(m_events.Events());
+    const ActionResult saved = m_host->Actions().SaveGaitEvents(Events().Events());
     if (saved.status == ActionResult::kFailed) {
         m_host->ShowMessage(tr("歩行イベントを保存できませんでした。\n").toStdString() + saved.path,
                             MsgButtons::Ok, MsgIcon::Warning);
@@ -395,8 +346,7 @@ void GaitTools::LoadEventsFile() {
     }
     const GaitFileRead read = ReadGaitFile(path);
     if (read.status == GaitFileRead::kLoaded) {
-        m_events.Replace(read.events);
-        m_edited = true;
+        ReplaceQuietly(read.events, true);
     } else if (read.status == GaitFileRead::kDamaged) {
         m_host->ShowMessage(
             tr("歩行イベントファイルが壊れているため使用しません。\n").toStdString() + path +
@@ -405,22 +355,21 @@ void GaitTools::LoadEventsFile() {
     }
 }
 
-void GaitTools::OnSessionChanged(unsigned changes) {
+void GaitTools::SessionChanged(unsigned changes) {
     if ((changes & kChangeVideo) != 0) {
-        m_analysis.reset();
-        m_events.Replace({});
-        m_edited = false;
+        m_analysis.reset();  // the session emptied the events
         if (m_host->Stream() != nullptr) {
             LoadEventsFile();
         }
+    } else if ((changes & kChangeGaitEvents) != 0 && !m_replacing) {
+        TakeEvents(EventsEdited());
     }
     if ((changes & (kChangeVideo | kChangeMarkers | kChangeRange)) != 0) {
         m_stale = true;
     }
-}
-
-void GaitTools::OnViewsUpdated() {
-    Refresh();
+    if (!m_replacing) {
+        Refresh();
+    }
 }
 
 void GaitTools::OnReport() {

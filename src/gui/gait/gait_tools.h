@@ -1,6 +1,6 @@
 #pragma once
 // The gait tools of the main window: the foot markers (kept in [Gait] of the settings ini),
-// the events of the open video that the user edits (each edit one step of the window's undo
+// the edits of the open video's gait events (kept by its session, each edit one step of its undo
 // history, written to the video's events file at once), the gait window and the report.
 // Owned by the main frame as a child object; reaches the window only through its host.
 #include <QObject>
@@ -15,26 +15,27 @@
 #include "gait/gait_event_list.h"
 #include "gait/gait_setup.h"
 #include "gait/report_header.h"
+#include "session/edit_session.h"
 #include "session/frame_cursor.h"
 
 class CKinematicsCommands;
 class QMenu;
-class QUndoStack;
 
 namespace kivra {
 
 class CommandTable;
 class GaitWindow;
 class KinematicsHost;
+class OpenVideo;
 struct GaitRun;
 
-class GaitTools : public QObject {
+class GaitTools : public QObject, public SessionObserver {
     Q_OBJECT
 
 public:
-    // kinematics gives the calibration and the angles; history takes the event edits.
+    // kinematics gives the calibration and the angles; video keeps the events and their edits.
     GaitTools(std::unique_ptr<KinematicsHost> host, const CKinematicsCommands& kinematics,
-              QUndoStack& history, int maxId, QObject* parent = nullptr);
+              OpenVideo& video, int maxId, QObject* parent = nullptr);
     ~GaitTools() override;
 
     // The foot markers, gait window and report commands of the marker menu.
@@ -57,9 +58,9 @@ public:
     bool StoreSetup(const GaitSetup& setup);
 
     // The events as the timeline and the list show them.
-    const GaitEventList& Events() const { return m_events; }
+    const GaitEventList& Events() const { return m_session.GaitEvents(); }
     // Whether they are the user's (edited now or read from the events file), not detected.
-    bool EventsEdited() const { return m_edited; }
+    bool EventsEdited() const { return m_session.GaitEventsEdited(); }
     // Each true when taken: one undo step, the events file written; false changes nothing.
     bool AddEvent(const GaitEvent& event);
     bool MoveEvent(const GaitEvent& event, int toFrame);
@@ -81,22 +82,17 @@ public:
     bool WriteReport(const std::string& path,
                      const std::optional<ReportHeader>& header = std::nullopt);
 
-    // The session changed (a kivra::SessionChange mask): another video reads its events file,
-    // changed markers or range make the analysis stale.
-    void OnSessionChanged(unsigned changes);
-    // The views were updated: another frame, or changed markers.
-    void OnViewsUpdated();
+    // kivra::SessionObserver: another video reads its events file, changed markers or range
+    // make the analysis stale, edited events (an undo too) are written and analysed.
+    void SessionChanged(unsigned changes) override;
 
     // Null until the gait command is first used.
     GaitWindow* Window() const;
 
-    // Called by the undo steps: the list as it was before or after an edit, the user's (written
-    // to the events file) or detected (the file removed).
-    void RestoreEvents(std::vector<GaitEvent> events, bool edited);
-
 private:
     GaitRun Run(bool detect) const;
-    void Edit(std::vector<GaitEvent> before, const QString& text);
+    // The list replaced without an undo step and without taking it as an edit.
+    void ReplaceQuietly(std::vector<GaitEvent> events, bool edited);
     // The list is the user's (written) or detected (its file removed); the analysis made again.
     void TakeEvents(bool edited);
     void SaveEvents();
@@ -112,11 +108,10 @@ private:
 
     std::unique_ptr<KinematicsHost> m_host;
     const CKinematicsCommands& m_kinematics;
-    QUndoStack& m_history;
+    EditSession& m_session;
     int m_maxId;
     GaitSetup m_setup;
-    GaitEventList m_events;
-    bool m_edited = false;
+    bool m_replacing = false;  // the list changes by ReplaceQuietly
     std::optional<GaitAnalysis> m_analysis;
     std::vector<NormalBand> m_bands;  // of the files chosen, in their order
     bool m_stale = true;

@@ -1,12 +1,15 @@
 #include "kinematics/kinematics_commands.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMenu>
 #include <QWidget>
 #include <new>
 
-#include "frame/qt_user_messages.h"
+#include "base/command_table.h"
+#include "base/qt_user_messages.h"
 #include "kinematics/angles_dlg.h"
 #include "kinematics/calibration_dlg.h"
 #include "kinematics/kinematics_plot.h"
@@ -20,6 +23,15 @@
 using kivra::MsgButtons;
 using kivra::MsgIcon;
 
+namespace {
+
+// The menus keep the main window's translation context.
+QString Menu(const char* text) {
+    return QCoreApplication::translate("CMainFrame", text);
+}
+
+}  // namespace
+
 CKinematicsCommands::CKinematicsCommands(std::unique_ptr<kivra::KinematicsHost> host, int maxId,
                                          QObject* parent)
     : QObject(parent),
@@ -27,6 +39,18 @@ CKinematicsCommands::CKinematicsCommands(std::unique_ptr<kivra::KinematicsHost> 
       m_nMaxId(maxId),
       m_settings(kivra::LoadKinematicsSettings(m_host->IniPath())) {
     m_frameFollow = m_host->Cursor().Observe([this](int) { RefreshPlot(false); });
+    m_sessionFollow = std::make_unique<kivra::SessionFollow>(
+        m_host->Video().Session(), [this](unsigned changes) { SessionChanged(changes); });
+}
+
+void CKinematicsCommands::SessionChanged(unsigned changes) {
+    if ((changes & (kivra::kChangeMarkers | kivra::kChangeRange | kivra::kChangeVideo)) != 0) {
+        OnMarkersChanged();
+    }
+    if ((changes & kivra::kChangeVideo) != 0 && m_host->Video().Session().HasVideo()) {
+        OnVideoOpened();
+    }
+    OnViewsUpdated();
 }
 
 CKinematicsCommands::~CKinematicsCommands() {
@@ -36,6 +60,26 @@ CKinematicsCommands::~CKinematicsCommands() {
         m_pCalibrationDlg->SetAcceptHandler({});
         m_pCalibrationDlg->SetChangedHandler({});
     }
+}
+
+void CKinematicsCommands::AddCommands(kivra::CommandTable& table, QMenu* marker,
+                                      const std::function<bool()>& markerIdShown) {
+    marker->addSeparator();
+    table.AddCommand(
+        marker, kivra::ID_MARKER_CALIBRATION,
+        Menu(QT_TRANSLATE_NOOP("CMainFrame", "キャリブレーション(&B)...")), {},
+        [this] { OnCalibrate(); },
+        [this, markerIdShown] { return CanCalibrate() && !markerIdShown(); });
+    table.AddCommand(
+        marker, kivra::ID_MARKER_ANGLES, Menu(QT_TRANSLATE_NOOP("CMainFrame", "関節角度(&J)...")),
+        {}, [this] { OnAngles(); }, [] { return true; });
+    table.AddCommand(
+        marker, kivra::ID_MARKER_KINEMATICS_OUTPUT,
+        Menu(QT_TRANSLATE_NOOP("CMainFrame", "運動学出力(&K)...")), {}, [this] { OnExport(); },
+        [this] { return CanExport(); });
+    table.AddCommand(
+        marker, kivra::ID_MARKER_PLOT, Menu(QT_TRANSLATE_NOOP("CMainFrame", "グラフ(&G)")), {},
+        [this] { OnPlot(); }, [this] { return CanPlot(); });
 }
 
 CCalibrationDlg* CKinematicsCommands::CalibrationDialog() const {

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,10 +15,16 @@
 #include "kinematics/kinematics_host.h"
 #include "kinematics/kinematics_settings.h"
 #include "kinematics/kinematics_table.h"
+#include "session/edit_session.h"
 #include "session/frame_cursor.h"
 
 class CCalibrationDlg;
 class CKinematicsPlotWnd;
+class QMenu;
+
+namespace kivra {
+class CommandTable;
+}  // namespace kivra
 
 class CKinematicsCommands : public QObject {
     Q_OBJECT
@@ -27,6 +34,11 @@ public:
     CKinematicsCommands(std::unique_ptr<kivra::KinematicsHost> host, int maxId,
                         QObject* parent = nullptr);
     ~CKinematicsCommands() override;
+
+    // The calibration, angles, kinematics CSV and plot commands at the end of the marker menu;
+    // calibrating waits while the marker ID tool is up.
+    void AddCommands(kivra::CommandTable& table, QMenu* marker,
+                     const std::function<bool()>& markerIdShown);
 
     // Enable rules and commands of the marker menu.
     bool CanCalibrate() const;  // a video is open and not playing
@@ -40,14 +52,10 @@ public:
     // Writes the table; false after telling the user why.
     bool ExportKinematics(const std::string& path);
 
-    // A video was opened: its calibration file is read (a damaged one is reported and left
-    // unused); the plot follows the new video.
-    void OnVideoOpened();
-    // The editing session changed markers or the play range: the plot is built again when next
-    // shown or updated.
-    void OnMarkersChanged();
-    // The views were updated: another frame, or changed markers.
-    void OnViewsUpdated();
+    // The session's notices: a video that came has its calibration file read (a damaged one is
+    // reported and left unused) and the plot follows it; changed markers or range build the
+    // plot again.
+    void SessionChanged(unsigned changes);
 
     // The open video's calibration; nothing for none (or once the video has closed).
     std::optional<kivra::Calibration> CurrentCalibration() const;
@@ -72,6 +80,9 @@ public:
 private:
     QString FailureText(const kivra::KinematicsResult& result) const;
     void RefreshPlot(bool force);
+    void OnVideoOpened();
+    void OnMarkersChanged();
+    void OnViewsUpdated();
 
     std::unique_ptr<kivra::KinematicsHost> m_host;
     int m_nMaxId;
@@ -82,4 +93,5 @@ private:
     QPointer<CKinematicsPlotWnd> m_pPlot;
     bool m_bPlotStale = true;  // the markers or the range changed since the plot was built
     kivra::FrameCursor::Subscription m_frameFollow;
+    std::unique_ptr<kivra::SessionFollow> m_sessionFollow;
 };

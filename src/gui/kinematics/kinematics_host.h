@@ -1,10 +1,13 @@
 #pragma once
-// What the kinematics tools need of the window around them: the open video and its markers,
-// the play range, showing a frame, the frame view's click hook, messages and the settings
-// file. The main frame's adapter implements it; it outlives the tools.
+// What the kinematics and gait tools need of the window around them: the open video they read
+// (its markers, range and frame, through the video) and the actions on it, showing a frame, the
+// frame view's click hook, messages and the settings file. The main frame's adapter implements
+// it; it outlives the tools.
 #include <string>
 
+#include "markers/video_annotations.h"
 #include "platform/user_messages.h"
+#include "workspace/open_video.h"
 
 class CAviVideoStream;
 class CLFFManager;
@@ -13,7 +16,6 @@ class QWidget;
 
 namespace kivra {
 
-class FrameCursor;
 class PictureClickHook;
 class Workspace;
 
@@ -21,21 +23,13 @@ class KinematicsHost {
 public:
     virtual ~KinematicsHost() = default;
 
-    // The open video and its markers; null while none is open.
-    virtual CAviVideoStream* Stream() const = 0;
-    virtual const CLFFManager* Markers() const = 0;
-    // The current frame, which the plot marks and follows.
-    virtual const FrameCursor& Cursor() const = 0;
-    // The path the user opened (the calibration file lies beside it); empty without a video.
-    virtual std::string VideoPath() const = 0;
-    // The actions on the open video (the kinematics CSV).
+    // The open video: read through it, changed through its requests.
+    virtual OpenVideo& Video() const = 0;
+    // The actions on the open video (the kinematics CSV, the gait analysis and its files).
     virtual Workspace& Actions() const = 0;
-    virtual int RangeStart() const = 0;
-    virtual int RangeEnd() const = 0;
     virtual bool IsPlaying() const = 0;
-    // Shows frame n the way every navigation does.
+    // Shows frame n the way every navigation does (not while playing).
     virtual void ShowFrame(int n) = 0;
-    virtual void RedrawViews() = 0;
     // The frame view's hook for picture clicks; null clears it.
     virtual void SetPictureClickHook(PictureClickHook* hook) = 0;
     virtual std::string IniPath() const = 0;
@@ -44,6 +38,20 @@ public:
     virtual void ShowSavedStatus(const QString& text) = 0;
     // The window dialogs belong to.
     virtual QWidget* Window() const = 0;
+
+    // Shorthands over Video(). The stream and markers are null while no video is open.
+    CAviVideoStream* Stream() const { return Video().IsOpen() ? Video().Stream() : nullptr; }
+    const CLFFManager* Markers() const {
+        return Video().IsOpen() ? &Video().Annotations()->m_markers : nullptr;
+    }
+    // The current frame, which the plot marks and follows.
+    const FrameCursor& Cursor() const { return Video().Cursor(); }
+    // The path the user opened (the calibration file lies beside it); empty without a video.
+    std::string VideoPath() const { return Video().IsOpen() ? Video().Path() : std::string(); }
+    int RangeStart() const { return Video().Session().RangeStart(); }
+    int RangeEnd() const { return Video().Session().RangeEnd(); }
+    // What the views draw changed outside the session (a calibration point, a report's stills).
+    void RedrawViews() const { Video().Session().DisplayChanged(); }
 };
 
 }  // namespace kivra

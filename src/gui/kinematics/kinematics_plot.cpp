@@ -20,7 +20,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "frame/qt_user_messages.h"
+#include "base/qt_user_messages.h"
 #include "platform/replace_file.h"
 
 namespace {

@@ -17,8 +17,8 @@
 
 namespace {
 
-constexpr int kIncrementMode = 0;
-constexpr int kSkipMode = 1;
+constexpr int kIncrementMode = static_cast<int>(kivra::MarkerIdMode::kIncrement);
+constexpr int kSkipMode = static_cast<int>(kivra::MarkerIdMode::kSkip);
 
 // A spin box whose text cannot be typed into; arrows, keys and the wheel still step it.
 class SteppedOnlySpinBox : public QSpinBox {
@@ -30,18 +30,23 @@ public:
 
 }  // namespace
 
-CSetMarkerIDDlg::CSetMarkerIDDlg(CInifileManager& settings, QWidget* parent)
+CSetMarkerIDDlg::CSetMarkerIDDlg(kivra::EditSession& session, kivra::MarkerIdSettings& settings,
+                                 QWidget* parent)
     : QDialog(parent,
               Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      m_session(session),
       m_settings(settings) {
     setObjectName(QStringLiteral("CSetMarkerIDDlg"));
     setWindowTitle(tr("ID 指定"));
     setModal(false);
     BuildControls();
     InitDialog();
+    m_session.AddObserver(this);
 }
 
-CSetMarkerIDDlg::~CSetMarkerIDDlg() = default;
+CSetMarkerIDDlg::~CSetMarkerIDDlg() {
+    m_session.RemoveObserver(this);
+}
 
 void CSetMarkerIDDlg::BuildControls() {
     // Created in tab order: ID, the mode radios, the skip count.
@@ -104,7 +109,7 @@ void CSetMarkerIDDlg::BuildControls() {
     trackRow->addWidget(m_pTrackFillCheck);
     groupLayout->addLayout(trackRow);
     connect(m_pTrackFillCheck, &QCheckBox::toggled, this, [this](bool on) {
-        m_settings.SkipFillByTracking = on ? 1 : 0;
+        m_settings.skipFillByTracking = on;
         UpdateFillNote();
     });
 
@@ -118,24 +123,34 @@ void CSetMarkerIDDlg::BuildControls() {
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(m_pModeGroup, &QButtonGroup::idClicked, this, &CSetMarkerIDDlg::OnModeClicked);
-    // Only the user's edits; the program's own resets must not come back here.
+    connect(m_pIdSpin, &QSpinBox::valueChanged, this,
+            [this](int id) { m_session.SetMarkerId(id); });
+    // Only the user's edits are checked; the program's own resets must not come back here.
     connect(m_pSkipEdit, &QLineEdit::textEdited, this, [this] { ExchangeSkipCount(); });
+    // Any count in range is the one the next click skips by, however the field got it.
+    connect(m_pSkipEdit, &QLineEdit::textChanged, this, [this](const QString& text) {
+        bool ok = false;
+        const int value = text.toInt(&ok);
+        if (ok && value >= kMinSkip && value <= kMaxSkip) {
+            m_settings.skipFrames = value;
+        }
+    });
 }
 
 void CSetMarkerIDDlg::InitDialog() {
     // A hand-edited count outside 1 .. 100 would stop or reverse the skip, and the field
     // could never be restored to a valid value from it.
-    const int skip = std::clamp(m_settings.SkipFrameNum, kMinSkip, kMaxSkip);
-    m_settings.SkipFrameNum = skip;
+    const int skip = std::clamp(m_settings.skipFrames, kMinSkip, kMaxSkip);
+    m_settings.skipFrames = skip;
     m_pSkipEdit->setText(QString::number(skip));
 
     m_pIdSpin->setRange(1, MaxId());
-    m_pIdSpin->setValue(1);
+    m_pIdSpin->setValue(m_session.MarkerId());
 
-    const bool skipMode = m_settings.SetIDMode != 0;
+    const bool skipMode = m_settings.Skipping();
     (skipMode ? m_pSkipRadio : m_pIncrementRadio)->setChecked(true);
     m_pSkipEdit->setEnabled(skipMode);
-    m_pTrackFillCheck->setChecked(m_settings.SkipFillByTracking != 0);
+    m_pTrackFillCheck->setChecked(m_settings.skipFillByTracking);
     m_pTrackFillCheck->setEnabled(skipMode);
     UpdateFillNote();
 }
@@ -147,36 +162,25 @@ void CSetMarkerIDDlg::UpdateFillNote() {
 }
 
 int CSetMarkerIDDlg::MaxId() const {
-    // A MaxID of 0 or less from a hand-edited ini still leaves the one ID 1.
-    return std::max(1, m_settings.MaxID);
+    return m_session.MaxMarkerId();
 }
 
 void CSetMarkerIDDlg::SetCurrentId(int id) {
-    const int maxId = MaxId();
-    if (id > maxId || id <= 0) {
-        id = 1;
-    }
-    m_pIdSpin->setMaximum(maxId);
-    m_pIdSpin->setValue(id);
+    m_session.SetMarkerId(id);
 }
 
 int CSetMarkerIDDlg::CurrentId() const {
-    return m_pIdSpin->value();
+    return m_session.MarkerId();
 }
 
 void CSetMarkerIDDlg::AdvanceId() {
-    const int id = CurrentId();
-    SetCurrentId(id >= MaxId() ? 1 : id + 1);
+    m_session.AdvanceMarkerId();
 }
 
-void CSetMarkerIDDlg::ResetIdOnFrameChange() {
-    if (m_settings.SetIDMode == kIncrementMode) {
-        SetCurrentId(1);
+void CSetMarkerIDDlg::SessionChanged(unsigned changes) {
+    if ((changes & kivra::kChangeMarkerId) != 0) {
+        m_pIdSpin->setValue(m_session.MarkerId());
     }
-}
-
-void CSetMarkerIDDlg::FollowFrames(const kivra::FrameCursor& cursor) {
-    m_frameFollow = cursor.Observe([this](int) { ResetIdOnFrameChange(); });
 }
 
 int CSetMarkerIDDlg::ReadBack() {
@@ -192,7 +196,7 @@ void CSetMarkerIDDlg::reject() {
 }
 
 void CSetMarkerIDDlg::OnModeClicked(int mode) {
-    m_settings.SetIDMode = mode;
+    m_settings.mode = static_cast<kivra::MarkerIdMode>(mode);
     m_pSkipEdit->setEnabled(mode == kSkipMode);
     m_pTrackFillCheck->setEnabled(mode == kSkipMode);
 }
@@ -201,13 +205,13 @@ bool CSetMarkerIDDlg::ExchangeSkipCount() {
     bool ok = false;
     const int value = m_pSkipEdit->text().toInt(&ok);
     if (ok && value >= kMinSkip && value <= kMaxSkip) {
-        m_settings.SkipFrameNum = value;
+        m_settings.skipFrames = value;
         return true;
     }
     // Restored silently (a message box per keystroke would fight the typing); the selection
     // lets the next digit replace the restored value.
     QApplication::beep();
-    m_pSkipEdit->setText(QString::number(m_settings.SkipFrameNum));
+    m_pSkipEdit->setText(QString::number(m_settings.skipFrames));
     m_pSkipEdit->selectAll();
     return false;
 }

@@ -1,13 +1,14 @@
 #pragma once
-// The modeless tool window "ID 指定": the ID the next click on the preview places, and what a
-// click does afterwards (raise the ID or skip frames). Its mode and skip count live in the
-// settings store. Owned by the main frame (a child of it) for the life of the main window.
+// The modeless tool window "ID 指定": shows and sets the ID the next click on the preview
+// places (the open video's, kept by its editing session) and what a click does afterwards
+// (raise the ID or skip frames); the mode and skip count live in the marker ID settings. Owned by
+// the main frame (a child of it) for the life of the main window.
 #include <QDialog>
 #include <functional>
 
-#include "session/frame_cursor.h"
+#include "session/edit_session.h"
+#include "settings/inifile_manager.h"
 
-class CInifileManager;
 class QButtonGroup;
 class QCheckBox;
 class QLabel;
@@ -15,30 +16,30 @@ class QLineEdit;
 class QRadioButton;
 class QSpinBox;
 
-class CSetMarkerIDDlg : public QDialog {
+class CSetMarkerIDDlg : public QDialog, public kivra::SessionObserver {
     Q_OBJECT
 
 public:
     static constexpr int kMinSkip = 1;
     static constexpr int kMaxSkip = 100;
 
-    // Builds the controls and initialises them from `settings` (ID 1, range 1 .. MaxID, skip
-    // count, mode); starts hidden. `settings` must outlive the dialog.
-    CSetMarkerIDDlg(CInifileManager& settings, QWidget* parent = nullptr);
+    // Builds the controls and initialises them from the session's ID (range 1 .. MaxID) and
+    // `settings` (skip count, mode); starts hidden. Both must outlive the dialog.
+    CSetMarkerIDDlg(kivra::EditSession& session, kivra::MarkerIdSettings& settings,
+                    QWidget* parent = nullptr);
     ~CSetMarkerIDDlg() override;
 
-    // Shows `id`; an id above MaxID or below 1 becomes 1.
+    // Sets the session's ID to `id`; an id above MaxID or below 1 becomes 1.
     void SetCurrentId(int id);
     int CurrentId() const;
     // The ID after `CurrentId()`, back to 1 after MaxID; safe at the top of the int range.
     void AdvanceId();
-    // In increment mode (SetIDMode 0) the ID goes back to 1; in skip mode nothing changes.
-    void ResetIdOnFrameChange();
-    // From now on each move of cursor applies the rule above.
-    void FollowFrames(const kivra::FrameCursor& cursor);
     // The data exchange done before each click: an invalid skip field is restored from
     // SkipFrameNum, a valid one is stored there. Returns the current ID.
     int ReadBack();
+
+    // kivra::SessionObserver: the spin box follows the session's ID.
+    void SessionChanged(unsigned changes) override;
 
     // Called after the close box (or Escape) has hidden the dialog.
     void SetClosedCallback(std::function<void()> onClosed) { m_onClosed = std::move(onClosed); }
@@ -66,7 +67,8 @@ private:
     // The bottom note names how skipped frames are filled: tracking or a straight line.
     void UpdateFillNote();
 
-    CInifileManager& m_settings;
+    kivra::EditSession& m_session;
+    kivra::MarkerIdSettings& m_settings;
     std::function<void()> m_onClosed;
     QSpinBox* m_pIdSpin = nullptr;  // child widgets
     QButtonGroup* m_pModeGroup = nullptr;
@@ -75,5 +77,4 @@ private:
     QLineEdit* m_pSkipEdit = nullptr;
     QCheckBox* m_pTrackFillCheck = nullptr;  // skipped frames filled by following the point
     QLabel* m_pFillNote = nullptr;
-    kivra::FrameCursor::Subscription m_frameFollow;
 };

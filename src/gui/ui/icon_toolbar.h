@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "frame/command_ids.h"
+#include "base/command_ids.h"
 
 class QToolButton;
 

@@ -5,7 +5,7 @@
 #include <QPolygonF>
 #include <cmath>
 
-#include "frame/command_ids.h"
+#include "base/command_ids.h"
 #include "ui/picture_drawing.h"
 
 namespace kivra {

@@ -72,6 +72,8 @@ CVfwView::CVfwView(kivra::FrameViewHost& host, QWidget* parent) : QWidget(parent
     m_cursorClosedHand = kivra::ClosedHandCursor();
     CreateMarkerMenu();
     m_frameFollow = m_host.Cursor().Observe([this](int) { update(); });
+    m_sessionFollow =
+        std::make_unique<kivra::SessionFollow>(m_host.Session(), [this](unsigned) { update(); });
 }
 
 CVfwView::~CVfwView() = default;
@@ -157,11 +159,18 @@ void CVfwView::paintEvent(QPaintEvent* /*event*/) {
     screen.drawImage(0, 0, m_backBuffer);
 }
 
+void CVfwView::SetVideoHidden(bool hidden) {
+    if (hidden != m_bVideoHidden) {
+        m_bVideoHidden = hidden;
+        update();
+    }
+}
+
 void CVfwView::OnDraw(QPainter& dc) {
     const kivra::ViewMode mode = m_host.Session().GetViewMode();
     dc.fillRect(m_backBuffer.rect(), mode == kivra::kPreviewMode ? QColor(Qt::black) : kBackground);
     CAviVideoStream* stream = m_host.Stream();
-    if (stream == nullptr) {
+    if (stream == nullptr || m_bVideoHidden) {
         return;
     }
     m_rcImage = DrawFrame(dc, *stream, {0, 0, width(), height()});
@@ -187,7 +196,8 @@ void CVfwView::SetPictureClickHook(kivra::PictureClickHook* hook) {
 }
 
 ViewRect CVfwView::DrawFrame(QPainter& dc, CAviVideoStream& stream, const ViewRect& box) {
-    m_host.Cursor().LoadPicture();  // decodes only when the frame or the deinterlacing changed
+    // Decodes only when the frame or the deinterlacing changed.
+    stream.LoadFrame(ShownFrame(), m_host.Deinterlaced());
     const auto [width, height] = PictureSize(stream);
     const double aspect = kivra::PictureAspect(m_host.Session().GetViewMode(),
                                                m_host.Session().Direction(), width, height);
@@ -213,7 +223,7 @@ ViewRect CVfwView::DrawFrame(QPainter& dc, CAviVideoStream& stream, const ViewRe
 const QImage& CVfwView::ScaledFrame(const CAviVideoStream& stream,
                                     const kivra::TrimPlacement& place, const ViewRect& picture) {
     const kivra::Dib& dib = stream.DisplayBitmap();
-    const bool deinterlaced = m_host.Settings().Deinterlace != 0;
+    const bool deinterlaced = m_host.Deinterlaced();
     ScaledPicture& s = m_scaled;
     if (!s.image.isNull() && s.stream == &stream && s.sample == ShownFrame() &&
         s.deinterlaced == deinterlaced && s.dibWidth == dib.Width() &&

@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QImage>
 #include <QWidget>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -70,6 +71,10 @@ public:
 
     // Drops the scaled picture, so the next paint scales the frame again (a new video).
     void InvalidatePictureCache();
+    // While another video is being opened over this one: its picture and markers leave the
+    // screen at once, and come back only if the new one does not open.
+    void SetVideoHidden(bool hidden);
+    bool VideoHidden() const { return m_bVideoHidden; }
     // How often the frame was scaled for the screen since construction (for measurements).
     int PictureScaleCount() const { return m_nScaleCount; }
 
@@ -144,6 +149,7 @@ private:
     int m_nBoxHalfSize = 0;
     int m_nHitMarkerId = -1;
     bool m_bDragging = false;
+    bool m_bVideoHidden = false;
     QImage m_backBuffer;  // client-size off-screen surface
     QFont m_fontLabel;
     kivra::ViewRect m_rcImage;
@@ -155,6 +161,7 @@ private:
     QCursor m_cursorOpenHand;        // over a marker
     QCursor m_cursorClosedHand;      // dragging a marker
     kivra::FrameCursor::Subscription m_frameFollow;
+    std::unique_ptr<kivra::SessionFollow> m_sessionFollow;  // redraws on the session's notices
 
     kivra::PictureClickHook* m_pClickHook = nullptr;  // not owned
 };

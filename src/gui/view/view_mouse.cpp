@@ -7,8 +7,6 @@
 #include <QMouseEvent>
 #include <QWheelEvent>
 #include <algorithm>
-#include <cstdint>
-#include <optional>
 #include <vector>
 
 #include "geometry/trimming_param.h"
@@ -17,7 +15,6 @@
 #include "platform/string_ids.h"
 #include "platform/string_table.h"
 #include "reading/avi_video_stream.h"
-#include "settings/inifile_manager.h"
 #include "view/picture_click_hook.h"
 #include "view/vfw_view.h"
 
@@ -202,7 +199,6 @@ void CVfwView::SetAreaAtCursor() {
         m_rcCursorBox = {};
         m_host.ShowFirstFrame();
     }
-    m_host.UpdateAllViews();
 }
 
 void CVfwView::PlaceMarker(ViewPoint point) {
@@ -211,24 +207,7 @@ void CVfwView::PlaceMarker(ViewPoint point) {
     if (!image) {
         return;  // no trimmed picture to place it on
     }
-    const std::optional<int> readBack = m_host.ReadBackMarkerId();
-    if (!readBack) {
-        return;
-    }
-    const int id = *readBack;
-    kivra::EditSession& session = m_host.Session();
-    const CInifileManager& settings = m_host.Settings();
-    if (settings.SetIDMode != 0) {
-        const int skip = settings.SkipFrameNum;
-        session.SetMarkerFillingSkipped(id, frame, image->x, image->y, skip,
-                                        m_host.SkippedFramesFill());
-        const int64_t next = std::min<int64_t>(session.RangeEnd(), int64_t{frame} + skip);
-        m_host.Cursor().MoveTo(static_cast<int>(next));
-    } else {
-        session.SetMarker(id, frame, image->x, image->y);
-        m_host.AdvanceMarkerId();
-    }
-    m_host.UpdateAllViews();
+    m_host.Video().ClickMarker(frame, image->x, image->y, m_host.SkippedFramesFill());
 }
 
 void CVfwView::wheelEvent(QWheelEvent* event) {

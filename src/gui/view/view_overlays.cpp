@@ -100,16 +100,16 @@ void CVfwView::DrawTrimmingAreas(QPainter& dc) {
 }
 
 void CVfwView::DrawLocus(QPainter& dc) {
-    const CInifileManager& settings = m_host.Settings();
-    if (settings.ShowLocus == 0 || m_host.Session().GetViewMode() != kivra::kPreviewMode ||
+    const kivra::MarkerIdSettings& settings = m_host.MarkerIds();
+    if (!settings.showLocus || m_host.Session().GetViewMode() != kivra::kPreviewMode ||
         m_host.IsMarkerIdDialogVisible()) {
         return;
     }
     const int current = ShownFrame();
-    const int rows = std::min(settings.MaxID, m_host.Annotations()->m_markers.GetRowCount());
+    const int rows = std::min(settings.maxId, m_host.Annotations()->m_markers.GetRowCount());
     dc.save();
     dc.setRenderHint(QPainter::Antialiasing, false);
-    dc.setPen(QPen(FromColorRef(settings.LocusColor), 1));
+    dc.setPen(QPen(FromColorRef(settings.locusColor), 1));
     kivra::ImageMapping mapping = MappingFor(m_rcImage, kivra::kPreviewMode, current);
     QPolygon points;
     for (int row = 0; row < rows; ++row) {

@@ -1,4 +1,4 @@
-#include "frame/qt_user_messages.h"
+#include "base/qt_user_messages.h"
 
 #include <QFileDialog>
 #include <QMessageBox>

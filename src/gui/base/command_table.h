@@ -1,11 +1,11 @@
 #pragma once
 // Where a group of commands puts its menu entries and the rules that enable and check them:
-// the main frame, which runs every rule at its idle update.
+// the window's table (MenuCommandTable), which runs every rule at its idle update.
 #include <QKeySequence>
 #include <QString>
 #include <functional>
 
-#include "frame/command_ids.h"
+#include "base/command_ids.h"
 
 class QAction;
 class QMenu;

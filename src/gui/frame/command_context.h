@@ -1,0 +1,27 @@
+#pragma once
+// What a group of commands is given to register and run its menu entries: the open video and
+// the actions on it, the command table, the user's messages, the parent of its dialogs and the
+// runner of long jobs. Made by the main window, which outlives every group.
+#include "base/command_table.h"
+#include "platform/user_messages.h"
+
+class CInifileManager;
+class QWidget;
+
+namespace kivra {
+
+class JobRunner;
+class OpenVideo;
+class Workspace;
+
+struct CommandContext {
+    OpenVideo& video;
+    Workspace& actions;
+    CommandTable& table;
+    UserMessages& messages;
+    QWidget* dialogParent;
+    JobRunner& jobs;
+    CInifileManager& settings;
+};
+
+}  // namespace kivra

@@ -1,0 +1,46 @@
+#pragma once
+// The window's command table: each command's action, its enable and check rules, run at every
+// idle update and before a menu opens, and again before a command runs (a shortcut may fire
+// between two updates). Owned by the main window; its actions are children of the window.
+#include <QObject>
+#include <functional>
+#include <map>
+
+#include "base/command_table.h"
+
+class QWidget;
+
+namespace kivra {
+
+class MenuCommandTable final : public QObject, public CommandTable {
+    Q_OBJECT
+
+public:
+    // window holds the actions, and the menu-less ones as its own shortcuts; afterUpdate runs
+    // after each update of all rules (the toolbar buttons' pressed states).
+    MenuCommandTable(QWidget* window, std::function<void()> afterUpdate);
+
+    QAction* AddCommand(QMenu* menu, CommandId id, const QString& menuText,
+                        const QKeySequence& shortcut, std::function<void()> run,
+                        std::function<bool()> enabled, std::function<bool()> checked = {}) override;
+    void RefreshOnShow(QMenu* menu) override;
+
+    // The action of a command, or null for one the table does not have.
+    QAction* Action(CommandId id) const;
+    // Runs every command's enable and check rule.
+    void UpdateAll();
+
+private:
+    struct Command {
+        QAction* action = nullptr;
+        std::function<bool()> enabled;
+        std::function<bool()> checked;  // empty for commands without a check mark
+    };
+    void Update(Command& command);
+
+    QWidget* m_pWindow;
+    std::function<void()> m_afterUpdate;
+    std::map<int, Command> m_commands;
+};
+
+}  // namespace kivra

@@ -1,0 +1,97 @@
+#pragma once
+// The main window's bars and the View menu: the status bar's panes, the three toolbars, the
+// mosaic-shape bar and the slider bar, the View menu's commands, bar toggles and navigator, the
+// codec list and text information windows, and the bar layout kept in the settings file under
+// "ToolBarStatus". Owned by the main window as a child object; the bars and windows are the
+// window's children.
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <string>
+
+#include "frame/command_context.h"
+#include "platform/ui_language.h"
+
+class CCodecListDialog;
+class CHelpDlg;
+class CMosaicSizeDlgBar;
+class CPlaybackController;
+class CSliderDlgBar;
+class CTextStreamDialog;
+class QAction;
+class QLabel;
+class QMainWindow;
+class QMenu;
+class QToolBar;
+class ZebsCOOIconToolBar;
+
+namespace kivra {
+
+class FramePositionPane;
+class MenuCommandTable;
+
+class ToolBars : public QObject {
+    Q_OBJECT
+
+public:
+    // What the bars show and run beyond the context.
+    struct Window {
+        QMainWindow& main;
+        MenuCommandTable& commands;  // the buttons run the table's actions
+        CPlaybackController& playback;
+        std::function<void(int)> mosaicChosen;
+        std::function<bool()> markerIdShown;
+        std::function<int()> timelineHeight;  // the navigator stands beside the picture
+        UiLanguage language;
+    };
+
+    // Makes the status bar's panes and the slider bar, which the other bars' row comes before.
+    ToolBars(const CommandContext& context, Window window);
+
+    // The bars docked, the View menu's entries, the codec list and text windows.
+    void Create(QMenu* view);
+    // The pressed states of the mode, marker ID and play buttons.
+    void UpdateStates();
+    void SyncMosaicBar();
+    // The playback's marks: the play button's state and the rate pane's text.
+    void SetPlayButton(bool playing);
+    void SetRateText(const QString& text);
+    void OnViewNavigator();
+    void RefreshNavigatorCaption();
+    void HideTextInformation();
+    void SaveState();
+    void LoadState();
+    // After an old layout: the movie bar back at the full width of its buttons.
+    void RefitMovieBar();
+
+    ZebsCOOIconToolBar* MovieBar() const { return m_pMovieBar; }
+    ZebsCOOIconToolBar* TrimmingBar() const { return m_pTrimmingBar; }
+    ZebsCOOIconToolBar* MarkerBar() const { return m_pMarkerBar; }
+    QToolBar* MosaicToolBar() const { return m_pMosaicToolBar; }
+    CSliderDlgBar* SliderBar() const { return m_pSliderBar; }
+    QLabel* RatePane() const { return m_pRatePane; }
+    FramePositionPane* FramePane() const { return m_pFramePane; }
+    QToolBar* SliderToolBar() const { return m_pSliderToolBar; }
+
+private:
+    std::string IniPath() const;
+    void AddViewCommands(QMenu* view);
+
+    CommandContext m_context;
+    Window m_window;
+    ZebsCOOIconToolBar* m_pMovieBar = nullptr;  // children of the window
+    ZebsCOOIconToolBar* m_pTrimmingBar = nullptr;
+    ZebsCOOIconToolBar* m_pMarkerBar = nullptr;
+    CMosaicSizeDlgBar* m_pMosaicBar = nullptr;
+    QToolBar* m_pMosaicToolBar = nullptr;
+    CSliderDlgBar* m_pSliderBar = nullptr;
+    QLabel* m_pRatePane = nullptr;  // children of the status bar
+    FramePositionPane* m_pFramePane = nullptr;
+    QToolBar* m_pSliderToolBar = nullptr;  // the docked bar holding it
+    QAction* m_pStatusBarToggle = nullptr;
+    CCodecListDialog* m_pCodecList = nullptr;
+    CTextStreamDialog* m_pTextInfo = nullptr;
+    QPointer<CHelpDlg> m_pNavigator;  // deletes itself when closed
+};
+
+}  // namespace kivra
