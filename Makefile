@@ -26,6 +26,7 @@ bench: build
 	$(BUILD)/bench/kivra-bench-decode --media $(BUILD)/bench/media
 	$(BUILD)/bench/kivra-bench-direct --media $(BUILD)/bench/media
 	$(BUILD)/bench/kivra-bench-play --media $(BUILD)/bench/media
+	$(BUILD)/bench/kivra-bench-open --media $(BUILD)/bench/media
 	$(BUILD)/bench/kivra-bench-export --media $(BUILD)/bench/media
 	$(BUILD)/bench/kivra-bench-track
 	$(BUILD)/bench/kivra-bench-gait

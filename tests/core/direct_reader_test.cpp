@@ -46,7 +46,7 @@ struct Routes {
     Routes() {
         direct.LoadSettings();
         converted.LoadSettings();
-        converted.OpenDirect = 0;
+        converted.Program().openDirect = false;
         directHost.doc = &directDoc;
         convertedHost.doc = &convertedDoc;
     }
@@ -397,6 +397,28 @@ TEST(DirectDecodeAhead, JumpWithinAGroupKeepsWhatItPassed) {
     EXPECT_EQ(reader->Stats().framesDecoded, jumped.framesDecoded);
 }
 
+// A jump to the key picture of the next group, as the refresh after a jump back to frame 0
+// makes, starts there: the rest of the group before it is not decoded for nothing.
+TEST(DirectDecodeAhead, JumpToTheNextKeyStartsThere) {
+    TempDir media;
+    const auto index = IndexedClip(
+        media, "160x120", 150, {"-c:v", "libx264", "-bf", "2", "-g", "120", "-pix_fmt", "yuv420p"});
+    ASSERT_NE(index, nullptr);
+    ASSERT_GE(index->keyPictures.size(), 2u);
+    const int key = index->keyPictures[1];
+    const auto reader = kivra::DirectReader::Open(index, nullptr);
+    ASSERT_NE(reader, nullptr);
+    kivra::Dib dib;
+    ASSERT_TRUE(reader->GetFrame(0, dib));
+    const kivra::DecoderStats before = reader->Stats();
+    ASSERT_TRUE(reader->GetFrame(key, dib));
+    EXPECT_EQ(reader->Stats().seeks, before.seeks + 1);
+    EXPECT_LE(reader->Stats().framesDecoded - before.framesDecoded, 4);
+    kivra::Dib alone;
+    ASSERT_TRUE(kivra::DirectReader::Open(index, nullptr)->GetFrame(key, alone));
+    EXPECT_EQ(dib.bits, alone.bits);
+}
+
 // Closing the clip while the thread decodes a long group neither crashes nor hangs.
 TEST(DirectDecodeAhead, ClosingWhileDecodingAheadReturnsPromptly) {
     TempDir media;
@@ -513,18 +535,18 @@ TEST(DirectOpen, SettingIsWrittenOnlyOnceChanged) {
     {
         CInifileManager settings(ini);
         settings.LoadSettings();
-        EXPECT_EQ(settings.OpenDirect, 1);
+        EXPECT_TRUE(settings.Program().openDirect);
     }
     EXPECT_EQ(kivra::test::ReadFile(ini).find("OpenDirect"), std::string::npos);
     {
         CInifileManager settings(ini);
         settings.LoadSettings();
-        settings.OpenDirect = 0;
+        settings.Program().openDirect = false;
     }
     EXPECT_NE(kivra::test::ReadFile(ini).find("[Settings]\nOpenDirect=0\n"), std::string::npos);
     CInifileManager settings(ini);
     settings.LoadSettings();
-    EXPECT_EQ(settings.OpenDirect, 0);
+    EXPECT_FALSE(settings.Program().openDirect);
 }
 
 }  // namespace

@@ -84,10 +84,12 @@ bool DirectPipeline::CanContinueTo(int target) const {
     if (anyOut_ && index.packets[size_t(index.pictures[size_t(target)])].pts <= lastOutPts_) {
         return false;  // already passed
     }
-    // Decoding on is worth it while no key picture lies between here and the one needed.
+    // Decoding on is worth it while no key picture lies between here and the one needed. When
+    // the needed group itself starts further on, what lies before it would be decoded for
+    // nothing: a jump to the next key frame of a long group must not decode the whole group.
     const auto from =
         std::lower_bound(index.keyPackets.begin(), index.keyPackets.end(), nextPacket_);
-    return from == index.keyPackets.end() || *from >= start;
+    return from == index.keyPackets.end() || *from > start || *from == nextPacket_;
 }
 
 void DirectPipeline::StartRun(int target, int fromGroup, bool /*withLeading*/) {

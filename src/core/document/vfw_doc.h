@@ -1,6 +1,6 @@
 #pragma once
 // The single document: at most one open video at a time, and the open pipeline that gets it
-// there. Lives for the whole run; owned by the application or the CLI's opened video. It tells
+// there. Lives for the whole run; owned by the OpenVideo (the application's, the CLI's). It tells
 // the user things through DocumentHost alone, so it also runs headless.
 #include <chrono>
 #include <functional>
@@ -116,6 +116,6 @@ private:
     std::string m_strPathName;
     std::string m_strSoundPath;
     bool m_bSplitSound = true;
-    std::chrono::milliseconds m_indexingDialogDelay{1000};
+    std::chrono::milliseconds m_indexingDialogDelay{500};
     std::function<void()> m_closed;
 };
