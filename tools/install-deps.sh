@@ -10,7 +10,7 @@ packages=(
     libopencv-core-dev libopencv-imgproc-dev libopencv-video-dev
     libgtest-dev googletest
     fonts-noto-cjk qt6-translations-l10n xvfb xauth imagemagick poppler-utils
-    dpkg-dev
+    dpkg-dev file
 )
 missing=()
 for p in "${packages[@]}"; do
