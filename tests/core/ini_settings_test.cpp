@@ -94,6 +94,11 @@ TEST(Settings, ValuesAreConvertedAsTheyStandAndWrittenBack) {
     EXPECT_NE(saved.find("TmpFile_QScale(2-31)=\n"), std::string::npos);
     EXPECT_NE(saved.find("MaxID=0\n"), std::string::npos);
     EXPECT_NE(saved.find("SizeType=2147483647\n"), std::string::npos);
+    // A flag keeps the number it held while it stays on, and is 0 once turned off.
+    EXPECT_NE(saved.find("TmpFile_2GLimit=-12\n"), std::string::npos) << saved;
+    settings.ScratchEncoder().limit2G = false;
+    ASSERT_TRUE(settings.SaveSettings());
+    EXPECT_NE(ReadFile(ini).find("TmpFile_2GLimit=0\n"), std::string::npos);
 }
 
 TEST(Settings, SpeedTextsReadLikeTheRuntimeConversion) {

@@ -72,7 +72,7 @@ std::array<Setting, 19> SettingsOf(SliderSettings& slider, ScratchEncoderSetting
     }};
 }
 
-void Assign(const Field& field, const std::string& text) {
+void Assign(const Field& field, const std::string& text, int* flagRead) {
     std::visit(
         [&](auto* value) {
             using T = std::remove_pointer_t<decltype(value)>;
@@ -81,7 +81,8 @@ void Assign(const Field& field, const std::string& text) {
             } else if constexpr (std::is_same_v<T, int>) {
                 *value = TextToInt(text);
             } else if constexpr (std::is_same_v<T, bool>) {
-                *value = TextToInt(text) != 0;
+                *flagRead = TextToInt(text);
+                *value = *flagRead != 0;
             } else if constexpr (std::is_same_v<T, MarkerIdMode>) {
                 *value = static_cast<MarkerIdMode>(TextToInt(text));
             } else {
@@ -91,15 +92,19 @@ void Assign(const Field& field, const std::string& text) {
         field);
 }
 
-std::string TextOf(const Field& field) {
+// flagRead: the number the key held when read, or null.
+std::string TextOf(const Field& field, const int* flagRead) {
     return std::visit(
-        [](const auto* value) -> std::string {
+        [flagRead](const auto* value) -> std::string {
             using T = std::remove_cv_t<std::remove_pointer_t<decltype(value)>>;
             if constexpr (std::is_same_v<T, float>) {
                 return FormatOneDecimal(*value);
             } else if constexpr (std::is_same_v<T, int>) {
                 return FormatInt(*value);
             } else if constexpr (std::is_same_v<T, bool>) {
+                if (flagRead != nullptr && (*flagRead != 0) == *value) {
+                    return FormatInt(*flagRead);
+                }
                 return FormatInt(*value ? 1 : 0);
             } else if constexpr (std::is_same_v<T, MarkerIdMode>) {
                 return FormatInt(static_cast<int>(*value));
@@ -208,7 +213,11 @@ void CInifileManager::LoadSettings() {
     const kivra::IniDocument doc = kivra::IniDocument::Load(m_strIniPath);
     for (const kivra::Setting& s :
          kivra::SettingsOf(m_slider, m_scratchEncoder, m_trimming, m_markerId)) {
-        kivra::Assign(s.field, doc.GetString(s.section, s.key, s.defaultText));
+        int flagRead = 0;
+        kivra::Assign(s.field, doc.GetString(s.section, s.key, s.defaultText), &flagRead);
+        if (std::holds_alternative<bool*>(s.field)) {
+            m_flagsRead[s.key] = flagRead;
+        }
     }
     // Read but never written, so the file keeps its long-standing layout; edited by hand.
     const std::string cacheMB = doc.GetString("Slider", "PictureCacheMB", "");
@@ -234,7 +243,10 @@ bool CInifileManager::SaveSettings() const {
     kivra::TrimmingSettings trimming = m_trimming;
     kivra::MarkerIdSettings markerId = m_markerId;
     for (const kivra::Setting& s : kivra::SettingsOf(slider, encoder, trimming, markerId)) {
-        allStored = doc.WriteString(s.section, s.key, kivra::TextOf(s.field)) && allStored;
+        const auto read = m_flagsRead.find(s.key);
+        const int* flagRead = read != m_flagsRead.end() ? &read->second : nullptr;
+        allStored =
+            doc.WriteString(s.section, s.key, kivra::TextOf(s.field, flagRead)) && allStored;
     }
     if (!m_program.language.empty() || kivra::HasLanguageKey(doc)) {
         allStored =

@@ -3,6 +3,7 @@
 // ini section. The trimming mode, output size and direction, mosaic type and area box sizes are
 // the editing session's while the program runs: it takes them at start and gives them back
 // before the end.
+#include <map>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -133,6 +134,9 @@ private:
     kivra::ScratchEncoderSettings m_scratchEncoder;
     kivra::TrimmingSettings m_trimming;
     kivra::MarkerIdSettings m_markerId;
+    // The number each on/off key held when read: a hand-edited "2" still on is written back
+    // as "2", so the file keeps its values.
+    std::map<std::string_view, int> m_flagsRead;
     kivra::ProgramSettings m_program;
 };
 
