@@ -27,7 +27,7 @@ public:
             return 1;
         }
         bool decoded = false;
-        if (!stream.SaveFrameAsBmp(int(frame_), output_, &decoded)) {
+        if (!stream.SaveFrameAsBmp(int(frame_), output_, false, &decoded)) {
             if (decoded) {
                 err << "cannot write " << output_ << "\n";
             } else {

@@ -198,12 +198,13 @@ int CAviVideoStream::OpenWithReader(std::unique_ptr<kivra::VideoReader> reader, 
     m_strCodecDesc.clear();
     m_strCodecDriver.clear();
     m_pGetFrame = std::move(reader);
-    m_pGetFrame->SetCacheLimit(CacheLimitFor(format.width, format.height, LongestGroup()));
     m_bDirect = true;
     if (!decode) {
         m_nOpening = NextOpening();
         return kOpened;
     }
+    // Only a reader that decodes keeps pictures: the index-only one skips the group scan.
+    m_pGetFrame->SetCacheLimit(CacheLimitFor(format.width, format.height, LongestGroup()));
     if (!m_pGetFrame->GetFrame(0, m_dib)) {
         CloseStream();
         return kNoStreamInfoOrFrame;
@@ -273,10 +274,6 @@ int64_t CAviVideoStream::SampleToTime(int n) const {
         return -1;
     }
     return kivra::SampleToMilliseconds(n, m_streamInfo.scale, m_streamInfo.rate);
-}
-
-bool CAviVideoStream::DeinterlaceOn() const {
-    return m_settings.Trimming().deinterlace;
 }
 
 void CAviVideoStream::LoadFrame(int n, bool deinterlace) {

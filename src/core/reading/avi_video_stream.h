@@ -84,15 +84,10 @@ public:
 
     // Decodes frame n into the display bitmap, its rows doubled from every other one when
     // deinterlace is set: the setting travels with the request.
-    void LoadFrame(int n, bool deinterlace);
-    // As above, deinterlaced as the settings say at the time of the call.
-    void LoadFrame(int n) { LoadFrame(n, DeinterlaceOn()); }
+    void LoadFrame(int n, bool deinterlace = false);
     // Frame n as a 24-bit BMP at path; *decoded (when given) tells a frame that could not be
     // decoded from a file that could not be written.
-    bool SaveFrameAsBmp(int n, const std::string& path, bool deinterlace, bool* decoded);
-    bool SaveFrameAsBmp(int n, const std::string& path, bool* decoded = nullptr) {
-        return SaveFrameAsBmp(n, path, DeinterlaceOn(), decoded);
-    }
+    bool SaveFrameAsBmp(int n, const std::string& path, bool deinterlace, bool* decoded = nullptr);
     // Tells this opening apart from every other one in the run (0 before the first), so a
     // frame remembered for one video is not taken for the next at the same address.
     uint64_t Opening() const { return m_nOpening; }
@@ -138,7 +133,6 @@ private:
     int OpenAvi(bool decode);
     int OpenWithReader(std::unique_ptr<kivra::VideoReader> reader, bool decode);
     void DescribeCodec();
-    bool DeinterlaceOn() const;
     void DeleteTemporaryFiles() const;
 
     std::string m_strFileName;

@@ -79,9 +79,9 @@ void FrameCursor::ShowBriefly(int n, const std::function<void()>& paint) {
     m_nBriefFrame = before;
 }
 
-void FrameCursor::LoadPicture() const {
+void FrameCursor::LoadPicture(bool deinterlace) const {
     if (CAviVideoStream* stream = Stream()) {
-        stream->LoadFrame(Shown());
+        stream->LoadFrame(Shown(), deinterlace);
     }
 }
 

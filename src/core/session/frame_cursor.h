@@ -61,7 +61,7 @@ public:
 
     // Decodes the shown frame's picture into the stream's display bitmap; the stream skips the
     // work when the picture is already there.
-    void LoadPicture() const;
+    void LoadPicture(bool deinterlace = false) const;
 
     [[nodiscard]] Subscription Observe(Observer observer) const;
 

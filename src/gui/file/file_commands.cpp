@@ -171,7 +171,9 @@ void FileCommands::OnSaveFrameAsBitmap() {
 
 bool FileCommands::SaveFrameAsBitmap(const std::string& path) {
     CAviVideoStream* stream = m_context.video.Stream();
-    if (stream == nullptr || !stream->SaveFrameAsBmp(m_context.video.Cursor().Current(), path)) {
+    if (stream == nullptr ||
+        !stream->SaveFrameAsBmp(m_context.video.Cursor().Current(), path,
+                                m_context.video.Settings().Trimming().deinterlace)) {
         m_context.messages.ShowMessage(LoadString(kIdsImageSaveFailed), MsgButtons::Ok,
                                        MsgIcon::Error);
         return false;

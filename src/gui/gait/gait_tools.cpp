@@ -527,10 +527,12 @@ bool GaitTools::WriteReport(const std::string& path, const std::optional<ReportH
     options.joints = m_kinematics.Settings().joints;
     input.options = &options;
     input.bands = m_analysis->bands;
-    input.stills = ReportStills(*m_analysis, &options, m_host->Actions(), [stream](int frame) {
-        stream->LoadFrame(frame);
-        return &stream->DisplayBitmap();
-    });
+    const bool deinterlace = m_host->Actions().Settings().Trimming().deinterlace;
+    input.stills =
+        ReportStills(*m_analysis, &options, m_host->Actions(), [stream, deinterlace](int frame) {
+            stream->LoadFrame(frame, deinterlace);
+            return &stream->DisplayBitmap();
+        });
     // The frame stays where it is (moving it, even onto itself, resets the marker ID); the view
     // decodes it again over the last still.
     m_host->RedrawViews();
