@@ -356,12 +356,6 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
 <context>
     <name>CKinematicsCommands</name>
     <message>
-        <source>キャリブレーションファイルが壊れているため使用しません。
-</source>
-        <translation>The calibration file is damaged and is not used.
-</translation>
-    </message>
-    <message>
         <source>キャリブレーションの保存に失敗しました。
 </source>
         <translation>The calibration could not be saved.
@@ -400,6 +394,14 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
     <message>
         <source>運動学データを出力しました: %1</source>
         <translation>Kinematics written: %1</translation>
+    </message>
+    <message>
+        <source>キャリブレーションファイルが壊れています。
+%1
+(%2)</source>
+        <translation>The calibration file is damaged.
+%1
+(%2)</translation>
     </message>
 </context>
 <context>

@@ -17,8 +17,11 @@ OpenedVideo::OpenedVideo(const std::string& path, std::ostream& err, VideoOpenin
                          bool convert)
     : settings_(std::string()),
       host_(err),
-      video_(host_, settings_, UserSettingsFolder()),
-      actions_(video_, settings_, host_) {
+      video_(host_,
+             {settings_.ScratchEncoder(), settings_.Program(), settings_.MarkerId(),
+              settings_.Slider()},
+             settings_.Trimming(), UserSettingsFolder()),
+      actions_(video_, {settings_.Trimming(), settings_.MarkerId(), settings_.Program()}, host_) {
     settings_.Program().openDirect = !convert;
     if (opening == VideoOpening::kMarkersOnly) {
         actions_.OpenVideoMarkersOnly(path);

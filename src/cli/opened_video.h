@@ -42,7 +42,8 @@ public:
     VideoOwnFiles OwnFiles() const { return VideoOwnFiles(video_.Path(), video_.Stream()); }
 
 private:
-    // Defaults in memory only: the batch tool never reads or writes the user's settings.
+    // Defaults in memory only: the batch tool never reads or writes the user's settings. Its
+    // groups are handed to the video and the actions.
     CInifileManager settings_;
     HeadlessHost host_;
     OpenVideo video_;  // held as the application holds its own

@@ -109,7 +109,7 @@ protected:
     TempDir media;
     CInifileManager settings{std::string()};
     kivra::test::RecordingHost host;
-    CVfwDoc doc{host, settings, settingsDir.path() + "/"};
+    CVfwDoc doc{host, kivra::test::DocumentGroups(settings), settingsDir.path() + "/"};
 };
 
 // Without a bound the library spends about a minute on this file at every open.

@@ -42,11 +42,11 @@ TEST(MarkersOnlyOpenTest, NumbersEveryFrameAsTheFullOpenDoes) {
         CInifileManager settings{std::string()};
         settings.Program().openDirect = true;
         kivra::test::RecordingHost host;
-        CVfwDoc doc(host, settings, dir.path());
+        CVfwDoc doc(host, kivra::test::DocumentGroups(settings), dir.path());
         doc.SetSplitSound(false);
         const CVfwDoc::PreparedSource full = doc.PrepareSource(path, host.Progress(), [] {});
         const std::optional<CVfwDoc::PreparedSource> light =
-            kivra::PrepareMarkersOnly(path, settings, host.Progress());
+            kivra::PrepareMarkersOnly(path, settings.Program(), host.Progress());
         ASSERT_TRUE(full.stream) << full.failure;
         ASSERT_TRUE(light && light->stream);
         const CAviVideoStream& a = *full.stream;

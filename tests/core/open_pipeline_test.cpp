@@ -56,7 +56,7 @@ protected:
     TempDir media;
     CInifileManager settings{std::string()};
     kivra::test::RecordingHost host;
-    CVfwDoc doc{host, settings, settingsDir.path() + "/"};
+    CVfwDoc doc{host, kivra::test::DocumentGroups(settings), settingsDir.path() + "/"};
 };
 
 // A phone video turned by 90 degrees comes out upright, taller than wide, without sound.

@@ -32,7 +32,8 @@ constexpr std::array<Clip, 2> kClips = {{
 // One open video with its actions, over a host and settings of its own or shared.
 struct Opened {
     Opened(CInifileManager& settings, const std::string& folder)
-        : video(host, settings, folder), actions(video, settings, host) {}
+        : video(host, kivra::test::DocumentGroups(settings), settings.Trimming(), folder),
+          actions(video, kivra::test::WorkspaceGroups(settings), host) {}
     kivra::test::RecordingHost host;
     kivra::OpenVideo video;
     kivra::Workspace actions;

@@ -302,7 +302,7 @@ TEST(PictureCacheTest, AutomaticBoundHoldsACameraGroupOfLargePictures) {
         CInifileManager settings(ini);
         settings.LoadSettings();
         EXPECT_FALSE(settings.Slider().pictureCacheSet);
-        const CAviVideoStream stream(clip, settings);
+        const CAviVideoStream stream(clip, settings.Slider());
         EXPECT_EQ(stream.CacheLimitFor(3840, 2160),
                   AutomaticCacheLimit(kBase, 3840, 2160, kivra::PhysicalMemoryBytes()));
         EXPECT_EQ(stream.CacheLimitFor(1920, 1080), kBase);
@@ -312,7 +312,7 @@ TEST(PictureCacheTest, AutomaticBoundHoldsACameraGroupOfLargePictures) {
         CInifileManager settings(ini);
         settings.LoadSettings();
         EXPECT_TRUE(settings.Slider().pictureCacheSet);
-        const CAviVideoStream stream(clip, settings);
+        const CAviVideoStream stream(clip, settings.Slider());
         EXPECT_EQ(stream.CacheLimitFor(3840, 2160), size_t(std::atoi(named)) << 20) << named;
     }
 }

@@ -140,7 +140,7 @@ TEST(TruncatedSourceTest, ConvertedSourceCutShortTellsHowManyFramesCouldBeRead) 
         settings.LoadSettings();
         TempDir settingsDir;
         RecordingHost host;
-        CVfwDoc doc{host, settings, settingsDir.path() + "/"};
+        CVfwDoc doc{host, kivra::test::DocumentGroups(settings), settingsDir.path() + "/"};
         ASSERT_TRUE(doc.OnOpenDocument(mp4));
         EXPECT_TRUE(host.messages.empty());
         EXPECT_EQ(doc.Stream()->GetFrameCount(), 90);
@@ -152,7 +152,7 @@ TEST(TruncatedSourceTest, ConvertedSourceCutShortTellsHowManyFramesCouldBeRead) 
     settings.LoadSettings();
     TempDir settingsDir;
     RecordingHost host;
-    CVfwDoc doc{host, settings, settingsDir.path() + "/"};
+    CVfwDoc doc{host, kivra::test::DocumentGroups(settings), settingsDir.path() + "/"};
     ASSERT_TRUE(doc.OnOpenDocument(cut));
     const int readable = doc.Stream()->GetFrameCount();
     EXPECT_GT(readable, 10);

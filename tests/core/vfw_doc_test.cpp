@@ -344,10 +344,11 @@ protected:
     TempDir current;
     TempDir other;
     RecordingHost host;
-    kivra::OpenVideo video{host, converting, settings.path()};
+    kivra::OpenVideo video{host, kivra::test::DocumentGroups(converting), converting.Trimming(),
+                           settings.path()};
     CVfwDoc& doc = video.Document();
     kivra::EditSession& session = video.Session();
-    kivra::Workspace workspace{video, converting, host};
+    kivra::Workspace workspace{video, kivra::test::WorkspaceGroups(converting), host};
     std::string source;
     CAviVideoStream* stream = nullptr;
     VideoAnnotations* annotations = nullptr;

@@ -860,7 +860,7 @@ TEST_F(CommandTableTest, ExitWithCancelKeepsTheWindowAndTheMarkers) {
     const std::string lff = stream->MarkerFilePath();
     const auto barState = [&] {
         return kivra::GetPrivateProfileString("ToolBarStatus", "State", "",
-                                              m_frame->Settings().GetIniPath(), 1 << 16);
+                                              m_frame->Settings().IniPath(), 1 << 16);
     };
     ASSERT_TRUE(barState().empty());
 

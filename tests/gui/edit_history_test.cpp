@@ -37,7 +37,7 @@ protected:
         AppFixture::SetUp();
         m_frame->resize(1000, 760);
         Open(m_sample);
-        m_view->repaint();
+        kivra::test::PaintArrived(*m_view);
     }
     CLFFManager& Store() { return m_frame->Video().Annotations()->m_markers; }
     kivra::EditSession& Session() { return m_frame->Session(); }

@@ -13,9 +13,11 @@
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <mutex>
 
 #include "app/mirandel_app.h"
 #include "base/qt_user_messages.h"
@@ -195,6 +197,39 @@ TEST_F(FrameViewTest, DroppingThreeFilesOpensOnlyTheLast) {
     EXPECT_TRUE(catcher.Texts().isEmpty()) << catcher.Texts().join("|").toStdString();
 }
 
+// The view paints the picture that has arrived and never waits for one: with the stream's
+// thread held, a step paints the last frame's picture at once, and the new one follows.
+TEST_F(FrameViewTest, PaintsWhatHasArrivedWithoutWaitingForTheDecoder) {
+    Open(m_sample);
+    m_frame->resize(800, 600);
+    const QImage first = Grab();
+    CAviVideoStream* stream = m_frame->Stream();
+    ASSERT_NE(stream, nullptr);
+
+    std::mutex lock;  // guards open
+    std::condition_variable opened;
+    bool open = false;
+    stream->RequestFrame(0, false, true, [&](kivra::ShownPicture&&) {
+        std::unique_lock<std::mutex> hold(lock);
+        opened.wait(hold, [&] { return open; });
+    });
+    m_frame->Cursor().MoveTo(20);
+    QElapsedTimer painting;
+    painting.start();
+    const QImage held = m_view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_LT(painting.elapsed(), 2000);
+    EXPECT_TRUE(m_view->AwaitsPicture());
+    EXPECT_EQ(held, first) << "the last picture stays until the new one arrives";
+    {
+        const std::lock_guard<std::mutex> hold(lock);
+        open = true;
+    }
+    opened.notify_all();
+    const QImage stepped = Grab();
+    EXPECT_FALSE(m_view->AwaitsPicture());
+    EXPECT_NE(stepped, first);
+}
+
 TEST_F(FrameViewTest, RepaintOfAnUnchangedFrameNeitherDecodesNorRescales) {
     const std::string big = m_dir.File("big.avi");
     ASSERT_TRUE(kivra::test::RunFfmpeg({"-f", "lavfi", "-i", "testsrc=size=1920x1080:rate=25",
@@ -208,11 +243,11 @@ TEST_F(FrameViewTest, RepaintOfAnUnchangedFrameNeitherDecodesNorRescales) {
     QElapsedTimer timer;
     m_frame->Cursor().MoveTo(1);
     timer.start();
-    m_view->repaint();
+    kivra::test::PaintArrived(*m_view);
     const double newFrameMs = timer.nsecsElapsed() / 1e6;  // decode and scale
     m_view->InvalidatePictureCache();
     timer.restart();
-    m_view->repaint();
+    kivra::test::PaintArrived(*m_view);
     const double scaleMs = timer.nsecsElapsed() / 1e6;  // scale only
     const int64_t decoded = stream->DecoderStats().framesDecoded;
     const int scaled = m_view->PictureScaleCount();
@@ -220,7 +255,7 @@ TEST_F(FrameViewTest, RepaintOfAnUnchangedFrameNeitherDecodesNorRescales) {
     constexpr int kRepaints = 30;
     timer.restart();
     for (int i = 0; i < kRepaints; ++i) {
-        m_view->repaint();
+        kivra::test::PaintArrived(*m_view);
     }
     const double repaintMs = timer.nsecsElapsed() / 1e6 / kRepaints;
     EXPECT_EQ(stream->DecoderStats().framesDecoded, decoded);
@@ -232,10 +267,10 @@ TEST_F(FrameViewTest, RepaintOfAnUnchangedFrameNeitherDecodesNorRescales) {
     // What changes the picture does scale again: deinterlacing (Ctrl+D) and another frame.
     Press(QKeySequence(Qt::CTRL | Qt::Key_D));
     EXPECT_TRUE(m_app->GetSettings()->Trimming().deinterlace);
-    m_view->repaint();
+    kivra::test::PaintArrived(*m_view);
     EXPECT_EQ(m_view->PictureScaleCount(), scaled + 1);
     m_frame->Cursor().MoveTo(3);
-    m_view->repaint();
+    kivra::test::PaintArrived(*m_view);
     EXPECT_EQ(m_view->PictureScaleCount(), scaled + 2);
 }
 
@@ -318,7 +353,7 @@ protected:
             trims.Add(rect);
         }
         m_frame->Playback().ShowFrame(5);
-        m_view->repaint();
+        kivra::test::PaintArrived(*m_view);
     }
 
     QPoint ToView(kivra::ImagePoint p) {

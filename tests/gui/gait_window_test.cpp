@@ -25,6 +25,7 @@
 #include "gait/gait_window.h"
 #include "gait/report_header_dlg.h"
 #include "geometry/timeline_geometry.h"
+#include "kinematics/calibration.h"
 #include "kinematics/kinematics_commands.h"
 #include "markers/set_marker_id_dlg.h"
 #include "support/app_fixture.h"
@@ -347,7 +348,7 @@ TEST_F(GaitWindowTest, NewAnglesRefreshTheCurvesAndTheBandIsRememberedForTheNext
     ASSERT_TRUE(kivra::test::WriteFile(band, "Percent,Mean,SD\n0,10,5\n100,10,5\n"));
     ASSERT_TRUE(Tools().LoadReference({band, "knee"}));
     const std::vector<NormalBandChoice> stored = {{band, "knee"}};
-    EXPECT_EQ(LoadGaitSetup(m_frame->Settings().GetIniPath()).bands, stored);
+    EXPECT_EQ(LoadGaitSetup(m_frame->Settings().IniPath()).bands, stored);
     GaitTools again(MakeKinematicsHost(*m_frame), *m_frame->Kinematics(), m_frame->Video(), 99);
     ASSERT_EQ(again.Bands().size(), 1u);
     EXPECT_EQ(again.Bands()[0].angle, "knee");
@@ -405,6 +406,72 @@ TEST_F(GaitWindowTest, ReopenReadsTheEditedEventsMarksThemOnTheTimelineAndRefuse
     Command(ID_MARKER_GAIT);
     EXPECT_FALSE(Events().empty());
     EXPECT_EQ(ReadFile(KgaitPath()), "kivra-gait 7\n");  // left as it was until an edit
+}
+
+// A damaged calibration file stops each kinematics and gait command of the window with the
+// reason kivra-cli gives for the same file, and none of them writes anything; once the file is
+// good again they run on it.
+TEST_F(GaitWindowTest, DamagedCalibrationStopsEachCommandWithTheCommandLinesReason) {
+    using kivra::test::ModalScript;
+    const std::string kcal = m_base + ".kcal";
+    const std::string good = ReadFile(kcal);
+    ASSERT_TRUE(kivra::test::WriteFile(kcal, "kivra-calibration 1\nscale_mm_per_pixel twelve\n"));
+    const std::string problem = ReadCalibrationFile(kcal).problem;
+    ASSERT_FALSE(problem.empty());
+    ASSERT_EQ(kivra::test::RunCliCommand(m_files, "kinematics",
+                                         {m_base + ".avi", m_files.File("cli.csv")},
+                                         {"LANG=ja_JP.UTF-8"}),  // the window's language
+              1);
+    EXPECT_NE(ReadFile(m_files.File("err.txt")).find(kcal + ": " + problem), std::string::npos)
+        << ReadFile(m_files.File("err.txt"));
+    const QString reason = QString::fromStdString("キャリブレーションファイルが壊れています。\n" +
+                                                  kcal + "\n(" + problem + ")");
+    {
+        MessageBoxCatcher boxes;
+        Open(m_base + ".avi");
+        EXPECT_TRUE(boxes.Texts().empty()) << "the commands say it, not the open";
+    }
+    ASSERT_TRUE(Tools().StoreSetup({FootMarkers{5, 6}, FootMarkers{7, 8}, 2, 0.0}));
+
+    const std::string csv = m_files.File("kinematics 01.csv");
+    const std::string pdf = m_files.File("report 01.pdf");
+    struct Case {
+        const char* command;
+        CommandId id;
+        bool asksForFile;
+    };
+    for (const Case& c : {Case{"kinematics CSV", ID_MARKER_KINEMATICS_OUTPUT, true},
+                          Case{"gait report", ID_MARKER_GAIT_REPORT, false}}) {
+        QString told;
+        std::deque<ModalScript::Step> steps;
+        if (c.asksForFile) {
+            steps.push_back(kivra::test::TypeName(QString::fromStdString(csv)));
+        }
+        steps.push_back(kivra::test::Answer(QMessageBox::Ok, &told));
+        ModalScript user(std::move(steps));
+        Command(c.id);
+        EXPECT_TRUE(user.Done()) << c.command;
+        EXPECT_EQ(told, reason) << c.command;
+    }
+    // The gait window says it in place of the analysis; detecting again says it in a box.
+    Command(ID_MARKER_GAIT);
+    ASSERT_NE(Tools().Window(), nullptr);
+    EXPECT_EQ(Tools().Window()->StatusLabel()->text(), reason);
+    EXPECT_FALSE(Tools().Analysis().has_value());
+    {
+        MessageBoxCatcher boxes;
+        Tools().Window()->DetectButton()->click();
+        EXPECT_EQ(boxes.Texts(), QStringList{reason});
+    }
+    EXPECT_TRUE(Events().empty());
+    EXPECT_FALSE(fs::exists(csv));
+    EXPECT_FALSE(fs::exists(pdf));
+
+    ASSERT_TRUE(kivra::test::WriteFile(kcal, good));
+    ASSERT_TRUE(Tools().Analyse());
+    EXPECT_FALSE(Events().empty());
+    EXPECT_TRUE(m_frame->Kinematics()->ExportKinematics(csv));
+    EXPECT_TRUE(fs::exists(csv));
 }
 
 // The report asks for the patient and visit first, filled from the video's .kvisit: OK keeps

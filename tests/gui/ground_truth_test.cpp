@@ -52,7 +52,7 @@ protected:
 
     // The view point of an image point on the current frame, as painted now.
     QPoint ViewPointOf(ImagePoint p) {
-        m_view->repaint();
+        kivra::test::PaintArrived(*m_view);
         const auto v = m_view->ImageToView(p, m_view->ImageRect(), m_frame->Session().GetViewMode(),
                                            Current());
         EXPECT_TRUE(v.has_value());

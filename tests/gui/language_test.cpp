@@ -156,9 +156,9 @@ TEST_F(EnglishTest, WindowSpeaksEnglishAndTheMenuChoiceHoldsFromTheNextStart) {
         EXPECT_EQ(reader.Buttons(), QStringList{"OK"});
     }
     EXPECT_TRUE(LanguageEntry(*m_frame, "ja")->isChecked());
-    EXPECT_EQ(kivra::GetPrivateProfileString("Settings", "Language", "",
-                                             m_frame->Settings().GetIniPath()),
-              "ja");
+    EXPECT_EQ(
+        kivra::GetPrivateProfileString("Settings", "Language", "", m_frame->Settings().IniPath()),
+        "ja");
     EXPECT_EQ(MenuTitles(*m_frame)[0], "&File");
     {
         MessageBoxReader reader;

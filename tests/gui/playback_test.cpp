@@ -57,7 +57,7 @@ protected:
     const std::string avi = dir.File("walk.avi");
     mutable kivra::test::RecordedDocument doc;
     WindowSide window{doc.video.Cursor()};
-    CPlaybackController player{doc.video, window};
+    CPlaybackController player{doc.video, window, doc.settings.Slider()};
     // Where the trackbar and the views were told the frame went.
     int trackbar = -1;
     std::vector<int> shown;

@@ -44,7 +44,8 @@ protected:
     // Makes the open video and the dialog on it from the settings as they are now and shows it.
     CSetMarkerIDDlg& Open() {
         dlg.reset();
-        video = std::make_unique<kivra::OpenVideo>(host, *settings, temp.path());
+        video = std::make_unique<kivra::OpenVideo>(host, kivra::test::DocumentGroups(*settings),
+                                                   settings->Trimming(), temp.path());
         dlg = std::make_unique<CSetMarkerIDDlg>(video->Session(), settings->MarkerId(), &owner);
         EXPECT_FALSE(dlg->isVisible());
         dlg->show();
@@ -66,7 +67,7 @@ protected:
         const std::string clip = temp.File("clip 1.avi");
         ASSERT_TRUE(kivra::test::RunFfmpeg({"-f", "lavfi", "-i", "testsrc=size=64x48:rate=25",
                                             "-frames:v", "5", "-c:v", "mjpeg", clip}));
-        kivra::Workspace actions(*video, *settings, host);
+        kivra::Workspace actions(*video, kivra::test::WorkspaceGroups(*settings), host);
         ASSERT_TRUE(actions.OpenVideo(clip).ok());
     }
     void MoveFrame() { video->Cursor().MoveTo(video->Cursor().Current() == 1 ? 2 : 1); }

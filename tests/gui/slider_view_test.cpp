@@ -12,11 +12,10 @@
 
 #include "frame/slider_view.h"
 #include "geometry/timeline_geometry.h"
-#include "markers/video_annotations.h"
-#include "reading/avi_video_stream.h"
 #include "session/edit_session.h"
 #include "session/frame_cursor.h"
 #include "support/ffmpeg_tool.h"
+#include "support/recording_host.h"
 
 namespace {
 
@@ -25,19 +24,13 @@ using kivra::test::TempDir;
 
 constexpr int kHeight = 30;
 
-// The main frame's part in the strip's work: moves the frame and records what was asked.
+// The main frame's part in the strip's work: a real open video; moves the frame and records
+// what was asked.
 class Host : public kivra::SliderViewHost {
 public:
-    const CAviVideoStream* Stream() const override { return stream.get(); }
-    const kivra::FrameCursor& Cursor() const override { return cursor; }
-    kivra::EditSession& Session() const override { return session; }
-    const std::vector<int>& MarkerFrames() const override { return markers; }
-    void ShowFrame(int n) override {
-        shown.emplace_back(n, false);
-        cursor.MoveTo(n);
-    }
-    void ShowFrameWithKeyRefresh(int n) override {
-        shown.emplace_back(n, true);
+    kivra::OpenVideo& Video() const override { return doc.video; }
+    void ShowFrame(int n, bool keyRefresh) override {
+        shown.emplace_back(n, keyRefresh);
         cursor.MoveTo(n);
     }
 
@@ -45,12 +38,16 @@ public:
     void SetArea(int index, int frame) {
         ASSERT_TRUE(session.SetArea(index, kivra::PixelRect{0, 0, 8, 8}, frame));
     }
+    // A marker on each frame, as clicks with the marker ID tool place them.
+    void PlaceMarkers(std::initializer_list<int> frames) {
+        for (const int frame : frames) {
+            ASSERT_TRUE(session.SetMarker(1, frame, 4.0, 4.0)) << frame;
+        }
+    }
 
-    std::unique_ptr<CAviVideoStream> stream;
-    VideoAnnotations annotations;
-    mutable kivra::EditSession session{[this] { return stream ? &annotations : nullptr; }};
-    kivra::FrameCursor cursor{[this] { return stream.get(); }};
-    std::vector<int> markers;
+    mutable kivra::test::RecordedDocument doc;
+    kivra::EditSession& session = doc.session;
+    kivra::FrameCursor& cursor = doc.video.Cursor();
     std::vector<std::pair<int, bool>> shown;  // frame, with key-frame refresh
 };
 
@@ -76,9 +73,8 @@ protected:
     }
 
     void Open(const std::string& name) {
-        m_host.stream = std::make_unique<CAviVideoStream>(s_dir->File(name));
-        ASSERT_EQ(m_host.stream->OpenStream(), CAviVideoStream::kOpened);
-        m_host.session.StartVideo(m_host.stream->GetFrameCount());
+        ASSERT_TRUE(m_host.doc.Open(s_dir->File(name)));
+        m_host.shown.clear();
     }
 
     // Paints the strip as it stands; also refreshes its hit rectangles.
@@ -121,7 +117,7 @@ TEST_F(SliderViewTest, DrawsScaleRangeAreasMarkersAndKnob) {
     m_host.cursor.MoveTo(100);
     m_host.SetArea(0, 150);
     m_host.SetArea(1, 250);
-    m_host.markers = {60, 120};
+    m_host.PlaceMarkers({60, 120});
     const QImage image = Paint();
 
     ASSERT_DOUBLE_EQ(m_view->PixelsPerFrame(), 2.0);
@@ -167,7 +163,7 @@ TEST_F(SliderViewTest, ManyFramesPerPixelDrawMarksAsTwoPixelLines) {
     Open("walk 300.avi");
     m_view->resize(96, kHeight);  // 60 pixels for 300 frames
     m_host.SetArea(0, 150);
-    m_host.markers = {100};
+    m_host.PlaceMarkers({100});
     const QImage image = Paint();
     ASSERT_DOUBLE_EQ(m_view->PixelsPerFrame(), 0.2);
 
@@ -204,7 +200,7 @@ TEST_F(SliderViewTest, WithoutAVideoTheStripIsPlainAndIgnoresTheMouse) {
     Open("walk 300.avi");
     Paint();
     const QPoint knob = Centre(m_view->PositionRect());
-    m_host.stream.reset();
+    m_host.doc.workspace.CloseVideo();
     Press(knob);
     Move(QPoint(400, 15));
     Release(QPoint(400, 15));

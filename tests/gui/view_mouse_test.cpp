@@ -512,8 +512,9 @@ public:
     kivra::test::TempDir folder;
     mutable CInifileManager settings{std::string()};
     kivra::test::RecordingHost messages;
-    mutable kivra::OpenVideo video{messages, settings, folder.path()};
-    kivra::Workspace actions{video, settings, messages};
+    mutable kivra::OpenVideo video{messages, kivra::test::DocumentGroups(settings),
+                                   settings.Trimming(), folder.path()};
+    kivra::Workspace actions{video, kivra::test::WorkspaceGroups(settings), messages};
     bool idTool = false;     // the ID dialog is up
     std::vector<int> shown;  // frames the First and Last commands were asked for
     int rateUpdates = 0;
@@ -535,8 +536,8 @@ TEST(FrameViewOnHost, AreaClicksAndIdPlacementGoThroughTheHost) {
     view.resize(640, 480);
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-    view.repaint();
-    EXPECT_GT(host.rateUpdates, 0) << "each painted frame updates the rate pane";
+    kivra::test::PaintArrived(view);
+    EXPECT_GT(host.rateUpdates, 0) << "each picture shown updates the rate pane";
     const ViewRect pic = view.ImageRect();
     ASSERT_FALSE(pic.IsEmpty());
     const QPoint centre((pic.left + pic.right) / 2, (pic.top + pic.bottom) / 2);
@@ -562,7 +563,7 @@ TEST(FrameViewOnHost, AreaClicksAndIdPlacementGoThroughTheHost) {
     // Without the ID dialog a click places nothing; with it the video's ID goes in and steps on.
     session.SetViewMode(kivra::kPreviewMode);
     host.video.Cursor().MoveTo(4);
-    view.repaint();
+    kivra::test::PaintArrived(view);
     click(centre);
     EXPECT_FALSE(annotations.m_markers.AnyMarkers());
     host.idTool = true;

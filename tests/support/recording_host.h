@@ -14,6 +14,15 @@
 
 namespace kivra::test {
 
+// A store's groups as the application hands them to a document (and its video) and to the
+// actions on it.
+inline DocumentSettings DocumentGroups(const CInifileManager& settings) {
+    return {settings.ScratchEncoder(), settings.Program(), settings.MarkerId(), settings.Slider()};
+}
+inline WorkspaceSettings WorkspaceGroups(const CInifileManager& settings) {
+    return {settings.Trimming(), settings.MarkerId(), settings.Program()};
+}
+
 class RecordingHost final : public DocumentHost, public SessionObserver {
 public:
     MsgAnswer ShowMessage(const std::string& text, MsgButtons buttons, MsgIcon) override {
@@ -67,10 +76,10 @@ struct RecordedDocument {
     TempDir settingsDir;
     CInifileManager settings{std::string()};  // defaults, in memory only
     RecordingHost host;
-    OpenVideo video{host, settings, settingsDir.path()};
+    OpenVideo video{host, DocumentGroups(settings), settings.Trimming(), settingsDir.path()};
     CVfwDoc& doc = video.Document();
     EditSession& session = video.Session();
-    Workspace workspace{video, settings, host};
+    Workspace workspace{video, WorkspaceGroups(settings), host};
 };
 
 }  // namespace kivra::test

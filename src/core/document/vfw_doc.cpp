@@ -107,7 +107,7 @@ std::string PictureTooLarge(const std::string& path) {
 
 }  // namespace
 
-CVfwDoc::CVfwDoc(kivra::DocumentHost& host, const CInifileManager& settings,
+CVfwDoc::CVfwDoc(kivra::DocumentHost& host, const kivra::DocumentSettings& settings,
                  const std::string& settingsFolder)
     : m_host(host), m_settings(settings), m_ffmpeg(settingsFolder) {
     m_codecOption.LoadState(kivra::JoinPath(settingsFolder, kCodecStateFile));
@@ -247,7 +247,7 @@ CVfwDoc::PreparedSource CVfwDoc::PrepareSource(const std::string& path,
         }
     }
 
-    auto stream = std::make_unique<CAviVideoStream>(path, m_settings);
+    auto stream = NewStream(path);
     int result = stream->OpenStream();
     if (result == CAviVideoStream::kPictureTooLarge) {
         prepared.failure = PictureTooLarge(path);  // a conversion would only make the same picture
@@ -258,10 +258,10 @@ CVfwDoc::PreparedSource CVfwDoc::PrepareSource(const std::string& path,
             kivra::ScratchFile::Create(kivra::ReplaceExtension(path, kTmpAvi));
         const bool ran = temporaryAvi.IsOpen();
         const bool converted =
-            ran && m_ffmpeg.ConvertVideo(path, temporaryAvi, m_settings.ScratchEncoder().videoCodec,
-                                         m_settings.ScratchEncoder().bitRate,
-                                         m_settings.ScratchEncoder().qScale,
-                                         m_settings.ScratchEncoder().limit2G,
+            ran && m_ffmpeg.ConvertVideo(path, temporaryAvi, m_settings.scratchEncoder.videoCodec,
+                                         m_settings.scratchEncoder.bitRate,
+                                         m_settings.scratchEncoder.qScale,
+                                         m_settings.scratchEncoder.limit2G,
                                          kivra::ExtraOptions(probed), progress, duration);
         if (ran && m_ffmpeg.Cancelled()) {
             prepared.cancelled = true;  // the job took its output with it
@@ -269,7 +269,7 @@ CVfwDoc::PreparedSource CVfwDoc::PrepareSource(const std::string& path,
         }
         // Read only while the name still leads to what the encoder wrote.
         if (converted && temporaryAvi.IsAtPath()) {
-            stream = std::make_unique<CAviVideoStream>(temporaryAvi.Path(), m_settings);
+            stream = NewStream(temporaryAvi.Path());
             stream->MarkAsTemporary();  // from here on it leaves with the stream
             temporaryAvi.Keep();
             result = stream->OpenStream();
@@ -305,9 +305,13 @@ CVfwDoc::PreparedSource CVfwDoc::PrepareSource(const std::string& path,
     return prepared;
 }
 
+std::unique_ptr<CAviVideoStream> CVfwDoc::NewStream(const std::string& path) const {
+    return std::make_unique<CAviVideoStream>(path, m_settings.slider);
+}
+
 bool CVfwDoc::OpensDirectly(const std::string& path) const {
     const std::string extension = kivra::FileExtension(path);
-    return m_settings.Program().openDirect && !kivra::EqualsIgnoreCase(extension, ".avi") &&
+    return m_settings.program.openDirect && !kivra::EqualsIgnoreCase(extension, ".avi") &&
            IsSupportedExtension(path);
 }
 
@@ -357,7 +361,7 @@ CVfwDoc::PreparedSource CVfwDoc::PrepareDirect(const std::string& path,
     if (!reader) {
         return prepared;
     }
-    auto stream = std::make_unique<CAviVideoStream>(path, m_settings);
+    auto stream = NewStream(path);
     const int result = stream->OpenReader(std::move(reader));
     if (result == CAviVideoStream::kPictureTooLarge) {
         prepared.failure = PictureTooLarge(path);
@@ -380,7 +384,7 @@ void CVfwDoc::CommitSource(const std::string& path, PreparedSource source) {
     m_strSoundPath = std::move(source.soundPath);
     m_pAnnotations = std::make_unique<VideoAnnotations>();
     CLFFManager& markers = m_pAnnotations->m_markers;
-    markers.LoadMarkers(m_pStream->MarkerFilePath(), m_settings.MarkerId().maxId);
+    markers.LoadMarkers(m_pStream->MarkerFilePath(), m_settings.markerId.maxId);
 
     std::error_code exists;
     if (markers.GetLoadState() == CLFFManager::kLoadFailed &&

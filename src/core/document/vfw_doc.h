@@ -15,10 +15,18 @@
 #include "platform/progress_sink.h"
 #include "platform/user_messages.h"
 #include "reading/avi_video_stream.h"
-
-class CInifileManager;
+#include "settings/inifile_manager.h"
 
 namespace kivra {
+
+// The settings groups the document reads: the store's own, which its owner (the application,
+// kivra-cli) keeps alive for the document's life.
+struct DocumentSettings {
+    const ScratchEncoderSettings& scratchEncoder;  // how a clip is converted
+    const ProgramSettings& program;                // whether a clip is read directly
+    const MarkerIdSettings& markerId;              // the highest ID a marker file holds
+    const SliderSettings& slider;                  // the picture cache bound of its streams
+};
 
 // Where the document and the actions on it tell the user things, and where the encoder's
 // progress goes while a source is converted or its sound split off.
@@ -31,9 +39,9 @@ public:
 
 class CVfwDoc {
 public:
-    // settings must outlive the document. settingsFolder holds the encoder log "VV_command.log" and
-    // the compressor state "Kivra.cdc".
-    CVfwDoc(kivra::DocumentHost& host, const CInifileManager& settings,
+    // The groups in settings must outlive the document. settingsFolder holds the encoder log
+    // "VV_command.log" and the compressor state "Kivra.cdc".
+    CVfwDoc(kivra::DocumentHost& host, const kivra::DocumentSettings& settings,
             const std::string& settingsFolder);
     ~CVfwDoc();
     CVfwDoc(const CVfwDoc&) = delete;
@@ -106,9 +114,10 @@ private:
     // Whether path's ".$tmp$" files are the open video's own (the same file again, or one of
     // the same name with another extension beside it).
     bool SharesTemporaryFiles(const std::string& path) const;
+    std::unique_ptr<CAviVideoStream> NewStream(const std::string& path) const;
 
     kivra::DocumentHost& m_host;
-    const CInifileManager& m_settings;
+    const kivra::DocumentSettings m_settings;
     std::unique_ptr<CAviVideoStream> m_pStream;
     std::unique_ptr<VideoAnnotations> m_pAnnotations;
     CFFMpegUtil m_ffmpeg;

@@ -188,7 +188,7 @@ private:
     int shownPicture_ = -1;
     PictureConverter converter_;
     TrimmedPlanesRenderer planes_;
-    std::mutex mutex_;
+    std::mutex mutex_;  // guards free_, ready_, current_ and failed_: slots change hands under it
     std::condition_variable_any changed_;
     std::deque<size_t> free_;
     std::deque<size_t> ready_;

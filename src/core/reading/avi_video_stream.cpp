@@ -64,8 +64,8 @@ uint64_t NextOpening() {
 
 }  // namespace
 
-CAviVideoStream::CAviVideoStream(std::string path, const CInifileManager& settings)
-    : m_strFileName(std::move(path)), m_settings(settings) {}
+CAviVideoStream::CAviVideoStream(std::string path, const kivra::SliderSettings& cache)
+    : m_strFileName(std::move(path)), m_cache(cache) {}
 
 CAviVideoStream::~CAviVideoStream() {
     CloseStream();
@@ -217,6 +217,8 @@ int CAviVideoStream::OpenWithReader(std::unique_ptr<kivra::VideoReader> reader, 
 }
 
 void CAviVideoStream::CloseStream() {
+    m_pRequests.reset();
+    const std::lock_guard<std::mutex> hold(m_decodeLock);
     m_pGetFrame.reset();
     m_nDibPicture = -1;
 }
@@ -277,30 +279,72 @@ int64_t CAviVideoStream::SampleToTime(int n) const {
 }
 
 void CAviVideoStream::LoadFrame(int n, bool deinterlace) {
+    const std::lock_guard<std::mutex> hold(m_decodeLock);
+    LoadFrameLocked(n, deinterlace);
+}
+
+bool CAviVideoStream::LoadFrameLocked(int n, bool deinterlace) {
     if (!m_pGetFrame) {
-        return;
+        return false;
     }
     const int sample = n - GetStart();
     const int picture = m_pGetFrame->PictureOf(sample);
     if (picture >= 0 && picture == m_nDibPicture && deinterlace == m_bDibDeinterlaced &&
         !m_dib.Empty()) {
-        return;
+        return true;
     }
     if (!m_pGetFrame->GetFrame(sample, m_dib)) {
         m_nDibPicture = -1;  // the previous picture stays, unless converting failed halfway
-        return;
+        return false;
     }
     if (deinterlace) {
         kivra::DoubleRows(m_dib);
     }
     m_nDibPicture = picture;
     m_bDibDeinterlaced = deinterlace;
+    return true;
+}
+
+bool CAviVideoStream::CopyFrame(int n, bool deinterlace, kivra::Dib& into) {
+    const std::lock_guard<std::mutex> hold(m_decodeLock);
+    const bool got = LoadFrameLocked(n, deinterlace);
+    into = m_dib;
+    return got;
+}
+
+void CAviVideoStream::RequestFrame(int n, bool deinterlace, bool keep,
+                                   kivra::PictureRequests::Arrived arrived) {
+    if (!m_pGetFrame) {
+        return;
+    }
+    if (!m_pRequests) {
+        m_pRequests = std::make_unique<kivra::PictureRequests>(
+            [this](const kivra::PictureRequests::Request& request) {
+                kivra::ShownPicture shown;
+                shown.opening = m_nOpening;
+                shown.frame = request.frame;
+                shown.deinterlaced = request.deinterlace;
+                CopyFrame(request.frame, request.deinterlace, shown.dib);
+                return shown;
+            });
+    }
+    m_pRequests->Ask({n, deinterlace, keep}, std::move(arrived));
+}
+
+void CAviVideoStream::WaitForRequestedFrames() {
+    if (m_pRequests) {
+        m_pRequests->WaitIdle();
+    }
 }
 
 bool CAviVideoStream::SaveFrameAsBmp(int n, const std::string& path, bool deinterlace,
                                      bool* decoded) {
     kivra::Dib picture;
-    const bool got = m_pGetFrame && m_pGetFrame->GetFrame(n - GetStart(), picture);
+    bool got = false;
+    {
+        const std::lock_guard<std::mutex> hold(m_decodeLock);
+        got = m_pGetFrame && m_pGetFrame->GetFrame(n - GetStart(), picture);
+    }
     if (decoded != nullptr) {
         *decoded = got;
     }
@@ -318,12 +362,13 @@ std::string CAviVideoStream::MarkerFilePath() const {
 }
 
 std::unique_ptr<kivra::VideoReader> CAviVideoStream::OpenDecoder() const {
+    const std::lock_guard<std::mutex> hold(m_decodeLock);
     return m_pGetFrame ? m_pGetFrame->OpenSibling() : nullptr;
 }
 
 size_t CAviVideoStream::CacheLimitFor(int width, int height, int groupPictures) const {
-    const size_t bytes = size_t(std::max(m_settings.Slider().pictureCacheMB, 0)) << 20;
-    return m_settings.Slider().pictureCacheSet
+    const size_t bytes = size_t(std::max(m_cache.pictureCacheMB, 0)) << 20;
+    return m_cache.pictureCacheSet
                ? bytes
                : kivra::AutomaticCacheLimit(bytes, width, height, kivra::PhysicalMemoryBytes(),
                                             groupPictures);
@@ -348,20 +393,25 @@ int CAviVideoStream::LongestGroup() const {
 }
 
 void CAviVideoStream::SetPictureCacheBytes(size_t bytes) {
+    const std::lock_guard<std::mutex> hold(m_decodeLock);
     if (m_pGetFrame) {
         m_pGetFrame->SetCacheLimit(bytes);
     }
 }
 
 size_t CAviVideoStream::PictureCacheBytes() const {
+    const std::lock_guard<std::mutex> hold(m_decodeLock);
     return m_pGetFrame ? m_pGetFrame->CacheBytes() : 0;
 }
 
 kivra::DecoderStats CAviVideoStream::DecoderStats() const {
+    const std::lock_guard<std::mutex> hold(m_decodeLock);
     return m_pGetFrame ? m_pGetFrame->Stats() : kivra::DecoderStats{};
 }
 
 void CAviVideoStream::WaitForPrefetch() {
+    WaitForRequestedFrames();
+    const std::lock_guard<std::mutex> hold(m_decodeLock);
     if (m_pGetFrame) {
         m_pGetFrame->WaitForPrefetch();
     }

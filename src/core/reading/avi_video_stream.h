@@ -4,11 +4,13 @@
 // temporary files.
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
 #include "picture/dib.h"
 #include "reading/frame_decoder.h"
+#include "reading/picture_requests.h"
 #include "reading/riff_avi.h"
 #include "reading/video_reader.h"
 #include "settings/inifile_manager.h"
@@ -44,10 +46,9 @@ public:
         kPictureTooLarge = 8,
     };
 
-    // settings must outlive the stream; the picture cache's bound comes from it, and the
-    // deinterlacing of callers that do not pass their own.
-    explicit CAviVideoStream(std::string path,
-                             const CInifileManager& settings = kivra::DefaultSettings());
+    // cache must outlive the stream: the picture cache's bound comes from it.
+    explicit CAviVideoStream(
+        std::string path, const kivra::SliderSettings& cache = kivra::DefaultSettings().Slider());
     ~CAviVideoStream();
     CAviVideoStream(const CAviVideoStream&) = delete;
     CAviVideoStream& operator=(const CAviVideoStream&) = delete;
@@ -85,6 +86,14 @@ public:
     // Decodes frame n into the display bitmap, its rows doubled from every other one when
     // deinterlace is set: the setting travels with the request.
     void LoadFrame(int n, bool deinterlace = false);
+    // Frame n's picture decoded on the stream's own thread; arrived gets a copy there. A request
+    // not begun gives way to a newer one unless kept. Nothing arrives after CloseStream.
+    void RequestFrame(int n, bool deinterlace, bool keep, kivra::PictureRequests::Arrived arrived);
+    // For tests and measurements: until every frame requested so far has arrived.
+    void WaitForRequestedFrames();
+    // Frame n as LoadFrame shows it, copied into `into`; false when it could not be decoded
+    // (`into` then holds the last picture decoded). Safe beside requested frames.
+    bool CopyFrame(int n, bool deinterlace, kivra::Dib& into);
     // Frame n as a 24-bit BMP at path; *decoded (when given) tells a frame that could not be
     // decoded from a file that could not be written.
     bool SaveFrameAsBmp(int n, const std::string& path, bool deinterlace, bool* decoded = nullptr);
@@ -102,6 +111,7 @@ public:
     const std::string& CodecDescription() const { return m_strCodecDesc; }
     const std::string& CodecDriver() const { return m_strCodecDriver; }
     const std::string& TextInfo() const { return m_strTextInfo; }
+    // Only for a caller that never requests frames: the stream's thread writes it.
     const kivra::Dib& DisplayBitmap() const { return m_dib; }
     bool IsTopDown() const { return m_bTopDown; }
 
@@ -133,10 +143,16 @@ private:
     int OpenAvi(bool decode);
     int OpenWithReader(std::unique_ptr<kivra::VideoReader> reader, bool decode);
     void DescribeCodec();
+    // LoadFrame with m_decodeLock held; whether the frame's own picture is now shown.
+    bool LoadFrameLocked(int n, bool deinterlace);
     void DeleteTemporaryFiles() const;
 
     std::string m_strFileName;
-    const CInifileManager& m_settings;
+    const kivra::SliderSettings& m_cache;
+    // Guards the decoder's work through m_pGetFrame, the display bitmap and what it holds
+    // (m_dib, m_nDibPicture, m_bDibDeinterlaced): the requests' thread decodes too. Index
+    // questions (PictureOf, FindKeySample) read tables fixed at opening and need no lock.
+    mutable std::mutex m_decodeLock;
     std::unique_ptr<kivra::VideoReader> m_pGetFrame;
     kivra::AviFileInfo m_fileInfo;
     kivra::AviStreamHeader m_streamInfo;
@@ -152,4 +168,6 @@ private:
     bool m_bTemporary = false;
     std::string m_strSoundFile;
     bool m_bDirect = false;
+    // Made at the first request; ended before the decoder goes.
+    std::unique_ptr<kivra::PictureRequests> m_pRequests;
 };

@@ -20,7 +20,6 @@ namespace {
 
 // The direct route's numbering: the frame index the reader would decode by.
 std::unique_ptr<CAviVideoStream> IndexDirect(const std::string& path, const ProbeResult& probed,
-                                             const CInifileManager& settings,
                                              ProgressSink& progress, bool* cancelled) {
     ConversionGeometry geometry;
     geometry.rotation = probed.rotation;
@@ -44,7 +43,8 @@ std::unique_ptr<CAviVideoStream> IndexDirect(const std::string& path, const Prob
         index->pictureAtSample, index->keySamples,
         ReaderFormat{index->width, index->height, index->rate, index->scale},
         avcodec_get_name(index->codecpar->codec_id));
-    auto stream = std::make_unique<CAviVideoStream>(path, settings);
+    // No picture is decoded, so no cache bound is read: the default settings do.
+    auto stream = std::make_unique<CAviVideoStream>(path);
     if (stream->OpenReaderIndexOnly(std::move(numbering)) != CAviVideoStream::kOpened) {
         return nullptr;
     }
@@ -54,7 +54,7 @@ std::unique_ptr<CAviVideoStream> IndexDirect(const std::string& path, const Prob
 }  // namespace
 
 std::optional<CVfwDoc::PreparedSource> PrepareMarkersOnly(const std::string& path,
-                                                          const CInifileManager& settings,
+                                                          const ProgramSettings& program,
                                                           ProgressSink& progress) {
     CVfwDoc::PreparedSource prepared;
     // The probe says whether the picture the markers were placed on is the file's own.
@@ -68,9 +68,9 @@ std::optional<CVfwDoc::PreparedSource> PrepareMarkersOnly(const std::string& pat
         return std::nullopt;
     }
     const bool avi = EqualsIgnoreCase(FileExtension(path), ".avi");
-    if (settings.Program().openDirect && !avi && CVfwDoc::IsSupportedExtension(path)) {
+    if (program.openDirect && !avi && CVfwDoc::IsSupportedExtension(path)) {
         bool cancelled = false;
-        prepared.stream = IndexDirect(path, probed, settings, progress, &cancelled);
+        prepared.stream = IndexDirect(path, probed, progress, &cancelled);
         prepared.cancelled = cancelled;
         if (!prepared.stream && !cancelled) {
             return std::nullopt;
@@ -80,7 +80,7 @@ std::optional<CVfwDoc::PreparedSource> PrepareMarkersOnly(const std::string& pat
         if (!avi || probed.resizeNeeded) {
             return std::nullopt;
         }
-        prepared.stream = std::make_unique<CAviVideoStream>(path, settings);
+        prepared.stream = std::make_unique<CAviVideoStream>(path);
         if (prepared.stream->OpenIndexOnly() != CAviVideoStream::kOpened) {
             return std::nullopt;
         }

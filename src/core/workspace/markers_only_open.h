@@ -6,8 +6,7 @@
 #include <string>
 
 #include "document/vfw_doc.h"
-
-class CInifileManager;
+#include "settings/inifile_manager.h"
 
 namespace kivra {
 
@@ -16,8 +15,9 @@ class ProgressSink;
 // The source as the full open would number and size it, but reading no picture; nothing when
 // only the full open can tell (a source it would convert first, or one it would refuse, so
 // that the full open says why). Cancelled when the user stopped the probe or the indexing.
+// program says whether a clip is read directly, as the full open reads it.
 std::optional<CVfwDoc::PreparedSource> PrepareMarkersOnly(const std::string& path,
-                                                          const CInifileManager& settings,
+                                                          const ProgramSettings& program,
                                                           ProgressSink& progress);
 
 }  // namespace kivra

@@ -7,12 +7,12 @@
 
 namespace kivra {
 
-OpenVideo::OpenVideo(DocumentHost& host, CInifileManager& settings,
-                     const std::string& settingsFolder)
-    : m_settings(settings), m_document(host, settings, settingsFolder) {
-    m_session.LoadSettings(settings.Trimming(), settings.MarkerId().maxId);
+OpenVideo::OpenVideo(DocumentHost& host, const DocumentSettings& settings,
+                     const TrimmingSettings& trimming, const std::string& settingsFolder)
+    : m_markerId(settings.markerId), m_document(host, settings, settingsFolder) {
+    m_session.LoadSettings(trimming, m_markerId.maxId);
     m_idReset = m_cursor.Observe([this](int) {
-        if (!m_settings.MarkerId().Skipping()) {
+        if (!m_markerId.Skipping()) {
             m_session.SetMarkerId(1);
         }
     });
@@ -26,8 +26,8 @@ bool OpenVideo::IsOpen() const {
 
 bool OpenVideo::ClickMarker(int frame, double x, double y, const EditSession::SkipFill& fill) {
     const int id = m_session.MarkerId();
-    if (m_settings.MarkerId().Skipping()) {
-        const int skip = m_settings.MarkerId().skipFrames;
+    if (m_markerId.Skipping()) {
+        const int skip = m_markerId.skipFrames;
         const bool placed = m_session.SetMarkerFillingSkipped(id, frame, x, y, skip, fill);
         const int64_t next = std::min<int64_t>(m_session.RangeEnd(), int64_t{frame} + skip);
         m_cursor.MoveTo(static_cast<int>(next));

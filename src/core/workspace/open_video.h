@@ -1,23 +1,23 @@
 #pragma once
 // One open video and everything that is its own: the document with its annotations, the editing
 // session (with its gait events and marker ID tool), the current frame and the undo history.
-// Owned by the application or kivra-cli; two of them share nothing but the settings store.
+// Owned by the application or kivra-cli; two of them share nothing but the settings groups.
 #include <string>
 
 #include "document/vfw_doc.h"
 #include "session/edit_history.h"
 #include "session/edit_session.h"
 #include "session/frame_cursor.h"
-
-class CInifileManager;
+#include "settings/inifile_manager.h"
 
 namespace kivra {
 
 class OpenVideo {
 public:
-    // settings must outlive the video; the session takes its part of them now. settingsFolder
-    // is the document's (encoder log, compressor state).
-    OpenVideo(DocumentHost& host, CInifileManager& settings, const std::string& settingsFolder);
+    // The groups in settings must outlive the video; the session takes its part of trimming
+    // now. settingsFolder is the document's (encoder log, compressor state).
+    OpenVideo(DocumentHost& host, const DocumentSettings& settings,
+              const TrimmingSettings& trimming, const std::string& settingsFolder);
     ~OpenVideo();
     OpenVideo(const OpenVideo&) = delete;
     OpenVideo& operator=(const OpenVideo&) = delete;
@@ -26,7 +26,6 @@ public:
     EditSession& Session() const { return m_session; }
     FrameCursor& Cursor() const { return m_cursor; }
     EditHistory& History() const { return m_history; }
-    CInifileManager& Settings() const { return m_settings; }
 
     // The stream and what the document keeps beside it; both null while no video is open.
     CAviVideoStream* Stream() const { return m_document.Stream(); }
@@ -43,7 +42,7 @@ public:
     bool ClickMarker(int frame, double x, double y, const EditSession::SkipFill& fill = {});
 
 private:
-    CInifileManager& m_settings;
+    const MarkerIdSettings& m_markerId;
     mutable CVfwDoc m_document;
     mutable EditSession m_session{[this] { return m_document.Annotations(); }};
     mutable FrameCursor m_cursor{[this] { return m_document.Stream(); }};

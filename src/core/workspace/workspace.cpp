@@ -45,7 +45,7 @@ ActionResult Done(const std::string& path) {
 
 }  // namespace
 
-Workspace::Workspace(kivra::OpenVideo& video, CInifileManager& settings, DocumentHost& host)
+Workspace::Workspace(kivra::OpenVideo& video, const WorkspaceSettings& settings, DocumentHost& host)
     : m_document(video.Document()), m_session(video.Session()), m_settings(settings), m_host(host) {
     m_document.SetClosedHandler([this] { m_session.EndVideo(); });
 }
@@ -113,7 +113,7 @@ ActionResult Workspace::OpenVideoMarkersOnly(const std::string& path) {
         return ended;
     }
     std::optional<CVfwDoc::PreparedSource> light =
-        PrepareMarkersOnly(path, m_settings, m_host.Progress());
+        PrepareMarkersOnly(path, m_settings.program, m_host.Progress());
     if (!light) {
         return FinishOpen(
             path, PrepareSource(path, m_host.Progress(), [this] { m_document.OnNewDocument(); }));
@@ -329,7 +329,7 @@ bool Workspace::StartMovie(const MovieRequest& request, PendingMovie* pending,
     job.rangeEnd = m_session.RangeEnd();
     std::tie(job.outputWidth, job.outputHeight) = m_session.OutputSize();
     job.mosaicType = m_session.MosaicType();
-    job.deinterlace = m_settings.Trimming().deinterlace;
+    job.deinterlace = m_settings.trimming.deinterlace;
     job.compress = request.compress;
     return true;
 }
@@ -380,7 +380,7 @@ FollowResult Workspace::FollowMarkers(TrackRequest request, ProgressSink& progre
 }
 
 TrackRequest Workspace::FollowRequest(TrackRequest request) const {
-    request.deinterlace = m_settings.Trimming().deinterlace;
+    request.deinterlace = m_settings.trimming.deinterlace;
     return request;
 }
 
@@ -568,10 +568,10 @@ RunCalibration Workspace::CalibrationForRun(std::optional<double> scaleMmPerPixe
 
 EditSession::SkipFill Workspace::SkippedFramesFill() const {
     const CAviVideoStream* stream = m_document.Stream();
-    if (stream == nullptr || !m_settings.MarkerId().skipFillByTracking) {
+    if (stream == nullptr || !m_settings.markerId.skipFillByTracking) {
         return {};
     }
-    const bool deinterlace = m_settings.Trimming().deinterlace;
+    const bool deinterlace = m_settings.trimming.deinterlace;
     return [stream, deinterlace](CLFFManager& markers, int row, int at, double x, double y,
                                  int count, int rangeStart) {
         FillSkippedFramesByTracking(*stream, markers, row, at, x, y, count, rangeStart,

@@ -5,7 +5,8 @@
 // what it must tell on the way through the document's host, and runs to its end on the
 // calling thread with a progress sink and its cancel. The long ones also come in steps whose
 // middle a window runs on a worker. Holds the document, the editing session, the current frame
-// and the settings, which its owner (the application, the CLI's opened video) keeps alive.
+// and the settings groups it reads, which its owner (the application, the CLI's opened video)
+// keeps alive.
 #include <functional>
 #include <optional>
 #include <string>
@@ -19,9 +20,8 @@
 #include "output/trimmed_movie_writer.h"
 #include "platform/user_messages.h"
 #include "session/edit_session.h"
+#include "settings/inifile_manager.h"
 #include "tracking/marker_tracker.h"
-
-class CInifileManager;
 
 namespace kivra {
 
@@ -98,17 +98,24 @@ struct GaitRun {
     GaitAnalysis analysis;                       // whole when result.ok()
 };
 
+// The settings groups the actions read, as they stand at each action: the store's own.
+struct WorkspaceSettings {
+    const TrimmingSettings& trimming;  // deinterlacing of the pictures actions decode
+    const MarkerIdSettings& markerId;  // how skip-mode clicks fill the frames they pass
+    const ProgramSettings& program;    // whether the markers-only open reads a clip directly
+};
+
 class Workspace {
 public:
-    // The actions on one open video: its document and session.
-    Workspace(kivra::OpenVideo& video, CInifileManager& settings, DocumentHost& host);
+    // The actions on one open video: its document and session. The groups in settings must
+    // outlive the workspace.
+    Workspace(kivra::OpenVideo& video, const WorkspaceSettings& settings, DocumentHost& host);
     ~Workspace();
     Workspace(const Workspace&) = delete;
     Workspace& operator=(const Workspace&) = delete;
 
     CVfwDoc& Document() const { return m_document; }
     EditSession& Session() const { return m_session; }
-    CInifileManager& Settings() const { return m_settings; }
     // The document holds a path and a stream.
     bool IsVideoOpen() const;
 
@@ -206,7 +213,7 @@ private:
 
     CVfwDoc& m_document;
     EditSession& m_session;
-    CInifileManager& m_settings;
+    const WorkspaceSettings m_settings;
     DocumentHost& m_host;
     std::function<void(const ActionResult&)> m_savedListener;
 };

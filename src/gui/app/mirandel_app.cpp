@@ -93,11 +93,22 @@ bool CMirandelApp::StartMainWindow(const std::string& path) {
     m_pRecentFiles->Load();
 
     m_pDocumentHost = std::make_unique<kivra::WindowDocumentHost>();
-    m_pVideo =
-        std::make_unique<kivra::OpenVideo>(*m_pDocumentHost, *m_pSettings, m_strSettingsFolder);
-    m_pWorkspace = std::make_unique<kivra::Workspace>(*m_pVideo, *m_pSettings, *m_pDocumentHost);
-    m_pMainFrame =
-        std::make_unique<CMainFrame>(*m_pVideo, *m_pWorkspace, m_pRecentFiles.get(), Language());
+    // The store stays here; each part is handed the groups it works with.
+    CInifileManager& settings = *m_pSettings;
+    m_pVideo = std::make_unique<kivra::OpenVideo>(
+        *m_pDocumentHost,
+        kivra::DocumentSettings{settings.ScratchEncoder(), settings.Program(), settings.MarkerId(),
+                                settings.Slider()},
+        settings.Trimming(), m_strSettingsFolder);
+    m_pWorkspace = std::make_unique<kivra::Workspace>(
+        *m_pVideo,
+        kivra::WorkspaceSettings{settings.Trimming(), settings.MarkerId(), settings.Program()},
+        *m_pDocumentHost);
+    const kivra::WindowSettings window(
+        settings.Slider(), settings.Trimming(), settings.MarkerId(), settings.Program(),
+        settings.GetIniPath(), [store = m_pSettings.get()] { return store->SaveLanguage(); });
+    m_pMainFrame = std::make_unique<CMainFrame>(*m_pVideo, *m_pWorkspace, window,
+                                                m_pRecentFiles.get(), Language());
     CMainFrame* const frame = m_pMainFrame.get();
     QObject::connect(frame, &CMainFrame::OpenRequested, frame,
                      [this](const std::string& file) { OpenDocumentFile(file); });

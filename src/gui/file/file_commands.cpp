@@ -171,9 +171,8 @@ void FileCommands::OnSaveFrameAsBitmap() {
 
 bool FileCommands::SaveFrameAsBitmap(const std::string& path) {
     CAviVideoStream* stream = m_context.video.Stream();
-    if (stream == nullptr ||
-        !stream->SaveFrameAsBmp(m_context.video.Cursor().Current(), path,
-                                m_context.video.Settings().Trimming().deinterlace)) {
+    if (stream == nullptr || !stream->SaveFrameAsBmp(m_context.video.Cursor().Current(), path,
+                                                     m_context.trimming.deinterlace)) {
         m_context.messages.ShowMessage(LoadString(kIdsImageSaveFailed), MsgButtons::Ok,
                                        MsgIcon::Error);
         return false;
@@ -194,7 +193,7 @@ void FileCommands::OnSaveTrimmedMovie() {
     // Read afresh, so edits to the profiles count at the next save.
     const std::string& folder = doc.Encoder().ProfileFolder();
     const CFormatIniFile profiles = folder.empty() ? CFormatIniFile() : CFormatIniFile(folder);
-    int filterIndex = m_context.settings.Trimming().filterIndex;
+    int filterIndex = m_context.trimming.filterIndex;
     const QString chosen = AskSaveFileName(m_context.dialogParent, profiles.GetFilterString(),
                                            QStringLiteral("avi"), &filterIndex);
     if (chosen.isEmpty()) {
@@ -219,7 +218,7 @@ void FileCommands::SaveTrimmedMovie(const std::string& target, int filterIndex) 
         }
         return;
     }
-    m_context.settings.Trimming().filterIndex = filterIndex;
+    m_context.trimming.filterIndex = filterIndex;
     m_window.playback.First();
     auto wait = std::make_shared<WaitCursor>();
     // The window keeps painting the stream and annotations it reads; it changes neither while

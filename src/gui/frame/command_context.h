@@ -1,11 +1,12 @@
 #pragma once
 // What a group of commands is given to register and run its menu entries: the open video and
-// the actions on it, the command table, the user's messages, the parent of its dialogs and the
-// runner of long jobs. Made by the main window, which outlives every group.
+// the actions on it, the command table, the user's messages, the parent of its dialogs, the
+// runner of long jobs and the settings groups several groups change. Made by the main window,
+// which outlives every group.
 #include "base/command_table.h"
 #include "platform/user_messages.h"
+#include "settings/inifile_manager.h"
 
-class CInifileManager;
 class QWidget;
 
 namespace kivra {
@@ -21,7 +22,8 @@ struct CommandContext {
     UserMessages& messages;
     QWidget* dialogParent;
     JobRunner& jobs;
-    CInifileManager& settings;
+    TrimmingSettings& trimming;  // the file dialog's filter, deinterlacing
+    MarkerIdSettings& markerIds;
 };
 
 }  // namespace kivra

@@ -25,7 +25,8 @@ public:
             view->SetPictureClickHook(hook);
         }
     }
-    std::string IniPath() const override { return m_frame.Settings().GetIniPath(); }
+    std::string IniPath() const override { return m_frame.Settings().IniPath(); }
+    bool Deinterlaced() const override { return m_frame.Deinterlaced(); }
     MsgAnswer ShowMessage(const std::string& text, MsgButtons buttons, MsgIcon icon) override {
         return m_frame.ShowMessage(text, buttons, icon);
     }

@@ -23,7 +23,8 @@ std::string EntrySetting(std::optional<UiLanguage> language) {
 
 }  // namespace
 
-QMenu* AddLanguageMenu(QMenu* menu, CInifileManager& settings, UserMessages& messages) {
+QMenu* AddLanguageMenu(QMenu* menu, ProgramSettings& program, std::function<bool()> saveLanguage,
+                       UserMessages& messages) {
     QMenu* languages = menu->addMenu(Tr(QT_TRANSLATE_NOOP("LanguageMenu", "表示言語(&L)")));
     languages->setObjectName(QStringLiteral("LanguageMenu"));
     auto* group = new QActionGroup(languages);
@@ -33,7 +34,7 @@ QMenu* AddLanguageMenu(QMenu* menu, CInifileManager& settings, UserMessages& mes
         {UiLanguage::English, QT_TRANSLATE_NOOP("LanguageMenu", "English(&E)")},
     };
     // A value that names no language follows the locale, so it shows as the first entry.
-    const std::optional<UiLanguage> current = LanguageFromSetting(settings.Program().language);
+    const std::optional<UiLanguage> current = LanguageFromSetting(program.language);
     for (const auto& [language, text] : entries) {
         QAction* action = languages->addAction(Tr(text));
         action->setObjectName(
@@ -43,12 +44,15 @@ QMenu* AddLanguageMenu(QMenu* menu, CInifileManager& settings, UserMessages& mes
         action->setChecked(language == current);
         group->addAction(action);
         QObject::connect(
-            action, &QAction::triggered, languages, [&settings, &messages, language = language] {
-                if (LanguageFromSetting(settings.Program().language) == language) {
+            action, &QAction::triggered, languages,
+            [&program, saveLanguage, &messages, language = language] {
+                if (LanguageFromSetting(program.language) == language) {
                     return;  // already the choice
                 }
-                settings.Program().language = EntrySetting(language);
-                settings.SaveLanguage();
+                program.language = EntrySetting(language);
+                if (saveLanguage) {
+                    saveLanguage();
+                }
                 messages.ShowMessage(
                     Tr(QT_TRANSLATE_NOOP("LanguageMenu",
                                          "表示言語の変更は、次回の起動時から有効になります。"))

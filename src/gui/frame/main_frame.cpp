@@ -35,8 +35,13 @@ constexpr int kStepHintStatusMs = 6000;
 }  // namespace
 
 CMainFrame::CMainFrame(kivra::OpenVideo& video, kivra::Workspace& actions,
+                       const kivra::WindowSettings& settings,
                        const kivra::RecentFileList* recentFiles, kivra::UiLanguage language)
-    : m_language(language), m_video(video), m_actions(actions), m_messages(this) {
+    : m_language(language),
+      m_video(video),
+      m_actions(actions),
+      m_settings(settings),
+      m_messages(this) {
     setObjectName(QStringLiteral("CMainFrame"));
     setWindowTitle(QStringLiteral("Kivra"));
     setMinimumSize(kMinTrackWidth, kMinTrackHeight);
@@ -60,7 +65,9 @@ CMainFrame::CMainFrame(kivra::OpenVideo& video, kivra::Workspace& actions,
         m_context,
         {*this, m_commands, m_playback, [this](int type) { m_trimming.OnMosaicType(type); },
          [this] { return IsMarkerIdDialogVisible(); },
-         [this] { return m_pSliderView != nullptr ? m_pSliderView->height() : 0; }, m_language});
+         [this] { return m_pSliderView != nullptr ? m_pSliderView->height() : 0; }, m_language},
+        {m_settings.Slider(), m_settings.Program(), m_settings.IniPath(),
+         m_settings.LanguageWriter()});
     CreateMenus();
     m_pBars->Create(ViewMenu());
     m_pSetMarkerIdDlg = new CSetMarkerIDDlg(Session(), Settings().MarkerId(), this);
@@ -130,12 +137,6 @@ void CMainFrame::UpdateTitle() {
     }
     const QString name = QFileInfo(QFile::decodeName(m_video.Path().c_str())).fileName();
     setWindowTitle(name + QStringLiteral(" - Kivra"));
-}
-
-void CMainFrame::RepaintPicture() {
-    if (m_pVideoView != nullptr) {
-        m_pVideoView->repaint();
-    }
 }
 
 bool CMainFrame::IsMarkerIdDialogVisible() const {

@@ -20,6 +20,7 @@
 #include "frame/slider_view.h"
 #include "frame/tool_bars.h"
 #include "frame/window_playback_host.h"
+#include "frame/window_settings.h"
 #include "markers/marker_commands.h"
 #include "platform/ui_language.h"
 #include "trimming/trimming_commands.h"
@@ -49,16 +50,17 @@ class CMainFrame : public QMainWindow,
     Q_OBJECT
 
 public:
-    // video, actions and recentFiles (the File menu's list, may be null) must outlive the
-    // window; language is the one the interface was started in.
+    // video, actions, the groups in settings and recentFiles (the File menu's list, may be null)
+    // must outlive the window; language is the one the interface was started in.
     CMainFrame(kivra::OpenVideo& video, kivra::Workspace& actions,
-               const kivra::RecentFileList* recentFiles, kivra::UiLanguage language);
+               const kivra::WindowSettings& settings, const kivra::RecentFileList* recentFiles,
+               kivra::UiLanguage language);
     ~CMainFrame() override;  // writes the trimming mode back to the settings
 
     // The open video and the actions on it, with shorthands over the video.
     kivra::OpenVideo& Video() const override { return m_video; }
     kivra::Workspace& Actions() const { return m_actions; }
-    CInifileManager& Settings() const { return m_video.Settings(); }
+    const kivra::WindowSettings& Settings() const { return m_settings; }
     CAviVideoStream* Stream() const { return m_video.Stream(); }
     kivra::EditSession& Session() const { return m_video.Session(); }
     kivra::FrameCursor& Cursor() const { return m_video.Cursor(); }
@@ -141,12 +143,12 @@ protected:
 
 private:
     void CreateMenus();
-    void RepaintPicture();  // now, so the current frame's picture is decoded now
     void VideoChanged();
 
     const kivra::UiLanguage m_language;
     kivra::OpenVideo& m_video;
     kivra::Workspace& m_actions;
+    const kivra::WindowSettings m_settings;
     kivra::QtUserMessages m_messages;
     kivra::MenuCommandTable m_commands{this, [this] {
                                            if (m_pBars != nullptr) {
@@ -154,12 +156,19 @@ private:
                                            }
                                        }};
     kivra::WindowPlaybackHost m_playbackHost{
-        {[this] { RepaintPicture(); }, [this](bool on) { m_pBars->SetPlayButton(on); },
+        m_pVideoView,
+        {[this](bool on) { m_pBars->SetPlayButton(on); },
          [this](const QString& text) { m_pBars->SetRateText(text); }}};
-    CPlaybackController m_playback{m_video, m_playbackHost};
+    CPlaybackController m_playback{m_video, m_playbackHost, m_settings.Slider()};
     kivra::WindowSliderHost m_sliderHost{m_video, m_playback};
-    const kivra::CommandContext m_context{m_video, m_actions, m_commands,        m_messages,
-                                          this,    m_jobs,    m_video.Settings()};
+    const kivra::CommandContext m_context{m_video,
+                                          m_actions,
+                                          m_commands,
+                                          m_messages,
+                                          this,
+                                          m_jobs,
+                                          m_settings.Trimming(),
+                                          m_settings.MarkerId()};
     kivra::TrimmingCommands m_trimming{m_context, *this};
     kivra::MarkerCommands m_markers{m_context, *this};
     CVfwView* m_pVideoView = nullptr;  // children of this window, or of its children

@@ -11,8 +11,8 @@
 #include "workspace/open_video.h"
 
 CPlaybackController::CPlaybackController(kivra::OpenVideo& video, kivra::PlaybackHost& host,
-                                         QObject* parent)
-    : QObject(parent), m_video(video), m_host(host), m_cursor(video.Cursor()) {
+                                         const kivra::SliderSettings& speed, QObject* parent)
+    : QObject(parent), m_video(video), m_host(host), m_speed(speed), m_cursor(video.Cursor()) {
     m_forwardTimer.setTimerType(Qt::PreciseTimer);
     m_reverseTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_forwardTimer, &QTimer::timeout, this, &CPlaybackController::OnForwardTick);
@@ -91,7 +91,7 @@ void CPlaybackController::OnForwardTick() {
     }
     const uint32_t t = m_tick();
     const uint32_t elapsed = t - m_dwPrevTick;  // right across the wrap of the tick count
-    const float scaled = float(elapsed) * m_video.Settings().Slider().playSpeedRate;
+    const float scaled = float(elapsed) * m_speed.playSpeedRate;
     m_dwPlayTime += scaled > 0.0f ? uint32_t(scaled) : 0u;
     m_dwPrevTick = t;
     const double fps = m_pPlayStream->GetFrameRate();
@@ -129,6 +129,9 @@ void CPlaybackController::OnReverseTick() {
     const int current = CurrentFrame();
     if (current <= m_video.Session().RangeStart()) {
         Stop();
+        return;
+    }
+    if (!m_host.PictureShown()) {
         return;
     }
     ShowFrame(current - 1);

@@ -16,13 +16,18 @@ namespace kivra {
 
 class FrameCursor;
 class OpenVideo;
+struct SliderSettings;
 
 // What playback shows in the window: the picture now, the play button, the rate pane.
 class PlaybackHost {
 public:
     virtual ~PlaybackHost() = default;
-    // Paints the frame view at once, so the picture of the current frame is decoded now.
+    // Asks for the shown frame's picture so that it is decoded and painted, even when the
+    // frame moves on before it arrives.
     virtual void RedrawVideoNow() = 0;
+    // The picture on screen is the current frame's: reverse play waits for it, so every frame
+    // is seen in order however slowly pictures come.
+    virtual bool PictureShown() const { return true; }
     virtual void SetPlayButtonPlaying(bool playing) = 0;
     virtual void SetRateText(const QString& text) = 0;
 };
@@ -33,9 +38,9 @@ class CPlaybackController : public QObject {
     Q_OBJECT
 
 public:
-    // video must outlive the controller.
+    // video and speed (its play speed, read at each start) must outlive the controller.
     CPlaybackController(kivra::OpenVideo& video, kivra::PlaybackHost& host,
-                        QObject* parent = nullptr);
+                        const kivra::SliderSettings& speed, QObject* parent = nullptr);
 
     void Play();
     void ReversePlay();
@@ -93,6 +98,7 @@ private:
 
     kivra::OpenVideo& m_video;
     kivra::PlaybackHost& m_host;
+    const kivra::SliderSettings& m_speed;
     kivra::FrameCursor& m_cursor;
     QTimer m_forwardTimer;  // timer 1
     QTimer m_reverseTimer;  // timer 2

@@ -9,6 +9,8 @@
 
 #include "gait/gait_event_list.h"
 #include "geometry/timeline_geometry.h"
+#include "markers/lff_manager.h"
+#include "markers/video_annotations.h"
 #include "reading/avi_video_stream.h"
 #include "session/edit_session.h"
 
@@ -125,9 +127,9 @@ CSliderView::CSliderView(kivra::SliderViewHost& host, QWidget* parent)
     setAutoFillBackground(false);
     setCursor(Qt::ArrowCursor);
     setMouseTracking(true);  // the cursor follows the handles without a button held
-    m_frameFollow = m_host.Cursor().Observe([this](int) { update(); });
-    m_sessionFollow =
-        std::make_unique<kivra::SessionFollow>(m_host.Session(), [this](unsigned) { update(); });
+    m_frameFollow = m_host.Video().Cursor().Observe([this](int) { update(); });
+    m_sessionFollow = std::make_unique<kivra::SessionFollow>(m_host.Video().Session(),
+                                                             [this](unsigned) { update(); });
 }
 
 CSliderView::~CSliderView() = default;
@@ -139,7 +141,7 @@ void CSliderView::paintEvent(QPaintEvent* /*event*/) {
     }
     {
         QPainter dc(&m_backBuffer);
-        const CAviVideoStream* stream = m_host.Stream();
+        const CAviVideoStream* stream = m_host.Video().Stream();
         if (stream == nullptr) {
             dc.fillRect(m_backBuffer.rect(), palette().color(QPalette::Dark));
         } else {
@@ -161,7 +163,7 @@ void CSliderView::OnDraw(QPainter& dc, const CAviVideoStream& stream) {
     Draw3dRect(dc, m_nMargin - 1, 0, TimelineSpan(stream.GetFrameCount(), scale) + 1, h, kBlack,
                kLightEdge);
 
-    const kivra::EditSession& session = m_host.Session();
+    const kivra::EditSession& session = m_host.Video().Session();
     const int rangeStart = session.RangeStart();
     const int rangeEnd = session.RangeEnd();
     const int xStart = TimelineFrameToX(rangeStart, scale);
@@ -176,8 +178,10 @@ void CSliderView::OnDraw(QPainter& dc, const CAviVideoStream& stream) {
     if (const int area2 = session.Area2().frame; area2 != -1) {
         DrawMark(dc, area2, kArea2, h);
     }
-    for (const int frame : m_host.MarkerFrames()) {
-        DrawMarkerTick(dc, frame, h);
+    if (const VideoAnnotations* annotations = m_host.Video().Annotations()) {
+        for (const int frame : annotations->m_markers.FramesWithMarkers()) {
+            DrawMarkerTick(dc, frame, h);
+        }
     }
     DrawGaitEvents(dc, h);
 
@@ -187,7 +191,7 @@ void CSliderView::OnDraw(QPainter& dc, const CAviVideoStream& stream) {
     DrawHandle(dc, m_rcEndHandle, false);
 
     // The knob is drawn a pixel right and down of its hit rectangle, and two pixels shorter.
-    const int xCurrent = TimelineFrameToX(m_host.Cursor().Current(), scale);
+    const int xCurrent = TimelineFrameToX(m_host.Video().Cursor().Current(), scale);
     m_rcPosition = {xCurrent - kKnobHalfWidth, 0, xCurrent + kKnobHalfWidth, h};
     const ViewRect knob{xCurrent - kKnobHalfWidth + 1, 1, xCurrent + kKnobHalfWidth + 1, h - 1};
     Rectangle(dc, knob, kLightEdge, kKnobFill);
@@ -248,7 +252,7 @@ int CSliderView::FrameAt(const CAviVideoStream& stream, int x) const {
 }
 
 void CSliderView::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || m_host.Stream() == nullptr) {
+    if (event->button() != Qt::LeftButton || m_host.Video().Stream() == nullptr) {
         return;
     }
     const QPoint p = event->position().toPoint();
@@ -264,7 +268,7 @@ void CSliderView::mousePressEvent(QMouseEvent* event) {
 }
 
 void CSliderView::mouseMoveEvent(QMouseEvent* event) {
-    const CAviVideoStream* stream = m_host.Stream();
+    const CAviVideoStream* stream = m_host.Video().Stream();
     if (stream == nullptr) {
         return;
     }
@@ -300,7 +304,7 @@ void CSliderView::mouseMoveEvent(QMouseEvent* event) {
 
     const int frame = FrameAt(*stream, p.x());
     int target = frame;
-    kivra::EditSession& session = m_host.Session();
+    kivra::EditSession& session = m_host.Video().Session();
     const int rangeStart = session.RangeStart();
     const int rangeEnd = session.RangeEnd();
     // The range keeps at least two frames inside the video; a request outside it is refused.
@@ -314,7 +318,7 @@ void CSliderView::mouseMoveEvent(QMouseEvent* event) {
         target = session.RangeEnd();
     }
     update();
-    m_host.ShowFrame(target);
+    m_host.ShowFrame(target, false);
 }
 
 void CSliderView::mouseReleaseEvent(QMouseEvent* event) {
@@ -323,19 +327,15 @@ void CSliderView::mouseReleaseEvent(QMouseEvent* event) {
     }
     const int dragged = m_nDragItem;
     m_nDragItem = kDragNone;
-    const CAviVideoStream* stream = m_host.Stream();
+    const CAviVideoStream* stream = m_host.Video().Stream();
     if (stream == nullptr) {
         return;
     }
     if (dragged == kDragNone) {
-        m_host.ShowFrame(FrameAt(*stream, event->position().toPoint().x()));
+        m_host.ShowFrame(FrameAt(*stream, event->position().toPoint().x()), false);
     } else if (dragged == kDragEndHandle) {
         // Back to the start of the new range; frame 0 goes through its key frame first.
-        const int start = m_host.Session().RangeStart();
-        if (start == 0) {
-            m_host.ShowFrameWithKeyRefresh(start);
-        } else {
-            m_host.ShowFrame(start);
-        }
+        const int start = m_host.Video().Session().RangeStart();
+        m_host.ShowFrame(start, start == 0);
     }
 }

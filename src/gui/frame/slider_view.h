@@ -2,17 +2,17 @@
 // The timeline strip above the picture: the whole video as a scale with the play range, the
 // area frames, the marker frames, the gait events and the current position, and the mouse
 // work on them. A child
-// of the pane; draws the play range and areas of the editing session and asks its host (the
-// main frame, which outlives it) for everything else.
+// of the pane; reads the open video its host (the main frame, which outlives it) gives it, and
+// asks the host to move the frame.
 #include <QCursor>
 #include <QImage>
 #include <QWidget>
 #include <memory>
-#include <vector>
 
 #include "geometry/view_geometry.h"
 #include "session/edit_session.h"
 #include "session/frame_cursor.h"
+#include "workspace/open_video.h"
 
 class CAviVideoStream;
 class QPainter;
@@ -25,18 +25,12 @@ class GaitEventList;
 class SliderViewHost {
 public:
     virtual ~SliderViewHost() = default;
-    // The open video's stream; null while none is open.
-    virtual const CAviVideoStream* Stream() const = 0;
-    // The current frame, drawn as the knob and observed for redrawing.
-    virtual const FrameCursor& Cursor() const = 0;
-    // The play range and the areas' frames; the handles change the range through it.
-    virtual EditSession& Session() const = 0;
-    // Frames that carry markers, in the marker store's order; read at every drawing.
-    virtual const std::vector<int>& MarkerFrames() const = 0;
-    // Moves to frame n: position, trackbar, marker-ID reset, all views updated.
-    virtual void ShowFrame(int n) = 0;
-    // The same, with the key-frame refresh for n before the views are updated.
-    virtual void ShowFrameWithKeyRefresh(int n) = 0;
+    // The open video the strip draws and observes: its stream, current frame, play range,
+    // areas and marker frames. The handles change the play range through its session.
+    virtual OpenVideo& Video() const = 0;
+    // Moves to frame n: position, trackbar, marker-ID reset, all views updated; with keyRefresh,
+    // the key-frame refresh for n before the views are updated.
+    virtual void ShowFrame(int n, bool keyRefresh) = 0;
 };
 
 }  // namespace kivra

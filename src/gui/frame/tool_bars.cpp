@@ -44,8 +44,11 @@ QString Menu(const char* text) {
 
 }  // namespace
 
-ToolBars::ToolBars(const CommandContext& context, Window window)
-    : QObject(&window.main), m_context(context), m_window(std::move(window)) {
+ToolBars::ToolBars(const CommandContext& context, Window window, Settings settings)
+    : QObject(&window.main),
+      m_context(context),
+      m_window(std::move(window)),
+      m_settings(std::move(settings)) {
     QStatusBar* status = m_window.main.statusBar();
     status->setStyleSheet(QStringLiteral("QStatusBar::item { border: 0px; }"));
     m_pFramePane = new FramePositionPane(status);
@@ -71,7 +74,7 @@ ToolBars::ToolBars(const CommandContext& context, Window window)
             }
         },
     });
-    m_pSliderBar->InitializeBar(m_context.settings.Slider());
+    m_pSliderBar->InitializeBar(m_settings.slider);
     QToolBar* bar = m_pSliderBar->WrapInToolBar(&m_window.main);  // docked with the other bars
     m_pSliderToolBar = bar;
     // Hidden at first; shown by its toggle, the toolbar area's context menu or a saved layout.
@@ -84,7 +87,8 @@ ToolBars::ToolBars(const CommandContext& context, Window window)
 void ToolBars::AddViewCommands(QMenu* view) {
     MenuCommandTable& commands = m_window.commands;
     OpenVideo& video = m_context.video;
-    CInifileManager& settings = m_context.settings;
+    TrimmingSettings& trimming = m_context.trimming;
+    ProgramSettings& program = m_settings.program;
     commands.AddCommand(
         view, ID_VIEW_IMAGE_INFO, Menu(QT_TRANSLATE_NOOP("CMainFrame", "画像情報( &I )\tCtrl + I")),
         QKeySequence(Qt::CTRL | Qt::Key_I),
@@ -95,24 +99,18 @@ void ToolBars::AddViewCommands(QMenu* view) {
         view, ID_VIEW_DEINTERLACE,
         Menu(QT_TRANSLATE_NOOP("CMainFrame", "インターレース除去(&D)\tCtrl + D")),
         QKeySequence(Qt::CTRL | Qt::Key_D),
-        [&video, &settings] {
-            settings.Trimming().deinterlace = !settings.Trimming().deinterlace;
+        [&video, &trimming] {
+            trimming.deinterlace = !trimming.deinterlace;
             video.Session().DisplayChanged();
         },
-        [&video] { return video.IsOpen(); },
-        [&settings] { return settings.Trimming().deinterlace; });
+        [&video] { return video.IsOpen(); }, [&trimming] { return trimming.deinterlace; });
     // Taken at the next open: the open video stays as it was read.
     CPlaybackController& playback = m_window.playback;
     commands.AddCommand(
         view, ID_VIEW_OPEN_DIRECT,
         Menu(QT_TRANSLATE_NOOP("CMainFrame", "動画を変換せずに開く(&R)")), {},
-        [&settings] { settings.Program().openDirect = !settings.Program().openDirect; },
-        [&playback] { return !playback.IsPlaying(); },
-        [&settings] { return settings.Program().openDirect; });
-}
-
-std::string ToolBars::IniPath() const {
-    return m_context.settings.GetIniPath();
+        [&program] { program.openDirect = !program.openDirect; },
+        [&playback] { return !playback.IsPlaying(); }, [&program] { return program.openDirect; });
 }
 
 void ToolBars::Create(QMenu* view) {
@@ -177,7 +175,7 @@ void ToolBars::Create(QMenu* view) {
     m_pStatusBarToggle->setChecked(true);
     connect(m_pStatusBarToggle, &QAction::toggled, main.statusBar(), &QStatusBar::setVisible);
     view->addSeparator();
-    AddLanguageMenu(view, m_context.settings, m_context.messages);
+    AddLanguageMenu(view, m_settings.program, m_settings.saveLanguage, m_context.messages);
 }
 
 void ToolBars::UpdateStates() {
@@ -247,7 +245,7 @@ void ToolBars::HideTextInformation() {
 
 void ToolBars::SaveState() {
     // The window state does not cover the status bar, so its visibility goes beside it.
-    IniDocument ini = IniDocument::Load(IniPath());
+    IniDocument ini = IniDocument::Load(m_settings.iniPath);
     ini.WriteString(kBarStateSection, kBarStateKey,
                     m_window.main.saveState(kBarLayoutVersion).toBase64().toStdString());
     ini.WriteString(kBarStateSection, kStatusBarKey,
@@ -282,7 +280,7 @@ void ToolBars::RefitMovieBar() {
 }
 
 void ToolBars::LoadState() {
-    const IniDocument ini = IniDocument::Load(IniPath());
+    const IniDocument ini = IniDocument::Load(m_settings.iniPath);
     const std::string state = ini.GetString(kBarStateSection, kBarStateKey, "", 1 << 16);
     if (!state.empty()) {
         // A damaged or foreign layout is refused by Qt and leaves the default one.

@@ -11,6 +11,7 @@
 
 #include "frame/command_context.h"
 #include "platform/ui_language.h"
+#include "settings/inifile_manager.h"
 
 class CCodecListDialog;
 class CHelpDlg;
@@ -44,9 +45,17 @@ public:
         std::function<int()> timelineHeight;  // the navigator stands beside the picture
         UiLanguage language;
     };
+    // The settings the bars show and change beyond the context's: the slider bar's speed, the
+    // View menu's direct reading and language, and the file the bar layout is kept in.
+    struct Settings {
+        SliderSettings& slider;
+        ProgramSettings& program;
+        std::string iniPath;
+        std::function<bool()> saveLanguage;  // keeps program.language at once
+    };
 
     // Makes the status bar's panes and the slider bar, which the other bars' row comes before.
-    ToolBars(const CommandContext& context, Window window);
+    ToolBars(const CommandContext& context, Window window, Settings settings);
 
     // The bars docked, the View menu's entries, the codec list and text windows.
     void Create(QMenu* view);
@@ -74,11 +83,11 @@ public:
     QToolBar* SliderToolBar() const { return m_pSliderToolBar; }
 
 private:
-    std::string IniPath() const;
     void AddViewCommands(QMenu* view);
 
     CommandContext m_context;
     Window m_window;
+    Settings m_settings;
     ZebsCOOIconToolBar* m_pMovieBar = nullptr;  // children of the window
     ZebsCOOIconToolBar* m_pTrimmingBar = nullptr;
     ZebsCOOIconToolBar* m_pMarkerBar = nullptr;

@@ -162,12 +162,12 @@ void GaitTools::OnAnalyse() {
     Refresh();
 }
 
-GaitRun GaitTools::Run(bool detect) const {
+GaitRun GaitTools::Run(bool detect, const std::optional<Calibration>& calibration) const {
     GaitRequest request;
     request.setup = m_setup;
     request.angles = m_kinematics.Settings().angles;
     request.joints = m_kinematics.Settings().joints;
-    request.calibration = m_kinematics.CurrentCalibration();
+    request.calibration = calibration;
     request.bands = m_bands;
     if (EventsEdited() && !detect) {
         request.events = Events().Events();
@@ -222,8 +222,11 @@ QString GaitTools::AnalyseOrSayWhyNot() {
         problem = stream == nullptr ? tr("動画が開かれていません。") : tr("マーカがありません。");
     } else if (!m_setup.AnyFoot()) {
         problem = tr("足のマーカを指定してください。");
+    } else if (const auto calibration = m_kinematics.CalibrationForRun();
+               !calibration.problem.isEmpty()) {
+        problem = calibration.problem;
     } else {
-        run = Run(false);
+        run = Run(false, calibration.calibration);
         if (!run.result.ok()) {
             problem = FailureText(run);
         }
@@ -281,7 +284,12 @@ bool GaitTools::DetectAgain() {
     if (!CanAnalyse() || !EnsureSetup()) {
         return false;
     }
-    const GaitRun run = Run(true);
+    const auto calibration = m_kinematics.CalibrationForRun();
+    if (!calibration.problem.isEmpty()) {
+        m_host->ShowMessage(calibration.problem.toStdString(), MsgButtons::Ok, MsgIcon::Warning);
+        return false;
+    }
+    const GaitRun run = Run(true, calibration.calibration);
     if (!run.result.ok()) {
         m_host->ShowMessage(FailureText(run).toStdString(), MsgButtons::Ok, MsgIcon::Warning);
         return false;
@@ -515,6 +523,11 @@ bool GaitTools::WriteReport(const std::string& path, const std::optional<ReportH
         m_host->ShowMessage(refused.message + "\n" + path, MsgButtons::Ok, MsgIcon::Warning);
         return false;
     }
+    const auto calibration = m_kinematics.CalibrationForRun();
+    if (!calibration.problem.isEmpty()) {
+        m_host->ShowMessage(calibration.problem.toStdString(), MsgButtons::Ok, MsgIcon::Warning);
+        return false;
+    }
     GaitReportInput input;
     input.videoName = QFileInfo(ShownPath(m_host->VideoPath())).fileName();
     input.made = QDateTime::currentDateTime();
@@ -522,20 +535,20 @@ bool GaitTools::WriteReport(const std::string& path, const std::optional<ReportH
     input.analysis = &*m_analysis;
     GaitAnalysisOptions options;  // as Run analyses, for the report's recording details
     options.setup = m_setup;
-    options.calibration = m_kinematics.CurrentCalibration();
+    options.calibration = calibration.calibration;
     options.angles = m_kinematics.Settings().angles;
     options.joints = m_kinematics.Settings().joints;
     input.options = &options;
     input.bands = m_analysis->bands;
-    const bool deinterlace = m_host->Actions().Settings().Trimming().deinterlace;
-    input.stills =
-        ReportStills(*m_analysis, &options, m_host->Actions(), [stream, deinterlace](int frame) {
-            stream->LoadFrame(frame, deinterlace);
-            return &stream->DisplayBitmap();
-        });
-    // The frame stays where it is (moving it, even onto itself, resets the marker ID); the view
-    // decodes it again over the last still.
-    m_host->RedrawViews();
+    const bool deinterlace = m_host->Deinterlaced();
+    // Copies, so the picture the view is being sent meanwhile stays its own; the frame stays
+    // where it is (moving it, even onto itself, resets the marker ID).
+    auto still = std::make_shared<kivra::Dib>();
+    input.stills = ReportStills(*m_analysis, &options, m_host->Actions(),
+                                [stream, deinterlace, still](int frame) {
+                                    stream->CopyFrame(frame, deinterlace, *still);
+                                    return still.get();
+                                });
     if (const auto problem = WriteGaitReport(QFile::decodeName(path.c_str()), input)) {
         m_host->ShowMessage(tr("歩行レポートを作成できませんでした。\n").toStdString() + path +
                                 "\n(" + problem->toStdString() + ")",

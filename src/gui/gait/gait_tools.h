@@ -90,7 +90,8 @@ public:
     GaitWindow* Window() const;
 
 private:
-    GaitRun Run(bool detect) const;
+    // The analysis with the calibration the command resolved.
+    GaitRun Run(bool detect, const std::optional<Calibration>& calibration) const;
     // The list replaced without an undo step and without taking it as an edit.
     void ReplaceQuietly(std::vector<GaitEvent> events, bool edited);
     // The list is the user's (written) or detected (its file removed); the analysis made again.

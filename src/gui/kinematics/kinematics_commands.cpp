@@ -103,31 +103,27 @@ bool CKinematicsCommands::CanPlot() const {
     return m_host->Stream() != nullptr;
 }
 
-std::optional<kivra::Calibration> CKinematicsCommands::CurrentCalibration() const {
-    const std::string video = m_host->VideoPath();
-    if (video.empty() || video != m_calibrationVideo) {
-        return std::nullopt;
+CKinematicsCommands::CommandCalibration CKinematicsCommands::CalibrationForRun() const {
+    if (m_host->VideoPath().empty()) {
+        return {};
     }
-    return m_calibration;
+    const kivra::RunCalibration run = m_host->Actions().CalibrationForRun(std::nullopt);
+    if (run.damaged) {
+        // Pixels taken where millimetres were meant would pass unnoticed: nothing runs.
+        return {std::nullopt,
+                tr("キャリブレーションファイルが壊れています。\n%1\n(%2)")
+                    .arg(QFile::decodeName(run.path.c_str()), QString::fromStdString(run.problem))};
+    }
+    return {run.calibration, QString()};
+}
+
+std::optional<kivra::Calibration> CKinematicsCommands::CurrentCalibration() const {
+    return CalibrationForRun().calibration;
 }
 
 void CKinematicsCommands::OnVideoOpened() {
-    m_calibration.reset();
-    m_calibrationVideo = m_host->VideoPath();
     if (m_pCalibrationDlg != nullptr) {
         m_pCalibrationDlg->reject();  // its points belong to the last video
-    }
-    if (!m_calibrationVideo.empty()) {
-        const std::string path = kivra::CalibrationPath(m_calibrationVideo);
-        const kivra::CalibrationRead read = kivra::ReadCalibrationFile(path);
-        if (read.status == kivra::CalibrationRead::kLoaded) {
-            m_calibration = read.calibration;
-        } else if (read.status == kivra::CalibrationRead::kDamaged) {
-            m_host->ShowMessage(
-                tr("キャリブレーションファイルが壊れているため使用しません。\n").toStdString() +
-                    path + "\n(" + read.problem + ")",
-                MsgButtons::Ok, MsgIcon::Warning);
-        }
     }
     RefreshPlot(true);
 }
@@ -159,8 +155,6 @@ bool CKinematicsCommands::StoreCalibration(const kivra::Calibration& calibration
                             MsgButtons::Ok, MsgIcon::Warning);
         return false;
     }
-    m_calibration = calibration;
-    m_calibrationVideo = video;
     RefreshPlot(true);
     emit settingsChanged();
     m_host->ShowSavedStatus(
@@ -189,6 +183,11 @@ bool CKinematicsCommands::StoreSettings(const kivra::KinematicsSettings& setting
 }
 
 kivra::KinematicsResult CKinematicsCommands::Compute() const {
+    return Compute(CurrentCalibration());
+}
+
+kivra::KinematicsResult CKinematicsCommands::Compute(
+    const std::optional<kivra::Calibration>& calibration) const {
     const CAviVideoStream* stream = m_host->Stream();
     const CLFFManager* markers = m_host->Markers();
     if (stream == nullptr || markers == nullptr) {
@@ -198,7 +197,7 @@ kivra::KinematicsResult CKinematicsCommands::Compute() const {
     options.angles = m_settings.angles;
     options.joints = m_settings.joints;
     options.filterHz = m_settings.filterHz;
-    options.calibration = CurrentCalibration();
+    options.calibration = calibration;
     options.imageHeight = int(stream->FileInfo().dwHeight);
     return kivra::BuildKinematics(*markers, m_host->RangeStart(), m_host->RangeEnd(),
                                   stream->GetFrameRate(), options);
@@ -243,11 +242,16 @@ bool CKinematicsCommands::ExportKinematics(const std::string& path) {
     if (m_host->Markers() == nullptr) {
         return false;
     }
+    const CommandCalibration calibration = CalibrationForRun();
+    if (!calibration.problem.isEmpty()) {
+        m_host->ShowMessage(calibration.problem.toStdString(), MsgButtons::Ok, MsgIcon::Warning);
+        return false;
+    }
     kivra::KinematicsOptions options;
     options.angles = m_settings.angles;
     options.joints = m_settings.joints;
     options.filterHz = m_settings.filterHz;
-    options.calibration = CurrentCalibration();
+    options.calibration = calibration.calibration;
     const kivra::KinematicsExport exported = m_host->Actions().ExportKinematicsCsv(path, options);
     const kivra::ActionResult& result = exported.result;
     if (!result.ok()) {
@@ -309,9 +313,14 @@ void CKinematicsCommands::RefreshPlot(bool force) {
     if (force || m_bPlotStale) {
         m_bPlotStale = false;
         try {
-            const kivra::KinematicsResult result = Compute();
+            const CommandCalibration calibration = CalibrationForRun();
+            const kivra::KinematicsResult result = calibration.problem.isEmpty()
+                                                       ? Compute(calibration.calibration)
+                                                       : kivra::KinematicsResult{};
             if (stream == nullptr) {
                 m_pPlot->SetMessage(tr("動画が開かれていません。"));
+            } else if (!calibration.problem.isEmpty()) {
+                m_pPlot->SetMessage(calibration.problem);
             } else if (!result.table) {
                 m_pPlot->SetMessage(FailureText(result));
             } else {

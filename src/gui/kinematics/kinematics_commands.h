@@ -52,12 +52,19 @@ public:
     // Writes the table; false after telling the user why.
     bool ExportKinematics(const std::string& path);
 
-    // The session's notices: a video that came has its calibration file read (a damaged one is
-    // reported and left unused) and the plot follows it; changed markers or range build the
-    // plot again.
+    // The session's notices: the plot follows a video that came; changed markers or range
+    // build the plot again.
     void SessionChanged(unsigned changes);
 
-    // The open video's calibration; nothing for none (or once the video has closed).
+    // The open video's calibration as a command runs with it, resolved once by the workspace
+    // as kivra-cli resolves it: the calibration file's, or nothing (image pixels) without a file
+    // or a video. A damaged file gives the reason for the user, and the command must not run.
+    struct CommandCalibration {
+        std::optional<kivra::Calibration> calibration;
+        QString problem;  // empty unless the file is damaged
+    };
+    CommandCalibration CalibrationForRun() const;
+    // CalibrationForRun's calibration; nothing for a damaged file as well.
     std::optional<kivra::Calibration> CurrentCalibration() const;
     // Stores a calibration beside the open video; false after telling the user.
     bool StoreCalibration(const kivra::Calibration& calibration);
@@ -72,6 +79,7 @@ signals:
 public:
     // The table of the play range with the current settings and calibration.
     kivra::KinematicsResult Compute() const;
+    kivra::KinematicsResult Compute(const std::optional<kivra::Calibration>& calibration) const;
 
     // Null until the first use of their commands.
     CCalibrationDlg* CalibrationDialog() const;
@@ -87,8 +95,6 @@ private:
     std::unique_ptr<kivra::KinematicsHost> m_host;
     int m_nMaxId;
     kivra::KinematicsSettings m_settings;
-    std::optional<kivra::Calibration> m_calibration;
-    std::string m_calibrationVideo;               // the video m_calibration belongs to
     QPointer<CCalibrationDlg> m_pCalibrationDlg;  // children of the host's window
     QPointer<CKinematicsPlotWnd> m_pPlot;
     bool m_bPlotStale = true;  // the markers or the range changed since the plot was built

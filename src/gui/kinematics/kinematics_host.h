@@ -1,8 +1,8 @@
 #pragma once
 // What the kinematics and gait tools need of the window around them: the open video they read
 // (its markers, range and frame, through the video) and the actions on it, showing a frame, the
-// frame view's click hook, messages and the settings file. The main frame's adapter implements
-// it; it outlives the tools.
+// frame view's click hook, messages, the settings file and whether pictures are deinterlaced.
+// The main frame's adapter implements it; it outlives the tools.
 #include <string>
 
 #include "markers/video_annotations.h"
@@ -33,6 +33,8 @@ public:
     // The frame view's hook for picture clicks; null clears it.
     virtual void SetPictureClickHook(PictureClickHook* hook) = 0;
     virtual std::string IniPath() const = 0;
+    // Whether pictures are deinterlaced, as the setting stands at the call.
+    virtual bool Deinterlaced() const = 0;
     virtual MsgAnswer ShowMessage(const std::string& text, MsgButtons buttons, MsgIcon icon) = 0;
     // Tells the user, without a box to close, what a save wrote where.
     virtual void ShowSavedStatus(const QString& text) = 0;

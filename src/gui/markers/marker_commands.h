@@ -68,7 +68,7 @@ private:
     FrameCursor& Cursor() const { return m_context.video.Cursor(); }
     Workspace& Actions() const { return m_context.actions; }
     UserMessages& Messages() const { return m_context.messages; }
-    kivra::MarkerIdSettings& MarkerIds() const { return m_context.settings.MarkerId(); }
+    kivra::MarkerIdSettings& MarkerIds() const { return m_context.markerIds; }
     QWidget* DialogParent() const { return m_context.dialogParent; }
 
     CommandContext m_context;

@@ -9,6 +9,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <cstddef>
+#include <mutex>
 
 #include "markers/video_annotations.h"
 #include "platform/string_ids.h"
@@ -37,20 +38,16 @@ bool UsableDib(const kivra::Dib& dib) {
            dib.bits.size() >= size_t(dib.Stride()) * size_t(dib.Height());
 }
 
-// The picture size the view fits and maps with: the decoded frame's, or the file's before any
-// frame was decoded.
-std::pair<int, int> PictureSize(const CAviVideoStream& stream) {
-    const kivra::Dib& dib = stream.DisplayBitmap();
-    if (UsableDib(dib)) {
-        return {dib.Width(), dib.Height()};
-    }
-    return {static_cast<int>(stream.FileInfo().dwWidth),
-            static_cast<int>(stream.FileInfo().dwHeight)};
-}
-
 }  // namespace
 
-CVfwView::CVfwView(kivra::FrameViewHost& host, QWidget* parent) : QWidget(parent), m_host(host) {
+struct CVfwView::Mailbox {
+    std::mutex lock;  // guards view, which the view empties as it goes
+    CVfwView* view = nullptr;
+};
+
+CVfwView::CVfwView(kivra::FrameViewHost& host, QWidget* parent)
+    : QWidget(parent), m_host(host), m_mailbox(std::make_shared<Mailbox>()) {
+    m_mailbox->view = this;
     setObjectName(QStringLiteral("CVfwView"));
     // Every paint covers the whole client area from the back buffer.
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -71,12 +68,23 @@ CVfwView::CVfwView(kivra::FrameViewHost& host, QWidget* parent) : QWidget(parent
     m_cursorOpenHand = kivra::OpenHandCursor();
     m_cursorClosedHand = kivra::ClosedHandCursor();
     CreateMarkerMenu();
-    m_frameFollow = m_host.Cursor().Observe([this](int) { update(); });
-    m_sessionFollow =
-        std::make_unique<kivra::SessionFollow>(m_host.Session(), [this](unsigned) { update(); });
+    m_frameFollow = m_host.Cursor().Observe([this](int) {
+        RequestPicture();
+        if (HasCurrentPicture()) {
+            update();  // the same frame again; a new one paints when its picture arrives
+        }
+    });
+    m_sessionFollow = std::make_unique<kivra::SessionFollow>(m_host.Session(), [this](unsigned) {
+        RequestPicture();  // the deinterlacing may have changed
+        update();
+    });
+    RequestPicture();  // of a video open before the view
 }
 
-CVfwView::~CVfwView() = default;
+CVfwView::~CVfwView() {
+    const std::lock_guard<std::mutex> hold(m_mailbox->lock);
+    m_mailbox->view = nullptr;
+}
 
 void CVfwView::ResetCursorBox() {
     m_nBoxHalfSize = m_host.Session().AreaBoxHalfSize(0);
@@ -112,6 +120,73 @@ void CVfwView::SetBoxHalfSize(int halfSize) {
 
 void CVfwView::InvalidatePictureCache() {
     m_scaled = {};
+    m_picture = {};
+    m_asked = {};
+    RequestPicture();
+}
+
+void CVfwView::RequestPicture(bool keep) {
+    CAviVideoStream* stream = m_host.Stream();
+    if (stream == nullptr || m_bVideoHidden) {
+        return;
+    }
+    const Asked want{stream->Opening(), ShownFrame(), m_host.Deinterlaced()};
+    if (!keep && (want == m_asked || (m_asked.frame < 0 && HasCurrentPicture()))) {
+        return;
+    }
+    m_asked = want;
+    // Runs on the stream's thread: only posts, and only while the view is there to take it.
+    auto arrived = [mailbox = m_mailbox, keep](kivra::ShownPicture&& picture) {
+        const std::lock_guard<std::mutex> hold(mailbox->lock);
+        if (mailbox->view == nullptr) {
+            return;
+        }
+        auto shared = std::make_shared<kivra::ShownPicture>(std::move(picture));
+        CVfwView* view = mailbox->view;
+        QMetaObject::invokeMethod(
+            view, [view, shared, keep] { view->PictureArrived(std::move(*shared), keep); },
+            Qt::QueuedConnection);
+    };
+    stream->RequestFrame(want.frame, want.deinterlace, keep, std::move(arrived));
+}
+
+void CVfwView::PictureArrived(kivra::ShownPicture&& picture, bool keep) {
+    const CAviVideoStream* stream = m_host.Stream();
+    if (stream == nullptr || picture.opening != stream->Opening()) {
+        return;  // of a video closed meanwhile
+    }
+    if (m_asked == Asked{picture.opening, picture.frame, picture.deinterlaced}) {
+        m_asked = {};
+    }
+    m_picture = std::move(picture);
+    m_host.UpdateRateStatus();  // counts the pictures shown while playing
+    if (keep) {
+        repaint();  // seen even when the next picture follows at once
+    } else {
+        update();
+    }
+}
+
+const kivra::ShownPicture* CVfwView::Picture() const {
+    const CAviVideoStream* stream = m_host.Stream();
+    return stream != nullptr && m_picture.frame >= 0 && m_picture.opening == stream->Opening()
+               ? &m_picture
+               : nullptr;
+}
+
+bool CVfwView::HasCurrentPicture() const {
+    const kivra::ShownPicture* picture = Picture();
+    return picture != nullptr && picture->frame == ShownFrame() &&
+           picture->deinterlaced == m_host.Deinterlaced();
+}
+
+bool CVfwView::AwaitsPicture() const {
+    return m_host.Stream() != nullptr && !m_bVideoHidden && !HasCurrentPicture();
+}
+
+int CVfwView::PaintedFrame() const {
+    const kivra::ShownPicture* picture = Picture();
+    return picture != nullptr ? picture->frame : ShownFrame();
 }
 
 ViewRect CVfwView::TrimRectOfFrame(int frame) const {
@@ -120,8 +195,17 @@ ViewRect CVfwView::TrimRectOfFrame(int frame) const {
 }
 
 std::pair<int, int> CVfwView::ImageSize() const {
+    // The arrived picture's size, or the file's before any has arrived.
     const CAviVideoStream* stream = m_host.Stream();
-    return stream != nullptr ? PictureSize(*stream) : std::pair<int, int>{0, 0};
+    if (stream == nullptr) {
+        return {0, 0};
+    }
+    const kivra::ShownPicture* picture = Picture();
+    if (picture != nullptr && UsableDib(picture->dib)) {
+        return {picture->dib.Width(), picture->dib.Height()};
+    }
+    return {static_cast<int>(stream->FileInfo().dwWidth),
+            static_cast<int>(stream->FileInfo().dwHeight)};
 }
 
 kivra::ImageMapping CVfwView::MappingFor(const ViewRect& imageRect, kivra::ViewMode viewMode,
@@ -162,6 +246,7 @@ void CVfwView::paintEvent(QPaintEvent* /*event*/) {
 void CVfwView::SetVideoHidden(bool hidden) {
     if (hidden != m_bVideoHidden) {
         m_bVideoHidden = hidden;
+        RequestPicture();
         update();
     }
 }
@@ -173,8 +258,7 @@ void CVfwView::OnDraw(QPainter& dc) {
     if (stream == nullptr || m_bVideoHidden) {
         return;
     }
-    m_rcImage = DrawFrame(dc, *stream, {0, 0, width(), height()});
-    m_host.UpdateRateStatus();
+    m_rcImage = DrawFrame(dc, {0, 0, width(), height()});
     if (m_host.Session().ShowInfo()) {
         DrawStreamInfo(dc, *stream);
     }
@@ -183,7 +267,7 @@ void CVfwView::OnDraw(QPainter& dc) {
     DrawLocus(dc);
     DrawMarkers(dc);
     if (m_pClickHook != nullptr) {
-        const int frame = ShownFrame();
+        const int frame = PaintedFrame();
         m_pClickHook->PaintOverPicture(dc, [this, mode, frame](ImagePoint p) {
             return ImageToView(p, m_rcImage, mode, frame);
         });
@@ -195,10 +279,9 @@ void CVfwView::SetPictureClickHook(kivra::PictureClickHook* hook) {
     update();
 }
 
-ViewRect CVfwView::DrawFrame(QPainter& dc, CAviVideoStream& stream, const ViewRect& box) {
-    // Decodes only when the frame or the deinterlacing changed.
-    stream.LoadFrame(ShownFrame(), m_host.Deinterlaced());
-    const auto [width, height] = PictureSize(stream);
+ViewRect CVfwView::DrawFrame(QPainter& dc, const ViewRect& box) {
+    const kivra::ShownPicture* shown = Picture();
+    const auto [width, height] = ImageSize();
     const double aspect = kivra::PictureAspect(m_host.Session().GetViewMode(),
                                                m_host.Session().Direction(), width, height);
     const kivra::FrameFit fit = kivra::FitFrame(box, aspect);
@@ -210,22 +293,23 @@ ViewRect CVfwView::DrawFrame(QPainter& dc, CAviVideoStream& stream, const ViewRe
     const ViewRect whole{0, 0, width, height};
     kivra::TrimPlacement place{whole, {0, 0, fit.picture.Width(), fit.picture.Height()}};
     if (m_host.Session().GetViewMode() == kivra::kPreviewMode) {
-        place = kivra::PlaceTrimRect(TrimRectOfFrame(ShownFrame()), width, height,
+        place = kivra::PlaceTrimRect(TrimRectOfFrame(PaintedFrame()), width, height,
                                      fit.picture.Width(), fit.picture.Height());
     }
-    if (UsableDib(stream.DisplayBitmap()) && !fit.picture.IsEmpty() && !place.source.IsEmpty()) {
+    if (shown != nullptr && UsableDib(shown->dib) && !fit.picture.IsEmpty() &&
+        !place.source.IsEmpty()) {
         dc.drawImage(QPoint(fit.picture.left, fit.picture.top),
-                     ScaledFrame(stream, place, fit.picture));
+                     ScaledFrame(*shown, place, fit.picture));
     }
     return fit.picture;
 }
 
-const QImage& CVfwView::ScaledFrame(const CAviVideoStream& stream,
+const QImage& CVfwView::ScaledFrame(const kivra::ShownPicture& shown,
                                     const kivra::TrimPlacement& place, const ViewRect& picture) {
-    const kivra::Dib& dib = stream.DisplayBitmap();
-    const bool deinterlaced = m_host.Deinterlaced();
+    const kivra::Dib& dib = shown.dib;
+    const bool deinterlaced = shown.deinterlaced;
     ScaledPicture& s = m_scaled;
-    if (!s.image.isNull() && s.stream == &stream && s.sample == ShownFrame() &&
+    if (!s.image.isNull() && s.opening == shown.opening && s.sample == shown.frame &&
         s.deinterlaced == deinterlaced && s.dibWidth == dib.Width() &&
         s.dibHeight == dib.Height() && s.source == place.source && s.dest == place.dest &&
         s.picture == picture) {
@@ -247,8 +331,8 @@ const QImage& CVfwView::ScaledFrame(const CAviVideoStream& stream,
                         dest.Height(), target, stride)) {
         s.image.fill(Qt::black);
     }
-    s.stream = &stream;
-    s.sample = ShownFrame();
+    s.opening = shown.opening;
+    s.sample = shown.frame;
     s.deinterlaced = deinterlaced;
     s.dibWidth = dib.Width();
     s.dibHeight = dib.Height();
@@ -265,7 +349,7 @@ void CVfwView::TextOut(QPainter& dc, int x, int y, const QString& text) const {
 
 void CVfwView::DrawStreamInfo(QPainter& dc, const CAviVideoStream& stream) {
     QStringList lines;
-    for (const std::string& line : kivra::StreamInfoLines(&stream, ShownFrame())) {
+    for (const std::string& line : kivra::StreamInfoLines(&stream, PaintedFrame())) {
         lines << QString::fromStdString(line);
     }
     dc.save();

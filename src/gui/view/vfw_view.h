@@ -13,6 +13,7 @@
 
 #include "geometry/trimming_param.h"
 #include "geometry/view_geometry.h"
+#include "reading/picture_requests.h"
 #include "rendering/picture_scaler.h"
 #include "session/edit_session.h"
 #include "session/frame_cursor.h"
@@ -69,8 +70,16 @@ public:
     const kivra::ViewRect& ImageRect() const { return m_rcImage; }
     const QFont& LabelFont() const { return m_fontLabel; }
 
-    // Drops the scaled picture, so the next paint scales the frame again (a new video).
+    // Drops the pictures of the last video, so the next paint shows the new one's.
     void InvalidatePictureCache();
+    // Asks for the shown frame's picture, which is painted when it arrives. A kept request is
+    // painted at once on arrival even if the frame has moved on meanwhile (the key-frame
+    // refresh); any other gives way to the next.
+    void RequestPicture(bool keep = false);
+    // The picture on screen is the shown frame's, in the current deinterlacing.
+    bool HasCurrentPicture() const;
+    // A video is shown whose current picture has not arrived yet.
+    bool AwaitsPicture() const;
     // While another video is being opened over this one: its picture and markers leave the
     // screen at once, and come back only if the new one does not open.
     void SetVideoHidden(bool hidden);
@@ -97,11 +106,17 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    // The frame being painted: the current one, or the key-frame refresh's.
+    // The frame the user acts on: the current one, or the key-frame refresh's.
     int ShownFrame() const { return m_host.Cursor().Shown(); }
+    // The frame painted: the one whose picture has arrived (the shown one until one has), so
+    // the picture and what is drawn over it always belong together.
+    int PaintedFrame() const;
+    // The picture that arrived for this opening of the video; null before one has.
+    const kivra::ShownPicture* Picture() const;
+    void PictureArrived(kivra::ShownPicture&& picture, bool keep);
     void OnDraw(QPainter& dc);
     // Fits the current frame into box, paints bars and picture, returns the picture rectangle.
-    kivra::ViewRect DrawFrame(QPainter& dc, CAviVideoStream& stream, const kivra::ViewRect& box);
+    kivra::ViewRect DrawFrame(QPainter& dc, const kivra::ViewRect& box);
     void DrawStreamInfo(QPainter& dc, const CAviVideoStream& stream);
     void DrawModeBanner(QPainter& dc);
     void DrawTrimmingAreas(QPainter& dc);
@@ -129,7 +144,7 @@ private:
 
     // The scaled picture of the last paint and what it was made from.
     struct ScaledPicture {
-        const CAviVideoStream* stream = nullptr;
+        uint64_t opening = 0;
         int sample = -1;
         bool deinterlaced = false;
         int dibWidth = 0;
@@ -140,10 +155,21 @@ private:
         QImage image;
     };
     // The picture-sized image with the placement's source scaled into its dest, black around it.
-    const QImage& ScaledFrame(const CAviVideoStream& stream, const kivra::TrimPlacement& place,
+    const QImage& ScaledFrame(const kivra::ShownPicture& shown, const kivra::TrimPlacement& place,
                               const kivra::ViewRect& picture);
 
     kivra::FrameViewHost& m_host;
+    // Where the requests' thread posts arrived pictures; emptied when the view goes.
+    struct Mailbox;
+    std::shared_ptr<Mailbox> m_mailbox;
+    kivra::ShownPicture m_picture;  // the last that arrived; frame -1 before any
+    struct Asked {
+        uint64_t opening = 0;
+        int frame = -1;
+        bool deinterlace = false;
+        bool operator==(const Asked&) const = default;
+    };
+    Asked m_asked;  // the last request not yet arrived; frame -1 for none
     kivra::ViewPoint m_ptCursorCenter;
     kivra::ViewRect m_rcCursorBox;
     int m_nBoxHalfSize = 0;

@@ -40,6 +40,7 @@ public:
     virtual void ShowFirstFrame() = 0;  // the First command
     virtual void ShowLastFrame() = 0;   // the Last command
 
+    // A new picture is on screen: the rate pane counts it.
     virtual void UpdateRateStatus() = 0;
     virtual MsgAnswer ShowMessage(const std::string& text, MsgButtons buttons, MsgIcon icon) = 0;
     // Opens a dropped file as the program's open command does.

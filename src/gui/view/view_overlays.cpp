@@ -61,7 +61,7 @@ QColor FromColorRef(int colorRef) {
 }  // namespace
 
 void CVfwView::DrawTrimmingAreas(QPainter& dc) {
-    const int frame = ShownFrame();
+    const int frame = PaintedFrame();
     const kivra::EditSession& session = m_host.Session();
     const kivra::AreaState& area1 = session.Area1();
     const kivra::AreaState& area2 = session.Area2();
@@ -105,7 +105,7 @@ void CVfwView::DrawLocus(QPainter& dc) {
         m_host.IsMarkerIdDialogVisible()) {
         return;
     }
-    const int current = ShownFrame();
+    const int current = PaintedFrame();
     const int rows = std::min(settings.maxId, m_host.Annotations()->m_markers.GetRowCount());
     dc.save();
     dc.setRenderHint(QPainter::Antialiasing, false);
@@ -133,12 +133,12 @@ void CVfwView::DrawLocus(QPainter& dc) {
 
 void CVfwView::DrawMarkers(QPainter& dc) {
     std::vector<T_DRAW_MARKER> markers;
-    m_host.Annotations()->m_markers.GetFrameMarkers(ShownFrame(), markers);
+    m_host.Annotations()->m_markers.GetFrameMarkers(PaintedFrame(), markers);
     if (markers.empty()) {
         return;
     }
     const kivra::ImageMapping mapping =
-        MappingFor(m_rcImage, m_host.Session().GetViewMode(), ShownFrame());
+        MappingFor(m_rcImage, m_host.Session().GetViewMode(), PaintedFrame());
     dc.save();
     dc.setFont(m_fontLabel);
     dc.setBackgroundMode(Qt::OpaqueMode);

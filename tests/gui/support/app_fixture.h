@@ -22,6 +22,7 @@
 #include "platform/settings_folder.h"
 #include "reading/avi_video_stream.h"
 #include "support/ffmpeg_tool.h"
+#include "support/view_paint.h"
 #include "view/vfw_view.h"
 
 namespace kivra::test {
@@ -190,13 +191,16 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor([&fired] { return fired; }, 5000));
     }
 
-    QImage Grab() { return m_view->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+    QImage Grab() {
+        WaitForPicture(*m_view);
+        return m_view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    }
 
     // The picture work the window tests share: paint now, a point of the shown picture as
     // fractions of its size, and a move or click sent straight to the view (QTest moves the
     // system cursor instead, which sends nothing when it is already there).
     void Paint() {
-        m_view->repaint();
+        PaintArrived(*m_view);
         QCoreApplication::processEvents();
     }
     QPoint At(double fx, double fy) const {

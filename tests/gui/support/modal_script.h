@@ -38,9 +38,8 @@ public:
             } else {
                 m_steps.push_front(std::move(step));
                 if (m_waiting.elapsed() > kPatienceMs) {
-                    ADD_FAILURE() << "unexpected modal window "
-                                  << modal->metaObject()->className() << " \""
-                                  << modal->windowTitle().toStdString() << "\"";
+                    ADD_FAILURE() << "unexpected modal window " << modal->metaObject()->className()
+                                  << " \"" << modal->windowTitle().toStdString() << "\"";
                     if (auto* dialog = qobject_cast<QDialog*>(modal)) {
                         dialog->reject();
                     } else {
