@@ -5,7 +5,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev qt6-l10n-tools qt6-tools-dev
     qt6-charts-dev libqt6opengl6-dev qt6-svg-dev
-    libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
+    libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg
     libmediainfo-dev libmediainfo0v5
     libopencv-core-dev libopencv-imgproc-dev libopencv-video-dev
     libgtest-dev googletest

@@ -944,6 +944,22 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
         <source>%1 のファイルは 1 つの角度の基準範囲です。--reference ANGLE=FILE の形で、ANGLE に角度の名前 (knee_R など。両側なら knee) を指定してください</source>
         <translation>a %1 file is the band of one angle; give it as --reference ANGLE=FILE, ANGLE one of the angles&apos; names (such as knee_R, or knee for both sides)</translation>
     </message>
+    <message>
+        <source>--by frames FA,FB: 同じ瞬間を写す A と B のフレーム番号を指定してください</source>
+        <translation>--by frames FA,FB: give the frame numbers of A and B that show the same moment</translation>
+    </message>
+    <message>
+        <source>ずれを求められません (%1): %2</source>
+        <translation>no offset found (%1): %2</translation>
+    </message>
+    <message>
+        <source>%1: %2。閃光でずれを求めます</source>
+        <translation>%1: %2; looking for a flash instead</translation>
+    </message>
+    <message>
+        <source>フレーム番号が動画の範囲外です</source>
+        <translation>a frame number is outside the video</translation>
+    </message>
 </context>
 <context>
     <name>CoordinateCsv</name>
@@ -2065,6 +2081,81 @@ The frames that could be read are opened.</translation>
     <message>
         <source>動画の索引を作成中...</source>
         <translation>Indexing the video...</translation>
+    </message>
+</context>
+<context>
+    <name>SyncMessages</name>
+    <message>
+        <source>動画にフレームレートがありません</source>
+        <translation>the video has no frame rate</translation>
+    </message>
+    <message>
+        <source>ファイルを開けません</source>
+        <translation>the file cannot be opened</translation>
+    </message>
+    <message>
+        <source>音声がありません</source>
+        <translation>the video has no sound</translation>
+    </message>
+    <message>
+        <source>音声をデコードできません</source>
+        <translation>the sound cannot be decoded</translation>
+    </message>
+    <message>
+        <source>音声のサンプリングレートが揃っていません</source>
+        <translation>the sounds are not at the same sampling rate</translation>
+    </message>
+    <message>
+        <source>音声が無音です</source>
+        <translation>the sound is silent</translation>
+    </message>
+    <message>
+        <source>音声が短すぎます</source>
+        <translation>the sound is too short</translation>
+    </message>
+    <message>
+        <source>音声の一致がはっきりしません</source>
+        <translation>the sounds do not clearly match</translation>
+    </message>
+    <message>
+        <source>両方の動画に同じ足の踵接地が 2 つ以上必要です</source>
+        <translation>both videos need at least 2 heel strikes of the same foot</translation>
+    </message>
+    <message>
+        <source>踵接地のずれが揃いません (%1 個中 %2 個のみ一致)</source>
+        <translation>the heel strikes do not agree on an offset (only %2 of %1 agree)</translation>
+    </message>
+    <message>
+        <source>%1 に急に明るくなるフレームがありません</source>
+        <translation>%1 has no frame that suddenly gets brighter</translation>
+    </message>
+    <message>
+        <source>両方の動画の閃光の時刻が揃いません</source>
+        <translation>the flashes of the two videos do not agree on an offset</translation>
+    </message>
+    <message>
+        <source>同期ファイルが壊れています: %1</source>
+        <translation>the sync file is damaged: %1</translation>
+    </message>
+    <message>
+        <source>改行を含むファイル名は同期ファイルに書けません</source>
+        <translation>a file name with a line break cannot be written into the sync file</translation>
+    </message>
+    <message>
+        <source>同期ファイルを書き込めません</source>
+        <translation>the sync file cannot be written</translation>
+    </message>
+    <message>
+        <source>同期ファイルを開けません</source>
+        <translation>the sync file cannot be opened</translation>
+    </message>
+    <message>
+        <source>同期ファイルではありません</source>
+        <translation>not a sync file</translation>
+    </message>
+    <message>
+        <source>新しい版の同期ファイル (形式 %1) です。この版が読めるのは形式 %2 までです</source>
+        <translation>a sync file of a newer version (format %1); this version reads up to format %2</translation>
     </message>
 </context>
 <context>

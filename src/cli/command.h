@@ -43,6 +43,6 @@ std::span<const CommandEntry* const> CommandTable();
 std::string UsageText();
 
 extern const CommandEntry kInfoCommand, kFrameCommand, kDecodeCommand, kCsvCommand,
-    kKinematicsCommand, kExportCommand, kTrackCommand, kGaitCommand, kReportCommand;
+    kKinematicsCommand, kExportCommand, kTrackCommand, kGaitCommand, kReportCommand, kSyncCommand;
 
 }  // namespace kivra::cli

@@ -48,7 +48,7 @@ TEST(CliTableTest, EveryCommandTheUsageNamesGivesTheSameUsage) {
         named.push_back((*m)[1]);
     }
     EXPECT_EQ(named, (std::vector<std::string>{"info", "frame", "decode", "csv", "kinematics",
-                                               "export", "track", "gait", "report"}));
+                                               "export", "track", "gait", "report", "sync"}));
     named.push_back("frobnicate");
     named.push_back("--convert");
     for (const std::string& command : named) {
