@@ -960,6 +960,38 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
         <source>フレーム番号が動画の範囲外です</source>
         <translation>a frame number is outside the video</translation>
     </message>
+    <message>
+        <source>%1: %2 (正面のキャリブレーションなしで進めるには --front-scale を指定してください)</source>
+        <translation>%1: %2 (give --front-scale to go on without the front view&apos;s calibration)</translation>
+    </message>
+    <message>
+        <source>フレーム %1-%2 のストライドは正面の動画の外です</source>
+        <translation>the stride of frames %1-%2 lies outside the front video</translation>
+    </message>
+    <message>
+        <source>%1 と %2 のずれがありません: --offset を指定するか、kivra-cli sync %1 %2 --save を実行してください</source>
+        <translation>no offset between %1 and %2: give --offset or run kivra-cli sync %1 %2 --save</translation>
+    </message>
+    <message>
+        <source>正面のオプションには --front VIDEO も指定してください</source>
+        <translation>the front view&apos;s options need --front VIDEO as well</translation>
+    </message>
+    <message>
+        <source>--front には --front-pelvis か --front-foot で正面のマーカを指定してください</source>
+        <translation>--front needs the front view&apos;s markers: give --front-pelvis or --front-foot</translation>
+    </message>
+    <message>
+        <source>R,L または R,L,TRUNK の形でマーカ ID を指定してください</source>
+        <translation>give the marker IDs as R,L or R,L,TRUNK</translation>
+    </message>
+    <message>
+        <source>SIDE=HIP,KNEE,ANKLE,HEEL の形で左右 (R か L) と 4 つのマーカ ID (使わないものは -) を指定してください</source>
+        <translation>give the side (R or L) and four marker IDs as SIDE=HIP,KNEE,ANKLE,HEEL (- for one left out)</translation>
+    </message>
+    <message>
+        <source>秒数を 0.35、-1.001、-1001/30000 のように指定してください (正面の時刻 = 側面の時刻 + ずれ)</source>
+        <translation>give the seconds as 0.35, -1.001 or -1001/30000 (front time = side time + offset)</translation>
+    </message>
 </context>
 <context>
     <name>CoordinateCsv</name>

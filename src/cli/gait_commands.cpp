@@ -10,10 +10,15 @@
 #include <cmath>
 #include <filesystem>
 #include <ostream>
+#include <span>
 
+#include "frontal/frontal_measures.h"
 #include "gait/gait_report.h"
+#include "markers/lff_manager.h"
 #include "platform/number_text.h"
+#include "platform/replace_file.h"
 #include "platform/translation.h"
+#include "sync/sync_session.h"
 #include "workspace/workspace.h"
 
 namespace kivra::cli {
@@ -115,7 +120,96 @@ int Analyse(const GaitArguments& arguments, const GaitSource& source, std::ostre
     return 0;
 }
 
+// The same file, however the two names were written; as given when it cannot be resolved.
+std::filesystem::path Resolved(const std::string& path) {
+    std::error_code error;
+    std::filesystem::path full = std::filesystem::weakly_canonical(path, error);
+    return error ? std::filesystem::path(path) : full;
+}
+
+// The frontal measures on the front view's frames, the side's events and strides carried
+// over; 0 with them made, else the exit status (message written).
+int AnalyseFront(const GaitArguments& arguments, const FrontSource& front, const GaitAnalysis& side,
+                 std::ostream& err, FrontalAnalysis& frontal,
+                 std::vector<StrideParameters>& strides) {
+    const std::string& video = *arguments.front.video;
+    if (front.markers == nullptr) {
+        err << NoMarkerFileText(video) << "\n";
+        return 1;
+    }
+    const RunCalibration calibration = front.actions->CalibrationForRun(arguments.front.scale);
+    if (calibration.damaged) {
+        err << ArgText(translate("CliMessages",
+                                 "%1: %2 (正面のキャリブレーションなしで進めるには --front-scale "
+                                 "を指定してください)"),
+                       {calibration.path, calibration.problem})
+            << "\n";
+        return 1;
+    }
+    const FrameLink link(front.sideClock, front.clock, front.offset);
+    const auto toFront = [&link](int frame) -> std::optional<int> {
+        const LinkedFrame linked = link.BFromA(frame);
+        return linked.clamped ? std::nullopt : std::optional<int>(linked.frame);
+    };
+    for (const StrideParameters& s : side.parameters.strides) {
+        const auto start = toFront(s.startFrame);
+        const auto end = toFront(s.endFrame);
+        if (!start || !end) {
+            err << ArgText(translate("CliMessages", "警告: %1"),
+                           {ArgText(translate("CliMessages",
+                                              "フレーム %1-%2 のストライドは正面の動画の外です"),
+                                    {std::to_string(s.startFrame), std::to_string(s.endFrame)})})
+                << "\n";
+            continue;
+        }
+        StrideParameters mapped = s;
+        mapped.startFrame = *start;
+        mapped.endFrame = *end;
+        strides.push_back(mapped);
+    }
+    std::optional<double> mmPerPixel;
+    if (calibration.calibration) {
+        mmPerPixel = calibration.calibration->mmPerPixel;
+    }
+    frontal = AnalyseFrontal(*front.markers, front.first, front.last, arguments.front.setup,
+                             EventsInOtherView(side.events, toFront), strides, mmPerPixel);
+    return 0;
+}
+
 }  // namespace
+
+std::optional<SyncOffset> FrontOffset(const GaitArguments& arguments, std::string& problem) {
+    const std::string& front = *arguments.front.video;
+    if (arguments.front.offset) {
+        return arguments.front.offset;
+    }
+    const std::filesystem::path side = Resolved(arguments.video);
+    const std::filesystem::path other = Resolved(front);
+    for (const std::string& path : {SyncSessionPath(arguments.video), SyncSessionPath(front)}) {
+        std::error_code error;
+        if (!std::filesystem::exists(path, error)) {
+            continue;
+        }
+        const SyncSessionRead read = ReadSyncSession(path);
+        if (!read.session) {
+            problem = path + ": " + read.why;
+            return std::nullopt;
+        }
+        const std::filesystem::path a = Resolved(read.session->videoA);
+        const std::filesystem::path b = Resolved(read.session->videoB);
+        if (a == side && b == other) {
+            return read.session->offset;
+        }
+        if (a == other && b == side) {
+            return read.session->offset.Negated();
+        }
+    }
+    problem = ArgText(translate("CliMessages",
+                                "%1 と %2 のずれがありません: --offset を指定するか、"
+                                "kivra-cli sync %1 %2 --save を実行してください"),
+                      {arguments.video, front});
+    return std::nullopt;
+}
 
 std::string NoMarkerFileText(const std::string& video) {
     return ArgText(translate("CliMessages", "%1 のマーカファイルがありません"), {video});
@@ -135,7 +229,7 @@ int ParseGaitArguments(const std::vector<std::string>& args, GaitArguments& pars
     }
     parsed.video = args[1];
     parsed.output = args[2];
-    const AcceptedOptions accepted{/*gait=*/true, /*header=*/args[0] == "report"};
+    const AcceptedOptions accepted{/*gait=*/true, /*header=*/args[0] == "report", /*front=*/true};
     if (const int status = ParseOptions(args, 3, accepted, parsed, problem); status != 0) {
         return status;
     }
@@ -143,6 +237,17 @@ int ParseGaitArguments(const std::vector<std::string>& args, GaitArguments& pars
     if (!parsed.setup.AnyFoot()) {
         problem =
             translate("CliMessages", "--foot SIDE=HEEL,TOE で少なくとも片方の足を指定してください");
+        return 2;
+    }
+    const FrontOptions& front = parsed.front;
+    if (front.AnyGiven() && !front.video) {
+        problem = translate("CliMessages", "正面のオプションには --front VIDEO も指定してください");
+        return 2;
+    }
+    if (front.video && !front.AnyMarker()) {
+        problem = translate("CliMessages",
+                            "--front には --front-pelvis か --front-foot で正面のマーカを指定して"
+                            "ください");
         return 2;
     }
     return 0;
@@ -221,11 +326,37 @@ int RunGait(const GaitArguments& arguments, const GaitSource& source, std::ostre
     if (const int status = Analyse(arguments, source, err, analysis); status != 0) {
         return status;
     }
+    FrontalAnalysis frontal;
+    std::vector<StrideParameters> frontStrides;
+    if (source.front) {
+        if (const int status =
+                AnalyseFront(arguments, *source.front, analysis, err, frontal, frontStrides);
+            status != 0) {
+            return status;
+        }
+    }
     std::error_code error;
     std::filesystem::create_directories(arguments.output, error);
     if (!std::filesystem::is_directory(arguments.output, error)) {
         err << arguments.output << ": " << translate("CliMessages", "フォルダを作れません") << "\n";
         return 1;
+    }
+    const auto cannotWrite = [&err](const std::string& path) {
+        err << path << ": " << translate("CliMessages", "ファイルに書き込めません") << "\n";
+        return 1;
+    };
+    // The frontal files may be neither video's own; nothing is written when one would be.
+    const std::string frontalPaths[] = {arguments.output + "/" + kFrontalCsvFileNames[0],
+                                        arguments.output + "/" + kFrontalCsvFileNames[1]};
+    const auto checked =
+        source.front ? std::span<const std::string>(frontalPaths) : std::span<const std::string>();
+    for (const std::string& path : checked) {
+        for (const Workspace* owner : {source.actions, source.front->actions}) {
+            if (const ActionResult target = owner->CheckOutputTarget(path); !target.ok()) {
+                err << target.message << "\n" << path << "\n";
+                return 1;
+            }
+        }
     }
     const ActionResult written = source.actions->WriteGaitCsv(analysis, arguments.output);
     if (written.status == ActionResult::kRefused) {
@@ -233,8 +364,15 @@ int RunGait(const GaitArguments& arguments, const GaitSource& source, std::ostre
         return 1;
     }
     if (!written.ok()) {
-        err << written.path << ": " << translate("CliMessages", "ファイルに書き込めません") << "\n";
-        return 1;
+        return cannotWrite(written.path);
+    }
+    if (source.front) {
+        if (!ReplaceFileContents(frontalPaths[0], FormatFrontalCsv(frontal, frontStrides))) {
+            return cannotWrite(frontalPaths[0]);
+        }
+        if (!ReplaceFileContents(frontalPaths[1], FormatFrontalCyclesCsv(frontal))) {
+            return cannotWrite(frontalPaths[1]);
+        }
     }
     return 0;
 }

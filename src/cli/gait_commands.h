@@ -10,6 +10,9 @@
 #include "gait/gait_analysis.h"
 #include "gait/report_header.h"
 #include "options.h"
+#include "sync/sync_offset.h"
+
+class CLFFManager;
 
 namespace kivra {
 struct Dib;
@@ -24,11 +27,21 @@ struct GaitArguments : CommandOptions {
     std::string output;  // OUTDIR for gait, OUT.pdf for report
 };
 
+// The front view, opened by the caller beside the side view for the frontal measures.
+struct FrontSource {
+    Workspace* actions = nullptr;
+    const CLFFManager* markers = nullptr;  // null without its marker file
+    int first = 0, last = -1;              // its play range
+    VideoClock clock, sideClock;
+    SyncOffset offset;  // front time = side time + offset
+};
+
 // What the opened video gives the commands.
 struct GaitSource {
     Workspace* actions = nullptr;  // on the opened video: its markers, range and events file
     bool markerFileLoaded = false;
     std::function<const Dib*(int frame)> picture;  // the report's stills, decoded
+    std::optional<FrontSource> front;              // gait with --front
 };
 
 // Reads "gait|report VIDEO OUT [options]". 2 for a command line that is wrong (problem says
@@ -49,6 +62,11 @@ std::optional<std::vector<NormalBand>> ReadBands(const GaitArguments& arguments,
 // damaged.
 std::optional<ReportHeader> ReportHeaderOf(const HeaderOptions& given, const std::string& path,
                                            std::string& problem);
+
+// The front view's offset: --offset, else from the .ksync beside the side video or the front
+// one that names both, either way round. Nothing, with problem said, when there is none or
+// the file is damaged.
+std::optional<SyncOffset> FrontOffset(const GaitArguments& arguments, std::string& problem);
 
 // The messages kinematics shares with the gait commands, in the interface language.
 std::string NoMarkerFileText(const std::string& video);

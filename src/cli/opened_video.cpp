@@ -36,6 +36,13 @@ bool OpenedVideo::MarkerFileLoaded() const {
            video_.Annotations()->m_markers.GetLoadState() == CLFFManager::kLoaded;
 }
 
+VideoClock OpenedVideo::Clock() const {
+    const CAviVideoStream* stream = Stream();
+    return stream == nullptr ? VideoClock{}
+                             : VideoClock{stream->FileInfo().dwRate, stream->FileInfo().dwScale,
+                                          stream->GetFrameCount()};
+}
+
 bool RefusedOutput(const OpenedVideo& video, const std::string& output, std::ostream& err) {
     const OwnFile which = video.OwnFiles().Which(output);
     if (which == OwnFile::kNone) {

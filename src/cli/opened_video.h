@@ -7,6 +7,7 @@
 #include "command.h"
 #include "output/own_files.h"
 #include "settings/inifile_manager.h"
+#include "sync/sync_offset.h"
 #include "workspace/open_video.h"
 #include "workspace/workspace.h"
 
@@ -39,6 +40,7 @@ public:
     bool AreasSet() const { return video_.Session().AreasSet(); }
     EditSession& Session() const { return video_.Session(); }
     Workspace& Actions() const { return actions_; }
+    VideoClock Clock() const;
     VideoOwnFiles OwnFiles() const { return VideoOwnFiles(video_.Path(), video_.Stream()); }
 
 private:

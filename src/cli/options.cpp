@@ -79,6 +79,124 @@ int ReadFoot(const std::string& given, GaitSetup& setup, std::string& problem) {
     return 0;
 }
 
+// A marker ID, or 0 for "-" where leaveOut allows it; nothing for anything else.
+std::optional<int> MarkerIdOf(const std::string& text, bool leaveOut) {
+    if (leaveOut && text == "-") {
+        return 0;
+    }
+    int id = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), id);
+    if (ec != std::errc() || end != text.data() + text.size() || id < 1 || id > kMaxAngleMarkerId) {
+        return std::nullopt;
+    }
+    return id;
+}
+
+// The IDs of "A,B,..." (each an ID, or "-" where leaveOut allows it); nothing unless there
+// are between least and most of them, all readable.
+std::optional<std::vector<int>> MarkerIdList(const std::string& text, std::size_t least,
+                                             std::size_t most, bool leaveOut) {
+    std::vector<int> ids;
+    for (std::size_t from = 0;;) {
+        const std::size_t comma = text.find(',', from);
+        const auto id = MarkerIdOf(text.substr(from, comma - from), leaveOut);
+        if (!id || ids.size() == most) {
+            return std::nullopt;
+        }
+        ids.push_back(*id);
+        if (comma == std::string::npos) {
+            break;
+        }
+        from = comma + 1;
+    }
+    if (ids.size() < least) {
+        return std::nullopt;
+    }
+    return ids;
+}
+
+// The front view's options; the exit status and problem as ParseOptions gives them, -1 for an
+// option that is none of them.
+int ReadFrontOption(const std::vector<std::string>& args, std::size_t& i, FrontOptions& front,
+                    std::string& problem) {
+    const std::string& arg = args[i];
+    if (i + 1 >= args.size()) {
+        return -1;
+    }
+    const std::string& text = args[i + 1];
+    const auto givenTwice = [&](bool given) {
+        if (given) {
+            problem = GivenTwiceText(arg);
+        }
+        return given;
+    };
+    if (arg == "--front") {
+        if (givenTwice(front.video.has_value())) {
+            return 2;
+        }
+        front.video = text;  // as typed: a leading dash or blanks included
+    } else if (arg == "--front-pelvis") {
+        if (givenTwice(front.pelvisGiven)) {
+            return 2;
+        }
+        const auto ids = MarkerIdList(text, 2, 3, /*leaveOut=*/false);
+        if (!ids) {
+            problem =
+                "--front-pelvis " + Excerpt(text) + ": " +
+                translate("CliMessages", "R,L または R,L,TRUNK の形でマーカ ID を指定してください");
+            return 2;
+        }
+        front.pelvisGiven = true;
+        front.setup.pelvisRight = (*ids)[0];
+        front.setup.pelvisLeft = (*ids)[1];
+        front.setup.trunk = ids->size() > 2 ? (*ids)[2] : 0;
+    } else if (arg == "--front-foot") {
+        const std::size_t equals = text.find('=');
+        const std::string side = text.substr(0, equals);
+        const auto ids = equals == std::string::npos
+                             ? std::nullopt
+                             : MarkerIdList(text.substr(equals + 1), 4, 4, /*leaveOut=*/true);
+        if ((side != "R" && side != "L") || !ids) {
+            problem = "--front-foot " + Excerpt(text) + ": " +
+                      translate("CliMessages",
+                                "SIDE=HIP,KNEE,ANKLE,HEEL の形で左右 (R か L) と 4 つのマーカ ID "
+                                "(使わないものは -) を指定してください");
+            return 2;
+        }
+        FrontalSetup::Leg& leg = side == "R" ? front.setup.right : front.setup.left;
+        if (leg.hip + leg.knee + leg.ankle + leg.heel > 0) {
+            problem = GivenTwiceText("--front-foot " + side);
+            return 2;
+        }
+        leg = {(*ids)[0], (*ids)[1], (*ids)[2], (*ids)[3]};
+    } else if (arg == "--offset") {
+        if (givenTwice(front.offset.has_value())) {
+            return 2;
+        }
+        front.offset = SyncOffset::Parse(text);
+        if (!front.offset) {
+            problem = "--offset " + Excerpt(text) + ": " +
+                      translate("CliMessages",
+                                "秒数を 0.35、-1.001、-1001/30000 のように指定してください "
+                                "(正面の時刻 = 側面の時刻 + ずれ)");
+            return 2;
+        }
+    } else if (arg == "--front-scale") {
+        if (givenTwice(front.scale.has_value())) {
+            return 2;
+        }
+        front.scale = ParsePositiveNumber(text);
+        if (!front.scale) {
+            problem = NumberProblem(arg, text);
+            return 2;
+        }
+    } else {
+        return -1;
+    }
+    ++i;
+    return 0;
+}
+
 // One option at args[i] and its value; i is left on the last argument taken. -1 for an option
 // the command does not take.
 int ReadOption(const std::vector<std::string>& args, std::size_t& i, AcceptedOptions accepted,
@@ -142,6 +260,10 @@ int ReadOption(const std::vector<std::string>& args, std::size_t& i, AcceptedOpt
                               {std::to_string(int(kMaxLegLengthMm))});
             return 2;
         }
+    } else if (const int front =
+                   accepted.front ? ReadFrontOption(args, i, parsed.front, problem) : -1;
+               front >= 0) {
+        return front;
     } else if (auto* field =
                    accepted.header && hasValue ? HeaderText(parsed.header, arg) : nullptr) {
         if (field->has_value()) {
@@ -199,10 +321,21 @@ std::optional<std::string> JointGivenTwice(const std::vector<NamedAngle>& angles
 
 std::string NumberProblem(const std::string& option, const std::string& given) {
     return option + " " + Excerpt(given) + ": " +
-           (option == "--scale"
+           (option == "--scale" || option == "--front-scale"
                 ? translate("CliMessages",
                             "0 より大きい数値を指定してください (ピクセルあたりのミリメートル)")
                 : translate("CliMessages", "0 より大きい数値を指定してください (Hz)"));
+}
+
+bool FrontOptions::AnyMarker() const {
+    const auto anyOf = [](const FrontalSetup::Leg& leg) {
+        return leg.hip + leg.knee + leg.ankle + leg.heel > 0;
+    };
+    return pelvisGiven || anyOf(setup.right) || anyOf(setup.left);
+}
+
+bool FrontOptions::AnyGiven() const {
+    return video || AnyMarker() || offset || scale;
 }
 
 std::string GivenTwiceText(const std::string& option) {

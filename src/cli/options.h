@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "frontal/frontal_measures.h"
 #include "gait/gait_setup.h"
 #include "kinematics/joint_angle.h"
+#include "sync/sync_offset.h"
 
 namespace kivra::cli {
 
@@ -20,6 +22,18 @@ struct HeaderOptions {
 struct AcceptedOptions {
     bool gait = false;    // --foot, --pelvis, --reference, --detect; angles have cycle columns
     bool header = false;  // the report header's fields
+    bool front = false;   // the front view: --front, --front-pelvis, --front-foot, --offset, ...
+};
+
+// The front view filmed with the side one, as given: its video, markers, offset and scale.
+struct FrontOptions {
+    std::optional<std::string> video;
+    FrontalSetup setup;
+    bool pelvisGiven = false;
+    std::optional<SyncOffset> offset;  // front time = side time + offset
+    std::optional<double> scale;       // millimetres per pixel of the front view
+    bool AnyMarker() const;            // --front-pelvis or --front-foot given
+    bool AnyGiven() const;             // any front option, --front itself included
 };
 
 struct CommandOptions {
@@ -32,6 +46,7 @@ struct CommandOptions {
     std::vector<std::string> references;
     bool detect = false;
     HeaderOptions header;
+    FrontOptions front;
 };
 
 // Reads args[first] on. 2 for a command line that is wrong (problem says why when it can), 1

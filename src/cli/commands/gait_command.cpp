@@ -1,4 +1,5 @@
 // kivra-cli gait and report: the gait analysis of the play range as CSV files or a PDF.
+#include <memory>
 #include <ostream>
 
 #include "../gait_commands.h"
@@ -31,6 +32,28 @@ public:
         source.actions = &video.Actions();
         source.markerFileLoaded = video.MarkerFileLoaded();
         if (!report_) {
+            std::unique_ptr<OpenedVideo> front;
+            if (arguments_.front.video) {
+                std::string problem;
+                const std::optional<SyncOffset> offset = FrontOffset(arguments_, problem);
+                if (!offset) {
+                    err << problem << "\n";
+                    return 1;
+                }
+                front = std::make_unique<OpenedVideo>(*arguments_.front.video, err,
+                                                      VideoOpening::kMarkersOnly, false);
+                if (front->Stream() == nullptr) {
+                    return 1;
+                }
+                source.front = FrontSource{
+                    &front->Actions(),
+                    front->MarkerFileLoaded() ? &front->Annotations()->m_markers : nullptr,
+                    front->RangeStart(),
+                    front->RangeEnd(),
+                    front->Clock(),
+                    video.Clock(),
+                    *offset};
+            }
             return RunGait(arguments_, source, err);
         }
         CAviVideoStream& stream = *video.Stream();
@@ -53,6 +76,8 @@ const CommandEntry kGaitCommand{
     "  kivra-cli gait VIDEO OUTDIR --foot SIDE=HEEL,TOE [--foot SIDE=HEEL,TOE] [--pelvis ID]\n"
     "                 [--scale MM_PER_PIXEL] [--filter HZ] [--angle NAME=A,B,C]...\n"
     "                 [--joint SIDE:JOINT=A,B,C]... [--reference [ANGLE=]CSV]... [--detect]\n"
+    "                 [--front VIDEO --front-pelvis R,L[,TRUNK] --front-foot SIDE=H,K,A,HEEL\n"
+    "                  --offset S --front-scale MM_PER_PIXEL]\n"
     "      heel strikes and toe-offs (SIDE R or L; marker IDs as the window shows them),\n"
     "      stride parameters and joint angles over the gait cycle, over the play range in\n"
     "      VIDEO's marker file, into OUTDIR/events.csv, strides.csv, summary.csv and\n"
@@ -60,7 +85,7 @@ const CommandEntry kGaitCommand{
     "      --reference: a clinic's normal bands, Angle,Percent,Mean,SD (a band per angle\n"
     "      named: knee_R, or knee for both sides) or Percent,Mean,SD given as ANGLE=CSV;\n"
     "      each banded curve's RMS deviation and their sagittal profile score go into\n"
-    "      summary.csv.\n",
+    "      summary.csv. --front: frontal.csv, frontal_cycles.csv (front = side + S).\n",
     []() -> std::unique_ptr<Command> { return std::make_unique<GaitCommand>(false); }};
 const CommandEntry kReportCommand{
     "report",

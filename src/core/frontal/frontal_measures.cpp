@@ -5,9 +5,11 @@
 #include <map>
 #include <numbers>
 
+#include "gait/gait_analysis.h"
 #include "gait/gait_setup.h"
 #include "kinematics/joint_angle.h"
 #include "markers/lff_manager.h"
+#include "platform/number_text.h"
 
 namespace kivra {
 namespace {
@@ -67,6 +69,24 @@ ParameterSummary StrideSummary(const std::vector<AngleCycles>& cycles, const std
     }
     summary.both = Summarise(all);
     return summary;
+}
+
+// The range (or peak) of one stride's curve, found by the frame it starts on.
+std::optional<double> OfStride(const std::vector<AngleCycles>& cycles, const std::string& name,
+                               const StrideParameters& stride, bool peak) {
+    const AngleCycles* found = FindCycles(cycles, name);
+    if (found == nullptr) {
+        return std::nullopt;
+    }
+    const SideCycles& side = stride.side == FootSide::kRight ? found->right : found->left;
+    for (std::size_t i = 0; i < side.strides.size() && i < side.strideStarts.size(); ++i) {
+        if (side.strideStarts[i] == stride.startFrame) {
+            const auto [low, high] =
+                std::minmax_element(side.strides[i].begin(), side.strides[i].end());
+            return peak ? *high : *high - *low;
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -251,6 +271,56 @@ FrontalAnalysis AnalyseFrontal(const CLFFManager& front, int first, int last,
     analysis.summary.push_back(
         StrideSummary(analysis.cycles, kTrunkLean, kTrunkLean, "TrunkLeanRange", false));
     return analysis;
+}
+
+std::string FormatFrontalCsv(const FrontalAnalysis& analysis,
+                             const std::vector<StrideParameters>& strides) {
+    std::string out =
+        "Side,StartFrame,EndFrame,PelvicObliquityRange,KneeFrontalPeak,TrunkLeanRange\r\n";
+    for (const StrideParameters& s : strides) {
+        const bool right = s.side == FootSide::kRight;
+        out += std::string(SideName(s.side)) + "," + std::to_string(s.startFrame) + "," +
+               std::to_string(s.endFrame);
+        for (const std::optional<double>& value :
+             {OfStride(analysis.cycles, kPelvicObliquity, s, false),
+              OfStride(analysis.cycles, right ? kKneeFrontalRight : kKneeFrontalLeft, s, true),
+              OfStride(analysis.cycles, kTrunkLean, s, false)}) {
+            out += ",";
+            AppendFixed(out, value, 3);
+        }
+        out += "\r\n";
+    }
+    out += "\r\nStep,Side,Frame,StepWidth\r\n";
+    for (std::size_t i = 0; i < analysis.stepWidths.size(); ++i) {
+        const StepWidth& w = analysis.stepWidths[i];
+        out += std::to_string(i + 1) + "," + SideName(w.side) + "," + std::to_string(w.frame) + ",";
+        AppendFixed(out, w.width, 1);
+        out += "\r\n";
+    }
+    out += "\r\nParameter,Value,Unit\r\n";
+    const auto row = [&](const std::string& name, const std::optional<double>& value,
+                         const std::string& unit) {
+        out += name + ",";
+        AppendFixed(out, value, 4);
+        out += "," + unit + "\r\n";
+    };
+    for (const ParameterSummary& p : analysis.summary) {
+        row(p.name, p.both.mean, p.unit);
+        row(p.name + "_SD", p.both.sd, p.unit);
+        row(p.name + "_R", p.right.mean, p.unit);
+        row(p.name + "_R_SD", p.right.sd, p.unit);
+        row(p.name + "_L", p.left.mean, p.unit);
+        row(p.name + "_L_SD", p.left.sd, p.unit);
+        out += p.name + "_Count," + std::to_string(p.both.count) + "," +
+               (p.name == "StepWidth" ? "steps" : "strides") + "\r\n";
+    }
+    return out;
+}
+
+std::string FormatFrontalCyclesCsv(const FrontalAnalysis& analysis) {
+    GaitAnalysis curves;  // the layout of cycles.csv, its curves alone
+    curves.cycles = analysis.cycles;
+    return FormatCyclesCsv(curves);
 }
 
 }  // namespace kivra

@@ -81,4 +81,16 @@ FrontalAnalysis AnalyseFrontal(const CLFFManager& front, int first, int last,
                                const std::vector<StrideParameters>& strides,
                                std::optional<double> mmPerPixel);
 
+// frontal.csv: a row per stride on the front view's frames,
+//   Side,StartFrame,EndFrame,PelvicObliquityRange,KneeFrontalPeak,TrunkLeanRange
+// (the knee of the stride's own side), then a row per step, Step,Side,Frame,StepWidth, then
+// the summary as summary.csv lays it out, Parameter,Value,Unit; each part under its own
+// header, an empty line between. CR LF, decimal points in every locale, an empty field where
+// a stride has no value.
+std::string FormatFrontalCsv(const FrontalAnalysis& analysis,
+                             const std::vector<StrideParameters>& strides);
+// frontal_cycles.csv: each curve's mean and SD per side over 0..100 %, as cycles.csv.
+std::string FormatFrontalCyclesCsv(const FrontalAnalysis& analysis);
+inline constexpr const char* kFrontalCsvFileNames[] = {"frontal.csv", "frontal_cycles.csv"};
+
 }  // namespace kivra

@@ -1,0 +1,177 @@
+// kivra-cli gait --front as a user runs it: a side video at 25 fps and a front one at 50 fps
+// of one walk, 0.4 s apart, made by ffmpeg, with marker files written by the store, the side
+// view's events as edited, and the offset given, saved by kivra-cli sync, or missing.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+
+#include "gait/gait_file.h"
+#include "markers/lff_manager.h"
+#include "platform/path_util.h"
+#include "support/ffmpeg_tool.h"
+#include "sync/sync_session.h"
+
+namespace {
+
+using kivra::FootSide;
+using kivra::GaitEventKind;
+using kivra::test::ReadFile;
+using kivra::test::TempDir;
+namespace fs = std::filesystem;
+
+// Front frame F shows the moment of side frame (F - 20) / 2: 2 f / 50 = f / 25 + 0.4.
+class CliFrontTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const auto& [path, rate, frames] : {std::tuple{side, "25", 100}, {front, "50", 190}}) {
+            ASSERT_TRUE(kivra::test::RunFfmpeg(
+                {"-f", "lavfi", "-i", std::string("testsrc2=size=160x120:rate=") + rate,
+                 "-frames:v", std::to_string(frames), "-c:v", "mjpeg", "-q:v", "5", path}));
+        }
+        CLFFManager sideMarkers;
+        sideMarkers.LoadMarkers("", 100);
+        for (int f = 0; f < 100; ++f) {
+            for (int row = 4; row < 8; ++row) {  // heels and toes, IDs 5-8
+                sideMarkers.SetMarker(row, f, 10.0 + f + row, 100.0);
+            }
+        }
+        ASSERT_TRUE(sideMarkers.SaveMarkers(kivra::ReplaceExtension(side, ".lff"), 0, 0, 1));
+        // A walk's order of events; the last right strike falls beyond the front video.
+        const auto R = FootSide::kRight, L = FootSide::kLeft;
+        const auto HS = GaitEventKind::kHeelStrike, TO = GaitEventKind::kToeOff;
+        ASSERT_TRUE(kivra::WriteGaitFile(kivra::ReplaceExtension(side, ".kgait"), {{10, R, HS},
+                                                                                   {16, L, TO},
+                                                                                   {30, L, HS},
+                                                                                   {36, R, TO},
+                                                                                   {50, R, HS},
+                                                                                   {56, L, TO},
+                                                                                   {70, L, HS},
+                                                                                   {76, R, TO},
+                                                                                   {90, R, HS}}));
+
+        // Pelvis 1 (right) and 2 (left) 80 px apart, the left rising 8 px at front frame 60 and
+        // 4 px at 140; right leg 3-4-5 with the knee 5 px medial; heels 7 and 8 40 + F/10 px
+        // apart.
+        CLFFManager frontMarkers;
+        frontMarkers.LoadMarkers("", 100);
+        const auto bump = [](int f, int at, double height) {
+            return std::max(0.0, height * (1.0 - std::abs(f - at) / 20.0));
+        };
+        for (int f = 0; f < 190; ++f) {
+            frontMarkers.SetMarker(0, f, 140.0, 100.0);
+            frontMarkers.SetMarker(1, f, 60.0, 100.0 - bump(f, 60, 8.0) - bump(f, 140, 4.0));
+            frontMarkers.SetMarker(2, f, 130.0, 100.0);
+            frontMarkers.SetMarker(3, f, 125.0, 150.0);
+            frontMarkers.SetMarker(4, f, 130.0, 200.0);
+            frontMarkers.SetMarker(6, f, 120.0 + f / 10.0, 220.0);
+            frontMarkers.SetMarker(7, f, 80.0, 220.0);
+        }
+        ASSERT_TRUE(frontMarkers.SaveMarkers(kivra::ReplaceExtension(front, ".lff"), 0, 0, 1));
+    }
+    int Gait(std::vector<std::string> extra) {
+        std::vector<std::string> args{
+            side,           out,         "--foot",         "R=5,6", "--foot",       "L=7,8",
+            "--front",      front,       "--front-pelvis", "1,2",   "--front-foot", "R=3,4,5,7",
+            "--front-foot", "L=-,-,-,8", "--front-scale",  "2.5"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return kivra::test::RunCliCommand(dir, "gait", std::move(args));
+    }
+    std::string Err() const { return ReadFile(dir.File("err.txt")); }
+
+    TempDir dir{"kivra front 正面 $;'"};
+    const std::string side = dir.File("-walk side.avi");
+    const std::string front = dir.File("walk front 01.avi");
+    const std::string out = dir.File("out dir");
+};
+
+// By hand: the right stride 10-50 is front 40-120, its obliquity from 0 to atan(8/80) =
+// 5.711 degrees, its knee 2 atan(5/50) = 11.421 valgus throughout; the left stride 30-70 is
+// front 80-160 with atan(4/80) = 2.862; the right stride 50-90 ends past the front video. The
+// steps at front frames 40, 80, 120, 160 are 44, 48, 52, 56 px at 2.5 mm a pixel.
+TEST_F(CliFrontTest, FrontalCsvHoldsTheStridesAndStepsOnTheFrontFrames) {
+    ASSERT_EQ(Gait({"--offset", "0.4"}), 0) << Err();
+    EXPECT_NE(Err().find("50-90"), std::string::npos) << Err();
+    const std::string frontal = ReadFile(out + "/frontal.csv");
+    EXPECT_TRUE(frontal.starts_with(
+        "Side,StartFrame,EndFrame,PelvicObliquityRange,KneeFrontalPeak,TrunkLeanRange\r\n"
+        "R,40,120,5.711,11.421,\r\nL,80,160,2.862,,\r\n\r\n"
+        "Step,Side,Frame,StepWidth\r\n1,R,40,110.0\r\n2,L,80,120.0\r\n3,R,120,130.0\r\n"
+        "4,L,160,140.0\r\n\r\nParameter,Value,Unit\r\n"
+        "StepWidth,125.0000,mm\r\nStepWidth_SD,12.9099,mm\r\nStepWidth_R,120.0000,mm\r\n"))
+        << frontal;
+    EXPECT_NE(frontal.find("\r\nPelvicObliquityRange_L,2.8624,deg\r\n"), std::string::npos);
+    EXPECT_NE(frontal.find("\r\nTrunkLeanRange,,deg\r\n"), std::string::npos);
+    const auto cycles = kivra::test::CsvFields(ReadFile(out + "/frontal_cycles.csv"));
+    ASSERT_EQ(cycles.size(), 102u);
+    EXPECT_EQ(cycles[0], (std::vector<std::string>{
+                             "Percent", "pelvic_obliquity_R_mean", "pelvic_obliquity_R_sd",
+                             "pelvic_obliquity_L_mean", "pelvic_obliquity_L_sd",
+                             "knee_frontal_R_mean", "knee_frontal_R_sd"}));
+    // The left side up reads negative: -5.711 at 25 % of 40-120, frame 60; -2.862 at 75 % of
+    // 80-160, frame 140.
+    EXPECT_EQ(cycles[26][1], "-5.711");
+    EXPECT_EQ(cycles[76][3], "-2.862");
+
+    // The side's own files are as without --front.
+    const std::string strides = ReadFile(out + "/strides.csv");
+    fs::remove_all(out);
+    ASSERT_EQ(
+        kivra::test::RunCliCommand(dir, "gait", {side, out, "--foot", "R=5,6", "--foot", "L=7,8"}),
+        0);
+    EXPECT_EQ(ReadFile(out + "/strides.csv"), strides);
+    EXPECT_FALSE(fs::exists(out + "/frontal.csv"));
+
+    // The .ksync that kivra-cli sync saves serves in place of --offset, whichever video was A.
+    const std::string sideSync = kivra::ReplaceExtension(side, ".ksync");
+    const std::string frontSync = kivra::ReplaceExtension(front, ".ksync");
+    const std::vector<std::string> syncs[] = {{side, front, "--by", "frames", "10,40", "--save"},
+                                              {front, side, "--by", "frames", "40,10", "--save"}};
+    for (const auto& sync : syncs) {
+        SCOPED_TRACE(sync[0]);
+        fs::remove(sideSync);
+        fs::remove(frontSync);
+        fs::remove_all(out);
+        ASSERT_EQ(kivra::test::RunCliCommand(dir, "sync", sync), 0) << Err();
+        ASSERT_EQ(Gait({}), 0) << Err();
+        EXPECT_EQ(ReadFile(out + "/frontal.csv"), frontal);
+    }
+}
+
+TEST_F(CliFrontTest, RefusesWithoutAnOffsetOrWithWrongFrontOptions) {
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{}, 1, "give --offset or run kivra-cli sync"},
+        {{"--front-foot", "R=3,4,5"}, 2, "--front-foot R=3,4,5: "},
+        {{"--front-foot", "X=3,4,5,7"}, 2, "--front-foot X=3,4,5,7: "},
+        {{"--offset", "0,4"}, 2, "--offset 0,4: "},
+        {{"--offset", "0.4", "--offset", "0.4"}, 2, "--offset is given twice"},
+        {{"--front-foot", "L=1,2,3,x"}, 2, "--front-foot L=1,2,3,x: "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        fs::remove_all(out);
+        EXPECT_EQ(Gait(c.args), c.status);
+        EXPECT_NE(Err().find(c.message), std::string::npos) << Err();
+        EXPECT_FALSE(fs::exists(out));
+    }
+    // A .ksync of another pair gives no offset; a front option without --front is a usage error.
+    ASSERT_EQ(kivra::SaveSyncSession(
+                  {side, dir.File("other.avi"), kivra::SyncOffset(), kivra::SyncMethod::kFrames},
+                  kivra::SyncSessionPath(side)),
+              "");
+    EXPECT_EQ(Gait({}), 1);
+    EXPECT_NE(Err().find("give --offset"), std::string::npos) << Err();
+    EXPECT_EQ(
+        kivra::test::RunCliCommand(dir, "gait", {side, out, "--foot", "R=5,6", "--offset", "0.4"}),
+        2);
+    EXPECT_NE(Err().find("--front VIDEO"), std::string::npos) << Err();
+    EXPECT_FALSE(fs::exists(out));
+}
+
+}  // namespace
