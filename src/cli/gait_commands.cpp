@@ -229,7 +229,9 @@ int ParseGaitArguments(const std::vector<std::string>& args, GaitArguments& pars
     }
     parsed.video = args[1];
     parsed.output = args[2];
-    const AcceptedOptions accepted{/*gait=*/true, /*header=*/args[0] == "report", /*front=*/true};
+    // The report shows no frontal measures yet: it refuses their options instead of ignoring them.
+    const bool report = args[0] == "report";
+    const AcceptedOptions accepted{/*gait=*/true, /*header=*/report, /*front=*/!report};
     if (const int status = ParseOptions(args, 3, accepted, parsed, problem); status != 0) {
         return status;
     }

@@ -172,6 +172,12 @@ TEST_F(CliFrontTest, RefusesWithoutAnOffsetOrWithWrongFrontOptions) {
         2);
     EXPECT_NE(Err().find("--front VIDEO"), std::string::npos) << Err();
     EXPECT_FALSE(fs::exists(out));
+    // The report shows no frontal measures yet, so it refuses to be asked for them.
+    const std::string pdf = dir.File("report.pdf");
+    EXPECT_EQ(kivra::test::RunCliCommand(
+                  dir, "report", {side, pdf, "--foot", "R=5,6", "--front", side, "--offset", "0"}),
+              2);
+    EXPECT_FALSE(fs::exists(pdf));
 }
 
 }  // namespace

@@ -89,7 +89,7 @@ const CommandEntry kGaitCommand{
     []() -> std::unique_ptr<Command> { return std::make_unique<GaitCommand>(false); }};
 const CommandEntry kReportCommand{
     "report",
-    "  kivra-cli report VIDEO OUT.pdf [the options of gait]\n"
+    "  kivra-cli report VIDEO OUT.pdf [the options of gait but the --front ones]\n"
     "                   [--patient TEXT] [--birth TEXT] [--visit TEXT] [--examiner TEXT]\n"
     "                   [--condition TEXT] [--comment TEXT] [--leg-length MM]\n"
     "      the same analysis as a report of A4 pages, each band drawn behind its own\n"
