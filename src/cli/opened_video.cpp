@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "platform/settings_folder.h"
+#include "sync/linked_cursors.h"
 
 namespace kivra::cli {
 
@@ -38,9 +39,7 @@ bool OpenedVideo::MarkerFileLoaded() const {
 
 VideoClock OpenedVideo::Clock() const {
     const CAviVideoStream* stream = Stream();
-    return stream == nullptr ? VideoClock{}
-                             : VideoClock{stream->FileInfo().dwRate, stream->FileInfo().dwScale,
-                                          stream->GetFrameCount()};
+    return stream == nullptr ? VideoClock{} : ClockOf(*stream);
 }
 
 bool RefusedOutput(const OpenedVideo& video, const std::string& output, std::ostream& err) {

@@ -9,6 +9,7 @@
 #include "sync/audio_sync.h"
 #include "sync/event_sync.h"
 #include "sync/flash_sync.h"
+#include "sync/linked_cursors.h"
 #include "sync/sync_session.h"
 #include "workspace/workspace.h"
 
@@ -16,10 +17,6 @@ namespace kivra::cli {
 namespace {
 
 constexpr double kDefaultMaxOffset = 10.0;
-
-VideoClock ClockOf(const CAviVideoStream& stream) {
-    return {stream.FileInfo().dwRate, stream.FileInfo().dwScale, stream.GetFrameCount()};
-}
 
 // One run of the command on A (opened by Run) and B (opened here); made by its table entry.
 class SyncCommand final : public Command {

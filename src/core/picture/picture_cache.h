@@ -88,6 +88,7 @@ private:
     // fit under capacity, or only kept ones are left. Called with the lock held.
     void EvictUnkept(size_t room, size_t capacity, std::vector<std::shared_ptr<AVFrame>>& freed);
 
+    // Guards everything below: the decoding-ahead thread and the showing thread share the cache.
     mutable std::mutex mutex_;
     size_t CapacityLocked() const;
 
