@@ -74,6 +74,23 @@ TEST_F(MainFramePlaybackTest, KeysStepPlayAndStopWhileThePictureHasTheFocus) {
     EXPECT_TRUE(Enabled(kivra::ID_FILE_NEW));
 }
 
+// Reverse play in the window goes on frame by frame, each one's picture on screen before the
+// next: the pictures come from the stream's thread.
+TEST_F(MainFramePlaybackTest, ReversePlayShowsEachFrameInTurn) {
+    Open(m_sample);
+    m_frame->Playback().Last();
+    const int last = Current();
+    std::vector<int> painted;
+    const auto follow = m_frame->Cursor().Observe([&](int frame) { painted.push_back(frame); });
+    m_frame->Action(kivra::ID_MOVIE_REVERSE_PLAY)->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Current() <= last - 10; }, 20000))
+        << "reverse play stopped at " << Current();
+    m_frame->Playback().Stop();
+    for (size_t i = 1; i < painted.size(); ++i) {
+        EXPECT_EQ(painted[i], painted[i - 1] - 1);
+    }
+}
+
 TEST_F(MainFramePlaybackTest, SpeedChangeRestartsForwardPlayAndTrackbarFollows) {
     Open(m_sample);
     CSliderDlgBar* bar = m_frame->SliderBar();
