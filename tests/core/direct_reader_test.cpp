@@ -55,8 +55,9 @@ struct Routes {
     CInifileManager converted{std::string()};
     kivra::test::RecordingHost directHost;
     kivra::test::RecordingHost convertedHost;
-    CVfwDoc directDoc{directHost, direct, settingsDir.path() + "/"};
-    CVfwDoc convertedDoc{convertedHost, converted, settingsDir.path() + "/"};
+    CVfwDoc directDoc{directHost, kivra::test::DocumentGroups(direct), settingsDir.path() + "/"};
+    CVfwDoc convertedDoc{convertedHost, kivra::test::DocumentGroups(converted),
+                         settingsDir.path() + "/"};
 };
 
 struct Clip {

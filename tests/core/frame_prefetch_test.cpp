@@ -5,7 +5,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <future>
+#include <string_view>
 #include <thread>
 
 extern "C" {
@@ -218,6 +220,58 @@ TEST(PrefetchCostTest, BackwardDecodesAboutOnceAndKeepsOnlyWhatIsAhead) {
         const int picture = av_image_get_buffer_size(AV_PIX_FMT_YUV420P, 160, 120, 1);
         EXPECT_LE(stream.PictureCacheBytes(), size_t(8 * 2 * picture)) << c.name;
     }
+}
+
+// Playing backwards through groups of pictures the cache holds one at a time: decoding ahead
+// starts on the group before early enough that the steps, coming at a steady pace, never wait
+// for it at a group's start, and the share it decodes twice to stay within the bound is small.
+TEST(PrefetchCostTest, PlayingBackwardsFindsTheGroupBeforeReady) {
+    constexpr int kGroup = 60;
+    constexpr int kFrames = 4 * kGroup;
+    constexpr auto kStep = std::chrono::milliseconds(10);
+    TempDir dir;
+    const std::string avi = MakeClip(
+        dir, "1280x720", kFrames,
+        {"-c:v", "libx264", "-preset", "ultrafast", "-g", std::to_string(kGroup), "-keyint_min",
+         std::to_string(kGroup), "-sc_threshold", "0", "-bf", "2", "-pix_fmt", "yuv420p"});
+    ASSERT_FALSE(avi.empty());
+    std::vector<size_t> forward;
+    {
+        CAviVideoStream stream(avi);
+        ASSERT_EQ(stream.OpenStream(), CAviVideoStream::kOpened);
+        for (int n = 0; n < kFrames; ++n) {
+            stream.LoadFrame(n);
+            forward.push_back(std::hash<std::string_view>()(
+                {reinterpret_cast<const char*>(stream.DisplayBitmap().bits.data()),
+                 stream.DisplayBitmap().bits.size()}));
+        }
+    }
+    CAviVideoStream stream(avi);
+    ASSERT_EQ(stream.OpenStream(), CAviVideoStream::kOpened);
+    // Room for one group and what a second decoder holds, as the automatic bound gives.
+    const int picture = av_image_get_buffer_size(AV_PIX_FMT_YUV420P, 1280, 720, 1);
+    const size_t bound = size_t(kGroup + 12) * size_t(picture) * 11 / 10;
+    stream.SetPictureCacheBytes(bound);
+    stream.LoadFrame(kFrames - 1);
+    const auto jumped = stream.DecoderStats();
+    auto due = std::chrono::steady_clock::now();
+    for (int n = kFrames - 2; n >= 0; --n) {
+        due += kStep;
+        std::this_thread::sleep_until(due);
+        stream.LoadFrame(n);
+        const auto& bits = stream.DisplayBitmap().bits;
+        ASSERT_EQ(std::hash<std::string_view>()(
+                      {reinterpret_cast<const char*>(bits.data()), bits.size()}),
+                  forward[size_t(n)])
+            << n;
+        ASSERT_LE(stream.PictureCacheBytes(), bound) << n;
+    }
+    const auto played = stream.DecoderStats();
+    // One wait is allowed for a machine busy with other work; without starting early, every
+    // group start waits for a whole group.
+    EXPECT_LE(played.prefetchWaits - jumped.prefetchWaits, 1);
+    EXPECT_EQ(played.packetsSent, jumped.packetsSent);  // nothing decoded on the showing side
+    EXPECT_LE(double(played.prefetchDecoded), 1.5 * kFrames);
 }
 
 // A picture the cache keeps as a copy (small or foreign ones) is defined in every byte the

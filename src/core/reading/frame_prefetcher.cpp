@@ -25,6 +25,12 @@ constexpr int kAheadPictures = 8;
 constexpr int kReorderedReach = 48;
 // Pictures above the shown one kept going backwards, so turning round shows a few at once.
 constexpr int kTurnPictures = 4;
+// A run the cache cannot hold beside the shown group starts this much ahead of the time it
+// takes, so that a busy machine still has it ready when the steps reach it.
+constexpr double kEarlyFactor = 1.5;
+constexpr double kEarlySeconds = 0.5;
+// A pause between steps this long is the user stopping, not the pace of the steps.
+constexpr double kPauseSeconds = 0.5;
 
 }  // namespace
 
@@ -51,6 +57,7 @@ FramePrefetcher::Request FramePrefetcher::RequestFor(int display, int fillHigh,
     request.display = display;
     request.fillHigh = fillHigh;
     request.reorder = reorder;
+    request.stepSeconds = stepSeconds_;
     // At least the group before the shown one: showing the rest of this group leaves time to
     // decode it. Short groups are taken a few at a time.
     const std::vector<int32_t>& keys = *keys_;
@@ -60,10 +67,15 @@ FramePrefetcher::Request FramePrefetcher::RequestFor(int display, int fillHigh,
         low = std::min(keys[size_t(std::max(KeyIndexFor(display) - 1, 0))],
                        keys[size_t(KeyIndexFor(std::max(low, 0)))]);
     }
-    // Never more than the cache holds, so what is kept always leaves room for what is added.
+    // Never more than the cache holds, so what is kept always leaves room for what is added;
+    // the room this thread's decoder takes counts before it is made, or the first run could
+    // not store its last pictures and would run again.
     const size_t picture = cache_.PictureBytes();
     if (picture > 0) {
-        const size_t fits = std::min<size_t>(cache_.Capacity() / picture, INT_MAX / 2);
+        const size_t reserve = size_t(kDecoderPictures) * picture;
+        const size_t room =
+            std::min(cache_.Capacity(), cache_.Limit() > reserve ? cache_.Limit() - reserve : 0);
+        const size_t fits = std::min<size_t>(room / picture, INT_MAX / 2);
         low = std::max(low, display - int(fits) + 2);
     }
     request.low = std::max(low, 0);
@@ -76,7 +88,28 @@ void FramePrefetcher::Post(const Request& request) {
     cache_.Keep(request.low, request.display);
 }
 
+void FramePrefetcher::NoteStep(bool stepBack) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!stepBack) {
+        lastStep_ = {};
+        stepSeconds_ = 0;
+        return;
+    }
+    if (lastStep_ != std::chrono::steady_clock::time_point{}) {
+        const double seconds = std::chrono::duration<double>(now - lastStep_).count();
+        // Quicker steps count at once, slower ones slowly: a step that waited for this thread
+        // must not make the steps look slow, or the next run starts later still.
+        if (seconds < kPauseSeconds) {
+            const double weight = seconds < stepSeconds_ ? 0.5 : 0.1;
+            stepSeconds_ =
+                stepSeconds_ > 0 ? stepSeconds_ + (seconds - stepSeconds_) * weight : seconds;
+        }
+    }
+    lastStep_ = now;
+}
+
 void FramePrefetcher::Shown(int display, bool stepBack, bool reorder) {
+    NoteStep(stepBack);
     if (!stepBack) {
         if (uiActive_) {
             {
@@ -274,6 +307,8 @@ bool FramePrefetcher::RunOnce(const Request& request, uint64_t generation) {
         }
         pipeline_->StartRun(target, fromGroup, withLeading);
     }
+    const auto started = std::chrono::steady_clock::now();
+    const int64_t decodedAtStart = pipeline_->Stats().framesDecoded;
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         if (generation_.load() != generation && !active_) {
@@ -297,14 +332,20 @@ bool FramePrefetcher::RunOnce(const Request& request, uint64_t generation) {
         decoded_.store(decodedBefore_ + pipeline_->Stats().framesDecoded,
                        std::memory_order_relaxed);
         reached = reached || display == target;
+        // Pictures below the kept range are stored too while there is room: steps that outpace
+        // the run free room faster than it fills it, and otherwise the lowest, stored first, go
+        // first again. Only those of the kept range count as stored, or a run that cannot store
+        // its target would be started again and again.
         bool wanted;
+        bool spare;
         {
             const std::lock_guard<std::mutex> lock(mutex_);
             wanted = active_ && display >= request_.low && display <= request_.fillHigh;
+            spare = active_ && display < request_.low;
         }
-        if (wanted &&
+        if ((wanted || spare) &&
             cache_.Insert(display, pipeline_->Picture(), pipeline_->PictureShared(), false)) {
-            stored = true;
+            stored = stored || wanted;
             prefetched_.fetch_add(1, std::memory_order_relaxed);
         }
         pipeline_->ReleasePicture();
@@ -318,6 +359,13 @@ bool FramePrefetcher::RunOnce(const Request& request, uint64_t generation) {
         if (done) {
             break;
         }
+    }
+    const int64_t decodedInRun = pipeline_->Stats().framesDecoded - decodedAtStart;
+    if (decodedInRun >= 4) {
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() /
+            double(decodedInRun);
+        decodeSeconds_ = decodeSeconds_ > 0 ? (decodeSeconds_ + seconds) / 2 : seconds;
     }
     bool passed;
     {
@@ -337,7 +385,10 @@ bool FramePrefetcher::RunOnce(const Request& request, uint64_t generation) {
 // below the shown one and decodes the rest for nothing. Started for every step back, such runs
 // would decode the start of the group once per step; so one waits until it can fill half the
 // cache, or until the shown picture is at the edge of what is kept (then low is far below the
-// target).
+// target). A group the cache holds whole waits until all of it is wanted, unless the steps
+// would then reach it before it is done: playing backwards through long groups, it starts
+// early and its lowest pictures are decoded once more later, instead of the steps pausing at
+// every group.
 bool FramePrefetcher::Premature(int target, const Request& request, int fromGroup) const {
     const std::vector<int32_t>& keys = *keys_;
     const size_t picture = cache_.PictureBytes();
@@ -349,12 +400,24 @@ bool FramePrefetcher::Premature(int target, const Request& request, int fromGrou
         return false;  // the run keeps all it decodes of the wanted pictures
     }
     const size_t fits = std::min<size_t>(cache_.Capacity() / picture, INT_MAX / 2);
-    // A group the cache holds whole waits until all of it is wanted, however long: starting it
-    // earlier would decode its start twice.
     if (size_t(target - keys[size_t(group)]) + 3 <= fits) {
-        return true;
+        // Only the run from the group's top starts early; the rest of the group waits.
+        const bool top = size_t(group) + 1 < keys.size() && target == keys[size_t(group) + 1] - 1;
+        return !(top && DueNow(target, request, keys[size_t(group)]));
     }
     return size_t(target - request.low + 1) < fits / 2;
+}
+
+bool FramePrefetcher::DueNow(int target, const Request& request, int from) const {
+    if (request.stepSeconds <= 0) {
+        return false;  // a single step back so far: no pace to keep up with
+    }
+    if (decodeSeconds_ <= 0) {
+        return true;  // no run timed yet
+    }
+    const double left = double(request.display - target) * request.stepSeconds;
+    const double work = double(target - from + 1) * decodeSeconds_;
+    return left <= work * kEarlyFactor + kEarlySeconds;
 }
 
 // With a new request, the run goes on only as far as it still fills what is wanted.

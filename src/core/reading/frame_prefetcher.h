@@ -4,6 +4,7 @@
 // its own, so the thread that shows pictures never waits for a whole group. Owned by the reader
 // that shows the pictures (AVI or direct); it stops and joins its thread when destroyed.
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -62,7 +63,8 @@ private:
         int low = 0;
         int fillHigh = -1;
         bool reorder = false;
-        bool first = false;  // no run yet since going backwards started
+        bool first = false;      // no run yet since going backwards started
+        double stepSeconds = 0;  // how long a step back has taken lately; 0 not known yet
     };
     Request RequestFor(int display, int fillHigh, bool reorder) const;
     void Post(const Request& request);  // with mutex_ held
@@ -70,6 +72,10 @@ private:
     bool RunOnce(const Request& request, uint64_t generation);
     void Plan(int target, const Request& request, int* fromGroup, bool* withLeading);
     bool Premature(int target, const Request& request, int fromGroup) const;
+    // Whether a run from display `from` to target must start now for the steps to find target
+    // ready when they come at their present pace.
+    bool DueNow(int target, const Request& request, int from) const;
+    void NoteStep(bool stepBack);
     bool StillWanted();
     static bool StopCheck(void* self);
     int KeyIndexFor(int display) const;
@@ -80,6 +86,10 @@ private:
     std::unique_ptr<GroupDecoder> pipeline_;  // the thread's own, made on the thread
     std::unordered_set<int> lost_;            // the thread's: pictures its runs never gave
     int64_t decodedBefore_ = 0;               // the thread's: by its decoders before this one
+    double decodeSeconds_ = 0;                // the thread's: per picture of its runs lately
+    // The showing thread's: when the last step back was shown, and the pace of the steps.
+    std::chrono::steady_clock::time_point lastStep_{};
+    double stepSeconds_ = 0;
     std::thread thread_;
     bool uiActive_ = false;  // the showing thread's view of active_, to skip the lock
     int64_t waits_ = 0;
@@ -88,6 +98,7 @@ private:
     std::atomic<bool> stop_{false};
     std::atomic<uint64_t> generation_{0};  // changes with every request
 
+    // Guards the request and the run's state below it, which both threads read and write.
     std::mutex mutex_;
     std::condition_variable wake_;      // the thread waits for work
     std::condition_variable progress_;  // waiters for pictures and for idleness
