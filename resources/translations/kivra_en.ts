@@ -992,6 +992,22 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
         <source>秒数を 0.35、-1.001、-1001/30000 のように指定してください (正面の時刻 = 側面の時刻 + ずれ)</source>
         <translation>give the seconds as 0.35, -1.001 or -1001/30000 (front time = side time + offset)</translation>
     </message>
+    <message>
+        <source>C3D ファイルに書けるのはフレーム 65535 までです</source>
+        <translation>a C3D file holds frames up to 65535 only</translation>
+    </message>
+    <message>
+        <source>C3D ファイルに書けるマーカは 255 個までです</source>
+        <translation>a C3D file holds at most 255 markers</translation>
+    </message>
+    <message>
+        <source>C3D ファイルに書けるイベントは 255 個までです</source>
+        <translation>a C3D file holds at most 255 events</translation>
+    </message>
+    <message>
+        <source>動画のフレームレートがわかりません</source>
+        <translation>the video&apos;s frame rate is unknown</translation>
+    </message>
 </context>
 <context>
     <name>CoordinateCsv</name>

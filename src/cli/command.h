@@ -43,6 +43,7 @@ std::span<const CommandEntry* const> CommandTable();
 std::string UsageText();
 
 extern const CommandEntry kInfoCommand, kFrameCommand, kDecodeCommand, kCsvCommand,
-    kKinematicsCommand, kExportCommand, kTrackCommand, kGaitCommand, kReportCommand, kSyncCommand;
+    kKinematicsCommand, kExportCommand, kTrackCommand, kGaitCommand, kReportCommand, kTrcCommand,
+    kC3dCommand, kSyncCommand;
 
 }  // namespace kivra::cli

@@ -10,9 +10,10 @@ namespace kivra::cli {
 
 namespace {
 
-constexpr const CommandEntry* kCommands[] = {
-    &kInfoCommand,   &kFrameCommand, &kDecodeCommand, &kCsvCommand,    &kKinematicsCommand,
-    &kExportCommand, &kTrackCommand, &kGaitCommand,   &kReportCommand, &kSyncCommand};
+constexpr const CommandEntry* kCommands[] = {&kInfoCommand,  &kFrameCommand,      &kDecodeCommand,
+                                             &kCsvCommand,   &kKinematicsCommand, &kExportCommand,
+                                             &kTrackCommand, &kGaitCommand,       &kReportCommand,
+                                             &kTrcCommand,   &kC3dCommand,        &kSyncCommand};
 
 constexpr const char* kUsageForAll =
     "  --convert with any command reads a video that is not AVI through the conversion to a\n"

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <sstream>
@@ -473,6 +474,53 @@ TEST_F(CliGaitTest, MessagesAndSummaryWarningsFollowTheLanguage) {
                   std::string::npos)
             << ReadFile(out + "/summary.csv");
     }
+}
+
+// trc and c3d on the sample: the points of the play range, and in the C3D file the events as
+// the user edited them (none without --foot); never onto the video's own files.
+TEST_F(CliGaitTest, TrcAndC3dCarryThePlayRangeAndTheEditedEvents) {
+    const std::string c3d = dir.File("-trial 'c3d'.c3d"), trc = dir.File("trial $1.trc");
+    ASSERT_TRUE(
+        kivra::WriteGaitFile(dir.File("-walk 01.kgait"),
+                             {{30, kivra::FootSide::kRight, kivra::GaitEventKind::kHeelStrike},
+                              {63, kivra::FootSide::kLeft, kivra::GaitEventKind::kToeOff}}));
+    ASSERT_EQ(Cli({"c3d", video, c3d, "--foot", "R=5,6"}, err), 0) << ReadFile(err);
+    const std::string b = ReadFile(c3d);
+    const auto u16 = [&b](std::size_t at) {
+        return int(std::uint8_t(b.at(at))) | int(std::uint8_t(b.at(at + 1))) << 8;
+    };
+    const auto f32 = [&b](std::size_t at) {
+        float f = 0.0f;
+        std::memcpy(&f, b.data() + at, 4);
+        return f;
+    };
+    EXPECT_EQ(u16(2), 8);       // points
+    EXPECT_EQ(u16(6), 1);       // first frame
+    EXPECT_EQ(u16(8), 120);     // last frame
+    EXPECT_EQ(f32(20), 30.0f);  // rate
+    // TIMES: name, offset word, type, two dimensions, then minutes and seconds per event.
+    const std::size_t times = b.find("TIMES") + 5 + 2 + 2 + 2;
+    EXPECT_EQ(f32(times + 4), 1.0f);
+    EXPECT_FLOAT_EQ(f32(times + 12), 2.1f);
+    for (const char* text : {"Right", "Left ", "Foot Strike", "Foot Off   ", "M8", "mm"}) {
+        EXPECT_NE(b.find(text), std::string::npos) << text;
+    }
+    ASSERT_EQ(Cli({"c3d", video, c3d}, err), 0) << ReadFile(err);
+    EXPECT_EQ(ReadFile(c3d).find("Foot Strike"), std::string::npos);
+
+    ASSERT_EQ(Cli({"trc", video, trc, "--scale", "2"}, err), 0) << ReadFile(err);
+    const std::string text = ReadFile(trc);
+    EXPECT_TRUE(text.starts_with("PathFileType\t4\t(X/Y/Z)\ttrial $1.trc\n")) << text;
+    EXPECT_NE(text.find("\n30.000000\t30.000000\t120\t8\tmm\t30.000000\t1\t120\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("\n120\t3.966667\t"), std::string::npos);
+
+    const std::string lff = dir.File("-walk 01.lff"), markers = ReadFile(lff);
+    EXPECT_EQ(Cli({"c3d", video, lff}, err), 1);
+    EXPECT_EQ(Cli({"trc", video, lff}, err), 1);
+    EXPECT_EQ(ReadFile(lff), markers);
+    EXPECT_EQ(Cli({"trc", video, trc, "--scale", "x"}, err), 2);
+    EXPECT_NE(ReadFile(err).find("--scale x"), std::string::npos) << ReadFile(err);
 }
 
 }  // namespace

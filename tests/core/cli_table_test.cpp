@@ -43,12 +43,13 @@ TEST(CliTableTest, EveryCommandTheUsageNamesGivesTheSameUsage) {
     EXPECT_NE(usage.find("\n  --convert with any command"), std::string::npos);
 
     std::vector<std::string> named;
-    const std::regex line("\n  kivra-cli ([a-z]+) ");
+    const std::regex line("\n  kivra-cli ([a-z0-9]+) ");
     for (std::sregex_iterator m(usage.begin(), usage.end(), line), end; m != end; ++m) {
         named.push_back((*m)[1]);
     }
-    EXPECT_EQ(named, (std::vector<std::string>{"info", "frame", "decode", "csv", "kinematics",
-                                               "export", "track", "gait", "report", "sync"}));
+    EXPECT_EQ(named,
+              (std::vector<std::string>{"info", "frame", "decode", "csv", "kinematics", "export",
+                                        "track", "gait", "report", "trc", "c3d", "sync"}));
     named.push_back("frobnicate");
     named.push_back("--convert");
     for (const std::string& command : named) {
