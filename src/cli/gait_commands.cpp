@@ -68,27 +68,8 @@ int Analyse(const GaitArguments& arguments, const GaitSource& source, std::ostre
     }
     request.calibration = calibration.calibration;
     GaitRun run = source.actions->AnalyseGait(request);
-    switch (run.failure) {
-        case GaitRun::kMarkersWithoutData:
-            for (const GaitMarkerWithoutData& m : run.missing) {
-                err << ArgText(translate("CliMessages",
-                                         "%1 (マーカ %2) には、%3 の再生範囲にデータがありません"),
-                               {RoleText(m.role), std::to_string(m.id), arguments.video})
-                    << "\n";
-            }
-            return 1;
-        case GaitRun::kDamagedEventsFile:
-            err << ArgText(
-                       translate("CliMessages",
-                                 "%1: %2 (イベントを検出し直すには --detect を指定してください)"),
-                       {run.result.path, run.result.detail})
-                << "\n";
-            return 1;
-        case GaitRun::kNoEvents:
-            err << run.result.detail << "\n";
-            return 1;
-        case GaitRun::kNone:
-            break;
+    if (ReportGaitRunFailure(run, arguments.video, err)) {
+        return 1;
     }
     if (!run.result.ok()) {
         err << translate("CliMessages", "動画が開かれていません") << "\n";
@@ -177,6 +158,32 @@ int AnalyseFront(const GaitArguments& arguments, const FrontSource& front, const
 }
 
 }  // namespace
+
+bool ReportGaitRunFailure(const GaitRun& run, const std::string& video, std::ostream& err) {
+    switch (run.failure) {
+        case GaitRun::kMarkersWithoutData:
+            for (const GaitMarkerWithoutData& m : run.missing) {
+                err << ArgText(translate("CliMessages",
+                                         "%1 (マーカ %2) には、%3 の再生範囲にデータがありません"),
+                               {RoleText(m.role), std::to_string(m.id), video})
+                    << "\n";
+            }
+            return true;
+        case GaitRun::kDamagedEventsFile:
+            err << ArgText(
+                       translate("CliMessages",
+                                 "%1: %2 (イベントを検出し直すには --detect を指定してください)"),
+                       {run.result.path, run.result.detail})
+                << "\n";
+            return true;
+        case GaitRun::kNoEvents:
+            err << run.result.detail << "\n";
+            return true;
+        case GaitRun::kNone:
+            break;
+    }
+    return false;
+}
 
 std::optional<SyncOffset> FrontOffset(const GaitArguments& arguments, std::string& problem) {
     const std::string& front = *arguments.front.video;

@@ -16,6 +16,7 @@ class CLFFManager;
 
 namespace kivra {
 struct Dib;
+struct GaitRun;
 class Workspace;
 }  // namespace kivra
 
@@ -71,6 +72,10 @@ std::optional<SyncOffset> FrontOffset(const GaitArguments& arguments, std::strin
 // The messages kinematics shares with the gait commands, in the interface language.
 std::string NoMarkerFileText(const std::string& video);
 std::string DamagedCalibrationText(const std::string& path, const std::string& problem);
+
+// Says why a gait run failed (markers without data, a damaged events file, no events) in the
+// interface language; false, saying nothing, when it did not fail.
+bool ReportGaitRunFailure(const GaitRun& run, const std::string& video, std::ostream& err);
 
 int RunGait(const GaitArguments& arguments, const GaitSource& source, std::ostream& err);
 int RunReport(const GaitArguments& arguments, const GaitSource& source, std::ostream& err);

@@ -46,27 +46,8 @@ int EventsOf(const GaitArguments& arguments, const OpenedVideo& video,
     request.detect = arguments.detect;
     request.calibration = calibration;
     GaitRun run = video.Actions().AnalyseGait(request);
-    switch (run.failure) {
-        case GaitRun::kMarkersWithoutData:
-            for (const GaitMarkerWithoutData& m : run.missing) {
-                err << ArgText(translate("CliMessages",
-                                         "%1 (マーカ %2) には、%3 の再生範囲にデータがありません"),
-                               {m.role, std::to_string(m.id), arguments.video})
-                    << "\n";
-            }
-            return 1;
-        case GaitRun::kDamagedEventsFile:
-            err << ArgText(
-                       translate("CliMessages",
-                                 "%1: %2 (イベントを検出し直すには --detect を指定してください)"),
-                       {run.result.path, run.result.detail})
-                << "\n";
-            return 1;
-        case GaitRun::kNoEvents:
-            err << run.result.detail << "\n";
-            return 1;
-        case GaitRun::kNone:
-            break;
+    if (ReportGaitRunFailure(run, arguments.video, err)) {
+        return 1;
     }
     events = std::move(run.analysis.events);
     return 0;
