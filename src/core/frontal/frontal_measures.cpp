@@ -20,28 +20,6 @@ bool Finite(ImagePoint p) {
     return std::isfinite(p.x) && std::isfinite(p.y);
 }
 
-Statistic Summarise(const std::vector<double>& values) {
-    Statistic s;
-    s.count = int(values.size());
-    if (values.empty()) {
-        return s;
-    }
-    double sum = 0.0;
-    for (const double v : values) {
-        sum += v;
-    }
-    const double mean = sum / double(values.size());
-    s.mean = mean;
-    if (values.size() >= 2) {
-        double squares = 0.0;
-        for (const double v : values) {
-            squares += (v - mean) * (v - mean);
-        }
-        s.sd = std::sqrt(squares / double(values.size() - 1));
-    }
-    return s;
-}
-
 const AngleCycles* FindCycles(const std::vector<AngleCycles>& cycles, const std::string& name) {
     const auto it = std::find_if(cycles.begin(), cycles.end(),
                                  [&](const AngleCycles& c) { return c.name == name; });

@@ -92,28 +92,6 @@ std::optional<LeftOutStride> GapInFeet(const GaitParameterInput& input,
     return std::nullopt;
 }
 
-Statistic Summarise(const std::vector<double>& values) {
-    Statistic s;
-    s.count = static_cast<int>(values.size());
-    if (values.empty()) {
-        return s;
-    }
-    double sum = 0.0;
-    for (const double v : values) {
-        sum += v;
-    }
-    const double mean = sum / values.size();
-    s.mean = mean;
-    if (values.size() >= 2) {
-        double squares = 0.0;
-        for (const double v : values) {
-            squares += (v - mean) * (v - mean);
-        }
-        s.sd = std::sqrt(squares / (values.size() - 1));
-    }
-    return s;
-}
-
 using Field = std::function<std::optional<double>(const StrideParameters&)>;
 
 ParameterSummary SummaryOf(const std::vector<StrideParameters>& strides, std::string name,
@@ -149,6 +127,28 @@ bool Is(const GaitEvent& e, FootSide side, GaitEventKind kind) {
 }
 
 }  // namespace
+
+Statistic Summarise(const std::vector<double>& values) {
+    Statistic s;
+    s.count = static_cast<int>(values.size());
+    if (values.empty()) {
+        return s;
+    }
+    double sum = 0.0;
+    for (const double v : values) {
+        sum += v;
+    }
+    const double mean = sum / values.size();
+    s.mean = mean;
+    if (values.size() >= 2) {
+        double squares = 0.0;
+        for (const double v : values) {
+            squares += (v - mean) * (v - mean);
+        }
+        s.sd = std::sqrt(squares / (values.size() - 1));
+    }
+    return s;
+}
 
 GaitParameters ComputeGaitParameters(const std::vector<GaitEvent>& given,
                                      const GaitParameterInput& input) {

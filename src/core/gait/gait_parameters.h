@@ -34,6 +34,8 @@ struct Statistic {
     std::optional<double> mean, sd;
     int count = 0;
 };
+// Of values as they are; the SD from two values on.
+Statistic Summarise(const std::vector<double>& values);
 
 struct ParameterSummary {
     std::string name;  // "StrideTime", "StancePercent", ...
