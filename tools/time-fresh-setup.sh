@@ -2,13 +2,15 @@
 # Times the set-up a new developer goes through: a clean clone's `make test` (packages, build and
 # every test) in a fresh Debian 12 made with debootstrap, which starts with only a compiler, CMake,
 # git and make, as a new machine of ours does. Needs root and Debian's package mirror.
-# Usage: tools/time-fresh-setup.sh [BASE_DIR]
+# Usage: tools/time-fresh-setup.sh [BASE_DIR [LOG_DIR]]
 #   BASE_DIR keeps the bootstrapped system for another run (a copy of it is used each time).
+#   LOG_DIR receives make's output and the build's .ninja_log, to see where the time went.
 set -euo pipefail
 [ "$(id -u)" -eq 0 ] || { echo "run as root" >&2; exit 2; }
 repo=$(git -C "$(dirname "$0")/.." rev-parse --show-toplevel)
 mirror=http://deb.debian.org/debian
 base=${1:-}
+logs=${2:-}
 work=$(mktemp -d /tmp/kivra-fresh-XXXXXX)
 root=$work/root
 cleanup() {
@@ -43,13 +45,27 @@ mount -t sysfs sys "$root/sys"
 mount --rbind /dev "$root/dev"
 mount --make-rslave "$root/dev"
 git clone -q "$repo" "$root/root/kivra"
+# The same steps as `make test`, one at a time, so that the time of each shows.
+phase() {
+    local t0
+    t0=$(date +%s)
+    in_root sh -c "cd /root/kivra && make $1" >>"$work/make-test.log" 2>&1 || return 1
+    times+=("$1 $(($(date +%s) - t0)) s")
+}
+times=()
 start=$(date +%s)
-if in_root sh -c 'cd /root/kivra && make test' >"$work/make-test.log" 2>&1; then
+if phase deps && phase configure && phase build && phase test; then
     status=passed
 else
     status=FAILED
     tail -30 "$work/make-test.log"
 fi
 end=$(date +%s)
+if [ -n "$logs" ]; then
+    mkdir -p "$logs"
+    cp "$work/make-test.log" "$logs/"
+    cp "$root/root/kivra/build/.ninja_log" "$logs/ninja_log" 2>/dev/null || true
+fi
 grep -E "tests passed|Total Test time" "$work/make-test.log" || true
+echo "phases: ${times[*]}"
 echo "make test on a fresh Debian 12 ($(nproc) cores): $status in $((end - start)) s"
