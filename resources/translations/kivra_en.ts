@@ -2605,6 +2605,109 @@ Narrow the play range or delete the markers of IDs not in use.</translation>
     </message>
 </context>
 <context>
+    <name>kivra::PaneSync</name>
+    <message>
+        <source>手動</source>
+        <translation>By hand</translation>
+    </message>
+    <message>
+        <source>音</source>
+        <translation>Sound</translation>
+    </message>
+    <message>
+        <source>閃光</source>
+        <translation>Flash</translation>
+    </message>
+    <message>
+        <source>踵接地</source>
+        <translation>Heel strikes</translation>
+    </message>
+    <message>
+        <source>2画面表示(&amp;2)</source>
+        <translation>T&amp;wo Videos Side by Side</translation>
+    </message>
+    <message>
+        <source>2画面を連動(&amp;K)</source>
+        <translation>Lin&amp;k the Two Videos</translation>
+    </message>
+    <message>
+        <source>同期(&amp;Y)</source>
+        <translation>S&amp;ynchronise</translation>
+    </message>
+    <message>
+        <source>この2コマを同じ瞬間にする(&amp;S)</source>
+        <translation>These Two Frames Are the &amp;Same Moment</translation>
+    </message>
+    <message>
+        <source>音で合わせる(&amp;A)</source>
+        <translation>By the So&amp;und</translation>
+    </message>
+    <message>
+        <source>閃光で合わせる(&amp;F)</source>
+        <translation>By a &amp;Flash</translation>
+    </message>
+    <message>
+        <source>踵接地で合わせる(&amp;E)</source>
+        <translation>By the H&amp;eel Strikes</translation>
+    </message>
+    <message>
+        <source>同期ファイルを読めません: %1
+%2</source>
+        <translation>The synchronisation file cannot be read: %1
+%2</translation>
+    </message>
+    <message>
+        <source>同期ファイルがあります。もう一方の動画も開きますか?
+%1</source>
+        <translation>There is a synchronisation file. Open the other video too?
+%1</translation>
+    </message>
+    <message>
+        <source>動画にフレームレートがありません</source>
+        <translation>the video has no frame rate</translation>
+    </message>
+    <message>
+        <source>音を読んでいます</source>
+        <translation>Reading the sound</translation>
+    </message>
+    <message>
+        <source>閃光を探しています</source>
+        <translation>Looking for a flash</translation>
+    </message>
+    <message>
+        <source>踵接地で合わせるには、先に足のマーカを指定してください。</source>
+        <translation>To synchronise by the heel strikes, set the foot markers first.</translation>
+    </message>
+    <message>
+        <source>歩行を解析できません</source>
+        <translation>the walk cannot be analysed</translation>
+    </message>
+    <message>
+        <source>ずれを求められません (%1): %2</source>
+        <translation>No offset found (%1): %2</translation>
+    </message>
+    <message>
+        <source>ずれ: %1 秒 (A %2 コマ / B %3 コマ)
+方法: %4  確かさ: %5</source>
+        <translation>Offset: %1 s (A %2 frames / B %3 frames)
+Method: %4  Confidence: %5</translation>
+    </message>
+    <message>
+        <source>ファイルに書き込めません</source>
+        <translation>the file cannot be written</translation>
+    </message>
+    <message>
+        <source>同期ファイルを保存できませんでした: %1
+%2</source>
+        <translation>The synchronisation file could not be saved: %1
+%2</translation>
+    </message>
+    <message>
+        <source>同期ファイルを保存しました: %1</source>
+        <translation>Synchronisation file saved: %1</translation>
+    </message>
+</context>
+<context>
     <name>kivra::ReportHeaderDlg</name>
     <message>
         <source>患者・検査情報</source>

@@ -157,6 +157,12 @@ const Rule kEnabled[] = {
     {".xxxxxxxxx.", kivra::ID_VIEW_DEINTERLACE, "Deinterlace"},
     {"xxxxxxx..xx", kivra::ID_VIEW_OPEN_DIRECT, "Open without conversion"},
     {"xxxxxxxxxxx", kivra::ID_VIEW_NAVIGATOR, "Navigator"},
+    {"xxxxxxx..xx", kivra::ID_VIEW_TWO_PANES, "Two videos side by side"},
+    {"...........", kivra::ID_VIEW_LINK_PANES, "Link the two videos"},  // one video alone
+    {"...........", kivra::ID_SYNC_SAME_MOMENT, "Same moment"},
+    {"...........", kivra::ID_SYNC_SOUND, "Synchronise by sound"},
+    {"...........", kivra::ID_SYNC_FLASH, "Synchronise by a flash"},
+    {"...........", kivra::ID_SYNC_EVENTS, "Synchronise by heel strikes"},
     {"xxxxxx.xxxx", kivra::ID_TRIMMING_SIDE_MODE, "Side mode"},
     {"xxxxxx.xxxx", kivra::ID_TRIMMING_FRONT_MODE, "Front mode"},
     {"xxxxxxxxxxx", kivra::ID_TRIMMING_SETTINGS, "Trimming settings"},
@@ -210,6 +216,8 @@ const Rule kChecked[] = {
     {"...xxxxxxxx", kivra::ID_MARKER_SHOW_LOCUS, "Show locus"},
     {"...........", kivra::ID_MOSAIC_NONE, "No mosaic"},
     {"xxxx.......", kivra::ID_MOSAIC_TYPE1, "Mosaic type 1"},
+    {"...........", kivra::ID_VIEW_TWO_PANES, "Two videos side by side"},
+    {"...........", kivra::ID_VIEW_LINK_PANES, "Link the two videos"},
     {"...........", kivra::ID_MOSAIC_TYPE2, "Mosaic type 2"},
     {"....xxxxxxx", kivra::ID_MOSAIC_TYPE3, "Mosaic type 3"},
     // Pressed on the toolbars only: their menu items never carry a check mark.

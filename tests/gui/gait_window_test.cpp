@@ -349,7 +349,7 @@ TEST_F(GaitWindowTest, NewAnglesRefreshTheCurvesAndTheBandIsRememberedForTheNext
     ASSERT_TRUE(Tools().LoadReference({band, "knee"}));
     const std::vector<NormalBandChoice> stored = {{band, "knee"}};
     EXPECT_EQ(LoadGaitSetup(m_frame->Settings().IniPath()).bands, stored);
-    GaitTools again(MakeKinematicsHost(*m_frame), *m_frame->Kinematics(), m_frame->Video(), 99);
+    GaitTools again(MakeKinematicsHost(*m_frame), *m_frame->Kinematics(), 99);
     ASSERT_EQ(again.Bands().size(), 1u);
     EXPECT_EQ(again.Bands()[0].angle, "knee");
     EXPECT_DOUBLE_EQ(again.Bands()[0].band.mean[50], 10.0);

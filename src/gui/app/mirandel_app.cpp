@@ -50,6 +50,8 @@ CMirandelApp::CMirandelApp() : m_installerLaunch(kivra::DefaultInstallerLaunch()
 
 CMirandelApp::~CMirandelApp() {
     m_pMainFrame.reset();
+    m_pSecondWorkspace.reset();
+    m_pSecondVideo.reset();
     m_pWorkspace.reset();
     m_pVideo.reset();
     if (g_pApp == this) {
@@ -110,9 +112,15 @@ bool CMirandelApp::StartMainWindow(const std::string& path) {
     m_pMainFrame = std::make_unique<CMainFrame>(*m_pVideo, *m_pWorkspace, window,
                                                 m_pRecentFiles.get(), Language());
     CMainFrame* const frame = m_pMainFrame.get();
-    QObject::connect(frame, &CMainFrame::OpenRequested, frame,
-                     [this](const std::string& file) { OpenDocumentFile(file); });
+    QObject::connect(frame, &CMainFrame::OpenRequested, frame, [this](const std::string& file) {
+        OpenDocumentFile(file, {}, m_pMainFrame->ActivePane());
+    });
     QObject::connect(frame, &CMainFrame::CloseRequested, frame, [this] { OnFileNew(); });
+    QObject::connect(
+        frame, &CMainFrame::PaneOpenRequested, frame,
+        [this](const std::string& file, int pane) { OpenDocumentFile(file, {}, pane); });
+    QObject::connect(frame, &CMainFrame::SecondPaneCloseRequested, frame,
+                     [this] { CloseSecondVideo(); });
     QObject::connect(frame, &CMainFrame::RecentFileRequested, frame,
                      [this](std::size_t index) { OnOpenRecentFile(index); });
     m_pDocumentHost->SetWindow(m_pMainFrame.get());
@@ -144,6 +152,9 @@ int CMirandelApp::ExitInstance() {
         m_pDocumentHost->SetWindow(nullptr);
     }
     m_pMainFrame.reset();
+    m_pSecondWorkspace.reset();
+    m_pSecondVideo.reset();
+    m_pSecondHost.reset();
     m_pWorkspace.reset();
     m_pVideo.reset();
     m_pDocumentHost.reset();
@@ -198,8 +209,45 @@ void CMirandelApp::RestartProgram() const {
     kivra::StartDetached(kivra::RestartPath(m_installerLaunch));
 }
 
-void CMirandelApp::OpenDocumentFile(const std::string& path, std::function<void(bool)> then) {
-    if (m_pWorkspace == nullptr || m_pMainFrame == nullptr || m_pMainFrame->Jobs().Busy()) {
+void CMirandelApp::MakeSecondVideo() {
+    CInifileManager& settings = *m_pSettings;
+    m_pSecondHost = std::make_unique<kivra::WindowDocumentHost>();
+    m_pSecondHost->SetWindow(m_pMainFrame.get());
+    m_pSecondVideo = std::make_unique<kivra::OpenVideo>(
+        *m_pSecondHost,
+        kivra::DocumentSettings{settings.ScratchEncoder(), settings.Program(), settings.MarkerId(),
+                                settings.Slider()},
+        settings.Trimming(), m_strSettingsFolder);
+    m_pSecondWorkspace = std::make_unique<kivra::Workspace>(
+        *m_pSecondVideo,
+        kivra::WorkspaceSettings{settings.Trimming(), settings.MarkerId(), settings.Program()},
+        *m_pSecondHost);
+    m_pSecondVideo->Document().OnNewDocument();
+    m_pMainFrame->ShowSecondPane(*m_pSecondVideo, *m_pSecondWorkspace);
+}
+
+bool CMirandelApp::CloseSecondVideo() {
+    if (m_pMainFrame == nullptr || m_pSecondWorkspace == nullptr) {
+        return true;
+    }
+    if (!m_pSecondWorkspace->ConfirmDiscardMarkers()) {
+        return false;  // cancelled: both panes stay as they were
+    }
+    m_pMainFrame->StopPlayback();
+    m_pMainFrame->RemoveSecondPane();
+    m_pSecondWorkspace->CloseVideo();
+    m_pSecondWorkspace.reset();
+    m_pSecondVideo.reset();
+    m_pSecondHost.reset();
+    m_pMainFrame->UpdateTitle();
+    m_pMainFrame->UpdateCommandUI();
+    return true;
+}
+
+void CMirandelApp::OpenDocumentFile(const std::string& path, std::function<void(bool)> then,
+                                    int pane) {
+    if (m_pWorkspace == nullptr || m_pMainFrame == nullptr || m_pMainFrame->Jobs().Busy() ||
+        (pane != 0 && pane != 1)) {
         if (then) {
             then(false);
         }
@@ -208,11 +256,15 @@ void CMirandelApp::OpenDocumentFile(const std::string& path, std::function<void(
     if (m_pMainFrame->IsMarkerIdDialogVisible()) {
         m_pMainFrame->ToggleMarkerIdDialog();
     }
-    kivra::Workspace* const workspace = m_pWorkspace.get();
+    if (pane == 1 && m_pSecondWorkspace == nullptr) {
+        MakeSecondVideo();
+    }
+    m_pMainFrame->ActivatePane(pane);
+    kivra::Workspace* const workspace = pane == 0 ? m_pWorkspace.get() : m_pSecondWorkspace.get();
     kivra::ActionResult ended;
     if (!workspace->StartOpen(
             path, [this] { m_pMainFrame->StopPlayback(); }, &ended)) {
-        OpenEnded(path, false, then);
+        OpenEnded(path, pane, false, then);
         return;
     }
     // The probe, conversion and indexing run on the worker; the open video closes on this
@@ -225,20 +277,25 @@ void CMirandelApp::OpenDocumentFile(const std::string& path, std::function<void(
                 job.OnWindowThread([workspace] { workspace->Document().OnNewDocument(); });
             });
         },
-        [this, path, then](CVfwDoc::PreparedSource prepared) {
-            OpenEnded(path, m_pWorkspace->FinishOpen(path, std::move(prepared)).ok(), then);
+        [this, path, pane, workspace, then](CVfwDoc::PreparedSource prepared) {
+            OpenEnded(path, pane, workspace->FinishOpen(path, std::move(prepared)).ok(), then);
         });
 }
 
-void CMirandelApp::OpenEnded(const std::string& path, bool opened,
+void CMirandelApp::OpenEnded(const std::string& path, int pane, bool opened,
                              const std::function<void(bool)>& then) {
     if (opened && m_pRecentFiles != nullptr) {
         m_pRecentFiles->Add(path);
         m_pMainFrame->RebuildRecentFileMenu();
     }
     m_pMainFrame->ShowOpening(false);
+    // A second pane made for a video that did not open goes again.
+    if (!opened && pane == 1 && m_pSecondVideo != nullptr && !m_pSecondVideo->IsOpen()) {
+        CloseSecondVideo();
+    }
     m_pMainFrame->UpdateTitle();
     m_pMainFrame->UpdateCommandUI();
+    m_pMainFrame->PaneOpenEnded(pane, path, opened);
     if (then) {
         then(opened);
     }
@@ -249,20 +306,27 @@ void CMirandelApp::OnOpenRecentFile(std::size_t index) {
         return;
     }
     const std::string path = m_pRecentFiles->Entries()[index];
-    OpenDocumentFile(path, [this, path](bool opened) {
-        // Found again by name: the list may have changed while the video was being opened.
-        if (opened || m_pRecentFiles == nullptr) {
-            return;
-        }
-        const std::vector<std::string>& entries = m_pRecentFiles->Entries();
-        const auto it = std::find(entries.begin(), entries.end(), path);
-        if (it != entries.end()) {
-            m_pRecentFiles->Remove(std::size_t(it - entries.begin()));
-        }
-    });
+    OpenDocumentFile(
+        path,
+        [this, path](bool opened) {
+            // Found again by name: the list may have changed while the video was being opened.
+            if (opened || m_pRecentFiles == nullptr) {
+                return;
+            }
+            const std::vector<std::string>& entries = m_pRecentFiles->Entries();
+            const auto it = std::find(entries.begin(), entries.end(), path);
+            if (it != entries.end()) {
+                m_pRecentFiles->Remove(std::size_t(it - entries.begin()));
+            }
+        },
+        m_pMainFrame != nullptr ? m_pMainFrame->ActivePane() : 0);
 }
 
 void CMirandelApp::OnFileNew() {
+    if (m_pMainFrame != nullptr && m_pMainFrame->ActivePane() == 1) {
+        CloseSecondVideo();
+        return;
+    }
     if (m_pMainFrame != nullptr) {
         if (m_pMainFrame->IsMarkerIdDialogVisible()) {
             m_pMainFrame->ToggleMarkerIdDialog();

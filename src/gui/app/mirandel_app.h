@@ -1,6 +1,7 @@
 #pragma once
 // The application object: starts and ends Kivra, owns the settings store, the settings folder,
-// the open video, the workspace of actions on it and the main window for the whole run, and answers
+// the open video, the workspace of actions on it and the main window for the whole run (and a
+// second video with its workspace while the window shows two side by side), and answers
 // the window's requests to open and close videos (the window never calls it). Built on top of an
 // existing QApplication; one at a time, reachable by GetApp().
 #include <QStringList>
@@ -58,6 +59,9 @@ public:
     // The open video of the window; null before start-up has made it.
     kivra::OpenVideo* Video() const { return m_pVideo.get(); }
     kivra::Workspace* GetWorkspace() const { return m_pWorkspace.get(); }
+    // The second pane's video and its actions; null while the window shows one.
+    kivra::OpenVideo* SecondVideo() const { return m_pSecondVideo.get(); }
+    kivra::Workspace* SecondWorkspace() const { return m_pSecondWorkspace.get(); }
     CMainFrame* GetMainFrame() const { return m_pMainFrame.get(); }
     bool IsRestartPending() const { return m_bRestart; }
     // Where the codec installer and the program for the restart are, and how the installer gets
@@ -69,8 +73,14 @@ public:
     const kivra::RecentFileList* RecentFiles() const { return m_pRecentFiles.get(); }
 
     // The one way a video is opened: open command, command line, dropped files. The probe and
-    // a conversion run as a job of the main frame; `then` hears whether the video opened.
-    void OpenDocumentFile(const std::string& path, std::function<void(bool)> then = {});
+    // a conversion run as a job of the main frame; `then` hears whether the video opened. Pane 1
+    // is the second video's, made for it when the window shows one (and gone again when the
+    // video does not open).
+    void OpenDocumentFile(const std::string& path, std::function<void(bool)> then = {},
+                          int pane = 0);
+    // Asks to keep the second video's changed markers, then back to one pane; false when the
+    // user cancelled.
+    bool CloseSecondVideo();
 
     // The window's requests.
     void OnFileNew();  // "閉じる(&C)": closes the video
@@ -81,7 +91,10 @@ public:
 
 private:
     // What follows an open, whether it opened or not.
-    void OpenEnded(const std::string& path, bool opened, const std::function<void(bool)>& then);
+    void OpenEnded(const std::string& path, int pane, bool opened,
+                   const std::function<void(bool)>& then);
+    // The second video, its workspace and its messages' host, shown in a second pane.
+    void MakeSecondVideo();
     // The user interface's language from the settings and the locale, with Qt's own texts.
     void InstallTranslations();
     // The recent files, the document and the main window; a video path opens once the event
@@ -105,6 +118,9 @@ private:
     std::unique_ptr<kivra::WindowDocumentHost> m_pDocumentHost;
     std::unique_ptr<kivra::OpenVideo> m_pVideo;
     std::unique_ptr<kivra::Workspace> m_pWorkspace;  // over the open video and the settings
-    std::unique_ptr<CMainFrame> m_pMainFrame;        // last: it works on the video
+    std::unique_ptr<kivra::WindowDocumentHost> m_pSecondHost;
+    std::unique_ptr<kivra::OpenVideo> m_pSecondVideo;
+    std::unique_ptr<kivra::Workspace> m_pSecondWorkspace;
+    std::unique_ptr<CMainFrame> m_pMainFrame;  // last: it works on the video
     int m_nExitCode = 0;
 };

@@ -22,6 +22,12 @@ enum CommandId : int {
     ID_VIEW_TEXT_INFO = 32783,
     ID_FILE_SAVE_FRAME_BMP = 32784,  // no menu entry and no key
     ID_VIEW_OPEN_DIRECT = 32846,     // phone and camera clips read without conversion
+    ID_VIEW_TWO_PANES = 32880,       // a second video beside the first
+    ID_VIEW_LINK_PANES = 32881,      // the two step and play together by time
+    ID_SYNC_SAME_MOMENT = 32882,     // the Synchronise submenu's methods
+    ID_SYNC_SOUND = 32883,
+    ID_SYNC_FLASH = 32884,
+    ID_SYNC_EVENTS = 32885,
 
     // Movie menu and toolbar.
     ID_MOVIE_PLAY = 32773,

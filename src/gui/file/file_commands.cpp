@@ -102,7 +102,7 @@ void FileCommands::AddCommands(QMenu* file) {
         nullptr, ID_FILE_SAVE_FRAME_BMP,
         Menu(QT_TRANSLATE_NOOP("CMainFrame", "フレームをビットマップで保存")), {},
         [this] { OnSaveFrameAsBitmap(); },
-        [this] { return m_context.video.IsOpen() && !IsPlaying(); });
+        [this] { return m_context.active.Video().IsOpen() && !IsPlaying(); });
 }
 
 void FileCommands::RebuildRecentFileMenu() {
@@ -144,21 +144,26 @@ void FileCommands::RebuildRecentFileMenu() {
     }
 }
 
-void FileCommands::OnFileOpen() {
+std::string FileCommands::ChooseVideo() const {
     const QString filter = QtFileDialogFilter(LoadString(kIdsVideoFileFilter));
     // The title keeps the translation context it had when the application asked.
     const QString file = QFileDialog::getOpenFileName(
         m_context.dialogParent, QCoreApplication::translate("CMirandelApp", "開く"), QString(),
         filter);
-    if (file.isEmpty()) {
+    return file.isEmpty() ? std::string() : QFile::encodeName(file).toStdString();
+}
+
+void FileCommands::OnFileOpen() {
+    const std::string file = ChooseVideo();
+    if (file.empty()) {
         return;
     }
     m_window.fileChosen();
-    emit OpenRequested(QFile::encodeName(file).toStdString());
+    emit OpenRequested(file);
 }
 
 bool FileCommands::CanCloseVideo() const {
-    return !m_context.video.Path().empty() && !m_window.playback.IsForwardPlaying();
+    return !m_context.active.Video().Path().empty() && !m_window.playback.IsForwardPlaying();
 }
 
 void FileCommands::OnSaveFrameAsBitmap() {
@@ -170,9 +175,9 @@ void FileCommands::OnSaveFrameAsBitmap() {
 }
 
 bool FileCommands::SaveFrameAsBitmap(const std::string& path) {
-    CAviVideoStream* stream = m_context.video.Stream();
-    if (stream == nullptr || !stream->SaveFrameAsBmp(m_context.video.Cursor().Current(), path,
-                                                     m_context.trimming.deinterlace)) {
+    CAviVideoStream* stream = m_context.active.Video().Stream();
+    if (stream == nullptr || !stream->SaveFrameAsBmp(m_context.active.Video().Cursor().Current(),
+                                                     path, m_context.trimming.deinterlace)) {
         m_context.messages.ShowMessage(LoadString(kIdsImageSaveFailed), MsgButtons::Ok,
                                        MsgIcon::Error);
         return false;
@@ -181,12 +186,12 @@ bool FileCommands::SaveFrameAsBitmap(const std::string& path) {
 }
 
 bool FileCommands::CanSaveTrimmedMovie() const {
-    return m_context.video.IsOpen() && !IsPlaying() && m_context.video.Session().AreasSet() &&
-           !m_window.markerIdShown();
+    return m_context.active.Video().IsOpen() && !IsPlaying() &&
+           m_context.active.Video().Session().AreasSet() && !m_window.markerIdShown();
 }
 
 void FileCommands::OnSaveTrimmedMovie() {
-    CVfwDoc& doc = m_context.video.Document();
+    CVfwDoc& doc = m_context.active.Video().Document();
     if (doc.Stream() == nullptr) {
         return;
     }
@@ -203,11 +208,11 @@ void FileCommands::OnSaveTrimmedMovie() {
 }
 
 void FileCommands::SaveTrimmedMovie(const std::string& target, int filterIndex) {
-    CVfwDoc& doc = m_context.video.Document();
+    CVfwDoc& doc = m_context.active.Video().Document();
     if (doc.Stream() == nullptr || target.empty() || m_context.jobs.Busy()) {
         return;
     }
-    Workspace* const workspace = &m_context.actions;
+    Workspace* const workspace = &m_context.active.Actions();
     PendingMovie pending;
     ActionResult refused;
     if (!workspace->StartMovie({target, filterIndex - 1, doc.CodecOption().GetCompressOptions()},
@@ -235,9 +240,11 @@ void FileCommands::SaveTrimmedMovie(const std::string& target, int filterIndex) 
                 m_window.showStatus(Menu(QT_TRANSLATE_NOOP("CMainFrame", "動画を保存しました: %1"))
                                         .arg(QFile::decodeName(target.c_str())));
             }
-            const int start = m_context.video.Session().RangeStart();
+            const int start = m_context.active.Video().Session().RangeStart();
             m_window.playback.ShowFrame(start, start == 0);
-            m_context.video.Session().DisplayChanged();  // the writer went through the pictures
+            m_context.active.Video()
+                .Session()
+                .DisplayChanged();  // the writer went through the pictures
             wait->Restore();
         });
 }

@@ -40,6 +40,8 @@ public:
     void RebuildRecentFileMenu();
 
     void OnFileOpen();  // the open dialog, then OpenRequested
+    // The open dialog alone: the chosen video, empty when cancelled.
+    std::string ChooseVideo() const;
     // "閉じる(&C)": a video is open and not playing forward.
     bool CanCloseVideo() const;
 

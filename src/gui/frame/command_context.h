@@ -1,9 +1,10 @@
 #pragma once
-// What a group of commands is given to register and run its menu entries: the open video and
-// the actions on it, the command table, the user's messages, the parent of its dialogs, the
-// runner of long jobs and the settings groups several groups change. Made by the main window,
-// which outlives every group.
+// What a group of commands is given to register and run its menu entries: the active video and
+// the actions on it (read at each call: two panes switch it), the command table, the user's
+// messages, the parent of its dialogs, the runner of long jobs and the settings groups several
+// groups change. Made by the main window, which outlives every group.
 #include "base/command_table.h"
+#include "frame/active_video.h"
 #include "platform/user_messages.h"
 #include "settings/inifile_manager.h"
 
@@ -12,12 +13,9 @@ class QWidget;
 namespace kivra {
 
 class JobRunner;
-class OpenVideo;
-class Workspace;
 
 struct CommandContext {
-    OpenVideo& video;
-    Workspace& actions;
+    ActiveVideo& active;
     CommandTable& table;
     UserMessages& messages;
     QWidget* dialogParent;

@@ -1,6 +1,9 @@
 // The main frame as the kinematics tools' host: an adapter over the frame's public commands,
-// owned by the tools it serves. Only this file knows it, so the frame does not include it back.
+// owned by the tools it serves. Each pane has tools of its own, so the adapter answers for its
+// pane's video whichever pane is active. Only this file knows it, so the frame does not include
+// it back.
 #include "frame/main_frame.h"
+#include "frame/video_pane.h"
 #include "kinematics/kinematics_host.h"
 #include "markers/video_annotations.h"
 #include "view/vfw_view.h"
@@ -10,18 +13,26 @@ namespace {
 
 class MainFrameKinematicsHost final : public KinematicsHost {
 public:
-    explicit MainFrameKinematicsHost(CMainFrame& frame) : m_frame(frame) {}
+    MainFrameKinematicsHost(CMainFrame& frame, OpenVideo& video, Workspace& actions, int pane)
+        : m_frame(frame), m_video(video), m_actions(actions), m_pane(pane) {}
 
-    OpenVideo& Video() const override { return m_frame.Video(); }
-    Workspace& Actions() const override { return m_frame.Actions(); }
+    OpenVideo& Video() const override { return m_video; }
+    Workspace& Actions() const override { return m_actions; }
     bool IsPlaying() const override { return m_frame.IsPlaying(); }
     void ShowFrame(int n) override {
-        if (Stream() != nullptr && !m_frame.IsPlaying()) {
+        if (Stream() == nullptr || m_frame.IsPlaying()) {
+            return;
+        }
+        if (m_frame.ActivePane() == m_pane) {
             m_frame.ShowFrame(n);
+        } else {
+            Video().Cursor().MoveTo(n);
         }
     }
+    // The pane's own picture: a tool opened for one pane never takes the other's clicks.
     void SetPictureClickHook(PictureClickHook* hook) override {
-        if (CVfwView* view = m_frame.VideoView()) {
+        const VideoPane* pane = m_frame.Pane(m_pane);
+        if (CVfwView* view = pane != nullptr ? pane->View() : nullptr) {
             view->SetPictureClickHook(hook);
         }
     }
@@ -35,12 +46,22 @@ public:
 
 private:
     CMainFrame& m_frame;
+    OpenVideo& m_video;
+    Workspace& m_actions;
+    const int m_pane;
 };
 
 }  // namespace
 
+std::unique_ptr<KinematicsHost> MakeKinematicsHost(CMainFrame& frame, OpenVideo& video,
+                                                   Workspace& actions, int pane) {
+    return std::make_unique<MainFrameKinematicsHost>(frame, video, actions, pane);
+}
+
 std::unique_ptr<KinematicsHost> MakeKinematicsHost(CMainFrame& frame) {
-    return std::make_unique<MainFrameKinematicsHost>(frame);
+    const VideoPane* first = frame.Pane(0);
+    return first != nullptr ? MakeKinematicsHost(frame, first->Video(), first->Actions(), 0)
+                            : MakeKinematicsHost(frame, frame.Video(), frame.Actions(), 0);
 }
 
 }  // namespace kivra

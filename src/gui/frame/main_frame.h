@@ -1,9 +1,11 @@
 #pragma once
 // The program's one top-level window, a shell: the menus, status bar and the pane with the views
-// over the open video (the application's). Each menu's commands register themselves from their
-// own folder with a small context; the window answers what only it knows (playing, the marker ID
-// tool, its views and bars) and follows the session's notices. It never calls its owner: opening
-// and closing videos are requests (signals) the owner answers. Owned by the application object.
+// over the open video (the application's), or two panes side by side over two videos of one
+// walk, the commands working on the pane clicked last. Each menu's commands register themselves
+// from their own folder with a small context; the window answers what only it knows (playing, the
+// marker ID tool, its views and bars) and follows the session's notices. It never calls its owner:
+// opening and closing videos are requests (signals) the owner answers. Owned by the application
+// object.
 #include <QMainWindow>
 #include <QTimer>
 #include <array>
@@ -13,9 +15,12 @@
 
 #include "base/qt_user_messages.h"
 #include "file/file_commands.h"
+#include "frame/active_video.h"
 #include "frame/command_context.h"
 #include "frame/job_runner.h"
 #include "frame/menu_command_table.h"
+#include "frame/pane_link.h"
+#include "frame/pane_tool_commands.h"
 #include "frame/playback_controller.h"
 #include "frame/slider_view.h"
 #include "frame/tool_bars.h"
@@ -35,8 +40,10 @@ class CSliderDlgBar;
 class CVfwView;
 class QLabel;
 class QMenu;
+class QSplitter;
 namespace kivra {
 class FramePositionPane;
+class VideoPane;
 class GaitTools;
 class KinematicsHost;
 class RecentFileList;
@@ -45,8 +52,7 @@ class RecentFileList;
 class CMainFrame : public QMainWindow,
                    public kivra::FrameViewHost,
                    public kivra::TrimmingCommandsHost,
-                   public kivra::MarkerCommandsHost,
-                   public kivra::SessionObserver {
+                   public kivra::MarkerCommandsHost {
     Q_OBJECT
 
 public:
@@ -57,13 +63,27 @@ public:
                kivra::UiLanguage language);
     ~CMainFrame() override;  // writes the trimming mode back to the settings
 
-    // The open video and the actions on it, with shorthands over the video.
-    kivra::OpenVideo& Video() const override { return m_video; }
-    kivra::Workspace& Actions() const { return m_actions; }
+    // The active video and the actions on it, with shorthands over the video.
+    kivra::OpenVideo& Video() const override { return m_active.Video(); }
+    kivra::Workspace& Actions() const { return m_active.Actions(); }
     const kivra::WindowSettings& Settings() const { return m_settings; }
-    CAviVideoStream* Stream() const { return m_video.Stream(); }
-    kivra::EditSession& Session() const { return m_video.Session(); }
-    kivra::FrameCursor& Cursor() const { return m_video.Cursor(); }
+    CAviVideoStream* Stream() const { return Video().Stream(); }
+    kivra::EditSession& Session() const { return Video().Session(); }
+    kivra::FrameCursor& Cursor() const { return Video().Cursor(); }
+
+    // The panes: 0 the first video's, 1 the second's while two are shown side by side.
+    bool TwoPanes() const { return m_panes[1] != nullptr; }
+    int ActivePane() const { return m_nActivePane; }
+    kivra::VideoPane* Pane(int index) const;  // null for a pane not shown
+    // The pane that takes keys, clicks, menus and bars from now on; ignored for one not shown.
+    void ActivatePane(int index);
+    // Shows the second video beside the first (the video must outlive its pane).
+    void ShowSecondPane(kivra::OpenVideo& video, kivra::Workspace& actions);
+    // Back to the one-video window: the second pane goes, the first becomes active.
+    void RemoveSecondPane();
+    // The application's word that an open into pane `index` has ended.
+    void PaneOpenEnded(int index, const std::string& path, bool opened);
+    kivra::PaneLink& Sync() const { return *m_pSync; }
 
     bool IsForwardPlaying() const override { return m_playback.IsForwardPlaying(); }
     bool IsPlaying() const override { return m_playback.IsPlaying(); }
@@ -94,8 +114,12 @@ public:
     kivra::FileCommands& Files() const { return *m_pFiles; }
     CQuickStartDlg* QuickStart() const;  // null before first shown
     CSetMarkerIDDlg* MarkerIdDialog() const override { return m_pSetMarkerIdDlg; }
-    CKinematicsCommands* Kinematics() const { return m_pKinematics; }
-    kivra::GaitTools* Gait() const { return m_pGait; }
+    // Each pane has kinematics and gait tools of its own (its windows, its analysis); the
+    // menus run the active pane's. Null for a pane not shown.
+    CKinematicsCommands* Kinematics() const { return Kinematics(m_nActivePane); }
+    kivra::GaitTools* Gait() const { return Gait(m_nActivePane); }
+    CKinematicsCommands* Kinematics(int pane) const;
+    kivra::GaitTools* Gait(int pane) const;
     kivra::JobRunner& Jobs() { return m_jobs; }  // runs save, follow, open off this thread
 
     void UpdateCommandUI() { m_commands.UpdateAll(); }  // every enable and check rule
@@ -127,15 +151,18 @@ public:
                                  kivra::MsgIcon icon) override {
         return m_messages.ShowMessage(text, buttons, icon);
     }
-    // kivra::SessionObserver: the bars and navigator follow; a video that came gets the
-    // trackbar and the First command, one that went the empty views.
-    void SessionChanged(unsigned changes) override;
+    // A pane's session changed: for the active one the bars and navigator follow, and a video
+    // that came gets the trackbar and the First command, one that went the empty views.
+    void PaneSessionChanged(int index, unsigned changes);
 
 signals:
     // The File menu, its recent files and dropped files ask; the owner opens or closes.
     void OpenRequested(const std::string& path);
     void CloseRequested();
     void RecentFileRequested(std::size_t index);
+    // A video for pane `index` (1 makes the second pane), and closing the second pane.
+    void PaneOpenRequested(const std::string& path, int index);
+    void SecondPaneCloseRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -144,10 +171,21 @@ protected:
 private:
     void CreateMenus();
     void VideoChanged();
+    // The per-pane parts the window reads (views, playback, bars, marker ID tool) follow the
+    // active pane.
+    void FollowActivePane();
+    void MarkActivePane();
+    void MakeMarkerIdDialog();
+    // The pane's kinematics and gait tools, their commands routed to them while it is active;
+    // the second pane's share the first's angles, feet and bands.
+    void MakeTools(int pane, kivra::OpenVideo& video, kivra::Workspace& actions);
+    // Its tools and their windows go before its video leaves the window.
+    void DropTools(int pane);
 
     const kivra::UiLanguage m_language;
-    kivra::OpenVideo& m_video;
+    kivra::OpenVideo& m_video;  // the first pane's
     kivra::Workspace& m_actions;
+    kivra::ActiveVideo m_active{m_video, m_actions};
     const kivra::WindowSettings m_settings;
     kivra::QtUserMessages m_messages;
     kivra::MenuCommandTable m_commands{this, [this] {
@@ -160,30 +198,38 @@ private:
         {[this](bool on) { m_pBars->SetPlayButton(on); },
          [this](const QString& text) { m_pBars->SetRateText(text); }}};
     CPlaybackController m_playback{m_video, m_playbackHost, m_settings.Slider()};
-    kivra::WindowSliderHost m_sliderHost{m_video, m_playback};
-    const kivra::CommandContext m_context{m_video,
-                                          m_actions,
+    const kivra::CommandContext m_context{m_active,
                                           m_commands,
                                           m_messages,
                                           this,
                                           m_jobs,
                                           m_settings.Trimming(),
                                           m_settings.MarkerId()};
+    kivra::PaneToolCommands m_toolCommands{m_commands, [this] { return m_nActivePane; }};
     kivra::TrimmingCommands m_trimming{m_context, *this};
     kivra::MarkerCommands m_markers{m_context, *this};
     CVfwView* m_pVideoView = nullptr;  // children of this window, or of its children
     CSliderView* m_pSliderView = nullptr;
-    std::array<QMenu*, 6> m_menus{};  // File, View, Movie, Trimming, Marker, Help
+    std::array<std::unique_ptr<kivra::VideoPane>, 2> m_panes;
+    int m_nActivePane = 0;
+    QSplitter* m_pSplitter = nullptr;    // the central widget while two panes are shown
+    kivra::PaneLink* m_pSync = nullptr;  // a child of this window
+    std::array<QMenu*, 6> m_menus{};     // File, View, Movie, Trimming, Marker, Help
     kivra::ToolBars* m_pBars = nullptr;
     kivra::FileCommands* m_pFiles = nullptr;
     CSetMarkerIDDlg* m_pSetMarkerIdDlg = nullptr;
-    CKinematicsCommands* m_pKinematics = nullptr;
-    kivra::GaitTools* m_pGait = nullptr;
+    std::array<CKinematicsCommands*, 2> m_kinematics{};  // children of this window
+    std::array<kivra::GaitTools*, 2> m_gait{};
     QTimer m_idleTimer;                         // the idle update of command states
     kivra::JobRunner m_jobs{this, m_messages};  // last: a running job ends before the rest goes
 };
 
 namespace kivra {
-// The frame as the host of its kinematics tools (kinematics_host_adapter.cpp).
+// The frame as the host of pane `pane`'s kinematics tools over its video
+// (kinematics_host_adapter.cpp); without them, the first pane's.
+std::unique_ptr<KinematicsHost> MakeKinematicsHost(CMainFrame& frame, OpenVideo& video,
+                                                   Workspace& actions, int pane);
 std::unique_ptr<KinematicsHost> MakeKinematicsHost(CMainFrame& frame);
+// The two-pane link over the frame, a child of it (pane_sync.cpp).
+PaneLink* MakePaneLink(CMainFrame& frame);
 }  // namespace kivra

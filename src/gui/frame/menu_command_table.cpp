@@ -42,6 +42,17 @@ void MenuCommandTable::RefreshOnShow(QMenu* menu) {
     connect(menu, &QMenu::aboutToShow, this, &MenuCommandTable::UpdateAll);
 }
 
+void MenuCommandTable::RequireAlso(CommandId id, std::function<bool()> rule) {
+    const auto it = m_commands.find(id);
+    if (it == m_commands.end()) {
+        return;
+    }
+    it->second.enabled = [first = std::move(it->second.enabled), rule = std::move(rule)] {
+        return rule() && first();
+    };
+    Update(it->second);
+}
+
 QAction* MenuCommandTable::Action(CommandId id) const {
     const auto it = m_commands.find(id);
     return it == m_commands.end() ? nullptr : it->second.action;

@@ -25,6 +25,8 @@ public:
                         std::function<bool()> enabled, std::function<bool()> checked = {}) override;
     void RefreshOnShow(QMenu* menu) override;
 
+    // The command is enabled only while rule holds too (a command registered elsewhere).
+    void RequireAlso(CommandId id, std::function<bool()> rule);
     // The action of a command, or null for one the table does not have.
     QAction* Action(CommandId id) const;
     // Runs every command's enable and check rule.

@@ -12,11 +12,22 @@
 
 CPlaybackController::CPlaybackController(kivra::OpenVideo& video, kivra::PlaybackHost& host,
                                          const kivra::SliderSettings& speed, QObject* parent)
-    : QObject(parent), m_video(video), m_host(host), m_speed(speed), m_cursor(video.Cursor()) {
+    : QObject(parent), m_video(&video), m_host(host), m_speed(speed), m_cursor(&video.Cursor()) {
     m_forwardTimer.setTimerType(Qt::PreciseTimer);
     m_reverseTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_forwardTimer, &QTimer::timeout, this, &CPlaybackController::OnForwardTick);
     connect(&m_reverseTimer, &QTimer::timeout, this, &CPlaybackController::OnReverseTick);
+}
+
+void CPlaybackController::SetVideo(kivra::OpenVideo& video) {
+    if (m_video == &video) {
+        return;
+    }
+    Stop();
+    m_video = &video;
+    m_cursor = &video.Cursor();
+    m_dwRateTick = 0;
+    UpdateRateStatus();
 }
 
 uint32_t CPlaybackController::SystemTickCount() {
@@ -25,27 +36,27 @@ uint32_t CPlaybackController::SystemTickCount() {
 }
 
 int CPlaybackController::CurrentFrame() const {
-    return m_cursor.Current();
+    return m_cursor->Current();
 }
 
 void CPlaybackController::ShowFrame(int n, bool keyRefreshAtZero) {
     if (keyRefreshAtZero && n == 0) {
         KeyFrameRefresh(n);
     }
-    m_cursor.MoveTo(n);
+    m_cursor->MoveTo(n);
 }
 
 void CPlaybackController::KeyFrameRefresh(int target) {
-    const CAviVideoStream* stream = m_cursor.Stream();
+    const CAviVideoStream* stream = m_cursor->Stream();
     if (stream == nullptr) {
         return;
     }
     const int at = std::clamp(target, stream->GetStart(), stream->GetEnd());
-    m_cursor.ShowBriefly(stream->NextKeyFrame(at), [this] { m_host.RedrawVideoNow(); });
+    m_cursor->ShowBriefly(stream->NextKeyFrame(at), [this] { m_host.RedrawVideoNow(); });
 }
 
 CAviVideoStream* CPlaybackController::PlayableStream() const {
-    CAviVideoStream* stream = m_cursor.Stream();
+    CAviVideoStream* stream = m_cursor->Stream();
     // Without a frame rate there is no play clock: refuse instead of dividing by zero.
     return stream != nullptr && stream->GetFrameRate() > 0.0 ? stream : nullptr;
 }
@@ -65,15 +76,15 @@ void CPlaybackController::Play() {
         return;
     }
     const double fps = stream->GetFrameRate();
-    if (m_video.Session().GetViewMode() == kivra::kAreaMode) {
-        m_video.Session().LeaveAreaMode();
+    if (m_video->Session().GetViewMode() == kivra::kAreaMode) {
+        m_video->Session().LeaveAreaMode();
     }
     m_bPlay = 1;
     m_bReversePlay = 0;
     m_pPlayStream = stream;
     int current = CurrentFrame();
-    if (current < m_video.Session().RangeStart() || current > m_video.Session().RangeEnd()) {
-        m_cursor.MoveTo(m_video.Session().RangeStart());
+    if (current < m_video->Session().RangeStart() || current > m_video->Session().RangeEnd()) {
+        m_cursor->MoveTo(m_video->Session().RangeStart());
         current = CurrentFrame();
     }
     const uint32_t t = m_tick();
@@ -96,13 +107,13 @@ void CPlaybackController::OnForwardTick() {
     m_dwPrevTick = t;
     const double fps = m_pPlayStream->GetFrameRate();
     const int frame = int(double(m_dwPlayTime) / 1000.0 * fps);
-    const int rangeStart = m_video.Session().RangeStart();
-    if (frame < m_video.Session().RangeEnd()) {
+    const int rangeStart = m_video->Session().RangeStart();
+    if (frame < m_video->Session().RangeEnd()) {
         ShowFrame(frame);
         return;
     }
     KeyFrameRefresh(rangeStart);
-    m_cursor.MoveTo(rangeStart);
+    m_cursor->MoveTo(rangeStart);
     Stop();
 }
 
@@ -115,8 +126,8 @@ void CPlaybackController::ReversePlay() {
     m_bReversePlay = 1;
     m_pPlayStream = stream;
     const int current = CurrentFrame();
-    if (current < m_video.Session().RangeStart() || current > m_video.Session().RangeEnd()) {
-        m_cursor.MoveTo(m_video.Session().RangeEnd());
+    if (current < m_video->Session().RangeStart() || current > m_video->Session().RangeEnd()) {
+        m_cursor->MoveTo(m_video->Session().RangeEnd());
     }
     m_reverseTimer.start(int(1000.0 / fps));
     m_host.SetPlayButtonPlaying(true);
@@ -127,7 +138,7 @@ void CPlaybackController::OnReverseTick() {
         return;
     }
     const int current = CurrentFrame();
-    if (current <= m_video.Session().RangeStart()) {
+    if (current <= m_video->Session().RangeStart()) {
         Stop();
         return;
     }
@@ -147,12 +158,12 @@ void CPlaybackController::Stop() {
 }
 
 int CPlaybackController::NearestLandmark(int direction) const {
-    const CAviVideoStream* stream = m_cursor.Stream();
+    const CAviVideoStream* stream = m_cursor->Stream();
     const int cur = CurrentFrame();
     int best = stream == nullptr ? -1 : (direction < 0 ? stream->GetStart() : stream->GetEnd());
     int dist = (best - cur) * direction;
-    const int candidates[] = {m_video.Session().RangeStart(), m_video.Session().RangeEnd(),
-                              m_video.Session().Area1().frame, m_video.Session().Area2().frame};
+    const int candidates[] = {m_video->Session().RangeStart(), m_video->Session().RangeEnd(),
+                              m_video->Session().Area1().frame, m_video->Session().Area2().frame};
     for (int i = 0; i < 4; ++i) {
         const int c = candidates[i];
         const int away = (c - cur) * direction;
@@ -183,11 +194,11 @@ void CPlaybackController::Next() {
 }
 
 void CPlaybackController::UpdateRateStatus() {
-    const CAviVideoStream* stream = m_cursor.Stream();
+    const CAviVideoStream* stream = m_cursor->Stream();
     const auto text = [](double measured, double nominal) {
         return QString::asprintf("%3.2f / %3.2f(fps)", measured, nominal);
     };
-    if (!m_video.IsOpen() || stream == nullptr) {
+    if (!m_video->IsOpen() || stream == nullptr) {
         m_host.SetRateText(text(0.0, 0.0));
         m_dwRateTick = 0;
         return;
@@ -217,13 +228,13 @@ void CPlaybackController::UpdateRateStatus() {
 }
 
 bool CPlaybackController::CanPlay() const {
-    return m_video.IsOpen();
+    return m_video->IsOpen();
 }
 
 bool CPlaybackController::CanStop() const {
-    return m_video.IsOpen() && IsPlaying();
+    return m_video->IsOpen() && IsPlaying();
 }
 
 bool CPlaybackController::CanStep() const {
-    return m_video.IsOpen() && !IsPlaying();
+    return m_video->IsOpen() && !IsPlaying();
 }

@@ -1,9 +1,9 @@
 #pragma once
 // Moves the current frame: timed forward play at the set speed, reverse play one frame per
 // tick, stop, first/previous/next/last with landmarks, and the frame-rate pane. Owned by the
-// main frame; it reads the open video's range, areas and view mode and the speed setting, moves
-// through the video's frame cursor (which tells the trackbar and the views), and reaches the
-// window only through PlaybackHost.
+// main frame, one for the window: it works on the active video, reads its range, areas and
+// view mode and the speed setting, moves through the video's frame cursor (which tells the
+// trackbar and the views), and reaches the window only through PlaybackHost.
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -41,6 +41,10 @@ public:
     // video and speed (its play speed, read at each start) must outlive the controller.
     CPlaybackController(kivra::OpenVideo& video, kivra::PlaybackHost& host,
                         const kivra::SliderSettings& speed, QObject* parent = nullptr);
+
+    // From now on works on video (stopped first); it must outlive its turn.
+    void SetVideo(kivra::OpenVideo& video);
+    kivra::OpenVideo& Video() const { return *m_video; }
 
     void Play();
     void ReversePlay();
@@ -96,10 +100,10 @@ private:
     // (direction -1) or after (+1) the current frame.
     int NearestLandmark(int direction) const;
 
-    kivra::OpenVideo& m_video;
+    kivra::OpenVideo* m_video;
     kivra::PlaybackHost& m_host;
     const kivra::SliderSettings& m_speed;
-    kivra::FrameCursor& m_cursor;
+    kivra::FrameCursor* m_cursor;
     QTimer m_forwardTimer;  // timer 1
     QTimer m_reverseTimer;  // timer 2
     std::function<uint32_t()> m_tick = &CPlaybackController::SystemTickCount;

@@ -52,7 +52,7 @@ ToolBars::ToolBars(const CommandContext& context, Window window, Settings settin
     QStatusBar* status = m_window.main.statusBar();
     status->setStyleSheet(QStringLiteral("QStatusBar::item { border: 0px; }"));
     m_pFramePane = new FramePositionPane(status);
-    m_pFramePane->FollowFrames(m_context.video.Cursor());
+    m_pFramePane->FollowFrames(m_context.active.Video().Cursor());
     status->addPermanentWidget(m_pFramePane);
     m_pRatePane = new QLabel(status);
     m_pRatePane->setObjectName(QStringLiteral("RatePane"));
@@ -62,14 +62,14 @@ ToolBars::ToolBars(const CommandContext& context, Window window, Settings settin
 
     CPlaybackController& playback = m_window.playback;
     m_pSliderBar = new CSliderDlgBar(&m_window.main);
-    m_pSliderBar->FollowFrames(m_context.video.Cursor());
-    OpenVideo& video = m_context.video;
+    m_pSliderBar->FollowFrames(m_context.active.Video().Cursor());
+    ActiveVideo& active = m_context.active;
     m_pSliderBar->SetActions({
         [&playback] { return playback.IsForwardPlaying(); },
         [&playback] { playback.Stop(); },
         [&playback] { playback.Play(); },
-        [&playback, &video](int frame) {
-            if (video.Stream() != nullptr) {
+        [&playback, &active](int frame) {
+            if (active.Video().Stream() != nullptr) {
                 playback.ShowFrame(frame);  // the trackbar already stands there
             }
         },
@@ -86,24 +86,26 @@ ToolBars::ToolBars(const CommandContext& context, Window window, Settings settin
 
 void ToolBars::AddViewCommands(QMenu* view) {
     MenuCommandTable& commands = m_window.commands;
-    OpenVideo& video = m_context.video;
+    ActiveVideo& active = m_context.active;
     TrimmingSettings& trimming = m_context.trimming;
     ProgramSettings& program = m_settings.program;
     commands.AddCommand(
         view, ID_VIEW_IMAGE_INFO, Menu(QT_TRANSLATE_NOOP("CMainFrame", "画像情報( &I )\tCtrl + I")),
         QKeySequence(Qt::CTRL | Qt::Key_I),
-        [&video] { video.Session().SetShowInfo(!video.Session().ShowInfo()); },
-        [&video] { return video.IsOpen(); }, [&video] { return video.Session().ShowInfo(); });
+        [&active] { active.Video().Session().SetShowInfo(!active.Video().Session().ShowInfo()); },
+        [&active] { return active.Video().IsOpen(); },
+        [&active] { return active.Video().Session().ShowInfo(); });
     view->addSeparator();
     commands.AddCommand(
         view, ID_VIEW_DEINTERLACE,
         Menu(QT_TRANSLATE_NOOP("CMainFrame", "インターレース除去(&D)\tCtrl + D")),
         QKeySequence(Qt::CTRL | Qt::Key_D),
-        [&video, &trimming] {
+        [&active, &trimming] {
             trimming.deinterlace = !trimming.deinterlace;
-            video.Session().DisplayChanged();
+            active.Video().Session().DisplayChanged();
         },
-        [&video] { return video.IsOpen(); }, [&trimming] { return trimming.deinterlace; });
+        [&active] { return active.Video().IsOpen(); },
+        [&trimming] { return trimming.deinterlace; });
     // Taken at the next open: the open video stays as it was read.
     CPlaybackController& playback = m_window.playback;
     commands.AddCommand(
@@ -122,7 +124,7 @@ void ToolBars::Create(QMenu* view) {
     m_pMarkerBar = CreateMarkerToolBar(&main, lookup);
     m_pMosaicBar = new CMosaicSizeDlgBar(&main);
     m_pMosaicBar->SetOnSelected(m_window.mosaicChosen);
-    m_pMosaicBar->InitializeBar(m_context.video.Session().MosaicType());
+    m_pMosaicBar->InitializeBar(m_context.active.Video().Session().MosaicType());
     m_pMosaicToolBar = m_pMosaicBar->WrapInToolBar(&main);
 
     // First row: trimming, movie, mosaic shape, marker; the slider bar on a row of its own.
@@ -141,15 +143,17 @@ void ToolBars::Create(QMenu* view) {
         nullptr, ID_VIEW_CODEC_LIST, Menu(QT_TRANSLATE_NOOP("CMainFrame", "コーデック一覧")),
         QKeySequence(Qt::CTRL | Qt::Key_L), [this] { m_pCodecList->Toggle(); },
         [] { return true; });
-    OpenVideo& video = m_context.video;
+    ActiveVideo& active = m_context.active;
     commands.AddCommand(
         nullptr, ID_VIEW_TEXT_INFO, Menu(QT_TRANSLATE_NOOP("CMainFrame", "テキスト情報")),
         QKeySequence(Qt::CTRL | Qt::Key_A),
-        [this, &video] {
-            m_pTextInfo->SetText(QString::fromStdString(video.Stream()->TextInfo()));
+        [this, &active] {
+            m_pTextInfo->SetText(QString::fromStdString(active.Video().Stream()->TextInfo()));
             m_pTextInfo->Toggle();
         },
-        [&video] { return video.IsOpen() && !video.Stream()->TextInfo().empty(); });
+        [&active] {
+            return active.Video().IsOpen() && !active.Video().Stream()->TextInfo().empty();
+        });
 
     // View menu: its own commands, the navigator, then the bars in a group of their own.
     AddViewCommands(view);
@@ -182,7 +186,7 @@ void ToolBars::UpdateStates() {
     if (m_pTrimmingBar == nullptr) {
         return;
     }
-    const EditSession& session = m_context.video.Session();
+    const EditSession& session = m_context.active.Video().Session();
     m_pTrimmingBar->SetPressed(ID_TRIMMING_SIDE_MODE, session.StoredTrimmingMode() == kSideMode);
     m_pTrimmingBar->SetPressed(ID_TRIMMING_FRONT_MODE, session.StoredTrimmingMode() == kFrontMode);
     m_pTrimmingBar->SetPressed(ID_TRIMMING_AREA, session.GetViewMode() == kAreaMode);
@@ -194,7 +198,7 @@ void ToolBars::UpdateStates() {
 
 void ToolBars::SyncMosaicBar() {
     if (m_pMosaicBar != nullptr) {
-        m_pMosaicBar->Select(m_context.video.Session().MosaicType());
+        m_pMosaicBar->Select(m_context.active.Video().Session().MosaicType());
     }
 }
 
@@ -216,8 +220,8 @@ void ToolBars::OnViewNavigator() {
         return;
     }
     QMainWindow& main = m_window.main;
-    m_pNavigator =
-        new CHelpDlg(m_context.video.Session().GetTrimmingMode(), &main, {}, m_window.language);
+    m_pNavigator = new CHelpDlg(m_context.active.Video().Session().GetTrimmingMode(), &main, {},
+                                m_window.language);
     m_pNavigator->show();
     // The client area starts under the menu, with the bars: the rule adds their row itself.
     const QWidget* menu = main.menuWidget();
@@ -233,8 +237,20 @@ void ToolBars::OnViewNavigator() {
 
 void ToolBars::RefreshNavigatorCaption() {
     if (!m_pNavigator.isNull()) {
-        m_pNavigator->SetTrimmingMode(m_context.video.Session().GetTrimmingMode());
+        m_pNavigator->SetTrimmingMode(m_context.active.Video().Session().GetTrimmingMode());
     }
+}
+
+void ToolBars::FollowActive() {
+    OpenVideo& video = m_context.active.Video();
+    m_pFramePane->FollowFrames(video.Cursor());
+    m_pFramePane->Refresh(video.Stream(), video.Cursor().Current());
+    m_pSliderBar->FollowFrames(video.Cursor());
+    m_pSliderBar->ResetTrackbar(video.Session().FrameCount());
+    m_pSliderBar->SetPos(video.Cursor().Current());
+    SyncMosaicBar();
+    RefreshNavigatorCaption();
+    HideTextInformation();
 }
 
 void ToolBars::HideTextInformation() {

@@ -72,6 +72,8 @@ public:
     void LoadState();
     // After an old layout: the movie bar back at the full width of its buttons.
     void RefitMovieBar();
+    // The trackbar, frame pane, mosaic bar and navigator show the active video anew.
+    void FollowActive();
 
     ZebsCOOIconToolBar* MovieBar() const { return m_pMovieBar; }
     ZebsCOOIconToolBar* TrimmingBar() const { return m_pTrimmingBar; }

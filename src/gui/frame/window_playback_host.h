@@ -1,7 +1,6 @@
 #pragma once
-// The playback's and the timeline's hosts in the main window. The playback's updates the picture,
-// play button and rate pane through the window's parts; the timeline's reads the open video and
-// moves through the playback. Owned by the main window beside what they serve.
+// The playback's host in the main window: updates the picture, play button and rate pane
+// through the window's parts. Owned by the main window beside what it serves.
 #include <functional>
 
 #include "frame/playback_controller.h"
@@ -36,19 +35,6 @@ public:
 private:
     CVfwView* const& m_view;
     Window m_window;
-};
-
-class WindowSliderHost final : public SliderViewHost {
-public:
-    WindowSliderHost(OpenVideo& video, CPlaybackController& playback)
-        : m_video(video), m_playback(playback) {}
-
-    OpenVideo& Video() const override { return m_video; }
-    void ShowFrame(int n, bool keyRefresh) override { m_playback.ShowFrame(n, keyRefresh); }
-
-private:
-    OpenVideo& m_video;
-    CPlaybackController& m_playback;
 };
 
 }  // namespace kivra

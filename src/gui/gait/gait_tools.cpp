@@ -33,11 +33,11 @@ QString ShownPath(const std::string& path) {
 }  // namespace
 
 GaitTools::GaitTools(std::unique_ptr<KinematicsHost> host, const CKinematicsCommands& kinematics,
-                     OpenVideo& video, int maxId, QObject* parent)
+                     int maxId, QObject* parent)
     : QObject(parent),
       m_host(std::move(host)),
       m_kinematics(kinematics),
-      m_session(video.Session()),
+      m_session(m_host->Video().Session()),
       m_maxId(maxId),
       m_setup(LoadGaitSetup(m_host->IniPath())),
       m_frameFollow(m_host->Cursor().Observe([this](int) { Refresh(); })) {
@@ -112,6 +112,7 @@ bool GaitTools::StoreSetup(const GaitSetup& setup) {
 }
 
 bool GaitTools::EnsureSetup() {
+    emit setupStored();
     if (!m_setup.AnyFoot()) {
         OnFootMarkers();
     }
@@ -121,6 +122,17 @@ bool GaitTools::EnsureSetup() {
 void GaitTools::OnAnalyse() {
     if (!CanAnalyse() || !EnsureSetup()) {
         return;
+void GaitTools::AdoptSetup(const GaitTools& other) {
+    const bool changed = other.m_setup != m_setup;
+    m_setup = other.m_setup;
+    m_bands = other.m_bands;  // read already, and a file may have changed since
+    m_stale = true;
+    if (changed && !EventsEdited()) {
+        ReplaceQuietly({}, false);  // detected with the old feet
+    }
+    Refresh();
+}
+
     }
     if (m_window == nullptr) {
         m_window = new GaitWindow(m_host->Window());

@@ -33,9 +33,10 @@ class GaitTools : public QObject, public SessionObserver {
     Q_OBJECT
 
 public:
-    // kinematics gives the calibration and the angles; video keeps the events and their edits.
+    // kinematics gives the calibration and the angles; the host's video, the one these tools
+    // are for, keeps the events and their edits.
     GaitTools(std::unique_ptr<KinematicsHost> host, const CKinematicsCommands& kinematics,
-              OpenVideo& video, int maxId, QObject* parent = nullptr);
+              int maxId, QObject* parent = nullptr);
     ~GaitTools() override;
 
     // The foot markers, gait window and report commands of the marker menu.
@@ -56,6 +57,14 @@ public:
     const GaitSetup& Setup() const { return m_setup; }
     // Keeps a new setup and writes [Gait]; false after telling the user.
     bool StoreSetup(const GaitSetup& setup);
+    // Takes the setup and bands another video's tools stored (not written again).
+    void AdoptSetup(const GaitTools& other);
+
+signals:
+    // StoreSetup kept a setup (the feet, or the bands chosen).
+    void setupStored();
+
+public:
 
     // The events as the timeline and the list show them.
     const GaitEventList& Events() const { return m_session.GaitEvents(); }

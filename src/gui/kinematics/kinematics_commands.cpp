@@ -182,6 +182,15 @@ bool CKinematicsCommands::StoreSettings(const kivra::KinematicsSettings& setting
     return true;
 }
 
+void CKinematicsCommands::AdoptSettings(const kivra::KinematicsSettings& settings) {
+    if (settings == m_settings) {
+        return;  // also ends the echo between two panes' tools
+    }
+    m_settings = settings;
+    RefreshPlot(true);
+    emit settingsChanged();
+}
+
 kivra::KinematicsResult CKinematicsCommands::Compute() const {
     return Compute(CurrentCalibration());
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The kinematics tools of the main window: the calibration of the open video (its ".kcal"
 // file), the named angles and the filter (kept in the settings ini), the kinematics CSV and
-// the plot window. Owned by the main frame as a child object; it reaches the window only
-// through its host.
+// the plot window. Owned by the main frame as a child object, one for each pane's video; it
+// reaches the window only through its host.
 #include <QObject>
 #include <QPointer>
 #include <cstdint>
@@ -71,6 +71,9 @@ public:
     const kivra::KinematicsSettings& Settings() const { return m_settings; }
     // Keeps new settings and writes them to the settings ini; false after telling the user.
     bool StoreSettings(const kivra::KinematicsSettings& settings);
+    // Takes the settings another video's tools stored (not written again); nothing when they are
+    // these already.
+    void AdoptSettings(const kivra::KinematicsSettings& settings);
 
 signals:
     // The angles, the filter or the calibration changed: what is built on them is stale.

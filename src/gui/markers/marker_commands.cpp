@@ -162,7 +162,7 @@ bool MarkerCommands::OnMarkerSave() {
 }
 
 void MarkerCommands::OnMarkersSaved(const std::string& path) {
-    m_context.video.History().MarkSaved();
+    m_context.active.Video().History().MarkSaved();
     m_host.ShowSavedStatus(
         QCoreApplication::translate("CTrimmingCommands", "マーカを保存しました: %1")
             .arg(ShownPath(path)));

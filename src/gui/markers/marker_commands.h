@@ -60,13 +60,13 @@ private:
     // The end of a follow run, on the window's thread: what the user is told.
     void FollowEnded(const FollowResult& followed);
     JobRunner& Jobs() const { return m_context.jobs; }
-    EditHistory& History() const { return m_context.video.History(); }
+    EditHistory& History() const { return m_context.active.Video().History(); }
     // The context's parts, by the names the commands read best with.
-    EditSession& Session() const { return m_context.video.Session(); }
-    CAviVideoStream* Stream() const { return m_context.video.Stream(); }
-    bool IsVideoOpen() const { return m_context.video.IsOpen(); }
-    FrameCursor& Cursor() const { return m_context.video.Cursor(); }
-    Workspace& Actions() const { return m_context.actions; }
+    EditSession& Session() const { return m_context.active.Video().Session(); }
+    CAviVideoStream* Stream() const { return m_context.active.Video().Stream(); }
+    bool IsVideoOpen() const { return m_context.active.Video().IsOpen(); }
+    FrameCursor& Cursor() const { return m_context.active.Video().Cursor(); }
+    Workspace& Actions() const { return m_context.active.Actions(); }
     UserMessages& Messages() const { return m_context.messages; }
     kivra::MarkerIdSettings& MarkerIds() const { return m_context.markerIds; }
     QWidget* DialogParent() const { return m_context.dialogParent; }

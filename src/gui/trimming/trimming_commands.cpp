@@ -91,7 +91,7 @@ void TrimmingCommands::ClearAreas() {
 }
 
 void TrimmingCommands::OnTrimmingSettings() {
-    CVfwDoc* doc = &m_context.video.Document();
+    CVfwDoc* doc = &m_context.active.Video().Document();
     EditSession& session = Session();
     CConfigTrimming dialog(session.SizeType(), session.Direction(), doc->CodecOption(), Messages(),
                            DialogParent());

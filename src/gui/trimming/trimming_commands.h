@@ -46,11 +46,11 @@ public:
 
 private:
     // The context's parts, by the names the commands read best with.
-    EditSession& Session() const { return m_context.video.Session(); }
-    CAviVideoStream* Stream() const { return m_context.video.Stream(); }
-    bool IsVideoOpen() const { return m_context.video.IsOpen(); }
-    FrameCursor& Cursor() const { return m_context.video.Cursor(); }
-    Workspace& Actions() const { return m_context.actions; }
+    EditSession& Session() const { return m_context.active.Video().Session(); }
+    CAviVideoStream* Stream() const { return m_context.active.Video().Stream(); }
+    bool IsVideoOpen() const { return m_context.active.Video().IsOpen(); }
+    FrameCursor& Cursor() const { return m_context.active.Video().Cursor(); }
+    Workspace& Actions() const { return m_context.active.Actions(); }
     UserMessages& Messages() const { return m_context.messages; }
     QWidget* DialogParent() const { return m_context.dialogParent; }
 
