@@ -2,6 +2,29 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US" sourcelanguage="ja">
 <context>
+    <name>BatchMessages</name>
+    <message>
+        <source>フォルダを読めません</source>
+        <translation>the folder cannot be read</translation>
+    </message>
+    <message>
+        <source>ファイルを読めません</source>
+        <translation>the file cannot be read</translation>
+    </message>
+    <message>
+        <source>結果のファイルを読めません</source>
+        <translation>the result files cannot be read</translation>
+    </message>
+    <message>
+        <source>cohort.csv の表ではありません</source>
+        <translation>not a cohort.csv table</translation>
+    </message>
+    <message>
+        <source>%1 行目の列の数が見出しと違います</source>
+        <translation>line %1 has another number of columns than the header</translation>
+    </message>
+</context>
+<context>
     <name>CAboutDlg</name>
     <message>
         <source>バージョン情報</source>
@@ -977,10 +1000,6 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
         <translation>the front view&apos;s options need --front VIDEO as well</translation>
     </message>
     <message>
-        <source>--front には --front-pelvis か --front-foot で正面のマーカを指定してください</source>
-        <translation>--front needs the front view&apos;s markers: give --front-pelvis or --front-foot</translation>
-    </message>
-    <message>
         <source>R,L または R,L,TRUNK の形でマーカ ID を指定してください</source>
         <translation>give the marker IDs as R,L or R,L,TRUNK</translation>
     </message>
@@ -1007,6 +1026,226 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
     <message>
         <source>動画のフレームレートがわかりません</source>
         <translation>the video&apos;s frame rate is unknown</translation>
+    </message>
+    <message>
+        <source>1 から 256 までの整数を指定してください</source>
+        <translation>give a whole number from 1 to 256</translation>
+    </message>
+    <message>
+        <source>%1 本中 成功 %2、失敗 %3、スキップ %4: %5</source>
+        <translation>%1 videos: %2 ok, %3 failed, %4 skipped: %5</translation>
+    </message>
+    <message>
+        <source>ファイルを読めません</source>
+        <translation>the file cannot be read</translation>
+    </message>
+    <message>
+        <source>前回の結果を使います</source>
+        <translation>the result of an earlier run is kept</translation>
+    </message>
+    <message>
+        <source>%1 %2: 日付は YYYY-MM-DD の形で指定してください</source>
+        <translation>%1 %2: give the date as YYYY-MM-DD</translation>
+    </message>
+    <message>
+        <source>%1 の正面のマーカがありません: --front-pelvis か --front-foot で指定してください</source>
+        <translation>no front markers for %1: give them with --front-pelvis or --front-foot</translation>
+    </message>
+</context>
+<context>
+    <name>CompareReport</name>
+    <message>
+        <source>解析結果がありません</source>
+        <translation>There is no analysis</translation>
+    </message>
+    <message>
+        <source>PDFを作成できません</source>
+        <translation>The PDF cannot be made</translation>
+    </message>
+    <message>
+        <source>歩行分析 比較レポート</source>
+        <translation>Gait Analysis Comparison Report</translation>
+    </message>
+    <message>
+        <source>%1 %2</source>
+        <comment>chart title: angle, side</comment>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>作成日時: %1</source>
+        <translation>Made: %1</translation>
+    </message>
+    <message>
+        <source>氏名 / ID: %1</source>
+        <translation>Name / ID: %1</translation>
+    </message>
+    <message>
+        <source>%1 mm/ピクセル</source>
+        <translation>%1 mm/pixel</translation>
+    </message>
+    <message>
+        <source>ピクセル: キャリブレーションなし</source>
+        <translation>pixels: no calibration</translation>
+    </message>
+    <message>
+        <source>%1 フレーム/秒</source>
+        <translation>%1 frames/s</translation>
+    </message>
+    <message>
+        <source>前回 (比較前)</source>
+        <translation>Before (earlier visit)</translation>
+    </message>
+    <message>
+        <source>今回 (比較後)</source>
+        <translation>After (this visit)</translation>
+    </message>
+    <message>
+        <source>動画</source>
+        <translation>Video</translation>
+    </message>
+    <message>
+        <source>日付</source>
+        <translation>Date</translation>
+    </message>
+    <message>
+        <source>フレームレート</source>
+        <translation>Frame rate</translation>
+    </message>
+    <message>
+        <source>キャリブレーション</source>
+        <translation>Calibration</translation>
+    </message>
+    <message>
+        <source>一方の動画にキャリブレーションがないため、長さと速度の差は計算していません。</source>
+        <translation>One video has no calibration, so lengths and speeds are not compared.</translation>
+    </message>
+    <message>
+        <source>長さと速度はピクセル単位です: 同じカメラ位置で撮影した場合にのみ比較できます。</source>
+        <translation>Lengths and speeds are in pixels: they compare only when both were filmed from the same camera position.</translation>
+    </message>
+    <message>
+        <source>差は今回から前回を引いた値、変化率は前回に対する百分率です。フレームレートや歩行方向が違っても、時間は秒、長さは進行方向に沿って測っています。</source>
+        <translation>The difference is after minus before, the change a percentage of before. Times are in seconds and lengths along the walking direction, whatever the frame rate or the direction of walking.</translation>
+    </message>
+    <message>
+        <source>股関節</source>
+        <translation>Hip</translation>
+    </message>
+    <message>
+        <source>膝関節</source>
+        <translation>Knee</translation>
+    </message>
+    <message>
+        <source>足関節</source>
+        <translation>Ankle</translation>
+    </message>
+    <message>
+        <source>%1の可動域</source>
+        <translation>%1 range of motion</translation>
+    </message>
+    <message>
+        <source>矢状面プロファイルスコア</source>
+        <translation>Sagittal profile score</translation>
+    </message>
+    <message>
+        <source>両側</source>
+        <translation>Both</translation>
+    </message>
+    <message>
+        <source>項目</source>
+        <translation>Parameter</translation>
+    </message>
+    <message>
+        <source>側</source>
+        <translation>Side</translation>
+    </message>
+    <message>
+        <source>単位</source>
+        <translation>Unit</translation>
+    </message>
+    <message>
+        <source>前回</source>
+        <translation>Before</translation>
+    </message>
+    <message>
+        <source>今回</source>
+        <translation>After</translation>
+    </message>
+    <message>
+        <source>差</source>
+        <translation>Difference</translation>
+    </message>
+    <message>
+        <source>変化率 [%]</source>
+        <translation>Change [%]</translation>
+    </message>
+    <message>
+        <source>歩行パラメータの変化</source>
+        <translation>Changes in the gait parameters</translation>
+    </message>
+    <message>
+        <source>矢状面プロファイルスコア (正常範囲からの RMS 偏差): 前回 %1 (右 %2、左 %3)、今回 %4 (右 %5、左 %6)</source>
+        <translation>Sagittal profile score (RMS deviation from the normal band): before %1 (right %2, left %3), after %4 (right %5, left %6)</translation>
+    </message>
+    <message>
+        <source>矢状面プロファイルスコア: 正常範囲が指定されていないため、ありません。</source>
+        <translation>Sagittal profile score: none, as no normal band was given.</translation>
+    </message>
+    <message>
+        <source>%1の踵接地</source>
+        <translation>%1 heel strike</translation>
+    </message>
+    <message>
+        <source>%1の足尖離地</source>
+        <translation>%1 toe-off</translation>
+    </message>
+    <message>
+        <source>静止画: 最初のストライドの%1</source>
+        <translation>Stills: %1 of the first stride</translation>
+    </message>
+    <message>
+        <source>前回 %1: フレーム %2</source>
+        <translation>Before %1: frame %2</translation>
+    </message>
+    <message>
+        <source>今回 %1: フレーム %2</source>
+        <translation>After %1: frame %2</translation>
+    </message>
+    <message>
+        <source>顔のモザイクは切り出し動画と同じ位置にかけています。</source>
+        <translation>Faces are masked with the mosaic of the trimmed movie, in the same place.</translation>
+    </message>
+    <message>
+        <source>データなし</source>
+        <translation>No data</translation>
+    </message>
+    <message>
+        <source>歩行周期 [%]</source>
+        <translation>Gait cycle [%]</translation>
+    </message>
+    <message>
+        <source>角度 [°]</source>
+        <translation>Angle [°]</translation>
+    </message>
+    <message>
+        <source>前回の平均 (%1)</source>
+        <translation>Mean before (%1)</translation>
+    </message>
+    <message>
+        <source>今回の平均 (%1)</source>
+        <translation>Mean after (%1)</translation>
+    </message>
+    <message>
+        <source>正常範囲 (平均 ± SD)</source>
+        <translation>Normal band (mean ± SD)</translation>
+    </message>
+    <message>
+        <source>正常範囲のファイル: %1</source>
+        <translation>Normal band files: %1</translation>
+    </message>
+    <message>
+        <source>関節角度の平均周期曲線</source>
+        <translation>Mean joint angle cycles</translation>
     </message>
 </context>
 <context>
@@ -1257,6 +1496,10 @@ For positions in image pixels (millimetres with a calibration), use Export Kinem
     <message>
         <source>メモリが足りません</source>
         <translation>out of memory</translation>
+    </message>
+    <message>
+        <source>正面のマーカは 0 から %1 までの ID で指定してください</source>
+        <translation>give the front markers as IDs from 0 to %1</translation>
     </message>
 </context>
 <context>
@@ -1749,6 +1992,46 @@ For positions in image pixels (millimetres with a calibration), use Export Kinem
         <comment>the recording&apos;s count of them</comment>
         <translation>Events</translation>
     </message>
+    <message>
+        <source>骨盤傾斜</source>
+        <translation>Pelvic obliquity</translation>
+    </message>
+    <message>
+        <source>体幹側屈</source>
+        <translation>Trunk lean</translation>
+    </message>
+    <message>
+        <source>膝の前額面角度</source>
+        <translation>Knee frontal angle</translation>
+    </message>
+    <message>
+        <source>歩隔</source>
+        <translation>Step width</translation>
+    </message>
+    <message>
+        <source>骨盤傾斜の範囲</source>
+        <translation>Pelvic obliquity range</translation>
+    </message>
+    <message>
+        <source>膝の外反の最大値</source>
+        <translation>Knee valgus peak</translation>
+    </message>
+    <message>
+        <source>体幹側屈の範囲</source>
+        <translation>Trunk lean range</translation>
+    </message>
+    <message>
+        <source>正面から見た計測 (前額面)</source>
+        <translation>Seen from the front (frontal plane)</translation>
+    </message>
+    <message>
+        <source>側面の動画のストライドを正面の動画に移して計測。平均 ± 標準偏差。骨盤傾斜は右が上で正、膝の前額面角度は外反で正、体幹側屈は右へ傾くと正。</source>
+        <translation>Measured over the side video&apos;s strides carried over to the front video. Mean ± SD. Pelvic obliquity is positive with the right side up, the knee frontal angle positive in valgus, trunk lean positive towards the right.</translation>
+    </message>
+    <message>
+        <source>前額面の周期曲線</source>
+        <translation>Frontal-plane cycle curves</translation>
+    </message>
 </context>
 <context>
     <name>KinematicsMessages</name>
@@ -2227,6 +2510,37 @@ Narrow the play range or delete the markers of IDs not in use.</translation>
     </message>
 </context>
 <context>
+    <name>kivra::CompareVisitsDlg</name>
+    <message>
+        <source>前回と比較</source>
+        <translation>Compare with Another Visit</translation>
+    </message>
+    <message>
+        <source>前回 (比較前):</source>
+        <translation>Before (earlier visit):</translation>
+    </message>
+    <message>
+        <source>前回の日付:</source>
+        <translation>Date before:</translation>
+    </message>
+    <message>
+        <source>今回 (比較後):</source>
+        <translation>After (this visit):</translation>
+    </message>
+    <message>
+        <source>今回の日付:</source>
+        <translation>Date after:</translation>
+    </message>
+    <message>
+        <source>前回と今回を入れ替える(&amp;S)</source>
+        <translation>&amp;Swap Before and After</translation>
+    </message>
+    <message>
+        <source>日付は YYYY-MM-DD の形で入力してください: %1</source>
+        <translation>Type the date as YYYY-MM-DD: %1</translation>
+    </message>
+</context>
+<context>
     <name>kivra::FootMarkersDlg</name>
     <message>
         <source>足のマーカ</source>
@@ -2263,6 +2577,61 @@ Narrow the play range or delete the markers of IDs not in use.</translation>
     <message>
         <source>少なくとも片方の足を指定してください。</source>
         <translation>Choose at least one foot.</translation>
+    </message>
+</context>
+<context>
+    <name>kivra::FrontalMarkersDlg</name>
+    <message>
+        <source>正面のマーカ</source>
+        <translation>Front Markers</translation>
+    </message>
+    <message>
+        <source>なし</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>正面の動画: %1</source>
+        <translation>Front video: %1</translation>
+    </message>
+    <message>
+        <source>骨盤と体幹</source>
+        <translation>Pelvis and trunk</translation>
+    </message>
+    <message>
+        <source>骨盤 右(&amp;R):</source>
+        <translation>Pelvis &amp;right:</translation>
+    </message>
+    <message>
+        <source>骨盤 左(&amp;L):</source>
+        <translation>Pelvis &amp;left:</translation>
+    </message>
+    <message>
+        <source>体幹(&amp;T):</source>
+        <translation>&amp;Trunk:</translation>
+    </message>
+    <message>
+        <source>右脚</source>
+        <translation>Right leg</translation>
+    </message>
+    <message>
+        <source>左脚</source>
+        <translation>Left leg</translation>
+    </message>
+    <message>
+        <source>股関節:</source>
+        <translation>Hip:</translation>
+    </message>
+    <message>
+        <source>膝:</source>
+        <translation>Knee:</translation>
+    </message>
+    <message>
+        <source>足関節:</source>
+        <translation>Ankle:</translation>
+    </message>
+    <message>
+        <source>踵:</source>
+        <translation>Heel:</translation>
     </message>
 </context>
 <context>
@@ -2468,6 +2837,112 @@ Narrow the play range or delete the markers of IDs not in use.</translation>
         <source>この基準範囲 (Percent,Mean,SD) を重ねる角度:</source>
         <translation>The angle this normal band (Percent,Mean,SD) belongs to:</translation>
     </message>
+    <message>
+        <source>前回と比較(&amp;V)...</source>
+        <translation>Compare with Another &amp;Visit...</translation>
+    </message>
+    <message>
+        <source>C3D書き出し(&amp;3)...</source>
+        <translation>Export C&amp;3D...</translation>
+    </message>
+    <message>
+        <source>TRC書き出し(&amp;X)...</source>
+        <translation>E&amp;xport TRC...</translation>
+    </message>
+    <message>
+        <source>比較する動画 (別の検査日)</source>
+        <translation>Video to Compare With (Another Visit)</translation>
+    </message>
+    <message>
+        <source>動画ファイル (*.avi *.mp4 *.mov *.mkv *.mts *.m2ts);;すべてのファイル (*)</source>
+        <translation>Videos (*.avi *.mp4 *.mov *.mkv *.mts *.m2ts);;All files (*)</translation>
+    </message>
+    <message>
+        <source>比較する動画を開けませんでした。
+%1</source>
+        <translation>The video to compare with could not be opened.
+%1</translation>
+    </message>
+    <message>
+        <source>キャリブレーションファイルが壊れています。
+%1
+(%2)</source>
+        <translation>The calibration file is damaged.
+%1
+(%2)</translation>
+    </message>
+    <message>
+        <source>比較レポートを作成できませんでした。
+%1
+(%2)</source>
+        <translation>The comparison report could not be made.
+%1
+(%2)</translation>
+    </message>
+    <message>
+        <source>比較レポートを保存しました: %1</source>
+        <translation>Comparison report saved: %1</translation>
+    </message>
+    <message>
+        <source>ファイルに書き込めません。</source>
+        <translation>The file cannot be written.</translation>
+    </message>
+    <message>
+        <source>C3D ファイルに書けるのはフレーム 65535 までです。</source>
+        <translation>A C3D file holds frames up to 65535 only.</translation>
+    </message>
+    <message>
+        <source>C3D ファイルに書けるマーカは 255 個までです。</source>
+        <translation>A C3D file holds at most 255 markers.</translation>
+    </message>
+    <message>
+        <source>C3D ファイルに書けるイベントは 255 個までです。</source>
+        <translation>A C3D file holds at most 255 events.</translation>
+    </message>
+    <message>
+        <source>動画のフレームレートがわかりません。</source>
+        <translation>The frame rate of the video is unknown.</translation>
+    </message>
+    <message>
+        <source>書き出せませんでした。
+%1
+(%2)</source>
+        <translation>The file could not be exported.
+%1
+(%2)</translation>
+    </message>
+    <message>
+        <source>書き出しました: %1</source>
+        <translation>Exported: %1</translation>
+    </message>
+    <message>
+        <source>正面の動画はありません (この動画の .ksync がありません)</source>
+        <translation>No front video (this video has no .ksync)</translation>
+    </message>
+    <message>
+        <source>正面の動画 %1 のマーカファイルがありません</source>
+        <translation>The front video %1 has no marker file</translation>
+    </message>
+    <message>
+        <source>正面の動画 %1 のマーカを「正面のマーカ」で指定してください</source>
+        <translation>Name the markers of the front video %1 with Front Markers</translation>
+    </message>
+    <message>
+        <source>正面の動画: %1 (ストライド %2)</source>
+        <translation>Front video: %1 (%2 strides)</translation>
+    </message>
+    <message>
+        <source>正面の動画を開けませんでした。
+</source>
+        <translation>The front video could not be opened.
+</translation>
+    </message>
+    <message>
+        <source>正面のマーカを保存できませんでした。
+</source>
+        <translation>The front markers could not be saved.
+</translation>
+    </message>
 </context>
 <context>
     <name>kivra::GaitWindow</name>
@@ -2602,6 +3077,18 @@ Narrow the play range or delete the markers of IDs not in use.</translation>
     <message>
         <source>基準範囲のある角度の偏差の二乗平均平方根 (9 変数の GPS ではありません)</source>
         <translation>The root mean square of the deviations of the angles that have a band (not the nine-variable gait profile score)</translation>
+    </message>
+    <message>
+        <source>正面のマーカ(&amp;F)...</source>
+        <translation>&amp;Front Markers...</translation>
+    </message>
+    <message>
+        <source>前額面</source>
+        <translation>Frontal plane</translation>
+    </message>
+    <message>
+        <source>正面の動画はありません</source>
+        <translation>No front video</translation>
     </message>
 </context>
 <context>

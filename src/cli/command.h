@@ -16,6 +16,7 @@ enum class VideoOpening {
     kFull,              // decoded pictures and the sound split off
     kFullWithoutSound,  // decoded pictures; the command never plays or keeps the sound
     kMarkersOnly,       // the markers, trimming state and frame numbering; no decoder
+    kNone,              // a command over many videos opens each itself (RunAlone)
 };
 
 // One run of a command; made fresh by its table entry, owned by Run.
@@ -29,6 +30,10 @@ public:
     virtual VideoOpening Opening() const { return VideoOpening::kFull; }
     // The work on the opened video; the exit status.
     virtual int Run(const OpenedVideo& video, std::ostream& out, std::ostream& err) = 0;
+    // The work of a command that opens no one video (Opening() kNone); convert as --convert.
+    virtual int RunAlone(bool /*convert*/, std::ostream& /*out*/, std::ostream& /*err*/) {
+        return 1;
+    }
 };
 
 struct CommandEntry {
@@ -43,7 +48,7 @@ std::span<const CommandEntry* const> CommandTable();
 std::string UsageText();
 
 extern const CommandEntry kInfoCommand, kFrameCommand, kDecodeCommand, kCsvCommand,
-    kKinematicsCommand, kExportCommand, kTrackCommand, kGaitCommand, kReportCommand, kTrcCommand,
-    kC3dCommand, kSyncCommand;
+    kKinematicsCommand, kExportCommand, kTrackCommand, kGaitCommand, kReportCommand,
+    kCompareCommand, kTrcCommand, kC3dCommand, kSyncCommand, kBatchCommand;
 
 }  // namespace kivra::cli

@@ -10,10 +10,10 @@ namespace kivra::cli {
 
 namespace {
 
-constexpr const CommandEntry* kCommands[] = {&kInfoCommand,  &kFrameCommand,      &kDecodeCommand,
-                                             &kCsvCommand,   &kKinematicsCommand, &kExportCommand,
-                                             &kTrackCommand, &kGaitCommand,       &kReportCommand,
-                                             &kTrcCommand,   &kC3dCommand,        &kSyncCommand};
+constexpr const CommandEntry* kCommands[] = {
+    &kInfoCommand,   &kFrameCommand, &kDecodeCommand, &kCsvCommand,    &kKinematicsCommand,
+    &kExportCommand, &kTrackCommand, &kGaitCommand,   &kReportCommand, &kCompareCommand,
+    &kTrcCommand,    &kC3dCommand,   &kSyncCommand,   &kBatchCommand};
 
 constexpr const char* kUsageForAll =
     "  --convert with any command reads a video that is not AVI through the conversion to a\n"
@@ -59,6 +59,9 @@ int Run(const std::vector<std::string>& given, std::ostream& out, std::ostream& 
             err << UsageText();
         }
         return parsed;
+    }
+    if (command->Opening() == VideoOpening::kNone) {
+        return command->RunAlone(convert, out, err);
     }
     const OpenedVideo video(args[1], err, command->Opening(), convert);
     if (video.Stream() == nullptr) {

@@ -13,6 +13,7 @@
 #include <span>
 
 #include "frontal/frontal_measures.h"
+#include "gait/gait_file.h"
 #include "gait/gait_report.h"
 #include "markers/lff_manager.h"
 #include "platform/number_text.h"
@@ -40,10 +41,10 @@ std::string RoleText(const std::string& role) {
     return role;
 }
 
-// The analysis both commands share; 0 with it made, else the exit status (message written).
-// *used, when given, receives the options it ran with.
+}  // namespace
+
 int Analyse(const GaitArguments& arguments, const GaitSource& source, std::ostream& err,
-            GaitAnalysis& analysis, GaitAnalysisOptions* used = nullptr) {
+            GaitAnalysis& analysis, GaitAnalysisOptions* used) {
     if (!source.markerFileLoaded) {
         err << NoMarkerFileText(arguments.video) << "\n";
         return 1;
@@ -101,6 +102,8 @@ int Analyse(const GaitArguments& arguments, const GaitSource& source, std::ostre
     return 0;
 }
 
+namespace {
+
 // The same file, however the two names were written; as given when it cannot be resolved.
 std::filesystem::path Resolved(const std::string& path) {
     std::error_code error;
@@ -127,6 +130,24 @@ int AnalyseFront(const GaitArguments& arguments, const FrontSource& front, const
             << "\n";
         return 1;
     }
+    // The options name the markers, else the front video's events file keeps them.
+    FrontalSetup setup = arguments.front.setup;
+    if (!arguments.front.AnyMarker()) {
+        const GaitFileRead stored = ReadGaitFile(front.actions->GaitEventsPath());
+        if (stored.status == GaitFileRead::kDamaged) {
+            err << front.actions->GaitEventsPath() << ": " << stored.problem << "\n";
+            return 1;
+        }
+        if (!stored.frontal) {
+            err << ArgText(translate("CliMessages",
+                                     "%1 の正面のマーカがありません: --front-pelvis か "
+                                     "--front-foot で指定してください"),
+                           {video})
+                << "\n";
+            return 1;
+        }
+        setup = *stored.frontal;
+    }
     const FrameLink link(front.sideClock, front.clock, front.offset);
     const auto toFront = [&link](int frame) -> std::optional<int> {
         const LinkedFrame linked = link.BFromA(frame);
@@ -152,7 +173,7 @@ int AnalyseFront(const GaitArguments& arguments, const FrontSource& front, const
     if (calibration.calibration) {
         mmPerPixel = calibration.calibration->mmPerPixel;
     }
-    frontal = AnalyseFrontal(*front.markers, front.first, front.last, arguments.front.setup,
+    frontal = AnalyseFrontal(*front.markers, front.first, front.last, setup,
                              EventsInOtherView(side.events, toFront), strides, mmPerPixel);
     return 0;
 }
@@ -236,9 +257,8 @@ int ParseGaitArguments(const std::vector<std::string>& args, GaitArguments& pars
     }
     parsed.video = args[1];
     parsed.output = args[2];
-    // The report shows no frontal measures yet: it refuses their options instead of ignoring them.
     const bool report = args[0] == "report";
-    const AcceptedOptions accepted{/*gait=*/true, /*header=*/report, /*front=*/!report};
+    const AcceptedOptions accepted{/*gait=*/true, /*header=*/report, /*front=*/true};
     if (const int status = ParseOptions(args, 3, accepted, parsed, problem); status != 0) {
         return status;
     }
@@ -251,12 +271,6 @@ int ParseGaitArguments(const std::vector<std::string>& args, GaitArguments& pars
     const FrontOptions& front = parsed.front;
     if (front.AnyGiven() && !front.video) {
         problem = translate("CliMessages", "正面のオプションには --front VIDEO も指定してください");
-        return 2;
-    }
-    if (front.video && !front.AnyMarker()) {
-        problem = translate("CliMessages",
-                            "--front には --front-pelvis か --front-foot で正面のマーカを指定して"
-                            "ください");
         return 2;
     }
     return 0;
@@ -399,6 +413,15 @@ int RunReport(const GaitArguments& arguments, const GaitSource& source, std::ost
     if (const int status = Analyse(arguments, source, err, analysis, &options); status != 0) {
         return status;
     }
+    FrontalAnalysis frontal;
+    if (source.front) {
+        std::vector<StrideParameters> strides;
+        if (const int status =
+                AnalyseFront(arguments, *source.front, analysis, err, frontal, strides);
+            status != 0) {
+            return status;
+        }
+    }
     GaitReportInput input;
     input.videoName = QFileInfo(QString::fromStdString(arguments.video)).fileName();
     input.made = QDateTime::currentDateTime();
@@ -407,6 +430,7 @@ int RunReport(const GaitArguments& arguments, const GaitSource& source, std::ost
     input.options = &options;
     input.bands = analysis.bands;
     input.stills = ReportStills(analysis, &options, *source.actions, source.picture);
+    input.frontal = source.front ? &frontal : nullptr;
     if (const auto problem = WriteGaitReport(QString::fromStdString(arguments.output), input)) {
         err << arguments.output << ": " << problem->toStdString() << "\n";
         return 1;

@@ -77,6 +77,11 @@ std::string DamagedCalibrationText(const std::string& path, const std::string& p
 // interface language; false, saying nothing, when it did not fail.
 bool ReportGaitRunFailure(const GaitRun& run, const std::string& video, std::ostream& err);
 
+// The analysis the gait commands share, its warnings written to err; 0 with it made, else the
+// exit status (message written). *used, when given, receives the options it ran with.
+int Analyse(const GaitArguments& arguments, const GaitSource& source, std::ostream& err,
+            GaitAnalysis& analysis, GaitAnalysisOptions* used = nullptr);
+
 int RunGait(const GaitArguments& arguments, const GaitSource& source, std::ostream& err);
 int RunReport(const GaitArguments& arguments, const GaitSource& source, std::ostream& err);
 

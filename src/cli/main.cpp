@@ -23,7 +23,9 @@ int main(int argc, char** argv) {
     while (command < argc && std::string(argv[command]) == "--convert") {
         ++command;
     }
-    if (command < argc && std::string(argv[command]) == "report") {
+    if (command < argc &&
+        (std::string(argv[command]) == "report" || std::string(argv[command]) == "batch" ||
+         std::string(argv[command]) == "compare")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         // Qt's notes on a machine without a desktop session are no news to a batch user.
         qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {

@@ -123,6 +123,22 @@ TEST_F(CliFrontTest, FrontalCsvHoldsTheStridesAndStepsOnTheFrontFrames) {
     EXPECT_EQ(ReadFile(out + "/strides.csv"), strides);
     EXPECT_FALSE(fs::exists(out + "/frontal.csv"));
 
+    // The front video's events file keeps its marker roles in place of the options.
+    fs::remove_all(out);
+    kivra::FrontalSetup roles;
+    roles.pelvisRight = 1;
+    roles.pelvisLeft = 2;
+    roles.right = {3, 4, 5, 7};
+    roles.left.heel = 8;
+    ASSERT_TRUE(kivra::WriteFrontalRoles(kivra::ReplaceExtension(front, ".kgait"), roles));
+    ASSERT_EQ(
+        kivra::test::RunCliCommand(dir, "gait",
+                                   {side, out, "--foot", "R=5,6", "--foot", "L=7,8", "--front",
+                                    front, "--front-scale", "2.5", "--offset", "0.4"}),
+        0)
+        << Err();
+    EXPECT_EQ(ReadFile(out + "/frontal.csv"), frontal);
+
     // The .ksync that kivra-cli sync saves serves in place of --offset, whichever video was A.
     const std::string sideSync = kivra::ReplaceExtension(side, ".ksync");
     const std::string frontSync = kivra::ReplaceExtension(front, ".ksync");
@@ -172,12 +188,53 @@ TEST_F(CliFrontTest, RefusesWithoutAnOffsetOrWithWrongFrontOptions) {
         2);
     EXPECT_NE(Err().find("--front VIDEO"), std::string::npos) << Err();
     EXPECT_FALSE(fs::exists(out));
-    // The report shows no frontal measures yet, so it refuses to be asked for them.
-    const std::string pdf = dir.File("report.pdf");
+    // Front markers neither given nor kept in the front video's events file.
     EXPECT_EQ(kivra::test::RunCliCommand(
-                  dir, "report", {side, pdf, "--foot", "R=5,6", "--front", side, "--offset", "0"}),
+                  dir, "gait", {side, out, "--foot", "R=5,6", "--front", front, "--offset", "0.4"}),
+              1);
+    EXPECT_NE(Err().find("no front markers"), std::string::npos) << Err();
+    EXPECT_FALSE(fs::exists(out));
+    // A front option without its video is a usage error for the report too.
+    const std::string pdf = dir.File("report.pdf");
+    EXPECT_EQ(kivra::test::RunCliCommand(dir, "report",
+                                         {side, pdf, "--foot", "R=5,6", "--offset", "0.4"}),
               2);
     EXPECT_FALSE(fs::exists(pdf));
+}
+
+// The report's frontal page: the summary frontal.csv has (by hand as above: step width 125 ±
+// 12.9 mm, obliquity ranges 5.711 and 2.862, knee 11.421) and a chart per curve and side.
+TEST_F(CliFrontTest, ReportHasAPageOfTheFrontalMeasures) {
+    const std::vector<std::string> feet{"--foot", "R=5,6", "--foot", "L=7,8"};
+    std::vector<std::string> withFront{side, dir.File("front.pdf")},
+        without{side, dir.File("side.pdf")};
+    withFront.insert(withFront.end(), feet.begin(), feet.end());
+    without.insert(without.end(), feet.begin(), feet.end());
+    withFront.insert(withFront.end(),
+                     {"--front", front, "--front-pelvis", "1,2", "--front-foot", "R=3,4,5,7",
+                      "--front-foot", "L=-,-,-,8", "--front-scale", "2.5", "--offset", "0.4"});
+    ASSERT_EQ(kivra::test::RunCliCommand(dir, "report", withFront), 0) << Err();
+    ASSERT_EQ(kivra::test::RunCliCommand(dir, "report", without), 0) << Err();
+    std::string text, plain, info, plainInfo;
+    ASSERT_TRUE(kivra::test::RunProgramOutput({"pdftotext", "-layout", withFront[1], "-"}, text));
+    ASSERT_TRUE(kivra::test::RunProgramOutput({"pdftotext", "-layout", without[1], "-"}, plain));
+    ASSERT_TRUE(kivra::test::RunProgramOutput({"pdfinfo", withFront[1]}, info));
+    ASSERT_TRUE(kivra::test::RunProgramOutput({"pdfinfo", without[1]}, plainInfo));
+    const auto pages = [](const std::string& info) {
+        const std::size_t at = info.find("Pages:");
+        return at == std::string::npos ? -1 : std::atoi(info.c_str() + at + 6);
+    };
+    EXPECT_GT(pages(info), pages(plainInfo));
+    const std::size_t frontal = text.find("Seen from the front (frontal plane)");
+    ASSERT_NE(frontal, std::string::npos) << text;
+    EXPECT_EQ(plain.find("Seen from the front"), std::string::npos);
+    const std::string page = text.substr(frontal);
+    for (const char* shown :
+         {"Step width", "125 ± 13", "Pelvic obliquity range", "4.3 ± 2.0", "5.7", "2.9",
+          "Knee valgus peak", "11.4", "Frontal-plane cycle curves", "Pelvic obliquity (Right)",
+          "Pelvic obliquity (Left)", "Knee frontal angle (Right)"}) {
+        EXPECT_NE(page.find(shown), std::string::npos) << shown << "\n" << page;
+    }
 }
 
 }  // namespace

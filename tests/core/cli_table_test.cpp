@@ -47,9 +47,9 @@ TEST(CliTableTest, EveryCommandTheUsageNamesGivesTheSameUsage) {
     for (std::sregex_iterator m(usage.begin(), usage.end(), line), end; m != end; ++m) {
         named.push_back((*m)[1]);
     }
-    EXPECT_EQ(named,
-              (std::vector<std::string>{"info", "frame", "decode", "csv", "kinematics", "export",
-                                        "track", "gait", "report", "trc", "c3d", "sync"}));
+    EXPECT_EQ(named, (std::vector<std::string>{"info", "frame", "decode", "csv", "kinematics",
+                                               "export", "track", "gait", "report", "compare",
+                                               "trc", "c3d", "sync", "batch"}));
     named.push_back("frobnicate");
     named.push_back("--convert");
     for (const std::string& command : named) {

@@ -28,6 +28,7 @@
 namespace {
 
 using namespace kivra;
+using kivra::test::ReadFile;
 using kivra::test::TempDir;
 
 constexpr double kFps = 30.0;
@@ -680,7 +681,7 @@ TEST(GaitFileTest, RoundTripAndDamagedFilesRefusedWithTheirReason) {
     EXPECT_EQ(back.events[2].moment, 52.0);
 
     for (const char* bad :
-         {"", "kivra-gait 3\n", "kivra-calibration 1\n", "kivra-gait 1\nevent 5 X HS\n",
+         {"", "kivra-gait 4\n", "kivra-calibration 1\n", "kivra-gait 1\nevent 5 X HS\n",
           "kivra-gait 1\nevent 5 R HS 5.2\n", "kivra-gait 2\nevent 5 R HS 5.6\n",
           "kivra-gait 2\nevent 5 R HS nan\n", "kivra-gait 1\nevent 5 R XX\n",
           "kivra-gait 1\nevent -5 R HS\n", "kivra-gait 1\nevent 99999999999 R HS\n",
@@ -689,6 +690,33 @@ TEST(GaitFileTest, RoundTripAndDamagedFilesRefusedWithTheirReason) {
         EXPECT_EQ(damaged.status, GaitFileRead::kDamaged) << bad;
         EXPECT_FALSE(damaged.problem.empty()) << bad;
     }
+    // A front video's roles: only a file that has them is of version 3; they outlive edits of
+    // the events, and a file of roles alone reads as one without events.
+    FrontalSetup roles;
+    roles.pelvisRight = 1;
+    roles.pelvisLeft = 2;
+    roles.right = {3, 4, 5, 7};
+    roles.left.heel = 8;
+    ASSERT_TRUE(WriteFrontalRoles(path, roles));
+    EXPECT_EQ(ReadFile(path),
+              "kivra-gait 3\nfront-pelvis 1 2 0\nfront-leg R 3 4 5 7\n"
+              "front-leg L 0 0 0 8\nevent 3 L TO\nevent 31 R HS\nevent 52 L HS\n");
+    ASSERT_TRUE(WriteGaitFile(path, {events[0]}));
+    const GaitFileRead kept = ReadGaitFile(path);
+    EXPECT_EQ(kept.events, std::vector<GaitEvent>{events[0]});
+    ASSERT_TRUE(kept.frontal);
+    EXPECT_EQ(FormatGaitFile(kept.events, kept.frontal), ReadFile(path));
+    ASSERT_TRUE(WriteGaitFile(path, {}));
+    EXPECT_EQ(ReadGaitFile(path).status, GaitFileRead::kMissing);
+    EXPECT_EQ(ReadGaitFile(path).frontal->left.heel, 8);
+    ASSERT_TRUE(WriteFrontalRoles(path, std::nullopt));
+    EXPECT_FALSE(std::filesystem::exists(path));
+    for (const char* bad :
+         {"kivra-gait 2\nfront-pelvis 1 2 0\n", "kivra-gait 3\nfront-pelvis 1 2\n",
+          "kivra-gait 3\nfront-leg X 1 2 3 4\n", "kivra-gait 3\nfront-leg R 1 2 3 -4\n"}) {
+        EXPECT_EQ(ParseGaitFile(bad).status, GaitFileRead::kDamaged) << bad;
+    }
+
     // A failed save leaves the old file: the target's folder is gone.
     EXPECT_FALSE(WriteGaitFile(dir.File("no such folder/x.kgait"), events));
     EXPECT_EQ(ReadGaitFile(dir.File("folder.kgait")).status, GaitFileRead::kMissing);

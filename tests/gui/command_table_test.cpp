@@ -203,6 +203,9 @@ const Rule kEnabled[] = {
     {"xxxxxxxxxxx", kivra::ID_MARKER_FOOT_MARKERS, "Foot markers"},
     {"....xxxxxx.", kivra::ID_MARKER_GAIT, "Gait analysis"},
     {"....xxx..x.", kivra::ID_MARKER_GAIT_REPORT, "Gait report"},  // stills need the stream
+    {"....xxx..x.", kivra::ID_MARKER_GAIT_COMPARE, "Compare visits"},
+    {"....xxxxxx.", kivra::ID_MARKER_EXPORT_C3D, "C3D export"},
+    {"....xxxxxx.", kivra::ID_MARKER_EXPORT_TRC, "TRC export"},
 };
 
 // Check marks of the menu items.
@@ -213,11 +216,11 @@ const Rule kChecked[] = {
     {"xxxxxxxxxxx", kivra::ID_VIEW_OPEN_DIRECT, "Open without conversion"},
     {".xxxxxxxx..", kivra::ID_VIEW_SLIDER_BAR, "Slider bar"},
     {"-----------", kivra::ID_VIEW_NAVIGATOR, "Navigator"},  // NavigatorCheckFollowsItsWindow
+    {"...........", kivra::ID_VIEW_TWO_PANES, "Two videos side by side"},
+    {"...........", kivra::ID_VIEW_LINK_PANES, "Link the two videos"},
     {"...xxxxxxxx", kivra::ID_MARKER_SHOW_LOCUS, "Show locus"},
     {"...........", kivra::ID_MOSAIC_NONE, "No mosaic"},
     {"xxxx.......", kivra::ID_MOSAIC_TYPE1, "Mosaic type 1"},
-    {"...........", kivra::ID_VIEW_TWO_PANES, "Two videos side by side"},
-    {"...........", kivra::ID_VIEW_LINK_PANES, "Link the two videos"},
     {"...........", kivra::ID_MOSAIC_TYPE2, "Mosaic type 2"},
     {"....xxxxxxx", kivra::ID_MOSAIC_TYPE3, "Mosaic type 3"},
     // Pressed on the toolbars only: their menu items never carry a check mark.

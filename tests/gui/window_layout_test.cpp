@@ -155,7 +155,7 @@ TEST_F(WindowLayoutTest, MenusHoldTheirCommandsInSeparatedGroups) {
         "{表示フレーム(&C), 全フレーム(&A)}, |, 軌跡を表示(&L), |, "
         "保存(&S), 座標出力(&T)..., |, キャリブレーション(&B)..., 関節角度(&J)..., "
         "運動学出力(&K)..., グラフ(&G), |, 足のマーカ(&E)..., 歩行分析(&W)..., "
-        "歩行レポート(&P)...",
+        "歩行レポート(&P)..., 前回と比較(&V)..., |, C3D書き出し(&3)..., TRC書き出し(&X)...",
         "クイックスタート(&Q), |, バージョン情報(&A)...",
     };
     ASSERT_EQ(outlines.size(), expected.size());

@@ -31,29 +31,29 @@ public:
         GaitSource source;
         source.actions = &video.Actions();
         source.markerFileLoaded = video.MarkerFileLoaded();
-        if (!report_) {
-            std::unique_ptr<OpenedVideo> front;
-            if (arguments_.front.video) {
-                std::string problem;
-                const std::optional<SyncOffset> offset = FrontOffset(arguments_, problem);
-                if (!offset) {
-                    err << problem << "\n";
-                    return 1;
-                }
-                front = std::make_unique<OpenedVideo>(*arguments_.front.video, err,
-                                                      VideoOpening::kMarkersOnly, false);
-                if (front->Stream() == nullptr) {
-                    return 1;
-                }
-                source.front = FrontSource{
-                    &front->Actions(),
-                    front->MarkerFileLoaded() ? &front->Annotations()->m_markers : nullptr,
-                    front->RangeStart(),
-                    front->RangeEnd(),
-                    front->Clock(),
-                    video.Clock(),
-                    *offset};
+        std::unique_ptr<OpenedVideo> front;
+        if (arguments_.front.video) {
+            std::string problem;
+            const std::optional<SyncOffset> offset = FrontOffset(arguments_, problem);
+            if (!offset) {
+                err << problem << "\n";
+                return 1;
             }
+            front = std::make_unique<OpenedVideo>(*arguments_.front.video, err,
+                                                  VideoOpening::kMarkersOnly, false);
+            if (front->Stream() == nullptr) {
+                return 1;
+            }
+            source.front =
+                FrontSource{&front->Actions(),
+                            front->MarkerFileLoaded() ? &front->Annotations()->m_markers : nullptr,
+                            front->RangeStart(),
+                            front->RangeEnd(),
+                            front->Clock(),
+                            video.Clock(),
+                            *offset};
+        }
+        if (!report_) {
             return RunGait(arguments_, source, err);
         }
         CAviVideoStream& stream = *video.Stream();
@@ -89,14 +89,14 @@ const CommandEntry kGaitCommand{
     []() -> std::unique_ptr<Command> { return std::make_unique<GaitCommand>(false); }};
 const CommandEntry kReportCommand{
     "report",
-    "  kivra-cli report VIDEO OUT.pdf [the options of gait but the --front ones]\n"
+    "  kivra-cli report VIDEO OUT.pdf [the options of gait]\n"
     "                   [--patient TEXT] [--birth TEXT] [--visit TEXT] [--examiner TEXT]\n"
     "                   [--condition TEXT] [--comment TEXT] [--leg-length MM]\n"
     "      the same analysis as a report of A4 pages, each band drawn behind its own\n"
     "      angle. The header (patient name or ID, date of birth or age, visit date,\n"
     "      examiner, walking condition, comment, leg length) is read from VIDEO's .kvisit\n"
     "      file, which the window writes; each option replaces its field for this report\n"
-    "      only (an empty TEXT clears it).\n",
+    "      only (an empty TEXT clears it). --front: a page of the frontal measures.\n",
     []() -> std::unique_ptr<Command> { return std::make_unique<GaitCommand>(true); }};
 
 }  // namespace kivra::cli

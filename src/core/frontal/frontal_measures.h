@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "gait/frontal_roles.h"
 #include "gait/gait_cycles.h"
 #include "gait/gait_events.h"
 #include "gait/gait_parameters.h"
@@ -15,16 +16,6 @@
 class CLFFManager;
 
 namespace kivra {
-
-// The front view's marker IDs; 0 leaves a marker out, and with it what needs it.
-struct FrontalSetup {
-    struct Leg {
-        int hip = 0, knee = 0, ankle = 0, heel = 0;
-    };
-    int pelvisRight = 0, pelvisLeft = 0;  // the subject's right and left pelvis markers
-    Leg right, left;
-    int trunk = 0;  // high on the trunk (C7, sternum): lean from the pelvis midpoint
-};
 
 // The curve names, also the CSV columns.
 inline constexpr const char* kPelvicObliquity = "pelvic_obliquity";

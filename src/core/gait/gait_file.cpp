@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "kinematics/joint_angle.h"
 #include "platform/number_text.h"
 #include "platform/path_util.h"
 #include "platform/read_only_file.h"
@@ -45,16 +46,53 @@ bool ParseInt(std::string_view text, int& value) {
     return error == std::errc() && end == text.data() + text.size();
 }
 
+// "front-pelvis R L TRUNK" or "front-leg SIDE HIP KNEE ANKLE HEEL" into setup.
+bool ReadFrontalLine(const std::vector<std::string_view>& words,
+                     std::optional<FrontalSetup>& setup) {
+    const bool pelvis = words[0] == "front-pelvis";
+    if (words.size() != (pelvis ? 4u : 6u) || (!pelvis && words[1] != "R" && words[1] != "L")) {
+        return false;
+    }
+    std::vector<int> ids;
+    for (std::size_t i = pelvis ? 1 : 2; i < words.size(); ++i) {
+        int id = 0;
+        if (!ParseInt(words[i], id) || id < 0 || id > kMaxAngleMarkerId) {
+            return false;
+        }
+        ids.push_back(id);
+    }
+    FrontalSetup& s = setup ? *setup : setup.emplace();
+    if (pelvis) {
+        s.pelvisRight = ids[0];
+        s.pelvisLeft = ids[1];
+        s.trunk = ids[2];
+    } else {
+        (words[1] == "R" ? s.right : s.left) = {ids[0], ids[1], ids[2], ids[3]};
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string GaitFilePath(const std::string& markerPath) {
     return ReplaceExtension(markerPath, ".kgait");
 }
 
-std::string FormatGaitFile(const std::vector<GaitEvent>& events) {
+std::string FormatGaitFile(const std::vector<GaitEvent>& events,
+                           const std::optional<FrontalSetup>& frontal) {
     const bool moments = std::any_of(events.begin(), events.end(),
                                      [](const GaitEvent& e) { return e.moment != e.frame; });
-    std::string text = "kivra-gait " + std::to_string(moments ? kGaitFileVersion : 1) + "\n";
+    std::string text = "kivra-gait " + std::to_string(frontal ? 3 : moments ? 2 : 1) + "\n";
+    if (frontal) {
+        const auto leg = [](const char* side, const FrontalSetup::Leg& l) {
+            return "front-leg " + std::string(side) + " " + std::to_string(l.hip) + " " +
+                   std::to_string(l.knee) + " " + std::to_string(l.ankle) + " " +
+                   std::to_string(l.heel) + "\n";
+        };
+        text += "front-pelvis " + std::to_string(frontal->pelvisRight) + " " +
+                std::to_string(frontal->pelvisLeft) + " " + std::to_string(frontal->trunk) + "\n" +
+                leg("R", frontal->right) + leg("L", frontal->left);
+    }
     for (const GaitEvent& e : events) {
         text +=
             "event " + std::to_string(e.frame) + " " + SideName(e.side) + " " + EventName(e.kind);
@@ -100,6 +138,15 @@ GaitFileRead ParseGaitFile(std::string_view text) {
             headedVersion = version;
             continue;
         }
+        if (headedVersion >= 3 && (words[0] == "front-pelvis" || words[0] == "front-leg")) {
+            if (!ReadFrontalLine(words, read.frontal)) {
+                return Damaged(where(
+                    ArgText(translate("GaitMessages",
+                                      "正面のマーカは 0 から %1 までの ID で指定してください"),
+                            {std::to_string(kMaxAngleMarkerId)})));
+            }
+            continue;
+        }
         if (words[0] != "event") {
             return Damaged(where(
                 ArgText(translate("GaitMessages", "不明な項目 \"%1\""), {Excerpt(words[0])})));
@@ -140,6 +187,10 @@ GaitFileRead ParseGaitFile(std::string_view text) {
     if (!headed) {
         return Damaged(translate("GaitMessages", "歩行イベントファイルではありません"));
     }
+    if (read.frontal && read.events.empty()) {
+        read.status = GaitFileRead::kMissing;  // roles alone: the events are detected
+        return read;
+    }
     std::sort(read.events.begin(), read.events.end());
     read.events.erase(std::unique(read.events.begin(), read.events.end()), read.events.end());
     read.status = GaitFileRead::kLoaded;
@@ -171,7 +222,20 @@ GaitFileRead ReadGaitFile(const std::string& path) {
 }
 
 bool WriteGaitFile(const std::string& path, const std::vector<GaitEvent>& events) {
-    return ReplaceFileContents(path, FormatGaitFile(events));
+    return ReplaceFileContents(path, FormatGaitFile(events, ReadGaitFile(path).frontal));
+}
+
+bool WriteFrontalRoles(const std::string& path, const std::optional<FrontalSetup>& frontal) {
+    const GaitFileRead read = ReadGaitFile(path);
+    if (read.status == GaitFileRead::kDamaged) {
+        return false;
+    }
+    if (!frontal && read.events.empty()) {
+        std::error_code error;
+        std::filesystem::remove(path, error);
+        return !error;
+    }
+    return ReplaceFileContents(path, FormatGaitFile(read.events, frontal));
 }
 
 }  // namespace kivra

@@ -517,6 +517,15 @@ ActionResult Workspace::RemoveGaitEvents() {
         return Ended(ActionResult::kRefused, ActionResult::kNoVideo, {});
     }
     const std::string path = GaitEventsPath();
+    // A front video's marker roles outlive its events.
+    if (ReadGaitFile(path).frontal) {
+        if (!WriteGaitFile(path, {})) {
+            ActionResult result = Ended(ActionResult::kFailed, ActionResult::kWrite, {});
+            result.path = path;
+            return result;
+        }
+        return Done(path);
+    }
     std::error_code failed;
     const bool removed = std::filesystem::remove(path, failed);
     if (failed) {

@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "frontal/frontal_measures.h"
 #include "gait/gait_analysis.h"
 #include "gait/normal_bands.h"
 #include "gait/report_header.h"
@@ -47,6 +48,8 @@ struct GaitReportInput {
     const GaitAnalysisOptions* options = nullptr;  // the recording's setup; null: not shown
     std::vector<NormalBand> bands;                 // each drawn behind its own curve only
     std::vector<ReportStill> stills;
+    // The front view's curves and summary on a page of their own; null: no front view.
+    const FrontalAnalysis* frontal = nullptr;
 };
 
 }  // namespace kivra

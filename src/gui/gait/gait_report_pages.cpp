@@ -773,6 +773,15 @@ struct ChartCell {
 
 QString JointTitle(const AngleCycles& cycles) {
     const std::string base = CycleBaseName(cycles);
+    static const std::pair<const char*, const char*> kFrontal[] = {
+        {kPelvicObliquity, QT_TRANSLATE_NOOP("GaitReport", "骨盤傾斜")},
+        {kTrunkLean, QT_TRANSLATE_NOOP("GaitReport", "体幹側屈")},
+        {"knee_frontal", QT_TRANSLATE_NOOP("GaitReport", "膝の前額面角度")}};
+    for (const auto& [name, title] : kFrontal) {
+        if (base == name) {
+            return Translated(title);
+        }
+    }
     if (cycles.side) {
         if (base == "hip") {
             return QCoreApplication::translate("GaitReport", "股関節");
@@ -1054,16 +1063,20 @@ std::vector<ChartRow> ChartRows(const std::vector<AngleCycles>& all) {
     return rows;
 }
 
-void DrawCharts(Flow& flow) {
-    const std::vector<ChartRow> rows = ChartRows(flow.input.analysis->cycles);
+// The charts of cycles under title; the key only above the sagittal ones, which come first.
+void DrawCharts(Flow& flow, const std::vector<AngleCycles>& cycles, const QString& title,
+                bool legend) {
+    const std::vector<ChartRow> rows = ChartRows(cycles);
     if (rows.empty()) {
         return;
     }
     const double mm = flow.mm;
     const double preferred = 72 * mm;
     const double least = 55 * mm;
-    Heading(flow, QCoreApplication::translate("GaitReport", "関節角度の周期曲線"), 12 * mm + least);
-    DrawLegend(flow);
+    Heading(flow, title, 12 * mm + least);
+    if (legend) {
+        DrawLegend(flow);
+    }
     std::size_t next = 0;
     while (next < rows.size()) {
         // As many rows as fit, stretched to fill the page unless they are the last.
@@ -1091,6 +1104,61 @@ void DrawCharts(Flow& flow) {
     }
 }
 
+// ---- the front view ----
+
+// The front view's summary (frontal.csv's) and its cycle curves, from a page of their own.
+void DrawFrontal(Flow& flow) {
+    const FrontalAnalysis* frontal = flow.input.frontal;
+    if (frontal == nullptr) {
+        return;
+    }
+    if (!flow.Fresh()) {
+        flow.NewPage();
+    }
+    QPainter& p = flow.p;
+    const double mm = flow.mm;
+    const double rowHeight = 5.8 * mm;
+    Heading(flow, QCoreApplication::translate("GaitReport", "正面から見た計測 (前額面)"),
+            rowHeight * double(frontal->summary.size() + 1));
+    const double widths[] = {0.34, 0.12, 0.18, 0.18, 0.18};
+    const auto drawRow = [&](const QString(&cells)[5], bool bold) {
+        p.setFont(flow.Font(9, bold));
+        p.setPen(Qt::black);
+        double x = flow.area.left();
+        for (int c = 0; c < 5; ++c) {
+            const QRectF cell(x, flow.y, widths[c] * flow.area.width(), rowHeight);
+            p.drawText(cell.adjusted(1.5 * mm, 0, -1.5 * mm, 0),
+                       (c == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter, cells[c]);
+            x += cell.width();
+        }
+        flow.y += rowHeight;
+    };
+    drawRow({QCoreApplication::translate("GaitReport", "項目"),
+             QCoreApplication::translate("GaitReport", "単位"),
+             QCoreApplication::translate("GaitReport", "両側"),
+             QCoreApplication::translate("GaitReport", "右"),
+             QCoreApplication::translate("GaitReport", "左")},
+            true);
+    p.setPen(QPen(Qt::black, 0.3 * mm));
+    p.drawLine(QPointF(flow.area.left(), flow.y), QPointF(flow.area.right(), flow.y));
+    for (const ParameterSummary& s : frontal->summary) {
+        const int decimals = s.unit == "deg" ? 1 : DecimalsOf(s.unit);
+        flow.Need(rowHeight);
+        drawRow({ParameterLabel(s.name), UnitLabel(s.unit), StatisticText(s.both, decimals),
+                 StatisticText(s.right, decimals), StatisticText(s.left, decimals)},
+                false);
+    }
+    flow.y += 1.5 * mm;
+    Paragraph(flow, flow.area.left(), flow.area.width(),
+              QCoreApplication::translate(
+                  "GaitReport",
+                  "側面の動画のストライドを正面の動画に移して計測。平均 ± 標準偏差。骨盤傾斜は"
+                  "右が上で正、膝の前額面角度は外反で正、体幹側屈は右へ傾くと正。"),
+              flow.Font(8), QColor(60, 60, 60));
+    DrawCharts(flow, frontal->cycles, QCoreApplication::translate("GaitReport", "前額面の周期曲線"),
+               false);
+}
+
 }  // namespace
 
 int DrawGaitReportPages(QPdfWriter& writer, QPainter& painter, const GaitReportInput& input,
@@ -1107,7 +1175,9 @@ int DrawGaitReportPages(QPdfWriter& writer, QPainter& painter, const GaitReportI
     DrawParameters(flow);
     DrawEvents(flow);
     DrawStills(flow);
-    DrawCharts(flow);
+    DrawCharts(flow, input.analysis->cycles,
+               QCoreApplication::translate("GaitReport", "関節角度の周期曲線"), true);
+    DrawFrontal(flow);
     return flow.number;
 }
 

@@ -22,7 +22,12 @@ QString ParameterLabel(const std::string& name) {
         {"Cadence", QT_TRANSLATE_NOOP("GaitReport", "ケイデンス")},
         {"Speed", QT_TRANSLATE_NOOP("GaitReport", "歩行速度")},
         {"StepTimeSymmetry", QT_TRANSLATE_NOOP("GaitReport", "ステップ時間の対称性指数")},
-        {"StepLengthSymmetry", QT_TRANSLATE_NOOP("GaitReport", "ステップ長の対称性指数")}};
+        {"StepLengthSymmetry", QT_TRANSLATE_NOOP("GaitReport", "ステップ長の対称性指数")},
+        // The front view's.
+        {"StepWidth", QT_TRANSLATE_NOOP("GaitReport", "歩隔")},
+        {"PelvicObliquityRange", QT_TRANSLATE_NOOP("GaitReport", "骨盤傾斜の範囲")},
+        {"KneeFrontalPeak", QT_TRANSLATE_NOOP("GaitReport", "膝の外反の最大値")},
+        {"TrunkLeanRange", QT_TRANSLATE_NOOP("GaitReport", "体幹側屈の範囲")}};
     for (const auto& [key, label] : kLabels) {
         if (name == key) {
             return QCoreApplication::translate("GaitReport", label);

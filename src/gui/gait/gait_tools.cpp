@@ -73,6 +73,16 @@ void GaitTools::AddCommands(CommandTable& table, QMenu* marker) {
     table.AddCommand(
         marker, ID_MARKER_GAIT_REPORT, tr("歩行レポート(&P)..."), {}, [this] { OnReport(); },
         [this] { return CanReport(); });
+    table.AddCommand(
+        marker, ID_MARKER_GAIT_COMPARE, tr("前回と比較(&V)..."), {}, [this] { OnCompare(); },
+        [this] { return CanReport(); });
+    marker->addSeparator();  // the files for other programs
+    table.AddCommand(
+        marker, ID_MARKER_EXPORT_C3D, tr("C3D書き出し(&3)..."), {},
+        [this] { OnExportPoints(true); }, [this] { return CanAnalyse(); });
+    table.AddCommand(
+        marker, ID_MARKER_EXPORT_TRC, tr("TRC書き出し(&X)..."), {},
+        [this] { OnExportPoints(false); }, [this] { return CanAnalyse(); });
 }
 
 bool GaitTools::CanAnalyse() const {
@@ -102,6 +112,7 @@ bool GaitTools::StoreSetup(const GaitSetup& setup) {
         }
         Refresh();
     }
+    emit setupStored();
     const std::string ini = m_host->IniPath();
     if (!ini.empty() && !SaveGaitSetup(ini, setup)) {
         m_host->ShowMessage(tr("足のマーカの設定を保存できませんでした。\n").toStdString() + ini,
@@ -111,17 +122,6 @@ bool GaitTools::StoreSetup(const GaitSetup& setup) {
     return true;
 }
 
-bool GaitTools::EnsureSetup() {
-    emit setupStored();
-    if (!m_setup.AnyFoot()) {
-        OnFootMarkers();
-    }
-    return m_setup.AnyFoot();
-}
-
-void GaitTools::OnAnalyse() {
-    if (!CanAnalyse() || !EnsureSetup()) {
-        return;
 void GaitTools::AdoptSetup(const GaitTools& other) {
     const bool changed = other.m_setup != m_setup;
     m_setup = other.m_setup;
@@ -133,6 +133,16 @@ void GaitTools::AdoptSetup(const GaitTools& other) {
     Refresh();
 }
 
+bool GaitTools::EnsureSetup() {
+    if (!m_setup.AnyFoot()) {
+        OnFootMarkers();
+    }
+    return m_setup.AnyFoot();
+}
+
+void GaitTools::OnAnalyse() {
+    if (!CanAnalyse() || !EnsureSetup()) {
+        return;
     }
     if (m_window == nullptr) {
         m_window = new GaitWindow(m_host->Window());
@@ -165,6 +175,8 @@ void GaitTools::AdoptSetup(const GaitTools& other) {
         connect(m_window, &GaitWindow::reportRequested, this, [this] { OnReport(); });
         connect(m_window, &GaitWindow::headerRequested, this, [this] { EditReportHeader(); });
         connect(m_window, &GaitWindow::footMarkersRequested, this, [this] { OnFootMarkers(); });
+        connect(m_window, &GaitWindow::frontalMarkersRequested, this,
+                [this] { OnFrontalMarkers(); });
         connect(m_window, &GaitWindow::referenceRequested, this, [this] { OnReference(); });
         connect(m_window, &GaitWindow::referencesCleared, this, [this] { ClearReferences(); });
     }
@@ -251,6 +263,7 @@ QString GaitTools::AnalyseOrSayWhyNot() {
         if (m_window != nullptr) {
             m_window->SetMessage(problem, Events().Events(), fps);
         }
+        UpdateFrontal();
         m_host->RedrawViews();
         return problem;
     }
@@ -261,6 +274,7 @@ QString GaitTools::AnalyseOrSayWhyNot() {
     if (m_window != nullptr) {
         m_window->SetAnalysis(*m_analysis, EventsEdited());
     }
+    UpdateFrontal();
     m_host->RedrawViews();
     return {};
 }
@@ -552,6 +566,7 @@ bool GaitTools::WriteReport(const std::string& path, const std::optional<ReportH
     options.joints = m_kinematics.Settings().joints;
     input.options = &options;
     input.bands = m_analysis->bands;
+    input.frontal = m_frontal ? &*m_frontal : nullptr;
     const bool deinterlace = m_host->Deinterlaced();
     // Copies, so the picture the view is being sent meanwhile stays its own; the frame stays
     // where it is (moving it, even onto itself, resets the marker ID).

@@ -11,12 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "frontal/frontal_measures.h"
 #include "gait/gait_analysis.h"
 #include "gait/gait_event_list.h"
 #include "gait/gait_setup.h"
 #include "gait/report_header.h"
 #include "session/edit_session.h"
 #include "session/frame_cursor.h"
+#include "sync/sync_offset.h"
 
 class CKinematicsCommands;
 class QMenu;
@@ -47,6 +49,25 @@ public:
     void OnAnalyse();         // shows the gait window (after the dialog when no foot is set)
     void OnReport();          // asks for the header and the file, then WriteReport
     void OnReference();       // asks for a clinic's band file (and its angle when it names none)
+    // Asks for the other visit's video, which visit is which and their dates, then the PDF.
+    void OnCompare();
+    // Asks for the file, then ExportPoints.
+    void OnExportPoints(bool c3d);
+    // The front markers dialog for the video the open one's .ksync pairs it with; what it
+    // accepts is kept in that video's events file and the front view made again.
+    void OnFrontalMarkers();
+    // The front view's measures over the open video's strides as last made; nothing without a
+    // paired front video with its markers and roles.
+    const std::optional<FrontalAnalysis>& Frontal() const { return m_frontal; }
+
+    // The comparison of the open video with the video at other (its own markers, events file
+    // and calibration; the window's feet, angles and bands) as a PDF; the open video is the
+    // visit after unless openIsBefore. False after telling the user why.
+    bool WriteComparison(const std::string& other, bool openIsBefore, const std::string& beforeDate,
+                         const std::string& afterDate, const std::string& pdf);
+    // The markers of the play range as a TRC file, or as a C3D file with the events as the
+    // window has them, by the command line's writers; false after telling the user why.
+    bool ExportPoints(const std::string& path, bool c3d);
 
     // The normal bands the plot and report draw and the deviations measure against. Adds the
     // bands of a file, remembered in the ini; false after telling the user why it was refused.
@@ -65,7 +86,6 @@ signals:
     void setupStored();
 
 public:
-
     // The events as the timeline and the list show them.
     const GaitEventList& Events() const { return m_session.GaitEvents(); }
     // Whether they are the user's (edited now or read from the events file), not detected.
@@ -116,6 +136,15 @@ private:
     // The video's header file; what is wrong with it told, and it left empty then.
     ReportHeaderRead ReadHeaderFile() const;
 
+    // The front video the open one's .ksync names, and front time = side time + offset.
+    struct FrontPair {
+        std::string video;
+        SyncOffset offset;
+    };
+    std::optional<FrontPair> PairedFront(QString& why) const;
+    // The front view made again for the current analysis and shown in the window.
+    void UpdateFrontal();
+
     std::unique_ptr<KinematicsHost> m_host;
     const CKinematicsCommands& m_kinematics;
     EditSession& m_session;
@@ -123,7 +152,9 @@ private:
     GaitSetup m_setup;
     bool m_replacing = false;  // the list changes by ReplaceQuietly
     std::optional<GaitAnalysis> m_analysis;
-    std::vector<NormalBand> m_bands;  // of the files chosen, in their order
+    std::optional<FrontalAnalysis> m_frontal;
+    std::optional<GaitAnalysis> m_frontalView;  // the analysis with the frontal curves
+    std::vector<NormalBand> m_bands;            // of the files chosen, in their order
     bool m_stale = true;
     QPointer<GaitWindow> m_window;
     FrameCursor::Subscription m_frameFollow;  // the plot's cursor follows the frame

@@ -134,6 +134,26 @@ GaitWindow::GaitWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     m_plot->setWindowFlags(Qt::Widget);  // a page of the tabs, not a window of its own
     tabs->addTab(m_parameters, tr("パラメータ"));
     tabs->addTab(m_plot, tr("歩行周期グラフ"));
+    // The front view filmed with this one, paired by its .ksync.
+    auto* front = new QWidget(tabs);
+    m_frontalLabel = new QLabel(front);
+    m_frontalLabel->setWordWrap(true);
+    auto* frontMarkers = new QPushButton(tr("正面のマーカ(&F)..."), front);
+    frontMarkers->setObjectName(QStringLiteral("GaitFrontalMarkers"));
+    connect(frontMarkers, &QPushButton::clicked, this, &GaitWindow::frontalMarkersRequested);
+    m_frontalTable = MakeTable(front, {tr("項目"), tr("単位"), tr("両側"), tr("右"), tr("左")});
+    m_frontalTable->setObjectName(QStringLiteral("GaitFrontalParameters"));
+    m_frontalPlot = new GaitCyclePlot(front);
+    m_frontalPlot->setWindowFlags(Qt::Widget);
+    auto* frontTop = new QHBoxLayout;
+    frontTop->addWidget(m_frontalLabel, 1);
+    frontTop->addWidget(frontMarkers);
+    auto* frontLayout = new QVBoxLayout(front);
+    frontLayout->addLayout(frontTop);
+    frontLayout->addWidget(m_frontalTable);
+    frontLayout->addWidget(m_frontalPlot, 2);
+    tabs->addTab(front, tr("前額面"));
+    SetFrontal(nullptr, {}, tr("正面の動画はありません"));
 
     auto* split = new QSplitter(Qt::Horizontal, this);
     split->addWidget(left);
@@ -179,9 +199,35 @@ void GaitWindow::SetMessage(const QString& text, const std::vector<GaitEvent>& e
     m_plot->SetMessage(text);
 }
 
+void GaitWindow::SetFrontal(const GaitAnalysis* view, const std::vector<ParameterSummary>& summary,
+                            const QString& message) {
+    m_frontalLabel->setText(message);
+    m_frontalTable->clearContents();
+    m_frontalTable->setRowCount(int(summary.size()));
+    int row = 0;
+    for (const ParameterSummary& p : summary) {
+        const int decimals = p.unit == "deg" ? 1 : DecimalsOf(p.unit);
+        m_frontalTable->setItem(row, 0, Cell(ParameterLabel(p.name)));
+        m_frontalTable->setItem(row, 1, Cell(UnitLabel(p.unit)));
+        const Statistic* values[] = {&p.both, &p.right, &p.left};
+        for (int c = 0; c < 3; ++c) {
+            m_frontalTable->setItem(row, 2 + c,
+                                    Cell(StatisticText(*values[c], decimals), Qt::AlignRight));
+        }
+        ++row;
+    }
+    if (view != nullptr) {
+        m_frontalPlot->SetAnalysis(*view);
+        m_frontalPlot->SetCurrentFrame(m_frame);
+    } else {
+        m_frontalPlot->SetMessage(message);
+    }
+}
+
 void GaitWindow::SetCurrentFrame(int frame) {
     m_frame = frame;
     m_plot->SetCurrentFrame(frame);
+    m_frontalPlot->SetCurrentFrame(frame);
     UpdateButtons();
 }
 

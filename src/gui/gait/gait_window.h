@@ -29,6 +29,10 @@ public:
     // Nothing to show, and why; the events listed stay editable.
     void SetMessage(const QString& text, const std::vector<GaitEvent>& events, double fps);
     void SetCurrentFrame(int frame);
+    // The front view's tab: its curves over the side's strides (view: the side's analysis with
+    // the frontal cycles in place of the sagittal ones) and summary, or, with none, why.
+    void SetFrontal(const GaitAnalysis* view, const std::vector<ParameterSummary>& summary,
+                    const QString& message);
 
     // The event of the list's selected row.
     std::optional<GaitEvent> SelectedEvent() const;
@@ -37,6 +41,9 @@ public:
     QTableWidget* EventTable() const { return m_events; }
     QTableWidget* ParameterTable() const { return m_parameters; }
     GaitCyclePlot* Plot() const { return m_plot; }
+    GaitCyclePlot* FrontalPlot() const { return m_frontalPlot; }
+    QTableWidget* FrontalTable() const { return m_frontalTable; }
+    QLabel* FrontalLabel() const { return m_frontalLabel; }
     QComboBox* SideChoice() const { return m_side; }
     QComboBox* KindChoice() const { return m_kind; }
     QPushButton* AddButton() const { return m_add; }
@@ -59,8 +66,9 @@ signals:
     void reportRequested();
     void headerRequested();  // the patient and visit for the report, without writing it
     void footMarkersRequested();
-    void referenceRequested();  // a band file to add
-    void referencesCleared();   // no band any more
+    void frontalMarkersRequested();  // the front video's marker roles
+    void referenceRequested();       // a band file to add
+    void referencesCleared();        // no band any more
 
 private:
     void ShowEvents(const std::vector<GaitEvent>& events, double fps);
@@ -73,6 +81,9 @@ private:
     QTableWidget* m_events = nullptr;
     QTableWidget* m_parameters = nullptr;
     GaitCyclePlot* m_plot = nullptr;
+    GaitCyclePlot* m_frontalPlot = nullptr;
+    QTableWidget* m_frontalTable = nullptr;
+    QLabel* m_frontalLabel = nullptr;
     QComboBox* m_side = nullptr;
     QComboBox* m_kind = nullptr;
     QPushButton* m_add = nullptr;

@@ -1,0 +1,725 @@
+// The comparison report's pages, flowed one section after the other: a page is turned only
+// where the next piece does not fit.
+#include "gait/compare_report_pages.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QLocale>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPdfWriter>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <set>
+
+#include "gait/gait_texts.h"
+
+namespace kivra {
+namespace {
+
+QString Number(double value, int decimals) {
+    return QLocale::c().toString(value, 'f', decimals);
+}
+
+// A change with its sign; one that rounds to nothing has none ("0.0", never "-0.0").
+QString Signed(double value, int decimals) {
+    const QString text = Number(value, decimals);
+    if (text.toDouble() == 0.0) {
+        return Number(0.0, decimals);
+    }
+    return value > 0 ? QStringLiteral("+") + text : text;
+}
+
+QColor SideColour(FootSide side) {
+    return side == FootSide::kRight ? QColor(200, 40, 40) : QColor(30, 90, 200);
+}
+
+// The writing position over the pages and the page turns, for one run of the drawing.
+struct Flow {
+    QPdfWriter& writer;
+    QPainter& p;
+    const CompareReportInput& input;
+    QRectF area;
+    double mm = 1.0;  // device pixels per millimetre
+    int count = 0;
+    int number = 1;
+    double y = 0.0;
+
+    double Room() const { return area.bottom() - y; }
+    bool Fresh() const { return y <= area.top() + 0.5; }
+    void Need(double height) {
+        if (height > Room() && !Fresh()) {
+            NewPage();
+        }
+    }
+    void NewPage() {
+        writer.newPage();
+        ++number;
+        y = area.top();
+        RunningHeader();
+    }
+    QFont Font(double points, bool bold = false) const {
+        QFont font = p.font();
+        font.setPointSizeF(points);
+        font.setBold(bold);
+        // Shaped digits among Japanese lose their characters in the PDF's text layer.
+        font.setStyleStrategy(QFont::PreferNoShaping);
+        return font;
+    }
+    // Who and which visits in the margin of every page, so a loose page still finds its pair.
+    void RunningHeader() {
+        p.save();
+        p.setFont(Font(7.5));
+        p.setPen(QColor(90, 90, 90));
+        const QRectF line(area.left(), area.top() - 10 * mm, area.width(), 6 * mm);
+        QStringList parts{QCoreApplication::translate("CompareReport", "歩行分析 比較レポート")};
+        if (const QString patient = input.patient.simplified(); !patient.isEmpty()) {
+            parts << patient;
+        }
+        parts << QStringLiteral("%1 → %2").arg(input.before.videoName, input.after.videoName);
+        const QString total = count > 0 ? QString::number(count) : QStringLiteral("–");
+        const QFontMetricsF metrics(p.font(), &writer);
+        p.drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
+                   metrics.elidedText(parts.join(QStringLiteral("  ·  ")), Qt::ElideMiddle,
+                                      line.width() - 20 * mm));
+        p.drawText(line, Qt::AlignRight | Qt::AlignVCenter,
+                   QStringLiteral("%1 / %2").arg(number).arg(total));
+        p.setPen(QPen(QColor(160, 160, 160), 0.2 * mm));
+        p.drawLine(QPointF(area.left(), line.bottom()), QPointF(area.right(), line.bottom()));
+        p.restore();
+    }
+};
+
+// Text wrapped to width from flow.y on, a page turned between lines where needed.
+void Paragraph(Flow& flow, const QString& text, const QFont& font, const QColor& colour) {
+    QTextLayout layout(text, font, &flow.writer);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    std::vector<QTextLine> lines;
+    double at = 0.0;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(flow.area.width());
+        line.setPosition(QPointF(0, at));
+        at += line.height();
+        lines.push_back(line);
+    }
+    layout.endLayout();
+    flow.p.setPen(colour);
+    for (const QTextLine& line : lines) {
+        flow.Need(line.height());
+        line.draw(&flow.p, QPointF(flow.area.left(), flow.y - line.y()));
+        flow.y += line.height();
+    }
+}
+
+// A section's title, kept on the page of what follows it.
+void Heading(Flow& flow, const QString& title, double following) {
+    const double height = 8 * flow.mm;
+    flow.Need(height + following);
+    if (!flow.Fresh()) {
+        flow.y += 2 * flow.mm;
+    }
+    flow.p.setFont(flow.Font(11, true));
+    flow.p.setPen(QColor(30, 50, 80));
+    flow.p.drawText(QRectF(flow.area.left(), flow.y, flow.area.width(), 6 * flow.mm),
+                    Qt::AlignLeft | Qt::AlignVCenter, title);
+    flow.p.setPen(QPen(QColor(30, 50, 80), 0.3 * flow.mm));
+    flow.p.drawLine(QPointF(flow.area.left(), flow.y + 6.5 * flow.mm),
+                    QPointF(flow.area.right(), flow.y + 6.5 * flow.mm));
+    flow.y += height;
+}
+
+// How each visit's curve is drawn: before dashed, after solid.
+QPen VisitPen(const QColor& colour, bool after, double mm) {
+    return after ? QPen(colour, 0.7 * mm) : QPen(colour.lighter(125), 0.5 * mm, Qt::DashLine);
+}
+
+// ---- the visits ----
+
+void DrawTitleAndVisits(Flow& flow) {
+    QPainter& p = flow.p;
+    const double mm = flow.mm;
+    p.setFont(flow.Font(17, true));
+    p.setPen(Qt::black);
+    p.drawText(QRectF(flow.area.left(), flow.y, flow.area.width(), 10 * mm),
+               Qt::AlignLeft | Qt::AlignVCenter,
+               QCoreApplication::translate("CompareReport", "歩行分析 比較レポート"));
+    p.setFont(flow.Font(8.5));
+    p.setPen(QColor(70, 70, 70));
+    p.drawText(QRectF(flow.area.left(), flow.y, flow.area.width(), 10 * mm),
+               Qt::AlignRight | Qt::AlignVCenter,
+               QCoreApplication::translate("CompareReport", "作成日時: %1")
+                   .arg(flow.input.made.toString(QStringLiteral("yyyy-MM-dd HH:mm"))));
+    flow.y += 12 * mm;
+    if (const QString patient = flow.input.patient.simplified(); !patient.isEmpty()) {
+        p.setFont(flow.Font(10));
+        p.setPen(Qt::black);
+        p.drawText(QRectF(flow.area.left(), flow.y, flow.area.width(), 6 * mm),
+                   Qt::AlignLeft | Qt::AlignVCenter,
+                   QCoreApplication::translate("CompareReport", "氏名 / ID: %1").arg(patient));
+        flow.y += 7 * mm;
+    }
+    const auto scale = [](const CompareVisitInput& v) {
+        return v.mmPerPixel && *v.mmPerPixel > 0
+                   ? QCoreApplication::translate("CompareReport", "%1 mm/ピクセル")
+                         .arg(Number(*v.mmPerPixel, 4))
+                   : QCoreApplication::translate("CompareReport",
+                                                 "ピクセル: キャリブレーションなし");
+    };
+    const auto rate = [](const CompareVisitInput& v) {
+        return v.analysis->fps > 0 ? QCoreApplication::translate("CompareReport", "%1 フレーム/秒")
+                                         .arg(Number(v.analysis->fps, 2))
+                                   : QStringLiteral("–");
+    };
+    const CompareVisitInput& b = flow.input.before;
+    const CompareVisitInput& a = flow.input.after;
+    const QString rows[][3] = {
+        {QString(), QCoreApplication::translate("CompareReport", "前回 (比較前)"),
+         QCoreApplication::translate("CompareReport", "今回 (比較後)")},
+        {QCoreApplication::translate("CompareReport", "動画"), b.videoName, a.videoName},
+        {QCoreApplication::translate("CompareReport", "日付"), b.date, a.date},
+        {QCoreApplication::translate("CompareReport", "フレームレート"), rate(b), rate(a)},
+        {QCoreApplication::translate("CompareReport", "キャリブレーション"), scale(b), scale(a)}};
+    const double labelWidth = 34 * mm;
+    const double column = (flow.area.width() - labelWidth) / 2;
+    const double rowHeight = 5.5 * mm;
+    const QFontMetricsF metrics(flow.Font(9), &flow.writer);
+    for (std::size_t r = 0; r < std::size(rows); ++r) {
+        for (int c = 0; c < 3; ++c) {
+            const double x =
+                c == 0 ? flow.area.left() : flow.area.left() + labelWidth + (c - 1) * column;
+            const QRectF cell(x, flow.y, c == 0 ? labelWidth : column - 2 * mm, rowHeight);
+            p.setFont(flow.Font(r == 0 ? 9.5 : (c == 0 ? 8.5 : 9), r == 0));
+            p.setPen(c == 0 ? QColor(90, 90, 90) : QColor(Qt::black));
+            QRectF text = cell;
+            if (r == 0 && c > 0) {
+                // The line each visit's curves are drawn with, as the key to the charts.
+                p.setPen(VisitPen(QColor(60, 60, 60), c == 2, mm));
+                const double mid = cell.center().y();
+                p.drawLine(QPointF(x, mid), QPointF(x + 9 * mm, mid));
+                text.adjust(11 * mm, 0, 0, 0);
+                p.setPen(Qt::black);
+            }
+            p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
+                       metrics.elidedText(rows[r][c], Qt::ElideMiddle, text.width()));
+        }
+        flow.y += rowHeight;
+        if (r == 0) {
+            p.setPen(QPen(Qt::black, 0.3 * mm));
+            p.drawLine(QPointF(flow.area.left(), flow.y), QPointF(flow.area.right(), flow.y));
+        }
+    }
+    flow.y += 2 * mm;
+    QStringList notes;
+    if (flow.input.comparison->lengthUnitsDiffer) {
+        notes << QCoreApplication::translate(
+            "CompareReport",
+            "一方の動画にキャリブレーションがないため、長さと速度の差は計算していません。");
+    } else if (!b.analysis->parameters.millimetres) {
+        notes << QCoreApplication::translate(
+            "CompareReport",
+            "長さと速度はピクセル単位です: 同じカメラ位置で撮影した場合にのみ比較できます。");
+    }
+    notes << QCoreApplication::translate(
+        "CompareReport",
+        "差は今回から前回を引いた値、変化率は前回に対する百分率です。"
+        "フレームレートや歩行方向が違っても、時間は秒、長さは進行方向に沿って測っています。");
+    Paragraph(flow, notes.join(QLatin1Char(' ')), flow.Font(8), QColor(60, 60, 60));
+}
+
+// ---- the parameter table ----
+
+QString JointTitle(const std::string& base) {
+    if (base == "hip") {
+        return QCoreApplication::translate("CompareReport", "股関節");
+    }
+    if (base == "knee") {
+        return QCoreApplication::translate("CompareReport", "膝関節");
+    }
+    if (base == "ankle") {
+        return QCoreApplication::translate("CompareReport", "足関節");
+    }
+    return QString::fromStdString(base);
+}
+
+QString RowLabel(const std::string& parameter) {
+    static const std::string kRange = "RangeOfMotion_";
+    if (parameter.starts_with(kRange)) {
+        return QCoreApplication::translate("CompareReport", "%1の可動域")
+            .arg(JointTitle(parameter.substr(kRange.size())));
+    }
+    if (parameter == "SagittalProfileScore") {
+        return QCoreApplication::translate("CompareReport", "矢状面プロファイルスコア");
+    }
+    return ParameterLabel(parameter);
+}
+
+QString SideText(const std::string& side) {
+    if (side == "R") {
+        return ReportSideLabel(FootSide::kRight);
+    }
+    if (side == "L") {
+        return ReportSideLabel(FootSide::kLeft);
+    }
+    return QCoreApplication::translate("CompareReport", "両側");
+}
+
+void DrawTable(Flow& flow) {
+    QPainter& p = flow.p;
+    const double mm = flow.mm;
+    const double rowHeight = 5.4 * mm;
+    const double widths[] = {0.30, 0.07, 0.09, 0.135, 0.135, 0.135, 0.135};
+    const QString headings[] = {QCoreApplication::translate("CompareReport", "項目"),
+                                QCoreApplication::translate("CompareReport", "側"),
+                                QCoreApplication::translate("CompareReport", "単位"),
+                                QCoreApplication::translate("CompareReport", "前回"),
+                                QCoreApplication::translate("CompareReport", "今回"),
+                                QCoreApplication::translate("CompareReport", "差"),
+                                QCoreApplication::translate("CompareReport", "変化率 [%]")};
+    const auto drawRow = [&](const QString(&cells)[7], bool bold, const QColor& change) {
+        p.setFont(flow.Font(8.5, bold));
+        double x = flow.area.left();
+        for (int c = 0; c < 7; ++c) {
+            const QRectF cell(x, flow.y, widths[c] * flow.area.width(), rowHeight);
+            p.setPen(c >= 5 && !bold ? change : QColor(Qt::black));
+            p.drawText(cell.adjusted(1.2 * mm, 0, -1.2 * mm, 0),
+                       (c < 2 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter, cells[c]);
+            x += cell.width();
+        }
+        flow.y += rowHeight;
+    };
+    const auto rule = [&] {
+        p.setPen(QPen(Qt::black, 0.3 * mm));
+        p.drawLine(QPointF(flow.area.left(), flow.y), QPointF(flow.area.right(), flow.y));
+    };
+    Heading(flow, QCoreApplication::translate("CompareReport", "歩行パラメータの変化"),
+            4 * rowHeight);
+    drawRow(headings, true, Qt::black);
+    rule();
+    const auto& rows = flow.input.comparison->rows;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const ComparisonRow& row = rows[i];
+        if (rowHeight > flow.Room()) {
+            rule();
+            flow.NewPage();
+            drawRow(headings, true, Qt::black);
+            rule();
+        }
+        // Millimetres read as metres on a clinic's form.
+        const bool metres = row.unit == "mm" || row.unit == "mm/s";
+        const double factor = metres ? 0.001 : 1.0;
+        const int decimals = metres ? 2 : DecimalsOf(row.unit);
+        const QString unit =
+            row.unit == "mm" ? QStringLiteral("m")
+                             : (row.unit == "mm/s" ? QStringLiteral("m/s") : UnitLabel(row.unit));
+        const auto value = [&](const std::optional<double>& v) {
+            return v ? Number(*v * factor, decimals) : QStringLiteral("–");
+        };
+        const QString cells[7] = {
+            RowLabel(row.parameter),
+            SideText(row.side),
+            unit,
+            value(row.before),
+            value(row.after),
+            row.difference ? Signed(*row.difference * factor, decimals) : QStringLiteral("–"),
+            row.percentChange ? Signed(*row.percentChange, 1) : QStringLiteral("–")};
+        if (i % 2 == 1) {
+            p.fillRect(QRectF(flow.area.left(), flow.y, flow.area.width(), rowHeight),
+                       QColor(242, 244, 247));
+        }
+        drawRow(cells, false, QColor(40, 40, 40));
+    }
+    rule();
+    flow.y += 1.5 * mm;
+    // The scores of both visits in a sentence too: the figure a clinic quotes.
+    const auto degrees = [](const std::optional<double>& v) {
+        return v ? Number(*v, 1) + QStringLiteral("°") : QStringLiteral("–");
+    };
+    const ProfileDeviation& b = flow.input.comparison->beforeDeviation;
+    const ProfileDeviation& a = flow.input.comparison->afterDeviation;
+    const QString score =
+        b.score || a.score
+            ? QCoreApplication::translate(
+                  "CompareReport",
+                  "矢状面プロファイルスコア (正常範囲からの RMS 偏差): 前回 %1 (右 %2、左 %3)、"
+                  "今回 %4 (右 %5、左 %6)")
+                  .arg(degrees(b.score), degrees(b.scoreRight), degrees(b.scoreLeft),
+                       degrees(a.score), degrees(a.scoreRight), degrees(a.scoreLeft))
+            : QCoreApplication::translate(
+                  "CompareReport",
+                  "矢状面プロファイルスコア: 正常範囲が指定されていないため、ありません。");
+    Paragraph(flow, score, flow.Font(9, true), Qt::black);
+}
+
+// ---- the stills ----
+
+// The part of a still around its markers with room about them, in the box's shape (aspect:
+// height over width); the whole picture without markers.
+QRectF CropAround(const ReportStill& still, double aspect) {
+    const QRectF whole(QPointF(0, 0), QSizeF(still.picture.size()));
+    QRectF around;
+    for (const StillMarker& m : still.markers) {
+        if (whole.contains(QPointF(m.at.x, m.at.y))) {
+            around |= QRectF(m.at.x, m.at.y, 1, 1);
+        }
+    }
+    if (around.isEmpty()) {
+        return whole;
+    }
+    const double margin = 0.3 * std::max(around.height(), 0.1 * whole.height());
+    around.adjust(-margin, -margin, margin, margin);
+    QSizeF size = around.height() / around.width() > aspect
+                      ? QSizeF(around.height() / aspect, around.height())
+                      : QSizeF(around.width(), around.width() * aspect);
+    size = size.boundedTo(whole.size()).expandedTo(QSizeF(1, 1));
+    size = QSizeF(std::min(size.width(), size.height() / aspect),
+                  std::min(size.height(), size.width() * aspect));
+    QRectF crop(QPointF(0, 0), size);
+    crop.moveCenter(around.center());
+    crop.moveLeft(std::clamp(crop.left(), 0.0, whole.width() - crop.width()));
+    crop.moveTop(std::clamp(crop.top(), 0.0, whole.height() - crop.height()));
+    return crop;
+}
+
+void DrawStill(Flow& flow, const QRectF& frame, const ReportStill& still, const QString& caption) {
+    QPainter& p = flow.p;
+    const double mm = flow.mm;
+    if (still.picture.isNull()) {
+        p.setPen(QPen(QColor(170, 170, 170), 0.25 * mm));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(frame);
+    } else {
+        const QRectF crop = CropAround(still, frame.height() / frame.width());
+        const QSizeF size = crop.size().scaled(frame.size(), Qt::KeepAspectRatio);
+        const QRectF target(frame.left() + (frame.width() - size.width()) / 2, frame.top(),
+                            size.width(), size.height());
+        p.drawImage(target, still.picture, crop);
+        const double sx = target.width() / crop.width();
+        const double sy = target.height() / crop.height();
+        p.setFont(flow.Font(6));
+        for (const StillMarker& m : still.markers) {
+            const QPointF at(target.left() + (m.at.x - crop.left()) * sx,
+                             target.top() + (m.at.y - crop.top()) * sy);
+            if (!target.contains(at)) {
+                continue;
+            }
+            const QColor colour = m.role.name.isEmpty() || !m.role.side ? QColor(20, 140, 60)
+                                                                        : SideColour(*m.role.side);
+            p.setPen(QPen(Qt::white, 0.3 * mm));
+            p.setBrush(colour);
+            p.drawEllipse(at, 1.0 * mm, 1.0 * mm);
+            const QString label = m.role.name.isEmpty() ? QString::number(m.id) : m.role.name;
+            p.setPen(colour.darker(140));
+            p.drawText(QRectF(at.x() + 1.6 * mm, at.y() - 2 * mm, 30 * mm, 4 * mm),
+                       Qt::AlignLeft | Qt::AlignVCenter, label);
+        }
+        p.setBrush(Qt::NoBrush);
+    }
+    p.setFont(flow.Font(8.5));
+    p.setPen(Qt::black);
+    p.drawText(QRectF(frame.left(), frame.bottom() + 0.5 * mm, frame.width(), 5 * mm),
+               Qt::AlignCenter, caption);
+}
+
+void DrawStills(Flow& flow) {
+    const CompareVisitInput* visits[] = {&flow.input.before, &flow.input.after};
+    if (!visits[0]->still || !visits[1]->still) {
+        return;
+    }
+    const double mm = flow.mm;
+    const double gap = 4 * mm;
+    const double width = (flow.area.width() - gap) / 2;
+    double aspect = 9.0 / 16.0;
+    for (const CompareVisitInput* v : visits) {
+        if (!v->still->picture.isNull()) {
+            aspect = std::clamp(double(v->still->picture.height()) / v->still->picture.width(), 0.3,
+                                1.4);
+            break;
+        }
+    }
+    const double pictureHeight = width * aspect;
+    const ReportStill& first = *visits[0]->still;
+    const QString event = first.kind == GaitEventKind::kHeelStrike
+                              ? QCoreApplication::translate("CompareReport", "%1の踵接地")
+                                    .arg(ReportSideLabel(first.side))
+                              : QCoreApplication::translate("CompareReport", "%1の足尖離地")
+                                    .arg(ReportSideLabel(first.side));
+    Heading(flow,
+            QCoreApplication::translate("CompareReport", "静止画: 最初のストライドの%1").arg(event),
+            pictureHeight + 7 * mm);
+    for (int k = 0; k < 2; ++k) {
+        const CompareVisitInput& v = *visits[k];
+        const double fps = v.analysis->fps;
+        QString caption =
+            (k == 0 ? QCoreApplication::translate("CompareReport", "前回 %1: フレーム %2")
+                    : QCoreApplication::translate("CompareReport", "今回 %1: フレーム %2"))
+                .arg(v.date)
+                .arg(v.still->frame);
+        if (fps > 0) {
+            caption += QStringLiteral(" (%1 s)").arg(Number(v.still->frame / fps, 2));
+        }
+        DrawStill(flow, QRectF(flow.area.left() + k * (width + gap), flow.y, width, pictureHeight),
+                  *v.still, caption);
+    }
+    flow.y += pictureHeight + 7 * mm;
+    if (first.masked || visits[1]->still->masked) {
+        Paragraph(flow,
+                  QCoreApplication::translate(
+                      "CompareReport", "顔のモザイクは切り出し動画と同じ位置にかけています。"),
+                  flow.Font(8), QColor(60, 60, 60));
+    }
+}
+
+// ---- the cycle curves ----
+
+// One side of one angle, with its curves in both visits (either may be missing).
+struct ChartCell {
+    std::string base;    // "knee"
+    std::string column;  // "knee_R"
+    FootSide side = FootSide::kRight;
+    const AngleCycles* before = nullptr;
+    const AngleCycles* after = nullptr;
+    const AngleCycles* any = nullptr;  // for the band
+};
+
+const SideCycles& Of(const AngleCycles& cycles, FootSide side) {
+    return side == FootSide::kRight ? cycles.right : cycles.left;
+}
+
+std::vector<ChartCell> ChartCells(const GaitAnalysis& before, const GaitAnalysis& after) {
+    std::vector<ChartCell> cells;
+    const auto add = [&](const AngleCycles& cycles, bool isAfter) {
+        for (const FootSide side : {FootSide::kRight, FootSide::kLeft}) {
+            if ((cycles.side && *cycles.side != side) || !Of(cycles, side).mean) {
+                continue;
+            }
+            const std::string column = CycleColumnName(cycles, side);
+            auto cell = std::find_if(cells.begin(), cells.end(),
+                                     [&](const ChartCell& c) { return c.column == column; });
+            if (cell == cells.end()) {
+                cells.push_back({CycleBaseName(cycles), column, side, nullptr, nullptr, &cycles});
+                cell = cells.end() - 1;
+            }
+            (isAfter ? cell->after : cell->before) = &cycles;
+        }
+    };
+    for (const AngleCycles& cycles : after.cycles) {
+        add(cycles, true);
+    }
+    for (const AngleCycles& cycles : before.cycles) {
+        add(cycles, false);
+    }
+    return cells;
+}
+
+void DrawChart(Flow& flow, const QRectF& box, const ChartCell& cell) {
+    QPainter& p = flow.p;
+    const double mm = flow.mm;
+    const NormalBand* normal = BandFor(flow.input.bands, *cell.any, cell.side);
+    const ReferenceBand* band = normal != nullptr ? &normal->band : nullptr;
+    const std::optional<CycleCurve>* means[] = {
+        cell.before ? &Of(*cell.before, cell.side).mean : nullptr,
+        cell.after ? &Of(*cell.after, cell.side).mean : nullptr};
+    p.setFont(flow.Font(9.5, true));
+    p.setPen(SideColour(cell.side).darker(120));
+    p.drawText(QRectF(box.left(), box.top(), box.width(), 6 * mm), Qt::AlignCenter,
+               QCoreApplication::translate("CompareReport", "%1 %2", "chart title: angle, side")
+                   .arg(JointTitle(cell.base), ReportSideLabel(cell.side)));
+    const QRectF plot = box.adjusted(17 * mm, 7 * mm, -3 * mm, -10 * mm);
+    double lo = 1e300;
+    double hi = -1e300;
+    const auto widen = [&](double v) {
+        if (std::isfinite(v)) {
+            lo = std::min(lo, v);
+            hi = std::max(hi, v);
+        }
+    };
+    for (const auto* mean : means) {
+        if (mean != nullptr && *mean) {
+            for (const double v : **mean) {
+                widen(v);
+            }
+        }
+    }
+    if (band != nullptr) {
+        for (int i = 0; i < kCyclePoints; ++i) {
+            widen(band->mean[i] + band->sd[i]);
+            widen(band->mean[i] - band->sd[i]);
+        }
+    }
+    p.setFont(flow.Font(7));
+    if (lo > hi) {
+        p.setPen(QColor(60, 60, 60));
+        p.drawText(plot, Qt::AlignCenter,
+                   QCoreApplication::translate("CompareReport", "データなし"));
+        return;
+    }
+    lo = std::floor(lo / 10.0) * 10.0;
+    hi = std::ceil(hi / 10.0) * 10.0;
+    if (hi - lo < 10.0) {
+        hi = lo + 10.0;
+    }
+    const auto at = [&](double percent, double degrees) {
+        return QPointF(plot.left() + plot.width() * percent / 100.0,
+                       plot.bottom() - plot.height() * (degrees - lo) / (hi - lo));
+    };
+    const QPen grid(QColor(215, 215, 215), 0.2 * mm);
+    const QColor ink(60, 60, 60);
+    double step = (hi - lo) > 60 ? 20.0 : 10.0;
+    while ((hi - lo) / step > 12.0 && std::isfinite(step)) {
+        step *= 2.0;
+    }
+    const int lines = static_cast<int>(std::min(12.0, std::floor((hi - lo) / step + 1e-9)));
+    for (int k = 0; k <= lines; ++k) {
+        const double v = lo + k * step;
+        p.setPen(grid);
+        p.drawLine(at(0, v), at(100, v));
+        p.setPen(ink);
+        p.drawText(QRectF(plot.left() - 10 * mm, at(0, v).y() - 3 * mm, 9 * mm, 6 * mm),
+                   Qt::AlignRight | Qt::AlignVCenter, Number(v, 0));
+    }
+    for (int x = 0; x <= 100; x += 20) {
+        p.setPen(grid);
+        p.drawLine(at(x, lo), at(x, hi));
+        p.setPen(ink);
+        p.drawText(QRectF(at(x, lo).x() - 6 * mm, plot.bottom() + 0.5 * mm, 12 * mm, 4 * mm),
+                   Qt::AlignCenter, QString::number(x));
+    }
+    p.drawText(QRectF(plot.left(), plot.bottom() + 4.3 * mm, plot.width(), 4 * mm), Qt::AlignCenter,
+               QCoreApplication::translate("CompareReport", "歩行周期 [%]"));
+    p.save();
+    p.translate(box.left() + 2.5 * mm, plot.center().y());
+    p.rotate(-90);
+    p.drawText(QRectF(-plot.height() / 2, -2.5 * mm, plot.height(), 5 * mm), Qt::AlignCenter,
+               QCoreApplication::translate("CompareReport", "角度 [°]"));
+    p.restore();
+    p.save();
+    p.setClipRect(plot);
+    if (band != nullptr) {
+        QPainterPath path;
+        path.moveTo(at(0, band->mean[0] + band->sd[0]));
+        for (int i = 1; i < kCyclePoints; ++i) {
+            path.lineTo(at(i, band->mean[i] + band->sd[i]));
+        }
+        for (int i = kCyclePoints - 1; i >= 0; --i) {
+            path.lineTo(at(i, band->mean[i] - band->sd[i]));
+        }
+        path.closeSubpath();
+        p.fillPath(path, QColor(150, 150, 150, 90));
+    }
+    for (int k = 0; k < 2; ++k) {
+        if (means[k] == nullptr || !*means[k]) {
+            continue;
+        }
+        const CycleCurve& values = **means[k];
+        QPainterPath path;
+        path.moveTo(at(0, values[0]));
+        for (int i = 1; i < kCyclePoints; ++i) {
+            path.lineTo(at(i, values[i]));
+        }
+        p.strokePath(path, VisitPen(SideColour(cell.side), k == 1, mm));
+    }
+    p.restore();
+    p.setPen(QPen(Qt::black, 0.25 * mm));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(plot);
+}
+
+void DrawLegend(Flow& flow) {
+    QPainter& p = flow.p;
+    const double mm = flow.mm;
+    p.setFont(flow.Font(8));
+    const QFontMetricsF metrics(p.font(), &flow.writer);
+    const double h = 5 * mm;
+    double x = flow.area.left();
+    const double mid = flow.y + h / 2;
+    const auto text = [&](const QString& t) {
+        p.setPen(Qt::black);
+        p.drawText(QRectF(x, flow.y, metrics.horizontalAdvance(t) + 1 * mm, h),
+                   Qt::AlignLeft | Qt::AlignVCenter, t);
+        x += metrics.horizontalAdvance(t) + 5 * mm;
+    };
+    const auto line = [&](const QPen& pen) {
+        p.setPen(pen);
+        p.drawLine(QPointF(x, mid), QPointF(x + 9 * mm, mid));
+        x += 10.5 * mm;
+    };
+    line(VisitPen(QColor(60, 60, 60), false, mm));
+    text(QCoreApplication::translate("CompareReport", "前回の平均 (%1)")
+             .arg(flow.input.before.date));
+    line(VisitPen(QColor(60, 60, 60), true, mm));
+    text(
+        QCoreApplication::translate("CompareReport", "今回の平均 (%1)").arg(flow.input.after.date));
+    if (!flow.input.bands.empty()) {
+        p.fillRect(QRectF(x, mid - 1.5 * mm, 7 * mm, 3 * mm), QColor(150, 150, 150, 90));
+        x += 8.5 * mm;
+        text(QCoreApplication::translate("CompareReport", "正常範囲 (平均 ± SD)"));
+    }
+    flow.y += h + 0.5 * mm;
+    std::set<QString> seen;
+    QStringList files;
+    for (const NormalBand& b : flow.input.bands) {
+        const QString name = QFileInfo(QString::fromStdString(b.file)).fileName();
+        if (!name.isEmpty() && seen.insert(name).second) {
+            files << name;
+        }
+    }
+    if (!files.isEmpty()) {
+        Paragraph(flow,
+                  QCoreApplication::translate("CompareReport", "正常範囲のファイル: %1")
+                      .arg(files.join(QStringLiteral(", "))),
+                  flow.Font(8), QColor(60, 60, 60));
+    }
+    flow.y += 1 * mm;
+}
+
+void DrawCharts(Flow& flow) {
+    const std::vector<ChartCell> cells =
+        ChartCells(*flow.input.before.analysis, *flow.input.after.analysis);
+    if (cells.empty()) {
+        return;
+    }
+    const double mm = flow.mm;
+    const double height = 68 * mm;
+    Heading(flow, QCoreApplication::translate("CompareReport", "関節角度の平均周期曲線"),
+            8 * mm + height);
+    DrawLegend(flow);
+    const double half = flow.area.width() / 2;
+    for (std::size_t i = 0; i < cells.size();) {
+        // A joint's right and left side by side; a lone side takes the left half.
+        const bool pair = i + 1 < cells.size() && cells[i].base == cells[i + 1].base &&
+                          cells[i].side == FootSide::kRight && cells[i + 1].side == FootSide::kLeft;
+        flow.Need(height);
+        DrawChart(flow, QRectF(flow.area.left(), flow.y, half, height - 2 * mm), cells[i]);
+        if (pair) {
+            DrawChart(flow, QRectF(flow.area.left() + half, flow.y, half, height - 2 * mm),
+                      cells[i + 1]);
+        }
+        i += pair ? 2 : 1;
+        flow.y += height;
+    }
+}
+
+}  // namespace
+
+int DrawCompareReportPages(QPdfWriter& writer, QPainter& painter, const CompareReportInput& input,
+                           int count) {
+    Flow flow{writer, painter, input};
+    flow.mm = writer.resolution() / 25.4;
+    flow.area = QRectF(0, 0, writer.width(), writer.height());
+    flow.count = count;
+    flow.y = flow.area.top();
+    flow.RunningHeader();
+    DrawTitleAndVisits(flow);
+    DrawTable(flow);
+    DrawStills(flow);
+    DrawCharts(flow);
+    return flow.number;
+}
+
+}  // namespace kivra
