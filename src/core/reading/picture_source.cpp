@@ -29,8 +29,14 @@ std::unique_ptr<PictureSource> PictureSource::Open(std::shared_ptr<const std::ve
     if (!source->decoder_) {
         return nullptr;
     }
-    source->prefetcher_ =
-        std::make_unique<FramePrefetcher>(std::move(keys), std::move(make), source->cache_);
+    // When every picture is a key picture a step back costs what a step forward does, one
+    // picture, so decoding ahead would only add a second decoder and the hand-over between them.
+    const bool everyPictureKey =
+        !keys->empty() && keys->back() - keys->front() + 1 == int32_t(keys->size());
+    if (!everyPictureKey) {
+        source->prefetcher_ =
+            std::make_unique<FramePrefetcher>(std::move(keys), std::move(make), source->cache_);
+    }
     return source;
 }
 
@@ -67,7 +73,7 @@ const AVFrame* PictureSource::Get(int display) {
     cached_ = cache_.Find(display);
     // Decoding ahead may be on its way to this very picture: waiting costs less than starting
     // the same work over.
-    if (!cached_ && backward && prefetcher_->WaitFor(display)) {
+    if (!cached_ && backward && prefetcher_ && prefetcher_->WaitFor(display)) {
         cached_ = cache_.Find(display);
     }
     const AVFrame* picture = nullptr;
@@ -84,7 +90,9 @@ const AVFrame* PictureSource::Get(int display) {
     }
     last_ = display;
     // One step back, or two over a picture that could not be shown.
-    prefetcher_->Shown(display, backward && display >= previous - 2, decoder_->Reorders());
+    if (prefetcher_) {
+        prefetcher_->Shown(display, backward && display >= previous - 2, decoder_->Reorders());
+    }
     return picture;
 }
 
@@ -98,14 +106,18 @@ void PictureSource::Release() {
 
 void PictureSource::SetCacheLimit(size_t bytes) {
     Release();
-    prefetcher_->Pause();
+    if (prefetcher_) {
+        prefetcher_->Pause();
+    }
     cache_.SetLimit(bytes);
 }
 
 DecoderStats PictureSource::Stats() const {
     DecoderStats stats = decoder_->Stats();
     stats.cacheHits = cacheHits_;
-    prefetcher_->AddStats(stats);
+    if (prefetcher_) {
+        prefetcher_->AddStats(stats);
+    }
     return stats;
 }
 

@@ -43,7 +43,11 @@ public:
     // Empties the cache, which then holds up to bytes; 0 keeps none.
     void SetCacheLimit(size_t bytes);
     size_t CacheBytes() const { return cache_.Bytes(); }
-    void WaitIdle() { prefetcher_->WaitIdle(); }
+    void WaitIdle() {
+        if (prefetcher_) {
+            prefetcher_->WaitIdle();
+        }
+    }
     // The decoders' figures and the cache's hits; conversions are the reader's.
     DecoderStats Stats() const;
 
@@ -55,7 +59,7 @@ private:
     const int olderGroups_;
     PictureCache cache_;  // before the decoders, which take their buffers from it
     std::unique_ptr<GroupDecoder> decoder_;
-    std::unique_ptr<FramePrefetcher> prefetcher_;
+    std::unique_ptr<FramePrefetcher> prefetcher_;  // none when every picture is a key picture
     PictureCache::Picture cached_;  // the cache's picture Get returned, kept alive until Release
     bool fromDecoder_ = false;      // Get returned the decoder's own picture
     int last_ = -1;                 // the picture got last, which tells a step back
