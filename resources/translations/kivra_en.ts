@@ -1051,6 +1051,10 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
         <source>%1 の正面のマーカがありません: --front-pelvis か --front-foot で指定してください</source>
         <translation>no front markers for %1: give them with --front-pelvis or --front-foot</translation>
     </message>
+    <message>
+        <source>%1 の足のマーカが設定されていません: --foot SIDE=HEEL,TOE で指定するか、ウィンドウの「足のマーカ」で設定してください</source>
+        <translation>no foot markers set for %1: give --foot SIDE=HEEL,TOE or set them with Foot Markers in the window</translation>
+    </message>
 </context>
 <context>
     <name>CompareReport</name>
@@ -1500,6 +1504,10 @@ For positions in image pixels (millimetres with a calibration), use Export Kinem
     <message>
         <source>正面のマーカは 0 から %1 までの ID で指定してください</source>
         <translation>give the front markers as IDs from 0 to %1</translation>
+    </message>
+    <message>
+        <source>足のマーカは foot R か L と踵とつま先、骨盤は pelvis と、1 から %1 までの ID (踵とつま先は別の ID) で指定してください</source>
+        <translation>give a foot as foot R or L with its heel and toe IDs and the pelvis as pelvis with its ID, each from 1 to %1 (the heel other than the toe)</translation>
     </message>
 </context>
 <context>
@@ -2941,6 +2949,16 @@ Narrow the play range or delete the markers of IDs not in use.</translation>
         <source>正面のマーカを保存できませんでした。
 </source>
         <translation>The front markers could not be saved.
+</translation>
+    </message>
+    <message>
+        <source>足のマーカを保存しました: %1</source>
+        <translation>Foot markers saved: %1</translation>
+    </message>
+    <message>
+        <source>足のマーカを歩行イベントファイルに保存できませんでした。
+</source>
+        <translation>The foot markers could not be saved into the gait events file.
 </translation>
     </message>
 </context>

@@ -57,7 +57,17 @@ int Analyse(const GaitArguments& arguments, const GaitSource& source, std::ostre
         err << problem << "\n";
         return 1;
     }
-    request.setup = arguments.setup;
+    const std::optional<GaitSetup> setup =
+        SetupFor(arguments, source.actions->GaitEventsPath(), problem);
+    if (!setup) {
+        err << problem << "\n";
+        return 1;
+    }
+    if (!setup->AnyFoot()) {
+        err << NoFootMarkersText(arguments.video) << "\n";
+        return 2;  // as for a command line without --foot
+    }
+    request.setup = *setup;
     request.angles = arguments.angles;
     request.joints = arguments.joints;
     request.detect = arguments.detect;
@@ -239,6 +249,30 @@ std::optional<SyncOffset> FrontOffset(const GaitArguments& arguments, std::strin
     return std::nullopt;
 }
 
+std::optional<GaitSetup> SetupFor(const CommandOptions& options, const std::string& eventsPath,
+                                  std::string& problem) {
+    if (options.setup.AnyFoot()) {
+        return options.setup;
+    }
+    const GaitFileRead stored = ReadGaitFile(eventsPath);
+    if (stored.status == GaitFileRead::kDamaged) {
+        problem = eventsPath + ": " + stored.problem;
+        return std::nullopt;
+    }
+    GaitSetup setup = stored.feet ? stored.feet->AppliedTo(options.setup) : options.setup;
+    if (options.setup.pelvisId > 0) {
+        setup.pelvisId = options.setup.pelvisId;
+    }
+    return setup;
+}
+
+std::string NoFootMarkersText(const std::string& video) {
+    return ArgText(translate("CliMessages",
+                             "%1 の足のマーカが設定されていません: --foot SIDE=HEEL,TOE で"
+                             "指定するか、ウィンドウの「足のマーカ」で設定してください"),
+                   {video});
+}
+
 std::string NoMarkerFileText(const std::string& video) {
     return ArgText(translate("CliMessages", "%1 のマーカファイルがありません"), {video});
 }
@@ -263,11 +297,6 @@ int ParseGaitArguments(const std::vector<std::string>& args, GaitArguments& pars
         return status;
     }
     parsed.setup.filterHz = parsed.filterHz;
-    if (!parsed.setup.AnyFoot()) {
-        problem =
-            translate("CliMessages", "--foot SIDE=HEEL,TOE で少なくとも片方の足を指定してください");
-        return 2;
-    }
     const FrontOptions& front = parsed.front;
     if (front.AnyGiven() && !front.video) {
         problem = translate("CliMessages", "正面のオプションには --front VIDEO も指定してください");

@@ -69,8 +69,15 @@ std::optional<ReportHeader> ReportHeaderOf(const HeaderOptions& given, const std
 // the file is damaged.
 std::optional<SyncOffset> FrontOffset(const GaitArguments& arguments, std::string& problem);
 
+// The feet and pelvis for a video whose events file is at eventsPath: the options' where --foot
+// is given, else the file's (a --pelvis given still wins); no foot when neither names one. The
+// filter and bands are the options'. Nothing, with problem said, when the file is damaged.
+std::optional<GaitSetup> SetupFor(const CommandOptions& options, const std::string& eventsPath,
+                                  std::string& problem);
+
 // The messages kinematics shares with the gait commands, in the interface language.
 std::string NoMarkerFileText(const std::string& video);
+std::string NoFootMarkersText(const std::string& video);
 std::string DamagedCalibrationText(const std::string& path, const std::string& problem);
 
 // Says why a gait run failed (markers without data, a damaged events file, no events) in the

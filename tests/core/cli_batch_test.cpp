@@ -16,6 +16,7 @@
 
 #include "batch/cohort_table.h"
 #include "batch/job_runner.h"
+#include "gait/gait_file.h"
 #include "support/ffmpeg_tool.h"
 
 namespace {
@@ -174,6 +175,42 @@ TEST_F(CliBatchTest, AFinishedResultIsKeptUntilItIsStaleOrAskedForAgain) {
             EXPECT_EQ(ReadFile(out + "/cohort.csv"), cohort);
         }
     }
+}
+
+// Without --foot each video's own .kgait names its feet: one marked as the options would, one
+// with its sides the other way round, one without any, which is a failed row, not a stop. With
+// --foot the options win for all three.
+TEST_F(CliBatchTest, WithoutFootEachVideoTakesTheFeetOfItsOwnKgait) {
+    using kivra::FootMarkers;
+    CopyWalk(in, "a");
+    CopyWalk(in, "b swapped");
+    CopyWalk(in, "c none");
+    ASSERT_TRUE(kivra::WriteFootRoles(kivra::GaitFilePath(in + "/a.lff"),
+                                      kivra::FootRoles{FootMarkers{5, 6}, FootMarkers{7, 8}, 0}));
+    ASSERT_TRUE(kivra::WriteFootRoles(kivra::GaitFilePath(in + "/b swapped.lff"),
+                                      kivra::FootRoles{FootMarkers{7, 8}, FootMarkers{5, 6}, 0}));
+    const auto check = [&](const std::string& folder, bool options) {
+        const auto rows = Cohort(folder + "/cohort.csv");
+        ASSERT_EQ(rows.size(), 3u) << ReadFile(folder + "/cohort.csv");
+        EXPECT_EQ(rows[0].at("Status"), "ok") << rows[0].at("Reason");
+        EXPECT_EQ(rows[1].at("Status"), "ok") << rows[1].at("Reason");
+        EXPECT_EQ(rows[2].at("Status"), options ? "ok" : "failed");
+        EXPECT_EQ(rows[2].at("Reason").find("no foot markers set") != std::string::npos, !options)
+            << rows[2].at("Reason");
+        const auto& a = rows[0];
+        const auto& b = rows[1];
+        EXPECT_EQ(a.at("Strides_R"), "2");
+        EXPECT_EQ(a.at("StrideLength_R"), "1320.0000");
+        const std::string mine = options ? "R" : "L", theirs = options ? "L" : "R";
+        for (const char* name : {"Strides_", "StrideLength_", "StrideTime_"}) {
+            EXPECT_EQ(b.at(name + std::string("R")), a.at(name + mine)) << name;
+            EXPECT_EQ(b.at(name + std::string("L")), a.at(name + theirs)) << name;
+        }
+    };
+    EXPECT_EQ(kivra::test::RunCliCommand(dir, "batch", {in, out, "--jobs", "2"}), 1) << Said();
+    check(out, false);
+    ASSERT_EQ(Batch({in, dir.File("with options"), "--jobs", "2"}), 0) << Said();
+    check(dir.File("with options"), true);
 }
 
 // A list names videos anywhere, in its order; one file name twice gets two result folders, a

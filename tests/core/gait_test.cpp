@@ -711,11 +711,48 @@ TEST(GaitFileTest, RoundTripAndDamagedFilesRefusedWithTheirReason) {
     EXPECT_EQ(ReadGaitFile(path).frontal->left.heel, 8);
     ASSERT_TRUE(WriteFrontalRoles(path, std::nullopt));
     EXPECT_FALSE(std::filesystem::exists(path));
+    const UiTranslations english(UiLanguage::English);  // the line is named in English
     for (const char* bad :
          {"kivra-gait 2\nfront-pelvis 1 2 0\n", "kivra-gait 3\nfront-pelvis 1 2\n",
-          "kivra-gait 3\nfront-leg X 1 2 3 4\n", "kivra-gait 3\nfront-leg R 1 2 3 -4\n"}) {
-        EXPECT_EQ(ParseGaitFile(bad).status, GaitFileRead::kDamaged) << bad;
+          "kivra-gait 3\nfront-leg X 1 2 3 4\n", "kivra-gait 3\nfront-leg R 1 2 3 -4\n",
+          "kivra-gait 2\nfoot R 5 6\n", "kivra-gait 3\nfoot R 5\n", "kivra-gait 3\nfoot X 5 6\n",
+          "kivra-gait 3\nfoot L 5 5\n", "kivra-gait 3\nfoot R 0 6\n",
+          "kivra-gait 3\nfoot R 5 100001\n", "kivra-gait 3\npelvis 0\n",
+          "kivra-gait 3\npelvis 2 3\n", "kivra-gait 3\npelvis x\n"}) {
+        const GaitFileRead damaged = ParseGaitFile(bad);
+        EXPECT_EQ(damaged.status, GaitFileRead::kDamaged) << bad;
+        EXPECT_TRUE(damaged.problem.starts_with("line 2: ")) << damaged.problem;
     }
+
+    // A video's own feet the same way: beside the front roles, kept through edits of the events,
+    // and a file they leave is again byte for byte as without them.
+    const FootRoles feet{FootMarkers{5, 6}, std::nullopt, 2};
+    ASSERT_TRUE(WriteGaitFile(path, events));
+    const std::string plain = ReadFile(path);
+    ASSERT_TRUE(WriteFootRoles(path, feet));
+    EXPECT_EQ(ReadFile(path),
+              "kivra-gait 3\nfoot R 5 6\npelvis 2\nevent 3 L TO\nevent 31 R HS\nevent 52 L HS\n");
+    ASSERT_TRUE(WriteFrontalRoles(path, roles));
+    ASSERT_TRUE(WriteGaitFile(path, {events[0]}));
+    const GaitFileRead both = ReadGaitFile(path);
+    EXPECT_EQ(both.feet, feet);
+    EXPECT_EQ(both.frontal->left.heel, 8);
+    EXPECT_EQ(both.events, std::vector<GaitEvent>{events[0]});
+    EXPECT_EQ(FormatGaitFile(both.events, both.frontal, both.feet), ReadFile(path));
+    ASSERT_TRUE(WriteFrontalRoles(path, std::nullopt));
+    ASSERT_TRUE(WriteGaitFile(path, events));
+    ASSERT_TRUE(WriteFootRoles(path, FootRoles{}));  // names nothing: none
+    EXPECT_EQ(ReadFile(path), plain);
+    ASSERT_TRUE(WriteFootRoles(path, FootRoles{std::nullopt, FootMarkers{8, 7}, 0}));
+    ASSERT_TRUE(WriteGaitFile(path, {}));
+    const GaitFileRead alone = ReadGaitFile(path);
+    EXPECT_EQ(alone.status, GaitFileRead::kMissing);
+    EXPECT_EQ(alone.feet->left, (FootMarkers{8, 7}));
+    ASSERT_TRUE(WriteFootRoles(path, std::nullopt));
+    EXPECT_FALSE(std::filesystem::exists(path));
+    ASSERT_TRUE(kivra::test::WriteFile(dir.File("damaged.kgait"), "kivra-gait 3\nfoot R 5\n"));
+    EXPECT_FALSE(WriteFootRoles(dir.File("damaged.kgait"), feet));
+    EXPECT_EQ(ReadFile(dir.File("damaged.kgait")), "kivra-gait 3\nfoot R 5\n");
 
     // A failed save leaves the old file: the target's folder is gone.
     EXPECT_FALSE(WriteGaitFile(dir.File("no such folder/x.kgait"), events));

@@ -10,15 +10,18 @@
 #include <QComboBox>
 #include <QDate>
 #include <QDialogButtonBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QToolTip>
 
+#include "gait/foot_markers_dlg.h"
 #include "gait/gait_cycle_plot.h"
 #include "gait/gait_file.h"
 #include "gait/gait_tools.h"
@@ -406,6 +409,57 @@ TEST_F(GaitWindowTest, ReopenReadsTheEditedEventsMarksThemOnTheTimelineAndRefuse
     Command(ID_MARKER_GAIT);
     EXPECT_FALSE(Events().empty());
     EXPECT_EQ(ReadFile(KgaitPath()), "kivra-gait 7\n");  // left as it was until an edit
+}
+
+// Accepting the foot markers dialog keeps the feet in the open video's .kgait beside its edited
+// events; opened again, the video takes its own feet over [Gait]'s, and without them [Gait]'s.
+TEST_F(GaitWindowTest, AcceptedFootMarkersAreKeptInTheVideosKgaitAndWinWhenItIsOpened) {
+    OpenWithWindow();
+    const GaitEvent strike = First(FootSide::kRight, GaitEventKind::kHeelStrike);
+    ASSERT_TRUE(Tools().MoveEvent(strike, strike.frame + 1));
+    const std::vector<GaitEvent> edited = Events();
+    {
+        kivra::test::ModalScript user({[](QWidget* modal) {
+            auto* d = qobject_cast<FootMarkersDlg*>(modal);
+            if (d == nullptr) {
+                return false;
+            }
+            d->FootBox(FootSide::kLeft)->setChecked(false);
+            d->HeelEdit(FootSide::kRight)->setValue(7);
+            d->ToeEdit(FootSide::kRight)->setValue(8);
+            QAbstractButton* ok = d->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+            QMetaObject::invokeMethod(
+                ok, [ok] { QTest::mouseClick(ok, Qt::LeftButton); }, Qt::QueuedConnection);
+            return true;
+        }});
+        Command(ID_MARKER_FOOT_MARKERS);
+        EXPECT_TRUE(user.Done());
+    }
+    const FootRoles mine{FootMarkers{7, 8}, std::nullopt, 2};
+    const GaitFileRead kept = ReadGaitFile(KgaitPath());
+    EXPECT_EQ(kept.feet, mine);
+    EXPECT_EQ(kept.events, edited);
+    EXPECT_EQ(FootRoles::Of(Tools().Setup()), mine);
+
+    // Other feet in [Gait] for the videos without their own.
+    const GaitSetup others{FootMarkers{5, 6}, FootMarkers{7, 8}, 0, 0.0};
+    Command(ID_FILE_NEW);
+    ASSERT_TRUE(Tools().StoreSetup(others));
+    Open(m_base + ".avi");
+    EXPECT_EQ(FootRoles::Of(Tools().Setup()), mine);
+    EXPECT_EQ(Events(), edited);
+    {
+        kivra::test::ModalScript user({kivra::test::Answer(QMessageBox::Yes)});
+        EXPECT_TRUE(Tools().DetectAgain());
+        EXPECT_TRUE(user.Done());
+    }
+    const GaitFileRead detected = ReadGaitFile(KgaitPath());  // the edits dropped, the feet kept
+    EXPECT_EQ(detected.status, GaitFileRead::kMissing);
+    EXPECT_EQ(detected.feet, mine);
+    Command(ID_FILE_NEW);
+    fs::remove(KgaitPath());
+    Open(m_base + ".avi");
+    EXPECT_EQ(Tools().Setup(), others);
 }
 
 // A damaged calibration file stops each kinematics and gait command of the window with the

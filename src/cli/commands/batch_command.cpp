@@ -91,12 +91,8 @@ public:
         output_ = rest[places - 1];
         std::string problem;
         const AcceptedOptions accepted{/*gait=*/true, /*header=*/false, /*front=*/false};
-        int status = ParseOptions(rest, places, accepted, arguments_, problem);
-        if (status == 0 && !arguments_.setup.AnyFoot()) {
-            problem = translate("CliMessages",
-                                "--foot SIDE=HEEL,TOE で少なくとも片方の足を指定してください");
-            status = 2;
-        }
+        // Without --foot each video's .kgait names its feet; one without is a failed row.
+        const int status = ParseOptions(rest, places, accepted, arguments_, problem);
         if (status != 0) {
             if (!problem.empty()) {
                 err << problem << "\n";
@@ -293,7 +289,8 @@ const CommandEntry kBatchCommand{
     "      file, each into OUTDIR/NAME/ (NAME: the file name without extension), and one\n"
     "      OUTDIR/cohort.csv with a row per video. N videos run at once (default: one per\n"
     "      processor); a result finished before from the same files and options is kept\n"
-    "      unless --again. Exit status 1 when a video failed.\n"
+    "      unless --again. Without --foot, each video's feet are those its .kgait keeps; one\n"
+    "      without is a failed row. Exit status 1 when a video failed.\n"
     "      batch --list FILE OUTDIR [...]: the videos named in FILE, one path a line.\n"
     "      batch --join OUT.csv COHORT.csv...: the cohort tables of several runs as one.\n",
     []() -> std::unique_ptr<Command> { return std::make_unique<BatchCommand>(); }};

@@ -62,12 +62,9 @@ public:
             }
         }
         std::string problem;
-        int status = ParseOptions(rest, 4, AcceptedOptions{/*gait=*/true}, arguments_, problem);
-        if (status == 0 && !arguments_.setup.AnyFoot()) {
-            problem = translate("CliMessages",
-                                "--foot SIDE=HEEL,TOE で少なくとも片方の足を指定してください");
-            status = 2;
-        }
+        // Without --foot each visit's .kgait names its own feet.
+        const int status =
+            ParseOptions(rest, 4, AcceptedOptions{/*gait=*/true}, arguments_, problem);
         arguments_.setup.filterHz = arguments_.filterHz;
         if (status != 0 && !problem.empty()) {
             err << problem << "\n";
@@ -182,9 +179,10 @@ const CommandEntry kCompareCommand{
     "  kivra-cli compare BEFORE AFTER OUT.pdf [the options of gait but the --front ones]\n"
     "                    [--csv OUT.csv] [--before-date YYYY-MM-DD] [--after-date YYYY-MM-DD]\n"
     "      two visits analysed alike (each with the events of its own .kgait file unless\n"
-    "      --detect) as a report: the parameters before and after with their difference\n"
-    "      and % change per side, the sagittal profile scores, stills of both at the same\n"
-    "      event and each angle's mean cycle of both over its band. --csv: the table as\n"
+    "      --detect; without --foot, with the feet it keeps) as a report: the parameters\n"
+    "      before and after with their difference and % change per side, the sagittal\n"
+    "      profile scores, stills of both at the same event and each angle's mean cycle of\n"
+    "      both over its band. --csv: the table as\n"
     "      Parameter,Side,Unit,Before,After,Difference,PercentChange. A visit's date is its\n"
     "      video's modification date unless given.\n",
     []() -> std::unique_ptr<Command> { return std::make_unique<CompareCommand>(); }};

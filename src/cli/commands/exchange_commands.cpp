@@ -30,16 +30,23 @@ std::string LimitText(C3dLimit limit) {
     return translate("CliMessages", "ファイルに書き込めません");
 }
 
-// The gait events for the C3D file: none without feet; else as the gait command takes them.
-// 0 with them made, else the exit status (message written).
+// The gait events for the C3D file: none without feet (the options' or the .kgait's); else as
+// the gait command takes them. 0 with them made, else the exit status (message written).
 int EventsOf(const GaitArguments& arguments, const OpenedVideo& video,
              const std::optional<Calibration>& calibration, std::ostream& err,
              std::vector<GaitEvent>& events) {
-    if (!arguments.setup.AnyFoot()) {
+    std::string problem;
+    const std::optional<GaitSetup> setup =
+        SetupFor(arguments, video.Actions().GaitEventsPath(), problem);
+    if (!setup) {
+        err << problem << "\n";
+        return 1;
+    }
+    if (!setup->AnyFoot()) {
         return 0;
     }
     GaitRequest request;
-    request.setup = arguments.setup;
+    request.setup = *setup;
     request.setup.filterHz = arguments.filterHz;
     request.angles = arguments.angles;
     request.joints = arguments.joints;
@@ -145,7 +152,8 @@ const CommandEntry kC3dCommand{
     "c3d",
     "  kivra-cli c3d VIDEO OUT.c3d [the options of gait]\n"
     "      the same points as a C3D file, with the heel strikes and toe-offs of gait as its\n"
-    "      events (Foot Strike, Foot Off) when --foot is given.\n",
+    "      events (Foot Strike, Foot Off) when --foot is given or VIDEO's .kgait names\n"
+    "      the feet.\n",
     []() -> std::unique_ptr<Command> { return std::make_unique<ExchangeCommand>(true); }};
 
 }  // namespace kivra::cli

@@ -73,7 +73,7 @@ private:
 
 const CommandEntry kGaitCommand{
     "gait",
-    "  kivra-cli gait VIDEO OUTDIR --foot SIDE=HEEL,TOE [--foot SIDE=HEEL,TOE] [--pelvis ID]\n"
+    "  kivra-cli gait VIDEO OUTDIR [--foot SIDE=HEEL,TOE]... [--pelvis ID]\n"
     "                 [--scale MM_PER_PIXEL] [--filter HZ] [--angle NAME=A,B,C]...\n"
     "                 [--joint SIDE:JOINT=A,B,C]... [--reference [ANGLE=]CSV]... [--detect]\n"
     "                 [--front VIDEO --front-pelvis R,L[,TRUNK] --front-foot SIDE=H,K,A,HEEL\n"
@@ -82,6 +82,7 @@ const CommandEntry kGaitCommand{
     "      stride parameters and joint angles over the gait cycle, over the play range in\n"
     "      VIDEO's marker file, into OUTDIR/events.csv, strides.csv, summary.csv and\n"
     "      cycles.csv; the events of VIDEO's .kgait file are used as edited unless --detect.\n"
+    "      Without --foot, the feet and pelvis the .kgait file keeps (set in the window).\n"
     "      --reference: a clinic's normal bands, Angle,Percent,Mean,SD (a band per angle\n"
     "      named: knee_R, or knee for both sides) or Percent,Mean,SD given as ANGLE=CSV;\n"
     "      each banded curve's RMS deviation and their sagittal profile score go into\n"

@@ -72,17 +72,73 @@ bool ReadFrontalLine(const std::vector<std::string_view>& words,
     return true;
 }
 
+// "foot SIDE HEEL TOE" or "pelvis ID" into feet; false for a line that is neither.
+bool ReadFootLine(const std::vector<std::string_view>& words, std::optional<FootRoles>& feet) {
+    const bool pelvis = words[0] == "pelvis";
+    if (words.size() != (pelvis ? 2u : 4u) || (!pelvis && words[1] != "R" && words[1] != "L")) {
+        return false;
+    }
+    std::vector<int> ids;
+    for (std::size_t i = pelvis ? 1 : 2; i < words.size(); ++i) {
+        int id = 0;
+        if (!ParseInt(words[i], id) || id < 1 || id > kMaxAngleMarkerId) {
+            return false;
+        }
+        ids.push_back(id);
+    }
+    FootRoles& f = feet ? *feet : feet.emplace();
+    if (pelvis) {
+        f.pelvisId = ids[0];
+    } else if (ids[0] == ids[1]) {
+        return false;
+    } else {
+        (words[1] == "R" ? f.right : f.left) = FootMarkers{ids[0], ids[1]};
+    }
+    return true;
+}
+
+// Roles that name nothing are none, so that they never make a file of version 3.
+std::optional<FootRoles> Named(const std::optional<FootRoles>& feet) {
+    return feet && *feet != FootRoles{} ? feet : std::nullopt;
+}
+
 }  // namespace
+
+FootRoles FootRoles::Of(const GaitSetup& setup) {
+    return {setup.right, setup.left, setup.pelvisId};
+}
+
+GaitSetup FootRoles::AppliedTo(GaitSetup setup) const {
+    setup.right = right;
+    setup.left = left;
+    setup.pelvisId = pelvisId;
+    return setup;
+}
 
 std::string GaitFilePath(const std::string& markerPath) {
     return ReplaceExtension(markerPath, ".kgait");
 }
 
 std::string FormatGaitFile(const std::vector<GaitEvent>& events,
-                           const std::optional<FrontalSetup>& frontal) {
+                           const std::optional<FrontalSetup>& frontal,
+                           const std::optional<FootRoles>& feet) {
     const bool moments = std::any_of(events.begin(), events.end(),
                                      [](const GaitEvent& e) { return e.moment != e.frame; });
-    std::string text = "kivra-gait " + std::to_string(frontal ? 3 : moments ? 2 : 1) + "\n";
+    const std::optional<FootRoles> named = Named(feet);
+    const int version = frontal || named ? 3 : moments ? 2 : 1;
+    std::string text = "kivra-gait " + std::to_string(version) + "\n";
+    if (named) {
+        for (const auto& [side, foot] :
+             {std::pair("R", named->right), std::pair("L", named->left)}) {
+            if (foot) {
+                text += "foot " + std::string(side) + " " + std::to_string(foot->heelId) + " " +
+                        std::to_string(foot->toeId) + "\n";
+            }
+        }
+        if (named->pelvisId > 0) {
+            text += "pelvis " + std::to_string(named->pelvisId) + "\n";
+        }
+    }
     if (frontal) {
         const auto leg = [](const char* side, const FrontalSetup::Leg& l) {
             return "front-leg " + std::string(side) + " " + std::to_string(l.hip) + " " +
@@ -147,6 +203,16 @@ GaitFileRead ParseGaitFile(std::string_view text) {
             }
             continue;
         }
+        if (headedVersion >= 3 && (words[0] == "foot" || words[0] == "pelvis")) {
+            if (!ReadFootLine(words, read.feet)) {
+                return Damaged(where(ArgText(
+                    translate("GaitMessages",
+                              "足のマーカは foot R か L と踵とつま先、骨盤は pelvis と、"
+                              "1 から %1 までの ID (踵とつま先は別の ID) で指定してください"),
+                    {std::to_string(kMaxAngleMarkerId)})));
+            }
+            continue;
+        }
         if (words[0] != "event") {
             return Damaged(where(
                 ArgText(translate("GaitMessages", "不明な項目 \"%1\""), {Excerpt(words[0])})));
@@ -187,7 +253,7 @@ GaitFileRead ParseGaitFile(std::string_view text) {
     if (!headed) {
         return Damaged(translate("GaitMessages", "歩行イベントファイルではありません"));
     }
-    if (read.frontal && read.events.empty()) {
+    if ((read.frontal || read.feet) && read.events.empty()) {
         read.status = GaitFileRead::kMissing;  // roles alone: the events are detected
         return read;
     }
@@ -222,20 +288,37 @@ GaitFileRead ReadGaitFile(const std::string& path) {
 }
 
 bool WriteGaitFile(const std::string& path, const std::vector<GaitEvent>& events) {
-    return ReplaceFileContents(path, FormatGaitFile(events, ReadGaitFile(path).frontal));
+    const GaitFileRead read = ReadGaitFile(path);
+    return ReplaceFileContents(path, FormatGaitFile(events, read.frontal, read.feet));
 }
 
-bool WriteFrontalRoles(const std::string& path, const std::optional<FrontalSetup>& frontal) {
+namespace {
+
+// The file with roles of one kind replaced; see WriteFrontalRoles.
+bool WriteRoles(const std::string& path, const std::optional<FrontalSetup>* frontal,
+                const std::optional<FootRoles>* feet) {
     const GaitFileRead read = ReadGaitFile(path);
     if (read.status == GaitFileRead::kDamaged) {
         return false;
     }
-    if (!frontal && read.events.empty()) {
+    const std::optional<FrontalSetup>& keptFrontal = frontal ? *frontal : read.frontal;
+    const std::optional<FootRoles> keptFeet = Named(feet ? *feet : read.feet);
+    if (!keptFrontal && !keptFeet && read.events.empty()) {
         std::error_code error;
         std::filesystem::remove(path, error);
         return !error;
     }
-    return ReplaceFileContents(path, FormatGaitFile(read.events, frontal));
+    return ReplaceFileContents(path, FormatGaitFile(read.events, keptFrontal, keptFeet));
+}
+
+}  // namespace
+
+bool WriteFrontalRoles(const std::string& path, const std::optional<FrontalSetup>& frontal) {
+    return WriteRoles(path, &frontal, nullptr);
+}
+
+bool WriteFootRoles(const std::string& path, const std::optional<FootRoles>& feet) {
+    return WriteRoles(path, nullptr, &feet);
 }
 
 }  // namespace kivra

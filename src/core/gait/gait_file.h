@@ -17,6 +17,12 @@
 //   front-pelvis 1 2 9           (right, left, trunk; 0: none)
 //   front-leg R 3 4 5 7          (hip, knee, ankle, heel; 0: none)
 //
+// Or, of any video, its own foot and pelvis markers, in place of the window's [Gait] ones and
+// of the command line's defaults; they too make it version 3:
+//
+//   foot R 5 6                   (heel, toe)
+//   pelvis 2
+//
 // A file of roles without events reads as one without events: they are detected.
 #include <optional>
 #include <string>
@@ -25,6 +31,7 @@
 
 #include "gait/frontal_roles.h"
 #include "gait/gait_events.h"
+#include "gait/gait_setup.h"
 
 namespace kivra {
 
@@ -35,6 +42,17 @@ inline constexpr int kGaitFileVersion = 3;
 // Files larger than this are not ours (about 200,000 events).
 inline constexpr std::size_t kMaxGaitFileBytes = 4u << 20;
 
+// A video's own feet and pelvis; kept in its events file, read by the window and the commands.
+struct FootRoles {
+    std::optional<FootMarkers> right, left;
+    int pelvisId = 0;  // 0: none
+    bool operator==(const FootRoles&) const = default;
+
+    static FootRoles Of(const GaitSetup& setup);
+    // setup with these feet and this pelvis, its filter and bands kept.
+    GaitSetup AppliedTo(GaitSetup setup) const;
+};
+
 struct GaitFileRead {
     enum Status { kMissing, kLoaded, kDamaged };
     Status status = kMissing;
@@ -42,20 +60,25 @@ struct GaitFileRead {
     std::string problem;            // only with kDamaged: what is wrong, for the user
     // The front roles, with kLoaded or, in a file of roles alone, with kMissing.
     std::optional<FrontalSetup> frontal;
+    std::optional<FootRoles> feet;  // as frontal
 };
 
 // The file's text, events in their order; ParseGaitFile reads it back exactly.
 std::string FormatGaitFile(const std::vector<GaitEvent>& events,
-                           const std::optional<FrontalSetup>& frontal = std::nullopt);
+                           const std::optional<FrontalSetup>& frontal = std::nullopt,
+                           const std::optional<FootRoles>& feet = std::nullopt);
 GaitFileRead ParseGaitFile(std::string_view text);
 // Missing when nothing is at path; damaged when it cannot be read, is not a regular file, is
 // too large or does not parse.
 GaitFileRead ReadGaitFile(const std::string& path);
-// Replaces the file's events in one step, keeping the front roles it holds; false leaves an
-// old file intact.
+// Replaces the file's events in one step, keeping the roles it holds; false leaves an old
+// file intact.
 bool WriteGaitFile(const std::string& path, const std::vector<GaitEvent>& events);
-// Replaces the front roles (none: takes them out) in one step, keeping the events; false for a
-// damaged file, left as it is, or a failed write. A file left with neither is removed.
+// Replaces the front roles (none: takes them out) in one step, keeping the events and the feet;
+// false for a damaged file, left as it is, or a failed write. A file left with nothing is
+// removed.
 bool WriteFrontalRoles(const std::string& path, const std::optional<FrontalSetup>& frontal);
+// The same for the feet and pelvis.
+bool WriteFootRoles(const std::string& path, const std::optional<FootRoles>& feet);
 
 }  // namespace kivra

@@ -517,8 +517,8 @@ ActionResult Workspace::RemoveGaitEvents() {
         return Ended(ActionResult::kRefused, ActionResult::kNoVideo, {});
     }
     const std::string path = GaitEventsPath();
-    // A front video's marker roles outlive its events.
-    if (ReadGaitFile(path).frontal) {
+    // The marker roles, a front video's or the feet, outlive the events.
+    if (const GaitFileRead read = ReadGaitFile(path); read.frontal || read.feet) {
         if (!WriteGaitFile(path, {})) {
             ActionResult result = Ended(ActionResult::kFailed, ActionResult::kWrite, {});
             result.path = path;

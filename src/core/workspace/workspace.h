@@ -190,8 +190,9 @@ public:
     GaitRun AnalyseGait(const GaitRequest& request) const;
     // Replaces the gait events file in one step; a failure leaves the old one.
     ActionResult SaveGaitEvents(const std::vector<GaitEvent>& events);
-    // Deletes the gait events file, so that the events are detected again; path is the file
-    // removed, empty when there was none. A failure leaves it.
+    // Drops the gait events, so that they are detected again: the events file is deleted, or
+    // rewritten without events when it keeps marker roles; path is that file, empty when there
+    // was none. A failure leaves it.
     ActionResult RemoveGaitEvents();
     // The analysis's CSV files into folder (which must exist), each refused when it is, or
     // leads through a link to, one of the open video's own files; nothing is written then.

@@ -40,6 +40,7 @@ GaitTools::GaitTools(std::unique_ptr<KinematicsHost> host, const CKinematicsComm
       m_session(m_host->Video().Session()),
       m_maxId(maxId),
       m_setup(LoadGaitSetup(m_host->IniPath())),
+      m_default(m_setup),
       m_frameFollow(m_host->Cursor().Observe([this](int) { Refresh(); })) {
     // The bands chosen last time, each quietly left out when its file is gone or changed.
     for (const NormalBandChoice& choice : m_setup.bands) {
@@ -98,13 +99,30 @@ bool GaitTools::CanReport() const {
 void GaitTools::OnFootMarkers() {
     FootMarkersDlg dialog(m_setup, m_maxId, m_host->Window());
     if (dialog.exec() == QDialog::Accepted) {
-        StoreSetup(dialog.Result());
+        StoreSetup(dialog.Result(), /*forVideo=*/true);
     }
 }
 
-bool GaitTools::StoreSetup(const GaitSetup& setup) {
+bool GaitTools::StoreSetup(const GaitSetup& setup, bool forVideo) {
     const bool changed = setup != m_setup;
     m_setup = setup;
+    // A video's own feet do not become the default by a band chosen on it.
+    m_default = m_videoFeet && !forVideo ? FootRoles::Of(m_default).AppliedTo(setup) : setup;
+    bool stored = true;
+    const std::string path = forVideo ? m_host->Actions().GaitEventsPath() : std::string();
+    if (!path.empty()) {
+        const FootRoles feet = FootRoles::Of(setup);
+        if (WriteFootRoles(path, feet)) {
+            m_videoFeet = feet;
+            m_host->ShowSavedStatus(tr("足のマーカを保存しました: %1").arg(ShownPath(path)));
+        } else {
+            m_host->ShowMessage(
+                tr("足のマーカを歩行イベントファイルに保存できませんでした。\n").toStdString() +
+                    path,
+                MsgButtons::Ok, MsgIcon::Warning);
+            stored = false;
+        }
+    }
     if (changed) {
         m_stale = true;
         if (!EventsEdited()) {
@@ -114,17 +132,19 @@ bool GaitTools::StoreSetup(const GaitSetup& setup) {
     }
     emit setupStored();
     const std::string ini = m_host->IniPath();
-    if (!ini.empty() && !SaveGaitSetup(ini, setup)) {
+    if (!ini.empty() && !SaveGaitSetup(ini, m_default)) {
         m_host->ShowMessage(tr("足のマーカの設定を保存できませんでした。\n").toStdString() + ini,
                             MsgButtons::Ok, MsgIcon::Warning);
         return false;
     }
-    return true;
+    return stored;
 }
 
 void GaitTools::AdoptSetup(const GaitTools& other) {
-    const bool changed = other.m_setup != m_setup;
-    m_setup = other.m_setup;
+    const GaitSetup setup = m_videoFeet ? m_videoFeet->AppliedTo(other.m_default) : other.m_default;
+    const bool changed = setup != m_setup;
+    m_default = other.m_default;
+    m_setup = setup;
     m_bands = other.m_bands;  // read already, and a file may have changed since
     m_stale = true;
     if (changed && !EventsEdited()) {
@@ -379,6 +399,7 @@ void GaitTools::LoadEventsFile() {
         return;
     }
     const GaitFileRead read = ReadGaitFile(path);
+    m_videoFeet = read.feet;
     if (read.status == GaitFileRead::kLoaded) {
         ReplaceQuietly(read.events, true);
     } else if (read.status == GaitFileRead::kDamaged) {
@@ -392,9 +413,11 @@ void GaitTools::LoadEventsFile() {
 void GaitTools::SessionChanged(unsigned changes) {
     if ((changes & kChangeVideo) != 0) {
         m_analysis.reset();  // the session emptied the events
+        m_videoFeet.reset();
         if (m_host->Stream() != nullptr) {
             LoadEventsFile();
         }
+        m_setup = m_videoFeet ? m_videoFeet->AppliedTo(m_default) : m_default;
     } else if ((changes & kChangeGaitEvents) != 0 && !m_replacing) {
         TakeEvents(EventsEdited());
     }

@@ -1,5 +1,6 @@
 #pragma once
-// The gait tools of the main window: the foot markers (kept in [Gait] of the settings ini),
+// The gait tools of the main window: the foot markers (kept in [Gait] of the settings ini, and a
+// video's own in its events file, which win for it),
 // the edits of the open video's gait events (kept by its session, each edit one step of its undo
 // history, written to the video's events file at once), the gait window and the report.
 // Owned by the main frame as a child object; reaches the window only through its host.
@@ -14,6 +15,7 @@
 #include "frontal/frontal_measures.h"
 #include "gait/gait_analysis.h"
 #include "gait/gait_event_list.h"
+#include "gait/gait_file.h"
 #include "gait/gait_setup.h"
 #include "gait/report_header.h"
 #include "session/edit_session.h"
@@ -60,9 +62,9 @@ public:
     // paired front video with its markers and roles.
     const std::optional<FrontalAnalysis>& Frontal() const { return m_frontal; }
 
-    // The comparison of the open video with the video at other (its own markers, events file
-    // and calibration; the window's feet, angles and bands) as a PDF; the open video is the
-    // visit after unless openIsBefore. False after telling the user why.
+    // The comparison of the open video with the video at other (its own markers, events file,
+    // feet where that file keeps them, and calibration; the window's angles and bands) as a PDF;
+    // the open video is the visit after unless openIsBefore. False after telling the user why.
     bool WriteComparison(const std::string& other, bool openIsBefore, const std::string& beforeDate,
                          const std::string& afterDate, const std::string& pdf);
     // The markers of the play range as a TRC file, or as a C3D file with the events as the
@@ -75,10 +77,14 @@ public:
     void ClearReferences();
     const std::vector<NormalBand>& Bands() const { return m_bands; }
 
+    // The open video's: its own feet and pelvis when its events file keeps them.
     const GaitSetup& Setup() const { return m_setup; }
-    // Keeps a new setup and writes [Gait]; false after telling the user.
-    bool StoreSetup(const GaitSetup& setup);
-    // Takes the setup and bands another video's tools stored (not written again).
+    // Keeps a new setup and writes [Gait]; forVideo (the user accepted the foot markers dialog)
+    // also writes its feet and pelvis into the open video's events file. False after telling
+    // the user.
+    bool StoreSetup(const GaitSetup& setup, bool forVideo = false);
+    // Takes the default setup and bands another video's tools stored (not written again); this
+    // video's own feet stay.
     void AdoptSetup(const GaitTools& other);
 
 signals:
@@ -150,7 +156,9 @@ private:
     EditSession& m_session;
     int m_maxId;
     GaitSetup m_setup;
-    bool m_replacing = false;  // the list changes by ReplaceQuietly
+    GaitSetup m_default;                   // [Gait]: for a video without feet of its own
+    std::optional<FootRoles> m_videoFeet;  // the open video's, from its events file
+    bool m_replacing = false;              // the list changes by ReplaceQuietly
     std::optional<GaitAnalysis> m_analysis;
     std::optional<FrontalAnalysis> m_frontal;
     std::optional<GaitAnalysis> m_frontalView;  // the analysis with the frontal curves

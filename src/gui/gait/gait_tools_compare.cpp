@@ -139,10 +139,11 @@ bool GaitTools::WriteComparison(const std::string& other, bool openIsBefore,
                         .arg(ShownPath(otherCalibration.path),
                              QString::fromStdString(otherCalibration.problem)));
     }
-    // The other visit analysed as this one: the window's feet, angles and bands, its own events
-    // file and calibration.
+    // The other visit analysed as this one: the window's angles and bands, its own events file
+    // and calibration, and its own feet where that file keeps them (else the default ones).
     GaitRequest request;
-    request.setup = m_setup;
+    const GaitFileRead otherFile = ReadGaitFile(visit.Actions().GaitEventsPath());
+    request.setup = otherFile.feet ? otherFile.feet->AppliedTo(m_default) : m_default;
     request.angles = m_kinematics.Settings().angles;
     request.joints = m_kinematics.Settings().joints;
     request.bands = m_bands;
