@@ -1063,10 +1063,6 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
         <translation>There is no analysis</translation>
     </message>
     <message>
-        <source>PDFを作成できません</source>
-        <translation>The PDF cannot be made</translation>
-    </message>
-    <message>
         <source>歩行分析 比較レポート</source>
         <translation>Gait Analysis Comparison Report</translation>
     </message>

@@ -1,12 +1,7 @@
 #include "gait/compare_report.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
-#include <QPageLayout>
-#include <QPageSize>
-#include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -54,48 +49,10 @@ std::optional<QString> WriteCompareReport(const QString& path, const CompareRepo
         input.after.analysis == nullptr) {
         return QCoreApplication::translate("CompareReport", "解析結果がありません");
     }
-    const QString cannot = QCoreApplication::translate("CompareReport", "PDFを作成できません");
-    const auto setUp = [](QPdfWriter& writer) {
-        writer.setResolution(300);
-        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                         QMarginsF(15, 18, 15, 15), QPageLayout::Millimeter));
-        writer.setTitle(QCoreApplication::translate("CompareReport", "歩行分析 比較レポート"));
-        writer.setCreator(QStringLiteral("Kivra"));
-    };
-    // A first run into memory counts the pages, so every page can name the total.
-    int pages = 0;
-    {
-        QBuffer scratch;
-        scratch.open(QIODevice::WriteOnly);
-        QPdfWriter counting(&scratch);
-        setUp(counting);
-        QPainter p;
-        if (!p.begin(&counting)) {
-            return cannot;
-        }
-        pages = DrawCompareReportPages(counting, p, input, 0);
-        p.end();
-    }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return file.errorString();
-    }
-    QPdfWriter writer(&file);
-    setUp(writer);
-    QPainter p;
-    if (!p.begin(&writer)) {
-        file.cancelWriting();
-        return cannot;
-    }
-    DrawCompareReportPages(writer, p, input, pages);
-    if (!p.end()) {
-        file.cancelWriting();
-        return cannot;
-    }
-    if (!file.commit()) {
-        return file.errorString();
-    }
-    return std::nullopt;
+    return WriteA4Pdf(path, QCoreApplication::translate("CompareReport", "歩行分析 比較レポート"),
+                      [&input](QPdfWriter& writer, QPainter& painter, int pages) {
+                          return DrawCompareReportPages(writer, painter, input, pages);
+                      });
 }
 
 }  // namespace kivra

@@ -225,23 +225,16 @@ std::vector<ReportStill> ReportStills(const GaitAnalysis& analysis,
     return ReportStills(analysis, options, annotations->m_markers, mosaic, picture);
 }
 
-namespace {
-
-void SetUpWriter(QPdfWriter& writer) {
-    writer.setResolution(300);
-    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                     QMarginsF(15, 18, 15, 15), QPageLayout::Millimeter));
-    writer.setTitle(QCoreApplication::translate("GaitReport", "歩行分析レポート"));
-    writer.setCreator(QStringLiteral("Kivra"));
-}
-
-}  // namespace
-
-std::optional<QString> WriteGaitReport(const QString& path, const GaitReportInput& input) {
-    if (input.analysis == nullptr) {
-        return QCoreApplication::translate("GaitReport", "解析結果がありません");
-    }
+std::optional<QString> WriteA4Pdf(const QString& path, const QString& title,
+                                  const std::function<int(QPdfWriter&, QPainter&, int)>& draw) {
     const QString cannot = QCoreApplication::translate("GaitReport", "PDFを作成できません");
+    const auto setUp = [&title](QPdfWriter& writer) {
+        writer.setResolution(300);
+        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                         QMarginsF(15, 18, 15, 15), QPageLayout::Millimeter));
+        writer.setTitle(title);
+        writer.setCreator(QStringLiteral("Kivra"));
+    };
     // Every page names the total: a first run into memory counts the pages, on the same kind
     // of device so the text breaks the same way.
     int pages = 0;
@@ -249,12 +242,12 @@ std::optional<QString> WriteGaitReport(const QString& path, const GaitReportInpu
         QBuffer scratch;
         scratch.open(QIODevice::WriteOnly);
         QPdfWriter counting(&scratch);
-        SetUpWriter(counting);
+        setUp(counting);
         QPainter p;
         if (!p.begin(&counting)) {
             return cannot;
         }
-        pages = DrawGaitReportPages(counting, p, input, 0);
+        pages = draw(counting, p, 0);
         p.end();
     }
     QSaveFile file(path);
@@ -262,13 +255,13 @@ std::optional<QString> WriteGaitReport(const QString& path, const GaitReportInpu
         return file.errorString();
     }
     QPdfWriter writer(&file);
-    SetUpWriter(writer);
+    setUp(writer);
     QPainter p;
     if (!p.begin(&writer)) {
         file.cancelWriting();
         return cannot;
     }
-    DrawGaitReportPages(writer, p, input, pages);
+    draw(writer, p, pages);
     if (!p.end()) {
         file.cancelWriting();
         return cannot;
@@ -277,6 +270,16 @@ std::optional<QString> WriteGaitReport(const QString& path, const GaitReportInpu
         return file.errorString();
     }
     return std::nullopt;
+}
+
+std::optional<QString> WriteGaitReport(const QString& path, const GaitReportInput& input) {
+    if (input.analysis == nullptr) {
+        return QCoreApplication::translate("GaitReport", "解析結果がありません");
+    }
+    return WriteA4Pdf(path, QCoreApplication::translate("GaitReport", "歩行分析レポート"),
+                      [&input](QPdfWriter& writer, QPainter& painter, int pages) {
+                          return DrawGaitReportPages(writer, painter, input, pages);
+                      });
 }
 
 }  // namespace kivra

@@ -20,12 +20,21 @@
 #include "gait/gait_texts.h"
 
 class CLFFManager;
+class QPainter;
+class QPdfWriter;
 class CTrimmingParam;
 
 namespace kivra {
 
 struct Dib;
 class Workspace;
+
+// Writes an A4 PDF titled title at path in one step (a failure keeps the old file): draw
+// paints every page and returns how many it drew, given the total (0 while a first run into
+// memory counts them, on the same kind of device so the text breaks the same way). What went
+// wrong, for the user, or nothing.
+std::optional<QString> WriteA4Pdf(const QString& path, const QString& title,
+                                  const std::function<int(QPdfWriter&, QPainter&, int)>& draw);
 
 // The picture of a decoded frame (24 bits, any row order), as a QImage of its own.
 QImage PictureOfDib(const Dib& dib);
