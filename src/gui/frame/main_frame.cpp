@@ -7,10 +7,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QSplitter>
 #include <QStatusBar>
-#include <QVBoxLayout>
-#include <algorithm>
 
 #include "file/file_commands.h"
 #include "frame/base_pane.h"
@@ -18,10 +15,7 @@
 #include "frame/slider_dlg_bar.h"
 #include "frame/video_pane.h"
 #include "gait/gait_tools.h"
-#include "gait/gait_window.h"
-#include "kinematics/calibration_dlg.h"
 #include "kinematics/kinematics_commands.h"
-#include "kinematics/kinematics_plot.h"
 #include "markers/set_marker_id_dlg.h"
 #include "movie/movie_commands.h"
 #include "ui/about_dlg.h"
@@ -38,18 +32,6 @@ constexpr int kMinTrackWidth = 470;
 constexpr int kMinTrackHeight = 420;
 constexpr int kSavedStatusMs = 15000;
 constexpr int kStepHintStatusMs = 6000;
-constexpr int kActiveBorder = 3;
-
-// The coloured frame around a pane of the two-pane layout; the pane fills all but its border.
-QWidget* PaneHolder(QWidget* pane) {
-    auto* holder = new QWidget;
-    holder->setObjectName(QStringLiteral("PaneHolder"));
-    holder->setAutoFillBackground(true);
-    auto* layout = new QVBoxLayout(holder);
-    layout->setContentsMargins(kActiveBorder, kActiveBorder, kActiveBorder, kActiveBorder);
-    layout->addWidget(pane);
-    return holder;
-}
 
 }  // namespace
 
@@ -60,15 +42,23 @@ CMainFrame::CMainFrame(kivra::OpenVideo& video, kivra::Workspace& actions,
       m_video(video),
       m_actions(actions),
       m_settings(settings),
-      m_messages(this) {
+      m_messages(this),
+      m_tools(
+          this, *this, m_commands, [this] { return ActivePane(); },
+          [this](int pane, kivra::OpenVideo& paneVideo, kivra::Workspace& paneActions) {
+              return kivra::MakeKinematicsHost(*this, paneVideo, paneActions, pane);
+          }),
+      m_pSync(kivra::MakePaneLink(*this)),
+      m_panes(
+          *this, *this, m_playback, m_tools, *m_pSync,
+          {[this](unsigned changes) { ActiveSessionChanged(changes); }, [this] { StopPlayback(); },
+           [this] { FollowActivePane(); },
+           [this](const kivra::ActionResult& saved) { m_markers.OnMarkersSaved(saved.path); }}) {
     setObjectName(QStringLiteral("CMainFrame"));
     setWindowTitle(QStringLiteral("Kivra"));
     setMinimumSize(kMinTrackWidth, kMinTrackHeight);
-    m_actions.SetSavedListener(
-        [this](const kivra::ActionResult& saved) { m_markers.OnMarkersSaved(saved.path); });
-    m_pSync = kivra::MakePaneLink(*this);
 
-    MakeTools(0, m_video, m_actions);
+    m_tools.Make(0, m_video, m_actions);
     m_pFiles = new kivra::FileCommands(
         m_context, recentFiles,
         {m_playback, [this] { return IsMarkerIdDialogVisible(); },
@@ -90,13 +80,9 @@ CMainFrame::CMainFrame(kivra::OpenVideo& video, kivra::Workspace& actions,
     m_pSync->AddCommands(m_commands, ViewMenu());
     MakeMarkerIdDialog();
 
-    m_panes[0] = std::make_unique<kivra::VideoPane>(
-        m_video, m_actions, *this, m_playback,
-        [this](unsigned changes) { PaneSessionChanged(0, changes); });
-    m_pVideoView = m_panes[0]->View();
-    m_pSliderView = m_panes[0]->Slider();
-    setCentralWidget(m_panes[0]->Widget());
-    m_pVideoView->installEventFilter(this);
+    m_panes.ShowFirst(m_video, m_actions);
+    m_pVideoView = Pane(0)->View();
+    m_pSliderView = Pane(0)->Slider();
     installEventFilter(this);
     // The navigator opens once the window is up and placed, so it can stand beside it.
     QMetaObject::invokeMethod(
@@ -111,8 +97,7 @@ CMainFrame::CMainFrame(kivra::OpenVideo& video, kivra::Workspace& actions,
 CMainFrame::~CMainFrame() {
     m_idleTimer.stop();
     StopPlayback();
-    DropTools(1);
-    m_panes[1].reset();
+    m_tools.Drop(1, Pane(1));
     m_video.Session().StoreSettings(Settings().Trimming());
     m_actions.SetSavedListener({});
 }
@@ -129,9 +114,7 @@ void CMainFrame::CreateMenus() {
     kivra::AddMovieCommands(m_commands, MovieMenu(), m_playback);
     m_trimming.AddCommands(TrimmingMenu());
     m_markers.AddCommands(MarkerMenu());
-    m_kinematics[0]->AddCommands(m_toolCommands.For(0), MarkerMenu(),
-                                 [this] { return IsMarkerIdDialogVisible(); });
-    m_gait[0]->AddCommands(m_toolCommands.For(0), MarkerMenu());
+    m_tools.AddCommands(MarkerMenu());
 
     kivra::AddHelpCommands(m_commands, HelpMenu(), this, m_language, [this] {
         CAboutDlg about(this);
@@ -157,68 +140,6 @@ void CMainFrame::UpdateTitle() {
     setWindowTitle(name + QStringLiteral(" - Kivra"));
 }
 
-kivra::VideoPane* CMainFrame::Pane(int index) const {
-    return index == 0 || index == 1 ? m_panes[std::size_t(index)].get() : nullptr;
-}
-
-CKinematicsCommands* CMainFrame::Kinematics(int pane) const {
-    return pane == 0 || pane == 1 ? m_kinematics[std::size_t(pane)] : nullptr;
-}
-
-kivra::GaitTools* CMainFrame::Gait(int pane) const {
-    return pane == 0 || pane == 1 ? m_gait[std::size_t(pane)] : nullptr;
-}
-
-void CMainFrame::MakeTools(int pane, kivra::OpenVideo& video, kivra::Workspace& actions) {
-    const auto index = std::size_t(pane);
-    const int maxId = Settings().MarkerId().maxId;
-    auto* kinematics = new CKinematicsCommands(
-        kivra::MakeKinematicsHost(*this, video, actions, pane), maxId, this);
-    auto* gait = new kivra::GaitTools(kivra::MakeKinematicsHost(*this, video, actions, pane),
-                                      *kinematics, maxId, this);
-    m_kinematics[index] = kinematics;
-    m_gait[index] = gait;
-    if (pane == 0) {
-        return;  // the menus are made next, with pane 0's commands
-    }
-    kinematics->AddCommands(m_toolCommands.For(pane), m_toolCommands.Unshown(),
-                            [this] { return IsMarkerIdDialogVisible(); });
-    gait->AddCommands(m_toolCommands.For(pane), m_toolCommands.Unshown());
-    // One set of angles, feet and bands for the window: what either pane stores, both use.
-    CKinematicsCommands* const first = m_kinematics[0];
-    kivra::GaitTools* const firstGait = m_gait[0];
-    kinematics->AdoptSettings(first->Settings());
-    gait->AdoptSetup(*firstGait);
-    connect(first, &CKinematicsCommands::settingsChanged, kinematics,
-            [kinematics, first] { kinematics->AdoptSettings(first->Settings()); });
-    connect(kinematics, &CKinematicsCommands::settingsChanged, first,
-            [kinematics, first] { first->AdoptSettings(kinematics->Settings()); });
-    connect(firstGait, &kivra::GaitTools::setupStored, gait,
-            [gait, firstGait] { gait->AdoptSetup(*firstGait); });
-    connect(gait, &kivra::GaitTools::setupStored, firstGait,
-            [gait, firstGait] { firstGait->AdoptSetup(*gait); });
-}
-
-void CMainFrame::DropTools(int pane) {
-    const auto index = std::size_t(pane);
-    m_toolCommands.Forget(pane);
-    if (kivra::VideoPane* shown = Pane(pane)) {
-        shown->View()->SetPictureClickHook(nullptr);
-    }
-    // Their windows are children of this window: they go with the tools, not with the window.
-    if (m_gait[index] != nullptr) {
-        delete m_gait[index]->Window();
-        delete m_gait[index];
-        m_gait[index] = nullptr;
-    }
-    if (m_kinematics[index] != nullptr) {
-        delete m_kinematics[index]->PlotWindow();
-        delete m_kinematics[index]->CalibrationDialog();
-        delete m_kinematics[index];
-        m_kinematics[index] = nullptr;
-    }
-}
-
 void CMainFrame::MakeMarkerIdDialog() {
     // The dialog works on one session: the active pane's gets a dialog of its own.
     const bool shown = IsMarkerIdDialogVisible();
@@ -228,95 +149,17 @@ void CMainFrame::MakeMarkerIdDialog() {
     m_pSetMarkerIdDlg->setVisible(shown);
 }
 
-void CMainFrame::ActivatePane(int index) {
-    kivra::VideoPane* pane = Pane(index);
-    if (pane == nullptr || index == m_nActivePane) {
-        return;
-    }
-    // The linked pair plays through the active pane: a switch stops it.
-    StopPlayback();
-    m_nActivePane = index;
-    FollowActivePane();
-}
-
 void CMainFrame::FollowActivePane() {
-    kivra::VideoPane& pane = *m_panes[std::size_t(m_nActivePane)];
+    kivra::VideoPane& pane = m_panes.ActivePane();
     m_pVideoView = pane.View();
     m_pSliderView = pane.Slider();
     m_playback.SetVideo(pane.Video());
     m_active.Set(pane.Video(), pane.Actions());
     m_pBars->FollowActive();
     MakeMarkerIdDialog();
-    MarkActivePane();
     UpdateRateStatus();
     UpdateTitle();
     UpdateCommandUI();
-}
-
-void CMainFrame::MarkActivePane() {
-    for (std::size_t i = 0; i < m_panes.size(); ++i) {
-        QWidget* holder = m_panes[i] != nullptr && m_pSplitter != nullptr
-                              ? m_panes[i]->Widget()->parentWidget()
-                              : nullptr;
-        if (holder == nullptr) {
-            continue;
-        }
-        QPalette palette = holder->palette();
-        palette.setColor(QPalette::Window, int(i) == m_nActivePane
-                                               ? palette.color(QPalette::Highlight)
-                                               : this->palette().color(QPalette::Window));
-        holder->setPalette(palette);
-    }
-}
-
-void CMainFrame::ShowSecondPane(kivra::OpenVideo& video, kivra::Workspace& actions) {
-    if (TwoPanes()) {
-        return;
-    }
-    m_panes[1] = std::make_unique<kivra::VideoPane>(
-        video, actions, *this, m_playback,
-        [this](unsigned changes) { PaneSessionChanged(1, changes); });
-    MakeTools(1, video, actions);
-    actions.SetSavedListener(
-        [this](const kivra::ActionResult& saved) { m_markers.OnMarkersSaved(saved.path); });
-    m_panes[1]->View()->installEventFilter(this);
-    for (const auto& pane : m_panes) {
-        pane->Slider()->installEventFilter(this);
-    }
-    QWidget* first = takeCentralWidget();
-    m_pSplitter = new QSplitter(Qt::Horizontal);
-    m_pSplitter->setObjectName(QStringLiteral("PaneSplitter"));
-    m_pSplitter->setChildrenCollapsible(false);
-    m_pSplitter->addWidget(PaneHolder(first));
-    m_pSplitter->addWidget(PaneHolder(m_panes[1]->Widget()));
-    setCentralWidget(m_pSplitter);
-    const int half = std::max(width() / 2, 1);
-    m_pSplitter->setSizes({half, half});
-    MarkActivePane();
-    m_pSync->PanesChanged();
-}
-
-void CMainFrame::RemoveSecondPane() {
-    if (!TwoPanes()) {
-        return;
-    }
-    ActivatePane(0);
-    StopPlayback();
-    m_pSync->PanesChanging();
-    m_panes[1]->Actions().SetSavedListener({});
-    m_panes[0]->Slider()->removeEventFilter(this);
-    DropTools(1);
-    QWidget* splitter = takeCentralWidget();
-    m_panes[1].reset();
-    setCentralWidget(m_panes[0]->Widget());  // out of its holder, which goes with the splitter
-    m_pSplitter = nullptr;
-    delete splitter;
-    m_pSync->PanesChanged();
-    UpdateCommandUI();
-}
-
-void CMainFrame::PaneOpenEnded(int index, const std::string& path, bool opened) {
-    m_pSync->OpenEnded(index, path, opened);
 }
 
 bool CMainFrame::IsMarkerIdDialogVisible() const {
@@ -331,17 +174,7 @@ kivra::EditSession::SkipFill CMainFrame::SkippedFramesFill() const {
     return Actions().SkippedFramesFill();
 }
 
-void CMainFrame::PaneSessionChanged(int index, unsigned changes) {
-    if ((changes & kivra::kChangeVideo) != 0) {
-        m_pSync->VideoChanged(index);
-    }
-    if (index != m_nActivePane) {
-        kivra::VideoPane* pane = Pane(index);
-        if (pane != nullptr && (changes & kivra::kChangeVideo) != 0) {
-            pane->View()->InvalidatePictureCache();
-        }
-        return;
-    }
+void CMainFrame::ActiveSessionChanged(unsigned changes) {
     if ((changes & kivra::kChangeMosaic) != 0) {
         SyncMosaicBar();  // an undone mosaic step too
     }
@@ -380,7 +213,7 @@ void CMainFrame::UpdateRateStatus() {
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
     if (!m_actions.ConfirmDiscardMarkers() ||
-        (TwoPanes() && !m_panes[1]->Actions().ConfirmDiscardMarkers())) {
+        (TwoPanes() && !Pane(1)->Actions().ConfirmDiscardMarkers())) {
         event->ignore();
         return;
     }
@@ -389,22 +222,6 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
-    // The pane pressed last (or dropped on) is the active one; the event goes on to it.
-    if (TwoPanes()) {
-        for (int i = 0; i < 2; ++i) {
-            const kivra::VideoPane& pane = *m_panes[std::size_t(i)];
-            if (watched == pane.Slider()) {
-                if (event->type() == QEvent::MouseButtonPress) {
-                    ActivatePane(i);
-                }
-                return QMainWindow::eventFilter(watched, event);
-            }
-            if (watched == pane.View() &&
-                (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::Drop)) {
-                ActivatePane(i);
-            }
-        }
-    }
     // While an area is being set, its keys come here before shortcuts and focus moves see them.
     bool taken = false;
     if (m_trimming.FilterAreaKey(event, &taken)) {

@@ -11,7 +11,6 @@
 #include <array>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "base/qt_user_messages.h"
 #include "file/file_commands.h"
@@ -20,7 +19,8 @@
 #include "frame/job_runner.h"
 #include "frame/menu_command_table.h"
 #include "frame/pane_link.h"
-#include "frame/pane_tool_commands.h"
+#include "frame/pane_set.h"
+#include "frame/pane_tools.h"
 #include "frame/playback_controller.h"
 #include "frame/slider_view.h"
 #include "frame/tool_bars.h"
@@ -32,20 +32,14 @@
 #include "view/view_host.h"
 #include "workspace/open_video.h"
 
-class CBasePaneV;
-class CKinematicsCommands;
 class CQuickStartDlg;
 class CSetMarkerIDDlg;
 class CSliderDlgBar;
 class CVfwView;
 class QLabel;
 class QMenu;
-class QSplitter;
 namespace kivra {
 class FramePositionPane;
-class VideoPane;
-class GaitTools;
-class KinematicsHost;
 class RecentFileList;
 }  // namespace kivra
 
@@ -72,17 +66,24 @@ public:
     kivra::FrameCursor& Cursor() const { return Video().Cursor(); }
 
     // The panes: 0 the first video's, 1 the second's while two are shown side by side.
-    bool TwoPanes() const { return m_panes[1] != nullptr; }
-    int ActivePane() const { return m_nActivePane; }
-    kivra::VideoPane* Pane(int index) const;  // null for a pane not shown
+    bool TwoPanes() const { return m_panes.Two(); }
+    int ActivePane() const { return m_panes.Active(); }
+    kivra::VideoPane* Pane(int index) const { return m_panes.Pane(index); }  // null: not shown
     // The pane that takes keys, clicks, menus and bars from now on; ignored for one not shown.
-    void ActivatePane(int index);
+    void ActivatePane(int index) { m_panes.Activate(index); }
     // Shows the second video beside the first (the video must outlive its pane).
-    void ShowSecondPane(kivra::OpenVideo& video, kivra::Workspace& actions);
+    void ShowSecondPane(kivra::OpenVideo& video, kivra::Workspace& actions) {
+        m_panes.ShowSecond(video, actions);
+    }
     // Back to the one-video window: the second pane goes, the first becomes active.
-    void RemoveSecondPane();
+    void RemoveSecondPane() {
+        m_panes.RemoveSecond();
+        UpdateCommandUI();
+    }
     // The application's word that an open into pane `index` has ended.
-    void PaneOpenEnded(int index, const std::string& path, bool opened);
+    void PaneOpenEnded(int index, const std::string& path, bool opened) {
+        m_pSync->OpenEnded(index, path, opened);
+    }
     kivra::PaneLink& Sync() const { return *m_pSync; }
 
     bool IsForwardPlaying() const override { return m_playback.IsForwardPlaying(); }
@@ -116,10 +117,10 @@ public:
     CSetMarkerIDDlg* MarkerIdDialog() const override { return m_pSetMarkerIdDlg; }
     // Each pane has kinematics and gait tools of its own (its windows, its analysis); the
     // menus run the active pane's. Null for a pane not shown.
-    CKinematicsCommands* Kinematics() const { return Kinematics(m_nActivePane); }
-    kivra::GaitTools* Gait() const { return Gait(m_nActivePane); }
-    CKinematicsCommands* Kinematics(int pane) const;
-    kivra::GaitTools* Gait(int pane) const;
+    CKinematicsCommands* Kinematics() const { return Kinematics(ActivePane()); }
+    kivra::GaitTools* Gait() const { return Gait(ActivePane()); }
+    CKinematicsCommands* Kinematics(int pane) const { return m_tools.Kinematics(pane); }
+    kivra::GaitTools* Gait(int pane) const { return m_tools.Gait(pane); }
     kivra::JobRunner& Jobs() { return m_jobs; }  // runs save, follow, open off this thread
 
     void UpdateCommandUI() { m_commands.UpdateAll(); }  // every enable and check rule
@@ -151,9 +152,6 @@ public:
                                  kivra::MsgIcon icon) override {
         return m_messages.ShowMessage(text, buttons, icon);
     }
-    // A pane's session changed: for the active one the bars and navigator follow, and a video
-    // that came gets the trackbar and the First command, one that went the empty views.
-    void PaneSessionChanged(int index, unsigned changes);
 
 signals:
     // The File menu, its recent files and dropped files ask; the owner opens or closes.
@@ -170,17 +168,14 @@ protected:
 
 private:
     void CreateMenus();
+    // The active pane's session changed: the bars and navigator follow, and a video that came
+    // gets the trackbar and the First command, one that went the empty views.
+    void ActiveSessionChanged(unsigned changes);
     void VideoChanged();
     // The per-pane parts the window reads (views, playback, bars, marker ID tool) follow the
     // active pane.
     void FollowActivePane();
-    void MarkActivePane();
     void MakeMarkerIdDialog();
-    // The pane's kinematics and gait tools, their commands routed to them while it is active;
-    // the second pane's share the first's angles, feet and bands.
-    void MakeTools(int pane, kivra::OpenVideo& video, kivra::Workspace& actions);
-    // Its tools and their windows go before its video leaves the window.
-    void DropTools(int pane);
 
     const kivra::UiLanguage m_language;
     kivra::OpenVideo& m_video;  // the first pane's
@@ -205,21 +200,17 @@ private:
                                           m_jobs,
                                           m_settings.Trimming(),
                                           m_settings.MarkerId()};
-    kivra::PaneToolCommands m_toolCommands{m_commands, [this] { return m_nActivePane; }};
+    kivra::PaneTools m_tools;  // made in the constructor: the frame is its tools' host
     kivra::TrimmingCommands m_trimming{m_context, *this};
     kivra::MarkerCommands m_markers{m_context, *this};
     CVfwView* m_pVideoView = nullptr;  // children of this window, or of its children
     CSliderView* m_pSliderView = nullptr;
-    std::array<std::unique_ptr<kivra::VideoPane>, 2> m_panes;
-    int m_nActivePane = 0;
-    QSplitter* m_pSplitter = nullptr;    // the central widget while two panes are shown
-    kivra::PaneLink* m_pSync = nullptr;  // a child of this window
-    std::array<QMenu*, 6> m_menus{};     // File, View, Movie, Trimming, Marker, Help
+    kivra::PaneLink* const m_pSync;   // a child of this window
+    kivra::PaneSet m_panes;           // made after the link and tools it tells
+    std::array<QMenu*, 6> m_menus{};  // File, View, Movie, Trimming, Marker, Help
     kivra::ToolBars* m_pBars = nullptr;
     kivra::FileCommands* m_pFiles = nullptr;
     CSetMarkerIDDlg* m_pSetMarkerIdDlg = nullptr;
-    std::array<CKinematicsCommands*, 2> m_kinematics{};  // children of this window
-    std::array<kivra::GaitTools*, 2> m_gait{};
     QTimer m_idleTimer;                         // the idle update of command states
     kivra::JobRunner m_jobs{this, m_messages};  // last: a running job ends before the rest goes
 };
