@@ -18,6 +18,7 @@
 #include <string>
 
 #include "base/command_ids.h"
+#include "frame/frame_position_pane.h"
 #include "frame/pane_sync.h"
 #include "frame/video_pane.h"
 #include "gait/gait_tools.h"
@@ -187,6 +188,26 @@ TEST_F(TwoPanesTest, TheActivePaneTakesTheCommandsAndClosingItGivesBackTheOneVid
     EXPECT_FALSE(first.Session().ShowInfo());
     EXPECT_FALSE(m_frame->Action(kivra::ID_MARKER_GAIT)->isEnabled())
         << "the second video has no markers";
+    // Each pane says its own frame and time, whichever pane the status bar follows.
+    ASSERT_EQ(m_frame->findChildren<kivra::FramePositionPane*>("PanePosition").size(), 2);
+    const auto shown = [this](int pane) {  // the position under the pane's picture
+        for (auto* position : m_frame->findChildren<kivra::FramePositionPane*>("PanePosition")) {
+            if (position->parentWidget()->isAncestorOf(m_frame->Pane(pane)->View())) {
+                return position->text();
+            }
+        }
+        return QString();
+    };
+    const auto says = [](const kivra::OpenVideo& video) {
+        const CAviVideoStream& stream = *video.Stream();
+        const int at = video.Cursor().Current();
+        return kivra::FramePositionPane::Text(at, stream.GetFrameCount(), stream.SampleToTime(at));
+    };
+    EXPECT_EQ(shown(0), says(first));
+    EXPECT_EQ(shown(1), says(second));
+    m_frame->ShowFrame(5);
+    EXPECT_EQ(shown(1), says(second));
+    EXPECT_EQ(shown(0), says(first)) << "moved by the link, or not at all";
 
     PressPane(0);
     EXPECT_EQ(&m_frame->Video(), &first);
@@ -207,6 +228,7 @@ TEST_F(TwoPanesTest, TheActivePaneTakesTheCommandsAndClosingItGivesBackTheOneVid
     EXPECT_EQ(m_app->SecondVideo(), nullptr);
     EXPECT_EQ(m_frame->centralWidget(), central);
     EXPECT_EQ(m_frame->findChild<QSplitter*>(), nullptr);
+    EXPECT_TRUE(m_frame->findChildren<kivra::FramePositionPane*>("PanePosition").isEmpty());
     EXPECT_EQ(m_frame->VideoView(), m_view);
     EXPECT_EQ(m_frame->windowTitle(), title);
     EXPECT_EQ(m_frame->Cursor().Current(), frame);

@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "frame/frame_position_pane.h"
 #include "frame/pane_link.h"
 #include "frame/pane_tools.h"
 #include "frame/video_pane.h"
@@ -17,14 +18,23 @@ namespace {
 
 constexpr int kActiveBorder = 3;
 
-// The coloured frame around a pane of the two-pane layout; the pane fills all but its border.
-QWidget* PaneHolder(QWidget* pane) {
+// The coloured frame around a pane of the two-pane layout, with the pane's own frame and time
+// under it (the status bar's follows the active pane only); the pane fills all but its border.
+QWidget* PaneHolder(const VideoPane& pane) {
     auto* holder = new QWidget;
     holder->setObjectName(QStringLiteral("PaneHolder"));
     holder->setAutoFillBackground(true);
     auto* layout = new QVBoxLayout(holder);
     layout->setContentsMargins(kActiveBorder, kActiveBorder, kActiveBorder, kActiveBorder);
-    layout->addWidget(pane);
+    layout->setSpacing(kActiveBorder);
+    layout->addWidget(pane.Widget(), 1);
+    auto* position = new FramePositionPane(holder);
+    position->setObjectName(QStringLiteral("PanePosition"));
+    position->setAlignment(Qt::AlignCenter);
+    const FrameCursor& cursor = pane.Video().Cursor();
+    position->Refresh(cursor.Stream(), cursor.Current());
+    position->FollowFrames(cursor);  // goes with the holder, before either video does
+    layout->addWidget(position);
     return holder;
 }
 
@@ -113,12 +123,12 @@ void PaneSet::ShowSecond(OpenVideo& video, Workspace& actions) {
     for (const auto& pane : m_panes) {
         pane->Slider()->installEventFilter(this);
     }
-    QWidget* first = m_window.takeCentralWidget();
+    m_window.takeCentralWidget();  // the first pane, into its holder below
     m_pSplitter = new QSplitter(Qt::Horizontal);
     m_pSplitter->setObjectName(QStringLiteral("PaneSplitter"));
     m_pSplitter->setChildrenCollapsible(false);
-    m_pSplitter->addWidget(PaneHolder(first));
-    m_pSplitter->addWidget(PaneHolder(m_panes[1]->Widget()));
+    m_pSplitter->addWidget(PaneHolder(*m_panes[0]));
+    m_pSplitter->addWidget(PaneHolder(*m_panes[1]));
     m_window.setCentralWidget(m_pSplitter);
     const int half = std::max(m_window.width() / 2, 1);
     m_pSplitter->setSizes({half, half});
