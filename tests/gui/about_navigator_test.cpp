@@ -185,10 +185,10 @@ TEST_F(NavigatorPlacementTest, OpensRightOfTheWindowLevelWithTheVideo) {
 
         // The rule counts from the top of the client area, where the row of bars starts right
         // under the menu; the mosaic-shape bar stands for that row.
-        const int barsTop = m_frame->TrimmingBar()->mapToGlobal(QPoint(0, 0)).y();
+        const int barsTop = m_frame->Bars().TrimmingBar()->mapToGlobal(QPoint(0, 0)).y();
         EXPECT_EQ(barsTop,
                   m_frame->menuBar()->mapToGlobal(QPoint(0, m_frame->menuBar()->height())).y());
-        const auto* mosaic = m_frame->MosaicToolBar()->findChild<CMosaicSizeDlgBar*>();
+        const auto* mosaic = m_frame->Bars().MosaicToolBar()->findChild<CMosaicSizeDlgBar*>();
         ASSERT_NE(mosaic, nullptr);
         const int timeline = m_frame->SliderView()->height();
         ASSERT_GT(timeline, 0);

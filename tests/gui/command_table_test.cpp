@@ -369,9 +369,10 @@ TEST_F(CommandTableTest, EveryCommandFollowsItsRulesThroughASession) {
         for (const Rule& rule : kPressed) {
             const bool movie =
                 rule.id == kivra::ID_MOVIE_PLAY || rule.id == kivra::ID_MOVIE_REVERSE_PLAY;
-            ZebsCOOIconToolBar* bar = movie                                ? m_frame->MovieBar()
-                                      : rule.id == kivra::ID_MARKER_SET_ID ? m_frame->MarkerBar()
-                                                                           : m_frame->TrimmingBar();
+            ZebsCOOIconToolBar* bar = movie ? m_frame->Bars().MovieBar()
+                                      : rule.id == kivra::ID_MARKER_SET_ID
+                                          ? m_frame->MarkerBar()
+                                          : m_frame->Bars().TrimmingBar();
             EXPECT_EQ(bar->IsPressed(rule.id), rule.states[s] == 'x') << rule.name << " pressed";
         }
     }
@@ -585,8 +586,8 @@ TEST_F(CommandTableTest, ModeChangeAsksBeforeClearingTheAreas) {
         EXPECT_EQ(m_frame->Session().GetViewMode(), kivra::kPreviewMode);
         EXPECT_EQ(navigator->windowTitle(), Text(2033));
         m_frame->UpdateCommandUI();
-        EXPECT_TRUE(m_frame->TrimmingBar()->IsPressed(kivra::ID_TRIMMING_SIDE_MODE));
-        EXPECT_FALSE(m_frame->TrimmingBar()->IsPressed(kivra::ID_TRIMMING_FRONT_MODE));
+        EXPECT_TRUE(m_frame->Bars().TrimmingBar()->IsPressed(kivra::ID_TRIMMING_SIDE_MODE));
+        EXPECT_FALSE(m_frame->Bars().TrimmingBar()->IsPressed(kivra::ID_TRIMMING_FRONT_MODE));
     }
     {
         MessageBoxCatcher yes(QMessageBox::Yes);
@@ -599,7 +600,7 @@ TEST_F(CommandTableTest, ModeChangeAsksBeforeClearingTheAreas) {
             << "preview needs the areas";
         EXPECT_EQ(navigator->windowTitle(), Text(2034));
         EXPECT_FALSE(Enabled(kivra::ID_TRIMMING_PREVIEW));
-        EXPECT_TRUE(m_frame->TrimmingBar()->IsPressed(kivra::ID_TRIMMING_FRONT_MODE));
+        EXPECT_TRUE(m_frame->Bars().TrimmingBar()->IsPressed(kivra::ID_TRIMMING_FRONT_MODE));
     }
 
     MessageBoxCatcher yes(QMessageBox::Yes);
@@ -711,8 +712,8 @@ TEST_F(CommandTableTest, AreaKeysReachTheBoxWhateverHadTheFocusBefore) {
     Activate();
     Paint();
     // The user last touched the slider bar's trackbar, then presses the area button.
-    m_frame->SliderToolBar()->show();
-    auto* trackbar = m_frame->SliderBar()->findChild<QSlider*>(QStringLiteral("Slider1"));
+    m_frame->Bars().SliderToolBar()->show();
+    auto* trackbar = m_frame->Bars().SliderBar()->findChild<QSlider*>(QStringLiteral("Slider1"));
     ASSERT_NE(trackbar, nullptr);
     trackbar->setFocus();
     ASSERT_EQ(QApplication::focusWidget(), trackbar);

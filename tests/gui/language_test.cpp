@@ -118,13 +118,14 @@ TEST_F(EnglishTest, WindowSpeaksEnglishAndTheMenuChoiceHoldsFromTheNextStart) {
               "Export &Coordinates...");
     EXPECT_EQ(m_frame->Action(kivra::ID_MARKER_CALIBRATION)->text(), "Cali&bration...");
     // Tool tips from the menu texts, and from the string table's prompt.
-    EXPECT_EQ(m_frame->TrimmingBar()->Button(kivra::ID_FILE_OPEN)->toolTip(), "Open");
-    EXPECT_EQ(m_frame->TrimmingBar()->Button(kivra::ID_TRIMMING_SIDE_MODE)->toolTip(), "Side Mode");
-    EXPECT_EQ(m_frame->TrimmingBar()->Button(kivra::ID_TRIMMING_SAVE_MOVIE)->toolTip(),
+    EXPECT_EQ(m_frame->Bars().TrimmingBar()->Button(kivra::ID_FILE_OPEN)->toolTip(), "Open");
+    EXPECT_EQ(m_frame->Bars().TrimmingBar()->Button(kivra::ID_TRIMMING_SIDE_MODE)->toolTip(),
+              "Side Mode");
+    EXPECT_EQ(m_frame->Bars().TrimmingBar()->Button(kivra::ID_TRIMMING_SAVE_MOVIE)->toolTip(),
               "Save Movie");
-    EXPECT_EQ(m_frame->MovieBar()->Button(kivra::ID_MOVIE_FIRST)->toolTip(), "First Frame");
-    EXPECT_EQ(m_frame->MovieBar()->windowTitle(), "Movie");
-    EXPECT_EQ(m_frame->MosaicToolBar()->findChild<QComboBox*>()->itemText(0), "No mosaic");
+    EXPECT_EQ(m_frame->Bars().MovieBar()->Button(kivra::ID_MOVIE_FIRST)->toolTip(), "First Frame");
+    EXPECT_EQ(m_frame->Bars().MovieBar()->windowTitle(), "Movie");
+    EXPECT_EQ(m_frame->Bars().MosaicToolBar()->findChild<QComboBox*>()->itemText(0), "No mosaic");
     EXPECT_TRUE(LanguageEntry(*m_frame, "en")->isChecked());
     EXPECT_FALSE(LanguageEntry(*m_frame, "system")->isChecked());
 
@@ -171,7 +172,7 @@ TEST_F(EnglishTest, WindowSpeaksEnglishAndTheMenuChoiceHoldsFromTheNextStart) {
     EXPECT_EQ(m_app->Language(), UiLanguage::Japanese);
     EXPECT_EQ(MenuTitles(*m_frame), (QStringList{"ファイル(&F)", "表示(&V)", "動画(&O)",
                                                  "トリミング(&T)", "マーカ(&M)", "ヘルプ(&H)"}));
-    EXPECT_EQ(m_frame->TrimmingBar()->Button(kivra::ID_FILE_OPEN)->toolTip(), "開く");
+    EXPECT_EQ(m_frame->Bars().TrimmingBar()->Button(kivra::ID_FILE_OPEN)->toolTip(), "開く");
     ASSERT_NE(Navigator(*m_frame), nullptr);
     EXPECT_EQ(Navigator(*m_frame)->SidePicture(),
               kivra::LoadNavigatorPicture(folder + "/help_s_jp.bmp"));
@@ -227,7 +228,7 @@ TEST_F(EnglishTest, DialogsShowTheirEnglishTextsWhole) {
     ExpectNothingCut(plot);
 
     // The bars of the main window.
-    m_frame->SliderToolBar()->show();
+    m_frame->Bars().SliderToolBar()->show();
     ExpectNothingCut(*m_frame);
 }
 

@@ -93,7 +93,7 @@ TEST_F(MainFramePlaybackTest, ReversePlayShowsEachFrameInTurn) {
 
 TEST_F(MainFramePlaybackTest, SpeedChangeRestartsForwardPlayAndTrackbarFollows) {
     Open(m_sample);
-    CSliderDlgBar* bar = m_frame->SliderBar();
+    CSliderDlgBar* bar = m_frame->Bars().SliderBar();
     ASSERT_NE(bar, nullptr);
     EXPECT_EQ(bar->Trackbar()->maximum(), 120);  // 0..frame count, not frame count - 1
     m_frame->Playback().Next();
@@ -129,8 +129,8 @@ TEST_F(MainFramePlaybackTest, TheWindowsPartsFollowTheCurrentFrame) {
     dialog->SetCurrentId(3);
     const int repaints = m_view->PictureScaleCount();
     ASSERT_TRUE(m_frame->Cursor().MoveTo(40));
-    EXPECT_EQ(m_frame->SliderBar()->Trackbar()->value(), 40);
-    EXPECT_TRUE(m_frame->FramePane()->text().startsWith(QStringLiteral("40 / 120")));
+    EXPECT_EQ(m_frame->Bars().SliderBar()->Trackbar()->value(), 40);
+    EXPECT_TRUE(m_frame->Bars().FramePane()->text().startsWith(QStringLiteral("40 / 120")));
     EXPECT_EQ(dialog->CurrentId(), 1);
     // The picture follows once it has arrived from the stream's thread.
     EXPECT_TRUE(QTest::qWaitFor([&] { return m_view->PictureScaleCount() > repaints; }, 20000));

@@ -73,13 +73,13 @@ protected:
     }
     // A press on a pane's picture, as the user makes the pane active.
     void PressPane(int pane) {
-        CVfwView* view = m_frame->Pane(pane)->View();
+        CVfwView* view = m_frame->Panes().Pane(pane)->View();
         QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(2, 2));
         QCoreApplication::processEvents();
     }
     // The posted steps after an open (first frame, the link) have run.
     static void Settle() { QTest::qWait(50); }
-    int Frame(int pane) { return m_frame->Pane(pane)->Video().Cursor().Current(); }
+    int Frame(int pane) { return m_frame->Panes().Pane(pane)->Video().Cursor().Current(); }
 };
 
 TEST_F(TwoPanesTest, TheOtherPaneFollowsByTimeForEveryPairOfRates) {
@@ -100,8 +100,8 @@ TEST_F(TwoPanesTest, TheOtherPaneFollowsByTimeForEveryPairOfRates) {
         // Unlinked, each pane moves alone; the by-hand command takes their frames as one moment.
         ASSERT_TRUE(Run(kivra::ID_VIEW_LINK_PANES));
         ASSERT_FALSE(m_frame->Sync().Linked());
-        m_frame->Pane(0)->Video().Cursor().MoveTo(c.frameA);
-        m_frame->Pane(1)->Video().Cursor().MoveTo(c.frameB);
+        m_frame->Panes().Pane(0)->Video().Cursor().MoveTo(c.frameA);
+        m_frame->Panes().Pane(1)->Video().Cursor().MoveTo(c.frameB);
         {
             MessageBoxCatcher boxes;
             ASSERT_TRUE(Run(kivra::ID_SYNC_SAME_MOMENT));
@@ -129,7 +129,7 @@ TEST_F(TwoPanesTest, TheOtherPaneFollowsByTimeForEveryPairOfRates) {
         EXPECT_EQ(Frame(1), bFromA(countA * 3 / 4));
         // And the other way round.
         PressPane(1);
-        ASSERT_EQ(m_frame->ActivePane(), 1);
+        ASSERT_EQ(m_frame->Panes().Active(), 1);
         ASSERT_TRUE(Run(kivra::ID_MOVIE_BACK));
         EXPECT_EQ(Frame(0), aFromB(Frame(1)));
         m_frame->ShowFrame(countB / 3);
@@ -160,7 +160,7 @@ TEST_F(TwoPanesTest, TheOtherPaneFollowsByTimeForEveryPairOfRates) {
         }));
         m_frame->StopPlayback();
         ASSERT_TRUE(Run(kivra::ID_VIEW_TWO_PANES));  // closes the second pane
-        ASSERT_FALSE(m_frame->TwoPanes());
+        ASSERT_FALSE(m_frame->Panes().Two());
     }
 }
 
@@ -173,11 +173,11 @@ TEST_F(TwoPanesTest, TheActivePaneTakesTheCommandsAndClosingItGivesBackTheOneVid
     ASSERT_TRUE(m_frame->Session().SetMarker(1, 7, 100, 100));
     ASSERT_TRUE(OpenInPane(b, 1));
     ASSERT_NE(m_frame->findChild<QSplitter*>(), nullptr);
-    EXPECT_EQ(m_frame->ActivePane(), 1) << "the video just opened";
+    EXPECT_EQ(m_frame->Panes().Active(), 1) << "the video just opened";
 
     // Marker, undo and the image information in the second pane leave the first alone.
-    kivra::OpenVideo& first = m_frame->Pane(0)->Video();
-    kivra::OpenVideo& second = m_frame->Pane(1)->Video();
+    kivra::OpenVideo& first = m_frame->Panes().Pane(0)->Video();
+    kivra::OpenVideo& second = m_frame->Panes().Pane(1)->Video();
     EXPECT_EQ(&m_frame->Video(), &second);
     ASSERT_TRUE(m_frame->Session().SetMarker(1, 2, 10, 10));
     ASSERT_TRUE(Run(kivra::ID_MARKER_UNDO));
@@ -192,7 +192,7 @@ TEST_F(TwoPanesTest, TheActivePaneTakesTheCommandsAndClosingItGivesBackTheOneVid
     ASSERT_EQ(m_frame->findChildren<kivra::FramePositionPane*>("PanePosition").size(), 2);
     const auto shown = [this](int pane) {  // the position under the pane's picture
         for (auto* position : m_frame->findChildren<kivra::FramePositionPane*>("PanePosition")) {
-            if (position->parentWidget()->isAncestorOf(m_frame->Pane(pane)->View())) {
+            if (position->parentWidget()->isAncestorOf(m_frame->Panes().Pane(pane)->View())) {
                 return position->text();
             }
         }
@@ -224,7 +224,7 @@ TEST_F(TwoPanesTest, TheActivePaneTakesTheCommandsAndClosingItGivesBackTheOneVid
         ASSERT_TRUE(Run(kivra::ID_VIEW_TWO_PANES));
         EXPECT_EQ(boxes.Texts().size(), 1);
     }
-    EXPECT_FALSE(m_frame->TwoPanes());
+    EXPECT_FALSE(m_frame->Panes().Two());
     EXPECT_EQ(m_app->SecondVideo(), nullptr);
     EXPECT_EQ(m_frame->centralWidget(), central);
     EXPECT_EQ(m_frame->findChild<QSplitter*>(), nullptr);
@@ -250,16 +250,16 @@ TEST_F(TwoPanesTest, ASavedPairOffersThePartnerAndLinksItWithTheSavedOffset) {
         EXPECT_TRUE(QTest::qWaitFor([&boxes] { return !boxes.Texts().isEmpty(); }, 5000));
         ASSERT_EQ(boxes.Texts().size(), 1);
         EXPECT_TRUE(boxes.Texts()[0].contains(QStringLiteral("side walk.avi")));
-        EXPECT_FALSE(m_frame->TwoPanes());
+        EXPECT_FALSE(m_frame->Panes().Two());
     }
     {
         MessageBoxCatcher boxes(QMessageBox::Yes);
         Open(a);
-        WaitUntil([this] { return m_frame->TwoPanes() && !m_frame->Jobs().Busy(); });
+        WaitUntil([this] { return m_frame->Panes().Two() && !m_frame->Jobs().Busy(); });
         Settle();
     }
-    ASSERT_TRUE(m_frame->TwoPanes());
-    EXPECT_TRUE(std::filesystem::equivalent(m_frame->Pane(1)->Video().Path(), b));
+    ASSERT_TRUE(m_frame->Panes().Two());
+    EXPECT_TRUE(std::filesystem::equivalent(m_frame->Panes().Pane(1)->Video().Path(), b));
     EXPECT_EQ(m_frame->Sync().Offset(), *offset);
     EXPECT_TRUE(m_frame->Sync().Linked());
     PressPane(0);
@@ -276,7 +276,7 @@ TEST_F(TwoPanesTest, ASavedPairOffersThePartnerAndLinksItWithTheSavedOffset) {
         ASSERT_EQ(boxes.Texts().size(), 1);
         EXPECT_TRUE(boxes.Texts()[0].contains(QStringLiteral("side walk.ksync")));
     }
-    EXPECT_FALSE(m_frame->TwoPanes());
+    EXPECT_FALSE(m_frame->Panes().Two());
 }
 
 // The walk with markers in the second pane, the bare sample in the first.
@@ -288,7 +288,7 @@ TEST_F(TwoPanesTest, KinematicsAndGaitToolsWorkOnTheActivePaneAndKeepTheVideoThe
     Open(m_sample);
     ASSERT_TRUE(OpenInPane(b, 1));
     ASSERT_TRUE(Run(kivra::ID_VIEW_LINK_PANES));  // each pane moves alone
-    ASSERT_EQ(m_frame->ActivePane(), 1);
+    ASSERT_EQ(m_frame->Panes().Active(), 1);
 
     // One set of angles and feet for the window, whichever pane stored them.
     kivra::KinematicsSettings angles;
@@ -296,8 +296,8 @@ TEST_F(TwoPanesTest, KinematicsAndGaitToolsWorkOnTheActivePaneAndKeepTheVideoThe
     ASSERT_TRUE(m_frame->Kinematics()->StoreSettings(angles));
     ASSERT_TRUE(m_frame->Gait()->StoreSetup(
         {kivra::FootMarkers{5, 6}, kivra::FootMarkers{7, 8}, 2, 0.0, {}}));
-    EXPECT_EQ(m_frame->Kinematics(0)->Settings(), angles);
-    EXPECT_EQ(m_frame->Gait(0)->Setup(), m_frame->Gait(1)->Setup());
+    EXPECT_EQ(m_frame->Tools().Kinematics(0)->Settings(), angles);
+    EXPECT_EQ(m_frame->Tools().Gait(0)->Setup(), m_frame->Tools().Gait(1)->Setup());
 
     // The kinematics CSV of the second video, named after it.
     const std::string csv = m_dir.File("B kinematics.csv");
@@ -319,22 +319,22 @@ TEST_F(TwoPanesTest, KinematicsAndGaitToolsWorkOnTheActivePaneAndKeepTheVideoThe
 
     // The gait window of the second video; the first has none.
     ASSERT_TRUE(Run(kivra::ID_MARKER_GAIT));
-    const QPointer<kivra::GaitWindow> gaitB = m_frame->Gait(1)->Window();
+    const QPointer<kivra::GaitWindow> gaitB = m_frame->Tools().Gait(1)->Window();
     ASSERT_NE(gaitB, nullptr);
-    EXPECT_EQ(m_frame->Gait(0)->Window(), nullptr);
+    EXPECT_EQ(m_frame->Tools().Gait(0)->Window(), nullptr);
     const int events = gaitB->EventTable()->rowCount();
     EXPECT_GT(events, 4);
-    EXPECT_EQ(events, int(m_frame->Gait(1)->Events().Events().size()));
+    EXPECT_EQ(events, int(m_frame->Tools().Gait(1)->Events().Events().size()));
 
     // A plot for each pane, each following its own video's frame and data.
     PressPane(0);
     EXPECT_FALSE(Run(kivra::ID_MARKER_KINEMATICS_OUTPUT)) << "the first video has no markers";
     ASSERT_TRUE(Run(kivra::ID_MARKER_PLOT));
-    const QPointer<CKinematicsPlotWnd> plotA = m_frame->Kinematics(0)->PlotWindow();
+    const QPointer<CKinematicsPlotWnd> plotA = m_frame->Tools().Kinematics(0)->PlotWindow();
     m_frame->ShowFrame(10);
     PressPane(1);
     ASSERT_TRUE(Run(kivra::ID_MARKER_PLOT));
-    const QPointer<CKinematicsPlotWnd> plotB = m_frame->Kinematics(1)->PlotWindow();
+    const QPointer<CKinematicsPlotWnd> plotB = m_frame->Tools().Kinematics(1)->PlotWindow();
     ASSERT_TRUE(plotA != nullptr && plotB != nullptr && plotA != plotB);
     m_frame->ShowFrame(50);
     EXPECT_EQ(plotB->CurrentFrame(), 50);
@@ -345,15 +345,16 @@ TEST_F(TwoPanesTest, KinematicsAndGaitToolsWorkOnTheActivePaneAndKeepTheVideoThe
 
     // The second pane's calibration takes clicks on its picture only, and is stored beside it.
     ASSERT_TRUE(Run(kivra::ID_MARKER_CALIBRATION));
-    const QPointer<CCalibrationDlg> calibration = m_frame->Kinematics(1)->CalibrationDialog();
+    const QPointer<CCalibrationDlg> calibration =
+        m_frame->Tools().Kinematics(1)->CalibrationDialog();
     ASSERT_NE(calibration, nullptr);
-    EXPECT_EQ(m_frame->Kinematics(0)->CalibrationDialog(), nullptr);
-    CVfwView* viewB = m_frame->Pane(1)->View();
+    EXPECT_EQ(m_frame->Tools().Kinematics(0)->CalibrationDialog(), nullptr);
+    CVfwView* viewB = m_frame->Panes().Pane(1)->View();
     QTest::mouseClick(viewB, Qt::LeftButton, {}, viewB->rect().center());
     QTest::mouseClick(viewB, Qt::LeftButton, {}, viewB->rect().center() + QPoint(20, 0));
-    CVfwView* viewA = m_frame->Pane(0)->View();
+    CVfwView* viewA = m_frame->Panes().Pane(0)->View();
     QTest::mouseClick(viewA, Qt::LeftButton, {}, viewA->rect().center());
-    EXPECT_EQ(m_frame->ActivePane(), 0);
+    EXPECT_EQ(m_frame->Panes().Active(), 0);
     EXPECT_EQ(calibration->Points().size(), 2u);
     calibration->LengthEdit()->setValue(100.0);
     QTest::mouseClick(calibration->OkButton(), Qt::LeftButton);
@@ -366,11 +367,11 @@ TEST_F(TwoPanesTest, KinematicsAndGaitToolsWorkOnTheActivePaneAndKeepTheVideoThe
         MessageBoxCatcher boxes(QMessageBox::No);
         ASSERT_TRUE(Run(kivra::ID_VIEW_TWO_PANES));
     }
-    ASSERT_FALSE(m_frame->TwoPanes());
+    ASSERT_FALSE(m_frame->Panes().Two());
     EXPECT_TRUE(gaitB.isNull());
     EXPECT_TRUE(plotB.isNull());
     EXPECT_TRUE(calibration.isNull());
-    EXPECT_EQ(m_frame->Kinematics(1), nullptr);
+    EXPECT_EQ(m_frame->Tools().Kinematics(1), nullptr);
     ASSERT_FALSE(plotA.isNull());
     EXPECT_TRUE(plotA->isVisible());
     EXPECT_FALSE(m_frame->Action(kivra::ID_MARKER_GAIT)->isEnabled());

@@ -306,7 +306,7 @@ TEST_F(ViewMouseTest, SkipModeFillsTheSkippedFramesAndJumpsWithinThePlayRange) {
     const ImagePoint ia = ToImage(a, kivra::kPreviewMode, 12);
     Click(a);
     EXPECT_EQ(Current(), 22);
-    EXPECT_EQ(m_frame->SliderBar()->GetPos(), 22);
+    EXPECT_EQ(m_frame->Bars().SliderBar()->GetPos(), 22);
     EXPECT_EQ(dlg.CurrentId(), 1);
     EXPECT_FALSE(Markers().HasMarkers(17)) << "nothing earlier to fill from";
 

@@ -52,7 +52,7 @@ protected:
         m_frame->resize(1000, 760);
     }
     int Current() const { return m_frame->Cursor().Current(); }
-    QString Pane() const { return m_frame->FramePane()->text(); }
+    QString Pane() const { return m_frame->Bars().FramePane()->text(); }
     // The pane as it should read for the shown frame of the 120-frame, 30 fps sample.
     QString PaneFor(int frame) const {
         return FramePositionPane::Text(frame, 120, (frame * 1000 + 15) / 30);
@@ -174,8 +174,8 @@ TEST_F(WindowFeedbackTest, ReversePlayFromTheMenuTheKeyAndTheButton) {
     ASSERT_TRUE(WaitWhileAt(119));
     EXPECT_LT(Current(), 119);
     m_frame->UpdateCommandUI();
-    EXPECT_TRUE(m_frame->MovieBar()->IsPressed(kivra::ID_MOVIE_REVERSE_PLAY));
-    EXPECT_TRUE(m_frame->MovieBar()->IsPressed(kivra::ID_MOVIE_PLAY));
+    EXPECT_TRUE(m_frame->Bars().MovieBar()->IsPressed(kivra::ID_MOVIE_REVERSE_PLAY));
+    EXPECT_TRUE(m_frame->Bars().MovieBar()->IsPressed(kivra::ID_MOVIE_PLAY));
 
     // The key toggles: pressed again it stops, and the frame stays where it was.
     Key(Qt::Key_F8, Qt::ShiftModifier);
@@ -184,14 +184,14 @@ TEST_F(WindowFeedbackTest, ReversePlayFromTheMenuTheKeyAndTheButton) {
     PassPlayTicks();
     EXPECT_EQ(Current(), stoppedAt);
     m_frame->UpdateCommandUI();
-    EXPECT_FALSE(m_frame->MovieBar()->IsPressed(kivra::ID_MOVIE_REVERSE_PLAY));
+    EXPECT_FALSE(m_frame->Bars().MovieBar()->IsPressed(kivra::ID_MOVIE_REVERSE_PLAY));
 
     // The button beside play, with its own picture.
-    QToolButton* button = m_frame->MovieBar()->Button(kivra::ID_MOVIE_REVERSE_PLAY);
+    QToolButton* button = m_frame->Bars().MovieBar()->Button(kivra::ID_MOVIE_REVERSE_PLAY);
     ASSERT_NE(button, nullptr);
     EXPECT_FALSE(button->icon().isNull());
     EXPECT_NE(button->icon().cacheKey(),
-              m_frame->MovieBar()->Button(kivra::ID_MOVIE_PLAY)->icon().cacheKey());
+              m_frame->Bars().MovieBar()->Button(kivra::ID_MOVIE_PLAY)->icon().cacheKey());
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_TRUE(m_frame->Playback().IsReversePlaying());
     // Forward play running: the reverse button stops it rather than turning round.
@@ -199,7 +199,7 @@ TEST_F(WindowFeedbackTest, ReversePlayFromTheMenuTheKeyAndTheButton) {
     Act(kivra::ID_MOVIE_PLAY)->trigger();
     ASSERT_TRUE(m_frame->IsForwardPlaying());
     m_frame->UpdateCommandUI();
-    EXPECT_FALSE(m_frame->MovieBar()->IsPressed(kivra::ID_MOVIE_REVERSE_PLAY));
+    EXPECT_FALSE(m_frame->Bars().MovieBar()->IsPressed(kivra::ID_MOVIE_REVERSE_PLAY));
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_FALSE(m_frame->IsPlaying());
 

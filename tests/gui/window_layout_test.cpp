@@ -82,11 +82,11 @@ TEST_F(WindowLayoutTest, BarsDockAtTheTopInTheirRowsWithTheSliderBarHiddenAtFirs
     EXPECT_EQ(titles, (QStringList{"ファイル(&F)", "表示(&V)", "動画(&O)", "トリミング(&T)",
                                    "マーカ(&M)", "ヘルプ(&H)"}));
 
-    QToolBar* trimming = m_frame->TrimmingBar();
-    QToolBar* movie = m_frame->MovieBar();
-    QToolBar* mosaic = m_frame->MosaicToolBar();
+    QToolBar* trimming = m_frame->Bars().TrimmingBar();
+    QToolBar* movie = m_frame->Bars().MovieBar();
+    QToolBar* mosaic = m_frame->Bars().MosaicToolBar();
     QToolBar* marker = m_frame->MarkerBar();
-    QToolBar* slider = m_frame->SliderToolBar();
+    QToolBar* slider = m_frame->Bars().SliderToolBar();
     for (QToolBar* bar : {trimming, movie, mosaic, marker, slider}) {
         SCOPED_TRACE(bar->objectName().toStdString());
         EXPECT_EQ(m_frame->toolBarArea(bar), Qt::TopToolBarArea);
@@ -166,27 +166,28 @@ TEST_F(WindowLayoutTest, MenusHoldTheirCommandsInSeparatedGroups) {
 
 TEST_F(WindowLayoutTest, LayoutHiddenBarsAndStatusBarComeBackAfterARestart) {
     ShowWindow();
-    m_frame->MovieBar()->toggleViewAction()->trigger();   // hide, as the View menu does
-    m_frame->MarkerBar()->toggleViewAction()->trigger();  // show
+    m_frame->Bars().MovieBar()->toggleViewAction()->trigger();  // hide, as the View menu does
+    m_frame->MarkerBar()->toggleViewAction()->trigger();        // show
     // The mosaic-shape bar dragged down to a row of its own.
-    m_frame->removeToolBar(m_frame->MosaicToolBar());
+    m_frame->removeToolBar(m_frame->Bars().MosaicToolBar());
     m_frame->addToolBarBreak(Qt::TopToolBarArea);
-    m_frame->addToolBar(Qt::TopToolBarArea, m_frame->MosaicToolBar());
-    m_frame->MosaicToolBar()->show();
+    m_frame->addToolBar(Qt::TopToolBarArea, m_frame->Bars().MosaicToolBar());
+    m_frame->Bars().MosaicToolBar()->show();
     QAction* status = MenuAction(m_frame->ViewMenu(), QStringLiteral("ステータス バー(&S)"));
     ASSERT_NE(status, nullptr);
     status->trigger();
     EXPECT_FALSE(m_frame->statusBar()->isVisible());
 
     Restart();
-    EXPECT_FALSE(m_frame->MovieBar()->isVisible());
-    EXPECT_FALSE(m_frame->MovieBar()->toggleViewAction()->isChecked());
+    EXPECT_FALSE(m_frame->Bars().MovieBar()->isVisible());
+    EXPECT_FALSE(m_frame->Bars().MovieBar()->toggleViewAction()->isChecked());
     EXPECT_TRUE(m_frame->MarkerBar()->isVisible());
-    EXPECT_TRUE(m_frame->TrimmingBar()->isVisible());
-    EXPECT_FALSE(m_frame->SliderToolBar()->isVisible());
-    EXPECT_TRUE(m_frame->MosaicToolBar()->isVisible());
-    EXPECT_GT(BarRect(m_frame->MosaicToolBar()).y(), BarRect(m_frame->TrimmingBar()).y());
-    EXPECT_EQ(BarRect(m_frame->MarkerBar()).y(), BarRect(m_frame->TrimmingBar()).y());
+    EXPECT_TRUE(m_frame->Bars().TrimmingBar()->isVisible());
+    EXPECT_FALSE(m_frame->Bars().SliderToolBar()->isVisible());
+    EXPECT_TRUE(m_frame->Bars().MosaicToolBar()->isVisible());
+    EXPECT_GT(BarRect(m_frame->Bars().MosaicToolBar()).y(),
+              BarRect(m_frame->Bars().TrimmingBar()).y());
+    EXPECT_EQ(BarRect(m_frame->MarkerBar()).y(), BarRect(m_frame->Bars().TrimmingBar()).y());
     EXPECT_FALSE(m_frame->statusBar()->isVisible());
     status = MenuAction(m_frame->ViewMenu(), QStringLiteral("ステータス バー(&S)"));
     EXPECT_FALSE(status->isChecked());
@@ -219,20 +220,21 @@ TEST_F(WindowLayoutTest, LayoutSavedBeforeTheReverseButtonShowsEveryMovieButton)
     ShowWindow();
     // The movie bar as it was before reverse play had a button: five buttons.
     QAction* reverse = m_frame->Action(kivra::ID_MOVIE_REVERSE_PLAY);
-    m_frame->MovieBar()->removeAction(reverse);
+    m_frame->Bars().MovieBar()->removeAction(reverse);
     const auto fitted = [this] {
-        return m_frame->MovieBar()->width() == m_frame->MovieBar()->sizeHint().width();
+        return m_frame->Bars().MovieBar()->width() ==
+               m_frame->Bars().MovieBar()->sizeHint().width();
     };
     for (int wait = 0; wait < 100 && !fitted(); ++wait) {
         QTest::qWait(10);
     }
     ASSERT_TRUE(fitted());
-    const int oldWidth = m_frame->MovieBar()->width();
+    const int oldWidth = m_frame->Bars().MovieBar()->width();
     // The user nudged the mosaic bar along the row, which pins the movie bar's width.
-    const int mosaicX = m_frame->MosaicToolBar()->x();
-    DragAlongRow(m_frame->MosaicToolBar(), 20);
-    ASSERT_GT(m_frame->MosaicToolBar()->x(), mosaicX) << "the drag did not move the bar";
-    ASSERT_GT(m_frame->MovieBar()->width(), oldWidth);
+    const int mosaicX = m_frame->Bars().MosaicToolBar()->x();
+    DragAlongRow(m_frame->Bars().MosaicToolBar(), 20);
+    ASSERT_GT(m_frame->Bars().MosaicToolBar()->x(), mosaicX) << "the drag did not move the bar";
+    ASSERT_GT(m_frame->Bars().MovieBar()->width(), oldWidth);
     // What that version wrote at exit: the layout without a version of its own.
     const QByteArray oldLayout = m_frame->saveState().toBase64();
     const std::string ini = m_app->ProfileName();
@@ -244,15 +246,15 @@ TEST_F(WindowLayoutTest, LayoutSavedBeforeTheReverseButtonShowsEveryMovieButton)
     ShowWindow();
     m_frame->resize(1200, 700);
     QCoreApplication::processEvents();
-    ZebsCOOIconToolBar* movie = m_frame->MovieBar();
+    ZebsCOOIconToolBar* movie = m_frame->Bars().MovieBar();
     EXPECT_EQ(movie->Layout(), kivra::MovieToolBarCommands());
     for (const int id : kivra::MovieToolBarCommands()) {
         const QToolButton* button = movie->Button(kivra::CommandId(id));
         ASSERT_NE(button, nullptr) << id;
         EXPECT_TRUE(button->isVisible()) << id << " is hidden behind the bar's extension";
     }
-    EXPECT_GT(m_frame->MosaicToolBar()->x(), movie->geometry().right());
-    EXPECT_EQ(m_frame->MosaicToolBar()->y(), movie->y()) << "the row stays as it was";
+    EXPECT_GT(m_frame->Bars().MosaicToolBar()->x(), movie->geometry().right());
+    EXPECT_EQ(m_frame->Bars().MosaicToolBar()->y(), movie->y()) << "the row stays as it was";
 }
 
 TEST_F(WindowLayoutTest, DamagedSavedLayoutGivesTheFirstLayout) {
@@ -267,10 +269,10 @@ TEST_F(WindowLayoutTest, DamagedSavedLayoutGivesTheFirstLayout) {
         ASSERT_TRUE(m_app->InitInstance({QStringLiteral("kivra")}));
         m_frame = m_app->GetMainFrame();
         ShowWindow();
-        EXPECT_TRUE(m_frame->TrimmingBar()->isVisible());
-        EXPECT_TRUE(m_frame->MovieBar()->isVisible());
+        EXPECT_TRUE(m_frame->Bars().TrimmingBar()->isVisible());
+        EXPECT_TRUE(m_frame->Bars().MovieBar()->isVisible());
         EXPECT_FALSE(m_frame->MarkerBar()->isVisible());
-        EXPECT_FALSE(m_frame->SliderToolBar()->isVisible());
+        EXPECT_FALSE(m_frame->Bars().SliderToolBar()->isVisible());
     }
 }
 

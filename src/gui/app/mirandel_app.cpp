@@ -113,7 +113,7 @@ bool CMirandelApp::StartMainWindow(const std::string& path) {
                                                 m_pRecentFiles.get(), Language());
     CMainFrame* const frame = m_pMainFrame.get();
     QObject::connect(frame, &CMainFrame::OpenRequested, frame, [this](const std::string& file) {
-        OpenDocumentFile(file, {}, m_pMainFrame->ActivePane());
+        OpenDocumentFile(file, {}, m_pMainFrame->Panes().Active());
     });
     QObject::connect(frame, &CMainFrame::CloseRequested, frame, [this] { OnFileNew(); });
     QObject::connect(
@@ -223,7 +223,7 @@ void CMirandelApp::MakeSecondVideo() {
         kivra::WorkspaceSettings{settings.Trimming(), settings.MarkerId(), settings.Program()},
         *m_pSecondHost);
     m_pSecondVideo->Document().OnNewDocument();
-    m_pMainFrame->ShowSecondPane(*m_pSecondVideo, *m_pSecondWorkspace);
+    m_pMainFrame->Panes().ShowSecond(*m_pSecondVideo, *m_pSecondWorkspace);
 }
 
 bool CMirandelApp::CloseSecondVideo() {
@@ -259,7 +259,7 @@ void CMirandelApp::OpenDocumentFile(const std::string& path, std::function<void(
     if (pane == 1 && m_pSecondWorkspace == nullptr) {
         MakeSecondVideo();
     }
-    m_pMainFrame->ActivatePane(pane);
+    m_pMainFrame->Panes().Activate(pane);
     kivra::Workspace* const workspace = pane == 0 ? m_pWorkspace.get() : m_pSecondWorkspace.get();
     kivra::ActionResult ended;
     if (!workspace->StartOpen(
@@ -295,7 +295,7 @@ void CMirandelApp::OpenEnded(const std::string& path, int pane, bool opened,
     }
     m_pMainFrame->UpdateTitle();
     m_pMainFrame->UpdateCommandUI();
-    m_pMainFrame->PaneOpenEnded(pane, path, opened);
+    m_pMainFrame->Sync().OpenEnded(pane, path, opened);
     if (then) {
         then(opened);
     }
@@ -319,11 +319,11 @@ void CMirandelApp::OnOpenRecentFile(std::size_t index) {
                 m_pRecentFiles->Remove(std::size_t(it - entries.begin()));
             }
         },
-        m_pMainFrame != nullptr ? m_pMainFrame->ActivePane() : 0);
+        m_pMainFrame != nullptr ? m_pMainFrame->Panes().Active() : 0);
 }
 
 void CMirandelApp::OnFileNew() {
-    if (m_pMainFrame != nullptr && m_pMainFrame->ActivePane() == 1) {
+    if (m_pMainFrame != nullptr && m_pMainFrame->Panes().Active() == 1) {
         CloseSecondVideo();
         return;
     }

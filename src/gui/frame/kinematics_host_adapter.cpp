@@ -23,7 +23,7 @@ public:
         if (Stream() == nullptr || m_frame.IsPlaying()) {
             return;
         }
-        if (m_frame.ActivePane() == m_pane) {
+        if (m_frame.Panes().Active() == m_pane) {
             m_frame.ShowFrame(n);
         } else {
             Video().Cursor().MoveTo(n);
@@ -31,7 +31,7 @@ public:
     }
     // The pane's own picture: a tool opened for one pane never takes the other's clicks.
     void SetPictureClickHook(PictureClickHook* hook) override {
-        const VideoPane* pane = m_frame.Pane(m_pane);
+        const VideoPane* pane = m_frame.Panes().Pane(m_pane);
         if (CVfwView* view = pane != nullptr ? pane->View() : nullptr) {
             view->SetPictureClickHook(hook);
         }
@@ -59,7 +59,7 @@ std::unique_ptr<KinematicsHost> MakeKinematicsHost(CMainFrame& frame, OpenVideo&
 }
 
 std::unique_ptr<KinematicsHost> MakeKinematicsHost(CMainFrame& frame) {
-    const VideoPane* first = frame.Pane(0);
+    const VideoPane* first = frame.Panes().Pane(0);
     return first != nullptr ? MakeKinematicsHost(frame, first->Video(), first->Actions(), 0)
                             : MakeKinematicsHost(frame, frame.Video(), frame.Actions(), 0);
 }

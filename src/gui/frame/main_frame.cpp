@@ -44,7 +44,7 @@ CMainFrame::CMainFrame(kivra::OpenVideo& video, kivra::Workspace& actions,
       m_settings(settings),
       m_messages(this),
       m_tools(
-          this, *this, m_commands, [this] { return ActivePane(); },
+          this, *this, m_commands, [this] { return m_panes.Active(); },
           [this](int pane, kivra::OpenVideo& paneVideo, kivra::Workspace& paneActions) {
               return kivra::MakeKinematicsHost(*this, paneVideo, paneActions, pane);
           }),
@@ -81,8 +81,8 @@ CMainFrame::CMainFrame(kivra::OpenVideo& video, kivra::Workspace& actions,
     MakeMarkerIdDialog();
 
     m_panes.ShowFirst(m_video, m_actions);
-    m_pVideoView = Pane(0)->View();
-    m_pSliderView = Pane(0)->Slider();
+    m_pVideoView = m_panes.Pane(0)->View();
+    m_pSliderView = m_panes.Pane(0)->Slider();
     installEventFilter(this);
     // The navigator opens once the window is up and placed, so it can stand beside it.
     QMetaObject::invokeMethod(
@@ -97,7 +97,7 @@ CMainFrame::CMainFrame(kivra::OpenVideo& video, kivra::Workspace& actions,
 CMainFrame::~CMainFrame() {
     m_idleTimer.stop();
     StopPlayback();
-    m_tools.Drop(1, Pane(1));
+    m_tools.Drop(1, m_panes.Pane(1));
     m_video.Session().StoreSettings(Settings().Trimming());
     m_actions.SetSavedListener({});
 }
@@ -128,7 +128,7 @@ CQuickStartDlg* CMainFrame::QuickStart() const {
 
 void CMainFrame::ShowOpening(bool opening) {
     m_pVideoView->SetVideoHidden(opening);
-    FramePane()->Refresh(opening ? nullptr : Stream(), Cursor().Current());
+    m_pBars->FramePane()->Refresh(opening ? nullptr : Stream(), Cursor().Current());
 }
 
 void CMainFrame::UpdateTitle() {
@@ -194,7 +194,7 @@ void CMainFrame::VideoChanged() {
         UpdateRateStatus();
         return;
     }
-    SliderBar()->ResetTrackbar(Session().FrameCount());
+    m_pBars->SliderBar()->ResetTrackbar(Session().FrameCount());
     // Posted, not run: the open finishes first.
     QMetaObject::invokeMethod(
         this, [this] { m_playback.First(); }, Qt::QueuedConnection);
@@ -213,7 +213,7 @@ void CMainFrame::UpdateRateStatus() {
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
     if (!m_actions.ConfirmDiscardMarkers() ||
-        (TwoPanes() && !Pane(1)->Actions().ConfirmDiscardMarkers())) {
+        (m_panes.Two() && !m_panes.Pane(1)->Actions().ConfirmDiscardMarkers())) {
         event->ignore();
         return;
     }

@@ -1,11 +1,7 @@
 #pragma once
-// The program's one top-level window, a shell: the menus, status bar and the pane with the views
-// over the open video (the application's), or two panes side by side over two videos of one
-// walk, the commands working on the pane clicked last. Each menu's commands register themselves
-// from their own folder with a small context; the window answers what only it knows (playing, the
-// marker ID tool, its views and bars) and follows the session's notices. It never calls its owner:
-// opening and closing videos are requests (signals) the owner answers. Owned by the application
-// object.
+// The program's one top-level window, a shell over one video's pane or two side by side: menus
+// whose commands register from their own folders and work on the pane clicked last, bars and
+// status bar. It never calls its owner, the application: opening and closing are requests.
 #include <QMainWindow>
 #include <QTimer>
 #include <array>
@@ -65,26 +61,16 @@ public:
     kivra::EditSession& Session() const { return Video().Session(); }
     kivra::FrameCursor& Cursor() const { return Video().Cursor(); }
 
-    // The panes: 0 the first video's, 1 the second's while two are shown side by side.
-    bool TwoPanes() const { return m_panes.Two(); }
-    int ActivePane() const { return m_panes.Active(); }
-    kivra::VideoPane* Pane(int index) const { return m_panes.Pane(index); }  // null: not shown
-    // The pane that takes keys, clicks, menus and bars from now on; ignored for one not shown.
-    void ActivatePane(int index) { m_panes.Activate(index); }
-    // Shows the second video beside the first (the video must outlive its pane).
-    void ShowSecondPane(kivra::OpenVideo& video, kivra::Workspace& actions) {
-        m_panes.ShowSecond(video, actions);
-    }
+    // The panes (0 the first video's, 1 the second's), each one's tools, and their link.
+    kivra::PaneSet& Panes() { return m_panes; }
+    const kivra::PaneSet& Panes() const { return m_panes; }
+    const kivra::PaneTools& Tools() const { return m_tools; }
+    kivra::PaneLink& Sync() const { return *m_pSync; }
     // Back to the one-video window: the second pane goes, the first becomes active.
     void RemoveSecondPane() {
         m_panes.RemoveSecond();
         UpdateCommandUI();
     }
-    // The application's word that an open into pane `index` has ended.
-    void PaneOpenEnded(int index, const std::string& path, bool opened) {
-        m_pSync->OpenEnded(index, path, opened);
-    }
-    kivra::PaneLink& Sync() const { return *m_pSync; }
 
     bool IsForwardPlaying() const override { return m_playback.IsForwardPlaying(); }
     bool IsPlaying() const override { return m_playback.IsPlaying(); }
@@ -102,25 +88,16 @@ public:
     QMenu* TrimmingMenu() const { return m_menus[3]; }
     QMenu* MarkerMenu() const { return m_menus[4]; }
     QMenu* HelpMenu() const { return m_menus[5]; }
-    QLabel* RateStatusPane() const { return m_pBars->RatePane(); }
-    kivra::FramePositionPane* FramePane() const { return m_pBars->FramePane(); }
-    CSliderDlgBar* SliderBar() const { return m_pBars->SliderBar(); }
-    QToolBar* SliderToolBar() const { return m_pBars->SliderToolBar(); }
-    QToolBar* MosaicToolBar() const { return m_pBars->MosaicToolBar(); }
-    ZebsCOOIconToolBar* MovieBar() const { return m_pBars->MovieBar(); }
-    ZebsCOOIconToolBar* TrimmingBar() const { return m_pBars->TrimmingBar(); }
+    kivra::ToolBars& Bars() const { return *m_pBars; }  // with the status bar's panes
     ZebsCOOIconToolBar* MarkerBar() const override { return m_pBars->MarkerBar(); }
     kivra::TrimmingCommands& Trimming() { return m_trimming; }
     kivra::MarkerCommands& Markers() { return m_markers; }
     kivra::FileCommands& Files() const { return *m_pFiles; }
     CQuickStartDlg* QuickStart() const;  // null before first shown
     CSetMarkerIDDlg* MarkerIdDialog() const override { return m_pSetMarkerIdDlg; }
-    // Each pane has kinematics and gait tools of its own (its windows, its analysis); the
-    // menus run the active pane's. Null for a pane not shown.
-    CKinematicsCommands* Kinematics() const { return Kinematics(ActivePane()); }
-    kivra::GaitTools* Gait() const { return Gait(ActivePane()); }
-    CKinematicsCommands* Kinematics(int pane) const { return m_tools.Kinematics(pane); }
-    kivra::GaitTools* Gait(int pane) const { return m_tools.Gait(pane); }
+    // The active pane's kinematics and gait tools (each pane has its own).
+    CKinematicsCommands* Kinematics() const { return m_tools.Kinematics(m_panes.Active()); }
+    kivra::GaitTools* Gait() const { return m_tools.Gait(m_panes.Active()); }
     kivra::JobRunner& Jobs() { return m_jobs; }  // runs save, follow, open off this thread
 
     void UpdateCommandUI() { m_commands.UpdateAll(); }  // every enable and check rule

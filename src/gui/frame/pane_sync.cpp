@@ -115,7 +115,7 @@ void PaneSync::AddCommands(MenuCommandTable& table, QMenu* view) {
     table.AddCommand(
         view, ID_VIEW_TWO_PANES, tr("2画面表示(&2)"), {}, [this] { OnTwoPanes(); },
         [this] { return !m_frame.IsPlaying() && !m_frame.Jobs().Busy(); },
-        [this] { return m_frame.TwoPanes(); });
+        [this] { return m_frame.Panes().Two(); });
     table.AddCommand(
         view, ID_VIEW_LINK_PANES, tr("2画面を連動(&K)"), {}, [this] { SetLinked(!Linked()); },
         [this] { return BothOpen() && !m_frame.IsPlaying(); }, [this] { return Linked(); });
@@ -134,8 +134,8 @@ void PaneSync::AddCommands(MenuCommandTable& table, QMenu* view) {
 }
 
 bool PaneSync::BothOpen() const {
-    return m_frame.TwoPanes() && m_frame.Pane(0)->Video().Stream() != nullptr &&
-           m_frame.Pane(1)->Video().Stream() != nullptr;
+    return m_frame.Panes().Two() && m_frame.Panes().Pane(0)->Video().Stream() != nullptr &&
+           m_frame.Panes().Pane(1)->Video().Stream() != nullptr;
 }
 
 bool PaneSync::CanSync() const {
@@ -143,7 +143,7 @@ bool PaneSync::CanSync() const {
 }
 
 VideoClock PaneSync::Clock(int pane) const {
-    const CAviVideoStream* stream = m_frame.Pane(pane)->Video().Stream();
+    const CAviVideoStream* stream = m_frame.Panes().Pane(pane)->Video().Stream();
     return stream != nullptr ? ClockOf(*stream) : VideoClock{};
 }
 
@@ -153,7 +153,7 @@ bool PaneSync::Linked() const {
 
 void PaneSync::SetLinked(bool on) {
     m_wantLinked = on;
-    Relink(m_frame.ActivePane());
+    Relink(m_frame.Panes().Active());
 }
 
 void PaneSync::Relink(int keep) {
@@ -166,7 +166,7 @@ void PaneSync::Relink(int keep) {
     }
     // Link brings the second pane to the first's moment; when the second is kept, it goes
     // back to its frame and the first follows it instead.
-    FrameCursor& second = m_frame.Pane(1)->Video().Cursor();
+    FrameCursor& second = m_frame.Panes().Pane(1)->Video().Cursor();
     const int kept = second.Current();
     if (m_link->Link(m_offset) && keep == 1) {
         second.MoveTo(kept);
@@ -178,13 +178,13 @@ void PaneSync::PanesChanging() {
 }
 
 void PaneSync::PanesChanged() {
-    if (!m_frame.TwoPanes()) {
+    if (!m_frame.Panes().Two()) {
         m_link.reset();
         m_pendingOffset.reset();
         return;
     }
-    m_link = std::make_unique<LinkedCursors>(m_frame.Pane(0)->Video().Cursor(),
-                                             m_frame.Pane(1)->Video().Cursor());
+    m_link = std::make_unique<LinkedCursors>(m_frame.Panes().Pane(0)->Video().Cursor(),
+                                             m_frame.Panes().Pane(1)->Video().Cursor());
     m_wantLinked = true;
     Relink(0);
 }
@@ -237,7 +237,7 @@ void PaneSync::OfferPartner(int pane, const std::string& path) {
     // The offset runs from the first pane to the second.
     const SyncOffset offset = pane == 0 ? found->offset : found->offset.Negated();
     const int other = 1 - pane;
-    const VideoPane* otherPane = m_frame.Pane(other);
+    const VideoPane* otherPane = m_frame.Panes().Pane(other);
     if (otherPane != nullptr && SameFile(otherPane->Video().Path(), found->partner)) {
         m_offset = offset;
         m_wantLinked = true;
@@ -255,7 +255,7 @@ void PaneSync::OfferPartner(int pane, const std::string& path) {
 }
 
 void PaneSync::OnTwoPanes() {
-    if (m_frame.TwoPanes()) {
+    if (m_frame.Panes().Two()) {
         emit m_frame.SecondPaneCloseRequested();
         return;
     }
@@ -270,7 +270,7 @@ void PaneSync::OnSameMoment() {
         return;
     }
     const auto frameOf = [this](int pane) {
-        const OpenVideo& video = m_frame.Pane(pane)->Video();
+        const OpenVideo& video = m_frame.Panes().Pane(pane)->Video();
         return video.Cursor().Current() - video.Stream()->GetStart();
     };
     SyncEstimate estimate = NotFound(SyncMethod::kFrames, {});
@@ -286,8 +286,8 @@ void PaneSync::OnSound() {
     if (!CanSync()) {
         return;
     }
-    const std::string a = m_frame.Pane(0)->Video().Path();
-    const std::string b = m_frame.Pane(1)->Video().Path();
+    const std::string a = m_frame.Panes().Pane(0)->Video().Path();
+    const std::string b = m_frame.Panes().Pane(1)->Video().Path();
     const std::string caption = tr("音を読んでいます").toStdString();
     m_frame.Jobs().Run<SyncEstimate>(
         [a, b, caption](JobContext& job) {
@@ -312,8 +312,8 @@ void PaneSync::OnFlash() {
     if (!CanSync()) {
         return;
     }
-    CAviVideoStream* a = m_frame.Pane(0)->Video().Stream();
-    CAviVideoStream* b = m_frame.Pane(1)->Video().Stream();
+    CAviVideoStream* a = m_frame.Panes().Pane(0)->Video().Stream();
+    CAviVideoStream* b = m_frame.Panes().Pane(1)->Video().Stream();
     const VideoClock clockA = Clock(0);
     const VideoClock clockB = Clock(1);
     const std::string caption = tr("閃光を探しています").toStdString();
@@ -358,7 +358,7 @@ void PaneSync::OnGaitEvents() {
     }
     std::vector<GaitEvent> events[2];
     for (int pane = 0; pane < 2; ++pane) {
-        const VideoPane& shown = *m_frame.Pane(pane);
+        const VideoPane& shown = *m_frame.Panes().Pane(pane);
         GaitRun run = shown.Actions().AnalyseGait(request);
         if (run.failure != GaitRun::kNone || !run.result.ok()) {
             std::string detail = run.result.detail.empty() ? run.result.message : run.result.detail;
@@ -388,7 +388,7 @@ void PaneSync::Found(const SyncEstimate& estimate) {
     m_offset = estimate.offset;
     m_method = estimate.method;
     m_wantLinked = true;
-    Relink(m_frame.ActivePane());
+    Relink(m_frame.Panes().Active());
     const QString text = tr("ずれ: %1 秒 (A %2 コマ / B %3 コマ)\n方法: %4  確かさ: %5")
                              .arg(QString::fromStdString(FixedText(m_offset.Seconds(), 3)),
                                   QString::fromStdString(FixedText(m_offset.InFrames(Clock(0)), 1)),
@@ -400,8 +400,8 @@ void PaneSync::Found(const SyncEstimate& estimate) {
 }
 
 void PaneSync::Save() {
-    const std::string a = m_frame.Pane(0)->Video().Path();
-    const std::string b = m_frame.Pane(1)->Video().Path();
+    const std::string a = m_frame.Panes().Pane(0)->Video().Path();
+    const std::string b = m_frame.Panes().Pane(1)->Video().Path();
     const std::string path = SyncSessionPath(a);
     std::string why;
     if (path == a || path == b) {
