@@ -413,12 +413,30 @@ std::vector<TableRow> ParameterRows(const GaitAnalysis& a, std::optional<double>
     return rows;
 }
 
+// One row of the five-column tables (item, unit, both, right, left), text left of the first
+// column and right of the others; the flow moves down by the row.
+constexpr double kTableRowMm = 5.8;
+void DrawTableRow(Flow& flow, const QString (&cells)[5], bool bold) {
+    static constexpr double kWidths[] = {0.34, 0.12, 0.18, 0.18, 0.18};
+    QPainter& p = flow.p;
+    const double mm = flow.mm;
+    p.setFont(flow.Font(9, bold));
+    p.setPen(Qt::black);
+    double x = flow.area.left();
+    for (int c = 0; c < 5; ++c) {
+        const QRectF cell(x, flow.y, kWidths[c] * flow.area.width(), kTableRowMm * mm);
+        p.drawText(cell.adjusted(1.5 * mm, 0, -1.5 * mm, 0),
+                   (c == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter, cells[c]);
+        x += cell.width();
+    }
+    flow.y += kTableRowMm * mm;
+}
+
 void DrawParameters(Flow& flow) {
     const GaitAnalysis& a = *flow.input.analysis;
     QPainter& p = flow.p;
     const double mm = flow.mm;
-    const double rowHeight = 5.8 * mm;
-    const double widths[] = {0.34, 0.12, 0.18, 0.18, 0.18};
+    const double rowHeight = kTableRowMm * mm;
     const TableRow headings{QCoreApplication::translate("GaitReport", "項目"),
                             QCoreApplication::translate("GaitReport", "単位"),
                             QCoreApplication::translate("GaitReport", "両側"),
@@ -428,16 +446,7 @@ void DrawParameters(Flow& flow) {
     const std::size_t plain = a.parameters.summary.size();
     const auto drawRow = [&](const TableRow& row, bool bold) {
         const QString cells[] = {row.label, row.unit, row.both, row.right, row.left};
-        p.setFont(flow.Font(9, bold));
-        p.setPen(Qt::black);
-        double x = flow.area.left();
-        for (int c = 0; c < 5; ++c) {
-            const QRectF cell(x, flow.y, widths[c] * flow.area.width(), rowHeight);
-            p.drawText(cell.adjusted(1.5 * mm, 0, -1.5 * mm, 0),
-                       (c == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter, cells[c]);
-            x += cell.width();
-        }
-        flow.y += rowHeight;
+        DrawTableRow(flow, cells, bold);
     };
     const auto rule = [&] {
         p.setPen(QPen(Qt::black, 0.3 * mm));
@@ -1117,21 +1126,11 @@ void DrawFrontal(Flow& flow) {
     }
     QPainter& p = flow.p;
     const double mm = flow.mm;
-    const double rowHeight = 5.8 * mm;
+    const double rowHeight = kTableRowMm * mm;
     Heading(flow, QCoreApplication::translate("GaitReport", "正面から見た計測 (前額面)"),
             rowHeight * double(frontal->summary.size() + 1));
-    const double widths[] = {0.34, 0.12, 0.18, 0.18, 0.18};
     const auto drawRow = [&](const QString(&cells)[5], bool bold) {
-        p.setFont(flow.Font(9, bold));
-        p.setPen(Qt::black);
-        double x = flow.area.left();
-        for (int c = 0; c < 5; ++c) {
-            const QRectF cell(x, flow.y, widths[c] * flow.area.width(), rowHeight);
-            p.drawText(cell.adjusted(1.5 * mm, 0, -1.5 * mm, 0),
-                       (c == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter, cells[c]);
-            x += cell.width();
-        }
-        flow.y += rowHeight;
+        DrawTableRow(flow, cells, bold);
     };
     drawRow({QCoreApplication::translate("GaitReport", "項目"),
              QCoreApplication::translate("GaitReport", "単位"),
