@@ -1220,14 +1220,6 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
         <translation>No data</translation>
     </message>
     <message>
-        <source>歩行周期 [%]</source>
-        <translation>Gait cycle [%]</translation>
-    </message>
-    <message>
-        <source>角度 [°]</source>
-        <translation>Angle [°]</translation>
-    </message>
-    <message>
         <source>前回の平均 (%1)</source>
         <translation>Mean before (%1)</translation>
     </message>

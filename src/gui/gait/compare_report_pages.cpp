@@ -15,6 +15,7 @@
 #include <iterator>
 #include <set>
 
+#include "gait/gait_report_pages.h"
 #include "gait/gait_texts.h"
 
 namespace kivra {
@@ -559,45 +560,8 @@ void DrawChart(Flow& flow, const QRectF& box, const ChartCell& cell) {
                    QCoreApplication::translate("CompareReport", "データなし"));
         return;
     }
-    lo = std::floor(lo / 10.0) * 10.0;
-    hi = std::ceil(hi / 10.0) * 10.0;
-    if (hi - lo < 10.0) {
-        hi = lo + 10.0;
-    }
-    const auto at = [&](double percent, double degrees) {
-        return QPointF(plot.left() + plot.width() * percent / 100.0,
-                       plot.bottom() - plot.height() * (degrees - lo) / (hi - lo));
-    };
-    const QPen grid(QColor(215, 215, 215), 0.2 * mm);
-    const QColor ink(60, 60, 60);
-    double step = (hi - lo) > 60 ? 20.0 : 10.0;
-    while ((hi - lo) / step > 12.0 && std::isfinite(step)) {
-        step *= 2.0;
-    }
-    const int lines = static_cast<int>(std::min(12.0, std::floor((hi - lo) / step + 1e-9)));
-    for (int k = 0; k <= lines; ++k) {
-        const double v = lo + k * step;
-        p.setPen(grid);
-        p.drawLine(at(0, v), at(100, v));
-        p.setPen(ink);
-        p.drawText(QRectF(plot.left() - 10 * mm, at(0, v).y() - 3 * mm, 9 * mm, 6 * mm),
-                   Qt::AlignRight | Qt::AlignVCenter, Number(v, 0));
-    }
-    for (int x = 0; x <= 100; x += 20) {
-        p.setPen(grid);
-        p.drawLine(at(x, lo), at(x, hi));
-        p.setPen(ink);
-        p.drawText(QRectF(at(x, lo).x() - 6 * mm, plot.bottom() + 0.5 * mm, 12 * mm, 4 * mm),
-                   Qt::AlignCenter, QString::number(x));
-    }
-    p.drawText(QRectF(plot.left(), plot.bottom() + 4.3 * mm, plot.width(), 4 * mm), Qt::AlignCenter,
-               QCoreApplication::translate("CompareReport", "歩行周期 [%]"));
-    p.save();
-    p.translate(box.left() + 2.5 * mm, plot.center().y());
-    p.rotate(-90);
-    p.drawText(QRectF(-plot.height() / 2, -2.5 * mm, plot.height(), 5 * mm), Qt::AlignCenter,
-               QCoreApplication::translate("CompareReport", "角度 [°]"));
-    p.restore();
+    const CycleScale scale = DrawCycleChartFrame(p, mm, box, plot, lo, hi);
+    const auto at = [&scale](double percent, double degrees) { return scale.At(percent, degrees); };
     p.save();
     p.setClipRect(plot);
     if (band != nullptr) {

@@ -857,47 +857,8 @@ void DrawCycleChart(Flow& flow, const QRectF& box, const ChartCell& cell) {
         p.drawText(plot, Qt::AlignCenter, QCoreApplication::translate("GaitReport", "データなし"));
         return;
     }
-    // Round the range out to tens of degrees so the grid reads easily.
-    lo = std::floor(lo / 10.0) * 10.0;
-    hi = std::ceil(hi / 10.0) * 10.0;
-    if (hi - lo < 10.0) {
-        hi = lo + 10.0;
-    }
-    const auto at = [&](double percent, double degrees) {
-        return QPointF(plot.left() + plot.width() * percent / 100.0,
-                       plot.bottom() - plot.height() * (degrees - lo) / (hi - lo));
-    };
-    const QPen grid(QColor(215, 215, 215), 0.2 * mm);
-    const QColor ink(60, 60, 60);
-    // Counted, not summed: with a step far below the values' precision a sum never ends.
-    double step = (hi - lo) > 60 ? 20.0 : 10.0;
-    while ((hi - lo) / step > 12.0 && std::isfinite(step)) {
-        step *= 2.0;
-    }
-    const int lines = static_cast<int>(std::min(12.0, std::floor((hi - lo) / step + 1e-9)));
-    for (int k = 0; k <= lines; ++k) {
-        const double v = lo + k * step;
-        p.setPen(grid);
-        p.drawLine(at(0, v), at(100, v));
-        p.setPen(ink);
-        p.drawText(QRectF(plot.left() - 10 * mm, at(0, v).y() - 3 * mm, 9 * mm, 6 * mm),
-                   Qt::AlignRight | Qt::AlignVCenter, Number(v, 0));
-    }
-    for (int x = 0; x <= 100; x += 20) {
-        p.setPen(grid);
-        p.drawLine(at(x, lo), at(x, hi));
-        p.setPen(ink);
-        p.drawText(QRectF(at(x, lo).x() - 6 * mm, plot.bottom() + 0.5 * mm, 12 * mm, 4 * mm),
-                   Qt::AlignCenter, QString::number(x));
-    }
-    p.drawText(QRectF(plot.left(), plot.bottom() + 4.3 * mm, plot.width(), 4 * mm), Qt::AlignCenter,
-               QCoreApplication::translate("GaitReport", "歩行周期 [%]"));
-    p.save();
-    p.translate(box.left() + 2.5 * mm, plot.center().y());
-    p.rotate(-90);
-    p.drawText(QRectF(-plot.height() / 2, -2.5 * mm, plot.height(), 5 * mm), Qt::AlignCenter,
-               QCoreApplication::translate("GaitReport", "角度 [°]"));
-    p.restore();
+    const CycleScale scale = DrawCycleChartFrame(p, mm, box, plot, lo, hi);
+    const auto at = [&scale](double percent, double degrees) { return scale.At(percent, degrees); };
     if (rms) {
         p.setFont(flow.Font(7.5, true));
         p.drawText(QRectF(plot.left(), plot.bottom() + 8.8 * mm, plot.width(), 4.5 * mm),
@@ -947,13 +908,13 @@ void DrawCycleChart(Flow& flow, const QRectF& box, const ChartCell& cell) {
     }
     if (c.stancePercent) {
         p.setPen(QPen(QColor(40, 40, 40), 0.3 * mm, Qt::DashLine));
-        p.drawLine(at(*c.stancePercent, lo), at(*c.stancePercent, hi));
+        p.drawLine(at(*c.stancePercent, scale.lo), at(*c.stancePercent, scale.hi));
         const QString label = QCoreApplication::translate("GaitReport", "足尖離地 %1%")
                                   .arg(Number(*c.stancePercent, 0));
         p.setFont(flow.Font(6.5));
         const QFontMetricsF metrics(p.font(), &flow.writer);
         const double w = metrics.horizontalAdvance(label) + 1.2 * mm;
-        const double x = at(*c.stancePercent, hi).x();
+        const double x = at(*c.stancePercent, scale.hi).x();
         const QRectF tag(*c.stancePercent < 70 ? x + 0.8 * mm : x - 0.8 * mm - w,
                          plot.top() + 0.8 * mm, w, metrics.height());
         p.fillRect(tag, QColor(255, 255, 255, 220));
@@ -1159,6 +1120,50 @@ void DrawFrontal(Flow& flow) {
 }
 
 }  // namespace
+
+CycleScale DrawCycleChartFrame(QPainter& p, double mm, const QRectF& box, const QRectF& plot,
+                               double lo, double hi) {
+    // Round the range out to tens of degrees so the grid reads easily.
+    lo = std::floor(lo / 10.0) * 10.0;
+    hi = std::ceil(hi / 10.0) * 10.0;
+    if (hi - lo < 10.0) {
+        hi = lo + 10.0;
+    }
+    const CycleScale scale{plot, lo, hi};
+    const auto at = [&scale](double percent, double degrees) { return scale.At(percent, degrees); };
+    const QPen grid(QColor(215, 215, 215), 0.2 * mm);
+    const QColor ink(60, 60, 60);
+    // Counted, not summed: with a step far below the values' precision a sum never ends.
+    double step = (hi - lo) > 60 ? 20.0 : 10.0;
+    while ((hi - lo) / step > 12.0 && std::isfinite(step)) {
+        step *= 2.0;
+    }
+    const int lines = static_cast<int>(std::min(12.0, std::floor((hi - lo) / step + 1e-9)));
+    for (int k = 0; k <= lines; ++k) {
+        const double v = lo + k * step;
+        p.setPen(grid);
+        p.drawLine(at(0, v), at(100, v));
+        p.setPen(ink);
+        p.drawText(QRectF(plot.left() - 10 * mm, at(0, v).y() - 3 * mm, 9 * mm, 6 * mm),
+                   Qt::AlignRight | Qt::AlignVCenter, Number(v, 0));
+    }
+    for (int x = 0; x <= 100; x += 20) {
+        p.setPen(grid);
+        p.drawLine(at(x, lo), at(x, hi));
+        p.setPen(ink);
+        p.drawText(QRectF(at(x, lo).x() - 6 * mm, plot.bottom() + 0.5 * mm, 12 * mm, 4 * mm),
+                   Qt::AlignCenter, QString::number(x));
+    }
+    p.drawText(QRectF(plot.left(), plot.bottom() + 4.3 * mm, plot.width(), 4 * mm), Qt::AlignCenter,
+               QCoreApplication::translate("GaitReport", "歩行周期 [%]"));
+    p.save();
+    p.translate(box.left() + 2.5 * mm, plot.center().y());
+    p.rotate(-90);
+    p.drawText(QRectF(-plot.height() / 2, -2.5 * mm, plot.height(), 5 * mm), Qt::AlignCenter,
+               QCoreApplication::translate("GaitReport", "角度 [°]"));
+    p.restore();
+    return scale;
+}
 
 int DrawGaitReportPages(QPdfWriter& writer, QPainter& painter, const GaitReportInput& input,
                         int count) {
