@@ -70,7 +70,7 @@ protected:
             return Act(id);
         }
         m_frame->RebuildRecentFileMenu();
-        for (QAction* action : m_frame->FileMenu()->actions()) {
+        for (QAction* action : m_frame->Menu(kivra::WindowMenu::File)->actions()) {
             if (action->data() == QVariant(int(id))) {
                 return action;
             }

@@ -301,7 +301,7 @@ TEST_F(GaitWindowTest, GreyedOutCoordinateCsvSaysWhyInItsMenu) {
     m_frame->UpdateCommandUI();
     QAction* csv = m_frame->Action(ID_MARKER_COORDINATE_OUTPUT);
     ASSERT_FALSE(csv->isEnabled());
-    QMenu* menu = m_frame->MarkerMenu();
+    QMenu* menu = m_frame->Menu(kivra::WindowMenu::Marker);
     menu->popup(m_frame->mapToGlobal(QPoint(10, 10)));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
     const QPoint at = menu->actionGeometry(csv).center();

@@ -69,7 +69,8 @@ QStringList MenuTitles(const CMainFrame& frame) {
 }
 
 QAction* LanguageEntry(const CMainFrame& frame, const char* code) {
-    return frame.ViewMenu()->findChild<QAction*>(QStringLiteral("Language_%1").arg(code));
+    return frame.Menu(kivra::WindowMenu::View)
+        ->findChild<QAction*>(QStringLiteral("Language_%1").arg(code));
 }
 
 CHelpDlg* Navigator(const CMainFrame& frame) {

@@ -163,13 +163,13 @@ TEST_F(WindowFeedbackTest, ReversePlayFromTheMenuTheKeyAndTheButton) {
     EXPECT_EQ(reverse->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F8));
 
     // In the movie menu, right after play.
-    const QList<QAction*> entries = m_frame->MovieMenu()->actions();
+    const QList<QAction*> entries = m_frame->Menu(kivra::WindowMenu::Movie)->actions();
     const qsizetype play = entries.indexOf(Act(kivra::ID_MOVIE_PLAY));
     ASSERT_GE(play, 0);
     ASSERT_LT(play + 1, entries.size());
     EXPECT_EQ(entries[play + 1], reverse);
     EXPECT_EQ(reverse->text(), QStringLiteral("逆再生(&R)"));
-    ClickMenuEntry(m_frame->MovieMenu(), reverse);
+    ClickMenuEntry(m_frame->Menu(kivra::WindowMenu::Movie), reverse);
     EXPECT_TRUE(m_frame->Playback().IsReversePlaying());
     ASSERT_TRUE(WaitWhileAt(119));
     EXPECT_LT(Current(), 119);
@@ -337,10 +337,12 @@ TEST_F(WindowFeedbackTest, QuickStartShowsThePageOfTheInterfaceLanguage) {
         ShowWindow();
         QAction* entry = Act(kivra::ID_HELP_QUICK_START);
         ASSERT_NE(entry, nullptr);
-        EXPECT_LT(m_frame->HelpMenu()->actions().indexOf(entry),
-                  m_frame->HelpMenu()->actions().indexOf(Act(kivra::ID_APP_ABOUT)));
-        ClickMenuEntry(m_frame->HelpMenu(), entry);
-        ClickMenuEntry(m_frame->HelpMenu(), entry);  // the same window comes up again
+        EXPECT_LT(
+            m_frame->Menu(kivra::WindowMenu::Help)->actions().indexOf(entry),
+            m_frame->Menu(kivra::WindowMenu::Help)->actions().indexOf(Act(kivra::ID_APP_ABOUT)));
+        ClickMenuEntry(m_frame->Menu(kivra::WindowMenu::Help), entry);
+        ClickMenuEntry(m_frame->Menu(kivra::WindowMenu::Help),
+                       entry);  // the same window comes up again
         ASSERT_EQ(m_frame->findChildren<CQuickStartDlg*>().size(), 1);
         CQuickStartDlg* page = m_frame->QuickStart();
         ASSERT_TRUE(page != nullptr && page->isVisible() && !page->isModal());

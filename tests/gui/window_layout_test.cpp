@@ -54,7 +54,7 @@ protected:
 
     QStringList RecentMenuTexts() const {
         QStringList texts;
-        for (QAction* action : m_frame->FileMenu()->actions()) {
+        for (QAction* action : m_frame->Menu(kivra::WindowMenu::File)->actions()) {
             if (action->data().toInt() >= kivra::ID_FILE_MRU_FILE1 &&
                 action->data().toInt() < kivra::ID_FILE_MRU_FILE1 + 4) {
                 texts << action->text();
@@ -173,7 +173,8 @@ TEST_F(WindowLayoutTest, LayoutHiddenBarsAndStatusBarComeBackAfterARestart) {
     m_frame->addToolBarBreak(Qt::TopToolBarArea);
     m_frame->addToolBar(Qt::TopToolBarArea, m_frame->Bars().MosaicToolBar());
     m_frame->Bars().MosaicToolBar()->show();
-    QAction* status = MenuAction(m_frame->ViewMenu(), QStringLiteral("ステータス バー(&S)"));
+    QAction* status =
+        MenuAction(m_frame->Menu(kivra::WindowMenu::View), QStringLiteral("ステータス バー(&S)"));
     ASSERT_NE(status, nullptr);
     status->trigger();
     EXPECT_FALSE(m_frame->statusBar()->isVisible());
@@ -189,7 +190,8 @@ TEST_F(WindowLayoutTest, LayoutHiddenBarsAndStatusBarComeBackAfterARestart) {
               BarRect(m_frame->Bars().TrimmingBar()).y());
     EXPECT_EQ(BarRect(m_frame->MarkerBar()).y(), BarRect(m_frame->Bars().TrimmingBar()).y());
     EXPECT_FALSE(m_frame->statusBar()->isVisible());
-    status = MenuAction(m_frame->ViewMenu(), QStringLiteral("ステータス バー(&S)"));
+    status =
+        MenuAction(m_frame->Menu(kivra::WindowMenu::View), QStringLiteral("ステータス バー(&S)"));
     EXPECT_FALSE(status->isChecked());
 }
 
@@ -292,7 +294,8 @@ TEST_F(WindowLayoutTest, NavigatorOpensAtStartAndItsCommandClosesIt) {
 
 TEST_F(WindowLayoutTest, RecentFilesNewestFirstAcrossARestartAndGoneFilesLeaveTheList) {
     ShowWindow();
-    EXPECT_EQ(MenuAction(m_frame->FileMenu(), QStringLiteral("最近使ったﾌｧｲﾙ"))->isEnabled(),
+    EXPECT_EQ(MenuAction(m_frame->Menu(kivra::WindowMenu::File), QStringLiteral("最近使ったﾌｧｲﾙ"))
+                  ->isEnabled(),
               false);
     const std::string odd = m_dir.File("a&b 歩行.avi");
     fs::copy_file(m_sample, odd);
@@ -303,14 +306,19 @@ TEST_F(WindowLayoutTest, RecentFilesNewestFirstAcrossARestartAndGoneFilesLeaveTh
         QStringLiteral("&1 ") + QString::fromStdString(m_sample),
         QStringLiteral("&2 ") + QString::fromStdString(m_dir.File("a&&b 歩行.avi"))};
     EXPECT_EQ(RecentMenuTexts(), expected);
-    EXPECT_EQ(MenuAction(m_frame->FileMenu(), QStringLiteral("最近使ったﾌｧｲﾙ")), nullptr);
+    EXPECT_EQ(MenuAction(m_frame->Menu(kivra::WindowMenu::File), QStringLiteral("最近使ったﾌｧｲﾙ")),
+              nullptr);
 
     Restart();
     EXPECT_EQ(RecentMenuTexts(), expected);
 
     // Choosing the second entry opens it and moves it to the top.
-    QAction* second = m_frame->FileMenu()->actions().at(
-        m_frame->FileMenu()->actions().indexOf(MenuAction(m_frame->FileMenu(), expected[1])));
+    QAction* second =
+        m_frame->Menu(kivra::WindowMenu::File)
+            ->actions()
+            .at(m_frame->Menu(kivra::WindowMenu::File)
+                    ->actions()
+                    .indexOf(MenuAction(m_frame->Menu(kivra::WindowMenu::File), expected[1])));
     second->trigger();
     QCoreApplication::processEvents();  // the entry opens once the menu has closed
     WaitForJobs();
@@ -323,7 +331,8 @@ TEST_F(WindowLayoutTest, RecentFilesNewestFirstAcrossARestartAndGoneFilesLeaveTh
     m_app->OnFileNew();
     fs::remove(m_sample);
     MessageBoxCatcher catcher(QMessageBox::Ok);
-    MenuAction(m_frame->FileMenu(), QStringLiteral("&2 ") + QString::fromStdString(m_sample))
+    MenuAction(m_frame->Menu(kivra::WindowMenu::File),
+               QStringLiteral("&2 ") + QString::fromStdString(m_sample))
         ->trigger();
     QCoreApplication::processEvents();
     WaitForJobs();

@@ -4,15 +4,9 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
-#include <QMenu>
-#include <QMenuBar>
 #include <QStatusBar>
 
-#include "file/file_commands.h"
-#include "frame/base_pane.h"
 #include "frame/frame_position_pane.h"
-#include "frame/slider_dlg_bar.h"
 #include "frame/video_pane.h"
 #include "gait/gait_tools.h"
 #include "kinematics/kinematics_commands.h"
@@ -51,19 +45,23 @@ CMainFrame::CMainFrame(kivra::OpenVideo& video, kivra::Workspace& actions,
       m_pSync(kivra::MakePaneLink(*this)),
       m_panes(
           *this, *this, m_playback, m_tools, *m_pSync,
-          {[this](unsigned changes) { ActiveSessionChanged(changes); }, [this] { StopPlayback(); },
-           [this] { FollowActivePane(); },
+          {[this](unsigned changes) {
+               if (m_pBars != nullptr) {
+                   m_pBars->ActiveSessionChanged(changes);
+               }
+           },
+           [this] { StopPlayback(); }, [this] { FollowActivePane(); },
            [this](const kivra::ActionResult& saved) { m_markers.OnMarkersSaved(saved.path); }}) {
     setObjectName(QStringLiteral("CMainFrame"));
     setWindowTitle(QStringLiteral("Kivra"));
     setMinimumSize(kMinTrackWidth, kMinTrackHeight);
 
     m_tools.Make(0, m_video, m_actions);
-    m_pFiles = new kivra::FileCommands(
-        m_context, recentFiles,
-        {m_playback, [this] { return IsMarkerIdDialogVisible(); },
-         [this](const QString& text) { ShowSavedStatus(text); }, [this] { HideTextInformation(); }},
-        this);
+    m_pFiles = new kivra::FileCommands(m_context, recentFiles,
+                                       {m_playback, [this] { return IsMarkerIdDialogVisible(); },
+                                        [this](const QString& text) { ShowSavedStatus(text); },
+                                        [this] { m_pBars->HideTextInformation(); }},
+                                       this);
     connect(m_pFiles, &kivra::FileCommands::OpenRequested, this, &CMainFrame::OpenRequested);
     connect(m_pFiles, &kivra::FileCommands::CloseRequested, this, &CMainFrame::CloseRequested);
     connect(m_pFiles, &kivra::FileCommands::RecentFileRequested, this,
@@ -76,8 +74,8 @@ CMainFrame::CMainFrame(kivra::OpenVideo& video, kivra::Workspace& actions,
         {m_settings.Slider(), m_settings.Program(), m_settings.IniPath(),
          m_settings.LanguageWriter()});
     CreateMenus();
-    m_pBars->Create(ViewMenu());
-    m_pSync->AddCommands(m_commands, ViewMenu());
+    m_pBars->Create(Menu(kivra::WindowMenu::View));
+    m_pSync->AddCommands(m_commands, Menu(kivra::WindowMenu::View));
     MakeMarkerIdDialog();
 
     m_panes.ShowFirst(m_video, m_actions);
@@ -103,20 +101,14 @@ CMainFrame::~CMainFrame() {
 }
 
 void CMainFrame::CreateMenus() {
-    const char* const titles[] = {QT_TR_NOOP("ファイル(&F)"), QT_TR_NOOP("表示(&V)"),
-                                  QT_TR_NOOP("動画(&O)"),     QT_TR_NOOP("トリミング(&T)"),
-                                  QT_TR_NOOP("マーカ(&M)"),   QT_TR_NOOP("ヘルプ(&H)")};
-    for (std::size_t i = 0; i < m_menus.size(); ++i) {
-        m_menus[i] = menuBar()->addMenu(tr(titles[i]));
-        m_commands.RefreshOnShow(m_menus[i]);
-    }
-    m_pFiles->AddCommands(FileMenu());
-    kivra::AddMovieCommands(m_commands, MovieMenu(), m_playback);
-    m_trimming.AddCommands(TrimmingMenu());
-    m_markers.AddCommands(MarkerMenu());
-    m_tools.AddCommands(MarkerMenu());
-
-    kivra::AddHelpCommands(m_commands, HelpMenu(), this, m_language, [this] {
+    using kivra::WindowMenu;
+    m_commands.AddMenus(*this);
+    m_pFiles->AddCommands(Menu(WindowMenu::File));
+    kivra::AddMovieCommands(m_commands, Menu(WindowMenu::Movie), m_playback);
+    m_trimming.AddCommands(Menu(WindowMenu::Trimming));
+    m_markers.AddCommands(Menu(WindowMenu::Marker));
+    m_tools.AddCommands(Menu(WindowMenu::Marker));
+    kivra::AddHelpCommands(m_commands, Menu(WindowMenu::Help), this, m_language, [this] {
         CAboutDlg about(this);
         about.exec();
     });
@@ -174,40 +166,15 @@ kivra::EditSession::SkipFill CMainFrame::SkippedFramesFill() const {
     return Actions().SkippedFramesFill();
 }
 
-void CMainFrame::ActiveSessionChanged(unsigned changes) {
-    if ((changes & kivra::kChangeMosaic) != 0) {
-        SyncMosaicBar();  // an undone mosaic step too
-    }
-    if ((changes & kivra::kChangeTrimmingMode) != 0) {
-        m_pBars->RefreshNavigatorCaption();
-    }
-    if ((changes & kivra::kChangeVideo) != 0) {
-        VideoChanged();
-    }
-}
-
-void CMainFrame::VideoChanged() {
-    if (m_pVideoView != nullptr) {
-        m_pVideoView->InvalidatePictureCache();
-    }
-    if (!Session().HasVideo()) {
-        UpdateRateStatus();
-        return;
-    }
-    m_pBars->SliderBar()->ResetTrackbar(Session().FrameCount());
-    // Posted, not run: the open finishes first.
-    QMetaObject::invokeMethod(
-        this, [this] { m_playback.First(); }, Qt::QueuedConnection);
-}
-
 void CMainFrame::ShowSavedStatus(const QString& text) {
     statusBar()->showMessage(text, kSavedStatusMs);
 }
 
 void CMainFrame::UpdateRateStatus() {
-    m_playback.UpdateRateStatus();
-    if (m_pBars != nullptr) {  // also once the video closed
-        m_pBars->FramePane()->Refresh(Stream(), Cursor().Current());
+    if (m_pBars != nullptr) {
+        m_pBars->UpdateRateStatus();
+    } else {
+        m_playback.UpdateRateStatus();  // before the bars are made
     }
 }
 

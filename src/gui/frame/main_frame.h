@@ -4,7 +4,6 @@
 // status bar. It never calls its owner, the application: opening and closing are requests.
 #include <QMainWindow>
 #include <QTimer>
-#include <array>
 #include <memory>
 #include <string>
 
@@ -82,12 +81,7 @@ public:
     CVfwView* VideoView() const override { return m_pVideoView; }
     CSliderView* SliderView() const { return m_pSliderView; }
     QAction* Action(kivra::CommandId id) const { return m_commands.Action(id); }
-    QMenu* FileMenu() const { return m_menus[0]; }
-    QMenu* ViewMenu() const { return m_menus[1]; }
-    QMenu* MovieMenu() const { return m_menus[2]; }
-    QMenu* TrimmingMenu() const { return m_menus[3]; }
-    QMenu* MarkerMenu() const { return m_menus[4]; }
-    QMenu* HelpMenu() const { return m_menus[5]; }
+    QMenu* Menu(kivra::WindowMenu menu) const { return m_commands.Menu(menu); }
     kivra::ToolBars& Bars() const { return *m_pBars; }  // with the status bar's panes
     ZebsCOOIconToolBar* MarkerBar() const override { return m_pBars->MarkerBar(); }
     kivra::TrimmingCommands& Trimming() { return m_trimming; }
@@ -107,7 +101,6 @@ public:
     // screen at once; false shows whichever video is open afterwards.
     void ShowOpening(bool opening);
     void RebuildRecentFileMenu() { Files().RebuildRecentFileMenu(); }
-    void HideTextInformation() { m_pBars->HideTextInformation(); }
     bool IsMarkerIdDialogVisible() const override;
     void ToggleMarkerIdDialog() { m_markers.OnMarkerSetId(); }  // "IDの指定(&I)..."
     // What a save wrote where, in the status bar's message pane for a while.
@@ -145,10 +138,6 @@ protected:
 
 private:
     void CreateMenus();
-    // The active pane's session changed: the bars and navigator follow, and a video that came
-    // gets the trackbar and the First command, one that went the empty views.
-    void ActiveSessionChanged(unsigned changes);
-    void VideoChanged();
     // The per-pane parts the window reads (views, playback, bars, marker ID tool) follow the
     // active pane.
     void FollowActivePane();
@@ -182,9 +171,8 @@ private:
     kivra::MarkerCommands m_markers{m_context, *this};
     CVfwView* m_pVideoView = nullptr;  // children of this window, or of its children
     CSliderView* m_pSliderView = nullptr;
-    kivra::PaneLink* const m_pSync;   // a child of this window
-    kivra::PaneSet m_panes;           // made after the link and tools it tells
-    std::array<QMenu*, 6> m_menus{};  // File, View, Movie, Trimming, Marker, Help
+    kivra::PaneLink* const m_pSync;  // a child of this window
+    kivra::PaneSet m_panes;          // made after the link and tools it tells
     kivra::ToolBars* m_pBars = nullptr;
     kivra::FileCommands* m_pFiles = nullptr;
     CSetMarkerIDDlg* m_pSetMarkerIdDlg = nullptr;

@@ -1,7 +1,10 @@
 #include "frame/menu_command_table.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QMainWindow>
 #include <QMenu>
+#include <QMenuBar>
 #include <QWidget>
 
 namespace kivra {
@@ -36,6 +39,21 @@ QAction* MenuCommandTable::AddCommand(QMenu* menu, CommandId id, const QString& 
     });
     Update(command);
     return action;
+}
+
+void MenuCommandTable::AddMenus(QMainWindow& window) {
+    // The titles keep the main window's translation context.
+    const char* const titles[] = {QT_TRANSLATE_NOOP("CMainFrame", "ファイル(&F)"),
+                                  QT_TRANSLATE_NOOP("CMainFrame", "表示(&V)"),
+                                  QT_TRANSLATE_NOOP("CMainFrame", "動画(&O)"),
+                                  QT_TRANSLATE_NOOP("CMainFrame", "トリミング(&T)"),
+                                  QT_TRANSLATE_NOOP("CMainFrame", "マーカ(&M)"),
+                                  QT_TRANSLATE_NOOP("CMainFrame", "ヘルプ(&H)")};
+    for (std::size_t i = 0; i < m_menus.size(); ++i) {
+        m_menus[i] =
+            window.menuBar()->addMenu(QCoreApplication::translate("CMainFrame", titles[i]));
+        RefreshOnShow(m_menus[i]);
+    }
 }
 
 void MenuCommandTable::RefreshOnShow(QMenu* menu) {

@@ -87,14 +87,14 @@ void PaneSet::Activate(int index) {
 }
 
 void PaneSet::SessionChanged(int index, unsigned changes) {
-    const bool video = (changes & kChangeVideo) != 0;
-    if (video) {
+    if ((changes & kChangeVideo) != 0) {
         m_link.VideoChanged(index);
+        if (VideoPane* pane = Pane(index); pane != nullptr) {
+            pane->View()->InvalidatePictureCache();
+        }
     }
     if (index == m_active) {
         m_callbacks.sessionChanged(changes);
-    } else if (VideoPane* pane = Pane(index); pane != nullptr && video) {
-        pane->View()->InvalidatePictureCache();
     }
 }
 

@@ -253,6 +253,33 @@ void ToolBars::FollowActive() {
     HideTextInformation();
 }
 
+void ToolBars::ActiveSessionChanged(unsigned changes) {
+    if ((changes & kChangeMosaic) != 0) {
+        SyncMosaicBar();  // an undone mosaic step too
+    }
+    if ((changes & kChangeTrimmingMode) != 0) {
+        RefreshNavigatorCaption();
+    }
+    if ((changes & kChangeVideo) == 0) {
+        return;
+    }
+    const EditSession& session = m_context.active.Video().Session();
+    if (!session.HasVideo()) {
+        UpdateRateStatus();
+        return;
+    }
+    m_pSliderBar->ResetTrackbar(session.FrameCount());
+    // Posted, not run: the open finishes first.
+    QMetaObject::invokeMethod(
+        this, [this] { m_window.playback.First(); }, Qt::QueuedConnection);
+}
+
+void ToolBars::UpdateRateStatus() {
+    m_window.playback.UpdateRateStatus();
+    const OpenVideo& video = m_context.active.Video();
+    m_pFramePane->Refresh(video.Stream(), video.Cursor().Current());
+}
+
 void ToolBars::HideTextInformation() {
     if (m_pTextInfo != nullptr) {
         m_pTextInfo->hide();

@@ -74,6 +74,11 @@ public:
     void RefitMovieBar();
     // The trackbar, frame pane, mosaic bar and navigator show the active video anew.
     void FollowActive();
+    // The active video's session changed: the mosaic bar and navigator follow, and a video that
+    // came gets the trackbar and then the First command, one that went the empty panes.
+    void ActiveSessionChanged(unsigned changes);
+    // The playback's rate and the frame pane, also once the video closed.
+    void UpdateRateStatus();
 
     ZebsCOOIconToolBar* MovieBar() const { return m_pMovieBar; }
     ZebsCOOIconToolBar* TrimmingBar() const { return m_pTrimmingBar; }
