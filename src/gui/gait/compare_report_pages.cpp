@@ -8,7 +8,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPdfWriter>
-#include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -17,6 +16,7 @@
 
 #include "gait/gait_report_pages.h"
 #include "gait/gait_texts.h"
+#include "gait/report_flow.h"
 
 namespace kivra {
 namespace {
@@ -38,101 +38,23 @@ QColor SideColour(FootSide side) {
     return side == FootSide::kRight ? QColor(200, 40, 40) : QColor(30, 90, 200);
 }
 
-// The writing position over the pages and the page turns, for one run of the drawing.
-struct Flow {
-    QPdfWriter& writer;
-    QPainter& p;
+// One run of DrawCompareReportPages: the flow over the pages, with what it draws.
+struct Flow : ReportFlow {
     const CompareReportInput& input;
-    QRectF area;
-    double mm = 1.0;  // device pixels per millimetre
-    int count = 0;
-    int number = 1;
-    double y = 0.0;
-
-    double Room() const { return area.bottom() - y; }
-    bool Fresh() const { return y <= area.top() + 0.5; }
-    void Need(double height) {
-        if (height > Room() && !Fresh()) {
-            NewPage();
-        }
-    }
-    void NewPage() {
-        writer.newPage();
-        ++number;
-        y = area.top();
-        RunningHeader();
-    }
-    QFont Font(double points, bool bold = false) const {
-        QFont font = p.font();
-        font.setPointSizeF(points);
-        font.setBold(bold);
-        // Shaped digits among Japanese lose their characters in the PDF's text layer.
-        font.setStyleStrategy(QFont::PreferNoShaping);
-        return font;
-    }
-    // Who and which visits in the margin of every page, so a loose page still finds its pair.
-    void RunningHeader() {
-        p.save();
-        p.setFont(Font(7.5));
-        p.setPen(QColor(90, 90, 90));
-        const QRectF line(area.left(), area.top() - 10 * mm, area.width(), 6 * mm);
-        QStringList parts{QCoreApplication::translate("CompareReport", "歩行分析 比較レポート")};
-        if (const QString patient = input.patient.simplified(); !patient.isEmpty()) {
-            parts << patient;
-        }
-        parts << QStringLiteral("%1 → %2").arg(input.before.videoName, input.after.videoName);
-        const QString total = count > 0 ? QString::number(count) : QStringLiteral("–");
-        const QFontMetricsF metrics(p.font(), &writer);
-        p.drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
-                   metrics.elidedText(parts.join(QStringLiteral("  ·  ")), Qt::ElideMiddle,
-                                      line.width() - 20 * mm));
-        p.drawText(line, Qt::AlignRight | Qt::AlignVCenter,
-                   QStringLiteral("%1 / %2").arg(number).arg(total));
-        p.setPen(QPen(QColor(160, 160, 160), 0.2 * mm));
-        p.drawLine(QPointF(area.left(), line.bottom()), QPointF(area.right(), line.bottom()));
-        p.restore();
-    }
 };
 
-// Text wrapped to width from flow.y on, a page turned between lines where needed.
-void Paragraph(Flow& flow, const QString& text, const QFont& font, const QColor& colour) {
-    QTextLayout layout(text, font, &flow.writer);
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    std::vector<QTextLine> lines;
-    double at = 0.0;
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(flow.area.width());
-        line.setPosition(QPointF(0, at));
-        at += line.height();
-        lines.push_back(line);
+// Who and which visits in the margin of every page, so a loose page still finds its pair.
+QStringList RunningParts(const CompareReportInput& input) {
+    QStringList parts{QCoreApplication::translate("CompareReport", "歩行分析 比較レポート")};
+    if (const QString patient = input.patient.simplified(); !patient.isEmpty()) {
+        parts << patient;
     }
-    layout.endLayout();
-    flow.p.setPen(colour);
-    for (const QTextLine& line : lines) {
-        flow.Need(line.height());
-        line.draw(&flow.p, QPointF(flow.area.left(), flow.y - line.y()));
-        flow.y += line.height();
-    }
+    return parts << QStringLiteral("%1 → %2").arg(input.before.videoName, input.after.videoName);
 }
 
-// A section's title, kept on the page of what follows it.
-void Heading(Flow& flow, const QString& title, double following) {
-    const double height = 8 * flow.mm;
-    flow.Need(height + following);
-    if (!flow.Fresh()) {
-        flow.y += 2 * flow.mm;
-    }
-    flow.p.setFont(flow.Font(11, true));
-    flow.p.setPen(QColor(30, 50, 80));
-    flow.p.drawText(QRectF(flow.area.left(), flow.y, flow.area.width(), 6 * flow.mm),
-                    Qt::AlignLeft | Qt::AlignVCenter, title);
-    flow.p.setPen(QPen(QColor(30, 50, 80), 0.3 * flow.mm));
-    flow.p.drawLine(QPointF(flow.area.left(), flow.y + 6.5 * flow.mm),
-                    QPointF(flow.area.right(), flow.y + 6.5 * flow.mm));
-    flow.y += height;
+// Text across the page's width from flow.y on.
+void Paragraph(Flow& flow, const QString& text, const QFont& font, const QColor& colour) {
+    Paragraph(flow, flow.area.left(), flow.area.width(), text, font, colour);
 }
 
 // How each visit's curve is drawn: before dashed, after solid.
@@ -673,12 +595,8 @@ void DrawCharts(Flow& flow) {
 
 int DrawCompareReportPages(QPdfWriter& writer, QPainter& painter, const CompareReportInput& input,
                            int count) {
-    Flow flow{writer, painter, input};
-    flow.mm = writer.resolution() / 25.4;
-    flow.area = QRectF(0, 0, writer.width(), writer.height());
-    flow.count = count;
-    flow.y = flow.area.top();
-    flow.RunningHeader();
+    Flow flow{{writer, painter, RunningParts(input)}, input};
+    flow.Start(count);
     DrawTitleAndVisits(flow);
     DrawTable(flow);
     DrawStills(flow);

@@ -8,7 +8,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPdfWriter>
-#include <QTextLayout>
 
 #include <algorithm>
 #include <array>
@@ -16,6 +15,7 @@
 #include <set>
 
 #include "gait/gait_texts.h"
+#include "gait/report_flow.h"
 
 namespace kivra {
 namespace {
@@ -35,127 +35,20 @@ QString Number(double value, int decimals) {
     return QLocale::c().toString(value, 'f', decimals);
 }
 
-// The writing position over the pages, and the page turns; one per run of
-// DrawGaitReportPages, on the painter and writer it is given.
-struct Flow {
-    QPdfWriter& writer;
-    QPainter& p;
+// One run of DrawGaitReportPages: the flow over the pages, with what it draws.
+struct Flow : ReportFlow {
     const GaitReportInput& input;
-    QRectF area;
-    double mm = 1.0;  // device pixels per millimetre
-    int count = 0;
-    int number = 1;
-    double y = 0.0;
-
-    double Room() const { return area.bottom() - y; }
-    bool Fresh() const { return y <= area.top() + 0.5; }
-    // A new page unless height fits below y; a fresh page takes whatever comes.
-    void Need(double height) {
-        if (height > Room() && !Fresh()) {
-            NewPage();
-        }
-    }
-    void NewPage() {
-        writer.newPage();
-        ++number;
-        y = area.top();
-        RunningHeader();
-    }
-    QFont Font(double points, bool bold = false) const {
-        QFont font = p.font();
-        font.setPointSizeF(points);
-        font.setBold(bold);
-        // Shaped runs of digits among Japanese lose their characters in the PDF's text layer,
-        // and a report is searched and read back by its numbers.
-        font.setStyleStrategy(QFont::PreferNoShaping);
-        return font;
-    }
-    // Who and what in the margin of every page, so a loose page still finds its file.
-    void RunningHeader() {
-        p.save();
-        p.setFont(Font(7.5));
-        p.setPen(QColor(90, 90, 90));
-        const QRectF line(area.left(), area.top() - 10 * mm, area.width(), 6 * mm);
-        QStringList parts{QCoreApplication::translate("GaitReport", "歩行分析レポート")};
-        if (const QString patient = QString::fromStdString(input.header.patient).simplified();
-            !patient.isEmpty()) {
-            parts << patient;
-        }
-        if (const QString visit = QString::fromStdString(input.header.visit).simplified();
-            !visit.isEmpty()) {
-            parts << visit;
-        }
-        parts << input.videoName;
-        const QString total = count > 0 ? QString::number(count) : QStringLiteral("–");
-        const QString page = QStringLiteral("%1 / %2").arg(number).arg(total);
-        const QFontMetricsF metrics(p.font(), &writer);
-        p.drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
-                   metrics.elidedText(parts.join(QStringLiteral("  ·  ")), Qt::ElideMiddle,
-                                      line.width() - 20 * mm));
-        p.drawText(line, Qt::AlignRight | Qt::AlignVCenter, page);
-        p.setPen(QPen(QColor(160, 160, 160), 0.2 * mm));
-        p.drawLine(QPointF(area.left(), line.bottom()), QPointF(area.right(), line.bottom()));
-        p.restore();
-    }
 };
 
-// Lines of text broken to width, line breaks kept; laid out on the writer for its metrics.
-// Owns its layout, which its lines point into: made where it is drawn, never copied.
-struct Wrapped {
-    QTextLayout layout;
-    std::vector<QTextLine> lines;
-
-    Wrapped(const QString& text, const QFont& font, QPaintDevice* device, double width)
-        : layout(QString(text)
-                     .replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
-                     .replace(QLatin1Char('\r'), QLatin1Char('\n'))
-                     .replace(QLatin1Char('\n'), QChar::LineSeparator),
-                 font, device) {
-        QTextOption option;
-        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-        layout.setTextOption(option);
-        layout.beginLayout();
-        double y = 0.0;
-        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-            line.setLineWidth(width);
-            line.setPosition(QPointF(0, y));
-            y += line.height();
-            lines.push_back(line);
+// Who and what in the margin of every page.
+QStringList RunningParts(const GaitReportInput& input) {
+    QStringList parts{QCoreApplication::translate("GaitReport", "歩行分析レポート")};
+    for (const std::string& part : {input.header.patient, input.header.visit}) {
+        if (const QString text = QString::fromStdString(part).simplified(); !text.isEmpty()) {
+            parts << text;
         }
-        layout.endLayout();
     }
-    double LineHeight() const { return lines.empty() ? 0.0 : lines.front().height(); }
-};
-
-// Text wrapped between x and x + width from flow.y on, a page turned between lines where
-// needed.
-void Paragraph(Flow& flow, double x, double width, const QString& text, const QFont& font,
-               const QColor& colour) {
-    // An empty text still takes its line, so what stands beside it keeps its place.
-    const Wrapped wrapped(text.isEmpty() ? QStringLiteral(" ") : text, font, &flow.writer, width);
-    flow.p.setPen(colour);
-    for (const QTextLine& line : wrapped.lines) {
-        flow.Need(line.height());
-        line.draw(&flow.p, QPointF(x, flow.y - line.y()));
-        flow.y += line.height();
-    }
-}
-
-// A section's title, kept on the page of what follows it.
-void Heading(Flow& flow, const QString& title, double following) {
-    const double height = 8 * flow.mm;
-    flow.Need(height + following);
-    if (!flow.Fresh()) {
-        flow.y += 2 * flow.mm;
-    }
-    flow.p.setFont(flow.Font(11, true));
-    flow.p.setPen(QColor(30, 50, 80));
-    flow.p.drawText(QRectF(flow.area.left(), flow.y, flow.area.width(), 6 * flow.mm),
-                    Qt::AlignLeft | Qt::AlignVCenter, title);
-    flow.p.setPen(QPen(QColor(30, 50, 80), 0.3 * flow.mm));
-    flow.p.drawLine(QPointF(flow.area.left(), flow.y + 6.5 * flow.mm),
-                    QPointF(flow.area.right(), flow.y + 6.5 * flow.mm));
-    flow.y += height;
+    return parts << input.videoName;
 }
 
 // ---- the patient and the visit ----
@@ -1167,12 +1060,8 @@ CycleScale DrawCycleChartFrame(QPainter& p, double mm, const QRectF& box, const 
 
 int DrawGaitReportPages(QPdfWriter& writer, QPainter& painter, const GaitReportInput& input,
                         int count) {
-    Flow flow{writer, painter, input};
-    flow.mm = writer.resolution() / 25.4;
-    flow.area = QRectF(0, 0, writer.width(), writer.height());
-    flow.count = count;
-    flow.y = flow.area.top();
-    flow.RunningHeader();
+    Flow flow{{writer, painter, RunningParts(input)}, input};
+    flow.Start(count);
     DrawTitleAndHeader(flow);
     DrawRecording(flow);
     DrawNotes(flow);
