@@ -948,10 +948,6 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
         <translation>give a length in mm above 0 and below %1</translation>
     </message>
     <message>
-        <source>--foot SIDE=HEEL,TOE で少なくとも片方の足を指定してください</source>
-        <translation>name at least one foot with --foot SIDE=HEEL,TOE</translation>
-    </message>
-    <message>
         <source>角度の名前 %1 は --joint %2 の列と重なります。角度に別の名前を付けてください</source>
         <translation>the angle name %1 would repeat the columns of --joint %2; give the angle another name</translation>
     </message>

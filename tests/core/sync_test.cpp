@@ -12,6 +12,9 @@
 
 #include "direct/direct_reader.h"
 #include "direct/frame_index.h"
+#include "gait/gait_file.h"
+#include "markers/lff_manager.h"
+#include "platform/path_util.h"
 #include "reading/avi_video_stream.h"
 #include "realistic_walk.h"
 #include "support/ffmpeg_tool.h"
@@ -167,6 +170,23 @@ TEST(EventSyncTest, MostStrikesAgreeDespiteMissedAndExtra) {
     EXPECT_FALSE(few.why.empty());
 }
 
+// The feet as a camera started `frames` frames late films them.
+std::vector<kivra::FootTrack> Late(std::vector<kivra::FootTrack> feet, int frames) {
+    for (kivra::FootTrack& foot : feet) {
+        for (kivra::MarkerTrack* track : {&foot.heel, &foot.toe}) {
+            for (int& frame : track->frames) {
+                frame -= frames;
+            }
+            const auto first = std::find_if(track->frames.begin(), track->frames.end(),
+                                            [](int frame) { return frame >= 0; });
+            const auto cut = first - track->frames.begin();
+            track->frames.erase(track->frames.begin(), first);
+            track->points.erase(track->points.begin(), track->points.begin() + cut);
+        }
+    }
+    return feet;
+}
+
 // One walk filmed from the side at 25 fps and at 60 fps, the 25 fps camera started 10 frames
 // (0.4 s) late, each video's strikes detected from its own markers.
 TEST(EventSyncTest, OneRealisticWalkSeenByTwoCameras) {
@@ -174,19 +194,7 @@ TEST(EventSyncTest, OneRealisticWalkSeenByTwoCameras) {
         for (unsigned seed = 1; seed <= 3; ++seed) {
             const auto walkA = kivra::walks::MakeRealisticWalk({25.0, direction, 5.0, seed});
             const auto walkB = kivra::walks::MakeRealisticWalk({60.0, direction, 5.0, seed});
-            std::vector<kivra::FootTrack> lateA = walkA.feet;
-            for (kivra::FootTrack& foot : lateA) {
-                for (kivra::MarkerTrack* track : {&foot.heel, &foot.toe}) {
-                    for (int& frame : track->frames) {
-                        frame -= 10;
-                    }
-                    const auto first = std::find_if(track->frames.begin(), track->frames.end(),
-                                                    [](int frame) { return frame >= 0; });
-                    const auto cut = first - track->frames.begin();
-                    track->frames.erase(track->frames.begin(), first);
-                    track->points.erase(track->points.begin(), track->points.begin() + cut);
-                }
-            }
+            const std::vector<kivra::FootTrack> lateA = Late(walkA.feet, 10);
             const auto eventsA = kivra::DetectGaitEvents(lateA, {25.0, 0.0});
             const auto eventsB = kivra::DetectGaitEvents(walkB.feet, {60.0, 0.0});
             ASSERT_TRUE(eventsA.error.empty() && eventsB.error.empty()) << seed;
@@ -429,6 +437,64 @@ TEST(SyncCommandTest, PrintsSavesFallsBackAndRefuses) {
                                                   {a, b, "--foot", "R=1,2"}}) {
         EXPECT_EQ(kivra::test::RunCliCommand(dir, "sync", wrong), 2) << wrong.back();
     }
+}
+
+// --by events on a made pair whose videos keep their feet under different marker IDs, each in
+// its own .kgait: no --foot needed; a video with feet nowhere is refused as without --foot.
+TEST(SyncCommandTest, ByEventsTakesEachVideosOwnFeet) {
+    TempDir dir("kivra-sync events 歩行 $;");
+    const std::string a = dir.File("walk side.avi");
+    const std::string b = dir.File("walk side 60.avi");
+    const auto walkA = kivra::walks::MakeRealisticWalk({25.0, 1, 5.0, 2});
+    const auto walkB = kivra::walks::MakeRealisticWalk({60.0, 1, 5.0, 2});
+    const struct {
+        std::string path;
+        const char* rate;
+        int frames;
+        std::vector<kivra::FootTrack> feet;
+        int firstId;  // right heel, right toe, left heel, left toe from here
+    } videos[] = {{a, "25", walkA.frames - 10, Late(walkA.feet, 10), 5},
+                  {b, "60", walkB.frames, walkB.feet, 1}};
+    for (const auto& video : videos) {
+        ASSERT_TRUE(
+            RunFfmpeg({"-f", "lavfi", "-i", std::string("color=c=gray:s=64x48:r=") + video.rate,
+                       "-frames:v", std::to_string(video.frames), "-c:v", "mjpeg", video.path}));
+        CLFFManager store;
+        store.LoadMarkers("", 10);
+        int id = video.firstId;
+        for (const kivra::FootTrack& foot : video.feet) {
+            for (const kivra::MarkerTrack* track : {&foot.heel, &foot.toe}) {
+                for (std::size_t i = 0; i < track->frames.size(); ++i) {
+                    store.SetMarker(id - 1, track->frames[i], track->points[i].x,
+                                    track->points[i].y);
+                }
+                ++id;
+            }
+        }
+        const std::string lff = kivra::ReplaceExtension(video.path, ".lff");
+        ASSERT_TRUE(store.SaveMarkers(lff, 0, 0, 1));
+        const int first = video.firstId;
+        ASSERT_TRUE(
+            kivra::WriteFootRoles(kivra::GaitFilePath(lff),
+                                  kivra::FootRoles{kivra::FootMarkers{first, first + 1},
+                                                   kivra::FootMarkers{first + 2, first + 3}, 0}));
+    }
+    const std::string cli = std::string(KIVRA_BINARY_DIR) + "/kivra-cli";
+    std::string out;
+    ASSERT_TRUE(kivra::test::RunProgramOutput({cli, "sync", a, b, "--by", "events"}, out));
+    EXPECT_NE(out.find("method: events\n"), std::string::npos) << out;
+    const std::size_t at = out.find("offset: ");
+    ASSERT_NE(at, std::string::npos) << out;
+    EXPECT_NEAR(std::stod(out.substr(at + 8)), 0.4, 1.0 / 60) << out;
+
+    ASSERT_TRUE(kivra::WriteFootRoles(kivra::GaitFilePath(kivra::ReplaceExtension(b, ".lff")),
+                                      std::nullopt));
+    EXPECT_EQ(kivra::test::RunCliCommand(dir, "sync", {a, b, "--by", "events"}), 2);
+    EXPECT_NE(kivra::test::ReadFile(dir.File("err.txt")).find(b), std::string::npos);
+    // The same feet given for both: B's own IDs 1-4 carry no markers then.
+    EXPECT_EQ(kivra::test::RunCliCommand(
+                  dir, "sync", {a, b, "--by", "events", "--foot", "R=5,6", "--foot", "L=7,8"}),
+              1);
 }
 
 }  // namespace

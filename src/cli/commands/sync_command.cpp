@@ -70,13 +70,7 @@ public:
             return status;
         }
         gait_.setup.filterHz = gait_.filterHz;
-        if (!gait_.setup.AnyFoot()) {
-            err << translate("CliMessages",
-                             "--foot SIDE=HEEL,TOE で少なくとも片方の足を指定してください")
-                << "\n";
-            return 2;
-        }
-        return 0;
+        return 0;  // without --foot, each video's .kgait names its own feet
     }
     // Sound, the frames given and the events need the frame numbering alone; a flash, which
     // the default falls back to, needs the pictures.
@@ -91,9 +85,10 @@ public:
         }
         const VideoClock clockA = ClockOf(*a.Stream());
         const VideoClock clockB = ClockOf(*b.Stream());
-        std::optional<SyncEstimate> estimate = Estimate(a, b, clockA, clockB, err);
+        int status = 1;
+        std::optional<SyncEstimate> estimate = Estimate(a, b, clockA, clockB, err, status);
         if (!estimate) {
-            return 1;
+            return status;
         }
         if (!estimate->found) {
             err << ArgText(translate("CliMessages", "ずれを求められません (%1): %2"),
@@ -129,17 +124,17 @@ private:
         return true;
     }
 
-    // Nothing when the reason went to err already.
+    // Nothing when the reason went to err already, with the exit status in status.
     std::optional<SyncEstimate> Estimate(const OpenedVideo& a, const OpenedVideo& b,
                                          const VideoClock& clockA, const VideoClock& clockB,
-                                         std::ostream& err) const {
+                                         std::ostream& err, int& status) const {
         const SyncMethod method = method_.value_or(SyncMethod::kSound);
         if (method == SyncMethod::kFrames) {
             return ByFrames(clockA, clockB);
         }
         if (method == SyncMethod::kEvents) {
-            const auto eventsA = EventsOf(a, a_, err);
-            const auto eventsB = eventsA ? EventsOf(b, b_, err) : std::nullopt;
+            const auto eventsA = EventsOf(a, a_, err, status);
+            const auto eventsB = eventsA ? EventsOf(b, b_, err, status) : std::nullopt;
             if (!eventsB) {
                 return std::nullopt;
             }
@@ -182,14 +177,26 @@ private:
     }
 
     std::optional<std::vector<GaitEvent>> EventsOf(const OpenedVideo& video,
-                                                   const std::string& name,
-                                                   std::ostream& err) const {
+                                                   const std::string& name, std::ostream& err,
+                                                   int& status) const {
         if (!video.MarkerFileLoaded()) {
             err << NoMarkerFileText(name) << "\n";
             return std::nullopt;
         }
+        std::string problem;
+        const std::optional<GaitSetup> setup =
+            SetupFor(gait_, video.Actions().GaitEventsPath(), problem);
+        if (!setup) {
+            err << problem << "\n";
+            return std::nullopt;
+        }
+        if (!setup->AnyFoot()) {
+            err << NoFootMarkersText(name) << "\n";
+            status = 2;  // as for a command line without --foot
+            return std::nullopt;
+        }
         GaitRequest request;
-        request.setup = gait_.setup;
+        request.setup = *setup;
         request.detect = gait_.detect;
         GaitRun run = video.Actions().AnalyseGait(request);
         if (run.failure != GaitRun::kNone || !run.result.ok()) {
@@ -231,7 +238,8 @@ const CommandEntry kSyncCommand{
     "  kivra-cli sync A B [--by sound|flash|events|frames FA,FB] [--max-offset S] [--save]\n"
     "                 [--foot SIDE=HEEL,TOE]... [--filter HZ] [--detect]\n"
     "      the offset (B's time = A's time + offset), from the sound by default, a flash\n"
-    "      without it; --save writes A's .ksync beside A.\n",
+    "      without it; --save writes A's .ksync beside A. --by events: without --foot, the\n"
+    "      feet each video's .kgait keeps.\n",
     []() -> std::unique_ptr<Command> { return std::make_unique<SyncCommand>(); }};
 
 }  // namespace kivra::cli
