@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "child_process.h"
+#include "decode_runs.h"
 #include "platform/settings_folder.h"
 #include "reading/avi_video_stream.h"
 
@@ -167,8 +168,9 @@ struct Row {
     double referenceMs = 0;
     bool intraOnly = false;
     double forwardMs = 0, backwardMs = 0, randomMs = 0;
-    // Whole kivra-cli runs, best of the runs: wall time and user + system time.
-    double forwardWallMs = 0, backwardWallMs = 0, forwardCpuMs = 0, backwardCpuMs = 0;
+    // Whole kivra-cli runs, backward against forward: the median over alternating pairs of wall
+    // time and of user + system time.
+    double wallRatio = 0, cpuRatio = 0;
     double packetsPerJump = 0;  // chunks handed to the decoder (reference pictures skipped count)
     double decodedPerJump = 0;  // pictures the decoder produced: the decoding work of a jump
     double jumpBudget = 0;
@@ -224,18 +226,11 @@ bool MeasureInProcess(const std::string& path, Row* row, std::string* failure) {
     return true;
 }
 
-// What whole runs of kivra-cli took at best: wall time, and user + system time.
-struct RunTimes {
-    double wallMs = std::numeric_limits<double>::infinity();
-    double cpuMs = std::numeric_limits<double>::infinity();
-};
-
 // Best ms per frame of `kivra-cli decode` over `runs` runs; the largest peak memory goes to
-// *maxRssMb and the best whole-run times to *times when given.
+// *maxRssMb when given.
 std::optional<double> MeasureCli(const std::string& cli, const std::string& path,
                                  const std::string& order, int count, int expectedFrames, int runs,
-                                 double* maxRssMb, std::string* failure,
-                                 RunTimes* times = nullptr) {
+                                 double* maxRssMb, std::string* failure) {
     std::vector<std::string> argv = {cli, "decode", path, "--order", order};
     if (count >= 0) {
         argv.insert(argv.end(), {"--count", std::to_string(count)});
@@ -259,12 +254,26 @@ std::optional<double> MeasureCli(const std::string& cli, const std::string& path
         if (maxRssMb != nullptr) {
             *maxRssMb = std::max(*maxRssMb, child.maxRssMb);
         }
-        if (times != nullptr) {
-            times->wallMs = std::min(times->wallMs, child.wallMs);
-            times->cpuMs = std::min(times->cpuMs, child.cpuMs);
-        }
     }
     return best;
+}
+
+// Forward and backward in turn: each order's best ms per frame into the row, and the medians
+// of the pairs' backward against forward whole-run times.
+bool MeasureBothWays(const std::string& cli, const std::string& path, int pairs, Row* row,
+                     std::string* failure) {
+    const std::optional<bench::BothWays> both = bench::DecodeBothWays(cli, path, pairs);
+    if (!both || both->forwardFrames != row->frames || both->backwardFrames != row->frames) {
+        *failure = "kivra-cli decode " + path + " failed or decoded other than " +
+                   std::to_string(row->frames) + " frames";
+        return false;
+    }
+    row->forwardMs = both->forwardMs;
+    row->backwardMs = both->backwardMs;
+    row->wallRatio = both->wallRatio;
+    row->cpuRatio = both->cpuRatio;
+    row->maxRssMb = std::max(row->maxRssMb, both->maxRssMb);
+    return true;
 }
 
 // Best wall time per frame of the installed ffmpeg decoding the whole file to 24-bit BGR.
@@ -306,14 +315,17 @@ void PrintTable(const std::vector<Row>& rows) {
 
 // Backward against forward stepping over whole kivra-cli decode runs, wall and processor time,
 // each beside its goal; true when all pass.
-bool PrintWholeRuns(const std::vector<Row>& rows) {
-    std::printf("\nbackward against forward, whole kivra-cli decode runs (wall; user + system):\n");
+bool PrintWholeRuns(const std::vector<Row>& rows, int pairs) {
+    std::printf(
+        "\nbackward against forward, whole kivra-cli decode runs taken in turn, median of %d "
+        "pair%s (wall; user + system):\n",
+        pairs, pairs == 1 ? "" : "s");
     bool pass = true;
     for (const Row& r : rows) {
         const double wallGoal = r.intraOnly ? kMaxIntraBackwardWall : kMaxBackwardRatio;
         const double cpuGoal = r.intraOnly ? kMaxIntraBackwardCpu : kMaxBackwardRatio;
-        const double wall = r.backwardWallMs / r.forwardWallMs;
-        const double cpu = r.backwardCpuMs / r.forwardCpuMs;
+        const double wall = r.wallRatio;
+        const double cpu = r.cpuRatio;
         std::printf(
             "%-15s wall backward/forward  %.2f  goal <= %.2f %s   "
             "cpu backward/forward  %.2f  goal <= %.2f %s\n",
@@ -350,6 +362,7 @@ int Run(const Options& options) {
     const int seconds = options.quick ? 3 : 10;
     const int frames = seconds * kFramesPerSecond;
     const int runs = options.quick ? 1 : 3;
+    const int pairs = options.quick ? 1 : 5;  // forward and backward in turn
     const std::string size = std::to_string(options.width) + "x" + std::to_string(options.height);
 
     std::vector<Row> rows;
@@ -374,37 +387,24 @@ int Run(const Options& options) {
             return 1;
         }
         row.referenceMs = *reference;
-        RunTimes forwardRuns;
-        RunTimes backwardRuns;
-        const std::optional<double> forward = MeasureCli(cli, path, "forward", -1, row.frames, runs,
-                                                         &row.maxRssMb, &failure, &forwardRuns);
-        const std::optional<double> backward =
-            forward ? MeasureCli(cli, path, "backward", -1, row.frames, runs, nullptr, &failure,
-                                 &backwardRuns)
-                    : std::nullopt;
         const std::optional<double> randomly =
-            backward ? MeasureCli(cli, path, "random", kRandomJumps, kRandomJumps, runs, nullptr,
-                                  &failure)
-                     : std::nullopt;
+            MeasureBothWays(cli, path, pairs, &row, &failure)
+                ? MeasureCli(cli, path, "random", kRandomJumps, kRandomJumps, runs, nullptr,
+                             &failure)
+                : std::nullopt;
         if (!randomly) {
             std::cerr << failure << "\n";
             return 1;
         }
-        row.forwardMs = *forward;
-        row.backwardMs = *backward;
         row.intraOnly = codec.intraOnly;
-        row.forwardWallMs = forwardRuns.wallMs;
-        row.forwardCpuMs = forwardRuns.cpuMs;
-        row.backwardWallMs = backwardRuns.wallMs;
-        row.backwardCpuMs = backwardRuns.cpuMs;
         row.randomMs = *randomly;
         rows.push_back(row);
     }
 
     std::printf(
-        "Decoding %s, %d frames at %d fps per file; best of %d run%s; ratio = ours / "
-        "reference\n",
-        size.c_str(), frames, kFramesPerSecond, runs, runs == 1 ? "" : "s");
+        "Decoding %s, %d frames at %d fps per file; best of %d run%s (fwd and bwd: of %d); "
+        "ratio = ours / reference\n",
+        size.c_str(), frames, kFramesPerSecond, runs, runs == 1 ? "" : "s", pairs);
     std::printf("reference: ffmpeg -threads 1 -i FILE -pix_fmt bgr24 -f null - (wall time)\n");
     std::printf("fwd/bwd/rnd: kivra-cli decode --order forward|backward|random (rnd: %d jumps)\n",
                 kRandomJumps);
@@ -423,7 +423,7 @@ int Run(const Options& options) {
     std::printf(
         "\nlimits: forward ratio <= %.1f, bwd/fwd <= %.1f, dec/jmp <= budget, RSS < %.0f MB\n",
         kMaxForwardRatio, kMaxBackwardRatio, kMaxRssMb);
-    const bool wholeRunsPass = PrintWholeRuns(rows);
+    const bool wholeRunsPass = PrintWholeRuns(rows, pairs);
     const bool allPass =
         wholeRunsPass && std::all_of(rows.begin(), rows.end(), [](const Row& r) {
             return r.ForwardPasses() && r.BackwardPasses() && r.JumpsPass() && r.MemoryPasses();

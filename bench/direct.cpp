@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "child_process.h"
+#include "decode_runs.h"
 #include "media_options.h"
 #include "platform/settings_folder.h"
 
@@ -117,32 +118,6 @@ std::optional<double> FirstFrameMs(const std::string& cli, const std::string& pa
     return best;
 }
 
-// What whole runs of kivra-cli took at best: wall time, and user + system time.
-struct RunTimes {
-    double wallMs = std::numeric_limits<double>::infinity();
-    double cpuMs = std::numeric_limits<double>::infinity();
-};
-
-std::optional<double> DecodeMsPerFrame(const std::string& cli, const std::string& path,
-                                       const std::string& order, int runs, int* frames,
-                                       RunTimes* times) {
-    double best = std::numeric_limits<double>::infinity();
-    for (int run = 0; run < runs; ++run) {
-        const ChildResult child =
-            RunChild({cli, "decode", path, "--order", order}, Output::Capture);
-        const size_t framesAt = child.out.find("frames=");
-        const size_t msAt = child.out.find("ms_per_frame=");
-        if (!child.ran || framesAt == std::string::npos || msAt == std::string::npos) {
-            return std::nullopt;
-        }
-        *frames = int(std::strtol(child.out.c_str() + framesAt + 7, nullptr, 10));
-        best = std::min(best, std::strtod(child.out.c_str() + msAt + 13, nullptr));
-        times->wallMs = std::min(times->wallMs, child.wallMs);
-        times->cpuMs = std::min(times->cpuMs, child.cpuMs);
-    }
-    return best;
-}
-
 std::optional<double> ReferenceMsPerFrame(const std::string& path, int frames, int runs) {
     double best = std::numeric_limits<double>::infinity();
     for (int run = 0; run < runs; ++run) {
@@ -174,9 +149,11 @@ int Run(const std::string& mediaOption, bool quick) {
                                   : fs::absolute(mediaOption, error).lexically_normal().string();
     fs::create_directories(media, error);
     const int runs = quick ? 1 : 3;
+    const int pairs = quick ? 1 : 5;  // forward and backward in turn
     const std::string bmp = media + "/first-frame.bmp";
 
-    std::printf("Clips read directly; best of %d run%s\n", runs, runs == 1 ? "" : "s");
+    std::printf("Clips read directly; best of %d run%s (fwd and bwd: of %d, taken in turn)\n", runs,
+                runs == 1 ? "" : "s", pairs);
     std::printf("first: kivra-cli frame CLIP 0 OUT.bmp, wall time from process start\n");
     std::printf("ref: ffmpeg -threads 1 -i CLIP -an -pix_fmt bgr24 -f null - (wall time)\n");
     std::printf("fwd/bwd: kivra-cli decode CLIP --order forward|backward\n\n");
@@ -193,30 +170,23 @@ int Run(const std::string& mediaOption, bool quick) {
         }
         double firstCpuMs = 0;
         const std::optional<double> first = FirstFrameMs(cli, path, bmp, runs, &firstCpuMs);
-        int frames = 0;
-        RunTimes forwardRuns;
-        RunTimes backwardRuns;
-        const std::optional<double> forward =
-            first ? DecodeMsPerFrame(cli, path, "forward", runs, &frames, &forwardRuns)
-                  : std::nullopt;
-        int backFrames = 0;
-        // Measured as forward is, best of the same number of runs, so the ratio compares like
-        // with like.
-        const std::optional<double> backward =
-            forward ? DecodeMsPerFrame(cli, path, "backward", runs, &backFrames, &backwardRuns)
-                    : std::nullopt;
+        const std::optional<bench::BothWays> both =
+            first ? bench::DecodeBothWays(cli, path, pairs) : std::nullopt;
+        const int frames = both ? both->forwardFrames : 0;
         const std::optional<double> reference =
-            backward ? ReferenceMsPerFrame(path, frames, runs) : std::nullopt;
+            both ? ReferenceMsPerFrame(path, frames, runs) : std::nullopt;
         if (!reference) {
             std::cerr << "could not measure " << path << "\n";
             return 1;
         }
         const double firstS = *first / 1000.0;
         const bool firstPass = firstS <= clip.firstFrameLimitS;
-        const bool forwardPass = *forward <= 1.3 * *reference;
-        const bool backwardPass = *backward <= kMaxBackwardRatio * *forward;
-        const double wall = backwardRuns.wallMs / forwardRuns.wallMs;
-        const double cpu = backwardRuns.cpuMs / forwardRuns.cpuMs;
+        const double forward = both->forwardMs;
+        const double backward = both->backwardMs;
+        const bool forwardPass = forward <= 1.3 * *reference;
+        const bool backwardPass = backward <= kMaxBackwardRatio * forward;
+        const double wall = both->wallRatio;
+        const double cpu = both->cpuRatio;
         const bool wholePass = wall <= kMaxBackwardRatio && cpu <= kMaxBackwardRatio;
         allPass = allPass && firstPass && forwardPass && backwardPass && wholePass;
         char line[200];
@@ -228,13 +198,14 @@ int Run(const std::string& mediaOption, bool quick) {
         wholeRuns += line;
         std::printf("%-20s %6d | %8.2f %6.2f %5.1f %4s | %8.2f %8.2f %5.2f %4s | %8.2f %5.2f %4s\n",
                     clip.label, frames, firstS, firstCpuMs / 1000.0, clip.firstFrameLimitS,
-                    Verdict(firstPass), *reference, *forward, *forward / *reference,
-                    Verdict(forwardPass), *backward, *backward / *forward, Verdict(backwardPass));
+                    Verdict(firstPass), *reference, forward, forward / *reference,
+                    Verdict(forwardPass), backward, backward / forward, Verdict(backwardPass));
     }
     fs::remove(bmp, error);
     std::printf(
-        "\nbackward against forward, whole kivra-cli decode runs (wall; user + system):\n%s",
-        wholeRuns.c_str());
+        "\nbackward against forward, whole kivra-cli decode runs taken in turn, median of %d "
+        "pair%s (wall; user + system):\n%s",
+        pairs, pairs == 1 ? "" : "s", wholeRuns.c_str());
     std::printf("\nlimits: first frame as listed, forward ratio <= 1.3, b/f <= %.1f\n%s\n",
                 kMaxBackwardRatio, allPass ? "all figures pass" : "some figures fail");
     return 0;
