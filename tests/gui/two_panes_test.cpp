@@ -1,13 +1,15 @@
 // Two videos side by side: the other pane follows by time whatever the two rates, the pane
 // pressed last takes the commands, closing the second pane gives back the one-video window,
 // and a saved pair offers the partner when one of them is opened again. The kinematics and gait
-// tools work on the active pane, and a tool window keeps the video it was opened for.
+// tools work on the active pane, and a tool window keeps the video it was opened for and names
+// it in its title.
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QChart>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QPointer>
 #include <QPushButton>
 #include <QSplitter>
@@ -325,6 +327,10 @@ TEST_F(TwoPanesTest, KinematicsAndGaitToolsWorkOnTheActivePaneAndKeepTheVideoThe
     const int events = gaitB->EventTable()->rowCount();
     EXPECT_GT(events, 4);
     EXPECT_EQ(events, int(m_frame->Tools().Gait(1)->Events().Events().size()));
+    const QString nameA = QFileInfo(QString::fromStdString(m_sample)).fileName();
+    const QString nameB = QStringLiteral("-walk B 歩行 $;.avi");
+    EXPECT_TRUE(gaitB->windowTitle().endsWith(QStringLiteral(" - ") + nameB))
+        << gaitB->windowTitle().toStdString();
 
     // A plot for each pane, each following its own video's frame and data.
     PressPane(0);
@@ -336,6 +342,9 @@ TEST_F(TwoPanesTest, KinematicsAndGaitToolsWorkOnTheActivePaneAndKeepTheVideoThe
     ASSERT_TRUE(Run(kivra::ID_MARKER_PLOT));
     const QPointer<CKinematicsPlotWnd> plotB = m_frame->Tools().Kinematics(1)->PlotWindow();
     ASSERT_TRUE(plotA != nullptr && plotB != nullptr && plotA != plotB);
+    const QString plotTitle = plotA->windowTitle().section(QStringLiteral(" - "), 0, 0);
+    EXPECT_EQ(plotA->windowTitle(), plotTitle + QStringLiteral(" - ") + nameA);
+    EXPECT_EQ(plotB->windowTitle(), plotTitle + QStringLiteral(" - ") + nameB);
     m_frame->ShowFrame(50);
     EXPECT_EQ(plotB->CurrentFrame(), 50);
     EXPECT_EQ(plotA->CurrentFrame(), 10);
@@ -348,6 +357,7 @@ TEST_F(TwoPanesTest, KinematicsAndGaitToolsWorkOnTheActivePaneAndKeepTheVideoThe
     const QPointer<CCalibrationDlg> calibration =
         m_frame->Tools().Kinematics(1)->CalibrationDialog();
     ASSERT_NE(calibration, nullptr);
+    EXPECT_TRUE(calibration->windowTitle().endsWith(QStringLiteral(" - ") + nameB));
     EXPECT_EQ(m_frame->Tools().Kinematics(0)->CalibrationDialog(), nullptr);
     CVfwView* viewB = m_frame->Panes().Pane(1)->View();
     QTest::mouseClick(viewB, Qt::LeftButton, {}, viewB->rect().center());
@@ -374,6 +384,7 @@ TEST_F(TwoPanesTest, KinematicsAndGaitToolsWorkOnTheActivePaneAndKeepTheVideoThe
     EXPECT_EQ(m_frame->Tools().Kinematics(1), nullptr);
     ASSERT_FALSE(plotA.isNull());
     EXPECT_TRUE(plotA->isVisible());
+    EXPECT_EQ(plotA->windowTitle(), plotTitle);  // one video: the window's own title again
     EXPECT_FALSE(m_frame->Action(kivra::ID_MARKER_GAIT)->isEnabled());
 }
 

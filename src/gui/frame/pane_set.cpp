@@ -1,6 +1,8 @@
 #include "frame/pane_set.h"
 
 #include <QEvent>
+#include <QFile>
+#include <QFileInfo>
 #include <QMainWindow>
 #include <QSplitter>
 #include <QVBoxLayout>
@@ -92,6 +94,7 @@ void PaneSet::SessionChanged(int index, unsigned changes) {
         if (VideoPane* pane = Pane(index); pane != nullptr) {
             pane->View()->InvalidatePictureCache();
         }
+        LabelToolWindows();
     }
     if (index == m_active) {
         m_callbacks.sessionChanged(changes);
@@ -133,6 +136,7 @@ void PaneSet::ShowSecond(OpenVideo& video, Workspace& actions) {
     const int half = std::max(m_window.width() / 2, 1);
     m_pSplitter->setSizes({half, half});
     MarkActive();
+    LabelToolWindows();
     m_link.PanesChanged();
 }
 
@@ -151,7 +155,18 @@ void PaneSet::RemoveSecond() {
     m_window.setCentralWidget(m_panes[0]->Widget());  // out of its holder, which goes next
     m_pSplitter = nullptr;
     delete splitter;
+    LabelToolWindows();
     m_link.PanesChanged();
+}
+
+void PaneSet::LabelToolWindows() {
+    for (int i = 0; i < 2; ++i) {
+        if (const VideoPane* pane = Pane(i); pane != nullptr) {
+            const QString name =
+                QFileInfo(QFile::decodeName(pane->Video().Path().c_str())).fileName();
+            m_tools.LabelWindows(i, Two() ? name : QString());
+        }
+    }
 }
 
 bool PaneSet::eventFilter(QObject* watched, QEvent* event) {

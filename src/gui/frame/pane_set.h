@@ -59,6 +59,8 @@ private:
     std::unique_ptr<VideoPane> MakePane(int index, OpenVideo& video, Workspace& actions);
     void SessionChanged(int index, unsigned changes);
     void MarkActive();
+    // While two are shown, each pane's tool windows name its video.
+    void LabelToolWindows();
 
     QMainWindow& m_window;
     FrameViewHost& m_host;

@@ -82,4 +82,13 @@ void PaneTools::Drop(int pane, const VideoPane* shown) {
     }
 }
 
+void PaneTools::LabelWindows(int pane, const QString& label) {
+    if (Kinematics(pane) != nullptr) {
+        Kinematics(pane)->LabelWindows(label);
+    }
+    if (Gait(pane) != nullptr) {
+        Gait(pane)->LabelWindows(label);
+    }
+}
+
 }  // namespace kivra

@@ -43,6 +43,8 @@ public:
     // Its tools and their windows go before its video leaves the window; shown is the pane
     // while it is still shown (its picture loses the tools' click hook).
     void Drop(int pane, const VideoPane* shown);
+    // Pane `pane`'s tool windows name its video (label); empty: their own titles.
+    void LabelWindows(int pane, const QString& label);
 
 private:
     std::function<bool()> MarkerIdShown() const;  // calibrating waits while it is up

@@ -10,6 +10,7 @@
 
 #include "base/command_table.h"
 #include "base/qt_user_messages.h"
+#include "base/window_label.h"
 #include "gait/foot_markers_dlg.h"
 #include "gait/gait_file.h"
 #include "gait/gait_report.h"
@@ -153,6 +154,11 @@ void GaitTools::AdoptSetup(const GaitTools& other) {
     Refresh();
 }
 
+void GaitTools::LabelWindows(const QString& label) {
+    m_windowLabel = label;
+    LabelWindow(m_window, label);
+}
+
 bool GaitTools::EnsureSetup() {
     if (!m_setup.AnyFoot()) {
         OnFootMarkers();
@@ -166,6 +172,7 @@ void GaitTools::OnAnalyse() {
     }
     if (m_window == nullptr) {
         m_window = new GaitWindow(m_host->Window());
+        LabelWindow(m_window, m_windowLabel);
         connect(m_window, &GaitWindow::frameRequested, this,
                 [this](int frame) { m_host->ShowFrame(frame); });
         const auto refused = [this] {

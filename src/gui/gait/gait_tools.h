@@ -123,6 +123,8 @@ public:
 
     // Null until the gait command is first used.
     GaitWindow* Window() const;
+    // The window's title names the video (label) while two are open; empty: its own title.
+    void LabelWindows(const QString& label);
 
 private:
     // The analysis with the calibration the command resolved.
@@ -165,6 +167,7 @@ private:
     std::vector<NormalBand> m_bands;            // of the files chosen, in their order
     bool m_stale = true;
     QPointer<GaitWindow> m_window;
+    QString m_windowLabel;
     FrameCursor::Subscription m_frameFollow;  // the plot's cursor follows the frame
 };
 

@@ -10,6 +10,7 @@
 
 #include "base/command_table.h"
 #include "base/qt_user_messages.h"
+#include "base/window_label.h"
 #include "kinematics/angles_dlg.h"
 #include "kinematics/calibration_dlg.h"
 #include "kinematics/kinematics_plot.h"
@@ -128,12 +129,19 @@ void CKinematicsCommands::OnVideoOpened() {
     RefreshPlot(true);
 }
 
+void CKinematicsCommands::LabelWindows(const QString& label) {
+    m_windowLabel = label;
+    kivra::LabelWindow(m_pCalibrationDlg, label);
+    kivra::LabelWindow(m_pPlot, label);
+}
+
 void CKinematicsCommands::OnCalibrate() {
     if (!CanCalibrate()) {
         return;
     }
     if (m_pCalibrationDlg == nullptr) {
         m_pCalibrationDlg = new CCalibrationDlg(m_host->Window());
+        kivra::LabelWindow(m_pCalibrationDlg, m_windowLabel);
         m_pCalibrationDlg->SetAcceptHandler(
             [this](const kivra::Calibration& c) { return StoreCalibration(c); });
         m_pCalibrationDlg->SetChangedHandler([this] { m_host->RedrawViews(); });
@@ -294,6 +302,7 @@ void CKinematicsCommands::OnPlot() {
     }
     if (m_pPlot == nullptr) {
         m_pPlot = new CKinematicsPlotWnd(m_host->Window());
+        kivra::LabelWindow(m_pPlot, m_windowLabel);
         connect(m_pPlot, &CKinematicsPlotWnd::frameRequested, this,
                 [this](int frame) { m_host->ShowFrame(frame); });
     }

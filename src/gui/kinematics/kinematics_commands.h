@@ -87,6 +87,8 @@ public:
     // Null until the first use of their commands.
     CCalibrationDlg* CalibrationDialog() const;
     CKinematicsPlotWnd* PlotWindow() const;
+    // Their titles name the video (label) while two are open; empty: their own titles.
+    void LabelWindows(const QString& label);
 
 private:
     QString FailureText(const kivra::KinematicsResult& result) const;
@@ -100,6 +102,7 @@ private:
     kivra::KinematicsSettings m_settings;
     QPointer<CCalibrationDlg> m_pCalibrationDlg;  // children of the host's window
     QPointer<CKinematicsPlotWnd> m_pPlot;
+    QString m_windowLabel;
     bool m_bPlotStale = true;  // the markers or the range changed since the plot was built
     kivra::FrameCursor::Subscription m_frameFollow;
     std::unique_ptr<kivra::SessionFollow> m_sessionFollow;
