@@ -17,6 +17,7 @@
 #include "gait/gait_report_pages.h"
 #include "gait/gait_texts.h"
 #include "gait/report_flow.h"
+#include "gait/report_stills.h"
 
 namespace kivra {
 namespace {
@@ -196,7 +197,8 @@ void DrawTable(Flow& flow) {
     QPainter& p = flow.p;
     const double mm = flow.mm;
     const double rowHeight = 5.4 * mm;
-    const double widths[] = {0.30, 0.07, 0.09, 0.135, 0.135, 0.135, 0.135};
+    // The unit column holds "steps/min" whole.
+    const double widths[] = {0.28, 0.07, 0.11, 0.135, 0.135, 0.135, 0.135};
     const QString headings[] = {QCoreApplication::translate("CompareReport", "項目"),
                                 QCoreApplication::translate("CompareReport", "側"),
                                 QCoreApplication::translate("CompareReport", "単位"),
@@ -281,68 +283,13 @@ void DrawTable(Flow& flow) {
 
 // ---- the stills ----
 
-// The part of a still around its markers with room about them, in the box's shape (aspect:
-// height over width); the whole picture without markers.
-QRectF CropAround(const ReportStill& still, double aspect) {
-    const QRectF whole(QPointF(0, 0), QSizeF(still.picture.size()));
-    QRectF around;
-    for (const StillMarker& m : still.markers) {
-        if (whole.contains(QPointF(m.at.x, m.at.y))) {
-            around |= QRectF(m.at.x, m.at.y, 1, 1);
-        }
-    }
-    if (around.isEmpty()) {
-        return whole;
-    }
-    const double margin = 0.3 * std::max(around.height(), 0.1 * whole.height());
-    around.adjust(-margin, -margin, margin, margin);
-    QSizeF size = around.height() / around.width() > aspect
-                      ? QSizeF(around.height() / aspect, around.height())
-                      : QSizeF(around.width(), around.width() * aspect);
-    size = size.boundedTo(whole.size()).expandedTo(QSizeF(1, 1));
-    size = QSizeF(std::min(size.width(), size.height() / aspect),
-                  std::min(size.height(), size.width() * aspect));
-    QRectF crop(QPointF(0, 0), size);
-    crop.moveCenter(around.center());
-    crop.moveLeft(std::clamp(crop.left(), 0.0, whole.width() - crop.width()));
-    crop.moveTop(std::clamp(crop.top(), 0.0, whole.height() - crop.height()));
-    return crop;
-}
-
 void DrawStill(Flow& flow, const QRectF& frame, const ReportStill& still, const QString& caption) {
     QPainter& p = flow.p;
     const double mm = flow.mm;
-    if (still.picture.isNull()) {
-        p.setPen(QPen(QColor(170, 170, 170), 0.25 * mm));
-        p.setBrush(Qt::NoBrush);
-        p.drawRect(frame);
-    } else {
-        const QRectF crop = CropAround(still, frame.height() / frame.width());
-        const QSizeF size = crop.size().scaled(frame.size(), Qt::KeepAspectRatio);
-        const QRectF target(frame.left() + (frame.width() - size.width()) / 2, frame.top(),
-                            size.width(), size.height());
-        p.drawImage(target, still.picture, crop);
-        const double sx = target.width() / crop.width();
-        const double sy = target.height() / crop.height();
-        p.setFont(flow.Font(6));
-        for (const StillMarker& m : still.markers) {
-            const QPointF at(target.left() + (m.at.x - crop.left()) * sx,
-                             target.top() + (m.at.y - crop.top()) * sy);
-            if (!target.contains(at)) {
-                continue;
-            }
-            const QColor colour = m.role.name.isEmpty() || !m.role.side ? QColor(20, 140, 60)
-                                                                        : SideColour(*m.role.side);
-            p.setPen(QPen(Qt::white, 0.3 * mm));
-            p.setBrush(colour);
-            p.drawEllipse(at, 1.0 * mm, 1.0 * mm);
-            const QString label = m.role.name.isEmpty() ? QString::number(m.id) : m.role.name;
-            p.setPen(colour.darker(140));
-            p.drawText(QRectF(at.x() + 1.6 * mm, at.y() - 2 * mm, 30 * mm, 4 * mm),
-                       Qt::AlignLeft | Qt::AlignVCenter, label);
-        }
-        p.setBrush(Qt::NoBrush);
-    }
+    DrawStillPicture(flow, frame, still, [](const StillMarker& m) {
+        return m.role.name.isEmpty() || !m.role.side ? QColor(20, 140, 60)
+                                                     : SideColour(*m.role.side);
+    });
     p.setFont(flow.Font(8.5));
     p.setPen(Qt::black);
     p.drawText(QRectF(frame.left(), frame.bottom() + 0.5 * mm, frame.width(), 5 * mm),
