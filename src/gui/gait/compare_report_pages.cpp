@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
-#include <set>
 
 #include "gait/gait_report_pages.h"
 #include "gait/gait_texts.h"
@@ -464,45 +463,20 @@ void DrawChart(Flow& flow, const QRectF& box, const ChartCell& cell) {
 }
 
 void DrawLegend(Flow& flow) {
-    QPainter& p = flow.p;
     const double mm = flow.mm;
-    p.setFont(flow.Font(8));
-    const QFontMetricsF metrics(p.font(), &flow.writer);
-    const double h = 5 * mm;
-    double x = flow.area.left();
-    const double mid = flow.y + h / 2;
-    const auto text = [&](const QString& t) {
-        p.setPen(Qt::black);
-        p.drawText(QRectF(x, flow.y, metrics.horizontalAdvance(t) + 1 * mm, h),
-                   Qt::AlignLeft | Qt::AlignVCenter, t);
-        x += metrics.horizontalAdvance(t) + 5 * mm;
-    };
-    const auto line = [&](const QPen& pen) {
-        p.setPen(pen);
-        p.drawLine(QPointF(x, mid), QPointF(x + 9 * mm, mid));
-        x += 10.5 * mm;
-    };
-    line(VisitPen(QColor(60, 60, 60), false, mm));
-    text(QCoreApplication::translate("CompareReport", "前回の平均 (%1)")
-             .arg(flow.input.before.date));
-    line(VisitPen(QColor(60, 60, 60), true, mm));
-    text(
+    LegendRow legend(flow);
+    legend.Line(VisitPen(QColor(60, 60, 60), false, mm), 9);
+    legend.Text(QCoreApplication::translate("CompareReport", "前回の平均 (%1)")
+                    .arg(flow.input.before.date));
+    legend.Line(VisitPen(QColor(60, 60, 60), true, mm), 9);
+    legend.Text(
         QCoreApplication::translate("CompareReport", "今回の平均 (%1)").arg(flow.input.after.date));
     if (!flow.input.bands.empty()) {
-        p.fillRect(QRectF(x, mid - 1.5 * mm, 7 * mm, 3 * mm), QColor(150, 150, 150, 90));
-        x += 8.5 * mm;
-        text(QCoreApplication::translate("CompareReport", "正常範囲 (平均 ± SD)"));
+        legend.Box(QColor(150, 150, 150, 90));
+        legend.Text(QCoreApplication::translate("CompareReport", "正常範囲 (平均 ± SD)"));
     }
-    flow.y += h + 0.5 * mm;
-    std::set<QString> seen;
-    QStringList files;
-    for (const NormalBand& b : flow.input.bands) {
-        const QString name = QFileInfo(QString::fromStdString(b.file)).fileName();
-        if (!name.isEmpty() && seen.insert(name).second) {
-            files << name;
-        }
-    }
-    if (!files.isEmpty()) {
+    legend.End();
+    if (const QStringList files = BandFileNames(flow.input.bands); !files.isEmpty()) {
         Paragraph(flow,
                   QCoreApplication::translate("CompareReport", "正常範囲のファイル: %1")
                       .arg(files.join(QStringLiteral(", "))),

@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <set>
 
 #include "gait/gait_texts.h"
 #include "gait/report_flow.h"
@@ -736,64 +735,33 @@ void DrawCycleChart(Flow& flow, const QRectF& box, const ChartCell& cell) {
 
 // The key to every chart, once above them, and the files their bands come from.
 void DrawLegend(Flow& flow) {
-    QPainter& p = flow.p;
     const double mm = flow.mm;
-    p.setFont(flow.Font(8));
-    const QFontMetricsF metrics(p.font(), &flow.writer);
-    const double h = 5 * mm;
-    double x = flow.area.left();
-    const double mid = flow.y + h / 2;
     const QColor red = SideColour(FootSide::kRight);
     const QColor blue = SideColour(FootSide::kLeft);
-    const auto text = [&](const QString& t) {
-        p.setPen(Qt::black);
-        p.drawText(QRectF(x, flow.y, metrics.horizontalAdvance(t) + 1 * mm, h),
-                   Qt::AlignLeft | Qt::AlignVCenter, t);
-        x += metrics.horizontalAdvance(t) + 5 * mm;
-    };
-    const auto line = [&](const QPen& pen) {
-        p.setPen(pen);
-        p.drawLine(QPointF(x, mid), QPointF(x + 7 * mm, mid));
-        x += 8.5 * mm;
-    };
-    const auto box = [&](const QColor& colour) {
-        p.fillRect(QRectF(x, mid - 1.5 * mm, 7 * mm, 3 * mm), colour);
-        x += 8.5 * mm;
-    };
     QColor faintRed = red;
     faintRed.setAlpha(90);
     QColor lightRed = red;
     lightRed.setAlpha(50);
-    line(QPen(faintRed, 0.25 * mm));
-    text(QCoreApplication::translate("GaitReport", "各ストライド"));
-    line(QPen(red, 0.7 * mm));
-    line(QPen(blue, 0.7 * mm));
-    text(QCoreApplication::translate("GaitReport", "平均 (右 / 左)"));
-    box(lightRed);
-    text(QCoreApplication::translate("GaitReport", "±1 SD"));
-    const bool anyBand = !flow.input.bands.empty();
-    if (anyBand) {
-        box(QColor(150, 150, 150, 90));
-        text(QCoreApplication::translate("GaitReport", "正常範囲 (平均 ± SD)"));
+    LegendRow legend(flow);
+    legend.Line(QPen(faintRed, 0.25 * mm), 7);
+    legend.Text(QCoreApplication::translate("GaitReport", "各ストライド"));
+    legend.Line(QPen(red, 0.7 * mm), 7);
+    legend.Line(QPen(blue, 0.7 * mm), 7);
+    legend.Text(QCoreApplication::translate("GaitReport", "平均 (右 / 左)"));
+    legend.Box(lightRed);
+    legend.Text(QCoreApplication::translate("GaitReport", "±1 SD"));
+    if (!flow.input.bands.empty()) {
+        legend.Box(QColor(150, 150, 150, 90));
+        legend.Text(QCoreApplication::translate("GaitReport", "正常範囲 (平均 ± SD)"));
     }
-    line(QPen(QColor(40, 40, 40), 0.3 * mm, Qt::DashLine));
-    text(QCoreApplication::translate("GaitReport", "足尖離地"));
-    flow.y += h + 0.5 * mm;
-    if (anyBand) {
-        std::set<QString> seen;
-        QStringList files;
-        for (const NormalBand& b : flow.input.bands) {
-            const QString name = QFileInfo(QString::fromStdString(b.file)).fileName();
-            if (!name.isEmpty() && seen.insert(name).second) {
-                files << name;
-            }
-        }
-        if (!files.isEmpty()) {
-            Paragraph(flow, flow.area.left(), flow.area.width(),
-                      QCoreApplication::translate("GaitReport", "正常範囲のファイル: %1")
-                          .arg(files.join(QStringLiteral(", "))),
-                      flow.Font(8), QColor(60, 60, 60));
-        }
+    legend.Line(QPen(QColor(40, 40, 40), 0.3 * mm, Qt::DashLine), 7);
+    legend.Text(QCoreApplication::translate("GaitReport", "足尖離地"));
+    legend.End();
+    if (const QStringList files = BandFileNames(flow.input.bands); !files.isEmpty()) {
+        Paragraph(flow, flow.area.left(), flow.area.width(),
+                  QCoreApplication::translate("GaitReport", "正常範囲のファイル: %1")
+                      .arg(files.join(QStringLiteral(", "))),
+                  flow.Font(8), QColor(60, 60, 60));
     }
     flow.y += 1 * mm;
 }

@@ -1,8 +1,10 @@
 #include "gait/report_flow.h"
 
+#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPdfWriter>
+#include <set>
 
 namespace kivra {
 
@@ -94,6 +96,49 @@ void Heading(ReportFlow& flow, const QString& title, double following) {
     flow.p.drawLine(QPointF(flow.area.left(), flow.y + 6.5 * flow.mm),
                     QPointF(flow.area.right(), flow.y + 6.5 * flow.mm));
     flow.y += height;
+}
+
+LegendRow::LegendRow(ReportFlow& flow)
+    : m_flow(flow), m_height(5 * flow.mm), m_x(flow.area.left()) {
+    flow.p.setFont(flow.Font(8));
+}
+
+void LegendRow::Text(const QString& text) {
+    const double mm = m_flow.mm;
+    const QFontMetricsF metrics(m_flow.p.font(), &m_flow.writer);
+    m_flow.p.setPen(Qt::black);
+    m_flow.p.drawText(QRectF(m_x, m_flow.y, metrics.horizontalAdvance(text) + 1 * mm, m_height),
+                      Qt::AlignLeft | Qt::AlignVCenter, text);
+    m_x += metrics.horizontalAdvance(text) + 5 * mm;
+}
+
+void LegendRow::Line(const QPen& pen, double lengthMm) {
+    const double mid = m_flow.y + m_height / 2;
+    m_flow.p.setPen(pen);
+    m_flow.p.drawLine(QPointF(m_x, mid), QPointF(m_x + lengthMm * m_flow.mm, mid));
+    m_x += (lengthMm + 1.5) * m_flow.mm;
+}
+
+void LegendRow::Box(const QColor& colour) {
+    const double mm = m_flow.mm;
+    m_flow.p.fillRect(QRectF(m_x, m_flow.y + m_height / 2 - 1.5 * mm, 7 * mm, 3 * mm), colour);
+    m_x += 8.5 * mm;
+}
+
+void LegendRow::End() {
+    m_flow.y += m_height + 0.5 * m_flow.mm;
+}
+
+QStringList BandFileNames(const std::vector<NormalBand>& bands) {
+    std::set<QString> seen;
+    QStringList files;
+    for (const NormalBand& b : bands) {
+        const QString name = QFileInfo(QString::fromStdString(b.file)).fileName();
+        if (!name.isEmpty() && seen.insert(name).second) {
+            files << name;
+        }
+    }
+    return files;
 }
 
 }  // namespace kivra

@@ -8,10 +8,13 @@
 #include <QTextLayout>
 #include <vector>
 
+#include "gait/normal_bands.h"
+
 class QColor;
 class QPainter;
 class QPaintDevice;
 class QPdfWriter;
+class QPen;
 
 namespace kivra {
 
@@ -58,5 +61,24 @@ void Paragraph(ReportFlow& flow, double x, double width, const QString& text, co
                const QColor& colour);
 // A section's title, kept on the page of what follows it.
 void Heading(ReportFlow& flow, const QString& title, double following);
+
+// The key to a report's charts: a row of lines and colour boxes with their texts, left to right
+// from flow.y on; End moves flow.y below it.
+class LegendRow {
+public:
+    explicit LegendRow(ReportFlow& flow);
+    void Text(const QString& text);
+    void Line(const QPen& pen, double lengthMm);
+    void Box(const QColor& colour);
+    void End();
+
+private:
+    ReportFlow& m_flow;
+    double m_height;
+    double m_x;
+};
+
+// The file names the bands come from, each once, in their order.
+QStringList BandFileNames(const std::vector<NormalBand>& bands);
 
 }  // namespace kivra
