@@ -11,6 +11,7 @@
 #include "markers/lff_manager.h"
 #include "platform/path_util.h"
 #include "support/ffmpeg_tool.h"
+#include "support/front_walk.h"
 #include "sync/sync_session.h"
 
 namespace {
@@ -24,52 +25,7 @@ namespace fs = std::filesystem;
 // Front frame F shows the moment of side frame (F - 20) / 2: 2 f / 50 = f / 25 + 0.4.
 class CliFrontTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        for (const auto& [path, rate, frames] : {std::tuple{side, "25", 100}, {front, "50", 190}}) {
-            ASSERT_TRUE(kivra::test::RunFfmpeg(
-                {"-f", "lavfi", "-i", std::string("testsrc2=size=160x120:rate=") + rate,
-                 "-frames:v", std::to_string(frames), "-c:v", "mjpeg", "-q:v", "5", path}));
-        }
-        CLFFManager sideMarkers;
-        sideMarkers.LoadMarkers("", 100);
-        for (int f = 0; f < 100; ++f) {
-            for (int row = 4; row < 8; ++row) {  // heels and toes, IDs 5-8
-                sideMarkers.SetMarker(row, f, 10.0 + f + row, 100.0);
-            }
-        }
-        ASSERT_TRUE(sideMarkers.SaveMarkers(kivra::ReplaceExtension(side, ".lff"), 0, 0, 1));
-        // A walk's order of events; the last right strike falls beyond the front video.
-        const auto R = FootSide::kRight, L = FootSide::kLeft;
-        const auto HS = GaitEventKind::kHeelStrike, TO = GaitEventKind::kToeOff;
-        ASSERT_TRUE(kivra::WriteGaitFile(kivra::ReplaceExtension(side, ".kgait"), {{10, R, HS},
-                                                                                   {16, L, TO},
-                                                                                   {30, L, HS},
-                                                                                   {36, R, TO},
-                                                                                   {50, R, HS},
-                                                                                   {56, L, TO},
-                                                                                   {70, L, HS},
-                                                                                   {76, R, TO},
-                                                                                   {90, R, HS}}));
-
-        // Pelvis 1 (right) and 2 (left) 80 px apart, the left rising 8 px at front frame 60 and
-        // 4 px at 140; right leg 3-4-5 with the knee 5 px medial; heels 7 and 8 40 + F/10 px
-        // apart.
-        CLFFManager frontMarkers;
-        frontMarkers.LoadMarkers("", 100);
-        const auto bump = [](int f, int at, double height) {
-            return std::max(0.0, height * (1.0 - std::abs(f - at) / 20.0));
-        };
-        for (int f = 0; f < 190; ++f) {
-            frontMarkers.SetMarker(0, f, 140.0, 100.0);
-            frontMarkers.SetMarker(1, f, 60.0, 100.0 - bump(f, 60, 8.0) - bump(f, 140, 4.0));
-            frontMarkers.SetMarker(2, f, 130.0, 100.0);
-            frontMarkers.SetMarker(3, f, 125.0, 150.0);
-            frontMarkers.SetMarker(4, f, 130.0, 200.0);
-            frontMarkers.SetMarker(6, f, 120.0 + f / 10.0, 220.0);
-            frontMarkers.SetMarker(7, f, 80.0, 220.0);
-        }
-        ASSERT_TRUE(frontMarkers.SaveMarkers(kivra::ReplaceExtension(front, ".lff"), 0, 0, 1));
-    }
+    void SetUp() override { ASSERT_TRUE(kivra::test::MakeSideAndFrontWalk(side, front)); }
     int Gait(std::vector<std::string> extra) {
         std::vector<std::string> args{
             side,           out,         "--foot",         "R=5,6", "--foot",       "L=7,8",

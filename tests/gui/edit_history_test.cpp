@@ -42,24 +42,13 @@ protected:
     CLFFManager& Store() { return m_frame->Video().Annotations()->m_markers; }
     kivra::EditSession& Session() { return m_frame->Session(); }
     bool Modified() { return Store().IsModified(); }
-    bool Run(CommandId id) {
-        m_frame->UpdateCommandUI();
-        QAction* action = m_frame->Action(id);
-        if (action == nullptr || !action->isEnabled()) {
-            return false;
-        }
-        action->trigger();
-        WaitForJobs();
-        QCoreApplication::processEvents();
-        return true;
-    }
     std::vector<T_MARKER> Row(int id) { return Store().Row(id - 1); }
     // Whether giving the video up would ask to save.
     bool Unsaved() { return m_frame->Actions().MarkersModified(); }
     // A click on the picture at a fraction of its size, as the mouse makes it.
     void Click(double fx, double fy) { AppFixture::Click(At(fx, fy)); }
     void SetBothAreas() {
-        ASSERT_TRUE(Run(kivra::ID_TRIMMING_AREA));
+        ASSERT_TRUE(RunCommand(kivra::ID_TRIMMING_AREA));
         Click(0.35, 0.5);
         Click(0.6, 0.5);
         ASSERT_TRUE(Session().AreasSet());
@@ -71,10 +60,10 @@ QString Text(int id) {
 }
 
 TEST_F(EditHistoryTest, KeysUndoAndRedoEditsAndTheModifiedFlagFollowsTheSavedStep) {
-    EXPECT_FALSE(Run(kivra::ID_MARKER_UNDO)) << "nothing to undo after opening";
+    EXPECT_FALSE(RunCommand(kivra::ID_MARKER_UNDO)) << "nothing to undo after opening";
     ASSERT_TRUE(Session().SetMarker(1, 0, kHeadX, kHeadY));
     ASSERT_TRUE(Session().SetMarker(3, 0, kKneeX, kKneeY));
-    ASSERT_TRUE(Run(kivra::ID_MARKER_SAVE));
+    ASSERT_TRUE(RunCommand(kivra::ID_MARKER_SAVE));
     EXPECT_FALSE(Modified());
     ASSERT_TRUE(Session().SetMarker(1, 5, 160, 272));
     EXPECT_TRUE(Modified());
@@ -91,7 +80,7 @@ TEST_F(EditHistoryTest, KeysUndoAndRedoEditsAndTheModifiedFlagFollowsTheSavedSte
     Press(QKeySequence(Qt::CTRL | Qt::Key_Y));
     EXPECT_EQ(Row(1).size(), 2u);
     EXPECT_TRUE(Modified());
-    EXPECT_FALSE(Run(kivra::ID_MARKER_REDO)) << "at the end of the history";
+    EXPECT_FALSE(RunCommand(kivra::ID_MARKER_REDO)) << "at the end of the history";
 
     // Areas are stored with the markers yet leave the markers' flag alone; the question counts
     // them all the same, and their step undoes too.
@@ -125,7 +114,7 @@ TEST_F(EditHistoryTest, KeysUndoAndRedoEditsAndTheModifiedFlagFollowsTheSavedSte
 
     // A mosaic step undone reaches the bar and the menu as well.
     const int mosaic = m_frame->Session().MosaicType();
-    ASSERT_TRUE(Run(CommandId(kivra::ID_MOSAIC_NONE + (mosaic == 3 ? 2 : 3))));
+    ASSERT_TRUE(RunCommand(CommandId(kivra::ID_MOSAIC_NONE + (mosaic == 3 ? 2 : 3))));
     ASSERT_NE(m_frame->Session().MosaicType(), mosaic);
     Press(QKeySequence(Qt::CTRL | Qt::Key_Z));
     EXPECT_EQ(Session().MosaicType(), mosaic);
@@ -135,8 +124,8 @@ TEST_F(EditHistoryTest, KeysUndoAndRedoEditsAndTheModifiedFlagFollowsTheSavedSte
 
     // Another video: a new history.
     Open(m_sample);
-    EXPECT_FALSE(Run(kivra::ID_MARKER_UNDO));
-    EXPECT_FALSE(Run(kivra::ID_MARKER_REDO));
+    EXPECT_FALSE(RunCommand(kivra::ID_MARKER_UNDO));
+    EXPECT_FALSE(RunCommand(kivra::ID_MARKER_REDO));
 }
 
 // Areas set with the mouse live only in the marker file: giving the video up asks to save them
@@ -168,7 +157,7 @@ TEST_F(EditHistoryTest, AreasAreAskedAboutBeforeTheVideoGoesUntilBackAtTheSavedS
     Press(QKeySequence(Qt::CTRL | Qt::Key_Y));
     Press(QKeySequence(Qt::CTRL | Qt::Key_Y));
     ASSERT_TRUE(Session().AreasSet());
-    ASSERT_TRUE(Run(kivra::ID_MARKER_SAVE)) << "saving areas alone is offered";
+    ASSERT_TRUE(RunCommand(kivra::ID_MARKER_SAVE)) << "saving areas alone is offered";
     EXPECT_FALSE(Unsaved());
     Press(QKeySequence(Qt::CTRL | Qt::Key_Z));
     EXPECT_TRUE(Unsaved()) << "area 2 as saved is gone";
@@ -177,7 +166,7 @@ TEST_F(EditHistoryTest, AreasAreAskedAboutBeforeTheVideoGoesUntilBackAtTheSavedS
 
     // The mosaic type is in the file's header too.
     const int mosaic = m_frame->Session().MosaicType();
-    ASSERT_TRUE(Run(CommandId(kivra::ID_MOSAIC_NONE + (mosaic == 3 ? 2 : 3))));
+    ASSERT_TRUE(RunCommand(CommandId(kivra::ID_MOSAIC_NONE + (mosaic == 3 ? 2 : 3))));
     EXPECT_TRUE(Unsaved());
     Press(QKeySequence(Qt::CTRL | Qt::Key_Z));
     EXPECT_FALSE(Unsaved());
@@ -187,7 +176,7 @@ TEST_F(EditHistoryTest, AreasAreAskedAboutBeforeTheVideoGoesUntilBackAtTheSavedS
     Open(m_sample);
     ASSERT_TRUE(Session().AreasSet());
     EXPECT_FALSE(Unsaved());
-    ASSERT_TRUE(Run(kivra::ID_TRIMMING_AREA_CLEAR));
+    ASSERT_TRUE(RunCommand(kivra::ID_TRIMMING_AREA_CLEAR));
     EXPECT_TRUE(Unsaved());
     {
         MessageBoxCatcher yes(QMessageBox::Yes);
@@ -209,7 +198,7 @@ TEST_F(EditHistoryTest, FollowingMarkersFillsTheRangeAndUndoesAsOneStep) {
     const int last = Session().RangeEnd();
     ASSERT_EQ(last, m_frame->Stream()->GetFrameCount() - 1);
 
-    ASSERT_TRUE(Run(kivra::ID_MARKER_FOLLOW));
+    ASSERT_TRUE(RunCommand(kivra::ID_MARKER_FOLLOW));
     EXPECT_EQ(Row(1).size(), size_t(last + 1)) << "the head on every frame";
     EXPECT_EQ(Row(3).size(), 81u) << "the knee up to its next click, which stays";
     EXPECT_DOUBLE_EQ(Row(3).back().x, 600);
@@ -229,7 +218,7 @@ TEST_F(EditHistoryTest, FollowingMarkersFillsTheRangeAndUndoesAsOneStep) {
     // Nothing to follow from a frame without markers.
     m_frame->Playback().ShowFrame(40);
     Session().DeleteFrameMarkers(40);
-    EXPECT_FALSE(Run(kivra::ID_MARKER_FOLLOW));
+    EXPECT_FALSE(RunCommand(kivra::ID_MARKER_FOLLOW));
 }
 
 // Cancel stops the follow run on its worker: the markers, the undo history and the window are
@@ -239,16 +228,16 @@ TEST_F(EditHistoryTest, CancelledFollowLeavesTheMarkersAsTheyWere) {
     MessageBoxCatcher none;
     {
         kivra::test::ProgressCanceller cancel;
-        ASSERT_TRUE(Run(kivra::ID_MARKER_FOLLOW));
+        ASSERT_TRUE(RunCommand(kivra::ID_MARKER_FOLLOW));
         EXPECT_TRUE(cancel.Pressed());
     }
     EXPECT_EQ(Row(1).size(), 1u);
     EXPECT_TRUE(none.Texts().isEmpty());
     EXPECT_TRUE(m_frame->isEnabled());
     EXPECT_FALSE(m_frame->Jobs().Busy());
-    EXPECT_TRUE(Run(kivra::ID_MARKER_UNDO)) << "the click is the last step";
+    EXPECT_TRUE(RunCommand(kivra::ID_MARKER_UNDO)) << "the click is the last step";
     EXPECT_TRUE(Row(1).empty());
-    EXPECT_FALSE(Run(kivra::ID_MARKER_UNDO));
+    EXPECT_FALSE(RunCommand(kivra::ID_MARKER_UNDO));
 }
 
 }  // namespace

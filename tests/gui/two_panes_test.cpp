@@ -62,17 +62,6 @@ protected:
         Settle();
         return opened.value_or(false);
     }
-    bool Run(kivra::CommandId id) {
-        m_frame->UpdateCommandUI();
-        QAction* action = m_frame->Action(id);
-        if (action == nullptr || !action->isEnabled()) {
-            return false;
-        }
-        action->trigger();
-        WaitForJobs();
-        QCoreApplication::processEvents();
-        return true;
-    }
     // A press on a pane's picture, as the user makes the pane active.
     void PressPane(int pane) {
         CVfwView* view = m_frame->Panes().Pane(pane)->View();
@@ -100,13 +89,13 @@ TEST_F(TwoPanesTest, TheOtherPaneFollowsByTimeForEveryPairOfRates) {
         ASSERT_TRUE(OpenInPane(b, 1));
         ASSERT_TRUE(m_frame->Sync().Linked()) << "linked as soon as the second video is there";
         // Unlinked, each pane moves alone; the by-hand command takes their frames as one moment.
-        ASSERT_TRUE(Run(kivra::ID_VIEW_LINK_PANES));
+        ASSERT_TRUE(RunCommand(kivra::ID_VIEW_LINK_PANES));
         ASSERT_FALSE(m_frame->Sync().Linked());
         m_frame->Panes().Pane(0)->Video().Cursor().MoveTo(c.frameA);
         m_frame->Panes().Pane(1)->Video().Cursor().MoveTo(c.frameB);
         {
             MessageBoxCatcher boxes;
-            ASSERT_TRUE(Run(kivra::ID_SYNC_SAME_MOMENT));
+            ASSERT_TRUE(RunCommand(kivra::ID_SYNC_SAME_MOMENT));
             EXPECT_TRUE(QTest::qWaitFor([&boxes] { return !boxes.Texts().isEmpty(); }, 5000));
             ASSERT_EQ(boxes.Texts().size(), 1);
             EXPECT_TRUE(boxes.Texts()[0].contains(QStringLiteral("ずれ:")));
@@ -125,23 +114,23 @@ TEST_F(TwoPanesTest, TheOtherPaneFollowsByTimeForEveryPairOfRates) {
         };
         // The first pane steps and jumps as the trackbar does; the second lands at its moment.
         PressPane(0);
-        ASSERT_TRUE(Run(kivra::ID_MOVIE_NEXT));
+        ASSERT_TRUE(RunCommand(kivra::ID_MOVIE_NEXT));
         EXPECT_EQ(Frame(1), bFromA(c.frameA + 1));
         m_frame->ShowFrame(countA * 3 / 4);
         EXPECT_EQ(Frame(1), bFromA(countA * 3 / 4));
         // And the other way round.
         PressPane(1);
         ASSERT_EQ(m_frame->Panes().Active(), 1);
-        ASSERT_TRUE(Run(kivra::ID_MOVIE_BACK));
+        ASSERT_TRUE(RunCommand(kivra::ID_MOVIE_BACK));
         EXPECT_EQ(Frame(0), aFromB(Frame(1)));
         m_frame->ShowFrame(countB / 3);
         EXPECT_EQ(Frame(0), aFromB(countB / 3));
         // Unlinked, a move stays in its pane; linked again, the offset is the same.
-        ASSERT_TRUE(Run(kivra::ID_VIEW_LINK_PANES));
+        ASSERT_TRUE(RunCommand(kivra::ID_VIEW_LINK_PANES));
         const int alone = Frame(0);
         m_frame->ShowFrame(countB / 3 + 1);
         EXPECT_EQ(Frame(0), alone);
-        ASSERT_TRUE(Run(kivra::ID_VIEW_LINK_PANES));
+        ASSERT_TRUE(RunCommand(kivra::ID_VIEW_LINK_PANES));
         EXPECT_EQ(Frame(0), aFromB(countB / 3 + 1));
         // Playing, the active pane's clock moves both.
         PressPane(0);
@@ -161,7 +150,7 @@ TEST_F(TwoPanesTest, TheOtherPaneFollowsByTimeForEveryPairOfRates) {
             return Frame(0) <= countA / 2 - 3;
         }));
         m_frame->StopPlayback();
-        ASSERT_TRUE(Run(kivra::ID_VIEW_TWO_PANES));  // closes the second pane
+        ASSERT_TRUE(RunCommand(kivra::ID_VIEW_TWO_PANES));  // closes the second pane
         ASSERT_FALSE(m_frame->Panes().Two());
     }
 }
@@ -182,10 +171,10 @@ TEST_F(TwoPanesTest, TheActivePaneTakesTheCommandsAndClosingItGivesBackTheOneVid
     kivra::OpenVideo& second = m_frame->Panes().Pane(1)->Video();
     EXPECT_EQ(&m_frame->Video(), &second);
     ASSERT_TRUE(m_frame->Session().SetMarker(1, 2, 10, 10));
-    ASSERT_TRUE(Run(kivra::ID_MARKER_UNDO));
+    ASSERT_TRUE(RunCommand(kivra::ID_MARKER_UNDO));
     EXPECT_FALSE(second.History().CanUndo());
     EXPECT_TRUE(first.History().CanUndo()) << "the first video's step is still there";
-    ASSERT_TRUE(Run(kivra::ID_VIEW_IMAGE_INFO));
+    ASSERT_TRUE(RunCommand(kivra::ID_VIEW_IMAGE_INFO));
     EXPECT_TRUE(second.Session().ShowInfo());
     EXPECT_FALSE(first.Session().ShowInfo());
     EXPECT_FALSE(m_frame->Action(kivra::ID_MARKER_GAIT)->isEnabled())
@@ -214,7 +203,7 @@ TEST_F(TwoPanesTest, TheActivePaneTakesTheCommandsAndClosingItGivesBackTheOneVid
     PressPane(0);
     EXPECT_EQ(&m_frame->Video(), &first);
     EXPECT_EQ(m_frame->VideoView(), m_view);
-    ASSERT_TRUE(Run(kivra::ID_MARKER_UNDO));
+    ASSERT_TRUE(RunCommand(kivra::ID_MARKER_UNDO));
     EXPECT_FALSE(first.History().CanUndo());
 
     // Closing asks about the second video's markers; afterwards the window is as it was.
@@ -223,7 +212,7 @@ TEST_F(TwoPanesTest, TheActivePaneTakesTheCommandsAndClosingItGivesBackTheOneVid
     const int frame = Frame(0);
     {
         MessageBoxCatcher boxes(QMessageBox::No);
-        ASSERT_TRUE(Run(kivra::ID_VIEW_TWO_PANES));
+        ASSERT_TRUE(RunCommand(kivra::ID_VIEW_TWO_PANES));
         EXPECT_EQ(boxes.Texts().size(), 1);
     }
     EXPECT_FALSE(m_frame->Panes().Two());
@@ -269,7 +258,7 @@ TEST_F(TwoPanesTest, ASavedPairOffersThePartnerAndLinksItWithTheSavedOffset) {
     EXPECT_EQ(Frame(1), 35);
 
     // A damaged session file is refused with its reason; nothing else opens.
-    ASSERT_TRUE(Run(kivra::ID_VIEW_TWO_PANES));
+    ASSERT_TRUE(RunCommand(kivra::ID_VIEW_TWO_PANES));
     {
         std::ofstream(kivra::SyncSessionPath(a)) << "not a session\n";
         MessageBoxCatcher boxes;
@@ -289,7 +278,7 @@ TEST_F(TwoPanesTest, KinematicsAndGaitToolsWorkOnTheActivePaneAndKeepTheVideoThe
     std::filesystem::copy_file(gaitSample + ".lff", m_dir.File("-walk B 歩行 $;.lff"));
     Open(m_sample);
     ASSERT_TRUE(OpenInPane(b, 1));
-    ASSERT_TRUE(Run(kivra::ID_VIEW_LINK_PANES));  // each pane moves alone
+    ASSERT_TRUE(RunCommand(kivra::ID_VIEW_LINK_PANES));  // each pane moves alone
     ASSERT_EQ(m_frame->Panes().Active(), 1);
 
     // One set of angles and feet for the window, whichever pane stored them.
@@ -312,7 +301,7 @@ TEST_F(TwoPanesTest, KinematicsAndGaitToolsWorkOnTheActivePaneAndKeepTheVideoThe
             }
             return type(modal);
         }});
-        ASSERT_TRUE(Run(kivra::ID_MARKER_KINEMATICS_OUTPUT));
+        ASSERT_TRUE(RunCommand(kivra::ID_MARKER_KINEMATICS_OUTPUT));
         EXPECT_TRUE(user.Done());
     }
     EXPECT_TRUE(proposed.endsWith(QStringLiteral("-walk B 歩行 $;_kinematics.csv")))
@@ -320,7 +309,7 @@ TEST_F(TwoPanesTest, KinematicsAndGaitToolsWorkOnTheActivePaneAndKeepTheVideoThe
     EXPECT_NE(kivra::test::ReadFile(csv).find("knee"), std::string::npos);
 
     // The gait window of the second video; the first has none.
-    ASSERT_TRUE(Run(kivra::ID_MARKER_GAIT));
+    ASSERT_TRUE(RunCommand(kivra::ID_MARKER_GAIT));
     const QPointer<kivra::GaitWindow> gaitB = m_frame->Tools().Gait(1)->Window();
     ASSERT_NE(gaitB, nullptr);
     EXPECT_EQ(m_frame->Tools().Gait(0)->Window(), nullptr);
@@ -334,12 +323,13 @@ TEST_F(TwoPanesTest, KinematicsAndGaitToolsWorkOnTheActivePaneAndKeepTheVideoThe
 
     // A plot for each pane, each following its own video's frame and data.
     PressPane(0);
-    EXPECT_FALSE(Run(kivra::ID_MARKER_KINEMATICS_OUTPUT)) << "the first video has no markers";
-    ASSERT_TRUE(Run(kivra::ID_MARKER_PLOT));
+    EXPECT_FALSE(RunCommand(kivra::ID_MARKER_KINEMATICS_OUTPUT))
+        << "the first video has no markers";
+    ASSERT_TRUE(RunCommand(kivra::ID_MARKER_PLOT));
     const QPointer<CKinematicsPlotWnd> plotA = m_frame->Tools().Kinematics(0)->PlotWindow();
     m_frame->ShowFrame(10);
     PressPane(1);
-    ASSERT_TRUE(Run(kivra::ID_MARKER_PLOT));
+    ASSERT_TRUE(RunCommand(kivra::ID_MARKER_PLOT));
     const QPointer<CKinematicsPlotWnd> plotB = m_frame->Tools().Kinematics(1)->PlotWindow();
     ASSERT_TRUE(plotA != nullptr && plotB != nullptr && plotA != plotB);
     const QString plotTitle = plotA->windowTitle().section(QStringLiteral(" - "), 0, 0);
@@ -353,7 +343,7 @@ TEST_F(TwoPanesTest, KinematicsAndGaitToolsWorkOnTheActivePaneAndKeepTheVideoThe
     EXPECT_EQ(gaitB->EventTable()->rowCount(), events);
 
     // The second pane's calibration takes clicks on its picture only, and is stored beside it.
-    ASSERT_TRUE(Run(kivra::ID_MARKER_CALIBRATION));
+    ASSERT_TRUE(RunCommand(kivra::ID_MARKER_CALIBRATION));
     const QPointer<CCalibrationDlg> calibration =
         m_frame->Tools().Kinematics(1)->CalibrationDialog();
     ASSERT_NE(calibration, nullptr);
@@ -375,7 +365,7 @@ TEST_F(TwoPanesTest, KinematicsAndGaitToolsWorkOnTheActivePaneAndKeepTheVideoThe
     // The second pane's tools go with it; the first's stay.
     {
         MessageBoxCatcher boxes(QMessageBox::No);
-        ASSERT_TRUE(Run(kivra::ID_VIEW_TWO_PANES));
+        ASSERT_TRUE(RunCommand(kivra::ID_VIEW_TWO_PANES));
     }
     ASSERT_FALSE(m_frame->Panes().Two());
     EXPECT_TRUE(gaitB.isNull());

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -161,6 +162,20 @@ protected:
     // Lets the window run until its long job (save, follow, open) is over.
     void WaitForJobs() {
         WaitUntil([this] { return !m_frame->Jobs().Busy(); });
+    }
+
+    // Runs a command as its menu entry does, when its rules allow it, and waits for its job;
+    // whether it ran.
+    bool RunCommand(kivra::CommandId id) {
+        m_frame->UpdateCommandUI();
+        QAction* action = m_frame->Action(id);
+        if (action == nullptr || !action->isEnabled()) {
+            return false;
+        }
+        action->trigger();
+        WaitForJobs();
+        QCoreApplication::processEvents();
+        return true;
     }
 
     // The window's own event loop runs meanwhile; gives up after a minute.
