@@ -67,18 +67,9 @@ QPen VisitPen(const QColor& colour, bool after, double mm) {
 void DrawTitleAndVisits(Flow& flow) {
     QPainter& p = flow.p;
     const double mm = flow.mm;
-    p.setFont(flow.Font(17, true));
-    p.setPen(Qt::black);
-    p.drawText(QRectF(flow.area.left(), flow.y, flow.area.width(), 10 * mm),
-               Qt::AlignLeft | Qt::AlignVCenter,
-               QCoreApplication::translate("CompareReport", "歩行分析 比較レポート"));
-    p.setFont(flow.Font(8.5));
-    p.setPen(QColor(70, 70, 70));
-    p.drawText(QRectF(flow.area.left(), flow.y, flow.area.width(), 10 * mm),
-               Qt::AlignRight | Qt::AlignVCenter,
-               QCoreApplication::translate("CompareReport", "作成日時: %1")
-                   .arg(flow.input.made.toString(QStringLiteral("yyyy-MM-dd HH:mm"))));
-    flow.y += 12 * mm;
+    TitleLine(flow, QCoreApplication::translate("CompareReport", "歩行分析 比較レポート"),
+              QCoreApplication::translate("CompareReport", "作成日時: %1")
+                  .arg(flow.input.made.toString(QStringLiteral("yyyy-MM-dd HH:mm"))));
     if (const QString patient = flow.input.patient.simplified(); !patient.isEmpty()) {
         p.setFont(flow.Font(10));
         p.setPen(Qt::black);

@@ -84,19 +84,10 @@ void DrawTitleAndHeader(Flow& flow) {
     QPainter& p = flow.p;
     const double mm = flow.mm;
     const ReportHeader& h = flow.input.header;
-    p.setFont(flow.Font(17, true));
-    p.setPen(Qt::black);
-    p.drawText(QRectF(flow.area.left(), flow.y, flow.area.width(), 10 * mm),
-               Qt::AlignLeft | Qt::AlignVCenter,
-               QCoreApplication::translate("GaitReport", "歩行分析レポート"));
-    p.setFont(flow.Font(8.5));
-    p.setPen(QColor(70, 70, 70));
     // The machine's locale may speak another language than the report: a date without words.
-    p.drawText(QRectF(flow.area.left(), flow.y, flow.area.width(), 10 * mm),
-               Qt::AlignRight | Qt::AlignVCenter,
-               QCoreApplication::translate("GaitReport", "作成日時: %1")
-                   .arg(flow.input.made.toString(QStringLiteral("yyyy-MM-dd HH:mm"))));
-    flow.y += 12 * mm;
+    TitleLine(flow, QCoreApplication::translate("GaitReport", "歩行分析レポート"),
+              QCoreApplication::translate("GaitReport", "作成日時: %1")
+                  .arg(flow.input.made.toString(QStringLiteral("yyyy-MM-dd HH:mm"))));
     const auto text = [](const std::string& s) { return QString::fromStdString(s); };
     const QString leg =
         h.legLengthMm && std::isfinite(*h.legLengthMm) ? Number(*h.legLengthMm, 0) : QString();

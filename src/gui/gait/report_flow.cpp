@@ -98,6 +98,18 @@ void Heading(ReportFlow& flow, const QString& title, double following) {
     flow.y += height;
 }
 
+void TitleLine(ReportFlow& flow, const QString& title, const QString& made) {
+    QPainter& p = flow.p;
+    const QRectF line(flow.area.left(), flow.y, flow.area.width(), 10 * flow.mm);
+    p.setFont(flow.Font(17, true));
+    p.setPen(Qt::black);
+    p.drawText(line, Qt::AlignLeft | Qt::AlignVCenter, title);
+    p.setFont(flow.Font(8.5));
+    p.setPen(QColor(70, 70, 70));
+    p.drawText(line, Qt::AlignRight | Qt::AlignVCenter, made);
+    flow.y += 12 * flow.mm;
+}
+
 LegendRow::LegendRow(ReportFlow& flow)
     : m_flow(flow), m_height(5 * flow.mm), m_x(flow.area.left()) {
     flow.p.setFont(flow.Font(8));

@@ -62,6 +62,10 @@ void Paragraph(ReportFlow& flow, double x, double width, const QString& text, co
 // A section's title, kept on the page of what follows it.
 void Heading(ReportFlow& flow, const QString& title, double following);
 
+// The report's title large on the left of its first line, made (when it was made) small on the
+// right; flow.y below them.
+void TitleLine(ReportFlow& flow, const QString& title, const QString& made);
+
 // The key to a report's charts: a row of lines and colour boxes with their texts, left to right
 // from flow.y on; End moves flow.y below it.
 class LegendRow {
