@@ -1124,18 +1124,6 @@ A third click sets the origin (otherwise the bottom left of the picture).</trans
         <translation>The difference is after minus before, the change a percentage of before. Times are in seconds and lengths along the walking direction, whatever the frame rate or the direction of walking.</translation>
     </message>
     <message>
-        <source>股関節</source>
-        <translation>Hip</translation>
-    </message>
-    <message>
-        <source>膝関節</source>
-        <translation>Knee</translation>
-    </message>
-    <message>
-        <source>足関節</source>
-        <translation>Ankle</translation>
-    </message>
-    <message>
         <source>%1の可動域</source>
         <translation>%1 range of motion</translation>
     </message>

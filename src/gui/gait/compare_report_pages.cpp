@@ -148,24 +148,11 @@ void DrawTitleAndVisits(Flow& flow) {
 
 // ---- the parameter table ----
 
-QString JointTitle(const std::string& base) {
-    if (base == "hip") {
-        return QCoreApplication::translate("CompareReport", "股関節");
-    }
-    if (base == "knee") {
-        return QCoreApplication::translate("CompareReport", "膝関節");
-    }
-    if (base == "ankle") {
-        return QCoreApplication::translate("CompareReport", "足関節");
-    }
-    return QString::fromStdString(base);
-}
-
 QString RowLabel(const std::string& parameter) {
     static const std::string kRange = "RangeOfMotion_";
     if (parameter.starts_with(kRange)) {
         return QCoreApplication::translate("CompareReport", "%1の可動域")
-            .arg(JointTitle(parameter.substr(kRange.size())));
+            .arg(JointLabel(parameter.substr(kRange.size())));
     }
     if (parameter == "SagittalProfileScore") {
         return QCoreApplication::translate("CompareReport", "矢状面プロファイルスコア");
@@ -389,7 +376,7 @@ void DrawChart(Flow& flow, const QRectF& box, const ChartCell& cell) {
     p.setPen(SideColour(cell.side).darker(120));
     p.drawText(QRectF(box.left(), box.top(), box.width(), 6 * mm), Qt::AlignCenter,
                QCoreApplication::translate("CompareReport", "%1 %2", "chart title: angle, side")
-                   .arg(JointTitle(cell.base), ReportSideLabel(cell.side)));
+                   .arg(JointLabel(cell.base), ReportSideLabel(cell.side)));
     const QRectF plot = box.adjusted(17 * mm, 7 * mm, -3 * mm, -10 * mm);
     double lo = 1e300;
     double hi = -1e300;

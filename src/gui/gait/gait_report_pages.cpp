@@ -588,18 +588,7 @@ QString JointTitle(const AngleCycles& cycles) {
             return Translated(title);
         }
     }
-    if (cycles.side) {
-        if (base == "hip") {
-            return QCoreApplication::translate("GaitReport", "股関節");
-        }
-        if (base == "knee") {
-            return QCoreApplication::translate("GaitReport", "膝関節");
-        }
-        if (base == "ankle") {
-            return QCoreApplication::translate("GaitReport", "足関節");
-        }
-    }
-    return QString::fromStdString(base);
+    return cycles.side ? JointLabel(base) : QString::fromStdString(base);
 }
 
 // One side's cycle curves of one angle: strides faint, mean bold, SD band, its normal band

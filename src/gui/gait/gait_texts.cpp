@@ -41,6 +41,19 @@ QString ReportSideLabel(FootSide side) {
                                     : QCoreApplication::translate("GaitReport", "左");
 }
 
+QString JointLabel(const std::string& base) {
+    if (base == "hip") {
+        return QCoreApplication::translate("GaitReport", "股関節");
+    }
+    if (base == "knee") {
+        return QCoreApplication::translate("GaitReport", "膝関節");
+    }
+    if (base == "ankle") {
+        return QCoreApplication::translate("GaitReport", "足関節");
+    }
+    return QString::fromStdString(base);
+}
+
 QString LeftOutText(const LeftOutStride& stride) {
     const QString frames = QStringLiteral("%1 %2-%3")
                                .arg(ReportSideLabel(stride.side))

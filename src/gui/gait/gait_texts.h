@@ -20,6 +20,8 @@ QString StatisticText(const Statistic& s, int decimals);
 
 // "右" / "左" in the interface language.
 QString ReportSideLabel(FootSide side);
+// A sagittal joint's name ("knee": 膝関節); other names as they are.
+QString JointLabel(const std::string& base);
 
 // "右 45-78: 右の踵マーカの欠落 (フレーム 57-60)": a stride left out and why, for the user.
 QString LeftOutText(const LeftOutStride& stride);
