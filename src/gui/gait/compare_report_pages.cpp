@@ -378,61 +378,32 @@ void DrawChart(Flow& flow, const QRectF& box, const ChartCell& cell) {
                QCoreApplication::translate("CompareReport", "%1 %2", "chart title: angle, side")
                    .arg(JointLabel(cell.base), ReportSideLabel(cell.side)));
     const QRectF plot = box.adjusted(17 * mm, 7 * mm, -3 * mm, -10 * mm);
-    double lo = 1e300;
-    double hi = -1e300;
-    const auto widen = [&](double v) {
-        if (std::isfinite(v)) {
-            lo = std::min(lo, v);
-            hi = std::max(hi, v);
-        }
-    };
+    CycleRange range;
     for (const auto* mean : means) {
         if (mean != nullptr && *mean) {
-            for (const double v : **mean) {
-                widen(v);
-            }
+            range.Widen(**mean);
         }
     }
     if (band != nullptr) {
-        for (int i = 0; i < kCyclePoints; ++i) {
-            widen(band->mean[i] + band->sd[i]);
-            widen(band->mean[i] - band->sd[i]);
-        }
+        range.Widen(band->mean, band->sd);
     }
     p.setFont(flow.Font(7));
-    if (lo > hi) {
+    if (range.Empty()) {
         p.setPen(QColor(60, 60, 60));
         p.drawText(plot, Qt::AlignCenter,
                    QCoreApplication::translate("CompareReport", "データなし"));
         return;
     }
-    const CycleScale scale = DrawCycleChartFrame(p, mm, box, plot, lo, hi);
-    const auto at = [&scale](double percent, double degrees) { return scale.At(percent, degrees); };
+    const CycleScale scale = DrawCycleChartFrame(p, mm, box, plot, range.lo, range.hi);
     p.save();
     p.setClipRect(plot);
     if (band != nullptr) {
-        QPainterPath path;
-        path.moveTo(at(0, band->mean[0] + band->sd[0]));
-        for (int i = 1; i < kCyclePoints; ++i) {
-            path.lineTo(at(i, band->mean[i] + band->sd[i]));
-        }
-        for (int i = kCyclePoints - 1; i >= 0; --i) {
-            path.lineTo(at(i, band->mean[i] - band->sd[i]));
-        }
-        path.closeSubpath();
-        p.fillPath(path, QColor(150, 150, 150, 90));
+        p.fillPath(scale.Band(band->mean, band->sd), QColor(150, 150, 150, 90));
     }
     for (int k = 0; k < 2; ++k) {
-        if (means[k] == nullptr || !*means[k]) {
-            continue;
+        if (means[k] != nullptr && *means[k]) {
+            p.strokePath(scale.Curve(**means[k]), VisitPen(SideColour(cell.side), k == 1, mm));
         }
-        const CycleCurve& values = **means[k];
-        QPainterPath path;
-        path.moveTo(at(0, values[0]));
-        for (int i = 1; i < kCyclePoints; ++i) {
-            path.lineTo(at(i, values[i]));
-        }
-        p.strokePath(path, VisitPen(SideColour(cell.side), k == 1, mm));
     }
     p.restore();
     p.setPen(QPen(Qt::black, 0.25 * mm));

@@ -612,38 +612,23 @@ void DrawCycleChart(Flow& flow, const QRectF& box, const ChartCell& cell) {
                QCoreApplication::translate("GaitReport", "%1 %2", "chart title: angle, side")
                    .arg(JointTitle(*cell.cycles), ReportSideLabel(cell.side)));
     const QRectF plot = box.adjusted(17 * mm, 7 * mm, -3 * mm, -(rms ? 14 : 10) * mm);
-    double lo = 1e300;
-    double hi = -1e300;
-    const auto widen = [&](double v) {
-        if (std::isfinite(v)) {
-            lo = std::min(lo, v);
-            hi = std::max(hi, v);
-        }
-    };
+    CycleRange range;
     for (const CycleCurve& s : c.strides) {
-        for (const double v : s) {
-            widen(v);
-        }
+        range.Widen(s);
     }
     if (c.mean && c.sd) {
-        for (int i = 0; i < kCyclePoints; ++i) {
-            widen((*c.mean)[i] + (*c.sd)[i]);
-            widen((*c.mean)[i] - (*c.sd)[i]);
-        }
+        range.Widen(*c.mean, *c.sd);
     }
     if (band != nullptr) {
-        for (int i = 0; i < kCyclePoints; ++i) {
-            widen(band->mean[i] + band->sd[i]);
-            widen(band->mean[i] - band->sd[i]);
-        }
+        range.Widen(band->mean, band->sd);
     }
     p.setFont(flow.Font(7));
-    if (lo > hi) {
+    if (range.Empty()) {
         p.setPen(QColor(60, 60, 60));
         p.drawText(plot, Qt::AlignCenter, QCoreApplication::translate("GaitReport", "データなし"));
         return;
     }
-    const CycleScale scale = DrawCycleChartFrame(p, mm, box, plot, lo, hi);
+    const CycleScale scale = DrawCycleChartFrame(p, mm, box, plot, range.lo, range.hi);
     const auto at = [&scale](double percent, double degrees) { return scale.At(percent, degrees); };
     if (rms) {
         p.setFont(flow.Font(7.5, true));
@@ -654,24 +639,10 @@ void DrawCycleChart(Flow& flow, const QRectF& box, const ChartCell& cell) {
         p.setFont(flow.Font(7));
     }
     const auto fill = [&](const CycleCurve& mean, const CycleCurve& sd, const QColor& colour) {
-        QPainterPath path;
-        path.moveTo(at(0, mean[0] + sd[0]));
-        for (int i = 1; i < kCyclePoints; ++i) {
-            path.lineTo(at(i, mean[i] + sd[i]));
-        }
-        for (int i = kCyclePoints - 1; i >= 0; --i) {
-            path.lineTo(at(i, mean[i] - sd[i]));
-        }
-        path.closeSubpath();
-        p.fillPath(path, colour);
+        p.fillPath(scale.Band(mean, sd), colour);
     };
     const auto curve = [&](const CycleCurve& values, const QPen& pen) {
-        QPainterPath path;
-        path.moveTo(at(0, values[0]));
-        for (int i = 1; i < kCyclePoints; ++i) {
-            path.lineTo(at(i, values[i]));
-        }
-        p.strokePath(path, pen);
+        p.strokePath(scale.Curve(values), pen);
     };
     p.save();
     p.setClipRect(plot);
@@ -875,6 +846,48 @@ void DrawFrontal(Flow& flow) {
 }
 
 }  // namespace
+
+QPainterPath CycleScale::Curve(const CycleCurve& values) const {
+    QPainterPath path;
+    path.moveTo(At(0, values[0]));
+    for (int i = 1; i < kCyclePoints; ++i) {
+        path.lineTo(At(i, values[i]));
+    }
+    return path;
+}
+
+QPainterPath CycleScale::Band(const CycleCurve& mean, const CycleCurve& sd) const {
+    QPainterPath path;
+    path.moveTo(At(0, mean[0] + sd[0]));
+    for (int i = 1; i < kCyclePoints; ++i) {
+        path.lineTo(At(i, mean[i] + sd[i]));
+    }
+    for (int i = kCyclePoints - 1; i >= 0; --i) {
+        path.lineTo(At(i, mean[i] - sd[i]));
+    }
+    path.closeSubpath();
+    return path;
+}
+
+void CycleRange::Widen(double v) {
+    if (std::isfinite(v)) {
+        lo = std::min(lo, v);
+        hi = std::max(hi, v);
+    }
+}
+
+void CycleRange::Widen(const CycleCurve& values) {
+    for (const double v : values) {
+        Widen(v);
+    }
+}
+
+void CycleRange::Widen(const CycleCurve& mean, const CycleCurve& sd) {
+    for (int i = 0; i < kCyclePoints; ++i) {
+        Widen(mean[i] + sd[i]);
+        Widen(mean[i] - sd[i]);
+    }
+}
 
 CycleScale DrawCycleChartFrame(QPainter& p, double mm, const QRectF& box, const QRectF& plot,
                                double lo, double hi) {

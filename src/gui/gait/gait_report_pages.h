@@ -1,6 +1,7 @@
 #pragma once
 // The gait report's page drawing, shared by the two runs of WriteGaitReport (one that counts
 // the pages, one that writes them); private to kivra_gait_report.
+#include <QPainterPath>
 #include <QPointF>
 #include <QRectF>
 #include <QString>
@@ -21,6 +22,17 @@ struct CycleScale {
         return {plot.left() + plot.width() * percent / 100.0,
                 plot.bottom() - plot.height() * (degrees - lo) / (hi - lo)};
     }
+    // A curve's line, and the area between mean - sd and mean + sd.
+    QPainterPath Curve(const CycleCurve& values) const;
+    QPainterPath Band(const CycleCurve& mean, const CycleCurve& sd) const;
+};
+// The degrees such a chart must show: the finite values widened into it.
+struct CycleRange {
+    double lo = 1e300, hi = -1e300;
+    bool Empty() const { return lo > hi; }
+    void Widen(double v);
+    void Widen(const CycleCurve& values);
+    void Widen(const CycleCurve& mean, const CycleCurve& sd);  // mean ± sd
 };
 // Draws the frame of such a chart in the current font: lo and hi rounded out to tens of
 // degrees, the grid with its numbers and both axis titles (box holds plot and its margins).
