@@ -226,34 +226,23 @@ bool MeasureInProcess(const std::string& path, Row* row, std::string* failure) {
     return true;
 }
 
-// Best ms per frame of `kivra-cli decode` over `runs` runs; the largest peak memory goes to
-// *maxRssMb when given.
+// Best ms per frame of `kivra-cli decode` over `runs` runs.
 std::optional<double> MeasureCli(const std::string& cli, const std::string& path,
                                  const std::string& order, int count, int expectedFrames, int runs,
-                                 double* maxRssMb, std::string* failure) {
-    std::vector<std::string> argv = {cli, "decode", path, "--order", order};
-    if (count >= 0) {
-        argv.insert(argv.end(), {"--count", std::to_string(count)});
-    }
+                                 std::string* failure) {
     double best = std::numeric_limits<double>::infinity();
     for (int run = 0; run < runs; ++run) {
-        const ChildResult child = RunChild(argv, Output::Capture);
-        const size_t framesAt = child.out.find("frames=");
-        const size_t msAt = child.out.find("ms_per_frame=");
-        if (!child.ran || framesAt == std::string::npos || msAt == std::string::npos) {
+        const std::optional<bench::DecodeRun> decoded = bench::RunDecode(cli, path, order, count);
+        if (!decoded) {
             *failure = "kivra-cli decode " + path + " --order " + order + " failed";
             return std::nullopt;
         }
-        const long long frames = std::strtoll(child.out.c_str() + framesAt + 7, nullptr, 10);
-        if (frames != expectedFrames) {
-            *failure = "kivra-cli decoded " + std::to_string(frames) + " frames of " + path +
-                       ", expected " + std::to_string(expectedFrames);
+        if (decoded->frames != expectedFrames) {
+            *failure = "kivra-cli decoded " + std::to_string(decoded->frames) + " frames of " +
+                       path + ", expected " + std::to_string(expectedFrames);
             return std::nullopt;
         }
-        best = std::min(best, std::strtod(child.out.c_str() + msAt + 13, nullptr));
-        if (maxRssMb != nullptr) {
-            *maxRssMb = std::max(*maxRssMb, child.maxRssMb);
-        }
+        best = std::min(best, decoded->msPerFrame);
     }
     return best;
 }
@@ -389,8 +378,7 @@ int Run(const Options& options) {
         row.referenceMs = *reference;
         const std::optional<double> randomly =
             MeasureBothWays(cli, path, pairs, &row, &failure)
-                ? MeasureCli(cli, path, "random", kRandomJumps, kRandomJumps, runs, nullptr,
-                             &failure)
+                ? MeasureCli(cli, path, "random", kRandomJumps, kRandomJumps, runs, &failure)
                 : std::nullopt;
         if (!randomly) {
             std::cerr << failure << "\n";

@@ -20,10 +20,15 @@ struct DecodeRun {
     ChildResult child;
 };
 
+// count < 0: every frame once.
 inline std::optional<DecodeRun> RunDecode(const std::string& cli, const std::string& path,
-                                          const std::string& order) {
+                                          const std::string& order, int count = -1) {
+    std::vector<std::string> argv = {cli, "decode", path, "--order", order};
+    if (count >= 0) {
+        argv.insert(argv.end(), {"--count", std::to_string(count)});
+    }
     DecodeRun run;
-    run.child = RunChild({cli, "decode", path, "--order", order}, Output::Capture);
+    run.child = RunChild(argv, Output::Capture);
     const std::string& out = run.child.out;
     const size_t framesAt = out.find("frames=");
     const size_t msAt = out.find("ms_per_frame=");
