@@ -246,7 +246,11 @@ TEST_F(TwoPanesTest, ASavedPairOffersThePartnerAndLinksItWithTheSavedOffset) {
     {
         MessageBoxCatcher boxes(QMessageBox::Yes);
         Open(a);
-        WaitUntil([this] { return m_frame->Panes().Two() && !m_frame->Jobs().Busy(); });
+        // The link comes after the partner's open and its first frame, posted: waited for, as a
+        // busy machine may take longer than a settling pause.
+        WaitUntil([this] {
+            return m_frame->Panes().Two() && !m_frame->Jobs().Busy() && m_frame->Sync().Linked();
+        });
         Settle();
     }
     ASSERT_TRUE(m_frame->Panes().Two());
